@@ -1,0 +1,64 @@
+#include "common/ProgressDisplay.h"
+
+#include <cmath>
+
+#include "common/TextFormat.h"
+
+namespace kelvarin {
+
+ProgressDisplay::ProgressDisplay(Toolkit& toolkit, std::string prefix, bool emptyRange)
+    : m_toolkit(toolkit), m_prefix(std::move(prefix)), m_emptyRange(emptyRange) {}
+
+ProgressDisplay ProgressDisplay::forPass(Toolkit& toolkit, std::int32_t passNumber, double lastValue) {
+    const bool emptyRange = lastValue < 1;
+    ProgressDisplay display(toolkit, "Pass" + formatInteger(passNumber) + " : ", emptyRange);
+    toolkit.setPercentAlignment(Alignment::Left);
+    toolkit.setProgressMax(static_cast<float>(emptyRange ? 1 : lastValue));
+    toolkit.setProgressMin(0);
+    return display;
+}
+
+ProgressDisplay ProgressDisplay::forWriting(Toolkit& toolkit, double lastValue) {
+    ProgressDisplay display(toolkit, "書出: ", false);
+    toolkit.setPercentAlignment(Alignment::Left);
+    toolkit.setProgressMax(static_cast<float>(lastValue));
+    toolkit.setProgressMin(0);
+    return display;
+}
+
+ProgressDisplay ProgressDisplay::forReading(Toolkit& toolkit, double total) {
+    ProgressDisplay display(toolkit, "", false);
+    toolkit.setProgressMin(0);
+    toolkit.setProgressMax(static_cast<float>(total));
+    toolkit.setProgressValue(0);
+    toolkit.setPercentAlignment(Alignment::Right);
+    return display;
+}
+
+void ProgressDisplay::update(double value, double fraction) {
+    if (m_emptyRange) {
+        return;
+    }
+    m_toolkit.setProgressValue(static_cast<float>(value));
+    showPercent(fraction * 100);
+}
+
+void ProgressDisplay::finish() {
+    if (!m_emptyRange) {
+        return;
+    }
+    m_toolkit.setProgressValue(1);
+    showPercent(100);
+}
+
+void ProgressDisplay::showPercent(double percent) {
+    const double shown = std::round(percent);
+    if (m_shownOnce && shown == m_shownPercent) {
+        return;
+    }
+    m_shownOnce = true;
+    m_shownPercent = shown;
+    m_toolkit.setPercentCaption(m_prefix + formatPercent(percent) + "%");
+}
+
+}  // namespace kelvarin

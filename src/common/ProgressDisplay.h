@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/Toolkit.h"
+
+namespace kelvarin {
+
+// Drives pbarCount and labelPercent through one long operation. The caption is a prefix, the percentage
+// ("###") and "%"; it is only rewritten when the shown percentage changes.
+class ProgressDisplay {
+public:
+    // A numbered pass over the values 0 .. lastValue: left-aligned "Pass<n> : <percent>%", maximum set
+    // before minimum. With lastValue below 1 the range is 0 .. 1, update() shows nothing and finish()
+    // shows the full bar and 100%.
+    static ProgressDisplay forPass(Toolkit& toolkit, std::int32_t passNumber, double lastValue);
+    // Writing the result file: left-aligned "書出: <percent>%", maximum before minimum.
+    static ProgressDisplay forWriting(Toolkit& toolkit, double lastValue);
+    // Reading a file of total bytes: minimum 0, maximum total, value 0, right-aligned "<percent>%".
+    static ProgressDisplay forReading(Toolkit& toolkit, double total);
+
+    // Sets the bar to value and the caption to fraction as a percentage.
+    void update(double value, double fraction);
+    // Completes a pass whose range was empty.
+    void finish();
+
+private:
+    ProgressDisplay(Toolkit& toolkit, std::string prefix, bool emptyRange);
+    void showPercent(double percent);
+
+    Toolkit& m_toolkit;
+    std::string m_prefix;
+    bool m_emptyRange;
+    bool m_shownOnce = false;
+    double m_shownPercent = 0;
+};
+
+}  // namespace kelvarin

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+namespace kelvarin {
+
+// The full path of the running executable (empty when the system cannot tell).
+std::string executablePath();
+
+}  // namespace kelvarin

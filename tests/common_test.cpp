@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+#include "common/Error.h"
+#include "common/NumberParse.h"
+#include "common/ProgressDisplay.h"
+#include "common/TextFormat.h"
+#include "support/FakeView.h"
+
+namespace kelvarin {
+namespace {
+
+using test::FakeView;
+
+TEST(general_number_format, whole_numbers_have_no_point) {
+    EXPECT_EQ(formatGeneral(0), "0");
+    EXPECT_EQ(formatGeneral(-0.0), "0");
+    EXPECT_EQ(formatGeneral(110), "110");
+    EXPECT_EQ(formatGeneral(-42), "-42");
+    EXPECT_EQ(formatGeneral(123456789012345), "123456789012345");
+    EXPECT_EQ(formatGeneral(1e14), "100000000000000");
+}
+
+TEST(general_number_format, fifteen_significant_digits) {
+    EXPECT_EQ(formatGeneral(100.0 / 300.0), "0.333333333333333");
+    EXPECT_EQ(formatGeneral(3 * (100.0 / 300.0)), "1");
+    EXPECT_EQ(formatGeneral(2.0 / 3.0), "0.666666666666667");
+    EXPECT_EQ(formatGeneral(0.1 + 0.2), "0.3");
+    EXPECT_EQ(formatGeneral(7.5), "7.5");
+    EXPECT_EQ(formatGeneral(0.5), "0.5");
+    EXPECT_EQ(formatGeneral(1234.5678), "1234.5678");
+    // Rounding to 15 digits can carry into a new digit.
+    EXPECT_EQ(formatGeneral(9.9999999999999999), "10");
+    EXPECT_EQ(formatGeneral(0.99999999999999994), "1");
+}
+
+TEST(general_number_format, scientific_outside_the_plain_range) {
+    EXPECT_EQ(formatGeneral(0.0001), "0.0001");
+    EXPECT_EQ(formatGeneral(0.00001), "1E-05");
+    EXPECT_EQ(formatGeneral(0.000012345), "1.2345E-05");
+    EXPECT_EQ(formatGeneral(1234567890123456), "1.23456789012346E+15");
+    EXPECT_EQ(formatGeneral(1e15), "1E+15");
+    EXPECT_EQ(formatGeneral(999999999999999.9), "1E+15");
+    EXPECT_EQ(formatGeneral(-2.5e-7), "-2.5E-07");
+    EXPECT_EQ(formatGeneral(1.5e300), "1.5E+300");
+    EXPECT_EQ(formatGeneral(5e-324), "4.94065645841247E-324");
+}
+
+TEST(general_number_format, ignores_the_locale_and_refuses_infinities) {
+    const char* german = std::setlocale(LC_ALL, "de_DE.UTF-8");
+    EXPECT_EQ(formatGeneral(0.25), "0.25");
+    EXPECT_EQ(parseNumber("0.25"), 0.25);
+    if (german != nullptr) {
+        std::setlocale(LC_ALL, "C");
+    }
+    EXPECT_THROW(formatGeneral(1.0 / 0.0), KelvarinError);
+}
+
+TEST(percent_format, rounds_halves_away_and_hides_zero) {
+    EXPECT_EQ(formatPercent(0), "");
+    EXPECT_EQ(formatPercent(0.49), "");
+    EXPECT_EQ(formatPercent(0.5), "1");
+    EXPECT_EQ(formatPercent(8.0 / 9.0 * 100), "89");
+    EXPECT_EQ(formatPercent(50), "50");
+    EXPECT_EQ(formatPercent(99.5), "100");
+    EXPECT_EQ(formatPercent(100), "100");
+}
+
+TEST(one_decimal_format, point_always_digit_when_not_zero) {
+    EXPECT_EQ(formatOneDecimal(100), "100.");
+    EXPECT_EQ(formatOneDecimal(50), "50.");
+    EXPECT_EQ(formatOneDecimal(56.27), "56.3");
+    EXPECT_EQ(formatOneDecimal(0.5), ".5");
+    EXPECT_EQ(formatOneDecimal(0.04), ".");
+    EXPECT_EQ(formatOneDecimal(1234.56), "1234.6");
+}
+
+TEST(number_parse, accepts_plain_decimals) {
+    EXPECT_EQ(parseNumber("640"), 640);
+    EXPECT_EQ(parseNumber("  -1.5  "), -1.5);
+    EXPECT_EQ(parseNumber("+2"), 2);
+    EXPECT_EQ(parseNumber(".5"), 0.5);
+    EXPECT_EQ(parseNumber("1."), 1);
+    EXPECT_EQ(parseNumber("2e3"), 2000);
+    EXPECT_EQ(parseNumber("2.5E-1"), 0.25);
+    EXPECT_EQ(parseNumber("1e-400"), 0);
+}
+
+TEST(number_parse, refuses_everything_else) {
+    for (const char* text : {"", "   ", "abc", "1,5", "1 2", "0x10", "inf", "nan", "1e", "e5", ".", "-", "１", "5%"}) {
+        try {
+            parseNumber(text);
+            ADD_FAILURE() << "accepted: " << text;
+        } catch (const KelvarinError& error) {
+            EXPECT_EQ(error.code(), ErrorCode::TypeMismatch) << text;
+        }
+    }
+    try {
+        parseNumber("1e999");
+        ADD_FAILURE() << "accepted 1e999";
+    } catch (const KelvarinError& error) {
+        EXPECT_EQ(error.code(), ErrorCode::Overflow);
+    }
+}
+
+TEST(number_parse, rounds_halves_to_even) {
+    EXPECT_EQ(roundToInt32(0.5), 0);
+    EXPECT_EQ(roundToInt32(1.5), 2);
+    EXPECT_EQ(roundToInt32(2.5), 2);
+    EXPECT_EQ(roundToInt32(-1.5), -2);
+    EXPECT_EQ(roundToInt32(3.49), 3);
+    EXPECT_THROW(roundToInt32(3e9), KelvarinError);
+}
+
+TEST(progress_display, pass_sets_maximum_before_minimum_and_skips_repeated_captions) {
+    FakeView view;
+    ProgressDisplay progress = ProgressDisplay::forPass(view, 3, 9);
+    for (int y = 0; y <= 8; y += 4) {
+        progress.update(y, y / 9.0);
+    }
+    progress.update(8, 8 / 9.0);
+    progress.finish();
+    using K = FakeView::Kind;
+    ASSERT_GE(view.log.size(), 3u);
+    EXPECT_EQ(view.log[0].kind, K::Alignment);
+    EXPECT_EQ(view.log[1].kind, K::ProgressMax);
+    EXPECT_EQ(view.log[1].text, "9");
+    EXPECT_EQ(view.log[2].kind, K::ProgressMin);
+    EXPECT_EQ(view.captions(), (std::vector<std::string>{"Pass3 : %", "Pass3 : 44%", "Pass3 : 89%"}));
+    EXPECT_EQ(view.of(K::ProgressValue), (std::vector<std::string>{"0", "4", "8", "8"}));
+}
+
+TEST(progress_display, empty_range_shows_full_bar_at_the_end) {
+    FakeView view;
+    ProgressDisplay progress = ProgressDisplay::forPass(view, 2, 0);
+    progress.update(0, 0.0 / 0.0);
+    progress.finish();
+    EXPECT_EQ(view.of(FakeView::Kind::ProgressMax), std::vector<std::string>{"1"});
+    EXPECT_EQ(view.captions(), std::vector<std::string>{"Pass2 : 100%"});
+    EXPECT_EQ(view.of(FakeView::Kind::ProgressValue), std::vector<std::string>{"1"});
+}
+
+TEST(progress_display, reading_is_right_aligned_with_minimum_first) {
+    FakeView view;
+    ProgressDisplay progress = ProgressDisplay::forReading(view, 16384);
+    progress.update(8192, 0.5);
+    using K = FakeView::Kind;
+    ASSERT_EQ(view.log.size(), 6u);
+    EXPECT_EQ(view.log[0].kind, K::ProgressMin);
+    EXPECT_EQ(view.log[1].kind, K::ProgressMax);
+    EXPECT_EQ(view.log[1].text, "16384");
+    EXPECT_EQ(view.log[2].kind, K::ProgressValue);
+    EXPECT_EQ(view.log[3].text, "right");
+    EXPECT_EQ(view.log[4].text, "8192");
+    EXPECT_EQ(view.captions(), std::vector<std::string>{"50%"});
+}
+
+TEST(event_pumping, processes_events_only_after_the_interval) {
+    FakeView view;
+    view.setPacing({4, std::chrono::hours(1)});
+    for (int i = 0; i < 100; ++i) {
+        view.doEvents();
+    }
+    EXPECT_EQ(view.eventsProcessed, 0);
+    view.setPacing({4, std::chrono::nanoseconds(0)});
+    for (int i = 0; i < 8; ++i) {
+        view.doEvents();
+    }
+    view.doEvents(4);
+    EXPECT_EQ(view.eventsProcessed, 3);
+}
+
+}  // namespace
+}  // namespace kelvarin
