@@ -133,7 +133,7 @@ bool BuildDxfDocument(const DxfInput& input, OutputLineBuffer& lines, PassState&
     ++pass.PassNumber;
     pass.CurrentStep = "作成データの書き込み";
     const bool written = WriteFile(input.settings.OutputPath, lines, toolkit);
-    toolkit.showMessage(written ? "変換終了して、ファイルに書き出しました" : "ファイル書き込みエラー");
+    toolkit.showMessage(written ? kConversionDoneMessage : "ファイル書き込みエラー");
     return written;
 }
 

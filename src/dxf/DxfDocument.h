@@ -13,6 +13,9 @@ class OutputLineBuffer;
 class Toolkit;
 struct PassState;
 
+// Shown when the file has been written.
+inline constexpr const char* kConversionDoneMessage = "変換終了して、ファイルに書き出しました";
+
 struct DxfInput {
     const ConversionSettings& settings;
     const std::vector<LineSegment>& segments;

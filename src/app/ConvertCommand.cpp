@@ -1,0 +1,161 @@
+#include "app/ConvertCommand.h"
+
+#include <optional>
+
+#include "app/ControlGroups.h"
+#include "app/Form.h"
+#include "bitmap/BmpHeader.h"
+#include "common/Error.h"
+#include "common/NumberParse.h"
+#include "common/TextFormat.h"
+#include "convert/ConversionSettings.h"
+#include "dxf/DxfDocument.h"
+#include "fileutil/Cp932Codec.h"
+#include "fileutil/DirectorySearch.h"
+
+namespace kelvarin {
+
+namespace {
+
+constexpr double kSmallestScale = 0.0001;
+
+// A check that failed: its message is shown and the command ends.
+struct Refusal {
+    const char* message;
+};
+
+double scaleOf(const View& view, Control field, std::int32_t dots) {
+    const double size = parseNumber(view.text(field));
+    if (dots == 0) {
+        throw KelvarinError(ErrorCode::DivisionByZero);
+    }
+    const double scale = size / dots;
+    if (scale < kSmallestScale) {
+        throw Refusal{"倍率がほぼ０では出来ません"};
+    }
+    return scale;
+}
+
+// Reads and checks the settings in their fixed order.
+ConversionSettings readSettings(Form& form) {
+    AppState& state = form.state;
+    const View& view = form.view;
+    ConversionSettings settings;
+    if (state.FileLength == 0 || !state.FileLoaded) {
+        throw Refusal{"ファイルは読み込まれていません"};
+    }
+    settings.OutputPath = trimBlanks(view.text(textFile(1)));
+    if (settings.OutputPath.empty()) {
+        throw Refusal{"出力ファイルが指定されていません"};
+    }
+    state.CurrentStep = "条件取得";
+    settings.ScaleX = scaleOf(view, textSize(0), bitmapWidth(state.BmpHeader));
+    settings.ScaleY = scaleOf(view, textSize(1), bitmapHeight(state.BmpHeader));
+    settings.LayerName = trimBlanks(view.text(textLayer));
+    if (settings.LayerName.empty()) {
+        throw Refusal{"レイヤー名が入力されていません"};
+    }
+    Cp932Codec().encode(settings.LayerName);  // a name the DXF file cannot hold fails here, not when writing
+    settings.Thinning = roundToInt32(parseNumber(view.text(textPartial)));
+    if (settings.Thinning < 1) {
+        throw Refusal{"間引き数は１以上の正の整数です（但し、１は間引きません）"};
+    }
+    settings.OffsetX = parseNumber(view.text(textOffset(0)));
+    settings.OffsetY = parseNumber(view.text(textOffset(1)));
+    if (settings.OffsetX < 0 || settings.OffsetY < 0) {
+        throw Refusal{"オフセットはマイナス値を指定できません"};
+    }
+    return settings;
+}
+
+// Hidden files are asked about as well: unlike elsewhere, nothing would stop them being replaced.
+bool mayWrite(Form& form, const std::string& outputPath) {
+    form.state.CurrentStep = "ファイルチェック";
+    if (!entryExists(outputPath, attribute::Hidden)) {
+        return true;
+    }
+    return form.view.askYesNo("既にファイルがありますが、上書きしてもよろしいですか？");
+}
+
+void readLineKind(const View& view, ConversionSettings& settings) {
+    settings.MakeHorizontal = true;
+    settings.MakeVertical = true;
+    if (view.isSelected(optionMakeLine(0))) {
+        settings.MakeVertical = false;
+    } else if (view.isSelected(optionMakeLine(1))) {
+        settings.MakeHorizontal = false;
+    }
+}
+
+bool lineColorWhite(const View& view) {
+    return !view.isSelected(optionColor(0)) && view.isSelected(optionColor(1));
+}
+
+bool runPasses(Form& form, const ConversionSettings& settings) {
+    AppState& state = form.state;
+    View& view = form.view;
+    state.CurrentStep = "仮想VRAMにデータ転送";
+    TransferToVram(state, state.Vram, state, view);
+    const bool inverted = !settings.LineColorWhite;
+    if (inverted) {
+        InvertVram(state.BmpHeader, state.Vram, state, view);
+    }
+    state.CurrentStep = "変換開始";
+    state.LineSegments.clear();
+    state.LineSegments.shrink_to_fit();
+    if (settings.MakeHorizontal) {
+        ExtractHorizontalLines(state.BmpHeader, state.Vram, settings.Thinning, state.LineSegments, state, view);
+    }
+    if (settings.MakeVertical) {
+        ExtractVerticalLines(state.BmpHeader, state.Vram, settings.Thinning, state.LineSegments, state, view);
+    }
+    if (inverted) {
+        InvertVram(state.BmpHeader, state.Vram, state, view);
+    }
+    if (state.LineSegmentCount() < 1) {
+        throw Refusal{"このデータにはラインがありませんでした"};
+    }
+    const DxfInput input{settings, state.LineSegments, bitmapWidth(state.BmpHeader), bitmapHeight(state.BmpHeader),
+                         state.ProgramDirectory};
+    return BuildDxfDocument(input, state.OutputLines, state, view);
+}
+
+bool convert(Form& form) {
+    AppState& state = form.state;
+    View& view = form.view;
+    state.PassNumber = 1;
+    state.CurrentStep.clear();
+    ConversionSettings settings = readSettings(form);
+    if (!mayWrite(form, settings.OutputPath)) {
+        return false;
+    }
+    readLineKind(view, settings);
+    SetAllEnabled(view, false);
+    settings.LineColorWhite = state.LineColorWhite = lineColorWhite(view);
+    return runPasses(form, settings);
+}
+
+}  // namespace
+
+bool cmdConvert_Click(Form& form) {
+    const CommandGuard guard(form);
+    if (!guard.running()) {
+        return false;
+    }
+    bool written = false;
+    try {
+        written = convert(form);
+    } catch (const Refusal& refusal) {
+        form.view.showMessage(refusal.message);
+    } catch (...) {
+        const KelvarinError error = asKelvarinError(std::current_exception());
+        form.view.showMessage("No." + formatInteger(error.number()) + "[" + error.description() +
+                              "] in cmdConvert_Click [Pass:" + formatInteger(form.state.PassNumber) + "][" +
+                              form.state.CurrentStep + "]");
+    }
+    form.state.PassNumber = 0;
+    SetAllEnabled(form.view, true);
+    return written;
+}
+
+}  // namespace kelvarin

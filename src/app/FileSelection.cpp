@@ -1,0 +1,93 @@
+#include "app/FileSelection.h"
+
+#include <unistd.h>
+
+#include <cctype>
+#include <climits>
+
+#include "app/Form.h"
+#include "common/NumberParse.h"
+#include "fileutil/DirectorySearch.h"
+#include "fileutil/Path.h"
+
+namespace kelvarin {
+
+namespace {
+
+std::string currentDirectory() {
+    char buffer[PATH_MAX];
+    return getcwd(buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string();
+}
+
+bool endsWithBmp(std::string_view name) {
+    if (name.size() < 4) {
+        return false;
+    }
+    std::string ending(name.substr(name.size() - 4));
+    for (char& c : ending) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return ending == ".BMP";
+}
+
+void deriveOutputName(Form& form) {
+    const std::string source = trimBlanks(form.view.text(textFile(0)));
+    if (source.empty() || !endsWithBmp(source)) {
+        form.view.showMessage("BMPファイルが指定されていません");
+        return;
+    }
+    form.view.setText(textFile(1), source.substr(0, source.size() - 4) + ".dxf");
+    UpdateFileTip(form, 1);
+}
+
+void setChosenPath(Form& form, int index, const std::string& path) {
+    if (!path.empty()) {
+        form.view.setText(textFile(index), path);
+        UpdateFileTip(form, index);
+    }
+}
+
+}  // namespace
+
+std::string ReferFile(Form& form, const std::string& title, const std::string& pattern, bool mustExist) {
+    const std::string directoryBefore = currentDirectory();
+    const FileDialogRequest request{title, pattern, JoinPath(form.state.ProgramDirectory, pattern, false)};
+    const std::optional<std::string> chosen = form.view.showOpenDialog(request);
+    if (!chosen) {
+        return {};
+    }
+    // Relative paths typed later keep meaning what they meant before the dialog.
+    if (!directoryBefore.empty() && currentDirectory() != directoryBefore) {
+        [[maybe_unused]] const int ignored = chdir(directoryBefore.c_str());
+    }
+    if (mustExist && CheckFileExists(*chosen) != 0) {
+        form.view.showMessage("ファイルがありません in ReferFile");
+        return {};
+    }
+    return *chosen;
+}
+
+void cmdRefer_Click(Form& form, int index) {
+    switch (index) {
+        case 0: setChosenPath(form, 0, ReferFile(form, "入力画像ファイル名", "*.bmp", true)); break;
+        case 1: setChosenPath(form, 1, ReferFile(form, "出力ファイル名", "*.dxf", false)); break;
+        case 2: deriveOutputName(form); break;
+        default: break;
+    }
+}
+
+void textFile_OLEDragDrop(Form& form, int index, const std::vector<std::string>& files) {
+    if (files.empty()) {
+        return;
+    }
+    form.view.setText(textFile(index), files.front());
+    UpdateFileTip(form, index);
+}
+
+void UpdateFileTip(Form& form, int index) {
+    const char* prefix = index == 0 ? "変換元BMP：[" : "変換先DXF：[";
+    form.view.setToolTip(textFile(index),
+                         prefix + trimBlanks(form.view.text(textFile(index))) + "]");
+}
+
+}  // namespace kelvarin

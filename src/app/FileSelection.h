@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kelvarin {
+
+struct Form;
+
+// Shows the open-file dialog, starting in the program directory, and returns the chosen path; empty text
+// when the user cancelled, or when mustExist is set and the file does not exist (which is shown).
+std::string ReferFile(Form& form, const std::string& title, const std::string& pattern, bool mustExist);
+
+// "参照..." for the picture (0) or the output (1), and "自動" (2), which derives the output name from the
+// picture name by replacing ".bmp" with ".dxf".
+void cmdRefer_Click(Form& form, int index);
+
+// A drop onto textFile(index): the first path of a dropped file list names the file; a drop that carries
+// no file list (files is empty) is ignored.
+void textFile_OLEDragDrop(Form& form, int index, const std::vector<std::string>& files);
+
+// Sets the tooltip of textFile(index) to the path it names.
+void UpdateFileTip(Form& form, int index);
+
+}  // namespace kelvarin

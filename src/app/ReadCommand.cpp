@@ -1,0 +1,88 @@
+#include "app/ReadCommand.h"
+
+#include <memory>
+
+#include "app/BitmapSizeDisplay.h"
+#include "app/ControlGroups.h"
+#include "app/Form.h"
+#include "bitmap/BmpHeader.h"
+#include "bitmap/PreviewPicture.h"
+#include "bitmap/ReadFile.h"
+#include "common/Error.h"
+#include "common/NumberParse.h"
+#include "common/TextFormat.h"
+#include "convert/VirtualVram.h"
+#include "fileutil/DirectorySearch.h"
+
+namespace kelvarin {
+
+namespace {
+
+// The preview shows the file the field names now, which the user may have changed during the read.
+void loadPreview(Form& form, const std::string& readPath) {
+    const std::string path = trimBlanks(form.view.text(textFile(0)));
+    if (path.empty()) {
+        return;
+    }
+    try {
+        auto picture = std::make_shared<const PreviewPicture>(
+            path == readPath ? decodePreviewPicture(form.state.FileBytes) : loadPreviewPicture(path));
+        form.view.setPicture(std::move(picture));
+    } catch (const KelvarinError& error) {
+        if (error.code() != ErrorCode::InvalidPicture) {
+            throw;
+        }
+        form.view.showMessage("イメージコントロールに読み込めないビットマップファイルです\r\n画像の表示はできません");
+    }
+}
+
+void readBitmap(Form& form) {
+    AppState& state = form.state;
+    View& view = form.view;
+    state.FileLoaded = false;
+    const std::string path = trimBlanks(view.text(textFile(0)));
+    if (path.empty()) {
+        view.showMessage("ファイル名が指定されていません");
+        return;
+    }
+    DirectorySearch search;
+    if (search.first(path, ExistenceMask).empty()) {
+        view.showMessage("ファイルが見つかりません");
+        return;
+    }
+    if (!ReadFile(path, state, view)) {
+        view.showMessage("ファイル読み込みエラー");
+        return;
+    }
+    if (!DecodeBitmap(state, view)) {
+        return;
+    }
+    loadPreview(form, path);
+    view.setImageStretch(false);
+    ShowBitmapSize(form);
+    view.setEnabled(cmdConvert, true);
+    SetColorChoiceEnabled(view, true);
+    SetSizeOffsetEnabled(view, true);
+    view.setText(textSize(0), formatInteger(bitmapWidth(state.BmpHeader)));
+    view.setText(textSize(1), formatInteger(bitmapHeight(state.BmpHeader)));
+    TransferToVram(state, state.Vram, state, view);
+}
+
+}  // namespace
+
+void cmdReadFile_Click(Form& form) {
+    const CommandGuard guard(form);
+    if (!guard.running()) {
+        return;
+    }
+    try {
+        readBitmap(form);
+    } catch (...) {
+        const KelvarinError error = asKelvarinError(std::current_exception());
+        form.view.showMessage("ファイル読み込みエラー in cmdReadFile_Click\r\n" + formatInteger(error.number()) + ":" +
+                              error.description());
+    }
+    form.state.PassNumber = 0;
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,42 @@
+#include "app/Startup.h"
+
+#include "app/Form.h"
+#include "app/Version.h"
+#include "fileutil/DirectorySearch.h"
+#include "fileutil/Path.h"
+
+namespace kelvarin {
+
+namespace {
+
+bool requireTemplate(const AppState& state, Toolkit& toolkit, const char* name) {
+    // Mask 0: a directory or a hidden entry of that name does not count.
+    if (entryExists(state.ProgramDirectory + kPathSeparator + name, 0)) {
+        return true;
+    }
+    toolkit.showMessage(std::string("「") + name + "」がありません。これは必要なファイルです。\r\n" +
+                        "セットアップし直すか、配布ファイルから抽出してください。");
+    return false;
+}
+
+}  // namespace
+
+bool Main(AppState& state, Toolkit& toolkit, const std::string& executablePath) {
+    state.VersionText = kVersionText;
+    state.LegalNoticeText = kLegalNoticeText;
+    state.ProgramDirectory = GetDirectoryPart(absolutePath(executablePath));
+    state.HelpFilePath = JoinPath(state.ProgramDirectory, "KELVARIN.hlp", false);
+    state.FileLoaded = false;
+    state.FileBytes.clear();
+    state.FileLength = 0;
+    ResetOutputLines(state.OutputLines);
+    return requireTemplate(state, toolkit, "header.txt") && requireTemplate(state, toolkit, "footer.txt");
+}
+
+void Form_Load(Form& form, const std::string& executablePath) {
+    form.view.setTitle(baseNameWithoutExtension(executablePath) + " Version " + form.state.VersionText + " " +
+                       form.state.LegalNoticeText);
+    form.state.PassNumber = 0;
+}
+
+}  // namespace kelvarin

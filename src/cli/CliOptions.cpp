@@ -1,0 +1,130 @@
+#include "cli/CliOptions.h"
+
+#include <array>
+#include <utility>
+
+namespace kelvarin {
+
+namespace {
+
+struct ValueOption {
+    const char* name;
+    std::optional<std::string> CliOptions::*field;
+};
+
+constexpr std::array kValueOptions = {
+    ValueOption{"-o", &CliOptions::output},           ValueOption{"--output", &CliOptions::output},
+    ValueOption{"--size-x", &CliOptions::sizeX},      ValueOption{"--size-y", &CliOptions::sizeY},
+    ValueOption{"--offset-x", &CliOptions::offsetX},  ValueOption{"--offset-y", &CliOptions::offsetY},
+    ValueOption{"--layer", &CliOptions::layer},       ValueOption{"--thinning", &CliOptions::thinning},
+};
+
+// The index of value among choices, or -1.
+template <std::size_t N>
+int choiceIndex(const std::string& value, const std::array<const char*, N>& choices) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (value == choices[i]) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+CliParse parseCliArguments(const std::vector<std::string>& arguments) {
+    CliParse parse;
+    CliOptions& options = parse.options;
+    bool onlyInputs = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string argument = arguments[i];
+        if (onlyInputs || argument.empty() || argument[0] != '-' || argument == "-") {
+            options.inputs.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            onlyInputs = true;
+            continue;
+        }
+        std::optional<std::string> inlineValue;
+        if (const auto equals = argument.find('='); argument.rfind("--", 0) == 0 && equals != std::string::npos) {
+            inlineValue = argument.substr(equals + 1);
+            argument.erase(equals);
+        }
+        auto takeValue = [&]() -> std::optional<std::string> {
+            if (inlineValue) {
+                return inlineValue;
+            }
+            if (i + 1 < arguments.size()) {
+                return arguments[++i];
+            }
+            return std::nullopt;
+        };
+
+        if (argument == "--yes" || argument == "-y") {
+            options.assumeYes = true;
+        } else if (argument == "--quiet" || argument == "-q") {
+            options.quiet = true;
+        } else if (argument == "--help" || argument == "-h") {
+            options.help = true;
+        } else if (argument == "--color" || argument == "--lines") {
+            const auto value = takeValue();
+            const int index = !value                  ? -1
+                              : argument == "--color" ? choiceIndex(*value, std::array{"black", "white"})
+                                                      : choiceIndex(*value, std::array{"horizontal", "vertical", "both"});
+            if (index < 0) {
+                parse.error = argument + " の値が正しくありません: " + value.value_or("");
+                return parse;
+            }
+            (argument == "--color" ? options.color : options.lines) = index;
+        } else {
+            const ValueOption* option = nullptr;
+            for (const ValueOption& candidate : kValueOptions) {
+                if (argument == candidate.name) {
+                    option = &candidate;
+                }
+            }
+            if (option == nullptr) {
+                parse.error = "不明なオプションです: " + argument;
+                return parse;
+            }
+            const auto value = takeValue();
+            if (!value) {
+                parse.error = argument + " には値が必要です";
+                return parse;
+            }
+            options.*(option->field) = *value;
+        }
+    }
+    if (!options.help && options.inputs.empty()) {
+        parse.error = "入力する BMP ファイルを指定してください";
+    } else if (options.output && options.inputs.size() > 1) {
+        parse.error = "-o は入力ファイルが一つのときだけ使えます";
+    }
+    return parse;
+}
+
+std::string cliUsage() {
+    return "使い方: kelvarin-cli [オプション] 入力.bmp [入力.bmp ...]\n"
+           "白黒2値の BMP ファイルを、ラインだけの DXF ファイルに変換します。\n"
+           "\n"
+           "  -o, --output FILE     出力 DXF ファイル（入力が一つのときのみ。既定: 入力名の .bmp を .dxf に）\n"
+           "  --size-x NUMBER       変換後横サイズ（既定: 横のドット数）\n"
+           "  --size-y NUMBER       変換後縦サイズ（既定: 縦のドット数。片方だけなら縦横比を保ちます）\n"
+           "  --offset-x NUMBER     変換後オフセットX（既定: 0）\n"
+           "  --offset-y NUMBER     変換後オフセットY（既定: 0）\n"
+           "  --layer NAME          レイヤー名（既定: 0）\n"
+           "  --thinning NUMBER     間引き数（既定: 1 = 間引きなし）\n"
+           "  --color black|white   ラインとして取得する色（既定: black）\n"
+           "  --lines horizontal|vertical|both\n"
+           "                        作成する線の種類（既定: horizontal）\n"
+           "  -y, --yes             既存の出力ファイルを確認せずに上書きします\n"
+           "                        （指定しないと端末では確認し、端末でなければ上書きしません）\n"
+           "  -q, --quiet           進み具合と完了メッセージを表示しません\n"
+           "  -h, --help            この説明を表示します\n"
+           "\n"
+           "終了コード: 0 すべて変換した / 1 変換できなかったファイルがある / 2 使い方の誤り\n"
+           "header.txt と footer.txt はプログラムと同じフォルダから読み込みます。\n";
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kelvarin {
+
+// What the command line asks for. Numbers stay text: they go into the window's fields and are checked
+// there, exactly as typed ones.
+struct CliOptions {
+    std::vector<std::string> inputs;
+    std::optional<std::string> output;
+    std::optional<std::string> sizeX;
+    std::optional<std::string> sizeY;
+    std::optional<std::string> offsetX;
+    std::optional<std::string> offsetY;
+    std::optional<std::string> layer;
+    std::optional<std::string> thinning;
+    int color = 0;  // index of the colour option: 0 black, 1 white
+    int lines = 0;  // index of the line option: 0 horizontal, 1 vertical, 2 both
+    bool assumeYes = false;
+    bool quiet = false;
+    bool help = false;
+};
+
+// Parses the arguments after the program name; the error text describes a usage error.
+struct CliParse {
+    CliOptions options;
+    std::string error;  // empty when the arguments are usable
+};
+CliParse parseCliArguments(const std::vector<std::string>& arguments);
+
+// The text of --help.
+std::string cliUsage();
+
+}  // namespace kelvarin

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <csignal>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace kelvarin {
+
+// Where the command line runs: the executable (whose directory holds the templates), the streams, and
+// whether they are terminals.
+struct CliEnvironment {
+    std::string executablePath;
+    std::istream& in;
+    std::ostream& out;
+    std::ostream& err;
+    bool inputIsTerminal = false;
+    bool errorIsTerminal = false;
+    const volatile std::sig_atomic_t* interrupted = nullptr;
+};
+
+constexpr int kExitConverted = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+// Converts every input through the window's own commands: the path goes into the picture field,
+// "読み込み" is pressed, and only when the bitmap was accepted are the settings filled in and
+// "変換実行" pressed. Returns the exit status.
+int runCli(const std::vector<std::string>& arguments, const CliEnvironment& environment);
+
+}  // namespace kelvarin

@@ -1,0 +1,79 @@
+#include "cli/CliView.h"
+
+#include <istream>
+#include <ostream>
+
+#include "common/Error.h"
+#include "dxf/DxfDocument.h"
+
+namespace kelvarin {
+
+namespace {
+
+// Message boxes break lines with CR LF; a terminal wants LF.
+std::string withUnixLineBreaks(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+CliView::CliView(std::istream& in, std::ostream& err, Settings settings)
+    : m_in(in), m_err(err), m_settings(settings) {}
+
+double CliView::imageLeft() const { return designOf(imageOrig).geometry.left; }
+double CliView::imageTop() const { return designOf(imageOrig).geometry.top; }
+
+void CliView::endProgressLine() {
+    if (m_progressLineOpen) {
+        m_err << "\r\033[K" << std::flush;
+        m_progressLineOpen = false;
+        m_shownCaption.clear();
+    }
+}
+
+void CliView::printLine(std::string_view text) {
+    endProgressLine();
+    m_err << withUnixLineBreaks(text) << '\n' << std::flush;
+}
+
+void CliView::showMessage(std::string_view text) {
+    if (m_settings.quiet && text == kConversionDoneMessage) {
+        return;
+    }
+    printLine(text);
+}
+
+bool CliView::askYesNo(std::string_view text) {
+    if (m_settings.assumeYes) {
+        return true;
+    }
+    endProgressLine();
+    if (!m_settings.interactive) {
+        printLine(std::string(text) + " → いいえ（確認できないため上書きしません。--yes で上書きします）");
+        return false;
+    }
+    m_err << withUnixLineBreaks(text) << " [y/N] " << std::flush;
+    std::string answer;
+    std::getline(m_in, answer);
+    return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y' || answer.rfind("はい", 0) == 0);
+}
+
+void CliView::processEvents() {
+    if (m_settings.interrupted != nullptr && *m_settings.interrupted) {
+        throw KelvarinError(ErrorCode::Interrupted);
+    }
+    if (m_settings.showProgress && !m_settings.quiet && m_caption != m_shownCaption) {
+        m_err << "\r\033[K" << m_caption << std::flush;
+        m_shownCaption = m_caption;
+        m_progressLineOpen = true;
+    }
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,25 @@
+#include <unistd.h>
+
+#include <csignal>
+#include <iostream>
+
+#include "cli/CliRun.h"
+#include "fileutil/ProgramLocation.h"
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void requestStop(int) { interrupted = 1; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A stop request ends the running command cleanly: no half-written output or temporary file stays.
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+    const kelvarin::CliEnvironment environment{
+        kelvarin::executablePath(), std::cin, std::cout, std::cerr, isatty(STDIN_FILENO) == 1,
+        isatty(STDERR_FILENO) == 1, &interrupted};
+    return kelvarin::runCli(std::vector<std::string>(argv + 1, argv + argc), environment);
+}
