@@ -10,6 +10,7 @@
 #include "app/Startup.h"
 #include "cli/CliOptions.h"
 #include "cli/CliView.h"
+#include "common/Error.h"
 
 namespace kelvarin {
 
@@ -83,11 +84,12 @@ int runCli(const std::vector<std::string>& arguments, const CliEnvironment& envi
     Form form{state, view};
     int status = kExitConverted;
     for (const std::string& input : options.inputs) {
+        if (environment.interrupted != nullptr && *environment.interrupted) {
+            view.showMessage(describe(ErrorCode::Interrupted));
+            return kExitFailed;
+        }
         if (!convertOne(form, view, options, input)) {
             status = kExitFailed;
-        }
-        if (environment.interrupted != nullptr && *environment.interrupted) {
-            return kExitFailed;
         }
     }
     return status;

@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+
+#include "app/ConvertCommand.h"
+#include "cli/CliRun.h"
+#include "cli/CliView.h"
+#include "common/Error.h"
+#include "support/FormFixture.h"
+
+namespace kelvarin {
+namespace {
+
+// Runs kelvarin-cli in-process, its program directory being a copy of the shipped one.
+class command_line : public test::FormFixture {
+protected:
+    int run(const std::vector<std::string>& arguments, const std::string& typed = "", bool terminal = false) {
+        std::istringstream in(typed);
+        out.str("");
+        err.str("");
+        const CliEnvironment environment{program.file("kelvarin-cli"), in, out, err, terminal, false, interrupted};
+        return runCli(arguments, environment);
+    }
+
+    std::ostringstream out;
+    std::ostringstream err;
+    const volatile std::sig_atomic_t* interrupted = nullptr;
+};
+
+TEST_F(command_line, writes_what_the_window_writes) {
+    const std::string input = copyOfData("cases/example-100x50.bmp");
+    EXPECT_EQ(run({"--offset-x", "10", input}), kExitConverted) << err.str();
+    EXPECT_EQ(err.str(), "変換終了して、ファイルに書き出しました\n");
+    const std::string written = test::readBytes(work.file("example-100x50.dxf"));
+    EXPECT_EQ(written, test::readBytes(test::dataPath("cases/example-100x50.dxf")));
+
+    // The same settings typed into the window.
+    read(input);
+    view.setText(textFile(1), work.file("window.dxf"));
+    view.setText(textOffset(0), "10");
+    view.select(optionMakeLine(2));
+    ASSERT_TRUE(cmdConvert_Click(form));
+    EXPECT_EQ(run({"--lines=both", "--offset-x=10", "-y", "-o", work.file("cli.dxf"), input}), kExitConverted);
+    EXPECT_EQ(test::readBytes(work.file("cli.dxf")), test::readBytes(work.file("window.dxf")));
+    test::keepForReaderCheck(work.file("cli.dxf"), "command_line-both");
+}
+
+TEST_F(command_line, one_size_keeps_the_proportions) {
+    const std::string input = copyOfData("cases/thirds-300x3.bmp");
+    EXPECT_EQ(run({"--size-x", "100", "-o", work.file("a.dxf"), input}), kExitConverted) << err.str();
+    EXPECT_EQ(test::readBytes(work.file("a.dxf")), test::readBytes(test::dataPath("cases/scale-100-300.dxf")));
+    EXPECT_EQ(run({"--size-y", "1", "-q", "-o", work.file("b.dxf"), input}), kExitConverted) << err.str();
+    EXPECT_EQ(test::readBytes(work.file("b.dxf")), test::readBytes(work.file("a.dxf")));
+    EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(command_line, a_refused_input_does_not_stop_the_batch) {
+    const std::string good = copyOfData("cases/thirds-300x3.bmp");
+    const std::string bad = work.file("notes.bmp");
+    test::writeBytes(bad, "just some text");
+    const std::string other = copyOfData("cases/example-100x50.bmp");
+    EXPECT_EQ(run({"--color", "white", good, bad, work.file("missing.bmp"), other}), kExitFailed);
+    EXPECT_EQ(err.str(),
+              "変換終了して、ファイルに書き出しました\n"
+              "これは BMPファイルではありません\n"
+              "ファイルが見つかりません\n"
+              "変換終了して、ファイルに書き出しました\n");
+    EXPECT_TRUE(test::fileExists(work.file("thirds-300x3.dxf")));
+    EXPECT_TRUE(test::fileExists(work.file("example-100x50.dxf")));
+    EXPECT_FALSE(test::fileExists(work.file("notes.dxf")));
+}
+
+TEST_F(command_line, asks_before_replacing_only_on_a_terminal) {
+    const std::string input = copyOfData("cases/example-100x50.bmp");
+    test::writeBytes(work.file("example-100x50.dxf"), "old");
+    EXPECT_EQ(run({input}), kExitFailed);
+    EXPECT_NE(err.str().find("既にファイルがありますが、上書きしてもよろしいですか？"), std::string::npos);
+    EXPECT_EQ(test::readBytes(work.file("example-100x50.dxf")), "old");
+    EXPECT_EQ(run({input}, "n\n", true), kExitFailed);
+    EXPECT_EQ(test::readBytes(work.file("example-100x50.dxf")), "old");
+    EXPECT_EQ(run({input}, "y\n", true), kExitConverted);
+    EXPECT_NE(test::readBytes(work.file("example-100x50.dxf")), "old");
+}
+
+TEST_F(command_line, settings_are_checked_as_in_the_window) {
+    const std::string input = copyOfData("cases/example-100x50.bmp");
+    EXPECT_EQ(run({"--thinning", "0", input}), kExitFailed);
+    EXPECT_EQ(err.str(), "間引き数は１以上の正の整数です（但し、１は間引きません）\n");
+    EXPECT_EQ(run({"--size-x", "wide", input}), kExitFailed);
+    EXPECT_EQ(err.str(), "No.13[型が一致しません。] in cmdConvert_Click [Pass:1][条件取得]\n");
+    const std::string renamed = work.file("drawing.png");
+    std::rename(input.c_str(), renamed.c_str());
+    EXPECT_EQ(run({renamed}), kExitFailed);
+    EXPECT_EQ(err.str(), "BMPファイルが指定されていません\n出力ファイルが指定されていません\n");
+}
+
+TEST_F(command_line, usage_errors_and_help) {
+    EXPECT_EQ(run({}), kExitUsage);
+    EXPECT_EQ(run({"-o", "x.dxf", "a.bmp", "b.bmp"}), kExitUsage);
+    EXPECT_EQ(run({"--color", "red", "a.bmp"}), kExitUsage);
+    EXPECT_NE(err.str().find("--color"), std::string::npos);
+    EXPECT_EQ(run({"--fast", "a.bmp"}), kExitUsage);
+    EXPECT_EQ(run({"a.bmp", "--layer"}), kExitUsage);
+    EXPECT_EQ(run({"--help"}), kExitConverted);
+    for (const char* option : {"-o", "--size-x", "--size-y", "--offset-x", "--offset-y", "--layer", "--thinning",
+                               "--color", "--lines", "--yes", "--quiet"}) {
+        EXPECT_NE(out.str().find(option), std::string::npos) << option;
+    }
+}
+
+TEST_F(command_line, needs_the_templates) {
+    std::remove(program.file("footer.txt").c_str());
+    EXPECT_EQ(run({copyOfData("cases/example-100x50.bmp")}), kExitFailed);
+    EXPECT_NE(err.str().find("「footer.txt」がありません。"), std::string::npos);
+    EXPECT_FALSE(test::fileExists(work.file("example-100x50.dxf")));
+}
+
+TEST_F(command_line, a_stop_request_ends_the_batch) {
+    const volatile std::sig_atomic_t stop = 1;
+    interrupted = &stop;
+    EXPECT_EQ(run({copyOfData("cases/example-100x50.bmp")}), kExitFailed);
+    EXPECT_EQ(err.str(), "処理が中断されました。\n");
+    EXPECT_EQ(test::filesIn(work.path()).size(), 1u);
+
+    // Inside a command the stop arrives where the command lets events run, as a failure it reports.
+    std::istringstream in;
+    CliView cliView(in, err, {false, false, false, false, &stop});
+    cliView.setPacing({1, std::chrono::nanoseconds(0)});
+    EXPECT_THROW(cliView.doEvents(), KelvarinError);
+}
+
+}  // namespace
+}  // namespace kelvarin
