@@ -1,0 +1,39 @@
+#include "gui/Application.h"
+
+#include "app/Startup.h"
+#include "common/Toolkit.h"
+#include "gui/MainWindow.h"
+#include "gui/MessageBoxes.h"
+
+namespace kelvarin {
+
+namespace {
+
+// The toolkit before the window exists: message boxes only.
+class StartupToolkit : public Toolkit {
+public:
+    void setProgressMin(float) override {}
+    void setProgressMax(float) override {}
+    void setProgressValue(float) override {}
+    void setPercentCaption(std::string_view) override {}
+    void setPercentAlignment(Alignment) override {}
+    void showMessage(std::string_view text) override { showMessageBox(nullptr, text); }
+    bool askYesNo(std::string_view text) override { return askYesNoBox(nullptr, text); }
+
+protected:
+    void processEvents() override {}
+};
+
+}  // namespace
+
+std::unique_ptr<MainWindow> startWindow(AppState& state, const std::string& executablePath) {
+    StartupToolkit toolkit;
+    if (!Main(state, toolkit, executablePath)) {
+        return nullptr;
+    }
+    auto window = std::make_unique<MainWindow>(state);
+    Form_Load(window->form(), executablePath);
+    return window;
+}
+
+}  // namespace kelvarin

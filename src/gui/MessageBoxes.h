@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string_view>
+
+class QWidget;
+
+namespace kelvarin {
+
+// Modal message boxes titled "KELVARIN": OK only, and Yes/No with Yes the default and no icon.
+void showMessageBox(QWidget* parent, std::string_view text);
+bool askYesNoBox(QWidget* parent, std::string_view text);
+
+}  // namespace kelvarin

@@ -1,0 +1,465 @@
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QUrl>
+#include <QWhatsThis>
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <sstream>
+
+#include "app/AppState.h"
+#include "app/Startup.h"
+#include "cli/CliRun.h"
+#include "gui/Application.h"
+#include "gui/HelpWindow.h"
+#include "gui/MainWindow.h"
+#include "gui/PreviewWidget.h"
+#include "gui/QtText.h"
+#include "support/TestSupport.h"
+
+using namespace kelvarin;
+
+namespace {
+
+// The real window, with its message boxes and file dialog answered from queues and recorded, so no test
+// waits for a click.
+class RecordingWindow : public MainWindow {
+public:
+    using MainWindow::MainWindow;
+
+    void showMessage(std::string_view text) override { messages.emplace_back(text); }
+    bool askYesNo(std::string_view text) override {
+        messages.emplace_back(text);
+        if (answers.empty()) {
+            qWarning("unexpected question");
+            return false;
+        }
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::optional<std::string> showOpenDialog(const FileDialogRequest&) override {
+        auto answer = dialogAnswers.empty() ? std::nullopt : dialogAnswers.front();
+        if (!dialogAnswers.empty()) {
+            dialogAnswers.pop_front();
+        }
+        return answer;
+    }
+    void processEvents() override {
+        MainWindow::processEvents();
+        if (duringEvents) {
+            duringEvents();
+        }
+    }
+
+    std::vector<std::string> messages;
+    std::deque<bool> answers;
+    std::deque<std::optional<std::string>> dialogAnswers;
+    std::function<void()> duringEvents;
+};
+
+template <typename T>
+T* find(QWidget* window, const char* name) {
+    T* child = window->findChild<T*>(QString::fromLatin1(name));
+    if (child == nullptr) {
+        qFatal("no control %s", name);
+    }
+    return child;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void initialState();
+    void tabOrderFollowsTheDesign();
+    void fullSession();
+    void resizeRefitsThePreview();
+    void dropsAndAutomaticName();
+    void sizeFieldsKeepProportions();
+    void focusByMouseSelectsAll();
+    void colourOption();
+    void controlsAreDisabledDuringAConversion();
+    void closeDuringAConversionWaits();
+    void helpViewerAndContextHelp();
+    void messageBoxesAreTitledAndDefaultYes();
+    void missingTemplateGivesNoWindow();
+    void previewAveragesDots();
+    void screenshot();
+
+private:
+    void clickButton(const char* name);
+    void typeInto(const char* name, const QString& text);
+    void readExample();
+    QLineEdit* field(const char* name) { return find<QLineEdit>(m_window.get(), name); }
+
+    std::unique_ptr<test::ProgramDir> m_program;
+    std::unique_ptr<test::TempDir> m_work;
+    std::unique_ptr<AppState> m_state;
+    std::unique_ptr<RecordingWindow> m_window;
+    std::string m_example;
+};
+
+void MainWindowTest::init() {
+    m_program = std::make_unique<test::ProgramDir>();
+    std::filesystem::copy_file(test::resourcePath("KELVARIN.hlp"), m_program->file("KELVARIN.hlp"));
+    m_work = std::make_unique<test::TempDir>();
+    m_example = m_work->file("example.bmp");
+    std::filesystem::copy_file(test::dataPath("cases/example-100x50.bmp"), m_example);
+    m_state = std::make_unique<AppState>();
+    m_window = std::make_unique<RecordingWindow>(*m_state);
+    QVERIFY(Main(*m_state, *m_window, m_program->file("kelvarin")));
+    Form_Load(m_window->form(), m_program->file("kelvarin"));
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+}
+
+void MainWindowTest::cleanup() {
+    m_window.reset();
+    m_state.reset();
+    m_work.reset();
+    m_program.reset();
+}
+
+void MainWindowTest::clickButton(const char* name) {
+    auto* button = find<QAbstractButton>(m_window.get(), name);
+    QVERIFY2(button->isEnabled(), name);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void MainWindowTest::typeInto(const char* name, const QString& text) {
+    QLineEdit* edit = field(name);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, text);
+}
+
+void MainWindowTest::readExample() {
+    typeInto("textFile_0", toQString(m_example));
+    clickButton("cmdReadFile");
+    QVERIFY(m_state->FileLoaded);
+}
+
+void MainWindowTest::initialState() {
+    for (const ControlDesign& design : controlDesigns()) {
+        QWidget* control = m_window->widget(design.control);
+        QVERIFY(control != nullptr);
+        QCOMPARE(control->objectName(), toQString(design.objectName));
+        QCOMPARE(control->isEnabled(), design.initiallyEnabled);
+        QCOMPARE(control->toolTip(), toQString(design.toolTip));
+        if (design.kind == ControlKind::OptionButton) {
+            QCOMPARE(static_cast<QRadioButton*>(control)->isChecked(), design.initiallySelected);
+        }
+        if (design.kind != ControlKind::Image && design.kind != ControlKind::ProgressBar) {
+            QCOMPARE(toQString(m_window->text(design.control)), toQString(design.caption));
+        }
+    }
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("kelvarin Version 1.0.0 ") + toQString(m_state->LegalNoticeText));
+    QCOMPARE(QApplication::focusWidget(), m_window->widget(textFile(0)));
+    // At 96 dpi the client area is the design's 9675 x 8295 twips.
+    QCOMPARE(m_window->twipsPerPixel(), 15.0);
+    QCOMPARE(m_window->size(), QSize(645, 553));
+    QCOMPARE(m_window->widget(textFile(0))->geometry(), QRect(104, 16, 393, 18));
+    QCOMPARE(m_window->widget(optionMakeLine(2))->parentWidget(), m_window->widget(frameMakeLine));
+}
+
+void MainWindowTest::tabOrderFollowsTheDesign() {
+    readExample();  // every control enabled
+    m_window->widget(textFile(0))->setFocus();
+    QStringList visited;
+    for (std::size_t i = 0; i < tabOrder().size(); ++i) {
+        visited << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QStringList expected;
+    for (Control control : tabOrder()) {
+        expected << toQString(designOf(control).objectName);
+    }
+    QCOMPARE(visited, expected);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("textFile_0"));
+}
+
+void MainWindowTest::fullSession() {
+    readExample();
+    QVERIFY(m_window->messages.empty());
+    QCOMPARE(field("textSize_0")->text(), QStringLiteral("100"));
+    QCOMPARE(field("textSize_1")->text(), QStringLiteral("50"));
+    // 9195 x 4455 twips free; a 2:1 bitmap fills the height: 8910 x 4455 twips = 594 x 297 pixels.
+    auto* preview = find<PreviewWidget>(m_window.get(), "imageOrig");
+    QVERIFY(preview->hasPicture());
+    QVERIFY(preview->stretch());
+    QCOMPARE(preview->size(), QSize(594, 297));
+    QCOMPARE(find<QLabel>(m_window.get(), "labelBMPSize")->text(), QStringLiteral("100dots × 50dots : 表示 594.%"));
+    for (const ControlDesign& design : controlDesigns()) {
+        QVERIFY2(m_window->widget(design.control)->isEnabled(), design.objectName.data());
+    }
+
+    const std::string output = m_work->file("window.dxf");
+    typeInto("textFile_1", toQString(output));
+    typeInto("textOffset_0", QStringLiteral("10"));
+    clickButton("cmdConvert");
+    QCOMPARE(m_window->messages, std::vector<std::string>{"変換終了して、ファイルに書き出しました"});
+    QCOMPARE(test::readBytes(output), test::readBytes(test::dataPath("cases/example-100x50.dxf")));
+
+    // The command line writes the same file.
+    std::istringstream in;
+    std::ostringstream out, err;
+    const std::string cliOutput = m_work->file("cli.dxf");
+    QCOMPARE(runCli({"--offset-x", "10", "-o", cliOutput, m_example}, {m_program->file("kelvarin-cli"), in, out, err}),
+             kExitConverted);
+    QCOMPARE(test::readBytes(cliOutput), test::readBytes(output));
+
+    // Declining the question keeps the file; accepting replaces it.
+    test::writeBytes(output, "old");
+    m_window->messages.clear();
+    m_window->answers = {false};
+    clickButton("cmdConvert");
+    QCOMPARE(m_window->messages, std::vector<std::string>{"既にファイルがありますが、上書きしてもよろしいですか？"});
+    QCOMPARE(test::readBytes(output), std::string("old"));
+    m_window->answers = {true};
+    clickButton("cmdConvert");
+    QCOMPARE(test::readBytes(output), test::readBytes(cliOutput));
+    QCOMPARE(find<QLabel>(m_window.get(), "labelPercent")->text().left(4), QStringLiteral("書出: "));
+    test::keepForReaderCheck(output, "main_window-session");
+}
+
+void MainWindowTest::resizeRefitsThePreview() {
+    auto* preview = find<PreviewWidget>(m_window.get(), "imageOrig");
+    auto* sizeLabel = find<QLabel>(m_window.get(), "labelBMPSize");
+    const QSize designSize = preview->size();
+    m_window->resize(800, 700);
+    QCOMPARE(preview->size(), designSize);  // nothing read yet
+    QCOMPARE(sizeLabel->text(), QStringLiteral("Size"));
+
+    readExample();
+    m_window->resize(645, 553);
+    QCOMPARE(preview->size(), QSize(594, 297));
+    m_window->resize(900, 553);
+    QCOMPARE(preview->size(), QSize(594, 297));  // the height still limits it
+    m_window->resize(400, 553);
+    QCOMPARE(preview->size(), QSize(368, 184));
+    QCOMPARE(sizeLabel->text(), QStringLiteral("100dots × 50dots : 表示 368.%"));
+    m_window->resize(20, 20);  // no room: the last fit stays
+    QCOMPARE(preview->size(), QSize(368, 184));
+    QVERIFY(m_window->messages.empty());
+}
+
+void MainWindowTest::dropsAndAutomaticName() {
+    auto drop = [this](const char* name, QMimeData* data) {
+        QWidget* target = field(name);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QDropEvent dropEvent(QPointF(5, 5), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &dropEvent);
+        return enter.isAccepted();
+    };
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile("/x/First.BMP"), QUrl::fromLocalFile("/x/b.bmp"), QUrl::fromLocalFile("/x/c.bmp")});
+    QVERIFY(drop("textFile_0", &files));
+    QCOMPARE(field("textFile_0")->text(), QStringLiteral("/x/First.BMP"));
+    QCOMPARE(field("textFile_0")->toolTip(), QStringLiteral("変換元BMP：[/x/First.BMP]"));
+
+    QMimeData text;
+    text.setText(QStringLiteral("/y/other.bmp"));
+    QVERIFY(!drop("textFile_0", &text));
+    QCOMPARE(field("textFile_0")->text(), QStringLiteral("/x/First.BMP"));
+
+    clickButton("cmdRefer_2");
+    QCOMPARE(field("textFile_1")->text(), QStringLiteral("/x/First.dxf"));
+    QCOMPARE(field("textFile_1")->toolTip(), QStringLiteral("変換先DXF：[/x/First.dxf]"));
+    typeInto("textFile_0", QStringLiteral("photo.jpg"));
+    clickButton("cmdRefer_2");
+    QCOMPARE(m_window->messages, std::vector<std::string>{"BMPファイルが指定されていません"});
+
+    m_window->dialogAnswers = {std::nullopt, m_work->file("out.dxf")};
+    clickButton("cmdRefer_1");
+    QCOMPARE(field("textFile_1")->text(), QStringLiteral("/x/First.dxf"));
+    clickButton("cmdRefer_1");
+    QCOMPARE(field("textFile_1")->text(), toQString(m_work->file("out.dxf")));
+}
+
+void MainWindowTest::sizeFieldsKeepProportions() {
+    readExample();  // 100 x 50
+    typeInto("textSize_0", QStringLiteral("10"));
+    QCOMPARE(field("textSize_1")->text(), QStringLiteral("5"));
+    typeInto("textSize_0", QStringLiteral("1"));
+    QCOMPARE(field("textSize_1")->text(), QStringLiteral("0.5"));
+    typeInto("textSize_1", QStringLiteral("7"));
+    QCOMPARE(field("textSize_0")->text(), QStringLiteral("14"));
+    QCOMPARE(field("textSize_1")->text(), QStringLiteral("7"));
+    QTest::keyClicks(field("textSize_1"), QStringLiteral("x"));
+    QCOMPARE(field("textSize_0")->text(), QStringLiteral("14"));
+}
+
+void MainWindowTest::focusByMouseSelectsAll() {
+    QLineEdit* layer = field("textLayer");
+    QTest::mouseClick(layer, Qt::LeftButton, Qt::NoModifier, QPoint(layer->width() - 4, layer->height() / 2));
+    QTRY_COMPARE(layer->selectedText(), QStringLiteral("0"));
+    QTest::keyClicks(layer, QStringLiteral("L1"));
+    QCOMPARE(layer->text(), QStringLiteral("L1"));
+    // The thinning field has no such behaviour.
+    QLineEdit* thinning = field("textPartial");
+    QTest::mouseClick(thinning, Qt::LeftButton, Qt::NoModifier, QPoint(thinning->width() - 4, thinning->height() / 2));
+    QTest::qWait(20);
+    QCOMPARE(thinning->selectedText(), QString());
+}
+
+void MainWindowTest::colourOption() {
+    clickButton("optionColor_1");
+    QVERIFY(m_state->LineColorWhite);
+    clickButton("optionColor_0");
+    QVERIFY(!m_state->LineColorWhite);
+    QVERIFY(!find<QRadioButton>(m_window.get(), "optionColor_1")->isChecked());
+}
+
+void MainWindowTest::controlsAreDisabledDuringAConversion() {
+    readExample();
+    m_window->setPacing({1, std::chrono::nanoseconds(0)});
+    typeInto("textFile_1", toQString(m_work->file("out.dxf")));
+    int checked = 0;
+    m_window->duringEvents = [&] {
+        if (checked++ > 0) {
+            return;
+        }
+        for (const ControlDesign& design : controlDesigns()) {
+            const bool staysEnabled = design.control == labelBMPSize || design.control == labelPercent ||
+                                      design.control == pbarCount || design.control == imageOrig;
+            QCOMPARE(m_window->widget(design.control)->isEnabled(), staysEnabled);
+        }
+        // A click on a disabled button does nothing.
+        QTest::mouseClick(m_window->widget(cmdReadFile), Qt::LeftButton);
+    };
+    clickButton("cmdConvert");
+    QVERIFY(checked > 0);
+    QCOMPARE(m_window->messages, std::vector<std::string>{"変換終了して、ファイルに書き出しました"});
+    QVERIFY(m_window->widget(cmdEnd)->isEnabled());
+}
+
+void MainWindowTest::closeDuringAConversionWaits() {
+    readExample();
+    m_window->setPacing({1, std::chrono::nanoseconds(0)});
+    typeInto("textFile_1", toQString(m_work->file("out.dxf")));
+    bool closeAsked = false;
+    m_window->duringEvents = [&] {
+        if (!closeAsked) {
+            closeAsked = true;
+            m_window->close();
+            QVERIFY(m_window->isVisible());  // still converting
+        }
+    };
+    clickButton("cmdConvert");
+    QVERIFY(closeAsked);
+    QVERIFY(test::fileExists(m_work->file("out.dxf")));
+    QVERIFY(!m_window->isVisible());
+}
+
+void MainWindowTest::helpViewerAndContextHelp() {
+    clickButton("cmdHelp_1");
+    HelpWindow* help = m_window->helpWindow();
+    QVERIFY(help->isVisible());
+    QVERIFY(help->browser()->toPlainText().contains(QStringLiteral("KELVARIN ヘルプ")));
+
+    const int contentsPosition = help->browser()->verticalScrollBar()->value();
+    field("textLayer")->setFocus();
+    QTest::keyClick(m_window.get(), Qt::Key_F1);
+    // At the layer topic, far below the contents.
+    QTRY_VERIFY(help->browser()->verticalScrollBar()->value() > contentsPosition + 200);
+
+    clickButton("cmdHelp_0");
+    QVERIFY(QWhatsThis::inWhatsThisMode());
+    QVERIFY(field("textPartial")->whatsThis().contains(QStringLiteral("間引き数")));
+    QVERIFY(m_window->widget(imageOrig)->whatsThis().contains(QStringLiteral("<a name=\"13\">")));
+    QVERIFY(m_window->widget(labelLayer)->whatsThis().isEmpty());  // a control without a topic
+    QWhatsThis::leaveWhatsThisMode();
+
+    std::filesystem::remove(m_program->file("KELVARIN.hlp"));
+    clickButton("cmdHelp_1");
+    QVERIFY(help->browser()->toPlainText().contains(QStringLiteral("ヘルプファイルを開けません")));
+    QVERIFY(m_window->messages.empty());
+}
+
+void MainWindowTest::messageBoxesAreTitledAndDefaultYes() {
+    // The real boxes of the window, closed by the test once they are up.
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box != nullptr);
+        QCOMPARE(box->windowTitle(), QStringLiteral("KELVARIN"));
+        QCOMPARE(box->icon(), QMessageBox::NoIcon);
+        QCOMPARE(box->defaultButton(), box->button(QMessageBox::Yes));
+        seen = true;
+        box->button(QMessageBox::No)->click();
+    });
+    QVERIFY(!m_window->MainWindow::askYesNo("既にファイルがありますが、上書きしてもよろしいですか？"));
+    QVERIFY(seen);
+}
+
+void MainWindowTest::missingTemplateGivesNoWindow() {
+    std::filesystem::remove(m_program->file("header.txt"));
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box != nullptr);
+        QVERIFY(box->text().startsWith(QStringLiteral("「header.txt」がありません。")));
+        seen = true;
+        box->accept();
+    });
+    AppState state;
+    QVERIFY(startWindow(state, m_program->file("kelvarin")) == nullptr);
+    QVERIFY(seen);
+
+    test::writeBytes(m_program->file("header.txt"), "");
+    const auto window = startWindow(state, m_program->file("kelvarin"));
+    QVERIFY(window != nullptr);
+    QVERIFY(window->windowTitle().startsWith(QStringLiteral("kelvarin Version ")));
+}
+
+void MainWindowTest::previewAveragesDots() {
+    PreviewPicture picture;
+    picture.width = 4;
+    picture.height = 2;
+    picture.stride = 4;
+    picture.rows = {0b10100000, 0, 0, 0, 0b11110000, 0, 0, 0};  // top row half white, bottom row white
+    const QImage image = renderPreview(picture, QSize(4, 2), QSize(2, 1));
+    QCOMPARE(qGray(image.pixel(0, 0)), 255 * 3 / 4);
+    QCOMPARE(qGray(image.pixel(1, 0)), 255 * 3 / 4);
+    const QImage same = renderPreview(picture, QSize(4, 2), QSize(4, 2));
+    QCOMPARE(qGray(same.pixel(1, 0)), 0);
+    QCOMPARE(qGray(same.pixel(2, 0)), 255);
+}
+
+// Saves a picture of the window with the sample drawing read, for the documentation; only when
+// KELVARIN_SCREENSHOT names the file to write.
+void MainWindowTest::screenshot() {
+    const QByteArray target = qgetenv("KELVARIN_SCREENSHOT");
+    if (target.isEmpty()) {
+        QSKIP("KELVARIN_SCREENSHOT is not set");
+    }
+    m_example = std::string(KELVARIN_SOURCE_DIR) + "/examples/drawing.bmp";
+    readExample();
+    typeInto("textFile_1", QStringLiteral("/home/user/drawing.dxf"));
+    QVERIFY(m_window->grab().save(QString::fromLocal8Bit(target)));
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
