@@ -194,6 +194,11 @@ TEST_F(convert_command, failures_are_reported_with_pass_and_step) {
               Strings{"No.5[「層😀」にはコードページ932で表せない文字があります。] in cmdConvert_Click [Pass:1][条件取得]"});
 
     view.clearLog();
+    view.setText(textLayer, "A\nB");
+    EXPECT_FALSE(cmdConvert_Click(form));
+    EXPECT_EQ(view.messages(), Strings{"No.5[レイヤー名に改行は使えません。] in cmdConvert_Click [Pass:1][条件取得]"});
+
+    view.clearLog();
     view.setText(textLayer, "0");
     std::remove(program.file("header.txt").c_str());
     EXPECT_FALSE(cmdConvert_Click(form));

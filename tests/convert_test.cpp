@@ -40,7 +40,7 @@ struct Grid {
         const auto height = static_cast<std::int32_t>(rows.size());
         putLong(header, 18, static_cast<std::uint32_t>(width));
         putLong(header, 22, static_cast<std::uint32_t>(height));
-        vram.allocate(width, height);
+        vram.resize(width, height);
         for (std::int32_t y = 0; y < height; ++y) {
             for (std::int32_t x = 0; x < width; ++x) {
                 vram.row(y)[x] = rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] == '#';
@@ -107,7 +107,7 @@ TEST(transfer_to_vram, refuses_sizes_and_missing_rows_before_allocating) {
                           Case{100000, 100000, 200, ErrorCode::SubscriptOutOfRange}}) {
         BitmapData bitmap = bitmapOf(c.width, c.height, std::vector<std::uint8_t>(c.pixelBytes));
         VirtualVram vram;
-        vram.allocate(2, 2);
+        vram.resize(2, 2);
         PassState pass;
         FakeView view;
         try {
@@ -166,20 +166,20 @@ TEST(invert_vram, refuses_a_header_that_is_not_the_grid_size) {
     PassState pass;
     FakeView view;
     EXPECT_THROW(InvertVram(other, grid.vram, pass, view), KelvarinError);
-    Segments segments;
+    LineSegmentList segments;
     EXPECT_THROW(ExtractHorizontalLines(other, grid.vram, 1, segments, pass, view), KelvarinError);
 }
 
 Segments horizontal(const Grid& grid, std::int32_t thinning, FakeView& view, PassState& pass) {
-    Segments segments;
+    LineSegmentList segments;
     ExtractHorizontalLines(grid.header, grid.vram, thinning, segments, pass, view);
-    return segments;
+    return {segments.begin(), segments.end()};
 }
 
 Segments vertical(const Grid& grid, std::int32_t thinning, FakeView& view, PassState& pass) {
-    Segments segments;
+    LineSegmentList segments;
     ExtractVerticalLines(grid.header, grid.vram, thinning, segments, pass, view);
-    return segments;
+    return {segments.begin(), segments.end()};
 }
 
 TEST(line_extraction, runs_along_rows_and_columns) {

@@ -25,12 +25,18 @@ using Lines = std::vector<std::string>;
 
 Lines linesOf(const OutputLineBuffer& buffer) {
     Lines lines;
-    OutputLineBuffer::Reader reader = buffer.reader();
-    OutputLineBuffer::Line line{};
-    while (reader.next(line)) {
-        lines.emplace_back(line.text);
+    for (std::int32_t i = 0; i < buffer.count(); ++i) {
+        lines.push_back(buffer.line(i));
     }
     return lines;
+}
+
+std::string bytesOf(const OutputLineBuffer& buffer) {
+    std::string bytes;
+    for (std::size_t b = 0; b < buffer.blockCount(); ++b) {
+        bytes.append(buffer.block(b).data(), buffer.block(b).size());
+    }
+    return bytes;
 }
 
 TEST(output_line_buffer, keeps_lines_in_order_including_empty_ones) {
@@ -40,12 +46,17 @@ TEST(output_line_buffer, keeps_lines_in_order_including_empty_ones) {
     AppendOutputLine(buffer, "B");
     EXPECT_EQ(buffer.count(), 3);
     EXPECT_EQ(linesOf(buffer), (Lines{"A", "", "B"}));
-    EXPECT_EQ(buffer.line(1).text, "");
+    EXPECT_EQ(bytesOf(buffer), "A\r\n\r\nB\r\n");
     EXPECT_THROW(buffer.line(3), KelvarinError);
+    // A CR inside a line would end it early in the file.
+    EXPECT_THROW(AppendOutputLine(buffer, "layer\rname"), KelvarinError);
+    EXPECT_THROW(AppendOutputLine(buffer, "😀"), KelvarinError);
+    EXPECT_EQ(buffer.count(), 3);
     ResetOutputLines(buffer);
     EXPECT_EQ(buffer.count(), 0);
     AppendOutputLine(buffer, "first");
-    EXPECT_EQ(buffer.line(0).text, "first");
+    EXPECT_EQ(buffer.line(0), "first");
+    EXPECT_EQ(bytesOf(buffer), "first\r\n");
 }
 
 TEST(output_line_buffer, spans_blocks_and_stays_compact) {
@@ -59,17 +70,17 @@ TEST(output_line_buffer, spans_blocks_and_stays_compact) {
     }
     AppendOutputLine(buffer, "図面");
     EXPECT_EQ(buffer.count(), 300001);
-    EXPECT_EQ(buffer.line(0).text, "0");
-    EXPECT_EQ(buffer.line(149999).text, "149999");
-    EXPECT_EQ(buffer.line(150000).text.size(), longLine.size());
-    EXPECT_EQ(buffer.line(299999).text, "299999");
-    EXPECT_TRUE(buffer.line(299999).ascii);
-    EXPECT_FALSE(buffer.line(300000).ascii);
-    const Lines all = linesOf(buffer);
-    ASSERT_EQ(all.size(), 300001u);
-    EXPECT_EQ(all[123456], "123456");
-    // Text plus one prefix byte or so per line, within a block of slack.
-    EXPECT_LT(buffer.memoryUsed(), textBytes + 3 * 300001 + (2 << 20));
+    EXPECT_EQ(buffer.line(0), "0");
+    EXPECT_EQ(buffer.line(149999), "149999");
+    EXPECT_EQ(buffer.line(150000).size(), longLine.size());
+    EXPECT_EQ(buffer.line(299999), "299999");
+    EXPECT_EQ(buffer.line(300000), "図面");
+    const std::string bytes = bytesOf(buffer);
+    EXPECT_EQ(bytes.substr(bytes.size() - 6), "\x90\x7D\x96\xCA\r\n");  // stored in code page 932
+    EXPECT_EQ(bytes.size(), textBytes + 4 + 2 * 300001);
+    EXPECT_EQ(linesOf(buffer)[123456], "123456");
+    // The file's bytes and a small index, within two blocks of slack.
+    EXPECT_LT(buffer.memoryUsed(), bytes.size() + 8 * (300001 / 256 + 1) + (8 << 20));
 }
 
 TEST(template_lines, split_at_cr_and_crlf_only) {
@@ -100,7 +111,7 @@ TEST(template_lines, read_in_code_page_932) {
 // A conversion's DXF stage on given segments, as the conversion command runs it.
 struct DxfRun {
     ConversionSettings settings;
-    std::vector<LineSegment> segments;
+    LineSegmentList segments;
     std::int32_t width = 100;
     std::int32_t height = 50;
     PassState pass{"", 5};

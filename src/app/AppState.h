@@ -24,7 +24,7 @@ struct ProgramInfo {
 // Each operation replaces what it produces; nothing accumulates.
 struct AppState : BitmapData, PassState, ProgramInfo {
     VirtualVram Vram;
-    std::vector<LineSegment> LineSegments;  // of the last conversion, horizontal runs first
+    LineSegmentList LineSegments;  // of the last conversion, horizontal runs first
     OutputLineBuffer OutputLines;           // the last DXF document
     bool LineColorWhite = false;
 

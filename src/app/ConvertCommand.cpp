@@ -55,7 +55,11 @@ ConversionSettings readSettings(Form& form) {
     if (settings.LayerName.empty()) {
         throw Refusal{"レイヤー名が入力されていません"};
     }
-    Cp932Codec().encode(settings.LayerName);  // a name the DXF file cannot hold fails here, not when writing
+    // A name the DXF file cannot hold fails here, not half-way through building it.
+    if (settings.LayerName.find_first_of("\r\n") != std::string::npos) {
+        throw KelvarinError(ErrorCode::InvalidCall, "レイヤー名に改行は使えません。");
+    }
+    Cp932Codec().encode(settings.LayerName);
     settings.Thinning = roundToInt32(parseNumber(view.text(textPartial)));
     if (settings.Thinning < 1) {
         throw Refusal{"間引き数は１以上の正の整数です（但し、１は間引きません）"};
@@ -101,8 +105,7 @@ bool runPasses(Form& form, const ConversionSettings& settings) {
         InvertVram(state.BmpHeader, state.Vram, state, view);
     }
     state.CurrentStep = "変換開始";
-    state.LineSegments.clear();
-    state.LineSegments.shrink_to_fit();
+    state.LineSegments = LineSegmentList();
     if (settings.MakeHorizontal) {
         ExtractHorizontalLines(state.BmpHeader, state.Vram, settings.Thinning, state.LineSegments, state, view);
     }

@@ -35,14 +35,6 @@ ProgressDisplay ProgressDisplay::forReading(Toolkit& toolkit, double total) {
     return display;
 }
 
-void ProgressDisplay::update(double value, double fraction) {
-    if (m_emptyRange) {
-        return;
-    }
-    m_toolkit.setProgressValue(static_cast<float>(value));
-    showPercent(fraction * 100);
-}
-
 void ProgressDisplay::finish() {
     if (!m_emptyRange) {
         return;
@@ -52,12 +44,13 @@ void ProgressDisplay::finish() {
 }
 
 void ProgressDisplay::showPercent(double percent) {
-    const double shown = std::round(percent);
-    if (m_shownOnce && shown == m_shownPercent) {
+    // The caption is only formatted when the whole percentage changes.
+    if (percent >= m_low && percent < m_high) {
         return;
     }
-    m_shownOnce = true;
-    m_shownPercent = shown;
+    const double shown = std::round(percent);
+    m_low = shown - 0.5;
+    m_high = shown + 0.5;
     m_toolkit.setPercentCaption(m_prefix + formatPercent(percent) + "%");
 }
 

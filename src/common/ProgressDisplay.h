@@ -20,8 +20,17 @@ public:
     // Reading a file of total bytes: minimum 0, maximum total, value 0, right-aligned "<percent>%".
     static ProgressDisplay forReading(Toolkit& toolkit, double total);
 
-    // Sets the bar to value and the caption to fraction as a percentage.
-    void update(double value, double fraction);
+    // Sets the bar to value and the caption to fraction as a percentage. Called once per item.
+    void update(double value, double fraction) {
+        if (m_emptyRange) {
+            return;
+        }
+        m_toolkit.setProgressValue(static_cast<float>(value));
+        const double percent = fraction * 100;
+        if (!(percent >= m_low && percent < m_high)) {
+            showPercent(percent);
+        }
+    }
     // Completes a pass whose range was empty.
     void finish();
 
@@ -32,8 +41,9 @@ private:
     Toolkit& m_toolkit;
     std::string m_prefix;
     bool m_emptyRange;
-    bool m_shownOnce = false;
-    double m_shownPercent = 0;
+    // The percentages that still show the current caption: [m_low, m_high).
+    double m_low = 1;
+    double m_high = 0;
 };
 
 }  // namespace kelvarin

@@ -1,6 +1,7 @@
 #include "convert/LineExtraction.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "common/PassState.h"
 #include "common/ProgressDisplay.h"
@@ -20,7 +21,7 @@ double ratio(std::int32_t index, std::int32_t last) { return last > 0 ? static_c
 }  // namespace
 
 void ExtractHorizontalLines(const BmpHeaderBytes& header, const VirtualVram& vram, std::int32_t thinning,
-                            std::vector<LineSegment>& segments, PassState& pass, Toolkit& toolkit) {
+                            LineSegmentList& segments, PassState& pass, Toolkit& toolkit) {
     pass.CurrentStep = "横のラインを取得する";
     const auto [width, height] = gridSizeOf(header, vram);
     ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, height - 1);
@@ -49,7 +50,7 @@ void ExtractHorizontalLines(const BmpHeaderBytes& header, const VirtualVram& vra
 }
 
 void ExtractVerticalLines(const BmpHeaderBytes& header, const VirtualVram& vram, std::int32_t thinning,
-                          std::vector<LineSegment>& segments, PassState& pass, Toolkit& toolkit) {
+                          LineSegmentList& segments, PassState& pass, Toolkit& toolkit) {
     pass.CurrentStep = "縦のラインを取得する";
     const auto [width, height] = gridSizeOf(header, vram);
     ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, width - 1);

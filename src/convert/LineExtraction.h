@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <deque>
 
 #include "bitmap/BitmapData.h"
 
@@ -22,13 +22,17 @@ struct LineSegment {
     friend bool operator==(const LineSegment&, const LineSegment&) = default;
 };
 
+// The runs of one conversion in the order found. Grown in chunks: no reallocation copies a million
+// segments, and little memory stands unused.
+using LineSegmentList = std::deque<LineSegment>;
+
 // Appends the maximal runs of non-zero cells along rows 0, thinning, 2 x thinning, ... in ascending row
 // and start order. Sets CurrentStep; a numbered pass; PassNumber + 1 at the end.
 void ExtractHorizontalLines(const BmpHeaderBytes& header, const VirtualVram& vram, std::int32_t thinning,
-                            std::vector<LineSegment>& segments, PassState& pass, Toolkit& toolkit);
+                            LineSegmentList& segments, PassState& pass, Toolkit& toolkit);
 
 // The same along columns 0, thinning, 2 x thinning, ... in ascending column and start order.
 void ExtractVerticalLines(const BmpHeaderBytes& header, const VirtualVram& vram, std::int32_t thinning,
-                          std::vector<LineSegment>& segments, PassState& pass, Toolkit& toolkit);
+                          LineSegmentList& segments, PassState& pass, Toolkit& toolkit);
 
 }  // namespace kelvarin

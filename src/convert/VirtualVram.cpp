@@ -36,12 +36,14 @@ double ratio(std::int32_t index, std::int32_t last) { return last > 0 ? static_c
 
 }  // namespace
 
-void VirtualVram::allocate(std::int32_t width, std::int32_t height) {
-    m_cells.clear();
-    m_cells.shrink_to_fit();
+void VirtualVram::resize(std::int32_t width, std::int32_t height) {
+    if (width == m_width && height == m_height) {
+        return;
+    }
+    m_cells = LargeBuffer();
     m_width = 0;
     m_height = 0;
-    m_cells.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    m_cells = LargeBuffer(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
     m_width = width;
     m_height = height;
 }
@@ -65,7 +67,7 @@ void TransferToVram(const BitmapData& bitmap, VirtualVram& vram, PassState& pass
                             "画素データが足りません（必要 " + formatInteger(needed) + " バイト、ファイル内 " +
                                 formatInteger(static_cast<std::int64_t>(bitmap.PixelBytes.size())) + " バイト）。");
     }
-    vram.allocate(width, height);
+    vram.resize(width, height);  // every cell is written below
 
     ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, height - 1);
     const std::int32_t wholeBytes = width / 8;

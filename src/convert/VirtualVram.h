@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "bitmap/BitmapData.h"
+#include "common/LargeBuffer.h"
 
 namespace kelvarin {
 
@@ -15,12 +15,13 @@ struct PassState;
 // in the file, the bottom row of a bottom-up bitmap). Stored row after row, so a row is contiguous.
 class VirtualVram {
 public:
-    // Replaces the grid by width x height cells, all 0; the old grid is released first.
-    void allocate(std::int32_t width, std::int32_t height);
+    // Makes the grid width x height cells. A grid of another size is released and replaced by one whose
+    // cells are all 0; a grid of the same size is kept as it is, for callers that write every cell.
+    void resize(std::int32_t width, std::int32_t height);
 
     std::int32_t width() const { return m_width; }
     std::int32_t height() const { return m_height; }
-    std::uint8_t at(std::int32_t x, std::int32_t y) const { return m_cells[index(x, y)]; }
+    std::uint8_t at(std::int32_t x, std::int32_t y) const { return m_cells.data()[index(x, y)]; }
     std::uint8_t* row(std::int32_t y) { return m_cells.data() + index(0, y); }
     const std::uint8_t* row(std::int32_t y) const { return m_cells.data() + index(0, y); }
 
@@ -29,7 +30,7 @@ private:
         return static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width) + static_cast<std::size_t>(x);
     }
 
-    std::vector<std::uint8_t> m_cells;
+    LargeBuffer m_cells;
     std::int32_t m_width = 0;
     std::int32_t m_height = 0;
 };

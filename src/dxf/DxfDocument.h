@@ -18,7 +18,7 @@ inline constexpr const char* kConversionDoneMessage = "変換終了して、フ�
 
 struct DxfInput {
     const ConversionSettings& settings;
-    const std::vector<LineSegment>& segments;
+    const LineSegmentList& segments;
     std::int32_t width;  // of the bitmap, in dots
     std::int32_t height;
     std::string programDirectory;  // where header.txt and footer.txt are

@@ -10,25 +10,21 @@ namespace kelvarin {
 
 namespace {
 
-constexpr std::size_t kBlockSize = 1 << 20;
+constexpr std::size_t kBlockSize = 4 << 20;
 
-// A line's prefix is the length times 2, plus 1 when the text is not pure ASCII, in 7-bit groups with the
-// high bit marking that another group follows.
-std::size_t prefixSize(std::uint64_t prefix) {
-    std::size_t size = 1;
-    while (prefix >= 0x80) {
-        prefix >>= 7;
-        ++size;
-    }
-    return size;
-}
+struct TextKind {
+    bool ascii = true;
+    bool carriageReturn = false;
+};
 
-bool isAsciiText(std::string_view text) {
-    unsigned char any = 0;
+// One pass over the text, which is short and comes once per line.
+TextKind kindOf(std::string_view text) {
+    TextKind kind;
     for (char c : text) {
-        any |= static_cast<unsigned char>(c);
+        kind.ascii &= static_cast<unsigned char>(c) < 0x80;
+        kind.carriageReturn |= c == '\r';
     }
-    return any < 0x80;
+    return kind;
 }
 
 }  // namespace
@@ -41,85 +37,88 @@ void OutputLineBuffer::clear() {
     m_count = 0;
 }
 
-void OutputLineBuffer::append(std::string_view text) {
-    if (m_count == std::numeric_limits<std::int32_t>::max()) {
-        throw KelvarinError(ErrorCode::Overflow);
+std::string_view OutputLineBuffer::encoded(std::string_view text) {
+    if (text != m_lastText) {
+        if (!m_codec) {
+            m_codec.emplace();
+        }
+        m_lastEncoded = m_codec->encode(text);
+        m_lastText = text;
     }
-    std::uint64_t prefix = static_cast<std::uint64_t>(text.size()) << 1 | (isAsciiText(text) ? 0 : 1);
-    const std::size_t needed = prefixSize(prefix) + text.size();
-    if (m_blocks.empty() || m_blocks.back().capacity - m_blocks.back().used < needed) {
-        const std::size_t capacity = std::max(kBlockSize, needed);
+    return m_lastEncoded;
+}
+
+char* OutputLineBuffer::reserve(std::size_t size) {
+    if (m_blocks.empty() || m_blocks.back().memory.size() - m_blocks.back().used < size) {
+        const std::size_t capacity = std::max(kBlockSize, size);
         if (capacity > std::numeric_limits<std::uint32_t>::max() ||
             m_blocks.size() >= std::numeric_limits<std::uint32_t>::max()) {
             throw KelvarinError(ErrorCode::Overflow);
         }
-        m_blocks.push_back({std::make_unique_for_overwrite<char[]>(capacity), capacity, 0});
+        m_blocks.push_back({LargeBuffer(capacity), 0});
     }
     Block& block = m_blocks.back();
     if (m_count % kLinesPerCheckpoint == 0) {
         m_checkpoints.push_back(
             {static_cast<std::uint32_t>(m_blocks.size() - 1), static_cast<std::uint32_t>(block.used)});
     }
-    char* out = block.data.get() + block.used;
-    while (prefix >= 0x80) {
-        *out++ = static_cast<char>((prefix & 0x7F) | 0x80);
-        prefix >>= 7;
+    char* out = reinterpret_cast<char*>(block.memory.data()) + block.used;
+    block.used += size;
+    return out;
+}
+
+void OutputLineBuffer::appendAnyText(std::string_view text) {
+    if (m_count == kMaxCount) {
+        throw KelvarinError(ErrorCode::Overflow);
     }
-    *out++ = static_cast<char>(prefix);
-    std::memcpy(out, text.data(), text.size());
-    block.used += needed;
+    const TextKind kind = kindOf(text);
+    if (kind.carriageReturn) {
+        throw KelvarinError(ErrorCode::InvalidCall, "1 行の中に CR は書けません。");
+    }
+    const std::string_view bytes = kind.ascii ? text : encoded(text);
+    char* out = reserve(bytes.size() + 2);
+    std::memcpy(out, bytes.data(), bytes.size());
+    out[bytes.size()] = '\r';
+    out[bytes.size() + 1] = '\n';
     ++m_count;
 }
 
-OutputLineBuffer::Line OutputLineBuffer::decodeAt(Position& position) const {
-    if (m_blocks[position.block].used == position.offset) {
-        ++position.block;  // the rest of a block is left free when the next line does not fit
-        position.offset = 0;
-    }
-    const Block& block = m_blocks[position.block];
-    const char* in = block.data.get() + position.offset;
-    std::uint64_t prefix = 0;
-    for (int shift = 0;; shift += 7) {
-        const auto byte = static_cast<unsigned char>(*in++);
-        prefix |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
-        if (byte < 0x80) {
-            break;
-        }
-    }
-    const auto length = static_cast<std::size_t>(prefix >> 1);
-    const Line line{std::string_view(in, length), (prefix & 1) == 0};
-    position.offset = static_cast<std::uint32_t>(in + length - block.data.get());
-    return line;
-}
-
-OutputLineBuffer::Line OutputLineBuffer::line(std::int32_t index) const {
+std::string OutputLineBuffer::line(std::int32_t index) const {
     if (index < 0 || index >= m_count) {
         throw KelvarinError(ErrorCode::SubscriptOutOfRange);
     }
-    Position position = m_checkpoints[static_cast<std::size_t>(index / kLinesPerCheckpoint)];
-    for (std::int32_t skip = index % kLinesPerCheckpoint; skip > 0; --skip) {
-        decodeAt(position);
+    const Position start = m_checkpoints[static_cast<std::size_t>(index / kLinesPerCheckpoint)];
+    std::size_t blockIndex = start.block;
+    std::size_t offset = start.offset;
+    for (std::int32_t skip = index % kLinesPerCheckpoint;; --skip) {
+        const std::span<const char> bytes = block(blockIndex);
+        if (offset == bytes.size()) {
+            ++blockIndex;  // the rest of a block stays free when the next line does not fit
+            offset = 0;
+            ++skip;
+            continue;
+        }
+        const auto end = static_cast<std::size_t>(
+            static_cast<const char*>(std::memchr(bytes.data() + offset, '\r', bytes.size() - offset)) - bytes.data());
+        if (skip == 0) {
+            const std::string_view stored(bytes.data() + offset, end - offset);
+            return isAscii(stored) ? std::string(stored) : Cp932Codec().decode(stored);
+        }
+        offset = end + 2;
     }
-    return decodeAt(position);
 }
 
 std::size_t OutputLineBuffer::memoryUsed() const {
     std::size_t total = m_checkpoints.capacity() * sizeof(Position) + m_blocks.capacity() * sizeof(Block);
     for (const Block& block : m_blocks) {
-        total += block.capacity;
+        total += block.memory.size();
     }
     return total;
 }
 
-OutputLineBuffer::Reader OutputLineBuffer::reader() const { return Reader(*this); }
-
-bool OutputLineBuffer::Reader::next(Line& line) {
-    if (m_read >= m_buffer.m_count) {
-        return false;
-    }
-    line = m_buffer.decodeAt(m_position);
-    ++m_read;
-    return true;
+std::span<const char> OutputLineBuffer::block(std::size_t index) const {
+    const Block& stored = m_blocks.at(index);
+    return {reinterpret_cast<const char*>(stored.memory.data()), stored.used};
 }
 
 }  // namespace kelvarin

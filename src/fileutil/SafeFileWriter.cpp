@@ -84,17 +84,21 @@ SafeFileWriter::~SafeFileWriter() { discard(); }
 void SafeFileWriter::write(std::string_view bytes) {
     if (m_buffered + bytes.size() > m_buffer.size()) {
         flushBuffer();
-        if (bytes.size() > m_buffer.size()) {
-            m_buffer.resize(bytes.size());
-        }
+    }
+    if (bytes.size() >= m_buffer.size()) {
+        writeThrough(bytes.data(), bytes.size());  // large pieces skip the copy into the buffer
+        return;
     }
     std::memcpy(m_buffer.data() + m_buffered, bytes.data(), bytes.size());
     m_buffered += bytes.size();
 }
 
 void SafeFileWriter::flushBuffer() {
-    const char* data = m_buffer.data();
-    std::size_t left = m_buffered;
+    writeThrough(m_buffer.data(), m_buffered);
+    m_buffered = 0;
+}
+
+void SafeFileWriter::writeThrough(const char* data, std::size_t left) {
     while (left > 0) {
         const ssize_t written = ::write(m_descriptor, data, left);
         if (written < 0) {
@@ -108,7 +112,6 @@ void SafeFileWriter::flushBuffer() {
         data += written;
         left -= static_cast<std::size_t>(written);
     }
-    m_buffered = 0;
 }
 
 void SafeFileWriter::commit() {

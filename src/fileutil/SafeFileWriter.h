@@ -23,6 +23,7 @@ public:
 
 private:
     void flushBuffer();
+    void writeThrough(const char* data, std::size_t size);
     void discard() noexcept;
 
     std::string m_targetPath;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstddef>
+
+namespace kelvarin {
+
+// Zero-filled memory for the program's big arrays (the pixel grid, the DXF text), taken straight from the
+// system: nothing is cleared by hand, and huge pages are asked for, which spares most of the page faults
+// of filling tens of megabytes. Throws std::bad_alloc when the memory cannot be had.
+class LargeBuffer {
+public:
+    LargeBuffer() = default;
+    explicit LargeBuffer(std::size_t size);
+    ~LargeBuffer();
+    LargeBuffer(LargeBuffer&& other) noexcept;
+    LargeBuffer& operator=(LargeBuffer&& other) noexcept;
+    LargeBuffer(const LargeBuffer&) = delete;
+    LargeBuffer& operator=(const LargeBuffer&) = delete;
+
+    unsigned char* data() const { return m_data; }
+    std::size_t size() const { return m_size; }
+
+private:
+    void release() noexcept;
+
+    unsigned char* m_data = nullptr;
+    std::size_t m_size = 0;
+};
+
+}  // namespace kelvarin
