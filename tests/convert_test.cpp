@@ -2,11 +2,14 @@
 
 #include <random>
 
+#include "bitmap/BmpHeader.h"
+#include "bitmap/ReadFile.h"
 #include "common/Error.h"
 #include "common/PassState.h"
 #include "convert/LineExtraction.h"
 #include "convert/VirtualVram.h"
 #include "support/FakeView.h"
+#include "support/TestSupport.h"
 
 namespace kelvarin {
 namespace {
@@ -92,6 +95,31 @@ TEST(transfer_to_vram, padding_bits_never_reach_the_grid) {
             }
         }
         EXPECT_EQ(lineCells, 3 * width) << "width " << width;
+    }
+}
+
+TEST(transfer_to_vram, files_written_by_real_tools) {
+    // The committed bitmaps hold a known pattern (black where (7x + 3t) % 5 == 0 or in the last column,
+    // t counting from the top); w1, w31 and w33 also have every padding bit set.
+    for (const char* name : {"bitmaps/w1.bmp", "bitmaps/w8.bmp", "bitmaps/w31.bmp", "bitmaps/w32.bmp",
+                             "bitmaps/w33.bmp", "bitmaps/w100.bmp", "bitmaps/v4-header.bmp", "bitmaps/v5-header.bmp"}) {
+        FakeView view;
+        BitmapData bitmap;
+        ASSERT_TRUE(ReadFile(test::dataPath(name), bitmap, view));
+        ASSERT_TRUE(DecodeBitmap(bitmap, view));
+        VirtualVram vram;
+        PassState pass;
+        TransferToVram(bitmap, vram, pass, view);
+        const int width = vram.width();
+        const int height = vram.height();
+        EXPECT_EQ(width, bitmapWidth(bitmap.BmpHeader));
+        for (int y = 0; y < height; ++y) {
+            const int t = height - 1 - y;  // stored bottom-up
+            for (int x = 0; x < width; ++x) {
+                const bool black = (7 * x + 3 * t) % 5 == 0 || x == width - 1;
+                ASSERT_EQ(vram.at(x, y), black ? 0 : 1) << name << " at " << x << "," << y;
+            }
+        }
     }
 }
 
