@@ -46,4 +46,9 @@ private:
     double m_high = 0;
 };
 
+// How far a pass over the rows or columns 0 .. last has come at index (complete for a single one).
+inline double passFraction(std::int64_t index, std::int64_t last) {
+    return last > 0 ? static_cast<double>(index) / static_cast<double>(last) : 1.0;
+}
+
 }  // namespace kelvarin

@@ -16,8 +16,6 @@ namespace {
 // order instead of jumping a whole row per cell.
 constexpr std::size_t kColumnBlock = 256;
 
-double ratio(std::int32_t index, std::int32_t last) { return last > 0 ? static_cast<double>(index) / last : 1.0; }
-
 }  // namespace
 
 void ExtractHorizontalLines(const BmpHeaderBytes& header, const VirtualVram& vram, std::int32_t thinning,
@@ -43,7 +41,7 @@ void ExtractHorizontalLines(const BmpHeaderBytes& header, const VirtualVram& vra
             }
         }
         toolkit.doEvents(width);  // once per cell
-        progress.update(row, ratio(row, height - 1));
+        progress.update(row, passFraction(row, height - 1));
     }
     progress.finish();
     ++pass.PassNumber;
@@ -85,7 +83,7 @@ void ExtractVerticalLines(const BmpHeaderBytes& header, const VirtualVram& vram,
             }
             segments.insert(segments.end(), found[k].begin(), found[k].end());
             found[k].clear();
-            progress.update(columns[k], ratio(columns[k], width - 1));
+            progress.update(columns[k], passFraction(columns[k], width - 1));
         }
     }
     progress.finish();

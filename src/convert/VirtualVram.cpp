@@ -32,8 +32,6 @@ constexpr std::array<std::array<std::uint8_t, 8>, 256> makeUnpackTable() {
 }
 constexpr auto kUnpackTable = makeUnpackTable();
 
-double ratio(std::int32_t index, std::int32_t last) { return last > 0 ? static_cast<double>(index) / last : 1.0; }
-
 }  // namespace
 
 void VirtualVram::resize(std::int32_t width, std::int32_t height) {
@@ -84,7 +82,7 @@ void TransferToVram(const BitmapData& bitmap, VirtualVram& vram, PassState& pass
                         static_cast<std::size_t>(leftoverBits));
         }
         toolkit.doEvents(stride);  // once per byte of the row, padding included
-        progress.update(y, ratio(y, height - 1));
+        progress.update(y, passFraction(y, height - 1));
     }
     progress.finish();
     ++pass.PassNumber;
@@ -103,7 +101,7 @@ void InvertVram(const BmpHeaderBytes& header, VirtualVram& vram, PassState& pass
             toolkit.doEvents(count);  // once per cell
         }
         for (std::int32_t x = first; x < first + count; ++x) {
-            progress.update(x, ratio(x, width - 1));
+            progress.update(x, passFraction(x, width - 1));
         }
     }
     progress.finish();

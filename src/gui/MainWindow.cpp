@@ -80,7 +80,7 @@ int utf16Position(const QString& text, int characters) {
 MainWindow::MainWindow(AppState& state) : m_form{state, *this} {
     setObjectName("frmMain");
     QFont windowFont = font();
-    windowFont.setPointSize(9);
+    windowFont.setPointSizeF(8.5);
     setFont(windowFont);
     createControls();
     connectEvents();
