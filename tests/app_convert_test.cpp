@@ -153,7 +153,21 @@ TEST_F(convert_command, thinning_rounds_halves_to_even) {
             << c.thinning;
         std::remove(output.c_str());
     }
+    // With white lines every row has runs: 2.5 scans the even rows only, as 2 does.
     readExample();
+    view.select(optionColor(1));
+    view.setText(textPartial, "2.5");
+    ASSERT_TRUE(cmdConvert_Click(form));
+    bool rowTwo = false;
+    for (const LineSegment& segment : state.LineSegments) {
+        EXPECT_EQ(segment.StartY % 2, 0);
+        rowTwo |= segment.StartY == 2;
+    }
+    EXPECT_TRUE(rowTwo);
+    std::remove(output.c_str());
+
+    readExample();
+    view.select(optionColor(0));
     view.setText(textPartial, " 0.5 ");
     EXPECT_FALSE(cmdConvert_Click(form));
     EXPECT_EQ(view.messages(), Strings{"間引き数は１以上の正の整数です（但し、１は間引きません）"});

@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
@@ -262,6 +263,13 @@ void MainWindowTest::resizeRefitsThePreview() {
     m_window->resize(20, 20);  // no room: the last fit stays
     QCOMPARE(preview->size(), QSize(368, 184));
     QVERIFY(m_window->messages.empty());
+
+    m_window->resize(645, 553);
+    m_window->setWindowState(Qt::WindowMinimized);
+    QResizeEvent whileMinimised(QSize(300, 300), m_window->size());
+    QApplication::sendEvent(m_window.get(), &whileMinimised);
+    QCOMPARE(preview->size(), QSize(594, 297));
+    m_window->setWindowState(Qt::WindowNoState);
 }
 
 void MainWindowTest::dropsAndAutomaticName() {
@@ -299,7 +307,28 @@ void MainWindowTest::dropsAndAutomaticName() {
 }
 
 void MainWindowTest::sizeFieldsKeepProportions() {
-    readExample();  // 100 x 50
+    readExample();  // 100 x 50, and the size fields enabled
+    const auto setDots = [this](std::uint32_t width, std::uint32_t height) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            m_state->BmpHeader[18 + i] = static_cast<std::uint8_t>(width >> (8 * i));
+            m_state->BmpHeader[22 + i] = static_cast<std::uint8_t>(height >> (8 * i));
+        }
+    };
+    setDots(640, 480);
+    typeInto("textSize_0", QStringLiteral("100"));
+    QCOMPARE(field("textSize_1")->text(), QStringLiteral("75"));
+    typeInto("textSize_0", QStringLiteral("10"));
+    QCOMPARE(field("textSize_1")->text(), QStringLiteral("7.5"));
+    QTest::keyClick(field("textSize_0"), Qt::Key_Backspace);
+    QTest::keyClick(field("textSize_0"), Qt::Key_Backspace);
+    QCOMPARE(field("textSize_1")->text(), QString());
+    setDots(300, 100);
+    typeInto("textSize_1", QStringLiteral("1"));
+    QCOMPARE(field("textSize_0")->text(), QStringLiteral("3"));
+    typeInto("textSize_0", QStringLiteral("1"));
+    QCOMPARE(field("textSize_1")->text(), QStringLiteral("0.333333333333333"));
+    setDots(100, 50);
+
     typeInto("textSize_0", QStringLiteral("10"));
     QCOMPARE(field("textSize_1")->text(), QStringLiteral("5"));
     typeInto("textSize_0", QStringLiteral("1"));
@@ -387,6 +416,11 @@ void MainWindowTest::helpViewerAndContextHelp() {
 
     clickButton("cmdHelp_0");
     QVERIFY(QWhatsThis::inWhatsThisMode());
+    // The next click shows the control's topic instead of operating it: "自動" would complain here.
+    QTest::mouseClick(m_window->widget(cmdRefer(2)), Qt::LeftButton);
+    QVERIFY(m_window->messages.empty());
+    QVERIFY(!QWhatsThis::inWhatsThisMode());
+    clickButton("cmdHelp_0");
     QVERIFY(field("textPartial")->whatsThis().contains(QStringLiteral("間引き数")));
     QVERIFY(m_window->widget(imageOrig)->whatsThis().contains(QStringLiteral("<a name=\"13\">")));
     QVERIFY(m_window->widget(labelLayer)->whatsThis().isEmpty());  // a control without a topic
