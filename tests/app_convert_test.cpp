@@ -68,8 +68,9 @@ TEST_F(convert_command, passes_for_each_colour_and_direction) {
         int lines;
         Strings passes;
     };
-    for (const Case& c : {Case{0, 2, {"1", "2", "3", "4", "5", "6", "7", "8"}}, Case{0, 1, {"1", "2", "3", "4", "5", "6", "7"}},
-                          Case{1, 2, {"1", "2", "3", "4", "5", "6"}}, Case{1, 0, {"1", "2", "3", "4", "5"}}}) {
+    for (const Case& c :
+         {Case{0, 2, {"1", "2", "3", "4", "5", "6", "7", "8"}}, Case{0, 1, {"1", "2", "3", "4", "5", "6", "7"}},
+          Case{1, 2, {"1", "2", "3", "4", "5", "6"}}, Case{1, 0, {"1", "2", "3", "4", "5"}}}) {
         readExample();
         view.select(optionColor(c.color));
         view.select(optionMakeLine(c.lines));
@@ -204,8 +205,8 @@ TEST_F(convert_command, failures_are_reported_with_pass_and_step) {
     view.setText(textOffset(1), "0");
     view.setText(textLayer, "層😀");
     EXPECT_FALSE(cmdConvert_Click(form));
-    EXPECT_EQ(view.messages(),
-              Strings{"No.5[「層😀」にはコードページ932で表せない文字があります。] in cmdConvert_Click [Pass:1][条件取得]"});
+    EXPECT_EQ(view.messages(), Strings{"No.5[「層😀」にはコードページ932で表せない文字があります。] in "
+                                       "cmdConvert_Click [Pass:1][条件取得]"});
 
     view.clearLog();
     view.setText(textLayer, "A\nB");
@@ -216,7 +217,8 @@ TEST_F(convert_command, failures_are_reported_with_pass_and_step) {
     view.setText(textLayer, "0");
     std::remove(program.file("header.txt").c_str());
     EXPECT_FALSE(cmdConvert_Click(form));
-    EXPECT_EQ(view.messages(), Strings{"No.53[ファイルが見つかりません。] in cmdConvert_Click [Pass:5][header.txt読み込み開始]"});
+    EXPECT_EQ(view.messages(),
+              Strings{"No.53[ファイルが見つかりません。] in cmdConvert_Click [Pass:5][header.txt読み込み開始]"});
     EXPECT_FALSE(test::fileExists(output));
     expectAllEnabled();
 }
@@ -234,8 +236,8 @@ TEST_F(convert_command, asks_before_replacing_a_file) {
     view.clearLog();
     view.answers = {true};
     EXPECT_TRUE(cmdConvert_Click(form));
-    EXPECT_EQ(view.messages(),
-              (Strings{"既にファイルがありますが、上書きしてもよろしいですか？", "変換終了して、ファイルに書き出しました"}));
+    EXPECT_EQ(view.messages(), (Strings{"既にファイルがありますが、上書きしてもよろしいですか？",
+                                        "変換終了して、ファイルに書き出しました"}));
     EXPECT_NE(test::readBytes(output), "old drawing");
 
     // Hidden files are asked about too; folders are not, and fail to be written.

@@ -37,7 +37,7 @@ TEST_F(read_command, accepts_a_bitmap_and_opens_the_settings) {
     EXPECT_EQ(state.PassNumber, 0);
     const Strings captions = view.captions();
     EXPECT_EQ(captions.front(), "100%");  // reading, one block
-    EXPECT_EQ(captions[1], "Pass0 : %");   // the transfer, as pass 0
+    EXPECT_EQ(captions[1], "Pass0 : %");  // the transfer, as pass 0
     EXPECT_EQ(captions.back(), "Pass0 : 100%");
 }
 
@@ -109,8 +109,10 @@ TEST_F(read_command, sizes_the_program_cannot_use_are_reported) {
 TEST_F(read_command, missing_pixel_rows_fail_without_huge_allocations) {
     read(copyOfData("bitmaps/huge-dimensions.bmp"));  // 100000 x 100000 dots in 200 bytes
     ASSERT_EQ(view.messages().size(), 2u);
-    EXPECT_EQ(view.messages()[0], "イメージコントロールに読み込めないビットマップファイルです\r\n画像の表示はできません");
-    EXPECT_EQ(view.messages()[1], kReadError + "9:画素データが足りません（必要 1250000000 バイト、ファイル内 138 バイト）。");
+    EXPECT_EQ(view.messages()[0],
+              "イメージコントロールに読み込めないビットマップファイルです\r\n画像の表示はできません");
+    EXPECT_EQ(view.messages()[1],
+              kReadError + "9:画素データが足りません（必要 1250000000 バイト、ファイル内 138 バイト）。");
     EXPECT_EQ(view.text(textSize(0)), "100000");
     EXPECT_TRUE(view.isEnabled(cmdConvert));
     EXPECT_EQ(state.Vram.width(), 0);
@@ -130,7 +132,8 @@ TEST_F(read_command, an_unshowable_picture_is_only_a_warning) {
     view.onEvents = [&] { view.setText(textFile(0), other); };
     read(input);
     view.onEvents = nullptr;
-    EXPECT_EQ(view.messages(), Strings{"イメージコントロールに読み込めないビットマップファイルです\r\n画像の表示はできません"});
+    EXPECT_EQ(view.messages(),
+              Strings{"イメージコントロールに読み込めないビットマップファイルです\r\n画像の表示はできません"});
     EXPECT_TRUE(state.FileLoaded);
     EXPECT_EQ(view.text(textSize(0)), "100");
     EXPECT_EQ(state.Vram.width(), 100);

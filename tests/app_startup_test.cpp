@@ -15,7 +15,9 @@ namespace {
 using Strings = std::vector<std::string>;
 
 std::string missingMessage(const std::string& name) {
-    return "「" + name + "」がありません。これは必要なファイルです。\r\nセットアップし直すか、配布ファイルから抽出してください。";
+    return "「" + name +
+           "」がありません。これは必要なファイルです。\r\nセットアップし直すか、配布ファイルから抽出してくだ"
+           "さい。";
 }
 
 struct Start {

@@ -102,8 +102,8 @@ TEST(bitmap_checks, never_allocate_more_than_the_file_holds) {
 }
 
 TEST(bitmap_checks, files_without_a_header_fail_as_errors) {
-    for (const char* name : {"bitmaps/empty.bmp", "bitmaps/tiny13.bmp", "bitmaps/truncated-header.bmp",
-                             "bitmaps/offset-past-end.bmp"}) {
+    for (const char* name :
+         {"bitmaps/empty.bmp", "bitmaps/tiny13.bmp", "bitmaps/truncated-header.bmp", "bitmaps/offset-past-end.bmp"}) {
         FakeView view;
         BitmapData data = readData(name, view);
         try {

@@ -54,8 +54,9 @@ struct Grid {
 
 TEST(transfer_to_vram, unpacks_bits_most_significant_first) {
     // Width 33: a stride of 8 bytes, of which only the top bit of the fifth counts.
-    BitmapData bitmap = bitmapOf(33, 2, {0x80, 0x00, 0x00, 0x01, 0xFF, 0xFF, 0xFF, 0xFF,  //
-                                         0x7F, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF});
+    BitmapData bitmap = bitmapOf(33, 2,
+                                 {0x80, 0x00, 0x00, 0x01, 0xFF, 0xFF, 0xFF, 0xFF,  //
+                                  0x7F, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF});
     VirtualVram vram;
     PassState pass;
     FakeView view;
@@ -221,7 +222,8 @@ TEST(line_extraction, runs_along_rows_and_columns) {
     EXPECT_EQ(pass.PassNumber, 5);
 
     const Grid edges({"##..##", "######", "#....#"});
-    EXPECT_EQ(horizontal(edges, 1, view, pass), (Segments{{0, 0, 2, 1}, {4, 0, 2, 1}, {0, 1, 6, 1}, {0, 2, 1, 1}, {5, 2, 1, 1}}));
+    EXPECT_EQ(horizontal(edges, 1, view, pass),
+              (Segments{{0, 0, 2, 1}, {4, 0, 2, 1}, {0, 1, 6, 1}, {0, 2, 1, 1}, {5, 2, 1, 1}}));
     EXPECT_EQ(vertical(edges, 1, view, pass),
               (Segments{{0, 0, 1, 3}, {1, 0, 1, 2}, {2, 1, 1, 1}, {3, 1, 1, 1}, {4, 0, 1, 2}, {5, 0, 1, 3}}));
 
@@ -281,7 +283,8 @@ Segments referenceVertical(const Grid& grid, std::int32_t thinning) {
 TEST(line_extraction, vertical_pass_equals_a_plain_column_scan) {
     std::mt19937 random(11);
     for (const auto& [width, height, thinning] : {std::tuple{700, 33, 1}, {1500, 9, 3}, {257, 40, 1}, {600, 5, 256}}) {
-        std::vector<std::string> rows(static_cast<std::size_t>(height), std::string(static_cast<std::size_t>(width), '.'));
+        std::vector<std::string> rows(static_cast<std::size_t>(height),
+                                      std::string(static_cast<std::size_t>(width), '.'));
         for (auto& row : rows) {
             for (auto& cell : row) {
                 cell = random() % 2 == 0 ? '#' : '.';

@@ -175,7 +175,8 @@ TEST(dxf_document, pass_captions_follow_the_stages) {
     EXPECT_NE(std::find(captions.begin(), captions.end(), "書出: %"), captions.end());
     const int lines = run.lines.count();
     EXPECT_EQ(lines, headerLines + 18 + 16 * 4 + 2 + 2);
-    EXPECT_EQ(captions.back(), "書出: " + std::to_string(static_cast<int>(std::lround(100.0 * (lines - 1) / lines))) + "%");
+    EXPECT_EQ(captions.back(),
+              "書出: " + std::to_string(static_cast<int>(std::lround(100.0 * (lines - 1) / lines))) + "%");
 }
 
 TEST(dxf_document, templates_are_copied_verbatim) {

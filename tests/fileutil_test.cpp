@@ -136,7 +136,7 @@ TEST(cp932_codec, refuses_what_it_cannot_represent) {
         EXPECT_NE(error.description().find("layer😀"), std::string::npos);
     }
     EXPECT_THROW(codec.encode("Ωmega\xC3"), KelvarinError);  // cut-off UTF-8
-    EXPECT_THROW(codec.decode("\x82"), KelvarinError);      // a lead byte without its trail byte
+    EXPECT_THROW(codec.decode("\x82"), KelvarinError);       // a lead byte without its trail byte
     EXPECT_THROW(codec.decode("\xA0\xFD"), KelvarinError);
 }
 

@@ -25,7 +25,7 @@ struct ProgramInfo {
 struct AppState : BitmapData, PassState, ProgramInfo {
     VirtualVram Vram;
     LineSegmentList LineSegments;  // of the last conversion, horizontal runs first
-    OutputLineBuffer OutputLines;           // the last DXF document
+    OutputLineBuffer OutputLines;  // the last DXF document
     bool LineColorWhite = false;
 
     std::int32_t LineSegmentCount() const { return static_cast<std::int32_t>(LineSegments.size()); }

@@ -23,11 +23,11 @@ void SetCommandButtonsEnabled(View& view, bool enabled) {
 }
 
 void SetFileAndSettingFieldsEnabled(View& view, bool enabled) {
-    setGroupEnabled(view,
-                    {labelFile(0), labelFile(1), textFile(0), textFile(1), labelLayer, textLayer, labelOffset(0),
-                     labelOffset(1), textOffset(0), textOffset(1), labelSize(0), labelSize(1), textSize(0),
-                     textSize(1), labelPartial, textPartial},
-                    enabled);
+    setGroupEnabled(
+        view,
+        {labelFile(0), labelFile(1), textFile(0), textFile(1), labelLayer, textLayer, labelOffset(0), labelOffset(1),
+         textOffset(0), textOffset(1), labelSize(0), labelSize(1), textSize(0), textSize(1), labelPartial, textPartial},
+        enabled);
 }
 
 void SetColorChoiceEnabled(View& view, bool enabled) {

@@ -91,9 +91,7 @@ void readLineKind(const View& view, ConversionSettings& settings) {
     }
 }
 
-bool lineColorWhite(const View& view) {
-    return !view.isSelected(optionColor(0)) && view.isSelected(optionColor(1));
-}
+bool lineColorWhite(const View& view) { return !view.isSelected(optionColor(0)) && view.isSelected(optionColor(1)); }
 
 bool runPasses(Form& form, const ConversionSettings& settings) {
     AppState& state = form.state;

@@ -86,8 +86,7 @@ void textFile_OLEDragDrop(Form& form, int index, const std::vector<std::string>&
 
 void UpdateFileTip(Form& form, int index) {
     const char* prefix = index == 0 ? "変換元BMP：[" : "変換先DXF：[";
-    form.view.setToolTip(textFile(index),
-                         prefix + trimBlanks(form.view.text(textFile(index))) + "]");
+    form.view.setToolTip(textFile(index), prefix + trimBlanks(form.view.text(textFile(index))) + "]");
 }
 
 }  // namespace kelvarin

@@ -13,10 +13,10 @@ struct ValueOption {
 };
 
 constexpr std::array kValueOptions = {
-    ValueOption{"-o", &CliOptions::output},           ValueOption{"--output", &CliOptions::output},
-    ValueOption{"--size-x", &CliOptions::sizeX},      ValueOption{"--size-y", &CliOptions::sizeY},
-    ValueOption{"--offset-x", &CliOptions::offsetX},  ValueOption{"--offset-y", &CliOptions::offsetY},
-    ValueOption{"--layer", &CliOptions::layer},       ValueOption{"--thinning", &CliOptions::thinning},
+    ValueOption{"-o", &CliOptions::output},          ValueOption{"--output", &CliOptions::output},
+    ValueOption{"--size-x", &CliOptions::sizeX},     ValueOption{"--size-y", &CliOptions::sizeY},
+    ValueOption{"--offset-x", &CliOptions::offsetX}, ValueOption{"--offset-y", &CliOptions::offsetY},
+    ValueOption{"--layer", &CliOptions::layer},      ValueOption{"--thinning", &CliOptions::thinning},
 };
 
 // The index of value among choices, or -1.
@@ -69,9 +69,10 @@ CliParse parseCliArguments(const std::vector<std::string>& arguments) {
             options.help = true;
         } else if (argument == "--color" || argument == "--lines") {
             const auto value = takeValue();
-            const int index = !value                  ? -1
-                              : argument == "--color" ? choiceIndex(*value, std::array{"black", "white"})
-                                                      : choiceIndex(*value, std::array{"horizontal", "vertical", "both"});
+            const int index = !value ? -1
+                              : argument == "--color"
+                                  ? choiceIndex(*value, std::array{"black", "white"})
+                                  : choiceIndex(*value, std::array{"horizontal", "vertical", "both"});
             if (index < 0) {
                 parse.error = argument + " の値が正しくありません: " + value.value_or("");
                 return parse;
@@ -108,7 +109,8 @@ std::string cliUsage() {
     return "使い方: kelvarin-cli [オプション] 入力.bmp [入力.bmp ...]\n"
            "白黒2値の BMP ファイルを、ラインだけの DXF ファイルに変換します。\n"
            "\n"
-           "  -o, --output FILE     出力 DXF ファイル（入力が一つのときのみ。既定: 入力名の .bmp を .dxf に）\n"
+           "  -o, --output FILE     出力 DXF ファイル（入力が一つのときのみ。既定: 入力名の .bmp を .dxf "
+           "に）\n"
            "  --size-x NUMBER       変換後横サイズ（既定: 横のドット数）\n"
            "  --size-y NUMBER       変換後縦サイズ（既定: 縦のドット数。片方だけなら縦横比を保ちます）\n"
            "  --offset-x NUMBER     変換後オフセットX（既定: 0）\n"

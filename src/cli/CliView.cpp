@@ -24,8 +24,7 @@ std::string withUnixLineBreaks(std::string_view text) {
 
 }  // namespace
 
-CliView::CliView(std::istream& in, std::ostream& err, Settings settings)
-    : m_in(in), m_err(err), m_settings(settings) {}
+CliView::CliView(std::istream& in, std::ostream& err, Settings settings) : m_in(in), m_err(err), m_settings(settings) {}
 
 double CliView::imageLeft() const { return designOf(imageOrig).geometry.left; }
 double CliView::imageTop() const { return designOf(imageOrig).geometry.top; }

@@ -15,10 +15,10 @@ namespace kelvarin {
 class CliView : public View {
 public:
     struct Settings {
-        bool interactive = false;       // questions can be asked on the input stream
-        bool showProgress = false;      // the error stream is a terminal
-        bool quiet = false;             // no progress, no completion message
-        bool assumeYes = false;         // overwrite without asking
+        bool interactive = false;                                 // questions can be asked on the input stream
+        bool showProgress = false;                                // the error stream is a terminal
+        bool quiet = false;                                       // no progress, no completion message
+        bool assumeYes = false;                                   // overwrite without asking
         const volatile std::sig_atomic_t* interrupted = nullptr;  // set by a signal: the command stops
     };
 

@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);
     const kelvarin::CliEnvironment environment{
-        kelvarin::executablePath(), std::cin, std::cout, std::cerr, isatty(STDIN_FILENO) == 1,
+        kelvarin::executablePath(), std::cin,    std::cout, std::cerr, isatty(STDIN_FILENO) == 1,
         isatty(STDERR_FILENO) == 1, &interrupted};
     return kelvarin::runCli(std::vector<std::string>(argv + 1, argv + argc), environment);
 }

@@ -119,8 +119,7 @@ bool BuildDxfDocument(const DxfInput& input, OutputLineBuffer& lines, PassState&
     pass.CurrentStep = "ヘッダ部分追加";
     const ConversionSettings& settings = input.settings;
     appendExtentsAndSections(formatGeneral(drawingCoordinate(input.width, settings.ScaleX, settings.OffsetX)),
-                             formatGeneral(drawingCoordinate(input.height, settings.ScaleY, settings.OffsetY)),
-                             lines);
+                             formatGeneral(drawingCoordinate(input.height, settings.ScaleY, settings.OffsetY)), lines);
 
     ++pass.PassNumber;
     pass.CurrentStep = "データ設定開始";

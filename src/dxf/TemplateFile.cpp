@@ -45,7 +45,8 @@ std::vector<std::string> readTemplateLines(const std::string& path, Cp932Codec& 
         try {
             lines[i] = codec.decode(lines[i]);
         } catch (const KelvarinError& error) {
-            throw KelvarinError(error.code(), GetFileNamePart(path) + " の " + formatInteger(static_cast<std::int64_t>(i) + 1) +
+            throw KelvarinError(error.code(), GetFileNamePart(path) + " の " +
+                                                  formatInteger(static_cast<std::int64_t>(i) + 1) +
                                                   " 行目: " + error.description());
         }
     }

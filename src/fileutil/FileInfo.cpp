@@ -24,8 +24,8 @@ CalendarTime calendarOf(std::int64_t secondsSinceEpoch) {
         throw KelvarinError(ErrorCode::Overflow);
     }
     return {static_cast<std::int16_t>(parts.tm_year + 1900), static_cast<std::int16_t>(parts.tm_mon + 1),
-            static_cast<std::int16_t>(parts.tm_mday), static_cast<std::int16_t>(parts.tm_hour),
-            static_cast<std::int16_t>(parts.tm_min), static_cast<std::int16_t>(parts.tm_sec)};
+            static_cast<std::int16_t>(parts.tm_mday),        static_cast<std::int16_t>(parts.tm_hour),
+            static_cast<std::int16_t>(parts.tm_min),         static_cast<std::int16_t>(parts.tm_sec)};
 }
 
 std::string localStamp(std::time_t time) {
@@ -34,8 +34,8 @@ std::string localStamp(std::time_t time) {
         throw KelvarinError(ErrorCode::Overflow);
     }
     char text[32];
-    std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d", parts.tm_year + 1900, parts.tm_mon + 1,
-                  parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
+    std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d", parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
+                  parts.tm_hour, parts.tm_min, parts.tm_sec);
     return text;
 }
 

@@ -18,7 +18,7 @@ struct FileInfo {
     std::string directory;
     std::uint16_t attributes = 0;
     std::time_t modified = 0;
-    std::string stamp;  // modification time, local: YYYYMMDDhhmmss
+    std::string stamp;       // modification time, local: YYYYMMDDhhmmss
     CalendarTime created{};  // zero where the file system keeps no birth time
     CalendarTime accessed{};
     CalendarTime written{};

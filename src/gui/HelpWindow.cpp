@@ -20,8 +20,9 @@ bool readHelpFile(const std::string& helpFile, std::string& document) {
 }
 
 QString missingHelpHtml(const std::string& helpFile) {
-    return QStringLiteral("<h2>ヘルプファイルを開けません</h2><p>%1</p><p>プログラムと同じフォルダに "
-                          "KELVARIN.hlp があるか確かめてください。</p>")
+    return QStringLiteral(
+               "<h2>ヘルプファイルを開けません</h2><p>%1</p><p>プログラムと同じフォルダに "
+               "KELVARIN.hlp があるか確かめてください。</p>")
         .arg(toQString(helpFile).toHtmlEscaped());
 }
 

@@ -43,7 +43,8 @@ QWidget* createWidget(const ControlDesign& design, QWidget* parent) {
     switch (design.kind) {
         case ControlKind::Label: return new QLabel(caption, parent);
         case ControlKind::TextField: {
-            QLineEdit* field = design.control.name == ControlName::textFile ? new FileField(parent) : new QLineEdit(parent);
+            QLineEdit* field =
+                design.control.name == ControlName::textFile ? new FileField(parent) : new QLineEdit(parent);
             field->setText(caption);
             return field;
         }
@@ -139,11 +140,13 @@ void MainWindow::connectEvents() {
     for (int i = 0; i < 2; ++i) {
         onClick(cmdHelp(i), [this, i] { cmdHelp_Click(m_form, i); });
         onClick(optionColor(i), [this, i] { optionColor_Click(m_form, i); });
-        static_cast<FileField*>(widget(textFile(i)))->onFilesDropped = [this, i](const std::vector<std::string>& files) {
+        static_cast<FileField*>(widget(textFile(i)))->onFilesDropped = [this,
+                                                                        i](const std::vector<std::string>& files) {
             run([this, i, files] { textFile_OLEDragDrop(m_form, i, files); });
         };
     }
-    for (Control field : {textFile(0), textFile(1), textLayer, textOffset(0), textOffset(1), textSize(0), textSize(1)}) {
+    for (Control field :
+         {textFile(0), textFile(1), textLayer, textOffset(0), textOffset(1), textSize(0), textSize(1)}) {
         widget(field)->installEventFilter(this);
     }
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
@@ -264,7 +267,9 @@ void MainWindow::setSelection(Control textField, int start, int length) {
     });
 }
 
-void MainWindow::setPicture(std::shared_ptr<const PreviewPicture> picture) { m_preview->setPicture(std::move(picture)); }
+void MainWindow::setPicture(std::shared_ptr<const PreviewPicture> picture) {
+    m_preview->setPicture(std::move(picture));
+}
 
 void MainWindow::setImageStretch(bool stretch) { m_preview->setStretch(stretch); }
 

@@ -20,8 +20,7 @@ QImage renderPreview(const PreviewPicture& picture, QSize dots, QSize size) {
         uchar* line = image.scanLine(ty);
         for (int tx = 0; tx < size.width(); ++tx) {
             const int columnFirst = std::min(dots.width() - 1, static_cast<int>(tx * dotsPerPixelX));
-            const int columnEnd =
-                std::clamp(static_cast<int>((tx + 1) * dotsPerPixelX), columnFirst + 1, dots.width());
+            const int columnEnd = std::clamp(static_cast<int>((tx + 1) * dotsPerPixelX), columnFirst + 1, dots.width());
             int white = 0;
             for (int row = rowFirst; row < rowEnd; ++row) {
                 for (int column = columnFirst; column < columnEnd; ++column) {

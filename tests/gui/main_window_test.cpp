@@ -282,7 +282,8 @@ void MainWindowTest::dropsAndAutomaticName() {
         return enter.isAccepted();
     };
     QMimeData files;
-    files.setUrls({QUrl::fromLocalFile("/x/First.BMP"), QUrl::fromLocalFile("/x/b.bmp"), QUrl::fromLocalFile("/x/c.bmp")});
+    files.setUrls(
+        {QUrl::fromLocalFile("/x/First.BMP"), QUrl::fromLocalFile("/x/b.bmp"), QUrl::fromLocalFile("/x/c.bmp")});
     QVERIFY(drop("textFile_0", &files));
     QCOMPARE(field("textFile_0")->text(), QStringLiteral("/x/First.BMP"));
     QCOMPARE(field("textFile_0")->toolTip(), QStringLiteral("変換元BMP：[/x/First.BMP]"));

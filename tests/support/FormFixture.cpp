@@ -34,8 +34,10 @@ void FormFixture::readAccepted(const std::string& name) {
 
 void FormFixture::setBitmapSize(std::int32_t width, std::int32_t height) {
     for (int i = 0; i < 4; ++i) {
-        state.BmpHeader[18 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(width) >> (8 * i));
-        state.BmpHeader[22 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(height) >> (8 * i));
+        state.BmpHeader[18 + static_cast<std::size_t>(i)] =
+            static_cast<std::uint8_t>(static_cast<std::uint32_t>(width) >> (8 * i));
+        state.BmpHeader[22 + static_cast<std::size_t>(i)] =
+            static_cast<std::uint8_t>(static_cast<std::uint32_t>(height) >> (8 * i));
     }
 }
 
