@@ -52,53 +52,6 @@ struct Grid {
     }
 };
 
-TEST(transfer_to_vram, unpacks_bits_most_significant_first) {
-    // Width 33: a stride of 8 bytes, of which only the top bit of the fifth counts.
-    BitmapData bitmap = bitmapOf(33, 2,
-                                 {0x80, 0x00, 0x00, 0x01, 0xFF, 0xFF, 0xFF, 0xFF,  //
-                                  0x7F, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF});
-    VirtualVram vram;
-    PassState pass;
-    FakeView view;
-    TransferToVram(bitmap, vram, pass, view);
-    ASSERT_EQ(vram.width(), 33);
-    ASSERT_EQ(vram.height(), 2);
-    EXPECT_EQ(vram.at(0, 0), 1);
-    EXPECT_EQ(vram.at(1, 0), 0);
-    EXPECT_EQ(vram.at(31, 0), 1);
-    EXPECT_EQ(vram.at(32, 0), 1);
-    EXPECT_EQ(vram.at(0, 1), 0);
-    EXPECT_EQ(vram.at(31, 1), 1);
-    EXPECT_EQ(vram.at(32, 1), 0);
-    int lineCells = 0;
-    for (int y = 0; y < 2; ++y) {
-        for (int x = 0; x < 33; ++x) {
-            lineCells += vram.at(x, y);
-        }
-    }
-    EXPECT_EQ(lineCells, 3 + 31);
-    EXPECT_EQ(pass.PassNumber, 1);
-    EXPECT_EQ(view.captions(), (std::vector<std::string>{"Pass0 : %", "Pass0 : 100%"}));
-}
-
-TEST(transfer_to_vram, padding_bits_never_reach_the_grid) {
-    for (std::int32_t width : {1, 7, 8, 31, 32, 33, 100}) {
-        const std::int32_t stride = (width + 31) / 32 * 4;
-        BitmapData bitmap = bitmapOf(width, 3, std::vector<std::uint8_t>(static_cast<std::size_t>(stride * 3), 0xFF));
-        VirtualVram vram;
-        PassState pass;
-        FakeView view;
-        TransferToVram(bitmap, vram, pass, view);
-        int lineCells = 0;
-        for (int y = 0; y < 3; ++y) {
-            for (int x = 0; x < width; ++x) {
-                lineCells += vram.at(x, y);
-            }
-        }
-        EXPECT_EQ(lineCells, 3 * width) << "width " << width;
-    }
-}
-
 TEST(transfer_to_vram, files_written_by_real_tools) {
     // The committed bitmaps hold a known pattern (black where (7x + 3t) % 5 == 0 or in the last column,
     // t counting from the top); w1, w31 and w33 also have every padding bit set.

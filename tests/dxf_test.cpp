@@ -237,7 +237,7 @@ TEST(write_file, failures_keep_the_old_file) {
     chmod(dir.file("readonly.dxf").c_str(), 0444);
     expectWriteFailure(dir.file("readonly.dxf"), "old drawing");
     EXPECT_EQ(test::filesIn(dir.path()).size(), 1u);
-    expectWriteFailure("/dev/full", "");
+    expectWriteFailure("/dev/full", "");  // a device is written in place, and it is full
 }
 
 TEST(write_file, a_full_disk_keeps_the_old_file) {

@@ -195,33 +195,5 @@ TEST(safe_file_writer, refuses_what_it_must_not_replace) {
     EXPECT_EQ(test::filesIn(dir.path()).size(), 2u);
 }
 
-TEST(safe_file_writer, a_full_disk_keeps_the_old_file) {
-    test::SmallDisk disk(64);
-    if (!disk.available()) {
-        GTEST_SKIP() << "mounting a tmpfs is not allowed here";
-    }
-    test::writeBytes(disk.file("out.dxf"), "old contents");
-    try {
-        writeAll(disk.file("out.dxf"), std::string(1 << 20, 'x'));
-        ADD_FAILURE() << "a 1 MiB file fitted on a 64 KiB disk";
-    } catch (const KelvarinError& error) {
-        EXPECT_EQ(error.code(), ErrorCode::DiskFull);
-    }
-    EXPECT_EQ(test::readBytes(disk.file("out.dxf")), "old contents");
-    EXPECT_EQ(test::filesIn(GetDirectoryPart(disk.file("out.dxf"))).size(), 1u);
-    EXPECT_THROW(writeAll("/dev/full", "x"), KelvarinError);
-}
-
-TEST(safe_file_writer, a_read_only_disk_keeps_the_old_file) {
-    test::SmallDisk disk(64);
-    if (!disk.available()) {
-        GTEST_SKIP() << "mounting a tmpfs is not allowed here";
-    }
-    test::writeBytes(disk.file("out.dxf"), "old contents");
-    ASSERT_TRUE(disk.makeReadOnly());
-    EXPECT_THROW(writeAll(disk.file("out.dxf"), "new"), KelvarinError);
-    EXPECT_EQ(test::readBytes(disk.file("out.dxf")), "old contents");
-}
-
 }  // namespace
 }  // namespace kelvarin
