@@ -24,7 +24,9 @@ bool requireTemplate(const AppState& state, Toolkit& toolkit, const char* name) 
 bool Main(AppState& state, Toolkit& toolkit, const std::string& executablePath) {
     state.VersionText = kVersionText;
     state.LegalNoticeText = kLegalNoticeText;
-    state.ProgramDirectory = GetDirectoryPart(absolutePath(executablePath));
+    // Without a known executable the templates are looked for in the current directory.
+    state.ProgramDirectory =
+        executablePath.empty() ? absolutePath(".") : GetDirectoryPart(absolutePath(executablePath));
     state.HelpFilePath = JoinPath(state.ProgramDirectory, "KELVARIN.hlp", false);
     state.FileLoaded = false;
     state.FileBytes.clear();
