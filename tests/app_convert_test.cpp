@@ -160,7 +160,7 @@ TEST_F(convert_command, thinning_rounds_halves_to_even) {
     view.setText(textPartial, "2.5");
     ASSERT_TRUE(cmdConvert_Click(form));
     bool rowTwo = false;
-    for (const LineSegment& segment : state.LineSegments) {
+    for (const LineSegment& segment : state.LineSegments.toVector()) {
         EXPECT_EQ(segment.StartY % 2, 0);
         rowTwo |= segment.StartY == 2;
     }

@@ -155,13 +155,13 @@ TEST(invert_vram, refuses_a_header_that_is_not_the_grid_size) {
 Segments horizontal(const Grid& grid, std::int32_t thinning, FakeView& view, PassState& pass) {
     LineSegmentList segments;
     ExtractHorizontalLines(grid.header, grid.vram, thinning, segments, pass, view);
-    return {segments.begin(), segments.end()};
+    return segments.toVector();
 }
 
 Segments vertical(const Grid& grid, std::int32_t thinning, FakeView& view, PassState& pass) {
     LineSegmentList segments;
     ExtractVerticalLines(grid.header, grid.vram, thinning, segments, pass, view);
-    return {segments.begin(), segments.end()};
+    return segments.toVector();
 }
 
 TEST(line_extraction, runs_along_rows_and_columns) {

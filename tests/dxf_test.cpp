@@ -220,7 +220,9 @@ void expectWriteFailure(const std::string& outputPath, const std::string& oldCon
     ProgramDir program;
     DxfRun run;
     run.settings.OutputPath = outputPath;
-    run.segments.assign(20000, {0, 0, 99, 1});
+    for (int i = 0; i < 20000; ++i) {
+        run.segments.push_back({0, 0, 99, 1});
+    }
     EXPECT_FALSE(run.build(program.path()));
     EXPECT_EQ(run.view.messages(), (Lines{"ファイル書き込みエラー in WriteFile", "ファイル書き込みエラー"}));
     if (!oldContents.empty()) {

@@ -15,7 +15,11 @@ LargeBuffer::LargeBuffer(std::size_t size) : m_size(size) {
     if (memory == MAP_FAILED) {
         throw std::bad_alloc();
     }
-    madvise(memory, size, MADV_HUGEPAGE);  // a hint: without huge pages the buffer works all the same
+    // A hint, for the whole huge pages only: a partly used one at the end would count in full.
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    if (size >= kHugePage) {
+        madvise(memory, size - size % kHugePage, MADV_HUGEPAGE);
+    }
     m_data = static_cast<unsigned char*>(memory);
 }
 

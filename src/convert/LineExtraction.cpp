@@ -81,7 +81,9 @@ void ExtractVerticalLines(const BmpHeaderBytes& header, const VirtualVram& vram,
             if (runStart[k] >= 0) {
                 found[k].push_back({columns[k], runStart[k], 1, height - runStart[k]});
             }
-            segments.insert(segments.end(), found[k].begin(), found[k].end());
+            for (const LineSegment& segment : found[k]) {
+                segments.push_back(segment);
+            }
             found[k].clear();
             progress.update(columns[k], passFraction(columns[k], width - 1));
         }

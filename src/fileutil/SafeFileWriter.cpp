@@ -16,7 +16,7 @@ namespace kelvarin {
 
 namespace {
 
-constexpr std::size_t kBufferSize = 1 << 20;
+constexpr std::size_t kBufferSize = 64 << 10;
 
 [[noreturn]] void throwErrno() { throw systemError(errno); }
 

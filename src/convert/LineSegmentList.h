@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <vector>
+
+namespace kelvarin {
+
+// One run of line pixels, in grid cells: it covers x = StartX .. StartX + SpanX - 1 and
+// y = StartY .. StartY + SpanY - 1. A horizontal run has SpanY 1, a vertical run SpanX 1.
+struct LineSegment {
+    std::int32_t StartX;
+    std::int32_t StartY;
+    std::int32_t SpanX;
+    std::int32_t SpanY;
+
+    friend bool operator==(const LineSegment&, const LineSegment&) = default;
+};
+
+// The runs of one conversion in the order found, a drawing's million or more of them. Kept in chunks
+// of equal size: growing never copies what is stored, and no more than one chunk stands unused.
+class LineSegmentList {
+public:
+    LineSegmentList() = default;
+    LineSegmentList(std::initializer_list<LineSegment> segments) {
+        for (const LineSegment& segment : segments) {
+            push_back(segment);
+        }
+    }
+
+    void push_back(const LineSegment& segment) {
+        if (m_size % kChunkSize == 0 && m_size / kChunkSize == m_chunks.size()) {
+            m_chunks.push_back(std::make_unique_for_overwrite<LineSegment[]>(kChunkSize));
+        }
+        m_chunks[m_size / kChunkSize][m_size % kChunkSize] = segment;
+        ++m_size;
+    }
+    const LineSegment& operator[](std::size_t index) const { return m_chunks[index / kChunkSize][index % kChunkSize]; }
+    std::size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+
+    std::vector<LineSegment> toVector() const {
+        std::vector<LineSegment> all;
+        all.reserve(m_size);
+        for (std::size_t i = 0; i < m_size; ++i) {
+            all.push_back((*this)[i]);
+        }
+        return all;
+    }
+
+private:
+    static constexpr std::size_t kChunkSize = 4096;  // 64 KiB
+
+    std::vector<std::unique_ptr<LineSegment[]>> m_chunks;
+    std::size_t m_size = 0;
+};
+
+}  // namespace kelvarin
