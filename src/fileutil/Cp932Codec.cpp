@@ -26,23 +26,19 @@ bool convert(void* handle, std::string_view input, std::string& output) {
     char* in = const_cast<char*>(input.data());
     std::size_t inLeft = input.size();
     std::size_t used = 0;
+    constexpr auto kFailed = static_cast<std::size_t>(-1);
     for (;;) {
         char* out = output.data() + used;
         std::size_t outLeft = output.size() - used;
-        const std::size_t result = inLeft == 0 ? iconv(converter, nullptr, nullptr, &out, &outLeft)
-                                               : iconv(converter, &in, &inLeft, &out, &outLeft);
+        const std::size_t result = iconv(converter, &in, &inLeft, &out, &outLeft);
         used = output.size() - outLeft;
-        if (result != static_cast<std::size_t>(-1)) {
-            if (inLeft == 0) {
-                // A further call with no input flushes any pending shift state.
-                if (iconv(converter, nullptr, nullptr, &out, &outLeft) == static_cast<std::size_t>(-1)) {
-                    return false;
-                }
-                used = output.size() - outLeft;
-                output.resize(used);
-                return true;
+        if (result != kFailed) {
+            // All input taken; a call without input ends any pending shift state.
+            if (iconv(converter, nullptr, nullptr, &out, &outLeft) == kFailed) {
+                return false;
             }
-            continue;
+            output.resize(output.size() - outLeft);
+            return true;
         }
         if (errno != E2BIG) {
             return false;
