@@ -30,11 +30,11 @@ def with_pillow(path, width, height):
     image.save(path)
 
 
-def with_imagemagick(path, width, height, bmp_format="BMP3"):
+def with_imagemagick(path, width, height, bmp_format="BMP3", options=()):
     rows = [" ".join("1" if black(x, t, width) else "0" for x in range(width)) for t in range(height)]
     with tempfile.NamedTemporaryFile("w", suffix=".pbm", delete=False) as pbm:
         pbm.write(f"P1\n{width} {height}\n" + "\n".join(rows) + "\n")
-    subprocess.run(["convert", pbm.name, "-monochrome", f"{bmp_format}:{path}"], check=True)
+    subprocess.run(["convert", pbm.name, "-monochrome", *options, f"{bmp_format}:{path}"], check=True)
     pathlib.Path(pbm.name).unlink()
 
 
@@ -87,16 +87,12 @@ def main():
         valid[width] = path
     for width in (1, 31, 33):
         set_padding_bits(valid[width])
-    # ImageMagick 6 writes a 108-byte (version 4) information header for "BMP:"; the version 5 header
-    # is that file with the 16 bytes version 5 adds (intent, profile offset and size, reserved).
+    # ImageMagick 6 writes a 108-byte (version 4) information header for "BMP:", and the 124-byte
+    # version 5 header when a rendering intent is given.
     with_imagemagick(HERE / "v4-header.bmp", 40, 12, "BMP")
-    v4 = bytearray((HERE / "v4-header.bmp").read_bytes())
-    assert fields(v4)[2] == 108
-    v5 = v4[:14 + 108] + struct.pack("<IIII", 4, 0, 0, 0) + v4[14 + 108:]
-    v5[2:6] = struct.pack("<I", len(v5))
-    v5[10:14] = struct.pack("<I", fields(v4)[1] + 16)
-    v5[14:18] = struct.pack("<I", 124)
-    (HERE / "v5-header.bmp").write_bytes(bytes(v5))
+    with_imagemagick(HERE / "v5-header.bmp", 40, 12, "BMP", ["-intent", "Perceptual"])
+    assert fields((HERE / "v4-header.bmp").read_bytes())[2] == 108
+    assert fields((HERE / "v5-header.bmp").read_bytes())[2] == 124
     with_pillow(HERE / "square-64.bmp", 64, 64)
     for path in list(valid.values()) + [HERE / name for name in ("v4-header.bmp", "v5-header.bmp", "square-64.bmp")]:
         check_pattern(path)
