@@ -2,6 +2,7 @@
 
 #include "app/FieldBehaviour.h"
 #include "app/FileSelection.h"
+#include "fileutil/Path.h"
 #include "support/FormFixture.h"
 
 namespace kelvarin {
@@ -90,8 +91,8 @@ TEST_F(file_selection, browse_buttons_use_the_dialog) {
     cmdRefer_Click(form, 0);
     ASSERT_EQ(view.dialogRequests.size(), 1u);
     EXPECT_EQ(view.dialogRequests[0].title, "入力画像ファイル名");
-    EXPECT_EQ(view.dialogRequests[0].filter, "*.bmp");
-    EXPECT_EQ(view.dialogRequests[0].initialFile, program.file("*.bmp"));
+    EXPECT_EQ(view.dialogRequests[0].filter, "*.bmp *.tif *.tiff *.png *.pbm *.pgm *.pnm");
+    EXPECT_EQ(GetDirectoryPart(view.dialogRequests[0].initialFile), program.path());
     EXPECT_EQ(view.text(textFile(0)), existing);
     EXPECT_EQ(view.toolTip(textFile(0)), "変換元BMP：[" + existing + "]");
 

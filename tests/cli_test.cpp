@@ -89,7 +89,7 @@ TEST_F(command_line, settings_are_checked_as_in_the_window) {
     EXPECT_EQ(err.str(), "間引き数は１以上の正の整数です（但し、１は間引きません）\n");
     EXPECT_EQ(run({"--size-x", "wide", input}), kExitFailed);
     EXPECT_EQ(err.str(), "No.13[型が一致しません。] in cmdConvert_Click [Pass:1][条件取得]\n");
-    const std::string renamed = work.file("drawing.png");
+    const std::string renamed = work.file("drawing.gif");
     std::rename(input.c_str(), renamed.c_str());
     EXPECT_EQ(run({renamed}), kExitFailed);
     EXPECT_EQ(err.str(), "BMPファイルが指定されていません\n出力ファイルが指定されていません\n");

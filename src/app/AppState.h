@@ -2,13 +2,10 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "bitmap/BitmapData.h"
 #include "common/PassState.h"
-#include "convert/LineExtraction.h"
 #include "convert/VirtualVram.h"
-#include "dxf/OutputLineBuffer.h"
 
 namespace kelvarin {
 
@@ -23,13 +20,10 @@ struct ProgramInfo {
 // Everything the program keeps between events, owned by the application and handed to the commands.
 // Each operation replaces what it produces; nothing accumulates.
 struct AppState : BitmapData, PassState, ProgramInfo {
+    ReadOptions readOptions;  // how pictures other than 1-bit ones are read
     VirtualVram Vram;
-    LineSegmentList LineSegments;  // of the last conversion, horizontal runs first
-    OutputLineBuffer OutputLines;  // the last DXF document
+    std::int64_t LineSegmentCount = 0;  // of the last conversion
     bool LineColorWhite = false;
-
-    std::int32_t LineSegmentCount() const { return static_cast<std::int32_t>(LineSegments.size()); }
-    std::int32_t OutputLineCount() const { return OutputLines.count(); }
 };
 
 }  // namespace kelvarin

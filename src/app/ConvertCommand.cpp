@@ -9,6 +9,7 @@
 #include "common/NumberParse.h"
 #include "common/TextFormat.h"
 #include "convert/ConversionSettings.h"
+#include "convert/LineExtraction.h"
 #include "dxf/DxfDocument.h"
 #include "fileutil/Cp932Codec.h"
 #include "fileutil/DirectorySearch.h"
@@ -103,22 +104,24 @@ bool runPasses(Form& form, const ConversionSettings& settings) {
         InvertVram(state.BmpHeader, state.Vram, state, view);
     }
     state.CurrentStep = "変換開始";
-    state.LineSegments = LineSegmentList();
-    if (settings.MakeHorizontal) {
-        ExtractHorizontalLines(state.BmpHeader, state.Vram, settings.Thinning, state.LineSegments, state, view);
-    }
-    if (settings.MakeVertical) {
-        ExtractVerticalLines(state.BmpHeader, state.Vram, settings.Thinning, state.LineSegments, state, view);
-    }
+    state.LineSegmentCount = 0;
+    const std::int64_t horizontal =
+        settings.MakeHorizontal ? ExtractHorizontalLines(state.BmpHeader, state.Vram, settings.Thinning, state, view)
+                                : 0;
+    const std::int64_t vertical =
+        settings.MakeVertical ? ExtractVerticalLines(state.BmpHeader, state.Vram, settings.Thinning, state, view) : 0;
+    // The runs are found again while the file is written, in the grid as it is now: line cells set.
+    const GridRuns segments(state.Vram, settings.Thinning, horizontal, vertical);
     if (inverted) {
         InvertVram(state.BmpHeader, state.Vram, state, view);
     }
-    if (state.LineSegmentCount() < 1) {
+    state.LineSegmentCount = segments.count();
+    if (state.LineSegmentCount < 1) {
         throw Refusal{"このデータにはラインがありませんでした"};
     }
-    const DxfInput input{settings, state.LineSegments, bitmapWidth(state.BmpHeader), bitmapHeight(state.BmpHeader),
+    const DxfInput input{settings, segments, bitmapWidth(state.BmpHeader), bitmapHeight(state.BmpHeader),
                          state.ProgramDirectory};
-    return BuildDxfDocument(input, state.OutputLines, state, view);
+    return BuildDxfDocument(input, state, view);
 }
 
 bool convert(Form& form) {

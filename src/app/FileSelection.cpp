@@ -19,24 +19,33 @@ std::string currentDirectory() {
     return getcwd(buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string();
 }
 
-bool endsWithBmp(std::string_view name) {
-    if (name.size() < 4) {
-        return false;
+// The length of the picture extension the name ends with (".bmp", ".tif", ".tiff", ".png", ".pbm", ".pgm",
+// ".pnm", in any case), or 0.
+std::size_t pictureExtensionLength(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos) {
+        return 0;
     }
-    std::string ending(name.substr(name.size() - 4));
+    std::string ending(name.substr(dot));
     for (char& c : ending) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    return ending == ".BMP";
+    for (const char* known : {".bmp", ".tif", ".tiff", ".png", ".pbm", ".pgm", ".pnm"}) {
+        if (ending == known) {
+            return ending.size();
+        }
+    }
+    return 0;
 }
 
 void deriveOutputName(Form& form) {
     const std::string source = trimBlanks(form.view.text(textFile(0)));
-    if (source.empty() || !endsWithBmp(source)) {
+    const std::size_t extension = pictureExtensionLength(source);
+    if (source.empty() || extension == 0) {
         form.view.showMessage("BMPファイルが指定されていません");
         return;
     }
-    form.view.setText(textFile(1), source.substr(0, source.size() - 4) + ".dxf");
+    form.view.setText(textFile(1), source.substr(0, source.size() - extension) + ".dxf");
     UpdateFileTip(form, 1);
 }
 
@@ -69,7 +78,7 @@ std::string ReferFile(Form& form, const std::string& title, const std::string& p
 
 void cmdRefer_Click(Form& form, int index) {
     switch (index) {
-        case 0: setChosenPath(form, 0, ReferFile(form, "入力画像ファイル名", "*.bmp", true)); break;
+        case 0: setChosenPath(form, 0, ReferFile(form, "入力画像ファイル名", kPictureFilePatterns, true)); break;
         case 1: setChosenPath(form, 1, ReferFile(form, "出力ファイル名", "*.dxf", false)); break;
         case 2: deriveOutputName(form); break;
         default: break;

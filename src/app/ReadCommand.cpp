@@ -6,6 +6,7 @@
 #include "app/ControlGroups.h"
 #include "app/Form.h"
 #include "bitmap/BmpHeader.h"
+#include "bitmap/PictureDecoding.h"
 #include "bitmap/PreviewPicture.h"
 #include "bitmap/ReadFile.h"
 #include "common/Error.h"
@@ -18,15 +19,18 @@ namespace kelvarin {
 
 namespace {
 
-// The preview shows the file the field names now, which the user may have changed during the read.
+// The preview shows the file the field names now, which the user may have changed during the read. A
+// view that shows no pictures (the command line) is spared the copy.
 void loadPreview(Form& form, const std::string& readPath) {
     const std::string path = trimBlanks(form.view.text(textFile(0)));
-    if (path.empty()) {
+    if (path.empty() || !form.view.showsPictures()) {
         return;
     }
+    const AppState& state = form.state;
     try {
-        auto picture = std::make_shared<const PreviewPicture>(
-            path == readPath ? decodePreviewPicture(form.state.FileBytes) : loadPreviewPicture(path));
+        auto picture =
+            std::make_shared<const PreviewPicture>(path == readPath ? previewOf(state.BmpHeader, state.PixelBytes)
+                                                                    : loadPreviewPicture(path, state.readOptions));
         form.view.setPicture(std::move(picture));
     } catch (const KelvarinError& error) {
         if (error.code() != ErrorCode::InvalidPicture) {
@@ -54,7 +58,7 @@ void readBitmap(Form& form) {
         view.showMessage("ファイル読み込みエラー");
         return;
     }
-    if (!DecodeBitmap(state, view)) {
+    if (!DecodePicture(state, state.readOptions, view)) {
         return;
     }
     loadPreview(form, path);

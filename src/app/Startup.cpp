@@ -29,9 +29,9 @@ bool Main(AppState& state, Toolkit& toolkit, const std::string& executablePath) 
         executablePath.empty() ? absolutePath(".") : GetDirectoryPart(absolutePath(executablePath));
     state.HelpFilePath = JoinPath(state.ProgramDirectory, "KELVARIN.hlp", false);
     state.FileLoaded = false;
-    state.FileBytes.clear();
+    state.PixelBytes = {};
+    state.FileBytes = LargeBuffer();
     state.FileLength = 0;
-    ResetOutputLines(state.OutputLines);
     return requireTemplate(state, toolkit, "header.txt") && requireTemplate(state, toolkit, "footer.txt");
 }
 

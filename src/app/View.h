@@ -33,6 +33,8 @@ public:
 
     // imageOrig: replaces the picture, switches stretching, sets the size (twips); left and top in twips.
     virtual void setPicture(std::shared_ptr<const PreviewPicture> picture) = 0;
+    // False for a view that never shows the picture, which then is not made.
+    virtual bool showsPictures() const { return true; }
     virtual void setImageStretch(bool stretch) = 0;
     virtual void setImageSize(int widthTwips, int heightTwips) = 0;
     virtual double imageLeft() const = 0;

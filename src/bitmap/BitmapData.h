@@ -2,21 +2,44 @@
 
 #include <array>
 #include <cstdint>
-#include <vector>
+#include <span>
+
+#include "common/LargeBuffer.h"
 
 namespace kelvarin {
 
-// The first 62 bytes of the bitmap file read last, raw: file header, information header and two colour
-// table entries. Fields are decoded on demand with BytesToLong.
+// The first 62 bytes of a BMP file, raw: file header, information header and two colour table entries.
+// Fields are decoded on demand with BytesToLong. Pictures of other formats get a header of this layout
+// made from what their reader found, so everything after the read sees one kind of picture.
 using BmpHeaderBytes = std::array<std::uint8_t, 62>;
+
+// Dots per inch along each axis; 0 when the file does not say.
+struct Resolution {
+    double x = 0;
+    double y = 0;
+
+    bool known() const { return x > 0 && y > 0; }
+};
+
+// How pictures that are not 1-bit are read: grey and colour pixels darker than the threshold (0-255)
+// are black; a multi-page file gives the page numbered page (from 1).
+struct ReadOptions {
+    int threshold = 128;
+    std::int32_t page = 1;
+};
 
 // What the read command keeps of the file read last.
 struct BitmapData {
-    std::vector<std::uint8_t> FileBytes;  // the whole file, in file order
-    std::int32_t FileLength = 0;          // 0 while nothing has been read
+    LargeBuffer FileBytes;        // the whole file, in file order
+    std::int32_t FileLength = 0;  // 0 while nothing has been read
     BmpHeaderBytes BmpHeader{};
-    std::vector<std::uint8_t> PixelBytes;  // the file's bytes from the pixel-data offset on
-    bool FileLoaded = false;               // a read command accepted the bitmap
+    // The packed pixel rows as a 1-bit BMP stores them: bottom row first, each row padded to a multiple of
+    // 4 bytes, most significant bit leftmost, bit value 1 white. A BMP's own bytes inside FileBytes, or the
+    // rows another format's reader decoded into DecodedPixels.
+    std::span<const std::uint8_t> PixelBytes;
+    LargeBuffer DecodedPixels;
+    Resolution resolution;
+    bool FileLoaded = false;  // a read command accepted the picture
 };
 
 }  // namespace kelvarin

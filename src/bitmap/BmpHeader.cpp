@@ -21,6 +21,19 @@ void copyIntoHeader(const BitmapData& data, BmpHeaderBytes& header, std::size_t 
 
 }  // namespace
 
+Resolution bmpResolution(const BmpHeaderBytes& header) {
+    constexpr double kMetresPerInch = 0.0254;
+    return {BytesToLong(&header[bmp::XPelsPerMeterOffset], 4) * kMetresPerInch,
+            BytesToLong(&header[bmp::YPelsPerMeterOffset], 4) * kMetresPerInch};
+}
+
+bool whiteAtIndexZero(const BmpHeaderBytes& header) {
+    const auto brightness = [&](std::size_t entry) {
+        return header[entry] + header[entry + 1] + header[entry + 2];  // blue, green, red
+    };
+    return brightness(bmp::ColourTableOffset) > brightness(bmp::ColourTableOffset + 4);
+}
+
 std::int32_t BytesToLong(const std::uint8_t* bytes, std::int16_t count) {
     constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
     std::int64_t value = 0;
@@ -93,11 +106,12 @@ bool DecodeBitmap(BitmapData& data, Toolkit& toolkit) {
     if (static_cast<std::size_t>(dataOffset) > data.FileBytes.size()) {
         throw KelvarinError(ErrorCode::SubscriptOutOfRange, "データオフセットがファイルの外を指しています。");
     }
-    // The header's file size only bounds the copy: nothing beyond what the file holds is allocated.
+    // The header's file size only bounds the pixel bytes: they stay where they were read, in FileBytes.
     const std::size_t available = data.FileBytes.size() - static_cast<std::size_t>(dataOffset);
     const std::size_t count = std::min(available, static_cast<std::size_t>(fileSize));
-    const auto first = data.FileBytes.begin() + dataOffset;
-    data.PixelBytes.assign(first, first + static_cast<std::ptrdiff_t>(count));
+    data.PixelBytes = {data.FileBytes.data() + dataOffset, count};
+    data.DecodedPixels = LargeBuffer();
+    data.resolution = bmpResolution(header);
     data.FileLoaded = true;
     return true;
 }

@@ -6,6 +6,8 @@
 #include <limits>
 
 #include "bitmap/BmpHeader.h"
+#include "bitmap/PackedRows.h"
+#include "bitmap/PictureDecoding.h"
 #include "common/Error.h"
 
 namespace kelvarin {
@@ -62,7 +64,25 @@ PreviewPicture decodePreviewPicture(std::span<const std::uint8_t> file) {
     return picture;
 }
 
-PreviewPicture loadPreviewPicture(const std::string& path) {
+PreviewPicture previewOf(const BmpHeaderBytes& header, std::span<const std::uint8_t> pixelBytes) {
+    const std::int32_t width = bitmapWidth(header);
+    const std::int32_t height = bitmapHeight(header);
+    if (width <= 0 || height <= 0 || rowStride(width) * height > static_cast<std::int64_t>(pixelBytes.size())) {
+        invalidPicture();
+    }
+    PreviewPicture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.stride = rowStride(width);
+    picture.rows.resize(static_cast<std::size_t>(picture.stride * height));
+    for (std::int32_t row = 0; row < height; ++row) {
+        std::memcpy(picture.rows.data() + row * picture.stride, pixelBytes.data() + (height - 1 - row) * picture.stride,
+                    static_cast<std::size_t>(picture.stride));
+    }
+    return picture;
+}
+
+PreviewPicture loadPreviewPicture(const std::string& path, const ReadOptions& options) {
     std::ifstream stream(path, std::ios::binary);
     if (!stream) {
         invalidPicture();
@@ -71,7 +91,17 @@ PreviewPicture loadPreviewPicture(const std::string& path) {
     if (stream.bad()) {
         invalidPicture();
     }
-    return decodePreviewPicture(bytes);
+    const ImageFormat format = sniffImageFormat(bytes);
+    if (format == ImageFormat::Bmp) {
+        return decodePreviewPicture(bytes);
+    }
+    try {
+        BitmapData decoded;
+        decodeOtherFormat(format, bytes, options, decoded);
+        return previewOf(decoded.BmpHeader, decoded.PixelBytes);
+    } catch (const ImageRefusal&) {
+        invalidPicture();
+    }
 }
 
 }  // namespace kelvarin

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "bitmap/BitmapData.h"
+
 namespace kelvarin {
 
 // A 1-bit picture decoded by the program itself for the preview, rows from the top of the picture down.
@@ -25,7 +27,12 @@ struct PreviewPicture {
 // else throws the program's invalid-picture error.
 PreviewPicture decodePreviewPicture(std::span<const std::uint8_t> file);
 
-// Reads the file and decodes it; a file that cannot be read is an invalid picture as well.
-PreviewPicture loadPreviewPicture(const std::string& path);
+// The picture of a read: the packed rows a header describes, bottom row first as a BMP stores them. Rows
+// missing from pixelBytes make it an invalid picture.
+PreviewPicture previewOf(const BmpHeaderBytes& header, std::span<const std::uint8_t> pixelBytes);
+
+// Reads a picture file of any format the program reads and decodes it; a file that cannot be read or
+// decoded is an invalid picture as well.
+PreviewPicture loadPreviewPicture(const std::string& path, const ReadOptions& options);
 
 }  // namespace kelvarin

@@ -63,9 +63,11 @@ void readBlocks(const std::string& path, std::int64_t reportedLength, BitmapData
         lastSize = ReadBlockSize;
     }
 
-    data.FileBytes.clear();
-    data.FileBytes.shrink_to_fit();
-    data.FileBytes.resize(static_cast<std::size_t>(length));
+    // The pixel rows of the last picture may live in the file image being replaced.
+    data.PixelBytes = {};
+    data.DecodedPixels = LargeBuffer();
+    data.FileBytes = LargeBuffer();
+    data.FileBytes = LargeBuffer(static_cast<std::size_t>(length));
     data.FileLength = length;
 
     ProgressDisplay progress = ProgressDisplay::forReading(toolkit, length);

@@ -35,6 +35,7 @@ public:
     bool isSelected(Control control) const override { return m_controls.state(control).selected; }
     void setSelection(Control, int, int) override {}
     void setPicture(std::shared_ptr<const PreviewPicture>) override {}
+    bool showsPictures() const override { return false; }
     void setImageStretch(bool) override {}
     void setImageSize(int, int) override {}
     double imageLeft() const override;

@@ -4,7 +4,7 @@
 
 namespace kelvarin {
 
-// Zero-filled memory for the program's big arrays (the pixel grid, the DXF text), taken straight from the
+// Zero-filled memory for the program's big arrays (the file read, decoded pixel rows), taken straight from the
 // system: nothing is cleared by hand, and huge pages are asked for, which spares most of the page faults
 // of filling tens of megabytes. Throws std::bad_alloc when the memory cannot be had.
 class LargeBuffer {
@@ -19,6 +19,10 @@ public:
 
     unsigned char* data() const { return m_data; }
     std::size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    unsigned char* begin() const { return m_data; }
+    unsigned char* end() const { return m_data + m_size; }
+    unsigned char& operator[](std::size_t index) const { return m_data[index]; }
 
 private:
     void release() noexcept;

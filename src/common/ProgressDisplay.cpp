@@ -35,6 +35,14 @@ ProgressDisplay ProgressDisplay::forReading(Toolkit& toolkit, double total) {
     return display;
 }
 
+void ProgressDisplay::sweep(std::int64_t last, std::int64_t total) {
+    for (int step = 0; step <= 100 && last > 0; ++step) {
+        const std::int64_t value = last * step / 100;
+        update(static_cast<double>(value), static_cast<double>(value) / static_cast<double>(total));
+    }
+    m_toolkit.doEvents();
+}
+
 void ProgressDisplay::finish() {
     if (!m_emptyRange) {
         return;

@@ -20,17 +20,19 @@ public:
     // Reading a file of total bytes: minimum 0, maximum total, value 0, right-aligned "<percent>%".
     static ProgressDisplay forReading(Toolkit& toolkit, double total);
 
-    // Sets the bar to value and the caption to fraction as a percentage. Called once per item.
+    // Sets the caption to fraction as a percentage, and the bar to value, whenever the shown percentage
+    // changes. Called once per item, so it costs a comparison otherwise.
     void update(double value, double fraction) {
-        if (m_emptyRange) {
+        const double percent = fraction * 100;
+        if (m_emptyRange || (percent >= m_low && percent < m_high)) {
             return;
         }
         m_toolkit.setProgressValue(static_cast<float>(value));
-        const double percent = fraction * 100;
-        if (!(percent >= m_low && percent < m_high)) {
-            showPercent(percent);
-        }
+        showPercent(percent);
     }
+    // Shows a pass over 0 .. last whose items need no work of their own: the bar and the caption go
+    // through every percentage of value / total.
+    void sweep(std::int64_t last, std::int64_t total);
     // Completes a pass whose range was empty.
     void finish();
 

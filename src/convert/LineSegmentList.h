@@ -1,9 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
 #include <vector>
+
+#include "convert/SegmentSource.h"
 
 namespace kelvarin {
 
@@ -18,9 +21,9 @@ struct LineSegment {
     friend bool operator==(const LineSegment&, const LineSegment&) = default;
 };
 
-// The runs of one conversion in the order found, a drawing's million or more of them. Kept in chunks
+// Segments listed one by one, a million or more of them. Kept in chunks
 // of equal size: growing never copies what is stored, and no more than one chunk stands unused.
-class LineSegmentList {
+class LineSegmentList : public SegmentSource {
 public:
     LineSegmentList() = default;
     LineSegmentList(std::initializer_list<LineSegment> segments) {
@@ -39,6 +42,13 @@ public:
     const LineSegment& operator[](std::size_t index) const { return m_chunks[index / kChunkSize][index % kChunkSize]; }
     std::size_t size() const { return m_size; }
     bool empty() const { return m_size == 0; }
+
+    std::int64_t count() const override { return static_cast<std::int64_t>(m_size); }
+    void forEach(SegmentSink& sink) const override {
+        for (std::size_t first = 0; first < m_size; first += kChunkSize) {
+            sink.take({m_chunks[first / kChunkSize].get(), std::min(kChunkSize, m_size - first)});
+        }
+    }
 
     std::vector<LineSegment> toVector() const {
         std::vector<LineSegment> all;

@@ -2,14 +2,12 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "convert/ConversionSettings.h"
-#include "convert/LineExtraction.h"
+#include "convert/SegmentSource.h"
 
 namespace kelvarin {
 
-class OutputLineBuffer;
 class Toolkit;
 struct PassState;
 
@@ -18,16 +16,17 @@ inline constexpr const char* kConversionDoneMessage = "変換終了して、フ�
 
 struct DxfInput {
     const ConversionSettings& settings;
-    const LineSegmentList& segments;
+    const SegmentSource& segments;
     std::int32_t width;  // of the bitmap, in dots
     std::int32_t height;
     std::string programDirectory;  // where header.txt and footer.txt are
 };
 
-// Builds the whole document in lines: header.txt, the extents $EXTMAX and $LIMMAX, the end of the
-// HEADER section, an ENTITIES section with one LINE per segment, and footer.txt; then writes it to
-// OutputPath and tells the user the outcome; true when the file was written. Failures before the writing
-// throw the program's error with CurrentStep naming the step; a failed write is reported by WriteFile.
-bool BuildDxfDocument(const DxfInput& input, OutputLineBuffer& lines, PassState& pass, Toolkit& toolkit);
+// Prepares the document in its stages, each a numbered pass: header.txt, the extents $EXTMAX and $LIMMAX
+// with the end of the HEADER section, an ENTITIES section with one LINE per segment, and footer.txt; then
+// writes it to OutputPath and tells the user the outcome; true when the file was written. Failures before
+// the writing throw the program's error with CurrentStep naming the step, and leave the file untouched; a
+// failed write is reported by WriteFile.
+bool BuildDxfDocument(const DxfInput& input, PassState& pass, Toolkit& toolkit);
 
 }  // namespace kelvarin

@@ -43,7 +43,7 @@ std::vector<std::string> readTemplateLines(const std::string& path, Cp932Codec& 
     std::vector<std::string> lines = splitTemplateLines(bytes);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         try {
-            lines[i] = codec.decode(lines[i]);
+            codec.decode(lines[i]);  // only checked: a round trip would rewrite some extension characters
         } catch (const KelvarinError& error) {
             throw KelvarinError(error.code(), GetFileNamePart(path) + " の " +
                                                   formatInteger(static_cast<std::int64_t>(i) + 1) +

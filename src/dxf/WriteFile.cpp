@@ -1,33 +1,150 @@
 #include "dxf/WriteFile.h"
 
+#include <cstring>
+#include <string_view>
+#include <vector>
+
 #include "common/ProgressDisplay.h"
 #include "common/Toolkit.h"
-#include "dxf/OutputLineBuffer.h"
+#include "convert/LineSegmentList.h"
+#include "dxf/CoordinateTexts.h"
+#include "dxf/DxfContent.h"
 #include "fileutil/SafeFileWriter.h"
 
 namespace kelvarin {
 
-bool WriteFile(const std::string& path, const OutputLineBuffer& lines, Toolkit& toolkit) {
-    try {
-        const std::int32_t count = lines.count();
-        ProgressDisplay progress = ProgressDisplay::forWriting(toolkit, count - 1);
-        SafeFileWriter file(path);
-        // The buffer already holds the file's bytes: each block is written in one piece, and its lines
-        // are counted off for the progress display.
-        std::int32_t line = 0;
-        for (std::size_t b = 0; b < lines.blockCount(); ++b) {
-            const std::span<const char> bytes = lines.block(b);
-            const char* end = bytes.data() + bytes.size();
-            for (const char* next = bytes.data(); next < end && line < count; ++line) {
-                toolkit.doEvents();
-                progress.update(line, static_cast<double>(line) / count);
-                while (*next != '\r') {  // lines are short: a plain loop beats a library call
-                    ++next;
-                }
-                next += 2;
+namespace {
+
+constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+// The most one LINE entity takes besides its layer name: fixed texts and four coordinates.
+constexpr std::size_t kEntitySpace = 256;
+
+// Collects lines in a block that goes to the file whenever it is nearly full, and moves the progress
+// display on as lines are written.
+class LineOutput {
+public:
+    LineOutput(SafeFileWriter& file, Toolkit& toolkit, std::int64_t lineCount)
+        : m_file(file),
+          m_toolkit(toolkit),
+          m_progress(ProgressDisplay::forWriting(toolkit, static_cast<double>(lineCount - 1))),
+          m_lineCount(lineCount),
+          m_block(kBlockSize) {}
+
+    void line(std::string_view text) {
+        char* out = reserve(text.size() + 2);
+        std::memcpy(out, text.data(), text.size());
+        out[text.size()] = '\r';
+        out[text.size() + 1] = '\n';
+        m_used += text.size() + 2;
+        advance(1);
+    }
+    // Space for size bytes of lines, given back with commit().
+    char* reserve(std::size_t size) {
+        if (m_block.size() - m_used < size) {
+            flush();
+            if (m_block.size() < size) {
+                m_block.resize(size);
             }
-            file.write({bytes.data(), bytes.size()});
         }
+        return m_block.data() + m_used;
+    }
+    void commit(char* end, std::int64_t lines) {
+        m_used = static_cast<std::size_t>(end - m_block.data());
+        advance(lines);
+    }
+    void flush() {
+        m_file.write({m_block.data(), m_used});
+        m_used = 0;
+    }
+
+private:
+    // Shows the last of the lines just written as the one in progress.
+    void advance(std::int64_t lines) {
+        m_written += lines;
+        m_toolkit.doEvents();
+        const std::int64_t current = m_written - 1;
+        m_progress.update(static_cast<double>(current),
+                          static_cast<double>(current) / static_cast<double>(m_lineCount));
+    }
+
+    SafeFileWriter& m_file;
+    Toolkit& m_toolkit;
+    ProgressDisplay m_progress;
+    std::int64_t m_lineCount;
+    std::int64_t m_written = 0;
+    std::vector<char> m_block;
+    std::size_t m_used = 0;
+};
+
+char* append(char* out, std::string_view text) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
+// Formats each segment as a LINE entity from its first cell to its last.
+class EntityWriter : public SegmentSink {
+public:
+    EntityWriter(const DxfContent& content, LineOutput& output)
+        : m_prefix("  0\r\nLINE\r\n  8\r\n" + content.layerName + "\r\n  6\r\nCONTINUOUS\r\n 62\r\n    7\r\n 10\r\n"),
+          m_x(content.scaleX, content.offsetX),
+          m_y(content.scaleY, content.offsetY),
+          m_output(output) {}
+
+    void take(std::span<const LineSegment> segments) override {
+        for (const LineSegment& segment : segments) {
+            char* out = m_output.reserve(m_prefix.size() + kEntitySpace);
+            out = append(out, m_prefix);
+            out = append(out, m_x.at(segment.StartX));
+            out = append(out, "\r\n 20\r\n");
+            out = append(out, m_y.at(segment.StartY));
+            out = append(out, "\r\n 11\r\n");
+            out = append(out, m_x.at(std::int64_t{segment.StartX} + segment.SpanX - 1));
+            out = append(out, "\r\n 21\r\n");
+            out = append(out, m_y.at(std::int64_t{segment.StartY} + segment.SpanY - 1));
+            out = append(out, "\r\n");
+            m_output.commit(out, DxfContent::kLinesPerEntity);
+        }
+    }
+
+private:
+    std::string m_prefix;
+    CoordinateTexts m_x;
+    CoordinateTexts m_y;
+    LineOutput& m_output;
+};
+
+void writeDocument(const DxfContent& content, LineOutput& output) {
+    for (const std::string& line : content.headerLines) {
+        output.line(line);
+    }
+    for (const char* variable : {"$EXTMAX", "$LIMMAX"}) {
+        output.line("  9");
+        output.line(variable);
+        output.line(" 10");
+        output.line(content.extentX);
+        output.line(" 20");
+        output.line(content.extentY);
+    }
+    for (const char* line : {"  0", "ENDSEC", "  0", "SECTION", "  2", "ENTITIES"}) {
+        output.line(line);
+    }
+    EntityWriter entities(content, output);
+    content.segments.forEach(entities);
+    output.line("  0");
+    output.line("ENDSEC");
+    for (const std::string& line : content.footerLines) {
+        output.line(line);
+    }
+    output.flush();
+}
+
+}  // namespace
+
+bool WriteFile(const std::string& path, const DxfContent& content, Toolkit& toolkit) {
+    try {
+        SafeFileWriter file(path);
+        LineOutput output(file, toolkit, content.lineCount());
+        writeDocument(content, output);
         file.commit();
         return true;
     } catch (...) {

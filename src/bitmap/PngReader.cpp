@@ -1,0 +1,93 @@
+#include "bitmap/PngReader.h"
+
+#include <spng.h>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bitmap/PackedRows.h"
+
+namespace kelvarin {
+
+namespace {
+
+struct ContextDeleter {
+    void operator()(spng_ctx* context) const { spng_ctx_free(context); }
+};
+using PngContext = std::unique_ptr<spng_ctx, ContextDeleter>;
+
+// Metadata chunks beyond this are refused rather than held in memory.
+constexpr std::size_t kChunkLimit = std::size_t{64} << 20;
+
+void check(int result) {
+    if (result != 0 && result != SPNG_EOI) {
+        throw ImageRefusal{std::string("PNG ファイルを読めません: ") + spng_strerror(result)};
+    }
+}
+
+Resolution resolutionOf(spng_ctx* context) {
+    spng_phys physical{};
+    if (spng_get_phys(context, &physical) != 0 || physical.unit_specifier != 1 || physical.ppu_x == 0 ||
+        physical.ppu_y == 0) {
+        return {};
+    }
+    return {physical.ppu_x * 0.0254, physical.ppu_y * 0.0254};
+}
+
+// Which pixels of a row an Adam7 pass holds: first column and step.
+constexpr std::array<int, 7> kPassFirstColumn = {0, 4, 0, 2, 0, 1, 0};
+constexpr std::array<int, 7> kPassColumnStep = {8, 8, 4, 4, 2, 2, 1};
+
+}  // namespace
+
+void decodePng(std::span<const std::uint8_t> file, const ReadOptions& options, BitmapData& data) {
+    PngContext context(spng_ctx_new(0));
+    if (!context) {
+        throw std::bad_alloc();
+    }
+    spng_ctx* png = context.get();
+    check(spng_set_chunk_limits(png, kChunkLimit, kChunkLimit));
+    check(spng_set_png_buffer(png, file.data(), file.size()));
+    spng_ihdr header{};
+    check(spng_get_ihdr(png, &header));
+    PackedRows rows(header.width, header.height);
+
+    spng_trns transparency{};
+    const bool grey = header.color_type == SPNG_COLOR_TYPE_GRAYSCALE && header.bit_depth <= 8 &&
+                      spng_get_trns(png, &transparency) != 0;
+    const int format = grey ? SPNG_FMT_G8 : SPNG_FMT_RGBA8;
+    const int threshold = grey && header.bit_depth == 1 ? 128 : options.threshold;
+    check(spng_decode_image(png, nullptr, 0, format, SPNG_DECODE_PROGRESSIVE | (grey ? 0 : SPNG_DECODE_TRNS)));
+
+    const std::size_t pixelBytes = grey ? 1 : 4;
+    std::vector<std::uint8_t> decoded(static_cast<std::size_t>(rows.width()) * pixelBytes);
+    std::vector<std::uint8_t> values(static_cast<std::size_t>(rows.width()));
+    int result = 0;
+    do {
+        spng_row_info row{};
+        check(spng_get_row_info(png, &row));
+        result = spng_decode_row(png, decoded.data(), decoded.size());
+        check(result);
+        const int pass = header.interlace_method != 0 ? row.pass : 6;
+        const auto first = static_cast<std::size_t>(kPassFirstColumn[static_cast<std::size_t>(pass)]);
+        const auto step = static_cast<std::size_t>(kPassColumnStep[static_cast<std::size_t>(pass)]);
+        for (std::size_t x = first; x < values.size(); x += step) {
+            const std::uint8_t* pixel = decoded.data() + x * pixelBytes;
+            values[x] = static_cast<std::uint8_t>(grey ? pixel[0]
+                                                       : overWhite(luminance(pixel[0], pixel[1], pixel[2]), pixel[3]));
+        }
+        std::uint8_t* packed = rows.rowFromTop(static_cast<std::int32_t>(row.row_num));
+        if (step == 1) {
+            packLuminance(values.data(), rows.width(), threshold, packed);
+        } else {
+            for (std::size_t x = first; x < values.size(); x += step) {
+                setPixel(packed, static_cast<std::int64_t>(x), values[x] >= threshold);
+            }
+        }
+    } while (result != SPNG_EOI);
+    std::move(rows).install(data, resolutionOf(png));
+}
+
+}  // namespace kelvarin

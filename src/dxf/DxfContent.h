@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "convert/SegmentSource.h"
+
+namespace kelvarin {
+
+// Everything a DXF file is written from: the templates' lines and the layer name as code page 932
+// bytes, the extents' texts, and the segments with the scale and offset that place them.
+struct DxfContent {
+    const SegmentSource& segments;
+    std::vector<std::string> headerLines{};
+    std::string extentX{};
+    std::string extentY{};
+    std::string layerName{};
+    double scaleX = 1;
+    double scaleY = 1;
+    double offsetX = 0;
+    double offsetY = 0;
+    std::vector<std::string> footerLines{};
+
+    // Lines of the HEADER section after the header template, and of each LINE entity.
+    static constexpr std::int64_t kExtentLines = 14;
+    static constexpr std::int64_t kSectionLines = 6;  // ENTITIES section start and end
+    static constexpr std::int64_t kLinesPerEntity = 16;
+
+    std::int64_t lineCount() const {
+        return static_cast<std::int64_t>(headerLines.size() + footerLines.size()) + kExtentLines + kSectionLines +
+               kLinesPerEntity * segments.count();
+    }
+};
+
+}  // namespace kelvarin
