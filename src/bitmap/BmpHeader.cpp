@@ -27,11 +27,20 @@ Resolution bmpResolution(const BmpHeaderBytes& header) {
             BytesToLong(&header[bmp::YPelsPerMeterOffset], 4) * kMetresPerInch};
 }
 
-bool whiteAtIndexZero(const BmpHeaderBytes& header) {
-    const auto brightness = [&](std::size_t entry) {
-        return header[entry] + header[entry + 1] + header[entry + 2];  // blue, green, red
+bool whiteAtIndexZero(std::span<const std::uint8_t> file) {
+    // The colour table follows the information header, whose size is its first field.
+    if (file.size() < kFileHeaderSize + 4) {
+        return false;
+    }
+    const std::int64_t table = kFileHeaderSize + BytesToLong(&file[kFileHeaderSize], 4);
+    if (table < static_cast<std::int64_t>(kFileHeaderSize) || table + 8 > static_cast<std::int64_t>(file.size())) {
+        return false;
+    }
+    const auto brightness = [&](std::int64_t entry) {
+        const std::uint8_t* bgr = &file[static_cast<std::size_t>(entry)];
+        return bgr[0] + bgr[1] + bgr[2];
     };
-    return brightness(bmp::ColourTableOffset) > brightness(bmp::ColourTableOffset + 4);
+    return brightness(table) > brightness(table + 4);
 }
 
 std::int32_t BytesToLong(const std::uint8_t* bytes, std::int16_t count) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "bitmap/BitmapData.h"
 
@@ -27,9 +28,9 @@ std::int32_t BytesToLong(const std::uint8_t* bytes, std::int16_t count);
 // The resolution the header stores in pixels per metre (0 where it stores none or a negative value).
 Resolution bmpResolution(const BmpHeaderBytes& header);
 
-// True when the colour table shows index 0 brighter than index 1: a viewer then shows the picture with
+// True when the colour table of a BMP file shows index 0 brighter than index 1: a viewer then shows the picture with
 // black and white the other way round than the conversion, which takes bit value 0 as black.
-bool whiteAtIndexZero(const BmpHeaderBytes& header);
+bool whiteAtIndexZero(std::span<const std::uint8_t> file);
 
 // True when the header starts with the letters "BM".
 bool CheckBmpSignature(const BmpHeaderBytes& header);

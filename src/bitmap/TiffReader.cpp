@@ -16,11 +16,13 @@ namespace kelvarin {
 
 namespace {
 
-// The file in memory as libtiff reads it, and the first error it reported.
+// The file in memory as libtiff reads it, and the first error it reported. While pixels are decoded a
+// warning counts as an error: the decoders warn about damaged data and fill in the rest of the row.
 struct MemoryFile {
     std::span<const std::uint8_t> bytes;
     toff_t position = 0;
     std::string error;
+    bool decoding = false;
 };
 
 tmsize_t readMemory(thandle_t handle, void* target, tmsize_t size) {
@@ -66,7 +68,10 @@ int keepError(TIFF*, void* user, const char* module, const char* format, va_list
     return 1;  // handled: nothing goes to the terminal
 }
 
-int ignoreWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+// Warnings about the file's tags (unknown ones, odd values) do not matter; see MemoryFile for the rest.
+int keepWarning(TIFF* tiff, void* user, const char* module, const char* format, va_list arguments) {
+    return static_cast<MemoryFile*>(user)->decoding ? keepError(tiff, user, module, format, arguments) : 1;
+}
 
 struct TiffCloser {
     void operator()(TIFF* tiff) const { TIFFClose(tiff); }
@@ -83,7 +88,7 @@ TiffHandle openTiff(MemoryFile& file) {
         throw std::bad_alloc();
     }
     TIFFOpenOptionsSetErrorHandlerExtR(options, keepError, &file);
-    TIFFOpenOptionsSetWarningHandlerExtR(options, ignoreWarning, &file);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, keepWarning, &file);
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t{256} << 20);
     TIFF* tiff = TIFFClientOpenExt("input", "r", &file, readMemory, writeNothing, seekMemory, closeNothing, sizeOf,
                                    mapMemory, unmapNothing, options);
@@ -241,7 +246,7 @@ private:
 void decodeStrips(TIFF* tiff, MemoryFile& file, PackedRows& rows, RowConverter& converter) {
     std::vector<std::uint8_t> scanLine(static_cast<std::size_t>(TIFFScanlineSize64(tiff)));
     for (std::int32_t y = 0; y < rows.height(); ++y) {
-        if (TIFFReadScanline(tiff, scanLine.data(), static_cast<std::uint32_t>(y), 0) < 0) {
+        if (TIFFReadScanline(tiff, scanLine.data(), static_cast<std::uint32_t>(y), 0) < 0 || !file.error.empty()) {
             refuse(file, "行 " + formatInteger(y) + " を読めません");
         }
         converter.convert(scanLine.data(), rows.rowFromTop(y));
@@ -263,7 +268,7 @@ void decodeTiles(TIFF* tiff, MemoryFile& file, const PageLayout& layout, PackedR
     std::vector<std::uint8_t> band(lineBytes * tileHeight);
     for (std::uint32_t top = 0; top < static_cast<std::uint32_t>(rows.height()); top += tileHeight) {
         for (std::uint32_t left = 0; left < static_cast<std::uint32_t>(rows.width()); left += tileWidth) {
-            if (TIFFReadTile(tiff, tile.data(), left, top, 0, 0) < 0) {
+            if (TIFFReadTile(tiff, tile.data(), left, top, 0, 0) < 0 || !file.error.empty()) {
                 refuse(file, "タイルを読めません");
             }
             // Tile columns start on byte boundaries: tile widths are multiples of 16.
@@ -295,6 +300,7 @@ void decodeTiff(std::span<const std::uint8_t> file, const ReadOptions& options, 
     const PageLayout layout = layoutOf(tiff.get());
     PackedRows rows(width, height);
     RowConverter converter(layout, rows.width(), options.threshold);
+    memory.decoding = true;
     if (TIFFIsTiled(tiff.get())) {
         decodeTiles(tiff.get(), memory, layout, rows, converter);
     } else {

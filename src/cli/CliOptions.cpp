@@ -1,6 +1,8 @@
 #include "cli/CliOptions.h"
 
 #include <array>
+#include <charconv>
+#include <string_view>
 #include <utility>
 
 namespace kelvarin {
@@ -28,6 +30,35 @@ int choiceIndex(const std::string& value, const std::array<const char*, N>& choi
         }
     }
     return -1;
+}
+
+// A whole number in [low, high], or nothing.
+std::optional<std::int64_t> wholeNumber(std::string_view text, std::int64_t low, std::int64_t high) {
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// 0-255, or a percentage of 255 such as "50%".
+std::optional<int> thresholdOf(std::string_view text) {
+    if (!text.empty() && text.back() == '%') {
+        const auto percent = wholeNumber(text.substr(0, text.size() - 1), 0, 100);
+        return percent ? std::optional<int>(static_cast<int>((*percent * 255 + 50) / 100)) : std::nullopt;
+    }
+    const auto value = wholeNumber(text, 0, 255);
+    return value ? std::optional<int>(static_cast<int>(*value)) : std::nullopt;
+}
+
+// The value of an option that takes one: the parsed value, or the usage error naming the option.
+template <typename T>
+bool parsed(const std::optional<T>& value, const std::string& option, const std::string& text, std::string& error) {
+    if (!value) {
+        error = option + " の値が正しくありません: " + text;
+    }
+    return value.has_value();
 }
 
 }  // namespace
@@ -67,6 +98,32 @@ CliParse parseCliArguments(const std::vector<std::string>& arguments) {
             options.quiet = true;
         } else if (argument == "--help" || argument == "-h") {
             options.help = true;
+        } else if (argument == "--threshold" || argument == "--page" || argument == "--units" || argument == "--dpi") {
+            const std::string value = takeValue().value_or("");
+            if (argument == "--threshold") {
+                const auto threshold = thresholdOf(value);
+                if (!parsed(threshold, argument, value, parse.error)) {
+                    return parse;
+                }
+                options.threshold = *threshold;
+            } else if (argument == "--page") {
+                const auto page = wholeNumber(value, 1, 1 << 20);
+                if (!parsed(page, argument, value, parse.error)) {
+                    return parse;
+                }
+                options.page = static_cast<std::int32_t>(*page);
+            } else if (argument == "--units") {
+                options.units = sizeUnitNamed(value);
+                if (!parsed(options.units, argument, value, parse.error)) {
+                    return parse;
+                }
+            } else {
+                const auto dpi = wholeNumber(value, 1, 1000000);
+                if (!parsed(dpi, argument, value, parse.error)) {
+                    return parse;
+                }
+                options.dotsPerInch = static_cast<double>(*dpi);
+            }
         } else if (argument == "--color" || argument == "--lines") {
             const auto value = takeValue();
             const int index = !value ? -1
@@ -98,7 +155,7 @@ CliParse parseCliArguments(const std::vector<std::string>& arguments) {
         }
     }
     if (!options.help && options.inputs.empty()) {
-        parse.error = "入力する BMP ファイルを指定してください";
+        parse.error = "入力する画像ファイルを指定してください";
     } else if (options.output && options.inputs.size() > 1) {
         parse.error = "-o は入力ファイルが一つのときだけ使えます";
     }
@@ -106,10 +163,10 @@ CliParse parseCliArguments(const std::vector<std::string>& arguments) {
 }
 
 std::string cliUsage() {
-    return "使い方: kelvarin-cli [オプション] 入力.bmp [入力.bmp ...]\n"
-           "白黒2値の BMP ファイルを、ラインだけの DXF ファイルに変換します。\n"
+    return "使い方: kelvarin-cli [オプション] 入力画像 [入力画像 ...]\n"
+           "白黒の画像（1 ビット BMP、TIFF、PNG、PBM/PGM）を、ラインだけの DXF ファイルに変換します。\n"
            "\n"
-           "  -o, --output FILE     出力 DXF ファイル（入力が一つのときのみ。既定: 入力名の .bmp を .dxf "
+           "  -o, --output FILE     出力 DXF ファイル（入力が一つのときのみ。既定: 入力名の拡張子を .dxf "
            "に）\n"
            "  --size-x NUMBER       変換後横サイズ（既定: 横のドット数）\n"
            "  --size-y NUMBER       変換後縦サイズ（既定: 縦のドット数。片方だけなら縦横比を保ちます）\n"
@@ -118,6 +175,11 @@ std::string cliUsage() {
            "  --layer NAME          レイヤー名（既定: 0）\n"
            "  --thinning NUMBER     間引き数（既定: 1 = 間引きなし）\n"
            "  --color black|white   ラインとして取得する色（既定: black）\n"
+           "  --threshold N         グレー・カラーの画素を黒とみなす明るさの境（0〜255 または 50% の形。\n"
+           "                        既定: 128。これより暗い画素が黒。BMP には使いません）\n"
+           "  --page N              複数ページの TIFF で変換するページ（既定: 1）\n"
+           "  --units mm|cm|inch    画像の解像度から実寸を求めて、変換後サイズをその単位で設定します\n"
+           "  --dpi N               解像度（ドット/インチ）を指定します（ファイルの値より優先）\n"
            "  --lines horizontal|vertical|both\n"
            "                        作成する線の種類（既定: horizontal）\n"
            "  -y, --yes             既存の出力ファイルを確認せずに上書きします\n"
@@ -126,6 +188,7 @@ std::string cliUsage() {
            "  -h, --help            この説明を表示します\n"
            "\n"
            "終了コード: 0 すべて変換した / 1 変換できなかったファイルがある / 2 使い方の誤り\n"
+           "--size-x / --size-y は --units より優先します。\n"
            "header.txt と footer.txt はプログラムと同じフォルダから読み込みます。\n";
 }
 

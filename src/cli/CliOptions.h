@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "app/RealSize.h"
 
 namespace kelvarin {
 
@@ -17,8 +20,12 @@ struct CliOptions {
     std::optional<std::string> offsetY;
     std::optional<std::string> layer;
     std::optional<std::string> thinning;
-    int color = 0;  // index of the colour option: 0 black, 1 white
-    int lines = 0;  // index of the line option: 0 horizontal, 1 vertical, 2 both
+    int threshold = 128;  // grey and colour pixels darker than this are black
+    std::int32_t page = 1;
+    std::optional<SizeUnit> units;  // sizes from the picture's resolution
+    double dotsPerInch = 0;         // replaces the stored resolution when above 0
+    int color = 0;                  // index of the colour option: 0 black, 1 white
+    int lines = 0;                  // index of the line option: 0 horizontal, 1 vertical, 2 both
     bool assumeYes = false;
     bool quiet = false;
     bool help = false;

@@ -7,7 +7,10 @@
 #include "app/FileSelection.h"
 #include "app/Form.h"
 #include "app/ReadCommand.h"
+#include "app/RealSize.h"
 #include "app/Startup.h"
+#include "bitmap/BmpHeader.h"
+#include "bitmap/ImageFormat.h"
 #include "cli/CliOptions.h"
 #include "cli/CliView.h"
 #include "common/Error.h"
@@ -22,13 +25,17 @@ void setIfGiven(CliView& view, Control field, const std::optional<std::string>& 
     }
 }
 
-// Fills the settings after the read, which has written the bitmap's dots into the size fields.
-void applySettings(Form& form, CliView& view, const CliOptions& options) {
+// Fills the settings after the read, which has written the bitmap's dots into the size fields. False when
+// the real size was asked for and cannot be had.
+bool applySettings(Form& form, CliView& view, const CliOptions& options) {
     if (options.output) {
         view.setText(textFile(1), *options.output);
     } else {
         view.setText(textFile(1), "");
         cmdRefer_Click(form, 2);  // "自動"
+    }
+    if (options.units && !fillSizesFromResolution(form, *options.units, options.dotsPerInch)) {
+        return false;
     }
     if (options.sizeX && options.sizeY) {
         view.setText(textSize(0), *options.sizeX);
@@ -46,6 +53,18 @@ void applySettings(Form& form, CliView& view, const CliOptions& options) {
     view.controls().select(optionColor(options.color));
     optionColor_Click(form, options.color);
     view.controls().select(optionMakeLine(options.lines));
+    return true;
+}
+
+// A BMP whose colour table puts white first looks inverted to the conversion, which takes bit value 0 as
+// black whatever the table says.
+void noteWhiteFirstPalette(const AppState& state, CliView& view, const std::string& input) {
+    const std::span<const std::uint8_t> file(state.FileBytes.data(), state.FileBytes.size());
+    if (sniffImageFormat(file) == ImageFormat::Bmp && whiteAtIndexZero(file)) {
+        view.showMessage(input +
+                         ": この BMP は色テーブルの 0 番が白です。ビット値 0 を黒として変換するため、"
+                         "見た目とは白黒が逆になります（見た目どおりの黒を線にするには --color white）");
+    }
 }
 
 bool convertOne(Form& form, CliView& view, const CliOptions& options, const std::string& input) {
@@ -55,7 +74,10 @@ bool convertOne(Form& form, CliView& view, const CliOptions& options, const std:
     if (!form.state.FileLoaded) {
         return false;
     }
-    applySettings(form, view, options);
+    noteWhiteFirstPalette(form.state, view, input);
+    if (!applySettings(form, view, options)) {
+        return false;
+    }
     const bool converted = cmdConvert_Click(form);
     view.endProgressLine();
     return converted;
@@ -78,6 +100,7 @@ int runCli(const std::vector<std::string>& arguments, const CliEnvironment& envi
                  {environment.inputIsTerminal, environment.errorIsTerminal, options.quiet, options.assumeYes,
                   environment.interrupted});
     AppState state;
+    state.readOptions = {options.threshold, options.page};
     if (!Main(state, view, environment.executablePath)) {
         return kExitFailed;
     }

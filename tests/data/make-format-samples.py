@@ -1,0 +1,112 @@
+#!/usr/bin/python3
+"""Writes one picture in every encoding the program reads, with real tools (Pillow and ImageMagick), plus
+hostile files crafted byte by byte, into the folder given as the only argument.
+
+The picture mixes diagonal lines, blocks and noise at 203 x 77 dots, so that rows cross the 64-dot words
+and the 4-byte row padding. Every encoding of it must convert to the same DXF file as picture.bmp (black
+at palette index 0). Grey and colour encodings hold dark (40) and light (215) values, so any threshold
+from 41 to 215 separates them; threshold.pgm holds the grey levels 0..255 along its single row."""
+import pathlib
+import random
+import struct
+import subprocess
+import sys
+import zlib
+
+from PIL import Image
+
+OUT = pathlib.Path(sys.argv[1])
+OUT.mkdir(parents=True, exist_ok=True)
+
+
+def picture():
+    random.seed(5)
+    image = Image.new("1", (203, 77), 1)
+    for y in range(77):
+        for x in range(203):
+            if (7 * x + 3 * y) % 11 == 0 or ((x // 9 + y // 5) % 4 == 0 and random.random() < 0.7):
+                image.putpixel((x, y), 0)
+    return image
+
+
+def convert(*arguments):
+    subprocess.run(["convert", *map(str, arguments)], check=True)
+
+
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def tiff_header(width, height, strip_offset, strip_bytes):
+    """A little-endian bilevel TIFF with one uncompressed strip, whatever the strip fields say."""
+    entries = [(256, 4, width), (257, 4, height), (258, 3, 1), (259, 3, 1), (262, 3, 0),
+               (273, 4, strip_offset), (277, 3, 1), (278, 4, height), (279, 4, strip_bytes)]
+    ifd = struct.pack("<H", len(entries))
+    for tag, kind, value in entries:
+        ifd += struct.pack("<HHII", tag, kind, 1, value)
+    return b"II*\0" + struct.pack("<I", 8) + ifd + struct.pack("<I", 0)
+
+
+image = picture()
+image.save(OUT / "picture.bmp")
+grey = image.convert("L").point(lambda v: 215 if v else 40)
+
+# TIFF: Group 4 in both photometric senses, LZW, PackBits, none, Deflate RGB, grey, palette, tiled.
+image.save(OUT / "pillow-g4.tif", compression="group4", dpi=(300, 300))
+convert(OUT / "picture.bmp", "-compress", "Group4", OUT / "magick-g4-minwhite.tif")
+convert(OUT / "picture.bmp", "-compress", "Group4", "-define", "quantum:polarity=min-is-black",
+        OUT / "magick-g4-minblack.tif")
+image.save(OUT / "pillow-lzw.tif", compression="tiff_lzw")
+image.save(OUT / "pillow-packbits.tif", compression="packbits")
+image.save(OUT / "pillow-raw.tif")
+grey.convert("RGB").save(OUT / "pillow-deflate-rgb.tif", compression="tiff_adobe_deflate")
+grey.save(OUT / "pillow-grey-lzw.tif", compression="tiff_lzw")
+grey.convert("P").save(OUT / "pillow-palette.tif")
+convert(OUT / "picture.bmp", "-define", "tiff:tile-geometry=64x32", "-compress", "LZW", OUT / "magick-tiled.tif")
+# PNG: 1-bit, grey, RGB, palette, RGBA (transparent over white), interlaced.
+image.save(OUT / "pillow-1bit.png", dpi=(600, 600))
+grey.save(OUT / "pillow-grey.png")
+grey.convert("RGB").save(OUT / "pillow-rgb.png")
+grey.convert("P").save(OUT / "pillow-palette.png")
+rgba = grey.convert("RGBA")
+rgba.putalpha(image.point(lambda v: 0 if v else 255))  # white dots fully transparent
+rgba.save(OUT / "pillow-rgba.png")
+convert(OUT / "picture.bmp", "-interlace", "PNG", OUT / "magick-interlaced.png")
+# PNM: P1 and P2 text, P4 and P5 binary, a 16-bit P5.
+convert(OUT / "picture.bmp", "-compress", "none", OUT / "magick-p1.pbm")
+image.save(OUT / "pillow-p4.pbm")
+convert(OUT / "picture.bmp", "-colorspace", "gray", "-compress", "none", OUT / "magick-p2.pgm")
+grey.save(OUT / "pillow-p5.pgm")
+convert(OUT / "pillow-p5.pgm", "-depth", "16", OUT / "magick-p5-16bit.pgm")
+
+# Pages and resolutions.
+convert(OUT / "picture.bmp", "(", OUT / "picture.bmp", "-flop", ")", "-compress", "Group4", OUT / "two-pages.tif")
+convert(OUT / "picture.bmp", "-flop", OUT / "flopped.bmp")
+convert(OUT / "picture.bmp", "-units", "PixelsPerCentimeter", "-density", "100x50", "-compress", "Group4",
+        OUT / "density-cm.tif")
+image.save(OUT / "no-resolution.png")
+image.save(OUT / "picture-200dpi.bmp", dpi=(200, 200))
+Image.frombytes("L", (256, 1), bytes(range(256))).save(OUT / "threshold.pgm")
+
+# A BMP whose colour table puts white first: the bits say the opposite of what a viewer shows.
+data = bytearray((OUT / "picture.bmp").read_bytes())
+data[54:62] = bytes([255, 255, 255, 0, 0, 0, 0, 0])
+(OUT / "white-first.bmp").write_bytes(bytes(data))
+
+# Hostile files.
+bomb = struct.pack(">IIBBBBB", 1000000, 1000000, 1, 0, 0, 0, 0)
+(OUT / "bomb.png").write_bytes(b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", bomb) +
+                               png_chunk(b"IDAT", zlib.compress(b"\0" * 1000)) + png_chunk(b"IEND", b""))
+(OUT / "bomb.tif").write_bytes(tiff_header(1000000, 1000000, 200, 125000000000 % 2**32))
+png = bytearray((OUT / "pillow-grey.png").read_bytes())
+(OUT / "truncated.png").write_bytes(bytes(png[: len(png) // 2]))
+png[len(png) // 2] ^= 0xFF
+(OUT / "corrupt.png").write_bytes(bytes(png))
+g4 = (OUT / "magick-g4-minwhite.tif").read_bytes()
+(OUT / "corrupt-g4.tif").write_bytes(g4[:300] + b"\0" * 20 + g4[320:])
+g4 = (OUT / "pillow-g4.tif").read_bytes()
+(OUT / "truncated-g4.tif").write_bytes(g4[: len(g4) * 2 // 3])
+(OUT / "strip-past-end.tif").write_bytes(tiff_header(64, 64, 100000, 512))
+(OUT / "short-strip.tif").write_bytes(tiff_header(64, 64, 128, 512) + b"\0" * 100)
+(OUT / "absurd.pbm").write_bytes(b"P4\n1000000000 1000000000\n" + b"\0" * 100)
+(OUT / "short.pgm").write_bytes(b"P5\n100 100\n255\n" + b"\x80" * 5000)

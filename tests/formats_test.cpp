@@ -1,0 +1,208 @@
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "cli/CliRun.h"
+#include "support/TestSupport.h"
+
+namespace kelvarin {
+namespace {
+
+using test::ProgramDir;
+using test::TempDir;
+
+// The sample pictures, written once by Pillow and ImageMagick.
+class picture_formats : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        samples = new TempDir;
+        const std::string command =
+            "/usr/bin/python3 " + std::string(KELVARIN_TEST_DATA_DIR) + "/make-format-samples.py " + samples->path();
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    static void TearDownTestSuite() {
+        delete samples;
+        samples = nullptr;
+    }
+    static std::string sample(const std::string& name) { return samples->file(name); }
+
+    // Runs kelvarin-cli in-process and gives the DXF it wrote ("" when it wrote none).
+    std::string convert(const std::string& input, std::vector<std::string> options) {
+        const std::string output = work.file("out.dxf");
+        std::remove(output.c_str());
+        options.insert(options.end(), {"--yes", "--quiet", "-o", output, input});
+        std::istringstream in;
+        std::ostringstream out;
+        err.str("");
+        status = runCli(options, {program.file("kelvarin-cli"), in, out, err});
+        return test::fileExists(output) ? test::readBytes(output) : "";
+    }
+
+    // The text after the group code in the file's first entity or header variable of that code.
+    static std::string valueAfter(const std::string& dxf, const std::string& marker) {
+        const std::size_t at = dxf.find(marker);
+        if (at == std::string::npos) {
+            return "";
+        }
+        const std::size_t start = at + marker.size();
+        return dxf.substr(start, dxf.find('\r', start) - start);
+    }
+
+    static TempDir* samples;
+    ProgramDir program;
+    TempDir work;
+    std::ostringstream err;
+    int status = -1;
+};
+
+TempDir* picture_formats::samples = nullptr;
+
+TEST_F(picture_formats, every_encoding_gives_the_bitmaps_drawing) {
+    // clang-format off
+    const char* encodings[] = {
+        "pillow-g4.tif", "magick-g4-minwhite.tif", "magick-g4-minblack.tif", "pillow-lzw.tif",
+        "pillow-packbits.tif", "pillow-raw.tif", "pillow-deflate-rgb.tif", "pillow-grey-lzw.tif",
+        "pillow-palette.tif", "magick-tiled.tif", "pillow-1bit.png", "pillow-grey.png", "pillow-rgb.png",
+        "pillow-palette.png", "pillow-rgba.png", "magick-interlaced.png", "magick-p1.pbm", "pillow-p4.pbm",
+        "magick-p2.pgm", "pillow-p5.pgm", "magick-p5-16bit.pgm", "white-first.bmp",
+    };
+    // clang-format on
+    for (const auto& options : {std::vector<std::string>{"--lines", "both"},
+                                std::vector<std::string>{"--lines", "both", "--color", "white", "--thinning", "3"}}) {
+        const std::string expected = convert(sample("picture.bmp"), options);
+        ASSERT_EQ(status, kExitConverted) << err.str();
+        for (const char* name : encodings) {
+            EXPECT_EQ(convert(sample(name), options), expected) << name << " " << options.back() << "\n" << err.str();
+            EXPECT_EQ(status, kExitConverted) << name;
+        }
+    }
+    convert(sample("magick-g4-minwhite.tif"), {"--lines", "both"});
+    test::keepForReaderCheck(work.file("out.dxf"), "formats-g4");
+}
+
+TEST_F(picture_formats, threshold_separates_grey_levels) {
+    // threshold.pgm holds grey levels 0 to 255 from left to right: the darker ones form one run.
+    struct Case {
+        const char* threshold;
+        const char* lastBlack;
+    };
+    for (const Case& c :
+         {Case{"128", "127"}, Case{"1", "0"}, Case{"255", "254"}, Case{"50%", "127"}, Case{"100%", "254"}}) {
+        const std::string dxf = convert(sample("threshold.pgm"), {"--threshold", c.threshold});
+        EXPECT_EQ(valueAfter(dxf, " 11\r\n"), c.lastBlack) << c.threshold;
+    }
+    EXPECT_EQ(convert(sample("threshold.pgm"), {"--threshold", "0"}), "");
+    EXPECT_EQ(err.str(), "このデータにはラインがありませんでした\n");
+    for (const char* wrong : {"256", "-1", "101%", "half"}) {
+        convert(sample("threshold.pgm"), {"--threshold", wrong});
+        EXPECT_EQ(status, kExitUsage) << wrong;
+    }
+}
+
+TEST_F(picture_formats, pages_of_a_tiff) {
+    EXPECT_EQ(convert(sample("two-pages.tif"), {}), convert(sample("picture.bmp"), {}));
+    EXPECT_EQ(convert(sample("two-pages.tif"), {"--page", "2"}), convert(sample("flopped.bmp"), {}));
+    EXPECT_EQ(convert(sample("two-pages.tif"), {"--page", "3"}), "");
+    EXPECT_EQ(status, kExitFailed);
+    EXPECT_EQ(err.str(), "ページ 3 はありません（このファイルは 2 ページです）\n");
+    EXPECT_EQ(convert(sample("pillow-1bit.png"), {"--page", "2"}), "");
+    EXPECT_EQ(err.str(), "ページ 2 はありません（このファイルは 1 ページです）\n");
+}
+
+TEST_F(picture_formats, real_size_from_each_kind_of_stored_resolution) {
+    struct Case {
+        const char* file;
+        std::vector<std::string> options;
+        const char* width;
+        const char* height;
+    };
+    // 203 x 77 dots.
+    for (const Case& c : {
+             Case{"pillow-g4.tif", {"--units", "mm"}, "17.1873333333333", "6.51933333333333"},  // 300 dpi
+             Case{"density-cm.tif", {"--units", "cm"}, "2.03", "1.54"},                         // 100 x 50 per cm
+             // 600 and 200 dpi stored as whole dots per metre: 23622 and 7874.
+             Case{"pillow-1bit.png", {"--units", "inch"}, "0.338334010001353", "0.128333590000513"},
+             Case{"picture-200dpi.bmp", {"--units", "inch"}, "1.01500203000406", "0.38500077000154"},
+             Case{"no-resolution.png", {"--units", "inch", "--dpi", "100"}, "2.03", "0.77"},
+             Case{"pillow-g4.tif", {"--units", "inch", "--dpi", "100"}, "2.03", "0.77"},
+             // A size given keeps the proportions, as when typed in the window.
+             Case{"pillow-g4.tif", {"--units", "mm", "--size-x", "50"}, "50", "18.9655172413793"},
+         }) {
+        const std::string dxf = convert(sample(c.file), c.options);
+        EXPECT_EQ(valueAfter(dxf, "$EXTMAX\r\n 10\r\n"), c.width) << c.file << " " << c.options[1];
+        EXPECT_EQ(valueAfter(dxf, "$EXTMAX\r\n 10\r\n" + std::string(c.width) + "\r\n 20\r\n"), c.height) << c.file;
+    }
+    EXPECT_EQ(convert(sample("no-resolution.png"), {"--units", "mm"}), "");
+    EXPECT_EQ(status, kExitFailed);
+    EXPECT_EQ(err.str(), "この画像には解像度が記録されていません\n");
+}
+
+TEST_F(picture_formats, a_bmp_with_white_first_is_noted) {
+    convert(sample("white-first.bmp"), {});
+    EXPECT_NE(err.str().find("white-first.bmp: この BMP は色テーブルの 0 番が白です"), std::string::npos) << err.str();
+    convert(sample("picture.bmp"), {});
+    EXPECT_EQ(err.str(), "");
+}
+
+// Runs the real kelvarin-cli in a child process: its exit status, error output and peak memory.
+struct ChildRun {
+    int status = -1;
+    std::string errors;
+    long peakKib = 0;
+};
+
+ChildRun runChild(const std::vector<std::string>& arguments, const std::string& errorFile) {
+    const pid_t child = fork();
+    if (child == 0) {
+        std::vector<char*> argv{const_cast<char*>(KELVARIN_CLI_PATH)};
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        freopen(errorFile.c_str(), "w", stderr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    ChildRun run;
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.errors = test::readBytes(errorFile);
+    run.peakKib = usage.ru_maxrss;
+    return run;
+}
+
+TEST_F(picture_formats, hostile_files_are_refused_in_little_memory) {
+    // clang-format off
+    const std::pair<const char*, const char*> hostile[] = {
+        {"bomb.png",           "画像が大きすぎて扱えません（1000000 × 1000000 ドット）"},
+        {"bomb.tif",           "画像が大きすぎて扱えません（1000000 × 1000000 ドット）"},
+        {"absurd.pbm",         "画像が大きすぎて扱えません（1000000000 × 1000000000 ドット）"},
+        {"truncated.png",      "PNG ファイルを読めません: "},
+        {"corrupt.png",        "PNG ファイルを読めません: "},
+        {"truncated-g4.tif",   "TIFF ファイルを読めません: "},
+        {"corrupt-g4.tif",     "TIFF ファイルを読めません: "},
+        {"strip-past-end.tif", "TIFF ファイルを読めません: "},
+        {"short-strip.tif",    "TIFF ファイルを読めません: "},
+        {"short.pgm",          "PNM ファイルを読めません: 画素データが足りません"},
+    };
+    // clang-format on
+    for (const auto& [name, message] : hostile) {
+        const std::string output = work.file("hostile.dxf");
+        const ChildRun run = runChild({"--yes", "-o", output, sample(name)}, work.file("errors.txt"));
+        EXPECT_EQ(run.status, kExitFailed) << name;
+        EXPECT_EQ(run.errors.find(message), 0u) << name << ": " << run.errors;
+        EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << name << ": " << run.errors;
+        EXPECT_FALSE(test::fileExists(output)) << name;
+        EXPECT_LT(run.peakKib, 32 * 1024) << name;
+    }
+}
+
+}  // namespace
+}  // namespace kelvarin
