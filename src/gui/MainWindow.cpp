@@ -23,12 +23,14 @@
 #include "app/FileSelection.h"
 #include "app/HelpFile.h"
 #include "app/ReadCommand.h"
+#include "app/RealSize.h"
 #include "fileutil/Path.h"
 #include "gui/FileField.h"
 #include "gui/HelpWindow.h"
 #include "gui/MessageBoxes.h"
 #include "gui/PreviewWidget.h"
 #include "gui/QtText.h"
+#include "gui/SizeFieldMenu.h"
 
 namespace kelvarin {
 
@@ -85,6 +87,11 @@ MainWindow::MainWindow(AppState& state) : m_form{state, *this} {
     setFont(windowFont);
     createControls();
     connectEvents();
+    for (int i = 0; i < 2; ++i) {
+        addRealSizeItem(
+            static_cast<QLineEdit*>(widget(textSize(i))), [this] { return m_form.state.FileLoaded; },
+            [this] { run([this] { fillSizesFromResolution(m_form, SizeUnit::Millimetre); }); });
+    }
     setTabOrder();
     m_help = new HelpWindow(this);
     resize(pixelsOf({0, 0, kClientWidthTwips, kClientHeightTwips}).size());

@@ -1,3 +1,4 @@
+#include <QAction>
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -23,6 +24,7 @@
 #include "app/AppState.h"
 #include "app/Startup.h"
 #include "cli/CliRun.h"
+#include "common/TextFormat.h"
 #include "gui/Application.h"
 #include "gui/HelpWindow.h"
 #include "gui/MainWindow.h"
@@ -95,6 +97,7 @@ private slots:
     void resizeRefitsThePreview();
     void dropsAndAutomaticName();
     void sizeFieldsKeepProportions();
+    void readsScansOfOtherFormats();
     void focusByMouseSelectsAll();
     void colourOption();
     void controlsAreDisabledDuringAConversion();
@@ -305,6 +308,41 @@ void MainWindowTest::dropsAndAutomaticName() {
     QCOMPARE(field("textFile_1")->text(), QStringLiteral("/x/First.dxf"));
     clickButton("cmdRefer_1");
     QCOMPARE(field("textFile_1")->text(), toQString(m_work->file("out.dxf")));
+}
+
+void MainWindowTest::readsScansOfOtherFormats() {
+    const std::string samples = m_work->file("samples");
+    const std::string command =
+        "/usr/bin/python3 " + std::string(KELVARIN_SOURCE_DIR) + "/tests/data/make-format-samples.py " + samples;
+    QCOMPARE(std::system(command.c_str()), 0);
+    std::ostringstream out;
+    std::ostringstream err;
+    std::istringstream in;
+    const std::string expected = m_work->file("expected.dxf");
+    QCOMPARE(runCli({"--lines", "both", "-o", expected, samples + "/picture.bmp"},
+                    {m_program->file("kelvarin-cli"), in, out, err}),
+             0);
+
+    for (const char* name : {"/pillow-g4.tif", "/pillow-1bit.png"}) {
+        typeInto("textFile_0", toQString(samples + name));
+        clickButton("cmdReadFile");
+        QVERIFY2(m_state->FileLoaded, name);
+        QVERIFY(find<PreviewWidget>(m_window.get(), "imageOrig")->hasPicture());
+        QVERIFY(find<QLabel>(m_window.get(), "labelBMPSize")->text().startsWith("203dots × 77dots"));
+        clickButton("cmdRefer_2");  // 自動
+        const QString output = field("textFile_1")->text();
+        QVERIFY(output.endsWith(".dxf"));
+        QTest::mouseClick(find<QRadioButton>(m_window.get(), "optionMakeLine_2"), Qt::LeftButton);
+        clickButton("cmdConvert");
+        QCOMPARE(test::readBytes(toStdString(output)), test::readBytes(expected));
+    }
+    // The PNG stores 23622 dots per metre: the size fields' menu fills in millimetres.
+    auto* realSize = field("textSize_0")->findChild<QAction*>("realSizeMillimetres");
+    QVERIFY(realSize != nullptr);
+    realSize->trigger();
+    const double dotsPerInch = 23622 * 0.0254;
+    QCOMPARE(field("textSize_0")->text(), toQString(formatGeneral(203 / dotsPerInch * 25.4)));
+    QCOMPARE(field("textSize_1")->text(), toQString(formatGeneral(77 / dotsPerInch * 25.4)));
 }
 
 void MainWindowTest::sizeFieldsKeepProportions() {
