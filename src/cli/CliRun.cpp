@@ -8,6 +8,7 @@
 #include "app/Form.h"
 #include "app/ReadCommand.h"
 #include "app/Startup.h"
+#include "app/Version.h"
 #include "cli/CliOptions.h"
 #include "cli/CliView.h"
 #include "common/Error.h"
@@ -67,6 +68,10 @@ int runCli(const std::vector<std::string>& arguments, const CliEnvironment& envi
     const CliParse parse = parseCliArguments(arguments);
     if (parse.options.help) {
         environment.out << cliUsage();
+        return kExitConverted;
+    }
+    if (parse.options.version) {
+        environment.out << "kelvarin-cli " << kVersionText << "\n";
         return kExitConverted;
     }
     if (!parse.error.empty()) {
