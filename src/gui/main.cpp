@@ -20,6 +20,8 @@ int main(int argc, char** argv) {
         }
     }
     QApplication application(argc, argv);
+    // Ties the window to its desktop entry (menu name and icon), as Wayland desktops need.
+    QGuiApplication::setDesktopFileName(QStringLiteral(KELVARIN_APP_ID));
     kelvarin::installQtTranslations(application);
     kelvarin::AppState state;
     auto window = kelvarin::startWindow(state, kelvarin::executablePath());
