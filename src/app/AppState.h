@@ -11,7 +11,8 @@ namespace kelvarin {
 
 // Texts fixed at start-up.
 struct ProgramInfo {
-    std::string ProgramDirectory;  // the directory of the executable: templates and help file
+    std::string ProgramDirectory;  // the directory holding the templates
+    std::string DialogDirectory;   // where the file dialogs start
     std::string HelpFilePath;
     std::string VersionText;
     std::string LegalNoticeText;

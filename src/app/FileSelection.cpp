@@ -60,7 +60,7 @@ void setChosenPath(Form& form, int index, const std::string& path) {
 
 std::string ReferFile(Form& form, const std::string& title, const std::string& pattern, bool mustExist) {
     const std::string directoryBefore = currentDirectory();
-    const FileDialogRequest request{title, pattern, JoinPath(form.state.ProgramDirectory, pattern, false)};
+    const FileDialogRequest request{title, pattern, JoinPath(form.state.DialogDirectory, pattern, false)};
     const std::optional<std::string> chosen = form.view.showOpenDialog(request);
     if (!chosen) {
         return {};

@@ -11,7 +11,7 @@ struct Form;
 // The picture files the open dialog lists: every format the read command takes.
 inline constexpr const char* kPictureFilePatterns = "*.bmp *.tif *.tiff *.png *.pbm *.pgm *.pnm";
 
-// Shows the open-file dialog, starting in the program directory, and returns the chosen path; empty text
+// Shows the open-file dialog, starting in the dialog directory, and returns the chosen path; empty text
 // when the user cancelled, or when mustExist is set and the file does not exist (which is shown).
 std::string ReferFile(Form& form, const std::string& title, const std::string& pattern, bool mustExist);
 

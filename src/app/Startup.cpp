@@ -4,6 +4,7 @@
 #include "app/Version.h"
 #include "fileutil/DirectorySearch.h"
 #include "fileutil/Path.h"
+#include "fileutil/ResourceLocation.h"
 
 namespace kelvarin {
 
@@ -24,10 +25,18 @@ bool requireTemplate(const AppState& state, Toolkit& toolkit, const char* name) 
 bool Main(AppState& state, Toolkit& toolkit, const std::string& executablePath) {
     state.VersionText = kVersionText;
     state.LegalNoticeText = kLegalNoticeText;
-    // Without a known executable the templates are looked for in the current directory.
-    state.ProgramDirectory =
+    // Without a known executable the current directory stands for the program's folder.
+    const std::string programDirectory =
         executablePath.empty() ? absolutePath(".") : GetDirectoryPart(absolutePath(executablePath));
-    state.HelpFilePath = JoinPath(state.ProgramDirectory, "KELVARIN.hlp", false);
+    const std::vector<std::string> directories = resourceDirectories(programDirectory);
+    const std::string templates = findResourceDirectory(directories, {"header.txt", "footer.txt"});
+    // Found nowhere: the check below names the first template missing beside the program.
+    state.ProgramDirectory = templates.empty() ? programDirectory : templates;
+    const std::string help = findResourceDirectory(directories, {"KELVARIN.hlp"});
+    state.HelpFilePath = JoinPath(help.empty() ? state.ProgramDirectory : help, "KELVARIN.hlp", false);
+    // An installed program's folder is a system folder: the file dialogs start at home instead.
+    const std::string home = homeDirectory();
+    state.DialogDirectory = state.ProgramDirectory == programDirectory || home.empty() ? programDirectory : home;
     state.FileLoaded = false;
     state.PixelBytes = {};
     state.FileBytes = LargeBuffer();

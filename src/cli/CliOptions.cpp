@@ -124,6 +124,8 @@ CliParse parseCliArguments(const std::vector<std::string>& arguments) {
                 }
                 options.dotsPerInch = static_cast<double>(*dpi);
             }
+        } else if (argument == "--version") {
+            options.version = true;
         } else if (argument == "--color" || argument == "--lines") {
             const auto value = takeValue();
             const int index = !value ? -1
@@ -154,7 +156,7 @@ CliParse parseCliArguments(const std::vector<std::string>& arguments) {
             options.*(option->field) = *value;
         }
     }
-    if (!options.help && options.inputs.empty()) {
+    if (!options.help && !options.version && options.inputs.empty()) {
         parse.error = "入力する画像ファイルを指定してください";
     } else if (options.output && options.inputs.size() > 1) {
         parse.error = "-o は入力ファイルが一つのときだけ使えます";
@@ -186,10 +188,13 @@ std::string cliUsage() {
            "                        （指定しないと端末では確認し、端末でなければ上書きしません）\n"
            "  -q, --quiet           進み具合と完了メッセージを表示しません\n"
            "  -h, --help            この説明を表示します\n"
+           "  --version             バージョンを表示します\n"
            "\n"
            "終了コード: 0 すべて変換した / 1 変換できなかったファイルがある / 2 使い方の誤り\n"
            "--size-x / --size-y は --units より優先します。\n"
-           "header.txt と footer.txt はプログラムと同じフォルダから読み込みます。\n";
+           "header.txt と footer.txt は、プログラムと同じフォルダ、$XDG_CONFIG_HOME/kelvarin（既定 "
+           "~/.config/kelvarin）、\n"
+           "インストール先の share/kelvarin の順に探します。\n";
 }
 
 }  // namespace kelvarin

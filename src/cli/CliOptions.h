@@ -29,6 +29,7 @@ struct CliOptions {
     bool assumeYes = false;
     bool quiet = false;
     bool help = false;
+    bool version = false;
 };
 
 // Parses the arguments after the program name; the error text describes a usage error.

@@ -9,6 +9,7 @@
 #include "app/ReadCommand.h"
 #include "app/RealSize.h"
 #include "app/Startup.h"
+#include "app/Version.h"
 #include "bitmap/BmpHeader.h"
 #include "bitmap/ImageFormat.h"
 #include "cli/CliOptions.h"
@@ -89,6 +90,10 @@ int runCli(const std::vector<std::string>& arguments, const CliEnvironment& envi
     const CliParse parse = parseCliArguments(arguments);
     if (parse.options.help) {
         environment.out << cliUsage();
+        return kExitConverted;
+    }
+    if (parse.options.version) {
+        environment.out << "kelvarin-cli " << kVersionText << "\n";
         return kExitConverted;
     }
     if (!parse.error.empty()) {

@@ -1,5 +1,8 @@
 #include "gui/Application.h"
 
+#include <QAbstractButton>
+
+#include "app/FileSelection.h"
 #include "app/Startup.h"
 #include "common/Toolkit.h"
 #include "gui/MainWindow.h"
@@ -34,6 +37,11 @@ std::unique_ptr<MainWindow> startWindow(AppState& state, const std::string& exec
     auto window = std::make_unique<MainWindow>(state);
     Form_Load(window->form(), executablePath);
     return window;
+}
+
+void readPicture(MainWindow& window, const std::string& path) {
+    textFile_OLEDragDrop(window.form(), 0, {path});
+    static_cast<QAbstractButton*>(window.widget(cmdReadFile))->click();
 }
 
 }  // namespace kelvarin

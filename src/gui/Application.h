@@ -12,4 +12,8 @@ struct AppState;
 // missing template gives no window. Otherwise the window is created, titled and returned, not yet shown.
 std::unique_ptr<MainWindow> startWindow(AppState& state, const std::string& executablePath);
 
+// Opens a picture given to the program: its path goes into the picture field as a dropped file's would,
+// and "読み込み" is pressed.
+void readPicture(MainWindow& window, const std::string& path);
+
 }  // namespace kelvarin

@@ -105,6 +105,7 @@ private slots:
     void helpViewerAndContextHelp();
     void messageBoxesAreTitledAndDefaultYes();
     void missingTemplateGivesNoWindow();
+    void pictureNamedOnTheCommandLineIsRead();
     void previewAveragesDots();
     void screenshot();
 
@@ -505,6 +506,19 @@ void MainWindowTest::missingTemplateGivesNoWindow() {
     const auto window = startWindow(state, m_program->file("kelvarin"));
     QVERIFY(window != nullptr);
     QVERIFY(window->windowTitle().startsWith(QStringLiteral("kelvarin Version ")));
+}
+
+void MainWindowTest::pictureNamedOnTheCommandLineIsRead() {
+    readPicture(*m_window, m_work->file("missing.bmp"));
+    QCOMPARE(field("textFile_0")->text(), toQString(m_work->file("missing.bmp")));
+    QVERIFY(!m_state->FileLoaded);
+    QCOMPARE(m_window->messages.size(), std::size_t{1});
+
+    readPicture(*m_window, m_example);
+    QCOMPARE(field("textFile_0")->text(), toQString(m_example));
+    QCOMPARE(field("textFile_0")->toolTip(), QStringLiteral("変換元BMP：[") + toQString(m_example) + "]");
+    QVERIFY(m_state->FileLoaded);
+    QCOMPARE(m_window->messages.size(), std::size_t{1});
 }
 
 void MainWindowTest::previewAveragesDots() {
