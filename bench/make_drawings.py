@@ -1,34 +1,39 @@
 #!/usr/bin/python3
-"""Writes the benchmark bitmaps, the same bytes on every run: an 8000 x 6000 line drawing (strokes,
-circles, boxes and text, black on white) and a 2000 x 2000 field of random noise, the worst case for
-run extraction. Both are 1-bit uncompressed BMP files written by Pillow."""
+"""Writes the benchmark pictures, the same bytes on every run, with Pillow: an 8000 x 6000 line drawing
+(strokes, circles, boxes and text, black on white), an A0 sheet at 600 dpi (19900 x 28100) drawn the same
+way, also as a Group 4 TIFF, a 2000 x 2000 field of random noise (the worst case for run extraction), a
+strip one row high and 2^27 dots wide holding one black run, and an all-white 8000 x 6000 page."""
 import random
 import sys
 
 from PIL import Image, ImageDraw, ImageFont
 
 
-def line_drawing(path):
-    width, height = 8000, 6000
+def drawing(width, height, scale=1, hatches=0):
     image = Image.new("1", (width, height), 1)
     draw = ImageDraw.Draw(image)
     rng = random.Random(1)
     draw.rectangle([20, 20, width - 21, height - 21], outline=0, width=6)
-    for _ in range(400):  # strokes of several widths
+    for _ in range(400 * scale):  # strokes of several widths
         x1, y1 = rng.randrange(width), rng.randrange(height)
         x2, y2 = x1 + rng.randrange(-1500, 1500), y1 + rng.randrange(-1500, 1500)
         draw.line([x1, y1, x2, y2], fill=0, width=rng.choice([1, 2, 3, 5, 8]))
-    for _ in range(150):  # circles
+    for _ in range(150 * scale):  # circles
         x, y, r = rng.randrange(width), rng.randrange(height), rng.randrange(20, 600)
         draw.ellipse([x - r, y - r, x + r, y + r], outline=0, width=rng.choice([1, 2, 4]))
-    for row in range(12):  # a grid of boxes
-        for column in range(20):
+    for row in range(12 * scale):  # a grid of boxes
+        for column in range(20 * scale):
             x, y = 300 + column * 370, 300 + row * 460
             draw.rectangle([x, y, x + 300, y + 380], outline=0, width=2)
+    for _ in range(hatches):  # hatched areas, as sections in a mechanical drawing
+        x, y = rng.randrange(width - 2000), rng.randrange(height - 2000)
+        w, h = rng.randrange(300, 2000), rng.randrange(300, 2000)
+        for k in range(0, w + h, 12):
+            draw.line([x + max(0, k - h), y + min(k, h), x + min(k, w), y + max(0, k - w)], fill=0, width=2)
     font = ImageFont.load_default()
-    for i in range(300):  # lines of text
+    for i in range(300 * scale):  # lines of text
         draw.text((rng.randrange(width - 400), rng.randrange(height - 20)), f"KELVARIN DRAWING {i:03d}", fill=0, font=font)
-    image.save(path)
+    return image
 
 
 def noise(path):
@@ -38,7 +43,18 @@ def noise(path):
     image.save(path)
 
 
+def strip(path):
+    image = Image.new("1", (2**27, 1), 1)
+    image.paste(0, (2**26, 0, 2**26 + 1000, 1))
+    image.save(path)
+
+
 if __name__ == "__main__":
     folder = sys.argv[1]
-    line_drawing(f"{folder}/drawing-8000x6000.bmp")
+    drawing(8000, 6000).save(f"{folder}/drawing-8000x6000.bmp")
+    sheet = drawing(19900, 28100, scale=6, hatches=60)
+    sheet.save(f"{folder}/a0-600dpi.bmp")
+    sheet.save(f"{folder}/a0-600dpi-g4.tif", compression="group4", dpi=(600, 600))
     noise(f"{folder}/noise-2000x2000.bmp")
+    strip(f"{folder}/strip-134217728x1.bmp")
+    Image.new("1", (8000, 6000), 1).save(f"{folder}/white-8000x6000.bmp")
