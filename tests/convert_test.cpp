@@ -208,16 +208,6 @@ TEST(line_extraction, runs_along_rows_and_columns) {
     EXPECT_TRUE(vertical(empty, 1, view, pass).empty());
 }
 
-TEST(line_extraction, single_pixel_found_by_both_passes) {
-    std::vector<std::string> rows(10, std::string(8, '.'));
-    rows[7][5] = '#';
-    const Grid grid(rows);
-    FakeView view;
-    PassState pass;
-    EXPECT_EQ(horizontal(grid, 1, view, pass), (Segments{{5, 7, 1, 1}}));
-    EXPECT_EQ(vertical(grid, 1, view, pass), (Segments{{5, 7, 1, 1}}));
-}
-
 TEST(line_extraction, thinning_scans_every_nth_row_from_the_first) {
     const Grid grid(std::vector<std::string>(10, "#.#"));
     FakeView view;
