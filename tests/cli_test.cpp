@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 
 #include "app/ConvertCommand.h"
@@ -69,6 +70,34 @@ TEST_F(command_line, a_refused_input_does_not_stop_the_batch) {
     EXPECT_TRUE(test::fileExists(work.file("thirds-300x3.dxf")));
     EXPECT_TRUE(test::fileExists(work.file("example-100x50.dxf")));
     EXPECT_FALSE(test::fileExists(work.file("notes.dxf")));
+}
+
+TEST_F(command_line, a_failed_read_gets_only_its_own_message) {
+    struct Case {
+        std::string input;
+        std::string messages;
+    };
+    const std::string readError = "ファイル読み込みエラー in cmdReadFile_Click\n";
+    const std::string unshowable =
+        "イメージコントロールに読み込めないビットマップファイルです\n画像の表示はできません\n";
+    std::filesystem::create_directory(work.file("folder.bmp"));
+    const Case cases[] = {
+        {copyOfData("bitmaps/width0.bmp"),
+         unshowable + readError + "11:幅または高さが 0 のビットマップは扱えません。\n"},
+        {copyOfData("bitmaps/height0.bmp"),
+         unshowable + readError + "11:幅または高さが 0 のビットマップは扱えません。\n"},
+        {copyOfData("bitmaps/topdown.bmp"),
+         readError + "321:上から下へ行を格納したビットマップ（高さが負）は扱えません。\n"},
+        {copyOfData("bitmaps/tiny13.bmp"), readError + "9:ファイルが短すぎて情報ヘッダがありません。\n"},
+        {copyOfData("bitmaps/truncated-rows.bmp"),
+         unshowable + readError + "9:画素データが足りません（必要 512 バイト、ファイル内 225 バイト）。\n"},
+        {work.file("folder.bmp"), "ファイル読み込みエラー in ReadFile\nファイル読み込みエラー\n"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(run({"--yes", c.input}), kExitFailed) << c.input;
+        EXPECT_EQ(err.str(), c.messages) << c.input;
+    }
+    EXPECT_EQ(test::filesIn(work.path()).size(), std::size(cases));  // no DXF file written
 }
 
 TEST_F(command_line, asks_before_replacing_only_on_a_terminal) {

@@ -50,9 +50,9 @@ void applySettings(Form& form, CliView& view, const CliOptions& options) {
 
 bool convertOne(Form& form, CliView& view, const CliOptions& options, const std::string& input) {
     view.setText(textFile(0), input);
-    cmdReadFile_Click(form);
+    const bool read = cmdReadFile_Click(form);
     view.endProgressLine();
-    if (!form.state.FileLoaded) {
+    if (!read) {
         return false;
     }
     applySettings(form, view, options);

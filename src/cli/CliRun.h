@@ -24,8 +24,8 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 // Converts every input through the window's own commands: the path goes into the picture field,
-// "読み込み" is pressed, and only when the bitmap was accepted are the settings filled in and
-// "変換実行" pressed. Returns the exit status.
+// "読み込み" is pressed, and only when the read completed are the settings filled in and "変換実行"
+// pressed. Returns the exit status.
 int runCli(const std::vector<std::string>& arguments, const CliEnvironment& environment);
 
 }  // namespace kelvarin
