@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +19,9 @@ namespace kelvarin {
 namespace {
 
 constexpr std::size_t kBufferSize = 64 << 10;
+// Temporary names are short, so that a target name of the file system's full length still works.
+constexpr const char* kTemporaryPrefix = ".kelvarin-";
+constexpr int kNameAttempts = 100;
 
 [[noreturn]] void throwErrno() { throw systemError(errno); }
 
@@ -33,6 +38,26 @@ mode_t modeForNewFile() {
     const mode_t mask = umask(0);
     umask(mask);
     return 0666 & ~mask;
+}
+
+// A fresh temporary name in the directory; a name taken meanwhile is detected by the call that creates it.
+std::string temporaryName(const std::string& directoryPrefix) {
+    static std::atomic<std::uint64_t> counter{0};
+    std::uint64_t value = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                          (static_cast<std::uint64_t>(getpid()) << 32) ^ (counter++ * 0x9E3779B97F4A7C15u);
+    constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string name = directoryPrefix + kTemporaryPrefix;
+    for (int i = 0; i < 6; ++i) {
+        name += kLetters[value % kLetters.size()];
+        value /= kLetters.size();
+    }
+    return name;
+}
+
+// An unnamed file can be given a name through /proc, or by a user allowed to link any descriptor.
+bool canLinkUnnamed(int descriptor) {
+    const std::string procPath = "/proc/self/fd/" + std::to_string(descriptor);
+    return access(procPath.c_str(), F_OK) == 0 || geteuid() == 0;
 }
 
 }  // namespace
@@ -61,25 +86,42 @@ SafeFileWriter::SafeFileWriter(const std::string& path) : m_buffer(kBufferSize) 
     if (exists && ((status.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0)) {
         throw KelvarinError(ErrorCode::PermissionDenied);
     }
-
     m_targetPath = exists ? resolvedTarget(path) : path;
+    openTemporary(exists ? (status.st_mode & 07777) : modeForNewFile());
+}
+
+SafeFileWriter::~SafeFileWriter() { discard(); }
+
+void SafeFileWriter::openTemporary(unsigned mode) {
     const std::string directory = GetDirectoryPart(m_targetPath);
-    const std::string name = GetFileNamePart(m_targetPath);
-    std::string pattern = (directory.empty() ? std::string() : JoinPath(directory, "", true)) + "." +
-                          (name.empty() ? m_targetPath : name) + ".XXXXXX";
+    m_directoryPrefix = directory.empty() ? std::string() : JoinPath(directory, "", true);
+    m_descriptor = open(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (m_descriptor >= 0 && !canLinkUnnamed(m_descriptor)) {
+        close(m_descriptor);
+        m_descriptor = -1;
+        errno = EOPNOTSUPP;
+    }
+    if (m_descriptor >= 0) {
+        m_kind = Kind::Unnamed;
+    } else if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
+        openNamedTemporary();
+    } else {
+        throwErrno();
+    }
+    if (fchmod(m_descriptor, mode) != 0) {
+        fail(errno);
+    }
+}
+
+void SafeFileWriter::openNamedTemporary() {
+    std::string pattern = m_directoryPrefix + kTemporaryPrefix + "XXXXXX";
     m_descriptor = mkostemp(pattern.data(), O_CLOEXEC);
     if (m_descriptor < 0) {
         throwErrno();
     }
+    m_kind = Kind::Named;
     m_temporaryPath = pattern;
-    if (fchmod(m_descriptor, exists ? (status.st_mode & 07777) : modeForNewFile()) != 0) {
-        const int error = errno;
-        discard();
-        throw systemError(error);
-    }
 }
-
-SafeFileWriter::~SafeFileWriter() { discard(); }
 
 void SafeFileWriter::write(std::string_view bytes) {
     if (m_buffered + bytes.size() > m_buffer.size()) {
@@ -105,18 +147,37 @@ void SafeFileWriter::writeThrough(const char* data, std::size_t left) {
             if (errno == EINTR) {
                 continue;
             }
-            const int error = errno;
-            discard();
-            throw systemError(error);
+            fail(errno);
         }
         data += written;
         left -= static_cast<std::size_t>(written);
     }
 }
 
+// Gives the unnamed file a temporary name beside the target; only from here on can a crash leave it.
+void SafeFileWriter::linkUnnamed() {
+    const std::string procPath = "/proc/self/fd/" + std::to_string(m_descriptor);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string name = temporaryName(m_directoryPrefix);
+        int result = linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+        const int procError = errno;
+        if (result != 0 && procError != EEXIST) {
+            result = linkat(m_descriptor, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
+        }
+        if (result == 0) {
+            m_temporaryPath = name;
+            return;
+        }
+        if (errno != EEXIST) {
+            fail(procError == EEXIST ? errno : procError);
+        }
+    }
+    fail(EEXIST);
+}
+
 void SafeFileWriter::commit() {
     flushBuffer();
-    if (m_temporaryPath.empty()) {
+    if (m_kind == Kind::InPlace) {
         const int result = close(m_descriptor);
         m_descriptor = -1;
         if (result != 0) {
@@ -124,19 +185,26 @@ void SafeFileWriter::commit() {
         }
         return;
     }
-    if (fsync(m_descriptor) != 0 || close(m_descriptor) != 0) {
-        const int error = errno;
-        m_descriptor = -1;
-        discard();
-        throw systemError(error);
+    if (fsync(m_descriptor) != 0) {
+        fail(errno);
     }
+    if (m_kind == Kind::Unnamed) {
+        linkUnnamed();
+    }
+    const int closed = close(m_descriptor);
     m_descriptor = -1;
+    if (closed != 0) {
+        fail(errno);
+    }
     if (rename(m_temporaryPath.c_str(), m_targetPath.c_str()) != 0) {
-        const int error = errno;
-        discard();
-        throw systemError(error);
+        fail(errno);
     }
     m_temporaryPath.clear();
+}
+
+void SafeFileWriter::fail(int error) {
+    discard();
+    throw systemError(error);
 }
 
 void SafeFileWriter::discard() noexcept {

@@ -6,10 +6,12 @@
 
 namespace kelvarin {
 
-// Writes a file so that a failure never damages what was there: the bytes go to a temporary file in the
-// same directory, which replaces the target only in commit(), after everything has been written and
-// flushed to disk. A target that is not a regular file (a device, a pipe) is written in place, since it
-// cannot be replaced. Every failure throws the program's error; the temporary file is then removed.
+// Writes a file so that a failure never damages what was there: the bytes go to an unnamed temporary
+// file in the same directory, which gets a short hidden name and replaces the target only in commit(),
+// after everything has been written and flushed to disk. Where the file system has no unnamed files,
+// the temporary file is named from the start (".kelvarin-XXXXXX"). A target that is not a regular file
+// (a device, a pipe) is written in place, since it cannot be replaced. Every failure throws the
+// program's error; the temporary file is then removed.
 class SafeFileWriter {
 public:
     // Refuses a target that is a directory, a read-only file or a file the user may not write.
@@ -22,12 +24,24 @@ public:
     void commit();
 
 private:
+    enum class Kind {
+        InPlace,  // a device or pipe
+        Unnamed,  // no name until commit()
+        Named,    // a hidden temporary name from the start
+    };
+
+    void openTemporary(unsigned mode);
+    void openNamedTemporary();
+    void linkUnnamed();
     void flushBuffer();
     void writeThrough(const char* data, std::size_t size);
+    [[noreturn]] void fail(int error);
     void discard() noexcept;
 
+    Kind m_kind = Kind::InPlace;
     std::string m_targetPath;
-    std::string m_temporaryPath;  // empty when writing in place
+    std::string m_directoryPrefix;  // the target's directory with a trailing separator, or empty
+    std::string m_temporaryPath;    // set while a named temporary file exists
     int m_descriptor = -1;
     std::vector<char> m_buffer;
     std::size_t m_buffered = 0;
