@@ -62,7 +62,8 @@ bool canLinkUnnamed(int descriptor) {
 
 }  // namespace
 
-SafeFileWriter::SafeFileWriter(const std::string& path) : m_buffer(kBufferSize) {
+SafeFileWriter::SafeFileWriter(const std::string& path, const FileSystemCalls& calls)
+    : m_calls(calls), m_buffer(kBufferSize) {
     if (path.find('\0') != std::string::npos || path.empty()) {
         throw KelvarinError(ErrorCode::BadFileName);
     }
@@ -75,7 +76,7 @@ SafeFileWriter::SafeFileWriter(const std::string& path) : m_buffer(kBufferSize) 
         throw KelvarinError(ErrorCode::PathFileAccess);
     }
     if (exists && !S_ISREG(status.st_mode)) {
-        m_descriptor = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        m_descriptor = m_calls.openFile(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC, 0);
         if (m_descriptor < 0) {
             throwErrno();
         }
@@ -95,9 +96,10 @@ SafeFileWriter::~SafeFileWriter() { discard(); }
 void SafeFileWriter::openTemporary(unsigned mode) {
     const std::string directory = GetDirectoryPart(m_targetPath);
     m_directoryPrefix = directory.empty() ? std::string() : JoinPath(directory, "", true);
-    m_descriptor = open(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    m_descriptor =
+        m_calls.openFile(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (m_descriptor >= 0 && !canLinkUnnamed(m_descriptor)) {
-        close(m_descriptor);
+        m_calls.closeFile(m_descriptor);
         m_descriptor = -1;
         errno = EOPNOTSUPP;
     }
@@ -108,14 +110,14 @@ void SafeFileWriter::openTemporary(unsigned mode) {
     } else {
         throwErrno();
     }
-    if (fchmod(m_descriptor, mode) != 0) {
+    if (m_calls.changeMode(m_descriptor, mode) != 0) {
         fail(errno);
     }
 }
 
 void SafeFileWriter::openNamedTemporary() {
     std::string pattern = m_directoryPrefix + kTemporaryPrefix + "XXXXXX";
-    m_descriptor = mkostemp(pattern.data(), O_CLOEXEC);
+    m_descriptor = m_calls.makeTemporary(pattern.data(), O_CLOEXEC);
     if (m_descriptor < 0) {
         throwErrno();
     }
@@ -142,7 +144,7 @@ void SafeFileWriter::flushBuffer() {
 
 void SafeFileWriter::writeThrough(const char* data, std::size_t left) {
     while (left > 0) {
-        const ssize_t written = ::write(m_descriptor, data, left);
+        const ssize_t written = m_calls.writeBytes(m_descriptor, data, left);
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -159,10 +161,10 @@ void SafeFileWriter::linkUnnamed() {
     const std::string procPath = "/proc/self/fd/" + std::to_string(m_descriptor);
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string name = temporaryName(m_directoryPrefix);
-        int result = linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+        int result = m_calls.linkAt(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
         const int procError = errno;
         if (result != 0 && procError != EEXIST) {
-            result = linkat(m_descriptor, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
+            result = m_calls.linkAt(m_descriptor, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
         }
         if (result == 0) {
             m_temporaryPath = name;
@@ -178,25 +180,25 @@ void SafeFileWriter::linkUnnamed() {
 void SafeFileWriter::commit() {
     flushBuffer();
     if (m_kind == Kind::InPlace) {
-        const int result = close(m_descriptor);
+        const int result = m_calls.closeFile(m_descriptor);
         m_descriptor = -1;
         if (result != 0) {
             throwErrno();
         }
         return;
     }
-    if (fsync(m_descriptor) != 0) {
+    if (m_calls.sync(m_descriptor) != 0) {
         fail(errno);
     }
     if (m_kind == Kind::Unnamed) {
         linkUnnamed();
     }
-    const int closed = close(m_descriptor);
+    const int closed = m_calls.closeFile(m_descriptor);
     m_descriptor = -1;
     if (closed != 0) {
         fail(errno);
     }
-    if (rename(m_temporaryPath.c_str(), m_targetPath.c_str()) != 0) {
+    if (m_calls.renameFile(m_temporaryPath.c_str(), m_targetPath.c_str()) != 0) {
         fail(errno);
     }
     m_temporaryPath.clear();
@@ -209,11 +211,11 @@ void SafeFileWriter::fail(int error) {
 
 void SafeFileWriter::discard() noexcept {
     if (m_descriptor >= 0) {
-        close(m_descriptor);
+        m_calls.closeFile(m_descriptor);
         m_descriptor = -1;
     }
     if (!m_temporaryPath.empty()) {
-        unlink(m_temporaryPath.c_str());
+        m_calls.unlinkFile(m_temporaryPath.c_str());
         m_temporaryPath.clear();
     }
 }

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "fileutil/FileSystemCalls.h"
+
 namespace kelvarin {
 
 // Writes a file so that a failure never damages what was there: the bytes go to an unnamed temporary
@@ -15,7 +17,7 @@ namespace kelvarin {
 class SafeFileWriter {
 public:
     // Refuses a target that is a directory, a read-only file or a file the user may not write.
-    explicit SafeFileWriter(const std::string& path);
+    explicit SafeFileWriter(const std::string& path, const FileSystemCalls& calls = FileSystemCalls::system());
     ~SafeFileWriter();
     SafeFileWriter(const SafeFileWriter&) = delete;
     SafeFileWriter& operator=(const SafeFileWriter&) = delete;
@@ -38,6 +40,7 @@ private:
     [[noreturn]] void fail(int error);
     void discard() noexcept;
 
+    FileSystemCalls m_calls;
     Kind m_kind = Kind::InPlace;
     std::string m_targetPath;
     std::string m_directoryPrefix;  // the target's directory with a trailing separator, or empty
