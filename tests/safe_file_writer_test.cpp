@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -62,6 +63,24 @@ int linkWithoutProc(int fromDirectory, const char* from, int toDirectory, const 
         return -1;
     }
     return ::linkat(fromDirectory, from, toDirectory, to, flags);
+}
+
+// A folder that takes no new files.
+int openWithoutCreating(const char* path, int flags, mode_t mode) {
+    if ((flags & O_TMPFILE) == O_TMPFILE) {
+        errno = EACCES;
+        return -1;
+    }
+    return ::open(path, flags, mode);
+}
+int makeNoTemporary(char*, int) {
+    errno = EACCES;
+    return -1;
+}
+
+ino_t inodeOf(const std::string& path) {
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 ? status.st_ino : 0;
 }
 
 void writeAll(const std::string& path, const FileSystemCalls& calls) {
@@ -138,6 +157,67 @@ TEST(safe_file_writer_faults, falls_back_when_unnamed_files_cannot_be_used) {
         writeAll(path, calls);
         EXPECT_EQ(test::readBytes(path), kNew);
     }
+    EXPECT_EQ(test::filesIn(dir.path()), std::vector<std::string>{"out.dxf"});
+}
+
+TEST(safe_file_writer_faults, a_folder_that_takes_no_new_files_gets_the_file_written_in_place) {
+    for (const bool unnamedFiles : {true, false}) {
+        SCOPED_TRACE(unnamedFiles ? "unnamed files" : "no unnamed files");
+        TempDir dir;
+        const std::string path = dir.file("out.dxf");
+        test::writeBytes(path, kOld);
+        chmod(path.c_str(), 0640);
+        const ino_t inode = inodeOf(path);
+        FileSystemCalls calls = FileSystemCalls::system();
+        calls.openFile = unnamedFiles ? openWithoutCreating : openWithoutUnnamedFiles;
+        calls.makeTemporary = makeNoTemporary;
+        writeAll(path, calls);
+        EXPECT_EQ(test::readBytes(path), kNew);
+        EXPECT_EQ(inodeOf(path), inode);  // the same file, overwritten
+        struct stat status {};
+        ASSERT_EQ(stat(path.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, 0640u);
+        EXPECT_EQ(test::filesIn(dir.path()), std::vector<std::string>{"out.dxf"});
+
+        // Only an existing file: a new one cannot be made there.
+        try {
+            writeAll(dir.file("new.dxf"), calls);
+            ADD_FAILURE() << "a new file was written";
+        } catch (const KelvarinError& error) {
+            EXPECT_EQ(error.code(), ErrorCode::PermissionDenied);
+        }
+        EXPECT_EQ(test::filesIn(dir.path()), std::vector<std::string>{"out.dxf"});
+    }
+}
+
+// The same with real permissions: a user other than the folder's owner, in a folder he may only read.
+TEST(safe_file_writer_faults, a_folder_without_write_permission_gets_the_file_written_in_place) {
+    TempDir dir;
+    const std::string path = dir.file("out.dxf");
+    test::writeBytes(path, kOld);
+    const ino_t inode = inodeOf(path);
+    ASSERT_EQ(chmod(path.c_str(), 0666), 0);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(2);
+        }
+        try {
+            writeAll(path, FileSystemCalls::system());
+            _exit(0);
+        } catch (const KelvarinError&) {
+            _exit(1);
+        }
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    chmod(dir.path().c_str(), 0700);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(test::readBytes(path), kNew);
+    EXPECT_EQ(inodeOf(path), inode);
     EXPECT_EQ(test::filesIn(dir.path()), std::vector<std::string>{"out.dxf"});
 }
 

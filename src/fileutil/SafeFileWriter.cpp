@@ -75,25 +75,44 @@ SafeFileWriter::SafeFileWriter(const std::string& path, const FileSystemCalls& c
     if (exists && S_ISDIR(status.st_mode)) {
         throw KelvarinError(ErrorCode::PathFileAccess);
     }
+    m_targetPath = path;
     if (exists && !S_ISREG(status.st_mode)) {
-        m_descriptor = m_calls.openFile(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC, 0);
-        if (m_descriptor < 0) {
-            throwErrno();
-        }
-        m_targetPath = path;
+        openInPlace(Kind::Device);
         return;
     }
     // A read-only file is refused even for a user whom permissions do not stop, as it would be elsewhere.
     if (exists && ((status.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0)) {
         throw KelvarinError(ErrorCode::PermissionDenied);
     }
-    m_targetPath = exists ? resolvedTarget(path) : path;
-    openTemporary(exists ? (status.st_mode & 07777) : modeForNewFile());
+    if (exists) {
+        m_targetPath = resolvedTarget(path);
+    }
+    const int error = openTemporary();
+    if (error == EACCES && exists) {
+        // A folder that takes no new files, holding a file the user may write: the file is overwritten,
+        // as there is nowhere else to put the new bytes.
+        openInPlace(Kind::Overwritten);
+        return;
+    }
+    if (error != 0) {
+        throw systemError(error);
+    }
+    if (m_calls.changeMode(m_descriptor, exists ? (status.st_mode & 07777) : modeForNewFile()) != 0) {
+        fail(errno);
+    }
 }
 
 SafeFileWriter::~SafeFileWriter() { discard(); }
 
-void SafeFileWriter::openTemporary(unsigned mode) {
+void SafeFileWriter::openInPlace(Kind kind) {
+    m_descriptor = m_calls.openFile(m_targetPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC, 0);
+    if (m_descriptor < 0) {
+        throwErrno();
+    }
+    m_kind = kind;
+}
+
+int SafeFileWriter::openTemporary() {
     const std::string directory = GetDirectoryPart(m_targetPath);
     m_directoryPrefix = directory.empty() ? std::string() : JoinPath(directory, "", true);
     m_descriptor =
@@ -105,24 +124,19 @@ void SafeFileWriter::openTemporary(unsigned mode) {
     }
     if (m_descriptor >= 0) {
         m_kind = Kind::Unnamed;
-    } else if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
-        openNamedTemporary();
-    } else {
-        throwErrno();
+        return 0;
     }
-    if (m_calls.changeMode(m_descriptor, mode) != 0) {
-        fail(errno);
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        return errno;
     }
-}
-
-void SafeFileWriter::openNamedTemporary() {
     std::string pattern = m_directoryPrefix + kTemporaryPrefix + "XXXXXX";
     m_descriptor = m_calls.makeTemporary(pattern.data(), O_CLOEXEC);
     if (m_descriptor < 0) {
-        throwErrno();
+        return errno;
     }
     m_kind = Kind::Named;
     m_temporaryPath = pattern;
+    return 0;
 }
 
 void SafeFileWriter::write(std::string_view bytes) {
@@ -179,7 +193,7 @@ void SafeFileWriter::linkUnnamed() {
 
 void SafeFileWriter::commit() {
     flushBuffer();
-    if (m_kind == Kind::InPlace) {
+    if (m_kind == Kind::Device) {
         const int result = m_calls.closeFile(m_descriptor);
         m_descriptor = -1;
         if (result != 0) {
@@ -197,6 +211,9 @@ void SafeFileWriter::commit() {
     m_descriptor = -1;
     if (closed != 0) {
         fail(errno);
+    }
+    if (m_kind == Kind::Overwritten) {
+        return;
     }
     if (m_calls.renameFile(m_temporaryPath.c_str(), m_targetPath.c_str()) != 0) {
         fail(errno);
