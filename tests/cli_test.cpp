@@ -112,6 +112,22 @@ TEST_F(command_line, asks_before_replacing_only_on_a_terminal) {
     EXPECT_NE(test::readBytes(work.file("example-100x50.dxf")), "old");
 }
 
+TEST_F(command_line, never_writes_over_its_input) {
+    const std::string input = copyOfData("cases/example-100x50.bmp");
+    const std::string scan = test::readBytes(input);
+    std::filesystem::create_hard_link(input, work.file("hard.dxf"));
+    std::filesystem::create_symlink(input, work.file("soft.dxf"));
+    for (const std::string& output : {input, work.file("hard.dxf"), work.file("soft.dxf"), " " + input + " "}) {
+        EXPECT_EQ(run({"--yes", "-o", output, input}), kExitFailed) << output;
+        EXPECT_EQ(err.str(), "出力ファイルが入力ファイル " + input + " と同じです。変換しません\n");
+        EXPECT_EQ(test::readBytes(input), scan);
+    }
+    const std::string named = work.file("scan.dxf");  // the automatic name is the input's own
+    std::filesystem::rename(input, named);
+    EXPECT_EQ(run({"--yes", named}), kExitFailed);
+    EXPECT_EQ(test::readBytes(named), scan);
+}
+
 TEST_F(command_line, settings_are_checked_as_in_the_window) {
     const std::string input = copyOfData("cases/example-100x50.bmp");
     EXPECT_EQ(run({"--thinning", "0", input}), kExitFailed);

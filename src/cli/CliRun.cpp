@@ -11,6 +11,8 @@
 #include "cli/CliOptions.h"
 #include "cli/CliView.h"
 #include "common/Error.h"
+#include "common/NumberParse.h"
+#include "fileutil/FileInfo.h"
 
 namespace kelvarin {
 
@@ -56,6 +58,11 @@ bool convertOne(Form& form, CliView& view, const CliOptions& options, const std:
         return false;
     }
     applySettings(form, view, options);
+    // Checked even with --yes: the scan would be replaced by its drawing.
+    if (isSameFile(trimBlanks(input), trimBlanks(view.text(textFile(1))))) {
+        view.showMessage("出力ファイルが入力ファイル " + input + " と同じです。変換しません");
+        return false;
+    }
     const bool converted = cmdConvert_Click(form);
     view.endProgressLine();
     return converted;
