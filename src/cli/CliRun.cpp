@@ -10,7 +10,6 @@
 #include "app/Startup.h"
 #include "cli/CliOptions.h"
 #include "cli/CliView.h"
-#include "common/Error.h"
 #include "common/NumberParse.h"
 #include "fileutil/FileInfo.h"
 
@@ -60,7 +59,7 @@ bool convertOne(Form& form, CliView& view, const CliOptions& options, const std:
     applySettings(form, view, options);
     // Checked even with --yes: the scan would be replaced by its drawing.
     if (isSameFile(trimBlanks(input), trimBlanks(view.text(textFile(1))))) {
-        view.showMessage("出力ファイルが入力ファイル " + input + " と同じです。変換しません");
+        view.showMessage("出力ファイルが入力ファイルと同じです。変換しません");
         return false;
     }
     const bool converted = cmdConvert_Click(form);
@@ -91,13 +90,17 @@ int runCli(const std::vector<std::string>& arguments, const CliEnvironment& envi
     Form form{state, view};
     int status = kExitConverted;
     for (const std::string& input : options.inputs) {
-        if (environment.interrupted != nullptr && *environment.interrupted) {
-            view.showMessage(describe(ErrorCode::Interrupted));
-            return kExitFailed;
+        if (view.stopRequested()) {
+            break;
         }
+        view.setSubject(input);
         if (!convertOne(form, view, options, input)) {
             status = kExitFailed;
         }
+    }
+    if (view.stopRequested()) {
+        view.reportInterruption();  // about the input it stopped, if any
+        return kExitFailed;
     }
     return status;
 }
