@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -66,6 +67,35 @@ QWidget* createWidget(const ControlDesign& design, QWidget* parent) {
     }
     return nullptr;
 }
+
+// A cursor shape for the whole application while it lives.
+class CursorOverride {
+public:
+    explicit CursorOverride(Qt::CursorShape shape) { QApplication::setOverrideCursor(shape); }
+    ~CursorOverride() { QApplication::restoreOverrideCursor(); }
+    CursorOverride(const CursorOverride&) = delete;
+    CursorOverride& operator=(const CursorOverride&) = delete;
+};
+
+// A message box shows the normal pointer, also during a conversion.
+class ArrowWhileBusy {
+public:
+    ArrowWhileBusy() : m_busy(QApplication::overrideCursor() != nullptr) {
+        if (m_busy) {
+            QApplication::setOverrideCursor(Qt::ArrowCursor);
+        }
+    }
+    ~ArrowWhileBusy() {
+        if (m_busy) {
+            QApplication::restoreOverrideCursor();
+        }
+    }
+    ArrowWhileBusy(const ArrowWhileBusy&) = delete;
+    ArrowWhileBusy& operator=(const ArrowWhileBusy&) = delete;
+
+private:
+    bool m_busy;
+};
 
 // The UTF-16 position of the given number of characters of text.
 int utf16Position(const QString& text, int characters) {
@@ -132,7 +162,7 @@ void MainWindow::connectEvents() {
                 [this, procedure] { run(procedure); });
     };
     onClick(cmdReadFile, [this] { cmdReadFile_Click(m_form); });
-    onClick(cmdConvert, [this] { cmdConvert_Click(m_form); });
+    onClick(cmdConvert, [this] { convert(); });
     onClick(cmdEnd, [this] { cmdEnd_Click(m_form); });
     for (int i = 0; i < 3; ++i) {
         onClick(cmdRefer(i), [this, i] { cmdRefer_Click(m_form, i); });
@@ -198,6 +228,18 @@ void MainWindow::run(const std::function<void()>& procedure) {
     if (m_closePending && !m_form.commandRunning) {
         m_closePending = false;
         close();
+    }
+}
+
+void MainWindow::convert() {
+    // The conversion disables every control, which takes the focus away; it goes back afterwards.
+    const QPointer<QWidget> focused = QApplication::focusWidget();
+    {
+        const CursorOverride busy(Qt::WaitCursor);
+        cmdConvert_Click(m_form);
+    }
+    if (focused != nullptr && focused->isEnabled() && focused->window() == this) {
+        focused->setFocus(Qt::OtherFocusReason);
     }
 }
 
@@ -368,11 +410,13 @@ void MainWindow::showProgress() {
 
 void MainWindow::showMessage(std::string_view text) {
     showProgress();
+    const ArrowWhileBusy arrow;
     showMessageBox(this, text);
 }
 
 bool MainWindow::askYesNo(std::string_view text) {
     showProgress();
+    const ArrowWhileBusy arrow;
     return askYesNoBox(this, text);
 }
 

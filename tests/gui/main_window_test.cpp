@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCursor>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -91,6 +92,7 @@ private slots:
 
     void initialState();
     void tabOrderFollowsTheDesign();
+    void aConversionKeepsTheTabOrderAndTheFocus();
     void fullSession();
     void resizeRefitsThePreview();
     void dropsAndAutomaticName();
@@ -109,6 +111,7 @@ private:
     void clickButton(const char* name);
     void typeInto(const char* name, const QString& text);
     void readExample();
+    QStringList tabCycle();
     QLineEdit* field(const char* name) { return find<QLineEdit>(m_window.get(), name); }
 
     std::unique_ptr<test::ProgramDir> m_program;
@@ -184,20 +187,53 @@ void MainWindowTest::initialState() {
     QCOMPARE(m_window->widget(optionMakeLine(2))->parentWidget(), m_window->widget(frameMakeLine));
 }
 
+// The controls Tab visits once round, from the control with the focus.
+QStringList MainWindowTest::tabCycle() {
+    QStringList visited;
+    for (std::size_t i = 0; i < tabOrder().size(); ++i) {
+        QWidget* focused = QApplication::focusWidget();
+        visited << (focused != nullptr ? focused->objectName() : QStringLiteral("(none)"));
+        QTest::keyClick(focused != nullptr ? focused : m_window.get(), Qt::Key_Tab);
+    }
+    return visited;
+}
+
 void MainWindowTest::tabOrderFollowsTheDesign() {
     readExample();  // every control enabled
     m_window->widget(textFile(0))->setFocus();
-    QStringList visited;
-    for (std::size_t i = 0; i < tabOrder().size(); ++i) {
-        visited << QApplication::focusWidget()->objectName();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    }
+    const QStringList visited = tabCycle();
     QStringList expected;
     for (Control control : tabOrder()) {
         expected << toQString(designOf(control).objectName);
     }
     QCOMPARE(visited, expected);
     QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("textFile_0"));
+}
+
+void MainWindowTest::aConversionKeepsTheTabOrderAndTheFocus() {
+    readExample();
+    typeInto("textFile_1", toQString(m_work->file("out.dxf")));
+    m_window->widget(cmdConvert)->setFocus(Qt::TabFocusReason);
+    const QStringList before = tabCycle();
+    m_window->setPacing({1, std::chrono::nanoseconds(0)});
+    int pumped = 0;
+    bool busyCursor = false;
+    m_window->duringEvents = [&] {
+        if (pumped++ == 0) {
+            busyCursor =
+                QApplication::overrideCursor() != nullptr && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        }
+        QTest::qWait(1);  // a conversion of a while, with the window's events running
+    };
+    m_window->widget(cmdConvert)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(m_window->widget(cmdConvert), Qt::Key_Space);
+    m_window->duringEvents = nullptr;
+    QVERIFY(pumped > 10);
+    QCOMPARE(m_window->messages, std::vector<std::string>{"変換終了して、ファイルに書き出しました"});
+    QCOMPARE(QApplication::focusWidget(), m_window->widget(cmdConvert));
+    QCOMPARE(tabCycle(), before);
+    QVERIFY(busyCursor);
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
 void MainWindowTest::fullSession() {
