@@ -114,10 +114,13 @@ MainWindow::MainWindow(AppState& state) : m_form{state, *this} {
     windowFont.setPointSizeF(8.5);
     setFont(windowFont);
     createControls();
+    fitFrames();
+    fitLabels();
     connectEvents();
     setTabOrder();
     m_help = new HelpWindow(this);
     resize(pixelsOf({0, 0, kClientWidthTwips, kClientHeightTwips}).size());
+    setMinimumSize(minimumClientSize());
     widget(textFile(0))->setFocus();
 }
 
@@ -154,6 +157,70 @@ void MainWindow::createControls() {
     for (Control label : {labelPercent, labelBMPSize}) {
         static_cast<QLabel*>(widget(label))->setTextFormat(Qt::PlainText);
     }
+}
+
+// The style draws a frame's title and border above its content area: the option buttons move down into
+// it, by the same amount in a frame, and the frame grows by as much.
+void MainWindow::fitFrames() {
+    for (QGroupBox* frame : findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly)) {
+        const QList<QWidget*> buttons = frame->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        int contentTop = frame->height();
+        int contentBottom = 0;
+        for (const QWidget* button : buttons) {
+            contentTop = std::min(contentTop, button->y());
+            contentBottom = std::max(contentBottom, button->geometry().bottom());
+        }
+        const int shift = std::max(0, frame->contentsRect().top() - contentTop);
+        for (QWidget* button : buttons) {
+            button->move(button->x(), button->y() + shift);
+        }
+        const int bottomBorder = frame->height() - 1 - frame->contentsRect().bottom();
+        frame->resize(frame->width(), std::max(frame->height(), contentBottom + shift + 1 + bottomBorder));
+    }
+}
+
+// A label's text keeps a space's width from the controls beside it: it is indented past a control that
+// reaches into the label, and drawn smaller when it would not fit otherwise.
+void MainWindow::fitLabels() {
+    for (const ControlDesign& design : controlDesigns()) {
+        if (design.kind != ControlKind::Label || design.control == labelPercent || design.control == labelBMPSize) {
+            continue;
+        }
+        auto* label = static_cast<QLabel*>(widget(design.control));
+        const int gap = label->fontMetrics().horizontalAdvance(QLatin1Char(' '));
+        int indent = 0;
+        int room = label->width();
+        for (const ControlDesign& other : controlDesigns()) {
+            const QRect beside = widget(other.control)->geometry();
+            if (other.frame != other.control || other.control == design.control ||
+                beside.top() > label->geometry().bottom() || beside.bottom() < label->y()) {
+                continue;
+            }
+            if (beside.left() <= label->x() && beside.right() + gap >= label->x()) {
+                indent = std::max(indent, beside.right() + 1 + gap - label->x());
+            } else if (beside.left() > label->x()) {
+                room = std::min(room, beside.left() - gap - label->x());
+            }
+        }
+        label->setContentsMargins(indent, 0, 0, 0);
+        QFont font = label->font();
+        while (QFontMetricsF(font).horizontalAdvance(label->text()) > room - indent && font.pointSizeF() > 6) {
+            font.setPointSizeF(font.pointSizeF() - 0.25);
+        }
+        label->setFont(font);
+    }
+}
+
+// Never narrower than the design, nor shorter than the controls above the preview.
+QSize MainWindow::minimumClientSize() const {
+    QRect controls;
+    for (const ControlDesign& design : controlDesigns()) {
+        if (design.frame == design.control && design.control != imageOrig) {
+            controls |= widget(design.control)->geometry();
+        }
+    }
+    const QSize design = pixelsOf({0, 0, kClientWidthTwips, kClientHeightTwips}).size();
+    return {design.width(), controls.bottom() + 1 + (design.width() - 1 - controls.right())};
 }
 
 void MainWindow::connectEvents() {

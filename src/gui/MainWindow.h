@@ -71,6 +71,9 @@ protected:
 
 private:
     void createControls();
+    void fitFrames();
+    void fitLabels();
+    QSize minimumClientSize() const;
     void connectEvents();
     void setTabOrder();
     // Runs an event procedure; a close asked for meanwhile happens once no command runs.
