@@ -18,7 +18,8 @@ using bitmap_size_display = test::FormFixture;
 const std::string kReadError = "ファイル読み込みエラー in cmdReadFile_Click\r\n";
 
 TEST_F(read_command, accepts_a_bitmap_and_opens_the_settings) {
-    read(copyOfData("bitmaps/w100.bmp"));
+    view.setText(textFile(0), copyOfData("bitmaps/w100.bmp"));
+    EXPECT_TRUE(cmdReadFile_Click(form));
     EXPECT_TRUE(view.messages().empty());
     EXPECT_TRUE(state.FileLoaded);
     EXPECT_EQ(view.text(textSize(0)), "100");
@@ -58,7 +59,8 @@ TEST_F(read_command, refusals_show_one_message_each) {
     };
     for (const Case& c : cases) {
         view.clearLog();
-        read(c.path);
+        view.setText(textFile(0), c.path);
+        EXPECT_FALSE(cmdReadFile_Click(form)) << c.path;
         EXPECT_EQ(view.messages(), c.messages) << c.path;
         EXPECT_FALSE(state.FileLoaded);
         EXPECT_FALSE(view.isEnabled(cmdConvert));
@@ -94,7 +96,8 @@ TEST_F(read_command, sizes_the_program_cannot_use_are_reported) {
     };
     for (const Case& c : cases) {
         view.clearLog();
-        read(copyOfData(c.file));
+        view.setText(textFile(0), copyOfData(c.file));
+        EXPECT_FALSE(cmdReadFile_Click(form)) << c.file;
         // The header passed its checks: the failure comes when the preview is fitted, before the size
         // fields, the settings and the grid are touched.
         EXPECT_EQ(view.messages().back(), c.message) << c.file;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 
 #include "app/ConvertCommand.h"
@@ -31,7 +32,7 @@ protected:
 TEST_F(command_line, writes_what_the_window_writes) {
     const std::string input = copyOfData("cases/example-100x50.bmp");
     EXPECT_EQ(run({"--offset-x", "10", input}), kExitConverted) << err.str();
-    EXPECT_EQ(err.str(), "変換終了して、ファイルに書き出しました\n");
+    EXPECT_EQ(err.str(), input + ": 変換終了して、ファイルに書き出しました\n");
     const std::string written = test::readBytes(work.file("example-100x50.dxf"));
     EXPECT_EQ(written, test::readBytes(test::dataPath("cases/example-100x50.dxf")));
 
@@ -61,14 +62,43 @@ TEST_F(command_line, a_refused_input_does_not_stop_the_batch) {
     test::writeBytes(bad, "just some text");
     const std::string other = copyOfData("cases/example-100x50.bmp");
     EXPECT_EQ(run({"--color", "white", good, bad, work.file("missing.bmp"), other}), kExitFailed);
-    EXPECT_EQ(err.str(),
-              "変換終了して、ファイルに書き出しました\n"
-              "これは BMPファイルではありません\n"
-              "ファイルが見つかりません\n"
-              "変換終了して、ファイルに書き出しました\n");
+    // Each message names its input.
+    EXPECT_EQ(err.str(), good + ": 変換終了して、ファイルに書き出しました\n" + bad +
+                             ": これは BMPファイルではありません\n" + work.file("missing.bmp") +
+                             ": ファイルが見つかりません\n" + other + ": 変換終了して、ファイルに書き出しました\n");
     EXPECT_TRUE(test::fileExists(work.file("thirds-300x3.dxf")));
     EXPECT_TRUE(test::fileExists(work.file("example-100x50.dxf")));
     EXPECT_FALSE(test::fileExists(work.file("notes.dxf")));
+}
+
+TEST_F(command_line, a_failed_read_gets_only_its_own_message) {
+    struct Case {
+        std::string input;
+        std::vector<std::string> messages;
+    };
+    // The command line draws no preview, so an unshowable picture adds no warning of its own.
+    const std::string readError = "ファイル読み込みエラー in cmdReadFile_Click\n";
+    const std::string noSize = readError + "11:幅または高さが 0 のビットマップは扱えません。";
+    std::filesystem::create_directory(work.file("folder.bmp"));
+    const Case cases[] = {
+        {copyOfData("bitmaps/width0.bmp"), {noSize}},
+        {copyOfData("bitmaps/height0.bmp"), {noSize}},
+        {copyOfData("bitmaps/topdown.bmp"),
+         {readError + "321:上から下へ行を格納したビットマップ（高さが負）は扱えません。"}},
+        {copyOfData("bitmaps/tiny13.bmp"), {readError + "9:ファイルが短すぎて情報ヘッダがありません。"}},
+        {copyOfData("bitmaps/truncated-rows.bmp"),
+         {readError + "9:画素データが足りません（必要 512 バイト、ファイル内 225 バイト）。"}},
+        {work.file("folder.bmp"), {"ファイル読み込みエラー in ReadFile", "ファイル読み込みエラー"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(run({"--yes", c.input}), kExitFailed) << c.input;
+        std::string expected;
+        for (const std::string& message : c.messages) {
+            expected += c.input + ": " + message + "\n";
+        }
+        EXPECT_EQ(err.str(), expected) << c.input;
+    }
+    EXPECT_EQ(test::filesIn(work.path()).size(), std::size(cases));  // no DXF file written
 }
 
 TEST_F(command_line, asks_before_replacing_only_on_a_terminal) {
@@ -83,16 +113,33 @@ TEST_F(command_line, asks_before_replacing_only_on_a_terminal) {
     EXPECT_NE(test::readBytes(work.file("example-100x50.dxf")), "old");
 }
 
+TEST_F(command_line, never_writes_over_its_input) {
+    const std::string input = copyOfData("cases/example-100x50.bmp");
+    const std::string scan = test::readBytes(input);
+    std::filesystem::create_hard_link(input, work.file("hard.dxf"));
+    std::filesystem::create_symlink(input, work.file("soft.dxf"));
+    for (const std::string& output : {input, work.file("hard.dxf"), work.file("soft.dxf"), " " + input + " "}) {
+        EXPECT_EQ(run({"--yes", "-o", output, input}), kExitFailed) << output;
+        EXPECT_EQ(err.str(), input + ": 出力ファイルが入力ファイルと同じです。変換しません\n");
+        EXPECT_EQ(test::readBytes(input), scan);
+    }
+    const std::string named = work.file("scan.dxf");  // the automatic name is the input's own
+    std::filesystem::rename(input, named);
+    EXPECT_EQ(run({"--yes", named}), kExitFailed);
+    EXPECT_EQ(test::readBytes(named), scan);
+}
+
 TEST_F(command_line, settings_are_checked_as_in_the_window) {
     const std::string input = copyOfData("cases/example-100x50.bmp");
     EXPECT_EQ(run({"--thinning", "0", input}), kExitFailed);
-    EXPECT_EQ(err.str(), "間引き数は１以上の正の整数です（但し、１は間引きません）\n");
+    EXPECT_EQ(err.str(), input + ": 間引き数は１以上の正の整数です（但し、１は間引きません）\n");
     EXPECT_EQ(run({"--size-x", "wide", input}), kExitFailed);
-    EXPECT_EQ(err.str(), "No.13[型が一致しません。] in cmdConvert_Click [Pass:1][条件取得]\n");
+    EXPECT_EQ(err.str(), input + ": No.13[型が一致しません。] in cmdConvert_Click [Pass:1][条件取得]\n");
     const std::string renamed = work.file("drawing.gif");
     std::rename(input.c_str(), renamed.c_str());
     EXPECT_EQ(run({renamed}), kExitFailed);
-    EXPECT_EQ(err.str(), "BMPファイルが指定されていません\n出力ファイルが指定されていません\n");
+    EXPECT_EQ(err.str(),
+              renamed + ": BMPファイルが指定されていません\n" + renamed + ": 出力ファイルが指定されていません\n");
 }
 
 TEST_F(command_line, usage_errors_and_help) {
@@ -128,6 +175,48 @@ TEST_F(command_line, a_stop_request_ends_the_batch) {
     CliView cliView(in, err, {false, false, false, false, &stop});
     cliView.setPacing({1, std::chrono::nanoseconds(0)});
     EXPECT_THROW(cliView.doEvents(), KelvarinError);
+}
+
+// An error stream that requests a stop once it has shown a progress caption holding trigger, as Ctrl-C
+// pressed at that moment would.
+class StopOnCaption : public std::stringbuf {
+public:
+    StopOnCaption(std::string trigger, volatile std::sig_atomic_t& stop)
+        : m_trigger(std::move(trigger)), m_stop(stop) {}
+
+protected:
+    std::streamsize xsputn(const char* text, std::streamsize size) override {
+        const std::streamsize written = std::stringbuf::xsputn(text, size);
+        if (str().find(m_trigger) != std::string::npos) {
+            m_stop = 1;
+        }
+        return written;
+    }
+
+private:
+    std::string m_trigger;
+    volatile std::sig_atomic_t& m_stop;
+};
+
+TEST_F(command_line, a_stop_is_reported_as_such_in_every_step) {
+    const std::string input = copyOfData("bitmaps/checker-1000x600.bmp");
+    for (const char* caption : {"Pass3 : ", "Pass7 : ", "書出: "}) {
+        SCOPED_TRACE(caption);
+        volatile std::sig_atomic_t stop = 0;
+        StopOnCaption buffer(caption, stop);
+        std::ostream stopErr(&buffer);
+        std::istringstream in;
+        // Events run at every chance, so that every step shows its caption however fast it is.
+        const CliEnvironment environment{program.file("kelvarin-cli"),    in, out, stopErr, false, true, &stop,
+                                         {1, std::chrono::nanoseconds(0)}};
+        EXPECT_EQ(runCli({"--yes", "--lines", "both", input, input}, environment), kExitFailed);
+        ASSERT_EQ(stop, 1);
+        const std::string shown = buffer.str();
+        EXPECT_NE(shown.find(input + ": 処理が中断されました。\n"), std::string::npos) << shown;
+        EXPECT_EQ(shown.find("エラー"), std::string::npos) << shown;
+        EXPECT_EQ(shown.find("変換終了"), std::string::npos) << shown;  // stopped in the first input
+        EXPECT_EQ(test::filesIn(work.path()), std::vector<std::string>{"checker-1000x600.bmp"});
+    }
 }
 
 }  // namespace

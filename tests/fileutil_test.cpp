@@ -155,6 +155,7 @@ TEST(safe_file_writer, replaces_the_file_only_when_committed) {
         SafeFileWriter writer(path);
         writer.write("half");
         EXPECT_EQ(test::readBytes(path), "old contents");
+        EXPECT_EQ(test::filesIn(dir.path()).size(), 1u);  // the temporary file has no name yet
     }
     EXPECT_EQ(test::readBytes(path), "old contents");
     EXPECT_EQ(test::filesIn(dir.path()).size(), 1u);  // no temporary file left
@@ -180,6 +181,23 @@ TEST(safe_file_writer, writes_through_a_link_and_into_devices) {
     writeAll("/dev/null", "discarded");
     ASSERT_EQ(stat("/dev/null", &status), 0);
     EXPECT_TRUE(S_ISCHR(status.st_mode));
+}
+
+TEST(safe_file_writer, names_of_the_full_length_work) {
+    TempDir dir;
+    std::string kanji = "ab";
+    for (int i = 0; i < 83; ++i) {
+        kanji += "図";
+    }
+    for (const std::string& name : {std::string(251, 'a') + ".dxf", kanji + ".dxf"}) {
+        ASSERT_EQ(name.size(), 255u);
+        const std::string path = dir.file(name);
+        writeAll(path, "new");
+        EXPECT_EQ(test::readBytes(path), "new");
+        writeAll(path, "newer");  // replacing an existing file
+        EXPECT_EQ(test::readBytes(path), "newer");
+    }
+    EXPECT_EQ(test::filesIn(dir.path()).size(), 2u);
 }
 
 TEST(safe_file_writer, refuses_what_it_must_not_replace) {

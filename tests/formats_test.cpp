@@ -97,7 +97,7 @@ TEST_F(picture_formats, threshold_separates_grey_levels) {
         EXPECT_EQ(valueAfter(dxf, " 11\r\n"), c.lastBlack) << c.threshold;
     }
     EXPECT_EQ(convert(sample("threshold.pgm"), {"--threshold", "0"}), "");
-    EXPECT_EQ(err.str(), "このデータにはラインがありませんでした\n");
+    EXPECT_EQ(err.str(), sample("threshold.pgm") + ": このデータにはラインがありませんでした\n");
     for (const char* wrong : {"256", "-1", "101%", "half"}) {
         convert(sample("threshold.pgm"), {"--threshold", wrong});
         EXPECT_EQ(status, kExitUsage) << wrong;
@@ -109,9 +109,9 @@ TEST_F(picture_formats, pages_of_a_tiff) {
     EXPECT_EQ(convert(sample("two-pages.tif"), {"--page", "2"}), convert(sample("flopped.bmp"), {}));
     EXPECT_EQ(convert(sample("two-pages.tif"), {"--page", "3"}), "");
     EXPECT_EQ(status, kExitFailed);
-    EXPECT_EQ(err.str(), "ページ 3 はありません（このファイルは 2 ページです）\n");
+    EXPECT_EQ(err.str(), sample("two-pages.tif") + ": ページ 3 はありません（このファイルは 2 ページです）\n");
     EXPECT_EQ(convert(sample("pillow-1bit.png"), {"--page", "2"}), "");
-    EXPECT_EQ(err.str(), "ページ 2 はありません（このファイルは 1 ページです）\n");
+    EXPECT_EQ(err.str(), sample("pillow-1bit.png") + ": ページ 2 はありません（このファイルは 1 ページです）\n");
 }
 
 TEST_F(picture_formats, real_size_from_each_kind_of_stored_resolution) {
@@ -139,7 +139,7 @@ TEST_F(picture_formats, real_size_from_each_kind_of_stored_resolution) {
     }
     EXPECT_EQ(convert(sample("no-resolution.png"), {"--units", "mm"}), "");
     EXPECT_EQ(status, kExitFailed);
-    EXPECT_EQ(err.str(), "この画像には解像度が記録されていません\n");
+    EXPECT_EQ(err.str(), sample("no-resolution.png") + ": この画像には解像度が記録されていません\n");
 }
 
 TEST_F(picture_formats, a_bmp_with_white_first_is_noted) {
@@ -197,7 +197,7 @@ TEST_F(picture_formats, hostile_files_are_refused_in_little_memory) {
         const std::string output = work.file("hostile.dxf");
         const ChildRun run = runChild({"--yes", "-o", output, sample(name)}, work.file("errors.txt"));
         EXPECT_EQ(run.status, kExitFailed) << name;
-        EXPECT_EQ(run.errors.find(message), 0u) << name << ": " << run.errors;
+        EXPECT_EQ(run.errors.find(sample(name) + ": " + message), 0u) << name << ": " << run.errors;
         EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << name << ": " << run.errors;
         EXPECT_FALSE(test::fileExists(output)) << name;
         EXPECT_LT(run.peakKib, 32 * 1024) << name;

@@ -40,26 +40,27 @@ void loadPreview(Form& form, const std::string& readPath) {
     }
 }
 
-void readBitmap(Form& form) {
+// True when every step completed.
+bool readBitmap(Form& form) {
     AppState& state = form.state;
     View& view = form.view;
     state.FileLoaded = false;
     const std::string path = trimBlanks(view.text(textFile(0)));
     if (path.empty()) {
         view.showMessage("ファイル名が指定されていません");
-        return;
+        return false;
     }
     DirectorySearch search;
     if (search.first(path, ExistenceMask).empty()) {
         view.showMessage("ファイルが見つかりません");
-        return;
+        return false;
     }
     if (!ReadFile(path, state, view)) {
         view.showMessage("ファイル読み込みエラー");
-        return;
+        return false;
     }
     if (!DecodePicture(state, state.readOptions, view)) {
-        return;
+        return false;
     }
     loadPreview(form, path);
     view.setImageStretch(false);
@@ -70,23 +71,26 @@ void readBitmap(Form& form) {
     view.setText(textSize(0), formatInteger(bitmapWidth(state.BmpHeader)));
     view.setText(textSize(1), formatInteger(bitmapHeight(state.BmpHeader)));
     TransferToVram(state, state.Vram, state, view);
+    return true;
 }
 
 }  // namespace
 
-void cmdReadFile_Click(Form& form) {
+bool cmdReadFile_Click(Form& form) {
     const CommandGuard guard(form);
     if (!guard.running()) {
-        return;
+        return false;
     }
+    bool completed = false;
     try {
-        readBitmap(form);
+        completed = readBitmap(form);
     } catch (...) {
         const KelvarinError error = asKelvarinError(std::current_exception());
         form.view.showMessage("ファイル読み込みエラー in cmdReadFile_Click\r\n" + formatInteger(error.number()) + ":" +
                               error.description());
     }
     form.state.PassNumber = 0;
+    return completed;
 }
 
 }  // namespace kelvarin

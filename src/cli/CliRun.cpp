@@ -14,7 +14,8 @@
 #include "bitmap/ImageFormat.h"
 #include "cli/CliOptions.h"
 #include "cli/CliView.h"
-#include "common/Error.h"
+#include "common/NumberParse.h"
+#include "fileutil/FileInfo.h"
 
 namespace kelvarin {
 
@@ -59,24 +60,29 @@ bool applySettings(Form& form, CliView& view, const CliOptions& options) {
 
 // A BMP whose colour table puts white first looks inverted to the conversion, which takes bit value 0 as
 // black whatever the table says.
-void noteWhiteFirstPalette(const AppState& state, CliView& view, const std::string& input) {
+void noteWhiteFirstPalette(const AppState& state, CliView& view) {
     const std::span<const std::uint8_t> file(state.FileBytes.data(), state.FileBytes.size());
     if (sniffImageFormat(file) == ImageFormat::Bmp && whiteAtIndexZero(file)) {
-        view.showMessage(input +
-                         ": この BMP は色テーブルの 0 番が白です。ビット値 0 を黒として変換するため、"
-                         "見た目とは白黒が逆になります（見た目どおりの黒を線にするには --color white）");
+        view.showMessage(
+            "この BMP は色テーブルの 0 番が白です。ビット値 0 を黒として変換するため、"
+            "見た目とは白黒が逆になります（見た目どおりの黒を線にするには --color white）");
     }
 }
 
 bool convertOne(Form& form, CliView& view, const CliOptions& options, const std::string& input) {
     view.setText(textFile(0), input);
-    cmdReadFile_Click(form);
+    const bool read = cmdReadFile_Click(form);
     view.endProgressLine();
-    if (!form.state.FileLoaded) {
+    if (!read) {
         return false;
     }
-    noteWhiteFirstPalette(form.state, view, input);
+    noteWhiteFirstPalette(form.state, view);
     if (!applySettings(form, view, options)) {
+        return false;
+    }
+    // Checked even with --yes: the scan would be replaced by its drawing.
+    if (isSameFile(trimBlanks(input), trimBlanks(view.text(textFile(1))))) {
+        view.showMessage("出力ファイルが入力ファイルと同じです。変換しません");
         return false;
     }
     const bool converted = cmdConvert_Click(form);
@@ -104,6 +110,7 @@ int runCli(const std::vector<std::string>& arguments, const CliEnvironment& envi
     CliView view(environment.in, environment.err,
                  {environment.inputIsTerminal, environment.errorIsTerminal, options.quiet, options.assumeYes,
                   environment.interrupted});
+    view.setPacing(environment.pacing);
     AppState state;
     state.readOptions = {options.threshold, options.page};
     if (!Main(state, view, environment.executablePath)) {
@@ -112,13 +119,17 @@ int runCli(const std::vector<std::string>& arguments, const CliEnvironment& envi
     Form form{state, view};
     int status = kExitConverted;
     for (const std::string& input : options.inputs) {
-        if (environment.interrupted != nullptr && *environment.interrupted) {
-            view.showMessage(describe(ErrorCode::Interrupted));
-            return kExitFailed;
+        if (view.stopRequested()) {
+            break;
         }
+        view.setSubject(input);
         if (!convertOne(form, view, options, input)) {
             status = kExitFailed;
         }
+    }
+    if (view.stopRequested()) {
+        view.reportInterruption();  // about the input it stopped, if any
+        return kExitFailed;
     }
     return status;
 }

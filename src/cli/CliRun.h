@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/Toolkit.h"
+
 namespace kelvarin {
 
 // Where the command line runs: the executable (whose directory holds the templates), the streams, and
@@ -17,6 +19,7 @@ struct CliEnvironment {
     bool inputIsTerminal = false;
     bool errorIsTerminal = false;
     const volatile std::sig_atomic_t* interrupted = nullptr;
+    EventPacing pacing{};  // how often progress is shown and a stop request noticed
 };
 
 constexpr int kExitConverted = 0;
@@ -24,8 +27,8 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 // Converts every input through the window's own commands: the path goes into the picture field,
-// "読み込み" is pressed, and only when the bitmap was accepted are the settings filled in and
-// "変換実行" pressed. Returns the exit status.
+// "読み込み" is pressed, and only when the read completed are the settings filled in and "変換実行"
+// pressed. Returns the exit status.
 int runCli(const std::vector<std::string>& arguments, const CliEnvironment& environment);
 
 }  // namespace kelvarin

@@ -37,17 +37,26 @@ void CliView::endProgressLine() {
     }
 }
 
+std::string CliView::aboutSubject(std::string_view text) const {
+    return (m_subject.empty() ? std::string() : m_subject + ": ") + withUnixLineBreaks(text);
+}
+
 void CliView::printLine(std::string_view text) {
     endProgressLine();
-    m_err << withUnixLineBreaks(text) << '\n' << std::flush;
+    m_err << aboutSubject(text) << '\n' << std::flush;
 }
 
 void CliView::showMessage(std::string_view text) {
     if (m_settings.quiet && text == kConversionDoneMessage) {
         return;
     }
+    if (stopRequested() && text != kConversionDoneMessage) {
+        return;
+    }
     printLine(text);
 }
+
+void CliView::reportInterruption() { printLine(describe(ErrorCode::Interrupted)); }
 
 bool CliView::askYesNo(std::string_view text) {
     if (m_settings.assumeYes) {
@@ -58,14 +67,14 @@ bool CliView::askYesNo(std::string_view text) {
         printLine(std::string(text) + " → いいえ（確認できないため上書きしません。--yes で上書きします）");
         return false;
     }
-    m_err << withUnixLineBreaks(text) << " [y/N] " << std::flush;
+    m_err << aboutSubject(text) << " [y/N] " << std::flush;
     std::string answer;
     std::getline(m_in, answer);
     return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y' || answer.rfind("はい", 0) == 0);
 }
 
 void CliView::processEvents() {
-    if (m_settings.interrupted != nullptr && *m_settings.interrupted) {
+    if (stopRequested()) {
         throw KelvarinError(ErrorCode::Interrupted);
     }
     if (m_settings.showProgress && !m_settings.quiet && m_caption != m_shownCaption) {

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <iosfwd>
 #include <string>
+#include <utility>
 
 #include "app/ControlModel.h"
 #include "app/View.h"
@@ -25,6 +26,12 @@ public:
     CliView(std::istream& in, std::ostream& err, Settings settings);
 
     ControlModel& controls() { return m_controls; }
+    // The input the next messages are about: each then starts with "subject: ". Empty for none.
+    void setSubject(std::string subject) { m_subject = std::move(subject); }
+    bool stopRequested() const { return m_settings.interrupted != nullptr && *m_settings.interrupted; }
+    // Says that the work stopped on request. The failure messages a stop causes in the commands (a read
+    // or write error) are left out, so this is the one report of it.
+    void reportInterruption();
     // Ends the progress line, so the next output starts on a line of its own.
     void endProgressLine();
 
@@ -62,12 +69,14 @@ protected:
     void processEvents() override;
 
 private:
+    std::string aboutSubject(std::string_view text) const;
     void printLine(std::string_view text);
 
     std::istream& m_in;
     std::ostream& m_err;
     Settings m_settings;
     ControlModel m_controls;
+    std::string m_subject;
     std::string m_caption;
     std::string m_shownCaption;
     bool m_progressLineOpen = false;

@@ -30,4 +30,7 @@ struct FileInfo {
 // as "<number>:<description> in GetFileInfo[<step>]" and the record is returned as filled so far.
 FileInfo GetFileInfo(const std::string& directory, const std::string& name, Toolkit& toolkit);
 
+// True when both paths exist and lead to the same file, through links or not.
+bool isSameFile(const std::string& first, const std::string& second);
+
 }  // namespace kelvarin

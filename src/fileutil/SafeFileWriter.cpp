@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +19,9 @@ namespace kelvarin {
 namespace {
 
 constexpr std::size_t kBufferSize = 64 << 10;
+// Temporary names are short, so that a target name of the file system's full length still works.
+constexpr const char* kTemporaryPrefix = ".kelvarin-";
+constexpr int kNameAttempts = 100;
 
 [[noreturn]] void throwErrno() { throw systemError(errno); }
 
@@ -35,9 +40,30 @@ mode_t modeForNewFile() {
     return 0666 & ~mask;
 }
 
+// A fresh temporary name in the directory; a name taken meanwhile is detected by the call that creates it.
+std::string temporaryName(const std::string& directoryPrefix) {
+    static std::atomic<std::uint64_t> counter{0};
+    std::uint64_t value = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                          (static_cast<std::uint64_t>(getpid()) << 32) ^ (counter++ * 0x9E3779B97F4A7C15u);
+    constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string name = directoryPrefix + kTemporaryPrefix;
+    for (int i = 0; i < 6; ++i) {
+        name += kLetters[value % kLetters.size()];
+        value /= kLetters.size();
+    }
+    return name;
+}
+
+// An unnamed file can be given a name through /proc, or by a user allowed to link any descriptor.
+bool canLinkUnnamed(int descriptor) {
+    const std::string procPath = "/proc/self/fd/" + std::to_string(descriptor);
+    return access(procPath.c_str(), F_OK) == 0 || geteuid() == 0;
+}
+
 }  // namespace
 
-SafeFileWriter::SafeFileWriter(const std::string& path) : m_buffer(kBufferSize) {
+SafeFileWriter::SafeFileWriter(const std::string& path, const FileSystemCalls& calls)
+    : m_calls(calls), m_buffer(kBufferSize) {
     if (path.find('\0') != std::string::npos || path.empty()) {
         throw KelvarinError(ErrorCode::BadFileName);
     }
@@ -49,37 +75,69 @@ SafeFileWriter::SafeFileWriter(const std::string& path) : m_buffer(kBufferSize) 
     if (exists && S_ISDIR(status.st_mode)) {
         throw KelvarinError(ErrorCode::PathFileAccess);
     }
+    m_targetPath = path;
     if (exists && !S_ISREG(status.st_mode)) {
-        m_descriptor = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        if (m_descriptor < 0) {
-            throwErrno();
-        }
-        m_targetPath = path;
+        openInPlace(Kind::Device);
         return;
     }
     // A read-only file is refused even for a user whom permissions do not stop, as it would be elsewhere.
     if (exists && ((status.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0)) {
         throw KelvarinError(ErrorCode::PermissionDenied);
     }
-
-    m_targetPath = exists ? resolvedTarget(path) : path;
-    const std::string directory = GetDirectoryPart(m_targetPath);
-    const std::string name = GetFileNamePart(m_targetPath);
-    std::string pattern = (directory.empty() ? std::string() : JoinPath(directory, "", true)) + "." +
-                          (name.empty() ? m_targetPath : name) + ".XXXXXX";
-    m_descriptor = mkostemp(pattern.data(), O_CLOEXEC);
-    if (m_descriptor < 0) {
-        throwErrno();
+    if (exists) {
+        m_targetPath = resolvedTarget(path);
     }
-    m_temporaryPath = pattern;
-    if (fchmod(m_descriptor, exists ? (status.st_mode & 07777) : modeForNewFile()) != 0) {
-        const int error = errno;
-        discard();
+    const int error = openTemporary();
+    if (error == EACCES && exists) {
+        // A folder that takes no new files, holding a file the user may write: the file is overwritten,
+        // as there is nowhere else to put the new bytes.
+        openInPlace(Kind::Overwritten);
+        return;
+    }
+    if (error != 0) {
         throw systemError(error);
+    }
+    if (m_calls.changeMode(m_descriptor, exists ? (status.st_mode & 07777) : modeForNewFile()) != 0) {
+        fail(errno);
     }
 }
 
 SafeFileWriter::~SafeFileWriter() { discard(); }
+
+void SafeFileWriter::openInPlace(Kind kind) {
+    m_descriptor = m_calls.openFile(m_targetPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC, 0);
+    if (m_descriptor < 0) {
+        throwErrno();
+    }
+    m_kind = kind;
+}
+
+int SafeFileWriter::openTemporary() {
+    const std::string directory = GetDirectoryPart(m_targetPath);
+    m_directoryPrefix = directory.empty() ? std::string() : JoinPath(directory, "", true);
+    m_descriptor =
+        m_calls.openFile(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (m_descriptor >= 0 && !canLinkUnnamed(m_descriptor)) {
+        m_calls.closeFile(m_descriptor);
+        m_descriptor = -1;
+        errno = EOPNOTSUPP;
+    }
+    if (m_descriptor >= 0) {
+        m_kind = Kind::Unnamed;
+        return 0;
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        return errno;
+    }
+    std::string pattern = m_directoryPrefix + kTemporaryPrefix + "XXXXXX";
+    m_descriptor = m_calls.makeTemporary(pattern.data(), O_CLOEXEC);
+    if (m_descriptor < 0) {
+        return errno;
+    }
+    m_kind = Kind::Named;
+    m_temporaryPath = pattern;
+    return 0;
+}
 
 void SafeFileWriter::write(std::string_view bytes) {
     if (m_buffered + bytes.size() > m_buffer.size()) {
@@ -100,52 +158,81 @@ void SafeFileWriter::flushBuffer() {
 
 void SafeFileWriter::writeThrough(const char* data, std::size_t left) {
     while (left > 0) {
-        const ssize_t written = ::write(m_descriptor, data, left);
+        const ssize_t written = m_calls.writeBytes(m_descriptor, data, left);
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            const int error = errno;
-            discard();
-            throw systemError(error);
+            fail(errno);
         }
         data += written;
         left -= static_cast<std::size_t>(written);
     }
 }
 
+// Gives the unnamed file a temporary name beside the target; only from here on can a crash leave it.
+void SafeFileWriter::linkUnnamed() {
+    const std::string procPath = "/proc/self/fd/" + std::to_string(m_descriptor);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string name = temporaryName(m_directoryPrefix);
+        int result = m_calls.linkAt(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+        const int procError = errno;
+        if (result != 0 && procError != EEXIST) {
+            result = m_calls.linkAt(m_descriptor, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
+        }
+        if (result == 0) {
+            m_temporaryPath = name;
+            return;
+        }
+        if (errno != EEXIST) {
+            fail(procError == EEXIST ? errno : procError);
+        }
+    }
+    fail(EEXIST);
+}
+
 void SafeFileWriter::commit() {
     flushBuffer();
-    if (m_temporaryPath.empty()) {
-        const int result = close(m_descriptor);
+    if (m_kind == Kind::Device) {
+        const int result = m_calls.closeFile(m_descriptor);
         m_descriptor = -1;
         if (result != 0) {
             throwErrno();
         }
         return;
     }
-    if (fsync(m_descriptor) != 0 || close(m_descriptor) != 0) {
-        const int error = errno;
-        m_descriptor = -1;
-        discard();
-        throw systemError(error);
+    if (m_calls.sync(m_descriptor) != 0) {
+        fail(errno);
     }
+    if (m_kind == Kind::Unnamed) {
+        linkUnnamed();
+    }
+    const int closed = m_calls.closeFile(m_descriptor);
     m_descriptor = -1;
-    if (rename(m_temporaryPath.c_str(), m_targetPath.c_str()) != 0) {
-        const int error = errno;
-        discard();
-        throw systemError(error);
+    if (closed != 0) {
+        fail(errno);
+    }
+    if (m_kind == Kind::Overwritten) {
+        return;
+    }
+    if (m_calls.renameFile(m_temporaryPath.c_str(), m_targetPath.c_str()) != 0) {
+        fail(errno);
     }
     m_temporaryPath.clear();
 }
 
+void SafeFileWriter::fail(int error) {
+    discard();
+    throw systemError(error);
+}
+
 void SafeFileWriter::discard() noexcept {
     if (m_descriptor >= 0) {
-        close(m_descriptor);
+        m_calls.closeFile(m_descriptor);
         m_descriptor = -1;
     }
     if (!m_temporaryPath.empty()) {
-        unlink(m_temporaryPath.c_str());
+        m_calls.unlinkFile(m_temporaryPath.c_str());
         m_temporaryPath.clear();
     }
 }

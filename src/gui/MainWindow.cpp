@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -69,6 +70,35 @@ QWidget* createWidget(const ControlDesign& design, QWidget* parent) {
     return nullptr;
 }
 
+// A cursor shape for the whole application while it lives.
+class CursorOverride {
+public:
+    explicit CursorOverride(Qt::CursorShape shape) { QApplication::setOverrideCursor(shape); }
+    ~CursorOverride() { QApplication::restoreOverrideCursor(); }
+    CursorOverride(const CursorOverride&) = delete;
+    CursorOverride& operator=(const CursorOverride&) = delete;
+};
+
+// A message box shows the normal pointer, also during a conversion.
+class ArrowWhileBusy {
+public:
+    ArrowWhileBusy() : m_busy(QApplication::overrideCursor() != nullptr) {
+        if (m_busy) {
+            QApplication::setOverrideCursor(Qt::ArrowCursor);
+        }
+    }
+    ~ArrowWhileBusy() {
+        if (m_busy) {
+            QApplication::restoreOverrideCursor();
+        }
+    }
+    ArrowWhileBusy(const ArrowWhileBusy&) = delete;
+    ArrowWhileBusy& operator=(const ArrowWhileBusy&) = delete;
+
+private:
+    bool m_busy;
+};
+
 // The UTF-16 position of the given number of characters of text.
 int utf16Position(const QString& text, int characters) {
     int position = 0;
@@ -86,6 +116,8 @@ MainWindow::MainWindow(AppState& state) : m_form{state, *this} {
     windowFont.setPointSizeF(8.5);
     setFont(windowFont);
     createControls();
+    fitFrames();
+    fitLabels();
     connectEvents();
     for (int i = 0; i < 2; ++i) {
         addRealSizeItem(
@@ -95,6 +127,7 @@ MainWindow::MainWindow(AppState& state) : m_form{state, *this} {
     setTabOrder();
     m_help = new HelpWindow(this);
     resize(pixelsOf({0, 0, kClientWidthTwips, kClientHeightTwips}).size());
+    setMinimumSize(minimumClientSize());
     widget(textFile(0))->setFocus();
 }
 
@@ -133,13 +166,77 @@ void MainWindow::createControls() {
     }
 }
 
+// The style draws a frame's title and border above its content area: the option buttons move down into
+// it, by the same amount in a frame, and the frame grows by as much.
+void MainWindow::fitFrames() {
+    for (QGroupBox* frame : findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly)) {
+        const QList<QWidget*> buttons = frame->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        int contentTop = frame->height();
+        int contentBottom = 0;
+        for (const QWidget* button : buttons) {
+            contentTop = std::min(contentTop, button->y());
+            contentBottom = std::max(contentBottom, button->geometry().bottom());
+        }
+        const int shift = std::max(0, frame->contentsRect().top() - contentTop);
+        for (QWidget* button : buttons) {
+            button->move(button->x(), button->y() + shift);
+        }
+        const int bottomBorder = frame->height() - 1 - frame->contentsRect().bottom();
+        frame->resize(frame->width(), std::max(frame->height(), contentBottom + shift + 1 + bottomBorder));
+    }
+}
+
+// A label's text keeps a space's width from the controls beside it: it is indented past a control that
+// reaches into the label, and drawn smaller when it would not fit otherwise.
+void MainWindow::fitLabels() {
+    for (const ControlDesign& design : controlDesigns()) {
+        if (design.kind != ControlKind::Label || design.control == labelPercent || design.control == labelBMPSize) {
+            continue;
+        }
+        auto* label = static_cast<QLabel*>(widget(design.control));
+        const int gap = label->fontMetrics().horizontalAdvance(QLatin1Char(' '));
+        int indent = 0;
+        int room = label->width();
+        for (const ControlDesign& other : controlDesigns()) {
+            const QRect beside = widget(other.control)->geometry();
+            if (other.frame != other.control || other.control == design.control ||
+                beside.top() > label->geometry().bottom() || beside.bottom() < label->y()) {
+                continue;
+            }
+            if (beside.left() <= label->x() && beside.right() + gap >= label->x()) {
+                indent = std::max(indent, beside.right() + 1 + gap - label->x());
+            } else if (beside.left() > label->x()) {
+                room = std::min(room, beside.left() - gap - label->x());
+            }
+        }
+        label->setContentsMargins(indent, 0, 0, 0);
+        QFont font = label->font();
+        while (QFontMetricsF(font).horizontalAdvance(label->text()) > room - indent && font.pointSizeF() > 6) {
+            font.setPointSizeF(font.pointSizeF() - 0.25);
+        }
+        label->setFont(font);
+    }
+}
+
+// Never narrower than the design, nor shorter than the controls above the preview.
+QSize MainWindow::minimumClientSize() const {
+    QRect controls;
+    for (const ControlDesign& design : controlDesigns()) {
+        if (design.frame == design.control && design.control != imageOrig) {
+            controls |= widget(design.control)->geometry();
+        }
+    }
+    const QSize design = pixelsOf({0, 0, kClientWidthTwips, kClientHeightTwips}).size();
+    return {design.width(), controls.bottom() + 1 + (design.width() - 1 - controls.right())};
+}
+
 void MainWindow::connectEvents() {
     const auto onClick = [this](Control button, std::function<void()> procedure) {
         connect(static_cast<QAbstractButton*>(widget(button)), &QAbstractButton::clicked, this,
                 [this, procedure] { run(procedure); });
     };
     onClick(cmdReadFile, [this] { cmdReadFile_Click(m_form); });
-    onClick(cmdConvert, [this] { cmdConvert_Click(m_form); });
+    onClick(cmdConvert, [this] { convert(); });
     onClick(cmdEnd, [this] { cmdEnd_Click(m_form); });
     for (int i = 0; i < 3; ++i) {
         onClick(cmdRefer(i), [this, i] { cmdRefer_Click(m_form, i); });
@@ -205,6 +302,18 @@ void MainWindow::run(const std::function<void()>& procedure) {
     if (m_closePending && !m_form.commandRunning) {
         m_closePending = false;
         close();
+    }
+}
+
+void MainWindow::convert() {
+    // The conversion disables every control, which takes the focus away; it goes back afterwards.
+    const QPointer<QWidget> focused = QApplication::focusWidget();
+    {
+        const CursorOverride busy(Qt::WaitCursor);
+        cmdConvert_Click(m_form);
+    }
+    if (focused != nullptr && focused->isEnabled() && focused->window() == this) {
+        focused->setFocus(Qt::OtherFocusReason);
     }
 }
 
@@ -375,11 +484,13 @@ void MainWindow::showProgress() {
 
 void MainWindow::showMessage(std::string_view text) {
     showProgress();
+    const ArrowWhileBusy arrow;
     showMessageBox(this, text);
 }
 
 bool MainWindow::askYesNo(std::string_view text) {
     showProgress();
+    const ArrowWhileBusy arrow;
     return askYesNoBox(this, text);
 }
 

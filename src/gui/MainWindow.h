@@ -71,10 +71,15 @@ protected:
 
 private:
     void createControls();
+    void fitFrames();
+    void fitLabels();
+    QSize minimumClientSize() const;
     void connectEvents();
     void setTabOrder();
     // Runs an event procedure; a close asked for meanwhile happens once no command runs.
     void run(const std::function<void()>& procedure);
+    // "変換実行" with a busy cursor; the focus returns where it was.
+    void convert();
     void showProgress();
     void showF1Help();
     QRect pixelsOf(const TwipsRect& twips) const;

@@ -30,6 +30,13 @@ def with_pillow(path, width, height):
     image.save(path)
 
 
+def checkerboard(path, width, height):
+    """Every other dot black: a run per dot, so many LINEs that each step of a conversion takes a while."""
+    image = Image.new("1", (width, height), 1)
+    image.putdata([0 if (x + t) % 2 == 0 else 1 for t in range(height) for x in range(width)])
+    image.save(path)
+
+
 def with_imagemagick(path, width, height, bmp_format="BMP3", options=()):
     rows = [" ".join("1" if black(x, t, width) else "0" for x in range(width)) for t in range(height)]
     with tempfile.NamedTemporaryFile("w", suffix=".pbm", delete=False) as pbm:
@@ -136,6 +143,8 @@ def main():
     topdown = bytearray(w8[:offset]) + b"".join(reversed(rows))
     topdown[22:26] = struct.pack("<i", -height)
     (HERE / "topdown.bmp").write_bytes(bytes(topdown))
+
+    checkerboard(HERE / "checker-1000x600.bmp", 1000, 600)
 
     # The sample drawing for users.
     EXAMPLES.mkdir(exist_ok=True)

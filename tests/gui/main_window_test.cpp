@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -93,6 +94,7 @@ private slots:
 
     void initialState();
     void tabOrderFollowsTheDesign();
+    void aConversionKeepsTheTabOrderAndTheFocus();
     void fullSession();
     void resizeRefitsThePreview();
     void dropsAndAutomaticName();
@@ -107,12 +109,14 @@ private slots:
     void missingTemplateGivesNoWindow();
     void pictureNamedOnTheCommandLineIsRead();
     void previewAveragesDots();
+    void captionsKeepClearOfOtherControls();
     void screenshot();
 
 private:
     void clickButton(const char* name);
     void typeInto(const char* name, const QString& text);
     void readExample();
+    QStringList tabCycle();
     QLineEdit* field(const char* name) { return find<QLineEdit>(m_window.get(), name); }
 
     std::unique_ptr<test::ProgramDir> m_program;
@@ -188,20 +192,53 @@ void MainWindowTest::initialState() {
     QCOMPARE(m_window->widget(optionMakeLine(2))->parentWidget(), m_window->widget(frameMakeLine));
 }
 
+// The controls Tab visits once round, from the control with the focus.
+QStringList MainWindowTest::tabCycle() {
+    QStringList visited;
+    for (std::size_t i = 0; i < tabOrder().size(); ++i) {
+        QWidget* focused = QApplication::focusWidget();
+        visited << (focused != nullptr ? focused->objectName() : QStringLiteral("(none)"));
+        QTest::keyClick(focused != nullptr ? focused : m_window.get(), Qt::Key_Tab);
+    }
+    return visited;
+}
+
 void MainWindowTest::tabOrderFollowsTheDesign() {
     readExample();  // every control enabled
     m_window->widget(textFile(0))->setFocus();
-    QStringList visited;
-    for (std::size_t i = 0; i < tabOrder().size(); ++i) {
-        visited << QApplication::focusWidget()->objectName();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    }
+    const QStringList visited = tabCycle();
     QStringList expected;
     for (Control control : tabOrder()) {
         expected << toQString(designOf(control).objectName);
     }
     QCOMPARE(visited, expected);
     QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("textFile_0"));
+}
+
+void MainWindowTest::aConversionKeepsTheTabOrderAndTheFocus() {
+    readExample();
+    typeInto("textFile_1", toQString(m_work->file("out.dxf")));
+    m_window->widget(cmdConvert)->setFocus(Qt::TabFocusReason);
+    const QStringList before = tabCycle();
+    m_window->setPacing({1, std::chrono::nanoseconds(0)});
+    int pumped = 0;
+    bool busyCursor = false;
+    m_window->duringEvents = [&] {
+        if (pumped++ == 0) {
+            busyCursor =
+                QApplication::overrideCursor() != nullptr && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        }
+        QTest::qWait(1);  // a conversion of a while, with the window's events running
+    };
+    m_window->widget(cmdConvert)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(m_window->widget(cmdConvert), Qt::Key_Space);
+    m_window->duringEvents = nullptr;
+    QVERIFY(pumped > 10);
+    QCOMPARE(m_window->messages, std::vector<std::string>{"変換終了して、ファイルに書き出しました"});
+    QCOMPARE(QApplication::focusWidget(), m_window->widget(cmdConvert));
+    QCOMPARE(tabCycle(), before);
+    QVERIFY(busyCursor);
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
 void MainWindowTest::fullSession() {
@@ -261,11 +298,11 @@ void MainWindowTest::resizeRefitsThePreview() {
     QCOMPARE(preview->size(), QSize(594, 297));
     m_window->resize(900, 553);
     QCOMPARE(preview->size(), QSize(594, 297));  // the height still limits it
-    m_window->resize(400, 553);
-    QCOMPARE(preview->size(), QSize(368, 184));
-    QCOMPARE(sizeLabel->text(), QStringLiteral("100dots × 50dots : 表示 368.%"));
-    m_window->resize(20, 20);  // no room: the last fit stays
-    QCOMPARE(preview->size(), QSize(368, 184));
+    m_window->resize(645, 400);                  // 6000 - 3600 - 240 twips high
+    QCOMPARE(preview->size(), QSize(288, 144));
+    QCOMPARE(sizeLabel->text(), QStringLiteral("100dots × 50dots : 表示 288.%"));
+    m_window->resize(20, 20);  // the smallest window leaves no room: the last fit stays
+    QCOMPARE(preview->size(), QSize(288, 144));
     QVERIFY(m_window->messages.empty());
 
     m_window->resize(645, 553);
@@ -533,6 +570,43 @@ void MainWindowTest::previewAveragesDots() {
     const QImage same = renderPreview(picture, QSize(4, 2), QSize(4, 2));
     QCOMPARE(qGray(same.pixel(1, 0)), 0);
     QCOMPARE(qGray(same.pixel(2, 0)), 255);
+}
+
+// The captions clear of other controls at the scale the test runs at (also run with QT_SCALE_FACTOR=2): a
+// label's text within the label and a space's width from the controls beside it, the option buttons
+// inside their frame's content area (below its title and border), and at the smallest window size every
+// control inside the window.
+void MainWindowTest::captionsKeepClearOfOtherControls() {
+    for (const ControlDesign& design : controlDesigns()) {
+        QWidget* control = m_window->widget(design.control);
+        if (design.kind == ControlKind::OptionButton) {
+            const QWidget* frame = control->parentWidget();
+            QVERIFY2(frame->contentsRect().contains(control->geometry()), design.objectName.data());
+        }
+        if (design.kind != ControlKind::Label || design.control == labelPercent || design.control == labelBMPSize) {
+            continue;
+        }
+        auto* label = static_cast<QLabel*>(control);
+        const QFontMetricsF metrics(label->font());
+        const QRectF text(label->x() + label->contentsRect().left(), label->y(),
+                          metrics.horizontalAdvance(label->text()), label->height());
+        QVERIFY2(text.right() <= label->geometry().right() + 1, design.objectName.data());
+        const qreal gap = QFontMetricsF(m_window->font()).horizontalAdvance(QLatin1Char(' '));
+        for (const ControlDesign& other : controlDesigns()) {
+            const QRect beside = m_window->widget(other.control)->geometry();
+            if (other.frame == other.control && other.control != design.control) {
+                QVERIFY2(
+                    !text.adjusted(-gap + 0.5, 0, gap - 0.5, 0).intersects(beside),
+                    qPrintable(QStringLiteral("%1 touches %2").arg(label->objectName(), toQString(other.objectName))));
+            }
+        }
+    }
+    m_window->resize(1, 1);
+    for (const ControlDesign& design : controlDesigns()) {
+        if (design.frame == design.control && design.control != imageOrig) {
+            QVERIFY2(m_window->rect().contains(m_window->widget(design.control)->geometry()), design.objectName.data());
+        }
+    }
 }
 
 // Saves a picture of the window with the sample drawing read, for the documentation; only when

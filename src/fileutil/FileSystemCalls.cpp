@@ -1,0 +1,27 @@
+#include "fileutil/FileSystemCalls.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace kelvarin {
+
+const FileSystemCalls& FileSystemCalls::system() {
+    static const FileSystemCalls calls{
+        [](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); },
+        ::mkostemp,
+        ::write,
+        ::fchmod,
+        ::fsync,
+        ::close,
+        ::linkat,
+        ::rename,
+        ::unlink,
+    };
+    return calls;
+}
+
+}  // namespace kelvarin
