@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,8 @@ struct CliOptions {
     std::optional<std::string> thinning;
     int color = 0;  // index of the colour option: 0 black, 1 white
     int lines = 0;  // index of the line option: 0 horizontal, 1 vertical, 2 both
+    bool strokes = false;
+    std::int64_t despeckle = 0;  // largest group of dots removed; 0 removes none
     bool assumeYes = false;
     bool quiet = false;
     bool help = false;

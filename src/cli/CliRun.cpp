@@ -46,6 +46,7 @@ void applySettings(Form& form, CliView& view, const CliOptions& options) {
     view.controls().select(optionColor(options.color));
     optionColor_Click(form, options.color);
     view.controls().select(optionMakeLine(options.lines));
+    form.state.conversionOptions = {options.strokes, options.despeckle};
 }
 
 bool convertOne(Form& form, CliView& view, const CliOptions& options, const std::string& input) {
