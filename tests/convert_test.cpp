@@ -8,6 +8,7 @@
 #include "common/PassState.h"
 #include "convert/LineExtraction.h"
 #include "convert/LineSegmentList.h"
+#include "convert/Strokes.h"
 #include "convert/VirtualVram.h"
 #include "support/FakeView.h"
 #include "support/TestSupport.h"
@@ -298,6 +299,90 @@ TEST(line_extraction, word_wise_passes_equal_a_plain_scan) {
             const std::int64_t v = ExtractVerticalLines(grid.header(), grid.vram, thinning, pass, view);
             EXPECT_EQ(collect(grid.vram, thinning, h, v), referenceScan(rows, thinning, !inverted))
                 << width << " x " << height << " thinning " << thinning << (inverted ? " inverted" : "");
+            if (inverted) {
+                InvertVram(grid.header(), grid.vram, pass, view);
+            }
+        }
+    }
+}
+
+// The rectangles of stacked equal runs found plainly: a run that is not in the row below starts one, which
+// grows while the rows above hold the same run; listed by last row, then first column.
+Segments referenceStrokes(const std::vector<std::string>& rows, bool lineIsHash) {
+    const auto height = static_cast<std::int32_t>(rows.size());
+    std::vector<Segments> runs;
+    for (const std::string& row : rows) {
+        // The horizontal runs come first in the plain scan of the row alone.
+        Segments scanned = referenceScan({row}, 1, lineIsHash);
+        scanned.resize(scanned.size() - row.size() +
+                       static_cast<std::size_t>(std::count(row.begin(), row.end(), lineIsHash ? '.' : '#')));
+        runs.push_back(scanned);
+    }
+    const auto holds = [&](std::int32_t y, const LineSegment& run) {
+        return y >= 0 && y < height &&
+               std::any_of(
+                   runs[static_cast<std::size_t>(y)].begin(), runs[static_cast<std::size_t>(y)].end(),
+                   [&](const LineSegment& other) { return other.StartX == run.StartX && other.SpanX == run.SpanX; });
+    };
+    Segments strokes;
+    for (std::int32_t y = 0; y < height; ++y) {
+        for (const LineSegment& run : runs[static_cast<std::size_t>(y)]) {
+            if (holds(y - 1, run)) {
+                continue;
+            }
+            std::int32_t top = y;
+            while (holds(top + 1, run)) {
+                ++top;
+            }
+            strokes.push_back({run.StartX, y, run.SpanX, top - y + 1});
+        }
+    }
+    std::stable_sort(strokes.begin(), strokes.end(), [](const LineSegment& a, const LineSegment& b) {
+        return std::tuple(a.StartY + a.SpanY, a.StartX) < std::tuple(b.StartY + b.SpanY, b.StartX);
+    });
+    return strokes;
+}
+
+TEST(strokes, stacked_equal_runs_equal_a_plain_grouping) {
+    // Few columns and dense rows make many equal runs in a row; widths around the 64-cell words.
+    std::mt19937 random(13);
+    for (const auto& [width, height, percent] : {std::tuple{1, 9, 60u},
+                                                 {5, 30, 70u},
+                                                 {8, 40, 85u},
+                                                 {63, 20, 90u},
+                                                 {64, 25, 95u},
+                                                 {65, 12, 50u},
+                                                 {130, 30, 97u},
+                                                 {200, 8, 30u}}) {
+        std::vector<std::string> rows(static_cast<std::size_t>(height),
+                                      std::string(static_cast<std::size_t>(width), '.'));
+        // Rows repeat the one below most of the time, so that rectangles grow over several rows.
+        for (std::size_t y = 0; y < rows.size(); ++y) {
+            if (y > 0 && random() % 3 != 0) {
+                rows[y] = rows[y - 1];
+            }
+            for (auto& cell : rows[y]) {
+                if (random() % 100 >= percent) {
+                    cell = random() % 2 == 0 ? '#' : '.';
+                }
+            }
+        }
+        Grid grid(rows);
+        for (const bool inverted : {false, true}) {
+            FakeView view;
+            PassState pass{"", 3};
+            if (inverted) {
+                InvertVram(grid.header(), grid.vram, pass, view);
+            }
+            const std::int64_t count = ExtractStrokes(grid.header(), grid.vram, pass, view);
+            EXPECT_EQ(pass.CurrentStep, "ストロークを取得する");
+            Collected collected;
+            GridStrokes(grid.vram, count).forEach(collected);
+            const Segments expected = referenceStrokes(rows, !inverted);
+            EXPECT_EQ(collected.all, expected) << width << " x " << height << (inverted ? " inverted" : "");
+            EXPECT_EQ(count, static_cast<std::int64_t>(expected.size()));
+            EXPECT_GT(std::count_if(expected.begin(), expected.end(), [](const LineSegment& s) { return s.SpanY > 1; }),
+                      0);
             if (inverted) {
                 InvertVram(grid.header(), grid.vram, pass, view);
             }

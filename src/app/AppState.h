@@ -5,6 +5,7 @@
 
 #include "bitmap/BitmapData.h"
 #include "common/PassState.h"
+#include "convert/ConversionSettings.h"
 #include "convert/VirtualVram.h"
 
 namespace kelvarin {
@@ -25,6 +26,7 @@ struct AppState : BitmapData, PassState, ProgramInfo {
     VirtualVram Vram;
     std::int64_t LineSegmentCount = 0;  // of the last conversion
     bool LineColorWhite = false;
+    ConversionOptions conversionOptions;  // set from the menu or the command line, used by the next conversion
 };
 
 }  // namespace kelvarin

@@ -1,5 +1,6 @@
 #include "app/ConvertCommand.h"
 
+#include <memory>
 #include <optional>
 
 #include "app/ControlGroups.h"
@@ -9,7 +10,9 @@
 #include "common/NumberParse.h"
 #include "common/TextFormat.h"
 #include "convert/ConversionSettings.h"
+#include "convert/Despeckle.h"
 #include "convert/LineExtraction.h"
+#include "convert/Strokes.h"
 #include "dxf/DxfDocument.h"
 #include "fileutil/Cp932Codec.h"
 #include "fileutil/DirectorySearch.h"
@@ -65,6 +68,10 @@ ConversionSettings readSettings(Form& form) {
     if (settings.Thinning < 1) {
         throw Refusal{"間引き数は１以上の正の整数です（但し、１は間引きません）"};
     }
+    settings.Options = state.conversionOptions;
+    if (settings.Options.Strokes && settings.Thinning != 1) {
+        throw Refusal{"ストローク（--strokes）は間引き数 1 のときだけ使えます"};
+    }
     settings.OffsetX = parseNumber(view.text(textOffset(0)));
     settings.OffsetY = parseNumber(view.text(textOffset(1)));
     if (settings.OffsetX < 0 || settings.OffsetY < 0) {
@@ -94,6 +101,19 @@ void readLineKind(const View& view, ConversionSettings& settings) {
 
 bool lineColorWhite(const View& view) { return !view.isSelected(optionColor(0)) && view.isSelected(optionColor(1)); }
 
+// Counts the segments of the grid, strokes or runs, and gives them to be found again while writing.
+std::unique_ptr<SegmentSource> extractSegments(const AppState& state, const VirtualVram& grid,
+                                               const ConversionSettings& settings, PassState& pass, View& view) {
+    if (settings.Options.Strokes) {
+        return std::make_unique<GridStrokes>(grid, ExtractStrokes(state.BmpHeader, grid, pass, view));
+    }
+    const std::int64_t horizontal =
+        settings.MakeHorizontal ? ExtractHorizontalLines(state.BmpHeader, grid, settings.Thinning, pass, view) : 0;
+    const std::int64_t vertical =
+        settings.MakeVertical ? ExtractVerticalLines(state.BmpHeader, grid, settings.Thinning, pass, view) : 0;
+    return std::make_unique<GridRuns>(grid, settings.Thinning, horizontal, vertical);
+}
+
 bool runPasses(Form& form, const ConversionSettings& settings) {
     AppState& state = form.state;
     View& view = form.view;
@@ -103,23 +123,24 @@ bool runPasses(Form& form, const ConversionSettings& settings) {
     if (inverted) {
         InvertVram(state.BmpHeader, state.Vram, state, view);
     }
+    // Despeckling works on a copy with line cells set; the passes then read the copy.
+    CleanedGrid cleaned;
+    if (settings.Options.DespeckleSize > 0) {
+        Despeckle(state.BmpHeader, state.Vram, settings.Options.DespeckleSize, cleaned, state, view);
+    }
+    const VirtualVram& grid = settings.Options.DespeckleSize > 0 ? cleaned.vram : state.Vram;
     state.CurrentStep = "変換開始";
     state.LineSegmentCount = 0;
-    const std::int64_t horizontal =
-        settings.MakeHorizontal ? ExtractHorizontalLines(state.BmpHeader, state.Vram, settings.Thinning, state, view)
-                                : 0;
-    const std::int64_t vertical =
-        settings.MakeVertical ? ExtractVerticalLines(state.BmpHeader, state.Vram, settings.Thinning, state, view) : 0;
-    // The runs are found again while the file is written, in the grid as it is now: line cells set.
-    const GridRuns segments(state.Vram, settings.Thinning, horizontal, vertical);
+    // The segments are found again while the file is written, in the grid as it is now: line cells set.
+    const std::unique_ptr<SegmentSource> segments = extractSegments(state, grid, settings, state, view);
     if (inverted) {
         InvertVram(state.BmpHeader, state.Vram, state, view);
     }
-    state.LineSegmentCount = segments.count();
+    state.LineSegmentCount = segments->count();
     if (state.LineSegmentCount < 1) {
         throw Refusal{"このデータにはラインがありませんでした"};
     }
-    const DxfInput input{settings, segments, bitmapWidth(state.BmpHeader), bitmapHeight(state.BmpHeader),
+    const DxfInput input{settings, *segments, bitmapWidth(state.BmpHeader), bitmapHeight(state.BmpHeader),
                          state.ProgramDirectory};
     return BuildDxfDocument(input, state, view);
 }

@@ -61,6 +61,19 @@ bool parsed(const std::optional<T>& value, const std::string& option, const std:
     return value.has_value();
 }
 
+// A count of dots written as plain digits.
+std::optional<std::int64_t> dotCount(const std::optional<std::string>& value) {
+    std::int64_t count = 0;
+    if (!value || value->empty() || value->front() < '0' || value->front() > '9') {
+        return std::nullopt;
+    }
+    const auto [end, error] = std::from_chars(value->data(), value->data() + value->size(), count);
+    if (error != std::errc() || end != value->data() + value->size()) {
+        return std::nullopt;
+    }
+    return count;
+}
+
 }  // namespace
 
 CliParse parseCliArguments(const std::vector<std::string>& arguments) {
@@ -126,6 +139,16 @@ CliParse parseCliArguments(const std::vector<std::string>& arguments) {
             }
         } else if (argument == "--version") {
             options.version = true;
+        } else if (argument == "--strokes") {
+            options.strokes = true;
+        } else if (argument == "--despeckle") {
+            const auto value = takeValue();
+            const auto count = dotCount(value);
+            if (!count) {
+                parse.error = argument + " の値が正しくありません: " + value.value_or("");
+                return parse;
+            }
+            options.despeckle = *count;
         } else if (argument == "--color" || argument == "--lines") {
             const auto value = takeValue();
             const int index = !value ? -1
@@ -184,6 +207,10 @@ std::string cliUsage() {
            "  --dpi N               解像度（ドット/インチ）を指定します（ファイルの値より優先）\n"
            "  --lines horizontal|vertical|both\n"
            "                        作成する線の種類（既定: horizontal）\n"
+           "  --strokes             同じ列から同じ列までの横の連なりが続く行を長方形にまとめ、\n"
+           "                        長い辺に沿って中央に 1 本の線にします（--lines は使われず、間引き数 1 のみ）\n"
+           "  --despeckle N         変換の前に、8 方向につながる N ドット以下のかたまりを取り除きます\n"
+           "                        （既定: 0 = 取り除かない）\n"
            "  -y, --yes             既存の出力ファイルを確認せずに上書きします\n"
            "                        （指定しないと端末では確認し、端末でなければ上書きしません）\n"
            "  -q, --quiet           進み具合と完了メッセージを表示しません\n"

@@ -55,6 +55,7 @@ bool applySettings(Form& form, CliView& view, const CliOptions& options) {
     view.controls().select(optionColor(options.color));
     optionColor_Click(form, options.color);
     view.controls().select(optionMakeLine(options.lines));
+    form.state.conversionOptions = {options.strokes, options.despeckle};
     return true;
 }
 

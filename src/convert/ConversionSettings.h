@@ -5,6 +5,14 @@
 
 namespace kelvarin {
 
+// The optional treatments of a conversion, off unless asked for.
+struct ConversionOptions {
+    // Rows of equal runs stack into rectangles, each drawn as one LINE along its longer side.
+    bool Strokes = false;
+    // 8-connected groups of at most this many line pixels are dropped first; 0 keeps everything.
+    std::int64_t DespeckleSize = 0;
+};
+
 // The settings of one conversion, read from the window at every run.
 struct ConversionSettings {
     std::string OutputPath;
@@ -17,6 +25,7 @@ struct ConversionSettings {
     bool MakeHorizontal = true;
     bool MakeVertical = false;
     bool LineColorWhite = false;  // white pixels (bit value 1) are the line pixels
+    ConversionOptions Options;
 };
 
 }  // namespace kelvarin

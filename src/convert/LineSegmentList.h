@@ -10,8 +10,9 @@
 
 namespace kelvarin {
 
-// One run of line pixels, in grid cells: it covers x = StartX .. StartX + SpanX - 1 and
-// y = StartY .. StartY + SpanY - 1. A horizontal run has SpanY 1, a vertical run SpanX 1.
+// A rectangle of line pixels, in grid cells: it covers x = StartX .. StartX + SpanX - 1 and
+// y = StartY .. StartY + SpanY - 1. A horizontal run has SpanY 1, a vertical run SpanX 1; a stroke may be
+// thicker. Its LINE runs along the longer side (along the row when SpanX >= SpanY) through the middle.
 struct LineSegment {
     std::int32_t StartX;
     std::int32_t StartY;

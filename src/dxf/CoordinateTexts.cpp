@@ -9,8 +9,9 @@ namespace kelvarin {
 
 CoordinateTexts::CoordinateTexts(double scale, double offset) : m_scale(scale), m_offset(offset), m_entries(kEntries) {}
 
-void CoordinateTexts::fill(Entry& entry, std::int64_t cell) const {
-    const std::string text = formatGeneral(drawingCoordinate(cell, m_scale, m_offset));
+void CoordinateTexts::fill(Entry& entry, std::int64_t cell, bool middle) const {
+    const std::string text = formatGeneral(middle ? drawingCoordinateOfMiddle(cell, m_scale, m_offset)
+                                                  : drawingCoordinate(cell, m_scale, m_offset));
     // The general format has at most 15 digits, a sign, a point and a four-character exponent.
     entry.length = static_cast<std::uint8_t>(std::min(text.size(), sizeof entry.text));
     std::memcpy(entry.text, text.data(), entry.length);

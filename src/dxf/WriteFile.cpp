@@ -81,7 +81,9 @@ char* append(char* out, std::string_view text) {
     return out + text.size();
 }
 
-// Formats each segment as a LINE entity from its first cell to its last.
+// Formats each segment as a LINE entity along its longer side through its middle: a run from its first
+// cell to its last, a stroke's rectangle along its length. Positions are in half cells, so that the
+// middle of an even thickness lies between two cells.
 class EntityWriter : public SegmentSink {
 public:
     EntityWriter(const DxfContent& content, LineOutput& output)
@@ -92,21 +94,35 @@ public:
 
     void take(std::span<const LineSegment> segments) override {
         for (const LineSegment& segment : segments) {
-            char* out = m_output.reserve(m_prefix.size() + kEntitySpace);
-            out = append(out, m_prefix);
-            out = append(out, m_x.at(segment.StartX));
-            out = append(out, "\r\n 20\r\n");
-            out = append(out, m_y.at(segment.StartY));
-            out = append(out, "\r\n 11\r\n");
-            out = append(out, m_x.at(std::int64_t{segment.StartX} + segment.SpanX - 1));
-            out = append(out, "\r\n 21\r\n");
-            out = append(out, m_y.at(std::int64_t{segment.StartY} + segment.SpanY - 1));
-            out = append(out, "\r\n");
-            m_output.commit(out, DxfContent::kLinesPerEntity);
+            const std::int64_t firstX = std::int64_t{segment.StartX} * 2;
+            const std::int64_t lastX = firstX + (std::int64_t{segment.SpanX} - 1) * 2;
+            const std::int64_t firstY = std::int64_t{segment.StartY} * 2;
+            const std::int64_t lastY = firstY + (std::int64_t{segment.SpanY} - 1) * 2;
+            if (segment.SpanX >= segment.SpanY) {
+                const std::int64_t middleY = (firstY + lastY) / 2;
+                write(firstX, middleY, lastX, middleY);
+            } else {
+                const std::int64_t middleX = (firstX + lastX) / 2;
+                write(middleX, firstY, middleX, lastY);
+            }
         }
     }
 
 private:
+    void write(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2) {
+        char* out = m_output.reserve(m_prefix.size() + kEntitySpace);
+        out = append(out, m_prefix);
+        out = append(out, m_x.atHalves(x1));
+        out = append(out, "\r\n 20\r\n");
+        out = append(out, m_y.atHalves(y1));
+        out = append(out, "\r\n 11\r\n");
+        out = append(out, m_x.atHalves(x2));
+        out = append(out, "\r\n 21\r\n");
+        out = append(out, m_y.atHalves(y2));
+        out = append(out, "\r\n");
+        m_output.commit(out, DxfContent::kLinesPerEntity);
+    }
+
     std::string m_prefix;
     CoordinateTexts m_x;
     CoordinateTexts m_y;

@@ -4,9 +4,11 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -16,6 +18,7 @@
 #include <QTimer>
 #include <QWhatsThis>
 
+#include <climits>
 #include <cmath>
 
 #include "app/BitmapSizeDisplay.h"
@@ -25,6 +28,7 @@
 #include "app/HelpFile.h"
 #include "app/ReadCommand.h"
 #include "app/RealSize.h"
+#include "common/TextFormat.h"
 #include "fileutil/Path.h"
 #include "gui/FileField.h"
 #include "gui/HelpWindow.h"
@@ -118,6 +122,7 @@ MainWindow::MainWindow(AppState& state) : m_form{state, *this} {
     createControls();
     fitFrames();
     fitLabels();
+    createOptionsMenu();
     connectEvents();
     for (int i = 0; i < 2; ++i) {
         addRealSizeItem(
@@ -228,6 +233,60 @@ QSize MainWindow::minimumClientSize() const {
     }
     const QSize design = pixelsOf({0, 0, kClientWidthTwips, kClientHeightTwips}).size();
     return {design.width(), controls.bottom() + 1 + (design.width() - 1 - controls.right())};
+}
+
+void MainWindow::createOptionsMenu() {
+    auto* bar = new QMenuBar(this);
+    bar->setObjectName("menuOptions");
+    bar->setNativeMenuBar(false);
+    bar->setGeometry(pixelsOf({7800, 1680, 1695, 300}));
+    QMenu* menu = bar->addMenu(QStringLiteral("オプション"));
+    m_strokesAction = menu->addAction(QStringLiteral("ストローク（1 本の線にまとめる）"));
+    m_strokesAction->setObjectName("actionStrokes");
+    m_strokesAction->setCheckable(true);
+    connect(m_strokesAction, &QAction::toggled, this, [this](bool checked) {
+        m_form.state.conversionOptions.Strokes = checked;
+        showConversionOptions();
+    });
+    m_despeckleAction = menu->addAction(QString());
+    m_despeckleAction->setObjectName("actionDespeckle");
+    m_despeckleAction->setCheckable(true);
+    connect(m_despeckleAction, &QAction::triggered, this, [this] { askDespeckleSize(); });
+    m_optionsLabel = new QLabel(this);
+    m_optionsLabel->setObjectName("labelOptions");
+    m_optionsLabel->setTextFormat(Qt::PlainText);
+    m_optionsLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_optionsLabel->setGeometry(pixelsOf({7800, 2010, 1695, 480}));
+    showConversionOptions();
+}
+
+void MainWindow::askDespeckleSize() {
+    ConversionOptions& options = m_form.state.conversionOptions;
+    bool accepted = false;
+    const int size = QInputDialog::getInt(this, QStringLiteral("ゴミ取り"),
+                                          QStringLiteral("変換の前に取り除く、つながった点のかたまりの最大ドット数\n"
+                                                         "（0 で取り除きません）"),
+                                          static_cast<int>(std::min<std::int64_t>(options.DespeckleSize, INT_MAX)), 0,
+                                          INT_MAX, 1, &accepted);
+    if (accepted) {
+        options.DespeckleSize = size;
+    }
+    showConversionOptions();
+}
+
+// The menu's marks and the label follow the options that the next conversion uses.
+void MainWindow::showConversionOptions() {
+    const ConversionOptions& options = m_form.state.conversionOptions;
+    const std::string despeckle =
+        options.DespeckleSize > 0 ? "ゴミ取り: " + formatInteger(options.DespeckleSize) + " ドット以下" : "";
+    m_strokesAction->setChecked(options.Strokes);
+    m_despeckleAction->setChecked(options.DespeckleSize > 0);
+    m_despeckleAction->setText(toQString((despeckle.empty() ? "ゴミ取り" : despeckle) + "..."));
+    std::string summary = options.Strokes ? "ストローク" : "";
+    if (!despeckle.empty()) {
+        summary += (summary.empty() ? "" : "\n") + despeckle;
+    }
+    m_optionsLabel->setText(toQString(summary));
 }
 
 void MainWindow::connectEvents() {

@@ -9,6 +9,7 @@
 #include "app/Form.h"
 #include "app/View.h"
 
+class QAction;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -74,6 +75,11 @@ private:
     void fitFrames();
     void fitLabels();
     QSize minimumClientSize() const;
+    // The conversion options, outside the design's controls: a menu in the free space beside the layer
+    // and thinning fields, and a label under it naming the options in force.
+    void createOptionsMenu();
+    void askDespeckleSize();
+    void showConversionOptions();
     void connectEvents();
     void setTabOrder();
     // Runs an event procedure; a close asked for meanwhile happens once no command runs.
@@ -90,6 +96,9 @@ private:
     QProgressBar* m_progressBar = nullptr;
     QLabel* m_percentLabel = nullptr;
     HelpWindow* m_help = nullptr;
+    QAction* m_strokesAction = nullptr;
+    QAction* m_despeckleAction = nullptr;
+    QLabel* m_optionsLabel = nullptr;
     bool m_closePending = false;
 
     float m_progressMin = 0;

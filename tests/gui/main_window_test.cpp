@@ -2,8 +2,11 @@
 #include <QApplication>
 #include <QCursor>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
@@ -110,6 +113,7 @@ private slots:
     void pictureNamedOnTheCommandLineIsRead();
     void previewAveragesDots();
     void captionsKeepClearOfOtherControls();
+    void conversionOptions();
     void screenshot();
 
 private:
@@ -611,6 +615,82 @@ void MainWindowTest::captionsKeepClearOfOtherControls() {
 
 // Saves a picture of the window with the sample drawing read, for the documentation; only when
 // KELVARIN_SCREENSHOT names the file to write.
+void MainWindowTest::conversionOptions() {
+    auto* menuBar = find<QMenuBar>(m_window.get(), "menuOptions");
+    auto* strokes = find<QAction>(m_window.get(), "actionStrokes");
+    auto* despeckle = find<QAction>(m_window.get(), "actionDespeckle");
+    auto* label = find<QLabel>(m_window.get(), "labelOptions");
+    QCOMPARE(menuBar->actions().constFirst()->text(), QStringLiteral("オプション"));
+    QVERIFY(menuBar->isVisible());
+    QCOMPARE(label->text(), QString());
+    QVERIFY(!strokes->isChecked() && !despeckle->isChecked());
+    // Beside the layer and thinning fields, clear of every control of the design.
+    for (const ControlDesign& design : controlDesigns()) {
+        QWidget* control = m_window->widget(design.control);
+        if (control->parentWidget() == m_window.get()) {
+            QVERIFY2(!control->geometry().intersects(menuBar->geometry()), design.objectName.data());
+            QVERIFY2(!control->geometry().intersects(label->geometry()), design.objectName.data());
+        }
+    }
+
+    m_example = std::string(KELVARIN_SOURCE_DIR) + "/examples/drawing.bmp";  // thick strokes, unlike the small one
+    readExample();
+    strokes->trigger();
+    // The size is asked in a real input dialog, answered once it is open.
+    const auto answer = [](int value, bool accept) {
+        QTimer::singleShot(0, [value, accept] {
+            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog != nullptr);
+            dialog->setIntValue(value);
+            accept ? dialog->accept() : dialog->reject();
+        });
+    };
+    answer(4, true);
+    despeckle->trigger();
+    QCOMPARE(m_state->conversionOptions.DespeckleSize, std::int64_t{4});
+    QVERIFY(m_state->conversionOptions.Strokes);
+    QCOMPARE(label->text(), QStringLiteral("ストローク\nゴミ取り: 4 ドット以下"));
+    QCOMPARE(despeckle->text(), QStringLiteral("ゴミ取り: 4 ドット以下..."));
+    QVERIFY(strokes->isChecked() && despeckle->isChecked());
+    answer(9, false);  // cancelled: the size stays
+    despeckle->trigger();
+    QCOMPARE(m_state->conversionOptions.DespeckleSize, std::int64_t{4});
+    QVERIFY(despeckle->isChecked());
+
+    const std::string output = m_work->file("window.dxf");
+    typeInto("textFile_1", toQString(output));
+    typeInto("textPartial", QStringLiteral("2"));
+    clickButton("cmdConvert");
+    QCOMPARE(m_window->messages, std::vector<std::string>{"ストローク（--strokes）は間引き数 1 のときだけ使えます"});
+    typeInto("textPartial", QStringLiteral("1"));
+    m_window->messages.clear();
+    clickButton("cmdConvert");
+    QCOMPARE(m_window->messages, std::vector<std::string>{"変換終了して、ファイルに書き出しました"});
+
+    // The command line with the same options writes the same file; without them another one.
+    std::istringstream in;
+    std::ostringstream out, err;
+    const std::string cliOutput = m_work->file("cli.dxf");
+    const std::string plainOutput = m_work->file("plain.dxf");
+    QCOMPARE(runCli({"--strokes", "--despeckle", "4", "-o", cliOutput, m_example},
+                    {m_program->file("kelvarin-cli"), in, out, err}),
+             kExitConverted);
+    QCOMPARE(runCli({"-o", plainOutput, m_example}, {m_program->file("kelvarin-cli"), in, out, err}), kExitConverted);
+    QCOMPARE(test::readBytes(output), test::readBytes(cliOutput));
+    QVERIFY(test::readBytes(output) != test::readBytes(plainOutput));
+    test::keepForReaderCheck(output, "main_window-options");
+
+    // Turned off again, the next conversion is the plain one.
+    strokes->trigger();
+    answer(0, true);
+    despeckle->trigger();
+    QCOMPARE(label->text(), QString());
+    QCOMPARE(despeckle->text(), QStringLiteral("ゴミ取り..."));
+    m_window->answers = {true};
+    clickButton("cmdConvert");
+    QCOMPARE(test::readBytes(output), test::readBytes(plainOutput));
+}
+
 void MainWindowTest::screenshot() {
     const QByteArray target = qgetenv("KELVARIN_SCREENSHOT");
     if (target.isEmpty()) {
