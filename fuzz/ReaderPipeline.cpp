@@ -99,15 +99,18 @@ void convertPicture(std::span<const std::uint8_t> file, ImageFormat format) {
         VirtualVram vram;
         PassState pass;
         TransferToVram(data, vram, pass, toolkit);
+        // One conversion per input, its settings chosen by the input's length: writing the DXF file
+        // costs more than the read.
         ConversionSettings settings;
         settings.OutputPath = scratchDirectory() + "/out.dxf";
         settings.MakeVertical = true;
-        convertGrid(data, vram, settings, toolkit);
-        settings.LineColorWhite = true;
-        settings.Thinning = 3;
-        settings.ScaleX = 10.5 / bitmapWidth(data.BmpHeader);
-        settings.OffsetY = 2.25;
-        settings.LayerName = "線画";
+        if (file.size() % 2 != 0) {
+            settings.LineColorWhite = true;
+            settings.Thinning = 3;
+            settings.ScaleX = 10.5 / bitmapWidth(data.BmpHeader);
+            settings.OffsetY = 2.25;
+            settings.LayerName = "線画";
+        }
         convertGrid(data, vram, settings, toolkit);
     } catch (const KelvarinError&) {
     } catch (const ImageRefusal&) {
