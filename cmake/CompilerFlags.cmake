@@ -7,3 +7,17 @@ if(KELVARIN_SANITIZE)
   target_compile_options(kelvarin_flags INTERFACE ${sanitizers})
   target_link_options(kelvarin_flags INTERFACE ${sanitizers})
 endif()
+
+# Fuzzing: every object gets coverage feedback for libFuzzer and both sanitizers; the fuzz targets link
+# libFuzzer's main themselves.
+if(KELVARIN_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "KELVARIN_FUZZ needs clang: -DCMAKE_CXX_COMPILER=clang++")
+  endif()
+  if(KELVARIN_GUI OR KELVARIN_TESTS)
+    message(FATAL_ERROR "KELVARIN_FUZZ builds the headless core only: -DKELVARIN_GUI=OFF -DKELVARIN_TESTS=OFF")
+  endif()
+  target_compile_options(kelvarin_flags INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+                                                  -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(kelvarin_flags INTERFACE -fsanitize=address,undefined)
+endif()

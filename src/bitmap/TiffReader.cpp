@@ -260,11 +260,15 @@ void decodeTiles(TIFF* tiff, MemoryFile& file, const PageLayout& layout, PackedR
     TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tileWidth);
     TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tileHeight);
     const auto tileRowBytes = static_cast<std::size_t>(TIFFTileRowSize64(tiff));
+    const auto tileBytes = static_cast<std::size_t>(TIFFTileSize64(tiff));
     const auto lineBytes = static_cast<std::size_t>(TIFFScanlineSize64(tiff));
-    if (tileWidth == 0 || tileHeight == 0 || tileRowBytes == 0 || tileHeight > (std::uint32_t{64} << 20) / lineBytes) {
+    // A tile far wider than the picture is declared in a few bytes: it is refused, not allocated.
+    constexpr std::size_t kLargestBuffer = std::size_t{64} << 20;
+    if (tileWidth == 0 || tileHeight == 0 || tileRowBytes == 0 || lineBytes == 0 ||
+        tileHeight > kLargestBuffer / lineBytes || tileBytes > kLargestBuffer) {
         refuse(file, "タイルの大きさが正しくありません");
     }
-    std::vector<std::uint8_t> tile(static_cast<std::size_t>(TIFFTileSize64(tiff)));
+    std::vector<std::uint8_t> tile(tileBytes);
     std::vector<std::uint8_t> band(lineBytes * tileHeight);
     for (std::uint32_t top = 0; top < static_cast<std::uint32_t>(rows.height()); top += tileHeight) {
         for (std::uint32_t left = 0; left < static_cast<std::uint32_t>(rows.width()); left += tileWidth) {

@@ -1,0 +1,85 @@
+#!/usr/bin/python3
+"""Writes the seed corpus in corpus/ with Pillow and ImageMagick's convert: small valid pictures of each
+format the program reads, one folder per fuzz target; the command-line target gets one of each format.
+Run from anywhere: /usr/bin/python3 fuzz/make-corpus.py"""
+import pathlib
+import shutil
+import subprocess
+import tempfile
+
+from PIL import Image, ImageDraw
+
+HERE = pathlib.Path(__file__).resolve().parent / "corpus"
+
+
+def drawing(width=37, height=21):
+    """A few lines and a box on white: runs along rows and columns, and a diagonal of short runs."""
+    image = Image.new("L", (width, height), 255)
+    draw = ImageDraw.Draw(image)
+    draw.line([(0, 2), (width - 1, 2)], fill=0)
+    draw.line([(5, 0), (5, height - 1)], fill=0)
+    draw.rectangle([(10, 6), (25, 15)], outline=0)
+    draw.line([(0, height - 1), (width - 1, 0)], fill=90)
+    draw.rectangle([(28, 8), (33, 12)], fill=160)
+    return image
+
+
+def with_pillow(image, path, mode, **options):
+    converted = image.convert(mode)
+    if mode == "RGBA":
+        converted.putalpha(Image.eval(image, lambda v: 255 - v // 2))
+    converted.save(path, **options)
+
+
+def with_imagemagick(source, path, *options, output_format=""):
+    subprocess.run(["convert", str(source), *options, f"{output_format}{path}"], check=True)
+
+
+def main():
+    shutil.rmtree(HERE, ignore_errors=True)
+    folders = {name: HERE / name for name in ("fuzz_bmp", "fuzz_tiff", "fuzz_png", "fuzz_pnm", "fuzz_cli")}
+    for folder in folders.values():
+        folder.mkdir(parents=True)
+    image = drawing()
+    with tempfile.TemporaryDirectory() as work:
+        source = pathlib.Path(work) / "source.png"
+        image.save(source)
+        small = pathlib.Path(work) / "small.png"  # for the text forms, four bytes a dot
+        drawing(20, 12).save(small)
+        bmp, tiff, png, pnm = (folders[n] for n in ("fuzz_bmp", "fuzz_tiff", "fuzz_png", "fuzz_pnm"))
+
+        with_pillow(image, bmp / "pillow-1bit.bmp", "1")
+        with_pillow(drawing(64, 8), bmp / "pillow-1bit-64.bmp", "1")
+        with_imagemagick(source, bmp / "magick-bilevel.bmp", "-monochrome", output_format="BMP3:")
+
+        with_imagemagick(source, tiff / "group4.tif", "-monochrome", "-compress", "Group4")
+        with_imagemagick(source, tiff / "group3.tif", "-monochrome", "-compress", "Fax")
+        with_imagemagick(source, tiff / "lzw-grey.tif", "-compress", "LZW")
+        with_imagemagick(source, tiff / "packbits-bilevel.tif", "-monochrome", "-depth", "1", "-compress", "RLE")
+        with_imagemagick(source, tiff / "tiled-lzw-grey.tif", "-compress", "LZW",
+                         "-define", "tiff:tile-geometry=16x16")
+        with_imagemagick(source, tiff / "big-endian-palette.tif", "-colors", "4", "-type", "Palette",
+                         "-define", "tiff:endian=msb")
+        with_pillow(image, tiff / "pillow-rgba.tif", "RGBA", compression="tiff_deflate")
+
+        with_pillow(image, png / "1bit.png", "1")
+        with_pillow(image, png / "grey.png", "L")
+        with_pillow(image, png / "palette.png", "P")
+        with_pillow(image, png / "rgba.png", "RGBA")
+        with_imagemagick(source, png / "interlaced-grey.png", "-interlace", "PNG")
+
+        with_imagemagick(small, pnm / "plain.pbm", "-monochrome", "-compress", "None")
+        with_imagemagick(source, pnm / "raw.pbm", "-monochrome")
+        with_imagemagick(small, pnm / "plain.pgm", "-compress", "None")
+        with_imagemagick(source, pnm / "raw.pgm")
+        with_imagemagick(source, pnm / "raw-16bit.pgm", "-depth", "16")
+
+    for name in ("pillow-1bit.bmp", "group4.tif", "lzw-grey.tif", "1bit.png", "rgba.png", "raw.pbm", "plain.pgm"):
+        found = next(HERE.glob(f"fuzz_*/{name}"))
+        shutil.copy(found, folders["fuzz_cli"] / name)
+    for path in sorted(HERE.rglob("*.*")):
+        assert path.stat().st_size < 2048, path
+        print(f"{path.relative_to(HERE)}: {path.stat().st_size} bytes")
+
+
+main()
