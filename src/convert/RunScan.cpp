@@ -11,6 +11,16 @@ constexpr std::uint64_t kLeftmost = std::uint64_t{1} << 63;
 // Cells where a run starts: set, with the cell to the left clear (previous is the word before).
 std::uint64_t runStarts(std::uint64_t word, std::uint64_t previous) { return word & ~(word >> 1 | previous << 63); }
 
+// Set bits, counted one by one: runs start in few cells of a word, and the processor's own count is
+// not in the baseline instruction set.
+int bitCount(std::uint64_t bits) {
+    int count = 0;
+    for (; bits != 0; bits &= bits - 1) {
+        ++count;
+    }
+    return count;
+}
+
 }  // namespace
 
 std::int64_t countRowRuns(const VirtualVram& vram, std::int32_t y) {
@@ -18,7 +28,7 @@ std::int64_t countRowRuns(const VirtualVram& vram, std::int32_t y) {
     std::uint64_t previous = 0;
     for (std::int32_t i = 0; i < vram.wordsPerRow(); ++i) {
         const std::uint64_t word = vram.word(y, i);
-        count += std::popcount(runStarts(word, previous));
+        count += bitCount(runStarts(word, previous));
         previous = word;
     }
     return count;
@@ -63,7 +73,7 @@ std::int64_t countColumnRuns(const VirtualVram& vram, std::int32_t strip, std::u
     std::uint64_t previous = 0;
     for (std::int32_t y = 0; y < vram.height(); ++y) {
         const std::uint64_t word = vram.word(y, strip) & columns;
-        count += std::popcount(word & ~previous);
+        count += bitCount(word & ~previous);
         previous = word;
     }
     return count;

@@ -24,12 +24,6 @@ void VirtualVram::attach(std::span<const std::uint8_t> rows, std::int32_t width,
     m_flip = 0;
 }
 
-std::uint64_t VirtualVram::load(const std::uint8_t* bytes) {
-    std::uint64_t value;
-    std::memcpy(&value, bytes, sizeof value);
-    return __builtin_bswap64(value);
-}
-
 std::uint64_t VirtualVram::loadPart(const std::uint8_t* bytes, std::int32_t index) const {
     // The row's last bytes: a word would run past its padding, and past the data for the last row.
     std::uint8_t padded[8] = {};

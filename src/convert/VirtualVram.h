@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 #include "bitmap/BitmapData.h"
@@ -39,7 +40,11 @@ public:
     }
 
 private:
-    static std::uint64_t load(const std::uint8_t* bytes);
+    static std::uint64_t load(const std::uint8_t* bytes) {
+        std::uint64_t value;
+        std::memcpy(&value, bytes, sizeof value);
+        return __builtin_bswap64(value);
+    }
     std::uint64_t loadPart(const std::uint8_t* bytes, std::int32_t index) const;
 
     const std::uint8_t* m_rows = nullptr;

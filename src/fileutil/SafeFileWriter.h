@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +42,7 @@ private:
     void linkUnnamed();
     void flushBuffer();
     void writeThrough(const char* data, std::size_t size);
+    void startWriteback();
     [[noreturn]] void fail(int error);
     void discard() noexcept;
 
@@ -51,6 +54,8 @@ private:
     int m_descriptor = -1;
     std::vector<char> m_buffer;
     std::size_t m_buffered = 0;
+    off_t m_written = 0;         // bytes written to the file so far
+    off_t m_writebackStart = 0;  // where the part not yet handed to the disk starts
 };
 
 }  // namespace kelvarin
