@@ -191,6 +191,8 @@ TEST_F(picture_formats, hostile_files_are_refused_in_little_memory) {
         {"strip-past-end.tif", "TIFF ファイルを読めません: "},
         {"short-strip.tif",    "TIFF ファイルを読めません: "},
         {"short.pgm",          "PNM ファイルを読めません: 画素データが足りません"},
+        {"above-maximum.pgm",  "PNM ファイルを読めません: 値が最大値を超えています"},
+        {"wide-rgba16.tif",    "TIFF ファイルを読めません: 1 行が大きすぎます（17179869176 バイト）"},
     };
     // clang-format on
     // Memory is counted above what the program takes for a small picture (a sanitizer's shadow included).

@@ -114,6 +114,9 @@ void decodePnm(std::span<const std::uint8_t> file, const ReadOptions& options, B
         for (std::int32_t y = 0; y < rows.height(); ++y) {
             for (std::int32_t x = 0; x < columns; ++x, next += sampleBytes) {
                 const int sample = sampleBytes == 2 ? next[0] << 8 | next[1] : next[0];
+                if (sample > maximum) {
+                    refuse("値が最大値を超えています");
+                }
                 values[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(sample * 255 / maximum);
             }
             packLuminance(values.data(), columns, options.threshold, rows.rowFromTop(y));

@@ -78,6 +78,10 @@ struct TiffCloser {
 };
 using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
 
+// The most a decoding buffer may take: a scan line, or a band of tiles. A line of 16-bit RGBA samples
+// over the widest picture a BMP could hold would otherwise take gigabytes.
+constexpr std::size_t kLargestBuffer = std::size_t{64} << 20;
+
 [[noreturn]] void refuse(const MemoryFile& file, const std::string& fallback) {
     throw ImageRefusal{"TIFF ファイルを読めません: " + (file.error.empty() ? fallback : file.error)};
 }
@@ -243,6 +247,14 @@ private:
     std::vector<std::uint8_t> m_values;
 };
 
+// Refuses, before the picture is allocated, a scan line that would not fit the decoding buffers.
+void checkLineSize(TIFF* tiff, MemoryFile& file) {
+    const auto lineBytes = static_cast<std::size_t>(TIFFScanlineSize64(tiff));
+    if (lineBytes == 0 || lineBytes > kLargestBuffer) {
+        refuse(file, "1 行が大きすぎます（" + formatInteger(static_cast<std::int64_t>(lineBytes)) + " バイト）");
+    }
+}
+
 void decodeStrips(TIFF* tiff, MemoryFile& file, PackedRows& rows, RowConverter& converter) {
     std::vector<std::uint8_t> scanLine(static_cast<std::size_t>(TIFFScanlineSize64(tiff)));
     for (std::int32_t y = 0; y < rows.height(); ++y) {
@@ -263,7 +275,6 @@ void decodeTiles(TIFF* tiff, MemoryFile& file, const PageLayout& layout, PackedR
     const auto tileBytes = static_cast<std::size_t>(TIFFTileSize64(tiff));
     const auto lineBytes = static_cast<std::size_t>(TIFFScanlineSize64(tiff));
     // A tile far wider than the picture is declared in a few bytes: it is refused, not allocated.
-    constexpr std::size_t kLargestBuffer = std::size_t{64} << 20;
     if (tileWidth == 0 || tileHeight == 0 || tileRowBytes == 0 || lineBytes == 0 ||
         tileHeight > kLargestBuffer / lineBytes || tileBytes > kLargestBuffer) {
         refuse(file, "タイルの大きさが正しくありません");
@@ -302,6 +313,8 @@ void decodeTiff(std::span<const std::uint8_t> file, const ReadOptions& options, 
         refuse(memory, "画像の大きさがありません");
     }
     const PageLayout layout = layoutOf(tiff.get());
+    PackedRows::checkSize(width, height);
+    checkLineSize(tiff.get(), memory);
     PackedRows rows(width, height);
     RowConverter converter(layout, rows.width(), options.threshold);
     memory.decoding = true;

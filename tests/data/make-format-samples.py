@@ -37,10 +37,10 @@ def png_chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
 
-def tiff_header(width, height, strip_offset, strip_bytes):
-    """A little-endian bilevel TIFF with one uncompressed strip, whatever the strip fields say."""
-    entries = [(256, 4, width), (257, 4, height), (258, 3, 1), (259, 3, 1), (262, 3, 0),
-               (273, 4, strip_offset), (277, 3, 1), (278, 4, height), (279, 4, strip_bytes)]
+def tiff_header(width, height, strip_offset, strip_bytes, bits=1, samples=1, photometric=0):
+    """A little-endian TIFF with one uncompressed strip, whatever the strip fields say."""
+    entries = [(256, 4, width), (257, 4, height), (258, 3, bits), (259, 3, 1), (262, 3, photometric),
+               (273, 4, strip_offset), (277, 3, samples), (278, 4, height), (279, 4, strip_bytes)]
     ifd = struct.pack("<H", len(entries))
     for tag, kind, value in entries:
         ifd += struct.pack("<HHII", tag, kind, 1, value)
@@ -108,5 +108,7 @@ g4 = (OUT / "pillow-g4.tif").read_bytes()
 (OUT / "truncated-g4.tif").write_bytes(g4[: len(g4) * 2 // 3])
 (OUT / "strip-past-end.tif").write_bytes(tiff_header(64, 64, 100000, 512))
 (OUT / "short-strip.tif").write_bytes(tiff_header(64, 64, 128, 512) + b"\0" * 100)
+(OUT / "wide-rgba16.tif").write_bytes(tiff_header(2**31 - 1, 1, 200, 2**32 - 1, bits=16, samples=4, photometric=2))
 (OUT / "absurd.pbm").write_bytes(b"P4\n1000000000 1000000000\n" + b"\0" * 100)
+(OUT / "above-maximum.pgm").write_bytes(b"P5\n4 1\n100\n" + bytes([0, 50, 200, 100]))
 (OUT / "short.pgm").write_bytes(b"P5\n100 100\n255\n" + b"\x80" * 5000)
