@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <limits>
 #include <string_view>
 #include <utility>
 
@@ -59,19 +60,6 @@ bool parsed(const std::optional<T>& value, const std::string& option, const std:
         error = option + " の値が正しくありません: " + text;
     }
     return value.has_value();
-}
-
-// A count of dots written as plain digits.
-std::optional<std::int64_t> dotCount(const std::optional<std::string>& value) {
-    std::int64_t count = 0;
-    if (!value || value->empty() || value->front() < '0' || value->front() > '9') {
-        return std::nullopt;
-    }
-    const auto [end, error] = std::from_chars(value->data(), value->data() + value->size(), count);
-    if (error != std::errc() || end != value->data() + value->size()) {
-        return std::nullopt;
-    }
-    return count;
 }
 
 }  // namespace
@@ -142,10 +130,9 @@ CliParse parseCliArguments(const std::vector<std::string>& arguments) {
         } else if (argument == "--strokes") {
             options.strokes = true;
         } else if (argument == "--despeckle") {
-            const auto value = takeValue();
-            const auto count = dotCount(value);
-            if (!count) {
-                parse.error = argument + " の値が正しくありません: " + value.value_or("");
+            const std::string value = takeValue().value_or("");
+            const auto count = wholeNumber(value, 0, std::numeric_limits<std::int64_t>::max());
+            if (!parsed(count, argument, value, parse.error)) {
                 return parse;
             }
             options.despeckle = *count;

@@ -51,15 +51,6 @@ public:
         }
     }
 
-    std::vector<LineSegment> toVector() const {
-        std::vector<LineSegment> all;
-        all.reserve(m_size);
-        for (std::size_t i = 0; i < m_size; ++i) {
-            all.push_back((*this)[i]);
-        }
-        return all;
-    }
-
 private:
     static constexpr std::size_t kChunkSize = 4096;  // 64 KiB
 
