@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
@@ -34,59 +33,13 @@
 #include "gui/MainWindow.h"
 #include "gui/PreviewWidget.h"
 #include "gui/QtText.h"
+#include "gui/RecordingWindow.h"
 #include "support/TestSupport.h"
 
 using namespace kelvarin;
 
-namespace {
-
-// The real window, with its message boxes and file dialog answered from queues and recorded, so no test
-// waits for a click.
-class RecordingWindow : public MainWindow {
-public:
-    using MainWindow::MainWindow;
-
-    void showMessage(std::string_view text) override { messages.emplace_back(text); }
-    bool askYesNo(std::string_view text) override {
-        messages.emplace_back(text);
-        if (answers.empty()) {
-            qWarning("unexpected question");
-            return false;
-        }
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    std::optional<std::string> showOpenDialog(const FileDialogRequest&) override {
-        auto answer = dialogAnswers.empty() ? std::nullopt : dialogAnswers.front();
-        if (!dialogAnswers.empty()) {
-            dialogAnswers.pop_front();
-        }
-        return answer;
-    }
-    void processEvents() override {
-        MainWindow::processEvents();
-        if (duringEvents) {
-            duringEvents();
-        }
-    }
-
-    std::vector<std::string> messages;
-    std::deque<bool> answers;
-    std::deque<std::optional<std::string>> dialogAnswers;
-    std::function<void()> duringEvents;
-};
-
-template <typename T>
-T* find(QWidget* window, const char* name) {
-    T* child = window->findChild<T*>(QString::fromLatin1(name));
-    if (child == nullptr) {
-        qFatal("no control %s", name);
-    }
-    return child;
-}
-
-}  // namespace
+using test::find;
+using test::RecordingWindow;
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -120,7 +73,12 @@ private:
     void clickButton(const char* name);
     void typeInto(const char* name, const QString& text);
     void readExample();
+    QStringList expectedTabCycle();
     QStringList tabCycle();
+    // The height the rows under the preview add to the window.
+    int extraRows() {
+        return m_window->height() - static_cast<int>(std::lround(m_window->innerHeight() / m_window->twipsPerPixel()));
+    }
     QLineEdit* field(const char* name) { return find<QLineEdit>(m_window.get(), name); }
 
     std::unique_ptr<test::ProgramDir> m_program;
@@ -191,15 +149,34 @@ void MainWindowTest::initialState() {
     QCOMPARE(QApplication::focusWidget(), m_window->widget(textFile(0)));
     // At 96 dpi the client area is the design's 9675 x 8295 twips.
     QCOMPARE(m_window->twipsPerPixel(), 15.0);
-    QCOMPARE(m_window->size(), QSize(645, 553));
+    QCOMPARE(m_window->size(), QSize(645, 553 + extraRows()));
     QCOMPARE(m_window->widget(textFile(0))->geometry(), QRect(104, 16, 393, 18));
     QCOMPARE(m_window->widget(optionMakeLine(2))->parentWidget(), m_window->widget(frameMakeLine));
+}
+
+// The design's order, then the controls beyond it; an option group is one stop, at its checked button.
+QStringList MainWindowTest::expectedTabCycle() {
+    QStringList expected;
+    for (Control control : tabOrder()) {
+        QWidget* stop = m_window->widget(control);
+        if (qobject_cast<QRadioButton*>(stop) != nullptr) {
+            for (auto* option : stop->parentWidget()->findChildren<QRadioButton*>()) {
+                stop = option->isChecked() ? option : stop;
+            }
+        }
+        expected << stop->objectName();
+    }
+    return expected << "menuOptions"
+                    << "spinThreshold"
+                    << "comboUnit"
+                    << "spinDpi"
+                    << "checkKeepProportions";
 }
 
 // The controls Tab visits once round, from the control with the focus.
 QStringList MainWindowTest::tabCycle() {
     QStringList visited;
-    for (std::size_t i = 0; i < tabOrder().size(); ++i) {
+    for (qsizetype i = 0; i < expectedTabCycle().size(); ++i) {
         QWidget* focused = QApplication::focusWidget();
         visited << (focused != nullptr ? focused->objectName() : QStringLiteral("(none)"));
         QTest::keyClick(focused != nullptr ? focused : m_window.get(), Qt::Key_Tab);
@@ -209,14 +186,18 @@ QStringList MainWindowTest::tabCycle() {
 
 void MainWindowTest::tabOrderFollowsTheDesign() {
     readExample();  // every control enabled
-    m_window->widget(textFile(0))->setFocus();
-    const QStringList visited = tabCycle();
-    QStringList expected;
-    for (Control control : tabOrder()) {
-        expected << toQString(designOf(control).objectName);
+    for (const char* choice :
+         {"optionMakeLine_0", "optionMakeLine_2", "optionColor_1", "optionMakeLine_1", "optionColor_0"}) {
+        QTest::mouseClick(find<QRadioButton>(m_window.get(), choice), Qt::LeftButton);
+        const QStringList expected = expectedTabCycle();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), expected.at(expected.indexOf(choice) + 1));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(choice));
+        m_window->widget(textFile(0))->setFocus();
+        QCOMPARE(tabCycle(), expected);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("textFile_0"));
     }
-    QCOMPARE(visited, expected);
-    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("textFile_0"));
 }
 
 void MainWindowTest::aConversionKeepsTheTabOrderAndTheFocus() {
@@ -298,18 +279,18 @@ void MainWindowTest::resizeRefitsThePreview() {
     QCOMPARE(sizeLabel->text(), QStringLiteral("Size"));
 
     readExample();
-    m_window->resize(645, 553);
+    m_window->resize(645, 553 + extraRows());
     QCOMPARE(preview->size(), QSize(594, 297));
-    m_window->resize(900, 553);
+    m_window->resize(900, 553 + extraRows());
     QCOMPARE(preview->size(), QSize(594, 297));  // the height still limits it
-    m_window->resize(645, 400);                  // 6000 - 3600 - 240 twips high
+    m_window->resize(645, 400 + extraRows());    // 6000 - 3600 - 240 twips high
     QCOMPARE(preview->size(), QSize(288, 144));
     QCOMPARE(sizeLabel->text(), QStringLiteral("100dots × 50dots : 表示 288.%"));
     m_window->resize(20, 20);  // the smallest window leaves no room: the last fit stays
     QCOMPARE(preview->size(), QSize(288, 144));
     QVERIFY(m_window->messages.empty());
 
-    m_window->resize(645, 553);
+    m_window->resize(645, 553 + extraRows());
     m_window->setWindowState(Qt::WindowMinimized);
     QResizeEvent whileMinimised(QSize(300, 300), m_window->size());
     QApplication::sendEvent(m_window.get(), &whileMinimised);
@@ -525,7 +506,7 @@ void MainWindowTest::messageBoxesAreTitledAndDefaultYes() {
         seen = true;
         box->button(QMessageBox::No)->click();
     });
-    QVERIFY(!m_window->MainWindow::askYesNo("既にファイルがありますが、上書きしてもよろしいですか？"));
+    QVERIFY(!m_window->realQuestionBox("既にファイルがありますが、上書きしてもよろしいですか？"));
     QVERIFY(seen);
 }
 
@@ -616,20 +597,19 @@ void MainWindowTest::captionsKeepClearOfOtherControls() {
 // Saves a picture of the window with the sample drawing read, for the documentation; only when
 // KELVARIN_SCREENSHOT names the file to write.
 void MainWindowTest::conversionOptions() {
-    auto* menuBar = find<QMenuBar>(m_window.get(), "menuOptions");
+    auto* menuButton = find<QPushButton>(m_window.get(), "menuOptions");
     auto* strokes = find<QAction>(m_window.get(), "actionStrokes");
     auto* despeckle = find<QAction>(m_window.get(), "actionDespeckle");
     auto* label = find<QLabel>(m_window.get(), "labelOptions");
-    QCOMPARE(menuBar->actions().constFirst()->text(), QStringLiteral("オプション"));
-    QVERIFY(menuBar->isVisible());
+    QCOMPARE(menuButton->text(), QStringLiteral("オプション"));
+    QVERIFY(menuButton->isVisible());
     QCOMPARE(label->text(), QString());
     QVERIFY(!strokes->isChecked() && !despeckle->isChecked());
     // Beside the layer and thinning fields, clear of every control of the design.
     for (const ControlDesign& design : controlDesigns()) {
         QWidget* control = m_window->widget(design.control);
         if (control->parentWidget() == m_window.get()) {
-            QVERIFY2(!control->geometry().intersects(menuBar->geometry()), design.objectName.data());
-            QVERIFY2(!control->geometry().intersects(label->geometry()), design.objectName.data());
+            QVERIFY2(!control->geometry().intersects(menuButton->geometry()), design.objectName.data());
         }
     }
 
@@ -649,7 +629,7 @@ void MainWindowTest::conversionOptions() {
     despeckle->trigger();
     QCOMPARE(m_state->conversionOptions.DespeckleSize, std::int64_t{4});
     QVERIFY(m_state->conversionOptions.Strokes);
-    QCOMPARE(label->text(), QStringLiteral("ストローク\nゴミ取り: 4 ドット以下"));
+    QCOMPARE(label->text(), QStringLiteral("オプション: ストローク、ゴミ取り: 4 ドット以下"));
     QCOMPARE(despeckle->text(), QStringLiteral("ゴミ取り: 4 ドット以下..."));
     QVERIFY(strokes->isChecked() && despeckle->isChecked());
     answer(9, false);  // cancelled: the size stays
