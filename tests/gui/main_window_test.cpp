@@ -29,6 +29,7 @@
 #include "cli/CliRun.h"
 #include "common/TextFormat.h"
 #include "gui/Application.h"
+#include "gui/ElidedLabel.h"
 #include "gui/HelpWindow.h"
 #include "gui/MainWindow.h"
 #include "gui/PreviewWidget.h"
@@ -152,6 +153,7 @@ void MainWindowTest::initialState() {
     QCOMPARE(m_window->size(), QSize(645, 553 + extraRows()));
     QCOMPARE(m_window->widget(textFile(0))->geometry(), QRect(104, 16, 393, 18));
     QCOMPARE(m_window->widget(optionMakeLine(2))->parentWidget(), m_window->widget(frameMakeLine));
+    QCOMPARE(m_window->font(), QApplication::font());  // the desktop's
 }
 
 // The design's order, then the controls beyond it; an option group is one stop, at its checked button.
@@ -437,6 +439,7 @@ void MainWindowTest::controlsAreDisabledDuringAConversion() {
                                       design.control == pbarCount || design.control == imageOrig;
             QCOMPARE(m_window->widget(design.control)->isEnabled(), staysEnabled);
         }
+        QVERIFY(!find<QPushButton>(m_window.get(), "menuOptions")->isEnabled());
         // A click on a disabled button does nothing.
         QTest::mouseClick(m_window->widget(cmdReadFile), Qt::LeftButton);
     };
@@ -567,6 +570,7 @@ void MainWindowTest::captionsKeepClearOfOtherControls() {
         if (design.kind == ControlKind::OptionButton) {
             const QWidget* frame = control->parentWidget();
             QVERIFY2(frame->contentsRect().contains(control->geometry()), design.objectName.data());
+            QVERIFY2(control->height() >= control->sizeHint().height(), design.objectName.data());
         }
         if (design.kind != ControlKind::Label || design.control == labelPercent || design.control == labelBMPSize) {
             continue;
@@ -586,7 +590,14 @@ void MainWindowTest::captionsKeepClearOfOtherControls() {
             }
         }
     }
+    // The options in force are named whole.
+    m_state->conversionOptions.DespeckleSize = 4;
+    find<QAction>(m_window.get(), "actionStrokes")->trigger();
+    auto* options = find<ElidedLabel>(m_window.get(), "labelOptions");
+    QCOMPARE(options->text(), QStringLiteral("オプション: ストローク、ゴミ取り: 4 ドット以下"));
+    QVERIFY(options->fontMetrics().horizontalAdvance(options->text()) <= options->contentsRect().width());
     m_window->resize(1, 1);
+    QCOMPARE(options->text(), options->fullText());
     for (const ControlDesign& design : controlDesigns()) {
         if (design.frame == design.control && design.control != imageOrig) {
             QVERIFY2(m_window->rect().contains(m_window->widget(design.control)->geometry()), design.objectName.data());
