@@ -321,7 +321,8 @@ void MainWindow::connectExtraControls() {
     connect(m_extras->stop, &QPushButton::clicked, this, [this] { requestStop(); });
 }
 
-// The design's order, each option group with all its buttons, then the controls beyond the design.
+// The design's order, each option group with all its buttons (Tab stops at the checked one only), then the
+// controls beyond the design.
 void MainWindow::setTabOrder() {
     std::vector<QWidget*> chain;
     for (Control control : tabOrder()) {
@@ -350,19 +351,6 @@ void MainWindow::setTabOrder() {
             widget(design.control)->setFocusPolicy(Qt::NoFocus);
         }
     }
-}
-
-bool MainWindow::focusNextPrevChild(bool next) {
-    for (std::size_t step = 0; step < m_widgets.size(); ++step) {
-        if (!QWidget::focusNextPrevChild(next)) {
-            return false;
-        }
-        const auto* option = qobject_cast<QRadioButton*>(QApplication::focusWidget());
-        if (option == nullptr || option->isChecked()) {
-            break;
-        }
-    }
-    return true;
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -77,8 +77,6 @@ protected:
     // Also where a conversion stops when the user asked it to.
     void processEvents() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    // Tab and Shift+Tab pass an option group's buttons but the checked one.
-    bool focusNextPrevChild(bool next) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
