@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -33,8 +32,10 @@
 #include "common/NumberParse.h"
 #include "common/TextFormat.h"
 #include "fileutil/Path.h"
+#include "gui/DesignControls.h"
 #include "gui/ElidedLabel.h"
 #include "gui/ExtraControls.h"
+#include "gui/FileDialog.h"
 #include "gui/FileField.h"
 #include "gui/HelpWindow.h"
 #include "gui/MessageBoxes.h"
@@ -50,37 +51,6 @@ namespace {
 
 constexpr double kTwipsPerInch = 1440;
 constexpr int kMarginTwips = 240;  // of the preview and the extra rows from the window's edges
-
-std::pair<int, int> keyOf(Control control) { return {static_cast<int>(control.name), control.index}; }
-
-QWidget* createWidget(const ControlDesign& design, QWidget* parent) {
-    const QString caption = toQString(design.caption);
-    switch (design.kind) {
-        case ControlKind::Label: return new QLabel(caption, parent);
-        case ControlKind::TextField: {
-            QLineEdit* field =
-                design.control.name == ControlName::textFile ? new FileField(parent) : new QLineEdit(parent);
-            field->setText(caption);
-            return field;
-        }
-        case ControlKind::Button: return new QPushButton(caption, parent);
-        case ControlKind::Frame: return new QGroupBox(caption, parent);
-        case ControlKind::OptionButton: {
-            auto* option = new QRadioButton(caption, parent);
-            option->setChecked(design.initiallySelected);
-            return option;
-        }
-        case ControlKind::ProgressBar: {
-            auto* bar = new QProgressBar(parent);
-            bar->setRange(0, 100);
-            bar->setValue(0);
-            bar->setTextVisible(false);
-            return bar;
-        }
-        case ControlKind::Image: return new PreviewWidget(parent);
-    }
-    return nullptr;
-}
 
 // A cursor shape for the whole application while it lives.
 class CursorOverride {
@@ -124,9 +94,12 @@ int utf16Position(const QString& text, int characters) {
 
 MainWindow::MainWindow(AppState& state) : m_form{state, *this} {
     setObjectName("frmMain");
-    createControls();
-    fitFrames();
-    fitLabels();
+    m_widgets = createDesignControls(this, twipsPerPixel());
+    fitFrames(this);
+    fitLabels(m_widgets);
+    m_preview = static_cast<PreviewWidget*>(widget(imageOrig));
+    m_progressBar = static_cast<QProgressBar*>(widget(pbarCount));
+    m_percentLabel = static_cast<QLabel*>(widget(labelPercent));
     createExtraControls();
     connectEvents();
     connectExtraControls();
@@ -146,95 +119,9 @@ MainWindow::~MainWindow() = default;
 
 double MainWindow::twipsPerPixel() const { return kTwipsPerInch / logicalDpiX(); }
 
-QRect MainWindow::pixelsOf(const TwipsRect& twips) const {
-    const double scale = twipsPerPixel();
-    const auto pixels = [scale](int value) { return static_cast<int>(std::lround(value / scale)); };
-    return {pixels(twips.left), pixels(twips.top), pixels(twips.width), pixels(twips.height)};
-}
+QRect MainWindow::pixelsOf(const TwipsRect& twips) const { return twipsToPixels(twips, twipsPerPixel()); }
 
-QWidget* MainWindow::widget(Control control) const {
-    const auto found = m_widgets.find(keyOf(control));
-    return found == m_widgets.end() ? nullptr : found->second;
-}
-
-void MainWindow::createControls() {
-    for (const ControlDesign& design : controlDesigns()) {
-        QWidget* parent = design.frame == design.control ? static_cast<QWidget*>(this) : widget(design.frame);
-        QWidget* control = createWidget(design, parent);
-        control->setObjectName(toQString(design.objectName));
-        control->setGeometry(pixelsOf(design.geometry));
-        control->setEnabled(design.initiallyEnabled);
-        if (!design.toolTip.empty()) {
-            control->setToolTip(toQString(design.toolTip));
-        }
-        m_widgets[keyOf(design.control)] = control;
-    }
-    m_preview = static_cast<PreviewWidget*>(widget(imageOrig));
-    m_progressBar = static_cast<QProgressBar*>(widget(pbarCount));
-    m_percentLabel = static_cast<QLabel*>(widget(labelPercent));
-    for (Control label : {labelPercent, labelBMPSize}) {
-        static_cast<QLabel*>(widget(label))->setTextFormat(Qt::PlainText);
-    }
-}
-
-// The style draws a frame's title and border above its content area: the option buttons move down into
-// it, by the same amount in a frame, and the frame grows by as much.
-void MainWindow::fitFrames() {
-    for (QGroupBox* frame : findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly)) {
-        const QList<QWidget*> buttons = frame->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-        // A button is never lower than its text and mark need; the ones below move down as far.
-        int pushed = 0;
-        for (QWidget* button : buttons) {
-            const int grow = std::max(0, button->sizeHint().height() - button->height());
-            button->setGeometry(button->x(), button->y() + pushed, button->width(), button->height() + grow);
-            pushed += grow;
-        }
-        int contentTop = frame->height();
-        int contentBottom = 0;
-        for (const QWidget* button : buttons) {
-            contentTop = std::min(contentTop, button->y());
-            contentBottom = std::max(contentBottom, button->geometry().bottom());
-        }
-        const int shift = std::max(0, frame->contentsRect().top() - contentTop);
-        for (QWidget* button : buttons) {
-            button->move(button->x(), button->y() + shift);
-        }
-        const int bottomBorder = frame->height() - 1 - frame->contentsRect().bottom();
-        frame->resize(frame->width(), std::max(frame->height(), contentBottom + shift + 1 + bottomBorder));
-    }
-}
-
-// A label's text keeps a space's width from the controls beside it: it is indented past a control that
-// reaches into the label, and drawn smaller when it would not fit otherwise.
-void MainWindow::fitLabels() {
-    for (const ControlDesign& design : controlDesigns()) {
-        if (design.kind != ControlKind::Label || design.control == labelPercent || design.control == labelBMPSize) {
-            continue;
-        }
-        auto* label = static_cast<QLabel*>(widget(design.control));
-        const int gap = label->fontMetrics().horizontalAdvance(QLatin1Char(' '));
-        int indent = 0;
-        int room = label->width();
-        for (const ControlDesign& other : controlDesigns()) {
-            const QRect beside = widget(other.control)->geometry();
-            if (other.frame != other.control || other.control == design.control ||
-                beside.top() > label->geometry().bottom() || beside.bottom() < label->y()) {
-                continue;
-            }
-            if (beside.left() <= label->x() && beside.right() + gap >= label->x()) {
-                indent = std::max(indent, beside.right() + 1 + gap - label->x());
-            } else if (beside.left() > label->x()) {
-                room = std::min(room, beside.left() - gap - label->x());
-            }
-        }
-        label->setContentsMargins(indent, 0, 0, 0);
-        QFont font = label->font();
-        while (QFontMetricsF(font).horizontalAdvance(label->text()) > room - indent && font.pointSizeF() > 6) {
-            font.setPointSizeF(font.pointSizeF() - 0.25);
-        }
-        label->setFont(font);
-    }
-}
+QWidget* MainWindow::widget(Control control) const { return m_widgets.widget(control); }
 
 // Never narrower than the design, nor shorter than the controls above the preview.
 QSize MainWindow::minimumClientSize() const {
@@ -588,25 +475,7 @@ double MainWindow::innerHeight() const { return (height() - extraRowsHeight()) *
 void MainWindow::closeWindow() { close(); }
 
 std::optional<std::string> MainWindow::showOpenDialog(const FileDialogRequest& request) {
-    QFileDialog dialog(this, toQString(request.title), toQString(GetDirectoryPart(request.initialFile)),
-                       toQString(request.filter));
-    dialog.setObjectName("commonDialog");
-    dialog.setFileMode(QFileDialog::AnyFile);
-    if (request.save) {
-        // The conversion asks before it replaces a file.
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
-        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("保存"));
-        const std::string& filter = request.filter;
-        dialog.setDefaultSuffix(toQString(filter.substr(std::min(filter.size(), filter.find('.') + 1))));
-    } else {
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("開く"));
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return toStdString(dialog.selectedFiles().constFirst());
+    return runFileDialog(this, request);
 }
 
 void MainWindow::showHelpContents(const std::string& helpFile) { m_help->showContents(helpFile); }

@@ -3,12 +3,12 @@
 #include <QWidget>
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <utility>
 
 #include "app/Form.h"
 #include "app/View.h"
+#include "gui/DesignControls.h"
 
 class QLabel;
 class QLineEdit;
@@ -81,9 +81,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void createControls();
-    void fitFrames();
-    void fitLabels();
     // Beyond the design: the options menu in the free space beside the layer and thinning fields, and
     // the extra controls in rows under the preview.
     void createExtraControls();
@@ -109,7 +106,7 @@ private:
     QRect pixelsOf(const TwipsRect& twips) const;
 
     Form m_form;
-    std::map<std::pair<int, int>, QWidget*> m_widgets;
+    DesignWidgets m_widgets;
     PreviewWidget* m_preview = nullptr;
     QProgressBar* m_progressBar = nullptr;
     QLabel* m_percentLabel = nullptr;
