@@ -56,13 +56,17 @@ ExtraControls::ExtraControls(QWidget* parent, ElidedLabel* summary) : QWidget(pa
 
     auto* settings = new QHBoxLayout;
     pageLabel = labelFor(page, QStringLiteral("ページ"));
-    for (QWidget* control :
-         {static_cast<QWidget*>(pageLabel), static_cast<QWidget*>(page),
-          static_cast<QWidget*>(labelFor(threshold, QStringLiteral("しきい値"))), static_cast<QWidget*>(threshold),
-          static_cast<QWidget*>(labelFor(unit, QStringLiteral("単位"))), static_cast<QWidget*>(unit),
-          static_cast<QWidget*>(labelFor(dotsPerInch, QStringLiteral("解像度"))), static_cast<QWidget*>(dotsPerInch),
-          static_cast<QWidget*>(keepProportions)}) {
-        settings->addWidget(control);
+    const std::pair<QWidget*, QWidget*> groups[] = {{pageLabel, page},
+                                                    {labelFor(threshold, QStringLiteral("しきい値")), threshold},
+                                                    {labelFor(unit, QStringLiteral("単位")), unit},
+                                                    {labelFor(dotsPerInch, QStringLiteral("解像度")), dotsPerInch},
+                                                    {keepProportions, nullptr}};
+    for (const auto& [first, second] : groups) {
+        settings->addWidget(first);
+        if (second != nullptr) {
+            settings->addWidget(second);
+        }
+        settings->addSpacing(settings->spacing() + fontMetrics().horizontalAdvance(QLatin1Char(' ')));
     }
     settings->addStretch(1);
     settings->addWidget(stop);
