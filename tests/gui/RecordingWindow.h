@@ -5,10 +5,13 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/AppState.h"
 #include "gui/MainWindow.h"
+#include "support/TestSupport.h"
 
 namespace kelvarin::test {
 
@@ -50,6 +53,21 @@ public:
     std::deque<std::optional<std::string>> dialogAnswers;
     std::vector<FileDialogRequest> dialogRequests;
     std::function<void()> duringEvents;
+};
+
+// A window as a user meets it: a program folder with the templates and the help file, a work folder
+// with the example picture, the window loaded, shown and active.
+struct WindowSession {
+    void open();
+    void close();
+    void clickButton(const char* name);
+    void typeInto(const char* name, const QString& text);
+
+    std::unique_ptr<ProgramDir> program;
+    std::unique_ptr<TempDir> work;
+    std::unique_ptr<AppState> state;
+    std::unique_ptr<RecordingWindow> window;
+    std::string example;
 };
 
 template <typename T>

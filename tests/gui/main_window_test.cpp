@@ -82,49 +82,21 @@ private:
     }
     QLineEdit* field(const char* name) { return find<QLineEdit>(m_window.get(), name); }
 
-    std::unique_ptr<test::ProgramDir> m_program;
-    std::unique_ptr<test::TempDir> m_work;
-    std::unique_ptr<AppState> m_state;
-    std::unique_ptr<RecordingWindow> m_window;
-    std::string m_example;
+    test::WindowSession m_session;
+    std::unique_ptr<test::ProgramDir>& m_program = m_session.program;
+    std::unique_ptr<test::TempDir>& m_work = m_session.work;
+    std::unique_ptr<AppState>& m_state = m_session.state;
+    std::unique_ptr<test::RecordingWindow>& m_window = m_session.window;
+    std::string& m_example = m_session.example;
 };
 
-void MainWindowTest::init() {
-    m_program = std::make_unique<test::ProgramDir>();
-    std::filesystem::copy_file(test::resourcePath("KELVARIN.hlp"), m_program->file("KELVARIN.hlp"));
-    m_work = std::make_unique<test::TempDir>();
-    m_example = m_work->file("example.bmp");
-    std::filesystem::copy_file(test::dataPath("cases/example-100x50.bmp"), m_example);
-    m_state = std::make_unique<AppState>();
-    m_window = std::make_unique<RecordingWindow>(*m_state);
-    QVERIFY(Main(*m_state, *m_window, m_program->file("kelvarin")));
-    Form_Load(m_window->form(), m_program->file("kelvarin"));
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    m_window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-}
+void MainWindowTest::init() { m_session.open(); }
 
-void MainWindowTest::cleanup() {
-    m_window.reset();
-    m_state.reset();
-    m_work.reset();
-    m_program.reset();
-}
+void MainWindowTest::cleanup() { m_session.close(); }
 
-void MainWindowTest::clickButton(const char* name) {
-    auto* button = find<QAbstractButton>(m_window.get(), name);
-    QVERIFY2(button->isEnabled(), name);
-    QTest::mouseClick(button, Qt::LeftButton);
-}
+void MainWindowTest::clickButton(const char* name) { m_session.clickButton(name); }
 
-void MainWindowTest::typeInto(const char* name, const QString& text) {
-    QLineEdit* edit = field(name);
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    QTest::keyClicks(edit, text);
-}
+void MainWindowTest::typeInto(const char* name, const QString& text) { m_session.typeInto(name, text); }
 
 void MainWindowTest::readExample() {
     typeInto("textFile_0", toQString(m_example));
