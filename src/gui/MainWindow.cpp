@@ -311,6 +311,10 @@ void MainWindow::readPicture(bool sameFile) {
     }
     runCommand(false, [this] { cmdReadFile_Click(m_form); });
     m_readPath = state.FileLoaded ? trimBlanks(text(textFile(0))) : std::string();
+    // A picture read, however named, makes its folder the one the picture dialog starts in next.
+    if (const std::string folder = GetDirectoryPart(m_readPath); !folder.empty()) {
+        state.DialogDirectory = folder;
+    }
     m_extras->showPages(state.FileLoaded ? state.PageCount : 1, state.readOptions.page);
     if (state.FileLoaded && m_extras->unit->currentIndex() > 0) {
         applySizeUnit();

@@ -94,7 +94,8 @@ private:
     // A read or conversion: the settings outside the design wait meanwhile, the stop button works during
     // a conversion, and the focus returns where it was.
     void runCommand(bool conversion, const std::function<void()>& command);
-    // "読み込み": a file other than the one read last starts at its first page.
+    // "読み込み": a file other than the one read last starts at its first page; the picture dialog starts in
+    // the folder of the picture read.
     void readPicture(bool sameFile);
     // "変換実行" with a busy cursor, reporting a stop.
     void convert();

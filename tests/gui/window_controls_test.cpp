@@ -117,6 +117,7 @@ void WindowControlsTest::enterPressesButtonsAndTheOutputIsSaved() {
     }
     QCOMPARE(find<QLineEdit>(window.get(), "textFile_1")->text(), toQString(work->file("example.dxf")));
     QVERIFY(state->FileLoaded);
+    QCOMPARE(state->DialogDirectory, work->path());  // the picture dialog starts there next
 
     // The output's dialog saves, starts in the picture's folder and adds ".dxf" to a bare name.
     clickButton("cmdRefer_1");
