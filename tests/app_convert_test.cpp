@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 
 #include <cstdio>
 
@@ -251,14 +252,20 @@ TEST_F(convert_command, asks_before_replacing_a_file) {
     EXPECT_EQ(test::readBytes(work.file(".hidden.dxf")), "old");
 }
 
-TEST_F(convert_command, the_input_itself_is_replaced_after_yes) {
+TEST_F(convert_command, never_writes_over_the_picture) {
     const std::string input = copyOfData("cases/example-100x50.bmp");
+    const std::string scan = test::readBytes(input);
+    std::filesystem::create_symlink(input, work.file("link.dxf"));
     read(input);
-    view.clearLog();
-    view.setText(textFile(1), input);
-    view.answers = {true};
-    EXPECT_TRUE(cmdConvert_Click(form));
-    EXPECT_EQ(test::readBytes(input).substr(0, 3), "  0");
+    for (const std::string& same : {input, work.file("link.dxf"), work.file("./") + "example-100x50.bmp"}) {
+        view.clearLog();
+        view.setText(textFile(1), same);
+        view.answers = {true};
+        EXPECT_FALSE(cmdConvert_Click(form)) << same;
+        EXPECT_EQ(view.messages(), Strings{"出力ファイルが入力ファイルと同じです。変換しません"});
+        EXPECT_EQ(test::readBytes(input), scan);
+        expectAllEnabled();
+    }
 }
 
 TEST_F(convert_command, a_failed_write_shows_both_messages_only) {

@@ -96,7 +96,8 @@ TEST_F(file_selection, browse_buttons_use_the_dialog) {
     EXPECT_EQ(view.text(textFile(0)), existing);
     EXPECT_EQ(view.toolTip(textFile(0)), "変換元BMP：[" + existing + "]");
 
-    cmdRefer_Click(form, 0);  // cancelled
+    cmdRefer_Click(form, 0);  // cancelled; the dialog started where the picture was chosen
+    EXPECT_EQ(GetDirectoryPart(view.dialogRequests[1].initialFile), work.path());
     EXPECT_EQ(view.text(textFile(0)), existing);
     EXPECT_TRUE(view.messages().empty());
 
@@ -104,7 +105,10 @@ TEST_F(file_selection, browse_buttons_use_the_dialog) {
     EXPECT_EQ(view.messages(), Strings{"ファイルがありません in ReferFile"});
     EXPECT_EQ(view.text(textFile(0)), existing);
 
-    cmdRefer_Click(form, 1);  // the output need not exist
+    view.setText(textFile(0), "/elsewhere/plan.png");
+    cmdRefer_Click(form, 1);  // the output need not exist; it is saved, looked for beside the picture
+    EXPECT_TRUE(view.dialogRequests.back().save);
+    EXPECT_EQ(GetDirectoryPart(view.dialogRequests.back().initialFile), "/elsewhere");
     EXPECT_EQ(view.dialogRequests.back().title, "出力ファイル名");
     EXPECT_EQ(view.dialogRequests.back().filter, "*.dxf");
     EXPECT_EQ(view.text(textFile(1)), work.file("new.dxf"));

@@ -13,7 +13,7 @@ namespace kelvarin {
 // Texts fixed at start-up.
 struct ProgramInfo {
     std::string ProgramDirectory;  // the directory holding the templates
-    std::string DialogDirectory;   // where the file dialogs start
+    std::string DialogDirectory;   // where the picture dialog starts: where one was last chosen
     std::string HelpFilePath;
     std::string VersionText;
     std::string LegalNoticeText;
@@ -27,6 +27,8 @@ struct AppState : BitmapData, PassState, ProgramInfo {
     std::int64_t LineSegmentCount = 0;  // of the last conversion
     bool LineColorWhite = false;
     ConversionOptions conversionOptions;  // set from the menu or the command line, used by the next conversion
+    bool KeepProportions = true;          // a size typed into one size field sets the other to match
+    std::string OutputDirectory;          // where the output was last chosen; empty for none
 };
 
 }  // namespace kelvarin

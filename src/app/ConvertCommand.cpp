@@ -16,6 +16,7 @@
 #include "dxf/DxfDocument.h"
 #include "fileutil/Cp932Codec.h"
 #include "fileutil/DirectorySearch.h"
+#include "fileutil/FileInfo.h"
 
 namespace kelvarin {
 
@@ -51,6 +52,11 @@ ConversionSettings readSettings(Form& form) {
     settings.OutputPath = trimBlanks(view.text(textFile(1)));
     if (settings.OutputPath.empty()) {
         throw Refusal{"出力ファイルが指定されていません"};
+    }
+    // Compared as files, not names: a link or another spelling of the scan would replace it by its drawing,
+    // whatever the answer to the overwrite question.
+    if (isSameFile(trimBlanks(view.text(textFile(0))), settings.OutputPath)) {
+        throw Refusal{"出力ファイルが入力ファイルと同じです。変換しません"};
     }
     state.CurrentStep = "条件取得";
     settings.ScaleX = scaleOf(view, textSize(0), bitmapWidth(state.BmpHeader));

@@ -35,6 +35,9 @@ void textSize_KeyUp(Form& form, int index) {
     const std::int32_t height = bitmapHeight(form.state.BmpHeader);
     const std::int32_t own = index == 0 ? width : height;
     const std::int32_t other = index == 0 ? height : width;
+    if (!form.state.KeepProportions) {
+        return;
+    }
     const Control otherField = textSize(1 - index);
     const std::string text = trimBlanks(form.view.text(textSize(index)));
     if (text.empty()) {

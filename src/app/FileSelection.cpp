@@ -49,18 +49,36 @@ void deriveOutputName(Form& form) {
     UpdateFileTip(form, 1);
 }
 
+// The next dialog for the same field starts in the chosen file's folder.
 void setChosenPath(Form& form, int index, const std::string& path) {
-    if (!path.empty()) {
-        form.view.setText(textFile(index), path);
-        UpdateFileTip(form, index);
+    if (path.empty()) {
+        return;
     }
+    form.view.setText(textFile(index), path);
+    UpdateFileTip(form, index);
+    const std::string folder = GetDirectoryPart(path);
+    if (!folder.empty()) {
+        (index == 0 ? form.state.DialogDirectory : form.state.OutputDirectory) = folder;
+    }
+}
+
+// The output is looked for beside the picture, else where it was chosen last.
+std::string outputDialogDirectory(const Form& form) {
+    const std::string picture = GetDirectoryPart(trimBlanks(form.view.text(textFile(0))));
+    if (!picture.empty()) {
+        return picture;
+    }
+    return form.state.OutputDirectory.empty() ? form.state.DialogDirectory : form.state.OutputDirectory;
 }
 
 }  // namespace
 
 std::string ReferFile(Form& form, const std::string& title, const std::string& pattern, bool mustExist) {
+    return ReferFile(form, {title, pattern, JoinPath(form.state.DialogDirectory, pattern, false)}, mustExist);
+}
+
+std::string ReferFile(Form& form, const FileDialogRequest& request, bool mustExist) {
     const std::string directoryBefore = currentDirectory();
-    const FileDialogRequest request{title, pattern, JoinPath(form.state.DialogDirectory, pattern, false)};
     const std::optional<std::string> chosen = form.view.showOpenDialog(request);
     if (!chosen) {
         return {};
@@ -79,7 +97,12 @@ std::string ReferFile(Form& form, const std::string& title, const std::string& p
 void cmdRefer_Click(Form& form, int index) {
     switch (index) {
         case 0: setChosenPath(form, 0, ReferFile(form, "入力画像ファイル名", kPictureFilePatterns, true)); break;
-        case 1: setChosenPath(form, 1, ReferFile(form, "出力ファイル名", "*.dxf", false)); break;
+        case 1: {
+            const FileDialogRequest request{"出力ファイル名", "*.dxf",
+                                            JoinPath(outputDialogDirectory(form), "*.dxf", false), true};
+            setChosenPath(form, 1, ReferFile(form, request, false));
+            break;
+        }
         case 2: deriveOutputName(form); break;
         default: break;
     }

@@ -89,6 +89,10 @@ bool cmdReadFile_Click(Form& form) {
         form.view.showMessage("ファイル読み込みエラー in cmdReadFile_Click\r\n" + formatInteger(error.number()) + ":" +
                               error.description());
     }
+    // The preview never shows a picture other than the one read.
+    if (!completed) {
+        form.view.setPicture(nullptr);
+    }
     form.state.PassNumber = 0;
     return completed;
 }

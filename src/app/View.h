@@ -17,6 +17,7 @@ struct FileDialogRequest {
     std::string title;
     std::string filter;       // a bare pattern such as "*.bmp"
     std::string initialFile;  // where the dialog starts
+    bool save = false;        // a name to write: the dialog adds the filter's extension to a bare name
 };
 
 // The main window as the commands see it: its controls by name and the toolkit operations. The Qt

@@ -39,7 +39,8 @@ struct BitmapData {
     std::span<const std::uint8_t> PixelBytes;
     LargeBuffer DecodedPixels;
     Resolution resolution;
-    bool FileLoaded = false;  // a read command accepted the picture
+    std::int32_t PageCount = 1;  // of the file read last
+    bool FileLoaded = false;     // a read command accepted the picture
 };
 
 }  // namespace kelvarin

@@ -37,6 +37,7 @@ void decodeOtherFormat(ImageFormat format, std::span<const std::uint8_t> file, c
 bool DecodePicture(BitmapData& data, const ReadOptions& options, Toolkit& toolkit) {
     const std::span<const std::uint8_t> file(data.FileBytes.data(), data.FileBytes.size());
     const ImageFormat format = sniffImageFormat(file);
+    data.PageCount = 1;
     try {
         if (format == ImageFormat::Bmp) {
             checkSinglePage(options);

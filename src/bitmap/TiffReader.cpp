@@ -324,6 +324,7 @@ void decodeTiff(std::span<const std::uint8_t> file, const ReadOptions& options, 
         decodeStrips(tiff.get(), memory, rows, converter);
     }
     std::move(rows).install(data, resolutionOf(tiff.get()));
+    data.PageCount = static_cast<std::int32_t>(TIFFNumberOfDirectories(tiff.get()));
 }
 
 }  // namespace kelvarin

@@ -15,7 +15,6 @@
 #include "cli/CliOptions.h"
 #include "cli/CliView.h"
 #include "common/NumberParse.h"
-#include "fileutil/FileInfo.h"
 
 namespace kelvarin {
 
@@ -79,11 +78,6 @@ bool convertOne(Form& form, CliView& view, const CliOptions& options, const std:
     }
     noteWhiteFirstPalette(form.state, view);
     if (!applySettings(form, view, options)) {
-        return false;
-    }
-    // Checked even with --yes: the scan would be replaced by its drawing.
-    if (isSameFile(trimBlanks(input), trimBlanks(view.text(textFile(1))))) {
-        view.showMessage("出力ファイルが入力ファイルと同じです。変換しません");
         return false;
     }
     const bool converted = cmdConvert_Click(form);

@@ -36,6 +36,7 @@ std::unique_ptr<MainWindow> startWindow(AppState& state, const std::string& exec
     }
     auto window = std::make_unique<MainWindow>(state);
     Form_Load(window->form(), executablePath);
+    window->restoreSettings();
     return window;
 }
 

@@ -1,24 +1,22 @@
 #include "gui/MainWindow.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
-#include <QFileDialog>
+#include <QComboBox>
 #include <QGroupBox>
-#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QShortcut>
+#include <QSpinBox>
 #include <QTimer>
 #include <QWhatsThis>
 
-#include <climits>
 #include <cmath>
 
 #include "app/BitmapSizeDisplay.h"
@@ -28,51 +26,31 @@
 #include "app/HelpFile.h"
 #include "app/ReadCommand.h"
 #include "app/RealSize.h"
+#include "bitmap/BmpHeader.h"
+#include "bitmap/ImageFormat.h"
+#include "common/Error.h"
+#include "common/NumberParse.h"
 #include "common/TextFormat.h"
 #include "fileutil/Path.h"
+#include "gui/DesignControls.h"
+#include "gui/ElidedLabel.h"
+#include "gui/ExtraControls.h"
+#include "gui/FileDialog.h"
 #include "gui/FileField.h"
 #include "gui/HelpWindow.h"
 #include "gui/MessageBoxes.h"
+#include "gui/OptionsMenu.h"
 #include "gui/PreviewWidget.h"
 #include "gui/QtText.h"
 #include "gui/SizeFieldMenu.h"
+#include "gui/WindowSettings.h"
 
 namespace kelvarin {
 
 namespace {
 
 constexpr double kTwipsPerInch = 1440;
-
-std::pair<int, int> keyOf(Control control) { return {static_cast<int>(control.name), control.index}; }
-
-QWidget* createWidget(const ControlDesign& design, QWidget* parent) {
-    const QString caption = toQString(design.caption);
-    switch (design.kind) {
-        case ControlKind::Label: return new QLabel(caption, parent);
-        case ControlKind::TextField: {
-            QLineEdit* field =
-                design.control.name == ControlName::textFile ? new FileField(parent) : new QLineEdit(parent);
-            field->setText(caption);
-            return field;
-        }
-        case ControlKind::Button: return new QPushButton(caption, parent);
-        case ControlKind::Frame: return new QGroupBox(caption, parent);
-        case ControlKind::OptionButton: {
-            auto* option = new QRadioButton(caption, parent);
-            option->setChecked(design.initiallySelected);
-            return option;
-        }
-        case ControlKind::ProgressBar: {
-            auto* bar = new QProgressBar(parent);
-            bar->setRange(0, 100);
-            bar->setValue(0);
-            bar->setTextVisible(false);
-            return bar;
-        }
-        case ControlKind::Image: return new PreviewWidget(parent);
-    }
-    return nullptr;
-}
+constexpr int kMarginTwips = 240;  // of the preview and the extra rows from the window's edges
 
 // A cursor shape for the whole application while it lives.
 class CursorOverride {
@@ -116,14 +94,15 @@ int utf16Position(const QString& text, int characters) {
 
 MainWindow::MainWindow(AppState& state) : m_form{state, *this} {
     setObjectName("frmMain");
-    QFont windowFont = font();
-    windowFont.setPointSizeF(8.5);
-    setFont(windowFont);
-    createControls();
-    fitFrames();
-    fitLabels();
-    createOptionsMenu();
+    m_widgets = createDesignControls(this, twipsPerPixel());
+    fitFrames(this);
+    fitLabels(m_widgets);
+    m_preview = static_cast<PreviewWidget*>(widget(imageOrig));
+    m_progressBar = static_cast<QProgressBar*>(widget(pbarCount));
+    m_percentLabel = static_cast<QLabel*>(widget(labelPercent));
+    createExtraControls();
     connectEvents();
+    connectExtraControls();
     for (int i = 0; i < 2; ++i) {
         addRealSizeItem(
             static_cast<QLineEdit*>(widget(textSize(i))), [this] { return m_form.state.FileLoaded; },
@@ -131,7 +110,7 @@ MainWindow::MainWindow(AppState& state) : m_form{state, *this} {
     }
     setTabOrder();
     m_help = new HelpWindow(this);
-    resize(pixelsOf({0, 0, kClientWidthTwips, kClientHeightTwips}).size());
+    resize(pixelsOf({0, 0, kClientWidthTwips, kClientHeightTwips}).size() + QSize(0, extraRowsHeight()));
     setMinimumSize(minimumClientSize());
     widget(textFile(0))->setFocus();
 }
@@ -140,88 +119,9 @@ MainWindow::~MainWindow() = default;
 
 double MainWindow::twipsPerPixel() const { return kTwipsPerInch / logicalDpiX(); }
 
-QRect MainWindow::pixelsOf(const TwipsRect& twips) const {
-    const double scale = twipsPerPixel();
-    const auto pixels = [scale](int value) { return static_cast<int>(std::lround(value / scale)); };
-    return {pixels(twips.left), pixels(twips.top), pixels(twips.width), pixels(twips.height)};
-}
+QRect MainWindow::pixelsOf(const TwipsRect& twips) const { return twipsToPixels(twips, twipsPerPixel()); }
 
-QWidget* MainWindow::widget(Control control) const {
-    const auto found = m_widgets.find(keyOf(control));
-    return found == m_widgets.end() ? nullptr : found->second;
-}
-
-void MainWindow::createControls() {
-    for (const ControlDesign& design : controlDesigns()) {
-        QWidget* parent = design.frame == design.control ? static_cast<QWidget*>(this) : widget(design.frame);
-        QWidget* control = createWidget(design, parent);
-        control->setObjectName(toQString(design.objectName));
-        control->setGeometry(pixelsOf(design.geometry));
-        control->setEnabled(design.initiallyEnabled);
-        if (!design.toolTip.empty()) {
-            control->setToolTip(toQString(design.toolTip));
-        }
-        m_widgets[keyOf(design.control)] = control;
-    }
-    m_preview = static_cast<PreviewWidget*>(widget(imageOrig));
-    m_progressBar = static_cast<QProgressBar*>(widget(pbarCount));
-    m_percentLabel = static_cast<QLabel*>(widget(labelPercent));
-    for (Control label : {labelPercent, labelBMPSize}) {
-        static_cast<QLabel*>(widget(label))->setTextFormat(Qt::PlainText);
-    }
-}
-
-// The style draws a frame's title and border above its content area: the option buttons move down into
-// it, by the same amount in a frame, and the frame grows by as much.
-void MainWindow::fitFrames() {
-    for (QGroupBox* frame : findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly)) {
-        const QList<QWidget*> buttons = frame->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-        int contentTop = frame->height();
-        int contentBottom = 0;
-        for (const QWidget* button : buttons) {
-            contentTop = std::min(contentTop, button->y());
-            contentBottom = std::max(contentBottom, button->geometry().bottom());
-        }
-        const int shift = std::max(0, frame->contentsRect().top() - contentTop);
-        for (QWidget* button : buttons) {
-            button->move(button->x(), button->y() + shift);
-        }
-        const int bottomBorder = frame->height() - 1 - frame->contentsRect().bottom();
-        frame->resize(frame->width(), std::max(frame->height(), contentBottom + shift + 1 + bottomBorder));
-    }
-}
-
-// A label's text keeps a space's width from the controls beside it: it is indented past a control that
-// reaches into the label, and drawn smaller when it would not fit otherwise.
-void MainWindow::fitLabels() {
-    for (const ControlDesign& design : controlDesigns()) {
-        if (design.kind != ControlKind::Label || design.control == labelPercent || design.control == labelBMPSize) {
-            continue;
-        }
-        auto* label = static_cast<QLabel*>(widget(design.control));
-        const int gap = label->fontMetrics().horizontalAdvance(QLatin1Char(' '));
-        int indent = 0;
-        int room = label->width();
-        for (const ControlDesign& other : controlDesigns()) {
-            const QRect beside = widget(other.control)->geometry();
-            if (other.frame != other.control || other.control == design.control ||
-                beside.top() > label->geometry().bottom() || beside.bottom() < label->y()) {
-                continue;
-            }
-            if (beside.left() <= label->x() && beside.right() + gap >= label->x()) {
-                indent = std::max(indent, beside.right() + 1 + gap - label->x());
-            } else if (beside.left() > label->x()) {
-                room = std::min(room, beside.left() - gap - label->x());
-            }
-        }
-        label->setContentsMargins(indent, 0, 0, 0);
-        QFont font = label->font();
-        while (QFontMetricsF(font).horizontalAdvance(label->text()) > room - indent && font.pointSizeF() > 6) {
-            font.setPointSizeF(font.pointSizeF() - 0.25);
-        }
-        label->setFont(font);
-    }
-}
+QWidget* MainWindow::widget(Control control) const { return m_widgets.widget(control); }
 
 // Never narrower than the design, nor shorter than the controls above the preview.
 QSize MainWindow::minimumClientSize() const {
@@ -232,61 +132,21 @@ QSize MainWindow::minimumClientSize() const {
         }
     }
     const QSize design = pixelsOf({0, 0, kClientWidthTwips, kClientHeightTwips}).size();
-    return {design.width(), controls.bottom() + 1 + (design.width() - 1 - controls.right())};
+    const int margin = pixelsOf({0, 0, kMarginTwips, 0}).width();
+    return {std::max(design.width(), m_extras->minimumSizeHint().width() + 2 * margin),
+            controls.bottom() + 1 + (design.width() - 1 - controls.right()) + extraRowsHeight()};
 }
 
-void MainWindow::createOptionsMenu() {
-    auto* bar = new QMenuBar(this);
-    bar->setObjectName("menuOptions");
-    bar->setNativeMenuBar(false);
-    bar->setGeometry(pixelsOf({7800, 1680, 1695, 300}));
-    QMenu* menu = bar->addMenu(QStringLiteral("オプション"));
-    m_strokesAction = menu->addAction(QStringLiteral("ストローク（1 本の線にまとめる）"));
-    m_strokesAction->setObjectName("actionStrokes");
-    m_strokesAction->setCheckable(true);
-    connect(m_strokesAction, &QAction::toggled, this, [this](bool checked) {
-        m_form.state.conversionOptions.Strokes = checked;
-        showConversionOptions();
-    });
-    m_despeckleAction = menu->addAction(QString());
-    m_despeckleAction->setObjectName("actionDespeckle");
-    m_despeckleAction->setCheckable(true);
-    connect(m_despeckleAction, &QAction::triggered, this, [this] { askDespeckleSize(); });
-    m_optionsLabel = new QLabel(this);
-    m_optionsLabel->setObjectName("labelOptions");
-    m_optionsLabel->setTextFormat(Qt::PlainText);
-    m_optionsLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_optionsLabel->setGeometry(pixelsOf({7800, 2010, 1695, 480}));
-    showConversionOptions();
+void MainWindow::createExtraControls() {
+    m_options = std::make_unique<OptionsMenu>(this, m_form.state.conversionOptions);
+    const QRect place = pixelsOf({7800, 1680, 1695, 300});
+    m_options->button()->setGeometry(
+        place.adjusted(0, 0, 0, std::max(0, m_options->button()->sizeHint().height() - place.height())));
+    m_extras = new ExtraControls(this, m_options->summaryLabel());
 }
 
-void MainWindow::askDespeckleSize() {
-    ConversionOptions& options = m_form.state.conversionOptions;
-    bool accepted = false;
-    const int size = QInputDialog::getInt(this, QStringLiteral("ゴミ取り"),
-                                          QStringLiteral("変換の前に取り除く、つながった点のかたまりの最大ドット数\n"
-                                                         "（0 で取り除きません）"),
-                                          static_cast<int>(std::min<std::int64_t>(options.DespeckleSize, INT_MAX)), 0,
-                                          INT_MAX, 1, &accepted);
-    if (accepted) {
-        options.DespeckleSize = size;
-    }
-    showConversionOptions();
-}
-
-// The menu's marks and the label follow the options that the next conversion uses.
-void MainWindow::showConversionOptions() {
-    const ConversionOptions& options = m_form.state.conversionOptions;
-    const std::string despeckle =
-        options.DespeckleSize > 0 ? "ゴミ取り: " + formatInteger(options.DespeckleSize) + " ドット以下" : "";
-    m_strokesAction->setChecked(options.Strokes);
-    m_despeckleAction->setChecked(options.DespeckleSize > 0);
-    m_despeckleAction->setText(toQString((despeckle.empty() ? "ゴミ取り" : despeckle) + "..."));
-    std::string summary = options.Strokes ? "ストローク" : "";
-    if (!despeckle.empty()) {
-        summary += (summary.empty() ? "" : "\n") + despeckle;
-    }
-    m_optionsLabel->setText(toQString(summary));
+int MainWindow::extraRowsHeight() const {
+    return m_extras->sizeHint().height() + pixelsOf({0, 0, 0, kMarginTwips}).height();
 }
 
 void MainWindow::connectEvents() {
@@ -294,7 +154,7 @@ void MainWindow::connectEvents() {
         connect(static_cast<QAbstractButton*>(widget(button)), &QAbstractButton::clicked, this,
                 [this, procedure] { run(procedure); });
     };
-    onClick(cmdReadFile, [this] { cmdReadFile_Click(m_form); });
+    onClick(cmdReadFile, [this] { readPicture(trimBlanks(text(textFile(0))) == m_readPath); });
     onClick(cmdConvert, [this] { convert(); });
     onClick(cmdEnd, [this] { cmdEnd_Click(m_form); });
     for (int i = 0; i < 3; ++i) {
@@ -312,15 +172,65 @@ void MainWindow::connectEvents() {
          {textFile(0), textFile(1), textLayer, textOffset(0), textOffset(1), textSize(0), textSize(1)}) {
         widget(field)->installEventFilter(this);
     }
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->installEventFilter(this);
+    }
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
     f1->setContext(Qt::WindowShortcut);
     connect(f1, &QShortcut::activated, this, [this] { showF1Help(); });
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, [this] { requestStop(); });
 }
 
+void MainWindow::connectExtraControls() {
+    AppState& state = m_form.state;
+    connect(m_extras->page, &QSpinBox::valueChanged, this, [this, &state](int page) {
+        state.readOptions.page = page;
+        run([this] { readPicture(true); });
+    });
+    // A new threshold shows at once in a grey or colour picture; a 1-bit BMP does not use it.
+    connect(m_extras->threshold, &QSpinBox::valueChanged, this, [this, &state](int threshold) {
+        state.readOptions.threshold = threshold;
+        const std::span<const std::uint8_t> file(state.FileBytes.data(), state.FileBytes.size());
+        if (state.FileLoaded && sniffImageFormat(file) != ImageFormat::Bmp) {
+            run([this] { readPicture(true); });
+        }
+    });
+    connect(m_extras->unit, &QComboBox::activated, this, [this] { run([this] { applySizeUnit(); }); });
+    connect(m_extras->dotsPerInch, &QSpinBox::valueChanged, this, [this] {
+        if (m_extras->unit->currentIndex() > 0) {
+            run([this] { applySizeUnit(); });
+        }
+    });
+    connect(m_extras->keepProportions, &QCheckBox::toggled, this,
+            [&state](bool keep) { state.KeepProportions = keep; });
+    connect(m_extras->stop, &QPushButton::clicked, this, [this] { requestStop(); });
+}
+
+// The design's order, each option group with all its buttons (Tab stops at the checked one only), then the
+// controls beyond the design.
 void MainWindow::setTabOrder() {
-    const auto order = tabOrder();
-    for (std::size_t i = 0; i + 1 < order.size(); ++i) {
-        QWidget::setTabOrder(widget(order[i]), widget(order[i + 1]));
+    std::vector<QWidget*> chain;
+    for (Control control : tabOrder()) {
+        const ControlDesign& design = designOf(control);
+        if (design.kind != ControlKind::OptionButton) {
+            chain.push_back(widget(control));
+            continue;
+        }
+        for (const ControlDesign& member : controlDesigns()) {
+            if (member.kind == ControlKind::OptionButton && member.frame == design.frame) {
+                chain.push_back(widget(member.control));
+            }
+        }
+    }
+    chain.push_back(m_options->button());
+    for (QWidget* control : m_extras->settingControls()) {
+        chain.push_back(control);
+    }
+    chain.push_back(m_extras->stop);
+    for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
+        QWidget::setTabOrder(chain[i], chain[i + 1]);
     }
     for (const ControlDesign& design : controlDesigns()) {
         if (design.kind == ControlKind::Label || design.kind == ControlKind::Frame ||
@@ -331,6 +241,15 @@ void MainWindow::setTabOrder() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Enter presses the focused button, as Space does.
+    if (auto* button = qobject_cast<QPushButton*>(watched); button != nullptr && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && button->isEnabled()) {
+            button->click();
+            return true;
+        }
+        return QWidget::eventFilter(watched, event);
+    }
     const auto isField = [watched, this](Control field) { return watched == widget(field); };
     if (event->type() == QEvent::FocusIn) {
         for (int i = 0; i < 2; ++i) {
@@ -364,20 +283,101 @@ void MainWindow::run(const std::function<void()>& procedure) {
     }
 }
 
-void MainWindow::convert() {
-    // The conversion disables every control, which takes the focus away; it goes back afterwards.
+void MainWindow::runCommand(bool conversion, const std::function<void()>& command) {
+    // The commands disable controls, which takes the focus away; it goes back afterwards.
     const QPointer<QWidget> focused = QApplication::focusWidget();
-    {
-        const CursorOverride busy(Qt::WaitCursor);
-        cmdConvert_Click(m_form);
+    m_options->button()->setEnabled(false);
+    for (QWidget* control : m_extras->settingControls()) {
+        control->setEnabled(false);
     }
-    if (focused != nullptr && focused->isEnabled() && focused->window() == this) {
+    m_converting = conversion;
+    m_extras->stop->setEnabled(conversion);
+    command();
+    m_extras->stop->setEnabled(false);
+    m_converting = false;
+    for (QWidget* control : m_extras->settingControls()) {
+        control->setEnabled(true);
+    }
+    m_options->button()->setEnabled(true);
+    if (focused != nullptr && focused->isEnabled() && focused->isVisible() && focused->window() == this) {
         focused->setFocus(Qt::OtherFocusReason);
     }
 }
 
+void MainWindow::readPicture(bool sameFile) {
+    AppState& state = m_form.state;
+    if (!sameFile) {
+        state.readOptions.page = 1;
+    }
+    runCommand(false, [this] { cmdReadFile_Click(m_form); });
+    m_readPath = state.FileLoaded ? trimBlanks(text(textFile(0))) : std::string();
+    // A picture read, however named, makes its folder the one the picture dialog starts in next.
+    if (const std::string folder = GetDirectoryPart(m_readPath); !folder.empty()) {
+        state.DialogDirectory = folder;
+    }
+    m_extras->showPages(state.FileLoaded ? state.PageCount : 1, state.readOptions.page);
+    if (state.FileLoaded && m_extras->unit->currentIndex() > 0) {
+        applySizeUnit();
+    }
+}
+
+void MainWindow::convert() {
+    runCommand(true, [this] {
+        const CursorOverride busy(Qt::WaitCursor);
+        cmdConvert_Click(m_form);
+    });
+    const bool stopped = m_stopped;
+    m_stopRequested = m_stopped = false;
+    if (stopped) {
+        showMessage(describe(ErrorCode::Interrupted));
+    }
+}
+
+void MainWindow::requestStop() {
+    if (m_converting) {
+        m_stopRequested = true;
+    }
+}
+
+void MainWindow::applySizeUnit() {
+    const AppState& state = m_form.state;
+    const int unit = m_extras->unit->currentIndex();
+    if (!state.FileLoaded) {
+        return;
+    }
+    if (unit == 0) {
+        setText(textSize(0), formatInteger(bitmapWidth(state.BmpHeader)));
+        setText(textSize(1), formatInteger(bitmapHeight(state.BmpHeader)));
+        return;
+    }
+    constexpr SizeUnit kUnits[] = {SizeUnit::Millimetre, SizeUnit::Centimetre, SizeUnit::Inch};
+    fillSizesFromResolution(m_form, kUnits[unit - 1], m_extras->dotsPerInch->value());
+}
+
+void MainWindow::restoreSettings() {
+    AppState& state = m_form.state;
+    WindowSettings defaults;
+    defaults.pictureFolder = state.DialogDirectory;
+    const WindowSettings settings = loadWindowSettings(defaults);
+    m_extras->threshold->setValue(settings.threshold);
+    m_extras->unit->setCurrentIndex(settings.unit);
+    m_extras->dotsPerInch->setValue(settings.dotsPerInch);
+    m_extras->keepProportions->setChecked(settings.keepProportions);
+    static_cast<QRadioButton*>(widget(optionColor(settings.color)))->setChecked(true);
+    optionColor_Click(m_form, settings.color);
+    static_cast<QRadioButton*>(widget(optionMakeLine(settings.lines)))->setChecked(true);
+    state.conversionOptions = settings.options;
+    m_options->refresh();
+    state.DialogDirectory = settings.pictureFolder;
+    state.OutputDirectory = settings.outputFolder;
+    m_remembersSettings = true;
+}
+
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    const int margin = pixelsOf({0, 0, kMarginTwips, 0}).width();
+    const int rows = m_extras->sizeHint().height();
+    m_extras->setGeometry(margin, height() - margin - rows, std::max(1, width() - 2 * margin), rows);
     Form_Resize(m_form);
 }
 
@@ -389,6 +389,19 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     m_help->close();
+    if (m_remembersSettings) {
+        WindowSettings settings;
+        settings.threshold = m_extras->threshold->value();
+        settings.unit = m_extras->unit->currentIndex();
+        settings.dotsPerInch = m_extras->dotsPerInch->value();
+        settings.keepProportions = m_extras->keepProportions->isChecked();
+        settings.color = isSelected(optionColor(1)) ? 1 : 0;
+        settings.lines = isSelected(optionMakeLine(1)) ? 1 : isSelected(optionMakeLine(2)) ? 2 : 0;
+        settings.options = m_form.state.conversionOptions;
+        settings.pictureFolder = m_form.state.DialogDirectory;
+        settings.outputFolder = m_form.state.OutputDirectory;
+        saveWindowSettings(settings);
+    }
     event->accept();
 }
 
@@ -460,20 +473,13 @@ void MainWindow::setTitle(std::string_view title) { setWindowTitle(toQString(tit
 bool MainWindow::isMinimized() const { return QWidget::isMinimized(); }
 
 double MainWindow::innerWidth() const { return width() * twipsPerPixel(); }
-double MainWindow::innerHeight() const { return height() * twipsPerPixel(); }
+// The preview's share: the extra rows under it are not part of it.
+double MainWindow::innerHeight() const { return (height() - extraRowsHeight()) * twipsPerPixel(); }
 
 void MainWindow::closeWindow() { close(); }
 
 std::optional<std::string> MainWindow::showOpenDialog(const FileDialogRequest& request) {
-    QFileDialog dialog(this, toQString(request.title), toQString(GetDirectoryPart(request.initialFile)),
-                       toQString(request.filter));
-    dialog.setObjectName("commonDialog");
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return toStdString(dialog.selectedFiles().constFirst());
+    return runFileDialog(this, request);
 }
 
 void MainWindow::showHelpContents(const std::string& helpFile) { m_help->showContents(helpFile); }
@@ -542,20 +548,34 @@ void MainWindow::showProgress() {
 }
 
 void MainWindow::showMessage(std::string_view text) {
+    if (m_stopped) {
+        return;
+    }
     showProgress();
     const ArrowWhileBusy arrow;
-    showMessageBox(this, text);
+    messageBox(text);
 }
 
 bool MainWindow::askYesNo(std::string_view text) {
+    if (m_stopped) {
+        return false;
+    }
     showProgress();
     const ArrowWhileBusy arrow;
-    return askYesNoBox(this, text);
+    return questionBox(text);
 }
+
+void MainWindow::messageBox(std::string_view text) { showMessageBox(this, text); }
+
+bool MainWindow::questionBox(std::string_view text) { return askYesNoBox(this, text); }
 
 void MainWindow::processEvents() {
     showProgress();
     QCoreApplication::processEvents();
+    if (m_stopRequested && m_converting) {
+        m_stopped = true;
+        throw KelvarinError(ErrorCode::Interrupted);
+    }
 }
 
 }  // namespace kelvarin

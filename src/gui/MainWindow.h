@@ -3,20 +3,22 @@
 #include <QWidget>
 
 #include <functional>
-#include <map>
+#include <memory>
 #include <utility>
 
 #include "app/Form.h"
 #include "app/View.h"
+#include "gui/DesignControls.h"
 
-class QAction;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
 
 namespace kelvarin {
 
+class ExtraControls;
 class HelpWindow;
+class OptionsMenu;
 class PreviewWidget;
 
 // frmMain on Qt Widgets: every control of the design at its twips position, wired to the window's event
@@ -29,6 +31,9 @@ public:
     Form& form() { return m_form; }
     QWidget* widget(Control control) const;
     HelpWindow* helpWindow() const { return m_help; }
+    ExtraControls* extraControls() const { return m_extras; }
+    // The window's settings from the last run; from then on they are stored again when it closes.
+    void restoreSettings();
     // Twips of the window's coordinate unit per screen pixel.
     double twipsPerPixel() const;
 
@@ -61,45 +66,60 @@ public:
     void setProgressValue(float value) override;
     void setPercentCaption(std::string_view text) override;
     void setPercentAlignment(Alignment alignment) override;
-    void showMessage(std::string_view text) override;
-    bool askYesNo(std::string_view text) override;
+    // After a stopped conversion, the failures the stop causes are not shown: one report says it stopped.
+    void showMessage(std::string_view text) final;
+    bool askYesNo(std::string_view text) final;
 
 protected:
+    // The message boxes themselves.
+    virtual void messageBox(std::string_view text);
+    virtual bool questionBox(std::string_view text);
+    // Also where a conversion stops when the user asked it to.
     void processEvents() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void createControls();
-    void fitFrames();
-    void fitLabels();
+    // Beyond the design: the options menu in the free space beside the layer and thinning fields, and
+    // the extra controls in rows under the preview.
+    void createExtraControls();
+    int extraRowsHeight() const;
     QSize minimumClientSize() const;
-    // The conversion options, outside the design's controls: a menu in the free space beside the layer
-    // and thinning fields, and a label under it naming the options in force.
-    void createOptionsMenu();
-    void askDespeckleSize();
-    void showConversionOptions();
     void connectEvents();
+    void connectExtraControls();
     void setTabOrder();
     // Runs an event procedure; a close asked for meanwhile happens once no command runs.
     void run(const std::function<void()>& procedure);
-    // "変換実行" with a busy cursor; the focus returns where it was.
+    // A read or conversion: the settings outside the design wait meanwhile, the stop button works during
+    // a conversion, and the focus returns where it was.
+    void runCommand(bool conversion, const std::function<void()>& command);
+    // "読み込み": a file other than the one read last starts at its first page; the picture dialog starts in
+    // the folder of the picture read.
+    void readPicture(bool sameFile);
+    // "変換実行" with a busy cursor, reporting a stop.
     void convert();
+    void requestStop();
+    // The size fields in the chosen unit, from the picture's (or the given) resolution.
+    void applySizeUnit();
     void showProgress();
     void showF1Help();
     QRect pixelsOf(const TwipsRect& twips) const;
 
     Form m_form;
-    std::map<std::pair<int, int>, QWidget*> m_widgets;
+    DesignWidgets m_widgets;
     PreviewWidget* m_preview = nullptr;
     QProgressBar* m_progressBar = nullptr;
     QLabel* m_percentLabel = nullptr;
     HelpWindow* m_help = nullptr;
-    QAction* m_strokesAction = nullptr;
-    QAction* m_despeckleAction = nullptr;
-    QLabel* m_optionsLabel = nullptr;
+    std::unique_ptr<OptionsMenu> m_options;
+    ExtraControls* m_extras = nullptr;
+    std::string m_readPath;  // of the picture read last
     bool m_closePending = false;
+    bool m_converting = false;
+    bool m_stopRequested = false;
+    bool m_stopped = false;  // the conversion has been stopped: its failure reports are not shown
+    bool m_remembersSettings = false;
 
     float m_progressMin = 0;
     float m_progressMax = 100;

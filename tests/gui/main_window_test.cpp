@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
@@ -30,63 +29,18 @@
 #include "cli/CliRun.h"
 #include "common/TextFormat.h"
 #include "gui/Application.h"
+#include "gui/ElidedLabel.h"
 #include "gui/HelpWindow.h"
 #include "gui/MainWindow.h"
 #include "gui/PreviewWidget.h"
 #include "gui/QtText.h"
+#include "gui/RecordingWindow.h"
 #include "support/TestSupport.h"
 
 using namespace kelvarin;
 
-namespace {
-
-// The real window, with its message boxes and file dialog answered from queues and recorded, so no test
-// waits for a click.
-class RecordingWindow : public MainWindow {
-public:
-    using MainWindow::MainWindow;
-
-    void showMessage(std::string_view text) override { messages.emplace_back(text); }
-    bool askYesNo(std::string_view text) override {
-        messages.emplace_back(text);
-        if (answers.empty()) {
-            qWarning("unexpected question");
-            return false;
-        }
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    std::optional<std::string> showOpenDialog(const FileDialogRequest&) override {
-        auto answer = dialogAnswers.empty() ? std::nullopt : dialogAnswers.front();
-        if (!dialogAnswers.empty()) {
-            dialogAnswers.pop_front();
-        }
-        return answer;
-    }
-    void processEvents() override {
-        MainWindow::processEvents();
-        if (duringEvents) {
-            duringEvents();
-        }
-    }
-
-    std::vector<std::string> messages;
-    std::deque<bool> answers;
-    std::deque<std::optional<std::string>> dialogAnswers;
-    std::function<void()> duringEvents;
-};
-
-template <typename T>
-T* find(QWidget* window, const char* name) {
-    T* child = window->findChild<T*>(QString::fromLatin1(name));
-    if (child == nullptr) {
-        qFatal("no control %s", name);
-    }
-    return child;
-}
-
-}  // namespace
+using test::find;
+using test::RecordingWindow;
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -120,52 +74,29 @@ private:
     void clickButton(const char* name);
     void typeInto(const char* name, const QString& text);
     void readExample();
+    QStringList expectedTabCycle();
     QStringList tabCycle();
+    // The height the rows under the preview add to the window.
+    int extraRows() {
+        return m_window->height() - static_cast<int>(std::lround(m_window->innerHeight() / m_window->twipsPerPixel()));
+    }
     QLineEdit* field(const char* name) { return find<QLineEdit>(m_window.get(), name); }
 
-    std::unique_ptr<test::ProgramDir> m_program;
-    std::unique_ptr<test::TempDir> m_work;
-    std::unique_ptr<AppState> m_state;
-    std::unique_ptr<RecordingWindow> m_window;
-    std::string m_example;
+    test::WindowSession m_session;
+    std::unique_ptr<test::ProgramDir>& m_program = m_session.program;
+    std::unique_ptr<test::TempDir>& m_work = m_session.work;
+    std::unique_ptr<AppState>& m_state = m_session.state;
+    std::unique_ptr<test::RecordingWindow>& m_window = m_session.window;
+    std::string& m_example = m_session.example;
 };
 
-void MainWindowTest::init() {
-    m_program = std::make_unique<test::ProgramDir>();
-    std::filesystem::copy_file(test::resourcePath("KELVARIN.hlp"), m_program->file("KELVARIN.hlp"));
-    m_work = std::make_unique<test::TempDir>();
-    m_example = m_work->file("example.bmp");
-    std::filesystem::copy_file(test::dataPath("cases/example-100x50.bmp"), m_example);
-    m_state = std::make_unique<AppState>();
-    m_window = std::make_unique<RecordingWindow>(*m_state);
-    QVERIFY(Main(*m_state, *m_window, m_program->file("kelvarin")));
-    Form_Load(m_window->form(), m_program->file("kelvarin"));
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    m_window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-}
+void MainWindowTest::init() { m_session.open(); }
 
-void MainWindowTest::cleanup() {
-    m_window.reset();
-    m_state.reset();
-    m_work.reset();
-    m_program.reset();
-}
+void MainWindowTest::cleanup() { m_session.close(); }
 
-void MainWindowTest::clickButton(const char* name) {
-    auto* button = find<QAbstractButton>(m_window.get(), name);
-    QVERIFY2(button->isEnabled(), name);
-    QTest::mouseClick(button, Qt::LeftButton);
-}
+void MainWindowTest::clickButton(const char* name) { m_session.clickButton(name); }
 
-void MainWindowTest::typeInto(const char* name, const QString& text) {
-    QLineEdit* edit = field(name);
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    QTest::keyClicks(edit, text);
-}
+void MainWindowTest::typeInto(const char* name, const QString& text) { m_session.typeInto(name, text); }
 
 void MainWindowTest::readExample() {
     typeInto("textFile_0", toQString(m_example));
@@ -191,15 +122,35 @@ void MainWindowTest::initialState() {
     QCOMPARE(QApplication::focusWidget(), m_window->widget(textFile(0)));
     // At 96 dpi the client area is the design's 9675 x 8295 twips.
     QCOMPARE(m_window->twipsPerPixel(), 15.0);
-    QCOMPARE(m_window->size(), QSize(645, 553));
+    QCOMPARE(m_window->size(), QSize(645, 553 + extraRows()));
     QCOMPARE(m_window->widget(textFile(0))->geometry(), QRect(104, 16, 393, 18));
     QCOMPARE(m_window->widget(optionMakeLine(2))->parentWidget(), m_window->widget(frameMakeLine));
+    QCOMPARE(m_window->font(), QApplication::font());  // the desktop's
+}
+
+// The design's order, then the controls beyond it; an option group is one stop, at its checked button.
+QStringList MainWindowTest::expectedTabCycle() {
+    QStringList expected;
+    for (Control control : tabOrder()) {
+        QWidget* stop = m_window->widget(control);
+        if (qobject_cast<QRadioButton*>(stop) != nullptr) {
+            for (auto* option : stop->parentWidget()->findChildren<QRadioButton*>()) {
+                stop = option->isChecked() ? option : stop;
+            }
+        }
+        expected << stop->objectName();
+    }
+    return expected << "menuOptions"
+                    << "spinThreshold"
+                    << "comboUnit"
+                    << "spinDpi"
+                    << "checkKeepProportions";
 }
 
 // The controls Tab visits once round, from the control with the focus.
 QStringList MainWindowTest::tabCycle() {
     QStringList visited;
-    for (std::size_t i = 0; i < tabOrder().size(); ++i) {
+    for (qsizetype i = 0; i < expectedTabCycle().size(); ++i) {
         QWidget* focused = QApplication::focusWidget();
         visited << (focused != nullptr ? focused->objectName() : QStringLiteral("(none)"));
         QTest::keyClick(focused != nullptr ? focused : m_window.get(), Qt::Key_Tab);
@@ -209,14 +160,18 @@ QStringList MainWindowTest::tabCycle() {
 
 void MainWindowTest::tabOrderFollowsTheDesign() {
     readExample();  // every control enabled
-    m_window->widget(textFile(0))->setFocus();
-    const QStringList visited = tabCycle();
-    QStringList expected;
-    for (Control control : tabOrder()) {
-        expected << toQString(designOf(control).objectName);
+    for (const char* choice :
+         {"optionMakeLine_0", "optionMakeLine_2", "optionColor_1", "optionMakeLine_1", "optionColor_0"}) {
+        QTest::mouseClick(find<QRadioButton>(m_window.get(), choice), Qt::LeftButton);
+        const QStringList expected = expectedTabCycle();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), expected.at(expected.indexOf(choice) + 1));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(choice));
+        m_window->widget(textFile(0))->setFocus();
+        QCOMPARE(tabCycle(), expected);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("textFile_0"));
     }
-    QCOMPARE(visited, expected);
-    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("textFile_0"));
 }
 
 void MainWindowTest::aConversionKeepsTheTabOrderAndTheFocus() {
@@ -298,18 +253,18 @@ void MainWindowTest::resizeRefitsThePreview() {
     QCOMPARE(sizeLabel->text(), QStringLiteral("Size"));
 
     readExample();
-    m_window->resize(645, 553);
+    m_window->resize(645, 553 + extraRows());
     QCOMPARE(preview->size(), QSize(594, 297));
-    m_window->resize(900, 553);
+    m_window->resize(900, 553 + extraRows());
     QCOMPARE(preview->size(), QSize(594, 297));  // the height still limits it
-    m_window->resize(645, 400);                  // 6000 - 3600 - 240 twips high
+    m_window->resize(645, 400 + extraRows());    // 6000 - 3600 - 240 twips high
     QCOMPARE(preview->size(), QSize(288, 144));
     QCOMPARE(sizeLabel->text(), QStringLiteral("100dots × 50dots : 表示 288.%"));
     m_window->resize(20, 20);  // the smallest window leaves no room: the last fit stays
     QCOMPARE(preview->size(), QSize(288, 144));
     QVERIFY(m_window->messages.empty());
 
-    m_window->resize(645, 553);
+    m_window->resize(645, 553 + extraRows());
     m_window->setWindowState(Qt::WindowMinimized);
     QResizeEvent whileMinimised(QSize(300, 300), m_window->size());
     QApplication::sendEvent(m_window.get(), &whileMinimised);
@@ -456,6 +411,7 @@ void MainWindowTest::controlsAreDisabledDuringAConversion() {
                                       design.control == pbarCount || design.control == imageOrig;
             QCOMPARE(m_window->widget(design.control)->isEnabled(), staysEnabled);
         }
+        QVERIFY(!find<QPushButton>(m_window.get(), "menuOptions")->isEnabled());
         // A click on a disabled button does nothing.
         QTest::mouseClick(m_window->widget(cmdReadFile), Qt::LeftButton);
     };
@@ -525,7 +481,7 @@ void MainWindowTest::messageBoxesAreTitledAndDefaultYes() {
         seen = true;
         box->button(QMessageBox::No)->click();
     });
-    QVERIFY(!m_window->MainWindow::askYesNo("既にファイルがありますが、上書きしてもよろしいですか？"));
+    QVERIFY(!m_window->realQuestionBox("既にファイルがありますが、上書きしてもよろしいですか？"));
     QVERIFY(seen);
 }
 
@@ -586,6 +542,7 @@ void MainWindowTest::captionsKeepClearOfOtherControls() {
         if (design.kind == ControlKind::OptionButton) {
             const QWidget* frame = control->parentWidget();
             QVERIFY2(frame->contentsRect().contains(control->geometry()), design.objectName.data());
+            QVERIFY2(control->height() >= control->sizeHint().height(), design.objectName.data());
         }
         if (design.kind != ControlKind::Label || design.control == labelPercent || design.control == labelBMPSize) {
             continue;
@@ -605,7 +562,14 @@ void MainWindowTest::captionsKeepClearOfOtherControls() {
             }
         }
     }
+    // The options in force are named whole.
+    m_state->conversionOptions.DespeckleSize = 4;
+    find<QAction>(m_window.get(), "actionStrokes")->trigger();
+    auto* options = find<ElidedLabel>(m_window.get(), "labelOptions");
+    QCOMPARE(options->text(), QStringLiteral("オプション: ストローク、ゴミ取り: 4 ドット以下"));
+    QVERIFY(options->fontMetrics().horizontalAdvance(options->text()) <= options->contentsRect().width());
     m_window->resize(1, 1);
+    QCOMPARE(options->text(), options->fullText());
     for (const ControlDesign& design : controlDesigns()) {
         if (design.frame == design.control && design.control != imageOrig) {
             QVERIFY2(m_window->rect().contains(m_window->widget(design.control)->geometry()), design.objectName.data());
@@ -616,20 +580,19 @@ void MainWindowTest::captionsKeepClearOfOtherControls() {
 // Saves a picture of the window with the sample drawing read, for the documentation; only when
 // KELVARIN_SCREENSHOT names the file to write.
 void MainWindowTest::conversionOptions() {
-    auto* menuBar = find<QMenuBar>(m_window.get(), "menuOptions");
+    auto* menuButton = find<QPushButton>(m_window.get(), "menuOptions");
     auto* strokes = find<QAction>(m_window.get(), "actionStrokes");
     auto* despeckle = find<QAction>(m_window.get(), "actionDespeckle");
     auto* label = find<QLabel>(m_window.get(), "labelOptions");
-    QCOMPARE(menuBar->actions().constFirst()->text(), QStringLiteral("オプション"));
-    QVERIFY(menuBar->isVisible());
+    QCOMPARE(menuButton->text(), QStringLiteral("オプション"));
+    QVERIFY(menuButton->isVisible());
     QCOMPARE(label->text(), QString());
     QVERIFY(!strokes->isChecked() && !despeckle->isChecked());
     // Beside the layer and thinning fields, clear of every control of the design.
     for (const ControlDesign& design : controlDesigns()) {
         QWidget* control = m_window->widget(design.control);
         if (control->parentWidget() == m_window.get()) {
-            QVERIFY2(!control->geometry().intersects(menuBar->geometry()), design.objectName.data());
-            QVERIFY2(!control->geometry().intersects(label->geometry()), design.objectName.data());
+            QVERIFY2(!control->geometry().intersects(menuButton->geometry()), design.objectName.data());
         }
     }
 
@@ -649,7 +612,7 @@ void MainWindowTest::conversionOptions() {
     despeckle->trigger();
     QCOMPARE(m_state->conversionOptions.DespeckleSize, std::int64_t{4});
     QVERIFY(m_state->conversionOptions.Strokes);
-    QCOMPARE(label->text(), QStringLiteral("ストローク\nゴミ取り: 4 ドット以下"));
+    QCOMPARE(label->text(), QStringLiteral("オプション: ストローク、ゴミ取り: 4 ドット以下"));
     QCOMPARE(despeckle->text(), QStringLiteral("ゴミ取り: 4 ドット以下..."));
     QVERIFY(strokes->isChecked() && despeckle->isChecked());
     answer(9, false);  // cancelled: the size stays
@@ -698,7 +661,12 @@ void MainWindowTest::screenshot() {
     }
     m_example = std::string(KELVARIN_SOURCE_DIR) + "/examples/drawing.bmp";
     readExample();
-    typeInto("textFile_1", QStringLiteral("/home/user/drawing.dxf"));
+    m_state->conversionOptions.DespeckleSize = 4;
+    find<QAction>(m_window.get(), "actionStrokes")->trigger();
+    // The paths a user would see, not the build machine's.
+    field("textFile_0")->setText(QStringLiteral("/home/user/図面/drawing.bmp"));
+    field("textFile_1")->setText(QStringLiteral("/home/user/図面/drawing.dxf"));
+    m_window->widget(cmdConvert)->setFocus();
     QVERIFY(m_window->grab().save(QString::fromLocal8Bit(target)));
 }
 

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QRect>
+
+#include <map>
+#include <utility>
+
+#include "app/Controls.h"
+
+class QWidget;
+
+namespace kelvarin {
+
+// A rectangle of the design in screen pixels, at the given twips per pixel.
+QRect twipsToPixels(const TwipsRect& twips, double twipsPerPixel);
+
+// The widgets of the design's controls, by control.
+class DesignWidgets {
+public:
+    QWidget* widget(Control control) const;  // nullptr for none
+    void add(Control control, QWidget* widget);
+    std::size_t size() const { return m_widgets.size(); }
+
+private:
+    std::map<std::pair<int, int>, QWidget*> m_widgets;
+};
+
+// Every control of the design as a Qt widget of the window (option buttons inside their frames), at its
+// design position, with its caption, tooltip and initial state.
+DesignWidgets createDesignControls(QWidget* window, double twipsPerPixel);
+
+// The style draws a frame's title and border above its content area: the option buttons move down into
+// it, by the same amount in a frame, and the frame grows by as much. A button is never lower than its text
+// and mark need; the ones below it move down as far.
+void fitFrames(QWidget* window);
+
+// A label's text keeps a space's width from the controls beside it: it is indented past a control that
+// reaches into the label, and drawn smaller when it would not fit otherwise.
+void fitLabels(const DesignWidgets& widgets);
+
+}  // namespace kelvarin

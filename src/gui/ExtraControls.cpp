@@ -1,0 +1,91 @@
+#include "gui/ExtraControls.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "gui/ElidedLabel.h"
+
+namespace kelvarin {
+
+namespace {
+
+QSpinBox* spinBox(QWidget* parent, const char* name, int minimum, int maximum, int value, const char* toolTip) {
+    auto* box = new QSpinBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setRange(minimum, maximum);
+    box->setValue(value);
+    box->setToolTip(QString::fromUtf8(toolTip));
+    box->setKeyboardTracking(false);  // a typed number counts once it is complete
+    return box;
+}
+
+QLabel* labelFor(QWidget* buddy, const QString& text) {
+    auto* label = new QLabel(text, buddy->parentWidget());
+    label->setBuddy(buddy);
+    return label;
+}
+
+}  // namespace
+
+ExtraControls::ExtraControls(QWidget* parent, ElidedLabel* summary) : QWidget(parent) {
+    setObjectName("extraControls");
+    page = spinBox(this, "spinPage", 1, 1, 1, "読み込むページ（複数ページのファイル）");
+    threshold = spinBox(this, "spinThreshold", 0, 255, 128,
+                        "グレー・カラーの画像で、これより暗い画素を黒とみなします（0〜255）");
+    unit = new QComboBox(this);
+    unit->setObjectName("comboUnit");
+    unit->addItems({QStringLiteral("ドット"), QStringLiteral("mm"), QStringLiteral("cm"), QStringLiteral("inch")});
+    unit->setToolTip(QStringLiteral("変換後サイズの単位。ドット以外は画像の解像度から実寸を入れます"));
+    dotsPerInch = spinBox(this, "spinDpi", 0, 1000000, 0, "解像度（ドット/インチ）。ファイルの値より優先します");
+    dotsPerInch->setSpecialValueText(QStringLiteral("ファイルの値"));
+    dotsPerInch->setSuffix(QStringLiteral(" dpi"));
+    keepProportions = new QCheckBox(QStringLiteral("縦横比を保つ"), this);
+    keepProportions->setObjectName("checkKeepProportions");
+    keepProportions->setChecked(true);
+    keepProportions->setToolTip(QStringLiteral("変換後サイズの片方を入れると、もう片方を画像の縦横比に合わせます"));
+    stop = new QPushButton(QStringLiteral("中止"), this);
+    stop->setObjectName("cmdStop");
+    stop->setToolTip(QStringLiteral("実行中の変換を中止します（Esc）"));
+    stop->setEnabled(false);
+    summary->setParent(this);
+
+    auto* settings = new QHBoxLayout;
+    pageLabel = labelFor(page, QStringLiteral("ページ"));
+    const std::pair<QWidget*, QWidget*> groups[] = {{pageLabel, page},
+                                                    {labelFor(threshold, QStringLiteral("しきい値")), threshold},
+                                                    {labelFor(unit, QStringLiteral("単位")), unit},
+                                                    {labelFor(dotsPerInch, QStringLiteral("解像度")), dotsPerInch},
+                                                    {keepProportions, nullptr}};
+    for (const auto& [first, second] : groups) {
+        settings->addWidget(first);
+        if (second != nullptr) {
+            settings->addWidget(second);
+        }
+        settings->addSpacing(settings->spacing() + fontMetrics().horizontalAdvance(QLatin1Char(' ')));
+    }
+    settings->addStretch(1);
+    settings->addWidget(stop);
+    auto* rows = new QVBoxLayout(this);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(2);
+    rows->addLayout(settings);
+    rows->addWidget(summary);
+    showPages(1, 1);
+}
+
+void ExtraControls::showPages(int count, int current) {
+    const QSignalBlocker quiet(page);
+    page->setRange(1, std::max(1, count));
+    page->setValue(current);
+    page->setVisible(count > 1);
+    pageLabel->setVisible(count > 1);
+}
+
+QList<QWidget*> ExtraControls::settingControls() const { return {page, threshold, unit, dotsPerInch, keepProportions}; }
+
+}  // namespace kelvarin

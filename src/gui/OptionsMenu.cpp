@@ -1,0 +1,85 @@
+#include "gui/OptionsMenu.h"
+
+#include <QAction>
+#include <QInputDialog>
+#include <QMenu>
+#include <QPushButton>
+
+#include <climits>
+
+#include "common/TextFormat.h"
+#include "gui/ElidedLabel.h"
+#include "gui/QtText.h"
+
+namespace kelvarin {
+
+namespace {
+
+std::string despeckleSummary(const ConversionOptions& options) {
+    return options.DespeckleSize > 0 ? "ゴミ取り: " + formatInteger(options.DespeckleSize) + " ドット以下" : "";
+}
+
+void askDespeckleSize(ConversionOptions& options, QWidget* parent) {
+    bool accepted = false;
+    const int size = QInputDialog::getInt(parent, QStringLiteral("ゴミ取り"),
+                                          QStringLiteral("変換の前に取り除く、つながった点のかたまりの最大ドット数\n"
+                                                         "（0 で取り除きません）"),
+                                          static_cast<int>(std::min<std::int64_t>(options.DespeckleSize, INT_MAX)), 0,
+                                          INT_MAX, 1, &accepted);
+    if (accepted) {
+        options.DespeckleSize = size;
+    }
+}
+
+}  // namespace
+
+std::vector<OptionEntry> optionEntries() {
+    return {
+        {"actionStrokes", [](const ConversionOptions&) { return std::string("ストローク（1 本の線にまとめる）"); },
+         [](const ConversionOptions& options) { return std::string(options.Strokes ? "ストローク" : ""); },
+         [](ConversionOptions& options, QWidget*) { options.Strokes = !options.Strokes; }},
+        {"actionDespeckle",
+         [](const ConversionOptions& options) {
+             const std::string summary = despeckleSummary(options);
+             return (summary.empty() ? std::string("ゴミ取り") : summary) + "...";
+         },
+         despeckleSummary, askDespeckleSize},
+    };
+}
+
+OptionsMenu::OptionsMenu(QWidget* window, ConversionOptions& options)
+    : m_options(options),
+      m_entries(optionEntries()),
+      m_button(new QPushButton(QStringLiteral("オプション"), window)),
+      m_menu(new QMenu(m_button)),
+      m_summary(new ElidedLabel(window)) {
+    m_button->setObjectName("menuOptions");
+    m_button->setMenu(m_menu);
+    m_summary->setObjectName("labelOptions");
+    for (const OptionEntry& entry : m_entries) {
+        QAction* action = m_menu->addAction(QString());
+        action->setObjectName(QString::fromLatin1(entry.objectName));
+        action->setCheckable(true);
+        QObject::connect(action, &QAction::triggered, m_button, [this, &entry, window] {
+            entry.choose(m_options, window);
+            refresh();
+        });
+        m_actions.push_back(action);
+    }
+    refresh();
+}
+
+void OptionsMenu::refresh() {
+    std::string summary;
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        const std::string line = m_entries[i].summary(m_options);
+        m_actions[i]->setText(toQString(m_entries[i].text(m_options)));
+        m_actions[i]->setChecked(!line.empty());
+        if (!line.empty()) {
+            summary += (summary.empty() ? "" : "、") + line;
+        }
+    }
+    m_summary->setFullText(summary.empty() ? QString() : QStringLiteral("オプション: ") + toQString(summary));
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "convert/ConversionSettings.h"
+
+class QAction;
+class QMenu;
+class QPushButton;
+class QWidget;
+
+namespace kelvarin {
+
+class ElidedLabel;
+
+// One entry of the options menu. Its summary line names the option when it is in force (empty when not),
+// which also checks the entry.
+struct OptionEntry {
+    const char* objectName;
+    std::function<std::string(const ConversionOptions&)> text;
+    std::function<std::string(const ConversionOptions&)> summary;
+    // Changes the options when the entry is chosen; dialogs it asks open over parent.
+    std::function<void(ConversionOptions&, QWidget* parent)> choose;
+};
+
+// The treatments the menu offers, in menu order; a new treatment is one more row.
+std::vector<OptionEntry> optionEntries();
+
+// "オプション": a button opening the menu (a tab stop, so the keyboard reaches it, too) and a label naming
+// the options the next conversion uses.
+class OptionsMenu {
+public:
+    OptionsMenu(QWidget* window, ConversionOptions& options);
+
+    QPushButton* button() const { return m_button; }
+    ElidedLabel* summaryLabel() const { return m_summary; }
+    // The marks, texts and summary follow the options, after they were changed elsewhere.
+    void refresh();
+
+private:
+    ConversionOptions& m_options;
+    std::vector<OptionEntry> m_entries;
+    std::vector<QAction*> m_actions;
+    QPushButton* m_button;
+    QMenu* m_menu;
+    ElidedLabel* m_summary;
+};
+
+}  // namespace kelvarin

@@ -1,0 +1,53 @@
+#include "gui/WindowSettings.h"
+
+#include <QSettings>
+
+#include "gui/QtText.h"
+
+namespace kelvarin {
+
+namespace {
+
+QSettings store() { return QSettings(QStringLiteral("kelvarin"), QStringLiteral("kelvarin")); }
+
+int whole(const QSettings& settings, const char* key, int low, int high, int fallback) {
+    bool valid = false;
+    const int value = settings.value(QLatin1String(key)).toInt(&valid);
+    return valid && value >= low && value <= high ? value : fallback;
+}
+
+}  // namespace
+
+WindowSettings loadWindowSettings(const WindowSettings& defaults) {
+    const QSettings settings = store();
+    WindowSettings loaded = defaults;
+    loaded.threshold = whole(settings, "read/threshold", 0, 255, defaults.threshold);
+    loaded.unit = whole(settings, "size/unit", 0, 3, defaults.unit);
+    loaded.dotsPerInch = whole(settings, "size/dpi", 0, 1000000, defaults.dotsPerInch);
+    loaded.keepProportions = settings.value("size/keepProportions", defaults.keepProportions).toBool();
+    loaded.color = whole(settings, "convert/color", 0, 1, defaults.color);
+    loaded.lines = whole(settings, "convert/lines", 0, 2, defaults.lines);
+    loaded.options.Strokes = settings.value("convert/strokes", defaults.options.Strokes).toBool();
+    bool valid = false;
+    const qlonglong despeckle = settings.value("convert/despeckle").toLongLong(&valid);
+    loaded.options.DespeckleSize = valid && despeckle >= 0 ? despeckle : defaults.options.DespeckleSize;
+    loaded.pictureFolder = toStdString(settings.value("folders/picture", toQString(defaults.pictureFolder)).toString());
+    loaded.outputFolder = toStdString(settings.value("folders/output", toQString(defaults.outputFolder)).toString());
+    return loaded;
+}
+
+void saveWindowSettings(const WindowSettings& settings) {
+    QSettings store = kelvarin::store();
+    store.setValue("read/threshold", settings.threshold);
+    store.setValue("size/unit", settings.unit);
+    store.setValue("size/dpi", settings.dotsPerInch);
+    store.setValue("size/keepProportions", settings.keepProportions);
+    store.setValue("convert/color", settings.color);
+    store.setValue("convert/lines", settings.lines);
+    store.setValue("convert/strokes", settings.options.Strokes);
+    store.setValue("convert/despeckle", static_cast<qlonglong>(settings.options.DespeckleSize));
+    store.setValue("folders/picture", toQString(settings.pictureFolder));
+    store.setValue("folders/output", toQString(settings.outputFolder));
+}
+
+}  // namespace kelvarin

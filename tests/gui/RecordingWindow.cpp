@@ -1,0 +1,50 @@
+#include "gui/RecordingWindow.h"
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QTest>
+
+#include <filesystem>
+
+#include "app/Startup.h"
+
+namespace kelvarin::test {
+
+void WindowSession::open() {
+    program = std::make_unique<ProgramDir>();
+    std::filesystem::copy_file(resourcePath("KELVARIN.hlp"), program->file("KELVARIN.hlp"));
+    work = std::make_unique<TempDir>();
+    example = work->file("example.bmp");
+    std::filesystem::copy_file(dataPath("cases/example-100x50.bmp"), example);
+    state = std::make_unique<AppState>();
+    window = std::make_unique<RecordingWindow>(*state);
+    QVERIFY(Main(*state, *window, program->file("kelvarin")));
+    Form_Load(window->form(), program->file("kelvarin"));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+}
+
+void WindowSession::close() {
+    window.reset();
+    state.reset();
+    work.reset();
+    program.reset();
+}
+
+void WindowSession::clickButton(const char* name) {
+    auto* button = find<QAbstractButton>(window.get(), name);
+    QVERIFY2(button->isEnabled(), name);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void WindowSession::typeInto(const char* name, const QString& text) {
+    auto* edit = find<QLineEdit>(window.get(), name);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, text);
+}
+
+}  // namespace kelvarin::test

@@ -1,0 +1,60 @@
+#include <QAction>
+#include <QInputDialog>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "gui/ElidedLabel.h"
+#include "gui/OptionsMenu.h"
+
+using namespace kelvarin;
+
+// The options menu on its own: each entry changes the options, and its mark and the summary follow them.
+class OptionsMenuTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void entriesChangeAndShowTheOptions();
+    void summaryIsElidedOnlyWhenItDoesNotFit();
+};
+
+void OptionsMenuTest::entriesChangeAndShowTheOptions() {
+    QWidget window;
+    ConversionOptions options;
+    OptionsMenu menu(&window, options);
+    const QList<QAction*> actions = menu.button()->menu()->actions();
+    QCOMPARE(actions.size(), static_cast<qsizetype>(optionEntries().size()));
+    QCOMPARE(menu.summaryLabel()->text(), QString());
+
+    actions.at(0)->trigger();
+    QVERIFY(options.Strokes && actions.at(0)->isChecked());
+    QTimer::singleShot(0, [] { qobject_cast<QInputDialog*>(QApplication::activeModalWidget())->setIntValue(12); });
+    QTimer::singleShot(0, [] { QMetaObject::invokeMethod(QApplication::activeModalWidget(), "accept"); });
+    actions.at(1)->trigger();
+    QCOMPARE(options.DespeckleSize, std::int64_t{12});
+    QVERIFY(actions.at(1)->isChecked());
+    QCOMPARE(actions.at(1)->text(), QStringLiteral("ゴミ取り: 12 ドット以下..."));
+    QCOMPARE(menu.summaryLabel()->fullText(), QStringLiteral("オプション: ストローク、ゴミ取り: 12 ドット以下"));
+
+    options = {};
+    menu.refresh();
+    QVERIFY(!actions.at(0)->isChecked() && !actions.at(1)->isChecked());
+    QCOMPARE(actions.at(1)->text(), QStringLiteral("ゴミ取り..."));
+}
+
+void OptionsMenuTest::summaryIsElidedOnlyWhenItDoesNotFit() {
+    ElidedLabel label(nullptr);
+    label.show();
+    const QString text = QStringLiteral("オプション: ストローク、ゴミ取り: 4 ドット以下");
+    label.setFullText(text);
+    label.resize(label.fontMetrics().horizontalAdvance(text) + 2, 20);
+    QCOMPARE(label.text(), text);
+    QCOMPARE(label.toolTip(), QString());
+    label.resize(label.width() / 2, 20);
+    QVERIFY(label.isElided() && label.text().endsWith(QChar(0x2026)));
+    QCOMPARE(label.toolTip(), text);
+}
+
+QTEST_MAIN(OptionsMenuTest)
+#include "options_menu_test.moc"
