@@ -64,7 +64,7 @@ TEST_F(read_command, refusals_show_one_message_each) {
         EXPECT_EQ(view.messages(), c.messages) << c.path;
         EXPECT_FALSE(state.FileLoaded);
         EXPECT_FALSE(view.isEnabled(cmdConvert));
-        EXPECT_EQ(view.text(labelBMPSize), "Size");
+        EXPECT_EQ(view.text(labelBMPSize), "サイズ");
         EXPECT_EQ(state.PassNumber, 0);
     }
 }
@@ -201,7 +201,7 @@ TEST_F(bitmap_size_display, fits_the_area_and_writes_the_zoom) {
 TEST_F(bitmap_size_display, resizing_refits_only_a_loaded_bitmap) {
     setBitmapSize(640, 480);
     Form_Resize(form);  // nothing loaded: nothing changes
-    EXPECT_EQ(view.text(labelBMPSize), "Size");
+    EXPECT_EQ(view.text(labelBMPSize), "サイズ");
     EXPECT_EQ(view.imageWidth, 9255);
 
     readAccepted("bitmaps/w100.bmp");

@@ -295,7 +295,7 @@ void MainWindowTest::resizeRefitsThePreview() {
     const QSize designSize = preview->size();
     m_window->resize(800, 700);
     QCOMPARE(preview->size(), designSize);  // nothing read yet
-    QCOMPARE(sizeLabel->text(), QStringLiteral("Size"));
+    QCOMPARE(sizeLabel->text(), QStringLiteral("サイズ"));
 
     readExample();
     m_window->resize(645, 553);
