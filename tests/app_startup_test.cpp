@@ -117,17 +117,18 @@ TEST(startup, templates_and_help_are_looked_for_beside_the_program_then_in_confi
     struct Case {
         std::vector<P> templates;  // the places holding both templates
         std::vector<P> help;       // the places holding the help file
-        bool halfBeside;           // header.txt alone beside the program
+        std::optional<P> half;     // a place holding header.txt alone, passed over with a notice
         P expectedTemplates;
         P expectedHelp;
     };
     const Case cases[] = {
-        {{P::Beside, P::Config, P::Share}, {P::Beside, P::Config, P::Share}, false, P::Beside, P::Beside},
-        {{P::Config, P::Share}, {P::Config, P::Share}, false, P::Config, P::Config},
-        {{P::Share}, {P::Share}, false, P::Share, P::Share},
-        {{P::Config, P::Share}, {P::Share}, false, P::Config, P::Share},  // user's own templates only
-        {{P::Share}, {P::Beside, P::Share}, true, P::Share, P::Beside},   // a pair belongs together
-        {{P::Beside}, {}, false, P::Beside, P::Beside},                   // no help file anywhere
+        {{P::Beside, P::Config, P::Share}, {P::Beside, P::Config, P::Share}, {}, P::Beside, P::Beside},
+        {{P::Config, P::Share}, {P::Config, P::Share}, {}, P::Config, P::Config},
+        {{P::Share}, {P::Share}, {}, P::Share, P::Share},
+        {{P::Config, P::Share}, {P::Share}, {}, P::Config, P::Share},         // user's own templates only
+        {{P::Share}, {P::Beside, P::Share}, P::Beside, P::Share, P::Beside},  // a pair belongs together
+        {{P::Share}, {P::Share}, P::Config, P::Share, P::Share},              // the user's header alone
+        {{P::Beside}, {}, {}, P::Beside, P::Beside},                          // no help file anywhere
     };
     for (const Case& c : cases) {
         Installation installation;
@@ -137,8 +138,8 @@ TEST(startup, templates_and_help_are_looked_for_beside_the_program_then_in_confi
         for (P place : c.help) {
             installation.put(place, {kAll[2]});
         }
-        if (c.halfBeside) {
-            installation.put(P::Beside, {kAll[0]});
+        if (c.half) {
+            installation.put(*c.half, {kAll[0]});
         }
         const ScopedEnvironment config("XDG_CONFIG_HOME", installation.config.c_str());
         const ScopedEnvironment home("HOME", installation.home.c_str());
@@ -148,6 +149,13 @@ TEST(startup, templates_and_help_are_looked_for_beside_the_program_then_in_confi
         ASSERT_TRUE(Main(state, view, installation.bin + "/kelvarin")) << where;
         EXPECT_EQ(state.ProgramDirectory, installation.folder(c.expectedTemplates)) << where;
         EXPECT_EQ(state.HelpFilePath, installation.folder(c.expectedHelp) + "/KELVARIN.hlp") << where;
+        Strings notices;
+        if (c.half) {
+            notices.push_back("「" + installation.folder(*c.half) +
+                              "/header.txt」は使いません。同じフォルダに footer.txt がありません（header.txt と "
+                              "footer.txt は同じフォルダの組で使います）。");
+        }
+        EXPECT_EQ(view.messages(), notices) << where;
         // Templates beside the program: a portable copy, whose dialogs start there; otherwise at home.
         EXPECT_EQ(state.DialogDirectory, c.expectedTemplates == P::Beside ? installation.bin : installation.home)
             << where;

@@ -20,6 +20,24 @@ bool requireTemplate(const AppState& state, Toolkit& toolkit, const char* name) 
     return false;
 }
 
+// A folder searched before the one whose templates are used holds only one of the two: it is passed
+// over, as the pair belongs together, and the user is told which file is not used and why.
+void reportHalfPairs(Toolkit& toolkit, const std::vector<std::string>& directories, const std::string& used) {
+    for (const std::string& directory : directories) {
+        if (directory == used) {
+            return;
+        }
+        const bool header = entryExists(JoinPath(directory, "header.txt", false), 0);
+        const bool footer = entryExists(JoinPath(directory, "footer.txt", false), 0);
+        if (header != footer) {
+            const char* present = header ? "header.txt" : "footer.txt";
+            const char* absent = header ? "footer.txt" : "header.txt";
+            toolkit.showMessage("「" + JoinPath(directory, present, false) + "」は使いません。同じフォルダに " +
+                                absent + " がありません（header.txt と footer.txt は同じフォルダの組で使います）。");
+        }
+    }
+}
+
 }  // namespace
 
 bool Main(AppState& state, Toolkit& toolkit, const std::string& executablePath) {
@@ -32,6 +50,9 @@ bool Main(AppState& state, Toolkit& toolkit, const std::string& executablePath) 
     const std::string templates = findResourceDirectory(directories, {"header.txt", "footer.txt"});
     // Found nowhere: the check below names the first template missing beside the program.
     state.ProgramDirectory = templates.empty() ? programDirectory : templates;
+    if (!templates.empty()) {
+        reportHalfPairs(toolkit, directories, templates);
+    }
     const std::string help = findResourceDirectory(directories, {"KELVARIN.hlp"});
     state.HelpFilePath = JoinPath(help.empty() ? state.ProgramDirectory : help, "KELVARIN.hlp", false);
     // An installed program's folder is a system folder: the file dialogs start at home instead.

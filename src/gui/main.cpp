@@ -3,25 +3,65 @@
 
 #include <cstring>
 #include <iostream>
+#include <optional>
+#include <string_view>
 
 #include "app/AppState.h"
 #include "app/Version.h"
 #include "fileutil/ProgramLocation.h"
 #include "gui/Application.h"
+#include "gui/DesktopIdentity.h"
 #include "gui/MainWindow.h"
 #include "gui/QtTranslations.h"
 
-int main(int argc, char** argv) {
-    // Answered before any window system is needed.
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
+namespace {
+
+constexpr int kExitUsage = 2;
+
+constexpr const char* kUsage =
+    "使い方: kelvarin [オプション] [画像ファイル]\n"
+    "白黒の画像を、ラインだけの DXF 図面に変換するウィンドウを開きます。画像ファイルを指定すると、\n"
+    "開いたあとすぐに読み込みます。一括変換には kelvarin-cli を使います。\n"
+    "\n"
+    "  -h, --help     この説明を表示して終了します\n"
+    "  --version      バージョンを表示して終了します\n"
+    "  --             これより後ろは、- で始まっても画像ファイルの名前です\n"
+    "\n"
+    "Qt の標準オプション（-platform、-style など）も使えます。\n";
+
+// --help and --version are answered before any window system is needed; "--" ends the options.
+std::optional<int> answerWithoutWindow(int argc, char** argv) {
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (argument == "--version") {
             std::cout << "kelvarin " << kelvarin::kVersionText << "\n";
             return 0;
         }
     }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (const std::optional<int> status = answerWithoutWindow(argc, argv)) {
+        return *status;
+    }
     QApplication application(argc, argv);
-    // Ties the window to its desktop entry (menu name and icon), as Wayland desktops need.
-    QGuiApplication::setDesktopFileName(QStringLiteral(KELVARIN_APP_ID));
+    // QApplication has taken its own options out of argv; what is left is a picture, or an option
+    // this program does not know (never taken for a file name).
+    int first = 1;
+    if (argc > 1 && std::strcmp(argv[1], "--") == 0) {
+        first = 2;
+    } else if (argc > 1 && argv[1][0] == '-') {
+        std::cerr << "kelvarin: 不明なオプションです: " << argv[1] << "\n\n" << kUsage;
+        return kExitUsage;
+    }
+    kelvarin::applyDesktopIdentity(application);
     kelvarin::installQtTranslations(application);
     kelvarin::AppState state;
     auto window = kelvarin::startWindow(state, kelvarin::executablePath());
@@ -30,9 +70,9 @@ int main(int argc, char** argv) {
     }
     window->show();
     // A picture named on the command line (as the desktop passes an opened file) is read once shown.
-    // QApplication has taken its own options out of argv; the path's bytes are kept as given.
-    if (argc > 1) {
-        const std::string picture = argv[1];
+    // The path's bytes are kept as given.
+    if (argc > first) {
+        const std::string picture = argv[first];
         QTimer::singleShot(0, window.get(), [&window, picture] { kelvarin::readPicture(*window, picture); });
     }
     return QApplication::exec();

@@ -1,0 +1,36 @@
+#!/usr/bin/env python3
+"""PROGRAM answers --version (exactly EXPECTED and a line end) and --help (a usage naming --version) on
+standard output with status 0 and without any display, and refuses an unknown option with status 2,
+naming it, instead of taking it for a file.
+
+usage: check_command_line.py PROGRAM EXPECTED"""
+import os
+import subprocess
+import sys
+
+
+def run(program, arguments, env):
+    return subprocess.run([program] + arguments, capture_output=True, text=True, timeout=60, env=env)
+
+
+def main():
+    program, expected = sys.argv[1], sys.argv[2]
+    headless = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+    failures = []
+    result = run(program, ["--version"], headless)
+    if result.returncode != 0 or result.stdout != expected + "\n":
+        failures.append("--version: status %d, output %r, errors %r" % (result.returncode, result.stdout, result.stderr))
+    result = run(program, ["--help"], headless)
+    if result.returncode != 0 or "--version" not in result.stdout or result.stderr:
+        failures.append("--help: status %d, output %r, errors %r" % (result.returncode, result.stdout, result.stderr))
+    # With a display (offscreen) an unknown option is still no picture name.
+    result = run(program, ["--no-such-option"], dict(headless, QT_QPA_PLATFORM="offscreen"))
+    if result.returncode != 2 or "--no-such-option" not in result.stderr:
+        failures.append("--no-such-option: status %d, errors %r" % (result.returncode, result.stderr))
+    for failure in failures:
+        print(failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
