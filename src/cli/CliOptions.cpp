@@ -129,6 +129,8 @@ CliParse parseCliArguments(const std::vector<std::string>& arguments) {
             options.version = true;
         } else if (argument == "--strokes") {
             options.strokes = true;
+        } else if (argument == "--deskew") {
+            options.deskew = true;
         } else if (argument == "--despeckle") {
             const std::string value = takeValue().value_or("");
             const auto count = wholeNumber(value, 0, std::numeric_limits<std::int64_t>::max());
