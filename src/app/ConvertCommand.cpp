@@ -171,7 +171,7 @@ bool convert(Form& form) {
 
 std::string SkewNote(double degrees) {
     // Adding 0 turns a -0 into 0.
-    return "傾き補正: " + formatGeneral(std::round(degrees * 100000) / 100000 + 0.0) + "°";
+    return "傾き補正: " + formatGeneral(std::round(degrees * 100) / 100 + 0.0) + "°";
 }
 
 bool cmdConvert_Click(Form& form) {

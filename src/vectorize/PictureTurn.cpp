@@ -100,8 +100,7 @@ void turnGrid(const VirtualVram& source, double degrees, TurnedGrid& turned, Wor
         const auto rowAt = [&](std::int64_t x) { return row.sourceY(x); };
         for (std::int64_t x = 0; x < width;) {
             const std::int64_t rowEnd = nextChange(x, width, crossing(row.yBase(), -row.sin(), x), rowAt);
-            const std::int64_t end =
-                nextChange(x, rowEnd, crossing(row.xBase(), row.cos() - 1, x), shiftAt);
+            const std::int64_t end = nextChange(x, rowEnd, crossing(row.xBase(), row.cos() - 1, x), shiftAt);
             copyStretch(source, rowAt(x), shiftAt(x), x, end, words);
             x = end;
         }

@@ -12,15 +12,16 @@ namespace kelvarin {
 
 namespace {
 
-constexpr std::int32_t kSampledLines = 4096;                // rows and columns sampled across the page, at most
-constexpr std::int32_t kThickestStroke = 64;                // cells; a longer run across is no stroke's width
-constexpr std::size_t kMostCentres = std::size_t{1} << 23;  // kept at most (64 MiB)
+constexpr std::int32_t kSampledLines = 4096;                  // rows and columns sampled across the page, at most
+constexpr std::int32_t kThickestStroke = 64;                  // cells; a longer run across is no stroke's width
+constexpr std::size_t kMostCentres = std::size_t{1} << 23;    // kept at most (64 MiB)
 constexpr std::size_t kSearchCentres = std::size_t{1} << 18;  // looked at by the angle search
 constexpr double kCoarseStep = 0.05;                          // degrees
 constexpr double kFineStep = 0.005;
 constexpr std::int32_t kFitRounds = 4;
-constexpr double kFirstBand = 2;  // cells from the middle of a line's band, in the first fit
-constexpr double kLineBand = 1.5;  // cells from a fitted line, in the later fits
+constexpr double kFirstBand = 2;          // cells from the middle of a line's band, in the first fit
+constexpr double kLineBand = 1.5;         // cells from a fitted line, in the later fits
+constexpr std::int32_t kStandingOut = 3;  // times as many centres on a line as in as wide bands beside it
 constexpr std::uint64_t kLeftmost = std::uint64_t{1} << 63;
 
 double radians(double degrees) { return degrees * std::numbers::pi / 180; }
@@ -37,7 +38,7 @@ struct Centre {
 // The centres of a page, and the bands of one cell across the lines that they fall into.
 struct Centres {
     std::vector<Centre> points;
-    double margin = 0;  // across - along × tan a + margin is never negative within the searched angles
+    double margin = 0;               // across - along × tan a + margin is never negative within the searched angles
     std::int32_t verticalShift = 0;  // added to across of the vertical strokes' centres
     std::int32_t bandCount = 0;
     std::int32_t columnStep = 1;  // the sampled columns and rows
@@ -105,8 +106,9 @@ private:
             return;
         }
         const double middle = first + (length - 1) / 2.0;
-        m_centres.points.push_back(inRow ? Centre{static_cast<float>(-at), static_cast<float>(middle + m_centres.verticalShift)}
-                                         : Centre{static_cast<float>(at), static_cast<float>(middle)});
+        m_centres.points.push_back(
+            inRow ? Centre{static_cast<float>(-at), static_cast<float>(middle + m_centres.verticalShift)}
+                  : Centre{static_cast<float>(at), static_cast<float>(middle)});
         if (m_centres.points.size() >= kMostCentres) {
             // Too many to keep: every other one goes, and from now on half as many are taken.
             std::vector<Centre>& points = m_centres.points;
@@ -182,6 +184,7 @@ struct LineSums {
 // A long line of centres at the searched tangent: across = origin + offset + slope × along.
 struct LineFit {
     double origin = 0;  // the middle of its band
+    bool vertical = false;
     double offset = 0;
     double slope = 0;
     double band = kFirstBand;
@@ -229,7 +232,12 @@ std::vector<LineFit> fitLines(const Centres& centres, double t, double minLength
     for (std::int32_t b = 2; b + 2 < bands; ++b) {
         const double step = centres.isVertical(b) ? centres.rowStep : centres.columnStep;
         const double least = minLength / step / static_cast<double>(centres.keepEvery) / 2;
-        bool peak = crowd[b] >= least;
+        // A line stands out of the centres beside it, which a page of specks or a hatching does not.
+        std::int32_t beside = 0;
+        for (std::int32_t j = 4; j < 8; ++j) {
+            beside += (b >= j ? counts[b - j] : 0) + (b + j < bands ? counts[b + j] : 0);
+        }
+        bool peak = crowd[b] >= least && 8 * crowd[b] >= 3 * kStandingOut * beside;
         for (std::int32_t j = b - 2; peak && j <= b + 2; ++j) {
             peak = j < b ? crowd[b] > crowd[j] : crowd[b] >= crowd[j];
         }
@@ -239,6 +247,7 @@ std::vector<LineFit> fitLines(const Centres& centres, double t, double minLength
         const auto index = static_cast<std::int32_t>(lines.size());
         LineFit& line = lines.emplace_back();
         line.origin = centres.middleOf(b);
+        line.vertical = centres.isVertical(b);
         for (std::int32_t j = std::max(0, b - 4); j <= std::min(bands - 1, b + 4); ++j) {
             const std::int32_t owner = lineOfBand[j];
             if (owner < 0 || std::abs(centres.middleOf(j) - line.origin) <
@@ -269,7 +278,13 @@ std::vector<LineFit> fitLines(const Centres& centres, double t, double minLength
         }
         report.advance(static_cast<std::int64_t>(centres.points.size()), 0.9 + 0.1 * (round + 1) / kFitRounds);
     }
-    std::erase_if(lines, [&](const LineFit& line) { return line.alongSpread < minLength / 2; });
+    // A line is long, and its centres lie close together along it (a dashed line's too); scattered specks
+    // that happen to share a band do not.
+    std::erase_if(lines, [&](const LineFit& line) {
+        const double step = line.vertical ? centres.rowStep : centres.columnStep;
+        return line.alongSpread < minLength / 2 ||
+               line.sums.n * step * static_cast<double>(centres.keepEvery) < line.alongSpread / 4;
+    });
     return lines;
 }
 
