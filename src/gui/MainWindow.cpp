@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QWhatsThis>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -252,6 +253,14 @@ void MainWindow::createOptionsMenu() {
     m_despeckleAction->setObjectName("actionDespeckle");
     m_despeckleAction->setCheckable(true);
     connect(m_despeckleAction, &QAction::triggered, this, [this] { askDespeckleSize(); });
+    m_deskewAction = menu->addAction(QStringLiteral("傾き補正（長い線から傾きを求めて直す）"));
+    m_deskewAction->setObjectName("actionDeskew");
+    m_deskewAction->setCheckable(true);
+    connect(m_deskewAction, &QAction::toggled, this, [this](bool checked) {
+        m_form.state.conversionOptions.Deskew = checked;
+        m_skewFound = false;
+        showConversionOptions();
+    });
     m_optionsLabel = new QLabel(this);
     m_optionsLabel->setObjectName("labelOptions");
     m_optionsLabel->setTextFormat(Qt::PlainText);
@@ -286,7 +295,19 @@ void MainWindow::showConversionOptions() {
     if (!despeckle.empty()) {
         summary += (summary.empty() ? "" : "\n") + despeckle;
     }
+    // After a conversion that turned the page, the angle it found.
+    m_deskewAction->setChecked(options.Deskew);
+    if (options.Deskew) {
+        summary += (summary.empty() ? "" : "\n") + (m_skewFound ? SkewNote(m_form.state.SkewDegrees) : "傾き補正");
+    }
     m_optionsLabel->setText(toQString(summary));
+    // Every line shows, in a smaller font when need be.
+    QFont font = this->font();
+    const auto lines = static_cast<double>(std::count(summary.begin(), summary.end(), '\n') + 1);
+    while (QFontMetricsF(font).lineSpacing() * lines > m_optionsLabel->height() && font.pointSizeF() > 6) {
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+    }
+    m_optionsLabel->setFont(font);
 }
 
 void MainWindow::connectEvents() {
@@ -369,8 +390,9 @@ void MainWindow::convert() {
     const QPointer<QWidget> focused = QApplication::focusWidget();
     {
         const CursorOverride busy(Qt::WaitCursor);
-        cmdConvert_Click(m_form);
+        m_skewFound = cmdConvert_Click(m_form) && m_form.state.conversionOptions.Deskew;
     }
+    showConversionOptions();
     if (focused != nullptr && focused->isEnabled() && focused->window() == this) {
         focused->setFocus(Qt::OtherFocusReason);
     }

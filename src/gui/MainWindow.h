@@ -98,6 +98,8 @@ private:
     HelpWindow* m_help = nullptr;
     QAction* m_strokesAction = nullptr;
     QAction* m_despeckleAction = nullptr;
+    QAction* m_deskewAction = nullptr;
+    bool m_skewFound = false;  // the last conversion deskewed the page: the label shows the angle
     QLabel* m_optionsLabel = nullptr;
     bool m_closePending = false;
 
