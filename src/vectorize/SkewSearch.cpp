@@ -142,8 +142,8 @@ std::int64_t crowding(const Centres& centres, double t, std::size_t stride, std:
     return sum;
 }
 
-// The angle, in steps of step degrees about around and at most reach from it, that crowds the centres
-// most; nearer to around on a tie.
+// The angle among around ± k × step (k up to steps, within the searched turns) that crowds the centres
+// most; the one nearer to around on a tie.
 double mostCrowded(const Centres& centres, double around, double step, std::int32_t steps, WorkReport& report,
                    double fractionBefore, double fractionShare) {
     const std::size_t stride = std::max<std::size_t>(1, centres.points.size() / kSearchCentres);
@@ -352,11 +352,7 @@ SkewEstimate findSkew(const VirtualVram& grid, WorkReport& report) {
     // Long enough not to be a row of text or a hatching's short strokes.
     const double minLength = std::max(32.0, std::min(grid.width(), height) / 10.0);
     const double t = std::tan(radians(fine));
-    SkewEstimate estimate = agreedAngle(fitLines(centres, t, minLength, report), t);
-    if (std::abs(estimate.degrees) > kLargestSkewDegrees) {
-        return {};
-    }
-    return estimate;
+    return agreedAngle(fitLines(centres, t, minLength, report), t);
 }
 
 }  // namespace kelvarin
