@@ -15,7 +15,7 @@ namespace {
 constexpr std::int32_t kSampledLines = 4096;                  // rows and columns sampled across the page, at most
 constexpr std::int32_t kThickestStroke = 64;                  // cells; a longer run across is no stroke's width
 constexpr std::size_t kMostCentres = std::size_t{1} << 23;    // kept at most (64 MiB)
-constexpr std::size_t kSearchCentres = std::size_t{1} << 18;  // looked at by the angle search
+constexpr std::size_t kSearchCentres = std::size_t{1} << 16;  // looked at by the angle search
 constexpr double kCoarseStep = 0.05;                          // degrees
 constexpr double kFineStep = 0.005;
 constexpr std::int32_t kFitRounds = 4;
@@ -45,7 +45,8 @@ struct Centres {
     std::int32_t rowStep = 1;
     std::int64_t keepEvery = 1;  // one centre in this many is kept
 
-    std::int32_t bandOf(double offset) const { return static_cast<std::int32_t>(std::floor(offset + margin)); }
+    // Truncating is rounding down: offset + margin is never negative.
+    std::int32_t bandOf(double offset) const { return static_cast<std::int32_t>(offset + margin); }
     double middleOf(std::int32_t band) const { return band + 0.5 - margin; }
     bool isVertical(std::int32_t band) const { return middleOf(band) >= verticalShift - margin; }
 };
