@@ -1,5 +1,8 @@
 #include "vectorize/Deskew.h"
 
+#include <cmath>
+#include <numbers>
+
 #include "common/PassState.h"
 #include "common/ProgressDisplay.h"
 #include "common/Toolkit.h"
@@ -39,12 +42,16 @@ const VirtualVram& Deskew(const BmpHeaderBytes& header, const VirtualVram& grid,
     ++pass.PassNumber;
     pass.CurrentStep = "傾き補正";
     PassReport report(pass, toolkit);
-    if (skewDegrees != 0) {
+    // A turn that carries no cell half a cell away, not even a corner's, changes nothing worth a copy.
+    const double cornerReach =
+        std::hypot(grid.width(), grid.height()) / 2 * std::abs(skewDegrees) * std::numbers::pi / 180;
+    const bool turning = cornerReach >= 0.5;
+    if (turning) {
         turnGrid(grid, -skewDegrees, turned, report);
     }
     report.advance(0, 1);
     ++pass.PassNumber;
-    return skewDegrees != 0 ? turned.vram : grid;
+    return turning ? turned.vram : grid;
 }
 
 }  // namespace kelvarin
