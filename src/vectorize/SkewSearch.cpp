@@ -215,9 +215,11 @@ void fit(LineFit& line) {
     line.slopeVariance = scatter / suu;
 }
 
-// The long lines of centres at tangent t: bands holding enough centres that are the most crowded of
-// their neighbours, each then fitted a few times to the centres near its last fit.
-std::vector<LineFit> fitLines(const Centres& centres, double t, double minLength, WorkReport& report) {
+// The bands at tangent t that hold enough centres, clearly more than the bands beside them, and the most
+// of their neighbours: a line each. lineOfBand gets the line that each band within four of one belongs
+// to (the nearest), or -1.
+std::vector<LineFit> lineBands(const Centres& centres, double t, double minLength,
+                               std::vector<std::int32_t>& lineOfBand) {
     std::vector<std::int32_t> counts;
     crowding(centres, t, 1, counts);
     const auto bands = static_cast<std::int32_t>(counts.size());
@@ -229,7 +231,7 @@ std::vector<LineFit> fitLines(const Centres& centres, double t, double minLength
         crowd[b] = neighbours(b);
     }
     std::vector<LineFit> lines;
-    std::vector<std::int32_t> lineOfBand(counts.size(), -1);
+    lineOfBand.assign(counts.size(), -1);
     for (std::int32_t b = 2; b + 2 < bands; ++b) {
         const double step = centres.isVertical(b) ? centres.rowStep : centres.columnStep;
         const double least = minLength / step / static_cast<double>(centres.keepEvery) / 2;
@@ -257,6 +259,13 @@ std::vector<LineFit> fitLines(const Centres& centres, double t, double minLength
             }
         }
     }
+    return lines;
+}
+
+// The long lines of centres at tangent t, each fitted a few times to the centres near its last fit.
+std::vector<LineFit> fitLines(const Centres& centres, double t, double minLength, WorkReport& report) {
+    std::vector<std::int32_t> lineOfBand;
+    std::vector<LineFit> lines = lineBands(centres, t, minLength, lineOfBand);
     for (std::int32_t round = 0; round < kFitRounds; ++round) {
         for (LineFit& line : lines) {
             line.sums = {};
