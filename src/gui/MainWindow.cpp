@@ -298,7 +298,8 @@ void MainWindow::showConversionOptions() {
     // After a conversion that turned the page, the angle it found.
     m_deskewAction->setChecked(options.Deskew);
     if (options.Deskew) {
-        summary += (summary.empty() ? "" : "\n") + (m_skewFound ? SkewNote(m_form.state.SkewDegrees) : "傾き補正");
+        summary += summary.empty() ? "" : "\n";
+        summary += m_skewFound ? SkewNote(m_form.state.SkewDegrees) : "傾き補正";
     }
     m_optionsLabel->setText(toQString(summary));
     // Every line shows, in a smaller font when need be.
