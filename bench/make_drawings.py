@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Writes the benchmark pictures, the same bytes on every run, with Pillow: an 8000 x 6000 line drawing
 (strokes, circles, boxes and text, black on white), an A0 sheet at 600 dpi (19900 x 28100) drawn the same
-way, also as a Group 4 TIFF, a 2000 x 2000 field of random noise (the worst case for run extraction), a
+way, also as a Group 4 TIFF and turned by 0.7 degrees as a scanner would, a 2000 x 2000 field of random noise (the worst case for run extraction), a
 strip one row high and 2^27 dots wide holding one black run, and an all-white 8000 x 6000 page."""
 import random
 import sys
@@ -55,6 +55,7 @@ if __name__ == "__main__":
     sheet = drawing(19900, 28100, scale=6, hatches=60)
     sheet.save(f"{folder}/a0-600dpi.bmp")
     sheet.save(f"{folder}/a0-600dpi-g4.tif", compression="group4", dpi=(600, 600))
+    sheet.rotate(0.7, fillcolor=1).save(f"{folder}/a0-600dpi-turned.bmp")
     noise(f"{folder}/noise-2000x2000.bmp")
     strip(f"{folder}/strip-134217728x1.bmp")
     Image.new("1", (8000, 6000), 1).save(f"{folder}/white-8000x6000.bmp")

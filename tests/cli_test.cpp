@@ -151,7 +151,7 @@ TEST_F(command_line, usage_errors_and_help) {
     EXPECT_EQ(run({"a.bmp", "--layer"}), kExitUsage);
     EXPECT_EQ(run({"--help"}), kExitConverted);
     for (const char* option : {"-o", "--size-x", "--size-y", "--offset-x", "--offset-y", "--layer", "--thinning",
-                               "--color", "--lines", "--yes", "--quiet", "--strokes", "--despeckle"}) {
+                               "--color", "--lines", "--yes", "--quiet", "--strokes", "--despeckle", "--deskew"}) {
         EXPECT_NE(out.str().find(option), std::string::npos) << option;
     }
 }

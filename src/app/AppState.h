@@ -25,6 +25,7 @@ struct AppState : BitmapData, PassState, ProgramInfo {
     ReadOptions readOptions;  // how pictures other than 1-bit ones are read
     VirtualVram Vram;
     std::int64_t LineSegmentCount = 0;  // of the last conversion
+    double SkewDegrees = 0;             // the turn the last conversion took back; 0 without deskewing
     bool LineColorWhite = false;
     ConversionOptions conversionOptions;  // set from the menu or the command line, used by the next conversion
     bool KeepProportions = true;          // a size typed into one size field sets the other to match

@@ -1,5 +1,6 @@
 #include "app/ConvertCommand.h"
 
+#include <cmath>
 #include <memory>
 #include <optional>
 
@@ -17,6 +18,7 @@
 #include "fileutil/Cp932Codec.h"
 #include "fileutil/DirectorySearch.h"
 #include "fileutil/FileInfo.h"
+#include "vectorize/Deskew.h"
 
 namespace kelvarin {
 
@@ -129,12 +131,16 @@ bool runPasses(Form& form, const ConversionSettings& settings) {
     if (inverted) {
         InvertVram(state.BmpHeader, state.Vram, state, view);
     }
-    // Despeckling works on a copy with line cells set; the passes then read the copy.
+    // Deskewing and despeckling work on copies with line cells set; the passes then read the last copy.
+    TurnedGrid turned;
+    const VirtualVram& upright = settings.Options.Deskew
+                                     ? Deskew(state.BmpHeader, state.Vram, turned, state.SkewDegrees, state, view)
+                                     : state.Vram;
     CleanedGrid cleaned;
     if (settings.Options.DespeckleSize > 0) {
-        Despeckle(state.BmpHeader, state.Vram, settings.Options.DespeckleSize, cleaned, state, view);
+        Despeckle(state.BmpHeader, upright, settings.Options.DespeckleSize, cleaned, state, view);
     }
-    const VirtualVram& grid = settings.Options.DespeckleSize > 0 ? cleaned.vram : state.Vram;
+    const VirtualVram& grid = settings.Options.DespeckleSize > 0 ? cleaned.vram : upright;
     state.CurrentStep = "変換開始";
     state.LineSegmentCount = 0;
     // The segments are found again while the file is written, in the grid as it is now: line cells set.
@@ -156,6 +162,7 @@ bool convert(Form& form) {
     View& view = form.view;
     state.PassNumber = 1;
     state.CurrentStep.clear();
+    state.SkewDegrees = 0;
     ConversionSettings settings = readSettings(form);
     if (!mayWrite(form, settings.OutputPath)) {
         return false;
@@ -167,6 +174,11 @@ bool convert(Form& form) {
 }
 
 }  // namespace
+
+std::string SkewNote(double degrees) {
+    // Adding 0 turns a -0 into 0.
+    return "傾き補正: " + formatGeneral(std::round(degrees * 100) / 100 + 0.0) + "°";
+}
 
 bool cmdConvert_Click(Form& form) {
     const CommandGuard guard(form);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace kelvarin {
 
 struct Form;
@@ -9,5 +11,9 @@ struct Form;
 // writes the DXF file. Unexpected failures are reported with the pass and step in progress. Every way
 // out sets PassNumber to 0 and enables all controls. True when the DXF file was written.
 bool cmdConvert_Click(Form& form);
+
+// The turn a deskewing conversion found and took back, as the user is told it: "傾き補正: -0.6°",
+// counter-clockwise positive, to a hundredth of a degree.
+std::string SkewNote(double degrees);
 
 }  // namespace kelvarin

@@ -129,6 +129,8 @@ CliParse parseCliArguments(const std::vector<std::string>& arguments) {
             options.version = true;
         } else if (argument == "--strokes") {
             options.strokes = true;
+        } else if (argument == "--deskew") {
+            options.deskew = true;
         } else if (argument == "--despeckle") {
             const std::string value = takeValue().value_or("");
             const auto count = wholeNumber(value, 0, std::numeric_limits<std::int64_t>::max());
@@ -198,6 +200,8 @@ std::string cliUsage() {
            "                        長い辺に沿って中央に 1 本の線にします（--lines は使われず、間引き数 1 のみ）\n"
            "  --despeckle N         変換の前に、8 方向につながる N ドット以下のかたまりを取り除きます\n"
            "                        （既定: 0 = 取り除かない）\n"
+           "  --deskew              長い縦横の線から画像の傾き（±5° まで）を求め、画像を中心のまわりに回して\n"
+           "                        まっすぐにしてから変換します。求めた角度（反時計回りが正）を表示します\n"
            "  -y, --yes             既存の出力ファイルを確認せずに上書きします\n"
            "                        （指定しないと端末では確認し、端末でなければ上書きしません）\n"
            "  -q, --quiet           進み具合と完了メッセージを表示しません\n"

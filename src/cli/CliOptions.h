@@ -28,6 +28,7 @@ struct CliOptions {
     int lines = 0;                  // index of the line option: 0 horizontal, 1 vertical, 2 both
     bool strokes = false;
     std::int64_t despeckle = 0;  // largest group of dots removed; 0 removes none
+    bool deskew = false;
     bool assumeYes = false;
     bool quiet = false;
     bool help = false;

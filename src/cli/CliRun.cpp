@@ -54,7 +54,7 @@ bool applySettings(Form& form, CliView& view, const CliOptions& options) {
     view.controls().select(optionColor(options.color));
     optionColor_Click(form, options.color);
     view.controls().select(optionMakeLine(options.lines));
-    form.state.conversionOptions = {options.strokes, options.despeckle};
+    form.state.conversionOptions = {options.strokes, options.despeckle, options.deskew};
     return true;
 }
 
@@ -82,6 +82,9 @@ bool convertOne(Form& form, CliView& view, const CliOptions& options, const std:
     }
     const bool converted = cmdConvert_Click(form);
     view.endProgressLine();
+    if (converted && options.deskew && !options.quiet) {
+        view.showMessage(SkewNote(form.state.SkewDegrees));
+    }
     return converted;
 }
 

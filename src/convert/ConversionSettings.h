@@ -11,6 +11,8 @@ struct ConversionOptions {
     bool Strokes = false;
     // 8-connected groups of at most this many line pixels are dropped first; 0 keeps everything.
     std::int64_t DespeckleSize = 0;
+    // The page's skew is found from its long lines and the picture turned back before anything else.
+    bool Deskew = false;
 };
 
 // The settings of one conversion, read from the window at every run.

@@ -324,7 +324,12 @@ void MainWindow::readPicture(bool sameFile) {
 void MainWindow::convert() {
     runCommand(true, [this] {
         const CursorOverride busy(Qt::WaitCursor);
-        cmdConvert_Click(m_form);
+        const bool written = cmdConvert_Click(m_form);
+        OptionFindings findings;
+        if (written && m_form.state.conversionOptions.Deskew) {
+            findings.skewDegrees = m_form.state.SkewDegrees;
+        }
+        m_options->showFindings(findings);
     });
     const bool stopped = m_stopped;
     m_stopRequested = m_stopped = false;

@@ -7,6 +7,7 @@
 
 #include <climits>
 
+#include "app/ConvertCommand.h"
 #include "common/TextFormat.h"
 #include "gui/ElidedLabel.h"
 #include "gui/QtText.h"
@@ -15,7 +16,7 @@ namespace kelvarin {
 
 namespace {
 
-std::string despeckleSummary(const ConversionOptions& options) {
+std::string despeckleSummary(const ConversionOptions& options, const OptionFindings& = {}) {
     return options.DespeckleSize > 0 ? "ゴミ取り: " + formatInteger(options.DespeckleSize) + " ドット以下" : "";
 }
 
@@ -36,7 +37,9 @@ void askDespeckleSize(ConversionOptions& options, QWidget* parent) {
 std::vector<OptionEntry> optionEntries() {
     return {
         {"actionStrokes", [](const ConversionOptions&) { return std::string("ストローク（1 本の線にまとめる）"); },
-         [](const ConversionOptions& options) { return std::string(options.Strokes ? "ストローク" : ""); },
+         [](const ConversionOptions& options, const OptionFindings&) {
+             return std::string(options.Strokes ? "ストローク" : "");
+         },
          [](ConversionOptions& options, QWidget*) { options.Strokes = !options.Strokes; }},
         {"actionDespeckle",
          [](const ConversionOptions& options) {
@@ -44,6 +47,14 @@ std::vector<OptionEntry> optionEntries() {
              return (summary.empty() ? std::string("ゴミ取り") : summary) + "...";
          },
          despeckleSummary, askDespeckleSize},
+        {"actionDeskew", [](const ConversionOptions&) { return std::string("傾き補正（長い線から傾きを求めて直す）"); },
+         [](const ConversionOptions& options, const OptionFindings& findings) {
+             if (!options.Deskew) {
+                 return std::string();
+             }
+             return findings.skewDegrees ? SkewNote(*findings.skewDegrees) : std::string("傾き補正");
+         },
+         [](ConversionOptions& options, QWidget*) { options.Deskew = !options.Deskew; }},
     };
 }
 
@@ -62,6 +73,7 @@ OptionsMenu::OptionsMenu(QWidget* window, ConversionOptions& options)
         action->setCheckable(true);
         QObject::connect(action, &QAction::triggered, m_button, [this, &entry, window] {
             entry.choose(m_options, window);
+            m_findings = {};
             refresh();
         });
         m_actions.push_back(action);
@@ -72,7 +84,7 @@ OptionsMenu::OptionsMenu(QWidget* window, ConversionOptions& options)
 void OptionsMenu::refresh() {
     std::string summary;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        const std::string line = m_entries[i].summary(m_options);
+        const std::string line = m_entries[i].summary(m_options, m_findings);
         m_actions[i]->setText(toQString(m_entries[i].text(m_options)));
         m_actions[i]->setChecked(!line.empty());
         if (!line.empty()) {
@@ -80,6 +92,15 @@ void OptionsMenu::refresh() {
         }
     }
     m_summary->setFullText(summary.empty() ? QString() : QStringLiteral("オプション: ") + toQString(summary));
+}
+
+}  // namespace kelvarin
+
+namespace kelvarin {
+
+void OptionsMenu::showFindings(const OptionFindings& findings) {
+    m_findings = findings;
+    refresh();
 }
 
 }  // namespace kelvarin

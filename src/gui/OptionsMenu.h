@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,17 @@ namespace kelvarin {
 
 class ElidedLabel;
 
+// What the last conversion found that the summary shows: the page's skew, when it deskewed.
+struct OptionFindings {
+    std::optional<double> skewDegrees;
+};
+
 // One entry of the options menu. Its summary line names the option when it is in force (empty when not),
 // which also checks the entry.
 struct OptionEntry {
     const char* objectName;
     std::function<std::string(const ConversionOptions&)> text;
-    std::function<std::string(const ConversionOptions&)> summary;
+    std::function<std::string(const ConversionOptions&, const OptionFindings&)> summary;
     // Changes the options when the entry is chosen; dialogs it asks open over parent.
     std::function<void(ConversionOptions&, QWidget* parent)> choose;
 };
@@ -38,10 +44,13 @@ public:
     ElidedLabel* summaryLabel() const { return m_summary; }
     // The marks, texts and summary follow the options, after they were changed elsewhere.
     void refresh();
+    // What the last conversion found, shown from now on; cleared when an option changes.
+    void showFindings(const OptionFindings& findings);
 
 private:
     ConversionOptions& m_options;
     std::vector<OptionEntry> m_entries;
+    OptionFindings m_findings;
     std::vector<QAction*> m_actions;
     QPushButton* m_button;
     QMenu* m_menu;

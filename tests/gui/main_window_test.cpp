@@ -25,6 +25,7 @@
 #include <sstream>
 
 #include "app/AppState.h"
+#include "app/ConvertCommand.h"
 #include "app/Startup.h"
 #include "cli/CliRun.h"
 #include "common/TextFormat.h"
@@ -629,13 +630,21 @@ void MainWindowTest::conversionOptions() {
     m_window->messages.clear();
     clickButton("cmdConvert");
     QCOMPARE(m_window->messages, std::vector<std::string>{"変換終了して、ファイルに書き出しました"});
+    // Deskewing too: the label then shows the angle found, every line of it.
+    auto* deskew = find<QAction>(m_window.get(), "actionDeskew");
+    deskew->trigger();
+    QCOMPARE(label->text(), QStringLiteral("オプション: ストローク、ゴミ取り: 4 ドット以下、傾き補正"));
+    std::filesystem::remove(output);
+    clickButton("cmdConvert");
+    QCOMPARE(label->text(), QString::fromStdString("オプション: ストローク、ゴミ取り: 4 ドット以下、" +
+                                                   SkewNote(m_state->SkewDegrees)));
 
     // The command line with the same options writes the same file; without them another one.
     std::istringstream in;
     std::ostringstream out, err;
     const std::string cliOutput = m_work->file("cli.dxf");
     const std::string plainOutput = m_work->file("plain.dxf");
-    QCOMPARE(runCli({"--strokes", "--despeckle", "4", "-o", cliOutput, m_example},
+    QCOMPARE(runCli({"--strokes", "--despeckle", "4", "--deskew", "-o", cliOutput, m_example},
                     {m_program->file("kelvarin-cli"), in, out, err}),
              kExitConverted);
     QCOMPARE(runCli({"-o", plainOutput, m_example}, {m_program->file("kelvarin-cli"), in, out, err}), kExitConverted);
@@ -645,6 +654,7 @@ void MainWindowTest::conversionOptions() {
 
     // Turned off again, the next conversion is the plain one.
     strokes->trigger();
+    deskew->trigger();
     answer(0, true);
     despeckle->trigger();
     QCOMPARE(label->text(), QString());
