@@ -265,6 +265,17 @@ void decodeStrips(TIFF* tiff, MemoryFile& file, PackedRows& rows, RowConverter& 
     }
 }
 
+// Copies count bits from the start of source to target from bit firstBit on, most significant bit first.
+void copyBits(const std::uint8_t* source, std::uint8_t* target, std::size_t firstBit, std::size_t count) {
+    if (firstBit % 8 == 0) {
+        std::memcpy(target + firstBit / 8, source, (count + 7) / 8);
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        setPixel(target, static_cast<std::int64_t>(firstBit + i), (source[i / 8] >> (7 - i % 8) & 1) != 0);
+    }
+}
+
 // Tiles are decoded one row of tiles at a time into a band of whole scan lines.
 void decodeTiles(TIFF* tiff, MemoryFile& file, const PageLayout& layout, PackedRows& rows, RowConverter& converter) {
     std::uint32_t tileWidth = 0;
@@ -286,11 +297,13 @@ void decodeTiles(TIFF* tiff, MemoryFile& file, const PageLayout& layout, PackedR
             if (TIFFReadTile(tiff, tile.data(), left, top, 0, 0) < 0 || !file.error.empty()) {
                 refuse(file, "タイルを読めません");
             }
-            // Tile columns start on byte boundaries: tile widths are multiples of 16.
-            const std::size_t offset = std::size_t{left} * layout.bitsPerSample * layout.samplesPerPixel / 8;
-            const std::size_t count = std::min(tileRowBytes, lineBytes - offset);
+            // Tile widths should be multiples of 16, but libtiff takes any width, so a tile may start
+            // inside a byte.
+            const std::size_t pixelBits = std::size_t{layout.bitsPerSample} * layout.samplesPerPixel;
+            const std::size_t firstBit = std::size_t{left} * pixelBits;
+            const std::size_t bits = std::min<std::size_t>(tileWidth, rows.width() - left) * pixelBits;
             for (std::uint32_t line = 0; line < tileHeight; ++line) {
-                std::memcpy(band.data() + line * lineBytes + offset, tile.data() + line * tileRowBytes, count);
+                copyBits(tile.data() + line * tileRowBytes, band.data() + line * lineBytes, firstBit, bits);
             }
         }
         for (std::uint32_t line = 0; line < tileHeight && top + line < static_cast<std::uint32_t>(rows.height());
