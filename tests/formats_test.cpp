@@ -187,6 +187,8 @@ TEST_F(picture_formats, hostile_files_are_refused_in_little_memory) {
         {"bomb.png",           "画像が大きすぎて扱えません（1000000 × 1000000 ドット）"},
         {"bomb.tif",           "画像が大きすぎて扱えません（1000000 × 1000000 ドット）"},
         {"absurd.pbm",         "画像が大きすぎて扱えません（1000000000 × 1000000000 ドット）"},
+        {"wide-2pow31.png",    "画像が大きすぎて扱えません（2147483647 × 1 ドット）"},
+        {"wide-2pow29.tif",    "TIFF ファイルを読めません: "},
         {"truncated.png",      "PNG ファイルを読めません: "},
         {"corrupt.png",        "PNG ファイルを読めません: "},
         {"truncated-g4.tif",   "TIFF ファイルを読めません: "},

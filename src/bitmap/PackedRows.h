@@ -41,6 +41,14 @@ private:
     LargeBuffer m_pixels;
 };
 
+// The most the row buffers of one read may take besides the packed picture: the scan lines, tiles and
+// sample rows of a reader and the row state of the library decoding for it. Far above what a page a
+// scanner makes needs, and they take memory only as rows are decoded into them.
+constexpr std::int64_t kLargestRowBuffers = std::int64_t{64} << 20;
+
+// Refuses, before they are allocated, row buffers of more than kLargestRowBuffers for a picture of this size.
+void checkRowBuffers(std::int64_t bytes, std::int64_t width, std::int64_t height);
+
 // The luminance (0-255) of a colour, and of a colour with alpha laid over white.
 int luminance(int red, int green, int blue);
 int overWhite(int value, int alpha);

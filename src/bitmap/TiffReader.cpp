@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "bitmap/PackedRows.h"
+#include "common/LargeBuffer.h"
 #include "common/TextFormat.h"
 
 namespace kelvarin {
@@ -78,9 +80,8 @@ struct TiffCloser {
 };
 using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
 
-// The most a decoding buffer may take: a scan line, or a band of tiles. A line of 16-bit RGBA samples
-// over the widest picture a BMP could hold would otherwise take gigabytes.
-constexpr std::size_t kLargestBuffer = std::size_t{64} << 20;
+// A line of 16-bit RGBA samples over the widest picture a BMP could hold would take gigabytes.
+constexpr auto kLargestBuffer = static_cast<std::size_t>(kLargestRowBuffers);
 
 [[noreturn]] void refuse(const MemoryFile& file, const std::string& fallback) {
     throw ImageRefusal{"TIFF ファイルを読めません: " + (file.error.empty() ? fallback : file.error)};
@@ -204,7 +205,10 @@ int sampleAt(const std::uint8_t* samples, std::int64_t i, int bits) {
 class RowConverter {
 public:
     RowConverter(const PageLayout& layout, std::int32_t width, int threshold)
-        : m_layout(layout), m_width(width), m_threshold(threshold), m_values(static_cast<std::size_t>(width)) {}
+        : m_layout(layout),
+          m_width(width),
+          m_threshold(threshold),
+          m_values(isBilevel(layout) ? 0 : static_cast<std::size_t>(width)) {}
 
     void convert(const std::uint8_t* scanLine, std::uint8_t* row) {
         const std::size_t bytes = (static_cast<std::size_t>(m_width) + 7) / 8;
@@ -244,7 +248,7 @@ private:
     const PageLayout& m_layout;
     std::int32_t m_width;
     int m_threshold;
-    std::vector<std::uint8_t> m_values;
+    LargeBuffer m_values;  // luminance values; bilevel rows need none
 };
 
 // Refuses, before the picture is allocated, a scan line that would not fit the decoding buffers.
@@ -255,8 +259,47 @@ void checkLineSize(TIFF* tiff, MemoryFile& file) {
     }
 }
 
+// The tiles of a tiled page and the scan lines they are assembled into.
+struct TileGeometry {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::size_t rowBytes = 0;
+    std::size_t bytes = 0;
+    std::size_t lineBytes = 0;
+};
+
+// A tile far wider than the picture is declared in a few bytes: it is refused, not allocated.
+TileGeometry tileGeometryOf(TIFF* tiff, MemoryFile& file) {
+    TileGeometry tile;
+    TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tile.width);
+    TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tile.height);
+    tile.rowBytes = static_cast<std::size_t>(TIFFTileRowSize64(tiff));
+    tile.bytes = static_cast<std::size_t>(TIFFTileSize64(tiff));
+    tile.lineBytes = static_cast<std::size_t>(TIFFScanlineSize64(tiff));
+    if (tile.width == 0 || tile.height == 0 || tile.rowBytes == 0 || tile.lineBytes == 0 ||
+        tile.height > kLargestBuffer / tile.lineBytes || tile.bytes > kLargestBuffer) {
+        refuse(file, "タイルの大きさが正しくありません");
+    }
+    return tile;
+}
+
+// The bytes of every row buffer the page's decoding takes: the scan line, or a tile and its band of
+// lines; luminance values for rows that are not bilevel; the CCITT decoder's two rows of run lengths.
+std::int64_t rowBufferBytes(TIFF* tiff, const PageLayout& layout, const TileGeometry* tile, std::int64_t width) {
+    const auto lineBytes = static_cast<std::int64_t>(TIFFScanlineSize64(tiff));
+    std::int64_t bytes = (isBilevel(layout) ? 0 : width);
+    bytes += tile != nullptr ? static_cast<std::int64_t>(tile->bytes) + lineBytes * tile->height : lineBytes;
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    if (compression == COMPRESSION_CCITTFAX3 || compression == COMPRESSION_CCITTFAX4 ||
+        compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTRLEW) {
+        bytes += 8 * (width + 35);
+    }
+    return bytes;
+}
+
 void decodeStrips(TIFF* tiff, MemoryFile& file, PackedRows& rows, RowConverter& converter) {
-    std::vector<std::uint8_t> scanLine(static_cast<std::size_t>(TIFFScanlineSize64(tiff)));
+    LargeBuffer scanLine(static_cast<std::size_t>(TIFFScanlineSize64(tiff)));
     for (std::int32_t y = 0; y < rows.height(); ++y) {
         if (TIFFReadScanline(tiff, scanLine.data(), static_cast<std::uint32_t>(y), 0) < 0 || !file.error.empty()) {
             refuse(file, "行 " + formatInteger(y) + " を読めません");
@@ -277,21 +320,14 @@ void copyBits(const std::uint8_t* source, std::uint8_t* target, std::size_t firs
 }
 
 // Tiles are decoded one row of tiles at a time into a band of whole scan lines.
-void decodeTiles(TIFF* tiff, MemoryFile& file, const PageLayout& layout, PackedRows& rows, RowConverter& converter) {
-    std::uint32_t tileWidth = 0;
-    std::uint32_t tileHeight = 0;
-    TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tileWidth);
-    TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tileHeight);
-    const auto tileRowBytes = static_cast<std::size_t>(TIFFTileRowSize64(tiff));
-    const auto tileBytes = static_cast<std::size_t>(TIFFTileSize64(tiff));
-    const auto lineBytes = static_cast<std::size_t>(TIFFScanlineSize64(tiff));
-    // A tile far wider than the picture is declared in a few bytes: it is refused, not allocated.
-    if (tileWidth == 0 || tileHeight == 0 || tileRowBytes == 0 || lineBytes == 0 ||
-        tileHeight > kLargestBuffer / lineBytes || tileBytes > kLargestBuffer) {
-        refuse(file, "タイルの大きさが正しくありません");
-    }
-    std::vector<std::uint8_t> tile(tileBytes);
-    std::vector<std::uint8_t> band(lineBytes * tileHeight);
+void decodeTiles(TIFF* tiff, MemoryFile& file, const PageLayout& layout, const TileGeometry& geometry, PackedRows& rows,
+                 RowConverter& converter) {
+    const std::uint32_t tileWidth = geometry.width;
+    const std::uint32_t tileHeight = geometry.height;
+    const std::size_t tileRowBytes = geometry.rowBytes;
+    const std::size_t lineBytes = geometry.lineBytes;
+    LargeBuffer tile(geometry.bytes);
+    LargeBuffer band(lineBytes * tileHeight);
     for (std::uint32_t top = 0; top < static_cast<std::uint32_t>(rows.height()); top += tileHeight) {
         for (std::uint32_t left = 0; left < static_cast<std::uint32_t>(rows.width()); left += tileWidth) {
             if (TIFFReadTile(tiff, tile.data(), left, top, 0, 0) < 0 || !file.error.empty()) {
@@ -328,11 +364,14 @@ void decodeTiff(std::span<const std::uint8_t> file, const ReadOptions& options, 
     const PageLayout layout = layoutOf(tiff.get());
     PackedRows::checkSize(width, height);
     checkLineSize(tiff.get(), memory);
+    const std::optional<TileGeometry> tiles =
+        TIFFIsTiled(tiff.get()) ? std::optional(tileGeometryOf(tiff.get(), memory)) : std::nullopt;
+    checkRowBuffers(rowBufferBytes(tiff.get(), layout, tiles ? &*tiles : nullptr, width), width, height);
     PackedRows rows(width, height);
     RowConverter converter(layout, rows.width(), options.threshold);
     memory.decoding = true;
-    if (TIFFIsTiled(tiff.get())) {
-        decodeTiles(tiff.get(), memory, layout, rows, converter);
+    if (tiles) {
+        decodeTiles(tiff.get(), memory, layout, *tiles, rows, converter);
     } else {
         decodeStrips(tiff.get(), memory, rows, converter);
     }
