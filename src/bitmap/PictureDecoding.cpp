@@ -37,6 +37,10 @@ void decodeOtherFormat(ImageFormat format, std::span<const std::uint8_t> file, c
 bool DecodePicture(BitmapData& data, const ReadOptions& options, Toolkit& toolkit) {
     const std::span<const std::uint8_t> file(data.FileBytes.data(), data.FileBytes.size());
     const ImageFormat format = sniffImageFormat(file);
+    if (const std::string_view unread = unreadFormatName(file); !unread.empty()) {
+        toolkit.showMessage(unreadFormatMessage(unread));
+        return false;
+    }
     try {
         if (format == ImageFormat::Bmp) {
             checkSinglePage(options);
@@ -45,7 +49,7 @@ bool DecodePicture(BitmapData& data, const ReadOptions& options, Toolkit& toolki
         decodeOtherFormat(format, file, options, data);
         return true;
     } catch (const ImageRefusal& refusal) {
-        toolkit.showMessage(refusal.message);
+        toolkit.showDetailedMessage(refusal.message, refusal.details);
         return false;
     }
 }
