@@ -1,11 +1,15 @@
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <sstream>
+#include <thread>
 
 #include "cli/CliRun.h"
 #include "support/TestSupport.h"
@@ -215,6 +219,34 @@ TEST_F(picture_formats, hostile_files_are_refused_in_little_memory) {
         EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << name << ": " << run.errors;
         EXPECT_FALSE(test::fileExists(output)) << name;
         EXPECT_LT(run.peakKib, baselineKib + 32 * 1024) << name;
+    }
+}
+
+// Ctrl-C or SIGTERM ends a run that waits to open a pipe nobody reads, as a stop.
+TEST_F(picture_formats, a_stop_ends_a_wait_for_a_reader) {
+    const std::string pipe = work.file("pipe.dxf");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const pid_t child = fork();
+        if (child == 0) {
+            freopen(work.file("errors.txt").c_str(), "w", stderr);
+            execl(KELVARIN_CLI_PATH, KELVARIN_CLI_PATH, "-o", pipe.c_str(), sample("picture.bmp").c_str(), nullptr);
+            _exit(127);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        kill(child, signal);
+        int childStatus = 0;
+        for (int waited = 0; waited < 100 && waitpid(child, &childStatus, WNOHANG) == 0; ++waited) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        if (kill(child, 0) == 0) {
+            kill(child, SIGKILL);
+            waitpid(child, &childStatus, 0);
+            ADD_FAILURE() << "still waiting after signal " << signal;
+            continue;
+        }
+        EXPECT_TRUE(WIFEXITED(childStatus) && WEXITSTATUS(childStatus) == kExitFailed) << signal;
+        EXPECT_EQ(test::readBytes(work.file("errors.txt")), sample("picture.bmp") + ": 処理が中断されました。\n");
     }
 }
 
