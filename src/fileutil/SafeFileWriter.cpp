@@ -93,8 +93,11 @@ SafeFileWriter::SafeFileWriter(const std::string& path, const FileSystemCalls& c
         return;
     }
     // A read-only file is refused even for a user whom permissions do not stop, as it would be elsewhere.
-    if (exists && ((status.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0)) {
+    if (exists && (status.st_mode & 0222) == 0) {
         throw systemError(EACCES);
+    }
+    if (exists && access(path.c_str(), W_OK) != 0) {
+        throwErrno();
     }
     if (exists && !mayReplace) {
         throw systemError(EEXIST);
