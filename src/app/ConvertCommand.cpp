@@ -85,6 +85,7 @@ ConversionSettings readSettings(Form& form) {
 // whether the user agreed to replace a file; the standard output replaces nothing.
 bool mayWrite(Form& form, ConversionSettings& settings) {
     form.state.CurrentStep = "ファイルチェック";
+    settings.ReplaceExisting = form.view.replacesWithoutAsking();
     if (settings.OutputPath == SafeFileWriter::kStandardOutput ||
         !entryExists(settings.OutputPath, attribute::Hidden)) {
         return true;
