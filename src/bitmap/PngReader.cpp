@@ -74,14 +74,15 @@ void decodePng(std::span<const std::uint8_t> file, const ReadOptions& options, B
     check(spng_set_png_buffer(png, file.data(), file.size()));
     spng_ihdr header{};
     check(spng_get_ihdr(png, &header));
-    PackedRows rows(header.width, header.height);
 
     spng_trns transparency{};
     const bool grey = header.color_type == SPNG_COLOR_TYPE_GRAYSCALE && header.bit_depth <= 8 &&
                       spng_get_trns(png, &transparency) != 0;
     const int format = grey ? SPNG_FMT_G8 : SPNG_FMT_RGBA8;
     const int threshold = grey && header.bit_depth == 1 ? 128 : options.threshold;
+    PackedRows::checkSize(header.width, header.height);
     checkRowBuffers(rowBufferBytes(header, grey ? 1 : 4), header.width, header.height);
+    PackedRows rows(header.width, header.height);
     check(spng_decode_image(png, nullptr, 0, format, SPNG_DECODE_PROGRESSIVE | (grey ? 0 : SPNG_DECODE_TRNS)));
 
     const std::size_t pixelBytes = grey ? 1 : 4;
