@@ -18,6 +18,7 @@
 #include "fileutil/Cp932Codec.h"
 #include "fileutil/DirectorySearch.h"
 #include "fileutil/FileInfo.h"
+#include "fileutil/SafeFileWriter.h"
 #include "vectorize/Deskew.h"
 
 namespace kelvarin {
@@ -88,13 +89,17 @@ ConversionSettings readSettings(Form& form) {
     return settings;
 }
 
-// Hidden files are asked about as well: unlike elsewhere, nothing would stop them being replaced.
-bool mayWrite(Form& form, const std::string& outputPath) {
+// Hidden files are asked about as well: unlike elsewhere, nothing would stop them being replaced. Sets
+// whether the user agreed to replace a file; the standard output replaces nothing.
+bool mayWrite(Form& form, ConversionSettings& settings) {
     form.state.CurrentStep = "ファイルチェック";
-    if (!entryExists(outputPath, attribute::Hidden)) {
+    settings.ReplaceExisting = form.view.replacesWithoutAsking();
+    if (settings.OutputPath == SafeFileWriter::kStandardOutput ||
+        !entryExists(settings.OutputPath, attribute::Hidden)) {
         return true;
     }
-    return form.view.askYesNo("既にファイルがありますが、上書きしてもよろしいですか？");
+    settings.ReplaceExisting = form.view.askYesNo("既にファイルがありますが、上書きしてもよろしいですか？");
+    return settings.ReplaceExisting;
 }
 
 void readLineKind(const View& view, ConversionSettings& settings) {
@@ -164,7 +169,7 @@ bool convert(Form& form) {
     state.CurrentStep.clear();
     state.SkewDegrees = 0;
     ConversionSettings settings = readSettings(form);
-    if (!mayWrite(form, settings.OutputPath)) {
+    if (!mayWrite(form, settings)) {
         return false;
     }
     readLineKind(view, settings);
@@ -192,9 +197,10 @@ bool cmdConvert_Click(Form& form) {
         form.view.showMessage(refusal.message);
     } catch (...) {
         const KelvarinError error = asKelvarinError(std::current_exception());
-        form.view.showMessage("No." + formatInteger(error.number()) + "[" + error.description() +
-                              "] in cmdConvert_Click [Pass:" + formatInteger(form.state.PassNumber) + "][" +
-                              form.state.CurrentStep + "]");
+        form.view.showDetailedMessage("No." + formatInteger(error.number()) + "[" + error.description() +
+                                          "] in cmdConvert_Click [Pass:" + formatInteger(form.state.PassNumber) + "][" +
+                                          form.state.CurrentStep + "]",
+                                      error.systemErrorNumber() != 0 ? systemReason(error.systemErrorNumber()) : "");
     }
     form.state.PassNumber = 0;
     SetAllEnabled(form.view, true);

@@ -2,15 +2,21 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "bitmap/BitmapData.h"
 #include "common/LargeBuffer.h"
 
 namespace kelvarin {
 
-// A file a reader will not take; the text says why and is shown to the user as it is.
+// A file a reader will not take; the message says why in the program's words and is shown to the user as it
+// is, the details give the decoding library's own reason, if any.
 struct ImageRefusal {
+    explicit ImageRefusal(std::string text, std::string libraryReason = {})
+        : message(std::move(text)), details(std::move(libraryReason)) {}
+
     std::string message;
+    std::string details;
 };
 
 // The picture a reader of a format other than BMP decodes into: 1-bit rows laid out as a BMP stores them
@@ -40,6 +46,14 @@ private:
     std::int64_t m_stride;
     LargeBuffer m_pixels;
 };
+
+// The most the row buffers of one read may take besides the packed picture: the scan lines, tiles and
+// sample rows of a reader and the row state of the library decoding for it. Far above what a page a
+// scanner makes needs, and they take memory only as rows are decoded into them.
+constexpr std::int64_t kLargestRowBuffers = std::int64_t{64} << 20;
+
+// Refuses, before they are allocated, row buffers of more than kLargestRowBuffers for a picture of this size.
+void checkRowBuffers(std::int64_t bytes, std::int64_t width, std::int64_t height);
 
 // The luminance (0-255) of a colour, and of a colour with alpha laid over white.
 int luminance(int red, int green, int blue);

@@ -38,6 +38,10 @@ bool DecodePicture(BitmapData& data, const ReadOptions& options, Toolkit& toolki
     const std::span<const std::uint8_t> file(data.FileBytes.data(), data.FileBytes.size());
     const ImageFormat format = sniffImageFormat(file);
     data.PageCount = 1;
+    if (const std::string_view unread = unreadFormatName(file); !unread.empty()) {
+        toolkit.showMessage(unreadFormatMessage(unread));
+        return false;
+    }
     try {
         if (format == ImageFormat::Bmp) {
             checkSinglePage(options);
@@ -46,7 +50,7 @@ bool DecodePicture(BitmapData& data, const ReadOptions& options, Toolkit& toolki
         decodeOtherFormat(format, file, options, data);
         return true;
     } catch (const ImageRefusal& refusal) {
-        toolkit.showMessage(refusal.message);
+        toolkit.showDetailedMessage(refusal.message, refusal.details);
         return false;
     }
 }

@@ -5,9 +5,9 @@
 #include <array>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "bitmap/PackedRows.h"
+#include "common/LargeBuffer.h"
 
 namespace kelvarin {
 
@@ -22,9 +22,16 @@ using PngContext = std::unique_ptr<spng_ctx, ContextDeleter>;
 constexpr std::size_t kChunkLimit = std::size_t{64} << 20;
 
 void check(int result) {
-    if (result != 0 && result != SPNG_EOI) {
-        throw ImageRefusal{std::string("PNG ファイルを読めません: ") + spng_strerror(result)};
+    if (result == 0 || result == SPNG_EOI) {
+        return;
     }
+    const bool ended = result == SPNG_IO_EOF || result == SPNG_EOF || result == SPNG_EIDAT_TOO_SHORT;
+    if (result == SPNG_EMEM) {
+        throw std::bad_alloc();
+    }
+    throw ImageRefusal{std::string("PNG ファイルを読めません: ") +
+                           (ended ? "ファイルが途中で終わっています" : "内容が正しくありません"),
+                       spng_strerror(result)};
 }
 
 Resolution resolutionOf(spng_ctx* context) {
@@ -40,6 +47,21 @@ Resolution resolutionOf(spng_ctx* context) {
 constexpr std::array<int, 7> kPassFirstColumn = {0, 4, 0, 2, 0, 1, 0};
 constexpr std::array<int, 7> kPassColumnStep = {8, 8, 4, 4, 2, 2, 1};
 
+// The bytes of the row buffers a decoding into pixels of outputPixelBytes takes: libspng's filtered,
+// current and previous scan lines and its output row, and the decoded row and luminance values here.
+std::int64_t rowBufferBytes(const spng_ihdr& header, std::int64_t outputPixelBytes) {
+    std::int64_t channels = 1;
+    switch (header.color_type) {
+        case SPNG_COLOR_TYPE_TRUECOLOR: channels = 3; break;
+        case SPNG_COLOR_TYPE_GRAYSCALE_ALPHA: channels = 2; break;
+        case SPNG_COLOR_TYPE_TRUECOLOR_ALPHA: channels = 4; break;
+        default: break;
+    }
+    const std::int64_t width = header.width;
+    const std::int64_t scanLine = (width * channels * header.bit_depth + 7) / 8 + 1;
+    return 3 * scanLine + 2 * width * outputPixelBytes + width;
+}
+
 }  // namespace
 
 void decodePng(std::span<const std::uint8_t> file, const ReadOptions& options, BitmapData& data) {
@@ -52,18 +74,20 @@ void decodePng(std::span<const std::uint8_t> file, const ReadOptions& options, B
     check(spng_set_png_buffer(png, file.data(), file.size()));
     spng_ihdr header{};
     check(spng_get_ihdr(png, &header));
-    PackedRows rows(header.width, header.height);
 
     spng_trns transparency{};
     const bool grey = header.color_type == SPNG_COLOR_TYPE_GRAYSCALE && header.bit_depth <= 8 &&
                       spng_get_trns(png, &transparency) != 0;
     const int format = grey ? SPNG_FMT_G8 : SPNG_FMT_RGBA8;
     const int threshold = grey && header.bit_depth == 1 ? 128 : options.threshold;
+    PackedRows::checkSize(header.width, header.height);
+    checkRowBuffers(rowBufferBytes(header, grey ? 1 : 4), header.width, header.height);
+    PackedRows rows(header.width, header.height);
     check(spng_decode_image(png, nullptr, 0, format, SPNG_DECODE_PROGRESSIVE | (grey ? 0 : SPNG_DECODE_TRNS)));
 
     const std::size_t pixelBytes = grey ? 1 : 4;
-    std::vector<std::uint8_t> decoded(static_cast<std::size_t>(rows.width()) * pixelBytes);
-    std::vector<std::uint8_t> values(static_cast<std::size_t>(rows.width()));
+    LargeBuffer decoded(static_cast<std::size_t>(rows.width()) * pixelBytes);
+    LargeBuffer values(static_cast<std::size_t>(rows.width()));
     int result = 0;
     do {
         spng_row_info row{};

@@ -43,6 +43,7 @@ public:
     void setSelection(Control, int, int) override {}
     void setPicture(std::shared_ptr<const PreviewPicture>) override {}
     bool showsPictures() const override { return false; }
+    bool replacesWithoutAsking() const override { return m_settings.assumeYes; }
     void setImageStretch(bool) override {}
     void setImageSize(int, int) override {}
     double imageLeft() const override;
@@ -63,6 +64,8 @@ public:
     void setPercentCaption(std::string_view text) override { m_caption = text; }
     void setPercentAlignment(Alignment) override {}
     void showMessage(std::string_view text) override;
+    // The details follow the text on its line, in brackets.
+    void showDetailedMessage(std::string_view text, std::string_view details) override;
     bool askYesNo(std::string_view text) override;
 
 protected:

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/Error.h"
 #include "common/ProgressDisplay.h"
 #include "common/Toolkit.h"
 #include "convert/LineSegmentList.h"
@@ -156,15 +157,16 @@ void writeDocument(const DxfContent& content, LineOutput& output) {
 
 }  // namespace
 
-bool WriteFile(const std::string& path, const DxfContent& content, Toolkit& toolkit) {
+bool WriteFile(const std::string& path, bool replaceExisting, const DxfContent& content, Toolkit& toolkit) {
     try {
-        SafeFileWriter file(path);
+        SafeFileWriter file(path, FileSystemCalls::system(), replaceExisting);
         LineOutput output(file, toolkit, content.lineCount());
         writeDocument(content, output);
         file.commit();
         return true;
     } catch (...) {
-        toolkit.showMessage("ファイル書き込みエラー in WriteFile");
+        const KelvarinError error = asKelvarinError(std::current_exception());
+        toolkit.showDetailedMessage("ファイル書き込みエラー in WriteFile", path + ": " + reasonOf(error));
         return false;
     }
 }

@@ -552,13 +552,15 @@ void MainWindow::showProgress() {
     m_percentLabel->setText(toQString(m_caption));
 }
 
-void MainWindow::showMessage(std::string_view text) {
+void MainWindow::showMessage(std::string_view text) { showDetailedMessage(text, {}); }
+
+void MainWindow::showDetailedMessage(std::string_view text, std::string_view details) {
     if (m_stopped) {
         return;
     }
     showProgress();
     const ArrowWhileBusy arrow;
-    messageBox(text);
+    messageBox(text, details);
 }
 
 bool MainWindow::askYesNo(std::string_view text) {
@@ -570,7 +572,7 @@ bool MainWindow::askYesNo(std::string_view text) {
     return questionBox(text);
 }
 
-void MainWindow::messageBox(std::string_view text) { showMessageBox(this, text); }
+void MainWindow::messageBox(std::string_view text, std::string_view details) { showMessageBox(this, text, details); }
 
 bool MainWindow::questionBox(std::string_view text) { return askYesNoBox(this, text); }
 

@@ -68,11 +68,12 @@ public:
     void setPercentAlignment(Alignment alignment) override;
     // After a stopped conversion, the failures the stop causes are not shown: one report says it stopped.
     void showMessage(std::string_view text) final;
+    void showDetailedMessage(std::string_view text, std::string_view details) final;
     bool askYesNo(std::string_view text) final;
 
 protected:
     // The message boxes themselves.
-    virtual void messageBox(std::string_view text);
+    virtual void messageBox(std::string_view text, std::string_view details);
     virtual bool questionBox(std::string_view text);
     // Also where a conversion stops when the user asked it to.
     void processEvents() override;

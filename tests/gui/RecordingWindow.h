@@ -21,7 +21,15 @@ class RecordingWindow : public MainWindow {
 public:
     using MainWindow::MainWindow;
 
-    void messageBox(std::string_view text) override { messages.emplace_back(text); }
+    void messageBox(std::string_view text, std::string_view detailText) override {
+        messages.emplace_back(text);
+        if (!detailText.empty()) {
+            details.emplace_back(detailText);
+        }
+    }
+    void realMessageBox(std::string_view text, std::string_view detailText) {
+        MainWindow::messageBox(text, detailText);
+    }
     bool questionBox(std::string_view text) override {
         messages.emplace_back(text);
         if (answers.empty()) {
@@ -49,6 +57,7 @@ public:
     }
 
     std::vector<std::string> messages;
+    std::vector<std::string> details;  // of the messages that have any
     std::deque<bool> answers;
     std::deque<std::optional<std::string>> dialogAnswers;
     std::vector<FileDialogRequest> dialogRequests;
