@@ -66,11 +66,11 @@ ConversionSettings readSettings(Form& form) {
     Cp932Codec().encode(settings.LayerName);
     settings.Thinning = roundToInt32(parseNumber(view.text(textPartial)));
     if (settings.Thinning < 1) {
-        throw Refusal{"間引き数は１以上の正の整数です（但し、１は間引きません）"};
+        throw Refusal{kThinningRefusal};
     }
     settings.Options = state.conversionOptions;
     if (settings.Options.Strokes && settings.Thinning != 1) {
-        throw Refusal{"ストローク（--strokes）は間引き数 1 のときだけ使えます"};
+        throw Refusal{kStrokesThinningRefusal};
     }
     settings.OffsetX = parseNumber(view.text(textOffset(0)));
     settings.OffsetY = parseNumber(view.text(textOffset(1)));
@@ -88,18 +88,6 @@ bool mayWrite(Form& form, const std::string& outputPath) {
     }
     return form.view.askYesNo("既にファイルがありますが、上書きしてもよろしいですか？");
 }
-
-void readLineKind(const View& view, ConversionSettings& settings) {
-    settings.MakeHorizontal = true;
-    settings.MakeVertical = true;
-    if (view.isSelected(optionMakeLine(0))) {
-        settings.MakeVertical = false;
-    } else if (view.isSelected(optionMakeLine(1))) {
-        settings.MakeHorizontal = false;
-    }
-}
-
-bool lineColorWhite(const View& view) { return !view.isSelected(optionColor(0)) && view.isSelected(optionColor(1)); }
 
 // Counts the segments of the grid, strokes or runs, and gives them to be found again while writing.
 std::unique_ptr<SegmentSource> extractSegments(const AppState& state, const VirtualVram& grid,
@@ -161,6 +149,18 @@ bool convert(Form& form) {
 }
 
 }  // namespace
+
+void readLineKind(const View& view, ConversionSettings& settings) {
+    settings.MakeHorizontal = true;
+    settings.MakeVertical = true;
+    if (view.isSelected(optionMakeLine(0))) {
+        settings.MakeVertical = false;
+    } else if (view.isSelected(optionMakeLine(1))) {
+        settings.MakeHorizontal = false;
+    }
+}
+
+bool lineColorWhite(const View& view) { return !view.isSelected(optionColor(0)) && view.isSelected(optionColor(1)); }
 
 bool cmdConvert_Click(Form& form) {
     const CommandGuard guard(form);

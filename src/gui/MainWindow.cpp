@@ -28,13 +28,16 @@
 #include "app/HelpFile.h"
 #include "app/ReadCommand.h"
 #include "app/RealSize.h"
+#include "app/ResultContent.h"
 #include "common/TextFormat.h"
+#include "dxf/DxfDocument.h"
 #include "fileutil/Path.h"
 #include "gui/FileField.h"
 #include "gui/HelpWindow.h"
 #include "gui/MessageBoxes.h"
 #include "gui/PreviewWidget.h"
 #include "gui/QtText.h"
+#include "gui/ResultWindow.h"
 #include "gui/SizeFieldMenu.h"
 
 namespace kelvarin {
@@ -131,6 +134,7 @@ MainWindow::MainWindow(AppState& state) : m_form{state, *this} {
     }
     setTabOrder();
     m_help = new HelpWindow(this);
+    createResultWindow();
     resize(pixelsOf({0, 0, kClientWidthTwips, kClientHeightTwips}).size());
     setMinimumSize(minimumClientSize());
     widget(textFile(0))->setFocus();
@@ -252,6 +256,9 @@ void MainWindow::createOptionsMenu() {
     m_despeckleAction->setObjectName("actionDespeckle");
     m_despeckleAction->setCheckable(true);
     connect(m_despeckleAction, &QAction::triggered, this, [this] { askDespeckleSize(); });
+    QAction* preview = menu->addAction(QStringLiteral("結果プレビュー..."));
+    preview->setObjectName("actionPreview");
+    connect(preview, &QAction::triggered, this, [this] { showPreview(); });
     m_optionsLabel = new QLabel(this);
     m_optionsLabel->setObjectName("labelOptions");
     m_optionsLabel->setTextFormat(Qt::PlainText);
@@ -376,6 +383,27 @@ void MainWindow::convert() {
     }
 }
 
+void MainWindow::createResultWindow() {
+    m_result = new ResultWindow(this);
+    m_result->onPreviewRequested = [this] { showPreview(); };
+}
+
+void MainWindow::showPreview() {
+    // A read in progress is changing the picture.
+    if (m_form.commandRunning) {
+        return;
+    }
+    run([this] {
+        const CursorOverride busy(Qt::WaitCursor);
+        auto preview = previewResult(m_form);
+        if (const auto* refusal = std::get_if<std::string>(&preview)) {
+            showMessage(*refusal);
+        } else {
+            m_result->showResult(std::get<ConversionResult>(preview), true);
+        }
+    });
+}
+
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     Form_Resize(m_form);
@@ -389,6 +417,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     m_help->close();
+    m_result->close();
     event->accept();
 }
 
@@ -543,6 +572,10 @@ void MainWindow::showProgress() {
 
 void MainWindow::showMessage(std::string_view text) {
     showProgress();
+    // The result comes up beside the window while the completion message waits to be closed.
+    if (text == kConversionDoneMessage) {
+        m_result->showResult(lastConversionResult(m_form), false);
+    }
     const ArrowWhileBusy arrow;
     showMessageBox(this, text);
 }

@@ -18,6 +18,7 @@ namespace kelvarin {
 
 class HelpWindow;
 class PreviewWidget;
+class ResultWindow;
 
 // frmMain on Qt Widgets: every control of the design at its twips position, wired to the window's event
 // procedures. It holds no conversion logic; it is the view the commands run on.
@@ -29,6 +30,7 @@ public:
     Form& form() { return m_form; }
     QWidget* widget(Control control) const;
     HelpWindow* helpWindow() const { return m_help; }
+    ResultWindow* resultWindow() const { return m_result; }
     // Twips of the window's coordinate unit per screen pixel.
     double twipsPerPixel() const;
 
@@ -88,6 +90,9 @@ private:
     void convert();
     void showProgress();
     void showF1Help();
+    // The result window: what the conversion wrote, or a preview of what it would write.
+    void createResultWindow();
+    void showPreview();
     QRect pixelsOf(const TwipsRect& twips) const;
 
     Form m_form;
@@ -96,6 +101,7 @@ private:
     QProgressBar* m_progressBar = nullptr;
     QLabel* m_percentLabel = nullptr;
     HelpWindow* m_help = nullptr;
+    ResultWindow* m_result = nullptr;
     QAction* m_strokesAction = nullptr;
     QAction* m_despeckleAction = nullptr;
     QLabel* m_optionsLabel = nullptr;

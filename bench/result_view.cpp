@@ -1,0 +1,116 @@
+// Times the result view on a converted picture: the real frmMain, offscreen, reads the picture given as
+// the first argument and converts it in both directions; then the result window is opened again, timed,
+// and a zoom and pan sequence is played, each step drawn in full (as grab() does) and timed. Prints one line per
+// measure, in milliseconds.
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <algorithm>
+#include <chrono>
+#include <iostream>
+#include <vector>
+
+#include "app/AppState.h"
+#include "app/ResultContent.h"
+#include "app/Startup.h"
+#include "fileutil/ProgramLocation.h"
+#include "gui/MainWindow.h"
+#include "gui/ResultView.h"
+#include "gui/ResultWindow.h"
+
+namespace {
+
+class UnattendedWindow : public kelvarin::MainWindow {
+public:
+    using MainWindow::MainWindow;
+    void showMessage(std::string_view text) override { std::cerr << text << "\n"; }
+    bool askYesNo(std::string_view) override { return true; }
+};
+
+template <typename Step>
+double milliseconds(Step step) {
+    const auto start = std::chrono::steady_clock::now();
+    step();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+void drag(QWidget& widget, QPoint from, QPoint to) {
+    QMouseEvent press(QEvent::MouseButtonPress, from, widget.mapToGlobal(from), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, to, widget.mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, to, widget.mapToGlobal(to), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(&widget, &press);
+    QApplication::sendEvent(&widget, &move);
+    QApplication::sendEvent(&widget, &release);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: result-view-bench PICTURE OUTPUT.dxf\n";
+        return 2;
+    }
+    QApplication application(argc, argv);
+    kelvarin::AppState state;
+    UnattendedWindow window(state);
+    if (!kelvarin::Main(state, window, kelvarin::executablePath())) {
+        return 1;
+    }
+    kelvarin::Form_Load(window.form(), kelvarin::executablePath());
+    window.show();
+    window.setText(kelvarin::textFile(0), argv[1]);
+    window.findChild<QPushButton*>("cmdReadFile")->click();
+    window.setText(kelvarin::textFile(1), argv[2]);
+    window.findChild<QRadioButton*>("optionMakeLine_2")->setChecked(true);
+    window.findChild<QPushButton*>("cmdConvert")->click();
+
+    kelvarin::ResultWindow& result = *window.resultWindow();
+    kelvarin::ResultView& view = *result.view();
+    result.resize(1280, 960);
+    const double opening = milliseconds([&] {
+        result.showResult(kelvarin::lastConversionResult(window.form()), false);
+        view.grab();
+    });
+    std::cout << "open (copy, pyramid, first paint at fit): " << opening << " ms; " << view.width() << " x "
+              << view.height() << " pixels\n";
+
+    // Into the top-left corner to 1:1 and beyond, panning there, and back out to the whole page.
+    const QPoint corner(view.width() / 8, view.height() / 8);
+    const QPoint middle(view.width() / 2, view.height() / 2);
+    std::vector<std::pair<const char*, std::function<void()>>> steps;
+    for (int i = 0; i < 24; ++i) {
+        steps.emplace_back("wheel in", [&] { view.zoomAbout(corner, 1.189207115002721); });
+    }
+    for (int i = 0; i < 6; ++i) {
+        steps.emplace_back("drag", [&] { drag(view, middle, middle + QPoint(-300, -200)); });
+    }
+    steps.emplace_back("1:1", [&] { view.showActualSize(); });
+    for (int i = 0; i < 6; ++i) {
+        steps.emplace_back("drag", [&] { drag(view, middle, middle + QPoint(250, 180)); });
+    }
+    for (int i = 0; i < 24; ++i) {
+        steps.emplace_back("wheel out", [&] { view.zoomAbout(corner, 1 / 1.189207115002721); });
+    }
+    steps.emplace_back("fit", [&] { view.fit(); });
+    double worst = 0;
+    double total = 0;
+    const char* worstStep = "";
+    for (auto& [name, step] : steps) {
+        const double ms = milliseconds([&] {
+            step();
+            view.grab();
+        });
+        total += ms;
+        if (ms > worst) {
+            worst = ms;
+            worstStep = name;
+        }
+    }
+    std::cout << steps.size() << " zoom and pan steps: mean " << total / static_cast<double>(steps.size())
+              << " ms, slowest " << worst << " ms (" << worstStep << ")\n";
+    return 0;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "vectorize/Geometry.h"
+
+namespace kelvarin {
+
+class ResultLayers;
+struct Form;
+
+// The entities of a result by kind, and what the file written holds.
+struct ResultCounts {
+    std::int64_t lines = 0;
+    std::int64_t arcs = 0;
+    std::int64_t circles = 0;
+    std::optional<std::int64_t> dxfBytes;  // none before a conversion
+    std::optional<double> skewDegrees;     // when a skew was found
+};
+
+// "LINE 12  ARC 3  CIRCLE 1  DXF 4567 バイト  傾き 0.35°"; a preview says so instead of naming a file.
+std::string describeCounts(const ResultCounts& counts);
+
+// What the result view shows: the scan and the run or stroke LINEs, or the vectors over the scan.
+struct ConversionResult {
+    std::shared_ptr<const ResultLayers> layers;
+    std::shared_ptr<const VectorDrawing> vectors;  // empty for runs and strokes
+    ResultCounts counts;
+};
+
+// What the conversion that has just written its file wrote, with the window's settings it ran with; no
+// layers when there is no picture.
+ConversionResult lastConversionResult(const Form& form);
+
+// What a conversion with the window's settings and options would write, or the message saying why there
+// is nothing to show.
+std::variant<ConversionResult, std::string> previewResult(const Form& form);
+
+}  // namespace kelvarin

@@ -1,0 +1,98 @@
+#include "convert/LineCells.h"
+
+#include <vector>
+
+#include "convert/LineSegmentList.h"
+#include "convert/RunScan.h"
+#include "convert/Strokes.h"
+
+namespace kelvarin {
+
+namespace {
+
+// Draws each stroke's LINE into the planes as it is found.
+class StrokeDrawing : public SegmentSink {
+public:
+    StrokeDrawing(BitPlane& horizontal, BitPlane& vertical) : m_horizontal(horizontal), m_vertical(vertical) {}
+
+    void take(std::span<const LineSegment> segments) override {
+        for (const LineSegment& segment : segments) {
+            if (segment.SpanX >= segment.SpanY) {
+                m_horizontal.setRange(segment.StartY + (segment.SpanY - 1) / 2, segment.StartX,
+                                      segment.StartX + segment.SpanX - 1);
+            } else {
+                const std::int32_t x = segment.StartX + (segment.SpanX - 1) / 2;
+                for (std::int32_t y = segment.StartY; y < segment.StartY + segment.SpanY; ++y) {
+                    m_vertical.setRange(y, x, x);
+                }
+            }
+        }
+        count += static_cast<std::int64_t>(segments.size());
+    }
+
+    std::int64_t count = 0;
+
+private:
+    BitPlane& m_horizontal;
+    BitPlane& m_vertical;
+};
+
+}  // namespace
+
+LineCells LineCells::ofRuns(const VirtualVram& grid, bool horizontal, bool vertical, std::int32_t thinning) {
+    LineCells cells;
+    cells.m_grid = &grid;
+    cells.m_horizontal = horizontal;
+    cells.m_vertical = vertical;
+    cells.m_thinning = thinning;
+    cells.m_columns.assign(static_cast<std::size_t>(grid.wordsPerRow()), 0);
+    for (std::int32_t strip = 0; vertical && strip < grid.wordsPerRow(); ++strip) {
+        cells.m_columns[static_cast<std::size_t>(strip)] = scannedColumns(grid, strip, thinning);
+    }
+    return cells;
+}
+
+std::int64_t LineCells::lineCount() const {
+    if (m_strokes) {
+        return m_strokeCount;
+    }
+    std::int64_t count = 0;
+    for (std::int64_t y = 0; m_horizontal && y < m_grid->height(); y += m_thinning) {
+        count += countRowRuns(*m_grid, static_cast<std::int32_t>(y));
+    }
+    for (std::int32_t strip = 0; m_vertical && strip < m_grid->wordsPerRow(); ++strip) {
+        const std::uint64_t columns = m_columns[static_cast<std::size_t>(strip)];
+        count += columns == 0 ? 0 : countColumnRuns(*m_grid, strip, columns);
+    }
+    return count;
+}
+
+LineCells LineCells::ofStrokes(const VirtualVram& grid) {
+    LineCells cells;
+    cells.m_grid = &grid;
+    StrokePlanes& planes = cells.m_strokes.emplace(
+        StrokePlanes{BitPlane(grid.width(), grid.height()), BitPlane(grid.width(), grid.height())});
+    StrokeDrawing drawing(planes.horizontal, planes.vertical);
+    GridStrokes(grid, 0).forEach(drawing);
+    cells.m_strokeCount = drawing.count;
+    return cells;
+}
+
+void LineCells::readRow(std::int32_t y, std::int32_t firstWord, std::span<std::uint64_t> words) const {
+    if (m_strokes) {
+        const std::uint64_t* horizontal = m_strokes->horizontal.row(y) + firstWord;
+        const std::uint64_t* vertical = m_strokes->vertical.row(y) + firstWord;
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            words[i] = horizontal[i] | vertical[i];
+        }
+        return;
+    }
+    const bool rowScanned = m_horizontal && y % m_thinning == 0;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const auto strip = static_cast<std::int32_t>(firstWord + static_cast<std::int32_t>(i));
+        const std::uint64_t cells = m_grid->word(y, strip);
+        words[i] = rowScanned ? cells : cells & m_columns[static_cast<std::size_t>(strip)];
+    }
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "convert/BitPyramid.h"
+#include "convert/VirtualVram.h"
+
+namespace kelvarin {
+
+// Where the LINEs of a run or stroke conversion lie, in cells: a horizontal LINE joins the centres of
+// consecutive horizontal cells of a row, a vertical LINE those of a column. Runs are read from the grid,
+// only in the rows and columns scanned; a stroke's LINE along the middle of its rectangle is drawn into
+// planes of its own (on the lower middle row or left middle column of an even thickness). As a row source
+// it gives the cells of both kinds together.
+class LineCells : public RowSource {
+public:
+    // The grid must outlive the cells.
+    static LineCells ofRuns(const VirtualVram& grid, bool horizontal, bool vertical, std::int32_t thinning);
+    static LineCells ofStrokes(const VirtualVram& grid);
+
+    // The LINEs written, runs or strokes: counted in a pass over the grid for runs.
+    std::int64_t lineCount() const;
+    // Every cell of the grid, and no other, lies on a LINE.
+    bool sameAsGrid() const { return !m_strokes && m_horizontal && m_vertical && m_thinning == 1; }
+
+    bool horizontal(std::int32_t x, std::int32_t y) const {
+        return m_strokes ? m_strokes->horizontal.at(x, y) : m_horizontal && y % m_thinning == 0 && m_grid->at(x, y);
+    }
+    bool vertical(std::int32_t x, std::int32_t y) const {
+        return m_strokes ? m_strokes->vertical.at(x, y) : m_vertical && x % m_thinning == 0 && m_grid->at(x, y);
+    }
+    void readRow(std::int32_t y, std::int32_t firstWord, std::span<std::uint64_t> words) const override;
+
+private:
+    struct StrokePlanes {
+        BitPlane horizontal;
+        BitPlane vertical;
+    };
+
+    const VirtualVram* m_grid = nullptr;
+    bool m_horizontal = false;
+    bool m_vertical = false;
+    std::int32_t m_thinning = 1;
+    std::vector<std::uint64_t> m_columns;  // per strip of 64 columns, those scanned for vertical runs
+    std::optional<StrokePlanes> m_strokes;
+    std::int64_t m_strokeCount = 0;
+};
+
+}  // namespace kelvarin

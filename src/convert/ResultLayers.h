@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+
+#include "bitmap/BitmapData.h"
+#include "common/LargeBuffer.h"
+#include "convert/BitPyramid.h"
+#include "convert/ConversionSettings.h"
+#include "convert/Despeckle.h"
+#include "convert/LineCells.h"
+#include "convert/VirtualVram.h"
+
+namespace kelvarin {
+
+// What the result view draws of a run or stroke conversion: the scan's line cells and where the LINEs
+// lie, each with a pyramid for drawing it small. Holds its own copy of the picture, so a later read does
+// not change it; the LINEs themselves are never listed, only found again where they are drawn. A
+// conversion without runs (its LINEs, if any, drawn from elsewhere) has settings with both directions off.
+class ResultLayers {
+public:
+    // Copies the picture's rows, then despeckles and finds strokes as a conversion with these settings
+    // does. The picture must be a readable one (a conversion or a read has accepted it).
+    ResultLayers(const BitmapData& bitmap, const ConversionSettings& settings);
+    ResultLayers(const ResultLayers&) = delete;
+    ResultLayers& operator=(const ResultLayers&) = delete;
+
+    std::int32_t width() const { return m_scan.width(); }
+    std::int32_t height() const { return m_scan.height(); }
+    // The line cells of the picture as read, before despeckling.
+    const VirtualVram& scan() const { return m_scan; }
+    const BitPyramid& scanPyramid() const { return m_scanPyramid; }
+    const LineCells& lines() const { return m_lines; }
+    const BitPyramid& linePyramid() const { return m_sharedPyramid ? m_scanPyramid : m_linePyramid; }
+
+private:
+    LargeBuffer m_rows;
+    VirtualVram m_scan;
+    CleanedGrid m_cleaned;
+    LineCells m_lines;
+    BitPyramid m_scanPyramid;
+    BitPyramid m_linePyramid;
+    bool m_sharedPyramid = false;
+};
+
+}  // namespace kelvarin
