@@ -376,7 +376,11 @@ void MainWindow::convert() {
     const QPointer<QWidget> focused = QApplication::focusWidget();
     {
         const CursorOverride busy(Qt::WaitCursor);
-        cmdConvert_Click(m_form);
+        m_resultPending = true;
+        if (cmdConvert_Click(m_form) && m_resultPending) {
+            showConversionResult();
+        }
+        m_resultPending = false;
     }
     if (focused != nullptr && focused->isEnabled() && focused->window() == this) {
         focused->setFocus(Qt::OtherFocusReason);
@@ -386,6 +390,11 @@ void MainWindow::convert() {
 void MainWindow::createResultWindow() {
     m_result = new ResultWindow(this);
     m_result->onPreviewRequested = [this] { showPreview(); };
+}
+
+void MainWindow::showConversionResult() {
+    m_resultPending = false;
+    m_result->showResult(lastConversionResult(m_form), false);
 }
 
 void MainWindow::showPreview() {
@@ -573,8 +582,8 @@ void MainWindow::showProgress() {
 void MainWindow::showMessage(std::string_view text) {
     showProgress();
     // The result comes up beside the window while the completion message waits to be closed.
-    if (text == kConversionDoneMessage) {
-        m_result->showResult(lastConversionResult(m_form), false);
+    if (m_resultPending && text == kConversionDoneMessage) {
+        showConversionResult();
     }
     const ArrowWhileBusy arrow;
     showMessageBox(this, text);

@@ -92,6 +92,7 @@ private:
     void showF1Help();
     // The result window: what the conversion wrote, or a preview of what it would write.
     void createResultWindow();
+    void showConversionResult();
     void showPreview();
     QRect pixelsOf(const TwipsRect& twips) const;
 
@@ -102,6 +103,7 @@ private:
     QLabel* m_percentLabel = nullptr;
     HelpWindow* m_help = nullptr;
     ResultWindow* m_result = nullptr;
+    bool m_resultPending = false;  // a conversion runs whose result has not been shown
     QAction* m_strokesAction = nullptr;
     QAction* m_despeckleAction = nullptr;
     QLabel* m_optionsLabel = nullptr;
