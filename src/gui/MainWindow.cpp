@@ -376,6 +376,7 @@ void MainWindow::convert() {
     const QPointer<QWidget> focused = QApplication::focusWidget();
     {
         const CursorOverride busy(Qt::WaitCursor);
+        m_result->clear();
         m_resultPending = true;
         if (cmdConvert_Click(m_form) && m_resultPending) {
             showConversionResult();
@@ -404,6 +405,7 @@ void MainWindow::showPreview() {
     }
     run([this] {
         const CursorOverride busy(Qt::WaitCursor);
+        m_result->clear();
         auto preview = previewResult(m_form);
         if (const auto* refusal = std::get_if<std::string>(&preview)) {
             showMessage(*refusal);

@@ -93,6 +93,11 @@ void ResultWindow::showResult(const ConversionResult& result, bool preview) {
     showZoom();
 }
 
+void ResultWindow::clear() {
+    m_counts->clear();
+    m_view->setResult(nullptr, nullptr);
+}
+
 QString ResultWindow::countsText() const { return m_counts->text(); }
 
 void ResultWindow::showZoom() {

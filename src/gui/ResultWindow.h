@@ -21,6 +21,8 @@ public:
 
     // Shows the window with the result fitted; a preview is titled as one.
     void showResult(const ConversionResult& result, bool preview);
+    // Lets go of the result shown, and its memory, before a new one is made.
+    void clear();
     ResultView* view() const { return m_view; }
     QString countsText() const;
 
