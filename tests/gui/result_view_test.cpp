@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -47,6 +48,7 @@ private slots:
     void runsOverTheScanAtFitAndActualSize();
     void wheelZoomKeepsThePointUnderTheCursor();
     void vectorsAreDrawnAsSuch();
+    void screenshot();
 
 private:
     void convert(const char* lineKind, const char* thinning);
@@ -187,6 +189,25 @@ void ResultViewTest::vectorsAreDrawnAsSuch() {
     QCOMPARE(at(45, 14), ResultView::kPaperColour);
     QCOMPARE(at(20, 20), ResultView::kPaperColour);
     QCOMPARE(at(50, 28), ResultView::kScanColour);  // the bar, scan only
+}
+
+// With KELVARIN_RESULT_SCREENSHOT set to a file, on an X display: the README's picture of the screen, the
+// window and the result of the sample drawing beside it, zoomed into a corner.
+void ResultViewTest::screenshot() {
+    const QString target = QString::fromLocal8Bit(qgetenv("KELVARIN_RESULT_SCREENSHOT"));
+    if (target.isEmpty()) {
+        QSKIP("KELVARIN_RESULT_SCREENSHOT is not set");
+    }
+    m_window->move(0, 0);
+    m_window->setText(textFile(0), KELVARIN_SOURCE_DIR "/examples/drawing.bmp");
+    m_window->findChild<QPushButton*>("cmdReadFile")->click();
+    m_window->resultWindow()->resize(760, 600);
+    convert("optionMakeLine_2", "1");
+    m_window->setText(textFile(0), "/home/user/drawing.bmp");
+    m_window->setText(textFile(1), "/home/user/drawing.dxf");
+    view().zoomAbout(QPointF(view().width() * 0.2, view().height() * 0.35), 2.5);
+    QTest::qWait(300);
+    QCOMPARE(QProcess::execute("import", {"-window", "root", target}), 0);
 }
 
 QTEST_MAIN(ResultViewTest)
