@@ -419,7 +419,7 @@ TEST(result_tiles, colours_follow_the_segments_written) {
     };
     for (const Case& c :
          {Case{true, true, false, 1, {1, 3, 2.5, 0.5, 0.3, 0.1}}, Case{true, false, false, 2, {1, 4, 0.25}},
-          Case{false, true, false, 3, {1, 1.5, 0.4}}, Case{false, false, true, 1, {1, 0.3}}}) {
+          Case{false, true, false, 3, {1, 1.5, 0.4}}, Case{false, false, true, 1, {1, 3, 0.3}}}) {
         ConversionSettings settings;
         settings.MakeHorizontal = c.horizontal;
         settings.MakeVertical = c.vertical;

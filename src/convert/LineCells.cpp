@@ -1,5 +1,6 @@
 #include "convert/LineCells.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "convert/LineSegmentList.h"
@@ -8,12 +9,12 @@
 
 namespace kelvarin {
 
-namespace {
-
-// Draws each stroke's LINE into the planes as it is found.
+// Draws each stroke's LINE into the planes as it is found. The strokes come in the order they end, so a
+// vertical stroke that ends right below another is drawn first.
 class StrokeDrawing : public SegmentSink {
 public:
-    StrokeDrawing(BitPlane& horizontal, BitPlane& vertical) : m_horizontal(horizontal), m_vertical(vertical) {}
+    explicit StrokeDrawing(LineCells::StrokePlanes& planes)
+        : m_horizontal(planes.horizontal), m_vertical(planes.vertical), m_starts(planes.starts) {}
 
     void take(std::span<const LineSegment> segments) override {
         for (const LineSegment& segment : segments) {
@@ -22,6 +23,9 @@ public:
                                       segment.StartX + segment.SpanX - 1);
             } else {
                 const std::int32_t x = segment.StartX + (segment.SpanX - 1) / 2;
+                if (segment.StartY > 0 && m_vertical.at(x, segment.StartY - 1)) {
+                    m_starts.push_back(LineCells::key(x, segment.StartY));
+                }
                 for (std::int32_t y = segment.StartY; y < segment.StartY + segment.SpanY; ++y) {
                     m_vertical.setRange(y, x, x);
                 }
@@ -35,9 +39,8 @@ public:
 private:
     BitPlane& m_horizontal;
     BitPlane& m_vertical;
+    std::vector<std::uint64_t>& m_starts;
 };
-
-}  // namespace
 
 LineCells LineCells::ofRuns(const VirtualVram& grid, bool horizontal, bool vertical, std::int32_t thinning) {
     LineCells cells;
@@ -71,9 +74,10 @@ LineCells LineCells::ofStrokes(const VirtualVram& grid) {
     LineCells cells;
     cells.m_grid = &grid;
     StrokePlanes& planes = cells.m_strokes.emplace(
-        StrokePlanes{BitPlane(grid.width(), grid.height()), BitPlane(grid.width(), grid.height())});
-    StrokeDrawing drawing(planes.horizontal, planes.vertical);
+        StrokePlanes{BitPlane(grid.width(), grid.height()), BitPlane(grid.width(), grid.height()), {}});
+    StrokeDrawing drawing(planes);
     GridStrokes(grid, 0).forEach(drawing);
+    std::sort(planes.starts.begin(), planes.starts.end());
     cells.m_strokeCount = drawing.count;
     return cells;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -12,8 +13,9 @@ namespace kelvarin {
 // Where the LINEs of a run or stroke conversion lie, in cells: a horizontal LINE joins the centres of
 // consecutive horizontal cells of a row, a vertical LINE those of a column. Runs are read from the grid,
 // only in the rows and columns scanned; a stroke's LINE along the middle of its rectangle is drawn into
-// planes of its own (on the lower middle row or left middle column of an even thickness). As a row source
-// it gives the cells of both kinds together.
+// planes of its own (on the lower middle row or left middle column of an even thickness), with the places
+// where one vertical stroke starts right above another's end. As a row source it gives the cells of both
+// kinds together.
 class LineCells : public RowSource {
 public:
     // The grid must outlive the cells.
@@ -31,12 +33,23 @@ public:
     bool vertical(std::int32_t x, std::int32_t y) const {
         return m_strokes ? m_strokes->vertical.at(x, y) : m_vertical && x % m_thinning == 0 && m_grid->at(x, y);
     }
+    // A vertical LINE runs on from cell (x, y) to cell (x, y + 1).
+    bool verticalJoin(std::int32_t x, std::int32_t y) const {
+        return vertical(x, y) && vertical(x, y + 1) &&
+               !(m_strokes && std::binary_search(m_strokes->starts.begin(), m_strokes->starts.end(), key(x, y + 1)));
+    }
     void readRow(std::int32_t y, std::int32_t firstWord, std::span<std::uint64_t> words) const override;
 
 private:
+    friend class StrokeDrawing;
+    static std::uint64_t key(std::int32_t x, std::int32_t y) {
+        return std::uint64_t{static_cast<std::uint32_t>(y)} << 32 | static_cast<std::uint32_t>(x);
+    }
     struct StrokePlanes {
         BitPlane horizontal;
         BitPlane vertical;
+        std::vector<std::uint64_t> starts;  // ascending keys of the first cells of vertical strokes that
+                                            // begin right above another
     };
 
     const VirtualVram* m_grid = nullptr;

@@ -153,8 +153,8 @@ int sideOfMiddle(std::int64_t pixel, std::int64_t cell, double zoom) {
 }
 
 // The cells of one stored row that a tile shows, with a cell of margin on each side (index 0 is cell
-// first - 1): which are scan, and which lie on horizontal and vertical LINEs in this row and the rows
-// above and below on the screen.
+// first - 1): which are scan, which lie on horizontal and vertical LINEs, and where a vertical LINE runs on
+// to the row above or below on the screen.
 struct CellRow {
     std::vector<std::uint8_t> scan, horizontal, vertical, verticalAbove, verticalBelow;
 
@@ -171,8 +171,8 @@ struct CellRow {
             scan[k] = layers.scan().at(x, y);
             horizontal[k] = lines.horizontal(x, y);
             vertical[k] = lines.vertical(x, y);
-            verticalAbove[k] = y + 1 < layers.height() && lines.vertical(x, y + 1);
-            verticalBelow[k] = y > 0 && lines.vertical(x, y - 1);
+            verticalAbove[k] = y + 1 < layers.height() && lines.verticalJoin(x, y);
+            verticalBelow[k] = y > 0 && lines.verticalJoin(x, y - 1);
         }
     }
 };
