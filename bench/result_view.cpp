@@ -76,7 +76,8 @@ int main(int argc, char** argv) {
     for (int run = 0; run < 3; ++run) {
         openings.push_back(milliseconds([&] {
             result.clear();
-            result.showResult(kelvarin::lastConversionResult(window.form()), false);
+            result.showResult(std::get<kelvarin::ConversionResult>(kelvarin::lastConversionResult(window.form())),
+                              false);
             view.grab();
         }));
     }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <new>
 
 #include "app/ConvertCommand.h"
 #include "app/Form.h"
@@ -51,15 +52,14 @@ std::string describeCounts(const ResultCounts& counts) {
     return text;
 }
 
-ConversionResult lastConversionResult(const Form& form) {
+ResultOrRefusal lastConversionResult(const Form& form) {
     const AppState& state = form.state;
     auto read = lineSettings(form);
-    ConversionResult result;
-    auto* found = std::get_if<ConversionSettings>(&read);
-    if (found == nullptr) {
-        return result;
+    if (const auto* refusal = std::get_if<std::string>(&read)) {
+        return *refusal;
     }
-    ConversionSettings& settings = *found;
+    ConversionSettings& settings = std::get<ConversionSettings>(read);
+    ConversionResult result;
     const VectorDrawing& vectors = state.vectorDrawing;
     if (vectors.entityCount() > 0) {
         // The vectors are drawn over the scan: no runs.
@@ -71,7 +71,11 @@ ConversionResult lastConversionResult(const Form& form) {
     } else {
         result.counts.lines = state.LineSegmentCount;
     }
-    result.layers = std::make_shared<const ResultLayers>(state, settings);
+    try {
+        result.layers = std::make_shared<const ResultLayers>(state, settings);
+    } catch (const std::bad_alloc&) {
+        return std::string(kNoMemoryForResult);
+    }
     std::error_code error;
     const auto bytes = std::filesystem::file_size(trimBlanks(form.view.text(textFile(1))), error);
     if (!error) {
@@ -83,13 +87,17 @@ ConversionResult lastConversionResult(const Form& form) {
     return result;
 }
 
-std::variant<ConversionResult, std::string> previewResult(const Form& form) {
+ResultOrRefusal previewResult(const Form& form) {
     auto settings = lineSettings(form);
     if (const auto* refusal = std::get_if<std::string>(&settings)) {
         return *refusal;
     }
     ConversionResult result;
-    result.layers = std::make_shared<const ResultLayers>(form.state, std::get<ConversionSettings>(settings));
+    try {
+        result.layers = std::make_shared<const ResultLayers>(form.state, std::get<ConversionSettings>(settings));
+    } catch (const std::bad_alloc&) {
+        return std::string(kNoMemoryForResult);
+    }
     result.counts.lines = result.layers->lines().lineCount();
     return result;
 }

@@ -32,12 +32,16 @@ struct ConversionResult {
     ResultCounts counts;
 };
 
-// What the conversion that has just written its file wrote, with the window's settings it ran with; no
-// layers when there is no picture.
-ConversionResult lastConversionResult(const Form& form);
+// A result, or the message saying why there is nothing to show.
+using ResultOrRefusal = std::variant<ConversionResult, std::string>;
 
-// What a conversion with the window's settings and options would write, or the message saying why there
-// is nothing to show.
-std::variant<ConversionResult, std::string> previewResult(const Form& form);
+// Shown when the view's copy of the picture and its pyramid do not fit in memory.
+inline constexpr const char* kNoMemoryForResult = "変換結果を表示するメモリが足りません";
+
+// What the conversion that has just written its file wrote, with the window's settings it ran with.
+ResultOrRefusal lastConversionResult(const Form& form);
+
+// What a conversion with the window's settings and options would write.
+ResultOrRefusal previewResult(const Form& form);
 
 }  // namespace kelvarin

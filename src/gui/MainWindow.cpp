@@ -395,7 +395,15 @@ void MainWindow::createResultWindow() {
 
 void MainWindow::showConversionResult() {
     m_resultPending = false;
-    m_result->showResult(lastConversionResult(m_form), false);
+    showResult(lastConversionResult(m_form), false);
+}
+
+void MainWindow::showResult(const ResultOrRefusal& result, bool preview) {
+    if (const auto* refusal = std::get_if<std::string>(&result)) {
+        showMessage(*refusal);
+    } else {
+        m_result->showResult(std::get<ConversionResult>(result), preview);
+    }
 }
 
 void MainWindow::showPreview() {
@@ -406,12 +414,7 @@ void MainWindow::showPreview() {
     run([this] {
         const CursorOverride busy(Qt::WaitCursor);
         m_result->clear();
-        auto preview = previewResult(m_form);
-        if (const auto* refusal = std::get_if<std::string>(&preview)) {
-            showMessage(*refusal);
-        } else {
-            m_result->showResult(std::get<ConversionResult>(preview), true);
-        }
+        showResult(previewResult(m_form), true);
     });
 }
 

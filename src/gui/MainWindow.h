@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/Form.h"
+#include "app/ResultContent.h"
 #include "app/View.h"
 
 class QAction;
@@ -94,6 +95,7 @@ private:
     void createResultWindow();
     void showConversionResult();
     void showPreview();
+    void showResult(const ResultOrRefusal& result, bool preview);
     QRect pixelsOf(const TwipsRect& twips) const;
 
     Form m_form;

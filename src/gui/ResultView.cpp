@@ -14,7 +14,9 @@ namespace kelvarin {
 
 namespace {
 
+// Zoomed in at most 64 times, and no further than keeps the picture's screen size within int.
 constexpr double kLargestZoom = 64;
+constexpr double kLargestScreenSize = 1 << 30;
 constexpr double kWheelStep = 1.189207115002721;  // a fourth root of 2: four notches double the zoom
 constexpr int kTilesKept = 512;
 
@@ -46,12 +48,16 @@ void ResultView::fit() {
         update();
         return;
     }
-    const double zoom =
-        std::min(static_cast<double>(width()) / m_layers->width(), static_cast<double>(height()) / m_layers->height());
+    const double zoom = fitZoom();
     const QPoint origin(static_cast<int>(std::lround((width() - m_layers->width() * zoom) / 2)),
                         static_cast<int>(std::lround((height() - m_layers->height() * zoom) / 2)));
     setZoom(zoom, origin);
     m_fitted = true;
+}
+
+double ResultView::fitZoom() const {
+    return std::min(static_cast<double>(width()) / m_layers->width(),
+                    static_cast<double>(height()) / m_layers->height());
 }
 
 void ResultView::showActualSize() { zoomAbout(QPointF(width() / 2.0, height() / 2.0), 1 / m_zoom); }
@@ -60,9 +66,12 @@ void ResultView::zoomAbout(QPointF point, double factor) {
     if (!m_layers) {
         return;
     }
-    const double smallest = std::min(1.0, 0.5 * std::min(static_cast<double>(width()) / m_layers->width(),
-                                                         static_cast<double>(height()) / m_layers->height()));
-    const double zoom = std::clamp(m_zoom * factor, smallest, kLargestZoom);
+    // From half the whole page (or 1:1 if smaller) to 64 times, or the whole page if it is shown larger.
+    const double fitted = fitZoom();
+    const double smallest = std::min(1.0, 0.5 * fitted);
+    const double largest =
+        std::max(fitted, std::min(kLargestZoom, kLargestScreenSize / std::max(m_layers->width(), m_layers->height())));
+    const double zoom = std::clamp(m_zoom * factor, std::min(smallest, largest), largest);
     const QPointF cell = cellAt(point);
     setZoom(zoom, QPoint(static_cast<int>(std::lround(point.x() - cell.x() * zoom)),
                          static_cast<int>(std::lround(point.y() - cell.y() * zoom))));

@@ -54,6 +54,7 @@ protected:
 private:
     static constexpr int kTileSize = 256;
 
+    double fitZoom() const;
     void setZoom(double zoom, QPoint origin);
     const QImage& tile(QPoint index);
     void dropHiddenTiles(const QRect& visibleTiles);

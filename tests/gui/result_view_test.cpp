@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "app/AppState.h"
+#include "app/ConvertCommand.h"
 #include "app/Startup.h"
 #include "convert/ResultLayers.h"
 #include "dxf/DxfDocument.h"
@@ -47,6 +48,7 @@ private slots:
 
     void runsOverTheScanAtFitAndActualSize();
     void wheelZoomKeepsThePointUnderTheCursor();
+    void previewCountsWhatAConversionWrites();
     void vectorsAreDrawnAsSuch();
     void screenshot();
 
@@ -163,6 +165,28 @@ void ResultViewTest::wheelZoomKeepsThePointUnderTheCursor() {
     QTest::mouseMove(&view(), QPoint(340, 170));
     QTest::mouseRelease(&view(), Qt::LeftButton, {}, QPoint(340, 170));
     QCOMPARE(view().cellAt(QPointF(340, 170)), before);
+}
+
+// Before a conversion the preview counts the LINEs that the conversion then writes, with strokes and with
+// runs in both directions; a thinning the conversion refuses is refused with the conversion's message.
+void ResultViewTest::previewCountsWhatAConversionWrites() {
+    auto* preview = m_window->findChild<QAction*>("actionPreview");
+    m_window->setText(textPartial, "0");
+    preview->trigger();
+    QCOMPARE(m_window->messages.back(), std::string(kThinningRefusal));
+    QVERIFY(!m_window->resultWindow()->isVisible());
+    for (const bool strokes : {true, false}) {
+        m_window->findChild<QAction*>("actionStrokes")->setChecked(strokes);
+        m_window->setText(textPartial, "1");
+        m_window->findChild<QRadioButton*>("optionMakeLine_2")->setChecked(true);
+        preview->trigger();
+        QCOMPARE(m_window->resultWindow()->windowTitle(), QStringLiteral("プレビュー"));
+        const QString previewed = m_window->resultWindow()->countsText();
+        convert("optionMakeLine_2", "1");
+        const QString written = m_window->resultWindow()->countsText();
+        QCOMPARE(previewed, QStringLiteral("LINE %1  ARC 0  CIRCLE 0  （プレビュー、未保存）").arg(strokes ? 2 : 72));
+        QVERIFY2(written.startsWith(previewed.left(previewed.indexOf("  （"))), qPrintable(written));
+    }
 }
 
 // A line, a circle and the upper half of a circle as an arc, drawn over the scan at 1:1: each lies where its
