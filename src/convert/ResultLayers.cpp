@@ -10,34 +10,6 @@ namespace kelvarin {
 
 namespace {
 
-class GridRows : public RowSource {
-public:
-    explicit GridRows(const VirtualVram& grid) : m_grid(grid) {}
-    void readRow(std::int32_t y, std::int32_t firstWord, std::span<std::uint64_t> words) const override {
-        for (std::size_t i = 0; i < words.size(); ++i) {
-            words[i] = m_grid.word(y, firstWord + static_cast<std::int32_t>(i));
-        }
-    }
-
-private:
-    const VirtualVram& m_grid;
-};
-
-// Despeckling again for the view shows no progress and lets no events run.
-class SilentToolkit : public Toolkit {
-public:
-    void setProgressMin(float) override {}
-    void setProgressMax(float) override {}
-    void setProgressValue(float) override {}
-    void setPercentCaption(std::string_view) override {}
-    void setPercentAlignment(Alignment) override {}
-    void showMessage(std::string_view) override {}
-    bool askYesNo(std::string_view) override { return false; }
-
-protected:
-    void processEvents() override {}
-};
-
 LineCells linesOf(const VirtualVram& grid, const ConversionSettings& settings) {
     return settings.Options.Strokes
                ? LineCells::ofStrokes(grid)
@@ -60,11 +32,11 @@ ResultLayers::ResultLayers(const BitmapData& bitmap, const ConversionSettings& s
     if (!settings.LineColorWhite) {
         m_scan.invert();
     }
-    m_scanPyramid.build(GridRows(m_scan), width, height);
+    m_scanPyramid.build(m_scanRows, width, height);
     const VirtualVram* grid = &m_scan;
     if (settings.Options.DespeckleSize > 0) {
         PassState pass;
-        SilentToolkit toolkit;
+        SilentToolkit toolkit;  // despeckling again for the view shows no progress
         Despeckle(bitmap.BmpHeader, m_scan, settings.Options.DespeckleSize, m_cleaned, pass, toolkit);
         grid = &m_cleaned.vram;
     }

@@ -12,6 +12,20 @@
 
 namespace kelvarin {
 
+// A grid's cells as rows of words.
+class GridRows : public RowSource {
+public:
+    explicit GridRows(const VirtualVram& grid) : m_grid(grid) {}
+    void readRow(std::int32_t y, std::int32_t firstWord, std::span<std::uint64_t> words) const override {
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            words[i] = m_grid.word(y, firstWord + static_cast<std::int32_t>(i));
+        }
+    }
+
+private:
+    const VirtualVram& m_grid;
+};
+
 // What the result view draws of a run or stroke conversion: the scan's line cells and where the LINEs
 // lie, each with a pyramid for drawing it small. Holds its own copy of the picture, so a later read does
 // not change it; the LINEs themselves are never listed, only found again where they are drawn. A
@@ -28,6 +42,7 @@ public:
     std::int32_t height() const { return m_scan.height(); }
     // The line cells of the picture as read, before despeckling.
     const VirtualVram& scan() const { return m_scan; }
+    const RowSource& scanRows() const { return m_scanRows; }
     const BitPyramid& scanPyramid() const { return m_scanPyramid; }
     const LineCells& lines() const { return m_lines; }
     const BitPyramid& linePyramid() const { return m_sharedPyramid ? m_scanPyramid : m_linePyramid; }
@@ -35,6 +50,7 @@ public:
 private:
     LargeBuffer m_rows;
     VirtualVram m_scan;
+    GridRows m_scanRows{m_scan};
     CleanedGrid m_cleaned;
     LineCells m_lines;
     BitPyramid m_scanPyramid;

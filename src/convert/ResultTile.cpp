@@ -77,19 +77,6 @@ private:
     std::vector<std::uint64_t> m_row;
 };
 
-class ScanRows : public RowSource {
-public:
-    explicit ScanRows(const VirtualVram& scan) : m_scan(scan) {}
-    void readRow(std::int32_t y, std::int32_t firstWord, std::span<std::uint64_t> words) const override {
-        for (std::size_t i = 0; i < words.size(); ++i) {
-            words[i] = m_scan.word(y, firstWord + static_cast<std::int32_t>(i));
-        }
-    }
-
-private:
-    const VirtualVram& m_scan;
-};
-
 void renderReduced(const ResultLayers& layers, const TileRequest& request, std::span<std::uint8_t> pixels) {
     const std::int64_t width = layers.width();
     const std::int64_t height = layers.height();
@@ -116,8 +103,7 @@ void renderReduced(const ResultLayers& layers, const TileRequest& request, std::
     if (firstCell < 0) {
         return;
     }
-    const ScanRows scanRows(layers.scan());
-    LevelRows scan(scanRows, layers.scanPyramid(), level, firstCell >> 6, lastCell >> 6);
+    LevelRows scan(layers.scanRows(), layers.scanPyramid(), level, firstCell >> 6, lastCell >> 6);
     LevelRows lines(layers.lines(), layers.linePyramid(), level, firstCell >> 6, lastCell >> 6);
     for (int j = 0; j < request.height; ++j) {
         const CellRange rows = coveredCells(request.top + j, request.zoom);
