@@ -24,6 +24,8 @@ public:
 
     // The LINEs written, runs or strokes: counted in a pass over the grid for runs.
     std::int64_t lineCount() const;
+    // No cell lies on a LINE: neither runs nor strokes are drawn.
+    bool none() const { return !m_strokes && !m_horizontal && !m_vertical; }
     // Every cell of the grid, and no other, lies on a LINE.
     bool sameAsGrid() const { return !m_strokes && m_horizontal && m_vertical && m_thinning == 1; }
 

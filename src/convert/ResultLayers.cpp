@@ -42,7 +42,7 @@ ResultLayers::ResultLayers(const BitmapData& bitmap, const ConversionSettings& s
     }
     m_lines = linesOf(*grid, settings);
     m_sharedPyramid = grid == &m_scan && m_lines.sameAsGrid();
-    if (!m_sharedPyramid) {
+    if (!m_sharedPyramid && !m_lines.none()) {
         m_linePyramid.build(m_lines, width, height);
     }
 }

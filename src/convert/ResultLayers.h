@@ -45,7 +45,8 @@ public:
     const RowSource& scanRows() const { return m_scanRows; }
     const BitPyramid& scanPyramid() const { return m_scanPyramid; }
     const LineCells& lines() const { return m_lines; }
-    const BitPyramid& linePyramid() const { return m_sharedPyramid ? m_scanPyramid : m_linePyramid; }
+    // The scan's when the LINEs cover the same cells, or when there are none (then it is not read).
+    const BitPyramid& linePyramid() const { return m_sharedPyramid || m_lines.none() ? m_scanPyramid : m_linePyramid; }
 
 private:
     LargeBuffer m_rows;

@@ -113,7 +113,8 @@ void renderReduced(const ResultLayers& layers, const TileRequest& request, std::
         // Stored rows count from the bottom.
         const std::int64_t lowest = (height - 1 - std::min(rows.last, height - 1)) >> level;
         const std::int64_t highest = (height - 1 - rows.first) >> level;
-        const std::vector<std::uint64_t>* lineWords = request.showLines ? &lines.rows(lowest, highest) : nullptr;
+        const std::vector<std::uint64_t>* lineWords =
+            request.showLines && !layers.lines().none() ? &lines.rows(lowest, highest) : nullptr;
         const std::vector<std::uint64_t>* scanWords = request.showScan ? &scan.rows(lowest, highest) : nullptr;
         std::uint8_t* out = pixels.data() + static_cast<std::size_t>(j) * static_cast<std::size_t>(request.width);
         for (int i = 0; i < request.width; ++i) {

@@ -50,6 +50,7 @@ ResultWindow::ResultWindow(QWidget* mainWindow)
         auto* choice = new QRadioButton(QString::fromUtf8(caption), this);
         choice->setObjectName(QStringLiteral("optionLayers_%1").arg(layers->buttons().size()));
         choice->setChecked(shown == ResultView::Layers::Both);
+        choice->setFocusPolicy(Qt::TabFocus);  // a click leaves the keys with the view
         layers->addButton(choice);
         bar->addWidget(choice);
         connect(choice, &QRadioButton::toggled, this, [this, shown](bool checked) {
@@ -90,6 +91,7 @@ void ResultWindow::showResult(const ConversionResult& result, bool preview) {
     show();
     raise();
     m_view->setResult(result.layers, result.vectors);
+    m_view->setFocus(Qt::OtherFocusReason);
     showZoom();
 }
 
