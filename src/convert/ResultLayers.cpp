@@ -18,19 +18,36 @@ LineCells linesOf(const VirtualVram& grid, const ConversionSettings& settings) {
 
 }  // namespace
 
-ResultLayers::ResultLayers(const BitmapData& bitmap, const ConversionSettings& settings) {
+void ResultLayers::attachScan(std::span<const std::uint8_t> rows, std::int32_t width, std::int32_t height) const {
+    m_scan.attach(rows, width, height, rowStride(width));
+    if (!m_lineColorWhite) {
+        m_scan.invert();
+    }
+}
+
+void ResultLayers::ownRows() const {
+    if (m_ownsRows) {
+        return;
+    }
+    const auto size = static_cast<std::size_t>(rowStride(width()) * height());
+    LargeBuffer rows(size);
+    splitAcrossCores(static_cast<std::int64_t>(std::min(size, m_source.size())),
+                     [&](std::int64_t first, std::int64_t end) {
+                         std::copy(m_source.begin() + first, m_source.begin() + end, rows.begin() + first);
+                     });
+    m_rows = std::move(rows);
+    m_source = {};
+    attachScan({m_rows.data(), size}, width(), height());
+    m_ownsRows = true;
+}
+
+ResultLayers::ResultLayers(const BitmapData& bitmap, const ConversionSettings& settings)
+    : m_lineColorWhite(settings.LineColorWhite), m_source(bitmap.PixelBytes) {
     const std::int32_t width = bitmapWidth(bitmap.BmpHeader);
     const std::int32_t height = bitmapHeight(bitmap.BmpHeader);
-    const std::int64_t stride = rowStride(width);
-    const auto size = static_cast<std::size_t>(stride * height);
-    m_rows = LargeBuffer(size);
-    const std::size_t copied = std::min(size, bitmap.PixelBytes.size());
-    splitAcrossCores(static_cast<std::int64_t>(copied), [&](std::int64_t first, std::int64_t end) {
-        std::copy(bitmap.PixelBytes.begin() + first, bitmap.PixelBytes.begin() + end, m_rows.begin() + first);
-    });
-    m_scan.attach({m_rows.data(), size}, width, height, stride);
-    if (!settings.LineColorWhite) {
-        m_scan.invert();
+    attachScan(m_source, width, height);
+    if (m_source.size() < static_cast<std::size_t>(rowStride(width) * height)) {
+        ownRows();  // rows missing from the picture read as background
     }
     m_scanPyramid.build(m_scanRows, width, height);
     const VirtualVram* grid = &m_scan;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "bitmap/BitmapData.h"
 #include "common/LargeBuffer.h"
@@ -27,16 +28,21 @@ private:
 };
 
 // What the result view draws of a run or stroke conversion: the scan's line cells and where the LINEs
-// lie, each with a pyramid for drawing it small. Holds its own copy of the picture, so a later read does
-// not change it; the LINEs themselves are never listed, only found again where they are drawn. A
-// conversion without runs (its LINEs, if any, drawn from elsewhere) has settings with both directions off.
+// lie, each with a pyramid for drawing it small. The LINEs themselves are never listed, only found again
+// where they are drawn. A conversion without runs (its LINEs, if any, drawn from elsewhere) has settings
+// with both directions off.
 class ResultLayers {
 public:
-    // Copies the picture's rows, then despeckles and finds strokes as a conversion with these settings
-    // does. The picture must be a readable one (a conversion or a read has accepted it).
+    // Despeckles and finds strokes as a conversion with these settings does. The picture must be a readable
+    // one (a conversion or a read has accepted it); its rows are read where they are until ownRows(), and
+    // must not change before.
     ResultLayers(const BitmapData& bitmap, const ConversionSettings& settings);
     ResultLayers(const ResultLayers&) = delete;
     ResultLayers& operator=(const ResultLayers&) = delete;
+
+    // Copies the picture's rows, so that the picture read may change; does nothing the second time. The
+    // cells stay the same: a copy made once it is needed, not at once, spares the opening its time.
+    void ownRows() const;
 
     std::int32_t width() const { return m_scan.width(); }
     std::int32_t height() const { return m_scan.height(); }
@@ -49,8 +55,13 @@ public:
     const BitPyramid& linePyramid() const { return m_sharedPyramid || m_lines.none() ? m_scanPyramid : m_linePyramid; }
 
 private:
-    LargeBuffer m_rows;
-    VirtualVram m_scan;
+    void attachScan(std::span<const std::uint8_t> rows, std::int32_t width, std::int32_t height) const;
+
+    bool m_lineColorWhite = false;
+    mutable std::span<const std::uint8_t> m_source;  // the picture's rows until they are copied
+    mutable bool m_ownsRows = false;
+    mutable LargeBuffer m_rows;
+    mutable VirtualVram m_scan;
     GridRows m_scanRows{m_scan};
     CleanedGrid m_cleaned;
     LineCells m_lines;

@@ -363,6 +363,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::run(const std::function<void()>& procedure) {
+    // The result view reads the picture in place until a command might read another one.
+    m_result->keepOwnPicture();
     procedure();
     showProgress();
     if (m_closePending && !m_form.commandRunning) {
@@ -411,9 +413,9 @@ void MainWindow::showPreview() {
     if (m_form.commandRunning) {
         return;
     }
+    m_result->clear();
     run([this] {
         const CursorOverride busy(Qt::WaitCursor);
-        m_result->clear();
         showResult(previewResult(m_form), true);
     });
 }

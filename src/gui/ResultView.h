@@ -30,7 +30,7 @@ public:
 
     // Shows a result fitted to the view; vectors may be null.
     void setResult(std::shared_ptr<const ResultLayers> layers, std::shared_ptr<const VectorDrawing> vectors);
-    bool hasResult() const { return m_layers != nullptr; }
+    const std::shared_ptr<const ResultLayers>& layers() const { return m_layers; }
     void setLayers(Layers layers);
     void fit();
     void showActualSize();

@@ -100,6 +100,12 @@ void ResultWindow::clear() {
     m_view->setResult(nullptr, nullptr);
 }
 
+void ResultWindow::keepOwnPicture() {
+    if (m_view->layers()) {
+        m_view->layers()->ownRows();
+    }
+}
+
 QString ResultWindow::countsText() const { return m_counts->text(); }
 
 void ResultWindow::showZoom() {

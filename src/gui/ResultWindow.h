@@ -23,6 +23,8 @@ public:
     void showResult(const ConversionResult& result, bool preview);
     // Lets go of the result shown, and its memory, before a new one is made.
     void clear();
+    // Before anything may read another picture: the result shown keeps a copy of the one it was made from.
+    void keepOwnPicture();
     ResultView* view() const { return m_view; }
     QString countsText() const;
 

@@ -140,6 +140,10 @@ void ResultViewTest::runsOverTheScanAtFitAndActualSize() {
             QCOMPARE(pixelOfCell(grab, {50.1, 5.1}), ResultView::kScanColour);
         }
     }
+    // Reading another picture leaves the result as it was.
+    m_window->setText(textFile(0), test::dataPath("cases/example-100x50.bmp"));
+    m_window->findChild<QPushButton*>("cmdReadFile")->click();
+    QCOMPARE(pixelOfCell(view().grab().toImage(), {50.5, 6.5}), ResultView::kScanColour);
     m_window->resultWindow()->findChild<QRadioButton*>("optionLayers_2")->setChecked(true);
     QCOMPARE(pixelOfCell(view().grab().toImage(), {50.5, 6.5}), ResultView::kPaperColour);
     QCOMPARE(pixelOfCell(view().grab().toImage(), {50.5, 5.5}), ResultView::kLineColour);
