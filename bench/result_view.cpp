@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
         }));
         leastProcessorTime = std::min(leastProcessorTime, processorMilliseconds() - processorBefore);
     }
-    std::cout << "open (copy, pyramid, first paint at fit): best "
+    std::cout << "open (pyramid, first paint at fit): best "
               << *std::min_element(openings.begin(), openings.end()) << " ms, worst "
               << *std::max_element(openings.begin(), openings.end()) << " ms, processor time at least "
               << leastProcessorTime << " ms; view " << view.width() << " x " << view.height() << " pixels\n";
