@@ -85,7 +85,8 @@ private:
     void showConversionOptions();
     void connectEvents();
     void setTabOrder();
-    // Runs an event procedure; a close asked for meanwhile happens once no command runs.
+    // Runs an event procedure; a close asked for meanwhile happens once no command runs. Anything that may
+    // read another picture runs through here: the result window first copies the picture it shows.
     void run(const std::function<void()>& procedure);
     // "変換実行" with a busy cursor; the focus returns where it was.
     void convert();
