@@ -55,7 +55,11 @@ void ResultView::fit() {
     m_fitted = true;
 }
 
+// 1 while the view has no size yet: it fits again when it gets one.
 double ResultView::fitZoom() const {
+    if (width() <= 0 || height() <= 0) {
+        return 1;
+    }
     return std::min(static_cast<double>(width()) / m_layers->width(),
                     static_cast<double>(height()) / m_layers->height());
 }
