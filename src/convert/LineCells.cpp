@@ -83,19 +83,9 @@ LineCells LineCells::ofStrokes(const VirtualVram& grid) {
 }
 
 void LineCells::readRow(std::int32_t y, std::int32_t firstWord, std::span<std::uint64_t> words) const {
-    if (m_strokes) {
-        const std::uint64_t* horizontal = m_strokes->horizontal.row(y) + firstWord;
-        const std::uint64_t* vertical = m_strokes->vertical.row(y) + firstWord;
-        for (std::size_t i = 0; i < words.size(); ++i) {
-            words[i] = horizontal[i] | vertical[i];
-        }
-        return;
-    }
-    const bool rowScanned = m_horizontal && y % m_thinning == 0;
     for (std::size_t i = 0; i < words.size(); ++i) {
-        const auto strip = static_cast<std::int32_t>(firstWord + static_cast<std::int32_t>(i));
-        const std::uint64_t cells = m_grid->word(y, strip);
-        words[i] = rowScanned ? cells : cells & m_columns[static_cast<std::size_t>(strip)];
+        const std::int32_t index = firstWord + static_cast<std::int32_t>(i);
+        words[i] = horizontalWord(y, index) | verticalWord(y, index);
     }
 }
 

@@ -29,16 +29,22 @@ public:
     // Every cell of the grid, and no other, lies on a LINE.
     bool sameAsGrid() const { return !m_strokes && m_horizontal && m_vertical && m_thinning == 1; }
 
-    bool horizontal(std::int32_t x, std::int32_t y) const {
-        return m_strokes ? m_strokes->horizontal.at(x, y) : m_horizontal && y % m_thinning == 0 && m_grid->at(x, y);
+    // The 64 cells from column 64 x index of row y that lie on horizontal, or vertical, LINEs.
+    std::uint64_t horizontalWord(std::int32_t y, std::int32_t index) const {
+        if (m_strokes) {
+            return m_strokes->horizontal.row(y)[index];
+        }
+        return m_horizontal && y % m_thinning == 0 ? m_grid->word(y, index) : 0;
     }
-    bool vertical(std::int32_t x, std::int32_t y) const {
-        return m_strokes ? m_strokes->vertical.at(x, y) : m_vertical && x % m_thinning == 0 && m_grid->at(x, y);
+    std::uint64_t verticalWord(std::int32_t y, std::int32_t index) const {
+        if (m_strokes) {
+            return m_strokes->vertical.row(y)[index];
+        }
+        return m_columns.empty() ? 0 : m_grid->word(y, index) & m_columns[static_cast<std::size_t>(index)];
     }
-    // A vertical LINE runs on from cell (x, y) to cell (x, y + 1).
-    bool verticalJoin(std::int32_t x, std::int32_t y) const {
-        return vertical(x, y) && vertical(x, y + 1) &&
-               !(m_strokes && std::binary_search(m_strokes->starts.begin(), m_strokes->starts.end(), key(x, y + 1)));
+    // Whether a vertical stroke starts at cell (x, y) right above another one's end.
+    bool verticalBreak(std::int32_t x, std::int32_t y) const {
+        return m_strokes && std::binary_search(m_strokes->starts.begin(), m_strokes->starts.end(), key(x, y));
     }
     void readRow(std::int32_t y, std::int32_t firstWord, std::span<std::uint64_t> words) const override;
 

@@ -151,15 +151,25 @@ struct CellRow {
             cells->assign(size, 0);
         }
         const LineCells& lines = layers.lines();
-        for (std::int64_t cell = std::max<std::int64_t>(first - 1, 0);
-             cell <= std::min<std::int64_t>(last + 1, layers.width() - 1); ++cell) {
-            const auto x = static_cast<std::int32_t>(cell);
-            const auto k = static_cast<std::size_t>(cell - first + 1);
-            scan[k] = layers.scan().at(x, y);
-            horizontal[k] = lines.horizontal(x, y);
-            vertical[k] = lines.vertical(x, y);
-            verticalAbove[k] = y + 1 < layers.height() && lines.verticalJoin(x, y);
-            verticalBelow[k] = y > 0 && lines.verticalJoin(x, y - 1);
+        const std::int64_t from = std::max<std::int64_t>(first - 1, 0);
+        const std::int64_t to = std::min<std::int64_t>(last + 1, layers.width() - 1);
+        for (std::int64_t index = from >> 6; index <= to >> 6; ++index) {
+            const auto word = static_cast<std::int32_t>(index);
+            const std::uint64_t scanCells = layers.scan().word(y, word);
+            const std::uint64_t horizontalCells = lines.horizontalWord(y, word);
+            const std::uint64_t verticalCells = lines.verticalWord(y, word);
+            const std::uint64_t above = y + 1 < layers.height() ? verticalCells & lines.verticalWord(y + 1, word) : 0;
+            const std::uint64_t below = y > 0 ? verticalCells & lines.verticalWord(y - 1, word) : 0;
+            for (std::int64_t cell = std::max(from, index * 64); cell <= std::min(to, index * 64 + 63); ++cell) {
+                const int shift = 63 - static_cast<int>(cell - index * 64);
+                const auto k = static_cast<std::size_t>(cell - first + 1);
+                const auto x = static_cast<std::int32_t>(cell);
+                scan[k] = scanCells >> shift & 1;
+                horizontal[k] = horizontalCells >> shift & 1;
+                vertical[k] = verticalCells >> shift & 1;
+                verticalAbove[k] = (above >> shift & 1) != 0 && !lines.verticalBreak(x, y + 1);
+                verticalBelow[k] = (below >> shift & 1) != 0 && !lines.verticalBreak(x, y);
+            }
         }
     }
 };
