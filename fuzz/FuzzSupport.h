@@ -10,20 +10,9 @@
 namespace kelvarin::fuzz {
 
 // A toolkit that shows nothing and answers every question with Yes.
-class QuietToolkit : public Toolkit {
+class QuietToolkit : public SilentToolkit {
 public:
-    QuietToolkit() = default;
-    void setProgressMin(float) override {}
-    void setProgressMax(float) override {}
-    void setProgressValue(float) override {}
-    void setPercentCaption(std::string_view) override {}
-    void setPercentAlignment(Alignment) override {}
-    void showMessage(std::string_view) override {}
-    void showDetailedMessage(std::string_view, std::string_view) override {}
     bool askYesNo(std::string_view) override { return true; }
-
-protected:
-    void processEvents() override {}
 };
 
 // A folder of this process for the files a run writes; removed when the process ends.

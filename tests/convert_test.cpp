@@ -8,6 +8,8 @@
 #include "common/PassState.h"
 #include "convert/LineExtraction.h"
 #include "convert/LineSegmentList.h"
+#include "convert/ResultLayers.h"
+#include "convert/ResultTile.h"
 #include "convert/Strokes.h"
 #include "convert/VirtualVram.h"
 #include "support/FakeView.h"
@@ -385,6 +387,138 @@ TEST(strokes, stacked_equal_runs_equal_a_plain_grouping) {
                       0);
             if (inverted) {
                 InvertVram(grid.header(), grid.vram, pass, view);
+            }
+        }
+    }
+}
+
+// The result view's colours against the segments a conversion hands to the file. At 1:1 and larger every
+// pixel is as the segments' LINEs draw it: from the middle pixel of the first cell to that of the last,
+// through the lower middle row (left middle column) of an even thickness, over the scan's cells in grey.
+// Drawn small, every pixel covering a LINE cell is red, and a pixel with no line cell within a pyramid
+// block of it is paper.
+TEST(result_tiles, colours_follow_the_segments_written) {
+    std::mt19937 random(17);
+    std::vector<std::string> rows(45, std::string(130, '.'));
+    for (std::size_t y = 0; y < rows.size(); ++y) {
+        rows[y] = y > 0 && random() % 2 == 0 ? rows[y - 1] : rows[y];
+        for (auto& cell : rows[y]) {
+            cell = random() % 5 == 0 ? (cell == '#' ? '.' : '#') : cell;
+        }
+    }
+    for (std::size_t y = 30; y < rows.size(); ++y) {
+        rows[y].replace(0, 64, 64, '.');  // blank corner: paper when drawn small
+    }
+    const Grid grid(rows);
+    const std::int32_t width = grid.width();
+    const std::int32_t height = grid.height();
+    struct Case {
+        bool horizontal, vertical, strokes;
+        std::int32_t thinning;
+        std::vector<double> zooms;
+    };
+    for (const Case& c :
+         {Case{true, true, false, 1, {1, 3, 2.5, 0.5, 0.3, 0.1}}, Case{true, false, false, 2, {1, 4, 0.25}},
+          Case{false, true, false, 3, {1, 1.5, 0.4}}, Case{false, false, true, 1, {1, 3, 0.3}}}) {
+        ConversionSettings settings;
+        settings.MakeHorizontal = c.horizontal;
+        settings.MakeVertical = c.vertical;
+        settings.Thinning = c.thinning;
+        settings.Options.Strokes = c.strokes;
+        settings.LineColorWhite = true;  // '#' is stored as bit value 1
+        const ResultLayers layers(grid.bitmap.data, settings);
+        Collected written;
+        if (c.strokes) {
+            GridStrokes(grid.vram, 0).forEach(written);
+        } else {
+            GridRuns(grid.vram, c.thinning, c.horizontal ? 1 : 0, c.vertical ? 1 : 0).forEach(written);
+        }
+        EXPECT_EQ(layers.lines().lineCount(), static_cast<std::int64_t>(written.all.size()));
+        for (const double zoom : c.zooms) {
+            const auto size = static_cast<int>(std::ceil(std::max(width, height) * zoom)) + 3;
+            std::vector<std::uint8_t> tile(static_cast<std::size_t>(size * size));
+            renderTile(layers, {zoom, -1, -2, size, size, true, true}, tile);
+            const auto colour = [&](std::int64_t px, std::int64_t py) {
+                return static_cast<TileColour>(tile[static_cast<std::size_t>((py + 2) * size + px + 1)]);
+            };
+            // The LINE cells (x, cell row from the top) and, at zoom >= 1, the expected pixels.
+            std::vector<std::vector<TileColour>> expected(static_cast<std::size_t>(size),
+                                                          std::vector<TileColour>(static_cast<std::size_t>(size)));
+            std::vector<std::vector<bool>> lineCell(static_cast<std::size_t>(height),
+                                                    std::vector<bool>(static_cast<std::size_t>(width)));
+            const auto put = [&](std::int64_t px, std::int64_t py, TileColour value) {
+                expected[static_cast<std::size_t>(py + 2)][static_cast<std::size_t>(px + 1)] = value;
+            };
+            for (std::int32_t r = 0; r < height && zoom >= 1; ++r) {
+                for (std::int32_t x = 0; x < width; ++x) {
+                    const CellPixels column = cellPixels(x, zoom);
+                    const CellPixels row = cellPixels(r, zoom);
+                    for (std::int64_t py = row.first; py < row.end; ++py) {
+                        for (std::int64_t px = column.first; px < column.end; ++px) {
+                            put(px, py,
+                                rows[static_cast<std::size_t>(height - 1 - r)][static_cast<std::size_t>(x)] == '#'
+                                    ? TileColour::Scan
+                                    : TileColour::Paper);
+                        }
+                    }
+                }
+            }
+            for (const LineSegment& s : written.all) {
+                const bool along = s.SpanX >= s.SpanY;
+                const std::int32_t fixed =
+                    along ? height - 1 - (s.StartY + (s.SpanY - 1) / 2) : s.StartX + (s.SpanX - 1) / 2;
+                const std::int32_t first = along ? s.StartX : height - s.StartY - s.SpanY;
+                const std::int32_t last = along ? s.StartX + s.SpanX - 1 : height - 1 - s.StartY;
+                for (std::int32_t k = first; k <= last; ++k) {
+                    lineCell[static_cast<std::size_t>(along ? fixed : k)][static_cast<std::size_t>(along ? k : fixed)] =
+                        true;
+                }
+                const std::int64_t middle = cellPixels(fixed, zoom).middle();
+                for (std::int64_t p = cellPixels(first, zoom).middle();
+                     zoom >= 1 && p <= cellPixels(last, zoom).middle(); ++p) {
+                    put(along ? p : middle, along ? middle : p, TileColour::Line);
+                }
+            }
+            for (int py = 0; py + 2 < size; ++py) {
+                for (int px = 0; px + 1 < size; ++px) {
+                    const auto cellX = static_cast<std::int32_t>(std::floor(px / zoom));
+                    const auto cellY = static_cast<std::int32_t>(std::floor(py / zoom));
+                    if (cellX >= width || cellY >= height) {
+                        ASSERT_EQ(colour(px, py), TileColour::Outside);
+                        continue;
+                    }
+                    if (zoom >= 1) {
+                        ASSERT_EQ(colour(px, py),
+                                  expected[static_cast<std::size_t>(py + 2)][static_cast<std::size_t>(px + 1)])
+                            << "zoom " << zoom << " pixel " << px << ", " << py << " strokes " << c.strokes;
+                        continue;
+                    }
+                    // Cells the pixel covers, and those within the coarsest block (2 / zoom cells) around.
+                    const auto any = [&](double margin, bool lines) {
+                        for (auto y = static_cast<int>(std::floor(py / zoom - margin)); y < (py + 1) / zoom + margin;
+                             ++y) {
+                            for (auto x = static_cast<int>(std::floor(px / zoom - margin));
+                                 x < (px + 1) / zoom + margin; ++x) {
+                                if (x >= 0 && y >= 0 && x < width && y < height &&
+                                    (lines ? lineCell[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)]
+                                           : rows[static_cast<std::size_t>(height - 1 - y)]
+                                                 [static_cast<std::size_t>(x)] == '#')) {
+                                    return true;
+                                }
+                            }
+                        }
+                        return false;
+                    };
+                    if (any(0, true)) {
+                        ASSERT_EQ(colour(px, py), TileColour::Line) << "zoom " << zoom << " pixel " << px << ", " << py;
+                    } else if (!any(1 / zoom, true)) {
+                        if (any(0, false)) {
+                            ASSERT_EQ(colour(px, py), TileColour::Scan);
+                        } else if (!any(1 / zoom, false)) {
+                            ASSERT_EQ(colour(px, py), TileColour::Paper);
+                        }
+                    }
+                }
             }
         }
     }

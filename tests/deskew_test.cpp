@@ -9,8 +9,8 @@
 #include "app/ConvertCommand.h"
 #include "cli/CliRun.h"
 #include "common/Error.h"
+#include "convert/PictureTurn.h"
 #include "support/FormFixture.h"
-#include "vectorize/PictureTurn.h"
 #include "vectorize/SkewSearch.h"
 
 namespace kelvarin {

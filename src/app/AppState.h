@@ -7,6 +7,7 @@
 #include "common/PassState.h"
 #include "convert/ConversionSettings.h"
 #include "convert/VirtualVram.h"
+#include "vectorize/Geometry.h"
 
 namespace kelvarin {
 
@@ -30,6 +31,7 @@ struct AppState : BitmapData, PassState, ProgramInfo {
     ConversionOptions conversionOptions;  // set from the menu or the command line, used by the next conversion
     bool KeepProportions = true;          // a size typed into one size field sets the other to match
     std::string OutputDirectory;          // where the output was last chosen; empty for none
+    VectorDrawing vectorDrawing;          // of the last conversion; empty unless it wrote vectors
 };
 
 }  // namespace kelvarin

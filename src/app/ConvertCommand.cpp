@@ -75,11 +75,11 @@ ConversionSettings readSettings(Form& form) {
     Cp932Codec().encode(settings.LayerName);
     settings.Thinning = roundToInt32(parseNumber(view.text(textPartial)));
     if (settings.Thinning < 1) {
-        throw Refusal{"間引き数は１以上の正の整数です（但し、１は間引きません）"};
+        throw Refusal{kThinningRefusal};
     }
     settings.Options = state.conversionOptions;
     if (settings.Options.Strokes && settings.Thinning != 1) {
-        throw Refusal{"ストローク（--strokes）は間引き数 1 のときだけ使えます"};
+        throw Refusal{kStrokesThinningRefusal};
     }
     settings.OffsetX = parseNumber(view.text(textOffset(0)));
     settings.OffsetY = parseNumber(view.text(textOffset(1)));
@@ -101,18 +101,6 @@ bool mayWrite(Form& form, ConversionSettings& settings) {
     settings.ReplaceExisting = form.view.askYesNo("既にファイルがありますが、上書きしてもよろしいですか？");
     return settings.ReplaceExisting;
 }
-
-void readLineKind(const View& view, ConversionSettings& settings) {
-    settings.MakeHorizontal = true;
-    settings.MakeVertical = true;
-    if (view.isSelected(optionMakeLine(0))) {
-        settings.MakeVertical = false;
-    } else if (view.isSelected(optionMakeLine(1))) {
-        settings.MakeHorizontal = false;
-    }
-}
-
-bool lineColorWhite(const View& view) { return !view.isSelected(optionColor(0)) && view.isSelected(optionColor(1)); }
 
 // Counts the segments of the grid, strokes or runs, and gives them to be found again while writing.
 std::unique_ptr<SegmentSource> extractSegments(const AppState& state, const VirtualVram& grid,
@@ -184,6 +172,18 @@ std::string SkewNote(double degrees) {
     // Adding 0 turns a -0 into 0.
     return "傾き補正: " + formatGeneral(std::round(degrees * 100) / 100 + 0.0) + "°";
 }
+
+void readLineKind(const View& view, ConversionSettings& settings) {
+    settings.MakeHorizontal = true;
+    settings.MakeVertical = true;
+    if (view.isSelected(optionMakeLine(0))) {
+        settings.MakeVertical = false;
+    } else if (view.isSelected(optionMakeLine(1))) {
+        settings.MakeHorizontal = false;
+    }
+}
+
+bool lineColorWhite(const View& view) { return !view.isSelected(optionColor(0)) && view.isSelected(optionColor(1)); }
 
 bool cmdConvert_Click(Form& form) {
     const CommandGuard guard(form);

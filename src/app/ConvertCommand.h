@@ -5,6 +5,15 @@
 namespace kelvarin {
 
 struct Form;
+class View;
+struct ConversionSettings;
+
+inline constexpr const char* kThinningRefusal = "間引き数は１以上の正の整数です（但し、１は間引きません）";
+inline constexpr const char* kStrokesThinningRefusal = "ストローク（--strokes）は間引き数 1 のときだけ使えます";
+
+// The line kind and the line colour chosen in the window, as a conversion reads them.
+void readLineKind(const View& view, ConversionSettings& settings);
+bool lineColorWhite(const View& view);
 
 // "変換実行": reads and checks the settings (the first failing check is shown and ends the command),
 // asks before replacing an existing output file, disables the window, runs the numbered passes and

@@ -73,4 +73,21 @@ private:
     std::chrono::steady_clock::time_point m_lastProcessed;
 };
 
+// Shows no progress and no messages, answers No, and lets no events run; a base for toolkits that only
+// show messages, or nothing at all.
+class SilentToolkit : public Toolkit {
+public:
+    void setProgressMin(float) override {}
+    void setProgressMax(float) override {}
+    void setProgressValue(float) override {}
+    void setPercentCaption(std::string_view) override {}
+    void setPercentAlignment(Alignment) override {}
+    void showMessage(std::string_view) override {}
+    void showDetailedMessage(std::string_view, std::string_view) override {}
+    bool askYesNo(std::string_view) override { return false; }
+
+protected:
+    void processEvents() override {}
+};
+
 }  // namespace kelvarin

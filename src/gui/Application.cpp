@@ -13,21 +13,13 @@ namespace kelvarin {
 namespace {
 
 // The toolkit before the window exists: message boxes only.
-class StartupToolkit : public Toolkit {
+class StartupToolkit : public SilentToolkit {
 public:
-    void setProgressMin(float) override {}
-    void setProgressMax(float) override {}
-    void setProgressValue(float) override {}
-    void setPercentCaption(std::string_view) override {}
-    void setPercentAlignment(Alignment) override {}
     void showMessage(std::string_view text) override { showMessageBox(nullptr, text); }
     void showDetailedMessage(std::string_view text, std::string_view details) override {
         showMessageBox(nullptr, text, details);
     }
     bool askYesNo(std::string_view text) override { return askYesNoBox(nullptr, text); }
-
-protected:
-    void processEvents() override {}
 };
 
 }  // namespace

@@ -26,11 +26,13 @@
 #include "app/HelpFile.h"
 #include "app/ReadCommand.h"
 #include "app/RealSize.h"
+#include "app/ResultContent.h"
 #include "bitmap/BmpHeader.h"
 #include "bitmap/ImageFormat.h"
 #include "common/Error.h"
 #include "common/NumberParse.h"
 #include "common/TextFormat.h"
+#include "dxf/DxfDocument.h"
 #include "fileutil/Path.h"
 #include "gui/DesignControls.h"
 #include "gui/ElidedLabel.h"
@@ -42,6 +44,7 @@
 #include "gui/OptionsMenu.h"
 #include "gui/PreviewWidget.h"
 #include "gui/QtText.h"
+#include "gui/ResultWindow.h"
 #include "gui/SizeFieldMenu.h"
 #include "gui/WindowSettings.h"
 
@@ -110,6 +113,7 @@ MainWindow::MainWindow(AppState& state) : m_form{state, *this} {
     }
     setTabOrder();
     m_help = new HelpWindow(this);
+    createResultWindow();
     resize(pixelsOf({0, 0, kClientWidthTwips, kClientHeightTwips}).size() + QSize(0, extraRowsHeight()));
     setMinimumSize(minimumClientSize());
     widget(textFile(0))->setFocus();
@@ -142,6 +146,7 @@ void MainWindow::createExtraControls() {
     const QRect place = pixelsOf({7800, 1680, 1695, 300});
     m_options->button()->setGeometry(
         place.adjusted(0, 0, 0, std::max(0, m_options->button()->sizeHint().height() - place.height())));
+    m_options->addCommand("actionPreview", "結果プレビュー...", [this] { showPreview(); });
     m_extras = new ExtraControls(this, m_options->summaryLabel());
 }
 
@@ -275,6 +280,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::run(const std::function<void()>& procedure) {
+    // The result view reads the picture in place until a command might read another one.
+    m_result->keepOwnPicture();
     procedure();
     showProgress();
     if (m_closePending && !m_form.commandRunning) {
@@ -324,7 +331,13 @@ void MainWindow::readPicture(bool sameFile) {
 void MainWindow::convert() {
     runCommand(true, [this] {
         const CursorOverride busy(Qt::WaitCursor);
+        m_result->clear();
+        m_resultPending = true;
         const bool written = cmdConvert_Click(m_form);
+        if (written && m_resultPending) {
+            showConversionResult();
+        }
+        m_resultPending = false;
         OptionFindings findings;
         if (written && m_form.state.conversionOptions.Deskew) {
             findings.skewDegrees = m_form.state.SkewDegrees;
@@ -378,6 +391,36 @@ void MainWindow::restoreSettings() {
     m_remembersSettings = true;
 }
 
+void MainWindow::createResultWindow() {
+    m_result = new ResultWindow(this);
+    m_result->onPreviewRequested = [this] { showPreview(); };
+}
+
+void MainWindow::showConversionResult() {
+    m_resultPending = false;
+    showResult(lastConversionResult(m_form), false);
+}
+
+void MainWindow::showResult(const ResultOrRefusal& result, bool preview) {
+    if (const auto* refusal = std::get_if<std::string>(&result)) {
+        showMessage(*refusal);
+    } else {
+        m_result->showResult(std::get<ConversionResult>(result), preview);
+    }
+}
+
+void MainWindow::showPreview() {
+    // A read in progress is changing the picture.
+    if (m_form.commandRunning) {
+        return;
+    }
+    m_result->clear();
+    run([this] {
+        const CursorOverride busy(Qt::WaitCursor);
+        showResult(previewResult(m_form), true);
+    });
+}
+
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     const int margin = pixelsOf({0, 0, kMarginTwips, 0}).width();
@@ -407,6 +450,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         settings.outputFolder = m_form.state.OutputDirectory;
         saveWindowSettings(settings);
     }
+    m_result->close();
     event->accept();
 }
 
@@ -559,6 +603,10 @@ void MainWindow::showDetailedMessage(std::string_view text, std::string_view det
         return;
     }
     showProgress();
+    // The result comes up beside the window while the completion message waits to be closed.
+    if (m_resultPending && text == kConversionDoneMessage) {
+        showConversionResult();
+    }
     const ArrowWhileBusy arrow;
     messageBox(text, details);
 }

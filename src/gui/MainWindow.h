@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/Form.h"
+#include "app/ResultContent.h"
 #include "app/View.h"
 #include "gui/DesignControls.h"
 
@@ -20,6 +21,7 @@ class ExtraControls;
 class HelpWindow;
 class OptionsMenu;
 class PreviewWidget;
+class ResultWindow;
 
 // frmMain on Qt Widgets: every control of the design at its twips position, wired to the window's event
 // procedures. It holds no conversion logic; it is the view the commands run on.
@@ -34,6 +36,7 @@ public:
     ExtraControls* extraControls() const { return m_extras; }
     // The window's settings from the last run; from then on they are stored again when it closes.
     void restoreSettings();
+    ResultWindow* resultWindow() const { return m_result; }
     // Twips of the window's coordinate unit per screen pixel.
     double twipsPerPixel() const;
 
@@ -90,7 +93,8 @@ private:
     void connectEvents();
     void connectExtraControls();
     void setTabOrder();
-    // Runs an event procedure; a close asked for meanwhile happens once no command runs.
+    // Runs an event procedure; a close asked for meanwhile happens once no command runs. Anything that may
+    // read another picture runs through here: the result window first copies the picture it shows.
     void run(const std::function<void()>& procedure);
     // A read or conversion: the settings outside the design wait meanwhile, the stop button works during
     // a conversion, and the focus returns where it was.
@@ -105,6 +109,11 @@ private:
     void applySizeUnit();
     void showProgress();
     void showF1Help();
+    // The result window: what the conversion wrote, or a preview of what it would write.
+    void createResultWindow();
+    void showConversionResult();
+    void showPreview();
+    void showResult(const ResultOrRefusal& result, bool preview);
     QRect pixelsOf(const TwipsRect& twips) const;
 
     Form m_form;
@@ -116,6 +125,8 @@ private:
     std::unique_ptr<OptionsMenu> m_options;
     ExtraControls* m_extras = nullptr;
     std::string m_readPath;  // of the picture read last
+    ResultWindow* m_result = nullptr;
+    bool m_resultPending = false;  // a conversion runs whose result has not been shown
     bool m_closePending = false;
     bool m_converting = false;
     bool m_stopRequested = false;

@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include <climits>
+#include <utility>
 
 #include "app/ConvertCommand.h"
 #include "common/TextFormat.h"
@@ -97,6 +98,15 @@ void OptionsMenu::refresh() {
 }  // namespace kelvarin
 
 namespace kelvarin {
+
+void OptionsMenu::addCommand(const char* objectName, const char* text, std::function<void()> command) {
+    if (m_menu->actions().size() == static_cast<qsizetype>(m_entries.size())) {
+        m_menu->addSeparator();
+    }
+    QAction* action = m_menu->addAction(QString::fromUtf8(text));
+    action->setObjectName(QString::fromLatin1(objectName));
+    QObject::connect(action, &QAction::triggered, m_button, std::move(command));
+}
 
 void OptionsMenu::showFindings(const OptionFindings& findings) {
     m_findings = findings;

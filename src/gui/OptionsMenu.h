@@ -44,6 +44,8 @@ public:
     ElidedLabel* summaryLabel() const { return m_summary; }
     // The marks, texts and summary follow the options, after they were changed elsewhere.
     void refresh();
+    // A command at the menu's end, under the treatments.
+    void addCommand(const char* objectName, const char* text, std::function<void()> command);
     // What the last conversion found, shown from now on; cleared when an option changes.
     void showFindings(const OptionFindings& findings);
 

@@ -1,8 +1,5 @@
 #include "vectorize/Deskew.h"
 
-#include <cmath>
-#include <numbers>
-
 #include "common/PassState.h"
 #include "common/ProgressDisplay.h"
 #include "common/Toolkit.h"
@@ -42,10 +39,7 @@ const VirtualVram& Deskew(const BmpHeaderBytes& header, const VirtualVram& grid,
     ++pass.PassNumber;
     pass.CurrentStep = "傾き補正";
     PassReport report(pass, toolkit);
-    // A turn that carries no cell half a cell away, not even a corner's, changes nothing worth a copy.
-    const double cornerReach =
-        std::hypot(grid.width(), grid.height()) / 2 * std::abs(skewDegrees) * std::numbers::pi / 180;
-    const bool turning = cornerReach >= 0.5;
+    const bool turning = turnMovesCells(grid.width(), grid.height(), skewDegrees);
     if (turning) {
         turnGrid(grid, -skewDegrees, turned, report);
     }

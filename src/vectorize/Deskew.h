@@ -1,8 +1,8 @@
 #pragma once
 
 #include "bitmap/BitmapData.h"
+#include "convert/PictureTurn.h"
 #include "convert/VirtualVram.h"
-#include "vectorize/PictureTurn.h"
 
 namespace kelvarin {
 

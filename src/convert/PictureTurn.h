@@ -49,6 +49,10 @@ private:
     double m_sin;
 };
 
+// Whether turning a picture of this size by degrees carries any cell, even a corner's, half a cell away:
+// a smaller turn changes nothing worth a copy.
+bool turnMovesCells(std::int32_t width, std::int32_t height, double degrees);
+
 // A picture's cells held in memory of its own: rows of whole 64-cell words, most significant byte first.
 struct TurnedGrid {
     LargeBuffer rows;

@@ -1,6 +1,7 @@
-#include "vectorize/PictureTurn.h"
+#include "convert/PictureTurn.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <numbers>
@@ -113,6 +114,10 @@ void turnGrid(const VirtualVram& source, double degrees, TurnedGrid& turned, Wor
         report.advance(source.wordsPerRow(), height > 1 ? static_cast<double>(y) / (height - 1) : 1.0);
     }
     turned.vram.attach({turned.rows.data(), turned.rows.size()}, width, height, stride);
+}
+
+bool turnMovesCells(std::int32_t width, std::int32_t height, double degrees) {
+    return std::hypot(width, height) / 2 * std::abs(degrees) * std::numbers::pi / 180 >= 0.5;
 }
 
 }  // namespace kelvarin

@@ -1,0 +1,115 @@
+#include "app/ResultContent.h"
+
+#include <filesystem>
+#include <new>
+
+#include "app/ConvertCommand.h"
+#include "app/Form.h"
+#include "common/Error.h"
+#include "common/NumberParse.h"
+#include "common/TextFormat.h"
+#include "convert/ResultLayers.h"
+#include "vectorize/SkewSearch.h"
+
+namespace kelvarin {
+
+namespace {
+
+// The settings that decide where the LINEs lie, from the window; nothing when they cannot be used.
+std::variant<ConversionSettings, std::string> lineSettings(const Form& form) {
+    ConversionSettings settings;
+    if (form.state.FileLength == 0 || !form.state.FileLoaded) {
+        return std::string("ファイルは読み込まれていません");
+    }
+    try {
+        settings.Thinning = roundToInt32(parseNumber(form.view.text(textPartial)));
+    } catch (const KelvarinError&) {
+        settings.Thinning = 0;
+    }
+    if (settings.Thinning < 1) {
+        return std::string(kThinningRefusal);
+    }
+    settings.Options = form.state.conversionOptions;
+    if (settings.Options.Strokes && settings.Thinning != 1) {
+        return std::string(kStrokesThinningRefusal);
+    }
+    readLineKind(form.view, settings);
+    settings.LineColorWhite = lineColorWhite(form.view);
+    return settings;
+}
+
+}  // namespace
+
+std::string describeCounts(const ResultCounts& counts) {
+    std::string text = "LINE " + formatInteger(counts.lines) + "  ARC " + formatInteger(counts.arcs) + "  CIRCLE " +
+                       formatInteger(counts.circles);
+    text += counts.dxfBytes ? "  DXF " + formatInteger(*counts.dxfBytes) + " バイト" : "  （プレビュー、未保存）";
+    if (counts.skewDegrees) {
+        text += "  " + SkewNote(*counts.skewDegrees);
+    }
+    return text;
+}
+
+ResultOrRefusal lastConversionResult(const Form& form) {
+    const AppState& state = form.state;
+    auto read = lineSettings(form);
+    if (const auto* refusal = std::get_if<std::string>(&read)) {
+        return *refusal;
+    }
+    ConversionSettings& settings = std::get<ConversionSettings>(read);
+    ConversionResult result;
+    const VectorDrawing& vectors = state.vectorDrawing;
+    if (vectors.entityCount() > 0) {
+        // The vectors are drawn over the scan: no runs.
+        settings.MakeHorizontal = settings.MakeVertical = settings.Options.Strokes = false;
+        result.vectors = std::make_shared<const VectorDrawing>(vectors);
+        result.counts.lines = static_cast<std::int64_t>(vectors.lines.size());
+        result.counts.arcs = static_cast<std::int64_t>(vectors.arcs.size());
+        result.counts.circles = static_cast<std::int64_t>(vectors.circles.size());
+    } else {
+        result.counts.lines = state.LineSegmentCount;
+    }
+    ResultLayers::SkewOf skewOf;
+    if (settings.Options.Deskew) {
+        skewOf = [&state](const VirtualVram&) { return state.SkewDegrees; };
+        result.counts.skewDegrees = state.SkewDegrees;
+    }
+    try {
+        result.layers = std::make_shared<const ResultLayers>(state, settings, skewOf);
+    } catch (const std::bad_alloc&) {
+        return std::string(kNoMemoryForResult);
+    }
+    std::error_code error;
+    const auto bytes = std::filesystem::file_size(trimBlanks(form.view.text(textFile(1))), error);
+    if (!error) {
+        result.counts.dxfBytes = static_cast<std::int64_t>(bytes);
+    }
+    return result;
+}
+
+ResultOrRefusal previewResult(const Form& form) {
+    auto settings = lineSettings(form);
+    if (const auto* refusal = std::get_if<std::string>(&settings)) {
+        return *refusal;
+    }
+    ConversionResult result;
+    ResultLayers::SkewOf skewOf;
+    if (form.state.conversionOptions.Deskew) {
+        // The skew the conversion would find.
+        skewOf = [&result](const VirtualVram& lineCells) {
+            SilentReport report;
+            result.counts.skewDegrees = findSkew(lineCells, report).degrees;
+            return *result.counts.skewDegrees;
+        };
+    }
+    try {
+        result.layers =
+            std::make_shared<const ResultLayers>(form.state, std::get<ConversionSettings>(settings), skewOf);
+    } catch (const std::bad_alloc&) {
+        return std::string(kNoMemoryForResult);
+    }
+    result.counts.lines = result.layers->lines().lineCount();
+    return result;
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,131 @@
+#include "gui/ResultWindow.h"
+
+#include <QBoxLayout>
+#include <QButtonGroup>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+#include <cmath>
+
+#include "common/TextFormat.h"
+#include "gui/QtText.h"
+#include "gui/ResultView.h"
+
+namespace kelvarin {
+
+namespace {
+
+QPushButton* button(const QString& caption, const char* name, QWidget* parent) {
+    auto* created = new QPushButton(caption, parent);
+    created->setObjectName(name);
+    created->setFocusPolicy(Qt::TabFocus);
+    return created;
+}
+
+}  // namespace
+
+ResultWindow::ResultWindow(QWidget* mainWindow)
+    : QWidget(mainWindow, Qt::Window),
+      m_view(new ResultView(this)),
+      m_counts(new QLabel(this)),
+      m_zoom(new QLabel(this)) {
+    setObjectName("frmResult");
+    setWindowTitle(QStringLiteral("変換結果"));
+    m_view->setObjectName("resultView");
+    m_counts->setObjectName("labelCounts");
+    m_counts->setTextFormat(Qt::PlainText);
+    m_counts->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_zoom->setObjectName("labelZoom");
+    m_zoom->setMinimumWidth(m_zoom->fontMetrics().horizontalAdvance(QStringLiteral("6400.0%")));
+
+    auto* bar = new QHBoxLayout;
+    auto* layers = new QButtonGroup(this);
+    const std::pair<const char*, ResultView::Layers> choices[] = {{"両方", ResultView::Layers::Both},
+                                                                  {"スキャン", ResultView::Layers::Scan},
+                                                                  {"ライン", ResultView::Layers::Lines}};
+    for (const auto& [caption, shown] : choices) {
+        auto* choice = new QRadioButton(QString::fromUtf8(caption), this);
+        choice->setObjectName(QStringLiteral("optionLayers_%1").arg(layers->buttons().size()));
+        choice->setChecked(shown == ResultView::Layers::Both);
+        choice->setFocusPolicy(Qt::TabFocus);  // a click leaves the keys with the view
+        layers->addButton(choice);
+        bar->addWidget(choice);
+        connect(choice, &QRadioButton::toggled, this, [this, shown](bool checked) {
+            if (checked) {
+                m_view->setLayers(shown);
+            }
+        });
+    }
+    QPushButton* fit = button(QStringLiteral("全体 (F)"), "cmdFit", this);
+    QPushButton* actual = button(QStringLiteral("1:1 (1)"), "cmdActualSize", this);
+    QPushButton* preview = button(QStringLiteral("プレビュー更新"), "cmdPreview", this);
+    bar->addSpacing(12);
+    bar->addWidget(fit);
+    bar->addWidget(actual);
+    bar->addWidget(m_zoom);
+    bar->addStretch();
+    bar->addWidget(preview);
+    connect(fit, &QPushButton::clicked, m_view, &ResultView::fit);
+    connect(actual, &QPushButton::clicked, m_view, &ResultView::showActualSize);
+    connect(preview, &QPushButton::clicked, this, [this] {
+        if (onPreviewRequested) {
+            onPreviewRequested();
+        }
+    });
+    m_view->onZoomChanged = [this] { showZoom(); };
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(bar);
+    layout->addWidget(m_counts);
+    layout->addWidget(m_view, 1);
+    resize(900, 700);
+}
+
+void ResultWindow::showResult(const ConversionResult& result, bool preview) {
+    setWindowTitle(preview ? QStringLiteral("プレビュー") : QStringLiteral("変換結果"));
+    m_counts->setText(toQString(describeCounts(result.counts)));
+    placeBesideMainWindow();
+    show();
+    raise();
+    m_view->setResult(result.layers, result.vectors);
+    m_view->setFocus(Qt::OtherFocusReason);
+    showZoom();
+}
+
+void ResultWindow::clear() {
+    m_counts->clear();
+    m_view->setResult(nullptr, nullptr);
+}
+
+void ResultWindow::keepOwnPicture() {
+    if (m_view->layers()) {
+        m_view->layers()->ownRows();
+    }
+}
+
+QString ResultWindow::countsText() const { return m_counts->text(); }
+
+void ResultWindow::showZoom() {
+    m_zoom->setText(toQString(formatGeneral(std::round(m_view->zoom() * 1000) / 10) + "%"));
+}
+
+// The first time only: later the window stays where the user put it.
+void ResultWindow::placeBesideMainWindow() {
+    if (m_placed || parentWidget() == nullptr) {
+        return;
+    }
+    m_placed = true;
+    const QRect main = parentWidget()->frameGeometry();
+    const QScreen* screen = parentWidget()->screen();
+    const QRect available = screen != nullptr ? screen->availableGeometry() : QRect(main.topRight(), size());
+    QPoint place(main.right() + 8, main.top());
+    if (place.x() + width() > available.right()) {
+        place.setX(std::max(available.left(), available.right() - width()));
+    }
+    move(place);
+}
+
+}  // namespace kelvarin
