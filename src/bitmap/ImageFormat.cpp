@@ -23,10 +23,14 @@ ImageFormat sniffImageFormat(std::span<const std::uint8_t> file) {
     if (startsWith(file, "\x89PNG\r\n\x1a\n"sv)) {
         return ImageFormat::Png;
     }
-    if (startsWith(file, "II*\0"sv) || startsWith(file, "MM\0*"sv)) {
+    if (startsWith(file, "II*\0"sv) || startsWith(file, "MM\0*"sv) || startsWith(file, "II+\0"sv) ||
+        startsWith(file, "MM\0+"sv)) {
         return ImageFormat::Tiff;
     }
-    for (std::string_view magic : {"P1"sv, "P2"sv, "P4"sv, "P5"sv}) {
+    if (startsWith(file, "%PDF-"sv)) {
+        return ImageFormat::Pdf;
+    }
+    for (std::string_view magic : {"P1"sv, "P2"sv, "P3"sv, "P4"sv, "P5"sv, "P6"sv, "P7"sv}) {
         if (startsWith(file, magic)) {
             return ImageFormat::Pnm;
         }

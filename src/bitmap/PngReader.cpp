@@ -2,11 +2,13 @@
 
 #include <spng.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bitmap/GreyThreshold.h"
 #include "bitmap/PackedRows.h"
 
 namespace kelvarin {
@@ -57,36 +59,46 @@ void decodePng(std::span<const std::uint8_t> file, const ReadOptions& options, B
     spng_trns transparency{};
     const bool grey = header.color_type == SPNG_COLOR_TYPE_GRAYSCALE && header.bit_depth <= 8 &&
                       spng_get_trns(png, &transparency) != 0;
-    const int format = grey ? SPNG_FMT_G8 : SPNG_FMT_RGBA8;
-    const int threshold = grey && header.bit_depth == 1 ? 128 : options.threshold;
+    const bool deep = header.bit_depth == 16;
+    const int format = grey ? SPNG_FMT_G8 : deep ? SPNG_FMT_RGBA16 : SPNG_FMT_RGBA8;
     check(spng_decode_image(png, nullptr, 0, format, SPNG_DECODE_PROGRESSIVE | (grey ? 0 : SPNG_DECODE_TRNS)));
 
-    const std::size_t pixelBytes = grey ? 1 : 4;
-    std::vector<std::uint8_t> decoded(static_cast<std::size_t>(rows.width()) * pixelBytes);
-    std::vector<std::uint8_t> values(static_cast<std::size_t>(rows.width()));
+    // A 1-bit picture keeps its bits whatever the threshold method.
+    ReadOptions greyOptions = options;
+    if (grey && header.bit_depth == 1) {
+        greyOptions.threshold = 128;
+        greyOptions.method = ThresholdMethod::Fixed;
+    }
+    const bool interlaced = header.interlace_method != 0;
+    GreyRows greyRows(rows, greyOptions, !interlaced);
+    const std::size_t channels = grey ? 1 : 4;
+    const std::int64_t maximum = deep ? 65535 : 255;
+    std::vector<std::uint16_t> decoded(static_cast<std::size_t>(rows.width()) * channels);
+    std::vector<std::uint8_t> decoded8(deep ? 0 : decoded.size());
     int result = 0;
     do {
         spng_row_info row{};
         check(spng_get_row_info(png, &row));
-        result = spng_decode_row(png, decoded.data(), decoded.size());
+        if (deep) {
+            result = spng_decode_row(png, decoded.data(), decoded.size() * 2);
+        } else {
+            result = spng_decode_row(png, decoded8.data(), decoded8.size());
+            std::copy(decoded8.begin(), decoded8.end(), decoded.begin());
+        }
         check(result);
-        const int pass = header.interlace_method != 0 ? row.pass : 6;
+        const int pass = interlaced ? row.pass : 6;
         const auto first = static_cast<std::size_t>(kPassFirstColumn[static_cast<std::size_t>(pass)]);
         const auto step = static_cast<std::size_t>(kPassColumnStep[static_cast<std::size_t>(pass)]);
-        for (std::size_t x = first; x < values.size(); x += step) {
-            const std::uint8_t* pixel = decoded.data() + x * pixelBytes;
-            values[x] = static_cast<std::uint8_t>(grey ? pixel[0]
-                                                       : overWhite(luminance(pixel[0], pixel[1], pixel[2]), pixel[3]));
+        const auto y = static_cast<std::int32_t>(row.row_num);
+        std::uint8_t* values = greyRows.row(y);
+        for (std::size_t x = first; x < static_cast<std::size_t>(rows.width()); x += step) {
+            const std::uint16_t* pixel = decoded.data() + x * channels;
+            values[x] =
+                static_cast<std::uint8_t>(grey ? pixel[0] : greyLevel(pixel[0], pixel[1], pixel[2], pixel[3], maximum));
         }
-        std::uint8_t* packed = rows.rowFromTop(static_cast<std::int32_t>(row.row_num));
-        if (step == 1) {
-            packLuminance(values.data(), rows.width(), threshold, packed);
-        } else {
-            for (std::size_t x = first; x < values.size(); x += step) {
-                setPixel(packed, static_cast<std::int64_t>(x), values[x] >= threshold);
-            }
-        }
+        greyRows.rowDone(y);
     } while (result != SPNG_EOI);
+    greyRows.finish();
     std::move(rows).install(data, resolutionOf(png));
 }
 

@@ -2,6 +2,7 @@
 
 #include <tiffio.h>
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "bitmap/GreyThreshold.h"
+#include "bitmap/Orientation.h"
 #include "bitmap/PackedRows.h"
 #include "common/TextFormat.h"
 
@@ -16,13 +19,18 @@ namespace kelvarin {
 
 namespace {
 
-// The file in memory as libtiff reads it, and the first error it reported. While pixels are decoded a
-// warning counts as an error: the decoders warn about damaged data and fill in the rest of the row.
+// The file in memory as libtiff reads it, the first error it reported and the first warning it gave while
+// decoding pixels. The decoders warn about damaged data they decode through (filling in the rest of a
+// row): the file is read and the warning becomes a note. In a Group 4 page a warning counts as an error,
+// since one bad code shifts every line below it.
 struct MemoryFile {
     std::span<const std::uint8_t> bytes;
     toff_t position = 0;
     std::string error;
+    std::string warning;
+    int warnings = 0;
     bool decoding = false;
+    bool warningIsError = false;
 };
 
 tmsize_t readMemory(thandle_t handle, void* target, tmsize_t size) {
@@ -70,7 +78,19 @@ int keepError(TIFF*, void* user, const char* module, const char* format, va_list
 
 // Warnings about the file's tags (unknown ones, odd values) do not matter; see MemoryFile for the rest.
 int keepWarning(TIFF* tiff, void* user, const char* module, const char* format, va_list arguments) {
-    return static_cast<MemoryFile*>(user)->decoding ? keepError(tiff, user, module, format, arguments) : 1;
+    auto* file = static_cast<MemoryFile*>(user);
+    if (!file->decoding) {
+        return 1;
+    }
+    if (file->warningIsError) {
+        return keepError(tiff, user, module, format, arguments);
+    }
+    if (file->warnings++ == 0) {
+        char text[512];
+        std::vsnprintf(text, sizeof text, format, arguments);
+        file->warning = text;
+    }
+    return 1;
 }
 
 struct TiffCloser {
@@ -109,8 +129,7 @@ void selectPage(TIFF* tiff, MemoryFile& file, std::int32_t page) {
     }
     if (page < 1 || !TIFFSetDirectory(tiff, static_cast<tdir_t>(page - 1))) {
         file.error.clear();
-        throw ImageRefusal{"ページ " + formatInteger(page) + " はありません（このファイルは " +
-                           formatInteger(TIFFNumberOfDirectories(tiff)) + " ページです）"};
+        throw pageMissing(page, TIFFNumberOfDirectories(tiff));
     }
 }
 
@@ -132,9 +151,20 @@ struct PageLayout {
     std::uint16_t photometric = PHOTOMETRIC_MINISWHITE;
     std::uint16_t bitsPerSample = 1;
     std::uint16_t samplesPerPixel = 1;
-    bool alpha = false;  // the last extra sample is (associated or unassociated) alpha
-    std::vector<int> paletteLuminance;
+    std::uint16_t sampleFormat = SAMPLEFORMAT_UINT;
+    bool alpha = false;          // the last extra sample is alpha
+    bool premultiplied = false;  // and the colour samples are already multiplied by it
+    std::vector<std::uint8_t> paletteGrey;
 };
+
+bool knownSampleFormat(const PageLayout& layout) {
+    switch (layout.sampleFormat) {
+        case SAMPLEFORMAT_UINT:
+            return layout.bitsPerSample <= 16 && (layout.bitsPerSample & (layout.bitsPerSample - 1)) == 0;
+        case SAMPLEFORMAT_IEEEFP: return layout.bitsPerSample == 16 || layout.bitsPerSample == 32;
+        default: return false;
+    }
+}
 
 PageLayout layoutOf(TIFF* tiff) {
     PageLayout layout;
@@ -145,17 +175,21 @@ PageLayout layoutOf(TIFF* tiff) {
     if (!TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &layout.photometric)) {
         layout.photometric = PHOTOMETRIC_MINISWHITE;
     }
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLEFORMAT, &layout.sampleFormat);
     std::uint16_t extraCount = 0;
     std::uint16_t* extraKinds = nullptr;
     if (TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds) && extraCount > 0) {
         layout.alpha = extraKinds[extraCount - 1] != EXTRASAMPLE_UNSPECIFIED;
+        layout.premultiplied = extraKinds[extraCount - 1] == EXTRASAMPLE_ASSOCALPHA;
+    }
+    if (layout.sampleFormat == SAMPLEFORMAT_INT) {
+        throw ImageRefusal{"符号付き整数の画素値の TIFF は扱えません"};
     }
     const int colourSamples = layout.photometric == PHOTOMETRIC_RGB ? 3 : 1;
     const bool known = (layout.photometric == PHOTOMETRIC_MINISWHITE || layout.photometric == PHOTOMETRIC_MINISBLACK ||
                         layout.photometric == PHOTOMETRIC_PALETTE || layout.photometric == PHOTOMETRIC_RGB) &&
-                       (layout.bitsPerSample == 1 || layout.bitsPerSample == 2 || layout.bitsPerSample == 4 ||
-                        layout.bitsPerSample == 8 || layout.bitsPerSample == 16) &&
-                       layout.samplesPerPixel >= colourSamples && layout.samplesPerPixel <= colourSamples + 4 &&
+                       knownSampleFormat(layout) && layout.samplesPerPixel >= colourSamples &&
+                       layout.samplesPerPixel <= colourSamples + 4 &&
                        (planar == PLANARCONFIG_CONTIG || layout.samplesPerPixel == 1) &&
                        (layout.photometric != PHOTOMETRIC_RGB || layout.bitsPerSample >= 8);
     if (!known) {
@@ -167,11 +201,12 @@ PageLayout layoutOf(TIFF* tiff) {
         std::uint16_t* red = nullptr;
         std::uint16_t* green = nullptr;
         std::uint16_t* blue = nullptr;
-        if (!TIFFGetField(tiff, TIFFTAG_COLORMAP, &red, &green, &blue) || layout.bitsPerSample > 8) {
+        if (!TIFFGetField(tiff, TIFFTAG_COLORMAP, &red, &green, &blue)) {
             throw ImageRefusal{"TIFF ファイルを読めません: パレットがありません"};
         }
+        // libtiff gives 2^bits entries of 16 bits each; 16-bit indices take a table of 65536 greys.
         for (std::size_t i = 0; i < (std::size_t{1} << layout.bitsPerSample); ++i) {
-            layout.paletteLuminance.push_back(luminance(red[i] >> 8, green[i] >> 8, blue[i] >> 8));
+            layout.paletteGrey.push_back(static_cast<std::uint8_t>(greyLevel(red[i], green[i], blue[i], 65535, 65535)));
         }
     }
     return layout;
@@ -182,69 +217,109 @@ bool isBilevel(const PageLayout& layout) {
            (layout.photometric == PHOTOMETRIC_MINISWHITE || layout.photometric == PHOTOMETRIC_MINISBLACK);
 }
 
-// Sample i of a row of samples of the given bit depth, scaled to 0-255 (16-bit samples are host order).
-int sampleAt(const std::uint8_t* samples, std::int64_t i, int bits) {
+// Sample i of a row of unsigned samples of the given bit depth (16-bit samples are host order).
+std::int64_t sampleAt(const std::uint8_t* samples, std::int64_t i, int bits) {
     switch (bits) {
         case 16: {
             std::uint16_t value;
             std::memcpy(&value, samples + 2 * i, sizeof value);
-            return value >> 8;
+            return value;
         }
         case 8: return samples[i];
         default: {
             const std::int64_t bit = i * bits;
             const int shift = 8 - bits - static_cast<int>(bit % 8);
-            const int value = samples[bit / 8] >> shift & ((1 << bits) - 1);
-            return value * 255 / ((1 << bits) - 1);
+            return samples[bit / 8] >> shift & ((1 << bits) - 1);
         }
     }
 }
 
-// Turns one decoded scan line of width pixels into a packed row.
+// Floating point samples (16-bit half or 32-bit single, host order) run from 0 to 1: they are scaled to
+// 16 bits, outside values clipped.
+constexpr std::int64_t kFloatScale = 65535;
+
+std::int64_t floatSampleAt(const std::uint8_t* samples, std::int64_t i, int bits) {
+    float value = 0;
+    if (bits == 32) {
+        std::memcpy(&value, samples + 4 * i, sizeof value);
+    } else {
+        std::uint16_t half;
+        std::memcpy(&half, samples + 2 * i, sizeof half);
+        const int exponent = half >> 10 & 0x1F;
+        const float fraction = static_cast<float>(half & 0x3FF);
+        value = exponent == 0    ? std::ldexp(fraction, -24)
+                : exponent == 31 ? (fraction == 0 ? INFINITY : NAN)
+                                 : std::ldexp(1024 + fraction, exponent - 25);
+        value = (half & 0x8000) != 0 ? -value : value;
+    }
+    if (!(value > 0)) {
+        return 0;
+    }
+    return value >= 1 ? kFloatScale : static_cast<std::int64_t>(std::lround(value * kFloatScale));
+}
+
+// Turns one decoded scan line of width pixels into a packed row, bilevel pages bit for bit and the others
+// through their grey levels.
 class RowConverter {
 public:
-    RowConverter(const PageLayout& layout, std::int32_t width, int threshold)
-        : m_layout(layout), m_width(width), m_threshold(threshold), m_values(static_cast<std::size_t>(width)) {}
+    RowConverter(const PageLayout& layout, PackedRows& rows, const ReadOptions& options)
+        : m_layout(layout),
+          m_rows(rows),
+          m_grey(rows, options),
+          m_maximum(layout.sampleFormat == SAMPLEFORMAT_IEEEFP ? kFloatScale : (1 << layout.bitsPerSample) - 1) {}
 
-    void convert(const std::uint8_t* scanLine, std::uint8_t* row) {
-        const std::size_t bytes = (static_cast<std::size_t>(m_width) + 7) / 8;
+    void convert(const std::uint8_t* scanLine, std::int32_t y) {
         if (isBilevel(m_layout)) {
+            std::uint8_t* row = m_rows.rowFromTop(y);
+            const std::size_t bytes = (static_cast<std::size_t>(m_rows.width()) + 7) / 8;
             const bool invert = m_layout.photometric == PHOTOMETRIC_MINISWHITE;
             for (std::size_t i = 0; i < bytes; ++i) {
                 row[i] = static_cast<std::uint8_t>(invert ? ~scanLine[i] : scanLine[i]);
             }
             return;
         }
-        const int samples = m_layout.samplesPerPixel;
-        const int bits = m_layout.bitsPerSample;
-        for (std::int32_t x = 0; x < m_width; ++x) {
-            const std::int64_t first = static_cast<std::int64_t>(x) * samples;
-            int value = 0;
-            if (m_layout.photometric == PHOTOMETRIC_RGB) {
-                value = luminance(sampleAt(scanLine, first, bits), sampleAt(scanLine, first + 1, bits),
-                                  sampleAt(scanLine, first + 2, bits));
-            } else if (m_layout.photometric == PHOTOMETRIC_PALETTE) {
-                const int bitsValue = sampleAt(scanLine, first, bits) * ((1 << bits) - 1) / 255;
-                value = m_layout.paletteLuminance[static_cast<std::size_t>(bitsValue)];
-            } else {
-                value = sampleAt(scanLine, first, bits);
-                if (m_layout.photometric == PHOTOMETRIC_MINISWHITE) {
-                    value = 255 - value;
-                }
-            }
-            if (m_layout.alpha) {
-                value = overWhite(value, sampleAt(scanLine, first + samples - 1, bits));
-            }
-            m_values[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(value);
+        std::uint8_t* values = m_grey.row(y);
+        for (std::int32_t x = 0; x < m_rows.width(); ++x) {
+            values[x] =
+                static_cast<std::uint8_t>(greyOf(scanLine, static_cast<std::int64_t>(x) * m_layout.samplesPerPixel));
         }
-        packLuminance(m_values.data(), m_width, m_threshold, row);
+        m_grey.rowDone(y);
     }
+    void finish() { m_grey.finish(); }
 
 private:
+    std::int64_t sample(const std::uint8_t* scanLine, std::int64_t i) const {
+        return m_layout.sampleFormat == SAMPLEFORMAT_IEEEFP ? floatSampleAt(scanLine, i, m_layout.bitsPerSample)
+                                                            : sampleAt(scanLine, i, m_layout.bitsPerSample);
+    }
+
+    int greyOf(const std::uint8_t* scanLine, std::int64_t first) const {
+        if (m_layout.photometric == PHOTOMETRIC_PALETTE) {
+            return m_layout.paletteGrey[static_cast<std::size_t>(sample(scanLine, first))];
+        }
+        const bool rgb = m_layout.photometric == PHOTOMETRIC_RGB;
+        std::int64_t red = sample(scanLine, first);
+        std::int64_t green = rgb ? sample(scanLine, first + 1) : red;
+        std::int64_t blue = rgb ? sample(scanLine, first + 2) : red;
+        if (m_layout.photometric == PHOTOMETRIC_MINISWHITE) {
+            red = green = blue = m_maximum - red;
+        }
+        if (!m_layout.alpha) {
+            return greyLevel(red, green, blue, m_maximum, m_maximum);
+        }
+        const std::int64_t alpha = std::min(sample(scanLine, first + m_layout.samplesPerPixel - 1), m_maximum);
+        if (!m_layout.premultiplied) {
+            return greyLevel(red, green, blue, alpha, m_maximum);
+        }
+        // Premultiplied colour over white: colour + (1 - alpha) white, each sample at most the maximum.
+        const auto overWhite = [&](std::int64_t value) { return std::min(value + m_maximum - alpha, m_maximum); };
+        return greyLevel(overWhite(red), overWhite(green), overWhite(blue), m_maximum, m_maximum);
+    }
+
     const PageLayout& m_layout;
-    std::int32_t m_width;
-    int m_threshold;
-    std::vector<std::uint8_t> m_values;
+    PackedRows& m_rows;
+    GreyRows m_grey;
+    std::int64_t m_maximum;
 };
 
 // Refuses, before the picture is allocated, a scan line that would not fit the decoding buffers.
@@ -261,7 +336,7 @@ void decodeStrips(TIFF* tiff, MemoryFile& file, PackedRows& rows, RowConverter& 
         if (TIFFReadScanline(tiff, scanLine.data(), static_cast<std::uint32_t>(y), 0) < 0 || !file.error.empty()) {
             refuse(file, "行 " + formatInteger(y) + " を読めません");
         }
-        converter.convert(scanLine.data(), rows.rowFromTop(y));
+        converter.convert(scanLine.data(), y);
     }
 }
 
@@ -295,7 +370,7 @@ void decodeTiles(TIFF* tiff, MemoryFile& file, const PageLayout& layout, PackedR
         }
         for (std::uint32_t line = 0; line < tileHeight && top + line < static_cast<std::uint32_t>(rows.height());
              ++line) {
-            converter.convert(band.data() + line * lineBytes, rows.rowFromTop(static_cast<std::int32_t>(top + line)));
+            converter.convert(band.data() + line * lineBytes, static_cast<std::int32_t>(top + line));
         }
     }
 }
@@ -303,7 +378,8 @@ void decodeTiles(TIFF* tiff, MemoryFile& file, const PageLayout& layout, PackedR
 }  // namespace
 
 void decodeTiff(std::span<const std::uint8_t> file, const ReadOptions& options, BitmapData& data) {
-    MemoryFile memory{file, 0, {}};
+    MemoryFile memory;
+    memory.bytes = file;
     const TiffHandle tiff = openTiff(memory);
     selectPage(tiff.get(), memory, options.page);
     std::uint32_t width = 0;
@@ -316,14 +392,28 @@ void decodeTiff(std::span<const std::uint8_t> file, const ReadOptions& options, 
     PackedRows::checkSize(width, height);
     checkLineSize(tiff.get(), memory);
     PackedRows rows(width, height);
-    RowConverter converter(layout, rows.width(), options.threshold);
+    RowConverter converter(layout, rows, options);
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_COMPRESSION, &compression);
+    memory.warningIsError = compression == COMPRESSION_CCITTFAX4;
     memory.decoding = true;
     if (TIFFIsTiled(tiff.get())) {
         decodeTiles(tiff.get(), memory, layout, rows, converter);
     } else {
         decodeStrips(tiff.get(), memory, rows, converter);
     }
-    std::move(rows).install(data, resolutionOf(tiff.get()));
+    converter.finish();
+    std::uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_ORIENTATION, &orientation);
+    Resolution resolution = resolutionOf(tiff.get());
+    if (orientation >= ORIENTATION_LEFTTOP) {
+        std::swap(resolution.x, resolution.y);
+    }
+    orientedRows(std::move(rows), orientation).install(data, resolution);
+    if (memory.warnings > 0) {
+        data.ReadNote = "TIFF の画素データに不備がありましたが、読み込みました（" + memory.warning +
+                        (memory.warnings > 1 ? "、ほか " + formatInteger(memory.warnings - 1) + " 件" : "") + "）";
+    }
 }
 
 }  // namespace kelvarin
