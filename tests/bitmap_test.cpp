@@ -53,7 +53,9 @@ TEST(bitmap_checks, refuse_in_their_fixed_order) {
         {"bitmaps/4bit.bmp",                "白黒２値ファイルしか扱えません"},
         {"bitmaps/24bit.bmp",               "白黒２値ファイルしか扱えません"},
         {"bitmaps/rle8.bmp",                "白黒２値ファイルしか扱えません"},
+        {"bitmaps/bitcount-0x0101.bmp",     "白黒２値ファイルしか扱えません"},
         {"bitmaps/rle1.bmp",                "圧縮ファイルは扱えません"},
+        {"bitmaps/compression-0x0100.bmp",  "圧縮ファイルは扱えません"},
         {"bitmaps/filesize-2pow31.bmp",     "サイズが大きすぎて扱えません"},
         {"bitmaps/offset-2pow31.bmp",       "データオフセットが異常で扱えません"},
     };

@@ -69,7 +69,8 @@ TEST_F(picture_formats, every_encoding_gives_the_bitmaps_drawing) {
         "pillow-packbits.tif", "pillow-raw.tif", "pillow-deflate-rgb.tif", "pillow-grey-lzw.tif",
         "pillow-palette.tif", "magick-tiled.tif", "pillow-1bit.png", "pillow-grey.png", "pillow-rgb.png",
         "pillow-palette.png", "pillow-rgba.png", "magick-interlaced.png", "magick-p1.pbm", "pillow-p4.pbm",
-        "magick-p2.pgm", "pillow-p5.pgm", "magick-p5-16bit.pgm", "white-first.bmp",
+        "magick-p2.pgm", "pillow-p5.pgm", "magick-p5-16bit.pgm", "white-first.bmp", "tiled-17x5.tif",
+        "rgb16-key.png", "comment-after-header.pbm",
     };
     // clang-format on
     for (const auto& options : {std::vector<std::string>{"--lines", "both"},
@@ -81,6 +82,8 @@ TEST_F(picture_formats, every_encoding_gives_the_bitmaps_drawing) {
             EXPECT_EQ(status, kExitConverted) << name;
         }
     }
+    EXPECT_EQ(convert(sample("tiled-1x1.tif"), {"--lines", "both"}),
+              convert(sample("picture-40x20.bmp"), {"--lines", "both"}));
     convert(sample("magick-g4-minwhite.tif"), {"--lines", "both"});
     test::keepForReaderCheck(work.file("out.dxf"), "formats-g4");
 }
@@ -184,6 +187,8 @@ TEST_F(picture_formats, hostile_files_are_refused_in_little_memory) {
         {"bomb.png",           "画像が大きすぎて扱えません（1000000 × 1000000 ドット）"},
         {"bomb.tif",           "画像が大きすぎて扱えません（1000000 × 1000000 ドット）"},
         {"absurd.pbm",         "画像が大きすぎて扱えません（1000000000 × 1000000000 ドット）"},
+        {"wide-2pow31.png",    "画像が大きすぎて扱えません（2147483647 × 1 ドット）"},
+        {"wide-2pow29.tif",    "TIFF ファイルを読めません: "},
         {"truncated.png",      "PNG ファイルを読めません: "},
         {"corrupt.png",        "PNG ファイルを読めません: "},
         {"truncated-g4.tif",   "TIFF ファイルを読めません: "},

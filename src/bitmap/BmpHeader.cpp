@@ -94,11 +94,12 @@ bool DecodeBitmap(BitmapData& data, Toolkit& toolkit) {
         toolkit.showMessage("これは BMPファイルではありません");
         return false;
     }
-    if (header[bmp::BitCountOffset] != 1) {
+    // Both fields are compared whole: a high byte set is another value, not 1 bit or no compression.
+    if (BytesToLong(&header[bmp::BitCountOffset], 2) != 1) {
         toolkit.showMessage("白黒２値ファイルしか扱えません");
         return false;
     }
-    if (header[bmp::CompressionOffset] != 0) {
+    if (BytesToLong(&header[bmp::CompressionOffset], 4) != 0) {
         toolkit.showMessage("圧縮ファイルは扱えません");
         return false;
     }

@@ -46,7 +46,7 @@ GreyRows::GreyRows(PackedRows& target, const ReadOptions& options, bool rowsInOr
     : m_target(target), m_options(options), m_whole(!rowsInOrder || options.method != ThresholdMethod::Fixed) {
     const std::int64_t pixels = std::int64_t{target.width()} * target.height();
     if (!m_whole) {
-        m_line.resize(static_cast<std::size_t>(target.width()));
+        m_line = LargeBuffer(static_cast<std::size_t>(target.width()));
     } else if (pixels > kLargestGreyPicture) {
         throw ImageRefusal{"画像が大きすぎて扱えません（" + formatInteger(target.width()) + " × " +
                            formatInteger(target.height()) + " ドット）"};

@@ -42,7 +42,7 @@ private:
     PackedRows& m_target;
     ReadOptions m_options;
     bool m_whole;
-    std::vector<std::uint8_t> m_line;
+    LargeBuffer m_line;
     LargeBuffer m_picture;
 };
 

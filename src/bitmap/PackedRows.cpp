@@ -39,6 +39,11 @@ BmpHeaderBytes headerFor(std::int32_t width, std::int32_t height, std::int64_t p
     return header;
 }
 
+[[noreturn]] void refuseAsTooLarge(std::int64_t width, std::int64_t height) {
+    throw ImageRefusal{"画像が大きすぎて扱えません（" + formatInteger(width) + " × " + formatInteger(height) +
+                       " ドット）"};
+}
+
 }  // namespace
 
 PackedRows::PackedRows(std::int64_t width, std::int64_t height) {
@@ -56,8 +61,13 @@ void PackedRows::checkSize(std::int64_t width, std::int64_t height) {
     constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
     const std::int64_t stride = width <= kLargest ? rowStride(static_cast<std::int32_t>(width)) : kLargest;
     if (width > kLargest || height > kLargest || stride > (kLargest - kBmpHeaderSize) / height) {
-        throw ImageRefusal{"画像が大きすぎて扱えません（" + formatInteger(width) + " × " + formatInteger(height) +
-                           " ドット）"};
+        refuseAsTooLarge(width, height);
+    }
+}
+
+void checkRowBuffers(std::int64_t bytes, std::int64_t width, std::int64_t height) {
+    if (bytes > kLargestRowBuffers) {
+        refuseAsTooLarge(width, height);
     }
 }
 

@@ -44,6 +44,14 @@ private:
     LargeBuffer m_pixels;
 };
 
+// The most the row buffers of one read may take besides the packed picture: the scan lines, tiles and
+// sample rows of a reader and the row state of the library decoding for it. Far above what a page a
+// scanner makes needs, and they take memory only as rows are decoded into them.
+constexpr std::int64_t kLargestRowBuffers = std::int64_t{64} << 20;
+
+// Refuses, before they are allocated, row buffers of more than kLargestRowBuffers for a picture of this size.
+void checkRowBuffers(std::int64_t bytes, std::int64_t width, std::int64_t height);
+
 // Sets bit x of a packed row to white or black.
 inline void setPixel(std::uint8_t* row, std::int64_t x, bool white) {
     const auto mask = static_cast<std::uint8_t>(0x80u >> (x % 8));

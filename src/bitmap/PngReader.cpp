@@ -4,12 +4,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "bitmap/GreyThreshold.h"
 #include "bitmap/PackedRows.h"
+#include "common/LargeBuffer.h"
 
 namespace kelvarin {
 
@@ -42,6 +43,21 @@ Resolution resolutionOf(spng_ctx* context) {
 constexpr std::array<int, 7> kPassFirstColumn = {0, 4, 0, 2, 0, 1, 0};
 constexpr std::array<int, 7> kPassColumnStep = {8, 8, 4, 4, 2, 2, 1};
 
+// The bytes of the row buffers a decoding into pixels of outputPixelBytes takes: libspng's filtered,
+// current and previous scan lines and its output row, and the decoded row and luminance values here.
+std::int64_t rowBufferBytes(const spng_ihdr& header, std::int64_t outputPixelBytes) {
+    std::int64_t channels = 1;
+    switch (header.color_type) {
+        case SPNG_COLOR_TYPE_TRUECOLOR: channels = 3; break;
+        case SPNG_COLOR_TYPE_GRAYSCALE_ALPHA: channels = 2; break;
+        case SPNG_COLOR_TYPE_TRUECOLOR_ALPHA: channels = 4; break;
+        default: break;
+    }
+    const std::int64_t width = header.width;
+    const std::int64_t scanLine = (width * channels * header.bit_depth + 7) / 8 + 1;
+    return 3 * scanLine + 2 * width * outputPixelBytes + width;
+}
+
 }  // namespace
 
 void decodePng(std::span<const std::uint8_t> file, const ReadOptions& options, BitmapData& data) {
@@ -61,6 +77,8 @@ void decodePng(std::span<const std::uint8_t> file, const ReadOptions& options, B
                       spng_get_trns(png, &transparency) != 0;
     const bool deep = header.bit_depth == 16;
     const int format = grey ? SPNG_FMT_G8 : deep ? SPNG_FMT_RGBA16 : SPNG_FMT_RGBA8;
+    const std::size_t pixelBytes = grey ? 1 : deep ? 8 : 4;
+    checkRowBuffers(rowBufferBytes(header, static_cast<std::int64_t>(pixelBytes)), header.width, header.height);
     check(spng_decode_image(png, nullptr, 0, format, SPNG_DECODE_PROGRESSIVE | (grey ? 0 : SPNG_DECODE_TRNS)));
 
     // A 1-bit picture keeps its bits whatever the threshold method.
@@ -71,20 +89,22 @@ void decodePng(std::span<const std::uint8_t> file, const ReadOptions& options, B
     }
     const bool interlaced = header.interlace_method != 0;
     GreyRows greyRows(rows, greyOptions, !interlaced);
-    const std::size_t channels = grey ? 1 : 4;
     const std::int64_t maximum = deep ? 65535 : 255;
-    std::vector<std::uint16_t> decoded(static_cast<std::size_t>(rows.width()) * channels);
-    std::vector<std::uint8_t> decoded8(deep ? 0 : decoded.size());
+    // Samples in host order, as libspng gives them.
+    const auto sample = [&](const std::uint8_t* pixel, int i) -> std::int64_t {
+        if (!deep) {
+            return pixel[i];
+        }
+        std::uint16_t value;
+        std::memcpy(&value, pixel + 2 * i, sizeof value);
+        return value;
+    };
+    LargeBuffer decoded(static_cast<std::size_t>(rows.width()) * pixelBytes);
     int result = 0;
     do {
         spng_row_info row{};
         check(spng_get_row_info(png, &row));
-        if (deep) {
-            result = spng_decode_row(png, decoded.data(), decoded.size() * 2);
-        } else {
-            result = spng_decode_row(png, decoded8.data(), decoded8.size());
-            std::copy(decoded8.begin(), decoded8.end(), decoded.begin());
-        }
+        result = spng_decode_row(png, decoded.data(), decoded.size());
         check(result);
         const int pass = interlaced ? row.pass : 6;
         const auto first = static_cast<std::size_t>(kPassFirstColumn[static_cast<std::size_t>(pass)]);
@@ -92,9 +112,10 @@ void decodePng(std::span<const std::uint8_t> file, const ReadOptions& options, B
         const auto y = static_cast<std::int32_t>(row.row_num);
         std::uint8_t* values = greyRows.row(y);
         for (std::size_t x = first; x < static_cast<std::size_t>(rows.width()); x += step) {
-            const std::uint16_t* pixel = decoded.data() + x * channels;
-            values[x] =
-                static_cast<std::uint8_t>(grey ? pixel[0] : greyLevel(pixel[0], pixel[1], pixel[2], pixel[3], maximum));
+            const std::uint8_t* pixel = decoded.data() + x * pixelBytes;
+            values[x] = static_cast<std::uint8_t>(
+                grey ? pixel[0]
+                     : greyLevel(sample(pixel, 0), sample(pixel, 1), sample(pixel, 2), sample(pixel, 3), maximum));
         }
         greyRows.rowDone(y);
     } while (result != SPNG_EOI);

@@ -49,8 +49,14 @@ public:
         }
         return m_file[m_position++] == '1';
     }
-    // The binary data start after exactly one blank following the header.
+    // The binary data start after exactly one blank following the header; a comment right after the last
+    // number counts as that blank up to and including its line end.
     std::span<const std::uint8_t> binaryData() {
+        if (m_position < m_file.size() && m_file[m_position] == '#') {
+            while (m_position < m_file.size() && m_file[m_position] != '\n' && m_file[m_position] != '\r') {
+                ++m_position;
+            }
+        }
         if (m_position >= m_file.size()) {
             refuse("画素データがありません");
         }

@@ -7,12 +7,14 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "bitmap/GreyThreshold.h"
 #include "bitmap/Orientation.h"
 #include "bitmap/PackedRows.h"
+#include "common/LargeBuffer.h"
 #include "common/TextFormat.h"
 
 namespace kelvarin {
@@ -98,9 +100,8 @@ struct TiffCloser {
 };
 using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
 
-// The most a decoding buffer may take: a scan line, or a band of tiles. A line of 16-bit RGBA samples
-// over the widest picture a BMP could hold would otherwise take gigabytes.
-constexpr std::size_t kLargestBuffer = std::size_t{64} << 20;
+// A line of 16-bit RGBA samples over the widest picture a BMP could hold would take gigabytes.
+constexpr auto kLargestBuffer = static_cast<std::size_t>(kLargestRowBuffers);
 
 [[noreturn]] void refuse(const MemoryFile& file, const std::string& fallback) {
     throw ImageRefusal{"TIFF ファイルを読めません: " + (file.error.empty() ? fallback : file.error)};
@@ -265,7 +266,7 @@ public:
     RowConverter(const PageLayout& layout, PackedRows& rows, const ReadOptions& options)
         : m_layout(layout),
           m_rows(rows),
-          m_grey(rows, options),
+          m_grey(isBilevel(layout) ? std::nullopt : std::make_optional<GreyRows>(rows, options)),
           m_maximum(layout.sampleFormat == SAMPLEFORMAT_IEEEFP ? kFloatScale : (1 << layout.bitsPerSample) - 1) {}
 
     void convert(const std::uint8_t* scanLine, std::int32_t y) {
@@ -278,14 +279,18 @@ public:
             }
             return;
         }
-        std::uint8_t* values = m_grey.row(y);
+        std::uint8_t* values = m_grey->row(y);
         for (std::int32_t x = 0; x < m_rows.width(); ++x) {
             values[x] =
                 static_cast<std::uint8_t>(greyOf(scanLine, static_cast<std::int64_t>(x) * m_layout.samplesPerPixel));
         }
-        m_grey.rowDone(y);
+        m_grey->rowDone(y);
     }
-    void finish() { m_grey.finish(); }
+    void finish() {
+        if (m_grey) {
+            m_grey->finish();
+        }
+    }
 
 private:
     std::int64_t sample(const std::uint8_t* scanLine, std::int64_t i) const {
@@ -318,7 +323,7 @@ private:
 
     const PageLayout& m_layout;
     PackedRows& m_rows;
-    GreyRows m_grey;
+    std::optional<GreyRows> m_grey;  // bilevel pages need none
     std::int64_t m_maximum;
 };
 
@@ -330,8 +335,47 @@ void checkLineSize(TIFF* tiff, MemoryFile& file) {
     }
 }
 
+// The tiles of a tiled page and the scan lines they are assembled into.
+struct TileGeometry {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::size_t rowBytes = 0;
+    std::size_t bytes = 0;
+    std::size_t lineBytes = 0;
+};
+
+// A tile far wider than the picture is declared in a few bytes: it is refused, not allocated.
+TileGeometry tileGeometryOf(TIFF* tiff, MemoryFile& file) {
+    TileGeometry tile;
+    TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tile.width);
+    TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tile.height);
+    tile.rowBytes = static_cast<std::size_t>(TIFFTileRowSize64(tiff));
+    tile.bytes = static_cast<std::size_t>(TIFFTileSize64(tiff));
+    tile.lineBytes = static_cast<std::size_t>(TIFFScanlineSize64(tiff));
+    if (tile.width == 0 || tile.height == 0 || tile.rowBytes == 0 || tile.lineBytes == 0 ||
+        tile.height > kLargestBuffer / tile.lineBytes || tile.bytes > kLargestBuffer) {
+        refuse(file, "タイルの大きさが正しくありません");
+    }
+    return tile;
+}
+
+// The bytes of every row buffer the page's decoding takes: the scan line, or a tile and its band of
+// lines; luminance values for rows that are not bilevel; the CCITT decoder's two rows of run lengths.
+std::int64_t rowBufferBytes(TIFF* tiff, const PageLayout& layout, const TileGeometry* tile, std::int64_t width) {
+    const auto lineBytes = static_cast<std::int64_t>(TIFFScanlineSize64(tiff));
+    std::int64_t bytes = (isBilevel(layout) ? 0 : width);
+    bytes += tile != nullptr ? static_cast<std::int64_t>(tile->bytes) + lineBytes * tile->height : lineBytes;
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    if (compression == COMPRESSION_CCITTFAX3 || compression == COMPRESSION_CCITTFAX4 ||
+        compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTRLEW) {
+        bytes += 8 * (width + 35);
+    }
+    return bytes;
+}
+
 void decodeStrips(TIFF* tiff, MemoryFile& file, PackedRows& rows, RowConverter& converter) {
-    std::vector<std::uint8_t> scanLine(static_cast<std::size_t>(TIFFScanlineSize64(tiff)));
+    LargeBuffer scanLine(static_cast<std::size_t>(TIFFScanlineSize64(tiff)));
     for (std::int32_t y = 0; y < rows.height(); ++y) {
         if (TIFFReadScanline(tiff, scanLine.data(), static_cast<std::uint32_t>(y), 0) < 0 || !file.error.empty()) {
             refuse(file, "行 " + formatInteger(y) + " を読めません");
@@ -340,32 +384,38 @@ void decodeStrips(TIFF* tiff, MemoryFile& file, PackedRows& rows, RowConverter& 
     }
 }
 
-// Tiles are decoded one row of tiles at a time into a band of whole scan lines.
-void decodeTiles(TIFF* tiff, MemoryFile& file, const PageLayout& layout, PackedRows& rows, RowConverter& converter) {
-    std::uint32_t tileWidth = 0;
-    std::uint32_t tileHeight = 0;
-    TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tileWidth);
-    TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tileHeight);
-    const auto tileRowBytes = static_cast<std::size_t>(TIFFTileRowSize64(tiff));
-    const auto tileBytes = static_cast<std::size_t>(TIFFTileSize64(tiff));
-    const auto lineBytes = static_cast<std::size_t>(TIFFScanlineSize64(tiff));
-    // A tile far wider than the picture is declared in a few bytes: it is refused, not allocated.
-    if (tileWidth == 0 || tileHeight == 0 || tileRowBytes == 0 || lineBytes == 0 ||
-        tileHeight > kLargestBuffer / lineBytes || tileBytes > kLargestBuffer) {
-        refuse(file, "タイルの大きさが正しくありません");
+// Copies count bits from the start of source to target from bit firstBit on, most significant bit first.
+void copyBits(const std::uint8_t* source, std::uint8_t* target, std::size_t firstBit, std::size_t count) {
+    if (firstBit % 8 == 0) {
+        std::memcpy(target + firstBit / 8, source, (count + 7) / 8);
+        return;
     }
-    std::vector<std::uint8_t> tile(tileBytes);
-    std::vector<std::uint8_t> band(lineBytes * tileHeight);
+    for (std::size_t i = 0; i < count; ++i) {
+        setPixel(target, static_cast<std::int64_t>(firstBit + i), (source[i / 8] >> (7 - i % 8) & 1) != 0);
+    }
+}
+
+// Tiles are decoded one row of tiles at a time into a band of whole scan lines.
+void decodeTiles(TIFF* tiff, MemoryFile& file, const PageLayout& layout, const TileGeometry& geometry, PackedRows& rows,
+                 RowConverter& converter) {
+    const std::uint32_t tileWidth = geometry.width;
+    const std::uint32_t tileHeight = geometry.height;
+    const std::size_t tileRowBytes = geometry.rowBytes;
+    const std::size_t lineBytes = geometry.lineBytes;
+    LargeBuffer tile(geometry.bytes);
+    LargeBuffer band(lineBytes * tileHeight);
     for (std::uint32_t top = 0; top < static_cast<std::uint32_t>(rows.height()); top += tileHeight) {
         for (std::uint32_t left = 0; left < static_cast<std::uint32_t>(rows.width()); left += tileWidth) {
             if (TIFFReadTile(tiff, tile.data(), left, top, 0, 0) < 0 || !file.error.empty()) {
                 refuse(file, "タイルを読めません");
             }
-            // Tile columns start on byte boundaries: tile widths are multiples of 16.
-            const std::size_t offset = std::size_t{left} * layout.bitsPerSample * layout.samplesPerPixel / 8;
-            const std::size_t count = std::min(tileRowBytes, lineBytes - offset);
+            // Tile widths should be multiples of 16, but libtiff takes any width, so a tile may start
+            // inside a byte.
+            const std::size_t pixelBits = std::size_t{layout.bitsPerSample} * layout.samplesPerPixel;
+            const std::size_t firstBit = std::size_t{left} * pixelBits;
+            const std::size_t bits = std::min<std::size_t>(tileWidth, rows.width() - left) * pixelBits;
             for (std::uint32_t line = 0; line < tileHeight; ++line) {
-                std::memcpy(band.data() + line * lineBytes + offset, tile.data() + line * tileRowBytes, count);
+                copyBits(tile.data() + line * tileRowBytes, band.data() + line * lineBytes, firstBit, bits);
             }
         }
         for (std::uint32_t line = 0; line < tileHeight && top + line < static_cast<std::uint32_t>(rows.height());
@@ -391,14 +441,17 @@ void decodeTiff(std::span<const std::uint8_t> file, const ReadOptions& options, 
     const PageLayout layout = layoutOf(tiff.get());
     PackedRows::checkSize(width, height);
     checkLineSize(tiff.get(), memory);
+    const std::optional<TileGeometry> tiles =
+        TIFFIsTiled(tiff.get()) ? std::optional(tileGeometryOf(tiff.get(), memory)) : std::nullopt;
+    checkRowBuffers(rowBufferBytes(tiff.get(), layout, tiles ? &*tiles : nullptr, width), width, height);
     PackedRows rows(width, height);
     RowConverter converter(layout, rows, options);
     std::uint16_t compression = COMPRESSION_NONE;
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_COMPRESSION, &compression);
     memory.warningIsError = compression == COMPRESSION_CCITTFAX4;
     memory.decoding = true;
-    if (TIFFIsTiled(tiff.get())) {
-        decodeTiles(tiff.get(), memory, layout, rows, converter);
+    if (tiles) {
+        decodeTiles(tiff.get(), memory, layout, *tiles, rows, converter);
     } else {
         decodeStrips(tiff.get(), memory, rows, converter);
     }

@@ -47,6 +47,49 @@ def tiff_header(width, height, strip_offset, strip_bytes, bits=1, samples=1, pho
     return b"II*\0" + struct.pack("<I", 8) + ifd + struct.pack("<I", 0)
 
 
+def tiled_tiff(image, tile_width, tile_height):
+    """The 1-bit picture (min-is-white) as uncompressed tiles of any size, each tile row padded to a byte."""
+    width, height = image.size
+    tiles = []
+    for top in range(0, height, tile_height):
+        for left in range(0, width, tile_width):
+            data = bytearray()
+            for y in range(top, top + tile_height):
+                bits = [(y < height and left + x < width and image.getpixel((left + x, y)) == 0)
+                        for x in range(tile_width)]
+                bits += [False] * (-len(bits) % 8)
+                data += bytes(sum(b << (7 - i) for i, b in enumerate(bits[k:k + 8])) for k in range(0, len(bits), 8))
+            tiles.append(bytes(data))
+    entries = [(256, 4, 1, width), (257, 4, 1, height), (258, 3, 1, 1), (259, 3, 1, 1), (262, 3, 1, 0),
+               (322, 4, 1, tile_width), (323, 4, 1, tile_height), (324, 4, len(tiles), None),
+               (325, 4, len(tiles), None)]
+    ifd_size = 2 + 12 * len(entries) + 4
+    arrays = 8 + ifd_size
+    data_start = arrays + 8 * len(tiles)
+    offsets, position = [], data_start
+    for tile in tiles:
+        offsets.append(position)
+        position += len(tile)
+    ifd = struct.pack("<H", len(entries))
+    for tag, kind, count, value in entries:
+        if tag == 324:
+            value = arrays if count > 1 else offsets[0]
+        elif tag == 325:
+            value = arrays + 4 * len(tiles) if count > 1 else len(tiles[0])
+        ifd += struct.pack("<HHII", tag, kind, count, value)
+    ifd += struct.pack("<I", 0)
+    body = struct.pack(f"<{len(tiles)}I", *offsets) + struct.pack(f"<{len(tiles)}I", *map(len, tiles))
+    return b"II*\0" + struct.pack("<I", 8) + ifd + body + b"".join(tiles)
+
+
+def png_file(width, height, bit_depth, colour_type, rows, extra=b""):
+    """A PNG of raw rows (filter 0), with extra chunks before the data."""
+    header = struct.pack(">IIBBBBB", width, height, bit_depth, colour_type, 0, 0, 0)
+    data = zlib.compress(b"".join(b"\0" + row for row in rows))
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) + extra + png_chunk(b"IDAT", data) +
+            png_chunk(b"IEND", b""))
+
+
 image = picture()
 image.save(OUT / "picture.bmp")
 grey = image.convert("L").point(lambda v: 215 if v else 40)
@@ -79,6 +122,18 @@ convert(OUT / "picture.bmp", "-colorspace", "gray", "-compress", "none", OUT / "
 grey.save(OUT / "pillow-p5.pgm")
 convert(OUT / "pillow-p5.pgm", "-depth", "16", OUT / "magick-p5-16bit.pgm")
 
+# Legal files that readers have got wrong: tiles whose columns do not start on a byte, a key colour
+# marking transparency in 16-bit RGB (the transparent dots hold a dark colour), a comment ending the header.
+(OUT / "tiled-17x5.tif").write_bytes(tiled_tiff(image, 17, 5))
+(OUT / "tiled-1x1.tif").write_bytes(tiled_tiff(image.crop((0, 0, 40, 20)), 1, 1))
+image.crop((0, 0, 40, 20)).save(OUT / "picture-40x20.bmp")
+key = struct.pack(">HHH", 0x1000, 0x2000, 0x3000)
+(OUT / "rgb16-key.png").write_bytes(png_file(203, 77, 16, 2, [
+    b"".join(key if image.getpixel((x, y)) else bytes(6) for x in range(203)) for y in range(77)],
+    png_chunk(b"tRNS", key)))
+(OUT / "comment-after-header.pbm").write_bytes(
+    b"P4\n203 77#c\n" + (OUT / "pillow-p4.pbm").read_bytes().split(b"\n", 2)[2])
+
 # Pages and resolutions.
 convert(OUT / "picture.bmp", "(", OUT / "picture.bmp", "-flop", ")", "-compress", "Group4", OUT / "two-pages.tif")
 convert(OUT / "picture.bmp", "-flop", OUT / "flopped.bmp")
@@ -109,6 +164,8 @@ g4 = (OUT / "pillow-g4.tif").read_bytes()
 (OUT / "strip-past-end.tif").write_bytes(tiff_header(64, 64, 100000, 512))
 (OUT / "short-strip.tif").write_bytes(tiff_header(64, 64, 128, 512) + b"\0" * 100)
 (OUT / "wide-rgba16.tif").write_bytes(tiff_header(2**31 - 1, 1, 200, 2**32 - 1, bits=16, samples=4, photometric=2))
+(OUT / "wide-2pow31.png").write_bytes(png_file(2**31 - 1, 1, 1, 0, [bytes(4096)]))
+(OUT / "wide-2pow29.tif").write_bytes(tiff_header(2**29, 1, 200, 2**26))
 (OUT / "absurd.pbm").write_bytes(b"P4\n1000000000 1000000000\n" + b"\0" * 100)
 (OUT / "above-maximum.pgm").write_bytes(b"P5\n4 1\n100\n" + bytes([0, 50, 200, 100]))
 (OUT / "short.pgm").write_bytes(b"P5\n100 100\n255\n" + b"\x80" * 5000)

@@ -114,6 +114,9 @@ def main():
     assert fields((HERE / "rle8.bmp").read_bytes())[5:] == (8, 1)
     one = valid[100]
     patched(one, HERE / "rle1.bmp", 30, b"\x01")
+    # A high byte set makes another value, not 1 bit or no compression.
+    patched(one, HERE / "bitcount-0x0101.bmp", 28, b"\x01\x01")
+    patched(one, HERE / "compression-0x0100.bmp", 30, b"\x00\x01")
     patched(one, HERE / "bad-signature.bmp", 0, b"BA")
     patched(HERE / "24bit.bmp", HERE / "bad-signature-24bit.bmp", 0, b"BA")
     patched(one, HERE / "filesize-2pow31.bmp", 2, b"\x00\x00\x00\x80")
