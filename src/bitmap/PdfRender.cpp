@@ -48,7 +48,7 @@ void renderPdfPage(std::span<const std::uint8_t> file, int index, Resolution res
     }
     poppler::page_renderer renderer;
     renderer.set_image_format(poppler::image::format_gray8);
-    renderer.set_render_hints(0);  // no smoothing: edges stay where the page puts them
+    renderer.set_render_hints(0);  // no smoothing: a thin line stays one dark dot wide, not a lighter grey
     const poppler::image drawn = renderer.render_page(page.get(), resolution.x, resolution.y);
     if (!drawn.is_valid() || drawn.width() <= 0 || drawn.height() <= 0) {
         throw ImageRefusal{"PDF のページを描けません"};

@@ -47,6 +47,29 @@ def tiff_header(width, height, strip_offset, strip_bytes, bits=1, samples=1, pho
     return b"II*\0" + struct.pack("<I", 8) + ifd + struct.pack("<I", 0)
 
 
+def pdf_file(page_width, page_height, content, image=None):
+    """A one-page PDF written by hand: the content stream, and an image XObject /Im0 (dictionary entries,
+    data) when given."""
+    resources = b"<< /XObject << /Im0 5 0 R >> >>" if image else b"<< >>"
+    objects = [b"<< /Type /Catalog /Pages 2 0 R >>", b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+               b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %.4f %.4f] /Contents 4 0 R /Resources %s >>"
+               % (page_width, page_height, resources),
+               b"<< /Length %d >>\nstream\n%s\nendstream" % (len(content), content)]
+    if image:
+        entries, data = image
+        objects.append(b"<< /Type /XObject /Subtype /Image %s /Length %d >>\nstream\n%s\nendstream"
+                       % (entries, len(data), data))
+    out = b"%PDF-1.4\n"
+    offsets = []
+    for number, body in enumerate(objects, 1):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n%s\nendobj\n" % (number, body)
+    table = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
+    out += b"".join(b"%010d 00000 n \n" % offset for offset in offsets)
+    return out + b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, table)
+
+
 def tiled_tiff(image, tile_width, tile_height):
     """The 1-bit picture (min-is-white) as uncompressed tiles of any size, each tile row padded to a byte."""
     width, height = image.size
@@ -134,9 +157,68 @@ key = struct.pack(">HHH", 0x1000, 0x2000, 0x3000)
 (OUT / "comment-after-header.pbm").write_bytes(
     b"P4\n203 77#c\n" + (OUT / "pillow-p4.pbm").read_bytes().split(b"\n", 2)[2])
 
+# BigTIFF both ways round, floating point grey, associated alpha (white dots half transparent white: only
+# laid over white as premultiplied colour are they lighter than 200), the eight orientations (the rows
+# stored so that a viewer turns them back into the picture), PPM and PAM.
+convert(OUT / "picture.bmp", "-compress", "Group4", "TIFF64:" + str(OUT / "magick-bigtiff-ii.tif"))
+convert(OUT / "picture.bmp", "-define", "tiff:endian=msb", "-compress", "Group4",
+        "TIFF64:" + str(OUT / "magick-bigtiff-mm.tif"))
+for bits in (16, 32):
+    convert(OUT / "pillow-p5.pgm", "-compress", "zip", "-define", "quantum:format=floating-point", "-depth", bits,
+            OUT / f"magick-float{bits}.tif")
+half = grey.point(lambda v: 255 if v == 215 else 40).convert("RGBA")
+half.putalpha(image.point(lambda v: 128 if v else 255))
+half.save(OUT / "half-transparent.png")
+convert(OUT / "half-transparent.png", "-define", "tiff:alpha=associated", OUT / "magick-associated-alpha.tif")
+for orientation, operation in enumerate([["-flop"], ["-rotate", "180"], ["-flip"], ["-transpose"], ["-rotate", "270"],
+                                         ["-transverse"], ["-rotate", "90"]], 2):
+    name = ["TopRight", "BottomRight", "BottomLeft", "LeftTop", "RightTop", "RightBottom", "LeftBottom"][orientation - 2]
+    convert(OUT / "picture.bmp", *operation, "+repage", "-orient", name, "-compress", "Group4",
+            OUT / f"magick-orientation-{orientation}.tif")
+grey.convert("RGB").save(OUT / "pillow-p6.ppm")
+convert(OUT / "pillow-p6.ppm", "-compress", "none", OUT / "magick-p3.ppm")
+convert(OUT / "pillow-p6.ppm", "PAM:" + str(OUT / "magick-rgb.pam"))
+convert(OUT / "half-transparent.png", "PAM:" + str(OUT / "magick-rgb-alpha.pam"))
+# Dark dots of 16-bit level 32800, just below 128/255 (32896): black at the threshold 128 in every format.
+deep_bytes = b"".join(struct.pack(">H", 65535 if image.getpixel((x, y)) else 32800)
+                      for y in range(77) for x in range(203))
+(OUT / "level-32800.pgm").write_bytes(b"P5\n203 77\n65535\n" + deep_bytes)
+convert(OUT / "level-32800.pgm", OUT / "level-32800.png")
+convert(OUT / "level-32800.pgm", "-compress", "zip", OUT / "level-32800.tif")
+
+# PDF: Group 4 pages by tiff2pdf and img2pdf, Flate grey and JPEG pages by img2pdf, and pages written by
+# hand that paint more than one image, so that they are drawn.
+subprocess.run(["tiff2pdf", "-o", OUT / "tiff2pdf-g4.pdf", OUT / "pillow-g4.tif"], check=True)
+subprocess.run(["img2pdf", "-o", OUT / "img2pdf-g4.pdf", OUT / "magick-g4-minwhite.tif"], check=True)
+subprocess.run(["img2pdf", "-o", OUT / "img2pdf-grey.pdf", OUT / "pillow-grey.png"], check=True)
+grey.save(OUT / "pillow-grey.jpg", quality=95, dpi=(300, 300))
+subprocess.run(["img2pdf", "-o", OUT / "img2pdf-jpeg.pdf", OUT / "pillow-grey.jpg"], check=True)
+page = (203 * 72 / 300, 77 * 72 / 300)
+(OUT / "drawn.pdf").write_bytes(pdf_file(*page, b"1 1 1 rg 0 0 1 1 re f q %.4f 0 0 %.4f 0 0 cm /Im0 Do Q" % page,
+                                         (b"/Width 203 /Height 77 /ColorSpace /DeviceGray /BitsPerComponent 8",
+                                          grey.tobytes())))
+(OUT / "vector.pdf").write_bytes(pdf_file(72, 36, b"0 0 0 RG 4 w 10 10 m 62 26 l S"))
+subprocess.run(["qpdf", "--encrypt", "user", "owner", "256", "--", OUT / "tiff2pdf-g4.pdf", OUT / "encrypted.pdf"],
+               check=True)
+pdf = (OUT / "tiff2pdf-g4.pdf").read_bytes()
+(OUT / "truncated.pdf").write_bytes(pdf[: len(pdf) * 2 // 3])
+(OUT / "huge-page.pdf").write_bytes(pdf_file(1e6, 1e6, b"0 0 m 10 10 l S"))
+(OUT / "huge-image.pdf").write_bytes(pdf_file(72, 72, b"q 72 0 0 72 0 0 cm /Im0 Do Q", (
+    b"/Width 1000000 /Height 1000000 /ColorSpace /DeviceGray /BitsPerComponent 8 /Filter /FlateDecode",
+    zlib.compress(b"\0" * 100000))))
+convert(OUT / "picture.bmp", "BMP2:" + str(OUT / "os2.bmp"))
+
+# Lit from the left: paper from 255 down to 70 at the right edge, ink a quarter of the paper's level (the
+# lightest ink, 64 at the left, is lighter than the darkest paper).
+lit = Image.new("L", image.size)
+lit.putdata([int((255 - 185 * x / 202) * (1 if image.getpixel((x, y)) else 0.25))
+             for y in range(77) for x in range(203)])
+lit.save(OUT / "side-lit.png")
+
 # Pages and resolutions.
 convert(OUT / "picture.bmp", "(", OUT / "picture.bmp", "-flop", ")", "-compress", "Group4", OUT / "two-pages.tif")
 convert(OUT / "picture.bmp", "-flop", OUT / "flopped.bmp")
+subprocess.run(["tiff2pdf", "-o", OUT / "two-pages.pdf", OUT / "two-pages.tif"], check=True)
 convert(OUT / "picture.bmp", "-units", "PixelsPerCentimeter", "-density", "100x50", "-compress", "Group4",
         OUT / "density-cm.tif")
 image.save(OUT / "no-resolution.png")
