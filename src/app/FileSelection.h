@@ -9,14 +9,15 @@ namespace kelvarin {
 struct Form;
 
 // The picture files the open dialog lists: every format the read command takes.
-inline constexpr const char* kPictureFilePatterns = "*.bmp *.tif *.tiff *.png *.pbm *.pgm *.pnm";
+inline constexpr const char* kPictureFilePatterns = "*.bmp *.tif *.tiff *.png *.pbm *.pgm *.pnm *.ppm *.pam *.pdf";
 
 // Shows the open-file dialog, starting in the dialog directory, and returns the chosen path; empty text
 // when the user cancelled, or when mustExist is set and the file does not exist (which is shown).
 std::string ReferFile(Form& form, const std::string& title, const std::string& pattern, bool mustExist);
 
 // "参照..." for the picture (0) or the output (1), and "自動" (2), which derives the output name from the
-// picture name by replacing its extension (".bmp", ".tif", ".tiff", ".png", ".pbm", ".pgm", ".pnm") with ".dxf".
+// picture name by replacing its extension (".bmp", ".tif", ".tiff", ".png", ".pbm", ".pgm", ".pnm", ".ppm",
+// ".pam", ".pdf") with ".dxf".
 void cmdRefer_Click(Form& form, int index);
 
 // A drop onto textFile(index): the first path of a dropped file list names the file; a drop that carries

@@ -1,5 +1,6 @@
 #include "gui/MainWindow.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -252,12 +253,36 @@ void MainWindow::createOptionsMenu() {
     m_despeckleAction->setObjectName("actionDespeckle");
     m_despeckleAction->setCheckable(true);
     connect(m_despeckleAction, &QAction::triggered, this, [this] { askDespeckleSize(); });
+    addThresholdMethods(menu);
     m_optionsLabel = new QLabel(this);
     m_optionsLabel->setObjectName("labelOptions");
     m_optionsLabel->setTextFormat(Qt::PlainText);
     m_optionsLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_optionsLabel->setGeometry(pixelsOf({7800, 2010, 1695, 480}));
     showConversionOptions();
+}
+
+// Grey and colour pictures read from now on are thresholded by their histogram or by each pixel's
+// neighbourhood; with neither checked, by the fixed threshold.
+void MainWindow::addThresholdMethods(QMenu* menu) {
+    menu->addSeparator();
+    auto* group = new QActionGroup(menu);
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    const auto add = [&](const char* name, const char* text, ThresholdMethod method) {
+        QAction* action = menu->addAction(QString::fromUtf8(text));
+        action->setObjectName(name);
+        action->setCheckable(true);
+        action->setData(static_cast<int>(method));
+        group->addAction(action);
+    };
+    add("actionThresholdAuto", "しきい値を明るさの分布から決める（大津の方法）", ThresholdMethod::Histogram);
+    add("actionAdaptive", "しきい値を周りの明るさから決める（Sauvola 法、照明のむら・黄ばみに）",
+        ThresholdMethod::Adaptive);
+    connect(group, &QActionGroup::triggered, this, [this, group] {
+        QAction* checked = group->checkedAction();
+        m_form.state.readOptions.method =
+            checked != nullptr ? static_cast<ThresholdMethod>(checked->data().toInt()) : ThresholdMethod::Fixed;
+    });
 }
 
 void MainWindow::askDespeckleSize() {

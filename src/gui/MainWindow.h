@@ -10,6 +10,7 @@
 #include "app/View.h"
 
 class QAction;
+class QMenu;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -79,6 +80,7 @@ private:
     // and thinning fields, and a label under it naming the options in force.
     void createOptionsMenu();
     void askDespeckleSize();
+    void addThresholdMethods(QMenu* menu);
     void showConversionOptions();
     void connectEvents();
     void setTabOrder();

@@ -624,6 +624,16 @@ void MainWindowTest::conversionOptions() {
     QVERIFY(menuBar->isVisible());
     QCOMPARE(label->text(), QString());
     QVERIFY(!strokes->isChecked() && !despeckle->isChecked());
+    // The threshold methods exclude each other; unchecking both goes back to the fixed threshold.
+    auto* histogram = find<QAction>(m_window.get(), "actionThresholdAuto");
+    auto* adaptive = find<QAction>(m_window.get(), "actionAdaptive");
+    for (const auto& [action, method] :
+         {std::pair{histogram, ThresholdMethod::Histogram}, std::pair{adaptive, ThresholdMethod::Adaptive},
+          std::pair{adaptive, ThresholdMethod::Fixed}}) {
+        action->trigger();
+        QCOMPARE(m_state->readOptions.method, method);
+        QVERIFY(!histogram->isChecked() || !adaptive->isChecked());
+    }
     // Beside the layer and thinning fields, clear of every control of the design.
     for (const ControlDesign& design : controlDesigns()) {
         QWidget* control = m_window->widget(design.control);
