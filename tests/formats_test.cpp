@@ -77,7 +77,7 @@ TEST_F(picture_formats, every_encoding_gives_the_bitmaps_drawing) {
         "magick-orientation-3.tif", "magick-orientation-4.tif", "magick-orientation-5.tif",
         "magick-orientation-6.tif", "magick-orientation-7.tif", "magick-orientation-8.tif", "pillow-p6.ppm",
         "magick-p3.ppm", "magick-rgb.pam", "magick-rgb-alpha.pam", "level-32800.pgm", "level-32800.png",
-        "level-32800.tif",
+        "level-32800.tif", "palette16.tif", "old-style-lzw.tif",
     };
     // clang-format on
     for (const auto& options :
@@ -188,9 +188,13 @@ TEST_F(picture_formats, real_size_from_each_kind_of_stored_resolution) {
     EXPECT_EQ(err.str(), sample("no-resolution.png") + ": この画像には解像度が記録されていません\n");
 }
 
-TEST_F(picture_formats, a_bmp_with_white_first_is_noted) {
+TEST_F(picture_formats, read_through_oddities_are_noted) {
     convert(sample("white-first.bmp"), {});
     EXPECT_NE(err.str().find("white-first.bmp: この BMP は色テーブルの 0 番が白です"), std::string::npos) << err.str();
+    convert(sample("old-style-lzw.tif"), {});
+    EXPECT_EQ(err.str(), sample("old-style-lzw.tif") +
+                             ": TIFF の画素データに不備がありましたが、読み込みました（Old-style LZW codes, convert "
+                             "file）\n");
     convert(sample("picture.bmp"), {});
     EXPECT_EQ(err.str(), "");
 }
@@ -235,6 +239,7 @@ TEST_F(picture_formats, hostile_files_are_refused_in_little_memory) {
         {"encrypted.pdf",      "暗号化された PDF は読めません"},
         {"truncated.pdf",      "PDF ファイルが壊れていて読めません"},
         {"os2.bmp",            "OS/2 形式の BMP は扱えません"},
+        {"signed.tif",         "符号付き整数の画素値の TIFF は扱えません"},
         {"wide-2pow31.png",    "画像が大きすぎて扱えません（2147483647 × 1 ドット）"},
         {"wide-2pow29.tif",    "TIFF ファイルを読めません: "},
         {"truncated.png",      "PNG ファイルを読めません: "},

@@ -37,14 +37,37 @@ def png_chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
 
-def tiff_header(width, height, strip_offset, strip_bytes, bits=1, samples=1, photometric=0):
-    """A little-endian TIFF with one uncompressed strip, whatever the strip fields say."""
-    entries = [(256, 4, width), (257, 4, height), (258, 3, bits), (259, 3, 1), (262, 3, photometric),
-               (273, 4, strip_offset), (277, 3, samples), (278, 4, height), (279, 4, strip_bytes)]
+def tiff_header(width, height, strip_offset, strip_bytes, bits=1, samples=1, photometric=0, compression=1,
+                extra=()):
+    """A little-endian TIFF with one strip, whatever the strip fields say; extra holds more (tag, type,
+    count, value) entries."""
+    entries = sorted([(256, 4, 1, width), (257, 4, 1, height), (258, 3, 1, bits), (259, 3, 1, compression),
+                      (262, 3, 1, photometric), (273, 4, 1, strip_offset), (277, 3, 1, samples),
+                      (278, 4, 1, height), (279, 4, 1, strip_bytes), *extra])
     ifd = struct.pack("<H", len(entries))
-    for tag, kind, value in entries:
-        ifd += struct.pack("<HHII", tag, kind, 1, value)
+    for tag, kind, count, value in entries:
+        ifd += struct.pack("<HHII", tag, kind, count, value)
     return b"II*\0" + struct.pack("<I", 8) + ifd + struct.pack("<I", 0)
+
+
+def old_style_lzw(data):
+    """LZW codes as libtiff's predecessors wrote them (least significant bit first): a clear code every 250
+    literals keeps every code 9 bits wide."""
+    codes = [256]
+    for count, byte in enumerate(data, 1):
+        codes.append(byte)
+        if count % 250 == 0:
+            codes.append(256)
+    codes.append(257)
+    out, buffer, bits = bytearray(), 0, 0
+    for code in codes:
+        buffer |= code << bits
+        bits += 9
+        while bits >= 8:
+            out.append(buffer & 0xFF)
+            buffer >>= 8
+            bits -= 8
+    return bytes(out + (bytes([buffer]) if bits else b""))
 
 
 def pdf_file(page_width, page_height, content, image=None):
@@ -214,6 +237,20 @@ lit = Image.new("L", image.size)
 lit.putdata([int((255 - 185 * x / 202) * (1 if image.getpixel((x, y)) else 0.25))
              for y in range(77) for x in range(203)])
 lit.save(OUT / "side-lit.png")
+
+# Written by hand: a 16-bit palette (grey entries, dark and light indices), old-style LZW codes (libtiff
+# warns and decodes them), signed samples.
+header_size = 8 + 2 + 10 * 12 + 4
+colormap = struct.pack("<196608H", *(list(range(65536)) * 3))
+indices = b"".join(struct.pack("<H", 60000 if image.getpixel((x, y)) else 10000) for y in range(77) for x in range(203))
+(OUT / "palette16.tif").write_bytes(
+    tiff_header(203, 77, header_size + len(colormap), len(indices), bits=16, photometric=3,
+                extra=[(320, 3, 3 * 65536, header_size)]) + colormap + indices)
+compat = old_style_lzw(grey.tobytes())
+(OUT / "old-style-lzw.tif").write_bytes(
+    tiff_header(203, 77, header_size - 12, len(compat), bits=8, photometric=1, compression=5) + compat)
+(OUT / "signed.tif").write_bytes(tiff_header(203, 77, header_size, 203 * 77, bits=8, photometric=1,
+                                             extra=[(339, 3, 1, 2)]) + bytes(203 * 77))
 
 # Pages and resolutions.
 convert(OUT / "picture.bmp", "(", OUT / "picture.bmp", "-flop", ")", "-compress", "Group4", OUT / "two-pages.tif")
