@@ -5,9 +5,13 @@ Run from anywhere: /usr/bin/python3 fuzz/make-corpus.py"""
 import pathlib
 import shutil
 import subprocess
+import sys
 import tempfile
 
 from PIL import Image, ImageDraw
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "tests" / "data"))
+from pdf_writer import pdf_file  # noqa: E402
 
 HERE = pathlib.Path(__file__).resolve().parent / "corpus"
 
@@ -26,18 +30,7 @@ def drawing(width=37, height=21):
 
 def vector_pdf():
     """A page written by hand: a stroke, a filled box and a grey line, drawn rather than read as an image."""
-    content = b"2 w 5 5 m 60 30 l S 10 20 15 8 re f 0.5 g 0 0 m 72 36 l S"
-    objects = [b"<< /Type /Catalog /Pages 2 0 R >>", b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-               b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 72 36] /Contents 4 0 R >>",
-               b"<< /Length %d >>\nstream\n%s\nendstream" % (len(content), content)]
-    out = b"%PDF-1.4\n"
-    offsets = []
-    for number, body in enumerate(objects, 1):
-        offsets.append(len(out))
-        out += b"%d 0 obj\n%s\nendobj\n" % (number, body)
-    table = len(out)
-    out += b"xref\n0 5\n0000000000 65535 f \n" + b"".join(b"%010d 00000 n \n" % offset for offset in offsets)
-    return out + b"trailer\n<< /Size 5 /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % table
+    return pdf_file(72, 36, b"2 w 5 5 m 60 30 l S 10 20 15 8 re f 0.5 g 0 0 m 72 36 l S")
 
 
 def with_pillow(image, path, mode, **options):
