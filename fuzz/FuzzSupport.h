@@ -19,6 +19,7 @@ public:
     void setPercentCaption(std::string_view) override {}
     void setPercentAlignment(Alignment) override {}
     void showMessage(std::string_view) override {}
+    void showDetailedMessage(std::string_view, std::string_view) override {}
     bool askYesNo(std::string_view) override { return true; }
 
 protected:

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -88,7 +89,10 @@ TEST_F(command_line, a_failed_read_gets_only_its_own_message) {
         {copyOfData("bitmaps/tiny13.bmp"), {readError + "9:ファイルが短すぎて情報ヘッダがありません。"}},
         {copyOfData("bitmaps/truncated-rows.bmp"),
          {readError + "9:画素データが足りません（必要 512 バイト、ファイル内 225 バイト）。"}},
-        {work.file("folder.bmp"), {"ファイル読み込みエラー in ReadFile", "ファイル読み込みエラー"}},
+        // The seed's texts, the path and the system's reason after them.
+        {work.file("folder.bmp"),
+         {"ファイル読み込みエラー in ReadFile（" + work.file("folder.bmp") + ": " + systemReason(EISDIR) + "）",
+          "ファイル読み込みエラー"}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(run({"--yes", c.input}), kExitFailed) << c.input;

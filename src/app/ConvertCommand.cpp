@@ -174,9 +174,10 @@ bool cmdConvert_Click(Form& form) {
         form.view.showMessage(refusal.message);
     } catch (...) {
         const KelvarinError error = asKelvarinError(std::current_exception());
-        form.view.showMessage("No." + formatInteger(error.number()) + "[" + error.description() +
-                              "] in cmdConvert_Click [Pass:" + formatInteger(form.state.PassNumber) + "][" +
-                              form.state.CurrentStep + "]");
+        form.view.showDetailedMessage("No." + formatInteger(error.number()) + "[" + error.description() +
+                                          "] in cmdConvert_Click [Pass:" + formatInteger(form.state.PassNumber) + "][" +
+                                          form.state.CurrentStep + "]",
+                                      error.systemErrorNumber() != 0 ? systemReason(error.systemErrorNumber()) : "");
     }
     form.state.PassNumber = 0;
     SetAllEnabled(form.view, true);

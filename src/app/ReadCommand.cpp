@@ -14,6 +14,7 @@
 #include "common/TextFormat.h"
 #include "convert/VirtualVram.h"
 #include "fileutil/DirectorySearch.h"
+#include "fileutil/FileInfo.h"
 
 namespace kelvarin {
 
@@ -52,7 +53,7 @@ bool readBitmap(Form& form) {
     }
     DirectorySearch search;
     if (search.first(path, ExistenceMask).empty()) {
-        view.showMessage("ファイルが見つかりません");
+        view.showDetailedMessage("ファイルが見つかりません", whyMissing(path));
         return false;
     }
     if (!ReadFile(path, state, view)) {
@@ -86,8 +87,11 @@ bool cmdReadFile_Click(Form& form) {
         completed = readBitmap(form);
     } catch (...) {
         const KelvarinError error = asKelvarinError(std::current_exception());
-        form.view.showMessage("ファイル読み込みエラー in cmdReadFile_Click\r\n" + formatInteger(error.number()) + ":" +
-                              error.description());
+        form.view.showDetailedMessage("ファイル読み込みエラー in cmdReadFile_Click\r\n" +
+                                          formatInteger(error.number()) + ":" + error.description(),
+                                      error.systemErrorNumber() != 0 ? trimBlanks(form.view.text(textFile(0))) + ": " +
+                                                                           systemReason(error.systemErrorNumber())
+                                                                     : "");
     }
     form.state.PassNumber = 0;
     return completed;

@@ -47,8 +47,9 @@ struct BitmapData {
     std::span<const std::uint8_t> PixelBytes;
     LargeBuffer DecodedPixels;
     Resolution resolution;
-    std::string ReadNote;     // damage the reader decoded through, told to the user after the read
-    bool FileLoaded = false;  // a read command accepted the picture
+    std::string ReadNote;         // damage the reader decoded through, told to the user after the read
+    std::string ReadNoteDetails;  // the decoding library's words for it
+    bool FileLoaded = false;      // a read command accepted the picture
 };
 
 }  // namespace kelvarin

@@ -13,7 +13,47 @@ bool startsWith(std::span<const std::uint8_t> file, std::string_view signature) 
                       [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
 }
 
+bool holdsAt(std::span<const std::uint8_t> file, std::size_t offset, std::string_view signature) {
+    return file.size() >= offset && startsWith(file.subspan(offset), signature);
+}
+
 }  // namespace
+
+std::string_view unreadFormatName(std::span<const std::uint8_t> file) {
+    using namespace std::string_view_literals;
+    struct Signature {
+        std::string_view name;
+        std::size_t offset;
+        std::string_view bytes;
+    };
+    static constexpr Signature kSignatures[] = {
+        {"JPEG", 0, "\xFF\xD8\xFF"sv},
+        {"GIF", 0, "GIF87a"sv},
+        {"GIF", 0, "GIF89a"sv},
+        {"WebP", 8, "WEBP"sv},  // after "RIFF" and a length
+        {"PostScript", 0, "%!PS"sv},
+        {"JPEG 2000", 0, "\0\0\0\x0CjP  \r\n\x87\n"sv},
+        {"JPEG 2000", 0, "\xFF\x4F\xFF\x51"sv},
+        {"JPEG XL", 0, "\xFF\x0A"sv},
+        {"JPEG XL", 0, "\0\0\0\x0CJXL \r\n\x87\n"sv},
+        {"HEIF", 4, "ftypheic"sv},
+        {"AVIF", 4, "ftypavif"sv},
+        {"Photoshop", 0, "8BPS"sv},
+        {"DjVu", 0, "AT&TFORM"sv},
+    };
+    for (const Signature& signature : kSignatures) {
+        if (holdsAt(file, signature.offset, signature.bytes) &&
+            (signature.name != "WebP" || startsWith(file, "RIFF"sv))) {
+            return signature.name;
+        }
+    }
+    return {};
+}
+
+std::string unreadFormatMessage(std::string_view formatName) {
+    return "この画像は " + std::string(formatName) +
+           " 形式です。読めるのは BMP（1 ビット）、TIFF、PNG、PBM/PGM/PPM/PAM、PDF の画像です";
+}
 
 ImageFormat sniffImageFormat(std::span<const std::uint8_t> file) {
     using namespace std::string_view_literals;

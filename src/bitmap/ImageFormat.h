@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+#include <string_view>
 
 namespace kelvarin {
 
@@ -10,5 +12,12 @@ enum class ImageFormat { Bmp, Png, Tiff, Pnm, Pdf };
 // The format a file's first bytes announce. Whatever is not PNG, TIFF, PNM or PDF is read as a BMP, whose
 // checks then say what is wrong with it.
 ImageFormat sniffImageFormat(std::span<const std::uint8_t> file);
+
+// The name of a picture format that the file's first bytes announce and the program does not read (JPEG,
+// GIF, WebP, JPEG 2000, ...), or empty.
+std::string_view unreadFormatName(std::span<const std::uint8_t> file);
+
+// The refusal of such a file, naming its format and those the program reads.
+std::string unreadFormatMessage(std::string_view formatName);
 
 }  // namespace kelvarin

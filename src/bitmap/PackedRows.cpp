@@ -72,8 +72,8 @@ void checkRowBuffers(std::int64_t bytes, std::int64_t width, std::int64_t height
 }
 
 ImageRefusal pageMissing(std::int64_t page, std::int64_t count) {
-    return {"ページ " + formatInteger(page) + " はありません（このファイルは " + formatInteger(count) +
-            " ページです）"};
+    return ImageRefusal{"ページ " + formatInteger(page) + " はありません（このファイルは " + formatInteger(count) +
+                        " ページです）"};
 }
 
 void PackedRows::install(BitmapData& data, Resolution resolution) && {

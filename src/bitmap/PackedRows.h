@@ -2,15 +2,21 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "bitmap/BitmapData.h"
 #include "common/LargeBuffer.h"
 
 namespace kelvarin {
 
-// A file a reader will not take; the text says why and is shown to the user as it is.
+// A file a reader will not take; the message says why in the program's words and is shown to the user as it
+// is, the details give the decoding library's own reason, if any.
 struct ImageRefusal {
+    explicit ImageRefusal(std::string text, std::string libraryReason = {})
+        : message(std::move(text)), details(std::move(libraryReason)) {}
+
     std::string message;
+    std::string details;
 };
 
 // The refusal of a page past the end of a file of count pages.

@@ -39,6 +39,11 @@ bool DecodePicture(BitmapData& data, const ReadOptions& options, Toolkit& toolki
     const std::span<const std::uint8_t> file(data.FileBytes.data(), data.FileBytes.size());
     const ImageFormat format = sniffImageFormat(file);
     data.ReadNote.clear();
+    data.ReadNoteDetails.clear();
+    if (const std::string_view unread = unreadFormatName(file); !unread.empty()) {
+        toolkit.showMessage(unreadFormatMessage(unread));
+        return false;
+    }
     try {
         if (format == ImageFormat::Bmp) {
             checkSinglePage(options);
@@ -46,11 +51,11 @@ bool DecodePicture(BitmapData& data, const ReadOptions& options, Toolkit& toolki
         }
         decodeOtherFormat(format, file, options, data);
         if (!data.ReadNote.empty()) {
-            toolkit.showMessage(data.ReadNote);
+            toolkit.showDetailedMessage(data.ReadNote, data.ReadNoteDetails);
         }
         return true;
     } catch (const ImageRefusal& refusal) {
-        toolkit.showMessage(refusal.message);
+        toolkit.showDetailedMessage(refusal.message, refusal.details);
         return false;
     }
 }

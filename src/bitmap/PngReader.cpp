@@ -25,9 +25,16 @@ using PngContext = std::unique_ptr<spng_ctx, ContextDeleter>;
 constexpr std::size_t kChunkLimit = std::size_t{64} << 20;
 
 void check(int result) {
-    if (result != 0 && result != SPNG_EOI) {
-        throw ImageRefusal{std::string("PNG ファイルを読めません: ") + spng_strerror(result)};
+    if (result == 0 || result == SPNG_EOI) {
+        return;
     }
+    const bool ended = result == SPNG_IO_EOF || result == SPNG_EOF || result == SPNG_EIDAT_TOO_SHORT;
+    if (result == SPNG_EMEM) {
+        throw std::bad_alloc();
+    }
+    throw ImageRefusal{std::string("PNG ファイルを読めません: ") +
+                           (ended ? "ファイルが途中で終わっています" : "内容が正しくありません"),
+                       spng_strerror(result)};
 }
 
 Resolution resolutionOf(spng_ctx* context) {

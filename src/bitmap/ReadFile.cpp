@@ -95,19 +95,20 @@ bool ReadFile(const std::string& path, BitmapData& data, Toolkit& toolkit) {
         fullPath = path;
     }
     if (!entryExists(fullPath, ExistenceMask)) {
-        toolkit.showMessage("ファイルが見つかりません");
+        toolkit.showDetailedMessage("ファイルが見つかりません", whyMissing(path));
         return false;
     }
     const FileInfo info = GetFileInfo(GetDirectoryPart(fullPath), GetFileNamePart(fullPath), toolkit);
     if (info.name.empty()) {
-        toolkit.showMessage("ファイルが見つかりません");
+        toolkit.showDetailedMessage("ファイルが見つかりません", whyMissing(path));
         return false;
     }
     try {
         readBlocks(fullPath, info.length, data, toolkit);
         return true;
     } catch (...) {
-        toolkit.showMessage("ファイル読み込みエラー in ReadFile");
+        const KelvarinError error = asKelvarinError(std::current_exception());
+        toolkit.showDetailedMessage("ファイル読み込みエラー in ReadFile", path + ": " + reasonOf(error));
         return false;
     }
 }

@@ -68,12 +68,12 @@ int mapMemory(thandle_t handle, void** base, toff_t* size) {
 
 void unmapNothing(thandle_t, void*, toff_t) {}
 
-int keepError(TIFF*, void* user, const char* module, const char* format, va_list arguments) {
+int keepError(TIFF*, void* user, const char* /*module*/, const char* format, va_list arguments) {
     auto* file = static_cast<MemoryFile*>(user);
     if (file->error.empty()) {
         char text[512];
         std::vsnprintf(text, sizeof text, format, arguments);
-        file->error = std::string(module != nullptr ? module : "TIFF") + ": " + text;
+        file->error = text;  // the module is a procedure of the library, of no use to the user
     }
     return 1;  // handled: nothing goes to the terminal
 }
@@ -103,8 +103,9 @@ using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
 // A line of 16-bit RGBA samples over the widest picture a BMP could hold would take gigabytes.
 constexpr auto kLargestBuffer = static_cast<std::size_t>(kLargestRowBuffers);
 
-[[noreturn]] void refuse(const MemoryFile& file, const std::string& fallback) {
-    throw ImageRefusal{"TIFF ファイルを読めません: " + (file.error.empty() ? fallback : file.error)};
+// The reason is the program's; libtiff's, if it gave one, goes into the details.
+[[noreturn]] void refuse(const MemoryFile& file, const std::string& reason) {
+    throw ImageRefusal{"TIFF ファイルを読めません: " + reason, file.error};
 }
 
 TiffHandle openTiff(MemoryFile& file) {
@@ -119,7 +120,7 @@ TiffHandle openTiff(MemoryFile& file) {
                                    mapMemory, unmapNothing, options);
     TIFFOpenOptionsFree(options);
     if (tiff == nullptr) {
-        refuse(file, "開けません");
+        refuse(file, "内容が正しくありません");
     }
     return TiffHandle(tiff);
 }
@@ -464,8 +465,9 @@ void decodeTiff(std::span<const std::uint8_t> file, const ReadOptions& options, 
     }
     orientedRows(std::move(rows), orientation).install(data, resolution);
     if (memory.warnings > 0) {
-        data.ReadNote = "TIFF の画素データに不備がありましたが、読み込みました（" + memory.warning +
-                        (memory.warnings > 1 ? "、ほか " + formatInteger(memory.warnings - 1) + " 件" : "") + "）";
+        data.ReadNote = "TIFF の画素データに不備がありましたが、読み込みました";
+        data.ReadNoteDetails =
+            memory.warning + (memory.warnings > 1 ? "、ほか " + formatInteger(memory.warnings - 1) + " 件" : "");
     }
 }
 

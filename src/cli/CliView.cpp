@@ -56,6 +56,10 @@ void CliView::showMessage(std::string_view text) {
     printLine(text);
 }
 
+void CliView::showDetailedMessage(std::string_view text, std::string_view details) {
+    showMessage(details.empty() ? std::string(text) : std::string(text) + "（" + std::string(details) + "）");
+}
+
 void CliView::reportInterruption() { printLine(describe(ErrorCode::Interrupted)); }
 
 bool CliView::askYesNo(std::string_view text) {

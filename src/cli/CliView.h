@@ -63,6 +63,8 @@ public:
     void setPercentCaption(std::string_view text) override { m_caption = text; }
     void setPercentAlignment(Alignment) override {}
     void showMessage(std::string_view text) override;
+    // The details follow the text on its line, in brackets.
+    void showDetailedMessage(std::string_view text, std::string_view details) override;
     bool askYesNo(std::string_view text) override;
 
 protected:

@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <clocale>
 #include <csignal>
 #include <iostream>
 
@@ -15,6 +16,8 @@ extern "C" void requestStop(int) { interrupted = 1; }
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The system's reasons in messages come in the user's language; numbers stay in the C locale's form.
+    std::setlocale(LC_MESSAGES, "");
     // A stop request ends the running command cleanly: no half-written output or temporary file stays.
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);

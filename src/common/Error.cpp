@@ -1,6 +1,9 @@
 #include "common/Error.h"
 
+#include <libintl.h>
+
 #include <cerrno>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 
@@ -50,24 +53,47 @@ KelvarinError asKelvarinError(std::exception_ptr failure) {
     }
 }
 
-KelvarinError systemError(int errorNumber) {
+namespace {
+
+ErrorCode codeOf(int errorNumber) {
     switch (errorNumber) {
-        case ENOENT: return KelvarinError(ErrorCode::FileNotFound);
+        case ENOENT: return ErrorCode::FileNotFound;
         case ENOTDIR:
         case ENAMETOOLONG:
         case ELOOP:
-        case EISDIR: return KelvarinError(ErrorCode::PathFileAccess);
+        case EISDIR: return ErrorCode::PathFileAccess;
         case EACCES:
         case EPERM:
         case EROFS:
-        case ETXTBSY: return KelvarinError(ErrorCode::PermissionDenied);
+        case ETXTBSY: return ErrorCode::PermissionDenied;
         case ENOSPC:
         case EDQUOT:
-        case EFBIG: return KelvarinError(ErrorCode::DiskFull);
-        case ENOMEM: return KelvarinError(ErrorCode::OutOfMemory);
-        case EINTR: return KelvarinError(ErrorCode::Interrupted);
-        default: return KelvarinError(ErrorCode::DeviceIo);
+        case EFBIG: return ErrorCode::DiskFull;
+        case ENOMEM: return ErrorCode::OutOfMemory;
+        case EINTR: return ErrorCode::Interrupted;
+        default: return ErrorCode::DeviceIo;
     }
+}
+
+}  // namespace
+
+KelvarinError systemError(int errorNumber) {
+    KelvarinError error(codeOf(errorNumber));
+    error.m_systemErrorNumber = errorNumber;
+    return error;
+}
+
+std::string systemReason(int errorNumber) {
+    // The C library's texts come in the user's language; asked for in UTF-8 whatever the locale's
+    // character set, as every text of the program is UTF-8.
+    static const bool utf8 = bind_textdomain_codeset("libc", "UTF-8") != nullptr;
+    static_cast<void>(utf8);
+    char buffer[256];
+    return strerror_r(errorNumber, buffer, sizeof buffer);
+}
+
+std::string reasonOf(const KelvarinError& error) {
+    return error.systemErrorNumber() != 0 ? systemReason(error.systemErrorNumber()) : error.description();
 }
 
 }  // namespace kelvarin

@@ -38,13 +38,18 @@ public:
     KelvarinError(ErrorCode code, std::string description);
 
     ErrorCode code() const noexcept { return m_code; }
+    // The errno of the failed system call behind the error, or 0.
+    int systemErrorNumber() const noexcept { return m_systemErrorNumber; }
     std::int32_t number() const noexcept { return static_cast<std::int32_t>(m_code); }
     const std::string& description() const noexcept { return m_description; }
     const char* what() const noexcept override { return m_description.c_str(); }
 
 private:
+    friend KelvarinError systemError(int errorNumber);
+
     ErrorCode m_code;
     std::string m_description;
+    int m_systemErrorNumber = 0;
 };
 
 // Turns whatever a command caught into the program's error, so every failure has a number and a text.
@@ -52,5 +57,12 @@ KelvarinError asKelvarinError(std::exception_ptr failure);
 
 // The error for a failed system call, chosen from errno.
 KelvarinError systemError(int errorNumber);
+
+// The system's own text for an errno, in the language of the user's locale (UTF-8).
+std::string systemReason(int errorNumber);
+
+// Why a failure happened, for the details of a message: the system's text where a system call failed,
+// else the error's description.
+std::string reasonOf(const KelvarinError& error);
 
 }  // namespace kelvarin

@@ -32,6 +32,9 @@ public:
 
     // Modal boxes titled with the program's name; they return when the user has closed them.
     virtual void showMessage(std::string_view text) = 0;
+    // The same box with the particulars of a failure (the file, the system's or a library's reason) that
+    // the user may open; on the command line they follow the text. Empty details show no more than text.
+    virtual void showDetailedMessage(std::string_view text, std::string_view details) = 0;
     // Yes/No with Yes the default button and no icon; true for Yes.
     virtual bool askYesNo(std::string_view text) = 0;
 

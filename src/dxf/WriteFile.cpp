@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/Error.h"
 #include "common/ProgressDisplay.h"
 #include "common/Toolkit.h"
 #include "convert/LineSegmentList.h"
@@ -164,7 +165,8 @@ bool WriteFile(const std::string& path, const DxfContent& content, Toolkit& tool
         file.commit();
         return true;
     } catch (...) {
-        toolkit.showMessage("ファイル書き込みエラー in WriteFile");
+        const KelvarinError error = asKelvarinError(std::current_exception());
+        toolkit.showDetailedMessage("ファイル書き込みエラー in WriteFile", path + ": " + reasonOf(error));
         return false;
     }
 }

@@ -119,10 +119,19 @@ FileInfo GetFileInfo(const std::string& directory, const std::string& name, Tool
         }
     } catch (...) {
         const KelvarinError error = asKelvarinError(std::current_exception());
-        toolkit.showMessage(formatInteger(error.number()) + ":" + error.description() + " in GetFileInfo[" + step +
-                            "]");
+        toolkit.showDetailedMessage(
+            formatInteger(error.number()) + ":" + error.description() + " in GetFileInfo[" + step + "]",
+            JoinPath(directory, name, false) + ": " + reasonOf(error));
         return info;
     }
+}
+
+std::string whyMissing(const std::string& path) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0 || errno == ENOENT) {
+        return {};
+    }
+    return path + ": " + systemReason(errno);
 }
 
 bool isSameFile(const std::string& first, const std::string& second) {

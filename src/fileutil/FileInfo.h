@@ -33,4 +33,8 @@ FileInfo GetFileInfo(const std::string& directory, const std::string& name, Tool
 // True when both paths exist and lead to the same file, through links or not.
 bool isSameFile(const std::string& first, const std::string& second);
 
+// "path: reason" for a message's details when the path cannot be looked at for another reason than that
+// nothing is there (no permission to search a folder, a name too long), else empty.
+std::string whyMissing(const std::string& path);
+
 }  // namespace kelvarin

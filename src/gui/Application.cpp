@@ -21,6 +21,9 @@ public:
     void setPercentCaption(std::string_view) override {}
     void setPercentAlignment(Alignment) override {}
     void showMessage(std::string_view text) override { showMessageBox(nullptr, text); }
+    void showDetailedMessage(std::string_view text, std::string_view details) override {
+        showMessageBox(nullptr, text, details);
+    }
     bool askYesNo(std::string_view text) override { return askYesNoBox(nullptr, text); }
 
 protected:

@@ -566,10 +566,12 @@ void MainWindow::showProgress() {
     m_percentLabel->setText(toQString(m_caption));
 }
 
-void MainWindow::showMessage(std::string_view text) {
+void MainWindow::showMessage(std::string_view text) { showDetailedMessage(text, {}); }
+
+void MainWindow::showDetailedMessage(std::string_view text, std::string_view details) {
     showProgress();
     const ArrowWhileBusy arrow;
-    showMessageBox(this, text);
+    showMessageBox(this, text, details);
 }
 
 bool MainWindow::askYesNo(std::string_view text) {

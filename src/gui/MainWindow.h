@@ -63,6 +63,7 @@ public:
     void setPercentCaption(std::string_view text) override;
     void setPercentAlignment(Alignment alignment) override;
     void showMessage(std::string_view text) override;
+    void showDetailedMessage(std::string_view text, std::string_view details) override;
     bool askYesNo(std::string_view text) override;
 
 protected:

@@ -12,9 +12,12 @@ const QString kTitle = QStringLiteral("KELVARIN");
 
 }  // namespace
 
-void showMessageBox(QWidget* parent, std::string_view text) {
+void showMessageBox(QWidget* parent, std::string_view text, std::string_view details) {
     QMessageBox box(QMessageBox::NoIcon, kTitle, toQString(text), QMessageBox::Ok, parent);
     box.setObjectName("messageBox");
+    if (!details.empty()) {
+        box.setDetailedText(toQString(details));
+    }
     box.exec();
 }
 

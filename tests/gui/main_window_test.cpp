@@ -20,6 +20,7 @@
 #include <QUrl>
 #include <QWhatsThis>
 
+#include <cerrno>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -28,6 +29,7 @@
 #include "app/AppState.h"
 #include "app/Startup.h"
 #include "cli/CliRun.h"
+#include "common/Error.h"
 #include "common/TextFormat.h"
 #include "gui/Application.h"
 #include "gui/HelpWindow.h"
@@ -47,6 +49,10 @@ public:
     using MainWindow::MainWindow;
 
     void showMessage(std::string_view text) override { messages.emplace_back(text); }
+    void showDetailedMessage(std::string_view text, std::string_view detailText) override {
+        messages.emplace_back(text);
+        details.emplace_back(detailText);
+    }
     bool askYesNo(std::string_view text) override {
         messages.emplace_back(text);
         if (answers.empty()) {
@@ -72,6 +78,7 @@ public:
     }
 
     std::vector<std::string> messages;
+    std::vector<std::string> details;
     std::deque<bool> answers;
     std::deque<std::optional<std::string>> dialogAnswers;
     std::function<void()> duringEvents;
@@ -111,6 +118,7 @@ private slots:
     void messageBoxesAreTitledAndDefaultYes();
     void missingTemplateGivesNoWindow();
     void pictureNamedOnTheCommandLineIsRead();
+    void failuresNameTheFileAndTheReason();
     void previewAveragesDots();
     void captionsKeepClearOfOtherControls();
     void conversionOptions();
@@ -547,6 +555,36 @@ void MainWindowTest::missingTemplateGivesNoWindow() {
     const auto window = startWindow(state, m_program->file("kelvarin"));
     QVERIFY(window != nullptr);
     QVERIFY(window->windowTitle().startsWith(QStringLiteral("kelvarin Version ")));
+}
+
+void MainWindowTest::failuresNameTheFileAndTheReason() {
+    // The seed's boxes and texts stay; the path and the system's reason are the details.
+    const std::string folder = m_work->file("folder.bmp");
+    std::filesystem::create_directory(folder);
+    readPicture(*m_window, folder);
+    QCOMPARE(m_window->messages,
+             (std::vector<std::string>{"ファイル読み込みエラー in ReadFile", "ファイル読み込みエラー"}));
+    QCOMPARE(m_window->details, std::vector<std::string>{folder + ": " + systemReason(EISDIR)});
+
+    m_window->messages.clear();
+    const std::string jpeg = m_work->file("scan.jpg");
+    QCOMPARE(std::system(("convert " + m_example + " " + jpeg).c_str()), 0);
+    readPicture(*m_window, jpeg);
+    QCOMPARE(m_window->messages,
+             std::vector<std::string>{
+                 "この画像は JPEG 形式です。読めるのは BMP（1 ビット）、TIFF、PNG、PBM/PGM/PPM/PAM、PDF の画像です"});
+
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box != nullptr);
+        QCOMPARE(box->text(), QStringLiteral("ファイル読み込みエラー in ReadFile"));
+        QCOMPARE(box->detailedText(), toQString(m_window->details.front()));
+        seen = true;
+        box->accept();
+    });
+    m_window->MainWindow::showDetailedMessage("ファイル読み込みエラー in ReadFile", m_window->details.front());
+    QVERIFY(seen);
 }
 
 void MainWindowTest::pictureNamedOnTheCommandLineIsRead() {

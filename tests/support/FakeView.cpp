@@ -72,6 +72,10 @@ void FakeView::setPercentAlignment(Alignment alignment) {
     log.push_back({Kind::Alignment, alignment == Alignment::Left ? "left" : "right"});
 }
 void FakeView::showMessage(std::string_view text) { log.push_back({Kind::Message, std::string(text)}); }
+void FakeView::showDetailedMessage(std::string_view text, std::string_view details) {
+    showMessage(text);
+    log.push_back({Kind::Details, std::string(details)});
+}
 
 bool FakeView::askYesNo(std::string_view text) {
     log.push_back({Kind::Question, std::string(text)});

@@ -16,7 +16,7 @@ namespace kelvarin::test {
 // settings and captions. Yes/No questions and file dialogs are answered from queues the test fills.
 class FakeView : public View {
 public:
-    enum class Kind { Message, Question, ProgressMin, ProgressMax, ProgressValue, Caption, Alignment };
+    enum class Kind { Message, Details, Question, ProgressMin, ProgressMax, ProgressValue, Caption, Alignment };
     struct Event {
         Kind kind;
         std::string text;  // message, question or caption; the number for progress settings
@@ -63,6 +63,7 @@ public:
     void setPercentCaption(std::string_view text) override;
     void setPercentAlignment(Alignment alignment) override;
     void showMessage(std::string_view text) override;
+    void showDetailedMessage(std::string_view text, std::string_view details) override;
     bool askYesNo(std::string_view text) override;
 
     ControlModel controls;
