@@ -234,11 +234,11 @@ auto guarded(Call call) -> decltype(call()) {
     try {
         return call();
     } catch (const QPDFExc& error) {
-        throw Unreadable{error.getErrorCode() == qpdf_e_password};
+        throw Unreadable{error.getErrorCode() == qpdf_e_password, error.getMessageDetail()};
     } catch (const std::bad_alloc&) {
         throw;
-    } catch (const std::exception&) {
-        throw Unreadable{};
+    } catch (const std::exception& error) {
+        throw Unreadable{false, error.what()};
     }
 }
 
@@ -260,7 +260,7 @@ Document::Document(const std::uint8_t* bytes, std::size_t size) : m_state(std::m
     });
     // Even a file a viewer opens without a password is refused: what it may be used for is its owner's say.
     if (pdf.isEncrypted()) {
-        throw Unreadable{true};
+        throw Unreadable{true, {}};
     }
 }
 

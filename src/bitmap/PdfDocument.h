@@ -16,6 +16,7 @@ namespace kelvarin::pdf {
 // A file qpdf will not open: encrypted, or damaged.
 struct Unreadable {
     bool encrypted = false;
+    std::string reason;  // qpdf's words
 };
 
 // What an image XObject's dictionary says, in plain values.

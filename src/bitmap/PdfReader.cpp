@@ -35,8 +35,9 @@ void decodePdf(std::span<const std::uint8_t> file, const ReadOptions& options, B
         pdf::Document document(file.data(), file.size());
         readPage(file, document, options, data);
     } catch (const pdf::Unreadable& unreadable) {
-        throw ImageRefusal{unreadable.encrypted ? "暗号化された PDF は読めません"
-                                                : "PDF ファイルが壊れていて読めません"};
+        throw ImageRefusal(
+            unreadable.encrypted ? "暗号化された PDF は読めません" : "PDF ファイルが壊れていて読めません",
+            unreadable.reason);
     }
 }
 
