@@ -108,6 +108,7 @@ void convertPicture(std::span<const std::uint8_t> file, ImageFormat format) {
         // costs more than the read.
         ConversionSettings settings;
         settings.OutputPath = scratchDirectory() + "/out.dxf";
+        settings.ReplaceExisting = true;  // the file of the input before
         settings.MakeVertical = true;
         if (file.size() % 2 != 0) {
             settings.LineColorWhite = true;

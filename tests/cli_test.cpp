@@ -1,3 +1,7 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -142,8 +146,46 @@ TEST_F(command_line, settings_are_checked_as_in_the_window) {
     const std::string renamed = work.file("drawing.gif");
     std::rename(input.c_str(), renamed.c_str());
     EXPECT_EQ(run({renamed}), kExitFailed);
-    EXPECT_EQ(err.str(),
-              renamed + ": BMPファイルが指定されていません\n" + renamed + ": 出力ファイルが指定されていません\n");
+    // Why no name can be made, once; not that no output was given.
+    EXPECT_EQ(err.str(), renamed +
+                             ": BMPファイルが指定されていません（拡張子が .bmp .tif .tiff .png .pbm .pgm .pnm "
+                             "のどれでもないため、出力ファイル名を決められません）\n");
+}
+
+TEST_F(command_line, inputs_with_one_output_are_refused_before_any_is_converted) {
+    const std::string bmp = copyOfData("cases/example-100x50.bmp");
+    const std::string png = work.file("example-100x50.png");
+    test::writeBytes(png, test::readBytes(bmp));
+    const std::string other = copyOfData("cases/thirds-300x3.bmp");
+    EXPECT_EQ(run({"--yes", other, bmp, work.path() + "/./example-100x50.png"}), kExitFailed);
+    EXPECT_EQ(err.str(), work.path() + "/./example-100x50.png: 出力ファイル " + work.path() +
+                             "/./example-100x50.dxf は " + bmp + " の出力と同じです。どの入力も変換しません\n");
+    EXPECT_EQ(test::filesIn(work.path()).size(), 3u);  // nothing converted
+}
+
+TEST_F(command_line, outputs_that_are_no_files) {
+    const std::string input = copyOfData("cases/example-100x50.bmp");
+    // The standard output, here a file the test puts in its place.
+    const int savedOutput = dup(STDOUT_FILENO);
+    const int captured = open(work.file("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(captured, STDOUT_FILENO);
+    close(captured);
+    const int status = run({"--quiet", "-o", "-", input});
+    dup2(savedOutput, STDOUT_FILENO);
+    close(savedOutput);
+    EXPECT_EQ(status, kExitConverted) << err.str();
+    EXPECT_EQ(run({"--quiet", "-o", work.file("file.dxf"), input}), kExitConverted);
+    EXPECT_EQ(test::readBytes(work.file("stdout")), test::readBytes(work.file("file.dxf")));
+    EXPECT_FALSE(test::fileExists(work.file("-")));
+
+    std::filesystem::create_directory(work.file("folder.dxf"));
+    EXPECT_EQ(run({"--yes", "-o", work.file("folder.dxf"), input}), kExitFailed);
+    EXPECT_NE(err.str().find(work.file("folder.dxf") + ": " + systemReason(EISDIR)), std::string::npos) << err.str();
+    struct stat loop {};
+    if (stat("/dev/loop0", &loop) == 0 && S_ISBLK(loop.st_mode)) {
+        EXPECT_EQ(run({"--yes", "-o", "/dev/loop0", input}), kExitFailed);
+        EXPECT_NE(err.str().find("/dev/loop0: ブロックデバイスには書き出しません"), std::string::npos) << err.str();
+    }
 }
 
 TEST_F(command_line, usage_errors_and_help) {
@@ -204,6 +246,8 @@ private:
 
 TEST_F(command_line, a_stop_is_reported_as_such_in_every_step) {
     const std::string input = copyOfData("bitmaps/checker-1000x600.bmp");
+    const std::string second = work.file("second.bmp");
+    test::writeBytes(second, test::readBytes(input));
     for (const char* caption : {"Pass3 : ", "Pass7 : ", "書出: "}) {
         SCOPED_TRACE(caption);
         volatile std::sig_atomic_t stop = 0;
@@ -213,13 +257,36 @@ TEST_F(command_line, a_stop_is_reported_as_such_in_every_step) {
         // Events run at every chance, so that every step shows its caption however fast it is.
         const CliEnvironment environment{program.file("kelvarin-cli"),    in, out, stopErr, false, true, &stop,
                                          {1, std::chrono::nanoseconds(0)}};
-        EXPECT_EQ(runCli({"--yes", "--lines", "both", input, input}, environment), kExitFailed);
+        EXPECT_EQ(runCli({"--yes", "--lines", "both", input, second}, environment), kExitFailed);
         ASSERT_EQ(stop, 1);
         const std::string shown = buffer.str();
         EXPECT_NE(shown.find(input + ": 処理が中断されました。\n"), std::string::npos) << shown;
         EXPECT_EQ(shown.find("エラー"), std::string::npos) << shown;
         EXPECT_EQ(shown.find("変換終了"), std::string::npos) << shown;  // stopped in the first input
-        EXPECT_EQ(test::filesIn(work.path()), std::vector<std::string>{"checker-1000x600.bmp"});
+        EXPECT_EQ(test::filesIn(work.path()).size(), 2u);               // no DXF file
+    }
+}
+
+// A stop that comes once the new file is in place stops nothing of that input: it is reported as
+// converted, never also as stopped, and the next input is not started.
+TEST_F(command_line, a_stop_after_the_file_is_in_place_leaves_it_converted) {
+    const std::string first = copyOfData("cases/example-100x50.bmp");
+    const std::string second = copyOfData("cases/thirds-300x3.bmp");
+    for (const bool twoInputs : {false, true}) {
+        volatile std::sig_atomic_t stop = 0;
+        StopOnCaption buffer("変換終了", stop);
+        std::ostream stopErr(&buffer);
+        std::istringstream in;
+        const CliEnvironment environment{program.file("kelvarin-cli"), in, out, stopErr, false, false, &stop};
+        std::vector<std::string> arguments{"--yes", first};
+        if (twoInputs) {
+            arguments.push_back(second);
+        }
+        EXPECT_EQ(runCli(arguments, environment), twoInputs ? kExitFailed : kExitConverted);
+        EXPECT_EQ(buffer.str(),
+                  first + ": 変換終了して、ファイルに書き出しました\n" + (twoInputs ? "処理が中断されました。\n" : ""));
+        EXPECT_TRUE(test::fileExists(work.file("example-100x50.dxf")));
+        EXPECT_FALSE(test::fileExists(work.file("thirds-300x3.dxf")));
     }
 }
 

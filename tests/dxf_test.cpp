@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 
 #include "common/Error.h"
@@ -157,15 +158,18 @@ TEST(dxf_document, a_missing_template_stops_before_the_file_is_touched) {
 }
 
 // Writing failures show both messages and leave the old file and no temporary file behind.
-void expectWriteFailure(const std::string& outputPath, const std::string& oldContents) {
+// The seed's two messages, the path and the system's reason for the failure as details.
+void expectWriteFailure(const std::string& outputPath, const std::string& oldContents, int reason) {
     ProgramDir program;
     DxfRun run;
     run.settings.OutputPath = outputPath;
+    run.settings.ReplaceExisting = true;
     for (int i = 0; i < 20000; ++i) {
         run.segments.push_back({0, 0, 99, 1});
     }
     EXPECT_FALSE(run.build(program.path()));
     EXPECT_EQ(run.view.messages(), (Lines{"ファイル書き込みエラー in WriteFile", "ファイル書き込みエラー"}));
+    EXPECT_EQ(run.view.of(FakeView::Kind::Details), Lines{outputPath + ": " + systemReason(reason)});
     if (!oldContents.empty()) {
         EXPECT_EQ(test::readBytes(outputPath), oldContents);
     }
@@ -173,14 +177,14 @@ void expectWriteFailure(const std::string& outputPath, const std::string& oldCon
 
 TEST(write_file, failures_keep_the_old_file) {
     TempDir dir;
-    expectWriteFailure(dir.file("missing/out.dxf"), "");
+    expectWriteFailure(dir.file("missing/out.dxf"), "", ENOENT);
     EXPECT_FALSE(test::fileExists(dir.file("missing")));
 
     test::writeBytes(dir.file("readonly.dxf"), "old drawing");
     chmod(dir.file("readonly.dxf").c_str(), 0444);
-    expectWriteFailure(dir.file("readonly.dxf"), "old drawing");
+    expectWriteFailure(dir.file("readonly.dxf"), "old drawing", EACCES);
     EXPECT_EQ(test::filesIn(dir.path()).size(), 1u);
-    expectWriteFailure("/dev/full", "");  // a device is written in place, and it is full
+    expectWriteFailure("/dev/full", "", ENOSPC);  // a device is written in place, and it is full
 }
 
 TEST(write_file, a_full_disk_keeps_the_old_file) {
@@ -189,7 +193,7 @@ TEST(write_file, a_full_disk_keeps_the_old_file) {
         GTEST_SKIP() << "mounting a tmpfs is not allowed here";
     }
     test::writeBytes(disk.file("out.dxf"), "old drawing");
-    expectWriteFailure(disk.file("out.dxf"), "old drawing");
+    expectWriteFailure(disk.file("out.dxf"), "old drawing", ENOSPC);
     EXPECT_EQ(test::filesIn(disk.file("")).size(), 1u);  // no temporary file left
 }
 
@@ -200,7 +204,8 @@ TEST(write_file, a_read_only_disk_keeps_the_old_file) {
     }
     test::writeBytes(disk.file("out.dxf"), "old drawing");
     ASSERT_TRUE(disk.makeReadOnly());
-    expectWriteFailure(disk.file("out.dxf"), "old drawing");
+    expectWriteFailure(disk.file("out.dxf"), "old drawing", EROFS);
+    expectWriteFailure(disk.file("new.dxf"), "", EROFS);
 }
 
 }  // namespace

@@ -1,14 +1,19 @@
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <sstream>
+#include <thread>
 #include <tuple>
 
 #include "cli/CliRun.h"
+#include "common/Error.h"
 #include "support/TestSupport.h"
 
 namespace kelvarin {
@@ -266,6 +271,60 @@ TEST_F(picture_formats, hostile_files_are_refused_in_little_memory) {
         EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << name << ": " << run.errors;
         EXPECT_FALSE(test::fileExists(output)) << name;
         EXPECT_LT(run.peakKib, baselineKib + 32 * 1024) << name;
+    }
+}
+
+// A file the user may not read: the seed's texts, each followed by the path and the system's reason.
+TEST_F(picture_formats, an_unreadable_input_names_the_reason) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to run as another user";
+    }
+    const std::string input = work.file("secret.bmp");
+    test::writeBytes(input, test::readBytes(sample("picture.bmp")));
+    chmod(input.c_str(), 0600);
+    chmod(work.path().c_str(), 0777);
+    const pid_t child = fork();
+    if (child == 0) {
+        freopen(work.file("errors.txt").c_str(), "w", stderr);
+        if (setgid(65534) == 0 && setuid(65534) == 0) {
+            execl(KELVARIN_CLI_PATH, KELVARIN_CLI_PATH, "-o", work.file("out.dxf").c_str(), input.c_str(), nullptr);
+        }
+        _exit(127);
+    }
+    int childStatus = 0;
+    waitpid(child, &childStatus, 0);
+    EXPECT_TRUE(WIFEXITED(childStatus) && WEXITSTATUS(childStatus) == kExitFailed);
+    const std::string reason = "（" + input + ": " + systemReason(EACCES) + "）";
+    EXPECT_EQ(test::readBytes(work.file("errors.txt")),
+              input + ": 70:書き込みできません。 in GetFileInfo[Start CreateFile]" + reason + "\n" + input +
+                  ": ファイル読み込みエラー in ReadFile" + reason + "\n" + input + ": ファイル読み込みエラー\n");
+}
+
+// Ctrl-C or SIGTERM ends a run that waits to open a pipe nobody reads, as a stop.
+TEST_F(picture_formats, a_stop_ends_a_wait_for_a_reader) {
+    const std::string pipe = work.file("pipe.dxf");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const pid_t child = fork();
+        if (child == 0) {
+            freopen(work.file("errors.txt").c_str(), "w", stderr);
+            execl(KELVARIN_CLI_PATH, KELVARIN_CLI_PATH, "-o", pipe.c_str(), sample("picture.bmp").c_str(), nullptr);
+            _exit(127);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        kill(child, signal);
+        int childStatus = 0;
+        for (int waited = 0; waited < 100 && waitpid(child, &childStatus, WNOHANG) == 0; ++waited) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        if (kill(child, 0) == 0) {
+            kill(child, SIGKILL);
+            waitpid(child, &childStatus, 0);
+            ADD_FAILURE() << "still waiting after signal " << signal;
+            continue;
+        }
+        EXPECT_TRUE(WIFEXITED(childStatus) && WEXITSTATUS(childStatus) == kExitFailed) << signal;
+        EXPECT_EQ(test::readBytes(work.file("errors.txt")), sample("picture.bmp") + ": 処理が中断されました。\n");
     }
 }
 

@@ -66,16 +66,20 @@ int linkWithoutProc(int fromDirectory, const char* from, int toDirectory, const 
 }
 
 // A folder that takes no new files.
+std::string closedFolder;
 int openWithoutCreating(const char* path, int flags, mode_t mode) {
-    if ((flags & O_TMPFILE) == O_TMPFILE) {
+    if ((flags & O_TMPFILE) == O_TMPFILE && std::string(path).rfind(closedFolder, 0) == 0) {
         errno = EACCES;
         return -1;
     }
     return ::open(path, flags, mode);
 }
-int makeNoTemporary(char*, int) {
-    errno = EACCES;
-    return -1;
+int makeNoTemporary(char* pattern, int flags) {
+    if (std::string(pattern).rfind(closedFolder, 0) == 0) {
+        errno = EACCES;
+        return -1;
+    }
+    return ::mkostemp(pattern, flags);
 }
 
 ino_t inodeOf(const std::string& path) {
@@ -131,6 +135,32 @@ TEST(safe_file_writer_faults, every_failing_call_keeps_the_old_file_and_leaves_n
     }
 }
 
+// Without leave to replace, a file that appears while the new one is written is kept, and the new one
+// is discarded.
+TEST(safe_file_writer_faults, a_file_made_meanwhile_is_not_replaced_without_leave) {
+    for (const bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed ? "unnamed temporary file" : "named temporary file");
+        TempDir dir;
+        const std::string path = dir.file("out.dxf");
+        FileSystemCalls calls = FileSystemCalls::system();
+        if (!unnamed) {
+            calls.openFile = openWithoutUnnamedFiles;
+        }
+        SafeFileWriter writer(path, calls, false);
+        writer.write(kNew);
+        test::writeBytes(path, kOld);
+        try {
+            writer.commit();
+            ADD_FAILURE() << "the file made meanwhile was replaced";
+        } catch (const KelvarinError& error) {
+            EXPECT_EQ(error.systemErrorNumber(), EEXIST);
+        }
+        EXPECT_EQ(test::readBytes(path), kOld);
+        EXPECT_THROW(SafeFileWriter(path, calls, false), KelvarinError);
+        EXPECT_EQ(test::filesIn(dir.path()), std::vector<std::string>{"out.dxf"});
+    }
+}
+
 TEST(safe_file_writer_faults, falls_back_when_unnamed_files_cannot_be_used) {
     TempDir dir;
     const std::string path = dir.file("out.dxf");
@@ -164,6 +194,7 @@ TEST(safe_file_writer_faults, a_folder_that_takes_no_new_files_gets_the_file_wri
     for (const bool unnamedFiles : {true, false}) {
         SCOPED_TRACE(unnamedFiles ? "unnamed files" : "no unnamed files");
         TempDir dir;
+        closedFolder = dir.path();
         const std::string path = dir.file("out.dxf");
         test::writeBytes(path, kOld);
         chmod(path.c_str(), 0640);
@@ -171,6 +202,11 @@ TEST(safe_file_writer_faults, a_folder_that_takes_no_new_files_gets_the_file_wri
         FileSystemCalls calls = FileSystemCalls::system();
         calls.openFile = unnamedFiles ? openWithoutCreating : openWithoutUnnamedFiles;
         calls.makeTemporary = makeNoTemporary;
+        // The new file is complete elsewhere before the old one is touched: a full disk keeps it.
+        FileSystemCalls fullDisk = calls;
+        fullDisk.writeBytes = failingWrite;
+        EXPECT_THROW(writeAll(path, fullDisk), KelvarinError);
+        EXPECT_EQ(test::readBytes(path), kOld);
         writeAll(path, calls);
         EXPECT_EQ(test::readBytes(path), kNew);
         EXPECT_EQ(inodeOf(path), inode);  // the same file, overwritten

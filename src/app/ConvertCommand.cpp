@@ -16,6 +16,7 @@
 #include "dxf/DxfDocument.h"
 #include "fileutil/Cp932Codec.h"
 #include "fileutil/DirectorySearch.h"
+#include "fileutil/SafeFileWriter.h"
 
 namespace kelvarin {
 
@@ -80,13 +81,17 @@ ConversionSettings readSettings(Form& form) {
     return settings;
 }
 
-// Hidden files are asked about as well: unlike elsewhere, nothing would stop them being replaced.
-bool mayWrite(Form& form, const std::string& outputPath) {
+// Hidden files are asked about as well: unlike elsewhere, nothing would stop them being replaced. Sets
+// whether the user agreed to replace a file; the standard output replaces nothing.
+bool mayWrite(Form& form, ConversionSettings& settings) {
     form.state.CurrentStep = "ファイルチェック";
-    if (!entryExists(outputPath, attribute::Hidden)) {
+    settings.ReplaceExisting = form.view.replacesWithoutAsking();
+    if (settings.OutputPath == SafeFileWriter::kStandardOutput ||
+        !entryExists(settings.OutputPath, attribute::Hidden)) {
         return true;
     }
-    return form.view.askYesNo("既にファイルがありますが、上書きしてもよろしいですか？");
+    settings.ReplaceExisting = form.view.askYesNo("既にファイルがありますが、上書きしてもよろしいですか？");
+    return settings.ReplaceExisting;
 }
 
 void readLineKind(const View& view, ConversionSettings& settings) {
@@ -151,7 +156,7 @@ bool convert(Form& form) {
     state.PassNumber = 1;
     state.CurrentStep.clear();
     ConversionSettings settings = readSettings(form);
-    if (!mayWrite(form, settings.OutputPath)) {
+    if (!mayWrite(form, settings)) {
         return false;
     }
     readLineKind(view, settings);

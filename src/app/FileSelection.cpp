@@ -38,13 +38,14 @@ std::size_t pictureExtensionLength(std::string_view name) {
 }
 
 void deriveOutputName(Form& form) {
-    const std::string source = trimBlanks(form.view.text(textFile(0)));
-    const std::size_t extension = pictureExtensionLength(source);
-    if (source.empty() || extension == 0) {
-        form.view.showMessage("BMPファイルが指定されていません");
+    const std::string output = automaticOutputName(trimBlanks(form.view.text(textFile(0))));
+    if (output.empty()) {
+        form.view.showDetailedMessage("BMPファイルが指定されていません",
+                                      "拡張子が .bmp .tif .tiff .png .pbm .pgm .pnm のどれでもないため、"
+                                      "出力ファイル名を決められません");
         return;
     }
-    form.view.setText(textFile(1), source.substr(0, source.size() - extension) + ".dxf");
+    form.view.setText(textFile(1), output);
     UpdateFileTip(form, 1);
 }
 
@@ -56,6 +57,11 @@ void setChosenPath(Form& form, int index, const std::string& path) {
 }
 
 }  // namespace
+
+std::string automaticOutputName(const std::string& picturePath) {
+    const std::size_t extension = pictureExtensionLength(picturePath);
+    return extension == 0 ? std::string() : picturePath.substr(0, picturePath.size() - extension) + ".dxf";
+}
 
 std::string ReferFile(Form& form, const std::string& title, const std::string& pattern, bool mustExist) {
     const std::string directoryBefore = currentDirectory();

@@ -11,6 +11,10 @@ struct Form;
 // The picture files the open dialog lists: every format the read command takes.
 inline constexpr const char* kPictureFilePatterns = "*.bmp *.tif *.tiff *.png *.pbm *.pgm *.pnm *.ppm *.pam *.pdf";
 
+// The output name "自動" gives a picture: its extension (".bmp", ".tif", ".tiff", ".png", ".pbm", ".pgm",
+// ".pnm", in any case) replaced with ".dxf"; empty for a name without one of them.
+std::string automaticOutputName(const std::string& picturePath);
+
 // Shows the open-file dialog, starting in the dialog directory, and returns the chosen path; empty text
 // when the user cancelled, or when mustExist is set and the file does not exist (which is shown).
 std::string ReferFile(Form& form, const std::string& title, const std::string& pattern, bool mustExist);

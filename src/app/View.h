@@ -35,6 +35,8 @@ public:
     virtual void setPicture(std::shared_ptr<const PreviewPicture> picture) = 0;
     // False for a view that never shows the picture, which then is not made.
     virtual bool showsPictures() const { return true; }
+    // True where the user has agreed beforehand to replace any existing output (kelvarin-cli --yes).
+    virtual bool replacesWithoutAsking() const { return false; }
     virtual void setImageStretch(bool stretch) = 0;
     virtual void setImageSize(int widthTwips, int heightTwips) = 0;
     virtual double imageLeft() const = 0;

@@ -77,7 +77,6 @@ void decodePng(std::span<const std::uint8_t> file, const ReadOptions& options, B
     check(spng_set_png_buffer(png, file.data(), file.size()));
     spng_ihdr header{};
     check(spng_get_ihdr(png, &header));
-    PackedRows rows(header.width, header.height);
 
     spng_trns transparency{};
     const bool grey = header.color_type == SPNG_COLOR_TYPE_GRAYSCALE && header.bit_depth <= 8 &&
@@ -85,7 +84,9 @@ void decodePng(std::span<const std::uint8_t> file, const ReadOptions& options, B
     const bool deep = header.bit_depth == 16;
     const int format = grey ? SPNG_FMT_G8 : deep ? SPNG_FMT_RGBA16 : SPNG_FMT_RGBA8;
     const std::size_t pixelBytes = grey ? 1 : deep ? 8 : 4;
+    PackedRows::checkSize(header.width, header.height);
     checkRowBuffers(rowBufferBytes(header, static_cast<std::int64_t>(pixelBytes)), header.width, header.height);
+    PackedRows rows(header.width, header.height);
     check(spng_decode_image(png, nullptr, 0, format, SPNG_DECODE_PROGRESSIVE | (grey ? 0 : SPNG_DECODE_TRNS)));
 
     // A 1-bit picture keeps its bits whatever the threshold method.

@@ -361,7 +361,8 @@ TileGeometry tileGeometryOf(TIFF* tiff, MemoryFile& file) {
 }
 
 // The bytes of every row buffer the page's decoding takes: the scan line, or a tile and its band of
-// lines; luminance values for rows that are not bilevel; the CCITT decoder's two rows of run lengths.
+// lines; luminance values for rows that are not bilevel; the CCITT decoder's two rows of run lengths, or
+// the JPEG decoder's bands.
 std::int64_t rowBufferBytes(TIFF* tiff, const PageLayout& layout, const TileGeometry* tile, std::int64_t width) {
     const auto lineBytes = static_cast<std::int64_t>(TIFFScanlineSize64(tiff));
     std::int64_t bytes = (isBilevel(layout) ? 0 : width);
@@ -371,6 +372,9 @@ std::int64_t rowBufferBytes(TIFF* tiff, const PageLayout& layout, const TileGeom
     if (compression == COMPRESSION_CCITTFAX3 || compression == COMPRESSION_CCITTFAX4 ||
         compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTRLEW) {
         bytes += 8 * (width + 35);
+    }
+    if (compression == COMPRESSION_JPEG || compression == COMPRESSION_OJPEG) {
+        bytes += 32 * lineBytes;  // libjpeg's bands of up to 16 lines, before and after colour conversion
     }
     return bytes;
 }

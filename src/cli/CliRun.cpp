@@ -1,5 +1,7 @@
 #include "cli/CliRun.h"
 
+#include <filesystem>
+#include <map>
 #include <ostream>
 
 #include "app/ConvertCommand.h"
@@ -16,6 +18,7 @@
 #include "cli/CliView.h"
 #include "common/NumberParse.h"
 #include "fileutil/FileInfo.h"
+#include "fileutil/SafeFileWriter.h"
 
 namespace kelvarin {
 
@@ -31,10 +34,13 @@ void setIfGiven(CliView& view, Control field, const std::optional<std::string>& 
 // the real size was asked for and cannot be had.
 bool applySettings(Form& form, CliView& view, const CliOptions& options) {
     if (options.output) {
-        view.setText(textFile(1), *options.output);
+        view.setText(textFile(1), *options.output == "-" ? SafeFileWriter::kStandardOutput : *options.output);
     } else {
         view.setText(textFile(1), "");
-        cmdRefer_Click(form, 2);  // "自動"
+        cmdRefer_Click(form, 2);  // "自動", which has said why when it gives no name
+        if (trimBlanks(view.text(textFile(1))).empty()) {
+            return false;
+        }
     }
     if (options.units && !fillSizesFromResolution(form, *options.units, options.dotsPerInch)) {
         return false;
@@ -91,6 +97,35 @@ bool convertOne(Form& form, CliView& view, const CliOptions& options, const std:
     return converted;
 }
 
+// The same file, however spelled: through "." or "..", or a link to its folder.
+std::string fileIdentity(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, error);
+    return error ? absolute.lexically_normal().string() : canonical.string();
+}
+
+// Names every input whose drawing would go to the file of an earlier input's drawing; true when any does.
+bool refuseSharedOutputs(const std::vector<std::string>& inputs, CliView& view) {
+    std::map<std::string, std::string> firstInputOf;
+    bool shared = false;
+    for (const std::string& input : inputs) {
+        const std::string output = automaticOutputName(trimBlanks(input));
+        if (output.empty()) {
+            continue;
+        }
+        const auto [first, isNew] = firstInputOf.emplace(fileIdentity(output), input);
+        if (!isNew) {
+            view.setSubject(input);
+            view.showMessage("出力ファイル " + output + " は " + first->second +
+                             " の出力と同じです。どの入力も変換しません");
+            shared = true;
+        }
+    }
+    view.setSubject({});
+    return shared;
+}
+
 }  // namespace
 
 int runCli(const std::vector<std::string>& arguments, const CliEnvironment& environment) {
@@ -118,18 +153,30 @@ int runCli(const std::vector<std::string>& arguments, const CliEnvironment& envi
     if (!Main(state, view, environment.executablePath)) {
         return kExitFailed;
     }
+    if (refuseSharedOutputs(options.inputs, view)) {
+        return kExitFailed;
+    }
     Form form{state, view};
     int status = kExitConverted;
+    bool stopped = false;
     for (const std::string& input : options.inputs) {
         if (view.stopRequested()) {
+            view.setSubject({});  // between two inputs: none was stopped
+            stopped = true;
             break;
         }
         view.setSubject(input);
-        if (!convertOne(form, view, options, input)) {
+        const bool converted = convertOne(form, view, options, input);
+        if (!converted) {
             status = kExitFailed;
         }
+        // A stop that comes once the drawing is in place stops nothing of this input: it is converted.
+        if (!converted && view.stopRequested()) {
+            stopped = true;
+            break;
+        }
     }
-    if (view.stopRequested()) {
+    if (stopped) {
         view.reportInterruption();  // about the input it stopped, if any
         return kExitFailed;
     }

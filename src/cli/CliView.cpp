@@ -60,7 +60,10 @@ void CliView::showDetailedMessage(std::string_view text, std::string_view detail
     showMessage(details.empty() ? std::string(text) : std::string(text) + "（" + std::string(details) + "）");
 }
 
-void CliView::reportInterruption() { printLine(describe(ErrorCode::Interrupted)); }
+void CliView::reportInterruption() {
+    m_err.clear();  // a write the signal interrupted may have failed the stream
+    printLine(describe(ErrorCode::Interrupted));
+}
 
 bool CliView::askYesNo(std::string_view text) {
     if (m_settings.assumeYes) {

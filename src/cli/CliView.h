@@ -43,6 +43,7 @@ public:
     void setSelection(Control, int, int) override {}
     void setPicture(std::shared_ptr<const PreviewPicture>) override {}
     bool showsPictures() const override { return false; }
+    bool replacesWithoutAsking() const override { return m_settings.assumeYes; }
     void setImageStretch(bool) override {}
     void setImageSize(int, int) override {}
     double imageLeft() const override;

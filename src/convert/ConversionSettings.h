@@ -16,6 +16,8 @@ struct ConversionOptions {
 // The settings of one conversion, read from the window at every run.
 struct ConversionSettings {
     std::string OutputPath;
+    // The user agreed to replace the file at OutputPath; otherwise one that appears meanwhile is kept.
+    bool ReplaceExisting = false;
     double ScaleX = 1;  // drawing units per dot
     double ScaleY = 1;
     std::string LayerName = "0";

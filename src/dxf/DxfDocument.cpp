@@ -73,7 +73,7 @@ bool BuildDxfDocument(const DxfInput& input, PassState& pass, Toolkit& toolkit) 
 
     ++pass.PassNumber;
     pass.CurrentStep = "作成データの書き込み";
-    const bool written = WriteFile(settings.OutputPath, content, toolkit);
+    const bool written = WriteFile(settings.OutputPath, settings.ReplaceExisting, content, toolkit);
     toolkit.showMessage(written ? kConversionDoneMessage : "ファイル書き込みエラー");
     return written;
 }

@@ -157,9 +157,9 @@ void writeDocument(const DxfContent& content, LineOutput& output) {
 
 }  // namespace
 
-bool WriteFile(const std::string& path, const DxfContent& content, Toolkit& toolkit) {
+bool WriteFile(const std::string& path, bool replaceExisting, const DxfContent& content, Toolkit& toolkit) {
     try {
-        SafeFileWriter file(path);
+        SafeFileWriter file(path, FileSystemCalls::system(), replaceExisting);
         LineOutput output(file, toolkit, content.lineCount());
         writeDocument(content, output);
         file.commit();

@@ -19,6 +19,7 @@ const FileSystemCalls& FileSystemCalls::system() {
         ::close,
         ::linkat,
         ::rename,
+        [](const char* from, const char* to) { return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE); },
         ::unlink,
     };
     return calls;

@@ -14,6 +14,8 @@ struct FileSystemCalls {
     int (*closeFile)(int descriptor);
     int (*linkAt)(int fromDirectory, const char* from, int toDirectory, const char* to, int flags);
     int (*renameFile)(const char* from, const char* to);
+    // Renames only where nothing has the new name (renameat2 with RENAME_NOREPLACE).
+    int (*renameNoReplace)(const char* from, const char* to);
     int (*unlinkFile)(const char* path);
 
     // The C library's calls.

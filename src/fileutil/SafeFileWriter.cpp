@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -62,10 +63,19 @@ bool canLinkUnnamed(int descriptor) {
 
 }  // namespace
 
-SafeFileWriter::SafeFileWriter(const std::string& path, const FileSystemCalls& calls)
-    : m_calls(calls), m_buffer(kBufferSize) {
+SafeFileWriter::SafeFileWriter(const std::string& path, const FileSystemCalls& calls, bool mayReplace)
+    : m_calls(calls), m_mayReplace(mayReplace), m_buffer(kBufferSize) {
     if (path.find('\0') != std::string::npos || path.empty()) {
         throw KelvarinError(ErrorCode::BadFileName);
+    }
+    m_targetPath = path;
+    if (path == kStandardOutput) {
+        // The descriptor itself, not the file it leads to: a pipe, or a file opened for appending.
+        m_descriptor = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+        if (m_descriptor < 0) {
+            throwErrno();
+        }
+        return;
     }
     struct stat status {};
     const bool exists = stat(path.c_str(), &status) == 0;
@@ -73,25 +83,33 @@ SafeFileWriter::SafeFileWriter(const std::string& path, const FileSystemCalls& c
         throwErrno();
     }
     if (exists && S_ISDIR(status.st_mode)) {
-        throw KelvarinError(ErrorCode::PathFileAccess);
+        throw systemError(EISDIR);
     }
-    m_targetPath = path;
+    if (exists && S_ISBLK(status.st_mode)) {
+        throw KelvarinError(ErrorCode::PathFileAccess, "ブロックデバイスには書き出しません");
+    }
     if (exists && !S_ISREG(status.st_mode)) {
-        openInPlace(Kind::Device);
+        openStream();
         return;
     }
     // A read-only file is refused even for a user whom permissions do not stop, as it would be elsewhere.
-    if (exists && ((status.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0)) {
-        throw KelvarinError(ErrorCode::PermissionDenied);
+    if (exists && (status.st_mode & 0222) == 0) {
+        throw systemError(EACCES);
+    }
+    if (exists && access(path.c_str(), W_OK) != 0) {
+        throwErrno();
+    }
+    if (exists && !mayReplace) {
+        throw systemError(EEXIST);
     }
     if (exists) {
         m_targetPath = resolvedTarget(path);
     }
     const int error = openTemporary();
     if (error == EACCES && exists) {
-        // A folder that takes no new files, holding a file the user may write: the file is overwritten,
-        // as there is nowhere else to put the new bytes.
-        openInPlace(Kind::Overwritten);
+        // A folder that takes no new files, holding a file the user may write: the file is overwritten
+        // with the new bytes, once they are complete elsewhere.
+        openTemporaryElsewhere();
         return;
     }
     if (error != 0) {
@@ -104,12 +122,29 @@ SafeFileWriter::SafeFileWriter(const std::string& path, const FileSystemCalls& c
 
 SafeFileWriter::~SafeFileWriter() { discard(); }
 
-void SafeFileWriter::openInPlace(Kind kind) {
+// Opening a pipe waits for a reader; a stop request (a signal) ends the wait with EINTR.
+void SafeFileWriter::openStream() {
     m_descriptor = m_calls.openFile(m_targetPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC, 0);
     if (m_descriptor < 0) {
         throwErrno();
     }
-    m_kind = kind;
+    m_kind = Kind::Device;
+}
+
+// An unnamed file in $TMPDIR (or /tmp), or one whose name is removed at once: nothing of it can stay.
+void SafeFileWriter::openTemporaryElsewhere() {
+    const char* variable = std::getenv("TMPDIR");
+    const std::string folder = variable != nullptr && *variable != '\0' ? variable : "/tmp";
+    m_descriptor = m_calls.openFile(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (m_descriptor < 0) {
+        std::string pattern = JoinPath(folder, "", true) + "kelvarin-XXXXXX";
+        m_descriptor = m_calls.makeTemporary(pattern.data(), O_CLOEXEC);
+        if (m_descriptor < 0) {
+            throwErrno();
+        }
+        m_calls.unlinkFile(pattern.c_str());
+    }
+    m_kind = Kind::Overwritten;
 }
 
 int SafeFileWriter::openTemporary() {
@@ -183,25 +218,92 @@ void SafeFileWriter::startWriteback() {
     }
 }
 
+int SafeFileWriter::linkUnnamedAs(const std::string& name) {
+    const std::string procPath = "/proc/self/fd/" + std::to_string(m_descriptor);
+    if (m_calls.linkAt(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        return 0;
+    }
+    const int procError = errno;
+    if (procError == EEXIST) {
+        return EEXIST;
+    }
+    if (m_calls.linkAt(m_descriptor, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) {
+        return 0;
+    }
+    return errno == EEXIST ? EEXIST : procError;
+}
+
 // Gives the unnamed file a temporary name beside the target; only from here on can a crash leave it.
 void SafeFileWriter::linkUnnamed() {
-    const std::string procPath = "/proc/self/fd/" + std::to_string(m_descriptor);
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string name = temporaryName(m_directoryPrefix);
-        int result = m_calls.linkAt(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
-        const int procError = errno;
-        if (result != 0 && procError != EEXIST) {
-            result = m_calls.linkAt(m_descriptor, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
-        }
-        if (result == 0) {
+        const int error = linkUnnamedAs(name);
+        if (error == 0) {
             m_temporaryPath = name;
             return;
         }
-        if (errno != EEXIST) {
-            fail(procError == EEXIST ? errno : procError);
+        if (error != EEXIST) {
+            fail(error);
         }
     }
     fail(EEXIST);
+}
+
+// The named temporary file takes the target's name only if nothing has it.
+void SafeFileWriter::placeWithoutReplacing() {
+    if (m_calls.renameNoReplace(m_temporaryPath.c_str(), m_targetPath.c_str()) != 0) {
+        if (errno != EINVAL && errno != ENOSYS) {
+            fail(errno);
+        }
+        // A file system without the no-replace rename: a link fails as well where the name is taken.
+        if (m_calls.linkAt(AT_FDCWD, m_temporaryPath.c_str(), AT_FDCWD, m_targetPath.c_str(), 0) != 0) {
+            fail(errno);
+        }
+        m_calls.unlinkFile(m_temporaryPath.c_str());
+    }
+    m_temporaryPath.clear();
+}
+
+// The complete new bytes go over the old file. Room for them is taken first, so a full disk is found
+// before the old file is touched.
+void SafeFileWriter::copyOverTarget() {
+    const int target = m_calls.openFile(m_targetPath.c_str(), O_WRONLY | O_CLOEXEC, 0);
+    if (target < 0) {
+        fail(errno);
+    }
+    const auto failWith = [&](int error) {
+        m_calls.closeFile(target);
+        fail(error);
+    };
+    if (fallocate(target, FALLOC_FL_KEEP_SIZE, 0, m_written) != 0 && errno != EOPNOTSUPP && errno != ENOSYS) {
+        failWith(errno);
+    }
+    for (off_t offset = 0; offset < m_written;) {
+        const auto size =
+            static_cast<std::size_t>(std::min<off_t>(static_cast<off_t>(m_buffer.size()), m_written - offset));
+        const ssize_t got = pread(m_descriptor, m_buffer.data(), size, offset);
+        if (got <= 0) {
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            failWith(got < 0 ? errno : EIO);
+        }
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t written =
+                m_calls.writeBytes(target, m_buffer.data() + done, static_cast<std::size_t>(got - done));
+            if (written < 0 && errno != EINTR) {
+                failWith(errno);
+            }
+            done += written < 0 ? 0 : written;
+        }
+        offset += got;
+    }
+    if (ftruncate(target, m_written) != 0 || m_calls.sync(target) != 0) {
+        failWith(errno);
+    }
+    if (m_calls.closeFile(target) != 0) {
+        fail(errno);
+    }
 }
 
 void SafeFileWriter::commit() {
@@ -214,8 +316,21 @@ void SafeFileWriter::commit() {
         }
         return;
     }
+    if (m_kind == Kind::Overwritten) {
+        copyOverTarget();
+        discard();
+        return;
+    }
     if (m_calls.sync(m_descriptor) != 0) {
         fail(errno);
+    }
+    if (m_kind == Kind::Unnamed && !m_mayReplace) {
+        const int error = linkUnnamedAs(m_targetPath);
+        if (error != 0) {
+            fail(error);
+        }
+        discard();
+        return;
     }
     if (m_kind == Kind::Unnamed) {
         linkUnnamed();
@@ -225,7 +340,8 @@ void SafeFileWriter::commit() {
     if (closed != 0) {
         fail(errno);
     }
-    if (m_kind == Kind::Overwritten) {
+    if (!m_mayReplace) {
+        placeWithoutReplacing();
         return;
     }
     if (m_calls.renameFile(m_temporaryPath.c_str(), m_targetPath.c_str()) != 0) {
