@@ -1,12 +1,15 @@
 #!/usr/bin/python3
 """Writes the benchmark pictures, the same bytes on every run, with Pillow: an 8000 x 6000 line drawing
 (strokes, circles, boxes and text, black on white), an A0 sheet at 600 dpi (19900 x 28100) drawn the same
-way, also as a Group 4 TIFF and turned by 0.7 degrees as a scanner would, a 2000 x 2000 field of random noise (the worst case for run extraction), a
+way, also as a Group 4 TIFF, turned by 0.7 degrees as a scanner would, and that TIFF in a PDF (tiff2pdf), the
+8000 x 6000 drawing in grey lit from one side (paper from 255 down to 70, ink a quarter of it), a 2000 x 2000
+field of random noise (the worst case for run extraction), a
 strip one row high and 2^27 dots wide holding one black run, and an all-white 8000 x 6000 page."""
 import random
+import subprocess
 import sys
 
-from PIL import Image, ImageDraw, ImageFont
+from PIL import Image, ImageChops, ImageDraw, ImageFont
 
 
 def drawing(width, height, scale=1, hatches=0):
@@ -36,6 +39,12 @@ def drawing(width, height, scale=1, hatches=0):
     return image
 
 
+def side_lit(image, path):
+    light = Image.linear_gradient("L").rotate(90).resize(image.size).point(lambda v: 255 - v * 185 // 255)
+    ink = image.convert("L").point(lambda v: 255 if v else 64)
+    ImageChops.multiply(light, ink).save(path)
+
+
 def noise(path):
     rng = random.Random(2)
     size = 2000
@@ -51,11 +60,14 @@ def strip(path):
 
 if __name__ == "__main__":
     folder = sys.argv[1]
-    drawing(8000, 6000).save(f"{folder}/drawing-8000x6000.bmp")
+    plan = drawing(8000, 6000)
+    plan.save(f"{folder}/drawing-8000x6000.bmp")
+    side_lit(plan, f"{folder}/side-lit-8000x6000.png")
     sheet = drawing(19900, 28100, scale=6, hatches=60)
     sheet.save(f"{folder}/a0-600dpi.bmp")
     sheet.save(f"{folder}/a0-600dpi-g4.tif", compression="group4", dpi=(600, 600))
     sheet.rotate(0.7, fillcolor=1).save(f"{folder}/a0-600dpi-turned.bmp")
+    subprocess.run(["tiff2pdf", "-o", f"{folder}/a0-600dpi-g4.pdf", f"{folder}/a0-600dpi-g4.tif"], check=True)
     noise(f"{folder}/noise-2000x2000.bmp")
     strip(f"{folder}/strip-134217728x1.bmp")
     Image.new("1", (8000, 6000), 1).save(f"{folder}/white-8000x6000.bmp")

@@ -99,7 +99,8 @@ bool declaresHugePicture(std::span<const std::uint8_t> bytes) {
         case ImageFormat::Png: return pngPixels(bytes) > kMostPixels;
         case ImageFormat::Tiff: return tiffPixels(bytes) > kMostPixels;
         case ImageFormat::Bmp:
-        case ImageFormat::Pnm: return false;
+        case ImageFormat::Pnm:
+        case ImageFormat::Pdf: return false;  // PDF pages are drawn at 24 dpi, within the drawing's limit
     }
     return false;
 }

@@ -49,11 +49,16 @@ private:
     std::int64_t m_limit;
 };
 
+// The threshold method taken by the input's length, so that every method meets every reader; PDF pages
+// are drawn small, as drawing costs more than the rest of the run.
 bool decode(BitmapData& data, ImageFormat format, Toolkit& toolkit) {
     if (format == ImageFormat::Bmp) {
         return DecodeBitmap(data, toolkit);
     }
-    decodeOtherFormat(format, {data.FileBytes.data(), data.FileBytes.size()}, ReadOptions{}, data);
+    ReadOptions options;
+    options.method = static_cast<ThresholdMethod>(data.FileBytes.size() % 3);
+    options.renderDpi = 24;
+    decodeOtherFormat(format, {data.FileBytes.data(), data.FileBytes.size()}, options, data);
     return true;
 }
 

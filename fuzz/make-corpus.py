@@ -6,9 +6,13 @@ samples (tests/data). Run from anywhere: /usr/bin/python3 fuzz/make-corpus.py"""
 import pathlib
 import shutil
 import subprocess
+import sys
 import tempfile
 
 from PIL import Image, ImageDraw
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "tests" / "data"))
+from pdf_writer import pdf_file  # noqa: E402
 
 HERE = pathlib.Path(__file__).resolve().parent / "corpus"
 TEST_DATA = HERE.parent.parent / "tests" / "data"
@@ -33,6 +37,11 @@ def drawing(width=37, height=21):
     return image
 
 
+def vector_pdf():
+    """A page written by hand: a stroke, a filled box and a grey line, drawn rather than read as an image."""
+    return pdf_file(72, 36, b"2 w 5 5 m 60 30 l S 10 20 15 8 re f 0.5 g 0 0 m 72 36 l S")
+
+
 def with_pillow(image, path, mode, **options):
     converted = image.convert(mode)
     if mode == "RGBA":
@@ -46,7 +55,8 @@ def with_imagemagick(source, path, *options, output_format=""):
 
 def main():
     shutil.rmtree(HERE, ignore_errors=True)
-    folders = {name: HERE / name for name in ("fuzz_bmp", "fuzz_tiff", "fuzz_png", "fuzz_pnm", "fuzz_cli")}
+    folders = {name: HERE / name
+               for name in ("fuzz_bmp", "fuzz_tiff", "fuzz_png", "fuzz_pnm", "fuzz_pdf", "fuzz_cli")}
     for folder in folders.values():
         folder.mkdir(parents=True)
     image = drawing()
@@ -55,7 +65,7 @@ def main():
         image.save(source)
         small = pathlib.Path(work) / "small.png"  # for the text forms, four bytes a dot
         drawing(20, 12).save(small)
-        bmp, tiff, png, pnm = (folders[n] for n in ("fuzz_bmp", "fuzz_tiff", "fuzz_png", "fuzz_pnm"))
+        bmp, tiff, png, pnm, pdf = (folders[n] for n in ("fuzz_bmp", "fuzz_tiff", "fuzz_png", "fuzz_pnm", "fuzz_pdf"))
 
         with_pillow(image, bmp / "pillow-1bit.bmp", "1")
         with_pillow(drawing(64, 8), bmp / "pillow-1bit-64.bmp", "1")
@@ -70,6 +80,12 @@ def main():
         with_imagemagick(source, tiff / "big-endian-palette.tif", "-colors", "4", "-type", "Palette",
                          "-define", "tiff:endian=msb")
         with_pillow(image, tiff / "pillow-rgba.tif", "RGBA", compression="tiff_deflate")
+        with_imagemagick(source, tiff / "bigtiff-group4.tif", "-monochrome", "-compress", "Group4",
+                         output_format="TIFF64:")
+        with_imagemagick(source, tiff / "float16.tif", "-compress", "zip", "-define", "quantum:format=floating-point",
+                         "-depth", "16")
+        with_imagemagick(source, tiff / "associated-alpha.tif", "-alpha", "set", "-define", "tiff:alpha=associated")
+        with_imagemagick(source, tiff / "orientation-6.tif", "-monochrome", "-orient", "RightTop")
 
         with_pillow(image, png / "1bit.png", "1")
         with_pillow(image, png / "grey.png", "L")
@@ -82,6 +98,18 @@ def main():
         with_imagemagick(small, pnm / "plain.pgm", "-compress", "None")
         with_imagemagick(source, pnm / "raw.pgm")
         with_imagemagick(source, pnm / "raw-16bit.pgm", "-depth", "16")
+        with_imagemagick(small, pnm / "plain.ppm", "-resize", "10x6!", "-type", "TrueColor", "-compress", "None")
+        with_imagemagick(small, pnm / "raw.ppm", "-type", "TrueColor")
+        with_imagemagick(small, pnm / "grey-alpha.pam", "-alpha", "set", output_format="PAM:")
+
+        group4 = pathlib.Path(work) / "group4.tif"
+        with_imagemagick(source, group4, "-monochrome", "-compress", "Group4")
+        subprocess.run(["tiff2pdf", "-o", pdf / "tiff2pdf-group4.pdf", group4], check=True)
+        subprocess.run(["img2pdf", "-o", pdf / "img2pdf-grey.pdf", source], check=True)
+        jpeg = pathlib.Path(work) / "grey.jpg"
+        drawing(20, 12).save(jpeg, quality=30)
+        subprocess.run(["img2pdf", "-o", pdf / "img2pdf-jpeg.pdf", jpeg], check=True)
+        (pdf / "vector.pdf").write_bytes(vector_pdf())
 
         samples = pathlib.Path(work) / "samples"
         subprocess.run(["/usr/bin/python3", str(TEST_DATA / "make-format-samples.py"), str(samples)], check=True)
@@ -91,7 +119,8 @@ def main():
     for name in HOSTILE_BMP:
         shutil.copy(TEST_DATA / "bitmaps" / name, folders["fuzz_bmp"] / name)
 
-    for name in ("pillow-1bit.bmp", "group4.tif", "lzw-grey.tif", "1bit.png", "rgba.png", "raw.pbm", "plain.pgm"):
+    for name in ("pillow-1bit.bmp", "group4.tif", "lzw-grey.tif", "1bit.png", "rgba.png", "raw.pbm", "plain.pgm",
+                 "tiff2pdf-group4.pdf"):
         found = next(HERE.glob(f"fuzz_*/{name}"))
         shutil.copy(found, folders["fuzz_cli"] / name)
     hostile = {name for names in HOSTILE.values() for name in names}

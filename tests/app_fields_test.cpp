@@ -69,6 +69,11 @@ TEST_F(file_selection, auto_names_the_output_after_the_picture) {
     EXPECT_EQ(view.text(textFile(1)), "/a/photo.dxf");
     EXPECT_EQ(view.toolTip(textFile(1)), "変換先DXF：[/a/photo.dxf]");
     EXPECT_EQ(view.text(textFile(0)), "  /a/photo.Bmp  ");
+    for (const char* scan : {"/a/scan.PDF", "/a/scan.ppm", "/a/scan.pam"}) {
+        view.setText(textFile(0), scan);
+        cmdRefer_Click(form, 2);
+        EXPECT_EQ(view.text(textFile(1)), "/a/scan.dxf") << scan;
+    }
     view.setText(textFile(0), ".bmp");
     cmdRefer_Click(form, 2);
     EXPECT_EQ(view.text(textFile(1)), ".dxf");
@@ -91,7 +96,7 @@ TEST_F(file_selection, browse_buttons_use_the_dialog) {
     cmdRefer_Click(form, 0);
     ASSERT_EQ(view.dialogRequests.size(), 1u);
     EXPECT_EQ(view.dialogRequests[0].title, "入力画像ファイル名");
-    EXPECT_EQ(view.dialogRequests[0].filter, "*.bmp *.tif *.tiff *.png *.pbm *.pgm *.pnm");
+    EXPECT_EQ(view.dialogRequests[0].filter, "*.bmp *.tif *.tiff *.png *.pbm *.pgm *.pnm *.ppm *.pam *.pdf");
     EXPECT_EQ(GetDirectoryPart(view.dialogRequests[0].initialFile), program.path());
     EXPECT_EQ(view.text(textFile(0)), existing);
     EXPECT_EQ(view.toolTip(textFile(0)), "変換元BMP：[" + existing + "]");

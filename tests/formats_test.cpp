@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "cli/CliRun.h"
 #include "common/Error.h"
@@ -75,11 +76,19 @@ TEST_F(picture_formats, every_encoding_gives_the_bitmaps_drawing) {
         "pillow-palette.tif", "magick-tiled.tif", "pillow-1bit.png", "pillow-grey.png", "pillow-rgb.png",
         "pillow-palette.png", "pillow-rgba.png", "magick-interlaced.png", "magick-p1.pbm", "pillow-p4.pbm",
         "magick-p2.pgm", "pillow-p5.pgm", "magick-p5-16bit.pgm", "white-first.bmp", "tiled-17x5.tif",
-        "rgb16-key.png", "comment-after-header.pbm",
+        "rgb16-key.png", "comment-after-header.pbm", "tiff2pdf-g4.pdf", "img2pdf-g4.pdf", "img2pdf-grey.pdf",
+        "img2pdf-jpeg.pdf", "magick-bigtiff-ii.tif", "magick-bigtiff-mm.tif", "magick-float16.tif",
+        "magick-float32.tif", "magick-associated-alpha.tif", "half-transparent.png", "magick-orientation-2.tif",
+        "magick-orientation-3.tif", "magick-orientation-4.tif", "magick-orientation-5.tif",
+        "magick-orientation-6.tif", "magick-orientation-7.tif", "magick-orientation-8.tif", "pillow-p6.ppm",
+        "magick-p3.ppm", "magick-rgb.pam", "magick-rgb-alpha.pam", "level-32800.pgm", "level-32800.png",
+        "level-32800.tif", "palette16.tif", "old-style-lzw.tif",
     };
     // clang-format on
-    for (const auto& options : {std::vector<std::string>{"--lines", "both"},
-                                std::vector<std::string>{"--lines", "both", "--color", "white", "--thinning", "3"}}) {
+    for (const auto& options :
+         {std::vector<std::string>{"--lines", "both"},
+          // Half transparent white is lighter than 200 only when laid over white rightly.
+          std::vector<std::string>{"--lines", "both", "--color", "white", "--thinning", "3", "--threshold", "200"}}) {
         const std::string expected = convert(sample("picture.bmp"), options);
         ASSERT_EQ(status, kExitConverted) << err.str();
         for (const char* name : encodings) {
@@ -112,12 +121,46 @@ TEST_F(picture_formats, threshold_separates_grey_levels) {
     }
 }
 
-TEST_F(picture_formats, pages_of_a_tiff) {
+TEST_F(picture_formats, uneven_lighting_needs_the_adaptive_threshold) {
+    // Paper from 255 down to 70 with ink at a quarter of it: no one threshold separates them.
+    const std::string even = convert(sample("picture.bmp"), {});
+    EXPECT_NE(convert(sample("side-lit.png"), {}), even);
+    EXPECT_NE(convert(sample("side-lit.png"), {"--threshold", "auto"}), even);
+    EXPECT_EQ(convert(sample("side-lit.png"), {"--adaptive"}), even);
+    // The histogram's threshold falls between the two levels of an evenly lit picture; bits stay bits.
+    for (const char* name : {"pillow-grey.png", "magick-p5-16bit.pgm", "picture.bmp", "pillow-g4.tif"}) {
+        EXPECT_EQ(convert(sample(name), {"--threshold", "auto"}), even) << name;
+        EXPECT_EQ(convert(sample(name), {"--adaptive"}), even) << name;
+    }
+}
+
+TEST_F(picture_formats, pdf_pages_not_one_image_are_drawn_at_the_resolution) {
+    // A 1 x 0.5 inch page with one stroke.
+    for (const auto& [dpi, width, height] : {std::tuple{"100", "100", "50"}, std::tuple{"", "300", "150"}}) {
+        std::vector<std::string> options{"--lines", "both"};
+        if (*dpi != '\0') {
+            options.insert(options.end(), {"--dpi", dpi});
+        }
+        const std::string dxf = convert(sample("vector.pdf"), options);
+        EXPECT_EQ(status, kExitConverted) << err.str();
+        EXPECT_EQ(valueAfter(dxf, "$EXTMAX\r\n 10\r\n"), width);
+        EXPECT_EQ(valueAfter(dxf, "$EXTMAX\r\n 10\r\n" + std::string(width) + "\r\n 20\r\n"), height);
+        EXPECT_NE(dxf.find("LINE"), std::string::npos);
+    }
+    // A page painting more than its image is drawn too: at 300 dpi, the image's own size.
+    const std::string drawn = convert(sample("drawn.pdf"), {"--units", "inch", "--dpi", "300"});
+    EXPECT_EQ(valueAfter(drawn, "$EXTMAX\r\n 10\r\n"), "0.676666666666667");
+}
+
+TEST_F(picture_formats, pages_of_a_tiff_or_pdf) {
     EXPECT_EQ(convert(sample("two-pages.tif"), {}), convert(sample("picture.bmp"), {}));
     EXPECT_EQ(convert(sample("two-pages.tif"), {"--page", "2"}), convert(sample("flopped.bmp"), {}));
+    EXPECT_EQ(convert(sample("two-pages.pdf"), {"--page", "2"}), convert(sample("flopped.bmp"), {}));
     EXPECT_EQ(convert(sample("two-pages.tif"), {"--page", "3"}), "");
     EXPECT_EQ(status, kExitFailed);
     EXPECT_EQ(err.str(), sample("two-pages.tif") + ": ページ 3 はありません（このファイルは 2 ページです）\n");
+    EXPECT_EQ(convert(sample("two-pages.pdf"), {"--page", "3"}), "");
+    EXPECT_EQ(err.str(), sample("two-pages.pdf") + ": ページ 3 はありません（このファイルは 2 ページです）\n");
     EXPECT_EQ(convert(sample("pillow-1bit.png"), {"--page", "2"}), "");
     EXPECT_EQ(err.str(), sample("pillow-1bit.png") + ": ページ 2 はありません（このファイルは 1 ページです）\n");
 }
@@ -150,9 +193,13 @@ TEST_F(picture_formats, real_size_from_each_kind_of_stored_resolution) {
     EXPECT_EQ(err.str(), sample("no-resolution.png") + ": この画像には解像度が記録されていません\n");
 }
 
-TEST_F(picture_formats, a_bmp_with_white_first_is_noted) {
+TEST_F(picture_formats, read_through_oddities_are_noted) {
     convert(sample("white-first.bmp"), {});
     EXPECT_NE(err.str().find("white-first.bmp: この BMP は色テーブルの 0 番が白です"), std::string::npos) << err.str();
+    convert(sample("old-style-lzw.tif"), {});
+    EXPECT_EQ(err.str(), sample("old-style-lzw.tif") +
+                             ": TIFF の画素データに不備がありましたが、読み込みました（Old-style LZW codes, convert "
+                             "file）\n");
     convert(sample("picture.bmp"), {});
     EXPECT_EQ(err.str(), "");
 }
@@ -192,14 +239,18 @@ TEST_F(picture_formats, hostile_files_are_refused_in_little_memory) {
         {"bomb.png",           "画像が大きすぎて扱えません（1000000 × 1000000 ドット）"},
         {"bomb.tif",           "画像が大きすぎて扱えません（1000000 × 1000000 ドット）"},
         {"absurd.pbm",         "画像が大きすぎて扱えません（1000000000 × 1000000000 ドット）"},
+        {"huge-page.pdf",      "画像が大きすぎて扱えません（4166667 × 4166667 ドット）"},
+        {"huge-image.pdf",     "画像が大きすぎて扱えません（1000000 × 1000000 ドット）"},
+        {"encrypted.pdf",      "暗号化された PDF は読めません"},
+        {"truncated.pdf",      "PDF ファイルが壊れていて読めません"},
+        {"os2.bmp",            "OS/2 形式の BMP は扱えません"},
+        {"signed.tif",         "符号付き整数の画素値の TIFF は扱えません"},
         {"wide-2pow31.png",    "画像が大きすぎて扱えません（2147483647 × 1 ドット）"},
         {"wide-2pow29.tif",    "TIFF ファイルを読めません: "},
         {"truncated.png",      "PNG ファイルを読めません: ファイルが途中で終わっています（"},
         {"corrupt.png",        "PNG ファイルを読めません: 内容が正しくありません（"},
         {"picture.jpg",        "この画像は JPEG 形式です。"},
         {"picture.gif",        "この画像は GIF 形式です。"},
-        {"bigtiff.tif",        "この画像は BigTIFF 形式です。"},
-        {"picture.ppm",        "この画像は PPM 形式です。"},
         {"truncated-g4.tif",   "TIFF ファイルを読めません: "},
         {"corrupt-g4.tif",     "TIFF ファイルを読めません: "},
         {"strip-past-end.tif", "TIFF ファイルを読めません: "},

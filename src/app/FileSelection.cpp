@@ -19,8 +19,7 @@ std::string currentDirectory() {
     return getcwd(buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string();
 }
 
-// The length of the picture extension the name ends with (".bmp", ".tif", ".tiff", ".png", ".pbm", ".pgm",
-// ".pnm", in any case), or 0.
+// The length of the picture extension the name ends with (see kPictureFilePatterns, in any case), or 0.
 std::size_t pictureExtensionLength(std::string_view name) {
     const std::size_t dot = name.rfind('.');
     if (dot == std::string_view::npos) {
@@ -30,7 +29,7 @@ std::size_t pictureExtensionLength(std::string_view name) {
     for (char& c : ending) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    for (const char* known : {".bmp", ".tif", ".tiff", ".png", ".pbm", ".pgm", ".pnm"}) {
+    for (const char* known : {".bmp", ".tif", ".tiff", ".png", ".pbm", ".pgm", ".pnm", ".ppm", ".pam", ".pdf"}) {
         if (ending == known) {
             return ending.size();
         }

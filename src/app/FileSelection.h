@@ -11,7 +11,7 @@ namespace kelvarin {
 struct Form;
 
 // The picture files the open dialog lists: every format the read command takes.
-inline constexpr const char* kPictureFilePatterns = "*.bmp *.tif *.tiff *.png *.pbm *.pgm *.pnm";
+inline constexpr const char* kPictureFilePatterns = "*.bmp *.tif *.tiff *.png *.pbm *.pgm *.pnm *.ppm *.pam *.pdf";
 
 // The output name "自動" gives a picture: its extension (".bmp", ".tif", ".tiff", ".png", ".pbm", ".pgm",
 // ".pnm", in any case) replaced with ".dxf"; empty for a name without one of them.
@@ -24,9 +24,9 @@ std::string ReferFile(Form& form, const std::string& title, const std::string& p
 std::string ReferFile(Form& form, const FileDialogRequest& request, bool mustExist);
 
 // "参照..." for the picture (0) or the output (1), and "自動" (2), which derives the output name from the
-// picture name by replacing its extension (".bmp", ".tif", ".tiff", ".png", ".pbm", ".pgm", ".pnm") with ".dxf".
-// The picture's dialog starts in the folder a picture was last chosen in; the output's is a save dialog
-// starting in the picture's folder (or where an output was last chosen).
+// picture name by replacing its extension (".bmp", ".tif", ".tiff", ".png", ".pbm", ".pgm", ".pnm", ".ppm",
+// ".pam", ".pdf") with ".dxf". The picture's dialog starts in the folder a picture was last chosen in; the
+// output's is a save dialog starting in the picture's folder (or where an output was last chosen).
 void cmdRefer_Click(Form& form, int index);
 
 // A drop onto textFile(index): the first path of a dropped file list names the file; a drop that carries

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "common/LargeBuffer.h"
 
@@ -21,11 +22,18 @@ struct Resolution {
     bool known() const { return x > 0 && y > 0; }
 };
 
+// How grey and colour pixels become black or white: below the one threshold, below a threshold taken from
+// the picture's histogram, or below one taken from each pixel's neighbourhood.
+enum class ThresholdMethod { Fixed, Histogram, Adaptive };
+
 // How pictures that are not 1-bit are read: grey and colour pixels darker than the threshold (0-255)
-// are black; a multi-page file gives the page numbered page (from 1).
+// are black; a multi-page file gives the page numbered page (from 1); a PDF page that is not one scanned
+// image is drawn at renderDpi.
 struct ReadOptions {
     int threshold = 128;
     std::int32_t page = 1;
+    ThresholdMethod method = ThresholdMethod::Fixed;
+    double renderDpi = 300;
 };
 
 // What the read command keeps of the file read last.
@@ -39,8 +47,10 @@ struct BitmapData {
     std::span<const std::uint8_t> PixelBytes;
     LargeBuffer DecodedPixels;
     Resolution resolution;
-    std::int32_t PageCount = 1;  // of the file read last
-    bool FileLoaded = false;     // a read command accepted the picture
+    std::int32_t PageCount = 1;   // of the file read last
+    std::string ReadNote;         // damage the reader decoded through, told to the user after the read
+    std::string ReadNoteDetails;  // the decoding library's words for it
+    bool FileLoaded = false;      // a read command accepted the picture
 };
 
 }  // namespace kelvarin

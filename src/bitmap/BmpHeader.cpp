@@ -11,6 +11,7 @@ namespace kelvarin {
 namespace {
 
 constexpr std::size_t kFileHeaderSize = 14;
+constexpr std::int32_t kOs2HeaderSize = 12;
 
 // Copies FileBytes [first, last) into the header, with zeros where the file has no bytes.
 void copyIntoHeader(const BitmapData& data, BmpHeaderBytes& header, std::size_t first, std::size_t last) {
@@ -92,6 +93,11 @@ bool DecodeBitmap(BitmapData& data, Toolkit& toolkit) {
     const BmpHeaderBytes& header = data.BmpHeader;
     if (!CheckBmpSignature(header)) {
         toolkit.showMessage("これは BMPファイルではありません");
+        return false;
+    }
+    // An OS/2 bitmap's 12-byte header holds its fields elsewhere: the checks below would misread it.
+    if (BytesToLong(&header[kFileHeaderSize], 4) == kOs2HeaderSize) {
+        toolkit.showMessage("OS/2 形式の BMP は扱えません（Windows 形式の 1 ビット BMP にしてください）");
         return false;
     }
     // Both fields are compared whole: a high byte set is another value, not 1 bit or no compression.

@@ -31,12 +31,6 @@ std::string_view unreadFormatName(std::span<const std::uint8_t> file) {
         {"GIF", 0, "GIF87a"sv},
         {"GIF", 0, "GIF89a"sv},
         {"WebP", 8, "WEBP"sv},  // after "RIFF" and a length
-        {"BigTIFF", 0, "II+\0"sv},
-        {"BigTIFF", 0, "MM\0+"sv},
-        {"PPM", 0, "P3"sv},
-        {"PPM", 0, "P6"sv},
-        {"PAM", 0, "P7"sv},
-        {"PDF", 0, "%PDF-"sv},
         {"PostScript", 0, "%!PS"sv},
         {"JPEG 2000", 0, "\0\0\0\x0CjP  \r\n\x87\n"sv},
         {"JPEG 2000", 0, "\xFF\x4F\xFF\x51"sv},
@@ -58,7 +52,7 @@ std::string_view unreadFormatName(std::span<const std::uint8_t> file) {
 
 std::string unreadFormatMessage(std::string_view formatName) {
     return "この画像は " + std::string(formatName) +
-           " 形式です。読めるのは BMP（1 ビット）、TIFF、PNG、PBM/PGM の画像です";
+           " 形式です。読めるのは BMP（1 ビット）、TIFF、PNG、PBM/PGM/PPM/PAM、PDF の画像です";
 }
 
 ImageFormat sniffImageFormat(std::span<const std::uint8_t> file) {
@@ -69,10 +63,14 @@ ImageFormat sniffImageFormat(std::span<const std::uint8_t> file) {
     if (startsWith(file, "\x89PNG\r\n\x1a\n"sv)) {
         return ImageFormat::Png;
     }
-    if (startsWith(file, "II*\0"sv) || startsWith(file, "MM\0*"sv)) {
+    if (startsWith(file, "II*\0"sv) || startsWith(file, "MM\0*"sv) || startsWith(file, "II+\0"sv) ||
+        startsWith(file, "MM\0+"sv)) {
         return ImageFormat::Tiff;
     }
-    for (std::string_view magic : {"P1"sv, "P2"sv, "P4"sv, "P5"sv}) {
+    if (startsWith(file, "%PDF-"sv)) {
+        return ImageFormat::Pdf;
+    }
+    for (std::string_view magic : {"P1"sv, "P2"sv, "P3"sv, "P4"sv, "P5"sv, "P6"sv, "P7"sv}) {
         if (startsWith(file, magic)) {
             return ImageFormat::Pnm;
         }

@@ -7,14 +7,14 @@
 
 namespace kelvarin {
 
-enum class ImageFormat { Bmp, Png, Tiff, Pnm };
+enum class ImageFormat { Bmp, Png, Tiff, Pnm, Pdf };
 
-// The format a file's first bytes announce. Whatever is not PNG, TIFF or PNM is read as a BMP, whose
+// The format a file's first bytes announce. Whatever is not PNG, TIFF, PNM or PDF is read as a BMP, whose
 // checks then say what is wrong with it.
 ImageFormat sniffImageFormat(std::span<const std::uint8_t> file);
 
 // The name of a picture format that the file's first bytes announce and the program does not read (JPEG,
-// GIF, WebP, BigTIFF, PPM, PDF, ...), or empty.
+// GIF, WebP, JPEG 2000, ...), or empty.
 std::string_view unreadFormatName(std::span<const std::uint8_t> file);
 
 // The refusal of such a file, naming its format and those the program reads.

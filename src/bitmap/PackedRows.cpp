@@ -71,30 +71,17 @@ void checkRowBuffers(std::int64_t bytes, std::int64_t width, std::int64_t height
     }
 }
 
+ImageRefusal pageMissing(std::int64_t page, std::int64_t count) {
+    return ImageRefusal{"ページ " + formatInteger(page) + " はありません（このファイルは " + formatInteger(count) +
+                        " ページです）"};
+}
+
 void PackedRows::install(BitmapData& data, Resolution resolution) && {
     data.BmpHeader = headerFor(m_width, m_height, m_stride * m_height, resolution);
     data.DecodedPixels = std::move(m_pixels);
     data.PixelBytes = {data.DecodedPixels.data(), data.DecodedPixels.size()};
     data.resolution = resolution;
     data.FileLoaded = true;
-}
-
-int luminance(int red, int green, int blue) { return (299 * red + 587 * green + 114 * blue + 500) / 1000; }
-
-int overWhite(int value, int alpha) { return (value * alpha + 255 * (255 - alpha) + 127) / 255; }
-
-void packLuminance(const std::uint8_t* values, std::int32_t count, int threshold, std::uint8_t* row) {
-    std::int32_t x = 0;
-    for (; x + 8 <= count; x += 8) {
-        unsigned byte = 0;
-        for (int k = 0; k < 8; ++k) {
-            byte = byte << 1 | (values[x + k] >= threshold ? 1u : 0u);
-        }
-        row[x / 8] = static_cast<std::uint8_t>(byte);
-    }
-    for (; x < count; ++x) {
-        setPixel(row, x, values[x] >= threshold);
-    }
 }
 
 }  // namespace kelvarin

@@ -19,6 +19,9 @@ struct ImageRefusal {
     std::string details;
 };
 
+// The refusal of a page past the end of a file of count pages.
+ImageRefusal pageMissing(std::int64_t page, std::int64_t count);
+
 // The picture a reader of a format other than BMP decodes into: 1-bit rows laid out as a BMP stores them
 // (bottom row first, rows padded to 4 bytes, bit value 1 white), so that nothing after the read needs to
 // know where the picture came from.
@@ -54,13 +57,6 @@ constexpr std::int64_t kLargestRowBuffers = std::int64_t{64} << 20;
 
 // Refuses, before they are allocated, row buffers of more than kLargestRowBuffers for a picture of this size.
 void checkRowBuffers(std::int64_t bytes, std::int64_t width, std::int64_t height);
-
-// The luminance (0-255) of a colour, and of a colour with alpha laid over white.
-int luminance(int red, int green, int blue);
-int overWhite(int value, int alpha);
-
-// Packs count luminance values into bits, most significant first: 0 (black) below the threshold, else 1.
-void packLuminance(const std::uint8_t* values, std::int32_t count, int threshold, std::uint8_t* row);
 
 // Sets bit x of a packed row to white or black.
 inline void setPixel(std::uint8_t* row, std::int64_t x, bool white) {

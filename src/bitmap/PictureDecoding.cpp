@@ -2,20 +2,20 @@
 
 #include "bitmap/BmpHeader.h"
 #include "bitmap/PackedRows.h"
+#include "bitmap/PdfReader.h"
 #include "bitmap/PngReader.h"
 #include "bitmap/PnmReader.h"
 #include "bitmap/TiffReader.h"
-#include "common/TextFormat.h"
 #include "common/Toolkit.h"
 
 namespace kelvarin {
 
 namespace {
 
-// Only TIFF files have pages beyond the first.
+// Only TIFF and PDF files have pages beyond the first.
 void checkSinglePage(const ReadOptions& options) {
     if (options.page != 1) {
-        throw ImageRefusal{"ページ " + formatInteger(options.page) + " はありません（このファイルは 1 ページです）"};
+        throw pageMissing(options.page, 1);
     }
 }
 
@@ -23,13 +23,14 @@ void checkSinglePage(const ReadOptions& options) {
 
 void decodeOtherFormat(ImageFormat format, std::span<const std::uint8_t> file, const ReadOptions& options,
                        BitmapData& data) {
-    if (format != ImageFormat::Tiff) {
+    if (format != ImageFormat::Tiff && format != ImageFormat::Pdf) {
         checkSinglePage(options);
     }
     switch (format) {
         case ImageFormat::Png: decodePng(file, options, data); break;
         case ImageFormat::Tiff: decodeTiff(file, options, data); break;
         case ImageFormat::Pnm: decodePnm(file, options, data); break;
+        case ImageFormat::Pdf: decodePdf(file, options, data); break;
         case ImageFormat::Bmp: throw ImageRefusal{"これは BMPファイルではありません"};
     }
 }
@@ -38,6 +39,8 @@ bool DecodePicture(BitmapData& data, const ReadOptions& options, Toolkit& toolki
     const std::span<const std::uint8_t> file(data.FileBytes.data(), data.FileBytes.size());
     const ImageFormat format = sniffImageFormat(file);
     data.PageCount = 1;
+    data.ReadNote.clear();
+    data.ReadNoteDetails.clear();
     if (const std::string_view unread = unreadFormatName(file); !unread.empty()) {
         toolkit.showMessage(unreadFormatMessage(unread));
         return false;
@@ -48,6 +51,9 @@ bool DecodePicture(BitmapData& data, const ReadOptions& options, Toolkit& toolki
             return DecodeBitmap(data, toolkit);
         }
         decodeOtherFormat(format, file, options, data);
+        if (!data.ReadNote.empty()) {
+            toolkit.showDetailedMessage(data.ReadNote, data.ReadNoteDetails);
+        }
         return true;
     } catch (const ImageRefusal& refusal) {
         toolkit.showDetailedMessage(refusal.message, refusal.details);

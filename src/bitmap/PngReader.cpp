@@ -2,10 +2,13 @@
 
 #include <spng.h>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 #include <string>
 
+#include "bitmap/GreyThreshold.h"
 #include "bitmap/PackedRows.h"
 #include "common/LargeBuffer.h"
 
@@ -78,39 +81,53 @@ void decodePng(std::span<const std::uint8_t> file, const ReadOptions& options, B
     spng_trns transparency{};
     const bool grey = header.color_type == SPNG_COLOR_TYPE_GRAYSCALE && header.bit_depth <= 8 &&
                       spng_get_trns(png, &transparency) != 0;
-    const int format = grey ? SPNG_FMT_G8 : SPNG_FMT_RGBA8;
-    const int threshold = grey && header.bit_depth == 1 ? 128 : options.threshold;
+    const bool deep = header.bit_depth == 16;
+    const int format = grey ? SPNG_FMT_G8 : deep ? SPNG_FMT_RGBA16 : SPNG_FMT_RGBA8;
+    const std::size_t pixelBytes = grey ? 1 : deep ? 8 : 4;
     PackedRows::checkSize(header.width, header.height);
-    checkRowBuffers(rowBufferBytes(header, grey ? 1 : 4), header.width, header.height);
+    checkRowBuffers(rowBufferBytes(header, static_cast<std::int64_t>(pixelBytes)), header.width, header.height);
     PackedRows rows(header.width, header.height);
     check(spng_decode_image(png, nullptr, 0, format, SPNG_DECODE_PROGRESSIVE | (grey ? 0 : SPNG_DECODE_TRNS)));
 
-    const std::size_t pixelBytes = grey ? 1 : 4;
+    // A 1-bit picture keeps its bits whatever the threshold method.
+    ReadOptions greyOptions = options;
+    if (grey && header.bit_depth == 1) {
+        greyOptions.threshold = 128;
+        greyOptions.method = ThresholdMethod::Fixed;
+    }
+    const bool interlaced = header.interlace_method != 0;
+    GreyRows greyRows(rows, greyOptions, !interlaced);
+    const std::int64_t maximum = deep ? 65535 : 255;
+    // Samples in host order, as libspng gives them.
+    const auto sample = [&](const std::uint8_t* pixel, int i) -> std::int64_t {
+        if (!deep) {
+            return pixel[i];
+        }
+        std::uint16_t value;
+        std::memcpy(&value, pixel + 2 * i, sizeof value);
+        return value;
+    };
     LargeBuffer decoded(static_cast<std::size_t>(rows.width()) * pixelBytes);
-    LargeBuffer values(static_cast<std::size_t>(rows.width()));
     int result = 0;
     do {
         spng_row_info row{};
         check(spng_get_row_info(png, &row));
         result = spng_decode_row(png, decoded.data(), decoded.size());
         check(result);
-        const int pass = header.interlace_method != 0 ? row.pass : 6;
+        const int pass = interlaced ? row.pass : 6;
         const auto first = static_cast<std::size_t>(kPassFirstColumn[static_cast<std::size_t>(pass)]);
         const auto step = static_cast<std::size_t>(kPassColumnStep[static_cast<std::size_t>(pass)]);
-        for (std::size_t x = first; x < values.size(); x += step) {
+        const auto y = static_cast<std::int32_t>(row.row_num);
+        std::uint8_t* values = greyRows.row(y);
+        for (std::size_t x = first; x < static_cast<std::size_t>(rows.width()); x += step) {
             const std::uint8_t* pixel = decoded.data() + x * pixelBytes;
-            values[x] = static_cast<std::uint8_t>(grey ? pixel[0]
-                                                       : overWhite(luminance(pixel[0], pixel[1], pixel[2]), pixel[3]));
+            values[x] = static_cast<std::uint8_t>(
+                grey ? pixel[0]
+                     : greyLevel(sample(pixel, 0), sample(pixel, 1), sample(pixel, 2), sample(pixel, 3), maximum));
         }
-        std::uint8_t* packed = rows.rowFromTop(static_cast<std::int32_t>(row.row_num));
-        if (step == 1) {
-            packLuminance(values.data(), rows.width(), threshold, packed);
-        } else {
-            for (std::size_t x = first; x < values.size(); x += step) {
-                setPixel(packed, static_cast<std::int64_t>(x), values[x] >= threshold);
-            }
-        }
+        greyRows.rowDone(y);
     } while (result != SPNG_EOI);
+    greyRows.finish();
     std::move(rows).install(data, resolutionOf(png));
 }
 

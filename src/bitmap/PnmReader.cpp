@@ -1,7 +1,9 @@
 #include "bitmap/PnmReader.h"
 
+#include <string>
 #include <vector>
 
+#include "bitmap/GreyThreshold.h"
 #include "bitmap/PackedRows.h"
 
 namespace kelvarin {
@@ -29,6 +31,15 @@ public:
             }
         }
         return value;
+    }
+    // A PAM header word (a run of characters other than blanks).
+    std::string word() {
+        skipBlanks();
+        std::string text;
+        while (m_position < m_file.size() && !isBlank(m_file[m_position]) && text.size() < 64) {
+            text += static_cast<char>(m_file[m_position++]);
+        }
+        return text;
     }
     // One '0' or '1' of a P1 file, which need not be separated.
     bool bit() {
@@ -82,26 +93,120 @@ void needBytes(std::span<const std::uint8_t> data, std::int64_t count) {
     }
 }
 
+// What the header says of a grey or colour picture (P2, P3, P5, P6 and P7).
+struct SampleLayout {
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    std::int64_t maximum = 0;
+    int channels = 1;  // 1 grey, 3 red green blue
+    bool alpha = false;
+};
+
+SampleLayout pamHeader(PnmScanner& scanner) {
+    SampleLayout layout;
+    std::int64_t depth = 0;
+    std::string tupleType;
+    for (std::string key = scanner.word(); key != "ENDHDR"; key = scanner.word()) {
+        if (key == "WIDTH") {
+            layout.width = scanner.number();
+        } else if (key == "HEIGHT") {
+            layout.height = scanner.number();
+        } else if (key == "DEPTH") {
+            depth = scanner.number();
+        } else if (key == "MAXVAL") {
+            layout.maximum = scanner.number();
+        } else if (key == "TUPLTYPE") {
+            tupleType = scanner.word();
+        } else {
+            refuse("PAM のヘッダーが正しくありません");
+        }
+    }
+    layout.alpha = tupleType.ends_with("_ALPHA");
+    layout.channels = tupleType.starts_with("RGB") ? 3 : 1;
+    if (depth != layout.channels + (layout.alpha ? 1 : 0) ||
+        (tupleType.find("RGB") != 0 && tupleType.find("GRAYSCALE") != 0 && tupleType.find("BLACKANDWHITE") != 0)) {
+        refuse("この PAM の画素の種類は扱えません");
+    }
+    return layout;
+}
+
+// Grey and colour samples, binary (one or two bytes each, high byte first) or text.
+void decodeSamples(PnmScanner& scanner, std::span<const std::uint8_t> file, bool binary, const SampleLayout& layout,
+                   const ReadOptions& options, PackedRows& rows) {
+    const int sampleBytes = layout.maximum > 255 ? 2 : 1;
+    const int samples = layout.channels + (layout.alpha ? 1 : 0);
+    // Every sample takes at least a byte in the text forms, and one or two in the binary ones.
+    needBytes(file, layout.width * layout.height * samples * (binary ? sampleBytes : 1));
+    std::span<const std::uint8_t> pixels;
+    if (binary) {
+        pixels = scanner.binaryData();
+        needBytes(pixels, layout.width * layout.height * samples * sampleBytes);
+    }
+    const std::uint8_t* next = pixels.data();
+    const auto sample = [&]() -> std::int64_t {
+        std::int64_t value = 0;
+        if (!binary) {
+            value = scanner.number();
+        } else {
+            value = sampleBytes == 2 ? next[0] << 8 | next[1] : next[0];
+            next += sampleBytes;
+        }
+        if (value > layout.maximum) {
+            refuse("値が最大値を超えています");
+        }
+        return value;
+    };
+    GreyRows grey(rows, options);
+    std::int64_t colour[4] = {};
+    for (std::int32_t y = 0; y < rows.height(); ++y) {
+        std::uint8_t* values = grey.row(y);
+        for (std::int32_t x = 0; x < rows.width(); ++x) {
+            for (int i = 0; i < samples; ++i) {
+                colour[i] = sample();
+            }
+            const std::int64_t alpha = layout.alpha ? colour[samples - 1] : layout.maximum;
+            values[x] = static_cast<std::uint8_t>(
+                layout.channels == 3 ? greyLevel(colour[0], colour[1], colour[2], alpha, layout.maximum)
+                                     : greyLevel(colour[0], colour[0], colour[0], alpha, layout.maximum));
+        }
+        grey.rowDone(y);
+    }
+    grey.finish();
+}
+
 }  // namespace
 
 void decodePnm(std::span<const std::uint8_t> file, const ReadOptions& options, BitmapData& data) {
     const char kind = static_cast<char>(file[1]);
     PnmScanner scanner(file);
-    const std::int64_t width = scanner.number();
-    const std::int64_t height = scanner.number();
+    SampleLayout layout;
+    if (kind == '7') {
+        layout = pamHeader(scanner);
+    } else {
+        layout.width = scanner.number();
+        layout.height = scanner.number();
+        layout.channels = kind == '3' || kind == '6' ? 3 : 1;
+    }
     const bool bitmap = kind == '1' || kind == '4';
-    const std::int64_t maximum = bitmap ? 1 : scanner.number();
-    if (maximum < 1 || maximum > 65535) {
+    if (kind != '7') {
+        layout.maximum = bitmap ? 1 : scanner.number();
+    }
+    if (layout.maximum < 1 || layout.maximum > 65535) {
         refuse("最大値が正しくありません");
     }
-    PackedRows::checkSize(width, height);
-    // Every pixel takes at least a byte in the text forms, a bit in P4 and one or two bytes in P5.
-    const std::int64_t rowBytes = kind == '4' ? (width + 7) / 8 : width * (kind == '5' && maximum > 255 ? 2 : 1);
+    PackedRows::checkSize(layout.width, layout.height);
+    if (!bitmap) {
+        PackedRows rows(layout.width, layout.height);
+        decodeSamples(scanner, file, kind == '5' || kind == '6' || kind == '7', layout, options, rows);
+        std::move(rows).install(data, {});
+        return;
+    }
+    const std::int64_t width = layout.width;
+    const std::int64_t height = layout.height;
+    // Every pixel takes at least a byte in P1 and a bit in P4.
+    const std::int64_t rowBytes = kind == '4' ? (width + 7) / 8 : width;
     needBytes(file, rowBytes * height);
     PackedRows rows(width, height);
-    const std::int32_t columns = rows.width();
-    std::vector<std::uint8_t> values(static_cast<std::size_t>(columns));
-
     if (kind == '4') {
         const auto pixels = scanner.binaryData();
         needBytes(pixels, rowBytes * height);
@@ -112,31 +217,12 @@ void decodePnm(std::span<const std::uint8_t> file, const ReadOptions& options, B
                 row[i] = static_cast<std::uint8_t>(~source[i]);  // 1 is black
             }
         }
-    } else if (kind == '5') {
-        const int sampleBytes = maximum > 255 ? 2 : 1;
-        const auto pixels = scanner.binaryData();
-        needBytes(pixels, rowBytes * height);
-        const std::uint8_t* next = pixels.data();
-        for (std::int32_t y = 0; y < rows.height(); ++y) {
-            for (std::int32_t x = 0; x < columns; ++x, next += sampleBytes) {
-                const int sample = sampleBytes == 2 ? next[0] << 8 | next[1] : next[0];
-                if (sample > maximum) {
-                    refuse("値が最大値を超えています");
-                }
-                values[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(sample * 255 / maximum);
-            }
-            packLuminance(values.data(), columns, options.threshold, rows.rowFromTop(y));
-        }
     } else {
         for (std::int32_t y = 0; y < rows.height(); ++y) {
-            for (std::int32_t x = 0; x < columns; ++x) {
-                const std::int64_t sample = bitmap ? (scanner.bit() ? 0 : 1) : scanner.number();
-                if (sample > maximum) {
-                    refuse("値が最大値を超えています");
-                }
-                values[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(sample * 255 / maximum);
+            std::uint8_t* row = rows.rowFromTop(y);
+            for (std::int32_t x = 0; x < rows.width(); ++x) {
+                setPixel(row, x, !scanner.bit());
             }
-            packLuminance(values.data(), columns, bitmap ? 128 : options.threshold, rows.rowFromTop(y));
         }
     }
     std::move(rows).install(data, {});

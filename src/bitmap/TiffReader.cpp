@@ -8,9 +8,10 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
+#include "bitmap/Orientation.h"
 #include "bitmap/PackedRows.h"
+#include "bitmap/TiffSamples.h"
 #include "common/LargeBuffer.h"
 #include "common/TextFormat.h"
 
@@ -18,13 +19,18 @@ namespace kelvarin {
 
 namespace {
 
-// The file in memory as libtiff reads it, and the first error it reported. While pixels are decoded a
-// warning counts as an error: the decoders warn about damaged data and fill in the rest of the row.
+// The file in memory as libtiff reads it, the first error it reported and the first warning it gave while
+// decoding pixels. The decoders warn about damaged data they decode through (filling in the rest of a
+// row): the file is read and the warning becomes a note. In a Group 4 page a warning counts as an error,
+// since one bad code shifts every line below it.
 struct MemoryFile {
     std::span<const std::uint8_t> bytes;
     toff_t position = 0;
     std::string error;
+    std::string warning;
+    int warnings = 0;
     bool decoding = false;
+    bool warningIsError = false;
 };
 
 tmsize_t readMemory(thandle_t handle, void* target, tmsize_t size) {
@@ -72,7 +78,19 @@ int keepError(TIFF*, void* user, const char* /*module*/, const char* format, va_
 
 // Warnings about the file's tags (unknown ones, odd values) do not matter; see MemoryFile for the rest.
 int keepWarning(TIFF* tiff, void* user, const char* module, const char* format, va_list arguments) {
-    return static_cast<MemoryFile*>(user)->decoding ? keepError(tiff, user, module, format, arguments) : 1;
+    auto* file = static_cast<MemoryFile*>(user);
+    if (!file->decoding) {
+        return 1;
+    }
+    if (file->warningIsError) {
+        return keepError(tiff, user, module, format, arguments);
+    }
+    if (file->warnings++ == 0) {
+        char text[512];
+        std::vsnprintf(text, sizeof text, format, arguments);
+        file->warning = text;
+    }
+    return 1;
 }
 
 struct TiffCloser {
@@ -111,8 +129,7 @@ void selectPage(TIFF* tiff, MemoryFile& file, std::int32_t page) {
     }
     if (page < 1 || !TIFFSetDirectory(tiff, static_cast<tdir_t>(page - 1))) {
         file.error.clear();
-        throw ImageRefusal{"ページ " + formatInteger(page) + " はありません（このファイルは " +
-                           formatInteger(TIFFNumberOfDirectories(tiff)) + " ページです）"};
+        throw pageMissing(page, TIFFNumberOfDirectories(tiff));
     }
 }
 
@@ -128,129 +145,6 @@ Resolution resolutionOf(TIFF* tiff) {
     const double perInch = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
     return {x * perInch, y * perInch};
 }
-
-// How the samples of one page turn into luminance values.
-struct PageLayout {
-    std::uint16_t photometric = PHOTOMETRIC_MINISWHITE;
-    std::uint16_t bitsPerSample = 1;
-    std::uint16_t samplesPerPixel = 1;
-    bool alpha = false;  // the last extra sample is (associated or unassociated) alpha
-    std::vector<int> paletteLuminance;
-};
-
-PageLayout layoutOf(TIFF* tiff) {
-    PageLayout layout;
-    std::uint16_t planar = PLANARCONFIG_CONTIG;
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &layout.bitsPerSample);
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &layout.samplesPerPixel);
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
-    if (!TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &layout.photometric)) {
-        layout.photometric = PHOTOMETRIC_MINISWHITE;
-    }
-    std::uint16_t extraCount = 0;
-    std::uint16_t* extraKinds = nullptr;
-    if (TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds) && extraCount > 0) {
-        layout.alpha = extraKinds[extraCount - 1] != EXTRASAMPLE_UNSPECIFIED;
-    }
-    const int colourSamples = layout.photometric == PHOTOMETRIC_RGB ? 3 : 1;
-    const bool known = (layout.photometric == PHOTOMETRIC_MINISWHITE || layout.photometric == PHOTOMETRIC_MINISBLACK ||
-                        layout.photometric == PHOTOMETRIC_PALETTE || layout.photometric == PHOTOMETRIC_RGB) &&
-                       (layout.bitsPerSample == 1 || layout.bitsPerSample == 2 || layout.bitsPerSample == 4 ||
-                        layout.bitsPerSample == 8 || layout.bitsPerSample == 16) &&
-                       layout.samplesPerPixel >= colourSamples && layout.samplesPerPixel <= colourSamples + 4 &&
-                       (planar == PLANARCONFIG_CONTIG || layout.samplesPerPixel == 1) &&
-                       (layout.photometric != PHOTOMETRIC_RGB || layout.bitsPerSample >= 8);
-    if (!known) {
-        throw ImageRefusal{"この TIFF の色の形式は扱えません（Photometric " + formatInteger(layout.photometric) +
-                           "、ビット数 " + formatInteger(layout.bitsPerSample) + "、サンプル数 " +
-                           formatInteger(layout.samplesPerPixel) + "）"};
-    }
-    if (layout.photometric == PHOTOMETRIC_PALETTE) {
-        std::uint16_t* red = nullptr;
-        std::uint16_t* green = nullptr;
-        std::uint16_t* blue = nullptr;
-        if (!TIFFGetField(tiff, TIFFTAG_COLORMAP, &red, &green, &blue) || layout.bitsPerSample > 8) {
-            throw ImageRefusal{"TIFF ファイルを読めません: パレットがありません"};
-        }
-        for (std::size_t i = 0; i < (std::size_t{1} << layout.bitsPerSample); ++i) {
-            layout.paletteLuminance.push_back(luminance(red[i] >> 8, green[i] >> 8, blue[i] >> 8));
-        }
-    }
-    return layout;
-}
-
-bool isBilevel(const PageLayout& layout) {
-    return layout.bitsPerSample == 1 && layout.samplesPerPixel == 1 &&
-           (layout.photometric == PHOTOMETRIC_MINISWHITE || layout.photometric == PHOTOMETRIC_MINISBLACK);
-}
-
-// Sample i of a row of samples of the given bit depth, scaled to 0-255 (16-bit samples are host order).
-int sampleAt(const std::uint8_t* samples, std::int64_t i, int bits) {
-    switch (bits) {
-        case 16: {
-            std::uint16_t value;
-            std::memcpy(&value, samples + 2 * i, sizeof value);
-            return value >> 8;
-        }
-        case 8: return samples[i];
-        default: {
-            const std::int64_t bit = i * bits;
-            const int shift = 8 - bits - static_cast<int>(bit % 8);
-            const int value = samples[bit / 8] >> shift & ((1 << bits) - 1);
-            return value * 255 / ((1 << bits) - 1);
-        }
-    }
-}
-
-// Turns one decoded scan line of width pixels into a packed row.
-class RowConverter {
-public:
-    RowConverter(const PageLayout& layout, std::int32_t width, int threshold)
-        : m_layout(layout),
-          m_width(width),
-          m_threshold(threshold),
-          m_values(isBilevel(layout) ? 0 : static_cast<std::size_t>(width)) {}
-
-    void convert(const std::uint8_t* scanLine, std::uint8_t* row) {
-        const std::size_t bytes = (static_cast<std::size_t>(m_width) + 7) / 8;
-        if (isBilevel(m_layout)) {
-            const bool invert = m_layout.photometric == PHOTOMETRIC_MINISWHITE;
-            for (std::size_t i = 0; i < bytes; ++i) {
-                row[i] = static_cast<std::uint8_t>(invert ? ~scanLine[i] : scanLine[i]);
-            }
-            return;
-        }
-        const int samples = m_layout.samplesPerPixel;
-        const int bits = m_layout.bitsPerSample;
-        for (std::int32_t x = 0; x < m_width; ++x) {
-            const std::int64_t first = static_cast<std::int64_t>(x) * samples;
-            int value = 0;
-            if (m_layout.photometric == PHOTOMETRIC_RGB) {
-                value = luminance(sampleAt(scanLine, first, bits), sampleAt(scanLine, first + 1, bits),
-                                  sampleAt(scanLine, first + 2, bits));
-            } else if (m_layout.photometric == PHOTOMETRIC_PALETTE) {
-                const int bitsValue = sampleAt(scanLine, first, bits) * ((1 << bits) - 1) / 255;
-                value = m_layout.paletteLuminance[static_cast<std::size_t>(bitsValue)];
-            } else {
-                value = sampleAt(scanLine, first, bits);
-                if (m_layout.photometric == PHOTOMETRIC_MINISWHITE) {
-                    value = 255 - value;
-                }
-            }
-            if (m_layout.alpha) {
-                value = overWhite(value, sampleAt(scanLine, first + samples - 1, bits));
-            }
-            m_values[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(value);
-        }
-        packLuminance(m_values.data(), m_width, m_threshold, row);
-    }
-
-private:
-    const PageLayout& m_layout;
-    std::int32_t m_width;
-    int m_threshold;
-    LargeBuffer m_values;  // luminance values; bilevel rows need none
-};
 
 // Refuses, before the picture is allocated, a scan line that would not fit the decoding buffers.
 void checkLineSize(TIFF* tiff, MemoryFile& file) {
@@ -309,7 +203,7 @@ void decodeStrips(TIFF* tiff, MemoryFile& file, PackedRows& rows, RowConverter& 
         if (TIFFReadScanline(tiff, scanLine.data(), static_cast<std::uint32_t>(y), 0) < 0 || !file.error.empty()) {
             refuse(file, "行 " + formatInteger(y) + " を読めません");
         }
-        converter.convert(scanLine.data(), rows.rowFromTop(y));
+        converter.convert(scanLine.data(), y);
     }
 }
 
@@ -349,7 +243,7 @@ void decodeTiles(TIFF* tiff, MemoryFile& file, const PageLayout& layout, const T
         }
         for (std::uint32_t line = 0; line < tileHeight && top + line < static_cast<std::uint32_t>(rows.height());
              ++line) {
-            converter.convert(band.data() + line * lineBytes, rows.rowFromTop(static_cast<std::int32_t>(top + line)));
+            converter.convert(band.data() + line * lineBytes, static_cast<std::int32_t>(top + line));
         }
     }
 }
@@ -357,7 +251,8 @@ void decodeTiles(TIFF* tiff, MemoryFile& file, const PageLayout& layout, const T
 }  // namespace
 
 void decodeTiff(std::span<const std::uint8_t> file, const ReadOptions& options, BitmapData& data) {
-    MemoryFile memory{file, 0, {}};
+    MemoryFile memory;
+    memory.bytes = file;
     const TiffHandle tiff = openTiff(memory);
     selectPage(tiff.get(), memory, options.page);
     std::uint32_t width = 0;
@@ -373,14 +268,29 @@ void decodeTiff(std::span<const std::uint8_t> file, const ReadOptions& options, 
         TIFFIsTiled(tiff.get()) ? std::optional(tileGeometryOf(tiff.get(), memory)) : std::nullopt;
     checkRowBuffers(rowBufferBytes(tiff.get(), layout, tiles ? &*tiles : nullptr, width), width, height);
     PackedRows rows(width, height);
-    RowConverter converter(layout, rows.width(), options.threshold);
+    RowConverter converter(layout, rows, options);
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_COMPRESSION, &compression);
+    memory.warningIsError = compression == COMPRESSION_CCITTFAX4;
     memory.decoding = true;
     if (tiles) {
         decodeTiles(tiff.get(), memory, layout, *tiles, rows, converter);
     } else {
         decodeStrips(tiff.get(), memory, rows, converter);
     }
-    std::move(rows).install(data, resolutionOf(tiff.get()));
+    converter.finish();
+    std::uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_ORIENTATION, &orientation);
+    Resolution resolution = resolutionOf(tiff.get());
+    if (orientation >= ORIENTATION_LEFTTOP) {
+        std::swap(resolution.x, resolution.y);
+    }
+    orientedRows(std::move(rows), orientation).install(data, resolution);
+    if (memory.warnings > 0) {
+        data.ReadNote = "TIFF の画素データに不備がありましたが、読み込みました";
+        data.ReadNoteDetails =
+            memory.warning + (memory.warnings > 1 ? "、ほか " + formatInteger(memory.warnings - 1) + " 件" : "");
+    }
     data.PageCount = static_cast<std::int32_t>(TIFFNumberOfDirectories(tiff.get()));
 }
 

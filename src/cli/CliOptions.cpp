@@ -101,12 +101,15 @@ CliParse parseCliArguments(const std::vector<std::string>& arguments) {
             options.help = true;
         } else if (argument == "--threshold" || argument == "--page" || argument == "--units" || argument == "--dpi") {
             const std::string value = takeValue().value_or("");
-            if (argument == "--threshold") {
+            if (argument == "--threshold" && value == "auto") {
+                options.thresholdMethod = ThresholdMethod::Histogram;
+            } else if (argument == "--threshold") {
                 const auto threshold = thresholdOf(value);
                 if (!parsed(threshold, argument, value, parse.error)) {
                     return parse;
                 }
                 options.threshold = *threshold;
+                options.thresholdMethod = ThresholdMethod::Fixed;
             } else if (argument == "--page") {
                 const auto page = wholeNumber(value, 1, 1 << 20);
                 if (!parsed(page, argument, value, parse.error)) {
@@ -127,6 +130,8 @@ CliParse parseCliArguments(const std::vector<std::string>& arguments) {
             }
         } else if (argument == "--version") {
             options.version = true;
+        } else if (argument == "--adaptive") {
+            options.thresholdMethod = ThresholdMethod::Adaptive;
         } else if (argument == "--strokes") {
             options.strokes = true;
         } else if (argument == "--deskew") {
@@ -178,7 +183,7 @@ CliParse parseCliArguments(const std::vector<std::string>& arguments) {
 
 std::string cliUsage() {
     return "使い方: kelvarin-cli [オプション] 入力画像 [入力画像 ...]\n"
-           "白黒の画像（1 ビット BMP、TIFF、PNG、PBM/PGM）を、ラインだけの DXF ファイルに変換します。\n"
+           "白黒の画像（1 ビット BMP、TIFF、PNG、PBM/PGM/PPM/PAM、PDF）を、ラインだけの DXF ファイルに変換します。\n"
            "\n"
            "  -o, --output FILE     出力 DXF ファイル（入力が一つのときのみ。- は標準出力。既定: 入力名の"
            "拡張子を .dxf に）\n"
@@ -191,9 +196,13 @@ std::string cliUsage() {
            "  --color black|white   ラインとして取得する色（既定: black）\n"
            "  --threshold N         グレー・カラーの画素を黒とみなす明るさの境（0〜255 または 50% の形。\n"
            "                        既定: 128。これより暗い画素が黒。BMP には使いません）\n"
-           "  --page N              複数ページの TIFF で変換するページ（既定: 1）\n"
+           "  --threshold auto      境を画像の明るさの分布から決めます（大津の方法）\n"
+           "  --adaptive            画素ごとに、周りの 51×51 ドットの平均と標準偏差から境を決めます\n"
+           "                        （Sauvola の方法。照明のむらや黄ばみのある画像、写真に）\n"
+           "  --page N              複数ページの TIFF・PDF で変換するページ（既定: 1）\n"
            "  --units mm|cm|inch    画像の解像度から実寸を求めて、変換後サイズをその単位で設定します\n"
-           "  --dpi N               解像度（ドット/インチ）を指定します（ファイルの値より優先）\n"
+           "  --dpi N               解像度（ドット/インチ）を指定します（ファイルの値より優先）。\n"
+           "                        1 枚の画像でできていない PDF のページはこの解像度で描きます（既定: 300）\n"
            "  --lines horizontal|vertical|both\n"
            "                        作成する線の種類（既定: horizontal）\n"
            "  --strokes             同じ列から同じ列までの横の連なりが続く行を長方形にまとめ、\n"

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/RealSize.h"
+#include "bitmap/BitmapData.h"
 
 namespace kelvarin {
 
@@ -21,6 +22,7 @@ struct CliOptions {
     std::optional<std::string> layer;
     std::optional<std::string> thinning;
     int threshold = 128;  // grey and colour pixels darker than this are black
+    ThresholdMethod thresholdMethod = ThresholdMethod::Fixed;
     std::int32_t page = 1;
     std::optional<SizeUnit> units;  // sizes from the picture's resolution
     double dotsPerInch = 0;         // replaces the stored resolution when above 0

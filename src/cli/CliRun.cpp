@@ -146,7 +146,8 @@ int runCli(const std::vector<std::string>& arguments, const CliEnvironment& envi
                   environment.interrupted});
     view.setPacing(environment.pacing);
     AppState state;
-    state.readOptions = {options.threshold, options.page};
+    state.readOptions = {options.threshold, options.page, options.thresholdMethod,
+                         options.dotsPerInch > 0 ? options.dotsPerInch : 300};
     if (!Main(state, view, environment.executablePath)) {
         return kExitFailed;
     }

@@ -1,5 +1,6 @@
 #include "gui/MainWindow.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -8,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -146,12 +148,55 @@ void MainWindow::createExtraControls() {
     const QRect place = pixelsOf({7800, 1680, 1695, 300});
     m_options->button()->setGeometry(
         place.adjusted(0, 0, 0, std::max(0, m_options->button()->sizeHint().height() - place.height())));
+    addThresholdMethods(m_options->menu());
     m_options->addCommand("actionPreview", "結果プレビュー...", [this] { showPreview(); });
     m_extras = new ExtraControls(this, m_options->summaryLabel());
 }
 
 int MainWindow::extraRowsHeight() const {
     return m_extras->sizeHint().height() + pixelsOf({0, 0, 0, kMarginTwips}).height();
+}
+
+// Grey and colour pictures are thresholded by their histogram or by each pixel's neighbourhood; with
+// neither checked, by the fixed threshold.
+void MainWindow::addThresholdMethods(QMenu* menu) {
+    menu->addSeparator();
+    auto* group = new QActionGroup(menu);
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    const auto add = [&](const char* name, const char* text, ThresholdMethod method) {
+        QAction* action = menu->addAction(QString::fromUtf8(text));
+        action->setObjectName(name);
+        action->setCheckable(true);
+        action->setData(static_cast<int>(method));
+        group->addAction(action);
+    };
+    m_thresholdMethods = group;
+    add("actionThresholdAuto", "しきい値を明るさの分布から決める（大津の方法）", ThresholdMethod::Histogram);
+    add("actionAdaptive", "しきい値を周りの明るさから決める（Sauvola 法、照明のむら・黄ばみに）",
+        ThresholdMethod::Adaptive);
+    connect(group, &QActionGroup::triggered, this, [this, group] {
+        QAction* checked = group->checkedAction();
+        setThresholdMethod(checked != nullptr ? static_cast<ThresholdMethod>(checked->data().toInt())
+                                              : ThresholdMethod::Fixed);
+    });
+}
+
+void MainWindow::setThresholdMethod(ThresholdMethod method) {
+    AppState& state = m_form.state;
+    state.readOptions.method = method;
+    for (QAction* action : m_thresholdMethods->actions()) {
+        action->setChecked(static_cast<ThresholdMethod>(action->data().toInt()) == method);
+    }
+    rereadGreyPicture();
+}
+
+// A new threshold shows at once in a grey or colour picture; a 1-bit BMP does not use it.
+void MainWindow::rereadGreyPicture() {
+    const AppState& state = m_form.state;
+    const std::span<const std::uint8_t> file(state.FileBytes.data(), state.FileBytes.size());
+    if (state.FileLoaded && sniffImageFormat(file) != ImageFormat::Bmp) {
+        run([this] { readPicture(true); });
+    }
 }
 
 void MainWindow::connectEvents() {
@@ -194,13 +239,9 @@ void MainWindow::connectExtraControls() {
         state.readOptions.page = page;
         run([this] { readPicture(true); });
     });
-    // A new threshold shows at once in a grey or colour picture; a 1-bit BMP does not use it.
     connect(m_extras->threshold, &QSpinBox::valueChanged, this, [this, &state](int threshold) {
         state.readOptions.threshold = threshold;
-        const std::span<const std::uint8_t> file(state.FileBytes.data(), state.FileBytes.size());
-        if (state.FileLoaded && sniffImageFormat(file) != ImageFormat::Bmp) {
-            run([this] { readPicture(true); });
-        }
+        rereadGreyPicture();
     });
     connect(m_extras->unit, &QComboBox::activated, this, [this] { run([this] { applySizeUnit(); }); });
     connect(m_extras->dotsPerInch, &QSpinBox::valueChanged, this, [this] {
@@ -378,6 +419,7 @@ void MainWindow::restoreSettings() {
     defaults.pictureFolder = state.DialogDirectory;
     const WindowSettings settings = loadWindowSettings(defaults);
     m_extras->threshold->setValue(settings.threshold);
+    setThresholdMethod(settings.thresholdMethod);
     m_extras->unit->setCurrentIndex(settings.unit);
     m_extras->dotsPerInch->setValue(settings.dotsPerInch);
     m_extras->keepProportions->setChecked(settings.keepProportions);
@@ -440,6 +482,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (m_remembersSettings) {
         WindowSettings settings;
         settings.threshold = m_extras->threshold->value();
+        settings.thresholdMethod = m_form.state.readOptions.method;
         settings.unit = m_extras->unit->currentIndex();
         settings.dotsPerInch = m_extras->dotsPerInch->value();
         settings.keepProportions = m_extras->keepProportions->isChecked();

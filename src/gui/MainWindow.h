@@ -11,6 +11,9 @@
 #include "app/View.h"
 #include "gui/DesignControls.h"
 
+class QAction;
+class QActionGroup;
+class QMenu;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -90,6 +93,9 @@ private:
     void createExtraControls();
     int extraRowsHeight() const;
     QSize minimumClientSize() const;
+    void addThresholdMethods(QMenu* menu);
+    void setThresholdMethod(ThresholdMethod method);
+    void rereadGreyPicture();
     void connectEvents();
     void connectExtraControls();
     void setTabOrder();
@@ -125,6 +131,7 @@ private:
     std::unique_ptr<OptionsMenu> m_options;
     ExtraControls* m_extras = nullptr;
     std::string m_readPath;  // of the picture read last
+    QActionGroup* m_thresholdMethods = nullptr;
     ResultWindow* m_result = nullptr;
     bool m_resultPending = false;  // a conversion runs whose result has not been shown
     bool m_closePending = false;

@@ -41,6 +41,7 @@ public:
     OptionsMenu(QWidget* window, ConversionOptions& options);
 
     QPushButton* button() const { return m_button; }
+    QMenu* menu() const { return m_menu; }
     ElidedLabel* summaryLabel() const { return m_summary; }
     // The marks, texts and summary follow the options, after they were changed elsewhere.
     void refresh();

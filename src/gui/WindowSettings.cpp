@@ -22,6 +22,8 @@ WindowSettings loadWindowSettings(const WindowSettings& defaults) {
     const QSettings settings = store();
     WindowSettings loaded = defaults;
     loaded.threshold = whole(settings, "read/threshold", 0, 255, defaults.threshold);
+    loaded.thresholdMethod = static_cast<ThresholdMethod>(
+        whole(settings, "read/thresholdMethod", 0, 2, static_cast<int>(defaults.thresholdMethod)));
     loaded.unit = whole(settings, "size/unit", 0, 3, defaults.unit);
     loaded.dotsPerInch = whole(settings, "size/dpi", 0, 1000000, defaults.dotsPerInch);
     loaded.keepProportions = settings.value("size/keepProportions", defaults.keepProportions).toBool();
@@ -40,6 +42,7 @@ WindowSettings loadWindowSettings(const WindowSettings& defaults) {
 void saveWindowSettings(const WindowSettings& settings) {
     QSettings store = kelvarin::store();
     store.setValue("read/threshold", settings.threshold);
+    store.setValue("read/thresholdMethod", static_cast<int>(settings.thresholdMethod));
     store.setValue("size/unit", settings.unit);
     store.setValue("size/dpi", settings.dotsPerInch);
     store.setValue("size/keepProportions", settings.keepProportions);

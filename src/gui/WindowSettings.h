@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "bitmap/BitmapData.h"
 #include "convert/ConversionSettings.h"
 
 namespace kelvarin {
@@ -10,6 +11,7 @@ namespace kelvarin {
 // ($XDG_CONFIG_HOME/kelvarin/kelvarin.conf).
 struct WindowSettings {
     int threshold = 128;
+    ThresholdMethod thresholdMethod = ThresholdMethod::Fixed;
     int unit = 0;  // index of the unit choice
     int dotsPerInch = 0;
     bool keepProportions = true;

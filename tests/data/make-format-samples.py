@@ -15,6 +15,8 @@ import zlib
 
 from PIL import Image
 
+from pdf_writer import pdf_file
+
 OUT = pathlib.Path(sys.argv[1])
 OUT.mkdir(parents=True, exist_ok=True)
 
@@ -37,14 +39,37 @@ def png_chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
 
-def tiff_header(width, height, strip_offset, strip_bytes, bits=1, samples=1, photometric=0):
-    """A little-endian TIFF with one uncompressed strip, whatever the strip fields say."""
-    entries = [(256, 4, width), (257, 4, height), (258, 3, bits), (259, 3, 1), (262, 3, photometric),
-               (273, 4, strip_offset), (277, 3, samples), (278, 4, height), (279, 4, strip_bytes)]
+def tiff_header(width, height, strip_offset, strip_bytes, bits=1, samples=1, photometric=0, compression=1,
+                extra=()):
+    """A little-endian TIFF with one strip, whatever the strip fields say; extra holds more (tag, type,
+    count, value) entries."""
+    entries = sorted([(256, 4, 1, width), (257, 4, 1, height), (258, 3, 1, bits), (259, 3, 1, compression),
+                      (262, 3, 1, photometric), (273, 4, 1, strip_offset), (277, 3, 1, samples),
+                      (278, 4, 1, height), (279, 4, 1, strip_bytes), *extra])
     ifd = struct.pack("<H", len(entries))
-    for tag, kind, value in entries:
-        ifd += struct.pack("<HHII", tag, kind, 1, value)
+    for tag, kind, count, value in entries:
+        ifd += struct.pack("<HHII", tag, kind, count, value)
     return b"II*\0" + struct.pack("<I", 8) + ifd + struct.pack("<I", 0)
+
+
+def old_style_lzw(data):
+    """LZW codes as libtiff's predecessors wrote them (least significant bit first): a clear code every 250
+    literals keeps every code 9 bits wide."""
+    codes = [256]
+    for count, byte in enumerate(data, 1):
+        codes.append(byte)
+        if count % 250 == 0:
+            codes.append(256)
+    codes.append(257)
+    out, buffer, bits = bytearray(), 0, 0
+    for code in codes:
+        buffer |= code << bits
+        bits += 9
+        while bits >= 8:
+            out.append(buffer & 0xFF)
+            buffer >>= 8
+            bits -= 8
+    return bytes(out + (bytes([buffer]) if bits else b""))
 
 
 def tiled_tiff(image, tile_width, tile_height):
@@ -134,9 +159,82 @@ key = struct.pack(">HHH", 0x1000, 0x2000, 0x3000)
 (OUT / "comment-after-header.pbm").write_bytes(
     b"P4\n203 77#c\n" + (OUT / "pillow-p4.pbm").read_bytes().split(b"\n", 2)[2])
 
+# BigTIFF both ways round, floating point grey, associated alpha (white dots half transparent white: only
+# laid over white as premultiplied colour are they lighter than 200), the eight orientations (the rows
+# stored so that a viewer turns them back into the picture), PPM and PAM.
+convert(OUT / "picture.bmp", "-compress", "Group4", "TIFF64:" + str(OUT / "magick-bigtiff-ii.tif"))
+convert(OUT / "picture.bmp", "-define", "tiff:endian=msb", "-compress", "Group4",
+        "TIFF64:" + str(OUT / "magick-bigtiff-mm.tif"))
+for bits in (16, 32):
+    convert(OUT / "pillow-p5.pgm", "-compress", "zip", "-define", "quantum:format=floating-point", "-depth", bits,
+            OUT / f"magick-float{bits}.tif")
+half = grey.point(lambda v: 255 if v == 215 else 40).convert("RGBA")
+half.putalpha(image.point(lambda v: 128 if v else 255))
+half.save(OUT / "half-transparent.png")
+convert(OUT / "half-transparent.png", "-define", "tiff:alpha=associated", OUT / "magick-associated-alpha.tif")
+for orientation, operation in enumerate([["-flop"], ["-rotate", "180"], ["-flip"], ["-transpose"], ["-rotate", "270"],
+                                         ["-transverse"], ["-rotate", "90"]], 2):
+    name = ["TopRight", "BottomRight", "BottomLeft", "LeftTop", "RightTop", "RightBottom", "LeftBottom"][orientation - 2]
+    convert(OUT / "picture.bmp", *operation, "+repage", "-orient", name, "-compress", "Group4",
+            OUT / f"magick-orientation-{orientation}.tif")
+grey.convert("RGB").save(OUT / "pillow-p6.ppm")
+convert(OUT / "pillow-p6.ppm", "-compress", "none", OUT / "magick-p3.ppm")
+convert(OUT / "pillow-p6.ppm", "PAM:" + str(OUT / "magick-rgb.pam"))
+convert(OUT / "half-transparent.png", "PAM:" + str(OUT / "magick-rgb-alpha.pam"))
+# Dark dots of 16-bit level 32800, just below 128/255 (32896): black at the threshold 128 in every format.
+deep_bytes = b"".join(struct.pack(">H", 65535 if image.getpixel((x, y)) else 32800)
+                      for y in range(77) for x in range(203))
+(OUT / "level-32800.pgm").write_bytes(b"P5\n203 77\n65535\n" + deep_bytes)
+convert(OUT / "level-32800.pgm", OUT / "level-32800.png")
+convert(OUT / "level-32800.pgm", "-compress", "zip", OUT / "level-32800.tif")
+
+# PDF: Group 4 pages by tiff2pdf and img2pdf, Flate grey and JPEG pages by img2pdf, and pages written by
+# hand that paint more than one image, so that they are drawn.
+subprocess.run(["tiff2pdf", "-o", OUT / "tiff2pdf-g4.pdf", OUT / "pillow-g4.tif"], check=True)
+subprocess.run(["img2pdf", "-o", OUT / "img2pdf-g4.pdf", OUT / "magick-g4-minwhite.tif"], check=True)
+subprocess.run(["img2pdf", "-o", OUT / "img2pdf-grey.pdf", OUT / "pillow-grey.png"], check=True)
+grey.save(OUT / "pillow-grey.jpg", quality=95, dpi=(300, 300))
+subprocess.run(["img2pdf", "-o", OUT / "img2pdf-jpeg.pdf", OUT / "pillow-grey.jpg"], check=True)
+page = (203 * 72 / 300, 77 * 72 / 300)
+(OUT / "drawn.pdf").write_bytes(pdf_file(*page, b"1 1 1 rg 0 0 1 1 re f q %.4f 0 0 %.4f 0 0 cm /Im0 Do Q" % page,
+                                         (b"/Width 203 /Height 77 /ColorSpace /DeviceGray /BitsPerComponent 8",
+                                          grey.tobytes())))
+(OUT / "vector.pdf").write_bytes(pdf_file(72, 36, b"0 0 0 RG 4 w 10 10 m 62 26 l S"))
+subprocess.run(["qpdf", "--encrypt", "user", "owner", "256", "--", OUT / "tiff2pdf-g4.pdf", OUT / "encrypted.pdf"],
+               check=True)
+pdf = (OUT / "tiff2pdf-g4.pdf").read_bytes()
+(OUT / "truncated.pdf").write_bytes(pdf[: len(pdf) * 2 // 3])
+(OUT / "huge-page.pdf").write_bytes(pdf_file(1e6, 1e6, b"0 0 m 10 10 l S"))
+(OUT / "huge-image.pdf").write_bytes(pdf_file(72, 72, b"q 72 0 0 72 0 0 cm /Im0 Do Q", (
+    b"/Width 1000000 /Height 1000000 /ColorSpace /DeviceGray /BitsPerComponent 8 /Filter /FlateDecode",
+    zlib.compress(b"\0" * 100000))))
+convert(OUT / "picture.bmp", "BMP2:" + str(OUT / "os2.bmp"))
+
+# Lit from the left: paper from 255 down to 70 at the right edge, ink a quarter of the paper's level (the
+# lightest ink, 64 at the left, is lighter than the darkest paper).
+lit = Image.new("L", image.size)
+lit.putdata([int((255 - 185 * x / 202) * (1 if image.getpixel((x, y)) else 0.25))
+             for y in range(77) for x in range(203)])
+lit.save(OUT / "side-lit.png")
+
+# Written by hand: a 16-bit palette (grey entries, dark and light indices), old-style LZW codes (libtiff
+# warns and decodes them), signed samples.
+header_size = 8 + 2 + 10 * 12 + 4
+colormap = struct.pack("<196608H", *(list(range(65536)) * 3))
+indices = b"".join(struct.pack("<H", 60000 if image.getpixel((x, y)) else 10000) for y in range(77) for x in range(203))
+(OUT / "palette16.tif").write_bytes(
+    tiff_header(203, 77, header_size + len(colormap), len(indices), bits=16, photometric=3,
+                extra=[(320, 3, 3 * 65536, header_size)]) + colormap + indices)
+compat = old_style_lzw(grey.tobytes())
+(OUT / "old-style-lzw.tif").write_bytes(
+    tiff_header(203, 77, header_size - 12, len(compat), bits=8, photometric=1, compression=5) + compat)
+(OUT / "signed.tif").write_bytes(tiff_header(203, 77, header_size, 203 * 77, bits=8, photometric=1,
+                                             extra=[(339, 3, 1, 2)]) + bytes(203 * 77))
+
 # Pages and resolutions.
 convert(OUT / "picture.bmp", "(", OUT / "picture.bmp", "-flop", ")", "-compress", "Group4", OUT / "two-pages.tif")
 convert(OUT / "picture.bmp", "-flop", OUT / "flopped.bmp")
+subprocess.run(["tiff2pdf", "-o", OUT / "two-pages.pdf", OUT / "two-pages.tif"], check=True)
 convert(OUT / "picture.bmp", "-units", "PixelsPerCentimeter", "-density", "100x50", "-compress", "Group4",
         OUT / "density-cm.tif")
 image.save(OUT / "no-resolution.png")
@@ -169,8 +267,6 @@ g4 = (OUT / "pillow-g4.tif").read_bytes()
 # Formats recognised but not read.
 convert(OUT / "picture.bmp", OUT / "picture.jpg")
 convert(OUT / "picture.bmp", OUT / "picture.gif")
-convert(OUT / "picture.bmp", "TIFF64:" + str(OUT / "bigtiff.tif"))
-grey.convert("RGB").save(OUT / "picture.ppm")
 (OUT / "absurd.pbm").write_bytes(b"P4\n1000000000 1000000000\n" + b"\0" * 100)
 (OUT / "above-maximum.pgm").write_bytes(b"P5\n4 1\n100\n" + bytes([0, 50, 200, 100]))
 (OUT / "short.pgm").write_bytes(b"P5\n100 100\n255\n" + b"\x80" * 5000)

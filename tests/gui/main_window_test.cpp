@@ -524,7 +524,7 @@ void MainWindowTest::failuresNameTheFileAndTheReason() {
     readPicture(*m_window, jpeg);
     QCOMPARE(m_window->messages,
              std::vector<std::string>{
-                 "この画像は JPEG 形式です。読めるのは BMP（1 ビット）、TIFF、PNG、PBM/PGM の画像です"});
+                 "この画像は JPEG 形式です。読めるのは BMP（1 ビット）、TIFF、PNG、PBM/PGM/PPM/PAM、PDF の画像です"});
 
     bool seen = false;
     QTimer::singleShot(0, [&] {
@@ -622,6 +622,16 @@ void MainWindowTest::conversionOptions() {
     QVERIFY(menuButton->isVisible());
     QCOMPARE(label->text(), QString());
     QVERIFY(!strokes->isChecked() && !despeckle->isChecked());
+    // The threshold methods exclude each other; unchecking both goes back to the fixed threshold.
+    auto* histogram = find<QAction>(m_window.get(), "actionThresholdAuto");
+    auto* adaptive = find<QAction>(m_window.get(), "actionAdaptive");
+    for (const auto& [action, method] :
+         {std::pair{histogram, ThresholdMethod::Histogram}, std::pair{adaptive, ThresholdMethod::Adaptive},
+          std::pair{adaptive, ThresholdMethod::Fixed}}) {
+        action->trigger();
+        QCOMPARE(m_state->readOptions.method, method);
+        QVERIFY(!histogram->isChecked() || !adaptive->isChecked());
+    }
     // Beside the layer and thinning fields, clear of every control of the design.
     for (const ControlDesign& design : controlDesigns()) {
         QWidget* control = m_window->widget(design.control);

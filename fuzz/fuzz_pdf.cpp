@@ -1,0 +1,9 @@
+#include <cstddef>
+#include <cstdint>
+
+#include "ReaderPipeline.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    kelvarin::fuzz::convertPicture({data, size}, kelvarin::ImageFormat::Pdf);
+    return 0;
+}

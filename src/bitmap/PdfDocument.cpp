@@ -1,0 +1,321 @@
+#include "bitmap/PdfDocument.h"
+
+#include <qpdf/Pipeline.hh>
+#include <qpdf/Pl_String.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <new>
+
+namespace kelvarin::pdf {
+
+namespace {
+
+// A page's content streams larger than this decoded are not examined for a single image: the page is drawn.
+constexpr std::size_t kLargestContent = std::size_t{16} << 20;
+
+// Collects decoded content up to a limit, noting whether there was more.
+class LimitedText : public Pipeline {
+public:
+    LimitedText() : Pipeline("content", nullptr) {}
+    void write(unsigned char const* data, size_t length) override {
+        if (text.size() + length > kLargestContent) {
+            overflow = true;
+            return;
+        }
+        text.append(reinterpret_cast<const char*>(data), length);
+    }
+    void finish() override {}
+
+    std::string text;
+    bool overflow = false;
+};
+
+// Hands decoded data on to a function.
+class Forward : public Pipeline {
+public:
+    explicit Forward(const std::function<void(const std::uint8_t*, std::size_t)>& sink)
+        : Pipeline("image", nullptr), m_sink(sink) {}
+    void write(unsigned char const* data, size_t length) override { m_sink(data, length); }
+    void finish() override {}
+
+private:
+    const std::function<void(const std::uint8_t*, std::size_t)>& m_sink;
+};
+
+using Matrix = std::array<double, 6>;  // a b c d e f, as the cm operator gives them
+
+Matrix multiply(const Matrix& m, const Matrix& n) {
+    return {m[0] * n[0] + m[1] * n[2], m[0] * n[1] + m[1] * n[3],        m[2] * n[0] + m[3] * n[2],
+            m[2] * n[1] + m[3] * n[3], m[4] * n[0] + m[5] * n[2] + n[4], m[4] * n[1] + m[5] * n[3] + n[5]};
+}
+
+// Follows a page's content: the image XObjects it paints with where they go, and whether it paints anything
+// else (paths, text, shadings, inline images, forms).
+class ContentSurvey : public QPDFObjectHandle::ParserCallbacks {
+public:
+    explicit ContentSurvey(QPDFObjectHandle xobjects) : m_xobjects(xobjects) {}
+
+    void handleObject(QPDFObjectHandle object) override {
+        if (!object.isOperator()) {
+            if (object.isInlineImage()) {
+                otherPainting = true;
+            }
+            m_operands.push_back(object);
+            return;
+        }
+        operate(object.getOperatorValue());
+        m_operands.clear();
+    }
+    void handleEOF() override {}
+
+    struct Placed {
+        QPDFObjectHandle image;
+        Matrix where;
+    };
+    std::vector<Placed> images;
+    bool otherPainting = false;
+
+private:
+    void operate(const std::string& name) {
+        static const std::vector<std::string> kPainting = {"f",  "F",  "f*", "B", "B*", "b",  "b*", "S", "s",
+                                                           "sh", "Tj", "TJ", "'", "\"", "EI", "d0", "d1"};
+        if (name == "q") {
+            m_saved.push_back(m_matrix);
+        } else if (name == "Q" && !m_saved.empty()) {
+            m_matrix = m_saved.back();
+            m_saved.pop_back();
+        } else if (name == "cm" && m_operands.size() == 6) {
+            Matrix m{};
+            for (std::size_t i = 0; i < 6; ++i) {
+                m[i] = m_operands[i].isNumber() ? m_operands[i].getNumericValue() : 0;
+            }
+            m_matrix = multiply(m, m_matrix);
+        } else if (name == "Do" && m_operands.size() == 1 && m_operands[0].isName()) {
+            QPDFObjectHandle xobject =
+                m_xobjects.isDictionary() ? m_xobjects.getKey(m_operands[0].getName()) : QPDFObjectHandle::newNull();
+            if (xobject.isStream() && xobject.getDict().getKey("/Subtype").isNameAndEquals("/Image")) {
+                images.push_back({xobject, m_matrix});
+            } else {
+                otherPainting = true;
+            }
+        } else if (std::find(kPainting.begin(), kPainting.end(), name) != kPainting.end()) {
+            otherPainting = true;
+        }
+    }
+
+    QPDFObjectHandle m_xobjects;
+    Matrix m_matrix{1, 0, 0, 1, 0, 0};
+    std::vector<Matrix> m_saved;
+    std::vector<QPDFObjectHandle> m_operands;
+};
+
+std::int64_t integerOr(QPDFObjectHandle dictionary, const char* key, std::int64_t fallback) {
+    QPDFObjectHandle value = dictionary.getKey(key);
+    return value.isInteger() ? value.getIntValue() : fallback;
+}
+
+bool booleanOr(QPDFObjectHandle dictionary, const char* key, bool fallback) {
+    QPDFObjectHandle value = dictionary.getKey(key);
+    return value.isBool() ? value.getBoolValue() : fallback;
+}
+
+std::vector<std::string> filtersOf(QPDFObjectHandle dictionary) {
+    QPDFObjectHandle filter = dictionary.getKey("/Filter");
+    std::vector<std::string> names;
+    if (filter.isName()) {
+        names.push_back(filter.getName());
+    } else if (filter.isArray()) {
+        for (QPDFObjectHandle item : filter.aitems()) {
+            names.push_back(item.isName() ? item.getName() : "");
+        }
+    }
+    return names;
+}
+
+std::optional<bool> decodeInverts(QPDFObjectHandle dictionary) {
+    QPDFObjectHandle decode = dictionary.getKey("/Decode");
+    if (decode.isNull()) {
+        return false;
+    }
+    if (!decode.isArray() || decode.getArrayNItems() != 2 || !decode.getArrayItem(0).isNumber() ||
+        !decode.getArrayItem(1).isNumber()) {
+        return std::nullopt;
+    }
+    const double low = decode.getArrayItem(0).getNumericValue();
+    const double high = decode.getArrayItem(1).getNumericValue();
+    if (low == 0 && high == 1) {
+        return false;
+    }
+    if (low == 1 && high == 0) {
+        return true;
+    }
+    return std::nullopt;
+}
+
+// 1 for a grey colour space, 3 for an RGB one, 0 for any other.
+int componentsOf(QPDFObjectHandle space) {
+    if (space.isArray() && space.getArrayNItems() > 0) {
+        QPDFObjectHandle family = space.getArrayItem(0);
+        if (family.isNameAndEquals("/ICCBased") && space.getArrayNItems() > 1 && space.getArrayItem(1).isStream()) {
+            const std::int64_t n = integerOr(space.getArrayItem(1).getDict(), "/N", 0);
+            return n == 1 || n == 3 ? static_cast<int>(n) : 0;
+        }
+        return family.isNameAndEquals("/CalGray") ? 1 : family.isNameAndEquals("/CalRGB") ? 3 : 0;
+    }
+    return space.isNameAndEquals("/DeviceGray") ? 1 : space.isNameAndEquals("/DeviceRGB") ? 3 : 0;
+}
+
+// An /Indexed colour space over grey or RGB: its table of base colours, up to 256 entries.
+void readPalette(QPDFObjectHandle space, ImageFacts& facts) {
+    if (!space.isArray() || space.getArrayNItems() != 4 || !space.getArrayItem(0).isNameAndEquals("/Indexed")) {
+        return;
+    }
+    const int base = componentsOf(space.getArrayItem(1));
+    QPDFObjectHandle highest = space.getArrayItem(2);
+    QPDFObjectHandle lookup = space.getArrayItem(3);
+    if (base == 0 || !highest.isInteger() || highest.getIntValue() < 0 || highest.getIntValue() > 255) {
+        return;
+    }
+    std::string table;
+    if (lookup.isString()) {
+        table = lookup.getStringValue();
+    } else if (lookup.isStream()) {
+        Pl_String sink("palette", nullptr, table);
+        if (!lookup.pipeStreamData(&sink, nullptr, 0, qpdf_dl_generalized, true)) {
+            return;
+        }
+    } else {
+        return;
+    }
+    table.resize(static_cast<std::size_t>(highest.getIntValue() + 1) * static_cast<std::size_t>(base), '\0');
+    facts.components = base;
+    facts.palette.assign(table.begin(), table.end());
+}
+
+ImageFacts factsOf(QPDFObjectHandle image, double pageWidth, double pageHeight) {
+    QPDFObjectHandle dictionary = image.getDict();
+    ImageFacts facts;
+    facts.width = integerOr(dictionary, "/Width", 0);
+    facts.height = integerOr(dictionary, "/Height", 0);
+    facts.resolutionX = static_cast<double>(facts.width) * 72 / pageWidth;
+    facts.resolutionY = static_cast<double>(facts.height) * 72 / pageHeight;
+    facts.mask = booleanOr(dictionary, "/ImageMask", false);
+    facts.bitsPerComponent = facts.mask ? 1 : integerOr(dictionary, "/BitsPerComponent", 0);
+    QPDFObjectHandle space = dictionary.getKey("/ColorSpace");
+    facts.components = facts.mask ? 1 : componentsOf(space);
+    if (!facts.mask && facts.components == 0) {
+        readPalette(space, facts);
+    }
+    facts.decodeInverts = decodeInverts(dictionary);
+    facts.masked = dictionary.hasKey("/SMask") || dictionary.hasKey("/Mask");
+    facts.filters = filtersOf(dictionary);
+    QPDFObjectHandle parms = dictionary.getKey("/DecodeParms");
+    if (parms.isArray() && parms.getArrayNItems() > 0) {
+        parms = parms.getArrayItem(0);
+    }
+    if (parms.isDictionary()) {
+        facts.faxK = integerOr(parms, "/K", 0);
+        facts.faxColumns = integerOr(parms, "/Columns", 1728);
+        facts.faxBlackIs1 = booleanOr(parms, "/BlackIs1", false);
+        facts.faxByteAlign = booleanOr(parms, "/EncodedByteAlign", false);
+    }
+    return facts;
+}
+
+// Runs a qpdf call, turning qpdf's complaints about the file into Unreadable.
+template <typename Call>
+auto guarded(Call call) -> decltype(call()) {
+    try {
+        return call();
+    } catch (const QPDFExc& error) {
+        throw Unreadable{error.getErrorCode() == qpdf_e_password, error.getMessageDetail()};
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& error) {
+        throw Unreadable{false, error.what()};
+    }
+}
+
+}  // namespace
+
+struct Document::State {
+    QPDF pdf;
+    std::vector<QPDFPageObjectHelper> pages;
+    QPDFObjectHandle image;  // of the page last asked for
+};
+
+Document::Document(const std::uint8_t* bytes, std::size_t size) : m_state(std::make_unique<State>()) {
+    QPDF& pdf = m_state->pdf;
+    pdf.setSuppressWarnings(true);
+    pdf.setAttemptRecovery(false);
+    guarded([&] {
+        pdf.processMemoryFile("input", reinterpret_cast<const char*>(bytes), size);
+        m_state->pages = QPDFPageDocumentHelper(pdf).getAllPages();
+    });
+    // Even a file a viewer opens without a password is refused: what it may be used for is its owner's say.
+    if (pdf.isEncrypted()) {
+        throw Unreadable{true, {}};
+    }
+}
+
+Document::~Document() = default;
+
+std::int64_t Document::pageCount() { return static_cast<std::int64_t>(m_state->pages.size()); }
+
+std::optional<ImageFacts> Document::coveringImage(std::int64_t index) {
+    return guarded([&]() -> std::optional<ImageFacts> {
+        QPDFPageObjectHelper& page = m_state->pages.at(static_cast<std::size_t>(index));
+        QPDFObjectHandle rotate = page.getAttribute("/Rotate", false);
+        if (rotate.isInteger() && rotate.getIntValue() % 360 != 0) {
+            return std::nullopt;
+        }
+        LimitedText content;
+        page.pipeContents(&content);
+        if (content.overflow) {
+            return std::nullopt;
+        }
+        QPDFObjectHandle resources = page.getAttribute("/Resources", false);
+        ContentSurvey survey(resources.isDictionary() ? resources.getKey("/XObject") : QPDFObjectHandle::newNull());
+        QPDFObjectHandle::parseContentStream(QPDFObjectHandle::newStream(&m_state->pdf, content.text), &survey);
+        if (survey.otherPainting || survey.images.size() != 1) {
+            return std::nullopt;
+        }
+        const QPDFObjectHandle::Rectangle box = page.getCropBox().getArrayAsRectangle();
+        const double width = box.urx - box.llx;
+        const double height = box.ury - box.lly;
+        const Matrix& m = survey.images[0].where;
+        constexpr double kTolerance = 1;  // points
+        const bool covers = std::abs(m[1]) < 1e-6 && std::abs(m[2]) < 1e-6 && width > 0 && height > 0 &&
+                            std::abs(m[0] - width) < kTolerance && std::abs(m[3] - height) < kTolerance &&
+                            std::abs(m[4] - box.llx) < kTolerance && std::abs(m[5] - box.lly) < kTolerance;
+        if (!covers) {
+            return std::nullopt;
+        }
+        m_state->image = survey.images[0].image;
+        return factsOf(m_state->image, m[0], m[3]);
+    });
+}
+
+bool Document::rawImageData(std::string& data) {
+    return guarded([&] {
+        Pl_String sink("raw", nullptr, data);
+        return m_state->image.pipeStreamData(&sink, nullptr, 0, qpdf_dl_none, true);
+    });
+}
+
+bool Document::decodedImageData(const std::function<void(const std::uint8_t*, std::size_t)>& sink) {
+    return guarded([&] {
+        Forward forward(sink);
+        bool filtered = false;
+        const bool piped = m_state->image.pipeStreamData(&forward, &filtered, 0, qpdf_dl_all, true);
+        return piped && (filtered || m_state->image.getDict().getKey("/Filter").isNull());
+    });
+}
+
+}  // namespace kelvarin::pdf

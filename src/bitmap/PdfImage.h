@@ -1,0 +1,16 @@
+#pragma once
+
+#include "bitmap/BitmapData.h"
+#include "bitmap/PdfDocument.h"
+
+namespace kelvarin {
+
+// Decodes the image that covers a PDF page at its own pixel size and resolution: Group 4 fax data by the
+// TIFF reader (so a page made from a TIFF gives that TIFF's picture bit for bit), Flate, LZW, run-length
+// and JPEG data in grey, RGB or indexed colours through the read's threshold. Gives false, having installed
+// nothing, for an encoding or colour space read no other way than by drawing the page. Throws ImageRefusal
+// for data too short for the declared size.
+bool decodePdfImage(pdf::Document& document, const pdf::ImageFacts& image, const ReadOptions& options,
+                    BitmapData& data);
+
+}  // namespace kelvarin

@@ -1,0 +1,47 @@
+#include "bitmap/PdfReader.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+
+#include "bitmap/PackedRows.h"
+#include "bitmap/PdfDocument.h"
+#include "bitmap/PdfImage.h"
+#include "bitmap/PdfRender.h"
+
+namespace kelvarin {
+
+namespace {
+
+void readPage(std::span<const std::uint8_t> file, pdf::Document& document, const ReadOptions& options,
+              BitmapData& data) {
+    const std::int64_t count = document.pageCount();
+    if (options.page < 1 || options.page > count) {
+        throw pageMissing(options.page, count);
+    }
+    const int index = options.page - 1;
+    if (const auto image = document.coveringImage(index)) {
+        if (!decodePdfImage(document, *image, options, data)) {
+            // An image encoded in a way not read here is drawn at its own size.
+            renderPdfPage(file, index, {image->resolutionX, image->resolutionY}, options, data);
+        }
+    } else {
+        renderPdfPage(file, index, {options.renderDpi, options.renderDpi}, options, data);
+    }
+    data.PageCount = static_cast<std::int32_t>(std::min<std::int64_t>(count, INT32_MAX));
+}
+
+}  // namespace
+
+void decodePdf(std::span<const std::uint8_t> file, const ReadOptions& options, BitmapData& data) {
+    try {
+        pdf::Document document(file.data(), file.size());
+        readPage(file, document, options, data);
+    } catch (const pdf::Unreadable& unreadable) {
+        throw ImageRefusal(
+            unreadable.encrypted ? "暗号化された PDF は読めません" : "PDF ファイルが壊れていて読めません",
+            unreadable.reason);
+    }
+}
+
+}  // namespace kelvarin
