@@ -7,6 +7,7 @@
 #include "common/PassState.h"
 #include "convert/ConversionSettings.h"
 #include "convert/VirtualVram.h"
+#include "vectorize/Geometry.h"
 
 namespace kelvarin {
 
@@ -27,6 +28,7 @@ struct AppState : BitmapData, PassState, ProgramInfo {
     std::int64_t LineSegmentCount = 0;  // of the last conversion
     bool LineColorWhite = false;
     ConversionOptions conversionOptions;  // set from the menu or the command line, used by the next conversion
+    VectorDrawing vectorDrawing;          // of the last conversion, when it was in the vector mode
 };
 
 }  // namespace kelvarin

@@ -12,8 +12,10 @@
 #include "convert/ConversionSettings.h"
 #include "convert/Despeckle.h"
 #include "convert/LineExtraction.h"
+#include "convert/LineSegmentList.h"
 #include "convert/Strokes.h"
 #include "dxf/DxfDocument.h"
+#include "vectorize/Vectorize.h"
 #include "fileutil/Cp932Codec.h"
 #include "fileutil/DirectorySearch.h"
 
@@ -72,6 +74,12 @@ ConversionSettings readSettings(Form& form) {
     if (settings.Options.Strokes && settings.Thinning != 1) {
         throw Refusal{"ストローク（--strokes）は間引き数 1 のときだけ使えます"};
     }
+    if (settings.Options.Vectorize && settings.Thinning != 1) {
+        throw Refusal{"ベクトル化（--vectorize）は間引き数 1 のときだけ使えます"};
+    }
+    if (settings.Options.Vectorize && settings.Options.Strokes) {
+        throw Refusal{"ベクトル化（--vectorize）とストローク（--strokes）は一緒に使えません"};
+    }
     settings.OffsetX = parseNumber(view.text(textOffset(0)));
     settings.OffsetY = parseNumber(view.text(textOffset(1)));
     if (settings.OffsetX < 0 || settings.OffsetY < 0) {
@@ -114,6 +122,21 @@ std::unique_ptr<SegmentSource> extractSegments(const AppState& state, const Virt
     return std::make_unique<GridRuns>(grid, settings.Thinning, horizontal, vertical);
 }
 
+bool writeDrawing(AppState& state, const ConversionSettings& settings, const VectorDrawing& drawing, View& view) {
+    state.LineSegmentCount = drawing.entityCount();
+    if (state.LineSegmentCount < 1) {
+        throw Refusal{"このデータにはラインがありませんでした"};
+    }
+    const LineSegmentList noSegments;
+    const DxfInput input{settings,
+                         noSegments,
+                         bitmapWidth(state.BmpHeader),
+                         bitmapHeight(state.BmpHeader),
+                         state.ProgramDirectory,
+                         &drawing};
+    return BuildDxfDocument(input, state, view);
+}
+
 bool runPasses(Form& form, const ConversionSettings& settings) {
     AppState& state = form.state;
     View& view = form.view;
@@ -123,14 +146,27 @@ bool runPasses(Form& form, const ConversionSettings& settings) {
     if (inverted) {
         InvertVram(state.BmpHeader, state.Vram, state, view);
     }
-    // Despeckling works on a copy with line cells set; the passes then read the copy.
-    CleanedGrid cleaned;
-    if (settings.Options.DespeckleSize > 0) {
-        Despeckle(state.BmpHeader, state.Vram, settings.Options.DespeckleSize, cleaned, state, view);
+    // Despeckling works on a copy with line cells set; the passes then read the copy. The vector mode
+    // drops the dust smaller than its strokes unless told a size.
+    std::int64_t despeckleSize = settings.Options.DespeckleSize;
+    if (settings.Options.Vectorize && despeckleSize == 0) {
+        despeckleSize = automaticSpeckleSize(state.Vram);
     }
-    const VirtualVram& grid = settings.Options.DespeckleSize > 0 ? cleaned.vram : state.Vram;
+    CleanedGrid cleaned;
+    if (despeckleSize > 0) {
+        Despeckle(state.BmpHeader, state.Vram, despeckleSize, cleaned, state, view);
+    }
+    const VirtualVram& grid = despeckleSize > 0 ? cleaned.vram : state.Vram;
     state.CurrentStep = "変換開始";
     state.LineSegmentCount = 0;
+    state.vectorDrawing = {};
+    if (settings.Options.Vectorize) {
+        state.vectorDrawing = VectorizeGrid(state.BmpHeader, grid, {settings.Options.Tolerance}, state, view);
+        if (inverted) {
+            InvertVram(state.BmpHeader, state.Vram, state, view);
+        }
+        return writeDrawing(state, settings, state.vectorDrawing, view);
+    }
     // The segments are found again while the file is written, in the grid as it is now: line cells set.
     const std::unique_ptr<SegmentSource> segments = extractSegments(state, grid, settings, state, view);
     if (inverted) {

@@ -11,6 +11,12 @@ struct ConversionOptions {
     bool Strokes = false;
     // 8-connected groups of at most this many line pixels are dropped first; 0 keeps everything.
     std::int64_t DespeckleSize = 0;
+    // The centre lines of the strokes as LINEs at any angle, CIRCLEs and ARCs instead of the runs.
+    bool Vectorize = false;
+    // The greatest distance in dots between a written entity and the centre line it stands for.
+    double Tolerance = kDefaultTolerance;
+
+    static constexpr double kDefaultTolerance = 1.5;
 };
 
 // The settings of one conversion, read from the window at every run.

@@ -1,0 +1,179 @@
+#include "vectorize/ArcAssembly.h"
+
+#include <algorithm>
+#include <numbers>
+#include <numeric>
+
+namespace kelvarin {
+
+namespace {
+
+// The share of a gap along the circle that must be ink for it to count as drawn.
+constexpr double kInkedGap = 0.9;
+
+struct ArcGroup {
+    CircleFit circle;
+    std::vector<Point> samples;
+    std::vector<std::pair<double, double>> spans;  // start and end degrees, counter-clockwise
+    double width = 0;
+    bool alive = true;
+};
+
+double closeness(const CircleFit& circle, double tolerance) { return 2 * tolerance + 0.03 * circle.radius; }
+
+bool sameCircle(const CircleFit& x, const CircleFit& y, double tolerance) {
+    const double limit = std::max(closeness(x, tolerance), closeness(y, tolerance));
+    return length(x.centre - y.centre) <= limit && std::abs(x.radius - y.radius) <= limit;
+}
+
+// Joins y into x when one circle fits both within tolerance.
+bool tryJoin(ArcGroup& x, ArcGroup& y, double tolerance) {
+    std::vector<Point> samples = x.samples;
+    samples.insert(samples.end(), y.samples.begin(), y.samples.end());
+    const CircleFit circle = fitCircle(samples);
+    if (!circle.valid || largestCircleDistance(samples, circle) > tolerance * 1.5) {
+        return false;
+    }
+    x.circle = circle;
+    x.samples = std::move(samples);
+    x.spans.insert(x.spans.end(), y.spans.begin(), y.spans.end());
+    x.width = std::max(x.width, y.width);
+    y.alive = false;
+    return true;
+}
+
+Point onCircle(const CircleFit& circle, double degrees) {
+    const double radians = degrees * std::numbers::pi / 180;
+    return {circle.centre.x + circle.radius * std::cos(radians), circle.centre.y + circle.radius * std::sin(radians)};
+}
+
+// The share of the circle's points a dot apart from start to end (counter-clockwise) that are ink.
+double inkedShare(const InkProbe& ink, const CircleFit& circle, double start, double end) {
+    const double sweep = sweepDegrees(start, end);
+    const int steps = std::max(1, static_cast<int>(std::ceil(sweep * std::numbers::pi / 180 * circle.radius)));
+    int inked = 0;
+    for (int i = 0; i <= steps; ++i) {
+        inked += ink.at(onCircle(circle, start + sweep * i / steps)) ? 1 : 0;
+    }
+    return static_cast<double>(inked) / (steps + 1);
+}
+
+// Degrees the ink goes on along the circle from an end, outward (+1 counter-clockwise, -1 clockwise).
+double inkReachDegrees(const InkProbe& ink, const CircleFit& circle, double from, double outward, double limit) {
+    const double step = std::min(0.5 / std::max(circle.radius, 1.0) * 180 / std::numbers::pi, 5.0);
+    double reached = 0;
+    for (double turned = step; turned <= limit; turned += step) {
+        if (!ink.at(onCircle(circle, from + outward * turned))) {
+            break;
+        }
+        reached = turned;
+    }
+    return reached;
+}
+
+void emitGroup(const ArcGroup& group, const InkProbe& ink, VectorDrawing& drawing) {
+    // Spans as [start, start + sweep) from the lowest start, unwound past 360 where they wrap.
+    std::vector<std::pair<double, double>> spans;
+    for (const auto& [start, end] : group.spans) {
+        spans.emplace_back(start, start + sweepDegrees(start, end));
+    }
+    std::sort(spans.begin(), spans.end());
+    std::vector<std::pair<double, double>> covered;
+    for (const auto& span : spans) {
+        if (!covered.empty() && span.first <= covered.back().second + 1e-9) {
+            covered.back().second = std::max(covered.back().second, span.second);
+        } else if (!covered.empty() &&
+                   inkedShare(ink, group.circle, covered.back().second, span.first) >= kInkedGap) {
+            covered.back().second = std::max(covered.back().second, span.second);
+        } else {
+            covered.push_back(span);
+        }
+    }
+    // The last span may reach round to the first.
+    if (covered.size() > 1) {
+        const double wrapStart = covered.back().second;
+        const double wrapEnd = covered.front().first + 360;
+        if (wrapStart >= wrapEnd - 1e-9 || inkedShare(ink, group.circle, wrapStart, wrapEnd) >= kInkedGap) {
+            covered.front().first = covered.back().first - 360;
+            covered.front().second = std::max(covered.front().second, covered.back().second - 360);
+            covered.pop_back();
+        }
+    }
+    const CircleFit& circle = group.circle;
+    for (const auto& [start, end] : covered) {
+        const double sweep = end - start;
+        if (sweep >= 360 - 1e-6 || inkedShare(ink, circle, end, start) >= kInkedGap) {
+            drawing.circles.push_back({circle.centre, circle.radius});
+            return;
+        }
+        const double limit = std::min(90.0, (2 * group.width + 6) / circle.radius * 180 / std::numbers::pi);
+        const double first = start - inkReachDegrees(ink, circle, start, -1, limit);
+        const double last = end + inkReachDegrees(ink, circle, end, 1, limit);
+        drawing.arcs.push_back({circle.centre, circle.radius, std::fmod(first + 720, 360.0), std::fmod(last + 720, 360.0)});
+    }
+}
+
+// Takes the short lines lying on a circle of a group into it.
+void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, double tolerance) {
+    std::vector<bool> taken(lines.size(), false);
+    for (ArcGroup& group : groups) {
+        if (!group.alive) {
+            continue;
+        }
+        const CircleFit& circle = group.circle;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const LinePiece& line = lines[i];
+            if (taken[i] || length(line.b - line.a) > 0.5 * circle.radius) {
+                continue;
+            }
+            const Point middle = (line.a + line.b) * 0.5;
+            const auto off = [&](Point p) { return std::abs(length(p - circle.centre) - circle.radius); };
+            if (off(line.a) > tolerance || off(line.b) > tolerance || off(middle) > tolerance) {
+                continue;
+            }
+            taken[i] = true;
+            group.samples.insert(group.samples.end(), {line.a, middle, line.b});
+            const double a = angleDegrees(circle.centre, line.a);
+            const double b = angleDegrees(circle.centre, line.b);
+            group.spans.emplace_back(sweepDegrees(a, b) <= 180 ? std::pair{a, b} : std::pair{b, a});
+        }
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!taken[i]) {
+            lines[kept++] = lines[i];
+        }
+    }
+    lines.resize(kept);
+}
+
+}  // namespace
+
+void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines, const InkProbe& ink,
+              double tolerance, VectorDrawing& drawing) {
+    std::vector<ArcGroup> groups;
+    for (const ArcPiece& piece : pieces) {
+        groups.push_back({piece.circle, piece.samples, {{piece.startDegrees, piece.endDegrees}}, piece.width, true});
+    }
+    // By radius, so that each group meets only those of about its size.
+    std::sort(groups.begin(), groups.end(),
+              [](const ArcGroup& x, const ArcGroup& y) { return x.circle.radius < y.circle.radius; });
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        for (std::size_t j = i + 1; j < groups.size() && groups[i].alive; ++j) {
+            if (groups[j].circle.radius - groups[i].circle.radius > 2 * closeness(groups[j].circle, tolerance)) {
+                break;
+            }
+            if (groups[j].alive && sameCircle(groups[i].circle, groups[j].circle, tolerance)) {
+                tryJoin(groups[j], groups[i], tolerance);
+            }
+        }
+    }
+    absorbLines(groups, lines, tolerance);
+    for (const ArcGroup& group : groups) {
+        if (group.alive) {
+            emitGroup(group, ink, drawing);
+        }
+    }
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <vector>
+
+#include "vectorize/Fitting.h"
+
+namespace kelvarin {
+
+// A straight stretch of a centre line: its points' moments and its ends on the fitted line.
+struct LinePiece {
+    LineMoments moments;
+    Point a;
+    Point b;
+    double width = 0;  // of the stroke, in dots
+};
+
+// A stretch of a centre line that follows a circle, from start to end counter-clockwise.
+struct ArcPiece {
+    CircleFit circle;
+    double startDegrees = 0;
+    double endDegrees = 0;
+    double width = 0;
+    std::vector<Point> samples;  // points along it, for fitting it together with others
+};
+
+struct Pieces {
+    std::vector<LinePiece> lines;
+    std::vector<ArcPiece> arcs;
+};
+
+}  // namespace kelvarin

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cmath>
+#include <algorithm>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "vectorize/Geometry.h"
+
+namespace kelvarin {
+
+// Finds the segments near a point: each segment is listed in the square cells it passes through.
+class SegmentIndex {
+public:
+    explicit SegmentIndex(double cellSize) : m_cellSize(cellSize) {}
+
+    void insert(std::int32_t id, Point a, Point b) {
+        const double distance = std::hypot(b.x - a.x, b.y - a.y);
+        const int steps = static_cast<int>(std::ceil(distance / (m_cellSize / 2))) + 1;
+        std::int64_t last = -1;
+        for (int i = 0; i <= steps; ++i) {
+            const double t = static_cast<double>(i) / steps;
+            const std::int64_t key = keyOf(cellOf(a.x + (b.x - a.x) * t), cellOf(a.y + (b.y - a.y) * t));
+            if (key != last) {
+                std::vector<std::int32_t>& ids = m_cells[key];
+                if (ids.empty() || ids.back() != id) {
+                    ids.push_back(id);
+                }
+                last = key;
+            }
+        }
+    }
+
+    // Appends the ids listed in the cells within radius of p, each once, to found (cleared first).
+    void near(Point p, double radius, std::vector<std::int32_t>& found) const {
+        found.clear();
+        const std::int64_t x0 = cellOf(p.x - radius), x1 = cellOf(p.x + radius);
+        const std::int64_t y0 = cellOf(p.y - radius), y1 = cellOf(p.y + radius);
+        for (std::int64_t x = x0; x <= x1; ++x) {
+            for (std::int64_t y = y0; y <= y1; ++y) {
+                const auto cell = m_cells.find(keyOf(x, y));
+                if (cell != m_cells.end()) {
+                    found.insert(found.end(), cell->second.begin(), cell->second.end());
+                }
+            }
+        }
+        std::sort(found.begin(), found.end());
+        found.erase(std::unique(found.begin(), found.end()), found.end());
+    }
+
+private:
+    std::int64_t cellOf(double value) const { return static_cast<std::int64_t>(std::floor(value / m_cellSize)); }
+    static std::int64_t keyOf(std::int64_t x, std::int64_t y) { return (x + (1 << 24)) << 26 | (y + (1 << 24)); }
+
+    double m_cellSize;
+    std::unordered_map<std::int64_t, std::vector<std::int32_t>> m_cells;
+};
+
+}  // namespace kelvarin
