@@ -19,11 +19,10 @@ struct ArcGroup {
     bool alive = true;
 };
 
-double closeness(const CircleFit& circle, double tolerance) { return 2 * tolerance + 0.03 * circle.radius; }
-
-bool sameCircle(const CircleFit& x, const CircleFit& y, double tolerance) {
-    const double limit = std::max(closeness(x, tolerance), closeness(y, tolerance));
-    return length(x.centre - y.centre) <= limit && std::abs(x.radius - y.radius) <= limit;
+// Whether the points lie on the circle within limit.
+bool onCircle(std::span<const Point> points, const CircleFit& circle, double limit) {
+    return std::all_of(points.begin(), points.end(),
+                       [&](Point p) { return std::abs(length(p - circle.centre) - circle.radius) <= limit; });
 }
 
 // Joins y into x when one circle fits both within tolerance.
@@ -42,7 +41,15 @@ bool tryJoin(ArcGroup& x, ArcGroup& y, double tolerance) {
     return true;
 }
 
-Point onCircle(const CircleFit& circle, double degrees) {
+double arcLength(const ArcGroup& group) {
+    double degrees = 0;
+    for (const auto& [start, end] : group.spans) {
+        degrees += sweepDegrees(start, end);
+    }
+    return degrees * group.circle.radius;
+}
+
+Point pointAt(const CircleFit& circle, double degrees) {
     const double radians = degrees * std::numbers::pi / 180;
     return {circle.centre.x + circle.radius * std::cos(radians), circle.centre.y + circle.radius * std::sin(radians)};
 }
@@ -53,7 +60,7 @@ double inkedShare(const InkProbe& ink, const CircleFit& circle, double start, do
     const int steps = std::max(1, static_cast<int>(std::ceil(sweep * std::numbers::pi / 180 * circle.radius)));
     int inked = 0;
     for (int i = 0; i <= steps; ++i) {
-        inked += ink.at(onCircle(circle, start + sweep * i / steps)) ? 1 : 0;
+        inked += ink.at(pointAt(circle, start + sweep * i / steps)) ? 1 : 0;
     }
     return static_cast<double>(inked) / (steps + 1);
 }
@@ -63,7 +70,7 @@ double inkReachDegrees(const InkProbe& ink, const CircleFit& circle, double from
     const double step = std::min(0.5 / std::max(circle.radius, 1.0) * 180 / std::numbers::pi, 5.0);
     double reached = 0;
     for (double turned = step; turned <= limit; turned += step) {
-        if (!ink.at(onCircle(circle, from + outward * turned))) {
+        if (!ink.at(pointAt(circle, from + outward * turned))) {
             break;
         }
         reached = turned;
@@ -155,16 +162,14 @@ void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines
     for (const ArcPiece& piece : pieces) {
         groups.push_back({piece.circle, piece.samples, {{piece.startDegrees, piece.endDegrees}}, piece.width, true});
     }
-    // By radius, so that each group meets only those of about its size.
-    std::sort(groups.begin(), groups.end(),
-              [](const ArcGroup& x, const ArcGroup& y) { return x.circle.radius < y.circle.radius; });
+    // The longest arcs first: their circles are the surest, and each takes in the pieces lying on it.
+    std::sort(groups.begin(), groups.end(), [](const ArcGroup& x, const ArcGroup& y) { return arcLength(x) > arcLength(y); });
     for (std::size_t i = 0; i < groups.size(); ++i) {
         for (std::size_t j = i + 1; j < groups.size() && groups[i].alive; ++j) {
-            if (groups[j].circle.radius - groups[i].circle.radius > 2 * closeness(groups[j].circle, tolerance)) {
-                break;
-            }
-            if (groups[j].alive && sameCircle(groups[i].circle, groups[j].circle, tolerance)) {
-                tryJoin(groups[j], groups[i], tolerance);
+            ArcGroup& piece = groups[j];
+            if (piece.alive && onCircle(std::span(piece.samples).first(1), groups[i].circle, 2 * tolerance) &&
+                onCircle(piece.samples, groups[i].circle, 1.5 * tolerance)) {
+                tryJoin(groups[i], piece, tolerance);
             }
         }
     }

@@ -78,7 +78,10 @@ private:
         }
         if (points.size() >= 8) {
             const CircleFit circle = fitCircle(points);
-            if (circle.valid && circle.radius < kLargestRadius && largestCircleDistance(points, circle) <= m_tolerance) {
+            // A bend tighter than the stroke is wide is a corner or an end cap, not a circle.
+            const double smallestRadius = 1.5 * m_chain.meanRunLength() + 1;
+            if (circle.valid && circle.radius < kLargestRadius && circle.radius >= smallestRadius &&
+                largestCircleDistance(points, circle) <= m_tolerance) {
                 addArc(circle, points);
                 return;
             }

@@ -10,7 +10,7 @@ double InkProbe::shareAlong(Point a, Point b) const {
     int inked = 0;
     for (int i = 0; i <= steps; ++i) {
         const double t = static_cast<double>(i) / steps;
-        inked += at({a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t}) ? 1 : 0;
+        inked += near({a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t}) ? 1 : 0;
     }
     return static_cast<double>(inked) / (steps + 1);
 }

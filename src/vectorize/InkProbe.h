@@ -20,7 +20,11 @@ public:
         }
         return m_grid.at(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)) != 0;
     }
-    // The share of the points a dot apart from a to b that are line cells.
+    // Whether p or a cell beside, above or below it is a line cell: a pinhole in a stroke is still ink.
+    bool near(Point p) const {
+        return at(p) || at({p.x - 1, p.y}) || at({p.x + 1, p.y}) || at({p.x, p.y - 1}) || at({p.x, p.y + 1});
+    }
+    // The share of the points a dot apart from a to b that are near line cells.
     double shareAlong(Point a, Point b) const;
 
 private:

@@ -42,6 +42,10 @@ struct LineGroup {
     double widthSum = 0;  // width x points
 };
 
+// Two pieces of a line may lie this far apart when ink fills the gap: a crossing at a slant cuts a stroke
+// over several widths of the other.
+double largestGap(double width) { return 8 * width + 24; }
+
 struct Candidate {
     double gap;
     std::int32_t first;
@@ -84,7 +88,7 @@ std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, const 
     std::vector<std::int32_t> both;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         const LinePiece& p = pieces[i];
-        const double reach = 4 * p.width + 8;
+        const double reach = largestGap(p.width);
         index.near(p.a, reach, near);
         both = near;
         index.near(p.b, reach, near);
@@ -106,8 +110,7 @@ std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, const 
             }
             Point from, to;
             const double gap = gapBetween(longer, shorter, from, to);
-            const double largestGap = 4 * std::max(p.width, q.width) + 8;
-            if (gap > largestGap || (gap > 1.5 && ink.shareAlong(from, to) < kInkedGap)) {
+            if (gap > largestGap(std::max(p.width, q.width)) || (gap > 1.5 && ink.shareAlong(from, to) < kInkedGap)) {
                 continue;
             }
             candidates.push_back({gap, static_cast<std::int32_t>(i), j});
@@ -122,7 +125,7 @@ bool fitsJoined(const LineGroup& x, const LineGroup& y, double tolerance) {
     joined.merge(y.moments);
     for (const std::vector<Point>* ends : {&x.ends, &y.ends}) {
         for (const Point& p : *ends) {
-            if (joined.distance(p) > tolerance) {
+            if (joined.distance(p) > tolerance + 0.5) {
                 return false;
             }
         }
@@ -166,7 +169,7 @@ bool meetingPoint(const LinePiece& line, const LinePiece& other, Point end, Poin
     }
     const double t = cross(other.moments.mean - line.moments.mean, e) / denominator;
     const Point x = line.moments.mean + d * t;
-    if (length(x - end) > reach || length(x - inner) < length(x - end) - reach) {
+    if (length(x - end) > reach || length(x - inner) < length(end - inner) - reach) {
         return false;
     }
     const double along = dot(x - other.a, other.b - other.a) / std::max(dot(other.b - other.a, other.b - other.a), 1e-9);
@@ -272,7 +275,7 @@ void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double t
             Point snapped = end;
             for (const std::int32_t j : near) {
                 const LinePiece& other = drawn[static_cast<std::size_t>(j)];
-                const double reach = drawn[i].width / 2 + other.width / 2 + tolerance + 1;
+                const double reach = other.width / 2 + tolerance + 1;
                 Point meeting;
                 if (static_cast<std::size_t>(j) != i && meetingPoint(drawn[i], other, end, inner, reach, meeting)) {
                     const double distance = length(meeting - end);

@@ -154,13 +154,15 @@ VectorDrawing VectorizeGrid(const BmpHeaderBytes& header, const VirtualVram& gri
     ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, 3);
     const InkProbe ink(grid);
     Pieces& pieces = finder.pieces();
-    std::vector<LinePiece> lines = joinLines(pieces.lines, ink, options.tolerance);
-    progress.update(1, 1.0 / 4);
+    // The arcs first: short straight pieces of a circle join it rather than each other.
     VectorDrawing drawing;
-    joinArcs(pieces.arcs, lines, ink, options.tolerance, drawing);
+    joinArcs(pieces.arcs, pieces.lines, ink, options.tolerance, drawing);
+    progress.update(1, 1.0 / 4);
+    std::vector<LinePiece> lines = joinLines(pieces.lines, ink, options.tolerance);
     progress.update(2, 2.0 / 4);
     dropCoveredLines(lines, options.tolerance);
     finishLineEnds(lines, ink, options.tolerance);
+    dropCoveredLines(lines, options.tolerance);
     progress.update(3, 1);
     for (const LinePiece& line : lines) {
         drawing.lines.push_back(toVectorLine(line));
