@@ -78,7 +78,7 @@ double inkReachDegrees(const InkProbe& ink, const CircleFit& circle, double from
     return reached;
 }
 
-void emitGroup(const ArcGroup& group, const InkProbe& ink, VectorDrawing& drawing) {
+void emitGroup(const ArcGroup& group, const InkProbe& ink, WideDrawing& drawing) {
     // Spans as [start, start + sweep) from the lowest start, unwound past 360 where they wrap.
     std::vector<std::pair<double, double>> spans;
     for (const auto& [start, end] : group.spans) {
@@ -110,13 +110,16 @@ void emitGroup(const ArcGroup& group, const InkProbe& ink, VectorDrawing& drawin
     for (const auto& [start, end] : covered) {
         const double sweep = end - start;
         if (sweep >= 360 - 1e-6 || inkedShare(ink, circle, end, start) >= kInkedGap) {
-            drawing.circles.push_back({circle.centre, circle.radius});
+            drawing.drawing.circles.push_back({circle.centre, circle.radius});
+            drawing.circleWidths.push_back(group.width);
             return;
         }
         const double limit = std::min(90.0, (2 * group.width + 6) / circle.radius * 180 / std::numbers::pi);
         const double first = start - inkReachDegrees(ink, circle, start, -1, limit);
         const double last = end + inkReachDegrees(ink, circle, end, 1, limit);
-        drawing.arcs.push_back({circle.centre, circle.radius, std::fmod(first + 720, 360.0), std::fmod(last + 720, 360.0)});
+        drawing.drawing.arcs.push_back(
+            {circle.centre, circle.radius, std::fmod(first + 720, 360.0), std::fmod(last + 720, 360.0)});
+        drawing.arcWidths.push_back(group.width);
     }
 }
 
@@ -157,7 +160,7 @@ void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, d
 }  // namespace
 
 void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines, const InkProbe& ink,
-              double tolerance, VectorDrawing& drawing) {
+              double tolerance, WideDrawing& drawing) {
     std::vector<ArcGroup> groups;
     for (const ArcPiece& piece : pieces) {
         groups.push_back({piece.circle, piece.samples, {{piece.startDegrees, piece.endDegrees}}, piece.width, true});

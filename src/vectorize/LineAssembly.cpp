@@ -210,43 +210,6 @@ std::vector<LinePiece> joinLines(const std::vector<LinePiece>& pieces, const Ink
     return lines;
 }
 
-void dropCoveredLines(std::vector<LinePiece>& lines, double tolerance) {
-    SegmentIndex index(kCellSize);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        index.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
-    }
-    std::vector<bool> dropped(lines.size(), false);
-    std::vector<std::int32_t> near;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const LinePiece& line = lines[i];
-        const double size = lengthOf(line);
-        if (size > 3 * line.width + 4) {
-            continue;
-        }
-        const Point middle = (line.a + line.b) * 0.5;
-        index.near(middle, kCellSize, near);
-        for (const std::int32_t j : near) {
-            const LinePiece& other = lines[static_cast<std::size_t>(j)];
-            if (static_cast<std::size_t>(j) == i || dropped[static_cast<std::size_t>(j)] || lengthOf(other) <= size) {
-                continue;
-            }
-            const Point d = other.b - other.a;
-            const double t = std::clamp(dot(middle - other.a, d) / std::max(dot(d, d), 1e-9), 0.0, 1.0);
-            if (length(middle - (other.a + d * t)) <= other.width / 2 + tolerance) {
-                dropped[i] = true;
-                break;
-            }
-        }
-    }
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (!dropped[i]) {
-            lines[kept++] = lines[i];
-        }
-    }
-    lines.resize(kept);
-}
-
 void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance) {
     // Out to the ink first, for every line, so that the meeting points see the ends as drawn.
     for (LinePiece& line : lines) {

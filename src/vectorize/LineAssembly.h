@@ -12,9 +12,6 @@ namespace kelvarin {
 // result is a LinePiece over all its points, its ends the outermost of its pieces.
 std::vector<LinePiece> joinLines(const std::vector<LinePiece>& pieces, const InkProbe& ink, double tolerance);
 
-// Drops the short lines that lie within the stroke of a longer one: what a junction leaves behind.
-void dropCoveredLines(std::vector<LinePiece>& lines, double tolerance);
-
 // Runs each end out along its line to where the ink ends, then moves an end that reached another line
 // onto it: a T's stem ends on the bar's centre line, the two lines of a corner at their intersection.
 void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance);

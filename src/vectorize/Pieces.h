@@ -23,6 +23,14 @@ struct ArcPiece {
     std::vector<Point> samples;  // points along it, for fitting it together with others
 };
 
+// A drawing with the stroke width of each entity, in the drawing's order.
+struct WideDrawing {
+    VectorDrawing drawing;
+    std::vector<double> lineWidths;
+    std::vector<double> arcWidths;
+    std::vector<double> circleWidths;
+};
+
 struct Pieces {
     std::vector<LinePiece> lines;
     std::vector<ArcPiece> arcs;

@@ -11,6 +11,7 @@
 #include "convert/RunScan.h"
 #include "vectorize/ArcAssembly.h"
 #include "vectorize/CentreChains.h"
+#include "vectorize/Coverage.h"
 #include "vectorize/ChainFitting.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/LineAssembly.h"
@@ -131,8 +132,6 @@ private:
     Pieces m_pieces;
 };
 
-VectorLine toVectorLine(const LinePiece& line) { return {line.a, line.b}; }
-
 }  // namespace
 
 std::int64_t automaticSpeckleSize(const VirtualVram& grid) {
@@ -155,21 +154,21 @@ VectorDrawing VectorizeGrid(const BmpHeaderBytes& header, const VirtualVram& gri
     const InkProbe ink(grid);
     Pieces& pieces = finder.pieces();
     // The arcs first: short straight pieces of a circle join it rather than each other.
-    VectorDrawing drawing;
+    WideDrawing drawing;
     joinArcs(pieces.arcs, pieces.lines, ink, options.tolerance, drawing);
     progress.update(1, 1.0 / 4);
     std::vector<LinePiece> lines = joinLines(pieces.lines, ink, options.tolerance);
     progress.update(2, 2.0 / 4);
-    dropCoveredLines(lines, options.tolerance);
     finishLineEnds(lines, ink, options.tolerance);
-    dropCoveredLines(lines, options.tolerance);
-    progress.update(3, 1);
     for (const LinePiece& line : lines) {
-        drawing.lines.push_back(toVectorLine(line));
+        drawing.drawing.lines.push_back({line.a, line.b});
+        drawing.lineWidths.push_back(line.width);
     }
+    dropCoveredEntities(drawing, options.tolerance);
+    progress.update(3, 1);
     progress.finish();
     ++pass.PassNumber;
-    return drawing;
+    return std::move(drawing.drawing);
 }
 
 }  // namespace kelvarin
