@@ -93,7 +93,7 @@ void dropCoveredEntities(WideDrawing& wide, double tolerance) {
         bool covered = true;
         for (int k = 0; k <= samples && covered; ++k) {
             const Point p = stroke.at(static_cast<double>(k) / samples);
-            index.near(p, 0, near);
+            index.near(p, kCellSize / 2, near);
             covered = std::any_of(near.begin(), near.end(), [&](std::int32_t j) {
                 const Stroke& other = strokes[static_cast<std::size_t>(j)];
                 return static_cast<std::size_t>(j) != i && !dropped[static_cast<std::size_t>(j)] &&
