@@ -43,8 +43,8 @@ struct LineGroup {
 };
 
 // Two pieces of a line may lie this far apart when ink fills the gap: a crossing at a slant cuts a stroke
-// over several widths of the other.
-double largestGap(double width) { return 8 * width + 24; }
+// over several widths of the other, and a long piece's direction holds over half its length.
+double largestGap(const LinePiece& piece) { return std::max(8 * piece.width + 24, lengthOf(piece) / 2); }
 
 struct Candidate {
     double gap;
@@ -88,7 +88,7 @@ std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, const 
     std::vector<std::int32_t> both;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         const LinePiece& p = pieces[i];
-        const double reach = largestGap(p.width);
+        const double reach = largestGap(p);
         index.near(p.a, reach, near);
         both = near;
         index.near(p.b, reach, near);
@@ -110,7 +110,7 @@ std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, const 
             }
             Point from, to;
             const double gap = gapBetween(longer, shorter, from, to);
-            if (gap > largestGap(std::max(p.width, q.width)) || (gap > 1.5 && ink.shareAlong(from, to) < kInkedGap)) {
+            if (gap > std::min(largestGap(p), largestGap(q)) || (gap > 1.5 && ink.shareAlong(from, to) < kInkedGap)) {
                 continue;
             }
             candidates.push_back({gap, static_cast<std::int32_t>(i), j});
@@ -181,9 +181,8 @@ bool meetingPoint(const LinePiece& line, const LinePiece& other, Point end, Poin
     return true;
 }
 
-}  // namespace
-
-std::vector<LinePiece> joinLines(const std::vector<LinePiece>& pieces, const InkProbe& ink, double tolerance) {
+// One round of joining: each group of pieces becomes one.
+std::vector<LinePiece> joinOnce(const std::vector<LinePiece>& pieces, const InkProbe& ink, double tolerance) {
     std::vector<LineGroup> groups(pieces.size());
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         groups[i] = {pieces[i].moments, {pieces[i].a, pieces[i].b}, pieces[i].width * pieces[i].moments.n};
@@ -208,6 +207,13 @@ std::vector<LinePiece> joinLines(const std::vector<LinePiece>& pieces, const Ink
         }
     }
     return lines;
+}
+
+}  // namespace
+
+std::vector<LinePiece> joinLines(const std::vector<LinePiece>& pieces, const InkProbe& ink, double tolerance) {
+    // A second round lets the joined lines, whose directions are surer, reach over wider gaps.
+    return joinOnce(joinOnce(pieces, ink, tolerance), ink, tolerance);
 }
 
 void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance) {
