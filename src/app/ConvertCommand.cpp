@@ -15,9 +15,9 @@
 #include "convert/LineSegmentList.h"
 #include "convert/Strokes.h"
 #include "dxf/DxfDocument.h"
-#include "vectorize/Vectorize.h"
 #include "fileutil/Cp932Codec.h"
 #include "fileutil/DirectorySearch.h"
+#include "vectorize/Vectorize.h"
 
 namespace kelvarin {
 
@@ -128,12 +128,9 @@ bool writeDrawing(AppState& state, const ConversionSettings& settings, const Vec
         throw Refusal{"このデータにはラインがありませんでした"};
     }
     const LineSegmentList noSegments;
-    const DxfInput input{settings,
-                         noSegments,
-                         bitmapWidth(state.BmpHeader),
-                         bitmapHeight(state.BmpHeader),
-                         state.ProgramDirectory,
-                         &drawing};
+    const DxfInput input{
+        settings, noSegments, bitmapWidth(state.BmpHeader), bitmapHeight(state.BmpHeader), state.ProgramDirectory,
+        &drawing};
     return BuildDxfDocument(input, state, view);
 }
 

@@ -30,7 +30,7 @@ struct CliOptions {
     bool strokes = false;
     bool vectorize = false;
     std::optional<double> tolerance;  // dots; the conversion's default when not given
-    std::int64_t despeckle = 0;  // largest group of dots removed; 0 removes none
+    std::int64_t despeckle = 0;       // largest group of dots removed; 0 removes none
     bool assumeYes = false;
     bool quiet = false;
     bool help = false;

@@ -246,6 +246,16 @@ void MainWindow::createOptionsMenu() {
     m_strokesAction->setCheckable(true);
     connect(m_strokesAction, &QAction::toggled, this, [this](bool checked) {
         m_form.state.conversionOptions.Strokes = checked;
+        m_form.state.conversionOptions.Vectorize = m_form.state.conversionOptions.Vectorize && !checked;
+        showConversionOptions();
+    });
+    // The two ways of drawing the strokes exclude each other.
+    m_vectorizeAction = menu->addAction(QStringLiteral("ベクトル化（中心線・円・円弧）"));
+    m_vectorizeAction->setObjectName("actionVectorize");
+    m_vectorizeAction->setCheckable(true);
+    connect(m_vectorizeAction, &QAction::toggled, this, [this](bool checked) {
+        m_form.state.conversionOptions.Vectorize = checked;
+        m_form.state.conversionOptions.Strokes = m_form.state.conversionOptions.Strokes && !checked;
         showConversionOptions();
     });
     m_despeckleAction = menu->addAction(QString());
@@ -280,9 +290,10 @@ void MainWindow::showConversionOptions() {
     const std::string despeckle =
         options.DespeckleSize > 0 ? "ゴミ取り: " + formatInteger(options.DespeckleSize) + " ドット以下" : "";
     m_strokesAction->setChecked(options.Strokes);
+    m_vectorizeAction->setChecked(options.Vectorize);
     m_despeckleAction->setChecked(options.DespeckleSize > 0);
     m_despeckleAction->setText(toQString((despeckle.empty() ? "ゴミ取り" : despeckle) + "..."));
-    std::string summary = options.Strokes ? "ストローク" : "";
+    std::string summary = options.Strokes ? "ストローク" : options.Vectorize ? "ベクトル化" : "";
     if (!despeckle.empty()) {
         summary += (summary.empty() ? "" : "\n") + despeckle;
     }

@@ -98,6 +98,7 @@ private:
     HelpWindow* m_help = nullptr;
     QAction* m_strokesAction = nullptr;
     QAction* m_despeckleAction = nullptr;
+    QAction* m_vectorizeAction = nullptr;
     QLabel* m_optionsLabel = nullptr;
     bool m_closePending = false;
 

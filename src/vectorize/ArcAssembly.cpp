@@ -89,8 +89,7 @@ void emitGroup(const ArcGroup& group, const InkProbe& ink, WideDrawing& drawing)
     for (const auto& span : spans) {
         if (!covered.empty() && span.first <= covered.back().second + 1e-9) {
             covered.back().second = std::max(covered.back().second, span.second);
-        } else if (!covered.empty() &&
-                   inkedShare(ink, group.circle, covered.back().second, span.first) >= kInkedGap) {
+        } else if (!covered.empty() && inkedShare(ink, group.circle, covered.back().second, span.first) >= kInkedGap) {
             covered.back().second = std::max(covered.back().second, span.second);
         } else {
             covered.push_back(span);
@@ -159,14 +158,15 @@ void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, d
 
 }  // namespace
 
-void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines, const InkProbe& ink,
-              double tolerance, WideDrawing& drawing) {
+void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance,
+              WideDrawing& drawing) {
     std::vector<ArcGroup> groups;
     for (const ArcPiece& piece : pieces) {
         groups.push_back({piece.circle, piece.samples, {{piece.startDegrees, piece.endDegrees}}, piece.width, true});
     }
     // The longest arcs first: their circles are the surest, and each takes in the pieces lying on it.
-    std::sort(groups.begin(), groups.end(), [](const ArcGroup& x, const ArcGroup& y) { return arcLength(x) > arcLength(y); });
+    std::sort(groups.begin(), groups.end(),
+              [](const ArcGroup& x, const ArcGroup& y) { return arcLength(x) > arcLength(y); });
     for (std::size_t i = 0; i < groups.size(); ++i) {
         for (std::size_t j = i + 1; j < groups.size() && groups[i].alive; ++j) {
             ArcGroup& piece = groups[j];

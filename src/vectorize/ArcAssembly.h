@@ -11,7 +11,7 @@ namespace kelvarin {
 // circle when they go all the way round (gaps of ink count as covered), and otherwise into the arcs that
 // the ink holds. Short lines that lie on a gathered circle within tolerance are taken into it and
 // removed from lines.
-void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines, const InkProbe& ink,
-              double tolerance, WideDrawing& drawing);
+void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance,
+              WideDrawing& drawing);
 
 }  // namespace kelvarin

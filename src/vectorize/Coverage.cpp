@@ -25,7 +25,8 @@ struct Stroke {
             return a + (b - a) * t;
         }
         const double radians = (start + sweep * t) * std::numbers::pi / 180;
-        return {circle.centre.x + circle.radius * std::cos(radians), circle.centre.y + circle.radius * std::sin(radians)};
+        return {circle.centre.x + circle.radius * std::cos(radians),
+                circle.centre.y + circle.radius * std::sin(radians)};
     }
     double distance(Point p) const {
         if (!round) {
@@ -50,12 +51,24 @@ std::vector<Stroke> strokesOf(const WideDrawing& wide) {
     for (std::size_t i = 0; i < drawing.arcs.size(); ++i) {
         const VectorArc& arc = drawing.arcs[i];
         const double sweep = sweepDegrees(arc.startDegrees, arc.endDegrees);
-        strokes.push_back({true, {}, {}, {arc.centre, arc.radius, true}, arc.startDegrees, sweep, wide.arcWidths[i],
+        strokes.push_back({true,
+                           {},
+                           {},
+                           {arc.centre, arc.radius, true},
+                           arc.startDegrees,
+                           sweep,
+                           wide.arcWidths[i],
                            arc.radius * sweep * std::numbers::pi / 180});
     }
     for (std::size_t i = 0; i < drawing.circles.size(); ++i) {
         const VectorCircle& circle = drawing.circles[i];
-        strokes.push_back({true, {}, {}, {circle.centre, circle.radius, true}, 0, 360, wide.circleWidths[i],
+        strokes.push_back({true,
+                           {},
+                           {},
+                           {circle.centre, circle.radius, true},
+                           0,
+                           360,
+                           wide.circleWidths[i],
                            2 * std::numbers::pi * circle.radius});
     }
     return strokes;

@@ -39,9 +39,7 @@ struct VectorDrawing {
     std::vector<VectorArc> arcs;
     std::vector<VectorCircle> circles;
 
-    std::int64_t entityCount() const {
-        return static_cast<std::int64_t>(lines.size() + arcs.size() + circles.size());
-    }
+    std::int64_t entityCount() const { return static_cast<std::int64_t>(lines.size() + arcs.size() + circles.size()); }
 };
 
 }  // namespace kelvarin

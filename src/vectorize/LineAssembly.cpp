@@ -116,7 +116,8 @@ std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, const 
             candidates.push_back({gap, static_cast<std::int32_t>(i), j});
         }
     }
-    std::sort(candidates.begin(), candidates.end(), [](const Candidate& x, const Candidate& y) { return x.gap < y.gap; });
+    std::sort(candidates.begin(), candidates.end(),
+              [](const Candidate& x, const Candidate& y) { return x.gap < y.gap; });
     return candidates;
 }
 
@@ -172,7 +173,8 @@ bool meetingPoint(const LinePiece& line, const LinePiece& other, Point end, Poin
     if (length(x - end) > reach || length(x - inner) < length(end - inner) - reach) {
         return false;
     }
-    const double along = dot(x - other.a, other.b - other.a) / std::max(dot(other.b - other.a, other.b - other.a), 1e-9);
+    const double along =
+        dot(x - other.a, other.b - other.a) / std::max(dot(other.b - other.a, other.b - other.a), 1e-9);
     const double margin = (line.width / 2 + 2) / std::max(lengthOf(other), 1e-9);
     if (along < -margin || along > 1 + margin) {
         return false;

@@ -11,8 +11,8 @@
 #include "convert/RunScan.h"
 #include "vectorize/ArcAssembly.h"
 #include "vectorize/CentreChains.h"
-#include "vectorize/Coverage.h"
 #include "vectorize/ChainFitting.h"
+#include "vectorize/Coverage.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/LineAssembly.h"
 
@@ -73,7 +73,8 @@ public:
         : m_grid(grid), m_maxRun(maxRun), m_tolerance(tolerance) {}
 
     void rows(PassState& pass, Toolkit& toolkit) {
-        ChainTracker tracker(true, m_maxRun, [this](const CentreChain& chain) { fitChain(chain, m_tolerance, m_pieces); });
+        ChainTracker tracker(true, m_maxRun,
+                             [this](const CentreChain& chain) { fitChain(chain, m_tolerance, m_pieces); });
         const std::int32_t height = m_grid.height();
         ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, height - 1);
         std::vector<LineSegment> runs;
