@@ -4,9 +4,15 @@
 #include <numbers>
 #include <numeric>
 
+#include "vectorize/SegmentIndex.h"
+
 namespace kelvarin {
 
 namespace {
+
+constexpr double kCellSize = 32;
+// Arcs of at least this many degrees take in the pieces of their circle; shorter ones are only taken in.
+constexpr double kSmallestGatheringSweep = 20;
 
 // The share of a gap along the circle that must be ink for it to count as drawn.
 constexpr double kInkedGap = 0.9;
@@ -41,13 +47,15 @@ bool tryJoin(ArcGroup& x, ArcGroup& y, double tolerance) {
     return true;
 }
 
-double arcLength(const ArcGroup& group) {
+double sweepOf(const ArcGroup& group) {
     double degrees = 0;
     for (const auto& [start, end] : group.spans) {
         degrees += sweepDegrees(start, end);
     }
-    return degrees * group.circle.radius;
+    return degrees;
 }
+
+double arcLength(const ArcGroup& group) { return sweepOf(group) * group.circle.radius; }
 
 Point pointAt(const CircleFit& circle, double degrees) {
     const double radians = degrees * std::numbers::pi / 180;
@@ -160,19 +168,34 @@ void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, d
 
 void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance,
               WideDrawing& drawing) {
+    const double largestRadius = ink.diagonal();
     std::vector<ArcGroup> groups;
     for (const ArcPiece& piece : pieces) {
         groups.push_back({piece.circle, piece.samples, {{piece.startDegrees, piece.endDegrees}}, piece.width, true});
     }
-    // The longest arcs first: their circles are the surest, and each takes in the pieces lying on it.
-    std::sort(groups.begin(), groups.end(),
-              [](const ArcGroup& x, const ArcGroup& y) { return arcLength(x) > arcLength(y); });
+    // The longest arcs first: their circles are the surest, and each takes in the pieces lying on it,
+    // found by walking round it.
+    std::sort(groups.begin(), groups.end(), [](const ArcGroup& x, const ArcGroup& y) { return arcLength(x) > arcLength(y); });
+    SegmentIndex index(kCellSize);
     for (std::size_t i = 0; i < groups.size(); ++i) {
-        for (std::size_t j = i + 1; j < groups.size() && groups[i].alive; ++j) {
-            ArcGroup& piece = groups[j];
-            if (piece.alive && onCircle(std::span(piece.samples).first(1), groups[i].circle, 2 * tolerance) &&
-                onCircle(piece.samples, groups[i].circle, 1.5 * tolerance)) {
-                tryJoin(groups[i], piece, tolerance);
+        index.insert(static_cast<std::int32_t>(i), groups[i].samples.front(), groups[i].samples.front());
+    }
+    std::vector<std::int32_t> near;
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        ArcGroup& group = groups[i];
+        if (!group.alive || sweepOf(group) < kSmallestGatheringSweep || group.circle.radius > largestRadius) {
+            continue;
+        }
+        const CircleFit circle = group.circle;
+        const int steps = static_cast<int>(std::ceil(2 * std::numbers::pi * circle.radius / (kCellSize / 2)));
+        for (int k = 0; k < steps; ++k) {
+            index.near(pointAt(circle, 360.0 * k / steps), kCellSize / 2 + 2 * tolerance, near);
+            for (const std::int32_t j : near) {
+                ArcGroup& piece = groups[static_cast<std::size_t>(j)];
+                if (static_cast<std::size_t>(j) > i && piece.alive &&
+                    onCircle(piece.samples, group.circle, 1.5 * tolerance)) {
+                    tryJoin(group, piece, tolerance);
+                }
             }
         }
     }

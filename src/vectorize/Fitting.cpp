@@ -25,9 +25,15 @@ void LineMoments::merge(const LineMoments& other) {
     n = total;
 }
 
+// The eigenvector of the larger eigenvalue of the scatter matrix.
 Point LineMoments::direction() const {
-    const double angle = 0.5 * std::atan2(2 * sxy, sxx - syy);
-    return {std::cos(angle), std::sin(angle)};
+    const double half = (sxx - syy) / 2;
+    const double larger = (sxx + syy) / 2 + std::sqrt(half * half + sxy * sxy);
+    const Point first{sxy, larger - sxx};
+    const Point second{larger - syy, sxy};
+    const Point chosen = dot(first, first) >= dot(second, second) ? first : second;
+    const double size = length(chosen);
+    return size > 0 ? chosen * (1 / size) : Point{1, 0};
 }
 
 CircleFit fitCircle(std::span<const Point> points) {

@@ -12,7 +12,7 @@ inline Point operator-(Point a, Point b) { return {a.x - b.x, a.y - b.y}; }
 inline Point operator*(Point a, double k) { return {a.x * k, a.y * k}; }
 inline double dot(Point a, Point b) { return a.x * b.x + a.y * b.y; }
 inline double cross(Point a, Point b) { return a.x * b.y - a.y * b.x; }
-inline double length(Point a) { return std::hypot(a.x, a.y); }
+inline double length(Point a) { return std::sqrt(a.x * a.x + a.y * a.y); }
 
 // The count, mean and central second moments of points: enough to fit the straight line through them by
 // least squares, and to combine two sets exactly.

@@ -5,7 +5,7 @@
 namespace kelvarin {
 
 double InkProbe::shareAlong(Point a, Point b) const {
-    const double distance = std::hypot(b.x - a.x, b.y - a.y);
+    const double distance = std::sqrt((b.x - a.x) * (b.x - a.x) + (b.y - a.y) * (b.y - a.y));
     const int steps = std::max(1, static_cast<int>(std::ceil(distance)));
     int inked = 0;
     for (int i = 0; i <= steps; ++i) {

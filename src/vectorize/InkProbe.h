@@ -24,6 +24,8 @@ public:
     bool near(Point p) const {
         return at(p) || at({p.x - 1, p.y}) || at({p.x + 1, p.y}) || at({p.x, p.y - 1}) || at({p.x, p.y + 1});
     }
+    // The length of the grid's diagonal, in dots.
+    double diagonal() const { return std::hypot(m_grid.width(), m_grid.height()); }
     // The share of the points a dot apart from a to b that are near line cells.
     double shareAlong(Point a, Point b) const;
 

@@ -89,18 +89,24 @@ std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, const 
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         const LinePiece& p = pieces[i];
         const double reach = largestGap(p);
-        index.near(p.a, reach, near);
-        both = near;
-        index.near(p.b, reach, near);
-        both.insert(both.end(), near.begin(), near.end());
-        std::sort(both.begin(), both.end());
-        both.erase(std::unique(both.begin(), both.end()), both.end());
+        const Point direction = p.moments.direction();
+        // Along the line out from both ends: a pair found twice is joined once.
+        both.clear();
+        const Point outward = p.b - p.a;
+        const double size = std::max(length(outward), 1e-9);
+        for (double step = 0; step <= reach; step += kCellSize) {
+            for (const double side : {-1.0, 1.0}) {
+                const Point end = side > 0 ? p.b : p.a;
+                index.near(end + outward * (side * step / size), kCellSize / 2 + tolerance, near);
+                both.insert(both.end(), near.begin(), near.end());
+            }
+        }
         for (const std::int32_t j : both) {
-            if (static_cast<std::size_t>(j) <= i) {
+            if (static_cast<std::size_t>(j) == i) {
                 continue;
             }
             const LinePiece& q = pieces[static_cast<std::size_t>(j)];
-            if (std::abs(dot(p.moments.direction(), q.moments.direction())) < kSameDirection) {
+            if (std::abs(dot(direction, q.moments.direction())) < kSameDirection) {
                 continue;
             }
             const LinePiece& longer = lengthOf(p) >= lengthOf(q) ? p : q;

@@ -16,7 +16,10 @@ public:
     explicit SegmentIndex(double cellSize) : m_cellSize(cellSize) {}
 
     void insert(std::int32_t id, Point a, Point b) {
-        const double distance = std::hypot(b.x - a.x, b.y - a.y);
+        if (static_cast<std::size_t>(id) >= m_seen.size()) {
+            m_seen.resize(static_cast<std::size_t>(id) + 1, 0);
+        }
+        const double distance = std::sqrt((b.x - a.x) * (b.x - a.x) + (b.y - a.y) * (b.y - a.y));
         const int steps = static_cast<int>(std::ceil(distance / (m_cellSize / 2))) + 1;
         std::int64_t last = -1;
         for (int i = 0; i <= steps; ++i) {
@@ -35,18 +38,23 @@ public:
     // Appends the ids listed in the cells within radius of p, each once, to found (cleared first).
     void near(Point p, double radius, std::vector<std::int32_t>& found) const {
         found.clear();
+        ++m_query;
         const std::int64_t x0 = cellOf(p.x - radius), x1 = cellOf(p.x + radius);
         const std::int64_t y0 = cellOf(p.y - radius), y1 = cellOf(p.y + radius);
         for (std::int64_t x = x0; x <= x1; ++x) {
             for (std::int64_t y = y0; y <= y1; ++y) {
                 const auto cell = m_cells.find(keyOf(x, y));
-                if (cell != m_cells.end()) {
-                    found.insert(found.end(), cell->second.begin(), cell->second.end());
+                if (cell == m_cells.end()) {
+                    continue;
+                }
+                for (const std::int32_t id : cell->second) {
+                    if (m_seen[static_cast<std::size_t>(id)] != m_query) {
+                        m_seen[static_cast<std::size_t>(id)] = m_query;
+                        found.push_back(id);
+                    }
                 }
             }
         }
-        std::sort(found.begin(), found.end());
-        found.erase(std::unique(found.begin(), found.end()), found.end());
     }
 
 private:
@@ -55,6 +63,9 @@ private:
 
     double m_cellSize;
     std::unordered_map<std::int64_t, std::vector<std::int32_t>> m_cells;
+    // The query that last found each id: found lists each id once without sorting.
+    mutable std::vector<std::uint32_t> m_seen;
+    mutable std::uint32_t m_query = 0;
 };
 
 }  // namespace kelvarin
