@@ -130,29 +130,39 @@ void emitGroup(const ArcGroup& group, const InkProbe& ink, WideDrawing& drawing)
     }
 }
 
-// Takes the short lines lying on a circle of a group into it.
+// Takes the short lines lying on a circle of a group into it, found by walking round the circle.
 void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, double tolerance) {
     std::vector<bool> taken(lines.size(), false);
+    SegmentIndex index(kCellSize);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        index.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
+    }
+    std::vector<std::int32_t> near;
     for (ArcGroup& group : groups) {
         if (!group.alive) {
             continue;
         }
-        const CircleFit& circle = group.circle;
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            const LinePiece& line = lines[i];
-            if (taken[i] || length(line.b - line.a) > 0.5 * circle.radius) {
-                continue;
+        const CircleFit circle = group.circle;
+        const int steps = static_cast<int>(std::ceil(2 * std::numbers::pi * circle.radius / (kCellSize / 2)));
+        for (int k = 0; k < steps; ++k) {
+            index.near(pointAt(circle, 360.0 * k / steps), kCellSize / 2 + tolerance, near);
+            for (const std::int32_t j : near) {
+                const auto i = static_cast<std::size_t>(j);
+                const LinePiece& line = lines[i];
+                if (taken[i] || length(line.b - line.a) > 0.5 * circle.radius) {
+                    continue;
+                }
+                const Point middle = (line.a + line.b) * 0.5;
+                const auto off = [&](Point p) { return std::abs(length(p - circle.centre) - circle.radius); };
+                if (off(line.a) > tolerance || off(line.b) > tolerance || off(middle) > tolerance) {
+                    continue;
+                }
+                taken[i] = true;
+                group.samples.insert(group.samples.end(), {line.a, middle, line.b});
+                const double a = angleDegrees(circle.centre, line.a);
+                const double b = angleDegrees(circle.centre, line.b);
+                group.spans.emplace_back(sweepDegrees(a, b) <= 180 ? std::pair{a, b} : std::pair{b, a});
             }
-            const Point middle = (line.a + line.b) * 0.5;
-            const auto off = [&](Point p) { return std::abs(length(p - circle.centre) - circle.radius); };
-            if (off(line.a) > tolerance || off(line.b) > tolerance || off(middle) > tolerance) {
-                continue;
-            }
-            taken[i] = true;
-            group.samples.insert(group.samples.end(), {line.a, middle, line.b});
-            const double a = angleDegrees(circle.centre, line.a);
-            const double b = angleDegrees(circle.centre, line.b);
-            group.spans.emplace_back(sweepDegrees(a, b) <= 180 ? std::pair{a, b} : std::pair{b, a});
         }
     }
     std::size_t kept = 0;

@@ -71,12 +71,13 @@ private:
         for (const Point& p : points) {
             moments.add(p);
         }
+        const Point direction = moments.direction();
         double worstLine = 0;
         for (const Point& p : points) {
-            worstLine = std::max(worstLine, moments.distance(p));
+            worstLine = std::max(worstLine, distanceFromLine(p, moments.mean, direction));
         }
         if (worstLine <= m_tolerance) {
-            addLine(moments, points);
+            addLine(moments, direction, points);
             return;
         }
         if (points.size() >= 8) {
@@ -114,10 +115,10 @@ private:
         return std::clamp(farthest, first + kFewestPoints / 2, last - kFewestPoints / 2);
     }
 
-    void addLine(const LineMoments& moments, std::span<const Point> points) {
-        const Point direction = moments.direction();
+    void addLine(const LineMoments& moments, Point direction, std::span<const Point> points) {
         const auto project = [&](Point p) { return moments.mean + direction * dot(p - moments.mean, direction); };
-        m_pieces.lines.push_back({moments, project(points.front()), project(points.back()), widthAlong(direction)});
+        m_pieces.lines.push_back(
+            {moments, project(points.front()), project(points.back()), widthAlong(direction), direction});
     }
 
     void addArc(const CircleFit& circle, std::span<const Point> points) {

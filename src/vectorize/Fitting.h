@@ -27,9 +27,10 @@ struct LineMoments {
     void merge(const LineMoments& other);
     // The unit direction of the fitted line (the principal axis).
     Point direction() const;
-    // The distance of p from the fitted line.
-    double distance(Point p) const { return std::abs(cross(direction(), p - mean)); }
 };
+
+// The distance of p from the line through mean along the unit direction.
+inline double distanceFromLine(Point p, Point mean, Point direction) { return std::abs(cross(direction, p - mean)); }
 
 struct CircleFit {
     Point centre;

@@ -54,7 +54,7 @@ struct Candidate {
 
 // The gap between two pieces along the first one's direction (0 when they overlap), and where it lies.
 double gapBetween(const LinePiece& p, const LinePiece& q, Point& from, Point& to) {
-    const Point d = p.moments.direction();
+    const Point d = p.direction;
     const double p0 = dot(p.a - p.moments.mean, d), p1 = dot(p.b - p.moments.mean, d);
     const double q0 = dot(q.a - p.moments.mean, d), q1 = dot(q.b - p.moments.mean, d);
     const double pLow = std::min(p0, p1), pHigh = std::max(p0, p1);
@@ -75,7 +75,8 @@ double gapBetween(const LinePiece& p, const LinePiece& q, Point& from, Point& to
 }
 
 bool onLineOf(const LinePiece& line, const LinePiece& other, double tolerance) {
-    return line.moments.distance(other.a) <= tolerance && line.moments.distance(other.b) <= tolerance;
+    return distanceFromLine(other.a, line.moments.mean, line.direction) <= tolerance &&
+           distanceFromLine(other.b, line.moments.mean, line.direction) <= tolerance;
 }
 
 std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, const InkProbe& ink, double tolerance) {
@@ -89,7 +90,7 @@ std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, const 
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         const LinePiece& p = pieces[i];
         const double reach = largestGap(p);
-        const Point direction = p.moments.direction();
+        const Point direction = p.direction;
         // Along the line out from both ends: a pair found twice is joined once.
         both.clear();
         const Point outward = p.b - p.a;
@@ -106,7 +107,7 @@ std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, const 
                 continue;
             }
             const LinePiece& q = pieces[static_cast<std::size_t>(j)];
-            if (std::abs(dot(direction, q.moments.direction())) < kSameDirection) {
+            if (std::abs(dot(direction, q.direction)) < kSameDirection) {
                 continue;
             }
             const LinePiece& longer = lengthOf(p) >= lengthOf(q) ? p : q;
@@ -130,9 +131,10 @@ std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, const 
 bool fitsJoined(const LineGroup& x, const LineGroup& y, double tolerance) {
     LineMoments joined = x.moments;
     joined.merge(y.moments);
+    const Point direction = joined.direction();
     for (const std::vector<Point>* ends : {&x.ends, &y.ends}) {
         for (const Point& p : *ends) {
-            if (joined.distance(p) > tolerance + 0.5) {
+            if (distanceFromLine(p, joined.mean, direction) > tolerance + 0.5) {
                 return false;
             }
         }
@@ -151,7 +153,7 @@ LinePiece lineOf(const LineGroup& group) {
         first = false;
     }
     return {group.moments, group.moments.mean + d * low, group.moments.mean + d * high,
-            group.widthSum / std::max(group.moments.n, 1.0)};
+            group.widthSum / std::max(group.moments.n, 1.0), d};
 }
 
 // How far the ink goes on from end, away from the other end, in dots (at most limit).
@@ -168,8 +170,8 @@ double inkReach(const InkProbe& ink, Point end, Point outward, double limit) {
 
 // The point where line meets other, when it lies on other's stroke near end; otherwise end itself.
 bool meetingPoint(const LinePiece& line, const LinePiece& other, Point end, Point inner, double reach, Point& meeting) {
-    const Point d = line.moments.direction();
-    const Point e = other.moments.direction();
+    const Point d = line.direction;
+    const Point e = other.direction;
     const double denominator = cross(d, e);
     if (std::abs(denominator) < 0.26) {  // within 15 degrees: not a corner or a T
         return false;

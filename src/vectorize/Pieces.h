@@ -12,6 +12,7 @@ struct LinePiece {
     Point a;
     Point b;
     double width = 0;  // of the stroke, in dots
+    Point direction;   // of the fitted line, a unit vector
 };
 
 // A stretch of a centre line that follows a circle, from start to end counter-clockwise.
