@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <tuple>
 
 #include "vectorize/SegmentIndex.h"
 
@@ -46,10 +47,13 @@ struct LineGroup {
 // over several widths of the other, and a long piece's direction holds over half its length.
 double largestGap(const LinePiece& piece) { return std::max(8 * piece.width + 24, lengthOf(piece) / 2); }
 
+// Two pieces that may join, the first the longer; the gap is checked for ink only when they would.
 struct Candidate {
-    double gap;
+    float gap;
     std::int32_t first;
     std::int32_t second;
+
+    friend bool operator==(const Candidate&, const Candidate&) = default;
 };
 
 // The gap between two pieces along the first one's direction (0 when they overlap), and where it lies.
@@ -79,7 +83,7 @@ bool onLineOf(const LinePiece& line, const LinePiece& other, double tolerance) {
            distanceFromLine(other.b, line.moments.mean, line.direction) <= tolerance;
 }
 
-std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, const InkProbe& ink, double tolerance) {
+std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, double tolerance) {
     SegmentIndex index(kCellSize);
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         index.insert(static_cast<std::int32_t>(i), pieces[i].a, pieces[i].b);
@@ -102,6 +106,8 @@ std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, const 
                 both.insert(both.end(), near.begin(), near.end());
             }
         }
+        std::sort(both.begin(), both.end());
+        both.erase(std::unique(both.begin(), both.end()), both.end());
         for (const std::int32_t j : both) {
             if (static_cast<std::size_t>(j) == i) {
                 continue;
@@ -117,15 +123,27 @@ std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, const 
             }
             Point from, to;
             const double gap = gapBetween(longer, shorter, from, to);
-            if (gap > std::min(largestGap(p), largestGap(q)) || (gap > 1.5 && ink.shareAlong(from, to) < kInkedGap)) {
+            if (gap > std::min(largestGap(p), largestGap(q))) {
                 continue;
             }
-            candidates.push_back({gap, static_cast<std::int32_t>(i), j});
+            const bool pFirst = lengthOf(p) >= lengthOf(q);
+            const auto self = static_cast<std::int32_t>(i);
+            candidates.push_back({static_cast<float>(gap), pFirst ? self : j, pFirst ? j : self});
         }
     }
     std::sort(candidates.begin(), candidates.end(),
               [](const Candidate& x, const Candidate& y) { return x.gap < y.gap; });
     return candidates;
+}
+
+bool inkedBetween(const std::vector<LinePiece>& pieces, const Candidate& candidate, const InkProbe& ink) {
+    if (candidate.gap <= 1.5) {
+        return true;
+    }
+    Point from, to;
+    gapBetween(pieces[static_cast<std::size_t>(candidate.first)], pieces[static_cast<std::size_t>(candidate.second)],
+               from, to);
+    return ink.shareAlong(from, to) >= kInkedGap;
 }
 
 bool fitsJoined(const LineGroup& x, const LineGroup& y, double tolerance) {
@@ -198,10 +216,10 @@ std::vector<LinePiece> joinOnce(const std::vector<LinePiece>& pieces, const InkP
         groups[i] = {pieces[i].moments, {pieces[i].a, pieces[i].b}, pieces[i].width * pieces[i].moments.n};
     }
     UnionFind sets(pieces.size());
-    for (const Candidate& candidate : candidatesOf(pieces, ink, tolerance)) {
+    for (const Candidate& candidate : candidatesOf(pieces, tolerance)) {
         const std::size_t x = sets.find(static_cast<std::size_t>(candidate.first));
         const std::size_t y = sets.find(static_cast<std::size_t>(candidate.second));
-        if (x == y || !fitsJoined(groups[x], groups[y], tolerance)) {
+        if (x == y || !fitsJoined(groups[x], groups[y], tolerance) || !inkedBetween(pieces, candidate, ink)) {
             continue;
         }
         groups[x].moments.merge(groups[y].moments);
