@@ -158,7 +158,7 @@ bool runPasses(Form& form, const ConversionSettings& settings) {
     state.LineSegmentCount = 0;
     state.vectorDrawing = {};
     if (settings.Options.Vectorize) {
-        state.vectorDrawing = VectorizeGrid(state.BmpHeader, grid, {settings.Options.Tolerance}, state, view);
+        state.vectorDrawing = VectorizeGrid(grid, {settings.Options.Tolerance}, state, view);
         if (inverted) {
             InvertVram(state.BmpHeader, state.Vram, state, view);
         }

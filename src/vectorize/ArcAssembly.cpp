@@ -185,7 +185,8 @@ void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines
     }
     // The longest arcs first: their circles are the surest, and each takes in the pieces lying on it,
     // found by walking round it.
-    std::sort(groups.begin(), groups.end(), [](const ArcGroup& x, const ArcGroup& y) { return arcLength(x) > arcLength(y); });
+    std::sort(groups.begin(), groups.end(),
+              [](const ArcGroup& x, const ArcGroup& y) { return arcLength(x) > arcLength(y); });
     SegmentIndex index(kCellSize);
     for (std::size_t i = 0; i < groups.size(); ++i) {
         index.insert(static_cast<std::int32_t>(i), groups[i].samples.front(), groups[i].samples.front());

@@ -140,9 +140,8 @@ std::int64_t automaticSpeckleSize(const VirtualVram& grid) {
     return std::max<std::int64_t>(4, std::int64_t{thin} * thin);
 }
 
-VectorDrawing VectorizeGrid(const BmpHeaderBytes& header, const VirtualVram& grid, const VectorizeOptions& options,
-                            PassState& pass, Toolkit& toolkit) {
-    static_cast<void>(header);
+VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& options, PassState& pass,
+                            Toolkit& toolkit) {
     pass.CurrentStep = "中心線を求める";
     // Runs up to a little more than twice the thickest strokes' width cut strokes; longer ones run along.
     const std::int32_t thick = runLengthShare(runLengthCounts(grid), 0.9);

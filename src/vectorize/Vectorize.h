@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "bitmap/BitmapData.h"
 #include "convert/VirtualVram.h"
 #include "vectorize/Geometry.h"
 
@@ -21,7 +20,7 @@ std::int64_t automaticSpeckleSize(const VirtualVram& grid);
 
 // The centre lines of the grid's strokes as lines, arcs and circles. Numbered passes, each setting
 // CurrentStep; PassNumber moves past them.
-VectorDrawing VectorizeGrid(const BmpHeaderBytes& header, const VirtualVram& grid, const VectorizeOptions& options,
-                            PassState& pass, Toolkit& toolkit);
+VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& options, PassState& pass,
+                            Toolkit& toolkit);
 
 }  // namespace kelvarin
