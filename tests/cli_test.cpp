@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -199,9 +200,16 @@ private:
 };
 
 TEST_F(command_line, a_stop_is_reported_as_such_in_every_step) {
-    const std::string input = copyOfData("bitmaps/checker-1000x600.bmp");
-    for (const char* caption : {"Pass3 : ", "Pass7 : ", "書出: "}) {
-        SCOPED_TRACE(caption);
+    const std::string checker = copyOfData("bitmaps/checker-1000x600.bmp");
+    const std::string drawing = work.file("drawing.bmp");
+    test::writeBytes(drawing, test::readBytes(std::string(KELVARIN_TEST_DATA_DIR) + "/../../examples/drawing.bmp"));
+    // The runs' passes, and the vector mode's centre lines from rows, its assembly, and its writing.
+    const std::vector<std::tuple<std::string, std::string, std::string>> stops = {
+        {"--lines=both", "Pass3 : ", checker}, {"--lines=both", "Pass7 : ", checker},
+        {"--lines=both", "書出: ", checker},   {"--vectorize", "Pass4 : ", drawing},
+        {"--vectorize", "Pass6 : ", drawing},  {"--vectorize", "書出: ", drawing}};
+    for (const auto& [mode, caption, input] : stops) {
+        SCOPED_TRACE(mode + " " + caption);
         volatile std::sig_atomic_t stop = 0;
         StopOnCaption buffer(caption, stop);
         std::ostream stopErr(&buffer);
@@ -209,13 +217,15 @@ TEST_F(command_line, a_stop_is_reported_as_such_in_every_step) {
         // Events run at every chance, so that every step shows its caption however fast it is.
         const CliEnvironment environment{program.file("kelvarin-cli"),    in, out, stopErr, false, true, &stop,
                                          {1, std::chrono::nanoseconds(0)}};
-        EXPECT_EQ(runCli({"--yes", "--lines", "both", input, input}, environment), kExitFailed);
+        EXPECT_EQ(runCli({"--yes", mode, input, input}, environment), kExitFailed);
         ASSERT_EQ(stop, 1);
         const std::string shown = buffer.str();
         EXPECT_NE(shown.find(input + ": 処理が中断されました。\n"), std::string::npos) << shown;
         EXPECT_EQ(shown.find("エラー"), std::string::npos) << shown;
         EXPECT_EQ(shown.find("変換終了"), std::string::npos) << shown;  // stopped in the first input
-        EXPECT_EQ(test::filesIn(work.path()), std::vector<std::string>{"checker-1000x600.bmp"});
+        std::vector<std::string> files = test::filesIn(work.path());
+        std::sort(files.begin(), files.end());
+        EXPECT_EQ(files, (std::vector<std::string>{"checker-1000x600.bmp", "drawing.bmp"}));
     }
 }
 

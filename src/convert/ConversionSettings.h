@@ -16,7 +16,7 @@ struct ConversionOptions {
     // The greatest distance in dots between a written entity and the centre line it stands for.
     double Tolerance = kDefaultTolerance;
 
-    static constexpr double kDefaultTolerance = 1.5;
+    static constexpr double kDefaultTolerance = 2;
 };
 
 // The settings of one conversion, read from the window at every run.

@@ -131,7 +131,7 @@ void emitGroup(const ArcGroup& group, const InkProbe& ink, WideDrawing& drawing)
 }
 
 // Takes the short lines lying on a circle of a group into it, found by walking round the circle.
-void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, double tolerance) {
+void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, double tolerance, const Tick& tick) {
     std::vector<bool> taken(lines.size(), false);
     SegmentIndex index(kCellSize);
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -139,6 +139,7 @@ void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, d
     }
     std::vector<std::int32_t> near;
     for (ArcGroup& group : groups) {
+        tick();
         if (!group.alive) {
             continue;
         }
@@ -177,7 +178,7 @@ void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, d
 }  // namespace
 
 void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance,
-              WideDrawing& drawing) {
+              WideDrawing& drawing, const Tick& tick) {
     const double largestRadius = ink.diagonal();
     std::vector<ArcGroup> groups;
     for (const ArcPiece& piece : pieces) {
@@ -193,6 +194,7 @@ void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines
     }
     std::vector<std::int32_t> near;
     for (std::size_t i = 0; i < groups.size(); ++i) {
+        tick();
         ArcGroup& group = groups[i];
         if (!group.alive || sweepOf(group) < kSmallestGatheringSweep || group.circle.radius > largestRadius) {
             continue;
@@ -210,7 +212,7 @@ void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines
             }
         }
     }
-    absorbLines(groups, lines, tolerance);
+    absorbLines(groups, lines, tolerance, tick);
     for (const ArcGroup& group : groups) {
         if (group.alive) {
             emitGroup(group, ink, drawing);

@@ -12,6 +12,6 @@ namespace kelvarin {
 // the ink holds. Short lines that lie on a gathered circle within tolerance are taken into it and
 // removed from lines.
 void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance,
-              WideDrawing& drawing);
+              WideDrawing& drawing, const Tick& tick);
 
 }  // namespace kelvarin

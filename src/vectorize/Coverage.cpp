@@ -87,7 +87,7 @@ void keepMarked(std::vector<T>& items, const std::vector<bool>& dropped, std::si
 
 }  // namespace
 
-void dropCoveredEntities(WideDrawing& wide, double tolerance) {
+void dropCoveredEntities(WideDrawing& wide, double tolerance, const Tick& tick) {
     const std::vector<Stroke> strokes = strokesOf(wide);
     SegmentIndex index(kCellSize);
     for (std::size_t i = 0; i < strokes.size(); ++i) {
@@ -101,6 +101,7 @@ void dropCoveredEntities(WideDrawing& wide, double tolerance) {
     std::vector<bool> dropped(strokes.size(), false);
     std::vector<std::int32_t> near;
     for (std::size_t i = 0; i < strokes.size(); ++i) {
+        tick();
         const Stroke& stroke = strokes[i];
         const int samples = std::max(2, static_cast<int>(stroke.size / std::max(stroke.width, 2.0)));
         bool covered = true;

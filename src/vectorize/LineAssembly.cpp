@@ -83,7 +83,7 @@ bool onLineOf(const LinePiece& line, const LinePiece& other, double tolerance) {
            distanceFromLine(other.b, line.moments.mean, line.direction) <= tolerance;
 }
 
-std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, double tolerance) {
+std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, double tolerance, const Tick& tick) {
     SegmentIndex index(kCellSize);
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         index.insert(static_cast<std::int32_t>(i), pieces[i].a, pieces[i].b);
@@ -92,6 +92,7 @@ std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, double
     std::vector<std::int32_t> near;
     std::vector<std::int32_t> both;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
+        tick();
         const LinePiece& p = pieces[i];
         const double reach = largestGap(p);
         const Point direction = p.direction;
@@ -210,13 +211,15 @@ bool meetingPoint(const LinePiece& line, const LinePiece& other, Point end, Poin
 }
 
 // One round of joining: each group of pieces becomes one.
-std::vector<LinePiece> joinOnce(const std::vector<LinePiece>& pieces, const InkProbe& ink, double tolerance) {
+std::vector<LinePiece> joinOnce(const std::vector<LinePiece>& pieces, const InkProbe& ink, double tolerance,
+                                const Tick& tick) {
     std::vector<LineGroup> groups(pieces.size());
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         groups[i] = {pieces[i].moments, {pieces[i].a, pieces[i].b}, pieces[i].width * pieces[i].moments.n};
     }
     UnionFind sets(pieces.size());
-    for (const Candidate& candidate : candidatesOf(pieces, tolerance)) {
+    for (const Candidate& candidate : candidatesOf(pieces, tolerance, tick)) {
+        tick();
         const std::size_t x = sets.find(static_cast<std::size_t>(candidate.first));
         const std::size_t y = sets.find(static_cast<std::size_t>(candidate.second));
         if (x == y || !fitsJoined(groups[x], groups[y], tolerance) || !inkedBetween(pieces, candidate, ink)) {
@@ -239,12 +242,13 @@ std::vector<LinePiece> joinOnce(const std::vector<LinePiece>& pieces, const InkP
 
 }  // namespace
 
-std::vector<LinePiece> joinLines(const std::vector<LinePiece>& pieces, const InkProbe& ink, double tolerance) {
+std::vector<LinePiece> joinLines(const std::vector<LinePiece>& pieces, const InkProbe& ink, double tolerance,
+                                 const Tick& tick) {
     // A second round lets the joined lines, whose directions are surer, reach over wider gaps.
-    return joinOnce(joinOnce(pieces, ink, tolerance), ink, tolerance);
+    return joinOnce(joinOnce(pieces, ink, tolerance, tick), ink, tolerance, tick);
 }
 
-void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance) {
+void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, const Tick& tick) {
     // Out to the ink first, for every line, so that the meeting points see the ends as drawn.
     for (LinePiece& line : lines) {
         const Point d = line.b - line.a;
@@ -264,6 +268,7 @@ void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double t
     const std::vector<LinePiece> drawn = lines;
     std::vector<std::int32_t> near;
     for (std::size_t i = 0; i < lines.size(); ++i) {
+        tick();
         for (const bool atB : {false, true}) {
             const Point end = atB ? drawn[i].b : drawn[i].a;
             const Point inner = atB ? drawn[i].a : drawn[i].b;

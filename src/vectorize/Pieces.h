@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "vectorize/Fitting.h"
@@ -31,6 +32,9 @@ struct WideDrawing {
     std::vector<double> arcWidths;
     std::vector<double> circleWidths;
 };
+
+// Called once per item of the long loops, so that the window stays responsive and can stop them.
+using Tick = std::function<void()>;
 
 struct Pieces {
     std::vector<LinePiece> lines;

@@ -152,19 +152,20 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     pass.CurrentStep = "線と円をまとめる";
     ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, 3);
     const InkProbe ink(grid);
+    const Tick tick = [&toolkit] { toolkit.doEvents(); };
     Pieces& pieces = finder.pieces();
     // The arcs first: short straight pieces of a circle join it rather than each other.
     WideDrawing drawing;
-    joinArcs(pieces.arcs, pieces.lines, ink, options.tolerance, drawing);
+    joinArcs(pieces.arcs, pieces.lines, ink, options.tolerance, drawing, tick);
     progress.update(1, 1.0 / 4);
-    std::vector<LinePiece> lines = joinLines(pieces.lines, ink, options.tolerance);
+    std::vector<LinePiece> lines = joinLines(pieces.lines, ink, options.tolerance, tick);
     progress.update(2, 2.0 / 4);
-    finishLineEnds(lines, ink, options.tolerance);
+    finishLineEnds(lines, ink, options.tolerance, tick);
     for (const LinePiece& line : lines) {
         drawing.drawing.lines.push_back({line.a, line.b});
         drawing.lineWidths.push_back(line.width);
     }
-    dropCoveredEntities(drawing, options.tolerance);
+    dropCoveredEntities(drawing, options.tolerance, tick);
     progress.update(3, 1);
     progress.finish();
     ++pass.PassNumber;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "convert/ConversionSettings.h"
 #include "convert/VirtualVram.h"
 #include "vectorize/Geometry.h"
 
@@ -11,7 +12,7 @@ class Toolkit;
 struct PassState;
 
 struct VectorizeOptions {
-    double tolerance = 1.5;  // dots between an entity and the centre line it stands for
+    double tolerance = ConversionOptions::kDefaultTolerance;  // dots between an entity and its centre line
 };
 
 // The size of the dust the vector mode drops by itself: groups of line cells smaller than a square of the
