@@ -77,12 +77,15 @@ struct Case {
     const char* name;
     std::vector<Shape> shapes;
     std::size_t lines, arcs, circles;
+    std::vector<Shape> drawn{};  // what the lines stand for, when not the shapes themselves
+    double reach = VectorizeOptions().tolerance + 1;
 };
 
 // Each true segment is matched by a written line whose ends lie within reach of its ends (either way
 // round); each true circle or arc by one of the same centre and radius.
-void expectMatches(const Case& c, const VectorDrawing& drawing, double reach) {
-    for (const Shape& shape : c.shapes) {
+void expectMatches(const Case& c, const VectorDrawing& drawing) {
+    const double reach = c.reach;
+    for (const Shape& shape : c.drawn.empty() ? c.shapes : c.drawn) {
         if (shape.kind == Shape::Segment) {
             EXPECT_TRUE(
                 std::any_of(drawing.lines.begin(), drawing.lines.end(),
@@ -137,11 +140,19 @@ std::vector<Case> cases() {
         dashes.push_back(segment({20.0 + 45 * k, 100.0 + 12 * k}, {50.0 + 45 * k, 108.0 + 12 * k}));
     }
     table.push_back({"dashed line", dashes, 6, 0, 0});
+    // A filled block is drawn by its outline, a little inside the edges of its ink.
+    table.push_back({"filled block",
+                     {segment({100, 150}, {200, 150}, 60), segment({20, 260}, {280, 260})},
+                     5,
+                     0,
+                     0,
+                     {segment({100, 120}, {200, 120}), segment({200, 120}, {200, 180}), segment({200, 180}, {100, 180}),
+                      segment({100, 180}, {100, 120}), segment({20, 260}, {280, 260})},
+                     5});
     return table;
 }
 
 TEST(vectorize, known_shapes_come_out_as_a_draftsman_draws_them) {
-    constexpr double kTolerance = VectorizeOptions().tolerance;
     for (const Case& c : cases()) {
         const Picture picture(300, 300, c.shapes);
         PassState pass;
@@ -150,7 +161,7 @@ TEST(vectorize, known_shapes_come_out_as_a_draftsman_draws_them) {
         EXPECT_EQ(drawing.lines.size(), c.lines) << c.name << " " << c.shapes[0].a.x << " " << c.shapes[0].width;
         EXPECT_EQ(drawing.arcs.size(), c.arcs) << c.name;
         EXPECT_EQ(drawing.circles.size(), c.circles) << c.name;
-        expectMatches(c, drawing, kTolerance + 1);
+        expectMatches(c, drawing);
     }
 }
 

@@ -13,6 +13,7 @@
 #include "vectorize/CentreChains.h"
 #include "vectorize/ChainFitting.h"
 #include "vectorize/Coverage.h"
+#include "vectorize/Hollowing.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/LineAssembly.h"
 
@@ -145,13 +146,16 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     pass.CurrentStep = "中心線を求める";
     // Runs up to a little more than twice the thickest strokes' width cut strokes; longer ones run along.
     const std::int32_t thick = runLengthShare(runLengthCounts(grid), 0.9);
-    PieceFinder finder(grid, std::max(8, thick * 5 / 2), options.tolerance);
+    // Areas much wider than the strokes are drawn by their outlines: the centre lines of their rims.
+    HollowedGrid hollowed;
+    const VirtualVram& source = hollowFilledAreas(grid, thick / 2 + 2, hollowed) ? hollowed.vram : grid;
+    PieceFinder finder(source, std::max(8, thick * 5 / 2), options.tolerance);
     finder.rows(pass, toolkit);
     finder.columns(pass, toolkit);
 
     pass.CurrentStep = "線と円をまとめる";
     ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, 3);
-    const InkProbe ink(grid);
+    const InkProbe ink(source);
     const Tick tick = [&toolkit] { toolkit.doEvents(); };
     Pieces& pieces = finder.pieces();
     // The arcs first: short straight pieces of a circle join it rather than each other.
