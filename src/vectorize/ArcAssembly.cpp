@@ -130,6 +130,13 @@ void emitGroup(const ArcGroup& group, const InkProbe& ink, WideDrawing& drawing)
     }
 }
 
+// Adds the span of a line lying on the group's circle.
+void addLineSpan(ArcGroup& group, const LinePiece& line) {
+    const double a = angleDegrees(group.circle.centre, line.a);
+    const double b = angleDegrees(group.circle.centre, line.b);
+    group.spans.emplace_back(sweepDegrees(a, b) <= 180 ? std::pair{a, b} : std::pair{b, a});
+}
+
 // Takes the short lines lying on a circle of a group into it, found by walking round the circle.
 void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, double tolerance, const Tick& tick) {
     std::vector<bool> taken(lines.size(), false);
@@ -160,9 +167,84 @@ void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, d
                 }
                 taken[i] = true;
                 group.samples.insert(group.samples.end(), {line.a, middle, line.b});
-                const double a = angleDegrees(circle.centre, line.a);
-                const double b = angleDegrees(circle.centre, line.b);
-                group.spans.emplace_back(sweepDegrees(a, b) <= 180 ? std::pair{a, b} : std::pair{b, a});
+                addLineSpan(group, line);
+            }
+        }
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!taken[i]) {
+            lines[kept++] = lines[i];
+        }
+    }
+    lines.resize(kept);
+}
+
+// Whether the ink goes on along the line from its end for distance.
+bool goesOnStraight(const InkProbe& ink, const LinePiece& line, Point end, double distance) {
+    const Point other = length(line.a - end) < length(line.b - end) ? line.b : line.a;
+    const Point outward = (end - other) * (1 / std::max(length(end - other), 1e-9));
+    return ink.shareAlong(end, end + outward * distance) >= 0.9;
+}
+
+// Two lines of about the same length following each other at a slight angle that one circle fits and one
+// line does not: the stretches of an arc too flat for either alone to show its bend. Each such pair
+// becomes a group, and its lines are taken out.
+void seedArcsFromLines(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, double largestRadius,
+                       std::vector<ArcGroup>& groups) {
+    SegmentIndex index(kCellSize);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        index.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
+    }
+    std::vector<bool> taken(lines.size(), false);
+    std::vector<std::int32_t> near;
+    const auto size = [](const LinePiece& line) { return length(line.b - line.a); };
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const LinePiece& p = lines[i];
+        if (taken[i] || size(p) < 3 * p.width + 4) {
+            continue;
+        }
+        for (const Point end : {p.a, p.b}) {
+            // The chains of the rows and of the columns may both stop short where an arc turns past the
+            // diagonal, leaving a gap between its stretches.
+            const double reach = 0.6 * size(p) + p.width + tolerance;
+            index.near(end, reach, near);
+            for (const std::int32_t j : near) {
+                const LinePiece& q = lines[static_cast<std::size_t>(j)];
+                const double turn = std::abs(cross(p.direction, q.direction));
+                if (static_cast<std::size_t>(j) == i || taken[static_cast<std::size_t>(j)] || taken[i] ||
+                    size(q) < 3 * q.width + 4 || std::max(size(p), size(q)) > 2.5 * std::min(size(p), size(q)) ||
+                    turn < 0.05 || std::abs(dot(p.direction, q.direction)) < 0.5 ||
+                    std::min(length(q.a - end), length(q.b - end)) >
+                        std::min(reach, 0.6 * size(q) + q.width + tolerance)) {
+                    continue;
+                }
+                const std::vector<Point> points = {p.a, (p.a + p.b) * 0.5, p.b, q.a, (q.a + q.b) * 0.5, q.b};
+                LineMoments moments;
+                for (const Point& point : points) {
+                    moments.add(point);
+                }
+                const Point direction = moments.direction();
+                const bool straight = std::all_of(points.begin(), points.end(), [&](Point point) {
+                    return distanceFromLine(point, moments.mean, direction) <= tolerance;
+                });
+                const CircleFit circle = fitCircle(points);
+                if (straight || !circle.valid || circle.radius > largestRadius ||
+                    circle.radius < 2 * std::max(p.width, q.width) + 2 ||
+                    largestCircleDistance(points, circle) > tolerance) {
+                    continue;
+                }
+                // A line that goes on straight through the gap crosses the other, rather than bending.
+                const double straightOn = 3 * std::sqrt(circle.radius * std::max(p.width, q.width));
+                if (goesOnStraight(ink, p, end, straightOn) ||
+                    goesOnStraight(ink, q, length(q.a - end) < length(q.b - end) ? q.a : q.b, straightOn)) {
+                    continue;
+                }
+                ArcGroup group{circle, points, {}, std::max(p.width, q.width), true};
+                addLineSpan(group, p);
+                addLineSpan(group, q);
+                groups.push_back(std::move(group));
+                taken[i] = taken[static_cast<std::size_t>(j)] = true;
             }
         }
     }
@@ -184,6 +266,7 @@ void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines
     for (const ArcPiece& piece : pieces) {
         groups.push_back({piece.circle, piece.samples, {{piece.startDegrees, piece.endDegrees}}, piece.width, true});
     }
+    seedArcsFromLines(lines, ink, tolerance, largestRadius, groups);
     // The longest arcs first: their circles are the surest, and each takes in the pieces lying on it,
     // found by walking round it.
     std::sort(groups.begin(), groups.end(),
