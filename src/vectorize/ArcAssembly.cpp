@@ -10,12 +10,8 @@ namespace kelvarin {
 
 namespace {
 
-constexpr double kCellSize = 32;
 // Arcs of at least this many degrees take in the pieces of their circle; shorter ones are only taken in.
 constexpr double kSmallestGatheringSweep = 20;
-
-// The share of a gap along the circle that must be ink for it to count as drawn.
-constexpr double kInkedGap = 0.9;
 
 struct ArcGroup {
     CircleFit circle;
@@ -97,7 +93,8 @@ void emitGroup(const ArcGroup& group, const InkProbe& ink, WideDrawing& drawing)
     for (const auto& span : spans) {
         if (!covered.empty() && span.first <= covered.back().second + 1e-9) {
             covered.back().second = std::max(covered.back().second, span.second);
-        } else if (!covered.empty() && inkedShare(ink, group.circle, covered.back().second, span.first) >= kInkedGap) {
+        } else if (!covered.empty() &&
+                   inkedShare(ink, group.circle, covered.back().second, span.first) >= kInkedShare) {
             covered.back().second = std::max(covered.back().second, span.second);
         } else {
             covered.push_back(span);
@@ -107,7 +104,7 @@ void emitGroup(const ArcGroup& group, const InkProbe& ink, WideDrawing& drawing)
     if (covered.size() > 1) {
         const double wrapStart = covered.back().second;
         const double wrapEnd = covered.front().first + 360;
-        if (wrapStart >= wrapEnd - 1e-9 || inkedShare(ink, group.circle, wrapStart, wrapEnd) >= kInkedGap) {
+        if (wrapStart >= wrapEnd - 1e-9 || inkedShare(ink, group.circle, wrapStart, wrapEnd) >= kInkedShare) {
             covered.front().first = covered.back().first - 360;
             covered.front().second = std::max(covered.front().second, covered.back().second - 360);
             covered.pop_back();
@@ -116,7 +113,7 @@ void emitGroup(const ArcGroup& group, const InkProbe& ink, WideDrawing& drawing)
     const CircleFit& circle = group.circle;
     for (const auto& [start, end] : covered) {
         const double sweep = end - start;
-        if (sweep >= 360 - 1e-6 || inkedShare(ink, circle, end, start) >= kInkedGap) {
+        if (sweep >= 360 - 1e-6 || inkedShare(ink, circle, end, start) >= kInkedShare) {
             drawing.drawing.circles.push_back({circle.centre, circle.radius});
             drawing.circleWidths.push_back(group.width);
             return;
@@ -140,7 +137,7 @@ void addLineSpan(ArcGroup& group, const LinePiece& line) {
 // Takes the short lines lying on a circle of a group into it, found by walking round the circle.
 void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, double tolerance, const Tick& tick) {
     std::vector<bool> taken(lines.size(), false);
-    SegmentIndex index(kCellSize);
+    SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         index.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
     }
@@ -151,9 +148,9 @@ void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, d
             continue;
         }
         const CircleFit circle = group.circle;
-        const int steps = static_cast<int>(std::ceil(2 * std::numbers::pi * circle.radius / (kCellSize / 2)));
+        const int steps = static_cast<int>(std::ceil(2 * std::numbers::pi * circle.radius / (kIndexCellSize / 2)));
         for (int k = 0; k < steps; ++k) {
-            index.near(pointAt(circle, 360.0 * k / steps), kCellSize / 2 + tolerance, near);
+            index.near(pointAt(circle, 360.0 * k / steps), kIndexCellSize / 2 + tolerance, near);
             for (const std::int32_t j : near) {
                 const auto i = static_cast<std::size_t>(j);
                 const LinePiece& line = lines[i];
@@ -184,7 +181,7 @@ void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, d
 bool goesOnStraight(const InkProbe& ink, const LinePiece& line, Point end, double distance) {
     const Point other = length(line.a - end) < length(line.b - end) ? line.b : line.a;
     const Point outward = (end - other) * (1 / std::max(length(end - other), 1e-9));
-    return ink.shareAlong(end, end + outward * distance) >= 0.9;
+    return ink.shareAlong(end, end + outward * distance) >= kInkedShare;
 }
 
 // Two lines of about the same length following each other at a slight angle that one circle fits and one
@@ -192,7 +189,7 @@ bool goesOnStraight(const InkProbe& ink, const LinePiece& line, Point end, doubl
 // becomes a group, and its lines are taken out.
 void seedArcsFromLines(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, double largestRadius,
                        std::vector<ArcGroup>& groups) {
-    SegmentIndex index(kCellSize);
+    SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         index.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
     }
@@ -271,7 +268,7 @@ void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines
     // found by walking round it.
     std::sort(groups.begin(), groups.end(),
               [](const ArcGroup& x, const ArcGroup& y) { return arcLength(x) > arcLength(y); });
-    SegmentIndex index(kCellSize);
+    SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < groups.size(); ++i) {
         index.insert(static_cast<std::int32_t>(i), groups[i].samples.front(), groups[i].samples.front());
     }
@@ -283,9 +280,9 @@ void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines
             continue;
         }
         const CircleFit circle = group.circle;
-        const int steps = static_cast<int>(std::ceil(2 * std::numbers::pi * circle.radius / (kCellSize / 2)));
+        const int steps = static_cast<int>(std::ceil(2 * std::numbers::pi * circle.radius / (kIndexCellSize / 2)));
         for (int k = 0; k < steps; ++k) {
-            index.near(pointAt(circle, 360.0 * k / steps), kCellSize / 2 + 2 * tolerance, near);
+            index.near(pointAt(circle, 360.0 * k / steps), kIndexCellSize / 2 + 2 * tolerance, near);
             for (const std::int32_t j : near) {
                 ArcGroup& piece = groups[static_cast<std::size_t>(j)];
                 if (static_cast<std::size_t>(j) > i && piece.alive &&

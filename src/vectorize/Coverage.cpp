@@ -9,8 +9,6 @@ namespace kelvarin {
 
 namespace {
 
-constexpr double kCellSize = 32;
-
 // One entity as the coverage sees it: a segment, or part of a circle.
 struct Stroke {
     bool round = false;
@@ -89,7 +87,7 @@ void keepMarked(std::vector<T>& items, const std::vector<bool>& dropped, std::si
 
 void dropCoveredEntities(WideDrawing& wide, double tolerance, const Tick& tick) {
     const std::vector<Stroke> strokes = strokesOf(wide);
-    SegmentIndex index(kCellSize);
+    SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < strokes.size(); ++i) {
         const Stroke& stroke = strokes[i];
         const int parts = stroke.round ? std::max(8, static_cast<int>(stroke.size / 16)) : 1;
@@ -107,7 +105,7 @@ void dropCoveredEntities(WideDrawing& wide, double tolerance, const Tick& tick) 
         bool covered = true;
         for (int k = 0; k <= samples && covered; ++k) {
             const Point p = stroke.at(static_cast<double>(k) / samples);
-            index.near(p, kCellSize / 2, near);
+            index.near(p, kIndexCellSize / 2, near);
             covered = std::any_of(near.begin(), near.end(), [&](std::int32_t j) {
                 const Stroke& other = strokes[static_cast<std::size_t>(j)];
                 return static_cast<std::size_t>(j) != i && !dropped[static_cast<std::size_t>(j)] &&

@@ -7,6 +7,9 @@
 
 namespace kelvarin {
 
+// The share of a gap that must be ink for it to count as drawn: a dot of noise may miss.
+inline constexpr double kInkedShare = 0.9;
+
 // Asks the grid whether positions in dots are line cells; positions outside the grid are background.
 class InkProbe {
 public:

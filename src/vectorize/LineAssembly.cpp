@@ -10,12 +10,9 @@ namespace kelvarin {
 
 namespace {
 
-constexpr double kCellSize = 32;
 // Pieces of one line differ by less than this in direction (cosine of 20 degrees); the fit of the joined
 // points decides.
 constexpr double kSameDirection = 0.94;
-// The share of a gap that must be ink for pieces to join across it: a dot of noise may miss.
-constexpr double kInkedGap = 0.9;
 
 class UnionFind {
 public:
@@ -84,7 +81,7 @@ bool onLineOf(const LinePiece& line, const LinePiece& other, double tolerance) {
 }
 
 std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, double tolerance, const Tick& tick) {
-    SegmentIndex index(kCellSize);
+    SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         index.insert(static_cast<std::int32_t>(i), pieces[i].a, pieces[i].b);
     }
@@ -100,10 +97,10 @@ std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, double
         both.clear();
         const Point outward = p.b - p.a;
         const double size = std::max(length(outward), 1e-9);
-        for (double step = 0; step <= reach; step += kCellSize) {
+        for (double step = 0; step <= reach; step += kIndexCellSize) {
             for (const double side : {-1.0, 1.0}) {
                 const Point end = side > 0 ? p.b : p.a;
-                index.near(end + outward * (side * step / size), kCellSize / 2 + tolerance, near);
+                index.near(end + outward * (side * step / size), kIndexCellSize / 2 + tolerance, near);
                 both.insert(both.end(), near.begin(), near.end());
             }
         }
@@ -144,7 +141,7 @@ bool inkedBetween(const std::vector<LinePiece>& pieces, const Candidate& candida
     Point from, to;
     gapBetween(pieces[static_cast<std::size_t>(candidate.first)], pieces[static_cast<std::size_t>(candidate.second)],
                from, to);
-    return ink.shareAlong(from, to) >= kInkedGap;
+    return ink.shareAlong(from, to) >= kInkedShare;
 }
 
 bool fitsJoined(const LineGroup& x, const LineGroup& y, double tolerance) {
@@ -261,7 +258,7 @@ void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double t
         line.b = line.b + u * inkReach(ink, line.b, u, limit);
         line.a = line.a - u * inkReach(ink, line.a, u * -1, limit);
     }
-    SegmentIndex index(kCellSize);
+    SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         index.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
     }
@@ -272,7 +269,7 @@ void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double t
         for (const bool atB : {false, true}) {
             const Point end = atB ? drawn[i].b : drawn[i].a;
             const Point inner = atB ? drawn[i].a : drawn[i].b;
-            index.near(end, kCellSize, near);
+            index.near(end, kIndexCellSize, near);
             double best = 0;
             Point snapped = end;
             for (const std::int32_t j : near) {

@@ -10,6 +10,9 @@
 
 namespace kelvarin {
 
+// The side of the cells the assembly's indexes use, in dots: a little more than the widest strokes.
+inline constexpr double kIndexCellSize = 32;
+
 // Finds the segments near a point: each segment is listed in the square cells it passes through.
 class SegmentIndex {
 public:
