@@ -156,7 +156,6 @@ bool runPasses(Form& form, const ConversionSettings& settings) {
     const VirtualVram& grid = despeckleSize > 0 ? cleaned.vram : state.Vram;
     state.CurrentStep = "変換開始";
     state.LineSegmentCount = 0;
-    state.vectorDrawing = {};
     if (settings.Options.Vectorize) {
         state.vectorDrawing = VectorizeGrid(grid, {settings.Options.Tolerance}, state, view);
         if (inverted) {
@@ -183,6 +182,7 @@ bool convert(Form& form) {
     View& view = form.view;
     state.PassNumber = 1;
     state.CurrentStep.clear();
+    state.vectorDrawing = {};  // a refused or failed conversion leaves no drawing behind
     ConversionSettings settings = readSettings(form);
     if (!mayWrite(form, settings.OutputPath)) {
         return false;
