@@ -204,7 +204,7 @@ void seedArcsFromLines(std::vector<LinePiece>& lines, const InkProbe& ink, doubl
         for (const Point end : {p.a, p.b}) {
             // The chains of the rows and of the columns may both stop short where an arc turns past the
             // diagonal, leaving a gap between its stretches.
-            const double reach = 0.6 * size(p) + p.width + tolerance;
+            const double reach = std::min(0.6 * size(p), 4 * p.width + 32) + p.width + tolerance;
             index.near(end, reach, near);
             for (const std::int32_t j : near) {
                 const LinePiece& q = lines[static_cast<std::size_t>(j)];

@@ -87,26 +87,23 @@ std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, double
     }
     std::vector<Candidate> candidates;
     std::vector<std::int32_t> near;
-    std::vector<std::int32_t> both;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         tick();
         const LinePiece& p = pieces[i];
         const double reach = largestGap(p);
         const Point direction = p.direction;
-        // Along the line out from both ends: a pair found twice is joined once.
-        both.clear();
+        // Along the line out from both ends; a pair found from both of its pieces is joined once.
+        near.clear();
+        index.startSearch();
         const Point outward = p.b - p.a;
         const double size = std::max(length(outward), 1e-9);
         for (double step = 0; step <= reach; step += kIndexCellSize) {
             for (const double side : {-1.0, 1.0}) {
                 const Point end = side > 0 ? p.b : p.a;
-                index.near(end + outward * (side * step / size), kIndexCellSize / 2 + tolerance, near);
-                both.insert(both.end(), near.begin(), near.end());
+                index.addNear(end + outward * (side * step / size), kIndexCellSize / 2 + tolerance, near);
             }
         }
-        std::sort(both.begin(), both.end());
-        both.erase(std::unique(both.begin(), both.end()), both.end());
-        for (const std::int32_t j : both) {
+        for (const std::int32_t j : near) {
             if (static_cast<std::size_t>(j) == i) {
                 continue;
             }

@@ -41,7 +41,13 @@ public:
     // Appends the ids listed in the cells within radius of p, each once, to found (cleared first).
     void near(Point p, double radius, std::vector<std::int32_t>& found) const {
         found.clear();
-        ++m_query;
+        startSearch();
+        addNear(p, radius, found);
+    }
+
+    // A search over several places: startSearch(), then addNear() for each, finds each id once.
+    void startSearch() const { ++m_query; }
+    void addNear(Point p, double radius, std::vector<std::int32_t>& found) const {
         const std::int64_t x0 = cellOf(p.x - radius), x1 = cellOf(p.x + radius);
         const std::int64_t y0 = cellOf(p.y - radius), y1 = cellOf(p.y + radius);
         for (std::int64_t x = x0; x <= x1; ++x) {
