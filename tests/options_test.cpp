@@ -253,6 +253,11 @@ TEST_F(conversion_options, vectorize_writes_circles_and_lines_in_drawing_units) 
     EXPECT_NEAR(values[1], 60 * 2, 2);
     EXPECT_NEAR(values[2], 35 * 2, 2);
     test::keepForReaderCheck(work.file("picture.dxf"), "conversion_options-vectorize");
+
+    // Scales that would make the circle an ellipse: it is written as the lines of a polygon instead.
+    const std::string stretched = convert(picture, {"--vectorize", "--size-x", "320", "--size-y", "480"});
+    EXPECT_EQ(stretched.find("CIRCLE"), std::string::npos);
+    EXPECT_GT(linesOf(stretched).size(), 4U + 20U);  // a chord every 14 degrees or less
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "dxf/DxfDocument.h"
 #include "fileutil/Cp932Codec.h"
 #include "fileutil/DirectorySearch.h"
+#include "vectorize/ScaleFit.h"
 #include "vectorize/Vectorize.h"
 
 namespace kelvarin {
@@ -128,9 +129,10 @@ bool writeDrawing(AppState& state, const ConversionSettings& settings, const Vec
         throw Refusal{"このデータにはラインがありませんでした"};
     }
     const LineSegmentList noSegments;
+    const VectorDrawing written = fitToScales(drawing, settings.ScaleX, settings.ScaleY);
     const DxfInput input{
         settings, noSegments, bitmapWidth(state.BmpHeader), bitmapHeight(state.BmpHeader), state.ProgramDirectory,
-        &drawing};
+        &written};
     return BuildDxfDocument(input, state, view);
 }
 
