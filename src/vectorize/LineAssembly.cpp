@@ -118,7 +118,7 @@ std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, double
             }
             Point from, to;
             const double gap = gapBetween(longer, shorter, from, to);
-            if (gap > std::min(largestGap(p), largestGap(q))) {
+            if (gap > largestGap(longer)) {  // the longer one's direction holds, and the shorter lies on it
                 continue;
             }
             const bool pFirst = lengthOf(p) >= lengthOf(q);
