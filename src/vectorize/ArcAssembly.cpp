@@ -12,6 +12,8 @@ namespace {
 
 // Arcs of at least this many degrees take in the pieces of their circle; shorter ones are only taken in.
 constexpr double kSmallestGatheringSweep = 20;
+// Arcs of fewer degrees are not written.
+constexpr double kShortestSweep = 0.5;
 
 struct ArcGroup {
     CircleFit circle;
@@ -121,6 +123,14 @@ void emitGroup(const ArcGroup& group, const InkProbe& ink, WideDrawing& drawing)
         const double limit = std::min(90.0, (2 * group.width + 6) / circle.radius * 180 / std::numbers::pi);
         const double first = start - inkReachDegrees(ink, circle, start, -1, limit);
         const double last = end + inkReachDegrees(ink, circle, end, 1, limit);
+        if (last - first >= 360) {
+            drawing.drawing.circles.push_back({circle.centre, circle.radius});
+            drawing.circleWidths.push_back(group.width);
+            return;
+        }
+        if (last - first < kShortestSweep) {
+            continue;  // equal angles would make a whole circle of it
+        }
         drawing.drawing.arcs.push_back(
             {circle.centre, circle.radius, std::fmod(first + 720, 360.0), std::fmod(last + 720, 360.0)});
         drawing.arcWidths.push_back(group.width);
