@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -245,11 +246,18 @@ private:
 };
 
 TEST_F(command_line, a_stop_is_reported_as_such_in_every_step) {
-    const std::string input = copyOfData("bitmaps/checker-1000x600.bmp");
-    const std::string second = work.file("second.bmp");
-    test::writeBytes(second, test::readBytes(input));
-    for (const char* caption : {"Pass3 : ", "Pass7 : ", "書出: "}) {
-        SCOPED_TRACE(caption);
+    const std::string checker = copyOfData("bitmaps/checker-1000x600.bmp");
+    const std::string drawing = work.file("drawing.bmp");
+    test::writeBytes(drawing, test::readBytes(std::string(KELVARIN_TEST_DATA_DIR) + "/../../examples/drawing.bmp"));
+    const std::string second = work.file("second.bmp");  // never reached
+    test::writeBytes(second, test::readBytes(checker));
+    // The runs' passes, and the vector mode's centre lines from rows, its assembly, and its writing.
+    const std::vector<std::tuple<std::string, std::string, std::string>> stops = {
+        {"--lines=both", "Pass3 : ", checker}, {"--lines=both", "Pass7 : ", checker},
+        {"--lines=both", "書出: ", checker},   {"--vectorize", "Pass4 : ", drawing},
+        {"--vectorize", "Pass6 : ", drawing},  {"--vectorize", "書出: ", drawing}};
+    for (const auto& [mode, caption, input] : stops) {
+        SCOPED_TRACE(mode + " " + caption);
         volatile std::sig_atomic_t stop = 0;
         StopOnCaption buffer(caption, stop);
         std::ostream stopErr(&buffer);
@@ -257,36 +265,15 @@ TEST_F(command_line, a_stop_is_reported_as_such_in_every_step) {
         // Events run at every chance, so that every step shows its caption however fast it is.
         const CliEnvironment environment{program.file("kelvarin-cli"),    in, out, stopErr, false, true, &stop,
                                          {1, std::chrono::nanoseconds(0)}};
-        EXPECT_EQ(runCli({"--yes", "--lines", "both", input, second}, environment), kExitFailed);
+        EXPECT_EQ(runCli({"--yes", mode, input, second}, environment), kExitFailed);
         ASSERT_EQ(stop, 1);
         const std::string shown = buffer.str();
         EXPECT_NE(shown.find(input + ": 処理が中断されました。\n"), std::string::npos) << shown;
         EXPECT_EQ(shown.find("エラー"), std::string::npos) << shown;
         EXPECT_EQ(shown.find("変換終了"), std::string::npos) << shown;  // stopped in the first input
-        EXPECT_EQ(test::filesIn(work.path()).size(), 2u);               // no DXF file
-    }
-}
-
-// A stop that comes once the new file is in place stops nothing of that input: it is reported as
-// converted, never also as stopped, and the next input is not started.
-TEST_F(command_line, a_stop_after_the_file_is_in_place_leaves_it_converted) {
-    const std::string first = copyOfData("cases/example-100x50.bmp");
-    const std::string second = copyOfData("cases/thirds-300x3.bmp");
-    for (const bool twoInputs : {false, true}) {
-        volatile std::sig_atomic_t stop = 0;
-        StopOnCaption buffer("変換終了", stop);
-        std::ostream stopErr(&buffer);
-        std::istringstream in;
-        const CliEnvironment environment{program.file("kelvarin-cli"), in, out, stopErr, false, false, &stop};
-        std::vector<std::string> arguments{"--yes", first};
-        if (twoInputs) {
-            arguments.push_back(second);
-        }
-        EXPECT_EQ(runCli(arguments, environment), twoInputs ? kExitFailed : kExitConverted);
-        EXPECT_EQ(buffer.str(),
-                  first + ": 変換終了して、ファイルに書き出しました\n" + (twoInputs ? "処理が中断されました。\n" : ""));
-        EXPECT_TRUE(test::fileExists(work.file("example-100x50.dxf")));
-        EXPECT_FALSE(test::fileExists(work.file("thirds-300x3.dxf")));
+        std::vector<std::string> files = test::filesIn(work.path());
+        std::sort(files.begin(), files.end());
+        EXPECT_EQ(files, (std::vector<std::string>{"checker-1000x600.bmp", "drawing.bmp", "second.bmp"}));
     }
 }
 

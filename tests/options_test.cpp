@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 #include <sstream>
 #include <tuple>
@@ -205,6 +206,58 @@ TEST_F(conversion_options, refusals_and_usage_errors) {
     // Everything removed leaves no lines.
     convert(picture, {"--despeckle", "4"});
     EXPECT_EQ(err.str(), work.file("picture.pbm") + ": このデータにはラインがありませんでした\n");
+
+    EXPECT_TRUE(convert(picture, {"--vectorize", "--thinning", "2"}).empty());
+    EXPECT_EQ(err.str(), work.file("picture.pbm") + ": ベクトル化（--vectorize）は間引き数 1 のときだけ使えます\n");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> usageErrors = {
+        {{"--vectorize", "--strokes"}, "--vectorize は --strokes と一緒に使えません"},
+        {{"--lines", "both", "--vectorize"}, "--vectorize は --lines と一緒に使えません"},
+        {{"--tolerance", "2"}, "--tolerance は --vectorize と一緒に使います"},
+        {{"--vectorize", "--tolerance", "0"}, "--tolerance の値が正しくありません: 0"},
+        {{"--vectorize", "--tolerance", "1.5px"}, "--tolerance の値が正しくありません: 1.5px"},
+    };
+    for (const auto& [arguments, message] : usageErrors) {
+        convert(picture, arguments);
+        EXPECT_EQ(status, kExitUsage) << message;
+        EXPECT_NE(err.str().find(message), std::string::npos) << err.str();
+    }
+}
+
+// A circle and a frame, drawn as text rows: the vector mode writes one CIRCLE and four LINEs placed by the
+// size and offset, which the independent reader loads.
+TEST_F(conversion_options, vectorize_writes_circles_and_lines_in_drawing_units) {
+    Picture picture(120, std::string(160, '.'));
+    for (int y = 0; y < 120; ++y) {
+        for (int x = 0; x < 160; ++x) {
+            const double fromCentre = std::hypot(x - 60.0, (119 - y) - 60.0);
+            const bool frame = (x >= 5 && x <= 155 && (std::abs(y - 6) <= 1 || std::abs(y - 113) <= 1)) ||
+                               (y >= 5 && y <= 114 && (std::abs(x - 6) <= 1 || std::abs(x - 154) <= 1));
+            picture[y][x] = frame || std::abs(fromCentre - 35) <= 1.5 ? '#' : '.';
+        }
+    }
+    const std::string dxf = convert(picture, {"--vectorize", "--size-x", "320", "--offset-x", "10"});
+    ASSERT_EQ(status, kExitConverted) << err.str();
+    EXPECT_EQ(linesOf(dxf).size(), 4U);
+    const std::size_t circle = dxf.find("\r\nCIRCLE\r\n");
+    ASSERT_NE(circle, std::string::npos);
+    EXPECT_EQ(dxf.find("CIRCLE", circle + 8), std::string::npos);
+    std::istringstream fields(dxf.substr(circle));
+    std::vector<double> values;  // centre x, centre y, radius, after the layer, line type and colour
+    for (std::string code, value; std::getline(fields, code) && std::getline(fields, value);) {
+        if (code == " 10\r" || code == " 20\r" || code == " 40\r") {
+            values.push_back(std::stod(value));
+        }
+    }
+    ASSERT_GE(values.size(), 3U);
+    EXPECT_NEAR(values[0], 60 * 2 + 10, 2);
+    EXPECT_NEAR(values[1], 60 * 2, 2);
+    EXPECT_NEAR(values[2], 35 * 2, 2);
+    test::keepForReaderCheck(work.file("picture.dxf"), "conversion_options-vectorize");
+
+    // Scales that would make the circle an ellipse: it is written as the lines of a polygon instead.
+    const std::string stretched = convert(picture, {"--vectorize", "--size-x", "320", "--size-y", "480"});
+    EXPECT_EQ(stretched.find("CIRCLE"), std::string::npos);
+    EXPECT_GT(linesOf(stretched).size(), 4U + 20U);  // a chord every 14 degrees or less
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "convert/ConversionSettings.h"
 #include "convert/Despeckle.h"
 #include "convert/LineExtraction.h"
+#include "convert/LineSegmentList.h"
 #include "convert/Strokes.h"
 #include "dxf/DxfDocument.h"
 #include "fileutil/Cp932Codec.h"
@@ -20,6 +21,8 @@
 #include "fileutil/FileInfo.h"
 #include "fileutil/SafeFileWriter.h"
 #include "vectorize/Deskew.h"
+#include "vectorize/ScaleFit.h"
+#include "vectorize/Vectorize.h"
 
 namespace kelvarin {
 
@@ -81,6 +84,12 @@ ConversionSettings readSettings(Form& form) {
     if (settings.Options.Strokes && settings.Thinning != 1) {
         throw Refusal{kStrokesThinningRefusal};
     }
+    if (settings.Options.Vectorize && settings.Thinning != 1) {
+        throw Refusal{"ベクトル化（--vectorize）は間引き数 1 のときだけ使えます"};
+    }
+    if (settings.Options.Vectorize && settings.Options.Strokes) {
+        throw Refusal{"ベクトル化（--vectorize）とストローク（--strokes）は一緒に使えません"};
+    }
     settings.OffsetX = parseNumber(view.text(textOffset(0)));
     settings.OffsetY = parseNumber(view.text(textOffset(1)));
     if (settings.OffsetX < 0 || settings.OffsetY < 0) {
@@ -115,6 +124,19 @@ std::unique_ptr<SegmentSource> extractSegments(const AppState& state, const Virt
     return std::make_unique<GridRuns>(grid, settings.Thinning, horizontal, vertical);
 }
 
+bool writeDrawing(AppState& state, const ConversionSettings& settings, const VectorDrawing& drawing, View& view) {
+    state.LineSegmentCount = drawing.entityCount();
+    if (state.LineSegmentCount < 1) {
+        throw Refusal{"このデータにはラインがありませんでした"};
+    }
+    const LineSegmentList noSegments;
+    const VectorDrawing written = fitToScales(drawing, settings.ScaleX, settings.ScaleY);
+    const DxfInput input{
+        settings, noSegments, bitmapWidth(state.BmpHeader), bitmapHeight(state.BmpHeader), state.ProgramDirectory,
+        &written};
+    return BuildDxfDocument(input, state, view);
+}
+
 bool runPasses(Form& form, const ConversionSettings& settings) {
     AppState& state = form.state;
     View& view = form.view;
@@ -124,18 +146,30 @@ bool runPasses(Form& form, const ConversionSettings& settings) {
     if (inverted) {
         InvertVram(state.BmpHeader, state.Vram, state, view);
     }
-    // Deskewing and despeckling work on copies with line cells set; the passes then read the last copy.
+    // Deskewing and despeckling work on copies with line cells set; the passes then read the last copy. The
+    // vector mode drops the dust smaller than its strokes unless told a size.
     TurnedGrid turned;
     const VirtualVram& upright = settings.Options.Deskew
                                      ? Deskew(state.BmpHeader, state.Vram, turned, state.SkewDegrees, state, view)
                                      : state.Vram;
-    CleanedGrid cleaned;
-    if (settings.Options.DespeckleSize > 0) {
-        Despeckle(state.BmpHeader, upright, settings.Options.DespeckleSize, cleaned, state, view);
+    std::int64_t despeckleSize = settings.Options.DespeckleSize;
+    if (settings.Options.Vectorize && despeckleSize == 0) {
+        despeckleSize = automaticSpeckleSize(upright);
     }
-    const VirtualVram& grid = settings.Options.DespeckleSize > 0 ? cleaned.vram : upright;
+    CleanedGrid cleaned;
+    if (despeckleSize > 0) {
+        Despeckle(state.BmpHeader, upright, despeckleSize, cleaned, state, view);
+    }
+    const VirtualVram& grid = despeckleSize > 0 ? cleaned.vram : upright;
     state.CurrentStep = "変換開始";
     state.LineSegmentCount = 0;
+    if (settings.Options.Vectorize) {
+        state.vectorDrawing = VectorizeGrid(grid, {settings.Options.Tolerance}, state, view);
+        if (inverted) {
+            InvertVram(state.BmpHeader, state.Vram, state, view);
+        }
+        return writeDrawing(state, settings, state.vectorDrawing, view);
+    }
     // The segments are found again while the file is written, in the grid as it is now: line cells set.
     const std::unique_ptr<SegmentSource> segments = extractSegments(state, grid, settings, state, view);
     if (inverted) {
@@ -156,6 +190,7 @@ bool convert(Form& form) {
     state.PassNumber = 1;
     state.CurrentStep.clear();
     state.SkewDegrees = 0;
+    state.vectorDrawing = {};  // a refused or failed conversion leaves no drawing behind
     ConversionSettings settings = readSettings(form);
     if (!mayWrite(form, settings)) {
         return false;

@@ -53,6 +53,16 @@ std::optional<int> thresholdOf(std::string_view text) {
     return value ? std::optional<int>(static_cast<int>(*value)) : std::nullopt;
 }
 
+// A number of dots from 0.1 to 100.
+std::optional<double> toleranceOf(std::string_view text) {
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !(value >= 0.1 && value <= 100)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 // The value of an option that takes one: the parsed value, or the usage error naming the option.
 template <typename T>
 bool parsed(const std::optional<T>& value, const std::string& option, const std::string& text, std::string& error) {
@@ -136,6 +146,14 @@ CliParse parseCliArguments(const std::vector<std::string>& arguments) {
             options.strokes = true;
         } else if (argument == "--deskew") {
             options.deskew = true;
+        } else if (argument == "--vectorize") {
+            options.vectorize = true;
+        } else if (argument == "--tolerance") {
+            const std::string value = takeValue().value_or("");
+            options.tolerance = toleranceOf(value);
+            if (!parsed(options.tolerance, argument, value, parse.error)) {
+                return parse;
+            }
         } else if (argument == "--despeckle") {
             const std::string value = takeValue().value_or("");
             const auto count = wholeNumber(value, 0, std::numeric_limits<std::int64_t>::max());
@@ -154,6 +172,7 @@ CliParse parseCliArguments(const std::vector<std::string>& arguments) {
                 return parse;
             }
             (argument == "--color" ? options.color : options.lines) = index;
+            options.linesGiven = options.linesGiven || argument == "--lines";
         } else {
             const ValueOption* option = nullptr;
             for (const ValueOption& candidate : kValueOptions) {
@@ -177,6 +196,11 @@ CliParse parseCliArguments(const std::vector<std::string>& arguments) {
         parse.error = "入力する画像ファイルを指定してください";
     } else if (options.output && options.inputs.size() > 1) {
         parse.error = "-o は入力ファイルが一つのときだけ使えます";
+    } else if (options.vectorize && (options.strokes || options.linesGiven)) {
+        parse.error = std::string("--vectorize は ") + (options.strokes ? "--strokes" : "--lines") +
+                      " と一緒に使えません（ベクトル化は線の向きを自分で決めます）";
+    } else if (options.tolerance && !options.vectorize) {
+        parse.error = "--tolerance は --vectorize と一緒に使います";
     }
     return parse;
 }
@@ -208,9 +232,12 @@ std::string cliUsage() {
            "  --strokes             同じ列から同じ列までの横の連なりが続く行を長方形にまとめ、\n"
            "                        長い辺に沿って中央に 1 本の線にします（--lines は使われず、間引き数 1 のみ）\n"
            "  --despeckle N         変換の前に、8 方向につながる N ドット以下のかたまりを取り除きます\n"
-           "                        （既定: 0 = 取り除かない）\n"
+           "                        （既定: 0 = 取り除かない。--vectorize では線の太さから自動で決めます）\n"
            "  --deskew              長い縦横の線から画像の傾き（±5° まで）を求め、画像を中心のまわりに回して\n"
            "                        まっすぐにしてから変換します。求めた角度（反時計回りが正）を表示します\n"
+           "  --vectorize           線の中心を、任意の角度の LINE、円は CIRCLE、円弧は ARC として書き出します\n"
+           "                        （--strokes、--lines とは併用できず、間引き数 1 のみ）\n"
+           "  --tolerance PX        --vectorize で、書き出す線と線の中心とのずれの上限（ドット。既定: 2）\n"
            "  -y, --yes             既存の出力ファイルを確認せずに上書きします\n"
            "                        （指定しないと端末では確認し、端末でなければ上書きしません）\n"
            "  -q, --quiet           進み具合と完了メッセージを表示しません\n"

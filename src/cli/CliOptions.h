@@ -28,8 +28,11 @@ struct CliOptions {
     double dotsPerInch = 0;         // replaces the stored resolution when above 0
     int color = 0;                  // index of the colour option: 0 black, 1 white
     int lines = 0;                  // index of the line option: 0 horizontal, 1 vertical, 2 both
+    bool linesGiven = false;        // --lines was on the command line
     bool strokes = false;
-    std::int64_t despeckle = 0;  // largest group of dots removed; 0 removes none
+    bool vectorize = false;
+    std::optional<double> tolerance;  // dots; the conversion's default when not given
+    std::int64_t despeckle = 0;       // largest group of dots removed; 0 removes none
     bool deskew = false;
     bool assumeYes = false;
     bool quiet = false;

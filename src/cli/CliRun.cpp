@@ -61,7 +61,8 @@ bool applySettings(Form& form, CliView& view, const CliOptions& options) {
     view.controls().select(optionColor(options.color));
     optionColor_Click(form, options.color);
     view.controls().select(optionMakeLine(options.lines));
-    form.state.conversionOptions = {options.strokes, options.despeckle, options.deskew};
+    form.state.conversionOptions = {options.strokes, options.despeckle, options.deskew, options.vectorize,
+                                    options.tolerance.value_or(ConversionOptions::kDefaultTolerance)};
     return true;
 }
 

@@ -13,6 +13,12 @@ struct ConversionOptions {
     std::int64_t DespeckleSize = 0;
     // The page's skew is found from its long lines and the picture turned back before anything else.
     bool Deskew = false;
+    // The centre lines of the strokes as LINEs at any angle, CIRCLEs and ARCs instead of the runs.
+    bool Vectorize = false;
+    // The greatest distance in dots between a written entity and the centre line it stands for.
+    double Tolerance = kDefaultTolerance;
+
+    static constexpr double kDefaultTolerance = 2;
 };
 
 // The settings of one conversion, read from the window at every run.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "convert/SegmentSource.h"
+#include "vectorize/Geometry.h"
 
 namespace kelvarin {
 
@@ -12,6 +13,7 @@ namespace kelvarin {
 // bytes, the extents' texts, and the segments with the scale and offset that place them.
 struct DxfContent {
     const SegmentSource& segments;
+    const VectorDrawing* drawing = nullptr;  // written after the segments when given
     std::vector<std::string> headerLines{};
     std::string extentX{};
     std::string extentY{};
@@ -26,10 +28,20 @@ struct DxfContent {
     static constexpr std::int64_t kExtentLines = 14;
     static constexpr std::int64_t kSectionLines = 6;  // ENTITIES section start and end
     static constexpr std::int64_t kLinesPerEntity = 16;
+    static constexpr std::int64_t kLinesPerCircle = 14;
+    static constexpr std::int64_t kLinesPerArc = 18;
 
     std::int64_t lineCount() const {
         return static_cast<std::int64_t>(headerLines.size() + footerLines.size()) + kExtentLines + kSectionLines +
-               kLinesPerEntity * segments.count();
+               kLinesPerEntity * segments.count() + drawingLineCount();
+    }
+    std::int64_t drawingLineCount() const {
+        if (drawing == nullptr) {
+            return 0;
+        }
+        return kLinesPerEntity * static_cast<std::int64_t>(drawing->lines.size()) +
+               kLinesPerArc * static_cast<std::int64_t>(drawing->arcs.size()) +
+               kLinesPerCircle * static_cast<std::int64_t>(drawing->circles.size());
     }
 };
 

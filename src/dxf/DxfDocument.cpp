@@ -46,7 +46,7 @@ bool BuildDxfDocument(const DxfInput& input, PassState& pass, Toolkit& toolkit) 
     const std::string headerPath = input.programDirectory + kPathSeparator + "header.txt";
     const std::string footerPath = input.programDirectory + kPathSeparator + "footer.txt";
     Cp932Codec codec;
-    DxfContent content{input.segments};
+    DxfContent content{input.segments, input.drawing};
     content.scaleX = settings.ScaleX;
     content.scaleY = settings.ScaleY;
     content.offsetX = settings.OffsetX;
@@ -62,7 +62,7 @@ bool BuildDxfDocument(const DxfInput& input, PassState& pass, Toolkit& toolkit) 
     ++pass.PassNumber;
     pass.CurrentStep = "データ設定開始";
     content.layerName = layerBytes(settings.LayerName, codec);
-    const std::int64_t count = input.segments.count();
+    const std::int64_t count = input.segments.count() + (input.drawing != nullptr ? input.drawing->entityCount() : 0);
     ProgressDisplay entities = ProgressDisplay::forPass(toolkit, pass.PassNumber, static_cast<double>(count - 1));
     entities.sweep(count - 1, count);
     entities.finish();

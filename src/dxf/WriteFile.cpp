@@ -1,11 +1,13 @@
 #include "dxf/WriteFile.h"
 
+#include <cmath>
 #include <cstring>
 #include <string_view>
 #include <vector>
 
 #include "common/Error.h"
 #include "common/ProgressDisplay.h"
+#include "common/TextFormat.h"
 #include "common/Toolkit.h"
 #include "convert/LineSegmentList.h"
 #include "dxf/CoordinateTexts.h"
@@ -130,6 +132,66 @@ private:
     LineOutput& m_output;
 };
 
+// Formats the vector drawing's LINEs, ARCs and CIRCLEs. Positions are rounded to thousandths of a dot
+// first, which is far finer than a scan and keeps the numbers short.
+class DrawingWriter {
+public:
+    DrawingWriter(const DxfContent& content, LineOutput& output)
+        : m_layer("  8\r\n" + content.layerName + "\r\n  6\r\nCONTINUOUS\r\n 62\r\n    7\r\n"),
+          m_content(content),
+          m_output(output) {}
+
+    void write(const VectorDrawing& drawing) {
+        for (const VectorLine& line : drawing.lines) {
+            char* out = start("LINE");
+            out = point(out, " 10", " 20", line.a);
+            out = point(out, " 11", " 21", line.b);
+            m_output.commit(out, DxfContent::kLinesPerEntity);
+        }
+        for (const VectorArc& arc : drawing.arcs) {
+            char* out = start("ARC");
+            out = point(out, " 10", " 20", arc.centre);
+            out = number(out, " 40", radius(arc.radius));
+            out = number(out, " 50", rounded(arc.startDegrees));
+            out = number(out, " 51", rounded(arc.endDegrees));
+            m_output.commit(out, DxfContent::kLinesPerArc);
+        }
+        for (const VectorCircle& circle : drawing.circles) {
+            char* out = start("CIRCLE");
+            out = point(out, " 10", " 20", circle.centre);
+            out = number(out, " 40", radius(circle.radius));
+            m_output.commit(out, DxfContent::kLinesPerCircle);
+        }
+    }
+
+private:
+    static double rounded(double value) { return std::round(value * 1000) / 1000; }
+    // A circle stays a circle: its radius takes the mean of the two scales.
+    double radius(double dots) const { return rounded(dots) * (m_content.scaleX + m_content.scaleY) / 2; }
+
+    char* start(std::string_view kind) {
+        char* out = m_output.reserve(m_layer.size() + kEntitySpace);
+        out = append(out, "  0\r\n");
+        out = append(out, kind);
+        out = append(out, "\r\n");
+        return append(out, m_layer);
+    }
+    char* point(char* out, std::string_view xCode, std::string_view yCode, Point p) const {
+        out = number(out, xCode, rounded(p.x) * m_content.scaleX + m_content.offsetX);
+        return number(out, yCode, rounded(p.y) * m_content.scaleY + m_content.offsetY);
+    }
+    static char* number(char* out, std::string_view code, double value) {
+        out = append(out, code);
+        out = append(out, "\r\n");
+        out = append(out, formatGeneral(value));
+        return append(out, "\r\n");
+    }
+
+    std::string m_layer;
+    const DxfContent& m_content;
+    LineOutput& m_output;
+};
+
 void writeDocument(const DxfContent& content, LineOutput& output) {
     for (const std::string& line : content.headerLines) {
         output.line(line);
@@ -147,6 +209,9 @@ void writeDocument(const DxfContent& content, LineOutput& output) {
     }
     EntityWriter entities(content, output);
     content.segments.forEach(entities);
+    if (content.drawing != nullptr) {
+        DrawingWriter(content, output).write(*content.drawing);
+    }
     output.line("  0");
     output.line("ENDSEC");
     for (const std::string& line : content.footerLines) {

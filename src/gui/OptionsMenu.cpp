@@ -41,7 +41,18 @@ std::vector<OptionEntry> optionEntries() {
          [](const ConversionOptions& options, const OptionFindings&) {
              return std::string(options.Strokes ? "ストローク" : "");
          },
-         [](ConversionOptions& options, QWidget*) { options.Strokes = !options.Strokes; }},
+         [](ConversionOptions& options, QWidget*) {
+             options.Strokes = !options.Strokes;
+             options.Vectorize = options.Vectorize && !options.Strokes;  // two ways of drawing the strokes
+         }},
+        {"actionVectorize", [](const ConversionOptions&) { return std::string("ベクトル化（中心線・円・円弧）"); },
+         [](const ConversionOptions& options, const OptionFindings&) {
+             return std::string(options.Vectorize ? "ベクトル化" : "");
+         },
+         [](ConversionOptions& options, QWidget*) {
+             options.Vectorize = !options.Vectorize;
+             options.Strokes = options.Strokes && !options.Vectorize;
+         }},
         {"actionDespeckle",
          [](const ConversionOptions& options) {
              const std::string summary = despeckleSummary(options);

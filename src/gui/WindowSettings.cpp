@@ -31,6 +31,8 @@ WindowSettings loadWindowSettings(const WindowSettings& defaults) {
     loaded.lines = whole(settings, "convert/lines", 0, 2, defaults.lines);
     loaded.options.Strokes = settings.value("convert/strokes", defaults.options.Strokes).toBool();
     loaded.options.Deskew = settings.value("convert/deskew", defaults.options.Deskew).toBool();
+    loaded.options.Vectorize =
+        settings.value("convert/vectorize", defaults.options.Vectorize).toBool() && !loaded.options.Strokes;
     bool valid = false;
     const qlonglong despeckle = settings.value("convert/despeckle").toLongLong(&valid);
     loaded.options.DespeckleSize = valid && despeckle >= 0 ? despeckle : defaults.options.DespeckleSize;
@@ -50,6 +52,7 @@ void saveWindowSettings(const WindowSettings& settings) {
     store.setValue("convert/lines", settings.lines);
     store.setValue("convert/strokes", settings.options.Strokes);
     store.setValue("convert/deskew", settings.options.Deskew);
+    store.setValue("convert/vectorize", settings.options.Vectorize);
     store.setValue("convert/despeckle", static_cast<qlonglong>(settings.options.DespeckleSize));
     store.setValue("folders/picture", toQString(settings.pictureFolder));
     store.setValue("folders/output", toQString(settings.outputFolder));

@@ -705,6 +705,21 @@ void MainWindowTest::conversionOptions() {
     m_window->answers = {true};
     clickButton("cmdConvert");
     QCOMPARE(test::readBytes(output), test::readBytes(plainOutput));
+
+    // The vector mode writes what the command line's does, and excludes the strokes.
+    auto* vectorize = find<QAction>(m_window.get(), "actionVectorize");
+    vectorize->trigger();
+    QCOMPARE(label->text(), QStringLiteral("オプション: ベクトル化"));
+    m_window->answers = {true};
+    clickButton("cmdConvert");
+    QCOMPARE(
+        runCli({"--vectorize", "--yes", "-o", cliOutput, m_example}, {m_program->file("kelvarin-cli"), in, out, err}),
+        kExitConverted);
+    QCOMPARE(test::readBytes(output), test::readBytes(cliOutput));
+    QVERIFY(!m_state->vectorDrawing.lines.empty());
+    strokes->trigger();
+    QVERIFY(strokes->isChecked() && !vectorize->isChecked());
+    strokes->trigger();
 }
 
 void MainWindowTest::screenshot() {

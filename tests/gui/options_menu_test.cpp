@@ -26,21 +26,29 @@ void OptionsMenuTest::entriesChangeAndShowTheOptions() {
     const QList<QAction*> actions = menu.button()->menu()->actions();
     QCOMPARE(actions.size(), static_cast<qsizetype>(optionEntries().size()));
     QCOMPARE(menu.summaryLabel()->text(), QString());
+    const auto action = [&menu](const char* name) { return menu.button()->menu()->findChild<QAction*>(name); };
+    QAction* strokes = action("actionStrokes");
+    QAction* despeckle = action("actionDespeckle");
+    QAction* vectorize = action("actionVectorize");
 
-    actions.at(0)->trigger();
-    QVERIFY(options.Strokes && actions.at(0)->isChecked());
+    strokes->trigger();
+    QVERIFY(options.Strokes && strokes->isChecked());
     QTimer::singleShot(0, [] { qobject_cast<QInputDialog*>(QApplication::activeModalWidget())->setIntValue(12); });
     QTimer::singleShot(0, [] { QMetaObject::invokeMethod(QApplication::activeModalWidget(), "accept"); });
-    actions.at(1)->trigger();
+    despeckle->trigger();
     QCOMPARE(options.DespeckleSize, std::int64_t{12});
-    QVERIFY(actions.at(1)->isChecked());
-    QCOMPARE(actions.at(1)->text(), QStringLiteral("ゴミ取り: 12 ドット以下..."));
+    QVERIFY(despeckle->isChecked());
+    QCOMPARE(despeckle->text(), QStringLiteral("ゴミ取り: 12 ドット以下..."));
     QCOMPARE(menu.summaryLabel()->fullText(), QStringLiteral("オプション: ストローク、ゴミ取り: 12 ドット以下"));
+    // The two ways of drawing the strokes exclude each other.
+    vectorize->trigger();
+    QVERIFY(options.Vectorize && !options.Strokes && vectorize->isChecked() && !strokes->isChecked());
+    QCOMPARE(menu.summaryLabel()->fullText(), QStringLiteral("オプション: ベクトル化、ゴミ取り: 12 ドット以下"));
 
     options = {};
     menu.refresh();
-    QVERIFY(!actions.at(0)->isChecked() && !actions.at(1)->isChecked());
-    QCOMPARE(actions.at(1)->text(), QStringLiteral("ゴミ取り..."));
+    QVERIFY(!strokes->isChecked() && !despeckle->isChecked() && !vectorize->isChecked());
+    QCOMPARE(despeckle->text(), QStringLiteral("ゴミ取り..."));
 }
 
 void OptionsMenuTest::summaryIsElidedOnlyWhenItDoesNotFit() {

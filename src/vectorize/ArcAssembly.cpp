@@ -1,0 +1,313 @@
+#include "vectorize/ArcAssembly.h"
+
+#include <algorithm>
+#include <numbers>
+#include <numeric>
+
+#include "vectorize/SegmentIndex.h"
+
+namespace kelvarin {
+
+namespace {
+
+// Arcs of at least this many degrees take in the pieces of their circle; shorter ones are only taken in.
+constexpr double kSmallestGatheringSweep = 20;
+// Arcs of fewer degrees are not written.
+constexpr double kShortestSweep = 0.5;
+
+struct ArcGroup {
+    CircleFit circle;
+    std::vector<Point> samples;
+    std::vector<std::pair<double, double>> spans;  // start and end degrees, counter-clockwise
+    double width = 0;
+    bool alive = true;
+};
+
+// Whether the points lie on the circle within limit.
+bool onCircle(std::span<const Point> points, const CircleFit& circle, double limit) {
+    return std::all_of(points.begin(), points.end(),
+                       [&](Point p) { return std::abs(length(p - circle.centre) - circle.radius) <= limit; });
+}
+
+// Joins y into x when one circle fits both within tolerance.
+bool tryJoin(ArcGroup& x, ArcGroup& y, double tolerance) {
+    std::vector<Point> samples = x.samples;
+    samples.insert(samples.end(), y.samples.begin(), y.samples.end());
+    const CircleFit circle = fitCircle(samples);
+    if (!circle.valid || largestCircleDistance(samples, circle) > tolerance * 1.5) {
+        return false;
+    }
+    x.circle = circle;
+    x.samples = std::move(samples);
+    x.spans.insert(x.spans.end(), y.spans.begin(), y.spans.end());
+    x.width = std::max(x.width, y.width);
+    y.alive = false;
+    return true;
+}
+
+double sweepOf(const ArcGroup& group) {
+    double degrees = 0;
+    for (const auto& [start, end] : group.spans) {
+        degrees += sweepDegrees(start, end);
+    }
+    return degrees;
+}
+
+double arcLength(const ArcGroup& group) { return sweepOf(group) * group.circle.radius; }
+
+Point pointAt(const CircleFit& circle, double degrees) {
+    const double radians = degrees * std::numbers::pi / 180;
+    return {circle.centre.x + circle.radius * std::cos(radians), circle.centre.y + circle.radius * std::sin(radians)};
+}
+
+// The share of the circle's points a dot apart from start to end (counter-clockwise) that are ink.
+double inkedShare(const InkProbe& ink, const CircleFit& circle, double start, double end) {
+    const double sweep = sweepDegrees(start, end);
+    const int steps = std::max(1, static_cast<int>(std::ceil(sweep * std::numbers::pi / 180 * circle.radius)));
+    int inked = 0;
+    for (int i = 0; i <= steps; ++i) {
+        inked += ink.at(pointAt(circle, start + sweep * i / steps)) ? 1 : 0;
+    }
+    return static_cast<double>(inked) / (steps + 1);
+}
+
+// Degrees the ink goes on along the circle from an end, outward (+1 counter-clockwise, -1 clockwise).
+double inkReachDegrees(const InkProbe& ink, const CircleFit& circle, double from, double outward, double limit) {
+    const double step = std::min(0.5 / std::max(circle.radius, 1.0) * 180 / std::numbers::pi, 5.0);
+    double reached = 0;
+    for (double turned = step; turned <= limit; turned += step) {
+        if (!ink.at(pointAt(circle, from + outward * turned))) {
+            break;
+        }
+        reached = turned;
+    }
+    return reached;
+}
+
+void emitGroup(const ArcGroup& group, const InkProbe& ink, WideDrawing& drawing) {
+    // Spans as [start, start + sweep) from the lowest start, unwound past 360 where they wrap.
+    std::vector<std::pair<double, double>> spans;
+    for (const auto& [start, end] : group.spans) {
+        spans.emplace_back(start, start + sweepDegrees(start, end));
+    }
+    std::sort(spans.begin(), spans.end());
+    std::vector<std::pair<double, double>> covered;
+    for (const auto& span : spans) {
+        if (!covered.empty() && span.first <= covered.back().second + 1e-9) {
+            covered.back().second = std::max(covered.back().second, span.second);
+        } else if (!covered.empty() &&
+                   inkedShare(ink, group.circle, covered.back().second, span.first) >= kInkedShare) {
+            covered.back().second = std::max(covered.back().second, span.second);
+        } else {
+            covered.push_back(span);
+        }
+    }
+    // The last span may reach round to the first.
+    if (covered.size() > 1) {
+        const double wrapStart = covered.back().second;
+        const double wrapEnd = covered.front().first + 360;
+        if (wrapStart >= wrapEnd - 1e-9 || inkedShare(ink, group.circle, wrapStart, wrapEnd) >= kInkedShare) {
+            covered.front().first = covered.back().first - 360;
+            covered.front().second = std::max(covered.front().second, covered.back().second - 360);
+            covered.pop_back();
+        }
+    }
+    const CircleFit& circle = group.circle;
+    for (const auto& [start, end] : covered) {
+        const double sweep = end - start;
+        if (sweep >= 360 - 1e-6 || inkedShare(ink, circle, end, start) >= kInkedShare) {
+            drawing.drawing.circles.push_back({circle.centre, circle.radius});
+            drawing.circleWidths.push_back(group.width);
+            return;
+        }
+        const double limit = std::min(90.0, (2 * group.width + 6) / circle.radius * 180 / std::numbers::pi);
+        const double first = start - inkReachDegrees(ink, circle, start, -1, limit);
+        const double last = end + inkReachDegrees(ink, circle, end, 1, limit);
+        if (last - first >= 360) {
+            drawing.drawing.circles.push_back({circle.centre, circle.radius});
+            drawing.circleWidths.push_back(group.width);
+            return;
+        }
+        if (last - first < kShortestSweep) {
+            continue;  // equal angles would make a whole circle of it
+        }
+        drawing.drawing.arcs.push_back(
+            {circle.centre, circle.radius, std::fmod(first + 720, 360.0), std::fmod(last + 720, 360.0)});
+        drawing.arcWidths.push_back(group.width);
+    }
+}
+
+// Adds the span of a line lying on the group's circle.
+void addLineSpan(ArcGroup& group, const LinePiece& line) {
+    const double a = angleDegrees(group.circle.centre, line.a);
+    const double b = angleDegrees(group.circle.centre, line.b);
+    group.spans.emplace_back(sweepDegrees(a, b) <= 180 ? std::pair{a, b} : std::pair{b, a});
+}
+
+// Takes the short lines lying on a circle of a group into it, found by walking round the circle.
+void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, double tolerance, const Tick& tick) {
+    std::vector<bool> taken(lines.size(), false);
+    SegmentIndex index(kIndexCellSize);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        index.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
+    }
+    std::vector<std::int32_t> near;
+    for (ArcGroup& group : groups) {
+        tick();
+        if (!group.alive) {
+            continue;
+        }
+        const CircleFit circle = group.circle;
+        const int steps = static_cast<int>(std::ceil(2 * std::numbers::pi * circle.radius / (kIndexCellSize / 2)));
+        for (int k = 0; k < steps; ++k) {
+            index.near(pointAt(circle, 360.0 * k / steps), kIndexCellSize / 2 + tolerance, near);
+            for (const std::int32_t j : near) {
+                const auto i = static_cast<std::size_t>(j);
+                const LinePiece& line = lines[i];
+                if (taken[i] || length(line.b - line.a) > 0.5 * circle.radius) {
+                    continue;
+                }
+                const Point middle = (line.a + line.b) * 0.5;
+                const auto off = [&](Point p) { return std::abs(length(p - circle.centre) - circle.radius); };
+                if (off(line.a) > tolerance || off(line.b) > tolerance || off(middle) > tolerance) {
+                    continue;
+                }
+                taken[i] = true;
+                group.samples.insert(group.samples.end(), {line.a, middle, line.b});
+                addLineSpan(group, line);
+            }
+        }
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!taken[i]) {
+            lines[kept++] = lines[i];
+        }
+    }
+    lines.resize(kept);
+}
+
+// Whether the ink goes on along the line from its end for distance.
+bool goesOnStraight(const InkProbe& ink, const LinePiece& line, Point end, double distance) {
+    const Point other = length(line.a - end) < length(line.b - end) ? line.b : line.a;
+    const Point outward = (end - other) * (1 / std::max(length(end - other), 1e-9));
+    return ink.shareAlong(end, end + outward * distance) >= kInkedShare;
+}
+
+// Two lines of about the same length following each other at a slight angle that one circle fits and one
+// line does not: the stretches of an arc too flat for either alone to show its bend. Each such pair
+// becomes a group, and its lines are taken out.
+void seedArcsFromLines(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, double largestRadius,
+                       std::vector<ArcGroup>& groups) {
+    SegmentIndex index(kIndexCellSize);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        index.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
+    }
+    std::vector<bool> taken(lines.size(), false);
+    std::vector<std::int32_t> near;
+    const auto size = [](const LinePiece& line) { return length(line.b - line.a); };
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const LinePiece& p = lines[i];
+        if (taken[i] || size(p) < 3 * p.width + 4) {
+            continue;
+        }
+        for (const Point end : {p.a, p.b}) {
+            // The chains of the rows and of the columns may both stop short where an arc turns past the
+            // diagonal, leaving a gap between its stretches.
+            const double reach = std::min(0.6 * size(p), 4 * p.width + 32) + p.width + tolerance;
+            index.near(end, reach, near);
+            for (const std::int32_t j : near) {
+                const LinePiece& q = lines[static_cast<std::size_t>(j)];
+                const double turn = std::abs(cross(p.direction, q.direction));
+                if (static_cast<std::size_t>(j) == i || taken[static_cast<std::size_t>(j)] || taken[i] ||
+                    size(q) < 3 * q.width + 4 || std::max(size(p), size(q)) > 2.5 * std::min(size(p), size(q)) ||
+                    turn < 0.05 || std::abs(dot(p.direction, q.direction)) < 0.5 ||
+                    std::min(length(q.a - end), length(q.b - end)) >
+                        std::min(reach, 0.6 * size(q) + q.width + tolerance)) {
+                    continue;
+                }
+                const std::vector<Point> points = {p.a, (p.a + p.b) * 0.5, p.b, q.a, (q.a + q.b) * 0.5, q.b};
+                LineMoments moments;
+                for (const Point& point : points) {
+                    moments.add(point);
+                }
+                const Point direction = moments.direction();
+                const bool straight = std::all_of(points.begin(), points.end(), [&](Point point) {
+                    return distanceFromLine(point, moments.mean, direction) <= tolerance;
+                });
+                const CircleFit circle = fitCircle(points);
+                if (straight || !circle.valid || circle.radius > largestRadius ||
+                    circle.radius < 2 * std::max(p.width, q.width) + 2 ||
+                    largestCircleDistance(points, circle) > tolerance) {
+                    continue;
+                }
+                // A line that goes on straight through the gap crosses the other, rather than bending.
+                const double straightOn = 3 * std::sqrt(circle.radius * std::max(p.width, q.width));
+                if (goesOnStraight(ink, p, end, straightOn) ||
+                    goesOnStraight(ink, q, length(q.a - end) < length(q.b - end) ? q.a : q.b, straightOn)) {
+                    continue;
+                }
+                ArcGroup group{circle, points, {}, std::max(p.width, q.width), true};
+                addLineSpan(group, p);
+                addLineSpan(group, q);
+                groups.push_back(std::move(group));
+                taken[i] = taken[static_cast<std::size_t>(j)] = true;
+            }
+        }
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!taken[i]) {
+            lines[kept++] = lines[i];
+        }
+    }
+    lines.resize(kept);
+}
+
+}  // namespace
+
+void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance,
+              WideDrawing& drawing, const Tick& tick) {
+    const double largestRadius = ink.diagonal();
+    std::vector<ArcGroup> groups;
+    for (const ArcPiece& piece : pieces) {
+        groups.push_back({piece.circle, piece.samples, {{piece.startDegrees, piece.endDegrees}}, piece.width, true});
+    }
+    seedArcsFromLines(lines, ink, tolerance, largestRadius, groups);
+    // The longest arcs first: their circles are the surest, and each takes in the pieces lying on it,
+    // found by walking round it.
+    std::sort(groups.begin(), groups.end(),
+              [](const ArcGroup& x, const ArcGroup& y) { return arcLength(x) > arcLength(y); });
+    SegmentIndex index(kIndexCellSize);
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        index.insert(static_cast<std::int32_t>(i), groups[i].samples.front(), groups[i].samples.front());
+    }
+    std::vector<std::int32_t> near;
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        tick();
+        ArcGroup& group = groups[i];
+        if (!group.alive || sweepOf(group) < kSmallestGatheringSweep || group.circle.radius > largestRadius) {
+            continue;
+        }
+        const CircleFit circle = group.circle;
+        const int steps = static_cast<int>(std::ceil(2 * std::numbers::pi * circle.radius / (kIndexCellSize / 2)));
+        for (int k = 0; k < steps; ++k) {
+            index.near(pointAt(circle, 360.0 * k / steps), kIndexCellSize / 2 + 2 * tolerance, near);
+            for (const std::int32_t j : near) {
+                ArcGroup& piece = groups[static_cast<std::size_t>(j)];
+                if (static_cast<std::size_t>(j) > i && piece.alive &&
+                    onCircle(piece.samples, group.circle, 1.5 * tolerance)) {
+                    tryJoin(group, piece, tolerance);
+                }
+            }
+        }
+    }
+    absorbLines(groups, lines, tolerance, tick);
+    for (const ArcGroup& group : groups) {
+        if (group.alive) {
+            emitGroup(group, ink, drawing);
+        }
+    }
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,155 @@
+#include "vectorize/ChainFitting.h"
+
+#include <algorithm>
+
+namespace kelvarin {
+
+namespace {
+
+// Chains of rows keep the stretches steeper than this (as run across over lines), chains of columns the
+// shallower ones: a little past the diagonal, so that both hold a stroke at 45 degrees.
+constexpr double kSteepestSlope = 1.04;
+constexpr std::size_t kFewestPoints = 4;
+constexpr std::size_t kSamplesPerArc = 48;
+constexpr double kLargestRadius = 50000;
+
+class ChainFitter {
+public:
+    ChainFitter(const CentreChain& chain, double tolerance, Pieces& pieces)
+        : m_chain(chain), m_tolerance(tolerance), m_pieces(pieces) {}
+
+    void run() {
+        const std::size_t count = m_chain.size();
+        if (count < kFewestPoints) {
+            return;
+        }
+        m_points.resize(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            m_points[i] = m_chain.point(i);
+        }
+        // The slope over a few lines either side, which a ragged edge barely moves.
+        const std::size_t reach = std::clamp<std::size_t>(static_cast<std::size_t>(m_chain.meanRunLength()), 2, 6);
+        // The ends of a chain are where it met something or its stroke ends: at a junction the middles
+        // lean towards the other stroke, so they are left out; the ink gives the ends back later.
+        const std::size_t trim = count >= 4 * reach + kFewestPoints ? reach : 0;
+        std::size_t start = 0;
+        bool inside = false;
+        for (std::size_t i = trim; i <= count - trim; ++i) {
+            const bool keep = i < count - trim && slopeAt(i, reach) <= kSteepestSlope;
+            if (keep && !inside) {
+                start = i;
+            } else if (!keep && inside) {
+                fit(start, i - 1);
+            }
+            inside = keep;
+        }
+    }
+
+private:
+    double slopeAt(std::size_t i, std::size_t reach) const {
+        const std::size_t low = i >= reach ? i - reach : 0;
+        const std::size_t high = std::min(i + reach, m_chain.size() - 1);
+        if (high == low) {
+            return 0;
+        }
+        return std::abs(m_chain.doubledMiddles[high] - m_chain.doubledMiddles[low]) / 2.0 /
+               static_cast<double>(high - low);
+    }
+
+    // The stroke's width across: the runs cut it at a slant.
+    double widthAlong(Point direction) const {
+        const double across = m_chain.fromRows ? std::abs(direction.y) : std::abs(direction.x);
+        return m_chain.meanRunLength() * across;
+    }
+
+    void fit(std::size_t first, std::size_t last) {
+        if (last + 1 - first < kFewestPoints) {
+            return;
+        }
+        const std::span<const Point> points(m_points.data() + first, last + 1 - first);
+        LineMoments moments;
+        for (const Point& p : points) {
+            moments.add(p);
+        }
+        const Point direction = moments.direction();
+        double worstLine = 0;
+        for (const Point& p : points) {
+            worstLine = std::max(worstLine, distanceFromLine(p, moments.mean, direction));
+        }
+        if (worstLine <= m_tolerance) {
+            addLine(moments, direction, points);
+            return;
+        }
+        if (points.size() >= 8) {
+            const CircleFit circle = fitCircle(points);
+            // A bend tighter than the stroke is wide is a corner or an end cap, not a circle.
+            const double smallestRadius = 1.5 * m_chain.meanRunLength() + 1;
+            if (circle.valid && circle.radius < kLargestRadius && circle.radius >= smallestRadius &&
+                largestCircleDistance(points, circle) <= m_tolerance) {
+                addArc(circle, points);
+                return;
+            }
+        }
+        if (last - first < 2 * kFewestPoints) {
+            return;  // a kink too short to fit: the neighbours' ends are run out over it later
+        }
+        const std::size_t split = farthestFromChord(first, last);
+        fit(first, split);
+        fit(split, last);
+    }
+
+    std::size_t farthestFromChord(std::size_t first, std::size_t last) const {
+        const Point a = m_points[first];
+        const Point chord = m_points[last] - a;
+        const double chordLength = std::max(length(chord), 1e-9);
+        std::size_t farthest = (first + last) / 2;
+        double largest = -1;
+        for (std::size_t i = first + 1; i < last; ++i) {
+            const double distance = std::abs(cross(chord, m_points[i] - a)) / chordLength;
+            if (distance > largest) {
+                largest = distance;
+                farthest = i;
+            }
+        }
+        // Keep both halves long enough to fit.
+        return std::clamp(farthest, first + kFewestPoints / 2, last - kFewestPoints / 2);
+    }
+
+    void addLine(const LineMoments& moments, Point direction, std::span<const Point> points) {
+        const auto project = [&](Point p) { return moments.mean + direction * dot(p - moments.mean, direction); };
+        m_pieces.lines.push_back(
+            {moments, project(points.front()), project(points.back()), widthAlong(direction), direction});
+    }
+
+    void addArc(const CircleFit& circle, std::span<const Point> points) {
+        ArcPiece arc;
+        arc.circle = circle;
+        const double first = angleDegrees(circle.centre, points.front());
+        const double middle = angleDegrees(circle.centre, points[points.size() / 2]);
+        const double last = angleDegrees(circle.centre, points.back());
+        const bool counterClockwise = sweepDegrees(first, middle) <= sweepDegrees(first, last);
+        arc.startDegrees = counterClockwise ? first : last;
+        arc.endDegrees = counterClockwise ? last : first;
+        const Point tangent = points[points.size() / 2] - circle.centre;
+        arc.width = widthAlong(Point{-tangent.y, tangent.x} * (1 / std::max(length(tangent), 1e-9)));
+        const std::size_t step = std::max<std::size_t>(1, points.size() / kSamplesPerArc);
+        for (std::size_t i = 0; i < points.size(); i += step) {
+            arc.samples.push_back(points[i]);
+        }
+        arc.samples.push_back(points.back());
+        m_pieces.arcs.push_back(std::move(arc));
+    }
+
+    const CentreChain& m_chain;
+    double m_tolerance;
+    Pieces& m_pieces;
+    std::vector<Point> m_points;
+};
+
+}  // namespace
+
+void fitChain(const CentreChain& chain, double tolerance, Pieces& pieces) {
+    ChainFitter(chain, tolerance, pieces).run();
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,128 @@
+#include "vectorize/Coverage.h"
+
+#include <algorithm>
+#include <numbers>
+
+#include "vectorize/SegmentIndex.h"
+
+namespace kelvarin {
+
+namespace {
+
+// One entity as the coverage sees it: a segment, or part of a circle.
+struct Stroke {
+    bool round = false;
+    Point a, b;  // a segment's ends
+    CircleFit circle;
+    double start = 0, sweep = 360;  // degrees of the part of the circle
+    double width = 0;
+    double size = 0;  // length along the stroke
+
+    Point at(double t) const {
+        if (!round) {
+            return a + (b - a) * t;
+        }
+        const double radians = (start + sweep * t) * std::numbers::pi / 180;
+        return {circle.centre.x + circle.radius * std::cos(radians),
+                circle.centre.y + circle.radius * std::sin(radians)};
+    }
+    double distance(Point p) const {
+        if (!round) {
+            const Point d = b - a;
+            const double t = std::clamp(dot(p - a, d) / std::max(dot(d, d), 1e-9), 0.0, 1.0);
+            return length(p - (a + d * t));
+        }
+        if (sweep < 360 && sweepDegrees(start, angleDegrees(circle.centre, p)) > sweep) {
+            return std::min(length(p - at(0)), length(p - at(1)));
+        }
+        return std::abs(length(p - circle.centre) - circle.radius);
+    }
+};
+
+std::vector<Stroke> strokesOf(const WideDrawing& wide) {
+    std::vector<Stroke> strokes;
+    const VectorDrawing& drawing = wide.drawing;
+    for (std::size_t i = 0; i < drawing.lines.size(); ++i) {
+        const VectorLine& line = drawing.lines[i];
+        strokes.push_back({false, line.a, line.b, {}, 0, 0, wide.lineWidths[i], length(line.b - line.a)});
+    }
+    for (std::size_t i = 0; i < drawing.arcs.size(); ++i) {
+        const VectorArc& arc = drawing.arcs[i];
+        const double sweep = sweepDegrees(arc.startDegrees, arc.endDegrees);
+        strokes.push_back({true,
+                           {},
+                           {},
+                           {arc.centre, arc.radius, true},
+                           arc.startDegrees,
+                           sweep,
+                           wide.arcWidths[i],
+                           arc.radius * sweep * std::numbers::pi / 180});
+    }
+    for (std::size_t i = 0; i < drawing.circles.size(); ++i) {
+        const VectorCircle& circle = drawing.circles[i];
+        strokes.push_back({true,
+                           {},
+                           {},
+                           {circle.centre, circle.radius, true},
+                           0,
+                           360,
+                           wide.circleWidths[i],
+                           2 * std::numbers::pi * circle.radius});
+    }
+    return strokes;
+}
+
+template <typename T>
+void keepMarked(std::vector<T>& items, const std::vector<bool>& dropped, std::size_t offset) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (!dropped[offset + i]) {
+            items[kept++] = items[i];
+        }
+    }
+    items.resize(kept);
+}
+
+}  // namespace
+
+void dropCoveredEntities(WideDrawing& wide, double tolerance, const Tick& tick) {
+    const std::vector<Stroke> strokes = strokesOf(wide);
+    SegmentIndex index(kIndexCellSize);
+    for (std::size_t i = 0; i < strokes.size(); ++i) {
+        const Stroke& stroke = strokes[i];
+        const int parts = stroke.round ? std::max(8, static_cast<int>(stroke.size / 16)) : 1;
+        for (int k = 0; k < parts; ++k) {
+            index.insert(static_cast<std::int32_t>(i), stroke.at(static_cast<double>(k) / parts),
+                         stroke.at(static_cast<double>(k + 1) / parts));
+        }
+    }
+    std::vector<bool> dropped(strokes.size(), false);
+    std::vector<std::int32_t> near;
+    for (std::size_t i = 0; i < strokes.size(); ++i) {
+        tick();
+        const Stroke& stroke = strokes[i];
+        const int samples = std::max(2, static_cast<int>(stroke.size / std::max(stroke.width, 2.0)));
+        bool covered = true;
+        for (int k = 0; k <= samples && covered; ++k) {
+            const Point p = stroke.at(static_cast<double>(k) / samples);
+            index.near(p, kIndexCellSize / 2, near);
+            covered = std::any_of(near.begin(), near.end(), [&](std::int32_t j) {
+                const Stroke& other = strokes[static_cast<std::size_t>(j)];
+                return static_cast<std::size_t>(j) != i && !dropped[static_cast<std::size_t>(j)] &&
+                       other.size > stroke.size && other.distance(p) <= other.width / 2 + tolerance;
+            });
+        }
+        dropped[i] = covered;
+    }
+    VectorDrawing& drawing = wide.drawing;
+    const std::size_t arcsFrom = drawing.lines.size();
+    const std::size_t circlesFrom = arcsFrom + drawing.arcs.size();
+    keepMarked(drawing.lines, dropped, 0);
+    keepMarked(wide.lineWidths, dropped, 0);
+    keepMarked(drawing.arcs, dropped, arcsFrom);
+    keepMarked(wide.arcWidths, dropped, arcsFrom);
+    keepMarked(drawing.circles, dropped, circlesFrom);
+    keepMarked(wide.circleWidths, dropped, circlesFrom);
+}
+
+}  // namespace kelvarin

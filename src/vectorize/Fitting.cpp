@@ -1,0 +1,114 @@
+#include "vectorize/Fitting.h"
+
+#include <numbers>
+
+namespace kelvarin {
+
+void LineMoments::add(Point p, double weight) {
+    LineMoments single;
+    single.n = weight;
+    single.mean = p;
+    merge(single);
+}
+
+void LineMoments::merge(const LineMoments& other) {
+    if (other.n <= 0) {
+        return;
+    }
+    const double total = n + other.n;
+    const Point shift = other.mean - mean;
+    const double k = n * other.n / total;
+    sxx += other.sxx + shift.x * shift.x * k;
+    sxy += other.sxy + shift.x * shift.y * k;
+    syy += other.syy + shift.y * shift.y * k;
+    mean = mean + shift * (other.n / total);
+    n = total;
+}
+
+// The eigenvector of the larger eigenvalue of the scatter matrix.
+Point LineMoments::direction() const {
+    const double half = (sxx - syy) / 2;
+    const double larger = (sxx + syy) / 2 + std::sqrt(half * half + sxy * sxy);
+    const Point first{sxy, larger - sxx};
+    const Point second{larger - syy, sxy};
+    const Point chosen = dot(first, first) >= dot(second, second) ? first : second;
+    const double size = length(chosen);
+    return size > 0 ? chosen * (1 / size) : Point{1, 0};
+}
+
+CircleFit fitCircle(std::span<const Point> points) {
+    CircleFit fit;
+    if (points.size() < 3) {
+        return fit;
+    }
+    Point mean;
+    for (const Point& p : points) {
+        mean = mean + p;
+    }
+    mean = mean * (1.0 / static_cast<double>(points.size()));
+    double suu = 0, suv = 0, svv = 0, suuu = 0, svvv = 0, suvv = 0, svuu = 0;
+    for (const Point& p : points) {
+        const double u = p.x - mean.x;
+        const double v = p.y - mean.y;
+        suu += u * u;
+        suv += u * v;
+        svv += v * v;
+        suuu += u * u * u;
+        svvv += v * v * v;
+        suvv += u * v * v;
+        svuu += v * u * u;
+    }
+    const double determinant = suu * svv - suv * suv;
+    if (std::abs(determinant) < 1e-12 * (suu * svv + 1)) {
+        return fit;
+    }
+    const double bu = (suuu + suvv) / 2;
+    const double bv = (svvv + svuu) / 2;
+    Point centre{(bu * svv - bv * suv) / determinant, (suu * bv - suv * bu) / determinant};
+    centre = centre + mean;
+    // Geometric refinement: the radius is the mean distance, the centre moves to fit it.
+    double radius = 0;
+    const double n = static_cast<double>(points.size());
+    for (int iteration = 0; iteration < 12; ++iteration) {
+        double sum = 0;
+        Point unitSum;
+        for (const Point& p : points) {
+            const Point d = p - centre;
+            const double distance = length(d);
+            if (distance == 0) {
+                return fit;
+            }
+            sum += distance;
+            unitSum = unitSum + d * (1 / distance);
+        }
+        radius = sum / n;
+        centre = mean - unitSum * (radius / n);
+    }
+    fit.centre = centre;
+    fit.radius = radius;
+    fit.valid = std::isfinite(radius) && radius > 0;
+    return fit;
+}
+
+double largestCircleDistance(std::span<const Point> points, const CircleFit& circle) {
+    double largest = 0;
+    for (const Point& p : points) {
+        largest = std::max(largest, std::abs(length(p - circle.centre) - circle.radius));
+    }
+    return largest;
+}
+
+double angleDegrees(Point centre, Point p) {
+    double degrees = std::atan2(p.y - centre.y, p.x - centre.x) * 180 / std::numbers::pi;
+    if (degrees < 0) {
+        degrees += 360;
+    }
+    return degrees >= 360 ? 0 : degrees;
+}
+
+double sweepDegrees(double start, double end) {
+    double sweep = std::fmod(end - start, 360.0);
+    return sweep < 0 ? sweep + 360 : sweep;
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cmath>
+#include <span>
+
+#include "vectorize/Geometry.h"
+
+namespace kelvarin {
+
+inline Point operator+(Point a, Point b) { return {a.x + b.x, a.y + b.y}; }
+inline Point operator-(Point a, Point b) { return {a.x - b.x, a.y - b.y}; }
+inline Point operator*(Point a, double k) { return {a.x * k, a.y * k}; }
+inline double dot(Point a, Point b) { return a.x * b.x + a.y * b.y; }
+inline double cross(Point a, Point b) { return a.x * b.y - a.y * b.x; }
+inline double length(Point a) { return std::sqrt(a.x * a.x + a.y * a.y); }
+
+// The count, mean and central second moments of points: enough to fit the straight line through them by
+// least squares, and to combine two sets exactly.
+struct LineMoments {
+    double n = 0;
+    Point mean;
+    double sxx = 0;
+    double sxy = 0;
+    double syy = 0;
+
+    void add(Point p, double weight = 1);
+    void merge(const LineMoments& other);
+    // The unit direction of the fitted line (the principal axis).
+    Point direction() const;
+};
+
+// The distance of p from the line through mean along the unit direction.
+inline double distanceFromLine(Point p, Point mean, Point direction) { return std::abs(cross(direction, p - mean)); }
+
+struct CircleFit {
+    Point centre;
+    double radius = 0;
+    bool valid = false;
+};
+
+// The circle nearest the points in the least squares sense: an algebraic fit refined geometrically.
+CircleFit fitCircle(std::span<const Point> points);
+
+// The largest distance of the points from the circle.
+double largestCircleDistance(std::span<const Point> points, const CircleFit& circle);
+
+// Degrees of the direction from the centre to p, in [0, 360).
+double angleDegrees(Point centre, Point p);
+
+// How far counter-clockwise from start to end, in [0, 360).
+double sweepDegrees(double start, double end);
+
+}  // namespace kelvarin

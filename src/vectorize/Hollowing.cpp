@@ -1,0 +1,101 @@
+#include "vectorize/Hollowing.h"
+
+#include <cstring>
+#include <vector>
+
+#include "convert/LineSegmentList.h"
+#include "convert/RunScan.h"
+
+namespace kelvarin {
+
+namespace {
+
+using Row = std::vector<std::uint64_t>;
+
+// Sets cells first .. last of a row of words, the leftmost cell in a word's most significant bit.
+void setCells(Row& row, std::int32_t first, std::int32_t last) {
+    for (std::int32_t x = first; x <= last;) {
+        const std::int32_t bit = x % 64;
+        const std::int32_t count = std::min(64 - bit, last - x + 1);
+        const std::uint64_t ones = count == 64 ? ~std::uint64_t{0} : ((std::uint64_t{1} << count) - 1);
+        row[static_cast<std::size_t>(x / 64)] |= ones << (64 - bit - count);
+        x += count;
+    }
+}
+
+// The cells of row y whose run reaches rim cells or more either side.
+void erodeAlongRow(const VirtualVram& grid, std::int32_t y, std::int32_t rim, std::vector<LineSegment>& runs,
+                   Row& row) {
+    std::fill(row.begin(), row.end(), 0);
+    runs.clear();
+    findRowRuns(grid, y, runs);
+    for (const LineSegment& run : runs) {
+        if (run.SpanX > 2 * rim) {
+            setCells(row, run.StartX + rim, run.StartX + run.SpanX - 1 - rim);
+        }
+    }
+}
+
+void storeRow(HollowedGrid& hollowed, std::int32_t y, const Row& row) {
+    unsigned char* bytes = hollowed.rows.data() + static_cast<std::size_t>(y) * row.size() * 8;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        const std::uint64_t word = __builtin_bswap64(row[i]);
+        std::memcpy(bytes + i * 8, &word, sizeof word);
+    }
+}
+
+}  // namespace
+
+bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& hollowed) {
+    const std::int32_t height = grid.height();
+    const auto words = static_cast<std::size_t>(grid.wordsPerRow());
+    const auto window = static_cast<std::size_t>(2 * rim + 1);
+    // The last window rows eroded along the rows, by row number modulo the window.
+    std::vector<Row> eroded(window, Row(words, 0));
+    std::vector<LineSegment> runs;
+    Row interior(words), row(words);
+    bool copying = false;
+    for (std::int32_t y = 0; y < height + rim; ++y) {
+        if (y < height) {
+            erodeAlongRow(grid, y, rim, runs, eroded[static_cast<std::size_t>(y) % window]);
+        } else {
+            std::fill(eroded[static_cast<std::size_t>(y) % window].begin(),
+                      eroded[static_cast<std::size_t>(y) % window].end(), 0);
+        }
+        const std::int32_t centre = y - rim;
+        if (centre < 0) {
+            continue;
+        }
+        // Interior: eroded along the rows in every row of the window about the centre row.
+        bool any = false;
+        for (std::size_t i = 0; i < words; ++i) {
+            std::uint64_t all = centre >= rim ? ~std::uint64_t{0} : 0;
+            for (std::size_t k = 0; k < window && all != 0; ++k) {
+                all &= eroded[k][i];
+            }
+            interior[i] = all;
+            any = any || all != 0;
+        }
+        if (any && !copying) {
+            copying = true;
+            const std::int64_t stride = static_cast<std::int64_t>(words) * 8;
+            hollowed.rows = LargeBuffer(static_cast<std::size_t>(stride * height));
+            hollowed.vram.attach({hollowed.rows.data(), hollowed.rows.size()}, grid.width(), height, stride);
+            for (std::int32_t earlier = 0; earlier < centre; ++earlier) {
+                for (std::size_t i = 0; i < words; ++i) {
+                    row[i] = grid.word(earlier, static_cast<std::int32_t>(i));
+                }
+                storeRow(hollowed, earlier, row);
+            }
+        }
+        if (copying) {
+            for (std::size_t i = 0; i < words; ++i) {
+                row[i] = grid.word(centre, static_cast<std::int32_t>(i)) & ~interior[i];
+            }
+            storeRow(hollowed, centre, row);
+        }
+    }
+    return copying;
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cmath>
+
+#include "convert/VirtualVram.h"
+#include "vectorize/Geometry.h"
+
+namespace kelvarin {
+
+// The share of a gap that must be ink for it to count as drawn: a dot of noise may miss.
+inline constexpr double kInkedShare = 0.9;
+
+// Asks the grid whether positions in dots are line cells; positions outside the grid are background.
+class InkProbe {
+public:
+    explicit InkProbe(const VirtualVram& grid) : m_grid(grid) {}
+
+    bool at(Point p) const {
+        const double x = std::round(p.x);
+        const double y = std::round(p.y);
+        if (x < 0 || y < 0 || x >= m_grid.width() || y >= m_grid.height()) {
+            return false;
+        }
+        return m_grid.at(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)) != 0;
+    }
+    // Whether p or a cell beside, above or below it is a line cell: a pinhole in a stroke is still ink.
+    bool near(Point p) const {
+        return at(p) || at({p.x - 1, p.y}) || at({p.x + 1, p.y}) || at({p.x, p.y - 1}) || at({p.x, p.y + 1});
+    }
+    // The length of the grid's diagonal, in dots.
+    double diagonal() const { return std::hypot(m_grid.width(), m_grid.height()); }
+    // The share of the points a dot apart from a to b that are near line cells.
+    double shareAlong(Point a, Point b) const;
+
+private:
+    const VirtualVram& m_grid;
+};
+
+}  // namespace kelvarin

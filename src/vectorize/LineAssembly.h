@@ -1,0 +1,20 @@
+#pragma once
+
+#include <vector>
+
+#include "vectorize/InkProbe.h"
+#include "vectorize/Pieces.h"
+
+namespace kelvarin {
+
+// Joins the pieces of each straight stroke into one line: pieces that lie on one line within tolerance
+// and overlap, or whose gap is ink (a crossing or a junction that cut the stroke), become one. Each
+// result is a LinePiece over all its points, its ends the outermost of its pieces.
+std::vector<LinePiece> joinLines(const std::vector<LinePiece>& pieces, const InkProbe& ink, double tolerance,
+                                 const Tick& tick);
+
+// Runs each end out along its line to where the ink ends, then moves an end that reached another line
+// onto it: a T's stem ends on the bar's centre line, the two lines of a corner at their intersection.
+void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, const Tick& tick);
+
+}  // namespace kelvarin

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+
+#include "common/PassState.h"
+#include "convert/VirtualVram.h"
+#include "support/FakeView.h"
+#include "vectorize/Vectorize.h"
+
+namespace kelvarin {
+namespace {
+
+// A shape of known geometry in dots (y up, pixel centres on whole numbers) with its stroke width.
+struct Shape {
+    enum Kind { Segment, Ring } kind;
+    Point a, b;                 // a segment's ends
+    Point centre;               // a ring's
+    double radius = 0;          //
+    double from = 0, to = 360;  // degrees of a ring, counter-clockwise
+    double width = 3;
+};
+
+Shape segment(Point a, Point b, double width = 3) { return {Shape::Segment, a, b, {}, 0, 0, 360, width}; }
+Shape ring(Point c, double r, double width = 3, double from = 0, double to = 360) {
+    return {Shape::Ring, {}, {}, c, r, from, to, width};
+}
+Shape turnedSegment(Point middle, double length, double degrees, double width) {
+    const double radians = degrees * std::numbers::pi / 180;
+    const Point half{std::cos(radians) * length / 2, std::sin(radians) * length / 2};
+    return segment({middle.x - half.x, middle.y - half.y}, {middle.x + half.x, middle.y + half.y}, width);
+}
+
+double distance(Point p, Point q) { return std::hypot(p.x - q.x, p.y - q.y); }
+
+bool inked(const Shape& shape, Point p) {
+    if (shape.kind == Shape::Segment) {
+        const Point d{shape.b.x - shape.a.x, shape.b.y - shape.a.y};
+        const double size = std::hypot(d.x, d.y);
+        const double along = ((p.x - shape.a.x) * d.x + (p.y - shape.a.y) * d.y) / size;
+        const double across = std::abs((p.x - shape.a.x) * d.y - (p.y - shape.a.y) * d.x) / size;
+        return along >= 0 && along <= size && across <= shape.width / 2;
+    }
+    double degrees = std::atan2(p.y - shape.centre.y, p.x - shape.centre.x) * 180 / std::numbers::pi;
+    degrees = std::fmod(degrees - shape.from + 720, 360.0);
+    return std::abs(distance(p, shape.centre) - shape.radius) <= shape.width / 2 &&
+           degrees <= std::fmod(shape.to - shape.from + 720, 360.0) + (shape.to - shape.from >= 360 ? 360 : 0);
+}
+
+// The shapes drawn into packed rows (bit 1 a line cell), with a little noise along the edges.
+struct Picture {
+    std::int32_t width, height;
+    std::vector<std::uint8_t> rows;
+    VirtualVram grid;
+
+    Picture(std::int32_t w, std::int32_t h, const std::vector<Shape>& shapes) : width(w), height(h) {
+        const std::int64_t stride = (w + 31) / 32 * 4;
+        rows.assign(static_cast<std::size_t>(stride * h), 0);
+        std::mt19937 random(7);
+        std::uniform_int_distribution<int> steps(-2, 2);
+        const auto offset = [&](std::mt19937& r) { return steps(r) * 0.15; };
+        for (std::int32_t y = 0; y < h; ++y) {
+            for (std::int32_t x = 0; x < w; ++x) {
+                // Edge noise: each cell tested a random fraction of a dot off its centre.
+                const Point p{x + offset(random), y + offset(random)};
+                if (std::any_of(shapes.begin(), shapes.end(), [&](const Shape& s) { return inked(s, p); })) {
+                    rows[static_cast<std::size_t>(y * stride + x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+                }
+            }
+        }
+        grid.attach(rows, w, h, stride);
+    }
+};
+
+struct Case {
+    const char* name;
+    std::vector<Shape> shapes;
+    std::size_t lines, arcs, circles;
+    std::vector<Shape> drawn{};  // what the lines stand for, when not the shapes themselves
+    double reach = VectorizeOptions().tolerance + 1;
+};
+
+// Each true segment is matched by a written line whose ends lie within reach of its ends (either way
+// round); each true circle or arc by one of the same centre and radius.
+void expectMatches(const Case& c, const VectorDrawing& drawing) {
+    const double reach = c.reach;
+    for (const Shape& shape : c.drawn.empty() ? c.shapes : c.drawn) {
+        if (shape.kind == Shape::Segment) {
+            EXPECT_TRUE(
+                std::any_of(drawing.lines.begin(), drawing.lines.end(),
+                            [&](const VectorLine& line) {
+                                return (distance(line.a, shape.a) <= reach && distance(line.b, shape.b) <= reach) ||
+                                       (distance(line.a, shape.b) <= reach && distance(line.b, shape.a) <= reach);
+                            }))
+                << c.name << ": no line from (" << shape.a.x << ", " << shape.a.y << ") to (" << shape.b.x << ", "
+                << shape.b.y << ")";
+            continue;
+        }
+        const auto sameCircle = [&](Point centre, double radius) {
+            return distance(centre, shape.centre) <= reach && std::abs(radius - shape.radius) <= reach;
+        };
+        if (shape.to - shape.from >= 360) {
+            EXPECT_TRUE(std::any_of(drawing.circles.begin(), drawing.circles.end(), [&](const VectorCircle& k) {
+                return sameCircle(k.centre, k.radius);
+            })) << c.name;
+        } else {
+            EXPECT_TRUE(std::any_of(drawing.arcs.begin(), drawing.arcs.end(), [&](const VectorArc& k) {
+                return sameCircle(k.centre, k.radius) && std::abs(k.startDegrees - shape.from) <= 2 &&
+                       std::abs(k.endDegrees - shape.to) <= 2;
+            })) << c.name;
+        }
+    }
+}
+
+std::vector<Case> cases() {
+    std::vector<Case> table;
+    // Straight strokes at several angles and widths: one line each, run out to the ends of the ink.
+    for (const double degrees : {0.0, 1.0, 30.0, 45.0, 89.0}) {
+        for (const double width : {1.0, 3.0, 6.0}) {
+            table.push_back({"angled line", {turnedSegment({150, 150}, 240, degrees, width)}, 1, 0, 0});
+        }
+    }
+    // Corners meet at the intersections; the bar of a T and crossing lines stay whole.
+    table.push_back({"rectangle",
+                     {segment({40, 40}, {260, 40}), segment({260, 40}, {260, 200}), segment({260, 200}, {40, 200}),
+                      segment({40, 200}, {40, 40})},
+                     4,
+                     0,
+                     0});
+    table.push_back({"T", {segment({40, 200}, {260, 200}, 4), segment({150, 200}, {150, 40}, 3)}, 2, 0, 0});
+    table.push_back({"cross", {segment({30, 150}, {270, 160}), segment({140, 30}, {155, 270})}, 2, 0, 0});
+    // Circles and arcs, also cut by a line: one entity each.
+    table.push_back({"circles", {ring({150, 150}, 110, 4), ring({150, 150}, 30, 3)}, 0, 0, 2});
+    table.push_back({"arc", {ring({150, 150}, 100, 3, 30, 200)}, 0, 1, 0});
+    table.push_back({"circle cut by a line", {ring({150, 150}, 90, 3), segment({20, 140}, {280, 170})}, 1, 0, 1});
+    // Each dash of a dashed line is a line of its own.
+    std::vector<Shape> dashes;
+    for (int k = 0; k < 6; ++k) {
+        dashes.push_back(segment({20.0 + 45 * k, 100.0 + 12 * k}, {50.0 + 45 * k, 108.0 + 12 * k}));
+    }
+    table.push_back({"dashed line", dashes, 6, 0, 0});
+    // A filled block is drawn by its outline, a little inside the edges of its ink.
+    table.push_back({"filled block",
+                     {segment({100, 150}, {200, 150}, 60), segment({20, 260}, {280, 260})},
+                     5,
+                     0,
+                     0,
+                     {segment({100, 120}, {200, 120}), segment({200, 120}, {200, 180}), segment({200, 180}, {100, 180}),
+                      segment({100, 180}, {100, 120}), segment({20, 260}, {280, 260})},
+                     5});
+    return table;
+}
+
+TEST(vectorize, known_shapes_come_out_as_a_draftsman_draws_them) {
+    for (const Case& c : cases()) {
+        const Picture picture(300, 300, c.shapes);
+        PassState pass;
+        test::FakeView view;
+        const VectorDrawing drawing = VectorizeGrid(picture.grid, {}, pass, view);
+        EXPECT_EQ(drawing.lines.size(), c.lines) << c.name << " " << c.shapes[0].a.x << " " << c.shapes[0].width;
+        EXPECT_EQ(drawing.arcs.size(), c.arcs) << c.name;
+        EXPECT_EQ(drawing.circles.size(), c.circles) << c.name;
+        expectMatches(c, drawing);
+    }
+}
+
+}  // namespace
+}  // namespace kelvarin
