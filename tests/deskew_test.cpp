@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <numbers>
 #include <random>
 #include <sstream>
 
@@ -216,6 +217,22 @@ TEST_F(deskew, the_conversion_finds_runs_in_the_turned_picture_and_stops_on_requ
         EXPECT_EQ(err.str(),
                   quiet ? "" : page + ": 変換終了して、ファイルに書き出しました\n" + page + ": 傾き補正: 4.7°\n");
     }
+
+    // The vector mode turns its drawing instead: the frame's long lines come out square to the page.
+    state.conversionOptions.Vectorize = true;
+    longestLine(page, true);
+    int squareLines = 0;
+    for (const VectorLine& line : state.vectorDrawing.lines) {
+        const double dx = line.b.x - line.a.x;
+        const double dy = line.b.y - line.a.y;
+        if (std::hypot(dx, dy) > 500) {
+            const double slant = std::atan2(std::min(std::abs(dx), std::abs(dy)), std::max(std::abs(dx), std::abs(dy)));
+            EXPECT_LT(slant * 180 / std::numbers::pi, 0.02);
+            ++squareLines;
+        }
+    }
+    EXPECT_GE(squareLines, 4);
+    state.conversionOptions.Vectorize = false;
 
     // A stop in either pass of its own leaves no file behind.
     view.setPacing({1, std::chrono::nanoseconds(0)});

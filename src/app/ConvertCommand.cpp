@@ -21,6 +21,7 @@
 #include "fileutil/FileInfo.h"
 #include "fileutil/SafeFileWriter.h"
 #include "vectorize/Deskew.h"
+#include "vectorize/DrawingTurn.h"
 #include "vectorize/ScaleFit.h"
 #include "vectorize/Vectorize.h"
 
@@ -147,13 +148,15 @@ bool runPasses(Form& form, const ConversionSettings& settings) {
         InvertVram(state.BmpHeader, state.Vram, state, view);
     }
     // Deskewing and despeckling work on copies with line cells set; the passes then read the last copy. The
-    // vector mode drops the dust smaller than its strokes unless told a size.
+    // vector mode drops the dust smaller than its strokes unless told a size, and turns its drawing rather
+    // than the picture.
+    const bool vectors = settings.Options.Vectorize;
     TurnedGrid turned;
-    const VirtualVram& upright = settings.Options.Deskew
-                                     ? Deskew(state.BmpHeader, state.Vram, turned, state.SkewDegrees, state, view)
-                                     : state.Vram;
+    const VirtualVram& upright =
+        settings.Options.Deskew ? Deskew(state.BmpHeader, state.Vram, turned, state.SkewDegrees, !vectors, state, view)
+                                : state.Vram;
     std::int64_t despeckleSize = settings.Options.DespeckleSize;
-    if (settings.Options.Vectorize && despeckleSize == 0) {
+    if (vectors && despeckleSize == 0) {
         despeckleSize = automaticSpeckleSize(upright);
     }
     CleanedGrid cleaned;
@@ -163,8 +166,11 @@ bool runPasses(Form& form, const ConversionSettings& settings) {
     const VirtualVram& grid = despeckleSize > 0 ? cleaned.vram : upright;
     state.CurrentStep = "変換開始";
     state.LineSegmentCount = 0;
-    if (settings.Options.Vectorize) {
+    if (vectors) {
         state.vectorDrawing = VectorizeGrid(grid, {settings.Options.Tolerance}, state, view);
+        if (settings.Options.Deskew) {
+            state.vectorDrawing = turnDrawing(state.vectorDrawing, -state.SkewDegrees, grid.width(), grid.height());
+        }
         if (inverted) {
             InvertVram(state.BmpHeader, state.Vram, state, view);
         }

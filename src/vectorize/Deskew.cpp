@@ -28,7 +28,7 @@ private:
 }  // namespace
 
 const VirtualVram& Deskew(const BmpHeaderBytes& header, const VirtualVram& grid, TurnedGrid& turned,
-                          double& skewDegrees, PassState& pass, Toolkit& toolkit) {
+                          double& skewDegrees, bool turnPicture, PassState& pass, Toolkit& toolkit) {
     gridSizeOf(header, grid);
     pass.CurrentStep = "傾き検出";
     {
@@ -39,7 +39,7 @@ const VirtualVram& Deskew(const BmpHeaderBytes& header, const VirtualVram& grid,
     ++pass.PassNumber;
     pass.CurrentStep = "傾き補正";
     PassReport report(pass, toolkit);
-    const bool turning = turnMovesCells(grid.width(), grid.height(), skewDegrees);
+    const bool turning = turnPicture && turnMovesCells(grid.width(), grid.height(), skewDegrees);
     if (turning) {
         turnGrid(grid, -skewDegrees, turned, report);
     }
