@@ -21,7 +21,6 @@
 #include "fileutil/FileInfo.h"
 #include "fileutil/SafeFileWriter.h"
 #include "vectorize/Deskew.h"
-#include "vectorize/DrawingTurn.h"
 #include "vectorize/ScaleFit.h"
 #include "vectorize/Vectorize.h"
 
@@ -86,7 +85,7 @@ ConversionSettings readSettings(Form& form) {
         throw Refusal{kStrokesThinningRefusal};
     }
     if (settings.Options.Vectorize && settings.Thinning != 1) {
-        throw Refusal{"ベクトル化（--vectorize）は間引き数 1 のときだけ使えます"};
+        throw Refusal{kVectorizeThinningRefusal};
     }
     if (settings.Options.Vectorize && settings.Options.Strokes) {
         throw Refusal{"ベクトル化（--vectorize）とストローク（--strokes）は一緒に使えません"};
@@ -148,34 +147,27 @@ bool runPasses(Form& form, const ConversionSettings& settings) {
         InvertVram(state.BmpHeader, state.Vram, state, view);
     }
     // Deskewing and despeckling work on copies with line cells set; the passes then read the last copy. The
-    // vector mode drops the dust smaller than its strokes unless told a size, and turns its drawing rather
-    // than the picture.
+    // vector mode turns its drawing rather than the picture.
     const bool vectors = settings.Options.Vectorize;
     TurnedGrid turned;
     const VirtualVram& upright =
         settings.Options.Deskew ? Deskew(state.BmpHeader, state.Vram, turned, state.SkewDegrees, !vectors, state, view)
                                 : state.Vram;
-    std::int64_t despeckleSize = settings.Options.DespeckleSize;
-    if (vectors && despeckleSize == 0) {
-        despeckleSize = automaticSpeckleSize(upright);
-    }
-    CleanedGrid cleaned;
-    if (despeckleSize > 0) {
-        Despeckle(state.BmpHeader, upright, despeckleSize, cleaned, state, view);
-    }
-    const VirtualVram& grid = despeckleSize > 0 ? cleaned.vram : upright;
-    state.CurrentStep = "変換開始";
     state.LineSegmentCount = 0;
     if (vectors) {
-        state.vectorDrawing = VectorizeGrid(grid, {settings.Options.Tolerance}, state, view);
-        if (settings.Options.Deskew) {
-            state.vectorDrawing = turnDrawing(state.vectorDrawing, -state.SkewDegrees, grid.width(), grid.height());
-        }
+        state.vectorDrawing =
+            VectorizePicture(state.BmpHeader, upright, settings.Options, state.SkewDegrees, state, view);
         if (inverted) {
             InvertVram(state.BmpHeader, state.Vram, state, view);
         }
         return writeDrawing(state, settings, state.vectorDrawing, view);
     }
+    CleanedGrid cleaned;
+    if (settings.Options.DespeckleSize > 0) {
+        Despeckle(state.BmpHeader, upright, settings.Options.DespeckleSize, cleaned, state, view);
+    }
+    const VirtualVram& grid = settings.Options.DespeckleSize > 0 ? cleaned.vram : upright;
+    state.CurrentStep = "変換開始";
     // The segments are found again while the file is written, in the grid as it is now: line cells set.
     const std::unique_ptr<SegmentSource> segments = extractSegments(state, grid, settings, state, view);
     if (inverted) {

@@ -2,14 +2,19 @@
 
 #include <filesystem>
 #include <new>
+#include <optional>
 
 #include "app/ConvertCommand.h"
 #include "app/Form.h"
+#include "bitmap/BmpHeader.h"
 #include "common/Error.h"
 #include "common/NumberParse.h"
+#include "common/PassState.h"
 #include "common/TextFormat.h"
+#include "common/Toolkit.h"
 #include "convert/ResultLayers.h"
 #include "vectorize/SkewSearch.h"
+#include "vectorize/Vectorize.h"
 
 namespace kelvarin {
 
@@ -32,6 +37,9 @@ std::variant<ConversionSettings, std::string> lineSettings(const Form& form) {
     settings.Options = form.state.conversionOptions;
     if (settings.Options.Strokes && settings.Thinning != 1) {
         return std::string(kStrokesThinningRefusal);
+    }
+    if (settings.Options.Vectorize && settings.Thinning != 1) {
+        return std::string(kVectorizeThinningRefusal);
     }
     readLineKind(form.view, settings);
     settings.LineColorWhite = lineColorWhite(form.view);
@@ -88,27 +96,54 @@ ResultOrRefusal lastConversionResult(const Form& form) {
 }
 
 ResultOrRefusal previewResult(const Form& form) {
-    auto settings = lineSettings(form);
-    if (const auto* refusal = std::get_if<std::string>(&settings)) {
+    auto read = lineSettings(form);
+    if (const auto* refusal = std::get_if<std::string>(&read)) {
         return *refusal;
     }
+    ConversionSettings& settings = std::get<ConversionSettings>(read);
+    const BitmapData& bitmap = form.state;
     ConversionResult result;
     ResultLayers::SkewOf skewOf;
-    if (form.state.conversionOptions.Deskew) {
+    std::optional<double> skewFound;
+    if (settings.Options.Deskew) {
         // The skew the conversion would find.
-        skewOf = [&result](const VirtualVram& lineCells) {
+        skewOf = [&skewFound](const VirtualVram& lineCells) {
             SilentReport report;
-            result.counts.skewDegrees = findSkew(lineCells, report).degrees;
-            return *result.counts.skewDegrees;
+            skewFound = findSkew(lineCells, report).degrees;
+            return *skewFound;
         };
     }
     try {
-        result.layers =
-            std::make_shared<const ResultLayers>(form.state, std::get<ConversionSettings>(settings), skewOf);
+        if (settings.Options.Vectorize) {
+            // The vectors the conversion would write, drawn over the scan instead of runs.
+            VirtualVram lineCells;
+            lineCells.attach(bitmap.PixelBytes, bitmapWidth(bitmap.BmpHeader), bitmapHeight(bitmap.BmpHeader),
+                             rowStride(bitmapWidth(bitmap.BmpHeader)));
+            if (!settings.LineColorWhite) {
+                lineCells.invert();
+            }
+            const double skew = skewOf ? skewOf(lineCells) : 0;
+            PassState pass;
+            SilentToolkit toolkit;
+            auto vectors = std::make_shared<VectorDrawing>(
+                VectorizePicture(bitmap.BmpHeader, lineCells, settings.Options, skew, pass, toolkit));
+            result.counts.lines = static_cast<std::int64_t>(vectors->lines.size());
+            result.counts.arcs = static_cast<std::int64_t>(vectors->arcs.size());
+            result.counts.circles = static_cast<std::int64_t>(vectors->circles.size());
+            result.vectors = std::move(vectors);
+            settings.MakeHorizontal = settings.MakeVertical = settings.Options.Strokes = false;
+            if (skewOf) {
+                skewOf = [skew](const VirtualVram&) { return skew; };
+            }
+        }
+        result.layers = std::make_shared<const ResultLayers>(bitmap, settings, skewOf);
     } catch (const std::bad_alloc&) {
         return std::string(kNoMemoryForResult);
     }
-    result.counts.lines = result.layers->lines().lineCount();
+    if (!settings.Options.Vectorize) {
+        result.counts.lines = result.layers->lines().lineCount();
+    }
+    result.counts.skewDegrees = skewFound;
     return result;
 }
 

@@ -3,16 +3,19 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numeric>
 
 #include "common/PassState.h"
 #include "common/ProgressDisplay.h"
 #include "common/Toolkit.h"
+#include "convert/Despeckle.h"
 #include "convert/LineSegmentList.h"
 #include "convert/RunScan.h"
 #include "vectorize/ArcAssembly.h"
 #include "vectorize/CentreChains.h"
 #include "vectorize/ChainFitting.h"
 #include "vectorize/Coverage.h"
+#include "vectorize/DrawingTurn.h"
 #include "vectorize/Hollowing.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/LineAssembly.h"
@@ -137,8 +140,16 @@ private:
 }  // namespace
 
 std::int64_t automaticSpeckleSize(const VirtualVram& grid) {
-    const std::int32_t thin = runLengthShare(runLengthCounts(grid), 0.25);
-    return std::max<std::int64_t>(4, std::int64_t{thin} * thin);
+    constexpr std::int64_t kSmallest = 4;
+    // Too few runs across strokes tell no width: a small drawing of one-dot lines, say, whose few counted
+    // runs lie along its lines.
+    constexpr std::int64_t kFewestRuns = 32;
+    const auto counts = runLengthCounts(grid);
+    if (std::accumulate(counts.begin(), counts.end(), std::int64_t{0}) < kFewestRuns) {
+        return kSmallest;
+    }
+    const std::int32_t thin = runLengthShare(counts, 0.25);
+    return std::max<std::int64_t>(kSmallest, std::int64_t{thin} * thin);
 }
 
 VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& options, PassState& pass,
@@ -174,6 +185,21 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     progress.finish();
     ++pass.PassNumber;
     return std::move(drawing.drawing);
+}
+
+VectorDrawing VectorizePicture(const BmpHeaderBytes& header, const VirtualVram& lineCells,
+                               const ConversionOptions& options, double skewDegrees, PassState& pass,
+                               Toolkit& toolkit) {
+    const std::int64_t despeckleSize =
+        options.DespeckleSize > 0 ? options.DespeckleSize : automaticSpeckleSize(lineCells);
+    CleanedGrid cleaned;
+    if (despeckleSize > 0) {
+        Despeckle(header, lineCells, despeckleSize, cleaned, pass, toolkit);
+    }
+    const VirtualVram& grid = despeckleSize > 0 ? cleaned.vram : lineCells;
+    pass.CurrentStep = "変換開始";
+    VectorDrawing drawing = VectorizeGrid(grid, {options.Tolerance}, pass, toolkit);
+    return skewDegrees != 0 ? turnDrawing(drawing, -skewDegrees, grid.width(), grid.height()) : drawing;
 }
 
 }  // namespace kelvarin

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "bitmap/BitmapData.h"
 #include "convert/ConversionSettings.h"
 #include "convert/VirtualVram.h"
 #include "vectorize/Geometry.h"
@@ -23,5 +24,11 @@ std::int64_t automaticSpeckleSize(const VirtualVram& grid);
 // CurrentStep; PassNumber moves past them.
 VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& options, PassState& pass,
                             Toolkit& toolkit);
+
+// What the vector mode draws of a page's line cells: the dust dropped first (options' despeckle size, else
+// the automatic one), then the centre lines, turned back by skewDegrees about the picture's middle (0 for
+// a page not deskewed).
+VectorDrawing VectorizePicture(const BmpHeaderBytes& header, const VirtualVram& lineCells,
+                               const ConversionOptions& options, double skewDegrees, PassState& pass, Toolkit& toolkit);
 
 }  // namespace kelvarin

@@ -193,6 +193,13 @@ void ResultViewTest::previewCountsWhatAConversionWrites() {
         QCOMPARE(previewed, QStringLiteral("LINE %1  ARC 0  CIRCLE 0  （プレビュー、未保存）").arg(strokes ? 2 : 72));
         QVERIFY2(written.startsWith(previewed.left(previewed.indexOf("  （"))), qPrintable(written));
     }
+    // The vector mode previews the vectors it then writes.
+    m_window->findChild<QAction*>("actionVectorize")->trigger();
+    preview->trigger();
+    const QString previewed = m_window->resultWindow()->countsText();
+    convert("optionMakeLine_2", "1");
+    QVERIFY2(previewed.startsWith(QStringLiteral("LINE 2  ARC 0  CIRCLE 0  （")), qPrintable(previewed));
+    QVERIFY(m_window->resultWindow()->countsText().startsWith(previewed.left(previewed.indexOf("  （"))));
 }
 
 // A line, a circle and the upper half of a circle as an arc, drawn over the scan at 1:1: each lies where its
