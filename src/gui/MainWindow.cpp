@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,20 +10,20 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
-#include <QTimer>
 #include <QWhatsThis>
 
 #include "app/BitmapSizeDisplay.h"
 #include "app/ConvertCommand.h"
 #include "app/FieldBehaviour.h"
 #include "app/FileSelection.h"
-#include "app/HelpFile.h"
 #include "app/ReadCommand.h"
 #include "app/RealSize.h"
 #include "common/Error.h"
 #include "common/NumberParse.h"
 #include "fileutil/Path.h"
 #include "gui/BusyCursor.h"
+#include "gui/ContextHelp.h"
+#include "gui/ControlText.h"
 #include "gui/DesignControls.h"
 #include "gui/ExtraControls.h"
 #include "gui/ExtraSettings.h"
@@ -45,15 +44,6 @@ namespace {
 
 constexpr double kTwipsPerInch = 1440;
 constexpr int kMarginTwips = 240;  // of the preview and the extra rows from the window's edges
-
-// The UTF-16 position of the given number of characters of text.
-int utf16Position(const QString& text, int characters) {
-    int position = 0;
-    for (int counted = 0; counted < characters && position < text.size(); ++counted) {
-        position += text.at(position).isHighSurrogate() ? 2 : 1;
-    }
-    return std::min(position, static_cast<int>(text.size()));
-}
 
 }  // namespace
 
@@ -154,34 +144,16 @@ void MainWindow::connectEvents() {
     connect(escape, &QShortcut::activated, this, [this] { requestStop(); });
 }
 
-// The design's order, each option group with all its buttons (Tab stops at the checked one only), then the
-// controls beyond the design.
+// The design's order, then the controls beyond the design.
 void MainWindow::setTabOrder() {
-    std::vector<QWidget*> chain;
-    for (Control control : tabOrder()) {
-        const ControlDesign& design = designOf(control);
-        if (design.kind != ControlKind::OptionButton) {
-            chain.push_back(widget(control));
-            continue;
-        }
-        for (const ControlDesign& member : controlDesigns()) {
-            if (member.kind == ControlKind::OptionButton && member.frame == design.frame) {
-                chain.push_back(widget(member.control));
-            }
-        }
-    }
+    std::vector<QWidget*> chain = designTabChain(m_widgets);
     for (QWidget* control : m_extras->tabChain()) {
         chain.push_back(control);
     }
     for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
         QWidget::setTabOrder(chain[i], chain[i + 1]);
     }
-    for (const ControlDesign& design : controlDesigns()) {
-        if (design.kind == ControlKind::Label || design.kind == ControlKind::Frame ||
-            design.kind == ControlKind::ProgressBar || design.kind == ControlKind::Image) {
-            widget(design.control)->setFocusPolicy(Qt::NoFocus);
-        }
-    }
+    keepFocusOffDisplays(m_widgets);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -321,33 +293,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-std::string MainWindow::text(Control control) const {
-    QWidget* target = widget(control);
-    if (auto* field = qobject_cast<QLineEdit*>(target)) {
-        return toStdString(field->text());
-    }
-    if (auto* label = qobject_cast<QLabel*>(target)) {
-        return toStdString(label->text());
-    }
-    if (auto* button = qobject_cast<QAbstractButton*>(target)) {
-        return toStdString(button->text());
-    }
-    if (auto* frame = qobject_cast<QGroupBox*>(target)) {
-        return toStdString(frame->title());
-    }
-    return {};
-}
+std::string MainWindow::text(Control control) const { return controlText(widget(control)); }
 
-void MainWindow::setText(Control control, std::string_view text) {
-    QWidget* target = widget(control);
-    if (auto* field = qobject_cast<QLineEdit*>(target)) {
-        field->setText(toQString(text));
-    } else if (auto* label = qobject_cast<QLabel*>(target)) {
-        label->setText(toQString(text));
-    } else if (auto* button = qobject_cast<QAbstractButton*>(target)) {
-        button->setText(toQString(text));
-    }
-}
+void MainWindow::setText(Control control, std::string_view text) { setControlText(widget(control), text); }
 
 void MainWindow::setToolTip(Control control, std::string_view text) { widget(control)->setToolTip(toQString(text)); }
 
@@ -359,16 +307,9 @@ bool MainWindow::isSelected(Control optionButton) const {
 }
 
 void MainWindow::setSelection(Control textField, int start, int length) {
-    auto* field = qobject_cast<QLineEdit*>(widget(textField));
-    if (field == nullptr) {
-        return;
+    if (auto* field = qobject_cast<QLineEdit*>(widget(textField))) {
+        selectCharactersLater(field, start, length);
     }
-    // After the event that gave the focus: a mouse press would otherwise move the caret over it.
-    QTimer::singleShot(0, field, [field, start, length] {
-        const QString text = field->text();
-        const int first = utf16Position(text, start);
-        field->setSelection(first, utf16Position(text, start + length) - first);
-    });
 }
 
 void MainWindow::setPicture(std::shared_ptr<const PreviewPicture> picture) {
@@ -401,27 +342,16 @@ std::optional<std::string> MainWindow::showOpenDialog(const FileDialogRequest& r
 void MainWindow::showHelpContents(const std::string& helpFile) { m_help->showContents(helpFile); }
 
 void MainWindow::enterContextHelp(const std::string& helpFile) {
-    std::string document;
-    const bool readable = readHelpFile(helpFile, document);
-    for (const ControlDesign& design : controlDesigns()) {
-        if (design.helpTopic == 0) {
-            continue;
-        }
-        const std::string topic = readable ? helpTopicHtml(document, design.helpTopic) : std::string();
-        widget(design.control)->setWhatsThis(readable ? toQString(topic) : missingHelpHtml(helpFile));
-    }
+    setWhatsThisTopics(m_widgets, helpFile);
     QWhatsThis::enterWhatsThisMode();
 }
 
 void MainWindow::showF1Help() {
-    QWidget* focused = QApplication::focusWidget();
-    for (const ControlDesign& design : controlDesigns()) {
-        if (widget(design.control) == focused && design.f1Topic != 0) {
-            m_help->showTopic(m_form.state.HelpFilePath, design.f1Topic);
-            return;
-        }
+    if (const int topic = f1TopicOf(m_widgets, QApplication::focusWidget()); topic != 0) {
+        m_help->showTopic(m_form.state.HelpFilePath, topic);
+    } else {
+        m_help->showContents(m_form.state.HelpFilePath);
     }
-    m_help->showContents(m_form.state.HelpFilePath);
 }
 
 void MainWindow::setProgressMin(float value) { m_progress->setMin(value); }
