@@ -9,8 +9,6 @@
 #include "app/View.h"
 #include "gui/DesignControls.h"
 
-class QLabel;
-class QProgressBar;
 
 namespace kelvarin {
 
