@@ -9,7 +9,6 @@
 #include "app/View.h"
 #include "gui/DesignControls.h"
 
-
 namespace kelvarin {
 
 class ExtraControls;
