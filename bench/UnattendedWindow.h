@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QRadioButton>
 
 #include <iostream>
@@ -15,9 +16,6 @@
 class UnattendedWindow : public kelvarin::MainWindow {
 public:
     using MainWindow::MainWindow;
-    void showMessage(std::string_view text) override { std::cerr << text << "\n"; }
-    bool askYesNo(std::string_view) override { return true; }
-
     void click(const char* name) { findChild<QAbstractButton*>(name)->click(); }
 
     // Starts as the program does, shows the window, reads the picture and sets a conversion in both
@@ -34,4 +32,26 @@ public:
         findChild<QRadioButton*>("optionMakeLine_2")->setChecked(true);
         return true;
     }
+
+protected:
+    void messageBox(std::string_view text, std::string_view) override { std::cerr << text << "\n"; }
+    bool questionBox(std::string_view) override { return true; }
 };
+
+// A benchmark's start, called with PICTURE OUTPUT.dxf: the application and the window, the picture read and
+// a conversion in both directions set; then measure(window) gives the exit status. 2 for a wrong call, 1
+// when the program cannot start.
+template <typename Measure>
+int measureWindow(int argc, char** argv, const char* usage, Measure measure) {
+    if (argc != 3) {
+        std::cerr << usage << "\n";
+        return 2;
+    }
+    QApplication application(argc, argv);
+    kelvarin::AppState state;
+    UnattendedWindow window(state);
+    if (!window.prepareConversion(argv[1], argv[2])) {
+        return 1;
+    }
+    return measure(window);
+}

@@ -43,21 +43,9 @@ void drag(QWidget& widget, QPoint from, QPoint to) {
     QApplication::sendEvent(&widget, &release);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: result-view-bench PICTURE OUTPUT.dxf\n";
-        return 2;
-    }
-    QApplication application(argc, argv);
-    kelvarin::AppState state;
-    UnattendedWindow window(state);
-    if (!window.prepareConversion(argv[1], argv[2])) {
-        return 1;
-    }
+// The result view of a conversion: its opening, then the zoom and pan sequence.
+int measureResultView(UnattendedWindow& window) {
     window.click("cmdConvert");
-
     kelvarin::ResultWindow& result = *window.resultWindow();
     kelvarin::ResultView& view = *result.view();
     result.resize(1280, 960);
@@ -74,9 +62,8 @@ int main(int argc, char** argv) {
         }));
         leastProcessorTime = std::min(leastProcessorTime, processorMilliseconds() - processorBefore);
     }
-    std::cout << "open (pyramid, first paint at fit): best "
-              << *std::min_element(openings.begin(), openings.end()) << " ms, worst "
-              << *std::max_element(openings.begin(), openings.end()) << " ms, processor time at least "
+    std::cout << "open (pyramid, first paint at fit): best " << *std::min_element(openings.begin(), openings.end())
+              << " ms, worst " << *std::max_element(openings.begin(), openings.end()) << " ms, processor time at least "
               << leastProcessorTime << " ms; view " << view.width() << " x " << view.height() << " pixels\n";
 
     // Into the top-left corner to 1:1 and beyond, panning there, and back out to the whole page.
@@ -114,4 +101,10 @@ int main(int argc, char** argv) {
     std::cout << steps.size() << " zoom and pan steps: mean " << total / static_cast<double>(steps.size())
               << " ms, slowest " << worst << " ms (" << worstStep << ")\n";
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return measureWindow(argc, argv, "usage: result-view-bench PICTURE OUTPUT.dxf", measureResultView);
 }

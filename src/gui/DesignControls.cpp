@@ -135,4 +135,30 @@ void fitLabels(const DesignWidgets& widgets) {
     }
 }
 
+std::vector<QWidget*> designTabChain(const DesignWidgets& widgets) {
+    std::vector<QWidget*> chain;
+    for (Control control : tabOrder()) {
+        const ControlDesign& design = designOf(control);
+        if (design.kind != ControlKind::OptionButton) {
+            chain.push_back(widgets.widget(control));
+            continue;
+        }
+        for (const ControlDesign& member : controlDesigns()) {
+            if (member.kind == ControlKind::OptionButton && member.frame == design.frame) {
+                chain.push_back(widgets.widget(member.control));
+            }
+        }
+    }
+    return chain;
+}
+
+void keepFocusOffDisplays(const DesignWidgets& widgets) {
+    for (const ControlDesign& design : controlDesigns()) {
+        if (design.kind == ControlKind::Label || design.kind == ControlKind::Frame ||
+            design.kind == ControlKind::ProgressBar || design.kind == ControlKind::Image) {
+            widgets.widget(design.control)->setFocusPolicy(Qt::NoFocus);
+        }
+    }
+}
+
 }  // namespace kelvarin

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <utility>
+#include <vector>
 
 #include "app/Controls.h"
 
@@ -37,5 +38,10 @@ void fitFrames(QWidget* window);
 // A label's text keeps a space's width from the controls beside it: it is indented past a control that
 // reaches into the label, and drawn smaller when it would not fit otherwise.
 void fitLabels(const DesignWidgets& widgets);
+
+// The design's tab order, each option group with all its buttons (Tab stops at the checked one only).
+std::vector<QWidget*> designTabChain(const DesignWidgets& widgets);
+// Labels, frames, the progress bar and the preview take no focus.
+void keepFocusOffDisplays(const DesignWidgets& widgets);
 
 }  // namespace kelvarin

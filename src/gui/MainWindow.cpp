@@ -1,52 +1,40 @@
 #include "gui/MainWindow.h"
 
-#include <QActionGroup>
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
-#include <QSpinBox>
-#include <QTimer>
 #include <QWhatsThis>
-
-#include <cmath>
 
 #include "app/BitmapSizeDisplay.h"
 #include "app/ConvertCommand.h"
 #include "app/FieldBehaviour.h"
 #include "app/FileSelection.h"
-#include "app/HelpFile.h"
 #include "app/ReadCommand.h"
 #include "app/RealSize.h"
-#include "app/ResultContent.h"
-#include "bitmap/BmpHeader.h"
-#include "bitmap/ImageFormat.h"
 #include "common/Error.h"
 #include "common/NumberParse.h"
-#include "common/TextFormat.h"
-#include "dxf/DxfDocument.h"
 #include "fileutil/Path.h"
+#include "gui/BusyCursor.h"
+#include "gui/ContextHelp.h"
+#include "gui/ControlText.h"
 #include "gui/DesignControls.h"
-#include "gui/ElidedLabel.h"
 #include "gui/ExtraControls.h"
+#include "gui/ExtraSettings.h"
 #include "gui/FileDialog.h"
 #include "gui/FileField.h"
 #include "gui/HelpWindow.h"
 #include "gui/MessageBoxes.h"
-#include "gui/OptionsMenu.h"
+#include "gui/PendingProgress.h"
 #include "gui/PreviewWidget.h"
 #include "gui/QtText.h"
-#include "gui/ResultWindow.h"
+#include "gui/ResultHooks.h"
 #include "gui/SizeFieldMenu.h"
 #include "gui/WindowSettings.h"
 
@@ -57,44 +45,6 @@ namespace {
 constexpr double kTwipsPerInch = 1440;
 constexpr int kMarginTwips = 240;  // of the preview and the extra rows from the window's edges
 
-// A cursor shape for the whole application while it lives.
-class CursorOverride {
-public:
-    explicit CursorOverride(Qt::CursorShape shape) { QApplication::setOverrideCursor(shape); }
-    ~CursorOverride() { QApplication::restoreOverrideCursor(); }
-    CursorOverride(const CursorOverride&) = delete;
-    CursorOverride& operator=(const CursorOverride&) = delete;
-};
-
-// A message box shows the normal pointer, also during a conversion.
-class ArrowWhileBusy {
-public:
-    ArrowWhileBusy() : m_busy(QApplication::overrideCursor() != nullptr) {
-        if (m_busy) {
-            QApplication::setOverrideCursor(Qt::ArrowCursor);
-        }
-    }
-    ~ArrowWhileBusy() {
-        if (m_busy) {
-            QApplication::restoreOverrideCursor();
-        }
-    }
-    ArrowWhileBusy(const ArrowWhileBusy&) = delete;
-    ArrowWhileBusy& operator=(const ArrowWhileBusy&) = delete;
-
-private:
-    bool m_busy;
-};
-
-// The UTF-16 position of the given number of characters of text.
-int utf16Position(const QString& text, int characters) {
-    int position = 0;
-    for (int counted = 0; counted < characters && position < text.size(); ++counted) {
-        position += text.at(position).isHighSurrogate() ? 2 : 1;
-    }
-    return std::min(position, static_cast<int>(text.size()));
-}
-
 }  // namespace
 
 MainWindow::MainWindow(AppState& state) : m_form{state, *this} {
@@ -103,11 +53,10 @@ MainWindow::MainWindow(AppState& state) : m_form{state, *this} {
     fitFrames(this);
     fitLabels(m_widgets);
     m_preview = static_cast<PreviewWidget*>(widget(imageOrig));
-    m_progressBar = static_cast<QProgressBar*>(widget(pbarCount));
-    m_percentLabel = static_cast<QLabel*>(widget(labelPercent));
-    createExtraControls();
+    m_progress = std::make_unique<PendingProgress>(static_cast<QProgressBar*>(widget(pbarCount)),
+                                                   static_cast<QLabel*>(widget(labelPercent)));
+    createExtraSettings();
     connectEvents();
-    connectExtraControls();
     for (int i = 0; i < 2; ++i) {
         addRealSizeItem(
             static_cast<QLineEdit*>(widget(textSize(i))), [this] { return m_form.state.FileLoaded; },
@@ -115,13 +64,18 @@ MainWindow::MainWindow(AppState& state) : m_form{state, *this} {
     }
     setTabOrder();
     m_help = new HelpWindow(this);
-    createResultWindow();
+    m_result =
+        std::make_unique<ResultHooks>(this, m_form, [this](const std::function<void()>& procedure) { run(procedure); });
     resize(pixelsOf({0, 0, kClientWidthTwips, kClientHeightTwips}).size() + QSize(0, extraRowsHeight()));
     setMinimumSize(minimumClientSize());
     widget(textFile(0))->setFocus();
 }
 
 MainWindow::~MainWindow() = default;
+
+ExtraControls* MainWindow::extraControls() const { return m_extras->controls(); }
+
+ResultWindow* MainWindow::resultWindow() const { return m_result->window(); }
 
 double MainWindow::twipsPerPixel() const { return kTwipsPerInch / logicalDpiX(); }
 
@@ -139,64 +93,21 @@ QSize MainWindow::minimumClientSize() const {
     }
     const QSize design = pixelsOf({0, 0, kClientWidthTwips, kClientHeightTwips}).size();
     const int margin = pixelsOf({0, 0, kMarginTwips, 0}).width();
-    return {std::max(design.width(), m_extras->minimumSizeHint().width() + 2 * margin),
+    return {std::max(design.width(), extraControls()->minimumSizeHint().width() + 2 * margin),
             controls.bottom() + 1 + (design.width() - 1 - controls.right()) + extraRowsHeight()};
 }
 
-void MainWindow::createExtraControls() {
-    m_options = std::make_unique<OptionsMenu>(this, m_form.state.conversionOptions);
-    const QRect place = pixelsOf({7800, 1680, 1695, 300});
-    m_options->button()->setGeometry(
-        place.adjusted(0, 0, 0, std::max(0, m_options->button()->sizeHint().height() - place.height())));
-    addThresholdMethods(m_options->menu());
-    m_options->addCommand("actionPreview", "結果プレビュー...", [this] { showPreview(); });
-    m_extras = new ExtraControls(this, m_options->summaryLabel());
+void MainWindow::createExtraSettings() {
+    ExtraSettings::Hooks hooks;
+    hooks.run = [this](const std::function<void()>& procedure) { run(procedure); };
+    hooks.readPicture = [this](bool sameFile) { readPicture(sameFile); };
+    hooks.showPreview = [this] { m_result->showPreview(); };
+    hooks.requestStop = [this] { requestStop(); };
+    m_extras = std::make_unique<ExtraSettings>(this, m_form, twipsPerPixel(), std::move(hooks));
 }
 
 int MainWindow::extraRowsHeight() const {
-    return m_extras->sizeHint().height() + pixelsOf({0, 0, 0, kMarginTwips}).height();
-}
-
-// Grey and colour pictures are thresholded by their histogram or by each pixel's neighbourhood; with
-// neither checked, by the fixed threshold.
-void MainWindow::addThresholdMethods(QMenu* menu) {
-    menu->addSeparator();
-    auto* group = new QActionGroup(menu);
-    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    const auto add = [&](const char* name, const char* text, ThresholdMethod method) {
-        QAction* action = menu->addAction(QString::fromUtf8(text));
-        action->setObjectName(name);
-        action->setCheckable(true);
-        action->setData(static_cast<int>(method));
-        group->addAction(action);
-    };
-    m_thresholdMethods = group;
-    add("actionThresholdAuto", "しきい値を明るさの分布から決める（大津の方法）", ThresholdMethod::Histogram);
-    add("actionAdaptive", "しきい値を周りの明るさから決める（Sauvola 法、照明のむら・黄ばみに）",
-        ThresholdMethod::Adaptive);
-    connect(group, &QActionGroup::triggered, this, [this, group] {
-        QAction* checked = group->checkedAction();
-        setThresholdMethod(checked != nullptr ? static_cast<ThresholdMethod>(checked->data().toInt())
-                                              : ThresholdMethod::Fixed);
-    });
-}
-
-void MainWindow::setThresholdMethod(ThresholdMethod method) {
-    AppState& state = m_form.state;
-    state.readOptions.method = method;
-    for (QAction* action : m_thresholdMethods->actions()) {
-        action->setChecked(static_cast<ThresholdMethod>(action->data().toInt()) == method);
-    }
-    rereadGreyPicture();
-}
-
-// A new threshold shows at once in a grey or colour picture; a 1-bit BMP does not use it.
-void MainWindow::rereadGreyPicture() {
-    const AppState& state = m_form.state;
-    const std::span<const std::uint8_t> file(state.FileBytes.data(), state.FileBytes.size());
-    if (state.FileLoaded && sniffImageFormat(file) != ImageFormat::Bmp) {
-        run([this] { readPicture(true); });
-    }
+    return extraControls()->sizeHint().height() + pixelsOf({0, 0, 0, kMarginTwips}).height();
 }
 
 void MainWindow::connectEvents() {
@@ -233,57 +144,16 @@ void MainWindow::connectEvents() {
     connect(escape, &QShortcut::activated, this, [this] { requestStop(); });
 }
 
-void MainWindow::connectExtraControls() {
-    AppState& state = m_form.state;
-    connect(m_extras->page, &QSpinBox::valueChanged, this, [this, &state](int page) {
-        state.readOptions.page = page;
-        run([this] { readPicture(true); });
-    });
-    connect(m_extras->threshold, &QSpinBox::valueChanged, this, [this, &state](int threshold) {
-        state.readOptions.threshold = threshold;
-        rereadGreyPicture();
-    });
-    connect(m_extras->unit, &QComboBox::activated, this, [this] { run([this] { applySizeUnit(); }); });
-    connect(m_extras->dotsPerInch, &QSpinBox::valueChanged, this, [this] {
-        if (m_extras->unit->currentIndex() > 0) {
-            run([this] { applySizeUnit(); });
-        }
-    });
-    connect(m_extras->keepProportions, &QCheckBox::toggled, this,
-            [&state](bool keep) { state.KeepProportions = keep; });
-    connect(m_extras->stop, &QPushButton::clicked, this, [this] { requestStop(); });
-}
-
-// The design's order, each option group with all its buttons (Tab stops at the checked one only), then the
-// controls beyond the design.
+// The design's order, then the controls beyond the design.
 void MainWindow::setTabOrder() {
-    std::vector<QWidget*> chain;
-    for (Control control : tabOrder()) {
-        const ControlDesign& design = designOf(control);
-        if (design.kind != ControlKind::OptionButton) {
-            chain.push_back(widget(control));
-            continue;
-        }
-        for (const ControlDesign& member : controlDesigns()) {
-            if (member.kind == ControlKind::OptionButton && member.frame == design.frame) {
-                chain.push_back(widget(member.control));
-            }
-        }
-    }
-    chain.push_back(m_options->button());
-    for (QWidget* control : m_extras->settingControls()) {
+    std::vector<QWidget*> chain = designTabChain(m_widgets);
+    for (QWidget* control : m_extras->tabChain()) {
         chain.push_back(control);
     }
-    chain.push_back(m_extras->stop);
     for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
         QWidget::setTabOrder(chain[i], chain[i + 1]);
     }
-    for (const ControlDesign& design : controlDesigns()) {
-        if (design.kind == ControlKind::Label || design.kind == ControlKind::Frame ||
-            design.kind == ControlKind::ProgressBar || design.kind == ControlKind::Image) {
-            widget(design.control)->setFocusPolicy(Qt::NoFocus);
-        }
-    }
+    keepFocusOffDisplays(m_widgets);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -324,7 +194,7 @@ void MainWindow::run(const std::function<void()>& procedure) {
     // The result view reads the picture in place until a command might read another one.
     m_result->keepOwnPicture();
     procedure();
-    showProgress();
+    m_progress->show();
     if (m_closePending && !m_form.commandRunning) {
         m_closePending = false;
         close();
@@ -334,19 +204,11 @@ void MainWindow::run(const std::function<void()>& procedure) {
 void MainWindow::runCommand(bool conversion, const std::function<void()>& command) {
     // The commands disable controls, which takes the focus away; it goes back afterwards.
     const QPointer<QWidget> focused = QApplication::focusWidget();
-    m_options->button()->setEnabled(false);
-    for (QWidget* control : m_extras->settingControls()) {
-        control->setEnabled(false);
-    }
+    m_extras->setCommandRunning(true, conversion);
     m_converting = conversion;
-    m_extras->stop->setEnabled(conversion);
     command();
-    m_extras->stop->setEnabled(false);
     m_converting = false;
-    for (QWidget* control : m_extras->settingControls()) {
-        control->setEnabled(true);
-    }
-    m_options->button()->setEnabled(true);
+    m_extras->setCommandRunning(false, conversion);
     if (focused != nullptr && focused->isEnabled() && focused->isVisible() && focused->window() == this) {
         focused->setFocus(Qt::OtherFocusReason);
     }
@@ -363,27 +225,13 @@ void MainWindow::readPicture(bool sameFile) {
     if (const std::string folder = GetDirectoryPart(m_readPath); !folder.empty()) {
         state.DialogDirectory = folder;
     }
-    m_extras->showPages(state.FileLoaded ? state.PageCount : 1, state.readOptions.page);
-    if (state.FileLoaded && m_extras->unit->currentIndex() > 0) {
-        applySizeUnit();
-    }
+    m_extras->pictureRead();
 }
 
 void MainWindow::convert() {
     runCommand(true, [this] {
         const CursorOverride busy(Qt::WaitCursor);
-        m_result->clear();
-        m_resultPending = true;
-        const bool written = cmdConvert_Click(m_form);
-        if (written && m_resultPending) {
-            showConversionResult();
-        }
-        m_resultPending = false;
-        OptionFindings findings;
-        if (written && m_form.state.conversionOptions.Deskew) {
-            findings.skewDegrees = m_form.state.SkewDegrees;
-        }
-        m_options->showFindings(findings);
+        m_extras->conversionDone(m_result->convert([this] { return cmdConvert_Click(m_form); }));
     });
     const bool stopped = m_stopped;
     m_stopRequested = m_stopped = false;
@@ -398,76 +246,35 @@ void MainWindow::requestStop() {
     }
 }
 
-void MainWindow::applySizeUnit() {
-    const AppState& state = m_form.state;
-    const int unit = m_extras->unit->currentIndex();
-    if (!state.FileLoaded) {
-        return;
-    }
-    if (unit == 0) {
-        setText(textSize(0), formatInteger(bitmapWidth(state.BmpHeader)));
-        setText(textSize(1), formatInteger(bitmapHeight(state.BmpHeader)));
-        return;
-    }
-    constexpr SizeUnit kUnits[] = {SizeUnit::Millimetre, SizeUnit::Centimetre, SizeUnit::Inch};
-    fillSizesFromResolution(m_form, kUnits[unit - 1], m_extras->dotsPerInch->value());
-}
-
 void MainWindow::restoreSettings() {
     AppState& state = m_form.state;
     WindowSettings defaults;
     defaults.pictureFolder = state.DialogDirectory;
     const WindowSettings settings = loadWindowSettings(defaults);
-    m_extras->threshold->setValue(settings.threshold);
-    setThresholdMethod(settings.thresholdMethod);
-    m_extras->unit->setCurrentIndex(settings.unit);
-    m_extras->dotsPerInch->setValue(settings.dotsPerInch);
-    m_extras->keepProportions->setChecked(settings.keepProportions);
+    m_extras->restore(settings);
     static_cast<QRadioButton*>(widget(optionColor(settings.color)))->setChecked(true);
     optionColor_Click(m_form, settings.color);
     static_cast<QRadioButton*>(widget(optionMakeLine(settings.lines)))->setChecked(true);
-    state.conversionOptions = settings.options;
-    m_options->refresh();
     state.DialogDirectory = settings.pictureFolder;
     state.OutputDirectory = settings.outputFolder;
     m_remembersSettings = true;
 }
 
-void MainWindow::createResultWindow() {
-    m_result = new ResultWindow(this);
-    m_result->onPreviewRequested = [this] { showPreview(); };
-}
-
-void MainWindow::showConversionResult() {
-    m_resultPending = false;
-    showResult(lastConversionResult(m_form), false);
-}
-
-void MainWindow::showResult(const ResultOrRefusal& result, bool preview) {
-    if (const auto* refusal = std::get_if<std::string>(&result)) {
-        showMessage(*refusal);
-    } else {
-        m_result->showResult(std::get<ConversionResult>(result), preview);
-    }
-}
-
-void MainWindow::showPreview() {
-    // A read in progress is changing the picture.
-    if (m_form.commandRunning) {
-        return;
-    }
-    m_result->clear();
-    run([this] {
-        const CursorOverride busy(Qt::WaitCursor);
-        showResult(previewResult(m_form), true);
-    });
+void MainWindow::saveSettings() const {
+    WindowSettings settings;
+    m_extras->store(settings);
+    settings.color = isSelected(optionColor(1)) ? 1 : 0;
+    settings.lines = isSelected(optionMakeLine(1)) ? 1 : isSelected(optionMakeLine(2)) ? 2 : 0;
+    settings.pictureFolder = m_form.state.DialogDirectory;
+    settings.outputFolder = m_form.state.OutputDirectory;
+    saveWindowSettings(settings);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     const int margin = pixelsOf({0, 0, kMarginTwips, 0}).width();
-    const int rows = m_extras->sizeHint().height();
-    m_extras->setGeometry(margin, height() - margin - rows, std::max(1, width() - 2 * margin), rows);
+    const int rows = extraControls()->sizeHint().height();
+    extraControls()->setGeometry(margin, height() - margin - rows, std::max(1, width() - 2 * margin), rows);
     Form_Resize(m_form);
 }
 
@@ -480,50 +287,15 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     m_help->close();
     if (m_remembersSettings) {
-        WindowSettings settings;
-        settings.threshold = m_extras->threshold->value();
-        settings.thresholdMethod = m_form.state.readOptions.method;
-        settings.unit = m_extras->unit->currentIndex();
-        settings.dotsPerInch = m_extras->dotsPerInch->value();
-        settings.keepProportions = m_extras->keepProportions->isChecked();
-        settings.color = isSelected(optionColor(1)) ? 1 : 0;
-        settings.lines = isSelected(optionMakeLine(1)) ? 1 : isSelected(optionMakeLine(2)) ? 2 : 0;
-        settings.options = m_form.state.conversionOptions;
-        settings.pictureFolder = m_form.state.DialogDirectory;
-        settings.outputFolder = m_form.state.OutputDirectory;
-        saveWindowSettings(settings);
+        saveSettings();
     }
     m_result->close();
     event->accept();
 }
 
-std::string MainWindow::text(Control control) const {
-    QWidget* target = widget(control);
-    if (auto* field = qobject_cast<QLineEdit*>(target)) {
-        return toStdString(field->text());
-    }
-    if (auto* label = qobject_cast<QLabel*>(target)) {
-        return toStdString(label->text());
-    }
-    if (auto* button = qobject_cast<QAbstractButton*>(target)) {
-        return toStdString(button->text());
-    }
-    if (auto* frame = qobject_cast<QGroupBox*>(target)) {
-        return toStdString(frame->title());
-    }
-    return {};
-}
+std::string MainWindow::text(Control control) const { return controlText(widget(control)); }
 
-void MainWindow::setText(Control control, std::string_view text) {
-    QWidget* target = widget(control);
-    if (auto* field = qobject_cast<QLineEdit*>(target)) {
-        field->setText(toQString(text));
-    } else if (auto* label = qobject_cast<QLabel*>(target)) {
-        label->setText(toQString(text));
-    } else if (auto* button = qobject_cast<QAbstractButton*>(target)) {
-        button->setText(toQString(text));
-    }
-}
+void MainWindow::setText(Control control, std::string_view text) { setControlText(widget(control), text); }
 
 void MainWindow::setToolTip(Control control, std::string_view text) { widget(control)->setToolTip(toQString(text)); }
 
@@ -535,16 +307,9 @@ bool MainWindow::isSelected(Control optionButton) const {
 }
 
 void MainWindow::setSelection(Control textField, int start, int length) {
-    auto* field = qobject_cast<QLineEdit*>(widget(textField));
-    if (field == nullptr) {
-        return;
+    if (auto* field = qobject_cast<QLineEdit*>(widget(textField))) {
+        selectCharactersLater(field, start, length);
     }
-    // After the event that gave the focus: a mouse press would otherwise move the caret over it.
-    QTimer::singleShot(0, field, [field, start, length] {
-        const QString text = field->text();
-        const int first = utf16Position(text, start);
-        field->setSelection(first, utf16Position(text, start + length) - first);
-    });
 }
 
 void MainWindow::setPicture(std::shared_ptr<const PreviewPicture> picture) {
@@ -577,67 +342,23 @@ std::optional<std::string> MainWindow::showOpenDialog(const FileDialogRequest& r
 void MainWindow::showHelpContents(const std::string& helpFile) { m_help->showContents(helpFile); }
 
 void MainWindow::enterContextHelp(const std::string& helpFile) {
-    std::string document;
-    const bool readable = readHelpFile(helpFile, document);
-    for (const ControlDesign& design : controlDesigns()) {
-        if (design.helpTopic == 0) {
-            continue;
-        }
-        const std::string topic = readable ? helpTopicHtml(document, design.helpTopic) : std::string();
-        widget(design.control)->setWhatsThis(readable ? toQString(topic) : missingHelpHtml(helpFile));
-    }
+    setWhatsThisTopics(m_widgets, helpFile);
     QWhatsThis::enterWhatsThisMode();
 }
 
 void MainWindow::showF1Help() {
-    QWidget* focused = QApplication::focusWidget();
-    for (const ControlDesign& design : controlDesigns()) {
-        if (widget(design.control) == focused && design.f1Topic != 0) {
-            m_help->showTopic(m_form.state.HelpFilePath, design.f1Topic);
-            return;
-        }
+    if (const int topic = f1TopicOf(m_widgets, QApplication::focusWidget()); topic != 0) {
+        m_help->showTopic(m_form.state.HelpFilePath, topic);
+    } else {
+        m_help->showContents(m_form.state.HelpFilePath);
     }
-    m_help->showContents(m_form.state.HelpFilePath);
 }
 
-void MainWindow::setProgressMin(float value) {
-    m_progressMin = value;
-    m_progressChanged = true;
-}
-
-void MainWindow::setProgressMax(float value) {
-    m_progressMax = value;
-    m_progressChanged = true;
-}
-
-void MainWindow::setProgressValue(float value) {
-    m_progressValue = value;
-    m_progressChanged = true;
-}
-
-void MainWindow::setPercentCaption(std::string_view text) {
-    m_caption = text;
-    m_progressChanged = true;
-}
-
-void MainWindow::setPercentAlignment(Alignment alignment) {
-    m_alignment = alignment;
-    m_progressChanged = true;
-}
-
-void MainWindow::showProgress() {
-    if (!m_progressChanged) {
-        return;
-    }
-    m_progressChanged = false;
-    const int minimum = static_cast<int>(std::lround(m_progressMin));
-    // An empty range would turn the bar into a busy indicator.
-    const int maximum = std::max(minimum + 1, static_cast<int>(std::lround(m_progressMax)));
-    m_progressBar->setRange(minimum, maximum);
-    m_progressBar->setValue(std::clamp(static_cast<int>(std::lround(m_progressValue)), minimum, maximum));
-    m_percentLabel->setAlignment((m_alignment == Alignment::Left ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
-    m_percentLabel->setText(toQString(m_caption));
-}
+void MainWindow::setProgressMin(float value) { m_progress->setMin(value); }
+void MainWindow::setProgressMax(float value) { m_progress->setMax(value); }
+void MainWindow::setProgressValue(float value) { m_progress->setValue(value); }
+void MainWindow::setPercentCaption(std::string_view text) { m_progress->setCaption(text); }
+void MainWindow::setPercentAlignment(Alignment alignment) { m_progress->setAlignment(alignment); }
 
 void MainWindow::showMessage(std::string_view text) { showDetailedMessage(text, {}); }
 
@@ -645,11 +366,8 @@ void MainWindow::showDetailedMessage(std::string_view text, std::string_view det
     if (m_stopped) {
         return;
     }
-    showProgress();
-    // The result comes up beside the window while the completion message waits to be closed.
-    if (m_resultPending && text == kConversionDoneMessage) {
-        showConversionResult();
-    }
+    m_progress->show();
+    m_result->beforeMessage(text);
     const ArrowWhileBusy arrow;
     messageBox(text, details);
 }
@@ -658,7 +376,7 @@ bool MainWindow::askYesNo(std::string_view text) {
     if (m_stopped) {
         return false;
     }
-    showProgress();
+    m_progress->show();
     const ArrowWhileBusy arrow;
     return questionBox(text);
 }
@@ -668,7 +386,7 @@ void MainWindow::messageBox(std::string_view text, std::string_view details) { s
 bool MainWindow::questionBox(std::string_view text) { return askYesNoBox(this, text); }
 
 void MainWindow::processEvents() {
-    showProgress();
+    m_progress->show();
     QCoreApplication::processEvents();
     if (m_stopRequested && m_converting) {
         m_stopped = true;

@@ -4,26 +4,19 @@
 
 #include <functional>
 #include <memory>
-#include <utility>
 
 #include "app/Form.h"
-#include "app/ResultContent.h"
 #include "app/View.h"
 #include "gui/DesignControls.h"
-
-class QAction;
-class QActionGroup;
-class QMenu;
-class QLabel;
-class QLineEdit;
-class QProgressBar;
 
 namespace kelvarin {
 
 class ExtraControls;
+class ExtraSettings;
 class HelpWindow;
-class OptionsMenu;
+class PendingProgress;
 class PreviewWidget;
+class ResultHooks;
 class ResultWindow;
 
 // frmMain on Qt Widgets: every control of the design at its twips position, wired to the window's event
@@ -36,10 +29,10 @@ public:
     Form& form() { return m_form; }
     QWidget* widget(Control control) const;
     HelpWindow* helpWindow() const { return m_help; }
-    ExtraControls* extraControls() const { return m_extras; }
+    ExtraControls* extraControls() const;
     // The window's settings from the last run; from then on they are stored again when it closes.
     void restoreSettings();
-    ResultWindow* resultWindow() const { return m_result; }
+    ResultWindow* resultWindow() const;
     // Twips of the window's coordinate unit per screen pixel.
     double twipsPerPixel() const;
 
@@ -65,8 +58,7 @@ public:
     void showHelpContents(const std::string& helpFile) override;
     void enterContextHelp(const std::string& helpFile) override;
 
-    // Toolkit: the progress settings are kept and shown when the window next gets to run, so the long
-    // loops can set them once per item at no cost.
+    // Toolkit: shown when the window next gets to run.
     void setProgressMin(float value) override;
     void setProgressMax(float value) override;
     void setProgressValue(float value) override;
@@ -88,16 +80,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // Beyond the design: the options menu in the free space beside the layer and thinning fields, and
-    // the extra controls in rows under the preview.
-    void createExtraControls();
+    // Beyond the design: the options menu and the extra rows under the preview.
+    void createExtraSettings();
     int extraRowsHeight() const;
     QSize minimumClientSize() const;
-    void addThresholdMethods(QMenu* menu);
-    void setThresholdMethod(ThresholdMethod method);
-    void rereadGreyPicture();
     void connectEvents();
-    void connectExtraControls();
     void setTabOrder();
     // Runs an event procedure; a close asked for meanwhile happens once no command runs. Anything that may
     // read another picture runs through here: the result window first copies the picture it shows.
@@ -111,41 +98,23 @@ private:
     // "変換実行" with a busy cursor, reporting a stop.
     void convert();
     void requestStop();
-    // The size fields in the chosen unit, from the picture's (or the given) resolution.
-    void applySizeUnit();
-    void showProgress();
+    void saveSettings() const;
     void showF1Help();
-    // The result window: what the conversion wrote, or a preview of what it would write.
-    void createResultWindow();
-    void showConversionResult();
-    void showPreview();
-    void showResult(const ResultOrRefusal& result, bool preview);
     QRect pixelsOf(const TwipsRect& twips) const;
 
     Form m_form;
     DesignWidgets m_widgets;
     PreviewWidget* m_preview = nullptr;
-    QProgressBar* m_progressBar = nullptr;
-    QLabel* m_percentLabel = nullptr;
+    std::unique_ptr<PendingProgress> m_progress;
     HelpWindow* m_help = nullptr;
-    std::unique_ptr<OptionsMenu> m_options;
-    ExtraControls* m_extras = nullptr;
+    std::unique_ptr<ExtraSettings> m_extras;
+    std::unique_ptr<ResultHooks> m_result;
     std::string m_readPath;  // of the picture read last
-    QActionGroup* m_thresholdMethods = nullptr;
-    ResultWindow* m_result = nullptr;
-    bool m_resultPending = false;  // a conversion runs whose result has not been shown
     bool m_closePending = false;
     bool m_converting = false;
     bool m_stopRequested = false;
     bool m_stopped = false;  // the conversion has been stopped: its failure reports are not shown
     bool m_remembersSettings = false;
-
-    float m_progressMin = 0;
-    float m_progressMax = 100;
-    float m_progressValue = 0;
-    std::string m_caption = "0%";
-    Alignment m_alignment = Alignment::Left;
-    bool m_progressChanged = false;
 };
 
 }  // namespace kelvarin
