@@ -239,6 +239,7 @@ void ResultViewTest::screenshot() {
     m_window->setText(textFile(0), KELVARIN_SOURCE_DIR "/examples/drawing.bmp");
     m_window->findChild<QPushButton*>("cmdReadFile")->click();
     m_window->resultWindow()->resize(760, 600);
+    m_window->findChild<QAction*>("actionVectorize")->trigger();
     convert("optionMakeLine_2", "1");
     m_window->setText(textFile(0), "/home/user/drawing.bmp");
     m_window->setText(textFile(1), "/home/user/drawing.dxf");
