@@ -207,7 +207,7 @@ CliParse parseCliArguments(const std::vector<std::string>& arguments) {
 
 std::string cliUsage() {
     return "使い方: kelvarin-cli [オプション] 入力画像 [入力画像 ...]\n"
-           "白黒の画像（1 ビット BMP、TIFF、PNG、PBM/PGM/PPM/PAM、PDF）を、ラインだけの DXF ファイルに変換します。\n"
+           "白黒の画像（1 ビット BMP、TIFF、PNG、PBM/PGM/PPM/PAM、PDF）を、線の DXF ファイルに変換します。\n"
            "\n"
            "  -o, --output FILE     出力 DXF ファイル（入力が一つのときのみ。- は標準出力。既定: 入力名の"
            "拡張子を .dxf に）\n"

@@ -20,7 +20,7 @@ constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
     "使い方: kelvarin [オプション] [画像ファイル]\n"
-    "白黒の画像を、ラインだけの DXF 図面に変換するウィンドウを開きます。画像ファイルを指定すると、\n"
+    "白黒の画像を、線の DXF 図面に変換するウィンドウを開きます。画像ファイルを指定すると、\n"
     "開いたあとすぐに読み込みます。一括変換には kelvarin-cli を使います。\n"
     "\n"
     "  -h, --help     この説明を表示して終了します\n"
