@@ -64,9 +64,7 @@ class deskew : public test::FormFixture {
 protected:
     static void SetUpTestSuite() {
         pages = new test::TempDir;
-        const std::string command =
-            "/usr/bin/python3 " + std::string(KELVARIN_TEST_DATA_DIR) + "/make-skewed-pages.py " + pages->path();
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        ASSERT_TRUE(test::makeTestData("make-skewed-pages.py", pages->path()));
     }
     static void TearDownTestSuite() {
         delete pages;

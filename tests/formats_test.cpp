@@ -27,9 +27,7 @@ class picture_formats : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         samples = new TempDir;
-        const std::string command =
-            "/usr/bin/python3 " + std::string(KELVARIN_TEST_DATA_DIR) + "/make-format-samples.py " + samples->path();
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        ASSERT_TRUE(test::makeTestData("make-format-samples.py", samples->path()));
     }
     static void TearDownTestSuite() {
         delete samples;

@@ -56,9 +56,7 @@ private:
 
 void WindowControlsTest::initTestCase() {
     m_samples = std::make_unique<test::TempDir>();
-    const std::string command = "/usr/bin/python3 " + std::string(KELVARIN_SOURCE_DIR) +
-                                "/tests/data/make-format-samples.py " + m_samples->path();
-    QCOMPARE(std::system(command.c_str()), 0);
+    QVERIFY(test::makeTestData("make-format-samples.py", m_samples->path()));
 }
 
 void WindowControlsTest::init() { open(); }

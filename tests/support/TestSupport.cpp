@@ -2,6 +2,7 @@
 
 #include <sys/mount.h>
 #include <unistd.h>
+#include <cstdlib>
 
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,11 @@ namespace kelvarin::test {
 namespace fs = std::filesystem;
 
 std::string dataPath(const std::string& name) { return std::string(KELVARIN_TEST_DATA_DIR) + "/" + name; }
+
+bool makeTestData(const std::string& script, const std::string& folder) {
+    const std::string command = "/usr/bin/python3 " + dataPath(script) + " " + folder;
+    return std::system(command.c_str()) == 0;
+}
 
 std::string resourcePath(const std::string& name) { return std::string(KELVARIN_RESOURCE_DIR) + "/" + name; }
 

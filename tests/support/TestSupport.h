@@ -8,6 +8,9 @@ namespace kelvarin::test {
 
 // A file of the committed test data, by its path below tests/data.
 std::string dataPath(const std::string& name);
+// Runs a test-data maker in tests/data (a Python script drawing files with real tools) into folder; true
+// when it succeeded.
+bool makeTestData(const std::string& script, const std::string& folder);
 // A shipped resource (templates, help file).
 std::string resourcePath(const std::string& name);
 
