@@ -8,6 +8,7 @@
 #include "common/PassState.h"
 #include "common/ProgressDisplay.h"
 #include "common/Toolkit.h"
+#include "common/WorkerPool.h"
 #include "convert/Despeckle.h"
 #include "convert/LineSegmentList.h"
 #include "convert/RunScan.h"
@@ -160,6 +161,8 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     // Areas much wider than the strokes are drawn by their outlines: the centre lines of their rims.
     HollowedGrid hollowed;
     const VirtualVram& source = hollowFilledAreas(grid, thick / 2 + 2, hollowed) ? hollowed.vram : grid;
+    // While the workers run, the window goes on and a stop request is seen within the pacing interval.
+    WorkerPool pool(options.threads, [&toolkit] { toolkit.doEvents(EventPacing{}.ticksPerClockRead); });
     PieceFinder finder(source, std::max(8, thick * 5 / 2), options.tolerance);
     finder.rows(pass, toolkit);
     finder.columns(pass, toolkit);
@@ -171,16 +174,16 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     Pieces& pieces = finder.pieces();
     // The arcs first: short straight pieces of a circle join it rather than each other.
     WideDrawing drawing;
-    joinArcs(pieces.arcs, pieces.lines, ink, options.tolerance, drawing, tick);
+    joinArcs(pieces.arcs, pieces.lines, ink, options.tolerance, drawing, pool, tick);
     progress.update(1, 1.0 / 4);
-    std::vector<LinePiece> lines = joinLines(pieces.lines, ink, options.tolerance, tick);
+    std::vector<LinePiece> lines = joinLines(pieces.lines, ink, options.tolerance, pool, tick);
     progress.update(2, 2.0 / 4);
-    finishLineEnds(lines, ink, options.tolerance, tick);
+    finishLineEnds(lines, ink, options.tolerance, pool, tick);
     for (const LinePiece& line : lines) {
         drawing.drawing.lines.push_back({line.a, line.b});
         drawing.lineWidths.push_back(line.width);
     }
-    dropCoveredEntities(drawing, options.tolerance, tick);
+    dropCoveredEntities(drawing, options.tolerance, pool, tick);
     progress.update(3, 1);
     progress.finish();
     ++pass.PassNumber;
@@ -198,7 +201,7 @@ VectorDrawing VectorizePicture(const BmpHeaderBytes& header, const VirtualVram& 
     }
     const VirtualVram& grid = despeckleSize > 0 ? cleaned.vram : lineCells;
     pass.CurrentStep = "変換開始";
-    VectorDrawing drawing = VectorizeGrid(grid, {options.Tolerance}, pass, toolkit);
+    VectorDrawing drawing = VectorizeGrid(grid, {options.Tolerance, options.Threads}, pass, toolkit);
     return skewDegrees != 0 ? turnDrawing(drawing, -skewDegrees, grid.width(), grid.height()) : drawing;
 }
 
