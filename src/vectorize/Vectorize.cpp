@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <numeric>
 
 #include "common/PassState.h"
@@ -71,60 +72,82 @@ std::int32_t runLengthShare(const std::array<std::int64_t, kLongestCounted + 1>&
     return 2;
 }
 
-// Feeds the rows, then the columns, to a chain tracker whose chains are fitted as they end.
+// Rows, or strips of 64 columns, whose runs the workers find at a time before the tracker follows them.
+constexpr std::int32_t kRowsPerBand = 256;
+constexpr std::int32_t kStripsPerBand = 4;
+
+// Feeds the rows, then the columns, to a chain tracker whose chains are fitted as they end. The workers find
+// the runs of a band of lines and fit the chains that ended in it; the tracker follows the lines in order,
+// and the pieces come in the order their chains ended, so they are the same for any number of threads.
 class PieceFinder {
 public:
-    PieceFinder(const VirtualVram& grid, std::int32_t maxRun, double tolerance)
-        : m_grid(grid), m_maxRun(maxRun), m_tolerance(tolerance) {}
+    PieceFinder(const VirtualVram& grid, std::int32_t maxRun, double tolerance, WorkerPool& pool)
+        : m_grid(grid), m_maxRun(maxRun), m_tolerance(tolerance), m_pool(pool) {}
 
     void rows(PassState& pass, Toolkit& toolkit) {
-        ChainTracker tracker(true, m_maxRun,
-                             [this](const CentreChain& chain) { fitChain(chain, m_tolerance, m_pieces); });
+        ChainTracker tracker(true, m_maxRun, [this](const CentreChain& chain) { m_ended.push_back(chain); });
         const std::int32_t height = m_grid.height();
         ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, height - 1);
-        std::vector<LineSegment> runs;
-        std::vector<CellRun> cells;
-        for (std::int32_t y = 0; y < height; ++y) {
-            runs.clear();
-            findRowRuns(m_grid, y, runs);
-            cells.clear();
-            for (const LineSegment& run : runs) {
-                cells.push_back({run.StartX, run.StartX + run.SpanX - 1});
+        std::vector<std::vector<CellRun>> cells(kRowsPerBand);
+        std::vector<std::vector<LineSegment>> runs(static_cast<std::size_t>(m_pool.threads()));
+        for (std::int32_t top = 0; top < height; top += kRowsPerBand) {
+            const std::int32_t rowCount = std::min(kRowsPerBand, height - top);
+            m_pool.run(static_cast<std::size_t>(rowCount), [&](std::size_t row, std::int32_t worker) {
+                std::vector<LineSegment>& found = runs[static_cast<std::size_t>(worker)];
+                found.clear();
+                findRowRuns(m_grid, top + static_cast<std::int32_t>(row), found);
+                cells[row].clear();
+                for (const LineSegment& run : found) {
+                    cells[row].push_back({run.StartX, run.StartX + run.SpanX - 1});
+                }
+            });
+            for (std::int32_t y = top; y < top + rowCount; ++y) {
+                const std::vector<CellRun>& line = cells[static_cast<std::size_t>(y - top)];
+                tracker.addLine(y, line);
+                toolkit.doEvents(m_grid.wordsPerRow() + static_cast<std::int64_t>(line.size()));
+                progress.update(y, passFraction(y, height - 1));
             }
-            tracker.addLine(y, cells);
-            toolkit.doEvents(m_grid.wordsPerRow() + static_cast<std::int64_t>(runs.size()));
-            progress.update(y, passFraction(y, height - 1));
+            fitEnded();
         }
         tracker.finish();
+        fitEnded();
         progress.finish();
         ++pass.PassNumber;
     }
 
     void columns(PassState& pass, Toolkit& toolkit) {
-        ChainTracker tracker(false, m_maxRun,
-                             [this](const CentreChain& chain) { fitChain(chain, m_tolerance, m_pieces); });
+        ChainTracker tracker(false, m_maxRun, [this](const CentreChain& chain) { m_ended.push_back(chain); });
         const std::int32_t width = m_grid.width();
         ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, width - 1);
-        ColumnRunFinder finder;
-        std::vector<LineSegment> runs;
+        std::vector<ColumnRunFinder> finders(static_cast<std::size_t>(m_pool.threads()));
+        std::vector<std::vector<LineSegment>> runs(kStripsPerBand);
         std::vector<CellRun> cells;
-        for (std::int32_t strip = 0; strip < m_grid.wordsPerRow(); ++strip) {
-            runs.clear();
-            finder.find(m_grid, strip, ~std::uint64_t{0}, runs);
-            const std::int32_t firstColumn = strip * 64;
-            const std::int32_t lastColumn = std::min(firstColumn + 63, width - 1);
-            std::size_t next = 0;
-            for (std::int32_t x = firstColumn; x <= lastColumn; ++x) {
-                cells.clear();
-                for (; next < runs.size() && runs[next].StartX == x; ++next) {
-                    cells.push_back({runs[next].StartY, runs[next].StartY + runs[next].SpanY - 1});
+        for (std::int32_t first = 0; first < m_grid.wordsPerRow(); first += kStripsPerBand) {
+            const std::int32_t stripCount = std::min(kStripsPerBand, m_grid.wordsPerRow() - first);
+            m_pool.run(static_cast<std::size_t>(stripCount), [&](std::size_t strip, std::int32_t worker) {
+                runs[strip].clear();
+                finders[static_cast<std::size_t>(worker)].find(m_grid, first + static_cast<std::int32_t>(strip),
+                                                               ~std::uint64_t{0}, runs[strip]);
+            });
+            for (std::int32_t strip = first; strip < first + stripCount; ++strip) {
+                const std::vector<LineSegment>& stripRuns = runs[static_cast<std::size_t>(strip - first)];
+                const std::int32_t firstColumn = strip * 64;
+                const std::int32_t lastColumn = std::min(firstColumn + 63, width - 1);
+                std::size_t next = 0;
+                for (std::int32_t x = firstColumn; x <= lastColumn; ++x) {
+                    cells.clear();
+                    for (; next < stripRuns.size() && stripRuns[next].StartX == x; ++next) {
+                        cells.push_back({stripRuns[next].StartY, stripRuns[next].StartY + stripRuns[next].SpanY - 1});
+                    }
+                    tracker.addLine(x, cells);
                 }
-                tracker.addLine(x, cells);
+                toolkit.doEvents(m_grid.height() + static_cast<std::int64_t>(stripRuns.size()));
+                progress.update(lastColumn, passFraction(lastColumn, width - 1));
             }
-            toolkit.doEvents(m_grid.height() + static_cast<std::int64_t>(runs.size()));
-            progress.update(lastColumn, passFraction(lastColumn, width - 1));
+            fitEnded();
         }
         tracker.finish();
+        fitEnded();
         progress.finish();
         ++pass.PassNumber;
     }
@@ -132,9 +155,23 @@ public:
     Pieces& pieces() { return m_pieces; }
 
 private:
+    // Fits the chains ended so far, each apart, and adds their pieces in the order the chains ended.
+    void fitEnded() {
+        std::vector<Pieces> fitted(m_ended.size());
+        m_pool.run(m_ended.size(),
+                   [&](std::size_t i, std::int32_t) { fitChain(m_ended[i], m_tolerance, fitted[i]); });
+        for (Pieces& some : fitted) {
+            m_pieces.lines.insert(m_pieces.lines.end(), some.lines.begin(), some.lines.end());
+            std::move(some.arcs.begin(), some.arcs.end(), std::back_inserter(m_pieces.arcs));
+        }
+        m_ended.clear();
+    }
+
     const VirtualVram& m_grid;
     std::int32_t m_maxRun;
     double m_tolerance;
+    WorkerPool& m_pool;
+    std::vector<CentreChain> m_ended;  // chains ended and not yet fitted
     Pieces m_pieces;
 };
 
@@ -163,7 +200,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     const VirtualVram& source = hollowFilledAreas(grid, thick / 2 + 2, hollowed) ? hollowed.vram : grid;
     // While the workers run, the window goes on and a stop request is seen within the pacing interval.
     WorkerPool pool(options.threads, [&toolkit] { toolkit.doEvents(EventPacing{}.ticksPerClockRead); });
-    PieceFinder finder(source, std::max(8, thick * 5 / 2), options.tolerance);
+    PieceFinder finder(source, std::max(8, thick * 5 / 2), options.tolerance, pool);
     finder.rows(pass, toolkit);
     finder.columns(pass, toolkit);
 
