@@ -198,8 +198,8 @@ protected:
         const auto uniform = [&](double low, double high) { return std::uniform_real_distribution(low, high)(random); };
         std::vector<Shape> shapes;
         for (int i = 0; i < 90; ++i) {
-            shapes.push_back(turnedSegment({uniform(40, 1160), uniform(40, 960)}, uniform(30, 500), uniform(0, 180),
-                                           uniform(1, 6)));
+            shapes.push_back(
+                turnedSegment({uniform(40, 1160), uniform(40, 960)}, uniform(30, 500), uniform(0, 180), uniform(1, 6)));
         }
         for (int i = 0; i < 30; ++i) {
             const double from = uniform(0, 360);

@@ -50,6 +50,11 @@ bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& 
     const std::int32_t height = grid.height();
     const auto words = static_cast<std::size_t>(grid.wordsPerRow());
     const auto window = static_cast<std::size_t>(2 * rim + 1);
+    // An interior cell has window rows of eroded cells about it: a page lower than that has none, and a
+    // strip of a page would otherwise take window rows of its width.
+    if (height < 2 * rim + 1) {
+        return false;
+    }
     // The last window rows eroded along the rows, by row number modulo the window.
     std::vector<Row> eroded(window, Row(words, 0));
     std::vector<LineSegment> runs;

@@ -72,9 +72,14 @@ std::int32_t runLengthShare(const std::array<std::int64_t, kLongestCounted + 1>&
     return 2;
 }
 
-// Rows, or strips of 64 columns, whose runs the workers find at a time before the tracker follows them.
-constexpr std::int32_t kRowsPerBand = 256;
-constexpr std::int32_t kStripsPerBand = 4;
+// About how many cells a band of rows, or of strips of 64 columns, holds: the workers find the runs of a
+// band at a time before the tracker follows them. The bands depend on the page's shape only.
+constexpr std::int64_t kCellsPerBand = std::int64_t{1} << 21;
+
+std::int32_t linesPerBand(std::int64_t cellsPerLine) {
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(kCellsPerBand / std::max<std::int64_t>(cellsPerLine, 1), 1, 1 << 16));
+}
 
 // Feeds the rows, then the columns, to a chain tracker whose chains are fitted as they end. The workers find
 // the runs of a band of lines and fit the chains that ended in it; the tracker follows the lines in order,
@@ -88,10 +93,11 @@ public:
         ChainTracker tracker(true, m_maxRun, [this](const CentreChain& chain) { m_ended.push_back(chain); });
         const std::int32_t height = m_grid.height();
         ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, height - 1);
-        std::vector<std::vector<CellRun>> cells(kRowsPerBand);
+        const std::int32_t rowsPerBand = linesPerBand(m_grid.width());
+        std::vector<std::vector<CellRun>> cells(static_cast<std::size_t>(rowsPerBand));
         std::vector<std::vector<LineSegment>> runs(static_cast<std::size_t>(m_pool.threads()));
-        for (std::int32_t top = 0; top < height; top += kRowsPerBand) {
-            const std::int32_t rowCount = std::min(kRowsPerBand, height - top);
+        for (std::int32_t top = 0; top < height; top += rowsPerBand) {
+            const std::int32_t rowCount = std::min(rowsPerBand, height - top);
             m_pool.run(static_cast<std::size_t>(rowCount), [&](std::size_t row, std::int32_t worker) {
                 std::vector<LineSegment>& found = runs[static_cast<std::size_t>(worker)];
                 found.clear();
@@ -120,10 +126,11 @@ public:
         const std::int32_t width = m_grid.width();
         ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, width - 1);
         std::vector<ColumnRunFinder> finders(static_cast<std::size_t>(m_pool.threads()));
-        std::vector<std::vector<LineSegment>> runs(kStripsPerBand);
+        const std::int32_t stripsPerBand = linesPerBand(std::int64_t{64} * m_grid.height());
+        std::vector<std::vector<LineSegment>> runs(static_cast<std::size_t>(stripsPerBand));
         std::vector<CellRun> cells;
-        for (std::int32_t first = 0; first < m_grid.wordsPerRow(); first += kStripsPerBand) {
-            const std::int32_t stripCount = std::min(kStripsPerBand, m_grid.wordsPerRow() - first);
+        for (std::int32_t first = 0; first < m_grid.wordsPerRow(); first += stripsPerBand) {
+            const std::int32_t stripCount = std::min(stripsPerBand, m_grid.wordsPerRow() - first);
             m_pool.run(static_cast<std::size_t>(stripCount), [&](std::size_t strip, std::int32_t worker) {
                 runs[strip].clear();
                 finders[static_cast<std::size_t>(worker)].find(m_grid, first + static_cast<std::int32_t>(strip),
@@ -158,8 +165,7 @@ private:
     // Fits the chains ended so far, each apart, and adds their pieces in the order the chains ended.
     void fitEnded() {
         std::vector<Pieces> fitted(m_ended.size());
-        m_pool.run(m_ended.size(),
-                   [&](std::size_t i, std::int32_t) { fitChain(m_ended[i], m_tolerance, fitted[i]); });
+        m_pool.run(m_ended.size(), [&](std::size_t i, std::int32_t) { fitChain(m_ended[i], m_tolerance, fitted[i]); });
         for (Pieces& some : fitted) {
             m_pieces.lines.insert(m_pieces.lines.end(), some.lines.begin(), some.lines.end());
             std::move(some.arcs.begin(), some.arcs.end(), std::back_inserter(m_pieces.arcs));
