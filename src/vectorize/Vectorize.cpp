@@ -75,6 +75,8 @@ std::int32_t runLengthShare(const std::array<std::int64_t, kLongestCounted + 1>&
 // About how many cells a band of rows, or of strips of 64 columns, holds: the workers find the runs of a
 // band at a time before the tracker follows them. The bands depend on the page's shape only.
 constexpr std::int64_t kCellsPerBand = std::int64_t{1} << 21;
+// Ended chains are fitted at the latest when there are this many, which keeps a noisy band's small.
+constexpr std::size_t kChainsPerBatch = 4096;
 
 std::int32_t linesPerBand(std::int64_t cellsPerLine) {
     return static_cast<std::int32_t>(
@@ -110,6 +112,7 @@ public:
             for (std::int32_t y = top; y < top + rowCount; ++y) {
                 const std::vector<CellRun>& line = cells[static_cast<std::size_t>(y - top)];
                 tracker.addLine(y, line);
+                fitEnded(kChainsPerBatch);
                 toolkit.doEvents(m_grid.wordsPerRow() + static_cast<std::int64_t>(line.size()));
                 progress.update(y, passFraction(y, height - 1));
             }
@@ -148,6 +151,7 @@ public:
                     }
                     tracker.addLine(x, cells);
                 }
+                fitEnded(kChainsPerBatch);
                 toolkit.doEvents(m_grid.height() + static_cast<std::int64_t>(stripRuns.size()));
                 progress.update(lastColumn, passFraction(lastColumn, width - 1));
             }
@@ -162,8 +166,12 @@ public:
     Pieces& pieces() { return m_pieces; }
 
 private:
-    // Fits the chains ended so far, each apart, and adds their pieces in the order the chains ended.
-    void fitEnded() {
+    // Fits the chains ended so far, each apart, and adds their pieces in the order the chains ended; with
+    // fewer than least chains, later.
+    void fitEnded(std::size_t least = 0) {
+        if (m_ended.size() < least || m_ended.empty()) {
+            return;
+        }
         std::vector<Pieces> fitted(m_ended.size());
         m_pool.run(m_ended.size(), [&](std::size_t i, std::int32_t) { fitChain(m_ended[i], m_tolerance, fitted[i]); });
         for (Pieces& some : fitted) {
