@@ -128,15 +128,24 @@ std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, double
         index.insert(static_cast<std::int32_t>(i), pieces[i].a, pieces[i].b);
     }
     index.build();
-    // Each piece's candidates apart, then all in the pieces' order: the same list for any number of threads.
-    std::vector<std::vector<Candidate>> found(pieces.size());
+    // The candidates of each run of pieces apart, then all in the pieces' order: the same list for any
+    // number of threads.
+    constexpr std::size_t kPiecesPerRun = 64;
+    std::vector<std::vector<Candidate>> found((pieces.size() + kPiecesPerRun - 1) / kPiecesPerRun);
     std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
     std::vector<std::vector<std::int32_t>> nears(searches.size());
-    pool.run(pieces.size(), [&](std::size_t i, std::int32_t worker) {
+    pool.run(found.size(), [&](std::size_t run, std::int32_t worker) {
         const auto w = static_cast<std::size_t>(worker);
-        addCandidatesOf(pieces, i, index, tolerance, searches[w], nears[w], found[i]);
+        for (std::size_t i = run * kPiecesPerRun; i < std::min(pieces.size(), (run + 1) * kPiecesPerRun); ++i) {
+            addCandidatesOf(pieces, i, index, tolerance, searches[w], nears[w], found[run]);
+        }
     });
+    std::size_t total = 0;
+    for (const std::vector<Candidate>& some : found) {
+        total += some.size();
+    }
     std::vector<Candidate> candidates;
+    candidates.reserve(total);
     for (std::vector<Candidate>& some : found) {
         candidates.insert(candidates.end(), some.begin(), some.end());
         std::vector<Candidate>().swap(some);
