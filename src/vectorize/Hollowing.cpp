@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/Toolkit.h"
 #include "convert/LineSegmentList.h"
 #include "convert/RunScan.h"
 
@@ -46,7 +47,7 @@ void storeRow(HollowedGrid& hollowed, std::int32_t y, const Row& row) {
 
 }  // namespace
 
-bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& hollowed) {
+bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& hollowed, Toolkit& toolkit) {
     const std::int32_t height = grid.height();
     const auto words = static_cast<std::size_t>(grid.wordsPerRow());
     const auto window = static_cast<std::size_t>(2 * rim + 1);
@@ -61,6 +62,7 @@ bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& 
     Row interior(words), row(words);
     bool copying = false;
     for (std::int32_t y = 0; y < height + rim; ++y) {
+        toolkit.doEvents(static_cast<std::int64_t>(words * window));
         if (y < height) {
             erodeAlongRow(grid, y, rim, runs, eroded[static_cast<std::size_t>(y) % window]);
         } else {
