@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Writes the benchmark pictures, the same bytes on every run, with Pillow: an 8000 x 6000 line drawing
 (strokes, circles, boxes and text, black on white), an A0 sheet at 600 dpi (19900 x 28100) drawn the same
-way, its top-left sixteenth and quarter, also as a Group 4 TIFF, turned by 0.7 degrees as a scanner would, and that TIFF in a PDF (tiff2pdf), the
+way, also as a Group 4 TIFF, turned by 0.7 degrees as a scanner would, and that TIFF in a PDF (tiff2pdf), the
+sheet's top-left sixteenth and quarter, the
 8000 x 6000 drawing in grey lit from one side (paper from 255 down to 70, ink a quarter of it), a 2000 x 2000
 field of random noise (the worst case for run extraction), a
 strip one row high and 2^27 dots wide holding one black run, and an all-white 8000 x 6000 page."""
