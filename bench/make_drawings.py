@@ -2,6 +2,7 @@
 """Writes the benchmark pictures, the same bytes on every run, with Pillow: an 8000 x 6000 line drawing
 (strokes, circles, boxes and text, black on white), an A0 sheet at 600 dpi (19900 x 28100) drawn the same
 way, also as a Group 4 TIFF, turned by 0.7 degrees as a scanner would, and that TIFF in a PDF (tiff2pdf), the
+sheet's top-left sixteenth and quarter, the
 8000 x 6000 drawing in grey lit from one side (paper from 255 down to 70, ink a quarter of it), a 2000 x 2000
 field of random noise (the worst case for run extraction), a
 strip one row high and 2^27 dots wide holding one black run, and an all-white 8000 x 6000 page."""
@@ -65,6 +66,9 @@ if __name__ == "__main__":
     side_lit(plan, f"{folder}/side-lit-8000x6000.png")
     sheet = drawing(19900, 28100, scale=6, hatches=60)
     sheet.save(f"{folder}/a0-600dpi.bmp")
+    # Its top-left sixteenth and quarter, to see whether the cost keeps in step with the page.
+    sheet.crop((0, 0, 19900 // 4, 28100 // 4)).save(f"{folder}/a0-600dpi-sixteenth.bmp")
+    sheet.crop((0, 0, 19900 // 2, 28100 // 2)).save(f"{folder}/a0-600dpi-quarter.bmp")
     sheet.save(f"{folder}/a0-600dpi-g4.tif", compression="group4", dpi=(600, 600))
     sheet.rotate(0.7, fillcolor=1).save(f"{folder}/a0-600dpi-turned.bmp")
     subprocess.run(["tiff2pdf", "-o", f"{folder}/a0-600dpi-g4.pdf", f"{folder}/a0-600dpi-g4.tif"], check=True)

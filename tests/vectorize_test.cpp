@@ -3,10 +3,14 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <set>
 
+#include "app/ConvertCommand.h"
+#include "common/Error.h"
 #include "common/PassState.h"
 #include "convert/VirtualVram.h"
 #include "support/FakeView.h"
+#include "support/FormFixture.h"
 #include "vectorize/Vectorize.h"
 
 namespace kelvarin {
@@ -162,6 +166,129 @@ TEST(vectorize, known_shapes_come_out_as_a_draftsman_draws_them) {
         EXPECT_EQ(drawing.arcs.size(), c.arcs) << c.name;
         EXPECT_EQ(drawing.circles.size(), c.circles) << c.name;
         expectMatches(c, drawing);
+    }
+}
+
+// A 1-bit BMP file of the picture, its line cells black.
+std::string bmpOf(const Picture& picture) {
+    const auto stride = static_cast<std::uint32_t>((picture.width + 31) / 32 * 4);
+    const auto imageSize = stride * static_cast<std::uint32_t>(picture.height);
+    std::string bytes = "BM";
+    const auto put = [&](std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i) {
+            bytes.push_back(static_cast<char>(value >> (8 * i)));
+        }
+    };
+    put(62 + imageSize, 4), put(0, 4), put(62, 4);
+    put(40, 4), put(static_cast<std::uint32_t>(picture.width), 4), put(static_cast<std::uint32_t>(picture.height), 4);
+    put(1, 2), put(1, 2), put(0, 4), put(imageSize, 4), put(3780, 4), put(3780, 4), put(2, 4), put(2, 4);
+    put(0, 4), put(0xffffff, 4);  // black, white
+    for (const std::uint8_t cells : picture.rows) {
+        bytes.push_back(static_cast<char>(~cells));
+    }
+    return bytes;
+}
+
+// A drawing dense enough that its strokes cross the bands of rows and columns the workers take in turn:
+// lines of several widths at many angles, circles and arcs, some crossing and some touching.
+class vector_mode_at_work : public test::FormFixture {
+protected:
+    static void SetUpTestSuite() {
+        std::mt19937 random(11);
+        const auto uniform = [&](double low, double high) { return std::uniform_real_distribution(low, high)(random); };
+        std::vector<Shape> shapes;
+        for (int i = 0; i < 90; ++i) {
+            shapes.push_back(
+                turnedSegment({uniform(40, 1160), uniform(40, 960)}, uniform(30, 500), uniform(0, 180), uniform(1, 6)));
+        }
+        for (int i = 0; i < 30; ++i) {
+            const double from = uniform(0, 360);
+            shapes.push_back(ring({uniform(60, 1140), uniform(60, 940)}, uniform(8, 150), uniform(1, 4), from,
+                                  i % 2 == 0 ? from + 360 : from + uniform(30, 300)));
+        }
+        picture = new Picture(1200, 1000, shapes);
+    }
+    static void TearDownTestSuite() {
+        delete picture;
+        picture = nullptr;
+    }
+
+    // Reads the picture from a BMP file and sets the vector mode with the given threads, writing to out.dxf.
+    void prepare(std::int32_t threads) {
+        const std::string bmp = work.file("dense.bmp");
+        if (!test::fileExists(bmp)) {
+            test::writeBytes(bmp, bmpOf(*picture));
+        }
+        read(bmp);
+        view.setText(textFile(1), work.file("out.dxf"));
+        state.conversionOptions.Vectorize = true;
+        state.conversionOptions.Threads = threads;
+    }
+
+    static Picture* picture;
+};
+
+Picture* vector_mode_at_work::picture = nullptr;
+
+TEST_F(vector_mode_at_work, writes_the_same_bytes_with_any_number_of_threads) {
+    std::string first;
+    for (const std::int32_t threads : {1, 2, 3, 8}) {
+        prepare(threads);
+        std::remove(work.file("out.dxf").c_str());
+        ASSERT_TRUE(cmdConvert_Click(form)) << testing::PrintToString(view.messages());
+        const std::string written = test::readBytes(work.file("out.dxf"));
+        if (first.empty()) {
+            first = written;
+            std::size_t entities = 0;
+            for (const char* kind : {"\nLINE\r\n", "\nARC\r\n", "\nCIRCLE\r\n"}) {
+                for (std::size_t at = first.find(kind); at != std::string::npos; at = first.find(kind, at + 1)) {
+                    ++entities;
+                }
+            }
+            EXPECT_GT(entities, 100u) << "too few entities to tell";
+            test::keepForReaderCheck(work.file("out.dxf"), "vector-threads.dxf");
+        } else {
+            EXPECT_TRUE(written == first) << threads << " threads";
+        }
+    }
+}
+
+// A stop request at any moment of any pass, seen by the calling thread while the workers run or between
+// the steps it takes itself, ends the conversion with the file as it was.
+TEST_F(vector_mode_at_work, a_stop_in_any_pass_leaves_the_old_file) {
+    const std::string old = "an earlier drawing";
+    for (const std::int32_t threads : {1, 2}) {
+        prepare(threads);
+        view.setPacing({1, std::chrono::nanoseconds(0)});
+        // Every chance to stop, counted in a run that is not stopped, with the pass in progress at each.
+        std::vector<std::string> passAt;
+        view.onEvents = [&] { passAt.push_back(view.captions().empty() ? "" : view.captions().back().substr(0, 6)); };
+        view.answers.push_back(true);
+        ASSERT_TRUE(cmdConvert_Click(form));
+        const std::set<std::string> passes(passAt.begin(), passAt.end());
+        std::set<std::string> stopped;
+        const std::size_t tries = 40;
+        for (std::size_t k = 0; k < tries; ++k) {
+            const std::size_t stopAt = passAt.size() * k / tries;
+            test::writeBytes(work.file("out.dxf"), old);
+            std::size_t polls = 0;
+            view.onEvents = [&] {
+                if (polls++ == stopAt) {
+                    stopped.insert(view.captions().empty() ? "" : view.captions().back().substr(0, 6));
+                    throw KelvarinError(ErrorCode::Interrupted);
+                }
+            };
+            view.answers.assign(1, true);
+            EXPECT_FALSE(cmdConvert_Click(form)) << "stop at " << stopAt;
+            EXPECT_EQ(test::readBytes(work.file("out.dxf")), old) << "stop at " << stopAt;
+            EXPECT_EQ(state.PassNumber, 0);
+        }
+        // Every pass that let events run was stopped in at least once.
+        for (const std::string& pass : passes) {
+            const bool often = std::count(passAt.begin(), passAt.end(), pass) * tries >= passAt.size() * 2;
+            EXPECT_TRUE(!often || stopped.count(pass) > 0) << pass << " with " << threads << " threads";
+        }
+        view.onEvents = nullptr;
     }
 }
 

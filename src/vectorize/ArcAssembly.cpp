@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numbers>
 #include <numeric>
+#include <optional>
 
 #include "vectorize/SegmentIndex.h"
 
@@ -43,6 +44,11 @@ bool tryJoin(ArcGroup& x, ArcGroup& y, double tolerance) {
     x.width = std::max(x.width, y.width);
     y.alive = false;
     return true;
+}
+
+template <typename T>
+void append(std::vector<T>& to, const std::vector<T>& from) {
+    to.insert(to.end(), from.begin(), from.end());
 }
 
 double sweepOf(const ArcGroup& group) {
@@ -145,26 +151,32 @@ void addLineSpan(ArcGroup& group, const LinePiece& line) {
 }
 
 // Takes the short lines lying on a circle of a group into it, found by walking round the circle.
-void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, double tolerance, const Tick& tick) {
-    std::vector<bool> taken(lines.size(), false);
+void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, double tolerance, WorkerPool& pool,
+                 const Tick& tick) {
     SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         index.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
     }
-    std::vector<std::int32_t> near;
-    for (ArcGroup& group : groups) {
-        tick();
+    index.build();
+    // The lines lying on each group's circle, in the order the walk meets them; a line met by several
+    // groups goes to the first.
+    std::vector<std::vector<std::int32_t>> onCircleOf(groups.size());
+    std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
+    std::vector<std::vector<std::int32_t>> nears(searches.size());
+    pool.run(groups.size(), [&](std::size_t g, std::int32_t worker) {
+        const ArcGroup& group = groups[g];
         if (!group.alive) {
-            continue;
+            return;
         }
+        std::vector<std::int32_t>& near = nears[static_cast<std::size_t>(worker)];
         const CircleFit circle = group.circle;
         const int steps = static_cast<int>(std::ceil(2 * std::numbers::pi * circle.radius / (kIndexCellSize / 2)));
-        for (int k = 0; k < steps; ++k) {
-            index.near(pointAt(circle, 360.0 * k / steps), kIndexCellSize / 2 + tolerance, near);
+        for (int k = 0; k < steps && !pool.stopping(); ++k) {
+            index.near(pointAt(circle, 360.0 * k / steps), kIndexCellSize / 2 + tolerance, near,
+                       searches[static_cast<std::size_t>(worker)]);
             for (const std::int32_t j : near) {
-                const auto i = static_cast<std::size_t>(j);
-                const LinePiece& line = lines[i];
-                if (taken[i] || length(line.b - line.a) > 0.5 * circle.radius) {
+                const LinePiece& line = lines[static_cast<std::size_t>(j)];
+                if (length(line.b - line.a) > 0.5 * circle.radius) {
                     continue;
                 }
                 const Point middle = (line.a + line.b) * 0.5;
@@ -172,10 +184,22 @@ void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, d
                 if (off(line.a) > tolerance || off(line.b) > tolerance || off(middle) > tolerance) {
                     continue;
                 }
-                taken[i] = true;
-                group.samples.insert(group.samples.end(), {line.a, middle, line.b});
-                addLineSpan(group, line);
+                onCircleOf[g].push_back(j);
             }
+        }
+    });
+    std::vector<bool> taken(lines.size(), false);
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        tick();
+        for (const std::int32_t j : onCircleOf[g]) {
+            const auto i = static_cast<std::size_t>(j);
+            if (taken[i]) {
+                continue;
+            }
+            const LinePiece& line = lines[i];
+            taken[i] = true;
+            groups[g].samples.insert(groups[g].samples.end(), {line.a, (line.a + line.b) * 0.5, line.b});
+            addLineSpan(groups[g], line);
         }
     }
     std::size_t kept = 0;
@@ -194,64 +218,93 @@ bool goesOnStraight(const InkProbe& ink, const LinePiece& line, Point end, doubl
     return ink.shareAlong(end, end + outward * distance) >= kInkedShare;
 }
 
+// The arc that line p and line q, found near p's end, may be the stretches of: a group of both, when one
+// circle fits them and one line does not, and neither goes on straight through the gap.
+std::optional<ArcGroup> seedOf(const LinePiece& p, const LinePiece& q, Point end, double reach, const InkProbe& ink,
+                               double tolerance, double largestRadius) {
+    const auto size = [](const LinePiece& line) { return length(line.b - line.a); };
+    const double turn = std::abs(cross(p.direction, q.direction));
+    if (size(q) < 3 * q.width + 4 || std::max(size(p), size(q)) > 2.5 * std::min(size(p), size(q)) || turn < 0.05 ||
+        std::abs(dot(p.direction, q.direction)) < 0.5 ||
+        std::min(length(q.a - end), length(q.b - end)) > std::min(reach, 0.6 * size(q) + q.width + tolerance)) {
+        return std::nullopt;
+    }
+    const std::vector<Point> points = {p.a, (p.a + p.b) * 0.5, p.b, q.a, (q.a + q.b) * 0.5, q.b};
+    LineMoments moments;
+    for (const Point& point : points) {
+        moments.add(point);
+    }
+    const Point direction = moments.direction();
+    const bool straight = std::all_of(points.begin(), points.end(), [&](Point point) {
+        return distanceFromLine(point, moments.mean, direction) <= tolerance;
+    });
+    const CircleFit circle = fitCircle(points);
+    if (straight || !circle.valid || circle.radius > largestRadius ||
+        circle.radius < 2 * std::max(p.width, q.width) + 2 || largestCircleDistance(points, circle) > tolerance) {
+        return std::nullopt;
+    }
+    // A line that goes on straight through the gap crosses the other, rather than bending.
+    const double straightOn = 3 * std::sqrt(circle.radius * std::max(p.width, q.width));
+    if (goesOnStraight(ink, p, end, straightOn) ||
+        goesOnStraight(ink, q, length(q.a - end) < length(q.b - end) ? q.a : q.b, straightOn)) {
+        return std::nullopt;
+    }
+    ArcGroup group{circle, points, {}, std::max(p.width, q.width), true};
+    addLineSpan(group, p);
+    addLineSpan(group, q);
+    return group;
+}
+
 // Two lines of about the same length following each other at a slight angle that one circle fits and one
 // line does not: the stretches of an arc too flat for either alone to show its bend. Each such pair
 // becomes a group, and its lines are taken out.
 void seedArcsFromLines(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, double largestRadius,
-                       std::vector<ArcGroup>& groups) {
+                       std::vector<ArcGroup>& groups, WorkerPool& pool, const Tick& tick) {
     SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         index.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
     }
-    std::vector<bool> taken(lines.size(), false);
-    std::vector<std::int32_t> near;
+    index.build();
     const auto size = [](const LinePiece& line) { return length(line.b - line.a); };
-    for (std::size_t i = 0; i < lines.size(); ++i) {
+    // Every pair that would make an arc if neither line were taken yet, in the order they are met; then, in
+    // that order, the pairs of lines not yet taken become groups.
+    struct Seed {
+        std::int32_t other;
+        ArcGroup group;
+    };
+    std::vector<std::vector<Seed>> seeds(lines.size());
+    std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
+    std::vector<std::vector<std::int32_t>> nears(searches.size());
+    pool.run(lines.size(), [&](std::size_t i, std::int32_t worker) {
         const LinePiece& p = lines[i];
-        if (taken[i] || size(p) < 3 * p.width + 4) {
-            continue;
+        if (size(p) < 3 * p.width + 4) {
+            return;
         }
+        std::vector<std::int32_t>& near = nears[static_cast<std::size_t>(worker)];
         for (const Point end : {p.a, p.b}) {
             // The chains of the rows and of the columns may both stop short where an arc turns past the
             // diagonal, leaving a gap between its stretches.
             const double reach = std::min(0.6 * size(p), 4 * p.width + 32) + p.width + tolerance;
-            index.near(end, reach, near);
+            index.near(end, reach, near, searches[static_cast<std::size_t>(worker)]);
             for (const std::int32_t j : near) {
-                const LinePiece& q = lines[static_cast<std::size_t>(j)];
-                const double turn = std::abs(cross(p.direction, q.direction));
-                if (static_cast<std::size_t>(j) == i || taken[static_cast<std::size_t>(j)] || taken[i] ||
-                    size(q) < 3 * q.width + 4 || std::max(size(p), size(q)) > 2.5 * std::min(size(p), size(q)) ||
-                    turn < 0.05 || std::abs(dot(p.direction, q.direction)) < 0.5 ||
-                    std::min(length(q.a - end), length(q.b - end)) >
-                        std::min(reach, 0.6 * size(q) + q.width + tolerance)) {
+                if (static_cast<std::size_t>(j) == i) {
                     continue;
                 }
-                const std::vector<Point> points = {p.a, (p.a + p.b) * 0.5, p.b, q.a, (q.a + q.b) * 0.5, q.b};
-                LineMoments moments;
-                for (const Point& point : points) {
-                    moments.add(point);
+                if (std::optional<ArcGroup> group =
+                        seedOf(p, lines[static_cast<std::size_t>(j)], end, reach, ink, tolerance, largestRadius)) {
+                    seeds[i].push_back({j, std::move(*group)});
                 }
-                const Point direction = moments.direction();
-                const bool straight = std::all_of(points.begin(), points.end(), [&](Point point) {
-                    return distanceFromLine(point, moments.mean, direction) <= tolerance;
-                });
-                const CircleFit circle = fitCircle(points);
-                if (straight || !circle.valid || circle.radius > largestRadius ||
-                    circle.radius < 2 * std::max(p.width, q.width) + 2 ||
-                    largestCircleDistance(points, circle) > tolerance) {
-                    continue;
-                }
-                // A line that goes on straight through the gap crosses the other, rather than bending.
-                const double straightOn = 3 * std::sqrt(circle.radius * std::max(p.width, q.width));
-                if (goesOnStraight(ink, p, end, straightOn) ||
-                    goesOnStraight(ink, q, length(q.a - end) < length(q.b - end) ? q.a : q.b, straightOn)) {
-                    continue;
-                }
-                ArcGroup group{circle, points, {}, std::max(p.width, q.width), true};
-                addLineSpan(group, p);
-                addLineSpan(group, q);
-                groups.push_back(std::move(group));
-                taken[i] = taken[static_cast<std::size_t>(j)] = true;
+            }
+        }
+    });
+    std::vector<bool> taken(lines.size(), false);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        tick();
+        for (Seed& seed : seeds[i]) {
+            const auto j = static_cast<std::size_t>(seed.other);
+            if (!taken[i] && !taken[j]) {
+                groups.push_back(std::move(seed.group));
+                taken[i] = taken[j] = true;
             }
         }
     }
@@ -267,13 +320,13 @@ void seedArcsFromLines(std::vector<LinePiece>& lines, const InkProbe& ink, doubl
 }  // namespace
 
 void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance,
-              WideDrawing& drawing, const Tick& tick) {
+              WideDrawing& drawing, WorkerPool& pool, const Tick& tick) {
     const double largestRadius = ink.diagonal();
     std::vector<ArcGroup> groups;
     for (const ArcPiece& piece : pieces) {
         groups.push_back({piece.circle, piece.samples, {{piece.startDegrees, piece.endDegrees}}, piece.width, true});
     }
-    seedArcsFromLines(lines, ink, tolerance, largestRadius, groups);
+    seedArcsFromLines(lines, ink, tolerance, largestRadius, groups, pool, tick);
     // The longest arcs first: their circles are the surest, and each takes in the pieces lying on it,
     // found by walking round it.
     std::sort(groups.begin(), groups.end(),
@@ -302,11 +355,19 @@ void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines
             }
         }
     }
-    absorbLines(groups, lines, tolerance, tick);
-    for (const ArcGroup& group : groups) {
-        if (group.alive) {
-            emitGroup(group, ink, drawing);
+    absorbLines(groups, lines, tolerance, pool, tick);
+    // Each group's entities apart, then all in the groups' order.
+    std::vector<WideDrawing> emitted(groups.size());
+    pool.run(groups.size(), [&](std::size_t g, std::int32_t) {
+        if (groups[g].alive) {
+            emitGroup(groups[g], ink, emitted[g]);
         }
+    });
+    for (const WideDrawing& some : emitted) {
+        append(drawing.drawing.arcs, some.drawing.arcs);
+        append(drawing.arcWidths, some.arcWidths);
+        append(drawing.drawing.circles, some.drawing.circles);
+        append(drawing.circleWidths, some.circleWidths);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/WorkerPool.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/Pieces.h"
 
@@ -12,6 +13,6 @@ namespace kelvarin {
 // the ink holds. Short lines that lie on a gathered circle within tolerance are taken into it and
 // removed from lines.
 void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance,
-              WideDrawing& drawing, const Tick& tick);
+              WideDrawing& drawing, WorkerPool& pool, const Tick& tick);
 
 }  // namespace kelvarin

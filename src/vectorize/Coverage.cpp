@@ -73,7 +73,7 @@ std::vector<Stroke> strokesOf(const WideDrawing& wide) {
 }
 
 template <typename T>
-void keepMarked(std::vector<T>& items, const std::vector<bool>& dropped, std::size_t offset) {
+void keepMarked(std::vector<T>& items, const std::vector<char>& dropped, std::size_t offset) {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (!dropped[offset + i]) {
@@ -85,7 +85,7 @@ void keepMarked(std::vector<T>& items, const std::vector<bool>& dropped, std::si
 
 }  // namespace
 
-void dropCoveredEntities(WideDrawing& wide, double tolerance, const Tick& tick) {
+void dropCoveredEntities(WideDrawing& wide, double tolerance, WorkerPool& pool, const Tick& tick) {
     const std::vector<Stroke> strokes = strokesOf(wide);
     SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < strokes.size(); ++i) {
@@ -96,23 +96,39 @@ void dropCoveredEntities(WideDrawing& wide, double tolerance, const Tick& tick) 
                          stroke.at(static_cast<double>(k + 1) / parts));
         }
     }
-    std::vector<bool> dropped(strokes.size(), false);
-    std::vector<std::int32_t> near;
-    for (std::size_t i = 0; i < strokes.size(); ++i) {
-        tick();
+    index.build();
+    // Whether stroke i lies within the longer strokes not dropped (dropped marks them, or is empty for none).
+    const auto coveredBy = [&](std::size_t i, const std::vector<char>& dropped, std::vector<std::int32_t>& near,
+                               SegmentIndex::Search& search) {
         const Stroke& stroke = strokes[i];
         const int samples = std::max(2, static_cast<int>(stroke.size / std::max(stroke.width, 2.0)));
         bool covered = true;
         for (int k = 0; k <= samples && covered; ++k) {
             const Point p = stroke.at(static_cast<double>(k) / samples);
-            index.near(p, kIndexCellSize / 2, near);
+            index.near(p, kIndexCellSize / 2, near, search);
             covered = std::any_of(near.begin(), near.end(), [&](std::int32_t j) {
                 const Stroke& other = strokes[static_cast<std::size_t>(j)];
-                return static_cast<std::size_t>(j) != i && !dropped[static_cast<std::size_t>(j)] &&
+                return static_cast<std::size_t>(j) != i && (dropped.empty() || !dropped[static_cast<std::size_t>(j)]) &&
                        other.size > stroke.size && other.distance(p) <= other.width / 2 + tolerance;
             });
         }
-        dropped[i] = covered;
+        return covered;
+    };
+    // Dropping strokes only uncovers others, so the strokes covered with none dropped are the only ones to
+    // look at again, in order, with the drops made before them.
+    std::vector<char> maybe(strokes.size(), 0);
+    std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
+    std::vector<std::vector<std::int32_t>> nears(searches.size());
+    pool.run(strokes.size(), [&](std::size_t i, std::int32_t worker) {
+        const auto w = static_cast<std::size_t>(worker);
+        maybe[i] = coveredBy(i, {}, nears[w], searches[w]) ? 1 : 0;
+    });
+    std::vector<char> dropped(strokes.size(), 0);
+    SegmentIndex::Search search;
+    std::vector<std::int32_t> near;
+    for (std::size_t i = 0; i < strokes.size(); ++i) {
+        tick();
+        dropped[i] = maybe[i] != 0 && coveredBy(i, dropped, near, search) ? 1 : 0;
     }
     VectorDrawing& drawing = wide.drawing;
     const std::size_t arcsFrom = drawing.lines.size();

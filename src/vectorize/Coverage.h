@@ -1,11 +1,12 @@
 #pragma once
 
+#include "common/WorkerPool.h"
 #include "vectorize/Pieces.h"
 
 namespace kelvarin {
 
 // Drops each entity that lies wholly within the strokes of longer ones (within half their width and the
 // tolerance): what junctions and crossings leave behind between the strokes that meet there.
-void dropCoveredEntities(WideDrawing& drawing, double tolerance, const Tick& tick);
+void dropCoveredEntities(WideDrawing& drawing, double tolerance, WorkerPool& pool, const Tick& tick);
 
 }  // namespace kelvarin

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/Toolkit.h"
 #include "convert/LineSegmentList.h"
 #include "convert/RunScan.h"
 
@@ -46,16 +47,22 @@ void storeRow(HollowedGrid& hollowed, std::int32_t y, const Row& row) {
 
 }  // namespace
 
-bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& hollowed) {
+bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& hollowed, Toolkit& toolkit) {
     const std::int32_t height = grid.height();
     const auto words = static_cast<std::size_t>(grid.wordsPerRow());
     const auto window = static_cast<std::size_t>(2 * rim + 1);
+    // An interior cell has window rows of eroded cells about it: a page lower than that has none, and a
+    // strip of a page would otherwise take window rows of its width.
+    if (height < 2 * rim + 1) {
+        return false;
+    }
     // The last window rows eroded along the rows, by row number modulo the window.
     std::vector<Row> eroded(window, Row(words, 0));
     std::vector<LineSegment> runs;
     Row interior(words), row(words);
     bool copying = false;
     for (std::int32_t y = 0; y < height + rim; ++y) {
+        toolkit.doEvents(static_cast<std::int64_t>(words * window));
         if (y < height) {
             erodeAlongRow(grid, y, rim, runs, eroded[static_cast<std::size_t>(y) % window]);
         } else {

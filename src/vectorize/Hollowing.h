@@ -7,6 +7,8 @@
 
 namespace kelvarin {
 
+class Toolkit;
+
 // A copy of a grid whose filled areas are hollowed out.
 struct HollowedGrid {
     LargeBuffer rows;
@@ -16,7 +18,7 @@ struct HollowedGrid {
 // Clears every line cell farther than rim cells (in rows and columns at once: a square) from the
 // background, so that an area much wider than the strokes keeps only a rim of that width, whose centre
 // line is the area's outline; strokes up to 2 x rim + 1 wide are untouched. The copy is made only when
-// something is cleared: false, and hollowed left empty, when nothing is.
-bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& hollowed);
+// something is cleared: false, and hollowed left empty, when nothing is. The toolkit's events run row by row.
+bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& hollowed, Toolkit& toolkit);
 
 }  // namespace kelvarin

@@ -80,51 +80,75 @@ bool onLineOf(const LinePiece& line, const LinePiece& other, double tolerance) {
            distanceFromLine(other.b, line.moments.mean, line.direction) <= tolerance;
 }
 
-std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, double tolerance, const Tick& tick) {
+// The pieces near p that may join it, p's index being self.
+void addCandidatesOf(const std::vector<LinePiece>& pieces, std::size_t self, const SegmentIndex& index,
+                     double tolerance, SegmentIndex::Search& search, std::vector<std::int32_t>& near,
+                     std::vector<Candidate>& candidates) {
+    const LinePiece& p = pieces[self];
+    const double reach = largestGap(p);
+    const Point direction = p.direction;
+    // Along the line out from both ends; a pair found from both of its pieces is joined once.
+    near.clear();
+    index.startSearch(search);
+    const Point outward = p.b - p.a;
+    const double size = std::max(length(outward), 1e-9);
+    for (double step = 0; step <= reach; step += kIndexCellSize) {
+        for (const double side : {-1.0, 1.0}) {
+            const Point end = side > 0 ? p.b : p.a;
+            index.addNear(end + outward * (side * step / size), kIndexCellSize / 2 + tolerance, near, search);
+        }
+    }
+    for (const std::int32_t j : near) {
+        if (static_cast<std::size_t>(j) == self) {
+            continue;
+        }
+        const LinePiece& q = pieces[static_cast<std::size_t>(j)];
+        if (std::abs(dot(direction, q.direction)) < kSameDirection) {
+            continue;
+        }
+        const LinePiece& longer = lengthOf(p) >= lengthOf(q) ? p : q;
+        const LinePiece& shorter = lengthOf(p) >= lengthOf(q) ? q : p;
+        if (!onLineOf(longer, shorter, tolerance + 0.5)) {
+            continue;
+        }
+        Point from, to;
+        const double gap = gapBetween(longer, shorter, from, to);
+        if (gap > largestGap(longer)) {  // the longer one's direction holds, and the shorter lies on it
+            continue;
+        }
+        const bool pFirst = lengthOf(p) >= lengthOf(q);
+        const auto i = static_cast<std::int32_t>(self);
+        candidates.push_back({static_cast<float>(gap), pFirst ? i : j, pFirst ? j : i});
+    }
+}
+
+std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, double tolerance, WorkerPool& pool) {
     SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         index.insert(static_cast<std::int32_t>(i), pieces[i].a, pieces[i].b);
     }
+    index.build();
+    // The candidates of each run of pieces apart, then all in the pieces' order: the same list for any
+    // number of threads.
+    constexpr std::size_t kPiecesPerRun = 64;
+    std::vector<std::vector<Candidate>> found((pieces.size() + kPiecesPerRun - 1) / kPiecesPerRun);
+    std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
+    std::vector<std::vector<std::int32_t>> nears(searches.size());
+    pool.run(found.size(), [&](std::size_t run, std::int32_t worker) {
+        const auto w = static_cast<std::size_t>(worker);
+        for (std::size_t i = run * kPiecesPerRun; i < std::min(pieces.size(), (run + 1) * kPiecesPerRun); ++i) {
+            addCandidatesOf(pieces, i, index, tolerance, searches[w], nears[w], found[run]);
+        }
+    });
+    std::size_t total = 0;
+    for (const std::vector<Candidate>& some : found) {
+        total += some.size();
+    }
     std::vector<Candidate> candidates;
-    std::vector<std::int32_t> near;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        tick();
-        const LinePiece& p = pieces[i];
-        const double reach = largestGap(p);
-        const Point direction = p.direction;
-        // Along the line out from both ends; a pair found from both of its pieces is joined once.
-        near.clear();
-        index.startSearch();
-        const Point outward = p.b - p.a;
-        const double size = std::max(length(outward), 1e-9);
-        for (double step = 0; step <= reach; step += kIndexCellSize) {
-            for (const double side : {-1.0, 1.0}) {
-                const Point end = side > 0 ? p.b : p.a;
-                index.addNear(end + outward * (side * step / size), kIndexCellSize / 2 + tolerance, near);
-            }
-        }
-        for (const std::int32_t j : near) {
-            if (static_cast<std::size_t>(j) == i) {
-                continue;
-            }
-            const LinePiece& q = pieces[static_cast<std::size_t>(j)];
-            if (std::abs(dot(direction, q.direction)) < kSameDirection) {
-                continue;
-            }
-            const LinePiece& longer = lengthOf(p) >= lengthOf(q) ? p : q;
-            const LinePiece& shorter = lengthOf(p) >= lengthOf(q) ? q : p;
-            if (!onLineOf(longer, shorter, tolerance + 0.5)) {
-                continue;
-            }
-            Point from, to;
-            const double gap = gapBetween(longer, shorter, from, to);
-            if (gap > largestGap(longer)) {  // the longer one's direction holds, and the shorter lies on it
-                continue;
-            }
-            const bool pFirst = lengthOf(p) >= lengthOf(q);
-            const auto self = static_cast<std::int32_t>(i);
-            candidates.push_back({static_cast<float>(gap), pFirst ? self : j, pFirst ? j : self});
-        }
+    candidates.reserve(total);
+    for (std::vector<Candidate>& some : found) {
+        candidates.insert(candidates.end(), some.begin(), some.end());
+        std::vector<Candidate>().swap(some);
     }
     std::sort(candidates.begin(), candidates.end(),
               [](const Candidate& x, const Candidate& y) { return x.gap < y.gap; });
@@ -206,13 +230,13 @@ bool meetingPoint(const LinePiece& line, const LinePiece& other, Point end, Poin
 
 // One round of joining: each group of pieces becomes one.
 std::vector<LinePiece> joinOnce(const std::vector<LinePiece>& pieces, const InkProbe& ink, double tolerance,
-                                const Tick& tick) {
+                                WorkerPool& pool, const Tick& tick) {
     std::vector<LineGroup> groups(pieces.size());
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         groups[i] = {pieces[i].moments, {pieces[i].a, pieces[i].b}, pieces[i].width * pieces[i].moments.n};
     }
     UnionFind sets(pieces.size());
-    for (const Candidate& candidate : candidatesOf(pieces, tolerance, tick)) {
+    for (const Candidate& candidate : candidatesOf(pieces, tolerance, pool)) {
         tick();
         const std::size_t x = sets.find(static_cast<std::size_t>(candidate.first));
         const std::size_t y = sets.find(static_cast<std::size_t>(candidate.second));
@@ -237,36 +261,41 @@ std::vector<LinePiece> joinOnce(const std::vector<LinePiece>& pieces, const InkP
 }  // namespace
 
 std::vector<LinePiece> joinLines(const std::vector<LinePiece>& pieces, const InkProbe& ink, double tolerance,
-                                 const Tick& tick) {
+                                 WorkerPool& pool, const Tick& tick) {
     // A second round lets the joined lines, whose directions are surer, reach over wider gaps.
-    return joinOnce(joinOnce(pieces, ink, tolerance, tick), ink, tolerance, tick);
+    return joinOnce(joinOnce(pieces, ink, tolerance, pool, tick), ink, tolerance, pool, tick);
 }
 
-void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, const Tick& tick) {
+void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, WorkerPool& pool,
+                    const Tick& tick) {
     // Out to the ink first, for every line, so that the meeting points see the ends as drawn.
-    for (LinePiece& line : lines) {
+    pool.run(lines.size(), [&](std::size_t i, std::int32_t) {
+        LinePiece& line = lines[i];
         const Point d = line.b - line.a;
         const double size = length(d);
         if (size <= 0) {
-            continue;
+            return;
         }
         const Point u = d * (1 / size);
         const double limit = 4 * line.width + 8;
         line.b = line.b + u * inkReach(ink, line.b, u, limit);
         line.a = line.a - u * inkReach(ink, line.a, u * -1, limit);
-    }
+    });
+    tick();
     SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         index.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
     }
+    index.build();
     const std::vector<LinePiece> drawn = lines;
-    std::vector<std::int32_t> near;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        tick();
+    std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
+    std::vector<std::vector<std::int32_t>> nears(searches.size());
+    pool.run(lines.size(), [&](std::size_t i, std::int32_t worker) {
+        std::vector<std::int32_t>& near = nears[static_cast<std::size_t>(worker)];
         for (const bool atB : {false, true}) {
             const Point end = atB ? drawn[i].b : drawn[i].a;
             const Point inner = atB ? drawn[i].a : drawn[i].b;
-            index.near(end, kIndexCellSize, near);
+            index.near(end, kIndexCellSize, near, searches[static_cast<std::size_t>(worker)]);
             double best = 0;
             Point snapped = end;
             for (const std::int32_t j : near) {
@@ -283,7 +312,7 @@ void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double t
             }
             (atB ? lines[i].b : lines[i].a) = snapped;
         }
-    }
+    });
 }
 
 }  // namespace kelvarin

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/WorkerPool.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/Pieces.h"
 
@@ -11,10 +12,11 @@ namespace kelvarin {
 // and overlap, or whose gap is ink (a crossing or a junction that cut the stroke), become one. Each
 // result is a LinePiece over all its points, its ends the outermost of its pieces.
 std::vector<LinePiece> joinLines(const std::vector<LinePiece>& pieces, const InkProbe& ink, double tolerance,
-                                 const Tick& tick);
+                                 WorkerPool& pool, const Tick& tick);
 
 // Runs each end out along its line to where the ink ends, then moves an end that reached another line
 // onto it: a T's stem ends on the bar's centre line, the two lines of a corner at their intersection.
-void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, const Tick& tick);
+void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, WorkerPool& pool,
+                    const Tick& tick);
 
 }  // namespace kelvarin

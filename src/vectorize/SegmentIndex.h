@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "vectorize/Geometry.h"
@@ -13,15 +12,21 @@ namespace kelvarin {
 // The side of the cells the assembly's indexes use, in dots: a little more than the widest strokes.
 inline constexpr double kIndexCellSize = 32;
 
-// Finds the segments near a point: each segment is listed in the square cells it passes through.
+// Finds the segments near a point: each segment is listed in the square cells it passes through. The cells
+// are laid out flat once the segments are in, so that a search touches few places in memory.
 class SegmentIndex {
 public:
+    // The ids one search has found so far; threads searching at once each have their own.
+    class Search {
+        friend class SegmentIndex;
+        std::vector<std::uint32_t> seen;  // the query that last found each id
+        std::uint32_t query = 0;
+    };
+
     explicit SegmentIndex(double cellSize) : m_cellSize(cellSize) {}
 
     void insert(std::int32_t id, Point a, Point b) {
-        if (static_cast<std::size_t>(id) >= m_seen.size()) {
-            m_seen.resize(static_cast<std::size_t>(id) + 1, 0);
-        }
+        m_idCount = std::max(m_idCount, static_cast<std::size_t>(id) + 1);
         const double distance = std::sqrt((b.x - a.x) * (b.x - a.x) + (b.y - a.y) * (b.y - a.y));
         const int steps = static_cast<int>(std::ceil(distance / (m_cellSize / 2))) + 1;
         std::int64_t last = -1;
@@ -29,37 +34,44 @@ public:
             const double t = static_cast<double>(i) / steps;
             const std::int64_t key = keyOf(cellOf(a.x + (b.x - a.x) * t), cellOf(a.y + (b.y - a.y) * t));
             if (key != last) {
-                std::vector<std::int32_t>& ids = m_cells[key];
-                if (ids.empty() || ids.back() != id) {
-                    ids.push_back(id);
-                }
+                m_pending.push_back({key, id});
                 last = key;
             }
         }
+        m_built = false;
     }
 
+    // Lays the cells out; searches do it themselves, but threads searching at once need it done before.
+    void build() const;
+
     // Appends the ids listed in the cells within radius of p, each once, to found (cleared first).
-    void near(Point p, double radius, std::vector<std::int32_t>& found) const {
+    void near(Point p, double radius, std::vector<std::int32_t>& found) const { near(p, radius, found, m_search); }
+    void near(Point p, double radius, std::vector<std::int32_t>& found, Search& search) const {
         found.clear();
-        startSearch();
-        addNear(p, radius, found);
+        startSearch(search);
+        addNear(p, radius, found, search);
     }
 
     // A search over several places: startSearch(), then addNear() for each, finds each id once.
-    void startSearch() const { ++m_query; }
+    void startSearch() const { startSearch(m_search); }
+    void startSearch(Search& search) const {
+        build();
+        search.seen.resize(std::max(search.seen.size(), m_idCount), 0);
+        ++search.query;
+    }
     void addNear(Point p, double radius, std::vector<std::int32_t>& found) const {
+        addNear(p, radius, found, m_search);
+    }
+    void addNear(Point p, double radius, std::vector<std::int32_t>& found, Search& search) const {
         const std::int64_t x0 = cellOf(p.x - radius), x1 = cellOf(p.x + radius);
         const std::int64_t y0 = cellOf(p.y - radius), y1 = cellOf(p.y + radius);
         for (std::int64_t x = x0; x <= x1; ++x) {
             for (std::int64_t y = y0; y <= y1; ++y) {
-                const auto cell = m_cells.find(keyOf(x, y));
-                if (cell == m_cells.end()) {
-                    continue;
-                }
-                for (const std::int32_t id : cell->second) {
-                    if (m_seen[static_cast<std::size_t>(id)] != m_query) {
-                        m_seen[static_cast<std::size_t>(id)] = m_query;
-                        found.push_back(id);
+                const auto [first, last] = cellIds(x, y);
+                for (const std::int32_t* id = first; id != last; ++id) {
+                    if (search.seen[static_cast<std::size_t>(*id)] != search.query) {
+                        search.seen[static_cast<std::size_t>(*id)] = search.query;
+                        found.push_back(*id);
                     }
                 }
             }
@@ -67,14 +79,27 @@ public:
     }
 
 private:
+    struct Entry {
+        std::int64_t key;
+        std::int32_t id;
+    };
+
     std::int64_t cellOf(double value) const { return static_cast<std::int64_t>(std::floor(value / m_cellSize)); }
     static std::int64_t keyOf(std::int64_t x, std::int64_t y) { return (x + (1 << 24)) << 26 | (y + (1 << 24)); }
+    std::pair<const std::int32_t*, const std::int32_t*> cellIds(std::int64_t x, std::int64_t y) const;
 
     double m_cellSize;
-    std::unordered_map<std::int64_t, std::vector<std::int32_t>> m_cells;
-    // The query that last found each id: found lists each id once without sorting.
-    mutable std::vector<std::uint32_t> m_seen;
-    mutable std::uint32_t m_query = 0;
+    std::size_t m_idCount = 0;
+    std::vector<Entry> m_pending;  // each segment's cells, in the order inserted
+    // Once built: the ids of every cell one after the other, in the order inserted, and where each cell's
+    // begin. Cells lie in a grid over the cells used (when it is not much larger than the entries), else
+    // their keys are listed in order.
+    mutable bool m_built = true;
+    mutable std::vector<std::int32_t> m_ids;
+    mutable std::vector<std::uint32_t> m_starts;
+    mutable std::vector<std::int64_t> m_keys;  // empty for a grid
+    mutable std::int64_t m_gridX = 0, m_gridY = 0, m_gridWidth = 0, m_gridHeight = 0;
+    mutable Search m_search;
 };
 
 }  // namespace kelvarin

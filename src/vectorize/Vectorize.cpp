@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <numeric>
 
 #include "common/PassState.h"
 #include "common/ProgressDisplay.h"
 #include "common/Toolkit.h"
+#include "common/WorkerPool.h"
 #include "convert/Despeckle.h"
 #include "convert/LineSegmentList.h"
 #include "convert/RunScan.h"
@@ -70,60 +72,93 @@ std::int32_t runLengthShare(const std::array<std::int64_t, kLongestCounted + 1>&
     return 2;
 }
 
-// Feeds the rows, then the columns, to a chain tracker whose chains are fitted as they end.
+// About how many cells a band of rows, or of strips of 64 columns, holds: the workers find the runs of a
+// band at a time before the tracker follows them. The bands depend on the page's shape only.
+constexpr std::int64_t kCellsPerBand = std::int64_t{1} << 21;
+// Ended chains are fitted at the latest when there are this many, which keeps a noisy band's small.
+constexpr std::size_t kChainsPerBatch = 4096;
+
+std::int32_t linesPerBand(std::int64_t cellsPerLine) {
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(kCellsPerBand / std::max<std::int64_t>(cellsPerLine, 1), 1, 1 << 16));
+}
+
+// Feeds the rows, then the columns, to a chain tracker whose chains are fitted as they end. The workers find
+// the runs of a band of lines and fit the chains that ended in it; the tracker follows the lines in order,
+// and the pieces come in the order their chains ended, so they are the same for any number of threads.
 class PieceFinder {
 public:
-    PieceFinder(const VirtualVram& grid, std::int32_t maxRun, double tolerance)
-        : m_grid(grid), m_maxRun(maxRun), m_tolerance(tolerance) {}
+    PieceFinder(const VirtualVram& grid, std::int32_t maxRun, double tolerance, WorkerPool& pool)
+        : m_grid(grid), m_maxRun(maxRun), m_tolerance(tolerance), m_pool(pool) {}
 
     void rows(PassState& pass, Toolkit& toolkit) {
-        ChainTracker tracker(true, m_maxRun,
-                             [this](const CentreChain& chain) { fitChain(chain, m_tolerance, m_pieces); });
+        ChainTracker tracker(true, m_maxRun, [this](const CentreChain& chain) { m_ended.push_back(chain); });
         const std::int32_t height = m_grid.height();
         ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, height - 1);
-        std::vector<LineSegment> runs;
-        std::vector<CellRun> cells;
-        for (std::int32_t y = 0; y < height; ++y) {
-            runs.clear();
-            findRowRuns(m_grid, y, runs);
-            cells.clear();
-            for (const LineSegment& run : runs) {
-                cells.push_back({run.StartX, run.StartX + run.SpanX - 1});
+        const std::int32_t rowsPerBand = linesPerBand(m_grid.width());
+        std::vector<std::vector<CellRun>> cells(static_cast<std::size_t>(rowsPerBand));
+        std::vector<std::vector<LineSegment>> runs(static_cast<std::size_t>(m_pool.threads()));
+        for (std::int32_t top = 0; top < height; top += rowsPerBand) {
+            const std::int32_t rowCount = std::min(rowsPerBand, height - top);
+            m_pool.run(static_cast<std::size_t>(rowCount), [&](std::size_t row, std::int32_t worker) {
+                std::vector<LineSegment>& found = runs[static_cast<std::size_t>(worker)];
+                found.clear();
+                findRowRuns(m_grid, top + static_cast<std::int32_t>(row), found);
+                cells[row].clear();
+                for (const LineSegment& run : found) {
+                    cells[row].push_back({run.StartX, run.StartX + run.SpanX - 1});
+                }
+            });
+            for (std::int32_t y = top; y < top + rowCount; ++y) {
+                const std::vector<CellRun>& line = cells[static_cast<std::size_t>(y - top)];
+                tracker.addLine(y, line);
+                fitEnded(kChainsPerBatch);
+                toolkit.doEvents(m_grid.wordsPerRow() + static_cast<std::int64_t>(line.size()));
+                progress.update(y, passFraction(y, height - 1));
             }
-            tracker.addLine(y, cells);
-            toolkit.doEvents(m_grid.wordsPerRow() + static_cast<std::int64_t>(runs.size()));
-            progress.update(y, passFraction(y, height - 1));
+            fitEnded();
         }
         tracker.finish();
+        fitEnded();
         progress.finish();
         ++pass.PassNumber;
     }
 
     void columns(PassState& pass, Toolkit& toolkit) {
-        ChainTracker tracker(false, m_maxRun,
-                             [this](const CentreChain& chain) { fitChain(chain, m_tolerance, m_pieces); });
+        ChainTracker tracker(false, m_maxRun, [this](const CentreChain& chain) { m_ended.push_back(chain); });
         const std::int32_t width = m_grid.width();
         ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, width - 1);
-        ColumnRunFinder finder;
-        std::vector<LineSegment> runs;
+        std::vector<ColumnRunFinder> finders(static_cast<std::size_t>(m_pool.threads()));
+        const std::int32_t stripsPerBand = linesPerBand(std::int64_t{64} * m_grid.height());
+        std::vector<std::vector<LineSegment>> runs(static_cast<std::size_t>(stripsPerBand));
         std::vector<CellRun> cells;
-        for (std::int32_t strip = 0; strip < m_grid.wordsPerRow(); ++strip) {
-            runs.clear();
-            finder.find(m_grid, strip, ~std::uint64_t{0}, runs);
-            const std::int32_t firstColumn = strip * 64;
-            const std::int32_t lastColumn = std::min(firstColumn + 63, width - 1);
-            std::size_t next = 0;
-            for (std::int32_t x = firstColumn; x <= lastColumn; ++x) {
-                cells.clear();
-                for (; next < runs.size() && runs[next].StartX == x; ++next) {
-                    cells.push_back({runs[next].StartY, runs[next].StartY + runs[next].SpanY - 1});
+        for (std::int32_t first = 0; first < m_grid.wordsPerRow(); first += stripsPerBand) {
+            const std::int32_t stripCount = std::min(stripsPerBand, m_grid.wordsPerRow() - first);
+            m_pool.run(static_cast<std::size_t>(stripCount), [&](std::size_t strip, std::int32_t worker) {
+                runs[strip].clear();
+                finders[static_cast<std::size_t>(worker)].find(m_grid, first + static_cast<std::int32_t>(strip),
+                                                               ~std::uint64_t{0}, runs[strip]);
+            });
+            for (std::int32_t strip = first; strip < first + stripCount; ++strip) {
+                const std::vector<LineSegment>& stripRuns = runs[static_cast<std::size_t>(strip - first)];
+                const std::int32_t firstColumn = strip * 64;
+                const std::int32_t lastColumn = std::min(firstColumn + 63, width - 1);
+                std::size_t next = 0;
+                for (std::int32_t x = firstColumn; x <= lastColumn; ++x) {
+                    cells.clear();
+                    for (; next < stripRuns.size() && stripRuns[next].StartX == x; ++next) {
+                        cells.push_back({stripRuns[next].StartY, stripRuns[next].StartY + stripRuns[next].SpanY - 1});
+                    }
+                    tracker.addLine(x, cells);
                 }
-                tracker.addLine(x, cells);
+                fitEnded(kChainsPerBatch);
+                toolkit.doEvents(m_grid.height() + static_cast<std::int64_t>(stripRuns.size()));
+                progress.update(lastColumn, passFraction(lastColumn, width - 1));
             }
-            toolkit.doEvents(m_grid.height() + static_cast<std::int64_t>(runs.size()));
-            progress.update(lastColumn, passFraction(lastColumn, width - 1));
+            fitEnded();
         }
         tracker.finish();
+        fitEnded();
         progress.finish();
         ++pass.PassNumber;
     }
@@ -131,9 +166,26 @@ public:
     Pieces& pieces() { return m_pieces; }
 
 private:
+    // Fits the chains ended so far, each apart, and adds their pieces in the order the chains ended; with
+    // fewer than least chains, later.
+    void fitEnded(std::size_t least = 0) {
+        if (m_ended.size() < least || m_ended.empty()) {
+            return;
+        }
+        std::vector<Pieces> fitted(m_ended.size());
+        m_pool.run(m_ended.size(), [&](std::size_t i, std::int32_t) { fitChain(m_ended[i], m_tolerance, fitted[i]); });
+        for (Pieces& some : fitted) {
+            m_pieces.lines.insert(m_pieces.lines.end(), some.lines.begin(), some.lines.end());
+            std::move(some.arcs.begin(), some.arcs.end(), std::back_inserter(m_pieces.arcs));
+        }
+        m_ended.clear();
+    }
+
     const VirtualVram& m_grid;
     std::int32_t m_maxRun;
     double m_tolerance;
+    WorkerPool& m_pool;
+    std::vector<CentreChain> m_ended;  // chains ended and not yet fitted
     Pieces m_pieces;
 };
 
@@ -159,8 +211,10 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     const std::int32_t thick = runLengthShare(runLengthCounts(grid), 0.9);
     // Areas much wider than the strokes are drawn by their outlines: the centre lines of their rims.
     HollowedGrid hollowed;
-    const VirtualVram& source = hollowFilledAreas(grid, thick / 2 + 2, hollowed) ? hollowed.vram : grid;
-    PieceFinder finder(source, std::max(8, thick * 5 / 2), options.tolerance);
+    const VirtualVram& source = hollowFilledAreas(grid, thick / 2 + 2, hollowed, toolkit) ? hollowed.vram : grid;
+    // While the workers run, the window goes on and a stop request is seen within the pacing interval.
+    WorkerPool pool(options.threads, [&toolkit] { toolkit.doEvents(EventPacing{}.ticksPerClockRead); });
+    PieceFinder finder(source, std::max(8, thick * 5 / 2), options.tolerance, pool);
     finder.rows(pass, toolkit);
     finder.columns(pass, toolkit);
 
@@ -171,16 +225,16 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     Pieces& pieces = finder.pieces();
     // The arcs first: short straight pieces of a circle join it rather than each other.
     WideDrawing drawing;
-    joinArcs(pieces.arcs, pieces.lines, ink, options.tolerance, drawing, tick);
+    joinArcs(pieces.arcs, pieces.lines, ink, options.tolerance, drawing, pool, tick);
     progress.update(1, 1.0 / 4);
-    std::vector<LinePiece> lines = joinLines(pieces.lines, ink, options.tolerance, tick);
+    std::vector<LinePiece> lines = joinLines(pieces.lines, ink, options.tolerance, pool, tick);
     progress.update(2, 2.0 / 4);
-    finishLineEnds(lines, ink, options.tolerance, tick);
+    finishLineEnds(lines, ink, options.tolerance, pool, tick);
     for (const LinePiece& line : lines) {
         drawing.drawing.lines.push_back({line.a, line.b});
         drawing.lineWidths.push_back(line.width);
     }
-    dropCoveredEntities(drawing, options.tolerance, tick);
+    dropCoveredEntities(drawing, options.tolerance, pool, tick);
     progress.update(3, 1);
     progress.finish();
     ++pass.PassNumber;
@@ -198,7 +252,7 @@ VectorDrawing VectorizePicture(const BmpHeaderBytes& header, const VirtualVram& 
     }
     const VirtualVram& grid = despeckleSize > 0 ? cleaned.vram : lineCells;
     pass.CurrentStep = "変換開始";
-    VectorDrawing drawing = VectorizeGrid(grid, {options.Tolerance}, pass, toolkit);
+    VectorDrawing drawing = VectorizeGrid(grid, {options.Tolerance, options.Threads}, pass, toolkit);
     return skewDegrees != 0 ? turnDrawing(drawing, -skewDegrees, grid.width(), grid.height()) : drawing;
 }
 
