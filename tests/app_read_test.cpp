@@ -104,7 +104,8 @@ TEST_F(read_command, a_re_read_keeps_typed_sizes_and_a_new_file_starts_afresh) {
     EXPECT_EQ(state.SkewDegrees, 1.5);
 
     // The same name, now another picture of other dots.
-    std::filesystem::copy_file(test::dataPath("bitmaps/w33.bmp"), w100, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(test::dataPath("bitmaps/w33.bmp"), w100,
+                               std::filesystem::copy_options::overwrite_existing);
     read(w100);
     EXPECT_FALSE(state.SizesKept);
     EXPECT_EQ(view.text(textSize(0)), "33");

@@ -33,7 +33,7 @@ struct AppState : BitmapData, PassState, ProgramInfo {
     std::string OutputDirectory;          // where the output was last chosen; empty for none
     VectorDrawing vectorDrawing;          // of the last conversion; empty unless it wrote vectors
     std::string PicturePath;              // as named when the loaded picture was read; empty for none
-    bool SizesKept = false;  // the last read left the size fields as they were: same file, same dots
+    bool SizesKept = false;               // the last read left the size fields as they were: same file, same dots
 };
 
 }  // namespace kelvarin

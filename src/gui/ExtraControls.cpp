@@ -48,7 +48,7 @@ ExtraControls::ExtraControls(QWidget* parent, ElidedLabel* summary) : QWidget(pa
     setObjectName("extraControls");
     page = spinBox(this, "spinPage", 1, 1, 1, "読み込むページ（複数ページのファイル）");
     threshold = spinBox<ThresholdBox>(this, "spinThreshold", 0, 255, 128,
-                        "グレー・カラーの画像で、これより暗い画素を黒とみなします（0〜255）");
+                                      "グレー・カラーの画像で、これより暗い画素を黒とみなします（0〜255）");
     unit = new QComboBox(this);
     unit->setObjectName("comboUnit");
     unit->addItems({QStringLiteral("ドット"), QStringLiteral("mm"), QStringLiteral("cm"), QStringLiteral("inch")});

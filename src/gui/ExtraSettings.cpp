@@ -203,9 +203,9 @@ void ExtraSettings::store(WindowSettings& settings) const {
 
 std::vector<std::pair<QWidget*, int>> ExtraSettings::helpTopics() const {
     const ExtraControls& c = *m_controls;
-    return {{m_options->button(), 18}, {c.pageLabel, 19}, {c.page, 19},           {c.threshold, 20},
-            {c.unit, 21},              {c.dotsPerInch, 21}, {c.keepProportions, 22}, {c.stop, 23},
-            {c.toleranceLabel, 24},    {c.tolerance, 24}};
+    return {
+        {m_options->button(), 18}, {c.pageLabel, 19},       {c.page, 19}, {c.threshold, 20},      {c.unit, 21},
+        {c.dotsPerInch, 21},       {c.keepProportions, 22}, {c.stop, 23}, {c.toleranceLabel, 24}, {c.tolerance, 24}};
 }
 
 }  // namespace kelvarin

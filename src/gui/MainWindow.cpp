@@ -248,7 +248,9 @@ void MainWindow::readPicture(bool sameFile) {
     if (!sameFile) {
         state.readOptions.page = 1;
     }
+    m_readingPath = trimBlanks(text(textFile(0)));
     runCommand(false, [this] { cmdReadFile_Click(m_form); });
+    m_readingPath.clear();
     // A picture read, however named, makes its folder the one the picture dialog starts in next.
     if (const std::string folder = GetDirectoryPart(state.PicturePath); !folder.empty()) {
         state.DialogDirectory = folder;
@@ -431,7 +433,10 @@ void MainWindow::showDetailedMessage(std::string_view text, std::string_view det
     m_progress->show();
     m_result->beforeMessage(text);
     const ArrowWhileBusy arrow;
-    messageBox(windowWording(text), details);
+    // Details of a read's failure name the file, unless they already do.
+    const bool namesFile =
+        m_readingPath.empty() || details.empty() || details.find(m_readingPath) != std::string_view::npos;
+    messageBox(windowWording(text), namesFile ? std::string(details) : m_readingPath + ": " + std::string(details));
 }
 
 bool MainWindow::askYesNo(std::string_view text) {

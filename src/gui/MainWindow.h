@@ -125,6 +125,7 @@ private:
     bool m_stopRequested = false;
     bool m_stopped = false;  // the conversion has been stopped: its failure reports are not shown
     bool m_remembersSettings = false;
+    std::string m_readingPath;  // of the picture being read: named in the details of its messages
 };
 
 }  // namespace kelvarin

@@ -115,7 +115,7 @@ void ResultWindow::showZoom() {
 
 QRect besideMainWindow(const QRect& main, const QSize& wanted, const QRect& available) {
     constexpr int kGap = 8;
-    constexpr int kNarrowest = 320;  // the tool bar and a useful part of the drawing
+    constexpr int kNarrowest = 320;                               // the tool bar and a useful part of the drawing
     const int right = available.right() - (main.right() + kGap);  // widths free of the main window
     const int left = (main.left() - kGap) - available.left();
     const int height = std::min(wanted.height(), available.height());

@@ -38,7 +38,8 @@ WindowSettings loadWindowSettings(const WindowSettings& defaults) {
     loaded.options.DespeckleSize = valid && despeckle >= 0 ? despeckle : defaults.options.DespeckleSize;
     bool tolerable = false;
     const double tolerance = settings.value("convert/tolerance").toDouble(&tolerable);
-    loaded.options.Tolerance = tolerable && tolerance >= 0.1 && tolerance <= 100 ? tolerance : defaults.options.Tolerance;
+    loaded.options.Tolerance =
+        tolerable && tolerance >= 0.1 && tolerance <= 100 ? tolerance : defaults.options.Tolerance;
     loaded.geometry = settings.value("window/geometry", defaults.geometry).toByteArray();
     loaded.pictureFolder = toStdString(settings.value("folders/picture", toQString(defaults.pictureFolder)).toString());
     loaded.outputFolder = toStdString(settings.value("folders/output", toQString(defaults.outputFolder)).toString());

@@ -2,19 +2,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDoubleSpinBox>
-#include <QGroupBox>
-#include <QScrollBar>
-#include <QTextBrowser>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QWhatsThis>
 
@@ -117,8 +117,13 @@ void WindowControlsTest::failedReadClearsThePreview() {
     auto* preview = find<PreviewWidget>(window.get(), "imageOrig");
     read(example);
     QVERIFY(preview->hasPicture());
+    window->details.clear();
     read(sample("truncated.png"));
     QVERIFY(!state->FileLoaded);
+    // The details name the file and say what is wrong in Japanese.
+    QCOMPARE(window->details.size(), std::size_t{1});
+    QVERIFY(QString::fromStdString(window->details.front())
+                .startsWith(toQString(sample("truncated.png") + ": 画像データがそろう前にファイルが終わっています")));
     QVERIFY(!preview->hasPicture());
 }
 
