@@ -613,7 +613,7 @@ void MainWindowTest::captionsKeepClearOfOtherControls() {
     }
     // The options in force are named whole.
     m_state->conversionOptions.DespeckleSize = 4;
-    find<QAction>(m_window.get(), "actionStrokes")->trigger();
+    find<QAction>(m_window.get(), "actionDeskew")->trigger();
     auto* options = find<ElidedLabel>(m_window.get(), "labelOptions");
     QCOMPARE(options->text(), QStringLiteral("オプション: ストローク、ゴミ取り: 4 ドット以下"));
     QVERIFY(options->fontMetrics().horizontalAdvance(options->text()) <= options->contentsRect().width());
@@ -746,7 +746,7 @@ void MainWindowTest::screenshot() {
     m_example = std::string(KELVARIN_SOURCE_DIR) + "/examples/drawing.bmp";
     readExample();
     m_state->conversionOptions.DespeckleSize = 4;
-    find<QAction>(m_window.get(), "actionStrokes")->trigger();
+    find<QAction>(m_window.get(), "actionDeskew")->trigger();
     // The paths a user would see, not the build machine's.
     field("textFile_0")->setText(QStringLiteral("/home/user/図面/drawing.bmp"));
     field("textFile_1")->setText(QStringLiteral("/home/user/図面/drawing.dxf"));
