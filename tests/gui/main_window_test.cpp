@@ -613,7 +613,7 @@ void MainWindowTest::captionsKeepClearOfOtherControls() {
     }
     // The options in force are named whole.
     m_state->conversionOptions.DespeckleSize = 4;
-    find<QAction>(m_window.get(), "actionDeskew")->trigger();
+    find<QAction>(m_window.get(), "actionStrokes")->trigger();
     auto* options = find<ElidedLabel>(m_window.get(), "labelOptions");
     QCOMPARE(options->text(), QStringLiteral("オプション: ストローク、ゴミ取り: 4 ドット以下"));
     QVERIFY(options->fontMetrics().horizontalAdvance(options->text()) <= options->contentsRect().width());
