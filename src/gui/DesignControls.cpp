@@ -48,6 +48,8 @@ QWidget* createWidget(const ControlDesign& design, QWidget* parent) {
 
 }  // namespace
 
+int labelGap(const QFontMetrics& metrics) { return (metrics.height() + 1) / 2; }
+
 QRect twipsToPixels(const TwipsRect& twips, double twipsPerPixel) {
     const auto pixels = [twipsPerPixel](int value) { return static_cast<int>(std::lround(value / twipsPerPixel)); };
     return {pixels(twips.left), pixels(twips.top), pixels(twips.width), pixels(twips.height)};
@@ -111,7 +113,7 @@ void fitLabels(const DesignWidgets& widgets) {
             continue;
         }
         auto* label = static_cast<QLabel*>(widgets.widget(design.control));
-        const int gap = label->fontMetrics().horizontalAdvance(QLatin1Char(' '));
+        const int gap = labelGap(label->fontMetrics());
         int indent = 0;
         int room = label->width();
         for (const ControlDesign& other : controlDesigns()) {

@@ -1,16 +1,28 @@
 #include "gui/DisplayCheck.h"
 
+#include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace kelvarin {
 
 namespace {
 
 QtMessageHandler g_qtHandler = nullptr;
+
+// Qt's platform notes, in English, held back until it is known whether the start failed: then the
+// message above says it instead.
+struct HeldMessage {
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+std::vector<HeldMessage> g_held;
 
 bool isSet(const char* variable) {
     const char* value = std::getenv(variable);
@@ -21,6 +33,10 @@ void onStartMessage(QtMsgType type, const QMessageLogContext& context, const QSt
     if (type == QtFatalMsg) {
         std::fputs(kNoDisplayMessage, stderr);
         std::_Exit(kExitNoDisplay);
+    }
+    if (context.category != nullptr && std::strncmp(context.category, "qt.qpa", 6) == 0) {
+        g_held.push_back({type, context.category, text});
+        return;
     }
     if (g_qtHandler != nullptr) {
         g_qtHandler(type, context, text);
@@ -43,6 +59,13 @@ bool displayNamed(int argc, char** argv) {
 
 void watchDisplayStart() { g_qtHandler = qInstallMessageHandler(onStartMessage); }
 
-void endDisplayWatch() { qInstallMessageHandler(g_qtHandler); }
+void endDisplayWatch() {
+    qInstallMessageHandler(g_qtHandler);
+    for (const HeldMessage& held : g_held) {
+        const QMessageLogContext context(nullptr, 0, nullptr, held.category.constData());
+        qt_message_output(held.type, context, held.text);
+    }
+    g_held.clear();
+}
 
 }  // namespace kelvarin

@@ -46,6 +46,8 @@ ExtraSettings::ExtraSettings(QWidget* window, Form& form, double twipsPerPixel, 
 
 ExtraSettings::~ExtraSettings() = default;
 
+QWidget* ExtraSettings::optionsButton() const { return m_options->button(); }
+
 // Grey and colour pictures are thresholded by their histogram or by each pixel's neighbourhood; with
 // neither checked, by the fixed threshold.
 void ExtraSettings::addThresholdMethods(QMenu* menu) {

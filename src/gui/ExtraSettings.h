@@ -38,6 +38,7 @@ public:
     ExtraSettings& operator=(const ExtraSettings&) = delete;
 
     ExtraControls* controls() const { return m_controls; }
+    QWidget* optionsButton() const;
     // The controls that follow the design's in tab order.
     std::vector<QWidget*> tabChain() const;
     // While a command runs the settings wait; the stop button works during a conversion only.

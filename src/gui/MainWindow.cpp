@@ -78,7 +78,7 @@ MainWindow::MainWindow(AppState& state) : m_form{state, *this} {
             m_moved.emplace_back(control, control->geometry());
         }
     }
-    m_moved.emplace_back(m_extras->tabChain().front(), m_extras->tabChain().front()->geometry());
+    m_moved.emplace_back(m_extras->optionsButton(), m_extras->optionsButton()->geometry());
     widget(textFile(0))->setFocus();
 }
 

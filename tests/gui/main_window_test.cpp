@@ -601,7 +601,8 @@ void MainWindowTest::captionsKeepClearOfOtherControls() {
         const QRectF text(label->x() + label->contentsRect().left(), label->y(),
                           metrics.horizontalAdvance(label->text()), label->height());
         QVERIFY2(text.right() <= label->geometry().right() + 1, design.objectName.data());
-        const qreal gap = QFontMetricsF(m_window->font()).horizontalAdvance(QLatin1Char(' '));
+        // Half a line of the window's font: a label drawn smaller keeps at least that from its neighbours.
+        const qreal gap = QFontMetricsF(m_window->font()).height() / 2 - 1;
         for (const ControlDesign& other : controlDesigns()) {
             const QRect beside = m_window->widget(other.control)->geometry();
             if (other.frame == other.control && other.control != design.control) {
@@ -663,6 +664,7 @@ void MainWindowTest::conversionOptions() {
         QTimer::singleShot(0, [value, accept] {
             auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
             QVERIFY(dialog != nullptr);
+            QVERIFY(dialog->labelText().contains(QStringLiteral("ベクトル化では 0 で自動")));
             dialog->setIntValue(value);
             accept ? dialog->accept() : dialog->reject();
         });
