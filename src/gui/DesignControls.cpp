@@ -8,6 +8,7 @@
 #include <QRadioButton>
 
 #include <cmath>
+#include <limits>
 
 #include "gui/FileField.h"
 #include "gui/PreviewWidget.h"
@@ -44,6 +45,31 @@ QWidget* createWidget(const ControlDesign& design, QWidget* parent) {
         case ControlKind::Image: return new PreviewWidget(parent);
     }
     return nullptr;
+}
+
+// The height a frame may take before it reaches the next control below it, less a gap of two pixels.
+int roomBelow(const QWidget* window, const QWidget* frame) {
+    int limit = std::numeric_limits<int>::max();
+    for (const QWidget* other : window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        const QRect place = other->geometry();
+        if (other != frame && place.top() > frame->geometry().bottom() && place.left() <= frame->geometry().right() &&
+            place.right() >= frame->x()) {
+            limit = std::min(limit, place.top() - 2 - frame->y());
+        }
+    }
+    return limit;
+}
+
+// The buttons in rows of equal height filling the frame's content area, when the design's spacing would
+// take them below it.
+void spreadEvenly(const QWidget* frame, const QList<QWidget*>& buttons) {
+    const QRect content = frame->contentsRect();
+    const int pitch = content.height() / std::max<int>(1, static_cast<int>(buttons.size()));
+    int top = content.top();
+    for (QWidget* button : buttons) {
+        button->setGeometry(button->x(), top, button->width(), pitch);
+        top += pitch;
+    }
 }
 
 }  // namespace
@@ -103,7 +129,14 @@ void fitFrames(QWidget* window) {
             button->move(button->x(), button->y() + shift);
         }
         const int bottomBorder = frame->height() - 1 - frame->contentsRect().bottom();
-        frame->resize(frame->width(), std::max(frame->height(), contentBottom + shift + 1 + bottomBorder));
+        const int grownHeight = std::max(frame->height(), contentBottom + shift + 1 + bottomBorder);
+        const int room = roomBelow(window, frame);
+        if (grownHeight <= room) {
+            frame->resize(frame->width(), grownHeight);
+        } else {
+            frame->resize(frame->width(), room);
+            spreadEvenly(frame, buttons);
+        }
     }
 }
 

@@ -71,6 +71,7 @@ private slots:
     void failuresNameTheFileAndTheReason();
     void previewAveragesDots();
     void captionsKeepClearOfOtherControls();
+    void largeFontKeepsTheLayoutClear();
     void conversionOptions();
     void screenshot();
 
@@ -78,6 +79,7 @@ private:
     void clickButton(const char* name);
     void typeInto(const char* name, const QString& text);
     void readExample();
+    void checkLayout(bool wholeButtons);
     QStringList expectedTabCycle();
     QStringList tabCycle();
     // The height the rows under the preview add to the window.
@@ -585,13 +587,17 @@ void MainWindowTest::previewAveragesDots() {
 // label's text within the label and a space's width from the controls beside it, the option buttons
 // inside their frame's content area (below its title and border), and at the smallest window size every
 // control inside the window.
-void MainWindowTest::captionsKeepClearOfOtherControls() {
+// Option buttons inside their frames and tall enough, label texts clear of their neighbours by half a line, frames
+// clear of the controls around them.
+void MainWindowTest::checkLayout(bool wholeButtons) {
     for (const ControlDesign& design : controlDesigns()) {
         QWidget* control = m_window->widget(design.control);
         if (design.kind == ControlKind::OptionButton) {
             const QWidget* frame = control->parentWidget();
             QVERIFY2(frame->contentsRect().contains(control->geometry()), design.objectName.data());
-            QVERIFY2(control->height() >= control->sizeHint().height(), design.objectName.data());
+            // As tall as the style asks; with a font too large for that, at least a line of text.
+            const int least = wholeButtons ? control->sizeHint().height() : control->fontMetrics().height();
+            QVERIFY2(control->height() >= least, design.objectName.data());
         }
         if (design.kind != ControlKind::Label || design.control == labelPercent || design.control == labelBMPSize) {
             continue;
@@ -611,6 +617,39 @@ void MainWindowTest::captionsKeepClearOfOtherControls() {
                     qPrintable(QStringLiteral("%1 touches %2").arg(label->objectName(), toQString(other.objectName))));
             }
         }
+    }
+    // The frames, grown to hold their buttons, keep clear of the controls around them.
+    for (const ControlDesign& frame : controlDesigns()) {
+        if (frame.kind != ControlKind::Frame) {
+            continue;
+        }
+        for (const ControlDesign& other : controlDesigns()) {
+            if (other.frame == other.control && other.control != frame.control) {
+                QVERIFY2(!m_window->widget(frame.control)
+                              ->geometry()
+                              .intersects(m_window->widget(other.control)->geometry()),
+                         qPrintable(toQString(frame.objectName) + " overlaps " + toQString(other.objectName)));
+            }
+        }
+    }
+}
+
+// A desktop font larger than the design's: the frames and labels still keep clear of the other controls.
+void MainWindowTest::largeFontKeepsTheLayoutClear() {
+    const QFont original = QApplication::font();
+    QFont large = original;
+    large.setPointSizeF(original.pointSizeF() * 1.4);
+    QApplication::setFont(large);
+    m_session.close();
+    m_session.open();
+    checkLayout(false);
+    QApplication::setFont(original);
+}
+
+void MainWindowTest::captionsKeepClearOfOtherControls() {
+    checkLayout(true);
+    if (QTest::currentTestFailed()) {
+        return;
     }
     // The options in force are named whole.
     m_state->conversionOptions.DespeckleSize = 4;
