@@ -7,6 +7,7 @@
 
 #include "app/ConvertCommand.h"
 #include "app/ReadCommand.h"
+#include "app/ResultContent.h"
 #include "support/FormFixture.h"
 
 namespace kelvarin {
@@ -26,6 +27,8 @@ protected:
         view.setText(textPartial, "1");
         view.setText(textOffset(0), "0");
         view.setText(textOffset(1), "0");
+        view.setText(textSize(0), "100");  // a second read of the example keeps sizes typed before
+        view.setText(textSize(1), "50");
     }
 
     // The pass numbers of the captions, each once, in order.
@@ -130,6 +133,31 @@ TEST_F(convert_command, refuses_without_a_bitmap) {
     view.clearLog();
     EXPECT_FALSE(cmdConvert_Click(form));
     EXPECT_EQ(view.messages(), Strings{"ファイルは読み込まれていません"});
+}
+
+// A path typed (or dropped) after the read names a picture that was not read: its name must not get the
+// drawing of the picture that was. The preview of the result refuses alike.
+TEST_F(convert_command, converts_only_the_picture_the_field_names) {
+    readExample();
+    const std::string other = copyOfData("bitmaps/w100.bmp");
+    for (const std::string& named : {other, std::string(), work.file("missing.bmp")}) {
+        view.setText(textFile(0), named);
+        view.clearLog();
+        EXPECT_FALSE(cmdConvert_Click(form)) << named;
+        EXPECT_EQ(view.messages(), Strings{kPictureNotReadRefusal}) << named;
+        EXPECT_FALSE(test::fileExists(output));
+        EXPECT_EQ(std::get<std::string>(previewResult(form)), kPictureNotReadRefusal);
+        expectAllEnabled();
+    }
+    // Blanks around the name are no other picture; once read, the named picture converts.
+    view.setText(textFile(0), "  " + work.file("example-100x50.bmp") + " ");
+    view.clearLog();
+    EXPECT_TRUE(cmdConvert_Click(form));
+    view.answers = {true};
+    read(other);
+    view.setText(textFile(1), output);
+    EXPECT_TRUE(cmdConvert_Click(form));
+    EXPECT_EQ(view.messages().back(), "変換終了して、ファイルに書き出しました");
 }
 
 TEST_F(convert_command, no_line_pixels_in_the_scanned_rows) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/BitmapSizeDisplay.h"
 #include "app/ConvertCommand.h"
 #include "app/ReadCommand.h"
@@ -83,6 +85,40 @@ TEST_F(read_command, a_refused_file_leaves_the_earlier_settings_but_no_picture) 
     EXPECT_NE(picture, nullptr);
     EXPECT_EQ(view.picture, nullptr);
     EXPECT_TRUE(view.isEnabled(cmdConvert));
+}
+
+// Reading the same file again (for a new threshold or page) keeps typed sizes while its dots stay; another
+// file, or other dots, start from the dots, and another file drops the previous one's output name and skew.
+TEST_F(read_command, a_re_read_keeps_typed_sizes_and_a_new_file_starts_afresh) {
+    const std::string w100 = copyOfData("bitmaps/w100.bmp");
+    read(w100);
+    view.setText(textSize(0), "250");
+    view.setText(textSize(1), "12.5");
+    view.setText(textFile(1), work.file("w100.dxf"));
+    state.SkewDegrees = 1.5;
+    read(" " + w100);
+    EXPECT_TRUE(state.SizesKept);
+    EXPECT_EQ(view.text(textSize(0)), "250");
+    EXPECT_EQ(view.text(textSize(1)), "12.5");
+    EXPECT_EQ(view.text(textFile(1)), work.file("w100.dxf"));
+    EXPECT_EQ(state.SkewDegrees, 1.5);
+
+    // The same name, now another picture of other dots.
+    std::filesystem::copy_file(test::dataPath("bitmaps/w33.bmp"), w100,
+                               std::filesystem::copy_options::overwrite_existing);
+    read(w100);
+    EXPECT_FALSE(state.SizesKept);
+    EXPECT_EQ(view.text(textSize(0)), "33");
+
+    view.setText(textSize(0), "250");
+    read(copyOfData("bitmaps/w32.bmp"));
+    EXPECT_TRUE(state.FileLoaded);
+    EXPECT_FALSE(state.SizesKept);
+    EXPECT_EQ(view.text(textSize(0)), "32");
+    EXPECT_EQ(view.text(textFile(1)), "");
+    EXPECT_EQ(view.toolTip(textFile(1)), designOf(textFile(1)).toolTip);
+    EXPECT_EQ(state.SkewDegrees, 0);
+    EXPECT_EQ(state.PicturePath, work.file("w32.bmp"));
 }
 
 TEST_F(read_command, sizes_the_program_cannot_use_are_reported) {

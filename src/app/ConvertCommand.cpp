@@ -55,6 +55,10 @@ ConversionSettings readSettings(Form& form) {
     if (state.FileLength == 0 || !state.FileLoaded) {
         throw Refusal{"ファイルは読み込まれていません"};
     }
+    // The drawing is made of the picture read, which must be the one the field names.
+    if (trimBlanks(view.text(textFile(0))) != state.PicturePath) {
+        throw Refusal{kPictureNotReadRefusal};
+    }
     settings.OutputPath = trimBlanks(view.text(textFile(1)));
     if (settings.OutputPath.empty()) {
         throw Refusal{"出力ファイルが指定されていません"};

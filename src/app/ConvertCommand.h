@@ -10,6 +10,8 @@ struct ConversionSettings;
 
 inline constexpr const char* kThinningRefusal = "間引き数は１以上の正の整数です（但し、１は間引きません）";
 inline constexpr const char* kStrokesThinningRefusal = "ストローク（--strokes）は間引き数 1 のときだけ使えます";
+inline constexpr const char* kPictureNotReadRefusal =
+    "画像ファイル名が、読み込んだ画像と違います。「読み込み」を押して読み込んでから変換してください";
 inline constexpr const char* kVectorizeThinningRefusal = "ベクトル化（--vectorize）は間引き数 1 のときだけ使えます";
 
 // The line kind and the line colour chosen in the window, as a conversion reads them.

@@ -41,11 +41,39 @@ void loadPreview(Form& form, const std::string& readPath) {
     }
 }
 
+// What was loaded before a read, which decides what of the previous picture's settings stays.
+struct Previous {
+    std::string path;  // empty when nothing was loaded
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
+// Sizes typed for a picture stay when it is read again (a new threshold or page) at the same size; a
+// picture of another file starts afresh, without the previous file's output name and skew.
+void fillSizes(Form& form, const Previous& previous, const std::string& path) {
+    AppState& state = form.state;
+    View& view = form.view;
+    const std::int32_t width = bitmapWidth(state.BmpHeader);
+    const std::int32_t height = bitmapHeight(state.BmpHeader);
+    state.SizesKept = previous.path == path && previous.width == width && previous.height == height &&
+                      !trimBlanks(view.text(textSize(0))).empty() && !trimBlanks(view.text(textSize(1))).empty();
+    if (!previous.path.empty() && previous.path != path) {
+        view.setText(textFile(1), "");
+        view.setToolTip(textFile(1), designOf(textFile(1)).toolTip);
+        state.SkewDegrees = 0;
+    }
+    if (!state.SizesKept) {
+        view.setText(textSize(0), formatInteger(width));
+        view.setText(textSize(1), formatInteger(height));
+    }
+}
+
 // True when every step completed.
-bool readBitmap(Form& form) {
+bool readBitmap(Form& form, const Previous& previous) {
     AppState& state = form.state;
     View& view = form.view;
     state.FileLoaded = false;
+    state.SizesKept = false;
     const std::string path = trimBlanks(view.text(textFile(0)));
     if (path.empty()) {
         view.showMessage("ファイル名が指定されていません");
@@ -69,8 +97,7 @@ bool readBitmap(Form& form) {
     view.setEnabled(cmdConvert, true);
     SetColorChoiceEnabled(view, true);
     SetSizeOffsetEnabled(view, true);
-    view.setText(textSize(0), formatInteger(bitmapWidth(state.BmpHeader)));
-    view.setText(textSize(1), formatInteger(bitmapHeight(state.BmpHeader)));
+    fillSizes(form, previous, path);
     TransferToVram(state, state.Vram, state, view);
     return true;
 }
@@ -82,9 +109,15 @@ bool cmdReadFile_Click(Form& form) {
     if (!guard.running()) {
         return false;
     }
+    AppState& state = form.state;
+    const std::string path = trimBlanks(form.view.text(textFile(0)));
+    Previous previous;
+    if (state.FileLoaded) {
+        previous = {state.PicturePath, bitmapWidth(state.BmpHeader), bitmapHeight(state.BmpHeader)};
+    }
     bool completed = false;
     try {
-        completed = readBitmap(form);
+        completed = readBitmap(form, previous);
     } catch (...) {
         const KelvarinError error = asKelvarinError(std::current_exception());
         form.view.showDetailedMessage("ファイル読み込みエラー in cmdReadFile_Click\r\n" +
@@ -97,7 +130,8 @@ bool cmdReadFile_Click(Form& form) {
     if (!completed) {
         form.view.setPicture(nullptr);
     }
-    form.state.PassNumber = 0;
+    state.PicturePath = state.FileLoaded ? path : std::string();
+    state.PassNumber = 0;
     return completed;
 }
 

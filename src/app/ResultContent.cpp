@@ -26,6 +26,9 @@ std::variant<ConversionSettings, std::string> lineSettings(const Form& form) {
     if (form.state.FileLength == 0 || !form.state.FileLoaded) {
         return std::string("ファイルは読み込まれていません");
     }
+    if (trimBlanks(form.view.text(textFile(0))) != form.state.PicturePath) {
+        return std::string(kPictureNotReadRefusal);
+    }
     try {
         settings.Thinning = roundToInt32(parseNumber(form.view.text(textPartial)));
     } catch (const KelvarinError&) {

@@ -32,9 +32,12 @@ void check(int result) {
     if (result == SPNG_EMEM) {
         throw std::bad_alloc();
     }
+    // The details say it in Japanese too; the library's own words follow for a report.
     throw ImageRefusal{std::string("PNG ファイルを読めません: ") +
                            (ended ? "ファイルが途中で終わっています" : "内容が正しくありません"),
-                       spng_strerror(result)};
+                       std::string(ended ? "画像データがそろう前にファイルが終わっています"
+                                         : "PNG の決まりに合わないデータがあります") +
+                           " [libspng: " + spng_strerror(result) + "]"};
 }
 
 Resolution resolutionOf(spng_ctx* context) {

@@ -9,22 +9,34 @@
 
 namespace kelvarin {
 
-void setWhatsThisTopics(const DesignWidgets& widgets, const std::string& helpFile) {
+void setWhatsThisTopics(const DesignWidgets& widgets, const HelpTopics& others, const std::string& helpFile) {
     std::string document;
     const bool readable = readHelpFile(helpFile, document);
+    const auto setTopic = [&](QWidget* control, int number) {
+        const std::string topic = readable ? helpTopicHtml(document, number) : std::string();
+        control->setWhatsThis(readable ? toQString(topic) : missingHelpHtml(helpFile));
+    };
     for (const ControlDesign& design : controlDesigns()) {
-        if (design.helpTopic == 0) {
-            continue;
+        if (design.helpTopic != 0) {
+            setTopic(widgets.widget(design.control), design.helpTopic);
         }
-        const std::string topic = readable ? helpTopicHtml(document, design.helpTopic) : std::string();
-        widgets.widget(design.control)->setWhatsThis(readable ? toQString(topic) : missingHelpHtml(helpFile));
+    }
+    for (const auto& [control, number] : others) {
+        setTopic(control, number);
     }
 }
 
-int f1TopicOf(const DesignWidgets& widgets, const QWidget* control) {
-    for (const ControlDesign& design : controlDesigns()) {
-        if (widgets.widget(design.control) == control && design.f1Topic != 0) {
-            return design.f1Topic;
+int f1TopicOf(const DesignWidgets& widgets, const HelpTopics& others, const QWidget* control) {
+    for (; control != nullptr && !control->isWindow(); control = control->parentWidget()) {
+        for (const ControlDesign& design : controlDesigns()) {
+            if (widgets.widget(design.control) == control && design.f1Topic != 0) {
+                return design.f1Topic;
+            }
+        }
+        for (const auto& [other, number] : others) {
+            if (other == control) {
+                return number;
+            }
         }
     }
     return 0;

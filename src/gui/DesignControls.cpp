@@ -8,6 +8,7 @@
 #include <QRadioButton>
 
 #include <cmath>
+#include <limits>
 
 #include "gui/FileField.h"
 #include "gui/PreviewWidget.h"
@@ -46,7 +47,34 @@ QWidget* createWidget(const ControlDesign& design, QWidget* parent) {
     return nullptr;
 }
 
+// The height a frame may take before it reaches the next control below it, less a gap of two pixels.
+int roomBelow(const QWidget* window, const QWidget* frame) {
+    int limit = std::numeric_limits<int>::max();
+    for (const QWidget* other : window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        const QRect place = other->geometry();
+        if (other != frame && place.top() > frame->geometry().bottom() && place.left() <= frame->geometry().right() &&
+            place.right() >= frame->x()) {
+            limit = std::min(limit, place.top() - 2 - frame->y());
+        }
+    }
+    return limit;
+}
+
+// The buttons in rows of equal height filling the frame's content area, when the design's spacing would
+// take them below it.
+void spreadEvenly(const QWidget* frame, const QList<QWidget*>& buttons) {
+    const QRect content = frame->contentsRect();
+    const int pitch = content.height() / std::max<int>(1, static_cast<int>(buttons.size()));
+    int top = content.top();
+    for (QWidget* button : buttons) {
+        button->setGeometry(button->x(), top, button->width(), pitch);
+        top += pitch;
+    }
+}
+
 }  // namespace
+
+int labelGap(const QFontMetrics& metrics) { return (metrics.height() + 1) / 2; }
 
 QRect twipsToPixels(const TwipsRect& twips, double twipsPerPixel) {
     const auto pixels = [twipsPerPixel](int value) { return static_cast<int>(std::lround(value / twipsPerPixel)); };
@@ -101,7 +129,14 @@ void fitFrames(QWidget* window) {
             button->move(button->x(), button->y() + shift);
         }
         const int bottomBorder = frame->height() - 1 - frame->contentsRect().bottom();
-        frame->resize(frame->width(), std::max(frame->height(), contentBottom + shift + 1 + bottomBorder));
+        const int grownHeight = std::max(frame->height(), contentBottom + shift + 1 + bottomBorder);
+        const int room = roomBelow(window, frame);
+        if (grownHeight <= room) {
+            frame->resize(frame->width(), grownHeight);
+        } else {
+            frame->resize(frame->width(), room);
+            spreadEvenly(frame, buttons);
+        }
     }
 }
 
@@ -111,7 +146,7 @@ void fitLabels(const DesignWidgets& widgets) {
             continue;
         }
         auto* label = static_cast<QLabel*>(widgets.widget(design.control));
-        const int gap = label->fontMetrics().horizontalAdvance(QLatin1Char(' '));
+        const int gap = labelGap(label->fontMetrics());
         int indent = 0;
         int room = label->width();
         for (const ControlDesign& other : controlDesigns()) {

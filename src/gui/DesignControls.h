@@ -8,6 +8,7 @@
 
 #include "app/Controls.h"
 
+class QFontMetrics;
 class QWidget;
 
 namespace kelvarin {
@@ -35,7 +36,11 @@ DesignWidgets createDesignControls(QWidget* window, double twipsPerPixel);
 // and mark need; the ones below it move down as far.
 void fitFrames(QWidget* window);
 
-// A label's text keeps a space's width from the controls beside it: it is indented past a control that
+// The room a label's text keeps from the controls beside it: half a line, so that a label never seems to
+// run into its field.
+int labelGap(const QFontMetrics& metrics);
+
+// A label's text keeps labelGap from the controls beside it: it is indented past a control that
 // reaches into the label, and drawn smaller when it would not fit otherwise.
 void fitLabels(const DesignWidgets& widgets);
 

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -14,8 +15,9 @@ namespace kelvarin {
 
 namespace {
 
-QSpinBox* spinBox(QWidget* parent, const char* name, int minimum, int maximum, int value, const char* toolTip) {
-    auto* box = new QSpinBox(parent);
+template <typename Box = QSpinBox>
+Box* spinBox(QWidget* parent, const char* name, int minimum, int maximum, int value, const char* toolTip) {
+    auto* box = new Box(parent);
     box->setObjectName(QString::fromLatin1(name));
     box->setRange(minimum, maximum);
     box->setValue(value);
@@ -32,11 +34,21 @@ QLabel* labelFor(QWidget* buddy, const QString& text) {
 
 }  // namespace
 
+void ThresholdBox::showMethod(const QString& name) {
+    m_method = name;
+    setSuffix(suffix());  // shows the text anew
+    updateGeometry();
+}
+
+QString ThresholdBox::textFromValue(int value) const {
+    return m_method.isEmpty() ? QSpinBox::textFromValue(value) : m_method;
+}
+
 ExtraControls::ExtraControls(QWidget* parent, ElidedLabel* summary) : QWidget(parent) {
     setObjectName("extraControls");
     page = spinBox(this, "spinPage", 1, 1, 1, "読み込むページ（複数ページのファイル）");
-    threshold = spinBox(this, "spinThreshold", 0, 255, 128,
-                        "グレー・カラーの画像で、これより暗い画素を黒とみなします（0〜255）");
+    threshold = spinBox<ThresholdBox>(this, "spinThreshold", 0, 255, 128,
+                                      "グレー・カラーの画像で、これより暗い画素を黒とみなします（0〜255）");
     unit = new QComboBox(this);
     unit->setObjectName("comboUnit");
     unit->addItems({QStringLiteral("ドット"), QStringLiteral("mm"), QStringLiteral("cm"), QStringLiteral("inch")});
@@ -53,6 +65,14 @@ ExtraControls::ExtraControls(QWidget* parent, ElidedLabel* summary) : QWidget(pa
     stop->setToolTip(QStringLiteral("実行中の変換を中止します（Esc）"));
     stop->setEnabled(false);
     summary->setParent(this);
+    tolerance = new QDoubleSpinBox(this);
+    tolerance->setObjectName("spinTolerance");
+    tolerance->setRange(0.1, 100);
+    tolerance->setDecimals(1);
+    tolerance->setSingleStep(0.5);
+    tolerance->setSuffix(QStringLiteral(" ドット"));
+    tolerance->setKeyboardTracking(false);
+    tolerance->setToolTip(QStringLiteral("ベクトル化で、書き出す線と線の中心とのずれの上限（0.1〜100 ドット）"));
 
     auto* settings = new QHBoxLayout;
     pageLabel = labelFor(page, QStringLiteral("ページ"));
@@ -74,8 +94,14 @@ ExtraControls::ExtraControls(QWidget* parent, ElidedLabel* summary) : QWidget(pa
     rows->setContentsMargins(0, 0, 0, 0);
     rows->setSpacing(2);
     rows->addLayout(settings);
-    rows->addWidget(summary);
+    auto* options = new QHBoxLayout;
+    options->addWidget(summary, 1);
+    toleranceLabel = labelFor(tolerance, QStringLiteral("許容誤差"));
+    options->addWidget(toleranceLabel);
+    options->addWidget(tolerance);
+    rows->addLayout(options);
     showPages(1, 1);
+    showTolerance(false);
 }
 
 void ExtraControls::showPages(int count, int current) {
@@ -86,6 +112,13 @@ void ExtraControls::showPages(int count, int current) {
     pageLabel->setVisible(count > 1);
 }
 
-QList<QWidget*> ExtraControls::settingControls() const { return {page, threshold, unit, dotsPerInch, keepProportions}; }
+void ExtraControls::showTolerance(bool shown) {
+    tolerance->setVisible(shown);
+    toleranceLabel->setVisible(shown);
+}
+
+QList<QWidget*> ExtraControls::settingControls() const {
+    return {page, threshold, unit, dotsPerInch, keepProportions, tolerance};
+}
 
 }  // namespace kelvarin

@@ -1,20 +1,37 @@
 #pragma once
 
+#include <QSpinBox>
 #include <QWidget>
 
 class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
-class QSpinBox;
 
 namespace kelvarin {
 
 class ElidedLabel;
 
+// The fixed threshold, or, while a method finds the threshold itself, that method's name in its place.
+class ThresholdBox : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+    // Empty for the fixed threshold: the number shows and can be changed.
+    void showMethod(const QString& name);
+
+protected:
+    QString textFromValue(int value) const override;
+
+private:
+    QString m_method;
+};
+
 // The controls beyond the window's design, in two rows under the preview: how pictures are read (page,
 // threshold), how sizes are filled in (unit, resolution, the proportions lock), the stop button, and
-// the line naming the conversion options. They only hold values; the window wires them.
+// the line naming the conversion options with the vector mode's tolerance. They only hold values; the
+// window wires them.
 class ExtraControls : public QWidget {
 public:
     // summary is the options label, placed in the second row.
@@ -22,16 +39,19 @@ public:
 
     // The page control shows only for a file of more than one page.
     void showPages(int count, int current);
+    void showTolerance(bool shown);
     // The controls a user could change while a command runs, in tab order (the stop button apart).
     QList<QWidget*> settingControls() const;
 
     QLabel* pageLabel;
     QSpinBox* page;
-    QSpinBox* threshold;
+    ThresholdBox* threshold;
     QComboBox* unit;        // item 0: dots, then the units of the size menu
     QSpinBox* dotsPerInch;  // 0: the file's own resolution
     QCheckBox* keepProportions;
     QPushButton* stop;
+    QLabel* toleranceLabel;
+    QDoubleSpinBox* tolerance;  // dots; shown in the vector mode only
 };
 
 }  // namespace kelvarin

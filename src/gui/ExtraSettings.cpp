@@ -3,6 +3,8 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
@@ -32,10 +34,19 @@ ExtraSettings::ExtraSettings(QWidget* window, Form& form, double twipsPerPixel, 
     addThresholdMethods(m_options->menu());
     m_options->addCommand("actionPreview", "結果プレビュー...", [this] { m_hooks.showPreview(); });
     m_controls = new ExtraControls(window, m_options->summaryLabel());
+    m_options->onChanged = [this] {
+        followOptions();
+        if (m_hooks.optionsChanged) {
+            m_hooks.optionsChanged();
+        }
+    };
     connectControls();
+    followOptions();
 }
 
 ExtraSettings::~ExtraSettings() = default;
+
+QWidget* ExtraSettings::optionsButton() const { return m_options->button(); }
 
 // Grey and colour pictures are thresholded by their histogram or by each pixel's neighbourhood; with
 // neither checked, by the fixed threshold.
@@ -66,7 +77,24 @@ void ExtraSettings::setThresholdMethod(ThresholdMethod method) {
     for (QAction* action : m_thresholdMethods->actions()) {
         action->setChecked(static_cast<ThresholdMethod>(action->data().toInt()) == method);
     }
+    showThresholdMethod();
     rereadGreyPicture();
+}
+
+void ExtraSettings::showThresholdMethod() {
+    const ThresholdMethod method = m_form.state.readOptions.method;
+    ThresholdBox* box = m_controls->threshold;
+    box->showMethod(method == ThresholdMethod::Histogram  ? QStringLiteral("自動（大津）")
+                    : method == ThresholdMethod::Adaptive ? QStringLiteral("自動（Sauvola）")
+                                                          : QString());
+    box->setEnabled(!m_commandRunning && method == ThresholdMethod::Fixed);
+}
+
+void ExtraSettings::followOptions() {
+    const ConversionOptions& options = m_form.state.conversionOptions;
+    m_controls->showTolerance(options.Vectorize);
+    const QSignalBlocker quiet(m_controls->tolerance);
+    m_controls->tolerance->setValue(options.Tolerance);
 }
 
 void ExtraSettings::rereadGreyPicture() {
@@ -95,6 +123,8 @@ void ExtraSettings::connectControls() {
             m_hooks.run([this] { applySizeUnit(); });
         }
     });
+    QObject::connect(controls->tolerance, &QDoubleSpinBox::valueChanged, controls,
+                     [&state](double tolerance) { state.conversionOptions.Tolerance = tolerance; });
     QObject::connect(controls->keepProportions, &QCheckBox::toggled, controls,
                      [&state](bool keep) { state.KeepProportions = keep; });
     QObject::connect(controls->stop, &QPushButton::clicked, controls, [this] { m_hooks.requestStop(); });
@@ -110,17 +140,22 @@ std::vector<QWidget*> ExtraSettings::tabChain() const {
 }
 
 void ExtraSettings::setCommandRunning(bool running, bool conversion) {
+    m_commandRunning = running;
     m_options->button()->setEnabled(!running);
     for (QWidget* control : m_controls->settingControls()) {
         control->setEnabled(!running);
     }
+    showThresholdMethod();
     m_controls->stop->setEnabled(running && conversion);
 }
 
-void ExtraSettings::pictureRead() {
+void ExtraSettings::pictureRead(bool samePicture) {
     const AppState& state = m_form.state;
     m_controls->showPages(state.FileLoaded ? state.PageCount : 1, state.readOptions.page);
-    if (state.FileLoaded && m_controls->unit->currentIndex() > 0) {
+    if (!samePicture) {
+        m_options->showFindings({});
+    }
+    if (state.FileLoaded && !state.SizesKept && m_controls->unit->currentIndex() > 0) {
         applySizeUnit();
     }
 }
@@ -156,6 +191,7 @@ void ExtraSettings::restore(const WindowSettings& settings) {
     m_controls->keepProportions->setChecked(settings.keepProportions);
     m_form.state.conversionOptions = settings.options;
     m_options->refresh();
+    followOptions();
 }
 
 void ExtraSettings::store(WindowSettings& settings) const {
@@ -165,6 +201,13 @@ void ExtraSettings::store(WindowSettings& settings) const {
     settings.dotsPerInch = m_controls->dotsPerInch->value();
     settings.keepProportions = m_controls->keepProportions->isChecked();
     settings.options = m_form.state.conversionOptions;
+}
+
+std::vector<std::pair<QWidget*, int>> ExtraSettings::helpTopics() const {
+    const ExtraControls& c = *m_controls;
+    return {
+        {m_options->button(), 18}, {c.pageLabel, 19},       {c.page, 19}, {c.threshold, 20},      {c.unit, 21},
+        {c.dotsPerInch, 21},       {c.keepProportions, 22}, {c.stop, 23}, {c.toleranceLabel, 24}, {c.tolerance, 24}};
 }
 
 }  // namespace kelvarin

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "app/Form.h"
@@ -28,6 +29,7 @@ public:
         std::function<void(bool sameFile)> readPicture;
         std::function<void()> showPreview;
         std::function<void()> requestStop;
+        std::function<void()> optionsChanged;  // the conversion options, from the menu
     };
 
     ExtraSettings(QWidget* window, Form& form, double twipsPerPixel, Hooks hooks);
@@ -36,20 +38,28 @@ public:
     ExtraSettings& operator=(const ExtraSettings&) = delete;
 
     ExtraControls* controls() const { return m_controls; }
+    QWidget* optionsButton() const;
     // The controls that follow the design's in tab order.
     std::vector<QWidget*> tabChain() const;
     // While a command runs the settings wait; the stop button works during a conversion only.
     void setCommandRunning(bool running, bool conversion);
-    // After a read: the page choice, and the size fields in the chosen unit.
-    void pictureRead();
+    // After a read: the page choice, the size fields in the chosen unit unless the read kept them, and
+    // for another picture, no findings of the previous one's conversion.
+    void pictureRead(bool samePicture);
     // After a conversion: what it found, when it wrote the file.
     void conversionDone(bool written);
     void restore(const WindowSettings& settings);
     void store(WindowSettings& settings) const;
+    // The help topic of each control beyond the design.
+    std::vector<std::pair<QWidget*, int>> helpTopics() const;
 
 private:
     void addThresholdMethods(QMenu* menu);
     void setThresholdMethod(ThresholdMethod method);
+    // The threshold box names the method that finds the threshold, and is then disabled.
+    void showThresholdMethod();
+    // The tolerance shows in the vector mode only.
+    void followOptions();
     // A new threshold shows at once in a grey or colour picture; a 1-bit BMP does not use it.
     void rereadGreyPicture();
     // The size fields in the chosen unit, from the picture's (or the given) resolution.
@@ -61,6 +71,7 @@ private:
     std::unique_ptr<OptionsMenu> m_options;
     QActionGroup* m_thresholdMethods = nullptr;
     ExtraControls* m_controls = nullptr;
+    bool m_commandRunning = false;
 };
 
 }  // namespace kelvarin

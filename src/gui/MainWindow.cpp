@@ -68,6 +68,17 @@ MainWindow::MainWindow(AppState& state) : m_form{state, *this} {
         std::make_unique<ResultHooks>(this, m_form, [this](const std::function<void()>& procedure) { run(procedure); });
     resize(pixelsOf({0, 0, kClientWidthTwips, kClientHeightTwips}).size() + QSize(0, extraRowsHeight()));
     setMinimumSize(minimumClientSize());
+    const int fieldsEnd = pixelsOf({7560, 0, 0, 0}).x();
+    for (const ControlDesign& design : controlDesigns()) {
+        QWidget* control = widget(design.control);
+        if (design.control == textFile(0) || design.control == textFile(1) || design.control == labelBMPSize ||
+            design.control == pbarCount) {
+            m_stretched.emplace_back(control, control->geometry());
+        } else if (design.frame == design.control && control->x() >= fieldsEnd) {
+            m_moved.emplace_back(control, control->geometry());
+        }
+    }
+    m_moved.emplace_back(m_extras->optionsButton(), m_extras->optionsButton()->geometry());
     widget(textFile(0))->setFocus();
 }
 
@@ -103,6 +114,7 @@ void MainWindow::createExtraSettings() {
     hooks.readPicture = [this](bool sameFile) { readPicture(sameFile); };
     hooks.showPreview = [this] { m_result->showPreview(); };
     hooks.requestStop = [this] { requestStop(); };
+    hooks.optionsChanged = [this] { followConversionOptions(); };
     m_extras = std::make_unique<ExtraSettings>(this, m_form, twipsPerPixel(), std::move(hooks));
 }
 
@@ -115,7 +127,7 @@ void MainWindow::connectEvents() {
         connect(static_cast<QAbstractButton*>(widget(button)), &QAbstractButton::clicked, this,
                 [this, procedure] { run(procedure); });
     };
-    onClick(cmdReadFile, [this] { readPicture(trimBlanks(text(textFile(0))) == m_readPath); });
+    onClick(cmdReadFile, [this] { readNamedPicture(); });
     onClick(cmdConvert, [this] { convert(); });
     onClick(cmdEnd, [this] { cmdEnd_Click(m_form); });
     for (int i = 0; i < 3; ++i) {
@@ -124,9 +136,15 @@ void MainWindow::connectEvents() {
     for (int i = 0; i < 2; ++i) {
         onClick(cmdHelp(i), [this, i] { cmdHelp_Click(m_form, i); });
         onClick(optionColor(i), [this, i] { optionColor_Click(m_form, i); });
+        // A picture dropped is read at once, as the field then names it.
         static_cast<FileField*>(widget(textFile(i)))->onFilesDropped = [this,
                                                                         i](const std::vector<std::string>& files) {
-            run([this, i, files] { textFile_OLEDragDrop(m_form, i, files); });
+            run([this, i, files] {
+                textFile_OLEDragDrop(m_form, i, files);
+                if (i == 0 && !files.empty() && !m_form.commandRunning) {
+                    readNamedPicture();
+                }
+            });
         };
     }
     for (Control field :
@@ -157,6 +175,14 @@ void MainWindow::setTabOrder() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Enter in the picture field reads the picture it names.
+    if (watched == widget(textFile(0)) && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !m_form.commandRunning) {
+            run([this] { readNamedPicture(); });
+            return true;
+        }
+    }
     // Enter presses the focused button, as Space does.
     if (auto* button = qobject_cast<QPushButton*>(watched); button != nullptr && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
@@ -209,23 +235,44 @@ void MainWindow::runCommand(bool conversion, const std::function<void()>& comman
     command();
     m_converting = false;
     m_extras->setCommandRunning(false, conversion);
+    followConversionOptions();
     if (focused != nullptr && focused->isEnabled() && focused->isVisible() && focused->window() == this) {
         focused->setFocus(Qt::OtherFocusReason);
     }
 }
+
+void MainWindow::readNamedPicture() { readPicture(trimBlanks(text(textFile(0))) == m_form.state.PicturePath); }
 
 void MainWindow::readPicture(bool sameFile) {
     AppState& state = m_form.state;
     if (!sameFile) {
         state.readOptions.page = 1;
     }
+    m_readingPath = trimBlanks(text(textFile(0)));
     runCommand(false, [this] { cmdReadFile_Click(m_form); });
-    m_readPath = state.FileLoaded ? trimBlanks(text(textFile(0))) : std::string();
+    m_readingPath.clear();
     // A picture read, however named, makes its folder the one the picture dialog starts in next.
-    if (const std::string folder = GetDirectoryPart(m_readPath); !folder.empty()) {
+    if (const std::string folder = GetDirectoryPart(state.PicturePath); !folder.empty()) {
         state.DialogDirectory = folder;
     }
-    m_extras->pictureRead();
+    m_extras->pictureRead(sameFile);
+}
+
+void MainWindow::followConversionOptions() {
+    const ConversionOptions& options = m_form.state.conversionOptions;
+    if (!m_form.commandRunning) {
+        widget(frameMakeLine)->setEnabled(!options.Vectorize && !options.Strokes);
+    }
+}
+
+void MainWindow::stretchToWidth() {
+    const int extra = std::max(0, width() - pixelsOf({0, 0, kClientWidthTwips, 0}).width());
+    for (const auto& [control, design] : m_stretched) {
+        control->setGeometry(design.adjusted(0, 0, extra, 0));
+    }
+    for (const auto& [control, design] : m_moved) {
+        control->setGeometry(design.translated(extra, 0));
+    }
 }
 
 void MainWindow::convert() {
@@ -257,6 +304,10 @@ void MainWindow::restoreSettings() {
     static_cast<QRadioButton*>(widget(optionMakeLine(settings.lines)))->setChecked(true);
     state.DialogDirectory = settings.pictureFolder;
     state.OutputDirectory = settings.outputFolder;
+    if (!settings.geometry.isEmpty()) {
+        restoreGeometry(settings.geometry);
+    }
+    followConversionOptions();
     m_remembersSettings = true;
 }
 
@@ -267,6 +318,7 @@ void MainWindow::saveSettings() const {
     settings.lines = isSelected(optionMakeLine(1)) ? 1 : isSelected(optionMakeLine(2)) ? 2 : 0;
     settings.pictureFolder = m_form.state.DialogDirectory;
     settings.outputFolder = m_form.state.OutputDirectory;
+    settings.geometry = saveGeometry();
     saveWindowSettings(settings);
 }
 
@@ -275,6 +327,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
     const int margin = pixelsOf({0, 0, kMarginTwips, 0}).width();
     const int rows = extraControls()->sizeHint().height();
     extraControls()->setGeometry(margin, height() - margin - rows, std::max(1, width() - 2 * margin), rows);
+    stretchToWidth();
     Form_Resize(m_form);
 }
 
@@ -293,9 +346,20 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-std::string MainWindow::text(Control control) const { return controlText(widget(control)); }
+std::string MainWindow::text(Control control) const {
+    if (control.name == ControlName::textSize) {
+        return numberText(static_cast<const QLineEdit*>(widget(control)));
+    }
+    return controlText(widget(control));
+}
 
-void MainWindow::setText(Control control, std::string_view text) { setControlText(widget(control), text); }
+void MainWindow::setText(Control control, std::string_view text) {
+    if (control.name == ControlName::textSize) {
+        setNumberText(static_cast<QLineEdit*>(widget(control)), text);
+    } else {
+        setControlText(widget(control), text);
+    }
+}
 
 void MainWindow::setToolTip(Control control, std::string_view text) { widget(control)->setToolTip(toQString(text)); }
 
@@ -342,12 +406,12 @@ std::optional<std::string> MainWindow::showOpenDialog(const FileDialogRequest& r
 void MainWindow::showHelpContents(const std::string& helpFile) { m_help->showContents(helpFile); }
 
 void MainWindow::enterContextHelp(const std::string& helpFile) {
-    setWhatsThisTopics(m_widgets, helpFile);
+    setWhatsThisTopics(m_widgets, m_extras->helpTopics(), helpFile);
     QWhatsThis::enterWhatsThisMode();
 }
 
 void MainWindow::showF1Help() {
-    if (const int topic = f1TopicOf(m_widgets, QApplication::focusWidget()); topic != 0) {
+    if (const int topic = f1TopicOf(m_widgets, m_extras->helpTopics(), QApplication::focusWidget()); topic != 0) {
         m_help->showTopic(m_form.state.HelpFilePath, topic);
     } else {
         m_help->showContents(m_form.state.HelpFilePath);
@@ -369,7 +433,10 @@ void MainWindow::showDetailedMessage(std::string_view text, std::string_view det
     m_progress->show();
     m_result->beforeMessage(text);
     const ArrowWhileBusy arrow;
-    messageBox(text, details);
+    // Details of a read's failure name the file, unless they already do.
+    const bool namesFile =
+        m_readingPath.empty() || details.empty() || details.find(m_readingPath) != std::string_view::npos;
+    messageBox(windowWording(text), namesFile ? std::string(details) : m_readingPath + ": " + std::string(details));
 }
 
 bool MainWindow::askYesNo(std::string_view text) {
@@ -378,7 +445,7 @@ bool MainWindow::askYesNo(std::string_view text) {
     }
     m_progress->show();
     const ArrowWhileBusy arrow;
-    return questionBox(text);
+    return questionBox(windowWording(text));
 }
 
 void MainWindow::messageBox(std::string_view text, std::string_view details) { showMessageBox(this, text, details); }

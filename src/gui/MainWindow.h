@@ -4,6 +4,8 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "app/Form.h"
 #include "app/View.h"
@@ -95,6 +97,13 @@ private:
     // "読み込み": a file other than the one read last starts at its first page; the picture dialog starts in
     // the folder of the picture read.
     void readPicture(bool sameFile);
+    // "読み込み" as the button does it: a file other than the one read last starts afresh.
+    void readNamedPicture();
+    // 作成 does not apply to a drawing of strokes or vectors.
+    void followConversionOptions();
+    // Fields that hold paths and captions stretch with a wider window; the controls right of them move
+    // along, keeping their places at the design's width.
+    void stretchToWidth();
     // "変換実行" with a busy cursor, reporting a stop.
     void convert();
     void requestStop();
@@ -109,12 +118,14 @@ private:
     HelpWindow* m_help = nullptr;
     std::unique_ptr<ExtraSettings> m_extras;
     std::unique_ptr<ResultHooks> m_result;
-    std::string m_readPath;  // of the picture read last
+    std::vector<std::pair<QWidget*, QRect>> m_stretched;  // at the design's width
+    std::vector<std::pair<QWidget*, QRect>> m_moved;
     bool m_closePending = false;
     bool m_converting = false;
     bool m_stopRequested = false;
     bool m_stopped = false;  // the conversion has been stopped: its failure reports are not shown
     bool m_remembersSettings = false;
+    std::string m_readingPath;  // of the picture being read: named in the details of its messages
 };
 
 }  // namespace kelvarin

@@ -28,4 +28,21 @@ bool askYesNoBox(QWidget* parent, std::string_view text) {
     return box.exec() == QMessageBox::Yes;
 }
 
+std::string windowWording(std::string_view text) {
+    static constexpr std::string_view kOpen = "（--";
+    static constexpr std::string_view kClose = "）";
+    std::string worded;
+    std::size_t from = 0;
+    for (std::size_t open = text.find(kOpen); open != std::string_view::npos; open = text.find(kOpen, from)) {
+        const std::size_t close = text.find(kClose, open + kOpen.size());
+        if (close == std::string_view::npos) {
+            break;
+        }
+        worded.append(text.substr(from, open - from));
+        from = close + kClose.size();
+    }
+    worded.append(text.substr(from));
+    return worded;
+}
+
 }  // namespace kelvarin

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 class QWidget;
@@ -10,5 +11,9 @@ namespace kelvarin {
 // when given, are behind the box's details button.
 void showMessageBox(QWidget* parent, std::string_view text, std::string_view details = {});
 bool askYesNoBox(QWidget* parent, std::string_view text);
+
+// A message as the window says it: the command line's option names the shared texts give in brackets,
+// as in "ベクトル化（--vectorize）", are left out; the window's user knows the menu's names only.
+std::string windowWording(std::string_view text);
 
 }  // namespace kelvarin

@@ -25,7 +25,7 @@ void askDespeckleSize(ConversionOptions& options, QWidget* parent) {
     bool accepted = false;
     const int size = QInputDialog::getInt(parent, QStringLiteral("ゴミ取り"),
                                           QStringLiteral("変換の前に取り除く、つながった点のかたまりの最大ドット数\n"
-                                                         "（0 で取り除きません）"),
+                                                         "（0 で取り除きません。ベクトル化では 0 で自動の大きさです）"),
                                           static_cast<int>(std::min<std::int64_t>(options.DespeckleSize, INT_MAX)), 0,
                                           INT_MAX, 1, &accepted);
     if (accepted) {
@@ -87,6 +87,9 @@ OptionsMenu::OptionsMenu(QWidget* window, ConversionOptions& options)
             entry.choose(m_options, window);
             m_findings = {};
             refresh();
+            if (onChanged) {
+                onChanged();
+            }
         });
         m_actions.push_back(action);
     }

@@ -49,6 +49,8 @@ public:
     void addCommand(const char* objectName, const char* text, std::function<void()> command);
     // What the last conversion found, shown from now on; cleared when an option changes.
     void showFindings(const OptionFindings& findings);
+    // Called after the user changed an option through the menu.
+    std::function<void()> onChanged;
 
 private:
     ConversionOptions& m_options;

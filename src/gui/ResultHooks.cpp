@@ -23,6 +23,10 @@ bool ResultHooks::convert(const std::function<bool()>& conversion) {
     if (written && m_pending) {
         showConversionResult();
     }
+    // Once the completion message has closed, the result comes to the front again.
+    if (written) {
+        m_window->raise();
+    }
     m_pending = false;
     return written;
 }

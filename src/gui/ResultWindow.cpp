@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <cmath>
 
 #include "common/TextFormat.h"
@@ -112,6 +113,22 @@ void ResultWindow::showZoom() {
     m_zoom->setText(toQString(formatGeneral(std::round(m_view->zoom() * 1000) / 10) + "%"));
 }
 
+QRect besideMainWindow(const QRect& main, const QSize& wanted, const QRect& available) {
+    constexpr int kGap = 8;
+    constexpr int kNarrowest = 320;                               // the tool bar and a useful part of the drawing
+    const int right = available.right() - (main.right() + kGap);  // widths free of the main window
+    const int left = (main.left() - kGap) - available.left();
+    const int height = std::min(wanted.height(), available.height());
+    const int top = std::clamp(main.top(), available.top(), available.bottom() + 1 - height);
+    const bool toTheRight = right >= wanted.width() || (left < wanted.width() && right >= left);
+    const int width = std::min(wanted.width(), toTheRight ? right : left);
+    if (width >= kNarrowest) {
+        return {toTheRight ? main.right() + kGap + 1 : main.left() - kGap - width, top, width, height};
+    }
+    const int overWidth = std::min(wanted.width(), available.width());
+    return {available.right() + 1 - overWidth, top, overWidth, height};
+}
+
 // The first time only: later the window stays where the user put it.
 void ResultWindow::placeBesideMainWindow() {
     if (m_placed || parentWidget() == nullptr) {
@@ -121,11 +138,11 @@ void ResultWindow::placeBesideMainWindow() {
     const QRect main = parentWidget()->frameGeometry();
     const QScreen* screen = parentWidget()->screen();
     const QRect available = screen != nullptr ? screen->availableGeometry() : QRect(main.topRight(), size());
-    QPoint place(main.right() + 8, main.top());
-    if (place.x() + width() > available.right()) {
-        place.setX(std::max(available.left(), available.right() - width()));
-    }
-    move(place);
+    // The frame the window manager adds, as the main window has it.
+    const QSize frame = main.size() - parentWidget()->size();
+    const QRect place = besideMainWindow(main, size() + frame, available);
+    resize(place.size() - frame);
+    move(place.topLeft());
 }
 
 }  // namespace kelvarin

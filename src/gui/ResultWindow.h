@@ -13,6 +13,11 @@ namespace kelvarin {
 
 class ResultView;
 
+// Where a window of the wanted size (frame included) goes beside the main window's frame on the screen's
+// available area: to its right, else to its left, else narrowed into the wider side, never over it. Only
+// when neither side holds a usable width does it lie over the main window, at the screen's right edge.
+QRect besideMainWindow(const QRect& main, const QSize& wanted, const QRect& available);
+
 // A window beside the main one showing a conversion's result or a preview: which layers to show, fit and
 // 1:1, the zoom in per cent, and the entities counted by kind with the file's size.
 class ResultWindow : public QWidget {

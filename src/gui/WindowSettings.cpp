@@ -36,6 +36,11 @@ WindowSettings loadWindowSettings(const WindowSettings& defaults) {
     bool valid = false;
     const qlonglong despeckle = settings.value("convert/despeckle").toLongLong(&valid);
     loaded.options.DespeckleSize = valid && despeckle >= 0 ? despeckle : defaults.options.DespeckleSize;
+    bool tolerable = false;
+    const double tolerance = settings.value("convert/tolerance").toDouble(&tolerable);
+    loaded.options.Tolerance =
+        tolerable && tolerance >= 0.1 && tolerance <= 100 ? tolerance : defaults.options.Tolerance;
+    loaded.geometry = settings.value("window/geometry", defaults.geometry).toByteArray();
     loaded.pictureFolder = toStdString(settings.value("folders/picture", toQString(defaults.pictureFolder)).toString());
     loaded.outputFolder = toStdString(settings.value("folders/output", toQString(defaults.outputFolder)).toString());
     return loaded;
@@ -54,6 +59,8 @@ void saveWindowSettings(const WindowSettings& settings) {
     store.setValue("convert/deskew", settings.options.Deskew);
     store.setValue("convert/vectorize", settings.options.Vectorize);
     store.setValue("convert/despeckle", static_cast<qlonglong>(settings.options.DespeckleSize));
+    store.setValue("convert/tolerance", settings.options.Tolerance);
+    store.setValue("window/geometry", settings.geometry);
     store.setValue("folders/picture", toQString(settings.pictureFolder));
     store.setValue("folders/output", toQString(settings.outputFolder));
 }

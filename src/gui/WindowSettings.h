@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 #include <string>
 
 #include "bitmap/BitmapData.h"
@@ -20,6 +22,7 @@ struct WindowSettings {
     ConversionOptions options;
     std::string pictureFolder;  // empty: not known
     std::string outputFolder;
+    QByteArray geometry;  // the main window's size and place; empty: not known
 };
 
 // The stored settings, each one missing or out of range taken from defaults.

@@ -11,6 +11,7 @@
 #include "fileutil/ProgramLocation.h"
 #include "gui/Application.h"
 #include "gui/DesktopIdentity.h"
+#include "gui/DisplayCheck.h"
 #include "gui/MainWindow.h"
 #include "gui/QtTranslations.h"
 
@@ -51,7 +52,13 @@ int main(int argc, char** argv) {
     if (const std::optional<int> status = answerWithoutWindow(argc, argv)) {
         return *status;
     }
+    if (!kelvarin::displayNamed(argc, argv)) {
+        std::cerr << kelvarin::kNoDisplayMessage;
+        return kelvarin::kExitNoDisplay;
+    }
+    kelvarin::watchDisplayStart();
     QApplication application(argc, argv);
+    kelvarin::endDisplayWatch();
     // QApplication has taken its own options out of argv; what is left is a picture, or an option
     // this program does not know (never taken for a file name).
     int first = 1;

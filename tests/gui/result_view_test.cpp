@@ -50,6 +50,7 @@ private slots:
     void wheelZoomKeepsThePointUnderTheCursor();
     void previewCountsWhatAConversionWrites();
     void vectorsAreDrawnAsSuch();
+    void opensBesideTheMainWindowNeverOverIt();
     void screenshot();
 
 private:
@@ -230,6 +231,32 @@ void ResultViewTest::vectorsAreDrawnAsSuch() {
 
 // With KELVARIN_RESULT_SCREENSHOT set to a file, on an X display: the README's picture of the screen, the
 // window and the result of the sample drawing beside it, zoomed into a corner.
+// Screens of 1600 and 1280 dots with the main window in several places: the result window keeps clear of it
+// whenever one side has room for a usable window.
+void ResultViewTest::opensBesideTheMainWindowNeverOverIt() {
+    struct Case {
+        QRect main;
+        QRect available;
+        QRect expected;
+        bool clear;  // of the main window
+    };
+    const QSize wanted(900, 700);
+    const Case cases[] = {
+        {{0, 0, 660, 600}, {0, 0, 1600, 900}, {668, 0, 900, 700}, true},         // room on the right
+        {{700, 0, 660, 600}, {0, 0, 1600, 900}, {0, 0, 692, 700}, true},         // more on the left, narrowed
+        {{920, 50, 660, 600}, {0, 0, 1600, 900}, {12, 50, 900, 700}, true},      // all of it on the left
+        {{300, 0, 660, 600}, {0, 0, 1600, 900}, {968, 0, 632, 700}, true},       // right, narrowed
+        {{0, 0, 660, 600}, {0, 0, 1600, 500}, {668, 0, 900, 500}, true},         // no taller than the screen
+        {{300, 400, 660, 600}, {0, 0, 1280, 800}, {380, 100, 900, 700}, false},  // too narrow either side
+    };
+    for (const Case& c : cases) {
+        const QRect place = besideMainWindow(c.main, wanted, c.available);
+        QCOMPARE(place, c.expected);
+        QCOMPARE(!place.intersects(c.main), c.clear);
+        QVERIFY(c.available.contains(place));
+    }
+}
+
 void ResultViewTest::screenshot() {
     const QString target = QString::fromLocal8Bit(qgetenv("KELVARIN_RESULT_SCREENSHOT"));
     if (target.isEmpty()) {

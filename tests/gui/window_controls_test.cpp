@@ -3,23 +3,32 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
+#include <QWhatsThis>
 
 #include <filesystem>
 #include <sstream>
 
 #include "app/AppState.h"
+#include "app/ConvertCommand.h"
 #include "app/Startup.h"
+#include "bitmap/BmpHeader.h"
 #include "cli/CliRun.h"
+#include "common/TextFormat.h"
 #include "gui/Application.h"
+#include "gui/HelpWindow.h"
 #include "gui/PreviewWidget.h"
 #include "gui/QtText.h"
 #include "gui/RecordingWindow.h"
@@ -44,6 +53,12 @@ private slots:
     void stopLeavesTheOldDrawing();
     void pageThresholdAndUnitsWriteWhatTheCommandLineWrites();
     void settingsAreRememberedBetweenRuns();
+    void convertsOnlyThePictureTheFieldNames();
+    void reReadKeepsTypedSizesAndANewPictureStartsAfresh();
+    void thresholdBoxNamesTheMethodInForce();
+    void toleranceAndLineKindFollowTheVectorMode();
+    void everyNewerControlHasHelp();
+    void widerWindowStretchesTheFields();
 
 private:
     void read(const std::string& path);
@@ -102,8 +117,13 @@ void WindowControlsTest::failedReadClearsThePreview() {
     auto* preview = find<PreviewWidget>(window.get(), "imageOrig");
     read(example);
     QVERIFY(preview->hasPicture());
+    window->details.clear();
     read(sample("truncated.png"));
     QVERIFY(!state->FileLoaded);
+    // The details name the file and say what is wrong in Japanese.
+    QCOMPARE(window->details.size(), std::size_t{1});
+    QVERIFY(QString::fromStdString(window->details.front())
+                .startsWith(toQString(sample("truncated.png") + ": 画像データがそろう前にファイルが終わっています")));
     QVERIFY(!preview->hasPicture());
 }
 
@@ -210,6 +230,7 @@ void WindowControlsTest::pageThresholdAndUnitsWriteWhatTheCommandLineWrites() {
 void WindowControlsTest::settingsAreRememberedBetweenRuns() {
     const test::TempDir config;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, toQString(config.path()));
+    QSize firstSize;
     {
         AppState firstState;
         const auto first = startWindow(firstState, program->file("kelvarin"));
@@ -218,7 +239,11 @@ void WindowControlsTest::settingsAreRememberedBetweenRuns() {
         find<QComboBox>(first.get(), "comboUnit")->setCurrentIndex(2);
         find<QCheckBox>(first.get(), "checkKeepProportions")->setChecked(false);
         find<QRadioButton>(first.get(), "optionMakeLine_2")->click();
-        find<QAction>(first.get(), "actionStrokes")->trigger();
+        find<QAction>(first.get(), "actionVectorize")->trigger();
+        find<QDoubleSpinBox>(first.get(), "spinTolerance")->setValue(0.5);
+        first->resize(first->width() + 120, first->height() + 40);
+        first->move(30, 20);
+        firstSize = first->size();
         firstState.DialogDirectory = work->path();
         first->close();
     }
@@ -230,8 +255,143 @@ void WindowControlsTest::settingsAreRememberedBetweenRuns() {
     QCOMPARE(find<QComboBox>(next.get(), "comboUnit")->currentIndex(), 2);
     QVERIFY(!nextState.KeepProportions);
     QVERIFY(find<QRadioButton>(next.get(), "optionMakeLine_2")->isChecked());
-    QVERIFY(nextState.conversionOptions.Strokes);
+    QVERIFY(nextState.conversionOptions.Vectorize);
+    QCOMPARE(nextState.conversionOptions.Tolerance, 0.5);
+    QCOMPARE(find<QDoubleSpinBox>(next.get(), "spinTolerance")->value(), 0.5);
+    QCOMPARE(next->size(), firstSize);
+    QCOMPARE(next->pos(), QPoint(30, 20));
     QCOMPARE(nextState.DialogDirectory, work->path());
+}
+
+// Typed, dropped or chosen after a read, a path names a picture that was not read: the conversion refuses
+// rather than write the other picture's drawing under its name. Enter in the field reads it.
+void WindowControlsTest::convertsOnlyThePictureTheFieldNames() {
+    read(example);
+    typeInto("textFile_0", toQString(sample("picture.bmp")));
+    clickButton("cmdRefer_2");
+    window->messages.clear();
+    clickButton("cmdConvert");
+    QCOMPARE(window->messages, std::vector<std::string>{kPictureNotReadRefusal});
+    QVERIFY(!test::fileExists(m_samples->file("picture.dxf")));
+
+    QTest::keyClick(window->widget(textFile(0)), Qt::Key_Return);
+    QCOMPARE(state->PicturePath, sample("picture.bmp"));
+    QCOMPARE(convertTo(work->file("picture.dxf")), cliDrawing({}, sample("picture.bmp")));
+}
+
+// A new threshold reads the picture again: sizes typed, in dots or mm, stay. Another picture starts from
+// its own dots, without the previous output name or skew.
+void WindowControlsTest::reReadKeepsTypedSizesAndANewPictureStartsAfresh() {
+    auto* threshold = find<QSpinBox>(window.get(), "spinThreshold");
+    auto* unit = find<QComboBox>(window.get(), "comboUnit");
+    auto* options = find<QLabel>(window.get(), "labelOptions");
+    read(sample("threshold.pgm"));
+    for (const int chosenUnit : {0, 1}) {
+        unit->setCurrentIndex(chosenUnit);
+        emit unit->activated(chosenUnit);
+        typeInto("textSize_0", QStringLiteral("100"));
+        const QString height = find<QLineEdit>(window.get(), "textSize_1")->text();
+        threshold->setValue(threshold->value() + 10);
+        QCOMPARE(find<QLineEdit>(window.get(), "textSize_0")->text(), QStringLiteral("100"));
+        QCOMPARE(find<QLineEdit>(window.get(), "textSize_1")->text(), height);
+    }
+    unit->setCurrentIndex(0);
+    emit unit->activated(0);
+
+    find<QAction>(window.get(), "actionDeskew")->trigger();
+    read(example);
+    convertTo(work->file("example.dxf"));
+    QVERIFY(options->text().contains(QStringLiteral("傾き補正: ")));
+    read(sample("picture.bmp"));
+    QCOMPARE(options->text(), QStringLiteral("オプション: 傾き補正"));
+    QCOMPARE(window->text(textFile(1)), std::string());
+    QCOMPARE(window->text(textSize(0)), formatInteger(bitmapWidth(state->BmpHeader)));
+}
+
+void WindowControlsTest::thresholdBoxNamesTheMethodInForce() {
+    auto* threshold = find<QSpinBox>(window.get(), "spinThreshold");
+    const struct {
+        const char* action;
+        QString shown;
+    } methods[] = {{"actionThresholdAuto", QStringLiteral("自動（大津）")},
+                   {"actionAdaptive", QStringLiteral("自動（Sauvola）")}};
+    for (const auto& method : methods) {
+        find<QAction>(window.get(), method.action)->trigger();
+        QCOMPARE(threshold->text(), method.shown);
+        QVERIFY(!threshold->isEnabled());
+        read(sample("threshold.pgm"));  // a command enables the settings again, but not this one
+        QVERIFY(!threshold->isEnabled());
+        find<QAction>(window.get(), method.action)->trigger();  // off: the fixed threshold again
+        QCOMPARE(threshold->text(), QStringLiteral("128"));
+        QVERIFY(threshold->isEnabled());
+    }
+}
+
+void WindowControlsTest::toleranceAndLineKindFollowTheVectorMode() {
+    auto* tolerance = find<QDoubleSpinBox>(window.get(), "spinTolerance");
+    auto* lineKind = find<QGroupBox>(window.get(), "frameMakeLine");
+    auto* vectorize = find<QAction>(window.get(), "actionVectorize");
+    QVERIFY(!tolerance->isVisible() && lineKind->isEnabled());
+    vectorize->trigger();
+    QVERIFY(tolerance->isVisible() && !lineKind->isEnabled());
+    QCOMPARE(tolerance->value(), ConversionOptions::kDefaultTolerance);
+    const std::string drawing = std::string(KELVARIN_SOURCE_DIR) + "/examples/drawing.bmp";
+    read(drawing);
+    tolerance->setValue(0.5);
+    QVERIFY(!lineKind->isEnabled());  // nor after a command
+    QCOMPARE(convertTo(work->file("drawing.dxf")), cliDrawing({"--vectorize", "--tolerance", "0.5"}, drawing));
+    QVERIFY(!lineKind->isEnabled());
+    vectorize->trigger();
+    QVERIFY(!tolerance->isVisible() && lineKind->isEnabled());
+    find<QAction>(window.get(), "actionStrokes")->trigger();
+    QVERIFY(!lineKind->isEnabled());
+}
+
+// ？ then a click, or F1 on the focused control, shows each newer control's own topic.
+void WindowControlsTest::everyNewerControlHasHelp() {
+    find<QAction>(window.get(), "actionVectorize")->trigger();  // the tolerance shows
+    clickButton("cmdHelp_0");
+    const struct {
+        const char* name;
+        int topic;
+    } controls[] = {{"menuOptions", 18}, {"spinPage", 19}, {"spinThreshold", 20},        {"comboUnit", 21},
+                    {"spinDpi", 21},     {"cmdStop", 23},  {"checkKeepProportions", 22}, {"spinTolerance", 24}};
+    for (const auto& control : controls) {
+        const QString topic = find<QWidget>(window.get(), control.name)->whatsThis();
+        QVERIFY2(topic.contains(QStringLiteral("<a name=\"%1\">").arg(control.topic)), control.name);
+    }
+    QWhatsThis::leaveWhatsThisMode();
+    HelpWindow* help = window->helpWindow();
+    for (const auto& control : controls) {
+        auto* widget = find<QWidget>(window.get(), control.name);
+        if (!widget->isVisible() || !widget->isEnabled()) {
+            continue;
+        }
+        help->showContents(state->HelpFilePath);
+        const int contents = help->browser()->verticalScrollBar()->value();
+        widget->setFocus();
+        QTest::keyClick(window.get(), Qt::Key_F1);
+        QTRY_VERIFY2(help->browser()->verticalScrollBar()->value() > contents + 200, control.name);
+    }
+}
+
+// A wider window gives the width to the path fields, the size caption and the progress bar; the
+// controls right of them move along. At the design's width all are where the design puts them.
+void WindowControlsTest::widerWindowStretchesTheFields() {
+    QWidget* picture = window->widget(textFile(0));
+    QWidget* refer = window->widget(cmdRefer(0));
+    QWidget* bar = window->widget(pbarCount);
+    const QRect pictureBefore = picture->geometry();
+    const QRect referBefore = refer->geometry();
+    const int barBefore = bar->width();
+    window->resize(window->width() + 200, window->height());
+    QTRY_COMPARE(picture->width(), pictureBefore.width() + 200);
+    QCOMPARE(refer->geometry(), referBefore.translated(200, 0));
+    QCOMPARE(bar->width(), barBefore + 200);
+    QVERIFY(window->widget(cmdConvert)->geometry().right() < window->width());
+    window->resize(window->width() - 200, window->height());
+    QTRY_COMPARE(picture->geometry(), pictureBefore);
+    QCOMPARE(refer->geometry(), referBefore);
 }
 
 QTEST_MAIN(WindowControlsTest)

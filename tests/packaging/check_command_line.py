@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """PROGRAM answers --version (exactly EXPECTED and a line end) and --help (a usage naming --version) on
 standard output with status 0 and without any display, and refuses an unknown option with status 2,
-naming it, instead of taking it for a file.
+naming it, instead of taking it for a file. Without a display (none named, or one that cannot be reached)
+the window says so in Japanese with status 1 rather than aborting with Qt's English text.
 
 usage: check_command_line.py PROGRAM EXPECTED"""
 import os
@@ -11,6 +12,17 @@ import sys
 
 def run(program, arguments, env):
     return subprocess.run([program] + arguments, capture_output=True, text=True, timeout=60, env=env)
+
+
+def window_without_display(program, headless):
+    failures = []
+    unreachable = dict(headless, DISPLAY=":7919")
+    for arguments, env in (([], headless), (["--no-such-option"], headless), ([], unreachable)):
+        result = run(program, arguments, env)
+        english = "qt.qpa" in result.stderr or "Reinstalling" in result.stderr
+        if result.returncode != 1 or "ディスプレイ" not in result.stderr or english:
+            failures.append("%r without a display: status %d, errors %r" % (arguments, result.returncode, result.stderr))
+    return failures
 
 
 def main():
@@ -27,6 +39,8 @@ def main():
     result = run(program, ["--no-such-option"], dict(headless, QT_QPA_PLATFORM="offscreen"))
     if result.returncode != 2 or "--no-such-option" not in result.stderr:
         failures.append("--no-such-option: status %d, errors %r" % (result.returncode, result.stderr))
+    if os.path.basename(program) == "kelvarin":
+        failures += window_without_display(program, headless)
     for failure in failures:
         print(failure)
     return 1 if failures else 0

@@ -56,6 +56,7 @@ depends=$(dpkg-deb -f "$cli" Depends)
 if grep -qi 'qt' <<<"$depends"; then fail "kelvarin-cli depends on Qt: $depends"; fi
 if readelf -d "$root/usr/bin/kelvarin-cli" | grep -i 'NEEDED.*qt'; then fail "kelvarin-cli links Qt"; fi
 grep -q "kelvarin-cli (= " <<<"$(dpkg-deb -f "$window" Depends)" || fail "kelvarin does not depend on kelvarin-cli"
+grep -q "qt6-translations-l10n" <<<"$(dpkg-deb -f "$window" Depends)" || fail "kelvarin does not depend on Qt's translations"
 
 # Unpacked alone, the command line finds its templates under usr/share/kelvarin and converts.
 mkdir -p "$work/home"
