@@ -108,10 +108,7 @@ public:
           m_report(options.report),
           m_bits(static_cast<int>(image.bitsPerComponent)),
           m_samples(image.palette.empty() ? image.components : 1),
-          m_row((static_cast<std::size_t>(rows.width()) * static_cast<std::size_t>(m_samples) *
-                     static_cast<std::size_t>(m_bits) +
-                 7) /
-                8) {
+          m_row(rowBytes(image)) {
         for (std::size_t i = 0; i + static_cast<std::size_t>(image.components) <= image.palette.size();
              i += static_cast<std::size_t>(image.components)) {
             const auto at = [&](std::size_t k) { return image.palette[i + k]; };
@@ -123,8 +120,15 @@ public:
     static bool bilevel(const pdf::ImageFacts& image) {
         return image.bitsPerComponent == 1 && image.palette.empty() && image.components == 1;
     }
-    // The bytes of decoded data the image takes.
-    std::size_t expectedBytes() const { return m_row.size() * static_cast<std::size_t>(m_rows.height()); }
+    // The bytes of decoded data a row of the image takes, and the whole image.
+    static std::size_t rowBytes(const pdf::ImageFacts& image) {
+        const std::size_t samples = image.palette.empty() ? static_cast<std::size_t>(image.components) : 1;
+        return (static_cast<std::size_t>(image.width) * samples * static_cast<std::size_t>(image.bitsPerComponent) + 7) /
+               8;
+    }
+    static std::size_t expectedBytes(const pdf::ImageFacts& image) {
+        return rowBytes(image) * static_cast<std::size_t>(image.height);
+    }
 
     void write(const std::uint8_t* data, std::size_t length) {
         while (length > 0 && m_done < m_rows.height()) {
@@ -240,12 +244,12 @@ bool decodeSamples(pdf::Document& document, const pdf::ImageFacts& image, const 
         (!image.palette.empty() && bits == 16)) {
         return false;
     }
+    checkExpansion(image, ImageRows::expectedBytes(image));
     PackedRows rows(image.width, image.height);
     ImageRows pipeline(rows, options, image);
-    checkExpansion(image, pipeline.expectedBytes());
     const bool decoded = document.decodedImageData(
         [&](const std::uint8_t* bytes, std::size_t length) { pipeline.write(bytes, length); },
-        pipeline.expectedBytes());
+        ImageRows::expectedBytes(image));
     if (!decoded || !pipeline.complete()) {
         throw ImageRefusal{"PDF の画像データが壊れているか足りません"};
     }
