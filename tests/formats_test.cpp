@@ -409,8 +409,8 @@ TEST_F(pdf_cases, pages_convert_to_what_a_viewer_shows) {
     for (const char* name : {"mask-white", "mask-yellow", "clipped", "faded", "hidden-layer", "cropped", "rotated"}) {
         const std::vector<std::string> options{"--lines", "both", "--units", "inch"};
         const std::string shown = convert(pdfCase(name + std::string(".pdf")), options);
-        const std::string viewed = convert(pdfCase(name + std::string(".pgm")), {"--lines", "both", "--units", "inch",
-                                                                                  "--dpi", "144"});
+        const std::string viewed =
+            convert(pdfCase(name + std::string(".pgm")), {"--lines", "both", "--units", "inch", "--dpi", "144"});
         EXPECT_TRUE(shown == viewed) << name;  // DXF files too long for a readable difference
     }
     EXPECT_TRUE(convert(pdfCase("clipped.pdf"), {}) != convert(pdfCase("picture.pdf"), {}));
@@ -461,7 +461,8 @@ private:
 
 TEST_F(pdf_cases, every_threshold_and_read_answers_a_stop) {
     // Once the rows are written, histogram and adaptive thresholds go through them again.
-    for (const ThresholdMethod method : {ThresholdMethod::Fixed, ThresholdMethod::Histogram, ThresholdMethod::Adaptive}) {
+    for (const ThresholdMethod method :
+         {ThresholdMethod::Fixed, ThresholdMethod::Histogram, ThresholdMethod::Adaptive}) {
         PackedRows rows(64, 40);
         StoppingReport report(method == ThresholdMethod::Fixed ? 20 : 50);
         ReadOptions options;
@@ -504,8 +505,9 @@ TEST_F(picture_formats, void_samples_and_fax_rows_without_end_of_line_codes_are_
     const std::string fax = test::dataPath("libtiff/testfax3_bug54_1dnoEOL.tif");
     const std::string dxf = convert(fax, {"--units", "inch", "--lines", "horizontal"});
     EXPECT_EQ(status, kExitConverted);
-    EXPECT_EQ(err.str(), fax + ": TIFF の画素データに不備がありましたが、読み込みました（Premature EOL at line 0 of "
-                               "strip 0 (got 0, expected 1728)）\n");
+    EXPECT_EQ(err.str(), fax +
+                             ": TIFF の画素データに不備がありましたが、読み込みました（Premature EOL at line 0 of "
+                             "strip 0 (got 0, expected 1728)）\n");
     EXPECT_EQ(valueAfter(dxf, "$EXTMAX\r\n 10\r\n"), "5.76");
     std::size_t runs = 0;
     for (std::size_t at = dxf.find("\r\nLINE\r\n"); at != std::string::npos; at = dxf.find("\r\nLINE\r\n", at + 1)) {

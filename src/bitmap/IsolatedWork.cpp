@@ -94,8 +94,7 @@ void writeAll(int descriptor, const std::string& bytes) {
     }
 }
 
-[[noreturn]] void runChild(const std::function<std::string(int)>& work, WorkLimits limits, int answerPipe,
-                           int output) {
+[[noreturn]] void runChild(const std::function<std::string(int)>& work, WorkLimits limits, int answerPipe, int output) {
     // A stop request is the parent's to answer; the child ends when the parent kills it.
     signal(SIGINT, SIG_IGN);
     signal(SIGTERM, SIG_IGN);

@@ -114,7 +114,8 @@ private:
                                                            "sh", "Tj", "TJ", "'", "\"", "EI", "d0", "d1"};
         // Operators that change nothing of how an image shows: line styles, rendering intent, flatness,
         // marked content that is not optional content.
-        static const std::vector<std::string> kHarmless = {"w", "J", "j", "M", "d", "ri", "i", "BMC", "EMC", "MP", "DP"};
+        static const std::vector<std::string> kHarmless = {"w", "J",   "j",   "M",  "d", "ri",
+                                                           "i", "BMC", "EMC", "MP", "DP"};
         if (name == "q") {
             m_saved.push_back(m_matrix);
         } else if (name == "Q" && !m_saved.empty()) {
@@ -362,8 +363,7 @@ std::optional<ImageFacts> Document::soleImage(std::int64_t index) {
         m_state->image = survey.images[0].image;
         ImageFacts facts = factsOf(m_state->image, std::abs(m[0]), std::abs(m[3]));
         facts.storedLength = std::min(facts.storedLength, m_state->fileSize);
-        facts.shownAsStored = covers && !survey.altered && turn == 0 &&
-                              !m_state->image.getDict().hasKey("/OC") &&
+        facts.shownAsStored = covers && !survey.altered && turn == 0 && !m_state->image.getDict().hasKey("/OC") &&
                               !(annotations.isArray() && annotations.getArrayNItems() > 0);
         if (turn % 180 != 0) {
             std::swap(facts.resolutionX, facts.resolutionY);
@@ -379,8 +379,7 @@ bool Document::rawImageData(std::string& data) {
     });
 }
 
-bool Document::decodedImageData(const std::function<void(const std::uint8_t*, std::size_t)>& sink,
-                                std::size_t limit) {
+bool Document::decodedImageData(const std::function<void(const std::uint8_t*, std::size_t)>& sink, std::size_t limit) {
     Forward forward(sink, limit);
     const bool decoded = guarded([&] {
         bool filtered = false;

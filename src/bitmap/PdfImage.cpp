@@ -92,7 +92,8 @@ bool decodeGroup4(pdf::Document& document, const pdf::ImageFacts& image, BitmapD
     try {
         decodeTiff({reinterpret_cast<const std::uint8_t*>(tiff.data()), tiff.size()}, ReadOptions{}, data);
     } catch (const ImageRefusal& refusal) {
-        throw ImageRefusal{"PDF の画像データが壊れています", refusal.details.empty() ? refusal.message : refusal.details};
+        throw ImageRefusal{"PDF の画像データが壊れています",
+                           refusal.details.empty() ? refusal.message : refusal.details};
     }
     return true;
 }
@@ -123,8 +124,8 @@ public:
     // The bytes of decoded data a row of the image takes, and the whole image.
     static std::size_t rowBytes(const pdf::ImageFacts& image) {
         const std::size_t samples = image.palette.empty() ? static_cast<std::size_t>(image.components) : 1;
-        return (static_cast<std::size_t>(image.width) * samples * static_cast<std::size_t>(image.bitsPerComponent) + 7) /
-               8;
+        const std::size_t bits = static_cast<std::size_t>(image.width) * samples;
+        return (bits * static_cast<std::size_t>(image.bitsPerComponent) + 7) / 8;
     }
     static std::size_t expectedBytes(const pdf::ImageFacts& image) {
         return rowBytes(image) * static_cast<std::size_t>(image.height);
@@ -247,9 +248,9 @@ bool decodeSamples(pdf::Document& document, const pdf::ImageFacts& image, const 
     checkExpansion(image, ImageRows::expectedBytes(image));
     PackedRows rows(image.width, image.height);
     ImageRows pipeline(rows, options, image);
-    const bool decoded = document.decodedImageData(
-        [&](const std::uint8_t* bytes, std::size_t length) { pipeline.write(bytes, length); },
-        ImageRows::expectedBytes(image));
+    const bool decoded =
+        document.decodedImageData([&](const std::uint8_t* bytes, std::size_t length) { pipeline.write(bytes, length); },
+                                  ImageRows::expectedBytes(image));
     if (!decoded || !pipeline.complete()) {
         throw ImageRefusal{"PDF の画像データが壊れているか足りません"};
     }

@@ -124,8 +124,8 @@ std::string drawPage(std::span<const std::uint8_t> file, int index, Resolution r
 
 // The budget of a drawing at the resolution, from the page's size in points (0 when unknown).
 WorkLimits drawingLimits(Resolution resolution, double pageWidth, double pageHeight) {
-    const double pixels = std::clamp(pageWidth / 72 * resolution.x * pageHeight / 72 * resolution.y, 0.0,
-                                     kLargestDrawing);
+    const double pixels =
+        std::clamp(pageWidth / 72 * resolution.x * pageHeight / 72 * resolution.y, 0.0, kLargestDrawing);
     return {kDrawingBaseMemory + static_cast<std::int64_t>(pixels * kDrawingBytesPerPixel),
             kDrawingBaseSeconds + static_cast<int>(std::ceil(pixels / kDrawnPixelsPerSecond))};
 }
@@ -137,9 +137,8 @@ void renderPdfPage(std::span<const std::uint8_t> file, int index, Resolution res
     const WorkLimits limits = drawingLimits(resolution, page.width, page.height);
     std::string reply;
     SharedOutput drawing;
-    const IsolatedEnd end = runIsolated(
-        [&](int output) { return drawPage(file, index, resolution, output); }, limits, options.report, reply,
-        drawing);
+    const IsolatedEnd end = runIsolated([&](int output) { return drawPage(file, index, resolution, output); }, limits,
+                                        options.report, reply, drawing);
     if (end == IsolatedEnd::OutOfTime) {
         throw ImageRefusal{"PDF のページを描けません（描くのにかかる時間が限度を超えます）"};
     }
