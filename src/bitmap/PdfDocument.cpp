@@ -18,7 +18,7 @@ namespace kelvarin::pdf {
 namespace {
 
 // A page's content streams larger than this decoded are not examined for a single image: the page is drawn.
-constexpr std::size_t kLargestContent = std::size_t{16} << 20;
+constexpr std::size_t kLargestContent = std::size_t{1} << 20;
 
 // Thrown by a pipeline to end qpdf's decoding early. It is no std::exception, so qpdf does not take it for
 // a damaged stream (and go on with the next one) but passes it on.

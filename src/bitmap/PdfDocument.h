@@ -29,7 +29,6 @@ struct ImageFacts {
     // Placed upright over the whole page, with nothing on the page that hides, clips, masks, fades, colours,
     // crops or turns any of it: a viewer shows the image as stored.
     bool shownAsStored = false;
-    std::int64_t storedLength = 0;  // bytes of the stream as stored
     bool mask = false;  // /ImageMask: 1-bit, 0 paints
     std::int64_t bitsPerComponent = 0;
     int components = 0;                 // 1 grey, 3 RGB, 0 any other colour space
@@ -37,6 +36,7 @@ struct ImageFacts {
     std::optional<bool> decodeInverts;  // /Decode [1 0]; nothing for another /Decode
     bool masked = false;                // /SMask or /Mask
     std::vector<std::string> filters;
+    std::int64_t storedLength = 0;  // bytes of the stream as stored
     // The first /DecodeParms of CCITT fax data.
     std::int64_t faxK = 0;
     std::int64_t faxColumns = 1728;
