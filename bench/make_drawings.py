@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Writes the benchmark pictures, the same bytes on every run, with Pillow: an 8000 x 6000 line drawing
 (strokes, circles, boxes and text, black on white), an A0 sheet at 600 dpi (19900 x 28100) drawn the same
-way, also as a Group 4 TIFF, turned by 0.7 degrees as a scanner would, and that TIFF in a PDF (tiff2pdf), the
-sheet's top-left sixteenth and quarter, the
+way, also as a Group 4 TIFF, turned by 0.7 degrees as a scanner would, and that TIFF in a PDF (tiff2pdf),
+the sheet as a 1-bit PNG and that in a PDF (img2pdf, Flate), the sheet's top-left sixteenth and quarter, the
 8000 x 6000 drawing in grey lit from one side (paper from 255 down to 70, ink a quarter of it), a 2000 x 2000
 field of random noise (the worst case for run extraction), a
 strip one row high and 2^27 dots wide holding one black run, and an all-white 8000 x 6000 page."""
@@ -72,6 +72,9 @@ if __name__ == "__main__":
     sheet.save(f"{folder}/a0-600dpi-g4.tif", compression="group4", dpi=(600, 600))
     sheet.rotate(0.7, fillcolor=1).save(f"{folder}/a0-600dpi-turned.bmp")
     subprocess.run(["tiff2pdf", "-o", f"{folder}/a0-600dpi-g4.pdf", f"{folder}/a0-600dpi-g4.tif"], check=True)
+    sheet.save(f"{folder}/a0-600dpi.png", dpi=(600, 600))
+    subprocess.run(["img2pdf", "--pillow-limit-break", "-o", f"{folder}/a0-600dpi-flate.pdf",
+                    f"{folder}/a0-600dpi.png"], check=True)
     noise(f"{folder}/noise-2000x2000.bmp")
     strip(f"{folder}/strip-134217728x1.bmp")
     Image.new("1", (8000, 6000), 1).save(f"{folder}/white-8000x6000.bmp")

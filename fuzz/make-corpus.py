@@ -23,6 +23,10 @@ HOSTILE = {
     "fuzz_pnm": ["comment-after-header.pbm"],
 }
 HOSTILE_BMP = ["bitcount-0x0101.bmp", "compression-0x0100.bmp"]
+# PDF pages whose image something hides, fax data whole and damaged, and small hostile pages.
+PDF_CASES = ["mask-yellow.pdf", "clipped.pdf", "faded.pdf", "hidden-layer.pdf", "cropped.pdf", "rotated.pdf",
+             "damaged-group4-drawn.pdf", "page-1e20.pdf", "columns-1e9.pdf", "jbig2-globals.pdf", "forms.pdf",
+             "double-flate.pdf"]
 
 
 def drawing(width=37, height=21):
@@ -113,6 +117,10 @@ def main():
 
         samples = pathlib.Path(work) / "samples"
         subprocess.run(["/usr/bin/python3", str(TEST_DATA / "make-format-samples.py"), str(samples)], check=True)
+        cases = pathlib.Path(work) / "pdf-cases"
+        subprocess.run(["/usr/bin/python3", str(TEST_DATA / "make-pdf-cases.py"), str(cases)], check=True)
+        for name in PDF_CASES:
+            shutil.copy(cases / name, pdf / name)
         for target, names in HOSTILE.items():
             for name in names:
                 shutil.copy(samples / name, folders[target] / name)
@@ -123,7 +131,7 @@ def main():
                  "tiff2pdf-group4.pdf"):
         found = next(HERE.glob(f"fuzz_*/{name}"))
         shutil.copy(found, folders["fuzz_cli"] / name)
-    hostile = {name for names in HOSTILE.values() for name in names}
+    hostile = {name for names in HOSTILE.values() for name in names} | set(PDF_CASES)
     for path in sorted(HERE.rglob("*.*")):
         assert path.stat().st_size < (8192 if path.name in hostile else 2048), path
         print(f"{path.relative_to(HERE)}: {path.stat().st_size} bytes")

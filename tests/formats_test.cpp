@@ -5,15 +5,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <sstream>
 #include <thread>
 #include <tuple>
 
+#include "bitmap/GreyThreshold.h"
+#include "bitmap/PackedRows.h"
+#include "bitmap/PdfReader.h"
 #include "cli/CliRun.h"
 #include "common/Error.h"
+#include "common/WorkReport.h"
+#include "fileutil/Path.h"
 #include "support/TestSupport.h"
 
 namespace kelvarin {
@@ -209,9 +216,14 @@ struct ChildRun {
     long peakKib = 0;
 };
 
-ChildRun runChild(const std::vector<std::string>& arguments, const std::string& errorFile) {
+// addressSpace, when given, bounds the child's memory as `ulimit -v` does.
+ChildRun runChild(const std::vector<std::string>& arguments, const std::string& errorFile, rlim_t addressSpace = 0) {
     const pid_t child = fork();
     if (child == 0) {
+        const rlimit limit{addressSpace, addressSpace};
+        if (addressSpace > 0) {
+            setrlimit(RLIMIT_AS, &limit);
+        }
         std::vector<char*> argv{const_cast<char*>(KELVARIN_CLI_PATH)};
         for (const std::string& argument : arguments) {
             argv.push_back(const_cast<char*>(argument.c_str()));
@@ -324,6 +336,227 @@ TEST_F(picture_formats, a_stop_ends_a_wait_for_a_reader) {
         EXPECT_TRUE(WIFEXITED(childStatus) && WEXITSTATUS(childStatus) == kExitFailed) << signal;
         EXPECT_EQ(test::readBytes(work.file("errors.txt")), sample("picture.bmp") + ": 処理が中断されました。\n");
     }
+}
+
+// PDF files written by hand: hostile ones, and pages whose one image something hides, each with the
+// picture pdftoppm draws of it.
+class pdf_cases : public picture_formats {
+protected:
+    static void SetUpTestSuite() {
+        cases = new TempDir;
+        ASSERT_TRUE(test::makeTestData("make-pdf-cases.py", cases->path()));
+    }
+    static void TearDownTestSuite() {
+        delete cases;
+        cases = nullptr;
+    }
+    static std::string pdfCase(const std::string& name) { return cases->file(name); }
+
+    static TempDir* cases;
+};
+
+TempDir* pdf_cases::cases = nullptr;
+
+TEST_F(pdf_cases, hostile_files_end_refused_or_converted_in_bounded_memory) {
+    struct Case {
+        const char* file;
+        std::vector<std::string> options;
+        const char* message;  // the start of the one line written; empty for a conversion
+    };
+    const std::string tooLong = "PDF のページを描けません（描くのにかかる時間が限度を超えます）";
+    const std::string undrawable = "PDF のページを描けません（";
+    const std::string expanding = "PDF の画像データが圧縮の限度を超えているため扱えません（";
+    // clang-format off
+    const Case hostile[] = {
+        {"forms.pdf",           {},             tooLong.c_str()},     // 2^40 rectangles
+        {"rectangles.pdf",      {},             tooLong.c_str()},     // 200 MB of them
+        {"content.pdf",         {},             tooLong.c_str()},     // 4 GB of content
+        {"double-flate.pdf",    {},             expanding.c_str()},   // 1-bit 100000 x 100000 through Flate twice
+        {"grey-30000.pdf",      {"--adaptive"}, expanding.c_str()},
+        {"indexed-table.pdf",   {},             ""},                  // a colour table of 3 GB
+        {"image-then-more.pdf", {},             ""},                  // 64 bytes of image, 4 GB after them
+        {"jbig2-page.pdf",      {},             undrawable.c_str()},  // 60000 x 60000 dots of JBIG2
+        {"jbig2-globals.pdf",   {},             undrawable.c_str()},
+        {"page-1e20.pdf",       {},             "画像が大きすぎて扱えません（4.16666666666667E+20 × 4.16666666666667E+20 ドット）"},
+        {"columns-1e9.pdf",     {},             "このデータにはラインがありませんでした"},
+    };
+    // clang-format on
+    // The sanitizer reserves terabytes of address space, and keeps freed memory in quarantine.
+#if defined(__SANITIZE_ADDRESS__)
+    const rlim_t addressSpace = 0;
+    const long peakLimitKib = LONG_MAX;
+#else
+    const rlim_t addressSpace = rlim_t{1} << 30;
+    const long peakLimitKib = 300 * 1024;
+#endif
+    for (const Case& c : hostile) {
+        const std::string output = work.file("hostile.dxf");
+        std::remove(output.c_str());
+        std::vector<std::string> arguments{"--yes", "-q", "-o", output, pdfCase(c.file)};
+        arguments.insert(arguments.begin(), c.options.begin(), c.options.end());
+        const ChildRun run = runChild(arguments, work.file("errors.txt"), addressSpace);
+        if (*c.message == '\0') {
+            EXPECT_EQ(run.status, kExitConverted) << c.file << ": " << run.errors;
+            EXPECT_EQ(run.errors, "") << c.file;
+        } else {
+            EXPECT_EQ(run.status, kExitFailed) << c.file;
+            EXPECT_EQ(run.errors.find(pdfCase(c.file) + ": " + c.message), 0u) << c.file << ": " << run.errors;
+            EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << c.file << ": " << run.errors;
+        }
+        EXPECT_LT(run.peakKib, peakLimitKib) << c.file;
+    }
+}
+
+TEST_F(pdf_cases, pages_convert_to_what_a_viewer_shows) {
+    // Pages that show part of their picture or none are drawn at its own 144 dpi. (The drawing of a page
+    // shown whole shifts some dots, as a viewer scales an image even to its own size; it is read directly.)
+    for (const char* name : {"mask-white", "mask-yellow", "clipped", "faded", "hidden-layer", "cropped", "rotated"}) {
+        const std::vector<std::string> options{"--lines", "both", "--units", "inch"};
+        const std::string shown = convert(pdfCase(name + std::string(".pdf")), options);
+        const std::string viewed =
+            convert(pdfCase(name + std::string(".pgm")), {"--lines", "both", "--units", "inch", "--dpi", "144"});
+        EXPECT_TRUE(shown == viewed) << name;  // DXF files too long for a readable difference
+    }
+    EXPECT_TRUE(convert(pdfCase("clipped.pdf"), {}) != convert(pdfCase("picture.pdf"), {}));
+    EXPECT_EQ(convert(pdfCase("faded.pdf"), {}), "");
+    EXPECT_EQ(err.str(), pdfCase("faded.pdf") + ": このデータにはラインがありませんでした\n");
+}
+
+TEST_F(pdf_cases, fax_data_are_read_bit_for_bit_and_damage_is_refused) {
+    EXPECT_TRUE(convert(pdfCase("group4.pdf"), {}) == convert(pdfCase("picture.pdf"), {}));
+    EXPECT_EQ(status, kExitConverted);
+    for (const char* name : {"damaged-group4.pdf", "damaged-group4-drawn.pdf"}) {
+        EXPECT_EQ(convert(pdfCase(name), {}), "") << name;
+        EXPECT_EQ(status, kExitFailed) << name;
+        EXPECT_EQ(err.str().find(pdfCase(name) + ": PDF の画像データが壊れています（"), 0u) << err.str();
+    }
+}
+
+// Ctrl-C or SIGTERM ends the drawing of a page that would take seconds, as a stop.
+TEST_F(pdf_cases, a_stop_ends_the_drawing_of_a_page) {
+    const pid_t child = fork();
+    if (child == 0) {
+        freopen(work.file("errors.txt").c_str(), "w", stderr);
+        execl(KELVARIN_CLI_PATH, KELVARIN_CLI_PATH, "--yes", "-o", work.file("out.dxf").c_str(),
+              pdfCase("forms.pdf").c_str(), nullptr);
+        _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(child, SIGTERM);
+    int childStatus = 0;
+    waitpid(child, &childStatus, 0);
+    EXPECT_TRUE(WIFEXITED(childStatus) && WEXITSTATUS(childStatus) == kExitFailed);
+    EXPECT_EQ(test::readBytes(work.file("errors.txt")), pdfCase("forms.pdf") + ": 処理が中断されました。\n");
+}
+
+// A report that stops the work (as a stop request does) once it has heard of more than a number of rows.
+class StoppingReport : public WorkReport {
+public:
+    explicit StoppingReport(int rows) : m_rowsLeft(rows) {}
+    void advance(std::int64_t, double) override {
+        if (--m_rowsLeft < 0) {
+            throw KelvarinError(ErrorCode::Interrupted);
+        }
+    }
+
+private:
+    int m_rowsLeft;
+};
+
+TEST_F(pdf_cases, every_threshold_and_read_answers_a_stop) {
+    // Once the rows are written, histogram and adaptive thresholds go through them again.
+    for (const ThresholdMethod method :
+         {ThresholdMethod::Fixed, ThresholdMethod::Histogram, ThresholdMethod::Adaptive}) {
+        PackedRows rows(64, 40);
+        StoppingReport report(method == ThresholdMethod::Fixed ? 20 : 50);
+        ReadOptions options;
+        options.method = method;
+        options.report = &report;
+        GreyRows grey(rows, options);
+        const auto writeAll = [&] {
+            for (std::int32_t y = 0; y < rows.height(); ++y) {
+                std::fill_n(grey.row(y), rows.width(), static_cast<std::uint8_t>(y * 6));
+                grey.rowDone(y);
+            }
+            grey.finish();
+        };
+        EXPECT_THROW(writeAll(), KelvarinError) << static_cast<int>(method);
+    }
+    // Rows decoded through qpdf, and a page drawn in a child process.
+    for (const char* name : {"picture.pdf", "forms.pdf"}) {
+        const std::string bytes = test::readBytes(pdfCase(name));
+        StoppingReport report(5);
+        ReadOptions options;
+        options.report = &report;
+        BitmapData data;
+        try {
+            decodePdf({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, options, data);
+            ADD_FAILURE() << name << " was read";
+        } catch (const KelvarinError& error) {
+            EXPECT_EQ(error.code(), ErrorCode::Interrupted) << name;
+        }
+    }
+}
+
+TEST_F(picture_formats, void_samples_and_fax_rows_without_end_of_line_codes_are_read) {
+    const std::string expected = convert(sample("picture.bmp"), {});
+    for (const char* name : {"void-8bit.tif", "void-16bit.tif", "magick-g3.tif"}) {
+        EXPECT_TRUE(convert(sample(name), {}) == expected) << name;
+        EXPECT_EQ(err.str(), "") << name;
+    }
+    // A real fax page (a letterhead and ten lines of text, seen once): one slipped code would change every
+    // row below it, and the count of black runs with it.
+    const std::string fax = test::dataPath("libtiff/testfax3_bug54_1dnoEOL.tif");
+    const std::string dxf = convert(fax, {"--units", "inch", "--lines", "horizontal"});
+    EXPECT_EQ(status, kExitConverted);
+    EXPECT_EQ(err.str(), fax +
+                             ": TIFF の画素データに不備がありましたが、読み込みました（Premature EOL at line 0 of "
+                             "strip 0 (got 0, expected 1728)）\n");
+    EXPECT_EQ(valueAfter(dxf, "$EXTMAX\r\n 10\r\n"), "5.76");
+    std::size_t runs = 0;
+    for (std::size_t at = dxf.find("\r\nLINE\r\n"); at != std::string::npos; at = dxf.find("\r\nLINE\r\n", at + 1)) {
+        ++runs;
+    }
+    EXPECT_EQ(runs, 25719u);
+}
+
+// A failed write is one line naming where it failed: the output, or the temporary folder an output in a
+// closed folder is written in first.
+TEST_F(picture_formats, a_failed_write_is_one_line_naming_the_place) {
+    test::SmallDisk disk(64);
+    if (!disk.available() || geteuid() != 0) {
+        GTEST_SKIP() << "needs a tmpfs mount and root";
+    }
+    test::writeBytes(disk.file("filler"), std::string(60 * 1024, 'x'));
+    const std::string input = work.file("picture.bmp");
+    test::writeBytes(input, test::readBytes(sample("picture.bmp")));
+    chmod(input.c_str(), 0644);
+    const std::string full = disk.file("out.dxf");
+    ChildRun run = runChild({"--yes", "-o", full, input}, work.file("errors.txt"));
+    EXPECT_EQ(run.errors, input + ": ファイル書き込みエラー（" + full + ": " + systemReason(ENOSPC) + "）\n");
+    // As another user, in a folder that user may not create files in.
+    const std::string closed = work.file("closed");
+    mkdir(closed.c_str(), 0755);
+    const std::string output = closed + "/out.dxf";
+    test::writeBytes(output, "old");
+    chmod(output.c_str(), 0666);
+    chmod(work.path().c_str(), 0777);
+    const std::string folder = GetDirectoryPart(full);
+    chmod(folder.c_str(), 01777);
+    const pid_t child = fork();
+    if (child == 0) {
+        freopen(work.file("errors.txt").c_str(), "w", stderr);
+        setenv("TMPDIR", folder.c_str(), 1);
+        if (setgid(65534) == 0 && setuid(65534) == 0) {
+            execl(KELVARIN_CLI_PATH, KELVARIN_CLI_PATH, "--yes", "-o", output.c_str(), input.c_str(), nullptr);
+        }
+        _exit(127);
+    }
+    int childStatus = 0;
+    waitpid(child, &childStatus, 0);
+    EXPECT_EQ(test::readBytes(work.file("errors.txt")),
+              input + ": ファイル書き込みエラー（" + folder + ": " + systemReason(ENOSPC) + "）\n");
+    EXPECT_EQ(test::readBytes(output), "old");
 }
 
 }  // namespace

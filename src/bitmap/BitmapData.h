@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/LargeBuffer.h"
+#include "common/WorkReport.h"
 
 namespace kelvarin {
 
@@ -28,12 +29,14 @@ enum class ThresholdMethod { Fixed, Histogram, Adaptive };
 
 // How pictures that are not 1-bit are read: grey and colour pixels darker than the threshold (0-255)
 // are black; a multi-page file gives the page numbered page (from 1); a PDF page that is not one scanned
-// image is drawn at renderDpi.
+// image is drawn at renderDpi. The long steps of a read (drawing a page, thresholding) tell report, when
+// given, of their work, so that a stop request ends them.
 struct ReadOptions {
     int threshold = 128;
     std::int32_t page = 1;
     ThresholdMethod method = ThresholdMethod::Fixed;
     double renderDpi = 300;
+    WorkReport* report = nullptr;
 };
 
 // What the read command keeps of the file read last.

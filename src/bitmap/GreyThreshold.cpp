@@ -64,6 +64,13 @@ void GreyRows::rowDone(std::int32_t y) {
     if (!m_whole) {
         packRow(y, m_line.data(), m_options.threshold);
     }
+    rowWorked(y);
+}
+
+void GreyRows::rowWorked(std::int32_t y) {
+    if (m_options.report != nullptr) {
+        m_options.report->advance(m_target.width(), static_cast<double>(y + 1) / m_target.height());
+    }
 }
 
 void GreyRows::packRow(std::int32_t y, const std::uint8_t* values, int threshold) {
@@ -81,13 +88,18 @@ void GreyRows::finish() {
     }
     if (m_options.method == ThresholdMethod::Histogram) {
         std::vector<std::uint64_t> histogram(256);
-        for (const std::uint8_t value : m_picture) {
-            ++histogram[value];
+        for (std::int32_t y = 0; y < m_target.height(); ++y) {
+            const std::uint8_t* values = row(y);
+            for (std::int32_t x = 0; x < m_target.width(); ++x) {
+                ++histogram[values[x]];
+            }
+            rowWorked(y);
         }
         threshold = histogramThreshold(histogram, threshold);
     }
     for (std::int32_t y = 0; y < m_target.height(); ++y) {
         packRow(y, row(y), threshold);
+        rowWorked(y);
     }
 }
 
@@ -138,6 +150,7 @@ void GreyRows::packAdaptive() {
             black[static_cast<std::size_t>(x)] = values[x] < threshold ? 0 : 255;
         }
         packRow(y, black.data(), 128);
+        rowWorked(y);
     }
 }
 

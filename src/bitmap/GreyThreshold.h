@@ -37,6 +37,8 @@ public:
 
 private:
     void packRow(std::int32_t y, const std::uint8_t* values, int threshold);
+    // Tells the read's report of one row's work done.
+    void rowWorked(std::int32_t y);
     void packAdaptive();
 
     PackedRows& m_target;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <exception>
 #include <new>
 
 namespace kelvarin::pdf {
@@ -17,35 +18,59 @@ namespace kelvarin::pdf {
 namespace {
 
 // A page's content streams larger than this decoded are not examined for a single image: the page is drawn.
-constexpr std::size_t kLargestContent = std::size_t{16} << 20;
+constexpr std::size_t kLargestContent = std::size_t{1} << 20;
 
-// Collects decoded content up to a limit, noting whether there was more.
-class LimitedText : public Pipeline {
+// Thrown by a pipeline to end qpdf's decoding early. It is no std::exception, so qpdf does not take it for
+// a damaged stream (and go on with the next one) but passes it on.
+struct Cutoff {};
+
+// Collects the first limit bytes of decoded data; more ends the decoding.
+class Prefix : public Pipeline {
 public:
-    LimitedText() : Pipeline("content", nullptr) {}
+    explicit Prefix(std::size_t limit) : Pipeline("prefix", nullptr), m_limit(limit) {}
     void write(unsigned char const* data, size_t length) override {
-        if (text.size() + length > kLargestContent) {
-            overflow = true;
-            return;
+        const std::size_t room = m_limit - text.size();
+        text.append(reinterpret_cast<const char*>(data), std::min(room, length));
+        if (length > room) {
+            throw Cutoff{};
         }
-        text.append(reinterpret_cast<const char*>(data), length);
     }
     void finish() override {}
 
     std::string text;
-    bool overflow = false;
+
+private:
+    std::size_t m_limit;
 };
 
-// Hands decoded data on to a function.
+// Hands the first limit bytes of decoded data on to a function; more ends the decoding. An exception from
+// the function ends it too, and is kept for the caller.
 class Forward : public Pipeline {
 public:
-    explicit Forward(const std::function<void(const std::uint8_t*, std::size_t)>& sink)
-        : Pipeline("image", nullptr), m_sink(sink) {}
-    void write(unsigned char const* data, size_t length) override { m_sink(data, length); }
+    Forward(const std::function<void(const std::uint8_t*, std::size_t)>& sink, std::size_t limit)
+        : Pipeline("image", nullptr), m_sink(sink), m_left(limit) {}
+    void write(unsigned char const* data, size_t length) override {
+        const std::size_t taken = std::min(length, m_left);
+        if (taken > 0) {
+            try {
+                m_sink(data, taken);
+            } catch (...) {
+                failure = std::current_exception();
+                throw Cutoff{};
+            }
+            m_left -= taken;
+        }
+        if (length > taken) {
+            throw Cutoff{};
+        }
+    }
     void finish() override {}
+
+    std::exception_ptr failure;
 
 private:
     const std::function<void(const std::uint8_t*, std::size_t)>& m_sink;
+    std::size_t m_left;
 };
 
 using Matrix = std::array<double, 6>;  // a b c d e f, as the cm operator gives them
@@ -55,8 +80,9 @@ Matrix multiply(const Matrix& m, const Matrix& n) {
             m[2] * n[1] + m[3] * n[3], m[4] * n[0] + m[5] * n[2] + n[4], m[4] * n[1] + m[5] * n[3] + n[5]};
 }
 
-// Follows a page's content: the image XObjects it paints with where they go, and whether it paints anything
-// else (paths, text, shadings, inline images, forms).
+// Follows a page's content: the image XObjects it paints with where they go, whether it paints anything
+// else (paths, text, shadings, inline images, forms), and whether anything may change how an image shows
+// (clips, colours, graphics states, optional content).
 class ContentSurvey : public QPDFObjectHandle::ParserCallbacks {
 public:
     explicit ContentSurvey(QPDFObjectHandle xobjects) : m_xobjects(xobjects) {}
@@ -80,11 +106,16 @@ public:
     };
     std::vector<Placed> images;
     bool otherPainting = false;
+    bool altered = false;
 
 private:
     void operate(const std::string& name) {
         static const std::vector<std::string> kPainting = {"f",  "F",  "f*", "B", "B*", "b",  "b*", "S", "s",
                                                            "sh", "Tj", "TJ", "'", "\"", "EI", "d0", "d1"};
+        // Operators that change nothing of how an image shows: line styles, rendering intent, flatness,
+        // marked content that is not optional content.
+        static const std::vector<std::string> kHarmless = {"w", "J",   "j",   "M",  "d", "ri",
+                                                           "i", "BMC", "EMC", "MP", "DP"};
         if (name == "q") {
             m_saved.push_back(m_matrix);
         } else if (name == "Q" && !m_saved.empty()) {
@@ -106,6 +137,10 @@ private:
             }
         } else if (std::find(kPainting.begin(), kPainting.end(), name) != kPainting.end()) {
             otherPainting = true;
+        } else if (name == "BDC") {
+            altered = altered || (!m_operands.empty() && m_operands[0].isNameAndEquals("/OC"));
+        } else if (std::find(kHarmless.begin(), kHarmless.end(), name) == kHarmless.end()) {
+            altered = true;
         }
     }
 
@@ -182,29 +217,36 @@ void readPalette(QPDFObjectHandle space, ImageFacts& facts) {
     if (base == 0 || !highest.isInteger() || highest.getIntValue() < 0 || highest.getIntValue() > 255) {
         return;
     }
+    const std::size_t size = static_cast<std::size_t>(highest.getIntValue() + 1) * static_cast<std::size_t>(base);
     std::string table;
     if (lookup.isString()) {
         table = lookup.getStringValue();
     } else if (lookup.isStream()) {
-        Pl_String sink("palette", nullptr, table);
-        if (!lookup.pipeStreamData(&sink, nullptr, 0, qpdf_dl_generalized, true)) {
-            return;
+        // Only the entries the image may use are decoded, however long the table.
+        Prefix sink(size);
+        try {
+            if (!lookup.pipeStreamData(&sink, nullptr, 0, qpdf_dl_generalized, true)) {
+                return;
+            }
+        } catch (const Cutoff&) {
         }
+        table = std::move(sink.text);
     } else {
         return;
     }
-    table.resize(static_cast<std::size_t>(highest.getIntValue() + 1) * static_cast<std::size_t>(base), '\0');
+    table.resize(size, '\0');
     facts.components = base;
     facts.palette.assign(table.begin(), table.end());
 }
 
-ImageFacts factsOf(QPDFObjectHandle image, double pageWidth, double pageHeight) {
+// The image's facts, placed at width by height points.
+ImageFacts factsOf(QPDFObjectHandle image, double width, double height) {
     QPDFObjectHandle dictionary = image.getDict();
     ImageFacts facts;
     facts.width = integerOr(dictionary, "/Width", 0);
     facts.height = integerOr(dictionary, "/Height", 0);
-    facts.resolutionX = static_cast<double>(facts.width) * 72 / pageWidth;
-    facts.resolutionY = static_cast<double>(facts.height) * 72 / pageHeight;
+    facts.resolutionX = static_cast<double>(facts.width) * 72 / width;
+    facts.resolutionY = static_cast<double>(facts.height) * 72 / height;
     facts.mask = booleanOr(dictionary, "/ImageMask", false);
     facts.bitsPerComponent = facts.mask ? 1 : integerOr(dictionary, "/BitsPerComponent", 0);
     QPDFObjectHandle space = dictionary.getKey("/ColorSpace");
@@ -215,6 +257,7 @@ ImageFacts factsOf(QPDFObjectHandle image, double pageWidth, double pageHeight) 
     facts.decodeInverts = decodeInverts(dictionary);
     facts.masked = dictionary.hasKey("/SMask") || dictionary.hasKey("/Mask");
     facts.filters = filtersOf(dictionary);
+    facts.storedLength = integerOr(dictionary, "/Length", 0);
     QPDFObjectHandle parms = dictionary.getKey("/DecodeParms");
     if (parms.isArray() && parms.getArrayNItems() > 0) {
         parms = parms.getArrayItem(0);
@@ -248,10 +291,12 @@ struct Document::State {
     QPDF pdf;
     std::vector<QPDFPageObjectHelper> pages;
     QPDFObjectHandle image;  // of the page last asked for
+    std::int64_t fileSize = 0;
 };
 
 Document::Document(const std::uint8_t* bytes, std::size_t size) : m_state(std::make_unique<State>()) {
     QPDF& pdf = m_state->pdf;
+    m_state->fileSize = static_cast<std::int64_t>(size);
     pdf.setSuppressWarnings(true);
     pdf.setAttemptRecovery(false);
     guarded([&] {
@@ -268,16 +313,31 @@ Document::~Document() = default;
 
 std::int64_t Document::pageCount() { return static_cast<std::int64_t>(m_state->pages.size()); }
 
-std::optional<ImageFacts> Document::coveringImage(std::int64_t index) {
+std::pair<double, double> Document::pageSize(std::int64_t index) {
+    return guarded([&] {
+        const QPDFObjectHandle::Rectangle box =
+            m_state->pages.at(static_cast<std::size_t>(index)).getCropBox().getArrayAsRectangle();
+        return std::pair<double, double>{box.urx - box.llx, box.ury - box.lly};
+    });
+}
+
+std::optional<ImageFacts> Document::soleImage(std::int64_t index) {
     return guarded([&]() -> std::optional<ImageFacts> {
         QPDFPageObjectHelper& page = m_state->pages.at(static_cast<std::size_t>(index));
-        QPDFObjectHandle rotate = page.getAttribute("/Rotate", false);
-        if (rotate.isInteger() && rotate.getIntValue() % 360 != 0) {
-            return std::nullopt;
-        }
-        LimitedText content;
-        page.pipeContents(&content);
-        if (content.overflow) {
+        Prefix content(kLargestContent);
+        try {
+            // Each stream on its own: qpdf's own concatenation keeps them all in memory first.
+            bool first = true;
+            for (QPDFObjectHandle stream : page.getPageContents()) {
+                if (!first) {
+                    content.write(reinterpret_cast<const unsigned char*>("\n"), 1);
+                }
+                first = false;
+                if (!stream.pipeStreamData(&content, nullptr, 0, qpdf_dl_specialized, true)) {
+                    throw QPDFExc(qpdf_e_damaged_pdf, "", "", 0, "errors while decoding content stream");
+                }
+            }
+        } catch (const Cutoff&) {
             return std::nullopt;
         }
         QPDFObjectHandle resources = page.getAttribute("/Resources", false);
@@ -286,19 +346,29 @@ std::optional<ImageFacts> Document::coveringImage(std::int64_t index) {
         if (survey.otherPainting || survey.images.size() != 1) {
             return std::nullopt;
         }
+        const Matrix& m = survey.images[0].where;
+        if (std::abs(m[1]) > 1e-6 || std::abs(m[2]) > 1e-6 || m[0] == 0 || m[3] == 0) {
+            return std::nullopt;
+        }
         const QPDFObjectHandle::Rectangle box = page.getCropBox().getArrayAsRectangle();
         const double width = box.urx - box.llx;
         const double height = box.ury - box.lly;
-        const Matrix& m = survey.images[0].where;
         constexpr double kTolerance = 1;  // points
-        const bool covers = std::abs(m[1]) < 1e-6 && std::abs(m[2]) < 1e-6 && width > 0 && height > 0 &&
-                            std::abs(m[0] - width) < kTolerance && std::abs(m[3] - height) < kTolerance &&
-                            std::abs(m[4] - box.llx) < kTolerance && std::abs(m[5] - box.lly) < kTolerance;
-        if (!covers) {
-            return std::nullopt;
-        }
+        const bool covers = width > 0 && height > 0 && std::abs(m[0] - width) < kTolerance &&
+                            std::abs(m[3] - height) < kTolerance && std::abs(m[4] - box.llx) < kTolerance &&
+                            std::abs(m[5] - box.lly) < kTolerance;
+        QPDFObjectHandle rotate = page.getAttribute("/Rotate", false);
+        const std::int64_t turn = rotate.isInteger() ? rotate.getIntValue() % 360 : 0;
+        QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
         m_state->image = survey.images[0].image;
-        return factsOf(m_state->image, m[0], m[3]);
+        ImageFacts facts = factsOf(m_state->image, std::abs(m[0]), std::abs(m[3]));
+        facts.storedLength = std::min(facts.storedLength, m_state->fileSize);
+        facts.shownAsStored = covers && !survey.altered && turn == 0 && !m_state->image.getDict().hasKey("/OC") &&
+                              !(annotations.isArray() && annotations.getArrayNItems() > 0);
+        if (turn % 180 != 0) {
+            std::swap(facts.resolutionX, facts.resolutionY);
+        }
+        return facts;
     });
 }
 
@@ -309,13 +379,21 @@ bool Document::rawImageData(std::string& data) {
     });
 }
 
-bool Document::decodedImageData(const std::function<void(const std::uint8_t*, std::size_t)>& sink) {
-    return guarded([&] {
-        Forward forward(sink);
+bool Document::decodedImageData(const std::function<void(const std::uint8_t*, std::size_t)>& sink, std::size_t limit) {
+    Forward forward(sink, limit);
+    const bool decoded = guarded([&] {
         bool filtered = false;
-        const bool piped = m_state->image.pipeStreamData(&forward, &filtered, 0, qpdf_dl_all, true);
-        return piped && (filtered || m_state->image.getDict().getKey("/Filter").isNull());
+        try {
+            const bool piped = m_state->image.pipeStreamData(&forward, &filtered, 0, qpdf_dl_all, true);
+            return piped && (filtered || m_state->image.getDict().getKey("/Filter").isNull());
+        } catch (const Cutoff&) {
+            return true;
+        }
     });
+    if (forward.failure) {
+        std::rethrow_exception(forward.failure);
+    }
+    return decoded;
 }
 
 }  // namespace kelvarin::pdf

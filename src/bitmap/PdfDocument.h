@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kelvarin::pdf {
@@ -23,8 +24,11 @@ struct Unreadable {
 struct ImageFacts {
     std::int64_t width = 0;
     std::int64_t height = 0;
-    double resolutionX = 0;  // dots per inch, from the image's size on the page
+    double resolutionX = 0;  // dots per inch, from the image's size on the page as a viewer shows it
     double resolutionY = 0;
+    // Placed upright over the whole page, with nothing on the page that hides, clips, masks, fades, colours,
+    // crops or turns any of it: a viewer shows the image as stored.
+    bool shownAsStored = false;
     bool mask = false;  // /ImageMask: 1-bit, 0 paints
     std::int64_t bitsPerComponent = 0;
     int components = 0;                 // 1 grey, 3 RGB, 0 any other colour space
@@ -32,6 +36,7 @@ struct ImageFacts {
     std::optional<bool> decodeInverts;  // /Decode [1 0]; nothing for another /Decode
     bool masked = false;                // /SMask or /Mask
     std::vector<std::string> filters;
+    std::int64_t storedLength = 0;  // bytes of the stream as stored
     // The first /DecodeParms of CCITT fax data.
     std::int64_t faxK = 0;
     std::int64_t faxColumns = 1728;
@@ -49,13 +54,16 @@ public:
     Document& operator=(const Document&) = delete;
 
     std::int64_t pageCount();
-    // The facts of the image that alone makes up page index (from 0), placed upright over the whole page;
-    // nothing for any other page.
-    std::optional<ImageFacts> coveringImage(std::int64_t index);
+    // The crop box of page index (from 0), in points: width and height.
+    std::pair<double, double> pageSize(std::int64_t index);
+    // The facts of the image that alone is painted on page index (from 0), placed upright; nothing for a page
+    // that paints anything else, whose content is too large to look through, or whose image is turned.
+    std::optional<ImageFacts> soleImage(std::int64_t index);
     // That image's data as stored (false when qpdf cannot give them).
     bool rawImageData(std::string& data);
-    // That image's data decoded through its filters, handed on as they come; false when a filter failed.
-    bool decodedImageData(const std::function<void(const std::uint8_t*, std::size_t)>& sink);
+    // That image's first limit bytes decoded through its filters, handed on as they come (what follows is
+    // not decoded); false when a filter failed. An exception from sink ends the decoding and passes on.
+    bool decodedImageData(const std::function<void(const std::uint8_t*, std::size_t)>& sink, std::size_t limit);
 
 private:
     struct State;

@@ -8,6 +8,7 @@
 #include "bitmap/GreyThreshold.h"
 #include "bitmap/PackedRows.h"
 #include "bitmap/TiffReader.h"
+#include "common/TextFormat.h"
 
 namespace kelvarin {
 
@@ -88,29 +89,46 @@ bool decodeGroup4(pdf::Document& document, const pdf::ImageFacts& image, BitmapD
     const std::string tiff =
         group4Tiff(raw, static_cast<std::uint32_t>(image.width), static_cast<std::uint32_t>(image.height),
                    faxBlackShowsBlack, {image.resolutionX, image.resolutionY});
-    decodeTiff({reinterpret_cast<const std::uint8_t*>(tiff.data()), tiff.size()}, ReadOptions{}, data);
+    try {
+        decodeTiff({reinterpret_cast<const std::uint8_t*>(tiff.data()), tiff.size()}, ReadOptions{}, data);
+    } catch (const ImageRefusal& refusal) {
+        throw ImageRefusal{"PDF の画像データが壊れています",
+                           refusal.details.empty() ? refusal.message : refusal.details};
+    }
     return true;
 }
 
-// Takes decoded image data as they come and hands each complete row's grey levels on.
+// Takes decoded image data as they come and hands each complete row's grey levels on; a 1-bit grey image's
+// rows are packed as they are, whatever the threshold method.
 class ImageRows {
 public:
     ImageRows(PackedRows& rows, const ReadOptions& options, const pdf::ImageFacts& image)
         : m_rows(rows),
-          m_grey(rows, options),
+          m_grey(rows, bilevel(image) ? ReadOptions{} : options),
           m_image(image),
+          m_report(options.report),
           m_bits(static_cast<int>(image.bitsPerComponent)),
           m_samples(image.palette.empty() ? image.components : 1),
-          m_row((static_cast<std::size_t>(rows.width()) * static_cast<std::size_t>(m_samples) *
-                     static_cast<std::size_t>(m_bits) +
-                 7) /
-                8) {
+          m_row(rowBytes(image)) {
         for (std::size_t i = 0; i + static_cast<std::size_t>(image.components) <= image.palette.size();
              i += static_cast<std::size_t>(image.components)) {
             const auto at = [&](std::size_t k) { return image.palette[i + k]; };
             m_paletteGrey.push_back(static_cast<std::uint8_t>(
                 image.components == 3 ? greyLevel(at(0), at(1), at(2), 255, 255) : greyLevel(at(0), 255)));
         }
+    }
+
+    static bool bilevel(const pdf::ImageFacts& image) {
+        return image.bitsPerComponent == 1 && image.palette.empty() && image.components == 1;
+    }
+    // The bytes of decoded data a row of the image takes, and the whole image.
+    static std::size_t rowBytes(const pdf::ImageFacts& image) {
+        const std::size_t samples = image.palette.empty() ? static_cast<std::size_t>(image.components) : 1;
+        const std::size_t bits = static_cast<std::size_t>(image.width) * samples;
+        return (bits * static_cast<std::size_t>(image.bitsPerComponent) + 7) / 8;
+    }
+    static std::size_t expectedBytes(const pdf::ImageFacts& image) {
+        return rowBytes(image) * static_cast<std::size_t>(image.height);
     }
 
     void write(const std::uint8_t* data, std::size_t length) {
@@ -148,7 +166,27 @@ private:
         }
     }
 
+    // Bit 0 is black in the image's samples and in the packed rows; bits past the width stay 0.
+    void packBilevelRow() {
+        std::uint8_t* target = m_rows.rowFromTop(m_done);
+        const std::uint8_t flip = *m_image.decodeInverts ? 0xFF : 0x00;
+        for (std::size_t i = 0; i < m_row.size(); ++i) {
+            target[i] = m_row[i] ^ flip;
+        }
+        if (const int spare = static_cast<int>(m_row.size() * 8 - static_cast<std::size_t>(m_rows.width()))) {
+            target[m_row.size() - 1] &= static_cast<std::uint8_t>(0xFF << spare);
+        }
+        if (m_report != nullptr) {
+            m_report->advance(m_rows.width(), static_cast<double>(m_done + 1) / m_rows.height());
+        }
+        ++m_done;
+    }
+
     void convertRow() {
+        if (bilevel(m_image)) {
+            packBilevelRow();
+            return;
+        }
         const std::int64_t maximum = (std::int64_t{1} << m_bits) - 1;
         std::uint8_t* values = m_grey.row(m_done);
         for (std::int64_t x = 0; x < m_rows.width(); ++x) {
@@ -170,6 +208,7 @@ private:
     PackedRows& m_rows;
     GreyRows m_grey;
     const pdf::ImageFacts& m_image;
+    WorkReport* m_report;
     int m_bits;
     int m_samples;
     std::vector<std::uint8_t> m_row;
@@ -177,6 +216,21 @@ private:
     std::size_t m_filled = 0;
     std::int32_t m_done = 0;
 };
+
+// The most one stored byte expands to through the filters read here: Flate and LZW give a little over
+// 1000 at best (a run of one value), the others less. Data that would expand more are nested filters
+// made to cost gigabytes from a few bytes.
+constexpr double kLargestExpansion = 1100;
+constexpr double kExpansionAllowance = 64 << 10;  // bytes, for small images with much padding
+
+void checkExpansion(const pdf::ImageFacts& image, std::size_t decodedBytes) {
+    if (static_cast<double>(decodedBytes) >
+        kLargestExpansion * static_cast<double>(image.storedLength) + kExpansionAllowance) {
+        throw ImageRefusal{"PDF の画像データが圧縮の限度を超えているため扱えません（" +
+                           formatInteger(image.storedLength) + " バイトから " +
+                           formatInteger(static_cast<std::int64_t>(decodedBytes)) + " バイト）"};
+    }
+}
 
 bool decodeSamples(pdf::Document& document, const pdf::ImageFacts& image, const ReadOptions& options,
                    BitmapData& data) {
@@ -191,12 +245,12 @@ bool decodeSamples(pdf::Document& document, const pdf::ImageFacts& image, const 
         (!image.palette.empty() && bits == 16)) {
         return false;
     }
+    checkExpansion(image, ImageRows::expectedBytes(image));
     PackedRows rows(image.width, image.height);
-    // A 1-bit grey image keeps its bits whatever the threshold method.
-    const bool bilevel = bits == 1 && image.palette.empty();
-    ImageRows pipeline(rows, bilevel ? ReadOptions{} : options, image);
-    const bool decoded = document.decodedImageData(
-        [&](const std::uint8_t* bytes, std::size_t length) { pipeline.write(bytes, length); });
+    ImageRows pipeline(rows, options, image);
+    const bool decoded =
+        document.decodedImageData([&](const std::uint8_t* bytes, std::size_t length) { pipeline.write(bytes, length); },
+                                  ImageRows::expectedBytes(image));
     if (!decoded || !pipeline.complete()) {
         throw ImageRefusal{"PDF の画像データが壊れているか足りません"};
     }

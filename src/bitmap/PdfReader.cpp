@@ -20,13 +20,14 @@ void readPage(std::span<const std::uint8_t> file, pdf::Document& document, const
         throw pageMissing(options.page, count);
     }
     const int index = options.page - 1;
-    if (const auto image = document.coveringImage(index)) {
-        if (!decodePdfImage(document, *image, options, data)) {
-            // An image encoded in a way not read here is drawn at its own size.
-            renderPdfPage(file, index, {image->resolutionX, image->resolutionY}, options, data);
-        }
-    } else {
-        renderPdfPage(file, index, {options.renderDpi, options.renderDpi}, options, data);
+    const auto [width, height] = document.pageSize(index);
+    const auto image = document.soleImage(index);
+    if (!image || !image->shownAsStored || !decodePdfImage(document, *image, options, data)) {
+        // A page that shows its image in part, or one encoded in a way not read here, is drawn at the
+        // image's own resolution; any other page at the resolution asked for.
+        const Resolution resolution = image ? Resolution{image->resolutionX, image->resolutionY}
+                                            : Resolution{options.renderDpi, options.renderDpi};
+        renderPdfPage(file, index, resolution, {width, height}, options, data);
     }
     data.PageCount = static_cast<std::int32_t>(std::min<std::int64_t>(count, INT32_MAX));
 }

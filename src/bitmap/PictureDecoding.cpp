@@ -19,6 +19,16 @@ void checkSinglePage(const ReadOptions& options) {
     }
 }
 
+// Lets the window run, and a stop request end the read, as the read's long steps report their work.
+class ToolkitTicks : public WorkReport {
+public:
+    explicit ToolkitTicks(Toolkit& toolkit) : m_toolkit(toolkit) {}
+    void advance(std::int64_t ticks, double) override { m_toolkit.doEvents(ticks); }
+
+private:
+    Toolkit& m_toolkit;
+};
+
 }  // namespace
 
 void decodeOtherFormat(ImageFormat format, std::span<const std::uint8_t> file, const ReadOptions& options,
@@ -50,7 +60,10 @@ bool DecodePicture(BitmapData& data, const ReadOptions& options, Toolkit& toolki
             checkSinglePage(options);
             return DecodeBitmap(data, toolkit);
         }
-        decodeOtherFormat(format, file, options, data);
+        ToolkitTicks ticks(toolkit);
+        ReadOptions ticking = options;
+        ticking.report = &ticks;
+        decodeOtherFormat(format, file, ticking, data);
         if (!data.ReadNote.empty()) {
             toolkit.showDetailedMessage(data.ReadNote, data.ReadNoteDetails);
         }

@@ -197,6 +197,33 @@ std::int64_t rowBufferBytes(TIFF* tiff, const PageLayout& layout, const TileGeom
     return bytes;
 }
 
+// One-dimensional Group 3 data written without end-of-line codes (libtiff writes them so) are lost on the
+// Group 3 decoder, which looks for those codes before each row. The codes are those of modified Huffman
+// rows without byte alignment, so a page whose first row does not decode is read as such; what the Group 3
+// decoder said becomes the read's note. True when the page is to be read so.
+bool readAsRowsWithoutEols(TIFF* tiff, MemoryFile& file) {
+    std::uint16_t compression = COMPRESSION_NONE;
+    std::uint32_t options = 0;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetField(tiff, TIFFTAG_GROUP3OPTIONS, &options);
+    if (compression != COMPRESSION_CCITTFAX3 || (options & GROUP3OPT_2DENCODING) != 0 || TIFFIsTiled(tiff)) {
+        return false;
+    }
+    LargeBuffer scanLine(static_cast<std::size_t>(TIFFScanlineSize64(tiff)));
+    const bool firstRowRead = TIFFReadScanline(tiff, scanLine.data(), 0, 0) >= 0 && file.error.empty();
+    const std::string complaint = file.warnings > 0 ? file.warning : file.error;
+    file.error.clear();
+    file.warning.clear();
+    file.warnings = 0;
+    if (firstRowRead || !TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_CCITTRLE) ||
+        !TIFFSetField(tiff, TIFFTAG_FAXMODE, FAXMODE_NORTC | FAXMODE_NOEOL)) {
+        return false;
+    }
+    file.warning = complaint;
+    file.warnings = 1;
+    return true;
+}
+
 void decodeStrips(TIFF* tiff, MemoryFile& file, PackedRows& rows, RowConverter& converter) {
     LargeBuffer scanLine(static_cast<std::size_t>(TIFFScanlineSize64(tiff)));
     for (std::int32_t y = 0; y < rows.height(); ++y) {
@@ -273,6 +300,7 @@ void decodeTiff(std::span<const std::uint8_t> file, const ReadOptions& options, 
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_COMPRESSION, &compression);
     memory.warningIsError = compression == COMPRESSION_CCITTFAX4;
     memory.decoding = true;
+    readAsRowsWithoutEols(tiff.get(), memory);
     if (tiles) {
         decodeTiles(tiff.get(), memory, layout, *tiles, rows, converter);
     } else {

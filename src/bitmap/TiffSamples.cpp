@@ -69,6 +69,9 @@ PageLayout layoutOf(TIFF* tiff) {
         layout.photometric = PHOTOMETRIC_MINISWHITE;
     }
     TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLEFORMAT, &layout.sampleFormat);
+    if (layout.sampleFormat == SAMPLEFORMAT_VOID) {
+        layout.sampleFormat = SAMPLEFORMAT_UINT;  // "untyped" samples are read as the writers mean them
+    }
     std::uint16_t extraCount = 0;
     std::uint16_t* extraKinds = nullptr;
     if (TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds) && extraCount > 0) {

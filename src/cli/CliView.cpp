@@ -22,6 +22,10 @@ std::string withUnixLineBreaks(std::string_view text) {
     return out;
 }
 
+// A failed write shows two boxes in the window, the first naming the routine; here they make one line.
+constexpr std::string_view kWriteFailureBox = "ファイル書き込みエラー in WriteFile";
+constexpr std::string_view kWriteFailure = "ファイル書き込みエラー";
+
 }  // namespace
 
 CliView::CliView(std::istream& in, std::ostream& err, Settings settings) : m_in(in), m_err(err), m_settings(settings) {}
@@ -53,10 +57,18 @@ void CliView::showMessage(std::string_view text) {
     if (stopRequested() && text != kConversionDoneMessage) {
         return;
     }
+    if (std::exchange(m_writeFailureShown, false) && text == kWriteFailure) {
+        return;
+    }
     printLine(text);
 }
 
 void CliView::showDetailedMessage(std::string_view text, std::string_view details) {
+    if (text == kWriteFailureBox) {
+        showDetailedMessage(kWriteFailure, details);
+        m_writeFailureShown = true;
+        return;
+    }
     showMessage(details.empty() ? std::string(text) : std::string(text) + "（" + std::string(details) + "）");
 }
 

@@ -80,6 +80,7 @@ private:
     Settings m_settings;
     ControlModel m_controls;
     std::string m_subject;
+    bool m_writeFailureShown = false;  // the next plain write failure message repeats it
     std::string m_caption;
     std::string m_shownCaption;
     bool m_progressLineOpen = false;

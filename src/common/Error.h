@@ -43,6 +43,13 @@ public:
     std::int32_t number() const noexcept { return static_cast<std::int32_t>(m_code); }
     const std::string& description() const noexcept { return m_description; }
     const char* what() const noexcept override { return m_description.c_str(); }
+    // The file or folder the failure lies in when it is not the one the caller works on (a temporary
+    // folder), or empty.
+    const std::string& place() const noexcept { return m_place; }
+    KelvarinError& in(std::string place) {
+        m_place = std::move(place);
+        return *this;
+    }
 
 private:
     friend KelvarinError systemError(int errorNumber);
@@ -50,6 +57,7 @@ private:
     ErrorCode m_code;
     std::string m_description;
     int m_systemErrorNumber = 0;
+    std::string m_place;
 };
 
 // Turns whatever a command caught into the program's error, so every failure has a number and a text.

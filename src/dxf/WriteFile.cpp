@@ -231,7 +231,8 @@ bool WriteFile(const std::string& path, bool replaceExisting, const DxfContent& 
         return true;
     } catch (...) {
         const KelvarinError error = asKelvarinError(std::current_exception());
-        toolkit.showDetailedMessage("ファイル書き込みエラー in WriteFile", path + ": " + reasonOf(error));
+        toolkit.showDetailedMessage("ファイル書き込みエラー in WriteFile",
+                                    (error.place().empty() ? path : error.place()) + ": " + reasonOf(error));
         return false;
     }
 }

@@ -140,11 +140,12 @@ void SafeFileWriter::openTemporaryElsewhere() {
         std::string pattern = JoinPath(folder, "", true) + "kelvarin-XXXXXX";
         m_descriptor = m_calls.makeTemporary(pattern.data(), O_CLOEXEC);
         if (m_descriptor < 0) {
-            throwErrno();
+            throw systemError(errno).in(folder);
         }
         m_calls.unlinkFile(pattern.c_str());
     }
     m_kind = Kind::Overwritten;
+    m_temporaryFolder = folder;
 }
 
 int SafeFileWriter::openTemporary() {
@@ -267,6 +268,7 @@ void SafeFileWriter::placeWithoutReplacing() {
 // The complete new bytes go over the old file. Room for them is taken first, so a full disk is found
 // before the old file is touched.
 void SafeFileWriter::copyOverTarget() {
+    m_temporaryFolder.clear();  // failures from here on lie in the target
     const int target = m_calls.openFile(m_targetPath.c_str(), O_WRONLY | O_CLOEXEC, 0);
     if (target < 0) {
         fail(errno);
@@ -352,7 +354,8 @@ void SafeFileWriter::commit() {
 
 void SafeFileWriter::fail(int error) {
     discard();
-    throw systemError(error);
+    KelvarinError failure = systemError(error);
+    throw m_temporaryFolder.empty() ? failure : failure.in(m_temporaryFolder);
 }
 
 void SafeFileWriter::discard() noexcept {

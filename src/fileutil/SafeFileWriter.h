@@ -65,6 +65,7 @@ private:
     std::string m_targetPath;
     std::string m_directoryPrefix;  // the target's directory with a trailing separator, or empty
     std::string m_temporaryPath;    // set while a named temporary file exists
+    std::string m_temporaryFolder;  // where the new bytes are written before they go over the target
     int m_descriptor = -1;
     std::vector<char> m_buffer;
     std::size_t m_buffered = 0;

@@ -230,6 +230,17 @@ compat = old_style_lzw(grey.tobytes())
     tiff_header(203, 77, header_size - 12, len(compat), bits=8, photometric=1, compression=5) + compat)
 (OUT / "signed.tif").write_bytes(tiff_header(203, 77, header_size, 203 * 77, bits=8, photometric=1,
                                              extra=[(339, 3, 1, 2)]) + bytes(203 * 77))
+# Samples of "void" format (SampleFormat 4), which writers mean as unsigned: 8-bit white-is-zero and 16-bit
+# black-is-zero.
+white_is_zero = bytes(0 if image.getpixel((x, y)) else 255 for y in range(77) for x in range(203))
+(OUT / "void-8bit.tif").write_bytes(tiff_header(203, 77, header_size, len(white_is_zero), bits=8,
+                                                extra=[(339, 3, 1, 4)]) + white_is_zero)
+deep_little = b"".join(struct.pack("<H", 65535 if image.getpixel((x, y)) else 32800)
+                       for y in range(77) for x in range(203))
+(OUT / "void-16bit.tif").write_bytes(tiff_header(203, 77, header_size, len(deep_little), bits=16, photometric=1,
+                                                 extra=[(339, 3, 1, 4)]) + deep_little)
+# Group 3 in one dimension with end-of-line codes.
+convert(OUT / "picture.bmp", "-compress", "Fax", OUT / "magick-g3.tif")
 
 # Pages and resolutions.
 convert(OUT / "picture.bmp", "(", OUT / "picture.bmp", "-flop", ")", "-compress", "Group4", OUT / "two-pages.tif")

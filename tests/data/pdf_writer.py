@@ -13,6 +13,11 @@ def pdf_file(page_width, page_height, content, image=None):
         entries, data = image
         objects.append(b"<< /Type /XObject /Subtype /Image %s /Length %d >>\nstream\n%s\nendstream"
                        % (entries, len(data), data))
+    return pdf_objects(objects)
+
+
+def pdf_objects(objects):
+    """A PDF file of the numbered object bodies given, the first the catalog."""
     out = b"%PDF-1.4\n"
     offsets = []
     for number, body in enumerate(objects, 1):
@@ -22,3 +27,8 @@ def pdf_file(page_width, page_height, content, image=None):
     out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
     out += b"".join(b"%010d 00000 n \n" % offset for offset in offsets)
     return out + b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, table)
+
+
+def stream(entries, data):
+    """A stream object's body: its dictionary entries and data."""
+    return b"<< %s /Length %d >>\nstream\n%s\nendstream" % (entries, len(data), data)
