@@ -17,6 +17,8 @@ struct ConversionOptions {
     bool Vectorize = false;
     // The greatest distance in dots between a written entity and the centre line it stands for.
     double Tolerance = kDefaultTolerance;
+    // Threads one conversion may use; 0 takes every core.
+    std::int32_t Threads = 0;
 
     static constexpr double kDefaultTolerance = 2;
 };
