@@ -42,7 +42,10 @@ std::string CliView::aboutSubject(std::string_view text) const {
 }
 
 void CliView::remember(std::string_view text) {
-    m_messages += (m_messages.empty() ? "" : "\n") + withUnixLineBreaks(text);
+    if (!m_messages.empty()) {
+        m_messages += '\n';
+    }
+    m_messages += withUnixLineBreaks(text);
 }
 
 void CliView::printLine(std::string_view text) {
@@ -67,8 +70,9 @@ void CliView::printText(std::string_view text) {
 }
 
 void CliView::showProgressLine(std::string_view text) {
-    if (m_settings.showProgress && !m_settings.quiet) {
+    if (m_settings.showProgress && !m_settings.quiet && !(m_progressLineOpen && text == m_shownCaption)) {
         m_err << "\r\033[K" << text << std::flush;
+        m_shownCaption = text;
         m_progressLineOpen = true;
     }
 }
