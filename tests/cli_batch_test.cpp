@@ -5,14 +5,17 @@
 #include <filesystem>
 #include <numeric>
 #include <set>
+#include <sstream>
 
 #include "cli/BatchInputs.h"
 #include "cli/BatchProgress.h"
 #include "cli/BatchReport.h"
 #include "cli/CliOptions.h"
+#include "cli/CliRun.h"
 #include "cli/JobPool.h"
 #include "cli/ShardSelection.h"
 #include "cli/UpdateCheck.h"
+#include "support/FormFixture.h"
 #include "support/TestSupport.h"
 
 namespace kelvarin {
@@ -177,6 +180,48 @@ TEST(batch_inputs, trees_are_mirrored_and_drawings_judged_by_time) {
     EXPECT_FALSE(drawingIsCurrent(picture, drawing));
     fs::last_write_time(drawing, now);
     EXPECT_TRUE(drawingIsCurrent(picture, drawing));
+}
+
+class batch_run : public test::FormFixture {
+protected:
+    int run(const std::vector<std::string>& arguments, bool terminal, std::int32_t cores) {
+        std::istringstream in;
+        std::ostringstream out;
+        err.str("");
+        return runCli(arguments, {program.file("kelvarin-cli"), in, out, err, false, terminal, nullptr, {}, cores});
+    }
+
+    std::ostringstream err;
+};
+
+// Several conversions at once in child processes: the messages of a run one after the other, each whole,
+// between the updates of the batch's progress line.
+TEST_F(batch_run, jobs_print_whole_messages_between_progress_lines) {
+    const std::string bad = work.file("notes.png");
+    test::writeBytes(bad, "\x89PNG\r\n\x1a\n and then nothing");
+    const std::vector<std::string> arguments = {"--yes", copyOfData("cases/example-100x50.bmp"), bad,
+                                                copyOfData("cases/thirds-300x3.bmp"), work.file("missing.bmp")};
+    EXPECT_EQ(run(arguments, false, 1), kExitFailed);
+    const std::string oneByOne = err.str();
+    EXPECT_EQ(run(arguments, true, 2), kExitFailed);
+    const std::string shown = err.str();
+    const std::string redraw = "\r\033[K";
+    EXPECT_EQ(shown.rfind(redraw + "0/4 件  失敗 0  残り --:--", 0), 0U) << shown;
+    std::string messages;
+    std::size_t progressLines = 0;
+    for (std::size_t start = 0; start < shown.size();) {
+        ASSERT_EQ(shown.compare(start, redraw.size(), redraw), 0) << shown.substr(start);
+        start += redraw.size();
+        const std::size_t end = std::min(shown.find(redraw, start), shown.size());
+        const std::string piece = shown.substr(start, end - start);
+        const bool progress = piece.find(" 件  失敗 ") != std::string::npos;
+        progressLines += progress ? 1 : 0;
+        messages += progress ? "" : piece;
+        start = end;
+    }
+    EXPECT_EQ(messages, oneByOne);
+    EXPECT_GE(progressLines, 2U);
+    EXPECT_NE(shown.find("4/4 件  失敗 2  残り 約 0:00" + redraw), std::string::npos) << shown;
 }
 
 }  // namespace

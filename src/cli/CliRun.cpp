@@ -135,7 +135,7 @@ std::int32_t jobsFor(const CliOptions& options, const CliEnvironment& environmen
     return environment.inputIsTerminal && !options.assumeYes && !options.update ? 1 : environment.cores;
 }
 
-// The inputs the batch converts: folders walked, the part of the shard, the output given.
+// The inputs with their folders walked, the first one's drawing named by -o where given.
 std::vector<BatchInput> batchInputs(const CliOptions& options) {
     std::vector<BatchInput> inputs = expandInputs(options.inputs, options.recursive, options.outputDir);
     if (options.output) {
