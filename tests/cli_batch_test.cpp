@@ -25,6 +25,8 @@ TEST(batch_options, values_are_checked_and_stored) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
         {{"--jobs", "0", "a.png"}, "--jobs の値が正しくありません: 0"},
         {{"-j", "two", "a.png"}, "-j の値が正しくありません: two"},
+        {{"-j0", "a.png"}, "-j の値が正しくありません: 0"},
+        {{"-yq", "a.png"}, "不明なオプションです: -yq"},
         {{"--jobs=1025", "a.png"}, "--jobs の値が正しくありません: 1025"},
         {{"--threads", "-1", "a.png"}, "--threads の値が正しくありません: -1"},
         {{"--shard", "3/2", "a.png"}, "--shard の値が正しくありません: 3/2"},
@@ -38,6 +40,8 @@ TEST(batch_options, values_are_checked_and_stored) {
     for (const auto& [arguments, error] : refused) {
         EXPECT_EQ(parseCliArguments(arguments).error, error) << arguments[0];
     }
+    EXPECT_EQ(parseCliArguments({"-j4", "-oa.dxf", "a.png"}).options.jobs, 4);
+    EXPECT_EQ(parseCliArguments({"-j4", "-oa.dxf", "a.png"}).options.output, "a.dxf");
     const CliParse parse = parseCliArguments({"--recursive", "--output-dir", "out", "--update", "-j", "3",
                                               "--threads=0", "--report", "r.jsonl", "--shard", "2/5", "scans"});
     ASSERT_EQ(parse.error, "");

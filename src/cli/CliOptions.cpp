@@ -316,6 +316,12 @@ CliParse parseCliArguments(const std::vector<std::string>& arguments) {
             argument.erase(equals);
         }
         const OptionSpec* option = optionNamed(argument);
+        if (const OptionSpec* joined = optionNamed(argument.substr(0, 2));
+            option == nullptr && argument[1] != '-' && joined != nullptr && joined->value != Value::None) {
+            option = joined;  // a short option with its value joined on, as in -j4
+            value = argument.substr(2);
+            argument.erase(2);
+        }
         if (option == nullptr) {
             parse.error = "不明なオプションです: " + argument;
             return parse;
