@@ -34,6 +34,14 @@ struct CliOptions {
     std::optional<double> tolerance;  // dots; the conversion's default when not given
     std::int64_t despeckle = 0;       // largest group of dots removed; 0 removes none
     bool deskew = false;
+    bool recursive = false;                // folders given as inputs are walked for pictures
+    std::optional<std::string> outputDir;  // the drawings go to a mirror of the input tree there
+    bool update = false;                   // only pictures whose drawing is missing or older
+    std::optional<std::int32_t> jobs;      // conversions at once; the number of cores when not given
+    std::optional<std::int32_t> threads;   // threads of one conversion; shared out by jobs when not given
+    std::optional<std::string> report;     // JSON Lines file, one object per input
+    std::int32_t shardIndex = 1;           // this run takes part shardIndex of shardCount (1-based)
+    std::int32_t shardCount = 1;
     bool assumeYes = false;
     bool quiet = false;
     bool help = false;

@@ -1,5 +1,7 @@
 #include "cli/CliRun.h"
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <ostream>
@@ -14,8 +16,11 @@
 #include "app/Version.h"
 #include "bitmap/BmpHeader.h"
 #include "bitmap/ImageFormat.h"
+#include "cli/BatchInputs.h"
+#include "cli/BatchRun.h"
 #include "cli/CliOptions.h"
 #include "cli/CliView.h"
+#include "cli/ShardSelection.h"
 #include "common/NumberParse.h"
 #include "fileutil/FileInfo.h"
 #include "fileutil/SafeFileWriter.h"
@@ -61,8 +66,12 @@ bool applySettings(Form& form, CliView& view, const CliOptions& options) {
     view.controls().select(optionColor(options.color));
     optionColor_Click(form, options.color);
     view.controls().select(optionMakeLine(options.lines));
-    form.state.conversionOptions = {options.strokes, options.despeckle, options.deskew, options.vectorize,
-                                    options.tolerance.value_or(ConversionOptions::kDefaultTolerance)};
+    form.state.conversionOptions = {options.strokes,
+                                    options.despeckle,
+                                    options.deskew,
+                                    options.vectorize,
+                                    options.tolerance.value_or(ConversionOptions::kDefaultTolerance),
+                                    options.threads.value_or(0)};
     return true;
 }
 
@@ -96,6 +105,45 @@ bool convertOne(Form& form, CliView& view, const CliOptions& options, const std:
     return converted;
 }
 
+// One input of the batch, its drawing going where the batch says.
+InputOutcome convertInput(Form& form, CliView& view, CliOptions options, const BatchInput& input) {
+    const auto start = std::chrono::steady_clock::now();
+    if (!input.output.empty()) {
+        options.output = input.output;
+    }
+    if (options.outputDir) {
+        std::error_code ignored;  // a folder that cannot be made fails the write, which says why
+        std::filesystem::create_directories(std::filesystem::path(input.output).parent_path(), ignored);
+    }
+    InputOutcome outcome;
+    outcome.status = convertOne(form, view, options, input.input) ? InputStatus::Converted : InputStatus::Failed;
+    if (outcome.status == InputStatus::Converted) {
+        outcome.entities = form.state.LineSegmentCount;
+        if (options.vectorize || options.deskew) {
+            outcome.skew = form.state.SkewDegrees;
+        }
+    }
+    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return outcome;
+}
+
+// Conversions at once: as asked, else one per core, but one at a time where each may ask on the terminal.
+std::int32_t jobsFor(const CliOptions& options, const CliEnvironment& environment) {
+    if (options.jobs) {
+        return *options.jobs;
+    }
+    return environment.inputIsTerminal && !options.assumeYes && !options.update ? 1 : environment.cores;
+}
+
+// The inputs with their folders walked, the first one's drawing named by -o where given.
+std::vector<BatchInput> batchInputs(const CliOptions& options) {
+    std::vector<BatchInput> inputs = expandInputs(options.inputs, options.recursive, options.outputDir);
+    if (options.output) {
+        inputs.front().output = *options.output;
+    }
+    return inputs;
+}
+
 // The same file, however spelled: through "." or "..", or a link to its folder.
 std::string fileIdentity(const std::string& path) {
     std::error_code error;
@@ -105,12 +153,13 @@ std::string fileIdentity(const std::string& path) {
 }
 
 // Names every input whose drawing would go to the file of an earlier input's drawing; true when any does.
-bool refuseSharedOutputs(const std::vector<std::string>& inputs, CliView& view) {
+bool refuseSharedOutputs(const std::vector<BatchInput>& inputs, CliView& view) {
     std::map<std::string, std::string> firstInputOf;
     bool shared = false;
-    for (const std::string& input : inputs) {
-        const std::string output = automaticOutputName(trimBlanks(input));
-        if (output.empty()) {
+    for (const BatchInput& each : inputs) {
+        const std::string& input = each.input;
+        const std::string output = drawingOf(each);
+        if (output.empty() || !each.picture || each.output == "-") {
             continue;
         }
         const auto [first, isNew] = firstInputOf.emplace(fileIdentity(output), input);
@@ -141,10 +190,12 @@ int runCli(const std::vector<std::string>& arguments, const CliEnvironment& envi
         environment.err << "kelvarin-cli: " << parse.error << "\n\n" << cliUsage();
         return kExitUsage;
     }
-    const CliOptions& options = parse.options;
-    CliView view(environment.in, environment.err,
-                 {environment.inputIsTerminal, environment.errorIsTerminal, options.quiet, options.assumeYes,
-                  environment.interrupted});
+    CliOptions options = parse.options;
+    const std::int32_t jobs = jobsFor(options, environment);
+    options.threads = options.threads.value_or(std::max(1, environment.cores / jobs));
+    const CliView::Settings settings{environment.inputIsTerminal, environment.errorIsTerminal, options.quiet,
+                                     options.assumeYes || options.update, environment.interrupted};
+    CliView view(environment.in, environment.err, settings);
     view.setPacing(environment.pacing);
     AppState state;
     state.readOptions = {options.threshold, options.page, options.thresholdMethod,
@@ -152,34 +203,16 @@ int runCli(const std::vector<std::string>& arguments, const CliEnvironment& envi
     if (!Main(state, view, environment.executablePath)) {
         return kExitFailed;
     }
-    if (refuseSharedOutputs(options.inputs, view)) {
+    const std::vector<BatchInput> everyInput = batchInputs(options);
+    if (refuseSharedOutputs(everyInput, view)) {
         return kExitFailed;
     }
-    Form form{state, view};
-    int status = kExitConverted;
-    bool stopped = false;
-    for (const std::string& input : options.inputs) {
-        if (view.stopRequested()) {
-            view.setSubject({});  // between two inputs: none was stopped
-            stopped = true;
-            break;
-        }
-        view.setSubject(input);
-        const bool converted = convertOne(form, view, options, input);
-        if (!converted) {
-            status = kExitFailed;
-        }
-        // A stop that comes once the drawing is in place stops nothing of this input: it is converted.
-        if (!converted && view.stopRequested()) {
-            stopped = true;
-            break;
-        }
-    }
-    if (stopped) {
-        view.reportInterruption();  // about the input it stopped, if any
-        return kExitFailed;
-    }
-    return status;
+    const BatchSettings batch{jobs, options.update, options.report.value_or(""), settings, environment.pacing};
+    return runBatch(shardOf(everyInput, options.shardIndex, options.shardCount), view, batch,
+                    [&](CliView& inputView, const BatchInput& input) {
+                        Form inputForm{state, inputView};
+                        return convertInput(inputForm, inputView, options, input);
+                    });
 }
 
 }  // namespace kelvarin

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <csignal>
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -19,7 +20,8 @@ struct CliEnvironment {
     bool inputIsTerminal = false;
     bool errorIsTerminal = false;
     const volatile std::sig_atomic_t* interrupted = nullptr;
-    EventPacing pacing{};  // how often progress is shown and a stop request noticed
+    EventPacing pacing{};    // how often progress is shown and a stop request noticed
+    std::int32_t cores = 1;  // the cores the batch may use: its number of jobs unless told
 };
 
 constexpr int kExitConverted = 0;

@@ -45,22 +45,43 @@ std::string CliView::aboutSubject(std::string_view text) const {
     return (m_subject.empty() ? std::string() : m_subject + ": ") + withUnixLineBreaks(text);
 }
 
+void CliView::remember(std::string_view text) {
+    if (!m_messages.empty()) {
+        m_messages += '\n';
+    }
+    m_messages += withUnixLineBreaks(text);
+}
+
 void CliView::printLine(std::string_view text) {
     endProgressLine();
     m_err << aboutSubject(text) << '\n' << std::flush;
 }
 
 void CliView::showMessage(std::string_view text) {
-    if (m_settings.quiet && text == kConversionDoneMessage) {
-        return;
-    }
     if (stopRequested() && text != kConversionDoneMessage) {
         return;
     }
     if (std::exchange(m_writeFailureShown, false) && text == kWriteFailure) {
         return;
     }
+    remember(text);
+    if (m_settings.quiet && text == kConversionDoneMessage) {
+        return;
+    }
     printLine(text);
+}
+
+void CliView::printText(std::string_view text) {
+    endProgressLine();
+    m_err << text << std::flush;
+}
+
+void CliView::showProgressLine(std::string_view text) {
+    if (m_settings.showProgress && !m_settings.quiet && !(m_progressLineOpen && text == m_shownCaption)) {
+        m_err << "\r\033[K" << text << std::flush;
+        m_shownCaption = text;
+        m_progressLineOpen = true;
+    }
 }
 
 void CliView::showDetailedMessage(std::string_view text, std::string_view details) {
@@ -74,6 +95,7 @@ void CliView::showDetailedMessage(std::string_view text, std::string_view detail
 
 void CliView::reportInterruption() {
     m_err.clear();  // a write the signal interrupted may have failed the stream
+    remember(describe(ErrorCode::Interrupted));
     printLine(describe(ErrorCode::Interrupted));
 }
 
@@ -97,7 +119,7 @@ void CliView::processEvents() {
         throw KelvarinError(ErrorCode::Interrupted);
     }
     if (m_settings.showProgress && !m_settings.quiet && m_caption != m_shownCaption) {
-        m_err << "\r\033[K" << m_caption << std::flush;
+        m_err << "\r\033[K" << m_progressPrefix << m_caption << std::flush;
         m_shownCaption = m_caption;
         m_progressLineOpen = true;
     }

@@ -34,6 +34,14 @@ public:
     void reportInterruption();
     // Ends the progress line, so the next output starts on a line of its own.
     void endProgressLine();
+    // The messages shown (or left out by quiet) since the last call, one a line, without their subject.
+    std::string takeMessages() { return std::exchange(m_messages, {}); }
+    // Text shown before the conversion's caption on the progress line: the batch's own progress.
+    void setProgressPrefix(std::string prefix) { m_progressPrefix = std::move(prefix); }
+    // Writes whole lines to the error stream, below the progress line.
+    void printText(std::string_view text);
+    // Shows text as the progress line, on a terminal and unless quiet.
+    void showProgressLine(std::string_view text);
 
     std::string text(Control control) const override { return m_controls.state(control).text; }
     void setText(Control control, std::string_view text) override { m_controls.state(control).text = text; }
@@ -74,6 +82,7 @@ protected:
 private:
     std::string aboutSubject(std::string_view text) const;
     void printLine(std::string_view text);
+    void remember(std::string_view text);
 
     std::istream& m_in;
     std::ostream& m_err;
@@ -83,6 +92,8 @@ private:
     bool m_writeFailureShown = false;  // the next plain write failure message repeats it
     std::string m_caption;
     std::string m_shownCaption;
+    std::string m_progressPrefix;
+    std::string m_messages;
     bool m_progressLineOpen = false;
 };
 

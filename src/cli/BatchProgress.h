@@ -1,0 +1,32 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace kelvarin {
+
+// The one line a batch shows on a terminal: inputs done of all, failures, and the time left, estimated
+// from the conversions finished so far.
+class BatchProgress {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // total inputs, of which conversions need converting (the rest are skipped at once).
+    BatchProgress(std::int64_t total, std::int64_t conversions, Clock::time_point start = Clock::now())
+        : m_total(total), m_conversions(conversions), m_start(start) {}
+
+    // An input is done: converted or failed by a conversion, or skipped without one.
+    void add(bool converted, bool failed);
+    std::string line(Clock::time_point now = Clock::now()) const;
+
+private:
+    std::int64_t m_total;
+    std::int64_t m_conversions;
+    Clock::time_point m_start;
+    std::int64_t m_done = 0;
+    std::int64_t m_converted = 0;  // conversions finished, failed ones included
+    std::int64_t m_failed = 0;
+};
+
+}  // namespace kelvarin

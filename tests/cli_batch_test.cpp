@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <numeric>
+#include <set>
+#include <sstream>
+
+#include "cli/BatchInputs.h"
+#include "cli/BatchProgress.h"
+#include "cli/BatchReport.h"
+#include "cli/CliOptions.h"
+#include "cli/CliRun.h"
+#include "cli/JobPool.h"
+#include "cli/ShardSelection.h"
+#include "cli/UpdateCheck.h"
+#include "support/FormFixture.h"
+#include "support/TestSupport.h"
+
+namespace kelvarin {
+namespace {
+
+TEST(batch_options, values_are_checked_and_stored) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+        {{"--jobs", "0", "a.png"}, "--jobs の値が正しくありません: 0"},
+        {{"-j", "two", "a.png"}, "-j の値が正しくありません: two"},
+        {{"-j0", "a.png"}, "-j の値が正しくありません: 0"},
+        {{"-yq", "a.png"}, "不明なオプションです: -yq"},
+        {{"--jobs=1025", "a.png"}, "--jobs の値が正しくありません: 1025"},
+        {{"--threads", "-1", "a.png"}, "--threads の値が正しくありません: -1"},
+        {{"--shard", "3/2", "a.png"}, "--shard の値が正しくありません: 3/2"},
+        {{"--shard", "0/2", "a.png"}, "--shard の値が正しくありません: 0/2"},
+        {{"--shard", "1", "a.png"}, "--shard の値が正しくありません: 1"},
+        {{"--shard", "1/2/3", "a.png"}, "--shard の値が正しくありません: 1/2/3"},
+        {{"a.png", "--report"}, "--report には値が必要です"},
+        {{"-o", "x.dxf", "--recursive", "scans"}, "-o は --recursive、--output-dir と一緒に使えません"},
+        {{"-o", "x.dxf", "--output-dir", "out", "a.png"}, "-o は --recursive、--output-dir と一緒に使えません"},
+    };
+    for (const auto& [arguments, error] : refused) {
+        EXPECT_EQ(parseCliArguments(arguments).error, error) << arguments[0];
+    }
+    EXPECT_EQ(parseCliArguments({"-j4", "-oa.dxf", "a.png"}).options.jobs, 4);
+    EXPECT_EQ(parseCliArguments({"-j4", "-oa.dxf", "a.png"}).options.output, "a.dxf");
+    const CliParse parse = parseCliArguments({"--recursive", "--output-dir", "out", "--update", "-j", "3",
+                                              "--threads=0", "--report", "r.jsonl", "--shard", "2/5", "scans"});
+    ASSERT_EQ(parse.error, "");
+    const CliOptions& options = parse.options;
+    EXPECT_TRUE(options.recursive && options.update);
+    EXPECT_EQ(options.outputDir, "out");
+    EXPECT_EQ(options.jobs, 3);
+    EXPECT_EQ(options.threads, 0);
+    EXPECT_EQ(options.report, "r.jsonl");
+    EXPECT_EQ(std::make_pair(options.shardIndex, options.shardCount), std::make_pair(2, 5));
+    EXPECT_EQ(options.inputs, std::vector<std::string>{"scans"});
+}
+
+TEST(batch_shards, are_disjoint_cover_everything_and_are_even) {
+    for (int size = 0; size <= 23; ++size) {
+        std::vector<BatchInput> inputs;
+        for (int i = size; i-- > 0;) {  // given in reverse: the parts follow the sorted order
+            inputs.push_back({"scan" + std::to_string(100 + i), {}, true, {}});
+        }
+        for (std::int32_t count = 1; count <= 7; ++count) {
+            std::multiset<std::string> seen;
+            std::vector<std::size_t> sizes;
+            for (std::int32_t index = 1; index <= count; ++index) {
+                const std::vector<BatchInput> part = shardOf(inputs, index, count);
+                for (const BatchInput& input : part) {
+                    seen.insert(input.input);
+                }
+                sizes.push_back(part.size());
+                EXPECT_TRUE(count == 1 || std::is_sorted(part.begin(), part.end(), [](const auto& a, const auto& b) {
+                                return a.input < b.input;
+                            }));
+            }
+            std::multiset<std::string> all;
+            for (const BatchInput& input : inputs) {
+                all.insert(input.input);
+            }
+            EXPECT_EQ(seen, all) << size << " in " << count;
+            EXPECT_LE(*std::max_element(sizes.begin(), sizes.end()) - *std::min_element(sizes.begin(), sizes.end()),
+                      1U);
+        }
+    }
+}
+
+TEST(batch_report, lines_are_json_with_every_field) {
+    EXPECT_EQ(jsonString("a\"b\\c\nd\te\x01 図面"), "\"a\\\"b\\\\c\\nd\\u0009e\\u0001 図面\"");
+    InputOutcome outcome;
+    outcome.status = InputStatus::Converted;
+    outcome.message = "変換終了して、ファイルに書き出しました";
+    outcome.entities = 42;
+    outcome.seconds = 1.23456;
+    EXPECT_EQ(reportLine({"in/a.png", "out/a.dxf", true, {}}, "out/a.dxf", outcome),
+              "{\"input\":\"in/a.png\",\"output\":\"out/a.dxf\",\"status\":\"converted\",\"message\":"
+              "\"変換終了して、ファイルに書き出しました\",\"entities\":42,\"seconds\":1.235}");
+    outcome.status = InputStatus::Failed;
+    outcome.skew = -0.25;
+    EXPECT_NE(reportLine({"a.png", {}, true, {}}, "", outcome).find("\"status\":\"failed\""), std::string::npos);
+    EXPECT_NE(reportLine({"a.png", {}, true, {}}, "", outcome).find(",\"skew\":-0.2500}"), std::string::npos);
+}
+
+TEST(batch_jobs, results_cross_the_pipe_whole) {
+    JobResult result;
+    result.outcome = {InputStatus::Skipped, "two\nlines 12 ", 7, 0.125, 3.5, true};
+    result.messages = "a.png: two\nlines 12 \n";
+    const std::string bytes = encodeJobResult(result);
+    const std::optional<JobResult> back = decodeJobResult(bytes);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->outcome.status, InputStatus::Skipped);
+    EXPECT_EQ(back->outcome.message, result.outcome.message);
+    EXPECT_EQ(back->outcome.entities, 7);
+    EXPECT_EQ(back->outcome.skew, 0.125);
+    EXPECT_EQ(back->outcome.seconds, 3.5);
+    EXPECT_TRUE(back->outcome.stopped);
+    EXPECT_EQ(back->messages, result.messages);
+    // A child that died while writing gives no result.
+    for (std::size_t cut = 0; cut < bytes.size(); cut += 3) {
+        EXPECT_FALSE(decodeJobResult(bytes.substr(0, cut)).has_value()) << cut;
+    }
+}
+
+TEST(batch_progress, estimates_the_time_left_from_the_conversions) {
+    const auto start = BatchProgress::Clock::time_point();
+    BatchProgress progress(10, 4, start);
+    EXPECT_EQ(progress.line(start), "0/10 件  失敗 0  残り --:--");
+    for (int skipped = 0; skipped < 6; ++skipped) {
+        progress.add(false, false);
+    }
+    progress.add(true, true);
+    progress.add(true, false);
+    EXPECT_EQ(progress.line(start + std::chrono::seconds(65)), "8/10 件  失敗 1  残り 約 1:05");
+}
+
+TEST(batch_inputs, pictures_are_told_by_their_first_bytes) {
+    test::TempDir work;
+    const std::vector<std::pair<std::string, bool>> starts = {
+        {"BM\x36\x00", true},
+        {"\x89PNG\r\n\x1a\n", true},
+        {std::string("II*\0", 4), true},
+        {std::string("MM\0*", 4), true},
+        {"P4\n1 1\n", true},
+        {"%PDF-1.4", true},
+        {"hello", false},
+        {"B", false},
+        {"", false},
+    };
+    for (const auto& [bytes, picture] : starts) {
+        test::writeBytes(work.file("file"), bytes);
+        EXPECT_EQ(looksLikePicture(work.file("file")), picture) << bytes;
+    }
+    EXPECT_FALSE(looksLikePicture(work.file("missing")));
+}
+
+TEST(batch_inputs, trees_are_mirrored_and_drawings_judged_by_time) {
+    test::TempDir work;
+    namespace fs = std::filesystem;
+    fs::create_directories(work.file("scans/a/b"));
+    fs::create_directories(work.file("scans/out"));
+    test::writeBytes(work.file("scans/a/b/one.png"), "\x89PNG\r\n\x1a\n");
+    test::writeBytes(work.file("scans/a/two"), "P4\n1 1\n");
+    test::writeBytes(work.file("scans/a/notes.txt"), "notes");
+    test::writeBytes(work.file("scans/out/old.png"), "\x89PNG\r\n\x1a\n");  // in the output folder: not walked
+    test::writeBytes(work.file("single.bmp"), "BM");
+    const std::string out = work.file("scans/out");
+    const std::vector<BatchInput> inputs = expandInputs({work.file("scans"), work.file("single.bmp")}, true, out);
+    std::vector<std::string> seen;
+    for (const BatchInput& input : inputs) {
+        seen.push_back(fs::path(input.input).lexically_relative(work.path()).string() + " -> " +
+                       (input.picture ? fs::path(input.output).lexically_relative(out).string() : "(none)"));
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"scans/a/b/one.png -> a/b/one.dxf", "scans/a/notes.txt -> (none)",
+                                              "scans/a/two -> a/two.dxf", "single.bmp -> single.dxf"}));
+    EXPECT_EQ(inputs[0].output, out + "/a/b/one.dxf");
+
+    const std::string picture = work.file("single.bmp");
+    const std::string drawing = work.file("single.dxf");
+    EXPECT_FALSE(drawingIsCurrent(picture, drawing));
+    test::writeBytes(drawing, "drawing");
+    const auto now = fs::file_time_type::clock::now();
+    fs::last_write_time(picture, now);
+    fs::last_write_time(drawing, now - std::chrono::seconds(1));
+    EXPECT_FALSE(drawingIsCurrent(picture, drawing));
+    fs::last_write_time(drawing, now);
+    EXPECT_TRUE(drawingIsCurrent(picture, drawing));
+}
+
+class batch_run : public test::FormFixture {
+protected:
+    int run(const std::vector<std::string>& arguments, bool terminal, std::int32_t cores) {
+        std::istringstream in;
+        std::ostringstream out;
+        err.str("");
+        return runCli(arguments, {program.file("kelvarin-cli"), in, out, err, false, terminal, nullptr, {}, cores});
+    }
+
+    std::ostringstream err;
+};
+
+// Several conversions at once in child processes: the messages of a run one after the other, each whole,
+// between the updates of the batch's progress line.
+TEST_F(batch_run, jobs_print_whole_messages_between_progress_lines) {
+    const std::string bad = work.file("notes.png");
+    test::writeBytes(bad, "\x89PNG\r\n\x1a\n and then nothing");
+    const std::vector<std::string> arguments = {"--yes", copyOfData("cases/example-100x50.bmp"), bad,
+                                                copyOfData("cases/thirds-300x3.bmp"), work.file("missing.bmp")};
+    EXPECT_EQ(run(arguments, false, 1), kExitFailed);
+    const std::string oneByOne = err.str();
+    EXPECT_EQ(run(arguments, true, 2), kExitFailed);
+    const std::string shown = err.str();
+    const std::string redraw = "\r\033[K";
+    EXPECT_EQ(shown.rfind(redraw + "0/4 件  失敗 0  残り --:--", 0), 0U) << shown;
+    std::string messages;
+    std::size_t progressLines = 0;
+    for (std::size_t start = 0; start < shown.size();) {
+        ASSERT_EQ(shown.compare(start, redraw.size(), redraw), 0) << shown.substr(start);
+        start += redraw.size();
+        const std::size_t end = std::min(shown.find(redraw, start), shown.size());
+        const std::string piece = shown.substr(start, end - start);
+        const bool progress = piece.find(" 件  失敗 ") != std::string::npos;
+        progressLines += progress ? 1 : 0;
+        messages += progress ? "" : piece;
+        start = end;
+    }
+    EXPECT_EQ(messages, oneByOne);
+    EXPECT_GE(progressLines, 2U);
+    EXPECT_NE(shown.find("4/4 件  失敗 2  残り 約 0:00" + redraw), std::string::npos) << shown;
+}
+
+}  // namespace
+}  // namespace kelvarin
