@@ -12,6 +12,7 @@
 #include "convert/LineSegmentList.h"
 #include "convert/RunScan.h"
 #include "vectorize/ArcAssembly.h"
+#include "vectorize/Blobs.h"
 #include "vectorize/CentreChains.h"
 #include "vectorize/ChainFitting.h"
 #include "vectorize/Coverage.h"
@@ -181,6 +182,8 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
         drawing.lineWidths.push_back(line.width);
     }
     dropCoveredEntities(drawing, options.tolerance, tick);
+    dropDegenerateEntities(drawing, tick);
+    addBlobEntities(grid, drawing, tick);
     progress.update(3, 1);
     progress.finish();
     ++pass.PassNumber;
@@ -199,6 +202,9 @@ VectorDrawing VectorizePicture(const BmpHeaderBytes& header, const VirtualVram& 
     const VirtualVram& grid = despeckleSize > 0 ? cleaned.vram : lineCells;
     pass.CurrentStep = "変換開始";
     VectorDrawing drawing = VectorizeGrid(grid, {options.Tolerance}, pass, toolkit);
+    if (despeckleSize > 0) {
+        addDottedLines(lineCells, drawing, [&toolkit] { toolkit.doEvents(); });
+    }
     return skewDegrees != 0 ? turnDrawing(drawing, -skewDegrees, grid.width(), grid.height()) : drawing;
 }
 

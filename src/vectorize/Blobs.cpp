@@ -1,0 +1,294 @@
+#include "vectorize/Blobs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <numeric>
+#include <set>
+#include <tuple>
+
+#include "convert/LineSegmentList.h"
+#include "convert/RunScan.h"
+#include "vectorize/Fitting.h"
+#include "vectorize/SegmentIndex.h"
+
+namespace kelvarin {
+
+namespace {
+
+// Positions rounded to a tenth of a dot, so that entities repeated with a rounding apart compare equal.
+std::int64_t tenths(double value) { return std::llround(value * 10); }
+
+template <typename T, typename Keep>
+void keepIf(std::vector<T>& items, std::vector<double>& widths, Keep keep) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (keep(items[i])) {
+            items[kept] = items[i];
+            widths[kept++] = widths[i];
+        }
+    }
+    items.resize(kept);
+    widths.resize(kept);
+}
+
+// The runs of a grid's rows, joined into groups of touching cells.
+class RunGroups {
+public:
+    explicit RunGroups(const VirtualVram& grid, const Tick& tick) : m_rowStart(grid.height() + 1, 0) {
+        std::vector<LineSegment> row;
+        for (std::int32_t y = 0; y < grid.height(); ++y) {
+            tick();
+            row.clear();
+            findRowRuns(grid, y, row);
+            m_rowStart[static_cast<std::size_t>(y)] = m_runs.size();
+            m_runs.insert(m_runs.end(), row.begin(), row.end());
+        }
+        m_rowStart.back() = m_runs.size();
+        m_parent.resize(m_runs.size());
+        std::iota(m_parent.begin(), m_parent.end(), std::size_t{0});
+        for (std::int32_t y = 1; y < grid.height(); ++y) {
+            joinRows(y - 1, y);
+        }
+    }
+
+    std::size_t runCount() const { return m_runs.size(); }
+    const LineSegment& run(std::size_t i) const { return m_runs[i]; }
+    std::size_t group(std::size_t i) {
+        while (m_parent[i] != i) {
+            m_parent[i] = m_parent[m_parent[i]];
+            i = m_parent[i];
+        }
+        return i;
+    }
+    // The run holding cell (x, y), or runCount() for a background cell.
+    std::size_t runAt(std::int32_t x, std::int32_t y) const {
+        if (y < 0 || static_cast<std::size_t>(y) + 1 >= m_rowStart.size()) {
+            return m_runs.size();
+        }
+        const auto first = m_runs.begin() + static_cast<std::ptrdiff_t>(m_rowStart[static_cast<std::size_t>(y)]);
+        const auto last = m_runs.begin() + static_cast<std::ptrdiff_t>(m_rowStart[static_cast<std::size_t>(y) + 1]);
+        const auto after =
+            std::upper_bound(first, last, x, [](std::int32_t value, const LineSegment& r) { return value < r.StartX; });
+        if (after == first || x >= (after - 1)->StartX + (after - 1)->SpanX) {
+            return m_runs.size();
+        }
+        return static_cast<std::size_t>(after - 1 - m_runs.begin());
+    }
+
+private:
+    // Joins the runs of two neighbouring rows that touch, diagonals included.
+    void joinRows(std::int32_t below, std::int32_t above) {
+        std::size_t i = m_rowStart[static_cast<std::size_t>(below)];
+        const std::size_t iEnd = m_rowStart[static_cast<std::size_t>(below) + 1];
+        std::size_t j = m_rowStart[static_cast<std::size_t>(above)];
+        const std::size_t jEnd = m_rowStart[static_cast<std::size_t>(above) + 1];
+        while (i < iEnd && j < jEnd) {
+            const LineSegment& a = m_runs[i];
+            const LineSegment& b = m_runs[j];
+            if (a.StartX <= b.StartX + b.SpanX && b.StartX <= a.StartX + a.SpanX) {
+                m_parent[group(i)] = group(j);
+            }
+            if (a.StartX + a.SpanX < b.StartX + b.SpanX) {
+                ++i;
+            } else {
+                ++j;
+            }
+        }
+    }
+
+    std::vector<LineSegment> m_runs;
+    std::vector<std::size_t> m_rowStart;  // index of each row's first run
+    std::vector<std::size_t> m_parent;
+};
+
+// The cells of a group: their count and moments, for the axis along which the group is longest.
+struct Blob {
+    double cells = 0;
+    double sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
+    bool covered = false;
+    double low = 0, high = 0, acrossLow = 0, acrossHigh = 0;  // extents from the centre, in dots
+
+    void reach(Point cell) {
+        const Point along = direction();
+        const Point offset = cell - centre();
+        const double a = dot(offset, along);
+        const double b = cross(along, offset);
+        low = std::min(low, a);
+        high = std::max(high, a);
+        acrossLow = std::min(acrossLow, b);
+        acrossHigh = std::max(acrossHigh, b);
+    }
+
+    void add(const LineSegment& run) {
+        for (std::int32_t x = run.StartX; x < run.StartX + run.SpanX; ++x) {
+            const double px = x;
+            const double py = run.StartY;
+            cells += 1;
+            sx += px;
+            sy += py;
+            sxx += px * px;
+            syy += py * py;
+            sxy += px * py;
+        }
+    }
+    Point centre() const { return {sx / cells, sy / cells}; }
+    // The direction of the group's longer side, a unit vector.
+    Point direction() const {
+        const Point c = centre();
+        const double vxx = sxx / cells - c.x * c.x;
+        const double vyy = syy / cells - c.y * c.y;
+        const double vxy = sxy / cells - c.x * c.y;
+        const double angle = 0.5 * std::atan2(2 * vxy, vxx - vyy);
+        return {std::cos(angle), std::sin(angle)};
+    }
+};
+
+// Every point a dot apart along an entity.
+template <typename Visit>
+void walkLine(Point a, Point b, Visit visit) {
+    const int steps = std::max(1, static_cast<int>(std::ceil(length(b - a))));
+    for (int k = 0; k <= steps; ++k) {
+        visit(a + (b - a) * (static_cast<double>(k) / steps));
+    }
+}
+
+template <typename Visit>
+void walkArc(Point centre, double radius, double startDegrees, double sweepDegrees, Visit visit) {
+    const int steps = std::max(8, static_cast<int>(std::ceil(radius * sweepDegrees * std::numbers::pi / 180)));
+    for (int k = 0; k <= steps; ++k) {
+        const double radians = (startDegrees + sweepDegrees * k / steps) * std::numbers::pi / 180;
+        visit({centre.x + radius * std::cos(radians), centre.y + radius * std::sin(radians)});
+    }
+}
+
+}  // namespace
+
+void dropDegenerateEntities(WideDrawing& wide, const Tick& tick) {
+    VectorDrawing& drawing = wide.drawing;
+    std::set<std::tuple<std::int64_t, std::int64_t, std::int64_t, std::int64_t>> lines;
+    keepIf(drawing.lines, wide.lineWidths, [&](const VectorLine& line) {
+        tick();
+        if (length(line.b - line.a) < 1) {
+            return false;
+        }
+        auto key = std::make_tuple(tenths(line.a.x), tenths(line.a.y), tenths(line.b.x), tenths(line.b.y));
+        if (std::tie(std::get<2>(key), std::get<3>(key)) < std::tie(std::get<0>(key), std::get<1>(key))) {
+            key = std::make_tuple(std::get<2>(key), std::get<3>(key), std::get<0>(key), std::get<1>(key));
+        }
+        return lines.insert(key).second;
+    });
+    std::set<std::tuple<std::int64_t, std::int64_t, std::int64_t, std::int64_t, std::int64_t>> rounds;
+    keepIf(drawing.arcs, wide.arcWidths, [&](const VectorArc& arc) {
+        tick();
+        return arc.radius >= 1 && rounds
+                                      .insert({tenths(arc.centre.x), tenths(arc.centre.y), tenths(arc.radius),
+                                               tenths(arc.startDegrees), tenths(arc.endDegrees)})
+                                      .second;
+    });
+    keepIf(drawing.circles, wide.circleWidths, [&](const VectorCircle& circle) {
+        tick();
+        return circle.radius >= 1 &&
+               rounds.insert({tenths(circle.centre.x), tenths(circle.centre.y), tenths(circle.radius), 0, 360}).second;
+    });
+}
+
+std::vector<BareBlob> findBareBlobs(const VirtualVram& grid, const VectorDrawing& drawing, const Tick& tick) {
+    RunGroups groups(grid, tick);
+    std::vector<Blob> blobs(groups.runCount());
+    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+        blobs[groups.group(i)].add(groups.run(i));
+    }
+    // A group is covered when an entity passes over one of its cells.
+    const auto mark = [&](Point p) {
+        const std::size_t run =
+            groups.runAt(static_cast<std::int32_t>(std::lround(p.x)), static_cast<std::int32_t>(std::lround(p.y)));
+        if (run < groups.runCount()) {
+            blobs[groups.group(run)].covered = true;
+        }
+    };
+    for (const VectorLine& line : drawing.lines) {
+        tick();
+        walkLine(line.a, line.b, mark);
+    }
+    for (const VectorArc& arc : drawing.arcs) {
+        tick();
+        walkArc(arc.centre, arc.radius, arc.startDegrees, sweepDegrees(arc.startDegrees, arc.endDegrees), mark);
+    }
+    for (const VectorCircle& circle : drawing.circles) {
+        tick();
+        walkArc(circle.centre, circle.radius, 0, 360, mark);
+    }
+    // The extent of each uncovered group's cells along its longer side and across it, from its centre.
+    const auto wanted = [&](std::size_t group) { return !blobs[group].covered && blobs[group].cells >= kSmallestBlob; };
+    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+        Blob& blob = blobs[groups.group(i)];
+        if (wanted(groups.group(i))) {
+            const LineSegment& run = groups.run(i);
+            blob.reach({static_cast<double>(run.StartX), static_cast<double>(run.StartY)});
+            blob.reach({static_cast<double>(run.StartX + run.SpanX - 1), static_cast<double>(run.StartY)});
+        }
+    }
+    std::vector<BareBlob> bare;
+    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+        tick();
+        if (groups.group(i) != i || !wanted(i)) {
+            continue;
+        }
+        const Blob& blob = blobs[i];
+        const Point along = blob.direction();
+        // A round dot's extent is the same either way; at least a dot long, so that the LINE has length.
+        const double half = std::max(0.5, (blob.high - blob.low) / 2);
+        const Point centre = blob.centre() + along * ((blob.low + blob.high) / 2);
+        bare.push_back({{centre - along * half, centre + along * half}, blob.acrossHigh - blob.acrossLow + 1});
+    }
+    return bare;
+}
+
+void addBlobEntities(const VirtualVram& grid, WideDrawing& wide, const Tick& tick) {
+    for (const BareBlob& blob : findBareBlobs(grid, wide.drawing, tick)) {
+        wide.drawing.lines.push_back(blob.line);
+        wide.lineWidths.push_back(blob.width);
+    }
+}
+
+void addDottedLines(const VirtualVram& grid, VectorDrawing& drawing, const Tick& tick) {
+    constexpr double kLargestDot = 12;       // dots along a dot of a dotted line, at most
+    constexpr double kWidestSpacing = 40;    // dots between neighbouring dots' centres, at most
+    constexpr double kCosStraight = -0.966;  // neighbours either side within 15 degrees of a straight line
+    std::vector<BareBlob> dots;
+    for (const BareBlob& blob : findBareBlobs(grid, drawing, tick)) {
+        if (length(blob.line.b - blob.line.a) <= kLargestDot) {
+            dots.push_back(blob);
+        }
+    }
+    SegmentIndex index(kIndexCellSize);
+    const auto middle = [&](std::size_t i) { return (dots[i].line.a + dots[i].line.b) * 0.5; };
+    for (std::size_t i = 0; i < dots.size(); ++i) {
+        index.insert(static_cast<std::int32_t>(i), middle(i), middle(i));
+    }
+    std::vector<bool> kept(dots.size(), false);
+    std::vector<std::int32_t> near;
+    for (std::size_t i = 0; i < dots.size(); ++i) {
+        tick();
+        index.near(middle(i), kWidestSpacing, near);
+        for (const std::int32_t j : near) {
+            const Point toJ = middle(static_cast<std::size_t>(j)) - middle(i);
+            for (const std::int32_t k : near) {
+                const Point toK = middle(static_cast<std::size_t>(k)) - middle(i);
+                const double lj = length(toJ), lk = length(toK);
+                if (j < k && lj > 1 && lk > 1 && lj <= kWidestSpacing && lk <= kWidestSpacing &&
+                    std::max(lj, lk) <= 1.5 * std::min(lj, lk) && dot(toJ, toK) <= kCosStraight * lj * lk) {
+                    kept[i] = kept[static_cast<std::size_t>(j)] = kept[static_cast<std::size_t>(k)] = true;
+                }
+            }
+        }
+    }
+    for (std::size_t i = 0; i < dots.size(); ++i) {
+        if (kept[i]) {
+            drawing.lines.push_back(dots[i].line);
+        }
+    }
+}
+
+}  // namespace kelvarin
