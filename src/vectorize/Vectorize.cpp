@@ -160,7 +160,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     const std::int32_t thick = runLengthShare(runLengthCounts(grid), 0.9);
     // Areas much wider than the strokes are drawn by their outlines: the centre lines of their rims.
     HollowedGrid hollowed;
-    const VirtualVram& source = hollowFilledAreas(grid, thick / 2 + 2, hollowed) ? hollowed.vram : grid;
+    const VirtualVram& source = hollowFilledAreas(grid, thick / 2 + 2, hollowed, 2) ? hollowed.vram : grid;
     PieceFinder finder(source, std::max(8, thick * 5 / 2), options.tolerance);
     finder.rows(pass, toolkit);
     finder.columns(pass, toolkit);
