@@ -134,8 +134,9 @@ class SmallShapes(unittest.TestCase, Checks):
             draw.rectangle([60 + 14 * k, 100, 62 + 14 * k, 102], fill=0)
             draw.rectangle([60 + 24 * k, 140, 70 + 24 * k, 143], fill=0)
             draw.line([(60 + 30 * k, 200), (72 + 30 * k, 212)], fill=0, width=4)
-        for k, r in enumerate([3, 6, 12, 25]):  # filled discs
-            draw.ellipse([500 + 80 * k - r, 100 - r, 500 + 80 * k + r, 100 + r], fill=0)
+        discs = [((500 + 90 * k, 100), r) for k, r in enumerate([3, 6, 12, 25, 40])]
+        for (x, y), r in discs:  # filled discs
+            draw.ellipse([x - r, y - r, x + r, y + r], fill=0)
         draw.polygon([(100, 400), (160, 420), (100, 440)], fill=0)  # arrowheads and a filled wall
         draw.polygon([(300, 400), (240, 410), (300, 420)], fill=0)
         draw.rectangle([400, 380, 700, 420], fill=0)
@@ -147,7 +148,18 @@ class SmallShapes(unittest.TestCase, Checks):
         draw.line([(600, 500), (600, 760)], fill=0, width=5)
         tif = os.path.join(folder, "shapes.tif")
         image.point(lambda v: 0 if v < 128 else 255).convert("1").save(tif, compression="group4", dpi=(300, 300))
-        self.assert_sound(tif, vectorize(tif, folder))
+        found = vectorize(tif, folder)
+        self.assert_sound(tif, found)
+        # Each filled disc one CIRCLE round its edge, and nothing else within it.
+        for (x, y), r in discs:
+            with self.subTest(disc=r):
+                centre, edge = np.array([x, image.height - 1 - y]), r + 0.5
+                inside = [f for f in found if (np.hypot(*(f[1] - centre).T) <= edge + 1).all()]
+                self.assertEqual(len(inside), 1)
+                kind, points, _, radius = inside[0]
+                self.assertEqual(kind, "CIRCLE")
+                self.assertLessEqual(abs(radius - edge), 1.5 + 0.02 * edge)
+                self.assertLessEqual(np.hypot(*(points.mean(0) - centre)), 1.5)
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 #include "vectorize/Blobs.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <numbers>
 #include <numeric>
@@ -288,6 +289,99 @@ void addDottedLines(const VirtualVram& grid, VectorDrawing& drawing, const Tick&
         if (kept[i]) {
             drawing.lines.push_back(dots[i].line);
         }
+    }
+}
+
+void replaceFilledDiscs(const VirtualVram& grid, WideDrawing& wide, const Tick& tick) {
+    constexpr double kSmallestDiameter = 5;  // dots; a smaller dot is a blob
+    constexpr double kRoundness = 0.1;       // how far the cell count and the sides may be from a disc's
+    RunGroups groups(grid, tick);
+    struct Extent {
+        double cells = 0, sx = 0, sy = 0;
+        std::int32_t left = INT32_MAX, right = INT32_MIN, bottom = INT32_MAX, top = INT32_MIN;
+    };
+    std::vector<Extent> extents(groups.runCount());
+    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+        const LineSegment& run = groups.run(i);
+        Extent& e = extents[groups.group(i)];
+        e.cells += run.SpanX;
+        e.sx += run.SpanX * (run.StartX + (run.SpanX - 1) / 2.0);
+        e.sy += static_cast<double>(run.SpanX) * run.StartY;
+        e.left = std::min(e.left, run.StartX);
+        e.right = std::max(e.right, run.StartX + run.SpanX - 1);
+        e.bottom = std::min(e.bottom, run.StartY);
+        e.top = std::max(e.top, run.StartY);
+    }
+    // Each run of a disc spans its chord at the run's row, but for the noise along the edge.
+    std::vector<double> offChord(groups.runCount(), 0);
+    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+        const std::size_t g = groups.group(i);
+        const Extent& e = extents[g];
+        const LineSegment& run = groups.run(i);
+        const double radius = std::sqrt(e.cells / std::numbers::pi);
+        const double rise = run.StartY - e.sy / e.cells;
+        const double half = std::sqrt(std::max(0.0, radius * radius - rise * rise));
+        const double middle = e.sx / e.cells;
+        offChord[g] = std::max({offChord[g], std::abs(run.StartX - 0.5 - (middle - half)),
+                                std::abs(run.StartX + run.SpanX - 0.5 - (middle + half))});
+    }
+    std::vector<VectorCircle> discs;
+    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+        tick();
+        const Extent& e = extents[i];
+        if (groups.group(i) != i) {
+            continue;
+        }
+        const double width = e.right - e.left + 1;
+        const double height = e.top - e.bottom + 1;
+        const double diameter = (width + height) / 2;
+        const double discCells = std::numbers::pi * diameter * diameter / 4;
+        const double radius = std::sqrt(e.cells / std::numbers::pi);
+        if (diameter >= kSmallestDiameter && std::abs(width - height) <= kRoundness * diameter &&
+            std::abs(e.cells - discCells) <= kRoundness * discCells && offChord[i] <= 1.5 + kRoundness * radius) {
+            discs.push_back({{e.sx / e.cells, e.sy / e.cells}, radius});
+        }
+    }
+    if (discs.empty()) {
+        return;
+    }
+    // What was drawn of a disc lies within it: its rim's pieces, a cross of its runs.
+    SegmentIndex index(kIndexCellSize);
+    double largest = 0;
+    for (std::size_t i = 0; i < discs.size(); ++i) {
+        index.insert(static_cast<std::int32_t>(i), discs[i].centre, discs[i].centre);
+        largest = std::max(largest, discs[i].radius);
+    }
+    std::vector<std::int32_t> near;
+    const auto withinDisc = [&](Point p) {
+        index.near(p, largest + 2, near);
+        return std::any_of(near.begin(), near.end(), [&](std::int32_t k) {
+            const VectorCircle& disc = discs[static_cast<std::size_t>(k)];
+            return length(p - disc.centre) <= disc.radius + 2;
+        });
+    };
+    VectorDrawing& drawing = wide.drawing;
+    keepIf(drawing.lines, wide.lineWidths, [&](const VectorLine& line) {
+        tick();
+        return !(withinDisc(line.a) && withinDisc(line.b) && withinDisc((line.a + line.b) * 0.5));
+    });
+    const auto roundWithinDisc = [&](Point centre, double radius, double start, double sweep) {
+        bool inside = true;
+        walkArc(centre, radius, start, sweep, [&](Point p) { inside = inside && withinDisc(p); });
+        return inside;
+    };
+    keepIf(drawing.arcs, wide.arcWidths, [&](const VectorArc& arc) {
+        tick();
+        return !roundWithinDisc(arc.centre, arc.radius, arc.startDegrees,
+                                sweepDegrees(arc.startDegrees, arc.endDegrees));
+    });
+    keepIf(drawing.circles, wide.circleWidths, [&](const VectorCircle& circle) {
+        tick();
+        return !roundWithinDisc(circle.centre, circle.radius, 0, 360);
+    });
+    for (const VectorCircle& disc : discs) {
+        drawing.circles.push_back(disc);
+        wide.circleWidths.push_back(1);
     }
 }
 

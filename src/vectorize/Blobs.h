@@ -22,6 +22,10 @@ struct BareBlob {
 // no entity of the drawing passes over.
 std::vector<BareBlob> findBareBlobs(const VirtualVram& grid, const VectorDrawing& drawing, const Tick& tick);
 
+// Draws each filled disc of the grid (a group of touching line cells as round and as full as a disc, five
+// dots across or more) as one CIRCLE round its edge, in place of what was drawn within it.
+void replaceFilledDiscs(const VirtualVram& grid, WideDrawing& wide, const Tick& tick);
+
 // Gives every group of touching line cells (rows, columns and diagonals) of the grid that no entity
 // passes over, and that has at least kSmallestBlob cells, a LINE through its middle along its longer
 // side: a dot, a short dash, a small blob of ink. Its width is the group's extent across.
