@@ -103,45 +103,25 @@ private:
     std::vector<std::size_t> m_parent;
 };
 
-// The cells of a group: their count and moments, for the axis along which the group is longest.
+// The cells of a group: their moments, for the axis along which the group is longest, and their extents
+// along it and across it from the centre, in dots.
 struct Blob {
-    double cells = 0;
-    double sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
+    LineMoments moments;
     bool covered = false;
-    double low = 0, high = 0, acrossLow = 0, acrossHigh = 0;  // extents from the centre, in dots
-
-    void reach(Point cell) {
-        const Point along = direction();
-        const Point offset = cell - centre();
-        const double a = dot(offset, along);
-        const double b = cross(along, offset);
-        low = std::min(low, a);
-        high = std::max(high, a);
-        acrossLow = std::min(acrossLow, b);
-        acrossHigh = std::max(acrossHigh, b);
-    }
+    double low = 0, high = 0, acrossLow = 0, acrossHigh = 0;
 
     void add(const LineSegment& run) {
         for (std::int32_t x = run.StartX; x < run.StartX + run.SpanX; ++x) {
-            const double px = x;
-            const double py = run.StartY;
-            cells += 1;
-            sx += px;
-            sy += py;
-            sxx += px * px;
-            syy += py * py;
-            sxy += px * py;
+            moments.add({static_cast<double>(x), static_cast<double>(run.StartY)});
         }
     }
-    Point centre() const { return {sx / cells, sy / cells}; }
-    // The direction of the group's longer side, a unit vector.
-    Point direction() const {
-        const Point c = centre();
-        const double vxx = sxx / cells - c.x * c.x;
-        const double vyy = syy / cells - c.y * c.y;
-        const double vxy = sxy / cells - c.x * c.y;
-        const double angle = 0.5 * std::atan2(2 * vxy, vxx - vyy);
-        return {std::cos(angle), std::sin(angle)};
+    void reach(Point cell) {
+        const Point along = moments.direction();
+        const Point offset = cell - moments.mean;
+        low = std::min(low, dot(offset, along));
+        high = std::max(high, dot(offset, along));
+        acrossLow = std::min(acrossLow, cross(along, offset));
+        acrossHigh = std::max(acrossHigh, cross(along, offset));
     }
 };
 
@@ -221,7 +201,9 @@ std::vector<BareBlob> findBareBlobs(const VirtualVram& grid, const VectorDrawing
         walkArc(circle.centre, circle.radius, 0, 360, mark);
     }
     // The extent of each uncovered group's cells along its longer side and across it, from its centre.
-    const auto wanted = [&](std::size_t group) { return !blobs[group].covered && blobs[group].cells >= kSmallestBlob; };
+    const auto wanted = [&](std::size_t group) {
+        return !blobs[group].covered && blobs[group].moments.n >= kSmallestBlob;
+    };
     for (std::size_t i = 0; i < groups.runCount(); ++i) {
         Blob& blob = blobs[groups.group(i)];
         if (wanted(groups.group(i))) {
@@ -237,10 +219,10 @@ std::vector<BareBlob> findBareBlobs(const VirtualVram& grid, const VectorDrawing
             continue;
         }
         const Blob& blob = blobs[i];
-        const Point along = blob.direction();
+        const Point along = blob.moments.direction();
         // A round dot's extent is the same either way; at least a dot long, so that the LINE has length.
         const double half = std::max(0.5, (blob.high - blob.low) / 2);
-        const Point centre = blob.centre() + along * ((blob.low + blob.high) / 2);
+        const Point centre = blob.moments.mean + along * ((blob.low + blob.high) / 2);
         bare.push_back({{centre - along * half, centre + along * half}, blob.acrossHigh - blob.acrossLow + 1});
     }
     return bare;
