@@ -1,6 +1,7 @@
 #include "vectorize/Blobs.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <numbers>
@@ -274,18 +275,31 @@ void addDottedLines(const VirtualVram& grid, VectorDrawing& drawing, const Tick&
     }
 }
 
-void replaceFilledDiscs(const VirtualVram& grid, WideDrawing& wide, const Tick& tick) {
-    constexpr double kSmallestDiameter = 5;  // dots; a smaller dot is a blob
-    constexpr double kRoundness = 0.1;       // how far the cell count and the sides may be from a disc's
-    RunGroups groups(grid, tick);
-    struct Extent {
-        double cells = 0, sx = 0, sy = 0;
-        std::int32_t left = INT32_MAX, right = INT32_MIN, bottom = INT32_MAX, top = INT32_MIN;
-    };
-    std::vector<Extent> extents(groups.runCount());
+namespace {
+
+// A round group of ink and the band about its circle in which what was drawn of it lies.
+struct RoundGroup {
+    VectorCircle circle;
+    double inner = 0, outer = 0;  // dots from the centre
+};
+
+struct GroupExtent {
+    double cells = 0, sx = 0, sy = 0;
+    std::int32_t left = INT32_MAX, right = INT32_MIN, bottom = INT32_MAX, top = INT32_MIN;
+
+    Point centre() const { return {sx / cells, sy / cells}; }
+    double width() const { return right - left + 1; }
+    double height() const { return top - bottom + 1; }
+};
+
+constexpr double kRoundness = 0.1;  // how far a round group's sides, cells and profile may be from a circle's
+constexpr int kSectors = 16;
+
+std::vector<GroupExtent> groupExtents(RunGroups& groups) {
+    std::vector<GroupExtent> extents(groups.runCount());
     for (std::size_t i = 0; i < groups.runCount(); ++i) {
         const LineSegment& run = groups.run(i);
-        Extent& e = extents[groups.group(i)];
+        GroupExtent& e = extents[groups.group(i)];
         e.cells += run.SpanX;
         e.sx += run.SpanX * (run.StartX + (run.SpanX - 1) / 2.0);
         e.sy += static_cast<double>(run.SpanX) * run.StartY;
@@ -294,76 +308,145 @@ void replaceFilledDiscs(const VirtualVram& grid, WideDrawing& wide, const Tick& 
         e.bottom = std::min(e.bottom, run.StartY);
         e.top = std::max(e.top, run.StartY);
     }
-    // Each run of a disc spans its chord at the run's row, but for the noise along the edge.
+    return extents;
+}
+
+// The filled discs: groups as round and as full as a disc, five dots across or more, each run spanning
+// its chord but for the noise along the edge.
+void findDiscs(RunGroups& groups, const std::vector<GroupExtent>& extents, std::vector<RoundGroup>& found) {
+    constexpr double kSmallestDiameter = 5;  // dots; a smaller dot is a blob
     std::vector<double> offChord(groups.runCount(), 0);
     for (std::size_t i = 0; i < groups.runCount(); ++i) {
         const std::size_t g = groups.group(i);
-        const Extent& e = extents[g];
+        const GroupExtent& e = extents[g];
         const LineSegment& run = groups.run(i);
         const double radius = std::sqrt(e.cells / std::numbers::pi);
-        const double rise = run.StartY - e.sy / e.cells;
+        const double rise = run.StartY - e.centre().y;
         const double half = std::sqrt(std::max(0.0, radius * radius - rise * rise));
-        const double middle = e.sx / e.cells;
-        offChord[g] = std::max({offChord[g], std::abs(run.StartX - 0.5 - (middle - half)),
-                                std::abs(run.StartX + run.SpanX - 0.5 - (middle + half))});
+        offChord[g] = std::max({offChord[g], std::abs(run.StartX - 0.5 - (e.centre().x - half)),
+                                std::abs(run.StartX + run.SpanX - 0.5 - (e.centre().x + half))});
     }
-    std::vector<VectorCircle> discs;
     for (std::size_t i = 0; i < groups.runCount(); ++i) {
-        tick();
-        const Extent& e = extents[i];
-        if (groups.group(i) != i) {
-            continue;
-        }
-        const double width = e.right - e.left + 1;
-        const double height = e.top - e.bottom + 1;
-        const double diameter = (width + height) / 2;
+        const GroupExtent& e = extents[i];
+        const double diameter = (e.width() + e.height()) / 2;
         const double discCells = std::numbers::pi * diameter * diameter / 4;
         const double radius = std::sqrt(e.cells / std::numbers::pi);
-        if (diameter >= kSmallestDiameter && std::abs(width - height) <= kRoundness * diameter &&
+        if (groups.group(i) == i && diameter >= kSmallestDiameter &&
+            std::abs(e.width() - e.height()) <= kRoundness * diameter &&
             std::abs(e.cells - discCells) <= kRoundness * discCells && offChord[i] <= 1.5 + kRoundness * radius) {
-            discs.push_back({{e.sx / e.cells, e.sy / e.cells}, radius});
+            found.push_back({{e.centre(), radius}, 0, radius + 2});
         }
     }
-    if (discs.empty()) {
+}
+
+// The small rings standing alone: groups with a hole in the middle whose cells lie as far from their
+// centre in every direction (a circle's sides, which the rows and columns cut into four short lines).
+void findRings(RunGroups& groups, const std::vector<GroupExtent>& extents, std::vector<RoundGroup>& found) {
+    constexpr double kSmallestDiameter = 6;
+    constexpr double kLargestDiameter = 120;  // larger circles come out whole from their pieces
+    struct Profile {
+        std::array<double, kSectors> sum{}, count{};
+        double nearest = 1e9, farthest = 0;
+    };
+    std::vector<std::int32_t> candidate(groups.runCount(), -1);
+    std::vector<Profile> profiles;
+    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+        const GroupExtent& e = extents[i];
+        const double diameter = (e.width() + e.height()) / 2;
+        if (groups.group(i) == i && diameter >= kSmallestDiameter && diameter <= kLargestDiameter &&
+            std::abs(e.width() - e.height()) <= kRoundness * diameter + 1) {
+            candidate[i] = static_cast<std::int32_t>(profiles.size());
+            profiles.emplace_back();
+        }
+    }
+    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+        const std::int32_t k = candidate[groups.group(i)];
+        if (k < 0) {
+            continue;
+        }
+        Profile& profile = profiles[static_cast<std::size_t>(k)];
+        const Point centre = extents[groups.group(i)].centre();
+        const LineSegment& run = groups.run(i);
+        for (std::int32_t x = run.StartX; x < run.StartX + run.SpanX; ++x) {
+            const Point offset = Point{static_cast<double>(x), static_cast<double>(run.StartY)} - centre;
+            const double distance = length(offset);
+            const auto sector = static_cast<std::size_t>(angleDegrees({0, 0}, offset) / (360.0 / kSectors)) % kSectors;
+            profile.sum[sector] += distance;
+            profile.count[sector] += 1;
+            profile.nearest = std::min(profile.nearest, distance);
+            profile.farthest = std::max(profile.farthest, distance);
+        }
+    }
+    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+        if (candidate[i] < 0) {
+            continue;
+        }
+        const Profile& profile = profiles[static_cast<std::size_t>(candidate[i])];
+        double lowest = 1e9, highest = 0, total = 0;
+        for (int s = 0; s < kSectors; ++s) {
+            const double mean = profile.count[s] > 0 ? profile.sum[s] / profile.count[s] : 0;
+            lowest = std::min(lowest, mean);
+            highest = std::max(highest, mean);
+            total += profile.sum[s];
+        }
+        const double radius = total / extents[i].cells;
+        if (profile.nearest >= 1 && profile.farthest - profile.nearest <= 0.6 * radius &&
+            highest - lowest <= std::max(1.0, kRoundness * radius)) {
+            found.push_back({{extents[i].centre(), radius}, profile.nearest - 2, profile.farthest + 2});
+        }
+    }
+}
+
+}  // namespace
+
+void replaceRoundGroups(const VirtualVram& grid, WideDrawing& wide, const Tick& tick) {
+    RunGroups groups(grid, tick);
+    const std::vector<GroupExtent> extents = groupExtents(groups);
+    std::vector<RoundGroup> rounds;
+    findDiscs(groups, extents, rounds);
+    findRings(groups, extents, rounds);
+    if (rounds.empty()) {
         return;
     }
-    // What was drawn of a disc lies within it: its rim's pieces, a cross of its runs.
+    // What was drawn of a round group lies in its band: a ring's four sides, a disc's cross of runs.
     SegmentIndex index(kIndexCellSize);
     double largest = 0;
-    for (std::size_t i = 0; i < discs.size(); ++i) {
-        index.insert(static_cast<std::int32_t>(i), discs[i].centre, discs[i].centre);
-        largest = std::max(largest, discs[i].radius);
+    for (std::size_t i = 0; i < rounds.size(); ++i) {
+        index.insert(static_cast<std::int32_t>(i), rounds[i].circle.centre, rounds[i].circle.centre);
+        largest = std::max(largest, rounds[i].outer);
     }
     std::vector<std::int32_t> near;
-    const auto withinDisc = [&](Point p) {
-        index.near(p, largest + 2, near);
+    const auto withinBand = [&](Point p) {
+        index.near(p, largest, near);
         return std::any_of(near.begin(), near.end(), [&](std::int32_t k) {
-            const VectorCircle& disc = discs[static_cast<std::size_t>(k)];
-            return length(p - disc.centre) <= disc.radius + 2;
+            const RoundGroup& round = rounds[static_cast<std::size_t>(k)];
+            const double distance = length(p - round.circle.centre);
+            return distance >= round.inner && distance <= round.outer;
         });
     };
     VectorDrawing& drawing = wide.drawing;
     keepIf(drawing.lines, wide.lineWidths, [&](const VectorLine& line) {
         tick();
-        return !(withinDisc(line.a) && withinDisc(line.b) && withinDisc((line.a + line.b) * 0.5));
+        return !(withinBand(line.a) && withinBand(line.b) && withinBand((line.a + line.b) * 0.5));
     });
-    const auto roundWithinDisc = [&](Point centre, double radius, double start, double sweep) {
+    const auto roundWithinBand = [&](Point centre, double radius, double start, double sweep) {
         bool inside = true;
-        walkArc(centre, radius, start, sweep, [&](Point p) { inside = inside && withinDisc(p); });
+        walkArc(centre, radius, start, sweep, [&](Point p) { inside = inside && withinBand(p); });
         return inside;
     };
     keepIf(drawing.arcs, wide.arcWidths, [&](const VectorArc& arc) {
         tick();
-        return !roundWithinDisc(arc.centre, arc.radius, arc.startDegrees,
+        return !roundWithinBand(arc.centre, arc.radius, arc.startDegrees,
                                 sweepDegrees(arc.startDegrees, arc.endDegrees));
     });
     keepIf(drawing.circles, wide.circleWidths, [&](const VectorCircle& circle) {
         tick();
-        return !roundWithinDisc(circle.centre, circle.radius, 0, 360);
+        return !roundWithinBand(circle.centre, circle.radius, 0, 360);
     });
-    for (const VectorCircle& disc : discs) {
-        drawing.circles.push_back(disc);
-        wide.circleWidths.push_back(1);
+    for (const RoundGroup& round : rounds) {
+        tick();
+        drawing.circles.push_back(round.circle);
+        wide.circleWidths.push_back(std::max(1.0, round.outer - round.inner - 4));
     }
 }
 

@@ -23,8 +23,10 @@ struct BareBlob {
 std::vector<BareBlob> findBareBlobs(const VirtualVram& grid, const VectorDrawing& drawing, const Tick& tick);
 
 // Draws each filled disc of the grid (a group of touching line cells as round and as full as a disc, five
-// dots across or more) as one CIRCLE round its edge, in place of what was drawn within it.
-void replaceFilledDiscs(const VirtualVram& grid, WideDrawing& wide, const Tick& tick);
+// dots across or more) as one CIRCLE round its edge, and each small ring standing alone (six to 120 dots
+// across, which the rows and columns cut into four short sides) as one CIRCLE along its middle, in place
+// of what was drawn of them.
+void replaceRoundGroups(const VirtualVram& grid, WideDrawing& wide, const Tick& tick);
 
 // Gives every group of touching line cells (rows, columns and diagonals) of the grid that no entity
 // passes over, and that has at least kSmallestBlob cells, a LINE through its middle along its longer

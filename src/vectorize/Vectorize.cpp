@@ -183,7 +183,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     }
     dropCoveredEntities(drawing, options.tolerance, tick);
     dropDegenerateEntities(drawing, tick);
-    replaceFilledDiscs(grid, drawing, tick);
+    replaceRoundGroups(grid, drawing, tick);
     addBlobEntities(grid, drawing, tick);
     progress.update(3, 1);
     progress.finish();
