@@ -111,10 +111,13 @@ struct Blob {
     bool covered = false;
     double low = 0, high = 0, acrossLow = 0, acrossHigh = 0;
 
+    // A run's cells at once: n cells a dot apart along x spread n (n² - 1) / 12 about their middle.
     void add(const LineSegment& run) {
-        for (std::int32_t x = run.StartX; x < run.StartX + run.SpanX; ++x) {
-            moments.add({static_cast<double>(x), static_cast<double>(run.StartY)});
-        }
+        LineMoments cells;
+        cells.n = run.SpanX;
+        cells.mean = {run.StartX + (run.SpanX - 1) / 2.0, static_cast<double>(run.StartY)};
+        cells.sxx = cells.n * (cells.n * cells.n - 1) / 12;
+        moments.merge(cells);
     }
     void reach(Point cell) {
         const Point along = moments.direction();
