@@ -79,11 +79,16 @@ def turned(point, centre, degrees):
     return [centre[0] + x * c - y * s, centre[1] + x * s + y * c]
 
 
-def render(width, height, lines, circles, arcs, rng):
-    """Draws at SUPER times the size; truth y counts from the bottom row, pixel centres on whole numbers."""
+def render(width, height, lines, circles, arcs, rng, fills=(), holes=()):
+    """Draws at SUPER times the size; truth y counts from the bottom row, pixel centres on whole numbers.
+    fills: polygons (lists of points) filled black, then holes cut into them."""
     image = Image.new("L", (width * SUPER, height * SUPER), 255)
     draw = ImageDraw.Draw(image)
     to = lambda p: ((p[0] + 0.5) * SUPER, (height - 1 - p[1] + 0.5) * SUPER)
+    for polygon in fills:
+        draw.polygon([to(p) for p in polygon], fill=0)
+    for polygon in holes:
+        draw.polygon([to(p) for p in polygon], fill=255)
     for line in lines:
         (ax, ay), (bx, by) = to(line["a"]), to(line["b"])
         half = line["w"] * SUPER / 2

@@ -146,6 +146,46 @@ TEST(skew_search, a_page_without_long_lines_keeps_its_angle) {
     }
 }
 
+// A stroke three cells wide from a to b.
+void drawStroke(Cells& cells, double ax, double ay, double bx, double by) {
+    const int steps = static_cast<int>(std::hypot(bx - ax, by - ay)) + 1;
+    for (int k = 0; k <= steps; ++k) {
+        const double x = ax + (bx - ax) * k / steps;
+        const double y = ay + (by - ay) * k / steps;
+        for (int dx = -1; dx <= 1; ++dx) {
+            for (int dy = -1; dy <= 1; ++dy) {
+                cells.set(static_cast<std::int32_t>(std::lround(x)) + dx,
+                          static_cast<std::int32_t>(std::lround(y)) + dy);
+            }
+        }
+    }
+}
+
+// A map or a sketch: long lines at every angle, a few of them a little off the axes, each way by another
+// angle. Turning the page by any of them would be wrong; it is left as it is, and said to be.
+TEST(skew_search, a_page_of_lines_at_every_angle_is_left_unturned) {
+    SilentReport silent;
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> unit(0, 1);
+    Cells page(1600, 1200);
+    for (int k = 0; k < 40; ++k) {
+        const double degrees = 8 + 74 * unit(random) + (k % 2) * 90;
+        const double length = 200 + 400 * unit(random);
+        const double x = 300 + 1000 * unit(random), y = 300 + 600 * unit(random);
+        const double dx = std::cos(degrees * std::numbers::pi / 180) * length / 2;
+        const double dy = std::sin(degrees * std::numbers::pi / 180) * length / 2;
+        drawStroke(page, x - dx, y - dy, x + dx, y + dy);
+    }
+    for (const auto& [degrees, y] : {std::pair{4.2, 200.0}, {4.2, 1000.0}, {-2.5, 600.0}, {1.5, 1100.0}}) {
+        const double rise = std::tan(degrees * std::numbers::pi / 180) * 300;
+        drawStroke(page, 100, y - rise, 700, y + rise);
+    }
+    const SkewEstimate found = findSkew(page.vram, silent);
+    EXPECT_EQ(found.degrees, 0);
+    EXPECT_TRUE(found.unsure);
+    EXPECT_EQ(SkewNote(found.degrees), "傾き補正: 0°（縦横の長い線が少ないか揃わないため、回していません）");
+}
+
 // The turn copies stretches of rows a word at a time; cell by cell, each cell must still come from the
 // cell the mapping names.
 TEST(picture_turn, copies_each_cell_from_where_the_turn_maps_it) {

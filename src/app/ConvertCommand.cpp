@@ -206,6 +206,10 @@ bool convert(Form& form) {
 }  // namespace
 
 std::string SkewNote(double degrees) {
+    // The search gives exactly 0 only when it found no angle to go by.
+    if (degrees == 0) {
+        return "傾き補正: 0°（縦横の長い線が少ないか揃わないため、回していません）";
+    }
     // Adding 0 turns a -0 into 0.
     return "傾き補正: " + formatGeneral(std::round(degrees * 100) / 100 + 0.0) + "°";
 }

@@ -25,7 +25,8 @@ bool lineColorWhite(const View& view);
 bool cmdConvert_Click(Form& form);
 
 // The turn a deskewing conversion found and took back, as the user is told it: "傾き補正: -0.6°",
-// counter-clockwise positive, to a hundredth of a degree.
+// counter-clockwise positive, to a hundredth of a degree; for exactly 0 (no angle found) it says why the
+// page was left as it is.
 std::string SkewNote(double degrees);
 
 }  // namespace kelvarin

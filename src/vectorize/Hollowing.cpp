@@ -37,6 +37,20 @@ void erodeAlongRow(const VirtualVram& grid, std::int32_t y, std::int32_t rim, st
     }
 }
 
+// Sets in out every cell within reach cells of a set cell of in along the row.
+void widenAlongRow(const Row& in, std::int32_t reach, Row& out) {
+    out = in;
+    Row step(in.size());
+    for (std::int32_t k = 0; k < reach; ++k) {
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            const std::uint64_t fromRight = i + 1 < out.size() ? out[i + 1] >> 63 : 0;
+            const std::uint64_t fromLeft = i > 0 ? out[i - 1] << 63 : 0;
+            step[i] = out[i] | out[i] << 1 | fromRight | out[i] >> 1 | fromLeft;
+        }
+        out.swap(step);
+    }
+}
+
 void storeRow(HollowedGrid& hollowed, std::int32_t y, const Row& row) {
     unsigned char* bytes = hollowed.rows.data() + static_cast<std::size_t>(y) * row.size() * 8;
     for (std::size_t i = 0; i < row.size(); ++i) {
@@ -47,7 +61,8 @@ void storeRow(HollowedGrid& hollowed, std::int32_t y, const Row& row) {
 
 }  // namespace
 
-bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& hollowed, Toolkit& toolkit) {
+bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& hollowed, Toolkit& toolkit,
+                       std::int32_t keptRim) {
     const std::int32_t height = grid.height();
     const auto words = static_cast<std::size_t>(grid.wordsPerRow());
     const auto window = static_cast<std::size_t>(2 * rim + 1);
@@ -56,12 +71,17 @@ bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& 
     if (height < 2 * rim + 1) {
         return false;
     }
+    // The interior is widened by reach cells each way, so that a rim of keptRim cells is left.
+    const std::int32_t reach = keptRim > 0 ? std::max(0, rim - keptRim) : 0;
+    const auto widenedWindow = static_cast<std::size_t>(2 * reach + 1);
     // The last window rows eroded along the rows, by row number modulo the window.
     std::vector<Row> eroded(window, Row(words, 0));
+    // The last widenedWindow interiors, widened along the rows, by row number modulo their window.
+    std::vector<Row> widened(widenedWindow, Row(words, 0));
     std::vector<LineSegment> runs;
-    Row interior(words), row(words);
+    Row interior(words), row(words), cleared(words);
     bool copying = false;
-    for (std::int32_t y = 0; y < height + rim; ++y) {
+    for (std::int32_t y = 0; y < height + rim + reach; ++y) {
         toolkit.doEvents(static_cast<std::int64_t>(words * window));
         if (y < height) {
             erodeAlongRow(grid, y, rim, runs, eroded[static_cast<std::size_t>(y) % window]);
@@ -76,19 +96,32 @@ bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& 
         // Interior: eroded along the rows in every row of the window about the centre row.
         bool any = false;
         for (std::size_t i = 0; i < words; ++i) {
-            std::uint64_t all = centre >= rim ? ~std::uint64_t{0} : 0;
+            std::uint64_t all = centre >= rim && centre < height ? ~std::uint64_t{0} : 0;
             for (std::size_t k = 0; k < window && all != 0; ++k) {
                 all &= eroded[k][i];
             }
             interior[i] = all;
             any = any || all != 0;
         }
+        widenAlongRow(interior, reach, widened[static_cast<std::size_t>(centre) % widenedWindow]);
+        // The row whose widened window is complete: cleared where any interior within reach rows is.
+        const std::int32_t done = centre - reach;
+        if (done < 0) {
+            continue;
+        }
+        for (std::size_t i = 0; i < words; ++i) {
+            std::uint64_t some = 0;
+            for (std::size_t k = 0; k < widenedWindow; ++k) {
+                some |= widened[k][i];
+            }
+            cleared[i] = some;
+        }
         if (any && !copying) {
             copying = true;
             const std::int64_t stride = static_cast<std::int64_t>(words) * 8;
             hollowed.rows = LargeBuffer(static_cast<std::size_t>(stride * height));
             hollowed.vram.attach({hollowed.rows.data(), hollowed.rows.size()}, grid.width(), height, stride);
-            for (std::int32_t earlier = 0; earlier < centre; ++earlier) {
+            for (std::int32_t earlier = 0; earlier < done; ++earlier) {
                 for (std::size_t i = 0; i < words; ++i) {
                     row[i] = grid.word(earlier, static_cast<std::int32_t>(i));
                 }
@@ -97,9 +130,9 @@ bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& 
         }
         if (copying) {
             for (std::size_t i = 0; i < words; ++i) {
-                row[i] = grid.word(centre, static_cast<std::int32_t>(i)) & ~interior[i];
+                row[i] = grid.word(done, static_cast<std::int32_t>(i)) & ~cleared[i];
             }
-            storeRow(hollowed, centre, row);
+            storeRow(hollowed, done, row);
         }
     }
     return copying;

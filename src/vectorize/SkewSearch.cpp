@@ -23,6 +23,10 @@ constexpr double kFirstBand = 2;          // cells from the middle of a line's b
 constexpr double kLineBand = 1.5;         // cells from a fitted line, in the later fits
 constexpr std::int32_t kStandingOut = 3;  // times as many centres on a line as in as wide bands beside it
 constexpr std::uint64_t kLeftmost = std::uint64_t{1} << 63;
+// The agreeing lines' length together, at least: half the page's width and height together (a frame has
+// twice that, a line across the page nearly as much), and a quarter of all the long lines' length.
+constexpr double kLeastAgreeingSpan = 0.5;
+constexpr double kLeastAgreeingShare = 0.25;
 
 double radians(double degrees) { return degrees * std::numbers::pi / 180; }
 double degreesOf(double radians) { return radians * 180 / std::numbers::pi; }
@@ -299,18 +303,21 @@ std::vector<LineFit> fitLines(const Centres& centres, double t, double minLength
 }
 
 // The angle the lines agree on: the weighted mean of the lines near their weighted median, each weighted
-// by how sure its fit is.
-SkewEstimate agreedAngle(const std::vector<LineFit>& lines, double t) {
+// by how sure its fit is. No angle (0, no lines) when the agreeing lines are too short together for the
+// page's size (pageSpan: width + height), or only a small part of all the lines found: a map or a sketch
+// with lines at every angle, where a few chance lines would turn the whole page wrongly.
+SkewEstimate agreedAngle(const std::vector<LineFit>& lines, double t, double pageSpan) {
     struct Vote {
         double degrees;
         double weight;
         double spread;  // degrees
+        double length;  // cells along the line
     };
     std::vector<Vote> votes;
     double total = 0;
     for (const LineFit& line : lines) {
         const double spread = degreesOf(std::sqrt(line.slopeVariance));
-        votes.push_back({degreesOf(std::atan(t + line.slope)), 1 / (spread * spread), spread});
+        votes.push_back({degreesOf(std::atan(t + line.slope)), 1 / (spread * spread), spread, line.alongSpread});
         total += votes.back().weight;
     }
     if (votes.empty()) {
@@ -329,12 +336,19 @@ SkewEstimate agreedAngle(const std::vector<LineFit>& lines, double t) {
     double sum = 0;
     double weights = 0;
     std::int32_t agreeing = 0;
+    double agreeingLength = 0;
+    double allLength = 0;
     for (const Vote& vote : votes) {
+        allLength += vote.length;
         if (std::abs(vote.degrees - median) <= std::max(0.03, 3 * vote.spread)) {
             sum += vote.weight * vote.degrees;
             weights += vote.weight;
+            agreeingLength += vote.length;
             ++agreeing;
         }
+    }
+    if (agreeingLength < kLeastAgreeingSpan * pageSpan || agreeingLength < kLeastAgreeingShare * allLength) {
+        return {0, 0, true};
     }
     return {sum / weights, agreeing};
 }
@@ -362,7 +376,7 @@ SkewEstimate findSkew(const VirtualVram& grid, WorkReport& report) {
     // Long enough not to be a row of text or a hatching's short strokes.
     const double minLength = std::max(32.0, std::min(grid.width(), height) / 10.0);
     const double t = std::tan(radians(fine));
-    return agreedAngle(fitLines(centres, t, minLength, report), t);
+    return agreedAngle(fitLines(centres, t, minLength, report), t, static_cast<double>(grid.width()) + height);
 }
 
 }  // namespace kelvarin

@@ -14,6 +14,7 @@ constexpr double kLargestSkewDegrees = 5;
 struct SkewEstimate {
     double degrees = 0;      // counter-clockwise, the grid's y running up (its first row at the bottom)
     std::int32_t lines = 0;  // the long lines the angle was fitted to; 0 when there were none (degrees 0)
+    bool unsure = false;     // the lines were too few or disagreed: degrees left at 0
 };
 
 // Finds the turn of the long horizontal and vertical strokes among the line cells of grid, up to

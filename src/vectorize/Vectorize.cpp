@@ -14,6 +14,7 @@
 #include "convert/LineSegmentList.h"
 #include "convert/RunScan.h"
 #include "vectorize/ArcAssembly.h"
+#include "vectorize/Blobs.h"
 #include "vectorize/CentreChains.h"
 #include "vectorize/ChainFitting.h"
 #include "vectorize/Coverage.h"
@@ -211,7 +212,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     const std::int32_t thick = runLengthShare(runLengthCounts(grid), 0.9);
     // Areas much wider than the strokes are drawn by their outlines: the centre lines of their rims.
     HollowedGrid hollowed;
-    const VirtualVram& source = hollowFilledAreas(grid, thick / 2 + 2, hollowed, toolkit) ? hollowed.vram : grid;
+    const VirtualVram& source = hollowFilledAreas(grid, thick / 2 + 2, hollowed, toolkit, 2) ? hollowed.vram : grid;
     // While the workers run, the window goes on and a stop request is seen within the pacing interval.
     WorkerPool pool(options.threads, [&toolkit] { toolkit.doEvents(EventPacing{}.ticksPerClockRead); });
     PieceFinder finder(source, std::max(8, thick * 5 / 2), options.tolerance, pool);
@@ -235,6 +236,9 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
         drawing.lineWidths.push_back(line.width);
     }
     dropCoveredEntities(drawing, options.tolerance, pool, tick);
+    dropDegenerateEntities(drawing, tick);
+    replaceRoundGroups(grid, drawing, tick);
+    addBlobEntities(grid, drawing, tick);
     progress.update(3, 1);
     progress.finish();
     ++pass.PassNumber;
@@ -253,6 +257,9 @@ VectorDrawing VectorizePicture(const BmpHeaderBytes& header, const VirtualVram& 
     const VirtualVram& grid = despeckleSize > 0 ? cleaned.vram : lineCells;
     pass.CurrentStep = "変換開始";
     VectorDrawing drawing = VectorizeGrid(grid, {options.Tolerance, options.Threads}, pass, toolkit);
+    if (despeckleSize > 0) {
+        addDottedLines(lineCells, drawing, [&toolkit] { toolkit.doEvents(); });
+    }
     return skewDegrees != 0 ? turnDrawing(drawing, -skewDegrees, grid.width(), grid.height()) : drawing;
 }
 

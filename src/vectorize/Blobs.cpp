@@ -1,0 +1,456 @@
+#include "vectorize/Blobs.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cmath>
+#include <numbers>
+#include <numeric>
+#include <set>
+#include <tuple>
+
+#include "convert/LineSegmentList.h"
+#include "convert/RunScan.h"
+#include "vectorize/Fitting.h"
+#include "vectorize/SegmentIndex.h"
+
+namespace kelvarin {
+
+namespace {
+
+// Positions rounded to a tenth of a dot, so that entities repeated with a rounding apart compare equal.
+std::int64_t tenths(double value) { return std::llround(value * 10); }
+
+template <typename T, typename Keep>
+void keepIf(std::vector<T>& items, std::vector<double>& widths, Keep keep) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (keep(items[i])) {
+            items[kept] = items[i];
+            widths[kept++] = widths[i];
+        }
+    }
+    items.resize(kept);
+    widths.resize(kept);
+}
+
+// The runs of a grid's rows, joined into groups of touching cells.
+class RunGroups {
+public:
+    explicit RunGroups(const VirtualVram& grid, const Tick& tick) : m_rowStart(grid.height() + 1, 0) {
+        std::vector<LineSegment> row;
+        for (std::int32_t y = 0; y < grid.height(); ++y) {
+            tick();
+            row.clear();
+            findRowRuns(grid, y, row);
+            m_rowStart[static_cast<std::size_t>(y)] = m_runs.size();
+            m_runs.insert(m_runs.end(), row.begin(), row.end());
+        }
+        m_rowStart.back() = m_runs.size();
+        m_parent.resize(m_runs.size());
+        std::iota(m_parent.begin(), m_parent.end(), std::size_t{0});
+        for (std::int32_t y = 1; y < grid.height(); ++y) {
+            joinRows(y - 1, y);
+        }
+    }
+
+    std::size_t runCount() const { return m_runs.size(); }
+    const LineSegment& run(std::size_t i) const { return m_runs[i]; }
+    std::size_t group(std::size_t i) {
+        while (m_parent[i] != i) {
+            m_parent[i] = m_parent[m_parent[i]];
+            i = m_parent[i];
+        }
+        return i;
+    }
+    // The run holding cell (x, y), or runCount() for a background cell.
+    std::size_t runAt(std::int32_t x, std::int32_t y) const {
+        if (y < 0 || static_cast<std::size_t>(y) + 1 >= m_rowStart.size()) {
+            return m_runs.size();
+        }
+        const auto first = m_runs.begin() + static_cast<std::ptrdiff_t>(m_rowStart[static_cast<std::size_t>(y)]);
+        const auto last = m_runs.begin() + static_cast<std::ptrdiff_t>(m_rowStart[static_cast<std::size_t>(y) + 1]);
+        const auto after =
+            std::upper_bound(first, last, x, [](std::int32_t value, const LineSegment& r) { return value < r.StartX; });
+        if (after == first || x >= (after - 1)->StartX + (after - 1)->SpanX) {
+            return m_runs.size();
+        }
+        return static_cast<std::size_t>(after - 1 - m_runs.begin());
+    }
+
+private:
+    // Joins the runs of two neighbouring rows that touch, diagonals included.
+    void joinRows(std::int32_t below, std::int32_t above) {
+        std::size_t i = m_rowStart[static_cast<std::size_t>(below)];
+        const std::size_t iEnd = m_rowStart[static_cast<std::size_t>(below) + 1];
+        std::size_t j = m_rowStart[static_cast<std::size_t>(above)];
+        const std::size_t jEnd = m_rowStart[static_cast<std::size_t>(above) + 1];
+        while (i < iEnd && j < jEnd) {
+            const LineSegment& a = m_runs[i];
+            const LineSegment& b = m_runs[j];
+            if (a.StartX <= b.StartX + b.SpanX && b.StartX <= a.StartX + a.SpanX) {
+                m_parent[group(i)] = group(j);
+            }
+            if (a.StartX + a.SpanX < b.StartX + b.SpanX) {
+                ++i;
+            } else {
+                ++j;
+            }
+        }
+    }
+
+    std::vector<LineSegment> m_runs;
+    std::vector<std::size_t> m_rowStart;  // index of each row's first run
+    std::vector<std::size_t> m_parent;
+};
+
+// The cells of a group: their moments, for the axis along which the group is longest, and their extents
+// along it and across it from the centre, in dots.
+struct Blob {
+    LineMoments moments;
+    bool covered = false;
+    double low = 0, high = 0, acrossLow = 0, acrossHigh = 0;
+
+    // A run's cells at once: n cells a dot apart along x spread n (n² - 1) / 12 about their middle.
+    void add(const LineSegment& run) {
+        LineMoments cells;
+        cells.n = run.SpanX;
+        cells.mean = {run.StartX + (run.SpanX - 1) / 2.0, static_cast<double>(run.StartY)};
+        cells.sxx = cells.n * (cells.n * cells.n - 1) / 12;
+        moments.merge(cells);
+    }
+    void reach(Point cell) {
+        const Point along = moments.direction();
+        const Point offset = cell - moments.mean;
+        low = std::min(low, dot(offset, along));
+        high = std::max(high, dot(offset, along));
+        acrossLow = std::min(acrossLow, cross(along, offset));
+        acrossHigh = std::max(acrossHigh, cross(along, offset));
+    }
+};
+
+// Every point a dot apart along an entity.
+template <typename Visit>
+void walkLine(Point a, Point b, Visit visit) {
+    const int steps = std::max(1, static_cast<int>(std::ceil(length(b - a))));
+    for (int k = 0; k <= steps; ++k) {
+        visit(a + (b - a) * (static_cast<double>(k) / steps));
+    }
+}
+
+template <typename Visit>
+void walkArc(Point centre, double radius, double startDegrees, double sweepDegrees, Visit visit) {
+    const int steps = std::max(8, static_cast<int>(std::ceil(radius * sweepDegrees * std::numbers::pi / 180)));
+    for (int k = 0; k <= steps; ++k) {
+        const double radians = (startDegrees + sweepDegrees * k / steps) * std::numbers::pi / 180;
+        visit({centre.x + radius * std::cos(radians), centre.y + radius * std::sin(radians)});
+    }
+}
+
+}  // namespace
+
+void dropDegenerateEntities(WideDrawing& wide, const Tick& tick) {
+    VectorDrawing& drawing = wide.drawing;
+    std::set<std::tuple<std::int64_t, std::int64_t, std::int64_t, std::int64_t>> lines;
+    keepIf(drawing.lines, wide.lineWidths, [&](const VectorLine& line) {
+        tick();
+        if (length(line.b - line.a) < 1) {
+            return false;
+        }
+        auto key = std::make_tuple(tenths(line.a.x), tenths(line.a.y), tenths(line.b.x), tenths(line.b.y));
+        if (std::tie(std::get<2>(key), std::get<3>(key)) < std::tie(std::get<0>(key), std::get<1>(key))) {
+            key = std::make_tuple(std::get<2>(key), std::get<3>(key), std::get<0>(key), std::get<1>(key));
+        }
+        return lines.insert(key).second;
+    });
+    std::set<std::tuple<std::int64_t, std::int64_t, std::int64_t, std::int64_t, std::int64_t>> rounds;
+    keepIf(drawing.arcs, wide.arcWidths, [&](const VectorArc& arc) {
+        tick();
+        return arc.radius >= 1 && rounds
+                                      .insert({tenths(arc.centre.x), tenths(arc.centre.y), tenths(arc.radius),
+                                               tenths(arc.startDegrees), tenths(arc.endDegrees)})
+                                      .second;
+    });
+    keepIf(drawing.circles, wide.circleWidths, [&](const VectorCircle& circle) {
+        tick();
+        return circle.radius >= 1 &&
+               rounds.insert({tenths(circle.centre.x), tenths(circle.centre.y), tenths(circle.radius), 0, 360}).second;
+    });
+}
+
+std::vector<BareBlob> findBareBlobs(const VirtualVram& grid, const VectorDrawing& drawing, const Tick& tick) {
+    RunGroups groups(grid, tick);
+    std::vector<Blob> blobs(groups.runCount());
+    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+        blobs[groups.group(i)].add(groups.run(i));
+    }
+    // A group is covered when an entity passes over one of its cells.
+    const auto mark = [&](Point p) {
+        const std::size_t run =
+            groups.runAt(static_cast<std::int32_t>(std::lround(p.x)), static_cast<std::int32_t>(std::lround(p.y)));
+        if (run < groups.runCount()) {
+            blobs[groups.group(run)].covered = true;
+        }
+    };
+    for (const VectorLine& line : drawing.lines) {
+        tick();
+        walkLine(line.a, line.b, mark);
+    }
+    for (const VectorArc& arc : drawing.arcs) {
+        tick();
+        walkArc(arc.centre, arc.radius, arc.startDegrees, sweepDegrees(arc.startDegrees, arc.endDegrees), mark);
+    }
+    for (const VectorCircle& circle : drawing.circles) {
+        tick();
+        walkArc(circle.centre, circle.radius, 0, 360, mark);
+    }
+    // The extent of each uncovered group's cells along its longer side and across it, from its centre.
+    const auto wanted = [&](std::size_t group) {
+        return !blobs[group].covered && blobs[group].moments.n >= kSmallestBlob;
+    };
+    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+        Blob& blob = blobs[groups.group(i)];
+        if (wanted(groups.group(i))) {
+            const LineSegment& run = groups.run(i);
+            blob.reach({static_cast<double>(run.StartX), static_cast<double>(run.StartY)});
+            blob.reach({static_cast<double>(run.StartX + run.SpanX - 1), static_cast<double>(run.StartY)});
+        }
+    }
+    std::vector<BareBlob> bare;
+    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+        tick();
+        if (groups.group(i) != i || !wanted(i)) {
+            continue;
+        }
+        const Blob& blob = blobs[i];
+        const Point along = blob.moments.direction();
+        // A round dot's extent is the same either way; at least a dot long, so that the LINE has length.
+        const double half = std::max(0.5, (blob.high - blob.low) / 2);
+        const Point centre = blob.moments.mean + along * ((blob.low + blob.high) / 2);
+        bare.push_back({{centre - along * half, centre + along * half}, blob.acrossHigh - blob.acrossLow + 1});
+    }
+    return bare;
+}
+
+void addBlobEntities(const VirtualVram& grid, WideDrawing& wide, const Tick& tick) {
+    for (const BareBlob& blob : findBareBlobs(grid, wide.drawing, tick)) {
+        wide.drawing.lines.push_back(blob.line);
+        wide.lineWidths.push_back(blob.width);
+    }
+}
+
+void addDottedLines(const VirtualVram& grid, VectorDrawing& drawing, const Tick& tick) {
+    constexpr double kLargestDot = 12;       // dots along a dot of a dotted line, at most
+    constexpr double kWidestSpacing = 40;    // dots between neighbouring dots' centres, at most
+    constexpr double kCosStraight = -0.966;  // neighbours either side within 15 degrees of a straight line
+    std::vector<BareBlob> dots;
+    for (const BareBlob& blob : findBareBlobs(grid, drawing, tick)) {
+        if (length(blob.line.b - blob.line.a) <= kLargestDot) {
+            dots.push_back(blob);
+        }
+    }
+    SegmentIndex index(kIndexCellSize);
+    const auto middle = [&](std::size_t i) { return (dots[i].line.a + dots[i].line.b) * 0.5; };
+    for (std::size_t i = 0; i < dots.size(); ++i) {
+        index.insert(static_cast<std::int32_t>(i), middle(i), middle(i));
+    }
+    std::vector<bool> kept(dots.size(), false);
+    std::vector<std::int32_t> near;
+    for (std::size_t i = 0; i < dots.size(); ++i) {
+        tick();
+        index.near(middle(i), kWidestSpacing, near);
+        for (const std::int32_t j : near) {
+            const Point toJ = middle(static_cast<std::size_t>(j)) - middle(i);
+            for (const std::int32_t k : near) {
+                const Point toK = middle(static_cast<std::size_t>(k)) - middle(i);
+                const double lj = length(toJ), lk = length(toK);
+                if (j < k && lj > 1 && lk > 1 && lj <= kWidestSpacing && lk <= kWidestSpacing &&
+                    std::max(lj, lk) <= 1.5 * std::min(lj, lk) && dot(toJ, toK) <= kCosStraight * lj * lk) {
+                    kept[i] = kept[static_cast<std::size_t>(j)] = kept[static_cast<std::size_t>(k)] = true;
+                }
+            }
+        }
+    }
+    for (std::size_t i = 0; i < dots.size(); ++i) {
+        if (kept[i]) {
+            drawing.lines.push_back(dots[i].line);
+        }
+    }
+}
+
+namespace {
+
+// A round group of ink and the band about its circle in which what was drawn of it lies.
+struct RoundGroup {
+    VectorCircle circle;
+    double inner = 0, outer = 0;  // dots from the centre
+};
+
+struct GroupExtent {
+    double cells = 0, sx = 0, sy = 0;
+    std::int32_t left = INT32_MAX, right = INT32_MIN, bottom = INT32_MAX, top = INT32_MIN;
+
+    Point centre() const { return {sx / cells, sy / cells}; }
+    double width() const { return right - left + 1; }
+    double height() const { return top - bottom + 1; }
+};
+
+constexpr double kRoundness = 0.1;  // how far a round group's sides, cells and profile may be from a circle's
+constexpr int kSectors = 16;
+
+std::vector<GroupExtent> groupExtents(RunGroups& groups) {
+    std::vector<GroupExtent> extents(groups.runCount());
+    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+        const LineSegment& run = groups.run(i);
+        GroupExtent& e = extents[groups.group(i)];
+        e.cells += run.SpanX;
+        e.sx += run.SpanX * (run.StartX + (run.SpanX - 1) / 2.0);
+        e.sy += static_cast<double>(run.SpanX) * run.StartY;
+        e.left = std::min(e.left, run.StartX);
+        e.right = std::max(e.right, run.StartX + run.SpanX - 1);
+        e.bottom = std::min(e.bottom, run.StartY);
+        e.top = std::max(e.top, run.StartY);
+    }
+    return extents;
+}
+
+// The filled discs: groups as round and as full as a disc, five dots across or more, each run spanning
+// its chord but for the noise along the edge.
+void findDiscs(RunGroups& groups, const std::vector<GroupExtent>& extents, std::vector<RoundGroup>& found) {
+    constexpr double kSmallestDiameter = 5;  // dots; a smaller dot is a blob
+    std::vector<double> offChord(groups.runCount(), 0);
+    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+        const std::size_t g = groups.group(i);
+        const GroupExtent& e = extents[g];
+        const LineSegment& run = groups.run(i);
+        const double radius = std::sqrt(e.cells / std::numbers::pi);
+        const double rise = run.StartY - e.centre().y;
+        const double half = std::sqrt(std::max(0.0, radius * radius - rise * rise));
+        offChord[g] = std::max({offChord[g], std::abs(run.StartX - 0.5 - (e.centre().x - half)),
+                                std::abs(run.StartX + run.SpanX - 0.5 - (e.centre().x + half))});
+    }
+    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+        const GroupExtent& e = extents[i];
+        const double diameter = (e.width() + e.height()) / 2;
+        const double discCells = std::numbers::pi * diameter * diameter / 4;
+        const double radius = std::sqrt(e.cells / std::numbers::pi);
+        if (groups.group(i) == i && diameter >= kSmallestDiameter &&
+            std::abs(e.width() - e.height()) <= kRoundness * diameter &&
+            std::abs(e.cells - discCells) <= kRoundness * discCells && offChord[i] <= 1.5 + kRoundness * radius) {
+            found.push_back({{e.centre(), radius}, 0, radius + 2});
+        }
+    }
+}
+
+// The small rings standing alone: groups with a hole in the middle whose cells lie as far from their
+// centre in every direction (a circle's sides, which the rows and columns cut into four short lines).
+void findRings(RunGroups& groups, const std::vector<GroupExtent>& extents, std::vector<RoundGroup>& found) {
+    constexpr double kSmallestDiameter = 6;
+    constexpr double kLargestDiameter = 120;  // larger circles come out whole from their pieces
+    struct Profile {
+        std::array<double, kSectors> sum{}, count{};
+        double nearest = 1e9, farthest = 0;
+    };
+    std::vector<std::int32_t> candidate(groups.runCount(), -1);
+    std::vector<Profile> profiles;
+    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+        const GroupExtent& e = extents[i];
+        const double diameter = (e.width() + e.height()) / 2;
+        if (groups.group(i) == i && diameter >= kSmallestDiameter && diameter <= kLargestDiameter &&
+            std::abs(e.width() - e.height()) <= kRoundness * diameter + 1) {
+            candidate[i] = static_cast<std::int32_t>(profiles.size());
+            profiles.emplace_back();
+        }
+    }
+    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+        const std::int32_t k = candidate[groups.group(i)];
+        if (k < 0) {
+            continue;
+        }
+        Profile& profile = profiles[static_cast<std::size_t>(k)];
+        const Point centre = extents[groups.group(i)].centre();
+        const LineSegment& run = groups.run(i);
+        for (std::int32_t x = run.StartX; x < run.StartX + run.SpanX; ++x) {
+            const Point offset = Point{static_cast<double>(x), static_cast<double>(run.StartY)} - centre;
+            const double distance = length(offset);
+            const auto sector = static_cast<std::size_t>(angleDegrees({0, 0}, offset) / (360.0 / kSectors)) % kSectors;
+            profile.sum[sector] += distance;
+            profile.count[sector] += 1;
+            profile.nearest = std::min(profile.nearest, distance);
+            profile.farthest = std::max(profile.farthest, distance);
+        }
+    }
+    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+        if (candidate[i] < 0) {
+            continue;
+        }
+        const Profile& profile = profiles[static_cast<std::size_t>(candidate[i])];
+        double lowest = 1e9, highest = 0, total = 0;
+        for (int s = 0; s < kSectors; ++s) {
+            const double mean = profile.count[s] > 0 ? profile.sum[s] / profile.count[s] : 0;
+            lowest = std::min(lowest, mean);
+            highest = std::max(highest, mean);
+            total += profile.sum[s];
+        }
+        const double radius = total / extents[i].cells;
+        if (profile.nearest >= 1 && profile.farthest - profile.nearest <= 0.6 * radius &&
+            highest - lowest <= std::max(1.0, kRoundness * radius)) {
+            found.push_back({{extents[i].centre(), radius}, profile.nearest - 2, profile.farthest + 2});
+        }
+    }
+}
+
+}  // namespace
+
+void replaceRoundGroups(const VirtualVram& grid, WideDrawing& wide, const Tick& tick) {
+    RunGroups groups(grid, tick);
+    const std::vector<GroupExtent> extents = groupExtents(groups);
+    std::vector<RoundGroup> rounds;
+    findDiscs(groups, extents, rounds);
+    findRings(groups, extents, rounds);
+    if (rounds.empty()) {
+        return;
+    }
+    // What was drawn of a round group lies in its band: a ring's four sides, a disc's cross of runs.
+    SegmentIndex index(kIndexCellSize);
+    double largest = 0;
+    for (std::size_t i = 0; i < rounds.size(); ++i) {
+        index.insert(static_cast<std::int32_t>(i), rounds[i].circle.centre, rounds[i].circle.centre);
+        largest = std::max(largest, rounds[i].outer);
+    }
+    std::vector<std::int32_t> near;
+    const auto withinBand = [&](Point p) {
+        index.near(p, largest, near);
+        return std::any_of(near.begin(), near.end(), [&](std::int32_t k) {
+            const RoundGroup& round = rounds[static_cast<std::size_t>(k)];
+            const double distance = length(p - round.circle.centre);
+            return distance >= round.inner && distance <= round.outer;
+        });
+    };
+    VectorDrawing& drawing = wide.drawing;
+    keepIf(drawing.lines, wide.lineWidths, [&](const VectorLine& line) {
+        tick();
+        return !(withinBand(line.a) && withinBand(line.b) && withinBand((line.a + line.b) * 0.5));
+    });
+    const auto roundWithinBand = [&](Point centre, double radius, double start, double sweep) {
+        bool inside = true;
+        walkArc(centre, radius, start, sweep, [&](Point p) { inside = inside && withinBand(p); });
+        return inside;
+    };
+    keepIf(drawing.arcs, wide.arcWidths, [&](const VectorArc& arc) {
+        tick();
+        return !roundWithinBand(arc.centre, arc.radius, arc.startDegrees,
+                                sweepDegrees(arc.startDegrees, arc.endDegrees));
+    });
+    keepIf(drawing.circles, wide.circleWidths, [&](const VectorCircle& circle) {
+        tick();
+        return !roundWithinBand(circle.centre, circle.radius, 0, 360);
+    });
+    for (const RoundGroup& round : rounds) {
+        tick();
+        drawing.circles.push_back(round.circle);
+        wide.circleWidths.push_back(std::max(1.0, round.outer - round.inner - 4));
+    }
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "convert/VirtualVram.h"
+#include "vectorize/Pieces.h"
+
+namespace kelvarin {
+
+inline constexpr int kSmallestBlob = 4;
+
+// Drops what no drawing means: LINEs shorter than a dot, arcs and circles smaller than a dot, and every
+// entity that repeats an earlier one (the same ends, or the same circle and angles, to a tenth of a dot).
+void dropDegenerateEntities(WideDrawing& wide, const Tick& tick);
+
+// A group of touching line cells that no entity passes over: the LINE through its middle along its
+// longer side, and its extent across, in dots.
+struct BareBlob {
+    VectorLine line;
+    double width = 0;
+};
+
+// The groups of touching line cells (rows, columns and diagonals) with kSmallestBlob cells or more that
+// no entity of the drawing passes over.
+std::vector<BareBlob> findBareBlobs(const VirtualVram& grid, const VectorDrawing& drawing, const Tick& tick);
+
+// Draws each filled disc of the grid (a group of touching line cells as round and as full as a disc, five
+// dots across or more) as one CIRCLE round its edge, and each small ring standing alone (six to 120 dots
+// across, which the rows and columns cut into four short sides) as one CIRCLE along its middle, in place
+// of what was drawn of them.
+void replaceRoundGroups(const VirtualVram& grid, WideDrawing& wide, const Tick& tick);
+
+// Gives every group of touching line cells (rows, columns and diagonals) of the grid that no entity
+// passes over, and that has at least kSmallestBlob cells, a LINE through its middle along its longer
+// side: a dot, a short dash, a small blob of ink. Its width is the group's extent across.
+void addBlobEntities(const VirtualVram& grid, WideDrawing& wide, const Tick& tick);
+
+// Adds the dots of the dotted lines among the grid's bare groups: small groups with a neighbour either side
+// in a straight line, evenly spaced. Lone small groups are dust. For the grid before the dust was dropped.
+void addDottedLines(const VirtualVram& grid, VectorDrawing& drawing, const Tick& tick);
+
+}  // namespace kelvarin

@@ -1,0 +1,176 @@
+#!/usr/bin/python3
+"""Vectorizes scans with known geometry and checks the DXF, read by ezdxf, against it: drawings made in a
+CAD program (tests/data/cad, plotted by bench/make_cad_scans.py) and a table of small shapes drawn here
+(dots, dashes, filled areas). Checked: no LINE of zero length, no entity twice, every group of four or
+more touching ink dots under an entity, and the share of the true length that entities follow.
+
+vectorize_corpus_test.py KELVARIN_CLI SOURCE_DIR"""
+import json
+import math
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+import ezdxf
+import numpy as np
+from PIL import Image, ImageDraw
+from scipy import ndimage
+from scipy.spatial import cKDTree
+
+CLI, SOURCE = sys.argv[1], sys.argv[2]
+# Share of the true length within half the stroke width + 1.5 dots of an entity of the same direction.
+FOLLOWED = {"door-d1": 0.98, "t-part": 0.95}
+DUST = 12  # cells: the scans' dust (up to 3 x 2) and specks of edge noise are smaller
+
+
+def entities(path):
+    """(kind, points a dot apart along it, key that equal entities share) per entity of the DXF."""
+    found = []
+    for e in ezdxf.readfile(path).modelspace():
+        kind = e.dxftype()
+        if kind == "LINE":
+            a, b = np.array(e.dxf.start)[:2], np.array(e.dxf.end)[:2]
+            n = max(1, int(math.ceil(np.hypot(*(b - a)))))
+            points = a + (b - a) * (np.arange(n + 1) / n)[:, None]
+            key = tuple(sorted([tuple(np.round(a, 1)), tuple(np.round(b, 1))]))
+            found.append((kind, points, key, float(np.hypot(*(b - a)))))
+        elif kind in ("ARC", "CIRCLE"):
+            c, r = np.array(e.dxf.center)[:2], e.dxf.radius
+            s, t = (e.dxf.start_angle, e.dxf.end_angle) if kind == "ARC" else (0.0, 360.0)
+            sweep = (t - s) % 360 or 360
+            angles = np.radians(s + sweep * np.arange(max(8, int(r * math.radians(sweep))) + 1) /
+                                max(8, int(r * math.radians(sweep))))
+            points = np.stack([c[0] + r * np.cos(angles), c[1] + r * np.sin(angles)], 1)
+            key = (kind, round(c[0], 1), round(c[1], 1), round(r, 1), round(s, 1), round(t, 1))
+            found.append((kind, points, key, r))
+    return found
+
+
+def vectorize(tif, folder):
+    dxf = os.path.join(folder, os.path.basename(tif).replace(".tif", ".dxf"))
+    subprocess.run([CLI, "--yes", "--quiet", "--vectorize", "-o", dxf, tif], check=True)
+    return entities(dxf)
+
+
+def ink_groups(tif):
+    """Labels of the groups of touching ink dots (diagonals too), y from the bottom row as in the DXF."""
+    ink = np.array(Image.open(tif).convert("L"))[::-1] < 128
+    labels, count = ndimage.label(ink, structure=np.ones((3, 3)))
+    return labels, np.bincount(labels.ravel(), minlength=count + 1)
+
+
+class Checks:
+    def assert_sound(self, tif, found, smallest=4):
+        lines = [f for f in found if f[0] == "LINE"]
+        self.assertFalse([f[2] for f in lines if f[3] < 0.5], "LINEs of zero length")
+        keys = [f[2] for f in found]
+        self.assertEqual(len(keys), len(set(keys)), "an entity written twice")
+        labels, sizes = ink_groups(tif)
+        covered = np.zeros(len(sizes), bool)
+        for _, points, _, _ in found:
+            xy = np.round(points).astype(int)
+            inside = (xy[:, 0] >= 0) & (xy[:, 1] >= 0) & (xy[:, 0] < labels.shape[1]) & (xy[:, 1] < labels.shape[0])
+            covered[labels[xy[inside, 1], xy[inside, 0]]] = True
+        bare = [int(k) for k in np.nonzero((sizes >= smallest) & ~covered)[0] if k > 0]
+        where = [tuple(int(v) for v in np.argwhere(labels == k)[0][::-1]) for k in bare[:5]]
+        self.assertFalse(bare, f"groups of ink without an entity, first cells (x, y): {where}")
+
+
+class CadDrawings(unittest.TestCase, Checks):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp()
+        subprocess.run(["/usr/bin/python3", os.path.join(SOURCE, "bench/make_cad_scans.py"), cls.folder, "--set",
+                        "tests", "--sources", os.path.join(SOURCE, "tests/data/cad")], check=True)
+
+    def test_drawings(self):
+        for name, share in FOLLOWED.items():
+            with self.subTest(drawing=name):
+                tif = os.path.join(self.folder, name + ".tif")
+                found = vectorize(tif, self.folder)
+                self.assert_sound(tif, found, DUST)
+                truth = json.load(open(os.path.join(self.folder, name + ".json")))
+                self.assertGreaterEqual(followed_share(truth, found), share)
+
+
+def followed_share(truth, found):
+    samples, directions, widths = [], [], []
+    for line in truth["lines"]:
+        a, b = np.array(line["a"]), np.array(line["b"])
+        n = max(1, int(math.ceil(np.hypot(*(b - a)))))
+        samples.append(a + (b - a) * (np.arange(n + 1) / n)[:, None])
+        directions.append(np.repeat([(b - a) / np.hypot(*(b - a))], n + 1, 0))
+        widths.append(np.full(n + 1, line["w"]))
+    for rnd in truth["circles"] + truth["arcs"]:
+        s, e = rnd.get("s", 0.0), rnd.get("e", 360.0)
+        sweep = (e - s) % 360 or 360
+        n = max(8, int(rnd["r"] * math.radians(sweep)))
+        angles = np.radians(s + sweep * np.arange(n + 1) / n)
+        samples.append(np.stack([rnd["c"][0] + rnd["r"] * np.cos(angles), rnd["c"][1] + rnd["r"] * np.sin(angles)], 1))
+        directions.append(np.stack([-np.sin(angles), np.cos(angles)], 1))
+        widths.append(np.full(n + 1, rnd["w"]))
+    samples, directions, widths = np.concatenate(samples), np.concatenate(directions), np.concatenate(widths)
+    points = np.concatenate([f[1] for f in found])
+    ways = np.concatenate([np.gradient(f[1], axis=0) if len(f[1]) > 1 else np.zeros_like(f[1]) for f in found])
+    ways /= np.maximum(np.hypot(ways[:, 0], ways[:, 1]), 1e-9)[:, None]
+    tree = cKDTree(points)
+    followed = 0
+    for sample, direction, near in zip(samples, directions, tree.query_ball_point(samples, widths / 2 + 1.5)):
+        followed += bool(near) and bool((np.abs(ways[near] @ direction) >= math.cos(math.radians(6))).any())
+    return followed / len(samples)
+
+
+class SmallShapes(unittest.TestCase, Checks):
+    """Shapes drawn at 300 dpi with soft edges; each row of the table one kind."""
+
+    def test_dots_dashes_and_fills(self):
+        folder = tempfile.mkdtemp()
+        image = Image.new("L", (1200, 800), 255)
+        draw = ImageDraw.Draw(image)
+        for k in range(12):  # dotted lines of 2 x 2 and 3 x 3 dots, dashes of a hyphen's size
+            draw.rectangle([60 + 14 * k, 60, 61 + 14 * k, 61], fill=0)
+            draw.rectangle([60 + 14 * k, 100, 62 + 14 * k, 102], fill=0)
+            draw.rectangle([60 + 24 * k, 140, 70 + 24 * k, 143], fill=0)
+            draw.line([(60 + 30 * k, 200), (72 + 30 * k, 212)], fill=0, width=4)
+        discs = [((500 + 90 * k, 100), r) for k, r in enumerate([3, 6, 12, 25, 40])]
+        for (x, y), r in discs:  # filled discs
+            draw.ellipse([x - r, y - r, x + r, y + r], fill=0)
+        draw.polygon([(100, 400), (160, 420), (100, 440)], fill=0)  # arrowheads and a filled wall
+        draw.polygon([(300, 400), (240, 410), (300, 420)], fill=0)
+        draw.rectangle([400, 380, 700, 420], fill=0)
+        for row in range(6):  # a checkerboard
+            for column in range(6):
+                if (row + column) % 2 == 0:
+                    draw.rectangle([800 + 30 * column, 350 + 30 * row, 829 + 30 * column, 379 + 30 * row], fill=0)
+        # Small circles of twice to five times the stroke width, two of them one inside the other.
+        rings = [((100 + 70 * k, 560), r) for k, r in enumerate([6, 8, 11, 14])] + [((310, 560), 6)]
+        for (x, y), r in rings:
+            draw.ellipse([x - r - 1, y - r - 1, x + r + 1, y + r + 1], outline=0, width=3)
+        draw.line([(60, 700), (1100, 700)], fill=0, width=5)
+        draw.line([(600, 500), (600, 760)], fill=0, width=5)
+        tif = os.path.join(folder, "shapes.tif")
+        image.point(lambda v: 0 if v < 128 else 255).convert("1").save(tif, compression="group4", dpi=(300, 300))
+        found = vectorize(tif, folder)
+        self.assert_sound(tif, found)
+        # Each filled disc one CIRCLE round its edge, and nothing else within it.
+        for (x, y), r in discs:
+            with self.subTest(disc=r):
+                centre, edge = np.array([x, image.height - 1 - y]), r + 0.5
+                inside = [f for f in found if (np.hypot(*(f[1] - centre).T) <= edge + 1).all()]
+                self.assertEqual(len(inside), 1)
+                kind, points, _, radius = inside[0]
+                self.assertEqual(kind, "CIRCLE")
+                self.assertLessEqual(abs(radius - edge), 1.5 + 0.02 * edge)
+                self.assertLessEqual(np.hypot(*(points.mean(0) - centre)), 1.5)
+        for (x, y), r in rings:
+            with self.subTest(ring=r):
+                centre = np.array([x, image.height - 1 - y])
+                circles = [f for f in found if f[0] == "CIRCLE" and np.hypot(*(f[1].mean(0) - centre)) <= 1.5
+                           and abs(f[3] - r) <= 1.5 + 0.02 * r]
+                self.assertEqual(len(circles), 1)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1])
