@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real frmMain for the benchmarks: message boxes go to the error stream and questions are answered
 // yes, so nothing waits for a click.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Scans of drawings people made in CAD programs: each page one DXF drawing, or several small ones (symbols,
 parts) set out in a grid, or one detail of a sheet (source@x0,y0,x1,y1), fitted to the paper, plotted with pens of real widths (round ends), turned by a
 small skew, and scanned as make_vector_drawings.py does (blur, grey edge noise, dust; Group 4 TIFF with

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes scanned-looking drawings of known geometry, each a Group 4 TIFF with a JSON of its true lines,
 circles and arcs beside it (the format ../shared/vector_score.py reads: pixels of the scan, x = column,
 y = row from the bottom row, w = stroke width). The drawing is made on the paper, turned by a small skew,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the result view on a converted picture: the real frmMain, offscreen, reads the picture given as
 // the first argument and converts it in both directions; then the result window is opened again, timed,
 // and a zoom and pan sequence is played, each step drawn in full (as grab() does) and timed. Prints one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the window's own conversion: the real frmMain, offscreen, reads the picture given as the first
 // argument and converts it in both directions to the second; prints the seconds the conversion took.
 #include <chrono>

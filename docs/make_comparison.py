@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the README's before/after picture: the same part of a scan converted as runs (--lines both) and
 in the vector mode, each entity in the next of a few colours so that one can count them.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the seed corpus in corpus/ with Pillow and ImageMagick's convert: small valid pictures of each
 format the program reads, one folder per fuzz target; the command-line target gets one of each format.
 Legal files that readers once misread and tiny files that once cost gigabytes are added from the test

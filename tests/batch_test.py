@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """kelvarin-cli over folder trees: walked, mirrored, converted several at once, resumed after a stop or a
 kill -9, reported and split into shards. Every drawing is compared byte for byte with a run of its own.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Loads every DXF file in the given folders with ezdxf, an independent DXF reader, and fails unless each
 one loads strictly, passes the audit without errors, declares code page 932 and holds only LINE, ARC and
 CIRCLE entities."""

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The cluster recipes of examples/cluster run end to end: a one-node Slurm cluster (munged, slurmctld and
 slurmd on 127.0.0.1 with a slurm.conf of its own) converts a small tree as a three-task array job, and GNU
 parallel does the same on this machine. Every drawing must be the bytes of a run of its own, and the merged

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Vectorizes scans with known geometry and checks the DXF, read by ezdxf, against it: drawings made in a
 CAD program (tests/data/cad, plotted by bench/make_cad_scans.py) and a table of small shapes drawn here
 (dots, dashes, filled areas). Checked: no LINE of zero length, no entity twice, every group of four or

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Converts an archive of scans on several machines with GNU parallel: the pictures below SCANS are
 # split into PARTS parts, and each machine converts one part at a time on all its cores, into a
 # mirror of SCANS below DRAWINGS, reporting each part in DRAWINGS/report-K.jsonl.

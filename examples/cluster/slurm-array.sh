@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Converts an archive of scans as a Slurm array job: task K of N converts the K-th of N parts of the
 # pictures found below SCANS, into a mirror of SCANS below DRAWINGS, and reports them in
 # DRAWINGS/report-K.jsonl. Pictures whose drawing is current are skipped, so the same command finishes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The one unit that talks to qpdf. It is compiled as C++17: qpdf's headers do not compile as C++20 with

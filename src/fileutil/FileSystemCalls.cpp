@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fileutil/FileSystemCalls.h"
 
 #include <fcntl.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes one picture in every encoding the program reads, with real tools (Pillow and ImageMagick), plus
 hostile files crafted byte by byte, into the folder given as the only argument.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes PDF files by hand into the folder given as the only argument: hostile ones (a few KB that would
 cost gigabytes of memory or hours of work if read naively) and pages on which something hides, clips,
 fades, crops or turns the one image covering them, so that a viewer shows less than the image holds.

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws A4 test pages at 200 dpi with Pillow and turns each by a known angle (degrees, counter-clockwise)
 as a scanner would: soft stroke edges, grey noise and dust, then black and white. Writes them as PBM
 files into the folder given as the only argument, with pages.txt listing each file and its turn."""

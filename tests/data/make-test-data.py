@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Regenerates the test bitmaps in bitmaps/ with real tools, Pillow and ImageMagick's convert, then
 checks every valid one bit by bit against the pattern it should hold.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """PDF files written by hand, for the test pictures and the fuzzing seeds."""
 
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """PROGRAM answers --version (exactly EXPECTED and a line end) and --help (a usage naming --version) on
 standard output with status 0 and without any display, and refuses an unknown option with status 2,
 naming it, instead of taking it for a file. Without a display (none named, or one that cannot be reached)

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Installs the build into a temporary prefix and checks that the installed kelvarin-cli, run from an
 unrelated folder, finds its templates in <prefix>/share/kelvarin and writes the build's DXF bytes.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Every long option kelvarin-cli --help lists is described in its manual page.
 
 usage: check_man_page.py KELVARIN_CLI MAN_PAGE"""

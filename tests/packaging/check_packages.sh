@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian packages twice, each time from its own copy of the sources in a differently named
 # folder, and checks: both builds give the same bytes; lintian --pedantic reports no error or warning;
 # hardening-check passes on both programs; kelvarin-cli depends on no Qt package and links no Qt library,
