@@ -2,6 +2,7 @@
 #include "vectorize/ChainFitting.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace kelvarin {
 
@@ -13,6 +14,35 @@ constexpr double kSteepestSlope = 1.04;
 constexpr std::size_t kFewestPoints = 4;
 constexpr std::size_t kSamplesPerArc = 48;
 constexpr double kLargestRadius = 50000;
+// Places tried when an arc may be a line running into a bend, or two bends meeting.
+constexpr std::size_t kSplitsTried = 40;
+// A split must leave at most this share of the one arc's squared error to be taken.
+constexpr double kSplitGain = 0.4;
+// And its two pieces must bend this many times differently (a line not at all).
+constexpr double kLeastBendRatio = 1.5;
+// Only an arc straying from the ink by more than this share of the tolerance somewhere may be split.
+constexpr double kLooseShare = 0.8;
+
+// The straight line nearest points and how far they lie from it: the largest and the summed squared
+// distance.
+struct StraightFit {
+    LineMoments moments;
+    Point direction;
+    double worst = 0;
+    double squared = 0;
+
+    explicit StraightFit(std::span<const Point> points) {
+        for (const Point& p : points) {
+            moments.add(p);
+        }
+        direction = moments.direction();
+        for (const Point& p : points) {
+            const double off = distanceFromLine(p, moments.mean, direction);
+            worst = std::max(worst, off);
+            squared += off * off;
+        }
+    }
+};
 
 class ChainFitter {
 public:
@@ -68,26 +98,23 @@ private:
             return;
         }
         const std::span<const Point> points(m_points.data() + first, last + 1 - first);
-        LineMoments moments;
-        for (const Point& p : points) {
-            moments.add(p);
-        }
-        const Point direction = moments.direction();
-        double worstLine = 0;
-        for (const Point& p : points) {
-            worstLine = std::max(worstLine, distanceFromLine(p, moments.mean, direction));
-        }
-        if (worstLine <= m_tolerance) {
-            addLine(moments, direction, points);
+        const StraightFit straight(points);
+        if (straight.worst <= m_tolerance) {
+            addLine(straight.moments, straight.direction, points);
             return;
         }
         if (points.size() >= 8) {
             const CircleFit circle = fitCircle(points);
-            // A bend tighter than the stroke is wide is a corner or an end cap, not a circle.
-            const double smallestRadius = 1.5 * m_chain.meanRunLength() + 1;
-            if (circle.valid && circle.radius < kLargestRadius && circle.radius >= smallestRadius &&
-                largestCircleDistance(points, circle) <= m_tolerance) {
-                addArc(circle, points);
+            if (fitsAsArc(circle, points)) {
+                // An arc that keeps well within the tolerance is taken as it is.
+                const bool loose = largestCircleDistance(points, circle) > kLooseShare * m_tolerance;
+                const std::size_t split = loose ? splitOfFlatArc(first, last, squaredCircleError(points, circle)) : 0;
+                if (split == 0) {
+                    addArc(circle, points);
+                    return;
+                }
+                fit(first, split);
+                fit(split, last);
                 return;
             }
         }
@@ -97,6 +124,68 @@ private:
         const std::size_t split = farthestFromChord(first, last);
         fit(first, split);
         fit(split, last);
+    }
+
+    bool fitsAsArc(const CircleFit& circle, std::span<const Point> points) const {
+        // A bend tighter than the stroke is wide is a corner or an end cap, not a circle.
+        const double smallestRadius = 1.5 * m_chain.meanRunLength() + 1;
+        return circle.valid && circle.radius < kLargestRadius && circle.radius >= smallestRadius &&
+               largestCircleDistance(points, circle) <= m_tolerance;
+    }
+
+    static double squaredCircleError(std::span<const Point> points, const CircleFit& circle) {
+        double sum = 0;
+        for (const Point& p : points) {
+            const double off = length(p - circle.centre) - circle.radius;
+            sum += off * off;
+        }
+        return sum;
+    }
+
+    // The best line or arc through points[first..last] within the tolerance: its squared error (infinity
+    // when neither fits) and curvature (1/dots, a line's 0).
+    struct PieceError {
+        double squared = std::numeric_limits<double>::infinity();
+        double curvature = 0;
+    };
+
+    PieceError bestPiece(std::size_t first, std::size_t last) const {
+        const std::span<const Point> points(m_points.data() + first, last + 1 - first);
+        const StraightFit straight(points);
+        PieceError best;
+        if (straight.worst <= m_tolerance) {
+            best.squared = straight.squared;
+        }
+        if (points.size() >= 8) {
+            const CircleFit circle = fitCircle(points);
+            if (fitsAsArc(circle, points) && squaredCircleError(points, circle) < best.squared) {
+                best = {squaredCircleError(points, circle), 1 / circle.radius};
+            }
+        }
+        return best;
+    }
+
+    // Where an arc through points[first..last] is better drawn as two pieces: a straight edge running
+    // into a fillet, or two bends of clearly different radii meeting, fit as one flatter arc that stays
+    // within the tolerance yet strays from the ink systematically. Returns 0 when the one arc is the better.
+    std::size_t splitOfFlatArc(std::size_t first, std::size_t last, double arcError) const {
+        if (last - first < 4 * kFewestPoints || arcError <= 0) {
+            return 0;
+        }
+        const std::size_t low = first + 2 * kFewestPoints, high = last - 2 * kFewestPoints;
+        const std::size_t step = std::max<std::size_t>(1, (high - low) / kSplitsTried);
+        std::size_t best = 0;
+        double bestError = kSplitGain * arcError;
+        for (std::size_t split = low; split <= high; split += step) {
+            const PieceError before = bestPiece(first, split), after = bestPiece(split, last);
+            const double flatter = std::min(before.curvature, after.curvature);
+            const double bent = std::max(before.curvature, after.curvature);
+            if (before.squared + after.squared < bestError && flatter * kLeastBendRatio <= bent) {
+                bestError = before.squared + after.squared;
+                best = split;
+            }
+        }
+        return best;
     }
 
     std::size_t farthestFromChord(std::size_t first, std::size_t last) const {

@@ -23,6 +23,7 @@
 #include "vectorize/Hollowing.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/LineAssembly.h"
+#include "vectorize/Tangents.h"
 
 namespace kelvarin {
 
@@ -237,6 +238,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
         drawing.lineWidths.push_back(line.width);
     }
     dropCoveredEntities(drawing, options.tolerance, pool, tick);
+    meetAtTangentPoints(drawing.drawing, options.tolerance, tick);
     dropDegenerateEntities(drawing, tick);
     replaceRoundGroups(grid, drawing, tick);
     addBlobEntities(grid, drawing, tick);

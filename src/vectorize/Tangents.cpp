@@ -1,0 +1,112 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "vectorize/Tangents.h"
+
+#include <algorithm>
+#include <numbers>
+
+#include "vectorize/Fitting.h"
+
+namespace kelvarin {
+
+namespace {
+
+Point onCircle(const VectorArc& arc, double degrees) {
+    const double radians = degrees * std::numbers::pi / 180;
+    return arc.centre + Point{std::cos(radians), std::sin(radians)} * arc.radius;
+}
+
+// How far the ends of two curves that touch (curvatures in 1/dots, a line's 0) may stray past the point
+// they touch: the length over which they stay within the tolerance of each other, and the tolerance again.
+double tangentReach(double curvatureApart, double tolerance) {
+    return std::sqrt(8 * tolerance / std::max(curvatureApart, 1e-9)) + tolerance;
+}
+
+// The end of the arc near the touching point, when it runs past the point (or stops within the tolerance
+// of it), within reach and less than half the arc away; null otherwise.
+double* arcEndNear(VectorArc& arc, Point touch, double reach, double tolerance) {
+    const bool startNearer =
+        length(onCircle(arc, arc.startDegrees) - touch) <= length(onCircle(arc, arc.endDegrees) - touch);
+    double& end = startNearer ? arc.startDegrees : arc.endDegrees;
+    const double off = length(onCircle(arc, end) - touch);
+    const double halfSweep = arc.radius * sweepDegrees(arc.startDegrees, arc.endDegrees) * std::numbers::pi / 360;
+    const double touchDegrees = angleDegrees(arc.centre, touch);
+    const bool runOver = startNearer ? sweepDegrees(arc.startDegrees, touchDegrees) < 180
+                                     : sweepDegrees(touchDegrees, arc.endDegrees) < 180;
+    return off <= reach && off < halfSweep && (runOver || off <= tolerance) ? &end : nullptr;
+}
+
+// Moves the line's end and the arc's end near the point where the line touches the arc's circle to it.
+void meetAtTangent(VectorArc& arc, VectorLine& line, double tolerance) {
+    const Point along = line.b - line.a;
+    const double size = length(along);
+    if (size <= 0) {
+        return;
+    }
+    const Point direction = along * (1 / size);
+    const double offset = dot(arc.centre - line.a, direction);
+    const Point touch = line.a + direction * offset;
+    if (std::abs(length(arc.centre - touch) - arc.radius) > tolerance || offset <= 0 || offset >= size) {
+        return;
+    }
+    const double reach = tangentReach(1 / arc.radius, tolerance);
+    Point& lineEnd = offset < size / 2 ? line.a : line.b;
+    const Point farEnd = offset < size / 2 ? line.b : line.a;
+    // A line whose far end lies on the circle too is a chord of it, not a straight leaving it.
+    // Only ends run out over each other are cut back; a line ending at the touching point ended on its ink.
+    if (length(lineEnd - touch) <= tolerance || length(lineEnd - touch) > reach || length(lineEnd - touch) * 2 > size ||
+        std::abs(length(farEnd - arc.centre) - arc.radius) <= 2 * tolerance) {
+        return;
+    }
+    if (double* arcEnd = arcEndNear(arc, touch, reach, tolerance)) {
+        lineEnd = touch;
+        *arcEnd = angleDegrees(arc.centre, touch);
+    }
+}
+
+// Moves the ends of two arcs near the point where their circles touch (inside or outside) to it.
+void meetAtTangent(VectorArc& first, VectorArc& second, double tolerance) {
+    const Point apart = second.centre - first.centre;
+    const double distance = length(apart);
+    if (distance <= tolerance) {
+        return;
+    }
+    const Point unit = apart * (1 / distance);
+    Point touch;
+    double curvatureApart = 0;
+    if (std::abs(distance - (first.radius + second.radius)) <= tolerance) {
+        touch = first.centre + unit * first.radius;
+        curvatureApart = 1 / first.radius + 1 / second.radius;
+    } else if (std::abs(distance - std::abs(first.radius - second.radius)) <= tolerance) {
+        touch =
+            first.radius > second.radius ? first.centre + unit * first.radius : second.centre - unit * second.radius;
+        curvatureApart = std::abs(1 / first.radius - 1 / second.radius);
+    } else {
+        return;
+    }
+    const double reach = tangentReach(curvatureApart, tolerance);
+    double* firstEnd = arcEndNear(first, touch, reach, tolerance);
+    double* secondEnd = arcEndNear(second, touch, reach, tolerance);
+    if (firstEnd && secondEnd) {
+        *firstEnd = angleDegrees(first.centre, touch);
+        *secondEnd = angleDegrees(second.centre, touch);
+    }
+}
+
+}  // namespace
+
+void meetAtTangentPoints(VectorDrawing& drawing, double tolerance, const Tick& tick) {
+    for (VectorArc& arc : drawing.arcs) {
+        tick();
+        for (VectorLine& line : drawing.lines) {
+            meetAtTangent(arc, line, tolerance);
+        }
+    }
+    for (std::size_t i = 0; i < drawing.arcs.size(); ++i) {
+        tick();
+        for (std::size_t j = i + 1; j < drawing.arcs.size(); ++j) {
+            meetAtTangent(drawing.arcs[i], drawing.arcs[j], tolerance);
+        }
+    }
+}
+
+}  // namespace kelvarin
