@@ -35,34 +35,56 @@ void keepIf(std::vector<T>& items, std::vector<double>& widths, Keep keep) {
     widths.resize(kept);
 }
 
-// The runs of a grid's rows, joined into groups of touching cells.
+// The runs of a grid's rows, joined into groups of touching cells, each group numbered from 0 in the order
+// of its root run. A run takes 12 bytes: its row is known from where it is stored.
 class RunGroups {
 public:
     explicit RunGroups(const VirtualVram& grid, const Tick& tick) : m_rowStart(grid.height() + 1, 0) {
         std::vector<LineSegment> row;
+        // Counted first, so that the runs are stored once, at their final size.
+        std::size_t total = 0;
+        for (std::int32_t y = 0; y < grid.height(); ++y) {
+            tick();
+            row.clear();
+            findRowRuns(grid, y, row);
+            total += row.size();
+        }
+        if (total >= kFlag) {
+            return;  // more runs than the numbering holds: no groups
+        }
+        m_runs.reserve(total);
         for (std::int32_t y = 0; y < grid.height(); ++y) {
             tick();
             row.clear();
             findRowRuns(grid, y, row);
             m_rowStart[static_cast<std::size_t>(y)] = m_runs.size();
-            m_runs.insert(m_runs.end(), row.begin(), row.end());
+            for (const LineSegment& run : row) {
+                m_runs.push_back({run.StartX, run.SpanX});
+            }
         }
         m_rowStart.back() = m_runs.size();
-        m_parent.resize(m_runs.size());
-        std::iota(m_parent.begin(), m_parent.end(), std::size_t{0});
+        m_group.resize(m_runs.size());
+        std::iota(m_group.begin(), m_group.end(), std::uint32_t{0});
         for (std::int32_t y = 1; y < grid.height(); ++y) {
+            tick();
             joinRows(y - 1, y);
         }
+        numberGroups();
     }
 
     std::size_t runCount() const { return m_runs.size(); }
-    const LineSegment& run(std::size_t i) const { return m_runs[i]; }
-    std::size_t group(std::size_t i) {
-        while (m_parent[i] != i) {
-            m_parent[i] = m_parent[m_parent[i]];
-            i = m_parent[i];
+    std::size_t groupCount() const { return m_groupCount; }
+    // The number of the group of run i.
+    std::size_t group(std::size_t i) const { return m_group[i]; }
+    // Calls visit(group, run) for every run, row by row.
+    template <typename Visit>
+    void forEachRun(Visit visit) const {
+        for (std::size_t y = 0; y + 1 < m_rowStart.size(); ++y) {
+            for (std::size_t i = m_rowStart[y]; i < m_rowStart[y + 1]; ++i) {
+                visit(static_cast<std::size_t>(m_group[i]),
+                      LineSegment{m_runs[i].startX, static_cast<std::int32_t>(y), m_runs[i].span, 1});
+            }
         }
-        return i;
     }
     // The run holding cell (x, y), or runCount() for a background cell.
     std::size_t runAt(std::int32_t x, std::int32_t y) const {
@@ -72,14 +94,28 @@ public:
         const auto first = m_runs.begin() + static_cast<std::ptrdiff_t>(m_rowStart[static_cast<std::size_t>(y)]);
         const auto last = m_runs.begin() + static_cast<std::ptrdiff_t>(m_rowStart[static_cast<std::size_t>(y) + 1]);
         const auto after =
-            std::upper_bound(first, last, x, [](std::int32_t value, const LineSegment& r) { return value < r.StartX; });
-        if (after == first || x >= (after - 1)->StartX + (after - 1)->SpanX) {
+            std::upper_bound(first, last, x, [](std::int32_t value, const RowRun& r) { return value < r.startX; });
+        if (after == first || x >= (after - 1)->startX + (after - 1)->span) {
             return m_runs.size();
         }
         return static_cast<std::size_t>(after - 1 - m_runs.begin());
     }
 
 private:
+    struct RowRun {
+        std::int32_t startX;
+        std::int32_t span;
+    };
+    static constexpr std::uint32_t kFlag = std::uint32_t{1} << 31;  // marks a group number among run indices
+
+    std::uint32_t root(std::uint32_t i) {
+        while (m_group[i] != i) {
+            m_group[i] = m_group[m_group[i]];
+            i = m_group[i];
+        }
+        return i;
+    }
+
     // Joins the runs of two neighbouring rows that touch, diagonals included.
     void joinRows(std::int32_t below, std::int32_t above) {
         std::size_t i = m_rowStart[static_cast<std::size_t>(below)];
@@ -87,12 +123,12 @@ private:
         std::size_t j = m_rowStart[static_cast<std::size_t>(above)];
         const std::size_t jEnd = m_rowStart[static_cast<std::size_t>(above) + 1];
         while (i < iEnd && j < jEnd) {
-            const LineSegment& a = m_runs[i];
-            const LineSegment& b = m_runs[j];
-            if (a.StartX <= b.StartX + b.SpanX && b.StartX <= a.StartX + a.SpanX) {
-                m_parent[group(i)] = group(j);
+            const RowRun& a = m_runs[i];
+            const RowRun& b = m_runs[j];
+            if (a.startX <= b.startX + b.span && b.startX <= a.startX + a.span) {
+                m_group[root(static_cast<std::uint32_t>(i))] = root(static_cast<std::uint32_t>(j));
             }
-            if (a.StartX + a.SpanX < b.StartX + b.SpanX) {
+            if (a.startX + a.span < b.startX + b.span) {
                 ++i;
             } else {
                 ++j;
@@ -100,9 +136,34 @@ private:
         }
     }
 
-    std::vector<LineSegment> m_runs;
+    // Replaces the links to roots by group numbers, in place: roots numbered in their order, then every
+    // run given its root's number.
+    void numberGroups() {
+        const auto runs = static_cast<std::uint32_t>(m_group.size());
+        for (std::uint32_t i = 0; i < runs; ++i) {
+            m_group[i] = root(i);
+        }
+        std::uint32_t groups = 0;
+        for (std::uint32_t i = 0; i < runs; ++i) {
+            if (m_group[i] == i) {
+                m_group[i] = kFlag | groups++;
+            }
+        }
+        for (std::uint32_t i = 0; i < runs; ++i) {
+            if ((m_group[i] & kFlag) == 0) {
+                m_group[i] = m_group[m_group[i]];
+            }
+        }
+        for (std::uint32_t& group : m_group) {
+            group &= ~kFlag;
+        }
+        m_groupCount = groups;
+    }
+
+    std::vector<RowRun> m_runs;
     std::vector<std::size_t> m_rowStart;  // index of each row's first run
-    std::vector<std::size_t> m_parent;
+    std::vector<std::uint32_t> m_group;   // while joining, each run's link towards its root
+    std::size_t m_groupCount = 0;
 };
 
 // The cells of a group: their moments, for the axis along which the group is longest, and their extents
@@ -181,10 +242,8 @@ void dropDegenerateEntities(WideDrawing& wide, const Tick& tick) {
 
 std::vector<BareBlob> findBareBlobs(const VirtualVram& grid, const VectorDrawing& drawing, const Tick& tick) {
     RunGroups groups(grid, tick);
-    std::vector<Blob> blobs(groups.runCount());
-    for (std::size_t i = 0; i < groups.runCount(); ++i) {
-        blobs[groups.group(i)].add(groups.run(i));
-    }
+    std::vector<Blob> blobs(groups.groupCount());
+    groups.forEachRun([&](std::size_t group, const LineSegment& run) { blobs[group].add(run); });
     // A group is covered when an entity passes over one of its cells.
     const auto mark = [&](Point p) {
         const std::size_t run =
@@ -209,21 +268,20 @@ std::vector<BareBlob> findBareBlobs(const VirtualVram& grid, const VectorDrawing
     const auto wanted = [&](std::size_t group) {
         return !blobs[group].covered && blobs[group].moments.n >= kSmallestBlob;
     };
-    for (std::size_t i = 0; i < groups.runCount(); ++i) {
-        Blob& blob = blobs[groups.group(i)];
-        if (wanted(groups.group(i))) {
-            const LineSegment& run = groups.run(i);
+    groups.forEachRun([&](std::size_t group, const LineSegment& run) {
+        Blob& blob = blobs[group];
+        if (wanted(group)) {
             blob.reach({static_cast<double>(run.StartX), static_cast<double>(run.StartY)});
             blob.reach({static_cast<double>(run.StartX + run.SpanX - 1), static_cast<double>(run.StartY)});
         }
-    }
+    });
     std::vector<BareBlob> bare;
-    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+    for (std::size_t group = 0; group < groups.groupCount(); ++group) {
         tick();
-        if (groups.group(i) != i || !wanted(i)) {
+        if (!wanted(group)) {
             continue;
         }
-        const Blob& blob = blobs[i];
+        const Blob& blob = blobs[group];
         const Point along = blob.moments.direction();
         // A round dot's extent is the same either way; at least a dot long, so that the LINE has length.
         const double half = std::max(0.5, (blob.high - blob.low) / 2);
@@ -299,11 +357,10 @@ struct GroupExtent {
 constexpr double kRoundness = 0.1;  // how far a round group's sides, cells and profile may be from a circle's
 constexpr int kSectors = 16;
 
-std::vector<GroupExtent> groupExtents(RunGroups& groups) {
-    std::vector<GroupExtent> extents(groups.runCount());
-    for (std::size_t i = 0; i < groups.runCount(); ++i) {
-        const LineSegment& run = groups.run(i);
-        GroupExtent& e = extents[groups.group(i)];
+std::vector<GroupExtent> groupExtents(const RunGroups& groups) {
+    std::vector<GroupExtent> extents(groups.groupCount());
+    groups.forEachRun([&](std::size_t group, const LineSegment& run) {
+        GroupExtent& e = extents[group];
         e.cells += run.SpanX;
         e.sx += run.SpanX * (run.StartX + (run.SpanX - 1) / 2.0);
         e.sy += static_cast<double>(run.SpanX) * run.StartY;
@@ -311,32 +368,29 @@ std::vector<GroupExtent> groupExtents(RunGroups& groups) {
         e.right = std::max(e.right, run.StartX + run.SpanX - 1);
         e.bottom = std::min(e.bottom, run.StartY);
         e.top = std::max(e.top, run.StartY);
-    }
+    });
     return extents;
 }
 
 // The filled discs: groups as round and as full as a disc, five dots across or more, each run spanning
 // its chord but for the noise along the edge.
-void findDiscs(RunGroups& groups, const std::vector<GroupExtent>& extents, std::vector<RoundGroup>& found) {
+void findDiscs(const RunGroups& groups, const std::vector<GroupExtent>& extents, std::vector<RoundGroup>& found) {
     constexpr double kSmallestDiameter = 5;  // dots; a smaller dot is a blob
-    std::vector<double> offChord(groups.runCount(), 0);
-    for (std::size_t i = 0; i < groups.runCount(); ++i) {
-        const std::size_t g = groups.group(i);
+    std::vector<double> offChord(groups.groupCount(), 0);
+    groups.forEachRun([&](std::size_t g, const LineSegment& run) {
         const GroupExtent& e = extents[g];
-        const LineSegment& run = groups.run(i);
         const double radius = std::sqrt(e.cells / std::numbers::pi);
         const double rise = run.StartY - e.centre().y;
         const double half = std::sqrt(std::max(0.0, radius * radius - rise * rise));
         offChord[g] = std::max({offChord[g], std::abs(run.StartX - 0.5 - (e.centre().x - half)),
                                 std::abs(run.StartX + run.SpanX - 0.5 - (e.centre().x + half))});
-    }
-    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+    });
+    for (std::size_t i = 0; i < groups.groupCount(); ++i) {
         const GroupExtent& e = extents[i];
         const double diameter = (e.width() + e.height()) / 2;
         const double discCells = std::numbers::pi * diameter * diameter / 4;
         const double radius = std::sqrt(e.cells / std::numbers::pi);
-        if (groups.group(i) == i && diameter >= kSmallestDiameter &&
-            std::abs(e.width() - e.height()) <= kRoundness * diameter &&
+        if (diameter >= kSmallestDiameter && std::abs(e.width() - e.height()) <= kRoundness * diameter &&
             std::abs(e.cells - discCells) <= kRoundness * discCells && offChord[i] <= 1.5 + kRoundness * radius) {
             found.push_back({{e.centre(), radius}, 0, radius + 2});
         }
@@ -345,32 +399,31 @@ void findDiscs(RunGroups& groups, const std::vector<GroupExtent>& extents, std::
 
 // The small rings standing alone: groups with a hole in the middle whose cells lie as far from their
 // centre in every direction (a circle's sides, which the rows and columns cut into four short lines).
-void findRings(RunGroups& groups, const std::vector<GroupExtent>& extents, std::vector<RoundGroup>& found) {
+void findRings(const RunGroups& groups, const std::vector<GroupExtent>& extents, std::vector<RoundGroup>& found) {
     constexpr double kSmallestDiameter = 6;
     constexpr double kLargestDiameter = 120;  // larger circles come out whole from their pieces
     struct Profile {
         std::array<double, kSectors> sum{}, count{};
         double nearest = 1e9, farthest = 0;
     };
-    std::vector<std::int32_t> candidate(groups.runCount(), -1);
+    std::vector<std::int32_t> candidate(groups.groupCount(), -1);
     std::vector<Profile> profiles;
-    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+    for (std::size_t i = 0; i < groups.groupCount(); ++i) {
         const GroupExtent& e = extents[i];
         const double diameter = (e.width() + e.height()) / 2;
-        if (groups.group(i) == i && diameter >= kSmallestDiameter && diameter <= kLargestDiameter &&
+        if (diameter >= kSmallestDiameter && diameter <= kLargestDiameter &&
             std::abs(e.width() - e.height()) <= kRoundness * diameter + 1) {
             candidate[i] = static_cast<std::int32_t>(profiles.size());
             profiles.emplace_back();
         }
     }
-    for (std::size_t i = 0; i < groups.runCount(); ++i) {
-        const std::int32_t k = candidate[groups.group(i)];
+    groups.forEachRun([&](std::size_t group, const LineSegment& run) {
+        const std::int32_t k = candidate[group];
         if (k < 0) {
-            continue;
+            return;
         }
         Profile& profile = profiles[static_cast<std::size_t>(k)];
-        const Point centre = extents[groups.group(i)].centre();
-        const LineSegment& run = groups.run(i);
+        const Point centre = extents[group].centre();
         for (std::int32_t x = run.StartX; x < run.StartX + run.SpanX; ++x) {
             const Point offset = Point{static_cast<double>(x), static_cast<double>(run.StartY)} - centre;
             const double distance = length(offset);
@@ -380,8 +433,8 @@ void findRings(RunGroups& groups, const std::vector<GroupExtent>& extents, std::
             profile.nearest = std::min(profile.nearest, distance);
             profile.farthest = std::max(profile.farthest, distance);
         }
-    }
-    for (std::size_t i = 0; i < groups.runCount(); ++i) {
+    });
+    for (std::size_t i = 0; i < groups.groupCount(); ++i) {
         if (candidate[i] < 0) {
             continue;
         }
