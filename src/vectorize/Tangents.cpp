@@ -2,9 +2,13 @@
 #include "vectorize/Tangents.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numbers>
+#include <utility>
+#include <vector>
 
 #include "vectorize/Fitting.h"
+#include "vectorize/SegmentIndex.h"
 
 namespace kelvarin {
 
@@ -95,17 +99,60 @@ void meetAtTangent(VectorArc& first, VectorArc& second, double tolerance) {
 }  // namespace
 
 void meetAtTangentPoints(VectorDrawing& drawing, double tolerance, const Tick& tick) {
+    // A line or arc can meet an arc only near one of the arc's ends: each search looks there alone, and
+    // the pairs found are met in the order of their numbers, as a search of every pair would.
+    const auto halfLength = [](const VectorArc& arc) {
+        return arc.radius * sweepDegrees(arc.startDegrees, arc.endDegrees) * std::numbers::pi / 360;
+    };
+    std::vector<std::int32_t> found;
+    SegmentIndex lines(kIndexCellSize);
+    for (std::size_t i = 0; i < drawing.lines.size(); ++i) {
+        lines.insert(static_cast<std::int32_t>(i), drawing.lines[i].a, drawing.lines[i].b);
+    }
     for (VectorArc& arc : drawing.arcs) {
         tick();
-        for (VectorLine& line : drawing.lines) {
-            meetAtTangent(arc, line, tolerance);
+        // A line's end and the arc's end each stray at most reach from the touching point.
+        const double radius = 4 * tangentReach(1 / arc.radius, tolerance) + tolerance;
+        lines.startSearch();
+        found.clear();
+        lines.addNear(onCircle(arc, arc.startDegrees), radius, found);
+        lines.addNear(onCircle(arc, arc.endDegrees), radius, found);
+        std::sort(found.begin(), found.end());
+        for (const std::int32_t k : found) {
+            meetAtTangent(arc, drawing.lines[static_cast<std::size_t>(k)], tolerance);
         }
     }
+    // Two arcs' ends each lie less than half the arc's length from the touching point, so the shorter
+    // arc finds the longer one within twice its own half length.
+    SegmentIndex arcEnds(kIndexCellSize);
+    for (std::size_t i = 0; i < drawing.arcs.size(); ++i) {
+        const VectorArc& arc = drawing.arcs[i];
+        const Point start = onCircle(arc, arc.startDegrees), end = onCircle(arc, arc.endDegrees);
+        arcEnds.insert(static_cast<std::int32_t>(i), start, start);
+        arcEnds.insert(static_cast<std::int32_t>(i), end, end);
+    }
+    std::vector<std::pair<std::int32_t, std::int32_t>> pairs;
     for (std::size_t i = 0; i < drawing.arcs.size(); ++i) {
         tick();
-        for (std::size_t j = i + 1; j < drawing.arcs.size(); ++j) {
-            meetAtTangent(drawing.arcs[i], drawing.arcs[j], tolerance);
+        const VectorArc& arc = drawing.arcs[i];
+        const double radius = 4 * halfLength(arc) + 2 * tolerance;
+        arcEnds.startSearch();
+        found.clear();
+        arcEnds.addNear(onCircle(arc, arc.startDegrees), radius, found);
+        arcEnds.addNear(onCircle(arc, arc.endDegrees), radius, found);
+        for (const std::int32_t k : found) {
+            if (k != static_cast<std::int32_t>(i)) {
+                pairs.emplace_back(std::min(k, static_cast<std::int32_t>(i)),
+                                   std::max(k, static_cast<std::int32_t>(i)));
+            }
         }
+    }
+    std::sort(pairs.begin(), pairs.end());
+    pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+    for (const auto& [first, second] : pairs) {
+        tick();
+        meetAtTangent(drawing.arcs[static_cast<std::size_t>(first)], drawing.arcs[static_cast<std::size_t>(second)],
+                      tolerance);
     }
 }
 
