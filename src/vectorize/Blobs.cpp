@@ -13,6 +13,7 @@
 #include "convert/LineSegmentList.h"
 #include "convert/RunScan.h"
 #include "vectorize/Fitting.h"
+#include "vectorize/RunGroups.h"
 #include "vectorize/SegmentIndex.h"
 
 namespace kelvarin {
@@ -34,137 +35,6 @@ void keepIf(std::vector<T>& items, std::vector<double>& widths, Keep keep) {
     items.resize(kept);
     widths.resize(kept);
 }
-
-// The runs of a grid's rows, joined into groups of touching cells, each group numbered from 0 in the order
-// of its root run. A run takes 12 bytes: its row is known from where it is stored.
-class RunGroups {
-public:
-    explicit RunGroups(const VirtualVram& grid, const Tick& tick) : m_rowStart(grid.height() + 1, 0) {
-        std::vector<LineSegment> row;
-        // Counted first, so that the runs are stored once, at their final size.
-        std::size_t total = 0;
-        for (std::int32_t y = 0; y < grid.height(); ++y) {
-            tick();
-            row.clear();
-            findRowRuns(grid, y, row);
-            total += row.size();
-        }
-        if (total >= kFlag) {
-            return;  // more runs than the numbering holds: no groups
-        }
-        m_runs.reserve(total);
-        for (std::int32_t y = 0; y < grid.height(); ++y) {
-            tick();
-            row.clear();
-            findRowRuns(grid, y, row);
-            m_rowStart[static_cast<std::size_t>(y)] = m_runs.size();
-            for (const LineSegment& run : row) {
-                m_runs.push_back({run.StartX, run.SpanX});
-            }
-        }
-        m_rowStart.back() = m_runs.size();
-        m_group.resize(m_runs.size());
-        std::iota(m_group.begin(), m_group.end(), std::uint32_t{0});
-        for (std::int32_t y = 1; y < grid.height(); ++y) {
-            tick();
-            joinRows(y - 1, y);
-        }
-        numberGroups();
-    }
-
-    std::size_t runCount() const { return m_runs.size(); }
-    std::size_t groupCount() const { return m_groupCount; }
-    // The number of the group of run i.
-    std::size_t group(std::size_t i) const { return m_group[i]; }
-    // Calls visit(group, run) for every run, row by row.
-    template <typename Visit>
-    void forEachRun(Visit visit) const {
-        for (std::size_t y = 0; y + 1 < m_rowStart.size(); ++y) {
-            for (std::size_t i = m_rowStart[y]; i < m_rowStart[y + 1]; ++i) {
-                visit(static_cast<std::size_t>(m_group[i]),
-                      LineSegment{m_runs[i].startX, static_cast<std::int32_t>(y), m_runs[i].span, 1});
-            }
-        }
-    }
-    // The run holding cell (x, y), or runCount() for a background cell.
-    std::size_t runAt(std::int32_t x, std::int32_t y) const {
-        if (y < 0 || static_cast<std::size_t>(y) + 1 >= m_rowStart.size()) {
-            return m_runs.size();
-        }
-        const auto first = m_runs.begin() + static_cast<std::ptrdiff_t>(m_rowStart[static_cast<std::size_t>(y)]);
-        const auto last = m_runs.begin() + static_cast<std::ptrdiff_t>(m_rowStart[static_cast<std::size_t>(y) + 1]);
-        const auto after =
-            std::upper_bound(first, last, x, [](std::int32_t value, const RowRun& r) { return value < r.startX; });
-        if (after == first || x >= (after - 1)->startX + (after - 1)->span) {
-            return m_runs.size();
-        }
-        return static_cast<std::size_t>(after - 1 - m_runs.begin());
-    }
-
-private:
-    struct RowRun {
-        std::int32_t startX;
-        std::int32_t span;
-    };
-    static constexpr std::uint32_t kFlag = std::uint32_t{1} << 31;  // marks a group number among run indices
-
-    std::uint32_t root(std::uint32_t i) {
-        while (m_group[i] != i) {
-            m_group[i] = m_group[m_group[i]];
-            i = m_group[i];
-        }
-        return i;
-    }
-
-    // Joins the runs of two neighbouring rows that touch, diagonals included.
-    void joinRows(std::int32_t below, std::int32_t above) {
-        std::size_t i = m_rowStart[static_cast<std::size_t>(below)];
-        const std::size_t iEnd = m_rowStart[static_cast<std::size_t>(below) + 1];
-        std::size_t j = m_rowStart[static_cast<std::size_t>(above)];
-        const std::size_t jEnd = m_rowStart[static_cast<std::size_t>(above) + 1];
-        while (i < iEnd && j < jEnd) {
-            const RowRun& a = m_runs[i];
-            const RowRun& b = m_runs[j];
-            if (a.startX <= b.startX + b.span && b.startX <= a.startX + a.span) {
-                m_group[root(static_cast<std::uint32_t>(i))] = root(static_cast<std::uint32_t>(j));
-            }
-            if (a.startX + a.span < b.startX + b.span) {
-                ++i;
-            } else {
-                ++j;
-            }
-        }
-    }
-
-    // Replaces the links to roots by group numbers, in place: roots numbered in their order, then every
-    // run given its root's number.
-    void numberGroups() {
-        const auto runs = static_cast<std::uint32_t>(m_group.size());
-        for (std::uint32_t i = 0; i < runs; ++i) {
-            m_group[i] = root(i);
-        }
-        std::uint32_t groups = 0;
-        for (std::uint32_t i = 0; i < runs; ++i) {
-            if (m_group[i] == i) {
-                m_group[i] = kFlag | groups++;
-            }
-        }
-        for (std::uint32_t i = 0; i < runs; ++i) {
-            if ((m_group[i] & kFlag) == 0) {
-                m_group[i] = m_group[m_group[i]];
-            }
-        }
-        for (std::uint32_t& group : m_group) {
-            group &= ~kFlag;
-        }
-        m_groupCount = groups;
-    }
-
-    std::vector<RowRun> m_runs;
-    std::vector<std::size_t> m_rowStart;  // index of each row's first run
-    std::vector<std::uint32_t> m_group;   // while joining, each run's link towards its root
-    std::size_t m_groupCount = 0;
-};
 
 // The cells of a group: their moments, for the axis along which the group is longest, and their extents
 // along it and across it from the centre, in dots.

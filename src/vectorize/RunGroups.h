@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "convert/LineSegmentList.h"
+#include "convert/VirtualVram.h"
+#include "vectorize/Pieces.h"
+
+namespace kelvarin {
+
+// The runs of a grid's rows, joined into groups of touching cells, each group numbered from 0 in the order
+// of its root run. A run takes 12 bytes: its row is known from where it is stored.
+class RunGroups {
+public:
+    RunGroups(const VirtualVram& grid, const Tick& tick);
+
+    std::size_t runCount() const { return m_runs.size(); }
+    std::size_t groupCount() const { return m_groupCount; }
+    // The number of the group of run i.
+    std::size_t group(std::size_t i) const { return m_group[i]; }
+    // Calls visit(group, run) for every run, row by row.
+    template <typename Visit>
+    void forEachRun(Visit visit) const {
+        for (std::size_t y = 0; y + 1 < m_rowStart.size(); ++y) {
+            for (std::size_t i = m_rowStart[y]; i < m_rowStart[y + 1]; ++i) {
+                visit(static_cast<std::size_t>(m_group[i]),
+                      LineSegment{m_runs[i].startX, static_cast<std::int32_t>(y), m_runs[i].span, 1});
+            }
+        }
+    }
+    // The run holding cell (x, y), or runCount() for a background cell.
+    std::size_t runAt(std::int32_t x, std::int32_t y) const {
+        if (y < 0 || static_cast<std::size_t>(y) + 1 >= m_rowStart.size()) {
+            return m_runs.size();
+        }
+        const auto first = m_runs.begin() + static_cast<std::ptrdiff_t>(m_rowStart[static_cast<std::size_t>(y)]);
+        const auto last = m_runs.begin() + static_cast<std::ptrdiff_t>(m_rowStart[static_cast<std::size_t>(y) + 1]);
+        const auto after =
+            std::upper_bound(first, last, x, [](std::int32_t value, const RowRun& r) { return value < r.startX; });
+        if (after == first || x >= (after - 1)->startX + (after - 1)->span) {
+            return m_runs.size();
+        }
+        return static_cast<std::size_t>(after - 1 - m_runs.begin());
+    }
+
+private:
+    struct RowRun {
+        std::int32_t startX;
+        std::int32_t span;
+    };
+    static constexpr std::uint32_t kFlag = std::uint32_t{1} << 31;  // marks a group number among run indices
+
+    std::uint32_t root(std::uint32_t i) {
+        while (m_group[i] != i) {
+            m_group[i] = m_group[m_group[i]];
+            i = m_group[i];
+        }
+        return i;
+    }
+
+    // Joins the runs of two neighbouring rows that touch, diagonals included.
+    void joinRows(std::int32_t below, std::int32_t above);
+    // Replaces the links to roots by group numbers, in place: roots numbered in their order, then every
+    // run given its root's number.
+    void numberGroups();
+
+    std::vector<RowRun> m_runs;
+    std::vector<std::size_t> m_rowStart;  // index of each row's first run
+    std::vector<std::uint32_t> m_group;   // while joining, each run's link towards its root
+    std::size_t m_groupCount = 0;
+};
+
+}  // namespace kelvarin
