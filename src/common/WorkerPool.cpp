@@ -14,6 +14,7 @@ constexpr auto kWaitInterval = std::chrono::milliseconds(10);
 // Items handed out at a time: enough per thread that the shared counter is rarely touched, few enough that
 // the threads end together.
 constexpr std::size_t kPortionsPerThread = 16;
+constexpr std::int64_t kCellsPerBand = std::int64_t{1} << 21;
 
 }  // namespace
 
@@ -119,6 +120,11 @@ void WorkerPool::runItems(std::int32_t worker) {
         }
         m_stop = true;
     }
+}
+
+std::int32_t linesPerBand(std::int64_t cellsPerLine) {
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(kCellsPerBand / std::max<std::int64_t>(cellsPerLine, 1), 1, 1 << 16));
 }
 
 }  // namespace kelvarin

@@ -57,4 +57,8 @@ private:
     std::exception_ptr m_failure;
 };
 
+// The lines (rows, or strips of columns) of cellsPerLine cells each in a band of about 2 M cells. Work shared
+// out in such bands has bounds that depend on the page's shape only, not on the number of threads.
+std::int32_t linesPerBand(std::int64_t cellsPerLine);
+
 }  // namespace kelvarin

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <numbers>
@@ -10,6 +11,7 @@
 #include <set>
 #include <tuple>
 
+#include "common/WorkerPool.h"
 #include "convert/LineSegmentList.h"
 #include "convert/RunScan.h"
 #include "vectorize/Fitting.h"
@@ -40,7 +42,6 @@ void keepIf(std::vector<T>& items, std::vector<double>& widths, Keep keep) {
 // along it and across it from the centre, in dots.
 struct Blob {
     LineMoments moments;
-    bool covered = false;
     double low = 0, high = 0, acrossLow = 0, acrossHigh = 0;
 
     // A run's cells at once: n cells a dot apart along x spread n (n² - 1) / 12 about their middle.
@@ -110,70 +111,109 @@ void dropDegenerateEntities(WideDrawing& wide, const Tick& tick) {
     });
 }
 
-std::vector<BareBlob> findBareBlobs(const VirtualVram& grid, const VectorDrawing& drawing, const Tick& tick) {
-    RunGroups groups(grid, tick);
-    std::vector<Blob> blobs(groups.groupCount());
-    groups.forEachRun([&](std::size_t group, const LineSegment& run) { blobs[group].add(run); });
-    // A group is covered when an entity passes over one of its cells.
-    const auto mark = [&](Point p) {
-        const std::size_t run =
-            groups.runAt(static_cast<std::int32_t>(std::lround(p.x)), static_cast<std::int32_t>(std::lround(p.y)));
-        if (run < groups.runCount()) {
-            blobs[groups.group(run)].covered = true;
+namespace {
+
+// Marks each group over one of whose cells an entity of the drawing passes, walking the entities a dot at a
+// time on the workers. A mark is only ever set, so the marks are the same in any order.
+std::vector<std::uint8_t> coveredGroups(const RunGroups& groups, const VectorDrawing& drawing, WorkerPool& pool) {
+    std::vector<std::uint8_t> covered(groups.groupCount(), 0);
+    const std::size_t lines = drawing.lines.size();
+    const std::size_t arcs = drawing.arcs.size();
+    const std::size_t entities = lines + arcs + drawing.circles.size();
+    constexpr std::size_t kEntitiesPerItem = 256;
+    pool.run((entities + kEntitiesPerItem - 1) / kEntitiesPerItem, [&](std::size_t item, std::int32_t) {
+        // The last run found: the points of a walk often fall in it again.
+        std::int32_t lastY = -1;
+        std::size_t lastRun = groups.runCount();
+        const auto mark = [&](Point p) {
+            const auto x = static_cast<std::int32_t>(std::lround(p.x));
+            const auto y = static_cast<std::int32_t>(std::lround(p.y));
+            if (y == lastY && groups.spans(lastRun, x)) {
+                return;
+            }
+            lastY = y;
+            lastRun = groups.runAt(x, y);
+            if (lastRun < groups.runCount()) {
+                std::atomic_ref(covered[groups.group(lastRun)]).store(1, std::memory_order_relaxed);
+            }
+        };
+        const std::size_t end = std::min(entities, (item + 1) * kEntitiesPerItem);
+        for (std::size_t e = item * kEntitiesPerItem; e < end; ++e) {
+            if (e < lines) {
+                walkLine(drawing.lines[e].a, drawing.lines[e].b, mark);
+            } else if (e < lines + arcs) {
+                const VectorArc& arc = drawing.arcs[e - lines];
+                walkArc(arc.centre, arc.radius, arc.startDegrees, sweepDegrees(arc.startDegrees, arc.endDegrees), mark);
+            } else {
+                const VectorCircle& circle = drawing.circles[e - lines - arcs];
+                walkArc(circle.centre, circle.radius, 0, 360, mark);
+            }
         }
-    };
-    for (const VectorLine& line : drawing.lines) {
-        tick();
-        walkLine(line.a, line.b, mark);
+    });
+    return covered;
+}
+
+}  // namespace
+
+std::vector<BareBlob> findBareBlobs(const RunGroups& groups, const VectorDrawing& drawing, WorkerPool& pool,
+                                    const Tick& tick) {
+    const std::vector<std::uint8_t> covered = coveredGroups(groups, drawing, pool);
+    // Only the uncovered groups are measured, each in a slot of its own.
+    std::vector<std::int32_t> slot(groups.groupCount(), -1);
+    std::int32_t uncovered = 0;
+    for (std::size_t group = 0; group < groups.groupCount(); ++group) {
+        if (covered[group] == 0) {
+            slot[group] = uncovered++;
+        }
     }
-    for (const VectorArc& arc : drawing.arcs) {
-        tick();
-        walkArc(arc.centre, arc.radius, arc.startDegrees, sweepDegrees(arc.startDegrees, arc.endDegrees), mark);
-    }
-    for (const VectorCircle& circle : drawing.circles) {
-        tick();
-        walkArc(circle.centre, circle.radius, 0, 360, mark);
-    }
-    // The extent of each uncovered group's cells along its longer side and across it, from its centre.
-    const auto wanted = [&](std::size_t group) {
-        return !blobs[group].covered && blobs[group].moments.n >= kSmallestBlob;
+    std::vector<Blob> blobs(static_cast<std::size_t>(uncovered));
+    tick();
+    groups.forEachRun([&](std::size_t group, const LineSegment& run) {
+        if (slot[group] >= 0) {
+            blobs[static_cast<std::size_t>(slot[group])].add(run);
+        }
+    });
+    tick();
+    // The extent of each bare group's cells along its longer side and across it, from its centre.
+    const auto bareBlob = [&](std::size_t group) -> Blob* {
+        Blob* blob = slot[group] >= 0 ? &blobs[static_cast<std::size_t>(slot[group])] : nullptr;
+        return blob != nullptr && blob->moments.n >= kSmallestBlob ? blob : nullptr;
     };
     groups.forEachRun([&](std::size_t group, const LineSegment& run) {
-        Blob& blob = blobs[group];
-        if (wanted(group)) {
-            blob.reach({static_cast<double>(run.StartX), static_cast<double>(run.StartY)});
-            blob.reach({static_cast<double>(run.StartX + run.SpanX - 1), static_cast<double>(run.StartY)});
+        if (Blob* blob = bareBlob(group)) {
+            blob->reach({static_cast<double>(run.StartX), static_cast<double>(run.StartY)});
+            blob->reach({static_cast<double>(run.StartX + run.SpanX - 1), static_cast<double>(run.StartY)});
         }
     });
     std::vector<BareBlob> bare;
     for (std::size_t group = 0; group < groups.groupCount(); ++group) {
         tick();
-        if (!wanted(group)) {
+        const Blob* blob = bareBlob(group);
+        if (blob == nullptr) {
             continue;
         }
-        const Blob& blob = blobs[group];
-        const Point along = blob.moments.direction();
+        const Point along = blob->moments.direction();
         // A round dot's extent is the same either way; at least a dot long, so that the LINE has length.
-        const double half = std::max(0.5, (blob.high - blob.low) / 2);
-        const Point centre = blob.moments.mean + along * ((blob.low + blob.high) / 2);
-        bare.push_back({{centre - along * half, centre + along * half}, blob.acrossHigh - blob.acrossLow + 1});
+        const double half = std::max(0.5, (blob->high - blob->low) / 2);
+        const Point centre = blob->moments.mean + along * ((blob->low + blob->high) / 2);
+        bare.push_back({{centre - along * half, centre + along * half}, blob->acrossHigh - blob->acrossLow + 1});
     }
     return bare;
 }
 
-void addBlobEntities(const VirtualVram& grid, WideDrawing& wide, const Tick& tick) {
-    for (const BareBlob& blob : findBareBlobs(grid, wide.drawing, tick)) {
+void addBlobEntities(const RunGroups& groups, WideDrawing& wide, WorkerPool& pool, const Tick& tick) {
+    for (const BareBlob& blob : findBareBlobs(groups, wide.drawing, pool, tick)) {
         wide.drawing.lines.push_back(blob.line);
         wide.lineWidths.push_back(blob.width);
     }
 }
 
-void addDottedLines(const VirtualVram& grid, VectorDrawing& drawing, const Tick& tick) {
+void addDottedLines(const RunGroups& dust, VectorDrawing& drawing, WorkerPool& pool, const Tick& tick) {
     constexpr double kLargestDot = 12;       // dots along a dot of a dotted line, at most
     constexpr double kWidestSpacing = 40;    // dots between neighbouring dots' centres, at most
     constexpr double kCosStraight = -0.966;  // neighbours either side within 15 degrees of a straight line
     std::vector<BareBlob> dots;
-    for (const BareBlob& blob : findBareBlobs(grid, drawing, tick)) {
+    for (const BareBlob& blob : findBareBlobs(dust, drawing, pool, tick)) {
         if (length(blob.line.b - blob.line.a) <= kLargestDot) {
             dots.push_back(blob);
         }
@@ -326,8 +366,7 @@ void findRings(const RunGroups& groups, const std::vector<GroupExtent>& extents,
 
 }  // namespace
 
-void replaceRoundGroups(const VirtualVram& grid, WideDrawing& wide, const Tick& tick) {
-    RunGroups groups(grid, tick);
+void replaceRoundGroups(const RunGroups& groups, WideDrawing& wide, const Tick& tick) {
     const std::vector<GroupExtent> extents = groupExtents(groups);
     std::vector<RoundGroup> rounds;
     findDiscs(groups, extents, rounds);

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "convert/VirtualVram.h"
 #include "vectorize/Pieces.h"
 
 namespace kelvarin {
+
+class RunGroups;
+class WorkerPool;
 
 inline constexpr int kSmallestBlob = 4;
 
@@ -19,23 +21,23 @@ struct BareBlob {
     double width = 0;
 };
 
-// The groups of touching line cells (rows, columns and diagonals) with kSmallestBlob cells or more that
-// no entity of the drawing passes over.
-std::vector<BareBlob> findBareBlobs(const VirtualVram& grid, const VectorDrawing& drawing, const Tick& tick);
+// The groups with kSmallestBlob cells or more that no entity of the drawing passes over.
+std::vector<BareBlob> findBareBlobs(const RunGroups& groups, const VectorDrawing& drawing, WorkerPool& pool,
+                                    const Tick& tick);
 
-// Draws each filled disc of the grid (a group of touching line cells as round and as full as a disc, five
+// Draws each filled disc among the groups (a group of touching line cells as round and as full as a disc, five
 // dots across or more) as one CIRCLE round its edge, and each small ring standing alone (six to 120 dots
 // across, which the rows and columns cut into four short sides) as one CIRCLE along its middle, in place
 // of what was drawn of them.
-void replaceRoundGroups(const VirtualVram& grid, WideDrawing& wide, const Tick& tick);
+void replaceRoundGroups(const RunGroups& groups, WideDrawing& wide, const Tick& tick);
 
-// Gives every group of touching line cells (rows, columns and diagonals) of the grid that no entity
+// Gives every group of touching line cells (rows, columns and diagonals) that no entity
 // passes over, and that has at least kSmallestBlob cells, a LINE through its middle along its longer
 // side: a dot, a short dash, a small blob of ink. Its width is the group's extent across.
-void addBlobEntities(const VirtualVram& grid, WideDrawing& wide, const Tick& tick);
+void addBlobEntities(const RunGroups& groups, WideDrawing& wide, WorkerPool& pool, const Tick& tick);
 
-// Adds the dots of the dotted lines among the grid's bare groups: small groups with a neighbour either side
-// in a straight line, evenly spaced. Lone small groups are dust. For the grid before the dust was dropped.
-void addDottedLines(const VirtualVram& grid, VectorDrawing& drawing, const Tick& tick);
+// Adds the dots of the dotted lines among the bare groups of the dust despeckling dropped: small groups with
+// a neighbour either side in a straight line, evenly spaced. Lone small groups are dust.
+void addDottedLines(const RunGroups& dust, VectorDrawing& drawing, WorkerPool& pool, const Tick& tick);
 
 }  // namespace kelvarin

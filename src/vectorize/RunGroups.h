@@ -12,11 +12,16 @@
 
 namespace kelvarin {
 
+class WorkerPool;
+
 // The runs of a grid's rows, joined into groups of touching cells, each group numbered from 0 in the order
-// of its root run. A run takes 12 bytes: its row is known from where it is stored.
+// of its first run. A run takes 12 bytes: its row is known from where it is stored. The workers find and
+// join the runs of bands of rows; the groups and their numbers are the same for any number of threads.
 class RunGroups {
 public:
-    RunGroups(const VirtualVram& grid, const Tick& tick);
+    // The runs of grid, but for those whose first cell is set in without (when given): with a grid of which
+    // without keeps whole groups, as despeckling does, the groups it dropped.
+    RunGroups(const VirtualVram& grid, const VirtualVram* without, WorkerPool& pool, const Tick& tick);
 
     std::size_t runCount() const { return m_runs.size(); }
     std::size_t groupCount() const { return m_groupCount; }
@@ -31,6 +36,10 @@ public:
                       LineSegment{m_runs[i].startX, static_cast<std::int32_t>(y), m_runs[i].span, 1});
             }
         }
+    }
+    // Whether run i reaches over column x.
+    bool spans(std::size_t i, std::int32_t x) const {
+        return i < m_runs.size() && x >= m_runs[i].startX && x < m_runs[i].startX + m_runs[i].span;
     }
     // The run holding cell (x, y), or runCount() for a background cell.
     std::size_t runAt(std::int32_t x, std::int32_t y) const {
@@ -62,11 +71,13 @@ private:
         return i;
     }
 
+    // Stores the runs of every row in its place, counted first so that they are stored once.
+    void findRuns(const VirtualVram& grid, const VirtualVram* without, WorkerPool& pool, std::int32_t rowsPerBand);
     // Joins the runs of two neighbouring rows that touch, diagonals included.
     void joinRows(std::int32_t below, std::int32_t above);
-    // Replaces the links to roots by group numbers, in place: roots numbered in their order, then every
-    // run given its root's number.
-    void numberGroups();
+    // Replaces the links to roots by group numbers, in place: every run is linked to its root, then the
+    // groups are numbered in the order of their first runs.
+    void numberGroups(WorkerPool& pool, const Tick& tick);
 
     std::vector<RowRun> m_runs;
     std::vector<std::size_t> m_rowStart;  // index of each row's first run

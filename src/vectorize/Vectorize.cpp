@@ -23,6 +23,7 @@
 #include "vectorize/Hollowing.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/LineAssembly.h"
+#include "vectorize/RunGroups.h"
 #include "vectorize/Tangents.h"
 
 namespace kelvarin {
@@ -75,16 +76,8 @@ std::int32_t runLengthShare(const std::array<std::int64_t, kLongestCounted + 1>&
     return 2;
 }
 
-// About how many cells a band of rows, or of strips of 64 columns, holds: the workers find the runs of a
-// band at a time before the tracker follows them. The bands depend on the page's shape only.
-constexpr std::int64_t kCellsPerBand = std::int64_t{1} << 21;
 // Ended chains are fitted at the latest when there are this many, which keeps a noisy band's small.
 constexpr std::size_t kChainsPerBatch = 4096;
-
-std::int32_t linesPerBand(std::int64_t cellsPerLine) {
-    return static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(kCellsPerBand / std::max<std::int64_t>(cellsPerLine, 1), 1, 1 << 16));
-}
 
 // Feeds the rows, then the columns, to a chain tracker whose chains are fitted as they end. The workers find
 // the runs of a band of lines and fit the chains that ended in it; the tracker follows the lines in order,
@@ -207,8 +200,8 @@ std::int64_t automaticSpeckleSize(const VirtualVram& grid) {
     return std::max<std::int64_t>(kSmallest, std::int64_t{thin} * thin);
 }
 
-VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& options, PassState& pass,
-                            Toolkit& toolkit) {
+VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& options, PassState& pass, Toolkit& toolkit,
+                            const VirtualVram* undespeckled) {
     pass.CurrentStep = "中心線を求める";
     // Runs up to a little more than twice the thickest strokes' width cut strokes; longer ones run along.
     const std::int32_t thick = runLengthShare(runLengthCounts(grid), 0.9);
@@ -240,8 +233,15 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     dropCoveredEntities(drawing, options.tolerance, pool, tick);
     meetAtTangentPoints(drawing.drawing, options.tolerance, tick);
     dropDegenerateEntities(drawing, tick);
-    replaceRoundGroups(grid, drawing, tick);
-    addBlobEntities(grid, drawing, tick);
+    {
+        const RunGroups groups(grid, nullptr, pool, tick);
+        replaceRoundGroups(groups, drawing, tick);
+        addBlobEntities(groups, drawing, pool, tick);
+    }
+    if (undespeckled != nullptr) {
+        // Despeckling drops whole groups, so the runs of the grid before it that the grid lacks are its dust.
+        addDottedLines(RunGroups(*undespeckled, &grid, pool, tick), drawing.drawing, pool, tick);
+    }
     progress.update(3, 1);
     progress.finish();
     ++pass.PassNumber;
@@ -259,10 +259,8 @@ VectorDrawing VectorizePicture(const BmpHeaderBytes& header, const VirtualVram& 
     }
     const VirtualVram& grid = despeckleSize > 0 ? cleaned.vram : lineCells;
     pass.CurrentStep = "変換開始";
-    VectorDrawing drawing = VectorizeGrid(grid, {options.Tolerance, options.Threads}, pass, toolkit);
-    if (despeckleSize > 0) {
-        addDottedLines(lineCells, drawing, [&toolkit] { toolkit.doEvents(); });
-    }
+    VectorDrawing drawing = VectorizeGrid(grid, {options.Tolerance, options.Threads}, pass, toolkit,
+                                          despeckleSize > 0 ? &lineCells : nullptr);
     return skewDegrees != 0 ? turnDrawing(drawing, -skewDegrees, grid.width(), grid.height()) : drawing;
 }
 

@@ -22,10 +22,11 @@ struct VectorizeOptions {
 // drawing's typical stroke width.
 std::int64_t automaticSpeckleSize(const VirtualVram& grid);
 
-// The centre lines of the grid's strokes as lines, arcs and circles. Numbered passes, each setting
+// The centre lines of the grid's strokes as lines, arcs and circles, and with undespeckled (the grid before
+// its dust was dropped) the dots of dotted lines among that dust. Numbered passes, each setting
 // CurrentStep; PassNumber moves past them.
-VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& options, PassState& pass,
-                            Toolkit& toolkit);
+VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& options, PassState& pass, Toolkit& toolkit,
+                            const VirtualVram* undespeckled = nullptr);
 
 // What the vector mode draws of a page's line cells: the dust dropped first (options' despeckle size, else
 // the automatic one), then the centre lines, turned back by skewDegrees about the picture's middle (0 for

@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <vector>
+
+#include "common/WorkerPool.h"
+#include "convert/VirtualVram.h"
+#include "vectorize/RunGroups.h"
+
+namespace kelvarin {
+namespace {
+
+// Packed rows (bit 1 a line cell) and the grid over them.
+struct Cells {
+    std::int32_t width, height;
+    std::int64_t stride;
+    std::vector<std::uint8_t> rows;
+    VirtualVram grid;
+
+    Cells(std::int32_t w, std::int32_t h) : width(w), height(h), stride((w + 31) / 32 * 4) {
+        rows.assign(static_cast<std::size_t>(stride * h), 0);
+        grid.attach(rows, w, h, stride);
+    }
+    bool at(std::int32_t x, std::int32_t y) const { return grid.at(x, y) != 0; }
+    void set(std::int32_t x, std::int32_t y, bool on) {
+        auto& byte = rows[static_cast<std::size_t>(y * stride + x / 8)];
+        const auto bit = static_cast<std::uint8_t>(0x80 >> (x % 8));
+        byte = static_cast<std::uint8_t>(on ? byte | bit : byte & ~bit);
+    }
+};
+
+// Labels every cell by its group of 8-connected cells (0 for background), labels counted from 1.
+std::vector<std::int32_t> floodLabels(const Cells& cells) {
+    std::vector<std::int32_t> label(static_cast<std::size_t>(cells.width) * static_cast<std::size_t>(cells.height), 0);
+    const auto index = [&](std::int32_t x, std::int32_t y) {
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(cells.width) + static_cast<std::size_t>(x);
+    };
+    std::int32_t next = 0;
+    std::vector<std::pair<std::int32_t, std::int32_t>> stack;
+    for (std::int32_t y = 0; y < cells.height; ++y) {
+        for (std::int32_t x = 0; x < cells.width; ++x) {
+            if (!cells.at(x, y) || label[index(x, y)] != 0) {
+                continue;
+            }
+            label[index(x, y)] = ++next;
+            stack.push_back({x, y});
+            while (!stack.empty()) {
+                const auto [cx, cy] = stack.back();
+                stack.pop_back();
+                for (std::int32_t dy = -1; dy <= 1; ++dy) {
+                    for (std::int32_t dx = -1; dx <= 1; ++dx) {
+                        const std::int32_t nx = cx + dx, ny = cy + dy;
+                        if (nx >= 0 && ny >= 0 && nx < cells.width && ny < cells.height && cells.at(nx, ny) &&
+                            label[index(nx, ny)] == 0) {
+                            label[index(nx, ny)] = next;
+                            stack.push_back({nx, ny});
+                        }
+                    }
+                }
+            }
+        }
+    }
+    return label;
+}
+
+// Random ink: small blobs, and long strokes across many bands of rows, on a page wide enough that a band
+// holds few rows.
+Cells randomPage(std::uint32_t seed) {
+    Cells cells(30011, 301);
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<std::int32_t> column(0, cells.width - 1), row(0, cells.height - 1);
+    for (int blob = 0; blob < 40000; ++blob) {
+        const std::int32_t x = column(random), y = row(random);
+        for (int k = 0; k < 6; ++k) {
+            cells.set(std::min(x + static_cast<std::int32_t>(random() % 4), cells.width - 1),
+                      std::min(y + static_cast<std::int32_t>(random() % 3), cells.height - 1), true);
+        }
+    }
+    for (int stroke = 0; stroke < 60; ++stroke) {
+        std::int32_t x = column(random);
+        for (std::int32_t y = 0; y < cells.height; ++y) {
+            x = std::clamp(x + static_cast<std::int32_t>(random() % 3) - 1, 0, cells.width - 1);
+            cells.set(x, y, true);
+        }
+    }
+    return cells;
+}
+
+// The flood label of each run's cells, in the order the groups visit the runs.
+std::vector<std::int32_t> runLabels(const RunGroups& groups, const Cells& cells, const std::vector<std::int32_t>& label,
+                                    std::vector<std::size_t>& groupOfRun) {
+    std::vector<std::int32_t> labels;
+    groupOfRun.clear();
+    groups.forEachRun([&](std::size_t group, const LineSegment& run) {
+        labels.push_back(label[static_cast<std::size_t>(run.StartY) * static_cast<std::size_t>(cells.width) +
+                               static_cast<std::size_t>(run.StartX)]);
+        groupOfRun.push_back(group);
+    });
+    return labels;
+}
+
+// Groups match the flood fill one to one, numbered in the order of their first runs.
+void expectGroupsOfLabels(const std::vector<std::int32_t>& labels, const std::vector<std::size_t>& groupOfRun,
+                          std::size_t groupCount) {
+    std::map<std::int32_t, std::size_t> groupOfLabel;
+    std::size_t nextGroup = 0;
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        const auto [it, first] = groupOfLabel.try_emplace(labels[i], nextGroup);
+        if (first) {
+            ASSERT_EQ(groupOfRun[i], nextGroup) << "run " << i << " starts a group";
+            ++nextGroup;
+        }
+        ASSERT_EQ(groupOfRun[i], it->second) << "run " << i;
+    }
+    EXPECT_EQ(groupCount, nextGroup);
+}
+
+TEST(run_groups, are_the_eight_connected_groups_numbered_by_first_run_for_any_threads) {
+    for (const std::uint32_t seed : {1u, 2u}) {
+        const Cells cells = randomPage(seed);
+        const std::vector<std::int32_t> label = floodLabels(cells);
+        for (const std::int32_t threads : {1, 3}) {
+            WorkerPool pool(threads, [] {});
+            const RunGroups groups(cells.grid, nullptr, pool, [] {});
+            std::vector<std::size_t> groupOfRun;
+            const std::vector<std::int32_t> labels = runLabels(groups, cells, label, groupOfRun);
+            ASSERT_EQ(labels.size(), groups.runCount());
+            expectGroupsOfLabels(labels, groupOfRun, groups.groupCount());
+            // Every cell of a run is found in it, and background is in none.
+            for (std::int32_t x = 0; x < 200; ++x) {
+                const std::size_t run = groups.runAt(x, 150);
+                EXPECT_EQ(run < groups.runCount(), cells.at(x, 150)) << x;
+            }
+        }
+    }
+}
+
+TEST(run_groups, without_the_kept_groups_are_the_dropped_ones) {
+    const Cells page = randomPage(3);
+    const std::vector<std::int32_t> label = floodLabels(page);
+    // Every third group dropped, as despeckling drops whole groups.
+    Cells kept(page.width, page.height);
+    kept.rows = page.rows;
+    kept.grid.attach(kept.rows, kept.width, kept.height, kept.stride);
+    for (std::int32_t y = 0; y < page.height; ++y) {
+        for (std::int32_t x = 0; x < page.width; ++x) {
+            if (label[static_cast<std::size_t>(y) * static_cast<std::size_t>(page.width) +
+                      static_cast<std::size_t>(x)] %
+                    3 ==
+                0) {
+                kept.set(x, y, false);
+            }
+        }
+    }
+    WorkerPool pool(2, [] {});
+    const RunGroups dropped(page.grid, &kept.grid, pool, [] {});
+    std::vector<std::size_t> groupOfRun;
+    const std::vector<std::int32_t> labels = runLabels(dropped, page, label, groupOfRun);
+    ASSERT_FALSE(labels.empty());
+    for (const std::int32_t l : labels) {
+        ASSERT_EQ(l % 3, 0);
+    }
+    expectGroupsOfLabels(labels, groupOfRun, dropped.groupCount());
+}
+
+}  // namespace
+}  // namespace kelvarin
