@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <vector>
@@ -128,10 +129,30 @@ TEST(run_groups, are_the_eight_connected_groups_numbered_by_first_run_for_any_th
             const std::vector<std::int32_t> labels = runLabels(groups, cells, label, groupOfRun);
             ASSERT_EQ(labels.size(), groups.runCount());
             expectGroupsOfLabels(labels, groupOfRun, groups.groupCount());
-            // Every cell of a run is found in it, and background is in none.
-            for (std::int32_t x = 0; x < 200; ++x) {
-                const std::size_t run = groups.runAt(x, 150);
-                EXPECT_EQ(run < groups.runCount(), cells.at(x, 150)) << x;
+            // Every line cell is found in a run of its group, and background in none, whether looked for
+            // afresh or near the place of the last one found: down columns, and at random in a row.
+            std::mt19937 random(seed);
+            std::size_t place = 0;
+            const auto expectFound = [&](std::int32_t x, std::int32_t y, std::size_t run) {
+                ASSERT_EQ(run < groups.runCount(), cells.at(x, y)) << x << ", " << y;
+                ASSERT_EQ(groups.inked(x, y), cells.at(x, y));
+                if (run < groups.runCount()) {
+                    const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(cells.width) +
+                                           static_cast<std::size_t>(x);
+                    const auto first = std::find(labels.begin(), labels.end(), label[at]) - labels.begin();
+                    ASSERT_EQ(groups.group(run), groupOfRun[static_cast<std::size_t>(first)]) << x << ", " << y;
+                }
+            };
+            for (const std::int32_t x : {0, 17, 4099, 30010}) {
+                for (std::int32_t y = 0; y < cells.height; ++y) {
+                    expectFound(x, y, groups.runAt(x, y, place));
+                }
+            }
+            for (int k = 0; k < 2000; ++k) {
+                const auto x = static_cast<std::int32_t>(random() % static_cast<std::uint32_t>(cells.width));
+                const auto y = static_cast<std::int32_t>(random() % static_cast<std::uint32_t>(cells.height));
+                expectFound(x, y, groups.runAt(x, y, place));
+                expectFound(x, y, groups.runAt(x, y));
             }
         }
     }

@@ -122,19 +122,24 @@ std::vector<std::uint8_t> coveredGroups(const RunGroups& groups, const VectorDra
     const std::size_t entities = lines + arcs + drawing.circles.size();
     constexpr std::size_t kEntitiesPerItem = 256;
     pool.run((entities + kEntitiesPerItem - 1) / kEntitiesPerItem, [&](std::size_t item, std::int32_t) {
-        // The last run found: the points of a walk often fall in it again.
-        std::int32_t lastY = -1;
-        std::size_t lastRun = groups.runCount();
+        // The last cell walked, and whether it lay in a group: a line cell a step from it touches it, so it
+        // is in the same group; the other cells' runs are looked for near the last one's place in its row.
+        std::int32_t lastX = -2, lastY = -2;
+        bool inGroup = false;
+        std::size_t place = 0;
         const auto mark = [&](Point p) {
             const auto x = static_cast<std::int32_t>(std::lround(p.x));
             const auto y = static_cast<std::int32_t>(std::lround(p.y));
-            if (y == lastY && groups.spans(lastRun, x)) {
+            const bool touching = inGroup && std::abs(x - lastX) <= 1 && std::abs(y - lastY) <= 1;
+            lastX = x;
+            lastY = y;
+            if (touching && groups.inked(x, y)) {
                 return;
             }
-            lastY = y;
-            lastRun = groups.runAt(x, y);
-            if (lastRun < groups.runCount()) {
-                std::atomic_ref(covered[groups.group(lastRun)]).store(1, std::memory_order_relaxed);
+            const std::size_t run = groups.runAt(x, y, place);
+            inGroup = run < groups.runCount();
+            if (inGroup) {
+                std::atomic_ref(covered[groups.group(run)]).store(1, std::memory_order_relaxed);
             }
         };
         const std::size_t end = std::min(entities, (item + 1) * kEntitiesPerItem);

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vectorize/RunGroups.h"
 
+#include <algorithm>
 #include <atomic>
+#include <bit>
 #include <numeric>
 
 #include "common/WorkerPool.h"
@@ -21,10 +23,27 @@ std::vector<std::int32_t> bandEdges(std::int32_t height, std::int32_t rowsPerBan
     return edges;
 }
 
+// The number of runs of row y whose first cell is not set in without (when given): a run starts at a line
+// cell whose left neighbour is background.
+std::size_t countRuns(const VirtualVram& grid, const VirtualVram* without, std::int32_t y) {
+    std::size_t count = 0;
+    std::uint64_t before = 0;  // the last cell of the word before
+    for (std::int32_t i = 0; i < grid.wordsPerRow(); ++i) {
+        const std::uint64_t word = grid.word(y, i);
+        std::uint64_t starts = word & ~(word >> 1 | before << 63);
+        if (without != nullptr) {
+            starts &= ~without->word(y, i);
+        }
+        count += static_cast<std::size_t>(std::popcount(starts));
+        before = word & 1;
+    }
+    return count;
+}
+
 }  // namespace
 
 RunGroups::RunGroups(const VirtualVram& grid, const VirtualVram* without, WorkerPool& pool, const Tick& tick)
-    : m_rowStart(static_cast<std::size_t>(grid.height()) + 1, 0) {
+    : m_grid(grid), m_rowStart(static_cast<std::size_t>(grid.height()) + 1, 0) {
     const std::int32_t rowsPerBand = linesPerBand(grid.width());
     findRuns(grid, without, pool, rowsPerBand);
     if (m_runs.empty()) {
@@ -50,23 +69,12 @@ RunGroups::RunGroups(const VirtualVram& grid, const VirtualVram* without, Worker
 void RunGroups::findRuns(const VirtualVram& grid, const VirtualVram* without, WorkerPool& pool,
                          std::int32_t rowsPerBand) {
     const std::vector<std::int32_t> edges = bandEdges(grid.height(), rowsPerBand);
-    std::vector<std::vector<LineSegment>> scratch(static_cast<std::size_t>(pool.threads()));
-    const auto forEachRowRun = [&](std::size_t band, std::int32_t worker, auto visit) {
-        std::vector<LineSegment>& row = scratch[static_cast<std::size_t>(worker)];
+    // Counted first, each row's count in the slot after its own, which the running sum turns into the row's
+    // start; then each row's runs are stored in their place.
+    pool.run(edges.size() - 1, [&](std::size_t band, std::int32_t) {
         for (std::int32_t y = edges[band]; y < edges[band + 1]; ++y) {
-            row.clear();
-            findRowRuns(grid, y, row);
-            for (const LineSegment& run : row) {
-                if (without == nullptr || without->at(run.StartX, y) == 0) {
-                    visit(y, run);
-                }
-            }
+            m_rowStart[static_cast<std::size_t>(y) + 1] = countRuns(grid, without, y);
         }
-    };
-    // Each row's count goes to the slot after its own, which the running sum turns into the row's start.
-    pool.run(edges.size() - 1, [&](std::size_t band, std::int32_t worker) {
-        forEachRowRun(band, worker,
-                      [&](std::int32_t y, const LineSegment&) { ++m_rowStart[static_cast<std::size_t>(y) + 1]; });
     });
     std::partial_sum(m_rowStart.begin(), m_rowStart.end(), m_rowStart.begin());
     if (m_rowStart.back() >= kFlag) {
@@ -74,12 +82,63 @@ void RunGroups::findRuns(const VirtualVram& grid, const VirtualVram* without, Wo
         return;  // more runs than the numbering holds: no groups
     }
     m_runs.resize(m_rowStart.back());
+    std::vector<std::vector<LineSegment>> scratch(static_cast<std::size_t>(pool.threads()));
     pool.run(edges.size() - 1, [&](std::size_t band, std::int32_t worker) {
-        std::size_t next = m_rowStart[static_cast<std::size_t>(edges[band])];
-        forEachRowRun(band, worker, [&](std::int32_t, const LineSegment& run) {
-            m_runs[next++] = {run.StartX, run.SpanX};
-        });
+        std::vector<LineSegment>& row = scratch[static_cast<std::size_t>(worker)];
+        for (std::int32_t y = edges[band]; y < edges[band + 1]; ++y) {
+            row.clear();
+            findRowRuns(grid, y, row);
+            std::size_t next = m_rowStart[static_cast<std::size_t>(y)];
+            for (const LineSegment& run : row) {
+                if (without == nullptr || without->at(run.StartX, y) == 0) {
+                    m_runs[next++] = {run.StartX, run.SpanX};
+                }
+            }
+        }
     });
+}
+
+std::size_t RunGroups::runAt(std::int32_t x, std::int32_t y, std::size_t& place) const {
+    if (y < 0 || static_cast<std::size_t>(y) + 1 >= m_rowStart.size()) {
+        return m_runs.size();
+    }
+    const std::size_t first = m_rowStart[static_cast<std::size_t>(y)];
+    const std::size_t count = m_rowStart[static_cast<std::size_t>(y) + 1] - first;
+    if (count == 0) {
+        return m_runs.size();
+    }
+    const auto startOf = [&](std::size_t i) { return m_runs[first + i].startX; };
+    const auto lastStartingBy = [&](std::size_t low, std::size_t high) {  // in [low, high), whose first starts by x
+        while (high - low > 1) {
+            const std::size_t middle = low + (high - low) / 2;
+            (startOf(middle) <= x ? low : high) = middle;
+        }
+        return low;
+    };
+    // The last run starting at or before x: a few steps from the guess, else a binary search.
+    constexpr int kSteps = 4;
+    std::size_t i = std::min(place, count - 1);
+    if (startOf(i) > x) {
+        for (int step = 0; step < kSteps && i > 0 && startOf(i) > x; ++step) {
+            --i;
+        }
+        if (startOf(i) > x) {
+            if (i == 0 || startOf(0) > x) {
+                place = 0;
+                return m_runs.size();
+            }
+            i = lastStartingBy(0, i);
+        }
+    } else {
+        for (int step = 0; step < kSteps && i + 1 < count && startOf(i + 1) <= x; ++step) {
+            ++i;
+        }
+        if (i + 1 < count && startOf(i + 1) <= x) {
+            i = lastStartingBy(i + 1, count);
+        }
+    }
+    place = i;
+    return x < startOf(i) + m_runs[first + i].span ? first + i : m_runs.size();
 }
 
 void RunGroups::joinRows(std::int32_t below, std::int32_t above) {

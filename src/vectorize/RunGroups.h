@@ -20,8 +20,14 @@ class WorkerPool;
 class RunGroups {
 public:
     // The runs of grid, but for those whose first cell is set in without (when given): with a grid of which
-    // without keeps whole groups, as despeckling does, the groups it dropped.
+    // without keeps whole groups, as despeckling does, the groups it dropped. The grid must outlive the groups.
     RunGroups(const VirtualVram& grid, const VirtualVram* without, WorkerPool& pool, const Tick& tick);
+
+    // Whether cell (x, y) is a line cell of the grid: a line cell touching a cell of a group, diagonals
+    // included, is in that group.
+    bool inked(std::int32_t x, std::int32_t y) const {
+        return x >= 0 && y >= 0 && x < m_grid.width() && y < m_grid.height() && m_grid.at(x, y) != 0;
+    }
 
     std::size_t runCount() const { return m_runs.size(); }
     std::size_t groupCount() const { return m_groupCount; }
@@ -37,24 +43,14 @@ public:
             }
         }
     }
-    // Whether run i reaches over column x.
-    bool spans(std::size_t i, std::int32_t x) const {
-        return i < m_runs.size() && x >= m_runs[i].startX && x < m_runs[i].startX + m_runs[i].span;
-    }
     // The run holding cell (x, y), or runCount() for a background cell.
     std::size_t runAt(std::int32_t x, std::int32_t y) const {
-        if (y < 0 || static_cast<std::size_t>(y) + 1 >= m_rowStart.size()) {
-            return m_runs.size();
-        }
-        const auto first = m_runs.begin() + static_cast<std::ptrdiff_t>(m_rowStart[static_cast<std::size_t>(y)]);
-        const auto last = m_runs.begin() + static_cast<std::ptrdiff_t>(m_rowStart[static_cast<std::size_t>(y) + 1]);
-        const auto after =
-            std::upper_bound(first, last, x, [](std::int32_t value, const RowRun& r) { return value < r.startX; });
-        if (after == first || x >= (after - 1)->startX + (after - 1)->span) {
-            return m_runs.size();
-        }
-        return static_cast<std::size_t>(after - 1 - m_runs.begin());
+        std::size_t place = 0;
+        return runAt(x, y, place);
     }
+    // The same, looking first near place, a guess of where in its row the run stands (0 for the row's first
+    // run), which is set to where it stood: a walk from row to row finds its next run in a few steps.
+    std::size_t runAt(std::int32_t x, std::int32_t y, std::size_t& place) const;
 
 private:
     struct RowRun {
@@ -79,6 +75,7 @@ private:
     // groups are numbered in the order of their first runs.
     void numberGroups(WorkerPool& pool, const Tick& tick);
 
+    const VirtualVram& m_grid;
     std::vector<RowRun> m_runs;
     std::vector<std::size_t> m_rowStart;  // index of each row's first run
     std::vector<std::uint32_t> m_group;   // while joining, each run's link towards its root
