@@ -182,6 +182,16 @@ TEST(vectorize, known_shapes_come_out_as_a_draftsman_draws_them) {
     }
 }
 
+TEST(vectorize, a_stroke_along_a_page_of_more_lines_than_a_chain_holds_is_one_line) {
+    const Case c{"tall stroke", {segment({3, 0}, {3, 139999}, 3)}, 1, 0, 0};
+    const Picture picture(7, 140000, c.shapes);
+    PassState pass;
+    test::FakeView view;
+    const VectorDrawing drawing = VectorizeGrid(picture.grid, {}, pass, view);
+    EXPECT_EQ(drawing.lines.size(), c.lines);
+    expectMatches(c, drawing);
+}
+
 // A 1-bit BMP file of the picture, its line cells black.
 std::string bmpOf(const Picture& picture) {
     const auto stride = static_cast<std::uint32_t>((picture.width + 31) / 32 * 4);

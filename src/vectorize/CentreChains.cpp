@@ -35,11 +35,15 @@ void ChainTracker::endChain(std::int32_t index) {
     m_free.push_back(index);
 }
 
-// A run much wider or narrower than the chain's runs so far is a junction or the end of one.
+// A run much wider or narrower than the chain's runs so far is a junction or the end of one. A chain of
+// kLongestChain lines ends too, so that a stroke along a page of millions of lines is handed over in pieces
+// (which the assembly joins) rather than held whole, twice.
 bool ChainTracker::continues(const CentreChain& chain, const CellRun& run) const {
+    constexpr std::size_t kLongestChain = std::size_t{1} << 16;
     const double mean = chain.meanRunLength();
     const double length = run.length();
-    return run.length() <= m_maxRun && length <= mean * 1.5 + 2 && mean <= length * 1.5 + 2;
+    return chain.size() < kLongestChain && run.length() <= m_maxRun && length <= mean * 1.5 + 2 &&
+           mean <= length * 1.5 + 2;
 }
 
 void ChainTracker::addLine(std::int32_t line, std::span<const CellRun> runs) {

@@ -73,13 +73,17 @@ void RunGroups::findRuns(const VirtualVram& grid, const VirtualVram* without, Wo
     // start; then each row's runs are stored in their place.
     pool.run(edges.size() - 1, [&](std::size_t band, std::int32_t) {
         for (std::int32_t y = edges[band]; y < edges[band + 1]; ++y) {
-            m_rowStart[static_cast<std::size_t>(y) + 1] = countRuns(grid, without, y);
+            m_rowStart[static_cast<std::size_t>(y) + 1] = static_cast<std::uint32_t>(countRuns(grid, without, y));
         }
     });
-    std::partial_sum(m_rowStart.begin(), m_rowStart.end(), m_rowStart.begin());
-    if (m_rowStart.back() >= kFlag) {
-        std::fill(m_rowStart.begin(), m_rowStart.end(), 0);
-        return;  // more runs than the numbering holds: no groups
+    std::uint64_t total = 0;
+    for (std::uint32_t& start : m_rowStart) {
+        total += start;
+        if (total >= kFlag) {
+            std::fill(m_rowStart.begin(), m_rowStart.end(), 0);
+            return;  // more runs than the numbering holds: no groups
+        }
+        start = static_cast<std::uint32_t>(total);
     }
     m_runs.resize(m_rowStart.back());
     std::vector<std::vector<LineSegment>> scratch(static_cast<std::size_t>(pool.threads()));

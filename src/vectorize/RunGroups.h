@@ -77,8 +77,8 @@ private:
 
     const VirtualVram& m_grid;
     std::vector<RowRun> m_runs;
-    std::vector<std::size_t> m_rowStart;  // index of each row's first run
-    std::vector<std::uint32_t> m_group;   // while joining, each run's link towards its root
+    std::vector<std::uint32_t> m_rowStart;  // index of each row's first run; runs number below kFlag
+    std::vector<std::uint32_t> m_group;     // while joining, each run's link towards its root
     std::size_t m_groupCount = 0;
 };
 
