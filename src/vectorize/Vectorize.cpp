@@ -211,10 +211,14 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
                             Toolkit& toolkit) {
     pass.CurrentStep = "中心線を求める";
     // Runs up to a little more than twice the thickest strokes' width cut strokes; longer ones run along.
-    const std::int32_t thick = runLengthShare(runLengthCounts(grid), 0.9);
-    // Areas much wider than the strokes are drawn by their outlines: the centre lines of their rims.
+    const auto counts = runLengthCounts(grid);
+    const std::int32_t thick = runLengthShare(counts, 0.9);
+    // Areas much wider than the strokes are drawn by their outlines: the centre lines of their rims. Pens
+    // differ by three times at most, so ink four times as wide as the thin strokes is such an area however
+    // much of the page the areas fill (their runs would otherwise count as the thick strokes).
+    const std::int32_t widest = std::min(thick, 4 * runLengthShare(counts, 0.25));
     HollowedGrid hollowed;
-    const VirtualVram& source = hollowFilledAreas(grid, thick / 2 + 2, hollowed, toolkit, 2) ? hollowed.vram : grid;
+    const VirtualVram& source = hollowFilledAreas(grid, widest / 2 + 2, hollowed, toolkit, 2) ? hollowed.vram : grid;
     // While the workers run, the window goes on and a stop request is seen within the pacing interval.
     WorkerPool pool(options.threads, [&toolkit] { toolkit.doEvents(EventPacing{}.ticksPerClockRead); });
     PieceFinder finder(source, std::max(8, thick * 5 / 2), options.tolerance, pool);
