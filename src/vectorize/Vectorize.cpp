@@ -7,6 +7,7 @@
 #include <iterator>
 #include <numeric>
 
+#include "bitmap/BmpHeader.h"
 #include "common/PassState.h"
 #include "common/ProgressDisplay.h"
 #include "common/Toolkit.h"
@@ -30,6 +31,10 @@ namespace kelvarin {
 namespace {
 
 constexpr std::int32_t kLongestCounted = 64;
+constexpr double kWidestPenMm = 1.0;
+constexpr double kMillimetresPerInch = 25.4;
+// Resolutions below this are the defaults of files that never said theirs, not a scan's.
+constexpr double kLeastScanDpi = 150;
 constexpr std::int32_t kSampleEvery = 8;  // rows and strips of columns looked at for the run lengths
 
 // How many runs of each length up to kLongestCounted a sample of the rows and columns has.
@@ -214,9 +219,13 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     const auto counts = runLengthCounts(grid);
     const std::int32_t thick = runLengthShare(counts, 0.9);
     // Areas much wider than the strokes are drawn by their outlines: the centre lines of their rims. Pens
-    // differ by three times at most, so ink four times as wide as the thin strokes is such an area however
-    // much of the page the areas fill (their runs would otherwise count as the thick strokes).
-    const std::int32_t widest = std::min(thick, 4 * runLengthShare(counts, 0.25));
+    // differ by three times at most and are at most a millimetre wide, so ink four times as wide as the thin
+    // strokes, or wider than that, is such an area however much of the page the areas fill (their runs would
+    // otherwise count as the thick strokes).
+    std::int32_t widest = std::min(thick, 4 * runLengthShare(counts, 0.25));
+    if (options.dotsPerMm > 0) {
+        widest = std::min(widest, static_cast<std::int32_t>(std::ceil(kWidestPenMm * options.dotsPerMm)));
+    }
     HollowedGrid hollowed;
     const VirtualVram& source = hollowFilledAreas(grid, widest / 2 + 2, hollowed, toolkit, 2) ? hollowed.vram : grid;
     // While the workers run, the window goes on and a stop request is seen within the pacing interval.
@@ -263,7 +272,11 @@ VectorDrawing VectorizePicture(const BmpHeaderBytes& header, const VirtualVram& 
     }
     const VirtualVram& grid = despeckleSize > 0 ? cleaned.vram : lineCells;
     pass.CurrentStep = "変換開始";
-    VectorDrawing drawing = VectorizeGrid(grid, {options.Tolerance, options.Threads}, pass, toolkit);
+    const Resolution resolution = bmpResolution(header);
+    const double dotsPerMm = std::min(resolution.x, resolution.y) >= kLeastScanDpi
+                                 ? std::min(resolution.x, resolution.y) / kMillimetresPerInch
+                                 : 0;
+    VectorDrawing drawing = VectorizeGrid(grid, {options.Tolerance, options.Threads, dotsPerMm}, pass, toolkit);
     if (despeckleSize > 0) {
         addDottedLines(lineCells, drawing, [&toolkit] { toolkit.doEvents(); });
     }
