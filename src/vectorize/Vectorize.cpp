@@ -227,7 +227,9 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
         widest = std::min(widest, static_cast<std::int32_t>(std::ceil(kWidestPenMm * options.dotsPerMm)));
     }
     HollowedGrid hollowed;
-    const VirtualVram& source = hollowFilledAreas(grid, widest / 2 + 2, hollowed, toolkit, 2) ? hollowed.vram : grid;
+    const std::int32_t rim = widest / 2 + 2;
+    const bool hollowedSource = hollowFilledAreas(grid, rim, hollowed, toolkit, 2);
+    const VirtualVram& source = hollowedSource ? hollowed.vram : grid;
     // While the workers run, the window goes on and a stop request is seen within the pacing interval.
     WorkerPool pool(options.threads, [&toolkit] { toolkit.doEvents(EventPacing{}.ticksPerClockRead); });
     PieceFinder finder(source, std::max(8, thick * 5 / 2), options.tolerance, pool);
@@ -245,7 +247,10 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     progress.update(1, 1.0 / 4);
     std::vector<LinePiece> lines = joinLines(pieces.lines, ink, options.tolerance, pool, tick);
     progress.update(2, 2.0 / 4);
-    finishLineEnds(lines, ink, options.tolerance, pool, tick);
+    const InkProbe unhollowed(grid);
+    const HollowedAreas filled =
+        hollowedSource ? HollowedAreas{&unhollowed, &ink, 2.0 * rim + 1} : HollowedAreas{};
+    finishLineEnds(lines, ink, options.tolerance, filled, pool, tick);
     for (const LinePiece& line : lines) {
         drawing.drawing.lines.push_back({line.a, line.b});
         drawing.lineWidths.push_back(line.width);
