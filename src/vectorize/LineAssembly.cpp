@@ -284,8 +284,8 @@ std::vector<LinePiece> joinLines(const std::vector<LinePiece>& pieces, const Ink
     return joinOnce(joinOnce(pieces, ink, tolerance, pool, tick), ink, tolerance, pool, tick);
 }
 
-void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance,
-                    const HollowedAreas& filled, WorkerPool& pool, const Tick& tick) {
+void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, const HollowedAreas& filled,
+                    WorkerPool& pool, const Tick& tick) {
     // Out to the ink first, for every line, so that the meeting points see the ends as drawn.
     pool.run(lines.size(), [&](std::size_t i, std::int32_t) {
         LinePiece& line = lines[i];

@@ -27,7 +27,7 @@ struct HollowedAreas {
 // onto it: a T's stem ends on the bar's centre line, the two lines of a corner at their intersection. An
 // end on the outline of a filled area runs on through the area's full narrow end, so that the outline's
 // edges reach a tip.
-void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance,
-                    const HollowedAreas& filled, WorkerPool& pool, const Tick& tick);
+void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, const HollowedAreas& filled,
+                    WorkerPool& pool, const Tick& tick);
 
 }  // namespace kelvarin

@@ -248,8 +248,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     std::vector<LinePiece> lines = joinLines(pieces.lines, ink, options.tolerance, pool, tick);
     progress.update(2, 2.0 / 4);
     const InkProbe unhollowed(grid);
-    const HollowedAreas filled =
-        hollowedSource ? HollowedAreas{&unhollowed, &ink, 2.0 * rim + 1} : HollowedAreas{};
+    const HollowedAreas filled = hollowedSource ? HollowedAreas{&unhollowed, &ink, 2.0 * rim + 1} : HollowedAreas{};
     finishLineEnds(lines, ink, options.tolerance, filled, pool, tick);
     for (const LinePiece& line : lines) {
         drawing.drawing.lines.push_back({line.a, line.b});
