@@ -247,5 +247,61 @@ class FilledAreas(unittest.TestCase, Checks):
                     self.assertGreaterEqual(edge_followers((start, tip), found, 2.0), 0.95)
 
 
+def clipped(point, direction, box):
+    """The part of the line through point along direction that lies in box (x0, y0, x1, y1), or None."""
+    low, high = -1e9, 1e9
+    for k in (0, 1):
+        if abs(direction[k]) < 1e-12:
+            if not box[k] <= point[k] <= box[k + 2]:
+                return None
+            continue
+        ends = sorted(((box[k] - point[k]) / direction[k], (box[k + 2] - point[k]) / direction[k]))
+        low, high = max(low, ends[0]), min(high, ends[1])
+    if high <= low:
+        return None
+    return tuple((point[0] + t * direction[0], point[1] + t * direction[1]) for t in (low, high))
+
+
+class CrossHatching(unittest.TestCase, Checks):
+    """Areas cross-hatched at 300 dpi inside a border, as section views are: every hatch stroke 2.5 mm or
+    longer followed by one LINE alone, though the strokes cross every few dots."""
+
+    # box (x0, y0, x1, y1, y down), the two angles in degrees, spacing and pen width in dots
+    HATCHES = [((80, 80, 330, 260), (45, 135), 12, 3), ((420, 80, 640, 300), (30, 120), 14, 2),
+               ((720, 100, 900, 240), (60, 150), 10, 2)]
+
+    def test_strokes(self):
+        image = Image.new("L", (1000, 400), 255)
+        strokes = []
+        for box, angles, spacing, width in self.HATCHES:
+            layer = Image.new("L", image.size, 255)
+            draw = ImageDraw.Draw(layer)
+            centre = ((box[0] + box[2]) / 2, (box[1] + box[3]) / 2)
+            for angle in angles:
+                way = (math.cos(math.radians(angle)), math.sin(math.radians(angle)))
+                across = (-way[1], way[0])
+                for k in range(-40, 41):
+                    point = (centre[0] + k * spacing * across[0], centre[1] + k * spacing * across[1])
+                    part = clipped(point, way, box)
+                    if part is not None:
+                        draw.line([(p[0] - 400 * way[0], p[1] - 400 * way[1]) for p in part[:1]] +
+                                  [(p[0] + 400 * way[0], p[1] + 400 * way[1]) for p in part[1:]], fill=0, width=width)
+                        strokes.append((part, width))
+            mask = Image.new("1", image.size, 0)
+            ImageDraw.Draw(mask).rectangle(box, fill=1)
+            image.paste(layer, (0, 0), mask)
+            ImageDraw.Draw(image).rectangle(box, outline=0, width=4)
+        folder = tempfile.mkdtemp()
+        tif = os.path.join(folder, "hatching.tif")
+        image.convert("1").save(tif, compression="group4", dpi=(300, 300))
+        found = vectorize(tif, folder)
+        self.assert_sound(tif, found)
+        for (a, b), width in strokes:
+            if math.dist(a, b) >= 30:
+                edge = ((a[0], image.height - 1 - a[1]), (b[0], image.height - 1 - b[1]))
+                with self.subTest(stroke=edge):
+                    self.assertGreaterEqual(edge_followers(edge, found, width / 2 + 2), 0.9)
+
+
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1])

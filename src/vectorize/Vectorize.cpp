@@ -21,6 +21,7 @@
 #include "vectorize/ChainFitting.h"
 #include "vectorize/Coverage.h"
 #include "vectorize/DrawingTurn.h"
+#include "vectorize/HatchLines.h"
 #include "vectorize/Hollowing.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/LineAssembly.h"
@@ -241,6 +242,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     const InkProbe ink(source);
     const Tick tick = [&toolkit] { toolkit.doEvents(); };
     Pieces& pieces = finder.pieces();
+    findHatchStrokes(pieces.lines, ink, pool, tick);
     // The arcs first: short straight pieces of a circle join it rather than each other.
     WideDrawing drawing;
     joinArcs(pieces.arcs, pieces.lines, ink, options.tolerance, drawing, pool, tick);
