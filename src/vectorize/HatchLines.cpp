@@ -134,21 +134,26 @@ void findHatchStrokes(std::vector<LinePiece>& pieces, const InkProbe& ink, Worke
         }
     });
     tick();
+    // The stubs the strokes stand for go, the rest keep their order (in place: a page has many pieces).
     std::vector<bool> dropped(pieces.size(), false);
+    bool any = false;
     for (std::size_t s = 0; s < stubs.size(); ++s) {
         dropped[static_cast<std::size_t>(stubs[s])] = !found[s].empty();
+        any = any || !found[s].empty();
     }
-    std::vector<LinePiece> kept;
-    kept.reserve(pieces.size());
+    if (!any) {
+        return;
+    }
+    std::size_t kept = 0;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         if (!dropped[i]) {
-            kept.push_back(pieces[i]);
+            pieces[kept++] = pieces[i];
         }
     }
-    for (std::vector<LinePiece>& some : found) {
-        kept.insert(kept.end(), some.begin(), some.end());
+    pieces.resize(kept);
+    for (const std::vector<LinePiece>& some : found) {
+        pieces.insert(pieces.end(), some.begin(), some.end());
     }
-    pieces.swap(kept);
 }
 
 }  // namespace kelvarin
