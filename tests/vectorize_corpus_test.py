@@ -173,5 +173,135 @@ class SmallShapes(unittest.TestCase, Checks):
                 self.assertEqual(len(circles), 1)
 
 
+def edge_followers(edge, found, reach):
+    """The largest share of an edge's points that one LINE alone follows within reach dots and 6 degrees."""
+    a, b = np.array(edge[0], float), np.array(edge[1], float)
+    n = max(1, int(math.ceil(np.hypot(*(b - a)))))
+    points, way = a + (b - a) * (np.arange(n + 1) / n)[:, None], (b - a) / np.hypot(*(b - a))
+    best = 0.0
+    for kind, along, _, size in found:
+        if kind != "LINE" or size < 2:
+            continue
+        d = (along[-1] - along[0]) / np.hypot(*(along[-1] - along[0]))
+        if abs(d @ way) < math.cos(math.radians(6)):
+            continue
+        t = np.clip((points - along[0]) @ d, 0, size)
+        off = np.hypot(*(points - (along[0] + t[:, None] * d)).T)
+        best = max(best, float((off <= reach).mean()))
+    return best
+
+
+class FilledAreas(unittest.TestCase, Checks):
+    """Filled polygons, alone on a page and among strokes: each drawn as its outline, every edge followed by
+    one LINE alone (90 % of it, within 1.5 dots of the edge and half a dot of the scan's rounding)."""
+
+    # name: corners in dots of a 300 dpi page (y down), as a CAD program fills them
+    SHAPES = {
+        "triangle": [(100, 100), (220, 140), (100, 180)],
+        "arrowhead": [(400, 100), (300, 118), (400, 136)],
+        "wall": [(500, 80), (900, 80), (900, 110), (500, 110)],
+        "band": [(950, 60), (1150, 60), (1150, 78), (950, 78)],
+        "ell": [(100, 300), (300, 300), (300, 330), (130, 330), (130, 450), (100, 450)],
+        "section marker": [(500, 300), (620, 300), (560, 400)],
+        "slanted wall": [(700, 300), (1000, 380), (992, 410), (692, 330)],
+    }
+    # tip, direction (unit), length: arrowheads a third as wide as long, at 300 dpi 3 to 6 mm
+    LEADERS = [((1250, 300), (0, 1), 36), ((1100, 150), (1, 0), 48), ((1200, 420), (0.6, 0.8), 70)]
+    CHECKERBOARD = [(1000 + 40 * column, 500 + 40 * row) for row in range(4) for column in range(4)
+                    if (row + column) % 2 == 0]
+
+    def page(self, strokes):
+        image = Image.new("L", (1300, 800), 255)
+        draw = ImageDraw.Draw(image)
+        for corners in self.SHAPES.values():
+            draw.polygon(corners, fill=0)
+        for x, y in self.CHECKERBOARD:
+            draw.rectangle([x, y, x + 39, y + 39], fill=0)
+        if strokes:  # thin lines over most of the page, as a drawing's own
+            for k in range(30):
+                draw.line([(60, 480 + 10 * k), (900, 480 + 10 * k)], fill=0, width=3)
+        for (x, y), (dx, dy), size in self.LEADERS:  # a line into a filled arrowhead at its tip
+            draw.line([(x - 200 * dx, y - 200 * dy), (x - size * dx, y - size * dy)], fill=0, width=3)
+            base = (x - size * dx, y - size * dy)
+            draw.polygon([(x, y), (base[0] - dy * size / 6, base[1] + dx * size / 6),
+                          (base[0] + dy * size / 6, base[1] - dx * size / 6)], fill=0)
+        folder = tempfile.mkdtemp()
+        tif = os.path.join(folder, "fills.tif")
+        image.convert("1").save(tif, compression="group4", dpi=(300, 300))
+        return tif, image.height
+
+    def test_outlines(self):
+        squares = [[(x, y), (x + 40, y), (x + 40, y + 40), (x, y + 40)] for x, y in self.CHECKERBOARD]
+        for strokes in (False, True):
+            tif, height = self.page(strokes)
+            found = vectorize(tif, os.path.dirname(tif))
+            self.assert_sound(tif, found)
+            for name, corners in list(self.SHAPES.items()) + [("checkerboard", c) for c in squares]:
+                flipped = [(x, height - 1 - y) for x, y in corners]
+                for a, b in zip(flipped, flipped[1:] + flipped[:1]):
+                    with self.subTest(strokes=strokes, shape=name, edge=(a, b)):
+                        self.assertGreaterEqual(edge_followers((a, b), found, 2.0), 0.9)
+            for (x, y), (dx, dy), size in self.LEADERS:
+                with self.subTest(strokes=strokes, leader=(x, y)):
+                    tip, start = (x, height - 1 - y), (x - 150 * dx, height - 1 - (y - 150 * dy))
+                    self.assertGreaterEqual(edge_followers((start, tip), found, 2.0), 0.95)
+
+
+def clipped(point, direction, box):
+    """The part of the line through point along direction that lies in box (x0, y0, x1, y1), or None."""
+    low, high = -1e9, 1e9
+    for k in (0, 1):
+        if abs(direction[k]) < 1e-12:
+            if not box[k] <= point[k] <= box[k + 2]:
+                return None
+            continue
+        ends = sorted(((box[k] - point[k]) / direction[k], (box[k + 2] - point[k]) / direction[k]))
+        low, high = max(low, ends[0]), min(high, ends[1])
+    if high <= low:
+        return None
+    return tuple((point[0] + t * direction[0], point[1] + t * direction[1]) for t in (low, high))
+
+
+class CrossHatching(unittest.TestCase, Checks):
+    """Areas cross-hatched at 300 dpi inside a border, as section views are: every hatch stroke 2.5 mm or
+    longer followed by one LINE alone, though the strokes cross every few dots."""
+
+    # box (x0, y0, x1, y1, y down), the two angles in degrees, spacing and pen width in dots
+    HATCHES = [((80, 80, 330, 260), (45, 135), 12, 3), ((420, 80, 640, 300), (30, 120), 14, 2),
+               ((720, 100, 900, 240), (60, 150), 10, 2)]
+
+    def test_strokes(self):
+        image = Image.new("L", (1000, 400), 255)
+        strokes = []
+        for box, angles, spacing, width in self.HATCHES:
+            layer = Image.new("L", image.size, 255)
+            draw = ImageDraw.Draw(layer)
+            centre = ((box[0] + box[2]) / 2, (box[1] + box[3]) / 2)
+            for angle in angles:
+                way = (math.cos(math.radians(angle)), math.sin(math.radians(angle)))
+                across = (-way[1], way[0])
+                for k in range(-40, 41):
+                    point = (centre[0] + k * spacing * across[0], centre[1] + k * spacing * across[1])
+                    part = clipped(point, way, box)
+                    if part is not None:
+                        draw.line([(p[0] - 400 * way[0], p[1] - 400 * way[1]) for p in part[:1]] +
+                                  [(p[0] + 400 * way[0], p[1] + 400 * way[1]) for p in part[1:]], fill=0, width=width)
+                        strokes.append((part, width))
+            mask = Image.new("1", image.size, 0)
+            ImageDraw.Draw(mask).rectangle(box, fill=1)
+            image.paste(layer, (0, 0), mask)
+            ImageDraw.Draw(image).rectangle(box, outline=0, width=4)
+        folder = tempfile.mkdtemp()
+        tif = os.path.join(folder, "hatching.tif")
+        image.convert("1").save(tif, compression="group4", dpi=(300, 300))
+        found = vectorize(tif, folder)
+        self.assert_sound(tif, found)
+        for (a, b), width in strokes:
+            if math.dist(a, b) >= 30:
+                edge = ((a[0], image.height - 1 - a[1]), (b[0], image.height - 1 - b[1]))
+                with self.subTest(stroke=edge):
+                    self.assertGreaterEqual(edge_followers(edge, found, width / 2 + 2), 0.9)
+
+
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1])

@@ -84,6 +84,7 @@ struct Case {
     std::size_t lines, arcs, circles;
     std::vector<Shape> drawn{};  // what the lines stand for, when not the shapes themselves
     double reach = VectorizeOptions().tolerance + 1;
+    double dotsPerMm = 0;  // the scan's resolution, when known
 };
 
 // Each true segment is matched by a written line whose ends lie within reach of its ends (either way
@@ -166,6 +167,18 @@ std::vector<Case> cases() {
                      {segment({100, 120}, {200, 120}), segment({200, 120}, {200, 180}), segment({200, 180}, {100, 180}),
                       segment({100, 180}, {100, 120}), segment({20, 260}, {280, 260})},
                      5});
+    // A page of filled bars only, no strokes to compare them with: at 300 dpi a bar 2.5 mm wide is no pen's
+    // stroke but a filled area, drawn by its outline.
+    const std::vector<Shape> bars{segment({60, 100}, {240, 100}, 30), segment({60, 200}, {240, 200}, 30)};
+    const auto outline = [](double y) {
+        return std::vector<Shape>{segment({60, y - 14}, {240, y - 14}), segment({240, y - 14}, {240, y + 14}),
+                                  segment({240, y + 14}, {60, y + 14}), segment({60, y + 14}, {60, y - 14})};
+    };
+    std::vector<Shape> outlines = outline(100);
+    for (const Shape& edge : outline(200)) {
+        outlines.push_back(edge);
+    }
+    table.push_back({"filled bars at 300 dpi", bars, 8, 0, 0, outlines, 5, 300 / 25.4});
     return table;
 }
 
@@ -174,7 +187,9 @@ TEST(vectorize, known_shapes_come_out_as_a_draftsman_draws_them) {
         const Picture picture(300, 300, c.shapes);
         PassState pass;
         test::FakeView view;
-        const VectorDrawing drawing = VectorizeGrid(picture.grid, {}, pass, view);
+        VectorizeOptions options;
+        options.dotsPerMm = c.dotsPerMm;
+        const VectorDrawing drawing = VectorizeGrid(picture.grid, options, pass, view);
         EXPECT_EQ(drawing.lines.size(), c.lines) << c.name << " " << c.shapes[0].a.x << " " << c.shapes[0].width;
         EXPECT_EQ(drawing.arcs.size(), c.arcs) << c.name;
         EXPECT_EQ(drawing.circles.size(), c.circles) << c.name;

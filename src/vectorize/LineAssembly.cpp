@@ -229,6 +229,23 @@ bool meetingPoint(const LinePiece& line, const LinePiece& other, Point end, Poin
     return true;
 }
 
+// Whether ink cleared from a filled area's inside lies beside end, across the line: the end is on the
+// area's outline.
+bool besideHollowed(const HollowedAreas& filled, Point end, Point along) {
+    if (filled.unhollowed == nullptr) {
+        return false;
+    }
+    const Point across{-along.y, along.x};
+    for (double step = 1; step <= filled.solidWidth / 2 + 1; step += 1) {
+        for (const Point p : {end + across * step, end - across * step}) {
+            if (filled.unhollowed->at(p) && !filled.hollowed->at(p)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 // One round of joining: each group of pieces becomes one.
 std::vector<LinePiece> joinOnce(const std::vector<LinePiece>& pieces, const InkProbe& ink, double tolerance,
                                 WorkerPool& pool, const Tick& tick) {
@@ -267,8 +284,8 @@ std::vector<LinePiece> joinLines(const std::vector<LinePiece>& pieces, const Ink
     return joinOnce(joinOnce(pieces, ink, tolerance, pool, tick), ink, tolerance, pool, tick);
 }
 
-void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, WorkerPool& pool,
-                    const Tick& tick) {
+void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, const HollowedAreas& filled,
+                    WorkerPool& pool, const Tick& tick) {
     // Out to the ink first, for every line, so that the meeting points see the ends as drawn.
     pool.run(lines.size(), [&](std::size_t i, std::int32_t) {
         LinePiece& line = lines[i];
@@ -278,9 +295,11 @@ void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double t
             return;
         }
         const Point u = d * (1 / size);
-        const double limit = 4 * line.width + 8;
-        line.b = line.b + u * inkReach(ink, line.b, u, limit);
-        line.a = line.a - u * inkReach(ink, line.a, u * -1, limit);
+        const auto limit = [&](Point end) {
+            return 4 * (besideHollowed(filled, end, u) ? std::max(line.width, filled.solidWidth) : line.width) + 8;
+        };
+        line.b = line.b + u * inkReach(ink, line.b, u, limit(line.b));
+        line.a = line.a - u * inkReach(ink, line.a, u * -1, limit(line.a));
     });
     tick();
     SegmentIndex index(kIndexCellSize);

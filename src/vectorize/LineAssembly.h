@@ -15,9 +15,19 @@ namespace kelvarin {
 std::vector<LinePiece> joinLines(const std::vector<LinePiece>& pieces, const InkProbe& ink, double tolerance,
                                  WorkerPool& pool, const Tick& tick);
 
+// The filled areas whose insides were cleared, which leaves their narrow ends (up to solidWidth dots
+// across) full: the grid before (unhollowed) and after (hollowed); none when both are null.
+struct HollowedAreas {
+    const InkProbe* unhollowed = nullptr;
+    const InkProbe* hollowed = nullptr;
+    double solidWidth = 0;
+};
+
 // Runs each end out along its line to where the ink ends, then moves an end that reached another line
-// onto it: a T's stem ends on the bar's centre line, the two lines of a corner at their intersection.
-void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, WorkerPool& pool,
-                    const Tick& tick);
+// onto it: a T's stem ends on the bar's centre line, the two lines of a corner at their intersection. An
+// end on the outline of a filled area runs on through the area's full narrow end, so that the outline's
+// edges reach a tip.
+void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, const HollowedAreas& filled,
+                    WorkerPool& pool, const Tick& tick);
 
 }  // namespace kelvarin

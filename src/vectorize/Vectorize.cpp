@@ -7,6 +7,7 @@
 #include <iterator>
 #include <numeric>
 
+#include "bitmap/BmpHeader.h"
 #include "common/PassState.h"
 #include "common/ProgressDisplay.h"
 #include "common/Toolkit.h"
@@ -20,6 +21,7 @@
 #include "vectorize/ChainFitting.h"
 #include "vectorize/Coverage.h"
 #include "vectorize/DrawingTurn.h"
+#include "vectorize/HatchLines.h"
 #include "vectorize/Hollowing.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/LineAssembly.h"
@@ -31,6 +33,10 @@ namespace kelvarin {
 namespace {
 
 constexpr std::int32_t kLongestCounted = 64;
+constexpr double kWidestPenMm = 1.0;
+constexpr double kMillimetresPerInch = 25.4;
+// Resolutions below this are the defaults of files that never said theirs, not a scan's.
+constexpr double kLeastScanDpi = 150;
 constexpr std::int32_t kSampleEvery = 8;  // rows and strips of columns looked at for the run lengths
 
 // How many runs of each length up to kLongestCounted a sample of the rows and columns has.
@@ -204,10 +210,20 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
                             const VirtualVram* undespeckled) {
     pass.CurrentStep = "中心線を求める";
     // Runs up to a little more than twice the thickest strokes' width cut strokes; longer ones run along.
-    const std::int32_t thick = runLengthShare(runLengthCounts(grid), 0.9);
-    // Areas much wider than the strokes are drawn by their outlines: the centre lines of their rims.
+    const auto counts = runLengthCounts(grid);
+    const std::int32_t thick = runLengthShare(counts, 0.9);
+    // Areas much wider than the strokes are drawn by their outlines: the centre lines of their rims. Pens
+    // differ by three times at most and are at most a millimetre wide, so ink four times as wide as the thin
+    // strokes, or wider than that, is such an area however much of the page the areas fill (their runs would
+    // otherwise count as the thick strokes).
+    std::int32_t widest = std::min(thick, 4 * runLengthShare(counts, 0.25));
+    if (options.dotsPerMm > 0) {
+        widest = std::min(widest, static_cast<std::int32_t>(std::ceil(kWidestPenMm * options.dotsPerMm)));
+    }
     HollowedGrid hollowed;
-    const VirtualVram& source = hollowFilledAreas(grid, thick / 2 + 2, hollowed, toolkit, 2) ? hollowed.vram : grid;
+    const std::int32_t rim = widest / 2 + 2;
+    const bool hollowedSource = hollowFilledAreas(grid, rim, hollowed, toolkit, 2);
+    const VirtualVram& source = hollowedSource ? hollowed.vram : grid;
     // While the workers run, the window goes on and a stop request is seen within the pacing interval.
     WorkerPool pool(options.threads, [&toolkit] { toolkit.doEvents(EventPacing{}.ticksPerClockRead); });
     PieceFinder finder(source, std::max(8, thick * 5 / 2), options.tolerance, pool);
@@ -219,13 +235,16 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     const InkProbe ink(source);
     const Tick tick = [&toolkit] { toolkit.doEvents(); };
     Pieces& pieces = finder.pieces();
+    findHatchStrokes(pieces.lines, ink, pool, tick);
     // The arcs first: short straight pieces of a circle join it rather than each other.
     WideDrawing drawing;
     joinArcs(pieces.arcs, pieces.lines, ink, options.tolerance, drawing, pool, tick);
     progress.update(1, 1.0 / 4);
     std::vector<LinePiece> lines = joinLines(pieces.lines, ink, options.tolerance, pool, tick);
     progress.update(2, 2.0 / 4);
-    finishLineEnds(lines, ink, options.tolerance, pool, tick);
+    const InkProbe unhollowed(grid);
+    const HollowedAreas filled = hollowedSource ? HollowedAreas{&unhollowed, &ink, 2.0 * rim + 1} : HollowedAreas{};
+    finishLineEnds(lines, ink, options.tolerance, filled, pool, tick);
     for (const LinePiece& line : lines) {
         drawing.drawing.lines.push_back({line.a, line.b});
         drawing.lineWidths.push_back(line.width);
@@ -259,7 +278,11 @@ VectorDrawing VectorizePicture(const BmpHeaderBytes& header, const VirtualVram& 
     }
     const VirtualVram& grid = despeckleSize > 0 ? cleaned.vram : lineCells;
     pass.CurrentStep = "変換開始";
-    VectorDrawing drawing = VectorizeGrid(grid, {options.Tolerance, options.Threads}, pass, toolkit,
+    const Resolution resolution = bmpResolution(header);
+    const double dotsPerMm = std::min(resolution.x, resolution.y) >= kLeastScanDpi
+                                 ? std::min(resolution.x, resolution.y) / kMillimetresPerInch
+                                 : 0;
+    VectorDrawing drawing = VectorizeGrid(grid, {options.Tolerance, options.Threads, dotsPerMm}, pass, toolkit,
                                           despeckleSize > 0 ? &lineCells : nullptr);
     return skewDegrees != 0 ? turnDrawing(drawing, -skewDegrees, grid.width(), grid.height()) : drawing;
 }

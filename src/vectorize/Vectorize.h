@@ -16,6 +16,7 @@ struct PassState;
 struct VectorizeOptions {
     double tolerance = ConversionOptions::kDefaultTolerance;  // dots between an entity and its centre line
     std::int32_t threads = 0;                                 // 0 for one per core
+    double dotsPerMm = 0;                                     // the scan's resolution; 0 when unknown
 };
 
 // The size of the dust the vector mode drops by itself: groups of line cells smaller than a square of the
