@@ -149,6 +149,22 @@ std::vector<Case> cases() {
                      4,
                      4,
                      0});
+    // Small fillets of heavy pens, which the rows and the columns cut apart at the corners, and a bend
+    // between two straight strokes: arcs of their own.
+    table.push_back({"small rounded rectangle",
+                     {segment({72, 60}, {228, 60}, 5), segment({240, 72}, {240, 188}, 5),
+                      segment({228, 200}, {72, 200}, 5), segment({60, 188}, {60, 72}, 5),
+                      ring({228, 72}, 12, 5, 270, 360), ring({228, 188}, 12, 5, 0, 90), ring({72, 188}, 12, 5, 90, 180),
+                      ring({72, 72}, 12, 5, 180, 270)},
+                     4,
+                     4,
+                     0});
+    table.push_back({"bend between lines",
+                     {segment({43.4, 155.36}, {130, 105.36}, 6), ring({150, 140}, 40, 6, 240, 300),
+                      segment({170, 105.36}, {256.6, 155.36}, 6)},
+                     2,
+                     1,
+                     0});
     table.push_back(
         {"compound curve", {ring({150, 230}, 200, 3, 240, 270), ring({150, 130}, 100, 3, 270, 310)}, 0, 2, 0, {}, 5});
     // Each dash of a dashed line is a line of its own.

@@ -20,6 +20,7 @@
 #include "vectorize/ChainFitting.h"
 #include "vectorize/Coverage.h"
 #include "vectorize/DrawingTurn.h"
+#include "vectorize/Fillets.h"
 #include "vectorize/Hollowing.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/LineAssembly.h"
@@ -239,6 +240,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     }
     dropCoveredEntities(drawing, options.tolerance, pool, tick);
     meetAtTangentPoints(drawing.drawing, options.tolerance, tick);
+    roundFilletedCorners(drawing, ink, options.tolerance, tick);
     dropDegenerateEntities(drawing, tick);
     replaceRoundGroups(grid, drawing, tick);
     addBlobEntities(grid, drawing, tick);

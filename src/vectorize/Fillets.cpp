@@ -1,0 +1,344 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "vectorize/Fillets.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numbers>
+#include <optional>
+#include <tuple>
+#include <vector>
+
+#include "vectorize/Fitting.h"
+#include "vectorize/SegmentIndex.h"
+
+namespace kelvarin {
+
+namespace {
+
+// Bends of a larger radius (dots) are long enough for the chains to fit them.
+constexpr double kLargestRadius = 64;
+constexpr double kSmallestRadius = 3;  // and at least the stroke's width
+// Corners whose two sides make a smaller or larger angle (degrees, inside the corner) are left as they are:
+// too sharp to be rounded, or too flat for the ink to tell the bend's radius.
+constexpr double kSharpestCorner = 45;
+constexpr double kFlattestCorner = 150;
+constexpr double kProbeStep = 0.5;   // dots between the probes along a ray
+constexpr int kRays = 9;             // rays across the bend that find its middle
+constexpr int kMissesAllowed = 1;    // rays finding no ink there: noise
+constexpr double kCoarseRadiusStep = 0.5;
+constexpr double kRadiusStep = 0.05;
+// Middles off the circle tangent to both lines by more than this mean square (dots²) are fitted alone.
+constexpr double kLooseFit = 0.25;
+constexpr std::array<double, 3> kShares = {0, 0.5, 1};  // where along an arc it is looked at
+
+Point unit(Point v) { return v * (1 / std::max(length(v), 1e-12)); }
+
+Point atDegrees(Point centre, double radius, double degrees) {
+    const double radians = degrees * std::numbers::pi / 180;
+    return centre + Point{std::cos(radians), std::sin(radians)} * radius;
+}
+
+// The first stretch of ink along the ray from `from` in direction, between the distances near and far:
+// its middle's distance from `from`, or nothing when there is none or the ray starts in ink.
+std::optional<double> firstInkMiddle(const InkProbe& ink, Point from, Point direction, double near, double far,
+                                     double widest) {
+    std::optional<double> enter;
+    for (double t = near; t <= far; t += kProbeStep) {
+        const bool inked = ink.at(from + direction * t);
+        if (inked && !enter) {
+            if (t == near) {
+                return std::nullopt;
+            }
+            enter = t;
+        } else if (!inked && enter) {
+            return t - *enter > widest ? std::nullopt : std::optional<double>((*enter + t - kProbeStep) / 2);
+        }
+    }
+    return std::nullopt;
+}
+
+// The stretch of ink along the ray from centre at its angle whose middle lies nearest radius: that
+// middle's distance, or nothing when no ink lies within the stroke's width of radius.
+std::optional<double> inkMiddleNear(const InkProbe& ink, Point centre, Point direction, double radius, double width) {
+    const double near = std::max(0.0, radius - width - 2), far = radius + width + 2;
+    std::optional<double> best;
+    double enter = -1;  // where the ink entered, or -1 outside ink
+    const auto close = [&](double exit) {
+        const double middle = (enter + exit) / 2;
+        if (!best || std::abs(middle - radius) < std::abs(*best - radius)) {
+            best = middle;
+        }
+        enter = -1;
+    };
+    for (double t = near; t <= far; t += kProbeStep) {
+        const bool inked = ink.at(centre + direction * t);
+        if (inked && enter < 0) {
+            enter = t;
+        } else if (!inked && enter >= 0) {
+            close(t - kProbeStep);
+        }
+    }
+    if (enter >= 0) {
+        close(far);
+    }
+    return best && std::abs(*best - radius) <= width ? best : std::nullopt;
+}
+
+// Whether the bend's ink follows the circle from start over sweep degrees: ink along its middle at all
+// rays but a few, and none just outside and just inside its stroke. Two straight strokes crossing near the
+// corner are ink outside it.
+bool drawnRound(const InkProbe& ink, Point centre, double radius, double start, double sweep, double width) {
+    int misses = 0;
+    for (int k = 1; k <= kRays; ++k) {
+        const double degrees = start + sweep * k / (kRays + 1);
+        if (ink.at(atDegrees(centre, radius + width / 2 + 1.5, degrees)) ||
+            (radius >= width / 2 + 2 && ink.at(atDegrees(centre, radius - width / 2 - 1.5, degrees)))) {
+            return false;
+        }
+        misses += ink.near(atDegrees(centre, radius, degrees)) ? 0 : 1;
+    }
+    return misses <= kMissesAllowed;
+}
+
+// The radius from low to high, step apart, of the least error.
+template <typename Error>
+double nearestRadius(const Error& error, double low, double high, double step) {
+    double best = low, least = error(low);
+    for (double radius = low + step; radius <= high; radius += step) {
+        if (const double e = error(radius); e < least) {
+            least = e;
+            best = radius;
+        }
+    }
+    return best;
+}
+
+struct Fillet {
+    VectorArc arc;
+    Point touch1;  // where the bend touches the first line and the second
+    Point touch2;
+};
+
+// The bend of the corner where the lines' ends end1 and end2 (each line from its far end out to end) meet,
+// when the ink shows one of a radius the corner's angle leaves room for.
+std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, double width, const InkProbe& ink,
+                               double tolerance) {
+    const Point d1 = unit(end1 - far1), d2 = unit(end2 - far2);
+    const double cosine = dot(d1, d2);
+    if (cosine > std::cos(kSharpestCorner * std::numbers::pi / 180) ||
+        cosine < std::cos(kFlattestCorner * std::numbers::pi / 180)) {
+        return std::nullopt;
+    }
+    const double across = cross(d1, d2);
+    if (std::abs(across) < 1e-9) {
+        return std::nullopt;  // a line of no length
+    }
+    const double corner = std::acos(cosine) * 180 / std::numbers::pi;
+    // Where the lines cross: both ends must lie near it, neither line running on past it.
+    const Point meet = far1 + d1 * (cross(far2 - far1, d2) / across);
+    const double halfSine = std::sin(corner * std::numbers::pi / 360);
+    const double apart = 1 / halfSine - 1;  // the bend's middle lies radius × apart inside the corner
+    const double reach = kLargestRadius / std::tan(corner * std::numbers::pi / 360) + width + tolerance;
+    for (const auto& [far, end, d] : {std::tuple{far1, end1, d1}, std::tuple{far2, end2, d2}}) {
+        const double ahead = dot(meet - end, d);
+        if (ahead < -(width + tolerance) || length(meet - end) > reach || dot(meet - far, d) < 2) {
+            return std::nullopt;
+        }
+    }
+    const Point inward = unit(Point{0, 0} - d1 - d2);
+    const std::optional<double> middle = firstInkMiddle(ink, meet, inward, -(width / 2 + 2),
+                                                        kLargestRadius * apart + width + 2, 2 * width + 2);
+    if (!middle || *middle <= 0) {
+        return std::nullopt;
+    }
+    const double smallest = std::max(kSmallestRadius, width);
+    const double guess = *middle / apart;
+    if (guess < smallest || guess > kLargestRadius) {
+        return std::nullopt;
+    }
+    // The middle of the stroke across the bend, on rays from the guessed centre.
+    const auto centreFor = [&](double radius) { return meet + inward * (radius / halfSine); };
+    const Point centre = centreFor(guess);
+    const double touch1 = angleDegrees(centre, far1 + d1 * dot(centre - far1, d1));
+    const double touch2 = angleDegrees(centre, far2 + d2 * dot(centre - far2, d2));
+    const bool fromFirst = sweepDegrees(touch1, touch2) <= 180;
+    const double start = fromFirst ? touch1 : touch2;
+    const double sweep = fromFirst ? sweepDegrees(touch1, touch2) : sweepDegrees(touch2, touch1);
+    std::vector<Point> middles;
+    for (int k = 1; k <= kRays; ++k) {
+        const Point direction = atDegrees({0, 0}, 1, start + sweep * k / (kRays + 1));
+        if (const std::optional<double> at = inkMiddleNear(ink, centre, direction, guess, width)) {
+            middles.push_back(centre + direction * *at);
+        }
+    }
+    if (middles.size() + kMissesAllowed < static_cast<std::size_t>(kRays)) {
+        return std::nullopt;
+    }
+    // The radius whose circle, tangent to both lines, lies nearest the middles: found coarsely, then finely.
+    const auto meanSquare = [&](Point at, double radius) {
+        double sum = 0;
+        for (const Point& p : middles) {
+            sum += (length(p - at) - radius) * (length(p - at) - radius);
+        }
+        return sum / static_cast<double>(middles.size());
+    };
+    const auto tangentError = [&](double radius) { return meanSquare(centreFor(radius), radius); };
+    double best = nearestRadius(tangentError, 0.7 * guess, 1.4 * guess, kCoarseRadiusStep);
+    best = nearestRadius(tangentError, best - kCoarseRadiusStep, best + kCoarseRadiusStep, kRadiusStep);
+    Point c = centreFor(best);
+    // Where the corner is flat, a slight error in the lines' angle moves that circle a long way; the
+    // middles alone tell it better when they agree with it and lie much nearer to it.
+    if (const CircleFit free = fitCircle(middles);
+        free.valid && std::abs(free.radius - best) <= 0.25 * best && length(free.centre - c) <= 0.25 * best &&
+        meanSquare(c, best) > kLooseFit && meanSquare(free.centre, free.radius) < 0.25 * meanSquare(c, best)) {
+        c = free.centre;
+        best = free.radius;
+    }
+    const bool strays = std::any_of(middles.begin(), middles.end(),
+                                    [&](Point p) { return std::abs(length(p - c) - best) > tolerance; });
+    if (strays || best < smallest || best > kLargestRadius || !drawnRound(ink, c, best, start, sweep, width)) {
+        return std::nullopt;
+    }
+    Fillet fillet;
+    fillet.touch1 = far1 + d1 * dot(c - far1, d1);
+    fillet.touch2 = far2 + d2 * dot(c - far2, d2);
+    const double a1 = angleDegrees(c, fillet.touch1), a2 = angleDegrees(c, fillet.touch2);
+    fillet.arc = sweepDegrees(a1, a2) <= 180 ? VectorArc{c, best, a1, a2} : VectorArc{c, best, a2, a1};
+    // The sides of a rounded corner run on straight past the bend; a wiggle of short strokes does not.
+    if (length(fillet.touch1 - far1) < best || length(fillet.touch2 - far2) < best) {
+        return std::nullopt;
+    }
+    return fillet;
+}
+
+// Whether p lies on the arc's stroke: within reach of its circle and between its ends.
+bool onArcStroke(const VectorArc& arc, Point p, double reach) {
+    if (std::abs(length(p - arc.centre) - arc.radius) > reach) {
+        return false;
+    }
+    const double slack = reach / arc.radius * 180 / std::numbers::pi;
+    return sweepDegrees(arc.startDegrees - slack, angleDegrees(arc.centre, p)) <=
+           sweepDegrees(arc.startDegrees, arc.endDegrees) + 2 * slack;
+}
+
+bool lineOnStroke(const VectorArc& arc, const VectorLine& line, double reach) {
+    return onArcStroke(arc, line.a, reach) && onArcStroke(arc, line.b, reach) &&
+           onArcStroke(arc, (line.a + line.b) * 0.5, reach);
+}
+
+bool arcOnStroke(const VectorArc& arc, const VectorArc& part, double reach) {
+    return std::all_of(kShares.begin(), kShares.end(), [&](double share) {
+        const double degrees = part.startDegrees + share * sweepDegrees(part.startDegrees, part.endDegrees);
+        return onArcStroke(arc, atDegrees(part.centre, part.radius, degrees), reach);
+    });
+}
+
+double distanceToSegment(Point p, const VectorLine& line) {
+    const Point along = line.b - line.a;
+    const double t = std::clamp(dot(p - line.a, along) / std::max(dot(along, along), 1e-12), 0.0, 1.0);
+    return length(p - (line.a + along * t));
+}
+
+}  // namespace
+
+void roundFilletedCorners(WideDrawing& wide, const InkProbe& ink, double tolerance, const Tick& tick) {
+    std::vector<VectorLine>& lines = wide.drawing.lines;
+    const std::size_t arcsBefore = wide.drawing.arcs.size();
+    SegmentIndex ends(kIndexCellSize);
+    SegmentIndex strokes(kIndexCellSize);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ends.insert(static_cast<std::int32_t>(2 * i), lines[i].a, lines[i].a);
+        ends.insert(static_cast<std::int32_t>(2 * i + 1), lines[i].b, lines[i].b);
+        strokes.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
+    }
+    for (std::size_t i = 0; i < arcsBefore; ++i) {
+        const VectorArc& arc = wide.drawing.arcs[i];
+        strokes.insert(static_cast<std::int32_t>(lines.size() + i), atDegrees(arc.centre, arc.radius, arc.startDegrees),
+                       atDegrees(arc.centre, arc.radius, arc.endDegrees));
+    }
+    std::vector<bool> endDone(2 * lines.size(), false);
+    std::vector<bool> dropped(lines.size() + arcsBefore, false);
+    const auto endOf = [&](std::size_t id) -> Point& { return id % 2 ? lines[id / 2].b : lines[id / 2].a; };
+    const auto farOf = [&](std::size_t id) { return id % 2 ? lines[id / 2].a : lines[id / 2].b; };
+    std::vector<std::int32_t> near, along;
+    std::vector<std::size_t> covered;
+    for (std::size_t id = 0; id < endDone.size(); ++id) {
+        tick();
+        if (endDone[id] || dropped[id / 2]) {
+            continue;
+        }
+        const double width = wide.lineWidths[id / 2];
+        if (length(endOf(id) - farOf(id)) < std::max(kSmallestRadius, width)) {
+            continue;  // too short to be the side of a bend
+        }
+        ends.near(endOf(id), kLargestRadius + width + tolerance, near);
+        std::sort(near.begin(), near.end());
+        for (const std::int32_t found : near) {
+            const auto other = static_cast<std::size_t>(found);
+            if (other / 2 == id / 2 || endDone[other] || dropped[other / 2]) {
+                continue;
+            }
+            const double widest = std::max(width, wide.lineWidths[other / 2]);
+            const std::optional<Fillet> fillet =
+                filletAt(farOf(id), endOf(id), farOf(other), endOf(other), widest, ink, tolerance);
+            if (!fillet) {
+                continue;
+            }
+            // What else lies along the bend: the chords and pieces of arcs the chains made of it, dropped;
+            // a stroke crossing it means the corner is a junction, not a bend.
+            const VectorArc& arc = fillet->arc;
+            const double reach = widest / 2 + tolerance;
+            const Point middle =
+                atDegrees(arc.centre, arc.radius, arc.startDegrees + sweepDegrees(arc.startDegrees, arc.endDegrees) / 2);
+            strokes.near(middle, arc.radius + reach, along);
+            covered.clear();
+            bool crossed = false;
+            for (const std::int32_t piece : along) {
+                const auto k = static_cast<std::size_t>(piece);
+                if (k == id / 2 || k == other / 2 || dropped[k]) {
+                    continue;
+                }
+                if (k >= lines.size() ? arcOnStroke(arc, wide.drawing.arcs[k - lines.size()], reach)
+                                      : lineOnStroke(arc, lines[k], reach)) {
+                    covered.push_back(k);
+                } else if (k < lines.size() && distanceToSegment(middle, lines[k]) <= reach) {
+                    crossed = true;
+                }
+            }
+            if (crossed) {
+                continue;
+            }
+            for (const std::size_t k : covered) {
+                dropped[k] = true;
+            }
+            endOf(id) = fillet->touch1;
+            endOf(other) = fillet->touch2;
+            endDone[id] = endDone[other] = true;
+            wide.drawing.arcs.push_back(arc);
+            wide.arcWidths.push_back(widest);
+            break;
+        }
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!dropped[i]) {
+            lines[kept] = lines[i];
+            wide.lineWidths[kept++] = wide.lineWidths[i];
+        }
+    }
+    const std::size_t lineCount = lines.size();
+    lines.resize(kept);
+    wide.lineWidths.resize(kept);
+    kept = 0;
+    for (std::size_t i = 0; i < wide.drawing.arcs.size(); ++i) {
+        if (i >= arcsBefore || !dropped[lineCount + i]) {
+            wide.drawing.arcs[kept] = wide.drawing.arcs[i];
+            wide.arcWidths[kept++] = wide.arcWidths[i];
+        }
+    }
+    wide.drawing.arcs.resize(kept);
+    wide.arcWidths.resize(kept);
+}
+
+}  // namespace kelvarin
