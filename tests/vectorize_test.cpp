@@ -198,6 +198,40 @@ TEST(vectorize, known_shapes_come_out_as_a_draftsman_draws_them) {
     }
 }
 
+// The dashes of dashed and centre-line circles and arcs: an ARC each, all of the one circle.
+TEST(vectorize, the_dashes_of_a_circle_are_arcs_of_it) {
+    struct Dashed {
+        double radius, width, dash, gap, from, to;  // dash and gap in dots along the circle
+    };
+    const std::vector<Dashed> table = {
+        {60, 3, 35, 18, 0, 360},   // hidden line, chords too short to bend
+        {100, 3, 59, 30, 0, 360},  // dashed
+        {80, 3, 35, 18, 0, 180},   // a dashed half circle
+        {45, 4, 24, 14, 0, 360},   // a heavy pen's
+        {120, 5, 141, 35, 0, 360}, // a centre line's long dashes
+    };
+    for (const Dashed& d : table) {
+        const Point centre{150, 150};
+        std::vector<Shape> dashes;
+        const double degreesPerDot = 180 / std::numbers::pi / d.radius;
+        for (double at = d.from; at + d.dash * degreesPerDot <= d.to + 1e-9; at += (d.dash + d.gap) * degreesPerDot) {
+            dashes.push_back(ring(centre, d.radius, d.width, at, at + d.dash * degreesPerDot));
+        }
+        const Picture picture(300, 300, dashes);
+        PassState pass;
+        test::FakeView view;
+        const VectorDrawing drawing = VectorizeGrid(picture.grid, {}, pass, view);
+        EXPECT_EQ(drawing.lines.size(), 0u) << d.radius;
+        EXPECT_EQ(drawing.circles.size(), 0u) << d.radius;
+        EXPECT_EQ(drawing.arcs.size(), dashes.size()) << d.radius;
+        for (const VectorArc& arc : drawing.arcs) {
+            EXPECT_LE(distance(arc.centre, centre), 1.5) << d.radius;
+            EXPECT_LE(std::abs(arc.radius - d.radius), 1.5) << d.radius;
+            EXPECT_LE(distance(arc.centre, drawing.arcs.front().centre), 1e-9) << d.radius;
+        }
+    }
+}
+
 // A 1-bit BMP file of the picture, its line cells black.
 std::string bmpOf(const Picture& picture) {
     const auto stride = static_cast<std::uint32_t>((picture.width + 31) / 32 * 4);

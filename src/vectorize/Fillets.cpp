@@ -58,33 +58,6 @@ std::optional<double> firstInkMiddle(const InkProbe& ink, Point from, Point dire
     return std::nullopt;
 }
 
-// The stretch of ink along the ray from centre at its angle whose middle lies nearest radius: that
-// middle's distance, or nothing when no ink lies within the stroke's width of radius.
-std::optional<double> inkMiddleNear(const InkProbe& ink, Point centre, Point direction, double radius, double width) {
-    const double near = std::max(0.0, radius - width - 2), far = radius + width + 2;
-    std::optional<double> best;
-    double enter = -1;  // where the ink entered, or -1 outside ink
-    const auto close = [&](double exit) {
-        const double middle = (enter + exit) / 2;
-        if (!best || std::abs(middle - radius) < std::abs(*best - radius)) {
-            best = middle;
-        }
-        enter = -1;
-    };
-    for (double t = near; t <= far; t += kProbeStep) {
-        const bool inked = ink.at(centre + direction * t);
-        if (inked && enter < 0) {
-            enter = t;
-        } else if (!inked && enter >= 0) {
-            close(t - kProbeStep);
-        }
-    }
-    if (enter >= 0) {
-        close(far);
-    }
-    return best && std::abs(*best - radius) <= width ? best : std::nullopt;
-}
-
 // Whether the bend's ink follows the circle from start over sweep degrees: ink along its middle at all
 // rays but a few, and none just outside and just inside its stroke. Two straight strokes crossing near the
 // corner are ink outside it.
@@ -168,7 +141,7 @@ std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, d
     std::vector<Point> middles;
     for (int k = 1; k <= kRays; ++k) {
         const Point direction = atDegrees({0, 0}, 1, start + sweep * k / (kRays + 1));
-        if (const std::optional<double> at = inkMiddleNear(ink, centre, direction, guess, width)) {
+        if (const std::optional<double> at = ink.strokeMiddleNear(centre, direction, guess, width)) {
             middles.push_back(centre + direction * *at);
         }
     }
@@ -320,25 +293,7 @@ void roundFilletedCorners(WideDrawing& wide, const InkProbe& ink, double toleran
             break;
         }
     }
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (!dropped[i]) {
-            lines[kept] = lines[i];
-            wide.lineWidths[kept++] = wide.lineWidths[i];
-        }
-    }
-    const std::size_t lineCount = lines.size();
-    lines.resize(kept);
-    wide.lineWidths.resize(kept);
-    kept = 0;
-    for (std::size_t i = 0; i < wide.drawing.arcs.size(); ++i) {
-        if (i >= arcsBefore || !dropped[lineCount + i]) {
-            wide.drawing.arcs[kept] = wide.drawing.arcs[i];
-            wide.arcWidths[kept++] = wide.arcWidths[i];
-        }
-    }
-    wide.drawing.arcs.resize(kept);
-    wide.arcWidths.resize(kept);
+    dropMarkedEntities(wide, dropped);
 }
 
 }  // namespace kelvarin

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cmath>
+#include <optional>
 
 #include "convert/VirtualVram.h"
 #include "vectorize/Geometry.h"
@@ -32,6 +33,12 @@ public:
     double diagonal() const { return std::hypot(m_grid.width(), m_grid.height()); }
     // The share of the points a dot apart from a to b that are near line cells.
     double shareAlong(Point a, Point b) const;
+    // The share of the points a dot apart along the circle from start to end degrees (counter-clockwise)
+    // that are line cells.
+    double shareAlongCircle(Point centre, double radius, double startDegrees, double endDegrees) const;
+    // The distance from `from` along the unit direction of the middle of the stretch of ink, crossing the
+    // ray, whose middle lies nearest distance: nothing when none lies within the stroke's width of it.
+    std::optional<double> strokeMiddleNear(Point from, Point direction, double distance, double width) const;
 
 private:
     const VirtualVram& m_grid;

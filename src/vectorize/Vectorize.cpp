@@ -19,6 +19,7 @@
 #include "vectorize/CentreChains.h"
 #include "vectorize/ChainFitting.h"
 #include "vectorize/Coverage.h"
+#include "vectorize/DashedCircles.h"
 #include "vectorize/DrawingTurn.h"
 #include "vectorize/Fillets.h"
 #include "vectorize/Hollowing.h"
@@ -241,6 +242,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     dropCoveredEntities(drawing, options.tolerance, pool, tick);
     meetAtTangentPoints(drawing.drawing, options.tolerance, tick);
     roundFilletedCorners(drawing, ink, options.tolerance, tick);
+    gatherDashedCircles(drawing, ink, options.tolerance, tick);
     dropDegenerateEntities(drawing, tick);
     replaceRoundGroups(grid, drawing, tick);
     addBlobEntities(grid, drawing, tick);
