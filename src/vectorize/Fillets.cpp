@@ -138,6 +138,12 @@ std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, d
     const bool fromFirst = sweepDegrees(touch1, touch2) <= 180;
     const double start = fromFirst ? touch1 : touch2;
     const double sweep = fromFirst ? sweepDegrees(touch1, touch2) : sweepDegrees(touch2, touch1);
+    // Ink just outside the guessed bend is a stroke crossing the corner: no need to look closer.
+    for (int k = 1; k <= kRays; ++k) {
+        if (ink.at(atDegrees(centre, guess + width / 2 + 4, start + sweep * k / (kRays + 1)))) {
+            return std::nullopt;
+        }
+    }
     std::vector<Point> middles;
     for (int k = 1; k <= kRays; ++k) {
         const Point direction = atDegrees({0, 0}, 1, start + sweep * k / (kRays + 1));
@@ -246,10 +252,10 @@ void roundFilletedCorners(WideDrawing& wide, const InkProbe& ink, double toleran
             continue;  // too short to be the side of a bend
         }
         ends.near(endOf(id), kLargestRadius + width + tolerance, near);
-        std::sort(near.begin(), near.end());
         for (const std::int32_t found : near) {
             const auto other = static_cast<std::size_t>(found);
-            if (other / 2 == id / 2 || endDone[other] || dropped[other / 2]) {
+            // Each pair once: the geometry is the same either way round.
+            if (other <= id || other / 2 == id / 2 || endDone[other] || dropped[other / 2]) {
                 continue;
             }
             const double widest = std::max(width, wide.lineWidths[other / 2]);
