@@ -151,14 +151,14 @@ std::vector<Case> cases() {
                      0});
     // Small fillets of heavy pens, which the rows and the columns cut apart at the corners, and a bend
     // between two straight strokes: arcs of their own.
-    table.push_back({"small rounded rectangle",
-                     {segment({72, 60}, {228, 60}, 5), segment({240, 72}, {240, 188}, 5),
-                      segment({228, 200}, {72, 200}, 5), segment({60, 188}, {60, 72}, 5),
-                      ring({228, 72}, 12, 5, 270, 360), ring({228, 188}, 12, 5, 0, 90), ring({72, 188}, 12, 5, 90, 180),
-                      ring({72, 72}, 12, 5, 180, 270)},
-                     4,
-                     4,
-                     0});
+    table.push_back(
+        {"small rounded rectangle",
+         {segment({72, 60}, {228, 60}, 5), segment({240, 72}, {240, 188}, 5), segment({228, 200}, {72, 200}, 5),
+          segment({60, 188}, {60, 72}, 5), ring({228, 72}, 12, 5, 270, 360), ring({228, 188}, 12, 5, 0, 90),
+          ring({72, 188}, 12, 5, 90, 180), ring({72, 72}, 12, 5, 180, 270)},
+         4,
+         4,
+         0});
     table.push_back({"bend between lines",
                      {segment({43.4, 155.36}, {130, 105.36}, 6), ring({150, 140}, 40, 6, 240, 300),
                       segment({170, 105.36}, {256.6, 155.36}, 6)},
@@ -204,11 +204,11 @@ TEST(vectorize, the_dashes_of_a_circle_are_arcs_of_it) {
         double radius, width, dash, gap, from, to;  // dash and gap in dots along the circle
     };
     const std::vector<Dashed> table = {
-        {60, 3, 35, 18, 0, 360},   // hidden line, chords too short to bend
-        {100, 3, 59, 30, 0, 360},  // dashed
-        {80, 3, 35, 18, 0, 180},   // a dashed half circle
-        {45, 4, 24, 14, 0, 360},   // a heavy pen's
-        {120, 5, 141, 35, 0, 360}, // a centre line's long dashes
+        {60, 3, 35, 18, 0, 360},    // hidden line, chords too short to bend
+        {100, 3, 59, 30, 0, 360},   // dashed
+        {80, 3, 35, 18, 0, 180},    // a dashed half circle
+        {45, 4, 24, 14, 0, 360},    // a heavy pen's
+        {120, 5, 141, 35, 0, 360},  // a centre line's long dashes
     };
     for (const Dashed& d : table) {
         const Point centre{150, 150};

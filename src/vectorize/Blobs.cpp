@@ -299,7 +299,8 @@ struct RingProfile {
             cells += count[s];
         }
         const double radius = total / std::max(cells, 1.0);
-        if (nearest >= 1 && farthest - nearest <= 0.6 * radius && highest - lowest <= std::max(1.0, kRoundness * radius)) {
+        if (nearest >= 1 && farthest - nearest <= 0.6 * radius &&
+            highest - lowest <= std::max(1.0, kRoundness * radius)) {
             return RoundGroup{{centre, radius}, nearest - 2, farthest + 2};
         }
         return std::nullopt;
@@ -351,7 +352,8 @@ void findRings(const RunGroups& groups, const std::vector<GroupExtent>& extents,
             }
         });
     };
-    forEachCell([&](std::size_t group, Point offset) { profiles[static_cast<std::size_t>(candidate[group])].add(offset); });
+    forEachCell(
+        [&](std::size_t group, Point offset) { profiles[static_cast<std::size_t>(candidate[group])].add(offset); });
     // Two small circles one inside the other may touch: their group is split where few cells lie between.
     std::vector<double> gapOf(groups.groupCount(), 0);
     bool split = false;

@@ -120,8 +120,9 @@ private:
                 const bool flat = length(points.back() - points.front()) < kFlatSweep * circle.radius &&
                                   largestCircleDistance(points, circle) > kFlatLooseShare * m_tolerance;
                 const double error = squaredCircleError(points, circle);
-                const std::size_t split =
-                    loose ? splitOfFlatArc(first, last, error) : flat ? splitOfRoundedEdge(first, last, error) : 0;
+                const std::size_t split = loose  ? splitOfFlatArc(first, last, error)
+                                          : flat ? splitOfRoundedEdge(first, last, error)
+                                                 : 0;
                 if (split == 0) {
                     addArc(circle, points);
                     return;
@@ -260,9 +261,8 @@ private:
                 }
                 const PieceError middle = bestPiece(splits[i], splits[j]);
                 const double error = before[i].squared + middle.squared + after[j].squared;
-                if (error < bestError &&
-                    (!flatterMiddle ||
-                     middle.curvature * kLeastBendRatio <= std::min(before[i].curvature, after[j].curvature))) {
+                if (error < bestError && (!flatterMiddle || middle.curvature * kLeastBendRatio <=
+                                                                std::min(before[i].curvature, after[j].curvature))) {
                     bestError = error;
                     best = splits[i];
                 }

@@ -201,7 +201,8 @@ private:
             }
         }
         const CircleFit refined = fitCircle(middles);
-        const bool agrees = refined.valid && length(refined.centre - circle.centre) <= m_tolerance + 0.1 * circle.radius &&
+        const bool agrees = refined.valid &&
+                            length(refined.centre - circle.centre) <= m_tolerance + 0.1 * circle.radius &&
                             std::abs(refined.radius - circle.radius) <= m_tolerance + 0.1 * circle.radius;
         return agrees ? refined : circle;
     }
@@ -281,7 +282,8 @@ void gatherDashedCircles(WideDrawing& wide, const InkProbe& ink, double toleranc
         }
         CircleFit circle;
         for (const DashSpan& span : gatherer.gather(k, circle)) {
-            arcs.push_back({circle.centre, circle.radius, std::fmod(span.start + 720, 360.0), std::fmod(span.end + 720, 360.0)});
+            arcs.push_back(
+                {circle.centre, circle.radius, std::fmod(span.start + 720, 360.0), std::fmod(span.end + 720, 360.0)});
             widths.push_back(span.width);
         }
     }

@@ -23,9 +23,9 @@ constexpr double kSmallestRadius = 3;  // and at least the stroke's width
 // too sharp to be rounded, or too flat for the ink to tell the bend's radius.
 constexpr double kSharpestCorner = 45;
 constexpr double kFlattestCorner = 150;
-constexpr double kProbeStep = 0.5;   // dots between the probes along a ray
-constexpr int kRays = 9;             // rays across the bend that find its middle
-constexpr int kMissesAllowed = 1;    // rays finding no ink there: noise
+constexpr double kProbeStep = 0.5;  // dots between the probes along a ray
+constexpr int kRays = 9;            // rays across the bend that find its middle
+constexpr int kMissesAllowed = 1;   // rays finding no ink there: noise
 constexpr double kCoarseRadiusStep = 0.5;
 constexpr double kRadiusStep = 0.05;
 // Middles off the circle tangent to both lines by more than this mean square (dots²) are fitted alone.
@@ -120,8 +120,8 @@ std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, d
         }
     }
     const Point inward = unit(Point{0, 0} - d1 - d2);
-    const std::optional<double> middle = firstInkMiddle(ink, meet, inward, -(width / 2 + 2),
-                                                        kLargestRadius * apart + width + 2, 2 * width + 2);
+    const std::optional<double> middle =
+        firstInkMiddle(ink, meet, inward, -(width / 2 + 2), kLargestRadius * apart + width + 2, 2 * width + 2);
     if (!middle || *middle <= 0) {
         return std::nullopt;
     }
@@ -268,8 +268,8 @@ void roundFilletedCorners(WideDrawing& wide, const InkProbe& ink, double toleran
             // a stroke crossing it means the corner is a junction, not a bend.
             const VectorArc& arc = fillet->arc;
             const double reach = widest / 2 + tolerance;
-            const Point middle =
-                atDegrees(arc.centre, arc.radius, arc.startDegrees + sweepDegrees(arc.startDegrees, arc.endDegrees) / 2);
+            const Point middle = atDegrees(arc.centre, arc.radius,
+                                           arc.startDegrees + sweepDegrees(arc.startDegrees, arc.endDegrees) / 2);
             strokes.near(middle, arc.radius + reach, along);
             covered.clear();
             bool crossed = false;
