@@ -93,55 +93,54 @@ struct Fillet {
     Point touch2;
 };
 
-// The bend of the corner where the lines' ends end1 and end2 (each line from its far end out to end) meet,
-// when the ink shows one of a radius the corner's angle leaves room for.
-std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, double width, const InkProbe& ink,
-                               double tolerance) {
-    const Point d1 = unit(end1 - far1), d2 = unit(end2 - far2);
-    const double cosine = dot(d1, d2);
+// A corner where two lines, each running from its far end out to its end, meet.
+struct Corner {
+    Point d1, d2;     // the lines' directions out to their ends
+    Point meet;       // where they cross
+    Point inward;     // along the bisector into the corner
+    double halfSine;  // of half the angle inside the corner
+    double apart;     // a bend's middle lies its radius × apart inside the corner
+
+    Point centreFor(double radius) const { return meet + inward * (radius / halfSine); }
+};
+
+// The corner of two lines that run towards each other at an angle that may be rounded, both ending near
+// where they cross and neither running on past it.
+std::optional<Corner> cornerOf(Point far1, Point end1, Point far2, Point end2, double width, double tolerance) {
+    Corner corner;
+    corner.d1 = unit(end1 - far1);
+    corner.d2 = unit(end2 - far2);
+    const double cosine = dot(corner.d1, corner.d2);
     if (cosine > std::cos(kSharpestCorner * std::numbers::pi / 180) ||
         cosine < std::cos(kFlattestCorner * std::numbers::pi / 180)) {
         return std::nullopt;
     }
-    const double across = cross(d1, d2);
+    const double across = cross(corner.d1, corner.d2);
     if (std::abs(across) < 1e-9) {
         return std::nullopt;  // a line of no length
     }
-    const double corner = std::acos(cosine) * 180 / std::numbers::pi;
-    // Where the lines cross: both ends must lie near it, neither line running on past it.
-    const Point meet = far1 + d1 * (cross(far2 - far1, d2) / across);
-    const double halfSine = std::sin(corner * std::numbers::pi / 360);
-    const double apart = 1 / halfSine - 1;  // the bend's middle lies radius × apart inside the corner
-    const double reach = kLargestRadius / std::tan(corner * std::numbers::pi / 360) + width + tolerance;
-    for (const auto& [far, end, d] : {std::tuple{far1, end1, d1}, std::tuple{far2, end2, d2}}) {
-        const double ahead = dot(meet - end, d);
-        if (ahead < -(width + tolerance) || length(meet - end) > reach || dot(meet - far, d) < 2) {
+    const double halfAngle = std::acos(cosine) / 2;
+    corner.meet = far1 + corner.d1 * (cross(far2 - far1, corner.d2) / across);
+    corner.inward = unit(Point{0, 0} - corner.d1 - corner.d2);
+    corner.halfSine = std::sin(halfAngle);
+    corner.apart = 1 / corner.halfSine - 1;
+    const double reach = kLargestRadius / std::tan(halfAngle) + width + tolerance;
+    for (const auto& [far, end, d] : {std::tuple{far1, end1, corner.d1}, std::tuple{far2, end2, corner.d2}}) {
+        if (dot(corner.meet - end, d) < -(width + tolerance) || length(corner.meet - end) > reach ||
+            dot(corner.meet - far, d) < 2) {
             return std::nullopt;
         }
     }
-    const Point inward = unit(Point{0, 0} - d1 - d2);
-    const std::optional<double> middle =
-        firstInkMiddle(ink, meet, inward, -(width / 2 + 2), kLargestRadius * apart + width + 2, 2 * width + 2);
-    if (!middle || *middle <= 0) {
-        return std::nullopt;
-    }
-    const double smallest = std::max(kSmallestRadius, width);
-    const double guess = *middle / apart;
-    if (guess < smallest || guess > kLargestRadius) {
-        return std::nullopt;
-    }
-    // The middle of the stroke across the bend, on rays from the guessed centre.
-    const auto centreFor = [&](double radius) { return meet + inward * (radius / halfSine); };
-    const Point centre = centreFor(guess);
-    const double touch1 = angleDegrees(centre, far1 + d1 * dot(centre - far1, d1));
-    const double touch2 = angleDegrees(centre, far2 + d2 * dot(centre - far2, d2));
-    const bool fromFirst = sweepDegrees(touch1, touch2) <= 180;
-    const double start = fromFirst ? touch1 : touch2;
-    const double sweep = fromFirst ? sweepDegrees(touch1, touch2) : sweepDegrees(touch2, touch1);
-    // Ink just outside the guessed bend is a stroke crossing the corner: no need to look closer.
+    return corner;
+}
+
+// The middles of the stroke across the bend from start over sweep degrees, on rays from centre; none when
+// ink lies just outside the guessed bend (a stroke crossing the corner) or too many rays find none.
+std::vector<Point> middlesAcross(const InkProbe& ink, Point centre, double guess, double start, double sweep,
+                                 double width) {
     for (int k = 1; k <= kRays; ++k) {
         if (ink.at(atDegrees(centre, guess + width / 2 + 4, start + sweep * k / (kRays + 1)))) {
-            return std::nullopt;
+            return {};
         }
     }
     std::vector<Point> middles;
@@ -151,43 +150,77 @@ std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, d
             middles.push_back(centre + direction * *at);
         }
     }
-    if (middles.size() + kMissesAllowed < static_cast<std::size_t>(kRays)) {
+    return middles.size() + kMissesAllowed < static_cast<std::size_t>(kRays) ? std::vector<Point>{} : middles;
+}
+
+double meanSquareOff(const std::vector<Point>& points, Point centre, double radius) {
+    double sum = 0;
+    for (const Point& p : points) {
+        sum += (length(p - centre) - radius) * (length(p - centre) - radius);
+    }
+    return sum / static_cast<double>(points.size());
+}
+
+// The circle tangent to both lines that lies nearest the middles, found coarsely, then finely; or, where
+// the corner is flat and a slight error in the lines' angle moves that circle a long way, the circle of
+// the middles alone when it agrees with it and lies much nearer to them.
+CircleFit bendCircle(const Corner& corner, const std::vector<Point>& middles, double guess) {
+    const auto tangentError = [&](double radius) { return meanSquareOff(middles, corner.centreFor(radius), radius); };
+    double radius = nearestRadius(tangentError, 0.7 * guess, 1.4 * guess, kCoarseRadiusStep);
+    radius = nearestRadius(tangentError, radius - kCoarseRadiusStep, radius + kCoarseRadiusStep, kRadiusStep);
+    const CircleFit tangent{corner.centreFor(radius), radius, true};
+    const CircleFit free = fitCircle(middles);
+    const double tangentOff = meanSquareOff(middles, tangent.centre, tangent.radius);
+    const bool freeBetter = free.valid && std::abs(free.radius - radius) <= 0.25 * radius &&
+                            length(free.centre - tangent.centre) <= 0.25 * radius && tangentOff > kLooseFit &&
+                            meanSquareOff(middles, free.centre, free.radius) < 0.25 * tangentOff;
+    return freeBetter ? free : tangent;
+}
+
+// The bend of the corner where the lines' ends end1 and end2 (each line from its far end out to end) meet,
+// when the ink shows one of a radius the corner's angle leaves room for.
+std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, double width, const InkProbe& ink,
+                               double tolerance) {
+    const std::optional<Corner> corner = cornerOf(far1, end1, far2, end2, width, tolerance);
+    if (!corner) {
         return std::nullopt;
     }
-    // The radius whose circle, tangent to both lines, lies nearest the middles: found coarsely, then finely.
-    const auto meanSquare = [&](Point at, double radius) {
-        double sum = 0;
-        for (const Point& p : middles) {
-            sum += (length(p - at) - radius) * (length(p - at) - radius);
-        }
-        return sum / static_cast<double>(middles.size());
-    };
-    const auto tangentError = [&](double radius) { return meanSquare(centreFor(radius), radius); };
-    double best = nearestRadius(tangentError, 0.7 * guess, 1.4 * guess, kCoarseRadiusStep);
-    best = nearestRadius(tangentError, best - kCoarseRadiusStep, best + kCoarseRadiusStep, kRadiusStep);
-    Point c = centreFor(best);
-    // Where the corner is flat, a slight error in the lines' angle moves that circle a long way; the
-    // middles alone tell it better when they agree with it and lie much nearer to it.
-    if (const CircleFit free = fitCircle(middles);
-        free.valid && std::abs(free.radius - best) <= 0.25 * best && length(free.centre - c) <= 0.25 * best &&
-        meanSquare(c, best) > kLooseFit && meanSquare(free.centre, free.radius) < 0.25 * meanSquare(c, best)) {
-        c = free.centre;
-        best = free.radius;
+    // The middle of the stroke on the bisector tells the radius first.
+    const std::optional<double> middle = firstInkMiddle(ink, corner->meet, corner->inward, -(width / 2 + 2),
+                                                        kLargestRadius * corner->apart + width + 2, 2 * width + 2);
+    const double smallest = std::max(kSmallestRadius, width);
+    const double guess = middle ? *middle / corner->apart : 0;
+    if (guess < smallest || guess > kLargestRadius) {
+        return std::nullopt;
     }
-    const bool strays = std::any_of(middles.begin(), middles.end(),
-                                    [&](Point p) { return std::abs(length(p - c) - best) > tolerance; });
-    if (strays || best < smallest || best > kLargestRadius || !drawnRound(ink, c, best, start, sweep, width)) {
+    const Point centre = corner->centreFor(guess);
+    const double touch1 = angleDegrees(centre, far1 + corner->d1 * dot(centre - far1, corner->d1));
+    const double touch2 = angleDegrees(centre, far2 + corner->d2 * dot(centre - far2, corner->d2));
+    const bool fromFirst = sweepDegrees(touch1, touch2) <= 180;
+    const double start = fromFirst ? touch1 : touch2;
+    const double sweep = fromFirst ? sweepDegrees(touch1, touch2) : sweepDegrees(touch2, touch1);
+    const std::vector<Point> middles = middlesAcross(ink, centre, guess, start, sweep, width);
+    if (middles.empty()) {
+        return std::nullopt;
+    }
+    const CircleFit bend = bendCircle(*corner, middles, guess);
+    const bool strays = std::any_of(middles.begin(), middles.end(), [&](Point p) {
+        return std::abs(length(p - bend.centre) - bend.radius) > tolerance;
+    });
+    if (strays || bend.radius < smallest || bend.radius > kLargestRadius ||
+        !drawnRound(ink, bend.centre, bend.radius, start, sweep, width)) {
         return std::nullopt;
     }
     Fillet fillet;
-    fillet.touch1 = far1 + d1 * dot(c - far1, d1);
-    fillet.touch2 = far2 + d2 * dot(c - far2, d2);
-    const double a1 = angleDegrees(c, fillet.touch1), a2 = angleDegrees(c, fillet.touch2);
-    fillet.arc = sweepDegrees(a1, a2) <= 180 ? VectorArc{c, best, a1, a2} : VectorArc{c, best, a2, a1};
+    fillet.touch1 = far1 + corner->d1 * dot(bend.centre - far1, corner->d1);
+    fillet.touch2 = far2 + corner->d2 * dot(bend.centre - far2, corner->d2);
     // The sides of a rounded corner run on straight past the bend; a wiggle of short strokes does not.
-    if (length(fillet.touch1 - far1) < best || length(fillet.touch2 - far2) < best) {
+    if (length(fillet.touch1 - far1) < bend.radius || length(fillet.touch2 - far2) < bend.radius) {
         return std::nullopt;
     }
+    const double a1 = angleDegrees(bend.centre, fillet.touch1), a2 = angleDegrees(bend.centre, fillet.touch2);
+    fillet.arc = sweepDegrees(a1, a2) <= 180 ? VectorArc{bend.centre, bend.radius, a1, a2}
+                                             : VectorArc{bend.centre, bend.radius, a2, a1};
     return fillet;
 }
 
