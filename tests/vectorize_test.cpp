@@ -232,6 +232,29 @@ TEST(vectorize, the_dashes_of_a_circle_are_arcs_of_it) {
     }
 }
 
+// Small circles crossed by their centre lines: whatever arcs and circles are written lie on the circle,
+// none in the corners where the pieces of the circle meet the lines.
+TEST(vectorize, no_bends_of_their_own_where_a_small_circle_meets_lines) {
+    for (const auto& [radius, width] : {std::pair{15.0, 4.0}, {12.0, 3.0}, {25.0, 4.0}}) {
+        const Point centre{150, 150};
+        const Picture picture(300, 300,
+                              {ring(centre, radius, width),
+                               segment({centre.x - radius - 25, centre.y}, {centre.x + radius + 25, centre.y}, 2),
+                               segment({centre.x, centre.y - radius - 25}, {centre.x, centre.y + radius + 25}, 2)});
+        PassState pass;
+        test::FakeView view;
+        const VectorDrawing drawing = VectorizeGrid(picture.grid, {}, pass, view);
+        for (const VectorArc& arc : drawing.arcs) {
+            EXPECT_LE(distance(arc.centre, centre), 1.5 + 0.02 * radius) << radius;
+            EXPECT_LE(std::abs(arc.radius - radius), 1.5 + 0.02 * radius) << radius;
+        }
+        for (const VectorCircle& circle : drawing.circles) {
+            EXPECT_LE(distance(circle.centre, centre), 1.5 + 0.02 * radius) << radius;
+            EXPECT_LE(std::abs(circle.radius - radius), 1.5 + 0.02 * radius) << radius;
+        }
+    }
+}
+
 // A 1-bit BMP file of the picture, its line cells black.
 std::string bmpOf(const Picture& picture) {
     const auto stride = static_cast<std::uint32_t>((picture.width + 31) / 32 * 4);

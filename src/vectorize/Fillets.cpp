@@ -214,8 +214,10 @@ std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, d
     Fillet fillet;
     fillet.touch1 = far1 + corner->d1 * dot(bend.centre - far1, corner->d1);
     fillet.touch2 = far2 + corner->d2 * dot(bend.centre - far2, corner->d2);
-    // The sides of a rounded corner run on straight past the bend; a wiggle of short strokes does not.
-    if (length(fillet.touch1 - far1) < bend.radius || length(fillet.touch2 - far2) < bend.radius) {
+    // The sides of a rounded corner run on straight past the bend; a wiggle of short strokes does not. A
+    // bend shorter than twice the stroke is wide is where the pieces of a curve meet, not a bend of its own.
+    if (length(fillet.touch1 - far1) < bend.radius || length(fillet.touch2 - far2) < bend.radius ||
+        bend.radius * sweep * std::numbers::pi / 180 < 2 * width) {
         return std::nullopt;
     }
     const double a1 = angleDegrees(bend.centre, fillet.touch1), a2 = angleDegrees(bend.centre, fillet.touch2);
