@@ -145,10 +145,13 @@ class SmallShapes(unittest.TestCase, Checks):
             for column in range(6):
                 if (row + column) % 2 == 0:
                     draw.rectangle([800 + 30 * column, 350 + 30 * row, 829 + 30 * column, 379 + 30 * row], fill=0)
-        # Small circles of twice to five times the stroke width, two of them one inside the other.
-        rings = [((100 + 70 * k, 560), r) for k, r in enumerate([6, 8, 11, 14])] + [((310, 560), 6)]
-        for (x, y), r in rings:
-            draw.ellipse([x - r - 1, y - r - 1, x + r + 1, y + r + 1], outline=0, width=3)
+        # Small circles of twice to five times the stroke width, thin ones, and pairs one inside the other,
+        # apart and touching: (centre, radius, stroke width).
+        rings = [((100 + 70 * k, 560), r, 3) for k, r in enumerate([6, 8, 11, 14])] + [((310, 560), 6, 3)]
+        rings += [((400 + 40 * k, 620), 9 + 0.3 * k, 2) for k in range(4)]
+        rings += [((420 + 60 * k, 540), r, w) for k, w in enumerate([2, 3, 3]) for r in (11, 7)]
+        for (x, y), r, w in rings:
+            draw.ellipse([x - r - w / 2, y - r - w / 2, x + r + w / 2, y + r + w / 2], outline=0, width=w)
         draw.line([(60, 700), (1100, 700)], fill=0, width=5)
         draw.line([(600, 500), (600, 760)], fill=0, width=5)
         tif = os.path.join(folder, "shapes.tif")
@@ -165,8 +168,8 @@ class SmallShapes(unittest.TestCase, Checks):
                 self.assertEqual(kind, "CIRCLE")
                 self.assertLessEqual(abs(radius - edge), 1.5 + 0.02 * edge)
                 self.assertLessEqual(np.hypot(*(points.mean(0) - centre)), 1.5)
-        for (x, y), r in rings:
-            with self.subTest(ring=r):
+        for (x, y), r, _ in rings:
+            with self.subTest(ring=r, x=x):
                 centre = np.array([x, image.height - 1 - y])
                 circles = [f for f in found if f[0] == "CIRCLE" and np.hypot(*(f[1].mean(0) - centre)) <= 1.5
                            and abs(f[3] - r) <= 1.5 + 0.02 * r]

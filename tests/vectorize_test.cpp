@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <random>
 #include <set>
@@ -12,6 +13,7 @@
 #include "convert/VirtualVram.h"
 #include "support/FakeView.h"
 #include "support/FormFixture.h"
+#include "vectorize/InkProbe.h"
 #include "vectorize/Vectorize.h"
 
 namespace kelvarin {
@@ -150,6 +152,22 @@ std::vector<Case> cases() {
                      4,
                      4,
                      0});
+    // Small fillets of heavy pens, which the rows and the columns cut apart at the corners, and a bend
+    // between two straight strokes: arcs of their own.
+    table.push_back(
+        {"small rounded rectangle",
+         {segment({72, 60}, {228, 60}, 5), segment({240, 72}, {240, 188}, 5), segment({228, 200}, {72, 200}, 5),
+          segment({60, 188}, {60, 72}, 5), ring({228, 72}, 12, 5, 270, 360), ring({228, 188}, 12, 5, 0, 90),
+          ring({72, 188}, 12, 5, 90, 180), ring({72, 72}, 12, 5, 180, 270)},
+         4,
+         4,
+         0});
+    table.push_back({"bend between lines",
+                     {segment({43.4, 155.36}, {130, 105.36}, 6), ring({150, 140}, 40, 6, 240, 300),
+                      segment({170, 105.36}, {256.6, 155.36}, 6)},
+                     2,
+                     1,
+                     0});
     table.push_back(
         {"compound curve", {ring({150, 230}, 200, 3, 240, 270), ring({150, 130}, 100, 3, 270, 310)}, 0, 2, 0, {}, 5});
     // Each dash of a dashed line is a line of its own.
@@ -205,6 +223,74 @@ TEST(vectorize, a_stroke_along_a_page_of_more_lines_than_a_chain_holds_is_one_li
     const VectorDrawing drawing = VectorizeGrid(picture.grid, {}, pass, view);
     EXPECT_EQ(drawing.lines.size(), c.lines);
     expectMatches(c, drawing);
+}
+
+// The dashes of dashed and centre-line circles and arcs: an ARC each, all of the one circle.
+TEST(vectorize, the_dashes_of_a_circle_are_arcs_of_it) {
+    struct Dashed {
+        double radius, width, dash, gap, from, to;  // dash and gap in dots along the circle
+    };
+    const std::vector<Dashed> table = {
+        {60, 3, 35, 18, 0, 360},    // hidden line, chords too short to bend
+        {100, 3, 59, 30, 0, 360},   // dashed
+        {80, 3, 35, 18, 0, 180},    // a dashed half circle
+        {45, 4, 24, 14, 0, 360},    // a heavy pen's
+        {120, 5, 141, 35, 0, 360},  // a centre line's long dashes
+    };
+    for (const Dashed& d : table) {
+        const Point centre{150, 150};
+        std::vector<Shape> dashes;
+        const double degreesPerDot = 180 / std::numbers::pi / d.radius;
+        for (double at = d.from; at + d.dash * degreesPerDot <= d.to + 1e-9; at += (d.dash + d.gap) * degreesPerDot) {
+            dashes.push_back(ring(centre, d.radius, d.width, at, at + d.dash * degreesPerDot));
+        }
+        const Picture picture(300, 300, dashes);
+        PassState pass;
+        test::FakeView view;
+        const VectorDrawing drawing = VectorizeGrid(picture.grid, {}, pass, view);
+        EXPECT_EQ(drawing.lines.size(), 0u) << d.radius;
+        EXPECT_EQ(drawing.circles.size(), 0u) << d.radius;
+        EXPECT_EQ(drawing.arcs.size(), dashes.size()) << d.radius;
+        for (const VectorArc& arc : drawing.arcs) {
+            EXPECT_LE(distance(arc.centre, centre), 1.5) << d.radius;
+            EXPECT_LE(std::abs(arc.radius - d.radius), 1.5) << d.radius;
+            EXPECT_LE(distance(arc.centre, drawing.arcs.front().centre), 1e-9) << d.radius;
+        }
+    }
+}
+
+// Small circles crossed by their centre lines: whatever arcs and circles are written lie on the circle,
+// none in the corners where the pieces of the circle meet the lines.
+TEST(vectorize, no_bends_of_their_own_where_a_small_circle_meets_lines) {
+    for (const auto& [radius, width] : {std::pair{15.0, 4.0}, {12.0, 3.0}, {25.0, 4.0}}) {
+        const Point centre{150, 150};
+        const Picture picture(300, 300,
+                              {ring(centre, radius, width),
+                               segment({centre.x - radius - 25, centre.y}, {centre.x + radius + 25, centre.y}, 2),
+                               segment({centre.x, centre.y - radius - 25}, {centre.x, centre.y + radius + 25}, 2)});
+        PassState pass;
+        test::FakeView view;
+        const VectorDrawing drawing = VectorizeGrid(picture.grid, {}, pass, view);
+        for (const VectorArc& arc : drawing.arcs) {
+            EXPECT_LE(distance(arc.centre, centre), 1.5 + 0.02 * radius) << radius;
+            EXPECT_LE(std::abs(arc.radius - radius), 1.5 + 0.02 * radius) << radius;
+        }
+        for (const VectorCircle& circle : drawing.circles) {
+            EXPECT_LE(distance(circle.centre, centre), 1.5 + 0.02 * radius) << radius;
+            EXPECT_LE(std::abs(circle.radius - radius), 1.5 + 0.02 * radius) << radius;
+        }
+    }
+}
+
+TEST(vectorize, ink_is_probed_only_inside_the_grid) {
+    const Picture picture(40, 30, {segment({0, 15}, {39, 15}, 31)});
+    const InkProbe ink(picture.grid);
+    EXPECT_TRUE(ink.at({20, 15}));
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (const Point p : {Point{-1, 15}, Point{40, 15}, Point{20, -1}, Point{20, 30}, Point{nan, 15}, Point{20, nan},
+                          Point{1e300, 15}, Point{-1e300, 15}}) {
+        EXPECT_FALSE(ink.at(p)) << p.x << ", " << p.y;
+    }
 }
 
 // A 1-bit BMP file of the picture, its line cells black.

@@ -69,13 +69,7 @@ Point pointAt(const CircleFit& circle, double degrees) {
 
 // The share of the circle's points a dot apart from start to end (counter-clockwise) that are ink.
 double inkedShare(const InkProbe& ink, const CircleFit& circle, double start, double end) {
-    const double sweep = sweepDegrees(start, end);
-    const int steps = std::max(1, static_cast<int>(std::ceil(sweep * std::numbers::pi / 180 * circle.radius)));
-    int inked = 0;
-    for (int i = 0; i <= steps; ++i) {
-        inked += ink.at(pointAt(circle, start + sweep * i / steps)) ? 1 : 0;
-    }
-    return static_cast<double>(inked) / (steps + 1);
+    return ink.shareAlongCircle(circle.centre, circle.radius, start, end);
 }
 
 // Degrees the ink goes on along the circle from an end, outward (+1 counter-clockwise, -1 clockwise).

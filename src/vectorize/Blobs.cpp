@@ -8,6 +8,7 @@
 #include <cmath>
 #include <numbers>
 #include <numeric>
+#include <optional>
 #include <set>
 #include <tuple>
 
@@ -314,15 +315,69 @@ void findDiscs(const RunGroups& groups, const std::vector<GroupExtent>& extents,
 
 // The small rings standing alone: groups with a hole in the middle whose cells lie as far from their
 // centre in every direction (a circle's sides, which the rows and columns cut into four short lines).
+// How the cells of a group lie round its centre: per sector their summed distance and count, the nearest
+// and farthest, and how many lie at each whole distance.
+struct RingProfile {
+    static constexpr std::size_t kDistances = 96;  // dots: beyond a ring's corner
+    std::array<double, kSectors> sum{}, count{};
+    double nearest = 1e9, farthest = 0;
+    std::array<float, kDistances> atDistance{};
+
+    void add(Point offset) {
+        const double distance = length(offset);
+        const auto sector = static_cast<std::size_t>(angleDegrees({0, 0}, offset) / (360.0 / kSectors)) % kSectors;
+        sum[sector] += distance;
+        count[sector] += 1;
+        nearest = std::min(nearest, distance);
+        farthest = std::max(farthest, distance);
+        atDistance[std::min(static_cast<std::size_t>(distance), kDistances - 1)] += 1;
+    }
+
+    // The ring the cells make about centre, if they lie round it evenly with a hole inside.
+    std::optional<RoundGroup> ring(Point centre) const {
+        double lowest = 1e9, highest = 0, total = 0, cells = 0;
+        for (int s = 0; s < kSectors; ++s) {
+            const double mean = count[s] > 0 ? sum[s] / count[s] : 0;
+            lowest = std::min(lowest, mean);
+            highest = std::max(highest, mean);
+            total += sum[s];
+            cells += count[s];
+        }
+        const double radius = total / std::max(cells, 1.0);
+        if (nearest >= 1 && farthest - nearest <= 0.6 * radius &&
+            highest - lowest <= std::max(1.0, kRoundness * radius)) {
+            return RoundGroup{{centre, radius}, nearest - 2, farthest + 2};
+        }
+        return std::nullopt;
+    }
+
+    // The distance between two rings one inside the other that touch here and there: one with few cells
+    // and many on either side; 0 when there is none.
+    double gapBetweenRings() const {
+        const auto first = static_cast<std::size_t>(std::ceil(nearest));
+        const auto last = std::min(static_cast<std::size_t>(farthest), kDistances - 1);
+        double cells = 0;
+        for (std::size_t d = first; d <= last; ++d) {
+            cells += atDistance[d];
+        }
+        const double few = 0.25 * cells / static_cast<double>(std::max<std::size_t>(1, last + 1 - first));
+        double inside = 0, best = 0, fewest = few;
+        for (std::size_t d = first; d <= last; ++d) {
+            if (inside >= 0.2 * cells && cells - inside - atDistance[d] >= 0.2 * cells && atDistance[d] <= fewest) {
+                fewest = atDistance[d];
+                best = static_cast<double>(d) + 0.5;
+            }
+            inside += atDistance[d];
+        }
+        return best;
+    }
+};
+
 void findRings(const RunGroups& groups, const std::vector<GroupExtent>& extents, std::vector<RoundGroup>& found) {
     constexpr double kSmallestDiameter = 6;
     constexpr double kLargestDiameter = 120;  // larger circles come out whole from their pieces
-    struct Profile {
-        std::array<double, kSectors> sum{}, count{};
-        double nearest = 1e9, farthest = 0;
-    };
     std::vector<std::int32_t> candidate(groups.groupCount(), -1);
-    std::vector<Profile> profiles;
+    std::vector<RingProfile> profiles;
     for (std::size_t i = 0; i < groups.groupCount(); ++i) {
         const GroupExtent& e = extents[i];
         const double diameter = (e.width() + e.height()) / 2;
@@ -332,39 +387,52 @@ void findRings(const RunGroups& groups, const std::vector<GroupExtent>& extents,
             profiles.emplace_back();
         }
     }
-    groups.forEachRun([&](std::size_t group, const LineSegment& run) {
-        const std::int32_t k = candidate[group];
-        if (k < 0) {
-            return;
-        }
-        Profile& profile = profiles[static_cast<std::size_t>(k)];
-        const Point centre = extents[group].centre();
-        for (std::int32_t x = run.StartX; x < run.StartX + run.SpanX; ++x) {
-            const Point offset = Point{static_cast<double>(x), static_cast<double>(run.StartY)} - centre;
-            const double distance = length(offset);
-            const auto sector = static_cast<std::size_t>(angleDegrees({0, 0}, offset) / (360.0 / kSectors)) % kSectors;
-            profile.sum[sector] += distance;
-            profile.count[sector] += 1;
-            profile.nearest = std::min(profile.nearest, distance);
-            profile.farthest = std::max(profile.farthest, distance);
-        }
-    });
+    const auto forEachCell = [&](auto visit) {
+        groups.forEachRun([&](std::size_t group, const LineSegment& run) {
+            if (candidate[group] >= 0) {
+                const Point centre = extents[group].centre();
+                for (std::int32_t x = run.StartX; x < run.StartX + run.SpanX; ++x) {
+                    visit(group, Point{static_cast<double>(x), static_cast<double>(run.StartY)} - centre);
+                }
+            }
+        });
+    };
+    forEachCell(
+        [&](std::size_t group, Point offset) { profiles[static_cast<std::size_t>(candidate[group])].add(offset); });
+    // Two small circles one inside the other may touch: their group is split where few cells lie between.
+    std::vector<double> gapOf(groups.groupCount(), 0);
+    bool split = false;
     for (std::size_t i = 0; i < groups.groupCount(); ++i) {
         if (candidate[i] < 0) {
             continue;
         }
-        const Profile& profile = profiles[static_cast<std::size_t>(candidate[i])];
-        double lowest = 1e9, highest = 0, total = 0;
-        for (int s = 0; s < kSectors; ++s) {
-            const double mean = profile.count[s] > 0 ? profile.sum[s] / profile.count[s] : 0;
-            lowest = std::min(lowest, mean);
-            highest = std::max(highest, mean);
-            total += profile.sum[s];
+        const RingProfile& profile = profiles[static_cast<std::size_t>(candidate[i])];
+        if (const std::optional<RoundGroup> ring = profile.ring(extents[i].centre())) {
+            found.push_back(*ring);
+        } else {
+            gapOf[i] = profile.gapBetweenRings();
+            split = split || gapOf[i] > 0;
         }
-        const double radius = total / extents[i].cells;
-        if (profile.nearest >= 1 && profile.farthest - profile.nearest <= 0.6 * radius &&
-            highest - lowest <= std::max(1.0, kRoundness * radius)) {
-            found.push_back({{extents[i].centre(), radius}, profile.nearest - 2, profile.farthest + 2});
+    }
+    if (!split) {
+        return;
+    }
+    std::vector<std::array<RingProfile, 2>> halves(profiles.size());
+    forEachCell([&](std::size_t group, Point offset) {
+        if (gapOf[group] > 0) {
+            halves[static_cast<std::size_t>(candidate[group])][length(offset) < gapOf[group] ? 0 : 1].add(offset);
+        }
+    });
+    for (std::size_t i = 0; i < groups.groupCount(); ++i) {
+        if (gapOf[i] <= 0) {
+            continue;
+        }
+        const auto& [inner, outer] = halves[static_cast<std::size_t>(candidate[i])];
+        const std::optional<RoundGroup> small = inner.ring(extents[i].centre());
+        const std::optional<RoundGroup> large = outer.ring(extents[i].centre());
+        if (small && large) {
+            found.push_back(*small);
+            found.push_back(*large);
         }
     }
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
 
 namespace kelvarin {
 
@@ -16,6 +17,13 @@ constexpr std::size_t kSamplesPerArc = 48;
 constexpr double kLargestRadius = 50000;
 // Places tried when an arc may be a line running into a bend, or two bends meeting.
 constexpr std::size_t kSplitsTried = 40;
+// Arcs whose chord is shorter than this share of their radius (about 30 degrees) may be a straight edge
+// between two bends.
+constexpr double kFlatSweep = 0.5;
+// And only one straying from the ink by more than this share of the tolerance somewhere.
+constexpr double kFlatLooseShare = 0.5;
+// Places tried for each end of a straight edge between two bends, and for the cut of a kink.
+constexpr std::size_t kEdgeSplitsTried = 12;
 // A split must leave at most this share of the one arc's squared error to be taken.
 constexpr double kSplitGain = 0.4;
 // And its two pieces must bend this many times differently (a line not at all).
@@ -106,9 +114,15 @@ private:
         if (points.size() >= 8) {
             const CircleFit circle = fitCircle(points);
             if (fitsAsArc(circle, points)) {
-                // An arc that keeps well within the tolerance is taken as it is.
+                // An arc that keeps well within the tolerance is taken as it is, unless it is so flat that
+                // a straight edge with rounded corners may lie within it as well.
                 const bool loose = largestCircleDistance(points, circle) > kLooseShare * m_tolerance;
-                const std::size_t split = loose ? splitOfFlatArc(first, last, squaredCircleError(points, circle)) : 0;
+                const bool flat = length(points.back() - points.front()) < kFlatSweep * circle.radius &&
+                                  largestCircleDistance(points, circle) > kFlatLooseShare * m_tolerance;
+                const double error = squaredCircleError(points, circle);
+                const std::size_t split = loose  ? splitOfFlatArc(first, last, error)
+                                          : flat ? splitOfRoundedEdge(first, last, error)
+                                                 : 0;
                 if (split == 0) {
                     addArc(circle, points);
                     return;
@@ -121,7 +135,12 @@ private:
         if (last - first < 2 * kFewestPoints) {
             return;  // a kink too short to fit: the neighbours' ends are run out over it later
         }
-        const std::size_t split = farthestFromChord(first, last);
+        // A line running into a bend is cut where both fit (the tangent point), a bend between two lines
+        // at both ends of the bend; a longer run of corners and bends at the point farthest from the chord.
+        std::size_t split = splitOfKink(first, last);
+        if (split == 0) {
+            split = farthestFromChord(first, last);
+        }
         fit(first, split);
         fit(split, last);
     }
@@ -185,7 +204,71 @@ private:
                 best = split;
             }
         }
-        return best;
+        return best != 0 ? best : splitOfRoundedEdge(first, last, arcError);
+    }
+
+    // Where an arc through points[first..last] is better drawn as a straight edge with a bend at either end
+    // (a rounded rectangle's side, which the rows or the columns take with half of each corner): the
+    // start of the edge, or 0 when the one arc is the better.
+    std::size_t splitOfRoundedEdge(std::size_t first, std::size_t last, double arcError) const {
+        return threePieces(first, last, kSplitGain * arcError, true).first;
+    }
+
+    // Where points[first..last], which no one line or arc fits, are best cut: into two pieces that each
+    // fit, or into three (a line, a bend and a line) when that fits much better; 0 when neither does.
+    std::size_t splitOfKink(std::size_t first, std::size_t last) const {
+        if (last - first < 4 * kFewestPoints) {
+            return 0;
+        }
+        const std::size_t low = first + 2 * kFewestPoints, high = last - 2 * kFewestPoints;
+        const std::size_t step = std::max<std::size_t>(1, (high - low) / kEdgeSplitsTried);
+        std::size_t best = 0;
+        double bestError = std::numeric_limits<double>::infinity();
+        for (std::size_t split = low; split <= high; split += step) {
+            const double error = bestPiece(first, split).squared + bestPiece(split, last).squared;
+            if (error < bestError) {
+                bestError = error;
+                best = split;
+            }
+        }
+        const std::size_t three = threePieces(first, last, kSplitGain * bestError, false).first;
+        return three != 0 ? three : best;
+    }
+
+    // The start of the middle piece of the best cut of points[first..last] into three pieces that each fit,
+    // with a squared error below bound (and a middle flatter than both ends, when asked), and that error;
+    // 0 when no cut tried is.
+    std::pair<std::size_t, double> threePieces(std::size_t first, std::size_t last, double bound,
+                                               bool flatterMiddle) const {
+        if (last - first < 6 * kFewestPoints) {
+            return {0, bound};
+        }
+        const std::size_t low = first + 2 * kFewestPoints, high = last - 2 * kFewestPoints;
+        const std::size_t step = std::max<std::size_t>(1, (high - low) / kEdgeSplitsTried);
+        std::vector<std::size_t> splits;
+        std::vector<PieceError> before, after;
+        for (std::size_t split = low; split <= high; split += step) {
+            splits.push_back(split);
+            before.push_back(bestPiece(first, split));
+            after.push_back(bestPiece(split, last));
+        }
+        std::size_t best = 0;
+        double bestError = bound;
+        for (std::size_t i = 0; i < splits.size(); ++i) {
+            for (std::size_t j = i + 1; j < splits.size(); ++j) {
+                if (splits[j] - splits[i] < 2 * kFewestPoints || !(before[i].squared + after[j].squared < bestError)) {
+                    continue;
+                }
+                const PieceError middle = bestPiece(splits[i], splits[j]);
+                const double error = before[i].squared + middle.squared + after[j].squared;
+                if (error < bestError && (!flatterMiddle || middle.curvature * kLeastBendRatio <=
+                                                                std::min(before[i].curvature, after[j].curvature))) {
+                    bestError = error;
+                    best = splits[i];
+                }
+            }
+        }
+        return {best, bestError};
     }
 
     std::size_t farthestFromChord(std::size_t first, std::size_t last) const {

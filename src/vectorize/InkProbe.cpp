@@ -2,6 +2,9 @@
 #include "vectorize/InkProbe.h"
 
 #include <algorithm>
+#include <numbers>
+
+#include "vectorize/Fitting.h"
 
 namespace kelvarin {
 
@@ -14,6 +17,43 @@ double InkProbe::shareAlong(Point a, Point b) const {
         inked += near({a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t}) ? 1 : 0;
     }
     return static_cast<double>(inked) / (steps + 1);
+}
+
+double InkProbe::shareAlongCircle(Point centre, double radius, double startDegrees, double endDegrees) const {
+    const double sweep = sweepDegrees(startDegrees, endDegrees);
+    const int steps = std::max(1, static_cast<int>(std::ceil(sweep * std::numbers::pi / 180 * radius)));
+    int inked = 0;
+    for (int i = 0; i <= steps; ++i) {
+        const double radians = (startDegrees + sweep * i / steps) * std::numbers::pi / 180;
+        inked += at({centre.x + radius * std::cos(radians), centre.y + radius * std::sin(radians)}) ? 1 : 0;
+    }
+    return static_cast<double>(inked) / (steps + 1);
+}
+
+std::optional<double> InkProbe::strokeMiddleNear(Point from, Point direction, double distance, double width) const {
+    constexpr double kStep = 0.5;  // dots between the probes
+    const double near = std::max(0.0, distance - width - 2), far = distance + width + 2;
+    std::optional<double> best;
+    double enter = -1;  // where the ink entered, or -1 outside ink
+    const auto close = [&](double exit) {
+        const double middle = (enter + exit) / 2;
+        if (!best || std::abs(middle - distance) < std::abs(*best - distance)) {
+            best = middle;
+        }
+        enter = -1;
+    };
+    for (double t = near; t <= far; t += kStep) {
+        const bool inked = at({from.x + direction.x * t, from.y + direction.y * t});
+        if (inked && enter < 0) {
+            enter = t;
+        } else if (!inked && enter >= 0) {
+            close(t - kStep);
+        }
+    }
+    if (enter >= 0) {
+        close(far);
+    }
+    return best && std::abs(*best - distance) <= width ? best : std::nullopt;
 }
 
 }  // namespace kelvarin

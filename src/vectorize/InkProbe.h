@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cmath>
+#include <optional>
 
 #include "convert/VirtualVram.h"
 #include "vectorize/Geometry.h"
@@ -19,7 +20,8 @@ public:
     bool at(Point p) const {
         const double x = std::round(p.x);
         const double y = std::round(p.y);
-        if (x < 0 || y < 0 || x >= m_grid.width() || y >= m_grid.height()) {
+        // Written so that a position that is not a number is outside too.
+        if (!(x >= 0 && y >= 0 && x < m_grid.width() && y < m_grid.height())) {
             return false;
         }
         return m_grid.at(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)) != 0;
@@ -32,6 +34,12 @@ public:
     double diagonal() const { return std::hypot(m_grid.width(), m_grid.height()); }
     // The share of the points a dot apart from a to b that are near line cells.
     double shareAlong(Point a, Point b) const;
+    // The share of the points a dot apart along the circle from start to end degrees (counter-clockwise)
+    // that are line cells.
+    double shareAlongCircle(Point centre, double radius, double startDegrees, double endDegrees) const;
+    // The distance from `from` along the unit direction of the middle of the stretch of ink, crossing the
+    // ray, whose middle lies nearest distance: nothing when none lies within the stroke's width of it.
+    std::optional<double> strokeMiddleNear(Point from, Point direction, double distance, double width) const;
 
 private:
     const VirtualVram& m_grid;

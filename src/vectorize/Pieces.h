@@ -34,6 +34,29 @@ struct WideDrawing {
     std::vector<double> circleWidths;
 };
 
+// Removes the lines and arcs marked: dropped holds a mark for each line, then for each arc.
+inline void dropMarkedEntities(WideDrawing& wide, const std::vector<bool>& dropped) {
+    const std::size_t lineCount = wide.drawing.lines.size();
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < lineCount; ++i) {
+        if (!dropped[i]) {
+            wide.drawing.lines[kept] = wide.drawing.lines[i];
+            wide.lineWidths[kept++] = wide.lineWidths[i];
+        }
+    }
+    wide.drawing.lines.resize(kept);
+    wide.lineWidths.resize(kept);
+    kept = 0;
+    for (std::size_t i = 0; i < wide.drawing.arcs.size(); ++i) {
+        if (!dropped[lineCount + i]) {
+            wide.drawing.arcs[kept] = wide.drawing.arcs[i];
+            wide.arcWidths[kept++] = wide.arcWidths[i];
+        }
+    }
+    wide.drawing.arcs.resize(kept);
+    wide.arcWidths.resize(kept);
+}
+
 // Called once per item of the long loops, so that the window stays responsive and can stop them.
 using Tick = std::function<void()>;
 

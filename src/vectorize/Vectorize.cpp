@@ -20,7 +20,9 @@
 #include "vectorize/CentreChains.h"
 #include "vectorize/ChainFitting.h"
 #include "vectorize/Coverage.h"
+#include "vectorize/DashedCircles.h"
 #include "vectorize/DrawingTurn.h"
+#include "vectorize/Fillets.h"
 #include "vectorize/HatchLines.h"
 #include "vectorize/Hollowing.h"
 #include "vectorize/InkProbe.h"
@@ -251,6 +253,8 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     }
     dropCoveredEntities(drawing, options.tolerance, pool, tick);
     meetAtTangentPoints(drawing.drawing, options.tolerance, tick);
+    roundFilletedCorners(drawing, ink, options.tolerance, tick);
+    gatherDashedCircles(drawing, ink, options.tolerance, tick);
     dropDegenerateEntities(drawing, tick);
     {
         const RunGroups groups(grid, nullptr, pool, tick);

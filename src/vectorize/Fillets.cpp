@@ -1,0 +1,340 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "vectorize/Fillets.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numbers>
+#include <optional>
+#include <tuple>
+#include <vector>
+
+#include "vectorize/Fitting.h"
+#include "vectorize/SegmentIndex.h"
+
+namespace kelvarin {
+
+namespace {
+
+// Bends of a larger radius (dots) are long enough for the chains to fit them.
+constexpr double kLargestRadius = 64;
+constexpr double kSmallestRadius = 3;  // and at least the stroke's width
+// Corners whose two sides make a smaller or larger angle (degrees, inside the corner) are left as they are:
+// too sharp to be rounded, or too flat for the ink to tell the bend's radius.
+constexpr double kSharpestCorner = 45;
+constexpr double kFlattestCorner = 150;
+constexpr double kProbeStep = 0.5;  // dots between the probes along a ray
+constexpr int kRays = 9;            // rays across the bend that find its middle
+constexpr int kMissesAllowed = 1;   // rays finding no ink there: noise
+constexpr double kCoarseRadiusStep = 0.5;
+constexpr double kRadiusStep = 0.05;
+// Middles off the circle tangent to both lines by more than this mean square (dots²) are fitted alone.
+constexpr double kLooseFit = 0.25;
+constexpr std::array<double, 3> kShares = {0, 0.5, 1};  // where along an arc it is looked at
+
+Point unit(Point v) { return v * (1 / std::max(length(v), 1e-12)); }
+
+Point atDegrees(Point centre, double radius, double degrees) {
+    const double radians = degrees * std::numbers::pi / 180;
+    return centre + Point{std::cos(radians), std::sin(radians)} * radius;
+}
+
+// The first stretch of ink along the ray from `from` in direction, between the distances near and far:
+// its middle's distance from `from`, or nothing when there is none or the ray starts in ink.
+std::optional<double> firstInkMiddle(const InkProbe& ink, Point from, Point direction, double near, double far,
+                                     double widest) {
+    std::optional<double> enter;
+    for (double t = near; t <= far; t += kProbeStep) {
+        const bool inked = ink.at(from + direction * t);
+        if (inked && !enter) {
+            if (t == near) {
+                return std::nullopt;
+            }
+            enter = t;
+        } else if (!inked && enter) {
+            return t - *enter > widest ? std::nullopt : std::optional<double>((*enter + t - kProbeStep) / 2);
+        }
+    }
+    return std::nullopt;
+}
+
+// Whether the bend's ink follows the circle from start over sweep degrees: ink along its middle at all
+// rays but a few, and none just outside and just inside its stroke. Two straight strokes crossing near the
+// corner are ink outside it.
+bool drawnRound(const InkProbe& ink, Point centre, double radius, double start, double sweep, double width) {
+    int misses = 0;
+    for (int k = 1; k <= kRays; ++k) {
+        const double degrees = start + sweep * k / (kRays + 1);
+        if (ink.at(atDegrees(centre, radius + width / 2 + 1.5, degrees)) ||
+            (radius >= width / 2 + 2 && ink.at(atDegrees(centre, radius - width / 2 - 1.5, degrees)))) {
+            return false;
+        }
+        misses += ink.near(atDegrees(centre, radius, degrees)) ? 0 : 1;
+    }
+    return misses <= kMissesAllowed;
+}
+
+// The radius from low to high, step apart, of the least error.
+template <typename Error>
+double nearestRadius(const Error& error, double low, double high, double step) {
+    double best = low, least = error(low);
+    for (double radius = low + step; radius <= high; radius += step) {
+        if (const double e = error(radius); e < least) {
+            least = e;
+            best = radius;
+        }
+    }
+    return best;
+}
+
+struct Fillet {
+    VectorArc arc;
+    Point touch1;  // where the bend touches the first line and the second
+    Point touch2;
+};
+
+// A corner where two lines, each running from its far end out to its end, meet.
+struct Corner {
+    Point d1, d2;     // the lines' directions out to their ends
+    Point meet;       // where they cross
+    Point inward;     // along the bisector into the corner
+    double halfSine;  // of half the angle inside the corner
+    double apart;     // a bend's middle lies its radius × apart inside the corner
+
+    Point centreFor(double radius) const { return meet + inward * (radius / halfSine); }
+};
+
+// The corner of two lines that run towards each other at an angle that may be rounded, both ending near
+// where they cross and neither running on past it.
+std::optional<Corner> cornerOf(Point far1, Point end1, Point far2, Point end2, double width, double tolerance) {
+    Corner corner;
+    corner.d1 = unit(end1 - far1);
+    corner.d2 = unit(end2 - far2);
+    const double cosine = dot(corner.d1, corner.d2);
+    if (cosine > std::cos(kSharpestCorner * std::numbers::pi / 180) ||
+        cosine < std::cos(kFlattestCorner * std::numbers::pi / 180)) {
+        return std::nullopt;
+    }
+    const double across = cross(corner.d1, corner.d2);
+    if (std::abs(across) < 1e-9) {
+        return std::nullopt;  // a line of no length
+    }
+    const double halfAngle = std::acos(cosine) / 2;
+    corner.meet = far1 + corner.d1 * (cross(far2 - far1, corner.d2) / across);
+    corner.inward = unit(Point{0, 0} - corner.d1 - corner.d2);
+    corner.halfSine = std::sin(halfAngle);
+    corner.apart = 1 / corner.halfSine - 1;
+    const double reach = kLargestRadius / std::tan(halfAngle) + width + tolerance;
+    for (const auto& [far, end, d] : {std::tuple{far1, end1, corner.d1}, std::tuple{far2, end2, corner.d2}}) {
+        if (dot(corner.meet - end, d) < -(width + tolerance) || length(corner.meet - end) > reach ||
+            dot(corner.meet - far, d) < 2) {
+            return std::nullopt;
+        }
+    }
+    return corner;
+}
+
+// The middles of the stroke across the bend from start over sweep degrees, on rays from centre; none when
+// ink lies just outside the guessed bend (a stroke crossing the corner) or too many rays find none.
+std::vector<Point> middlesAcross(const InkProbe& ink, Point centre, double guess, double start, double sweep,
+                                 double width) {
+    for (int k = 1; k <= kRays; ++k) {
+        if (ink.at(atDegrees(centre, guess + width / 2 + 4, start + sweep * k / (kRays + 1)))) {
+            return {};
+        }
+    }
+    std::vector<Point> middles;
+    for (int k = 1; k <= kRays; ++k) {
+        const Point direction = atDegrees({0, 0}, 1, start + sweep * k / (kRays + 1));
+        if (const std::optional<double> at = ink.strokeMiddleNear(centre, direction, guess, width)) {
+            middles.push_back(centre + direction * *at);
+        }
+    }
+    return middles.size() + kMissesAllowed < static_cast<std::size_t>(kRays) ? std::vector<Point>{} : middles;
+}
+
+double meanSquareOff(const std::vector<Point>& points, Point centre, double radius) {
+    double sum = 0;
+    for (const Point& p : points) {
+        sum += (length(p - centre) - radius) * (length(p - centre) - radius);
+    }
+    return sum / static_cast<double>(points.size());
+}
+
+// The circle tangent to both lines that lies nearest the middles, found coarsely, then finely; or, where
+// the corner is flat and a slight error in the lines' angle moves that circle a long way, the circle of
+// the middles alone when it agrees with it and lies much nearer to them.
+CircleFit bendCircle(const Corner& corner, const std::vector<Point>& middles, double guess) {
+    const auto tangentError = [&](double radius) { return meanSquareOff(middles, corner.centreFor(radius), radius); };
+    double radius = nearestRadius(tangentError, 0.7 * guess, 1.4 * guess, kCoarseRadiusStep);
+    radius = nearestRadius(tangentError, radius - kCoarseRadiusStep, radius + kCoarseRadiusStep, kRadiusStep);
+    const CircleFit tangent{corner.centreFor(radius), radius, true};
+    const CircleFit free = fitCircle(middles);
+    const double tangentOff = meanSquareOff(middles, tangent.centre, tangent.radius);
+    const bool freeBetter = free.valid && std::abs(free.radius - radius) <= 0.25 * radius &&
+                            length(free.centre - tangent.centre) <= 0.25 * radius && tangentOff > kLooseFit &&
+                            meanSquareOff(middles, free.centre, free.radius) < 0.25 * tangentOff;
+    return freeBetter ? free : tangent;
+}
+
+// The bend of the corner where the lines' ends end1 and end2 (each line from its far end out to end) meet,
+// when the ink shows one of a radius the corner's angle leaves room for.
+std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, double width, const InkProbe& ink,
+                               double tolerance) {
+    const std::optional<Corner> corner = cornerOf(far1, end1, far2, end2, width, tolerance);
+    if (!corner) {
+        return std::nullopt;
+    }
+    // The middle of the stroke on the bisector tells the radius first.
+    const std::optional<double> middle = firstInkMiddle(ink, corner->meet, corner->inward, -(width / 2 + 2),
+                                                        kLargestRadius * corner->apart + width + 2, 2 * width + 2);
+    const double smallest = std::max(kSmallestRadius, width);
+    const double guess = middle ? *middle / corner->apart : 0;
+    if (guess < smallest || guess > kLargestRadius) {
+        return std::nullopt;
+    }
+    const Point centre = corner->centreFor(guess);
+    const double touch1 = angleDegrees(centre, far1 + corner->d1 * dot(centre - far1, corner->d1));
+    const double touch2 = angleDegrees(centre, far2 + corner->d2 * dot(centre - far2, corner->d2));
+    const bool fromFirst = sweepDegrees(touch1, touch2) <= 180;
+    const double start = fromFirst ? touch1 : touch2;
+    const double sweep = fromFirst ? sweepDegrees(touch1, touch2) : sweepDegrees(touch2, touch1);
+    const std::vector<Point> middles = middlesAcross(ink, centre, guess, start, sweep, width);
+    if (middles.empty()) {
+        return std::nullopt;
+    }
+    const CircleFit bend = bendCircle(*corner, middles, guess);
+    const bool strays = std::any_of(middles.begin(), middles.end(), [&](Point p) {
+        return std::abs(length(p - bend.centre) - bend.radius) > tolerance;
+    });
+    if (strays || bend.radius < smallest || bend.radius > kLargestRadius ||
+        !drawnRound(ink, bend.centre, bend.radius, start, sweep, width)) {
+        return std::nullopt;
+    }
+    Fillet fillet;
+    fillet.touch1 = far1 + corner->d1 * dot(bend.centre - far1, corner->d1);
+    fillet.touch2 = far2 + corner->d2 * dot(bend.centre - far2, corner->d2);
+    // The sides of a rounded corner run on straight past the bend; a wiggle of short strokes does not. A
+    // bend shorter than twice the stroke is wide is where the pieces of a curve meet, not a bend of its own.
+    if (length(fillet.touch1 - far1) < bend.radius || length(fillet.touch2 - far2) < bend.radius ||
+        bend.radius * sweep * std::numbers::pi / 180 < 2 * width) {
+        return std::nullopt;
+    }
+    const double a1 = angleDegrees(bend.centre, fillet.touch1), a2 = angleDegrees(bend.centre, fillet.touch2);
+    fillet.arc = sweepDegrees(a1, a2) <= 180 ? VectorArc{bend.centre, bend.radius, a1, a2}
+                                             : VectorArc{bend.centre, bend.radius, a2, a1};
+    return fillet;
+}
+
+// Whether p lies on the arc's stroke: within reach of its circle and between its ends.
+bool onArcStroke(const VectorArc& arc, Point p, double reach) {
+    if (std::abs(length(p - arc.centre) - arc.radius) > reach) {
+        return false;
+    }
+    const double slack = reach / arc.radius * 180 / std::numbers::pi;
+    return sweepDegrees(arc.startDegrees - slack, angleDegrees(arc.centre, p)) <=
+           sweepDegrees(arc.startDegrees, arc.endDegrees) + 2 * slack;
+}
+
+bool lineOnStroke(const VectorArc& arc, const VectorLine& line, double reach) {
+    return onArcStroke(arc, line.a, reach) && onArcStroke(arc, line.b, reach) &&
+           onArcStroke(arc, (line.a + line.b) * 0.5, reach);
+}
+
+bool arcOnStroke(const VectorArc& arc, const VectorArc& part, double reach) {
+    return std::all_of(kShares.begin(), kShares.end(), [&](double share) {
+        const double degrees = part.startDegrees + share * sweepDegrees(part.startDegrees, part.endDegrees);
+        return onArcStroke(arc, atDegrees(part.centre, part.radius, degrees), reach);
+    });
+}
+
+double distanceToSegment(Point p, const VectorLine& line) {
+    const Point along = line.b - line.a;
+    const double t = std::clamp(dot(p - line.a, along) / std::max(dot(along, along), 1e-12), 0.0, 1.0);
+    return length(p - (line.a + along * t));
+}
+
+}  // namespace
+
+void roundFilletedCorners(WideDrawing& wide, const InkProbe& ink, double tolerance, const Tick& tick) {
+    std::vector<VectorLine>& lines = wide.drawing.lines;
+    const std::size_t arcsBefore = wide.drawing.arcs.size();
+    SegmentIndex ends(kIndexCellSize);
+    SegmentIndex strokes(kIndexCellSize);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ends.insert(static_cast<std::int32_t>(2 * i), lines[i].a, lines[i].a);
+        ends.insert(static_cast<std::int32_t>(2 * i + 1), lines[i].b, lines[i].b);
+        strokes.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
+    }
+    for (std::size_t i = 0; i < arcsBefore; ++i) {
+        const VectorArc& arc = wide.drawing.arcs[i];
+        strokes.insert(static_cast<std::int32_t>(lines.size() + i), atDegrees(arc.centre, arc.radius, arc.startDegrees),
+                       atDegrees(arc.centre, arc.radius, arc.endDegrees));
+    }
+    std::vector<bool> endDone(2 * lines.size(), false);
+    std::vector<bool> dropped(lines.size() + arcsBefore, false);
+    const auto endOf = [&](std::size_t id) -> Point& { return id % 2 ? lines[id / 2].b : lines[id / 2].a; };
+    const auto farOf = [&](std::size_t id) { return id % 2 ? lines[id / 2].a : lines[id / 2].b; };
+    std::vector<std::int32_t> near, along;
+    std::vector<std::size_t> covered;
+    for (std::size_t id = 0; id < endDone.size(); ++id) {
+        tick();
+        if (endDone[id] || dropped[id / 2]) {
+            continue;
+        }
+        const double width = wide.lineWidths[id / 2];
+        if (length(endOf(id) - farOf(id)) < std::max(kSmallestRadius, width)) {
+            continue;  // too short to be the side of a bend
+        }
+        ends.near(endOf(id), kLargestRadius + width + tolerance, near);
+        for (const std::int32_t found : near) {
+            const auto other = static_cast<std::size_t>(found);
+            // Each pair once: the geometry is the same either way round.
+            if (other <= id || other / 2 == id / 2 || endDone[other] || dropped[other / 2]) {
+                continue;
+            }
+            const double widest = std::max(width, wide.lineWidths[other / 2]);
+            const std::optional<Fillet> fillet =
+                filletAt(farOf(id), endOf(id), farOf(other), endOf(other), widest, ink, tolerance);
+            if (!fillet) {
+                continue;
+            }
+            // What else lies along the bend: the chords and pieces of arcs the chains made of it, dropped;
+            // a stroke crossing it means the corner is a junction, not a bend.
+            const VectorArc& arc = fillet->arc;
+            const double reach = widest / 2 + tolerance;
+            const Point middle = atDegrees(arc.centre, arc.radius,
+                                           arc.startDegrees + sweepDegrees(arc.startDegrees, arc.endDegrees) / 2);
+            strokes.near(middle, arc.radius + reach, along);
+            covered.clear();
+            bool crossed = false;
+            for (const std::int32_t piece : along) {
+                const auto k = static_cast<std::size_t>(piece);
+                if (k == id / 2 || k == other / 2 || dropped[k]) {
+                    continue;
+                }
+                if (k >= lines.size() ? arcOnStroke(arc, wide.drawing.arcs[k - lines.size()], reach)
+                                      : lineOnStroke(arc, lines[k], reach)) {
+                    covered.push_back(k);
+                } else if (k < lines.size() && distanceToSegment(middle, lines[k]) <= reach) {
+                    crossed = true;
+                }
+            }
+            if (crossed) {
+                continue;
+            }
+            for (const std::size_t k : covered) {
+                dropped[k] = true;
+            }
+            endOf(id) = fillet->touch1;
+            endOf(other) = fillet->touch2;
+            endDone[id] = endDone[other] = true;
+            wide.drawing.arcs.push_back(arc);
+            wide.arcWidths.push_back(widest);
+            break;
+        }
+    }
+    dropMarkedEntities(wide, dropped);
+}
+
+}  // namespace kelvarin
