@@ -59,14 +59,15 @@ std::optional<double> firstInkMiddle(const InkProbe& ink, Point from, Point dire
 }
 
 // Whether the bend's ink follows the circle from start over sweep degrees: ink along its middle at all
-// rays but a few, and none just outside and just inside its stroke. Two straight strokes crossing near the
-// corner are ink outside it.
-bool drawnRound(const InkProbe& ink, Point centre, double radius, double start, double sweep, double width) {
+// rays but a few, and none just outside and just inside its stroke as scanned. Two straight strokes crossing
+// near the corner are ink outside it; the corner of a filled area's rim has the fill inside it.
+bool drawnRound(const InkProbe& ink, const InkProbe& scanned, Point centre, double radius, double start, double sweep,
+                double width) {
     int misses = 0;
     for (int k = 1; k <= kRays; ++k) {
         const double degrees = start + sweep * k / (kRays + 1);
-        if (ink.at(atDegrees(centre, radius + width / 2 + 1.5, degrees)) ||
-            (radius >= width / 2 + 2 && ink.at(atDegrees(centre, radius - width / 2 - 1.5, degrees)))) {
+        if (scanned.at(atDegrees(centre, radius + width / 2 + 1.5, degrees)) ||
+            (radius >= width / 2 + 2 && scanned.at(atDegrees(centre, radius - width / 2 - 1.5, degrees)))) {
             return false;
         }
         misses += ink.near(atDegrees(centre, radius, degrees)) ? 0 : 1;
@@ -180,7 +181,7 @@ CircleFit bendCircle(const Corner& corner, const std::vector<Point>& middles, do
 // The bend of the corner where the lines' ends end1 and end2 (each line from its far end out to end) meet,
 // when the ink shows one of a radius the corner's angle leaves room for.
 std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, double width, const InkProbe& ink,
-                               double tolerance) {
+                               const InkProbe& scanned, double tolerance) {
     const std::optional<Corner> corner = cornerOf(far1, end1, far2, end2, width, tolerance);
     if (!corner) {
         return std::nullopt;
@@ -208,7 +209,7 @@ std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, d
         return std::abs(length(p - bend.centre) - bend.radius) > tolerance;
     });
     if (strays || bend.radius < smallest || bend.radius > kLargestRadius ||
-        !drawnRound(ink, bend.centre, bend.radius, start, sweep, width)) {
+        !drawnRound(ink, scanned, bend.centre, bend.radius, start, sweep, width)) {
         return std::nullopt;
     }
     Fillet fillet;
@@ -256,7 +257,8 @@ double distanceToSegment(Point p, const VectorLine& line) {
 
 }  // namespace
 
-void roundFilletedCorners(WideDrawing& wide, const InkProbe& ink, double tolerance, const Tick& tick) {
+void roundFilletedCorners(WideDrawing& wide, const InkProbe& ink, const InkProbe& scanned, double tolerance,
+                          const Tick& tick) {
     std::vector<VectorLine>& lines = wide.drawing.lines;
     const std::size_t arcsBefore = wide.drawing.arcs.size();
     SegmentIndex ends(kIndexCellSize);
@@ -295,7 +297,7 @@ void roundFilletedCorners(WideDrawing& wide, const InkProbe& ink, double toleran
             }
             const double widest = std::max(width, wide.lineWidths[other / 2]);
             const std::optional<Fillet> fillet =
-                filletAt(farOf(id), endOf(id), farOf(other), endOf(other), widest, ink, tolerance);
+                filletAt(farOf(id), endOf(id), farOf(other), endOf(other), widest, ink, scanned, tolerance);
             if (!fillet) {
                 continue;
             }

@@ -10,7 +10,9 @@ namespace kelvarin {
 // sharp point and follows a bend tangent to both (a fillet, a rounded rectangle's corner, a bend of a
 // spring), each line is cut back to the point where it touches the bend and the bend becomes an ARC. The
 // rows and the columns cut such a corner apart, so neither chain alone shows the bend. Short LINEs left
-// lying along a new ARC are dropped.
-void roundFilletedCorners(WideDrawing& wide, const InkProbe& ink, double tolerance, const Tick& tick);
+// lying along a new ARC are dropped. ink: the strokes (filled areas hollowed); scanned: the picture as it
+// was scanned.
+void roundFilletedCorners(WideDrawing& wide, const InkProbe& ink, const InkProbe& scanned, double tolerance,
+                          const Tick& tick);
 
 }  // namespace kelvarin

@@ -253,7 +253,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     }
     dropCoveredEntities(drawing, options.tolerance, pool, tick);
     meetAtTangentPoints(drawing.drawing, options.tolerance, tick);
-    roundFilletedCorners(drawing, ink, options.tolerance, tick);
+    roundFilletedCorners(drawing, ink, unhollowed, options.tolerance, tick);
     gatherDashedCircles(drawing, ink, options.tolerance, tick);
     dropDegenerateEntities(drawing, tick);
     {
