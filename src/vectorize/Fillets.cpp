@@ -336,6 +336,7 @@ void roundFilletedCorners(WideDrawing& wide, const InkProbe& ink, const InkProbe
             break;
         }
     }
+    dropped.resize(lines.size() + wide.drawing.arcs.size(), false);  // the new ARCs are kept
     dropMarkedEntities(wide, dropped);
 }
 
