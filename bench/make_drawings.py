@@ -6,7 +6,8 @@ way, also as a Group 4 TIFF, turned by 0.7 degrees as a scanner would, and that 
 the sheet as a 1-bit PNG and that in a PDF (img2pdf, Flate), the sheet's top-left sixteenth and quarter, the
 8000 x 6000 drawing in grey lit from one side (paper from 255 down to 70, ink a quarter of it), a 2000 x 2000
 field of random noise (the worst case for run extraction), a
-strip one row high and 2^27 dots wide holding one black run, and an all-white 8000 x 6000 page."""
+strip one row high and 2^27 dots wide holding one black run, a strip 4 dots wide and 2^24 rows high holding one
+black column, and an all-white 8000 x 6000 page."""
 import random
 import subprocess
 import sys
@@ -60,6 +61,12 @@ def strip(path):
     image.save(path)
 
 
+def tall_strip(path):
+    image = Image.new("1", (4, 2**24), 1)
+    image.paste(0, (1, 0, 2, 2**24))
+    image.save(path)
+
+
 if __name__ == "__main__":
     folder = sys.argv[1]
     plan = drawing(8000, 6000)
@@ -78,4 +85,5 @@ if __name__ == "__main__":
                     f"{folder}/a0-600dpi.png"], check=True)
     noise(f"{folder}/noise-2000x2000.bmp")
     strip(f"{folder}/strip-134217728x1.bmp")
+    tall_strip(f"{folder}/strip-4x16777216.bmp")
     Image.new("1", (8000, 6000), 1).save(f"{folder}/white-8000x6000.bmp")

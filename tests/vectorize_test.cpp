@@ -13,6 +13,7 @@
 #include "convert/VirtualVram.h"
 #include "support/FakeView.h"
 #include "support/FormFixture.h"
+#include "vectorize/Fitting.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/Vectorize.h"
 
@@ -280,6 +281,32 @@ TEST(vectorize, no_bends_of_their_own_where_a_small_circle_meets_lines) {
             EXPECT_LE(std::abs(circle.radius - radius), 1.5 + 0.02 * radius) << radius;
         }
     }
+}
+
+// A page of over a million rows and few columns is vectorized turned over, and its drawing turned back:
+// lines, a circle, and an arc over the top of its circle, still counter-clockwise.
+TEST(vectorize, a_narrow_page_of_a_million_rows_comes_out_as_drawn) {
+    const Case c{"narrow page",
+                 {segment({10, 10000}, {10, 1000000}), segment({20, 2000}, {40, 2300}), ring({24, 5000}, 20, 3)},
+                 2,
+                 1,
+                 1};
+    const Shape arc = ring({24, 8000}, 20, 3, 30, 150);
+    std::vector<Shape> shapes = c.shapes;
+    shapes.push_back(arc);
+    const Picture picture(48, 1100000, shapes);
+    PassState pass;
+    test::FakeView view;
+    const VectorDrawing drawing = VectorizeGrid(picture.grid, {}, pass, view);
+    EXPECT_EQ(drawing.lines.size(), c.lines);
+    EXPECT_EQ(drawing.circles.size(), c.circles);
+    expectMatches(c, drawing);
+    ASSERT_EQ(drawing.arcs.size(), c.arcs);
+    const VectorArc& found = drawing.arcs.front();
+    EXPECT_LE(distance(found.centre, arc.centre), 1.5);
+    EXPECT_LE(std::abs(found.radius - arc.radius), 1.5);
+    EXPECT_NEAR(found.startDegrees + sweepDegrees(found.startDegrees, found.endDegrees) / 2, 90, 3);
+    EXPECT_NEAR(sweepDegrees(found.startDegrees, found.endDegrees), 120, 8);
 }
 
 TEST(vectorize, ink_is_probed_only_inside_the_grid) {

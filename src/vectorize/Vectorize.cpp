@@ -29,6 +29,7 @@
 #include "vectorize/LineAssembly.h"
 #include "vectorize/RunGroups.h"
 #include "vectorize/Tangents.h"
+#include "vectorize/Transposition.h"
 
 namespace kelvarin {
 
@@ -211,6 +212,15 @@ std::int64_t automaticSpeckleSize(const VirtualVram& grid) {
 VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& options, PassState& pass, Toolkit& toolkit,
                             const VirtualVram* undespeckled) {
     pass.CurrentStep = "中心線を求める";
+    if (betterTransposed(grid)) {
+        TransposedGrid turned, turnedUndespeckled;
+        transposeGrid(grid, turned, toolkit);
+        if (undespeckled != nullptr) {
+            transposeGrid(*undespeckled, turnedUndespeckled, toolkit);
+        }
+        return transposeDrawing(VectorizeGrid(turned.vram, options, pass, toolkit,
+                                              undespeckled != nullptr ? &turnedUndespeckled.vram : nullptr));
+    }
     // Runs up to a little more than twice the thickest strokes' width cut strokes; longer ones run along.
     const auto counts = runLengthCounts(grid);
     const std::int32_t thick = runLengthShare(counts, 0.9);
