@@ -25,12 +25,6 @@ struct BareBlob {
 std::vector<BareBlob> findBareBlobs(const RunGroups& groups, const VectorDrawing& drawing, WorkerPool& pool,
                                     const Tick& tick);
 
-// Draws each filled disc among the groups (a group of touching line cells as round and as full as a disc, five
-// dots across or more) as one CIRCLE round its edge, and each small ring standing alone (six to 120 dots
-// across, which the rows and columns cut into four short sides) as one CIRCLE along its middle, in place
-// of what was drawn of them.
-void replaceRoundGroups(const RunGroups& groups, WideDrawing& wide, const Tick& tick);
-
 // Gives every group of touching line cells (rows, columns and diagonals) that no entity
 // passes over, and that has at least kSmallestBlob cells, a LINE through its middle along its longer
 // side: a dot, a short dash, a small blob of ink. Its width is the group's extent across.

@@ -27,6 +27,7 @@
 #include "vectorize/Hollowing.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/LineAssembly.h"
+#include "vectorize/RoundGroups.h"
 #include "vectorize/RunGroups.h"
 #include "vectorize/Tangents.h"
 #include "vectorize/Transposition.h"
