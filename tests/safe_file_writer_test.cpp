@@ -69,11 +69,19 @@ int linkWithoutProc(int fromDirectory, const char* from, int toDirectory, const 
 // A folder that takes no new files.
 std::string closedFolder;
 int openWithoutCreating(const char* path, int flags, mode_t mode) {
-    if ((flags & O_TMPFILE) == O_TMPFILE && std::string(path).rfind(closedFolder, 0) == 0) {
+    const bool creates = (flags & O_TMPFILE) == O_TMPFILE || (flags & O_CREAT) != 0;
+    if (creates && std::string(path).rfind(closedFolder, 0) == 0) {
         errno = EACCES;
         return -1;
     }
     return ::open(path, flags, mode);
+}
+int openWithoutCreatingOrUnnamedFiles(const char* path, int flags, mode_t mode) {
+    if ((flags & O_TMPFILE) == O_TMPFILE) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    return openWithoutCreating(path, flags, mode);
 }
 int makeNoTemporary(char* pattern, int flags) {
     if (std::string(pattern).rfind(closedFolder, 0) == 0) {
@@ -201,7 +209,7 @@ TEST(safe_file_writer_faults, a_folder_that_takes_no_new_files_gets_the_file_wri
         chmod(path.c_str(), 0640);
         const ino_t inode = inodeOf(path);
         FileSystemCalls calls = FileSystemCalls::system();
-        calls.openFile = unnamedFiles ? openWithoutCreating : openWithoutUnnamedFiles;
+        calls.openFile = unnamedFiles ? openWithoutCreating : openWithoutCreatingOrUnnamedFiles;
         calls.makeTemporary = makeNoTemporary;
         // The new file is complete elsewhere before the old one is touched: a full disk keeps it.
         FileSystemCalls fullDisk = calls;
@@ -258,44 +266,86 @@ TEST(safe_file_writer_faults, a_folder_without_write_permission_gets_the_file_wr
     EXPECT_EQ(test::filesIn(dir.path()), std::vector<std::string>{"out.dxf"});
 }
 
-// A writer in a child process, killed at some point of its work: the folder then holds the old file or
-// the new one, complete, and nothing else.
+// A writer in a child process, killed at some point of its work: the target is then the old file or the
+// new one, complete. A kill between naming the temporary file and renaming it can leave that file; the
+// next write of the target removes it.
 TEST(safe_file_writer_faults, a_killed_writer_leaves_the_old_or_the_new_file) {
     const std::string big(8 << 20, 'b');
-    int oldSeen = 0;
-    int newSeen = 0;
-    for (int round = 0; round < 12; ++round) {
+    for (const bool unnamed : {true, false}) {
+        FileSystemCalls calls = FileSystemCalls::system();
+        if (!unnamed) {
+            calls.openFile = openWithoutUnnamedFiles;
+        }
+        int oldSeen = 0;
+        int leftSeen = 0;
+        for (int round = 0; round < 12; ++round) {
+            SCOPED_TRACE((unnamed ? "unnamed, round " : "named, round ") + std::to_string(round));
+            TempDir dir;
+            const std::string path = dir.file("out.dxf");
+            test::writeBytes(path, kOld);
+            int ready[2];
+            ASSERT_EQ(pipe(ready), 0);
+            const pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                close(ready[0]);
+                SafeFileWriter writer(path, calls);
+                writer.write(std::string_view(big).substr(0, 1 << 20));
+                const char started = 's';
+                (void)!::write(ready[1], &started, 1);
+                writer.write(std::string_view(big).substr(1 << 20));
+                writer.commit();
+                _exit(0);
+            }
+            close(ready[1]);
+            char started = 0;
+            ASSERT_EQ(read(ready[0], &started, 1), 1);  // the child is writing
+            close(ready[0]);
+            std::this_thread::sleep_for(std::chrono::milliseconds(round * round));
+            kill(child, SIGKILL);
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            const std::string contents = test::readBytes(path);
+            EXPECT_TRUE(contents == kOld || contents == big) << contents.size() << " bytes";
+            oldSeen += contents == kOld ? 1 : 0;
+            const auto names = test::filesIn(dir.path());
+            leftSeen += names.size() > 1 ? 1 : 0;
+            for (const std::string& name : names) {
+                EXPECT_TRUE(name == "out.dxf" || name.rfind(".kelvarin-", 0) == 0) << name;
+            }
+            writeAll(path, calls);
+            EXPECT_EQ(test::readBytes(path), kNew);
+            EXPECT_EQ(test::filesIn(dir.path()), std::vector<std::string>{"out.dxf"});
+        }
+        EXPECT_GT(oldSeen, 0);  // at least one kill came during the writing
+        if (!unnamed) {
+            EXPECT_GT(leftSeen, 0);  // a named temporary file exists while writing: its removal was tested
+        }
+    }
+}
+
+// A second writer of the same target leaves the first one's temporary file alone: both complete, and
+// the later commit wins.
+TEST(safe_file_writer_faults, two_writers_of_one_target_both_complete) {
+    for (const bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed ? "unnamed temporary files" : "named temporary files");
+        FileSystemCalls calls = FileSystemCalls::system();
+        if (!unnamed) {
+            calls.openFile = openWithoutUnnamedFiles;
+        }
         TempDir dir;
         const std::string path = dir.file("out.dxf");
         test::writeBytes(path, kOld);
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            close(ready[0]);
-            SafeFileWriter writer(path);
-            writer.write(std::string_view(big).substr(0, 1 << 20));
-            const char started = 's';
-            (void)!::write(ready[1], &started, 1);
-            writer.write(std::string_view(big).substr(1 << 20));
-            writer.commit();
-            _exit(0);
-        }
-        close(ready[1]);
-        char started = 0;
-        ASSERT_EQ(read(ready[0], &started, 1), 1);  // the child is writing
-        close(ready[0]);
-        std::this_thread::sleep_for(std::chrono::milliseconds(round * round));
-        kill(child, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_EQ(test::filesIn(dir.path()), std::vector<std::string>{"out.dxf"}) << "round " << round;
-        const std::string contents = test::readBytes(path);
-        EXPECT_TRUE(contents == kOld || contents == big) << "round " << round << ": " << contents.size() << " bytes";
-        (contents == kOld ? oldSeen : newSeen) += 1;
+        SafeFileWriter first(path, calls);
+        first.write("first");
+        SafeFileWriter second(path, calls);
+        second.write("second");
+        second.commit();
+        EXPECT_EQ(test::readBytes(path), "second");
+        first.commit();
+        EXPECT_EQ(test::readBytes(path), "first");
+        EXPECT_EQ(test::filesIn(dir.path()), std::vector<std::string>{"out.dxf"});
     }
-    EXPECT_GT(oldSeen, 0);  // at least one kill came during the writing
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "fileutil/SafeFileWriter.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,6 +55,41 @@ std::string temporaryName(const std::string& directoryPrefix) {
         value /= kLetters.size();
     }
     return name;
+}
+
+// The first temporary name tried for a target: the same for every write of it, so that the next write
+// finds what a killed writer left (a writer cannot clean up after SIGKILL or a power cut).
+std::string temporaryNameFor(const std::string& targetPath, const std::string& directoryPrefix) {
+    std::uint64_t hash = 0xcbf29ce484222325u;  // FNV-1a
+    for (const char c : std::string_view(targetPath).substr(targetPath.rfind('/') + 1)) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+    }
+    constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string name = directoryPrefix + kTemporaryPrefix;
+    for (int i = 0; i < 6; ++i) {
+        name += kLetters[hash % kLetters.size()];
+        hash /= kLetters.size();
+    }
+    return name;
+}
+
+// Removes a temporary file whose writer has ended: every writer holds a lock on its file until it is done,
+// and the system drops the lock when the process dies. Gives true when the name is free now.
+bool removeIfAbandoned(const std::string& path) {
+    const int descriptor = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        return errno == ENOENT;
+    }
+    bool removed = false;
+    struct stat opened {};
+    struct stat named {};
+    if (flock(descriptor, LOCK_EX | LOCK_NB) == 0 && fstat(descriptor, &opened) == 0 &&
+        lstat(path.c_str(), &named) == 0 && S_ISREG(opened.st_mode) && opened.st_ino == named.st_ino &&
+        opened.st_dev == named.st_dev) {
+        removed = unlink(path.c_str()) == 0;
+    }
+    close(descriptor);
+    return removed;
 }
 
 // An unnamed file can be given a name through /proc, or by a user allowed to link any descriptor.
@@ -161,19 +197,57 @@ int SafeFileWriter::openTemporary() {
     }
     if (m_descriptor >= 0) {
         m_kind = Kind::Unnamed;
+        lockTemporary();
         return 0;
     }
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
         return errno;
     }
-    std::string pattern = m_directoryPrefix + kTemporaryPrefix + "XXXXXX";
-    m_descriptor = m_calls.makeTemporary(pattern.data(), O_CLOEXEC);
-    if (m_descriptor < 0) {
-        return errno;
-    }
     m_kind = Kind::Named;
-    m_temporaryPath = pattern;
-    return 0;
+    return openNamedTemporary();
+}
+
+// A named temporary file, under the target's own temporary name where that is free or abandoned. The
+// lock is taken after the file is made, so a writer that finds its file removed meanwhile makes another.
+int SafeFileWriter::openNamedTemporary() {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        std::string name = temporaryNameFor(m_targetPath, m_directoryPrefix);
+        const int flags = O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC;
+        m_descriptor = attempt < 2 ? m_calls.openFile(name.c_str(), flags, 0600) : -1;
+        if (m_descriptor < 0 && attempt < 2 && errno != EEXIST) {
+            return errno;
+        }
+        if (m_descriptor < 0 && attempt == 0 && removeIfAbandoned(name)) {
+            continue;
+        }
+        if (m_descriptor < 0) {
+            name = m_directoryPrefix + kTemporaryPrefix + "XXXXXX";
+            m_descriptor = m_calls.makeTemporary(name.data(), O_CLOEXEC);
+            if (m_descriptor < 0) {
+                return errno;
+            }
+        }
+        m_temporaryPath = name;
+        lockTemporary();
+        struct stat opened {};
+        struct stat named {};
+        if (fstat(m_descriptor, &opened) == 0 && lstat(name.c_str(), &named) == 0 && opened.st_ino == named.st_ino &&
+            opened.st_dev == named.st_dev) {
+            return 0;
+        }
+        m_temporaryPath.clear();
+        discard();
+    }
+    return EEXIST;
+}
+
+// Holds a lock on the temporary file until the writer is done; see removeIfAbandoned. A copy of the
+// descriptor holds it, so that the file's own descriptor can be closed (and its errors seen) first.
+void SafeFileWriter::lockTemporary() {
+    m_lock = fcntl(m_descriptor, F_DUPFD_CLOEXEC, 0);
+    if (m_lock >= 0) {
+        flock(m_lock, LOCK_EX | LOCK_NB);
+    }
 }
 
 void SafeFileWriter::write(std::string_view bytes) {
@@ -238,8 +312,13 @@ int SafeFileWriter::linkUnnamedAs(const std::string& name) {
 // Gives the unnamed file a temporary name beside the target; only from here on can a crash leave it.
 void SafeFileWriter::linkUnnamed() {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const std::string name = temporaryName(m_directoryPrefix);
+        const std::string name =
+            attempt < 2 ? temporaryNameFor(m_targetPath, m_directoryPrefix) : temporaryName(m_directoryPrefix);
         const int error = linkUnnamedAs(name);
+        if (error == EEXIST && attempt == 0) {
+            removeIfAbandoned(name);
+            continue;
+        }
         if (error == 0) {
             m_temporaryPath = name;
             return;
@@ -345,12 +424,14 @@ void SafeFileWriter::commit() {
     }
     if (!m_mayReplace) {
         placeWithoutReplacing();
+        releaseLock();
         return;
     }
     if (m_calls.renameFile(m_temporaryPath.c_str(), m_targetPath.c_str()) != 0) {
         fail(errno);
     }
     m_temporaryPath.clear();
+    releaseLock();
 }
 
 void SafeFileWriter::fail(int error) {
@@ -367,6 +448,14 @@ void SafeFileWriter::discard() noexcept {
     if (!m_temporaryPath.empty()) {
         m_calls.unlinkFile(m_temporaryPath.c_str());
         m_temporaryPath.clear();
+    }
+    releaseLock();
+}
+
+void SafeFileWriter::releaseLock() noexcept {
+    if (m_lock >= 0) {
+        close(m_lock);
+        m_lock = -1;
     }
 }
 

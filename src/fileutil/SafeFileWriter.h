@@ -14,7 +14,8 @@ namespace kelvarin {
 // Writes a file so that a failure never damages what was there: the bytes go to an unnamed temporary
 // file in the same directory, which gets a short hidden name and replaces the target only in commit(),
 // after everything has been written and flushed to disk. Where the file system has no unnamed files,
-// the temporary file is named from the start (".kelvarin-XXXXXX"). A target that may not be replaced
+// the temporary file is named from the start (".kelvarin-XXXXXX"). The writer locks its temporary file,
+// and a later write of the same target removes one whose writer was killed. A target that may not be replaced
 // gets the new file only if it still does not exist at that moment (an atomic link or rename).
 // A character device or a pipe is written as a stream, and kStandardOutput is the process's standard
 // output. An existing file the user may write in a folder where the user may not create files is
@@ -48,6 +49,9 @@ private:
     void openStream();
     // Gives 0, or the error number of the failed creation.
     int openTemporary();
+    int openNamedTemporary();
+    void lockTemporary();
+    void releaseLock() noexcept;
     void openTemporaryElsewhere();
     // Links the unnamed file under name; gives 0 or the error number.
     int linkUnnamedAs(const std::string& name);
@@ -68,6 +72,7 @@ private:
     std::string m_temporaryPath;    // set while a named temporary file exists
     std::string m_temporaryFolder;  // where the new bytes are written before they go over the target
     int m_descriptor = -1;
+    int m_lock = -1;  // holds the temporary file's lock while this writer uses it
     std::vector<char> m_buffer;
     std::size_t m_buffered = 0;
     off_t m_written = 0;         // bytes written to the file so far
