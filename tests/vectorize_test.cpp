@@ -260,6 +260,40 @@ TEST(vectorize, the_dashes_of_a_circle_are_arcs_of_it) {
     }
 }
 
+// A heavy pen's arc with hatching inside it (a weld symbol): the lines meeting it cut it into pieces too
+// short to bend, which joined into chords; it is one ARC, the hatching and the base line LINEs.
+TEST(vectorize, a_hatched_heavy_arc_is_one_arc) {
+    struct Hatched {
+        double radius, width, spacing, from, to;  // spacing of the hatch lines in dots, the arc in degrees
+    };
+    const std::vector<Hatched> table = {{80, 9, 14, 0, 180}, {70, 8, 12, 0, 180}, {90, 6, 16, 0, 180}};
+    for (const Hatched& h : table) {
+        const Point centre{150, 60};
+        std::vector<Shape> shapes = {ring(centre, h.radius, h.width, h.from, h.to),
+                                     segment({10, centre.y}, {290, centre.y}, h.width)};
+        // Lines at 45 degrees both ways, from the base line to the arc's inner edge.
+        const double inner = h.radius - h.width / 2;
+        for (const double slope : {1.0, -1.0}) {
+            for (double x0 = centre.x - inner; x0 <= centre.x + inner; x0 += h.spacing) {
+                // (x0 + t, y + slope t) from the base line until it meets the inner circle.
+                const double b = (x0 - centre.x) * slope;
+                const double t = (-b + std::sqrt(b * b - 2 * ((x0 - centre.x) * (x0 - centre.x) - inner * inner))) / 2;
+                shapes.push_back(segment({x0, centre.y}, {x0 + t * slope, centre.y + t}, 3));
+            }
+        }
+        const Picture picture(300, 200, shapes);
+        PassState pass;
+        test::FakeView view;
+        const VectorDrawing drawing = VectorizeGrid(picture.grid, {}, pass, view);
+        const double reach = 1.5 + 0.01 * h.radius;
+        EXPECT_TRUE(std::any_of(drawing.arcs.begin(), drawing.arcs.end(), [&](const VectorArc& arc) {
+            return distance(arc.centre, centre) <= reach && std::abs(arc.radius - h.radius) <= reach &&
+                   std::abs(std::remainder(arc.startDegrees - h.from, 360.0)) <= 9 &&
+                   std::abs(std::remainder(arc.endDegrees - h.to, 360.0)) <= 9;
+        })) << h.radius;
+    }
+}
+
 // Small circles crossed by their centre lines: whatever arcs and circles are written lie on the circle,
 // none in the corners where the pieces of the circle meet the lines.
 TEST(vectorize, no_bends_of_their_own_where_a_small_circle_meets_lines) {

@@ -72,19 +72,6 @@ double inkedShare(const InkProbe& ink, const CircleFit& circle, double start, do
     return ink.shareAlongCircle(circle.centre, circle.radius, start, end);
 }
 
-// Degrees the ink goes on along the circle from an end, outward (+1 counter-clockwise, -1 clockwise).
-double inkReachDegrees(const InkProbe& ink, const CircleFit& circle, double from, double outward, double limit) {
-    const double step = std::min(0.5 / std::max(circle.radius, 1.0) * 180 / std::numbers::pi, 5.0);
-    double reached = 0;
-    for (double turned = step; turned <= limit; turned += step) {
-        if (!ink.at(pointAt(circle, from + outward * turned))) {
-            break;
-        }
-        reached = turned;
-    }
-    return reached;
-}
-
 void emitGroup(const ArcGroup& group, const InkProbe& ink, WideDrawing& drawing) {
     // Spans as [start, start + sweep) from the lowest start, unwound past 360 where they wrap.
     std::vector<std::pair<double, double>> spans;
@@ -122,8 +109,8 @@ void emitGroup(const ArcGroup& group, const InkProbe& ink, WideDrawing& drawing)
             return;
         }
         const double limit = std::min(90.0, (2 * group.width + 6) / circle.radius * 180 / std::numbers::pi);
-        const double first = start - inkReachDegrees(ink, circle, start, -1, limit);
-        const double last = end + inkReachDegrees(ink, circle, end, 1, limit);
+        const double first = start - ink.reachAlongCircle(circle.centre, circle.radius, start, -1, limit);
+        const double last = end + ink.reachAlongCircle(circle.centre, circle.radius, end, 1, limit);
         if (last - first >= 360) {
             drawing.drawing.circles.push_back({circle.centre, circle.radius});
             drawing.circleWidths.push_back(group.width);

@@ -30,6 +30,20 @@ double InkProbe::shareAlongCircle(Point centre, double radius, double startDegre
     return static_cast<double>(inked) / (steps + 1);
 }
 
+double InkProbe::reachAlongCircle(Point centre, double radius, double fromDegrees, double outward,
+                                  double limitDegrees) const {
+    const double step = std::min(0.5 / std::max(radius, 1.0) * 180 / std::numbers::pi, 5.0);
+    double reached = 0;
+    for (double turned = step; turned <= limitDegrees; turned += step) {
+        const double radians = (fromDegrees + outward * turned) * std::numbers::pi / 180;
+        if (!at({centre.x + radius * std::cos(radians), centre.y + radius * std::sin(radians)})) {
+            break;
+        }
+        reached = turned;
+    }
+    return reached;
+}
+
 std::optional<double> InkProbe::strokeMiddleNear(Point from, Point direction, double distance, double width) const {
     constexpr double kStep = 0.5;  // dots between the probes
     const double near = std::max(0.0, distance - width - 2), far = distance + width + 2;

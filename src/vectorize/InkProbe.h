@@ -37,6 +37,9 @@ public:
     // The share of the points a dot apart along the circle from start to end degrees (counter-clockwise)
     // that are line cells.
     double shareAlongCircle(Point centre, double radius, double startDegrees, double endDegrees) const;
+    // Degrees the ink goes on along the circle from fromDegrees, outward (+1 counter-clockwise, -1
+    // clockwise), up to limitDegrees.
+    double reachAlongCircle(Point centre, double radius, double fromDegrees, double outward, double limitDegrees) const;
     // The distance from `from` along the unit direction of the middle of the stretch of ink, crossing the
     // ray, whose middle lies nearest distance: nothing when none lies within the stroke's width of it.
     std::optional<double> strokeMiddleNear(Point from, Point direction, double distance, double width) const;

@@ -17,6 +17,7 @@
 #include "convert/RunScan.h"
 #include "vectorize/ArcAssembly.h"
 #include "vectorize/Blobs.h"
+#include "vectorize/BowedLines.h"
 #include "vectorize/CentreChains.h"
 #include "vectorize/ChainFitting.h"
 #include "vectorize/Coverage.h"
@@ -258,6 +259,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     const InkProbe unhollowed(grid);
     const HollowedAreas filled = hollowedSource ? HollowedAreas{&unhollowed, &ink, 2.0 * rim + 1} : HollowedAreas{};
     finishLineEnds(lines, ink, options.tolerance, filled, pool, tick);
+    bendBowedLines(lines, ink, options.tolerance, drawing, pool, tick);
     for (const LinePiece& line : lines) {
         drawing.drawing.lines.push_back({line.a, line.b});
         drawing.lineWidths.push_back(line.width);
