@@ -169,6 +169,14 @@ std::vector<Case> cases() {
                      2,
                      1,
                      0});
+    // The same with the bend drawn 0.6 dots off touching the straight strokes, as a scan may have it:
+    // held to touch them, the bend's circle would move 4 dots along the corner's bisector.
+    table.push_back({"bend a little off the lines",
+                     {segment({43.4, 155.36}, {130, 105.36}, 6), ring({150, 140.7}, 40, 6, 240, 300),
+                      segment({170, 105.36}, {256.6, 155.36}, 6)},
+                     2,
+                     1,
+                     0});
     table.push_back(
         {"compound curve", {ring({150, 230}, 200, 3, 240, 270), ring({150, 130}, 100, 3, 270, 310)}, 0, 2, 0, {}, 5});
     // Each dash of a dashed line is a line of its own.
