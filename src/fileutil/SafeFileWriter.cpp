@@ -43,11 +43,8 @@ mode_t modeForNewFile() {
     return 0666 & ~mask;
 }
 
-// A fresh temporary name in the directory; a name taken meanwhile is detected by the call that creates it.
-std::string temporaryName(const std::string& directoryPrefix) {
-    static std::atomic<std::uint64_t> counter{0};
-    std::uint64_t value = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                          (static_cast<std::uint64_t>(getpid()) << 32) ^ (counter++ * 0x9E3779B97F4A7C15u);
+// A temporary name in the directory: the prefix and six letters and digits spelling value.
+std::string temporaryNameOf(std::uint64_t value, const std::string& directoryPrefix) {
     constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::string name = directoryPrefix + kTemporaryPrefix;
     for (int i = 0; i < 6; ++i) {
@@ -57,20 +54,23 @@ std::string temporaryName(const std::string& directoryPrefix) {
     return name;
 }
 
+// A fresh temporary name in the directory; a name taken meanwhile is detected by the call that creates it.
+std::string temporaryName(const std::string& directoryPrefix) {
+    static std::atomic<std::uint64_t> counter{0};
+    const std::uint64_t value =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+        (static_cast<std::uint64_t>(getpid()) << 32) ^ (counter++ * 0x9E3779B97F4A7C15u);
+    return temporaryNameOf(value, directoryPrefix);
+}
+
 // The first temporary name tried for a target: the same for every write of it, so that the next write
 // finds what a killed writer left (a writer cannot clean up after SIGKILL or a power cut).
 std::string temporaryNameFor(const std::string& targetPath, const std::string& directoryPrefix) {
-    std::uint64_t hash = 0xcbf29ce484222325u;  // FNV-1a
+    std::uint64_t hash = 0xcbf29ce484222325u;  // FNV-1a of the target's file name
     for (const char c : std::string_view(targetPath).substr(targetPath.rfind('/') + 1)) {
         hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
     }
-    constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::string name = directoryPrefix + kTemporaryPrefix;
-    for (int i = 0; i < 6; ++i) {
-        name += kLetters[hash % kLetters.size()];
-        hash /= kLetters.size();
-    }
-    return name;
+    return temporaryNameOf(hash, directoryPrefix);
 }
 
 // Removes a temporary file whose writer has ended: every writer holds a lock on its file until it is done,
