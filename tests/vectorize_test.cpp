@@ -268,6 +268,25 @@ TEST(vectorize, the_dashes_of_a_circle_are_arcs_of_it) {
     }
 }
 
+// A circle of a pen hardly more than a dot wide, cut apart by the lines meeting it, is one CIRCLE: its
+// fitted circle may run a dot beside such thin ink across the gaps between the pieces.
+TEST(vectorize, a_thin_circle_cut_by_lines_is_one_circle) {
+    const Point centre{150, 150};
+    for (const double radius : {33.0, 45.0, 60.0}) {
+        const Picture picture(300, 300,
+                              {ring(centre, radius, 1.3), segment({20, centre.y}, {centre.x - radius, centre.y}, 1),
+                               segment({centre.x + radius, centre.y}, {280, centre.y}, 1),
+                               segment({centre.x, centre.y + radius}, {centre.x, 280}, 1)});
+        PassState pass;
+        test::FakeView view;
+        const VectorDrawing drawing = VectorizeGrid(picture.grid, {}, pass, view);
+        ASSERT_EQ(drawing.circles.size(), 1u) << radius;
+        EXPECT_LE(distance(drawing.circles[0].centre, centre), 1.5) << radius;
+        EXPECT_LE(std::abs(drawing.circles[0].radius - radius), 1.5) << radius;
+        EXPECT_TRUE(drawing.arcs.empty()) << radius;
+    }
+}
+
 // A heavy pen's arc with hatching inside it (a weld symbol): the lines meeting it cut it into pieces too
 // short to bend, which joined into chords; it is one ARC, the hatching and the base line LINEs.
 TEST(vectorize, a_hatched_heavy_arc_is_one_arc) {

@@ -67,9 +67,10 @@ Point pointAt(const CircleFit& circle, double degrees) {
     return {circle.centre.x + circle.radius * std::cos(radians), circle.centre.y + circle.radius * std::sin(radians)};
 }
 
-// The share of the circle's points a dot apart from start to end (counter-clockwise) that are ink.
+// The share of the circle's points a dot apart from start to end (counter-clockwise) that are ink, or
+// beside ink: the gaps between the pieces of one circle are looked at, where a thin stroke may have pinholes.
 double inkedShare(const InkProbe& ink, const CircleFit& circle, double start, double end) {
-    return ink.shareAlongCircle(circle.centre, circle.radius, start, end);
+    return ink.shareNearCircle(circle.centre, circle.radius, start, end);
 }
 
 void emitGroup(const ArcGroup& group, const InkProbe& ink, WideDrawing& drawing) {

@@ -19,15 +19,29 @@ double InkProbe::shareAlong(Point a, Point b) const {
     return static_cast<double>(inked) / (steps + 1);
 }
 
-double InkProbe::shareAlongCircle(Point centre, double radius, double startDegrees, double endDegrees) const {
+namespace {
+
+// The share of the points a dot apart along the circle from start to end degrees that inked accepts.
+template <typename Inked>
+double shareOnCircle(Point centre, double radius, double startDegrees, double endDegrees, Inked inked) {
     const double sweep = sweepDegrees(startDegrees, endDegrees);
     const int steps = std::max(1, static_cast<int>(std::ceil(sweep * std::numbers::pi / 180 * radius)));
-    int inked = 0;
+    int found = 0;
     for (int i = 0; i <= steps; ++i) {
         const double radians = (startDegrees + sweep * i / steps) * std::numbers::pi / 180;
-        inked += at({centre.x + radius * std::cos(radians), centre.y + radius * std::sin(radians)}) ? 1 : 0;
+        found += inked({centre.x + radius * std::cos(radians), centre.y + radius * std::sin(radians)}) ? 1 : 0;
     }
-    return static_cast<double>(inked) / (steps + 1);
+    return static_cast<double>(found) / (steps + 1);
+}
+
+}  // namespace
+
+double InkProbe::shareAlongCircle(Point centre, double radius, double startDegrees, double endDegrees) const {
+    return shareOnCircle(centre, radius, startDegrees, endDegrees, [this](Point p) { return at(p); });
+}
+
+double InkProbe::shareNearCircle(Point centre, double radius, double startDegrees, double endDegrees) const {
+    return shareOnCircle(centre, radius, startDegrees, endDegrees, [this](Point p) { return near(p); });
 }
 
 double InkProbe::reachAlongCircle(Point centre, double radius, double fromDegrees, double outward,

@@ -37,6 +37,8 @@ public:
     // The share of the points a dot apart along the circle from start to end degrees (counter-clockwise)
     // that are line cells.
     double shareAlongCircle(Point centre, double radius, double startDegrees, double endDegrees) const;
+    // The same, counting points near line cells (see near): a thin stroke's pinholes are still ink.
+    double shareNearCircle(Point centre, double radius, double startDegrees, double endDegrees) const;
     // Degrees the ink goes on along the circle from fromDegrees, outward (+1 counter-clockwise, -1
     // clockwise), up to limitDegrees.
     double reachAlongCircle(Point centre, double radius, double fromDegrees, double outward, double limitDegrees) const;
