@@ -28,6 +28,7 @@
 #include "vectorize/InkProbe.h"
 #include "vectorize/LineAssembly.h"
 #include "vectorize/RoundGroups.h"
+#include "vectorize/RoundHoles.h"
 #include "vectorize/RunGroups.h"
 #include "vectorize/Tangents.h"
 #include "vectorize/Transposition.h"
@@ -270,6 +271,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     {
         const RunGroups groups(grid, nullptr, pool, tick);
         replaceRoundGroups(groups, drawing, tick);
+        replaceRoundHoles(grid, drawing, pool, tick);
         addBlobEntities(groups, drawing, pool, tick);
     }
     if (undespeckled != nullptr) {
