@@ -78,7 +78,10 @@ struct Ring {
 // traced again.
 class HoleTracker {
 public:
-    HoleTracker(std::int32_t first, std::int32_t last) : m_first(first), m_last(last) {}
+    HoleTracker(std::int32_t first, std::int32_t last) : m_first(first), m_last(last) {
+        m_parts.push_back({{}, 0, 0, 0, 0, true});
+        m_parent.push_back(kOpenPart);
+    }
 
     // Adds the stretches of background of row y, each part that ended with row y - 1 to holes when it is one.
     void addRow(std::int32_t y, const std::vector<LineSegment>& runs, std::int32_t width, bool open,
@@ -97,20 +100,22 @@ public:
             for (std::size_t k = above; k < m_previous.size() && m_previous[k].left <= right; ++k) {
                 part = part == kNone ? root(m_previous[k].part) : join(part, root(m_previous[k].part));
             }
-            if (part == kNone) {
+            if (edge || open || right - left + 1 > kLargestHole) {
+                part = part == kNone ? kOpenPart : join(part, kOpenPart);
+            } else if (part == kNone) {
                 part = static_cast<std::uint32_t>(m_parts.size());
-                m_parts.push_back({});
+                m_parts.push_back({{}, 0, 0, left, y, false});
                 m_parent.push_back(part);
             }
-            Part& into = m_parts[part];
-            if (into.cells == 0) {
-                into.seedX = left;
-                into.seedY = y;
+            if (part != kOpenPart) {
+                Part& into = m_parts[part];
+                into.lastRow = y;
+                into.box.add({left, right, y, y});
+                into.cells += right - left + 1;
+                if (std::max(into.box.width(), into.box.height()) > kLargestHole) {
+                    part = join(part, kOpenPart);
+                }
             }
-            into.lastRow = y;
-            into.box.add({left, right, y, y});
-            into.cells += right - left + 1;
-            into.open = into.open || edge || open || std::max(into.box.width(), into.box.height()) > kLargestHole;
             m_current.push_back({left, right, part});
         };
         std::int32_t x = 0;
@@ -130,10 +135,11 @@ public:
 
 private:
     static constexpr std::uint32_t kNone = UINT32_MAX;
+    static constexpr std::uint32_t kOpenPart = 0;  // all the background that is no hole, joined
     struct Part {
         Box box;
         std::int32_t cells = 0, lastRow = 0, seedX = 0, seedY = 0;
-        bool open = false;  // reaches the edge of the page or the band, or is larger than a hole
+        bool open = false;  // the open part, or one taken already
     };
     struct Stretch {
         std::int32_t left, right;
@@ -152,12 +158,19 @@ private:
         if (a == b) {
             return a;
         }
+        if (a == kOpenPart || b == kOpenPart) {
+            m_parent[a == kOpenPart ? b : a] = kOpenPart;
+            return kOpenPart;
+        }
         Part& into = m_parts[a];
         Part& from = m_parts[b];
         m_parent[b] = a;
         into.box.add(from.box);
         into.cells += from.cells;
-        into.open = into.open || from.open || std::max(into.box.width(), into.box.height()) > kLargestHole;
+        if (std::max(into.box.width(), into.box.height()) > kLargestHole) {
+            m_parent[a] = kOpenPart;
+            return kOpenPart;
+        }
         return a;
     }
     void finish(Part& part, std::vector<Hole>& holes) {
