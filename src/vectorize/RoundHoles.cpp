@@ -12,10 +12,10 @@
 
 #include "common/WorkerPool.h"
 #include "convert/LineSegmentList.h"
-#include "convert/RunScan.h"
 #include "vectorize/EntityWalk.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/InkProbe.h"
+#include "vectorize/RunGroups.h"
 #include "vectorize/SegmentIndex.h"
 
 namespace kelvarin {
@@ -191,7 +191,7 @@ private:
 // across. The rows read run from first - 1 to first + kBandRows + kLargestHole: background that reaches
 // them, the page's edge or a gap wider than a hole is open, and a hole that starts lower belongs to another
 // band.
-std::vector<Hole> holesInBand(const VirtualVram& grid, std::int32_t first) {
+std::vector<Hole> holesInBand(const VirtualVram& grid, const RunGroups& rows, std::int32_t first) {
     const std::int32_t low = std::max(0, first - 1);
     const std::int32_t high = std::min(grid.height() - 1, first + kBandRows + kLargestHole);
     HoleTracker tracker(first, first + kBandRows - 1);
@@ -199,7 +199,7 @@ std::vector<Hole> holesInBand(const VirtualVram& grid, std::int32_t first) {
     std::vector<LineSegment> runs;
     for (std::int32_t y = low; y <= high; ++y) {
         runs.clear();
-        findRowRuns(grid, y, runs);
+        rows.rowRuns(y, runs);
         tracker.addRow(y, runs, grid.width(), y == low || y == high, holes);
     }
     return holes;
@@ -565,11 +565,11 @@ std::optional<PiecedRing> ringOfPieces(const HoleIndex& all, std::size_t i,
     return std::nullopt;
 }
 
-std::vector<Ring> findRings(const VirtualVram& grid, WorkerPool& pool, const Tick& tick) {
+std::vector<Ring> findRings(const VirtualVram& grid, const RunGroups& rows, WorkerPool& pool, const Tick& tick) {
     const auto bands = static_cast<std::size_t>((grid.height() + kBandRows - 1) / kBandRows);
     std::vector<std::vector<Hole>> found(bands);
     pool.run(bands, [&](std::size_t band, std::int32_t) {
-        found[band] = holesInBand(grid, static_cast<std::int32_t>(band) * kBandRows);
+        found[band] = holesInBand(grid, rows, static_cast<std::int32_t>(band) * kBandRows);
     });
     const HoleIndex all(found);
     const InkProbe ink(grid);
@@ -665,8 +665,9 @@ bool sameCircle(const VectorCircle& a, const VectorCircle& b) {
 
 }  // namespace
 
-void replaceRoundHoles(const VirtualVram& grid, WideDrawing& wide, WorkerPool& pool, const Tick& tick) {
-    std::vector<Ring> rings = findRings(grid, pool, tick);
+void replaceRoundHoles(const VirtualVram& grid, const RunGroups& runs, WideDrawing& wide, WorkerPool& pool,
+                       const Tick& tick) {
+    std::vector<Ring> rings = findRings(grid, runs, pool, tick);
     if (rings.empty()) {
         return;
     }

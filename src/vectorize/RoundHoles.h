@@ -6,6 +6,7 @@
 
 namespace kelvarin {
 
+class RunGroups;
 class WorkerPool;
 
 // Draws each small ring whose ink touches or is crossed by other ink (a bolt between two lines, a hole with
@@ -13,6 +14,8 @@ class WorkerPool;
 // pieces drawn on its stroke; the lines touching or crossing it stay. A ring is found by its hole: a round
 // stretch of background enclosed by ink, or the pieces of one that lines through it cut apart, with a stroke
 // of even width all round it.
-void replaceRoundHoles(const VirtualVram& grid, WideDrawing& wide, WorkerPool& pool, const Tick& tick);
+// The runs are the grid's.
+void replaceRoundHoles(const VirtualVram& grid, const RunGroups& runs, WideDrawing& wide, WorkerPool& pool,
+                       const Tick& tick);
 
 }  // namespace kelvarin

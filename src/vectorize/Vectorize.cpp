@@ -271,7 +271,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     {
         const RunGroups groups(grid, nullptr, pool, tick);
         replaceRoundGroups(groups, drawing, tick);
-        replaceRoundHoles(grid, drawing, pool, tick);
+        replaceRoundHoles(grid, groups, drawing, pool, tick);
         addBlobEntities(groups, drawing, pool, tick);
     }
     if (undespeckled != nullptr) {
