@@ -144,6 +144,33 @@ std::vector<Case> cases() {
     table.push_back({"circles", {ring({150, 150}, 110, 4), ring({150, 150}, 30, 3)}, 0, 0, 2});
     table.push_back({"arc", {ring({150, 150}, 100, 3, 30, 200)}, 0, 1, 0});
     table.push_back({"circle cut by a line", {ring({150, 150}, 90, 3), segment({20, 140}, {280, 170})}, 1, 0, 1});
+    // Small rings that lines touch or cross are one circle each, and the lines stay whole; a hole that is no
+    // circle, rounded or between lines, is no ring.
+    table.push_back({"small ring on a line", {ring({150, 150}, 11, 4), segment({20, 139}, {280, 139}, 3)}, 1, 0, 1});
+    table.push_back({"small ring between lines",
+                     {ring({150, 150}, 14, 4), segment({20, 136}, {280, 136}, 3), segment({20, 164}, {280, 164}, 3)},
+                     2,
+                     0,
+                     1});
+    table.push_back({"small ring in its centre lines",
+                     {ring({150, 150}, 14, 3), segment({110, 150}, {190, 150}, 2), segment({150, 110}, {150, 190}, 2)},
+                     2,
+                     0,
+                     1});
+    table.push_back(
+        {"rounded square hole",
+         {segment({140, 130}, {160, 130}), segment({170, 140}, {170, 160}), segment({160, 170}, {140, 170}),
+          segment({130, 160}, {130, 140}), ring({160, 140}, 10, 3, 270, 360), ring({160, 160}, 10, 3, 0, 90),
+          ring({140, 160}, 10, 3, 90, 180), ring({140, 140}, 10, 3, 180, 270)},
+         4,
+         4,
+         0});
+    table.push_back({"square hole between lines",
+                     {segment({60, 135}, {240, 135}), segment({60, 165}, {240, 165}), segment({135, 60}, {135, 240}),
+                      segment({165, 60}, {165, 240})},
+                     4,
+                     0,
+                     0});
     // A straight edge running into a fillet is a line and an arc, not one flat arc; two bends of different
     // radii meeting at a point are two arcs.
     table.push_back({"rounded rectangle",

@@ -43,6 +43,13 @@ public:
             }
         }
     }
+    // Appends the runs of row y, left to right, to runs.
+    void rowRuns(std::int32_t y, std::vector<LineSegment>& runs) const {
+        for (std::size_t i = m_rowStart[static_cast<std::size_t>(y)]; i < m_rowStart[static_cast<std::size_t>(y) + 1];
+             ++i) {
+            runs.push_back({m_runs[i].startX, y, m_runs[i].span, 1});
+        }
+    }
     // The run holding cell (x, y), or runCount() for a background cell.
     std::size_t runAt(std::int32_t x, std::int32_t y) const {
         std::size_t place = 0;

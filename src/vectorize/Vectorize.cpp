@@ -29,6 +29,7 @@
 #include "vectorize/InkProbe.h"
 #include "vectorize/LineAssembly.h"
 #include "vectorize/RoundGroups.h"
+#include "vectorize/RoundHoles.h"
 #include "vectorize/RunGroups.h"
 #include "vectorize/Tangents.h"
 #include "vectorize/Transposition.h"
@@ -272,6 +273,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     {
         const RunGroups groups(grid, nullptr, pool, tick);
         replaceRoundGroups(groups, drawing, tick);
+        replaceRoundHoles(grid, groups, drawing, pool, tick);
         addBlobEntities(groups, drawing, pool, tick);
     }
     if (undespeckled != nullptr) {
