@@ -1,0 +1,400 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "vectorize/HoleRings.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <numbers>
+#include <numeric>
+#include <optional>
+
+#include "common/WorkerPool.h"
+#include "vectorize/Fitting.h"
+#include "vectorize/Holes.h"
+#include "vectorize/InkProbe.h"
+#include "vectorize/SegmentIndex.h"
+
+namespace kelvarin {
+
+namespace {
+
+constexpr std::int32_t kWidestCut = 12;  // dots: the widest line through a ring that cuts its hole apart
+constexpr std::size_t kMostPieces = 6;
+constexpr std::ptrdiff_t kSectors = 32;  // of the circle, for how far round the hole's edge follows it
+constexpr std::size_t kRays = 64;        // from the centre across the stroke, for its width
+// How many rays at least cross the stroke where nothing touches it: an eighth of it.
+constexpr std::size_t kFewestEven = kRays / 8;
+
+// The middles of the sides between the cells of the holes and the ink round them.
+std::vector<Point> edgeOf(const std::vector<const std::vector<Gap>*>& pieces, const Box& box) {
+    const std::int32_t stride = box.width() + 2;
+    std::vector<bool> inside(static_cast<std::size_t>(stride * (box.height() + 2)), false);
+    const auto place = [&](std::int32_t x, std::int32_t y) {
+        return static_cast<std::size_t>((y - box.bottom + 1) * stride + (x - box.left + 1));
+    };
+    for (const std::vector<Gap>* piece : pieces) {
+        for (const Gap& gap : *piece) {
+            for (std::int32_t x = gap.left; x <= gap.right; ++x) {
+                inside[place(x, gap.y)] = true;
+            }
+        }
+    }
+    std::vector<Point> edge;
+    for (const std::vector<Gap>* piece : pieces) {
+        for (const Gap& gap : *piece) {
+            for (std::int32_t x = gap.left; x <= gap.right; ++x) {
+                const auto cell = Point{static_cast<double>(x), static_cast<double>(gap.y)};
+                for (const auto& [dx, dy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}}) {
+                    if (!inside[place(x + dx, gap.y + dy)]) {
+                        edge.push_back(cell + Point{dx * 0.5, dy * 0.5});
+                    }
+                }
+            }
+        }
+    }
+    return edge;
+}
+
+// The circle the hole's edge follows: fitted to the edge points near the circle guessed, ever closer. Edge
+// points inside it are where lines cut the hole; points beyond it, a corner of a hole that is no circle.
+std::optional<CircleFit> circleOfEdge(const std::vector<Point>& edge, const Box& box, std::ptrdiff_t fewestSectors,
+                                      bool whole) {
+    CircleFit fit{box.centre(), (box.width() + box.height()) / 4.0, true};
+    std::vector<Point> near;
+    // The share of the edge on the circle: most of a whole hole's, some of a cut one's, the rest along lines.
+    const double least = static_cast<double>(edge.size()) * (whole ? 0.8 : 0.35);
+    for (const double share : {0.25, 0.12, 0.08}) {
+        near.clear();
+        const double within = std::max(1.0, share * fit.radius);
+        for (const Point& p : edge) {
+            if (std::abs(length(p - fit.centre) - fit.radius) <= within) {
+                near.push_back(p);
+            }
+        }
+        if (near.size() < 8 || static_cast<double>(near.size()) < least) {
+            return std::nullopt;
+        }
+        fit = fitCircle(near);
+        if (!fit.valid) {
+            return std::nullopt;
+        }
+    }
+    // The steps of a circle's edge in whole cells lie within about half a dot of it; the straight sides of a
+    // hole between hatch lines, rounded at the corners, farther.
+    constexpr double kStepsOff = 0.6;
+    const double within = std::max(1.0, 0.06 * fit.radius);
+    std::array<bool, kSectors> followed{};
+    double beyond = 0, on = 0, close = 0, squares = 0;
+    for (const Point& p : edge) {
+        const double off = length(p - fit.centre) - fit.radius;
+        beyond += off > within + 0.5 ? 1 : 0;
+        if (std::abs(off) <= within) {
+            followed[static_cast<std::size_t>(angleDegrees(fit.centre, p) / (360.0 / kSectors)) % followed.size()] =
+                true;
+            on += 1;
+            close += std::abs(off) <= kStepsOff ? 1 : 0;
+            squares += off * off;
+        }
+    }
+    const auto sectors = std::count(followed.begin(), followed.end(), true);
+    if (beyond > 0.05 * static_cast<double>(edge.size()) || sectors < fewestSectors || close < 0.8 * on ||
+        squares > 0.45 * 0.45 * on) {
+        return std::nullopt;
+    }
+    return fit;
+}
+
+// The ring round a hole of the given edge: ink of about even width round most of it (lines touching or
+// crossing it make the rest wider), running all the way round.
+std::optional<Ring> ringRound(const CircleFit& hole, const InkProbe& ink) {
+    constexpr double kStep = 0.25;  // dots between probes along a ray
+    struct Crossing {
+        double enter = 0, leave = 0;
+    };
+    std::array<Crossing, kRays> crossings{};
+    std::array<double, kRays> widths{};
+    for (std::size_t k = 0; k < kRays; ++k) {
+        const double radians = (static_cast<double>(k) + 0.5) * 2 * std::numbers::pi / kRays;
+        const Point along{std::cos(radians), std::sin(radians)};
+        const auto inked = [&](double t) { return ink.at(hole.centre + along * t); };
+        double t = std::max(0.0, hole.radius - 1.5);
+        while (t <= hole.radius + 2 && !inked(t)) {
+            t += kStep;
+        }
+        Crossing& crossing = crossings[k];
+        crossing = {t, t};
+        const double farthest = t + std::max(8.0, hole.radius);
+        // A pinhole in the stroke does not end it.
+        while (crossing.leave <= farthest && (inked(crossing.leave) || inked(crossing.leave + 1))) {
+            crossing.leave += kStep;
+        }
+        widths[k] = crossing.leave - crossing.enter;
+    }
+    // The stroke is as wide as the thinnest crossings but a few, which noise may have made thinner still;
+    // where lines touch or cross the ring, or other ink runs along it, the ink is wider.
+    std::array<double, kRays> sorted = widths;
+    std::sort(sorted.begin(), sorted.end());
+    const auto thinnest =
+        static_cast<std::size_t>(std::lower_bound(sorted.begin(), sorted.end(), 1.0) - sorted.begin());
+    if (thinnest + kFewestEven > kRays) {
+        return std::nullopt;
+    }
+    const double usual = sorted[thinnest + kFewestEven / 2];
+    if (usual > hole.radius) {
+        return std::nullopt;
+    }
+    double middles = 0, strokes = 0, even = 0;
+    for (std::size_t k = 0; k < kRays; ++k) {
+        if (std::abs(widths[k] - usual) <= std::max(1.0, 0.3 * usual)) {
+            middles += (crossings[k].enter + crossings[k].leave) / 2 - kStep / 2;
+            strokes += widths[k];
+            even += 1;
+        }
+    }
+    if (even < kFewestEven) {
+        return std::nullopt;
+    }
+    const Ring ring{{hole.centre, middles / even}, hole.radius, strokes / even};
+    if (ink.shareAlongCircle(ring.circle.centre, ring.circle.radius, 0, 360) < kInkedShare) {
+        return std::nullopt;
+    }
+    return ring;
+}
+
+// Whether holes of so many cells in all, whole or pieces, may make a round hole of that box: a square one,
+// no larger than a hole, and covering about the disc in it, the steps along its edge aside; the pieces of a
+// cut one less, by the lines through it.
+bool roundBox(const Box& box, double cells, bool whole) {
+    const std::int32_t larger = std::max(box.width(), box.height());
+    if (larger > kLargestHole || std::abs(box.width() - box.height()) > 2 + 0.1 * larger) {
+        return false;
+    }
+    const double disc = std::numbers::pi / 4 * box.width() * box.height(), steps = (box.width() + box.height()) / 2.0;
+    return whole ? std::abs(cells - disc) <= 0.1 * disc + steps : cells <= disc + steps && cells >= 0.5 * disc;
+}
+
+// Whether the rows of the holes end on the circle their box holds, for a whole hole, or within it, for the
+// pieces of a cut one, but for a few ends that noise moved: a quick test before the fit, which corners fail.
+bool rowsEndRound(const std::vector<const std::vector<Gap>*>& pieces, const Box& box) {
+    const Point c = box.centre();
+    const double r = (box.width() + box.height()) / 4.0, slack = std::max(1.5, 0.08 * r);
+    const bool whole = pieces.size() == 1;
+    double ends = 0, off = 0;
+    for (const std::vector<Gap>* piece : pieces) {
+        for (const Gap& gap : *piece) {
+            for (const double end : {gap.left - 0.5, gap.right + 0.5}) {
+                const double distance = length(Point{end, static_cast<double>(gap.y)} - c);
+                off += distance > r + slack || (whole && distance < r - slack) ? 1 : 0;
+                ends += 1;
+            }
+        }
+    }
+    return off <= std::max(1.0, 0.05 * ends);
+}
+
+// The ring round the holes taken together, traced, if they make one; box holds them all.
+std::optional<Ring> ringOfTraced(const std::vector<const std::vector<Gap>*>& pieces, const Box& box,
+                                 const InkProbe& ink) {
+    if (!rowsEndRound(pieces, box)) {
+        return std::nullopt;
+    }
+    // A whole hole follows its circle all round: one with a straight side, as a letter's bowl has, is no ring.
+    // The pieces of a cut hole follow it but where the lines cut it.
+    const bool whole = pieces.size() == 1;
+    const std::optional<CircleFit> circle =
+        circleOfEdge(edgeOf(pieces, box), box, whole ? kSectors - 3 : kSectors * 3 / 4, whole);
+    return circle ? ringRound(*circle, ink) : std::nullopt;
+}
+
+// All the holes of a page, found near a place through their boxes' centres.
+struct HoleIndex {
+    std::vector<const Hole*> holes;
+    SegmentIndex index{kIndexCellSize};
+
+    explicit HoleIndex(const std::vector<std::vector<Hole>>& bands) {
+        for (const std::vector<Hole>& band : bands) {
+            for (const Hole& hole : band) {
+                index.insert(static_cast<std::int32_t>(holes.size()), hole.box.centre(), hole.box.centre());
+                holes.push_back(&hole);
+            }
+        }
+        index.build();
+    }
+};
+
+// Whether holes of about the size of the ring's lie just beyond its stroke on three sides or more, as the
+// holes between thick crossing hatch lines do, which are as round as rings.
+bool amongLikeHoles(const Ring& ring, const std::vector<const Hole*>& pieces, const HoleIndex& all,
+                    SegmentIndex::Search& search, std::vector<std::int32_t>& near) {
+    constexpr int kFewestAround = 3;
+    const double outer = ring.hole + ring.stroke + 2;
+    const Point c = ring.circle.centre;
+    const Box reach{
+        static_cast<std::int32_t>(std::floor(c.x - outer)), static_cast<std::int32_t>(std::ceil(c.x + outer)),
+        static_cast<std::int32_t>(std::floor(c.y - outer)), static_cast<std::int32_t>(std::ceil(c.y + outer))};
+    all.index.near(c, outer + kLargestHole, near, search);
+    int around = 0;
+    for (const std::int32_t k : near) {
+        const Hole* hole = all.holes[static_cast<std::size_t>(k)];
+        const double size = std::max(hole->box.width(), hole->box.height());
+        if (std::find(pieces.begin(), pieces.end(), hole) == pieces.end() && hole->box.gapTo(reach) < 0 &&
+            size >= ring.hole && size <= 4 * ring.hole) {
+            ++around;
+        }
+    }
+    return around >= kFewestAround;
+}
+
+// The ring round hole i alone, if it makes one.
+std::optional<Ring> ringAlone(const HoleIndex& all, std::size_t i, const VirtualVram& grid, const InkProbe& ink,
+                              SegmentIndex::Search& search, std::vector<std::int32_t>& near) {
+    const Hole& hole = *all.holes[i];
+    if (!roundBox(hole.box, hole.cells, true)) {
+        return std::nullopt;
+    }
+    const std::vector<Gap> gaps = gapsOf(grid, hole);
+    const std::optional<Ring> ring = ringOfTraced({&gaps}, hole.box, ink);
+    return ring && !amongLikeHoles(*ring, {&hole}, all, search, near) ? ring : std::nullopt;
+}
+
+// A ring of pieces: the holes it is made of, by their numbers.
+struct PiecedRing {
+    Ring ring;
+    std::vector<std::size_t> holes;
+};
+
+// Whether the hole fills its box as a piece of a round hole that straight lines cut does: a quarter or a half
+// of a disc fills it as the disc fills its own, a smaller piece cut off a little more; a triangle or a
+// diamond between hatch lines half of it, a square all.
+bool mayBePiece(const Hole& hole) {
+    const double fill = hole.cells / (static_cast<double>(hole.box.width()) * hole.box.height());
+    return fill >= 0.6 && fill <= 0.92;
+}
+
+// Every choice of up to kMostPieces - 1 holes beside one, as bits, most holes first.
+std::vector<std::uint32_t> choicesMostFirst() {
+    std::vector<std::uint32_t> choices(std::size_t{1} << (kMostPieces - 1));
+    std::iota(choices.begin(), choices.end(), 0);
+    std::stable_sort(choices.begin(), choices.end(),
+                     [](std::uint32_t a, std::uint32_t b) { return std::popcount(a) > std::popcount(b); });
+    choices.pop_back();  // none
+    return choices;
+}
+
+// The ring hole i makes with some of the holes beside it across a line's width that are no rings alone, the
+// most that make one first.
+std::optional<PiecedRing> ringOfPieces(const HoleIndex& all, std::size_t i,
+                                       const std::vector<std::optional<Ring>>& alone, const VirtualVram& grid,
+                                       const InkProbe& ink, const std::vector<std::uint32_t>& choices,
+                                       SegmentIndex::Search& search, std::vector<std::int32_t>& near) {
+    const std::vector<const Hole*>& holes = all.holes;
+    if (!mayBePiece(*holes[i])) {
+        return std::nullopt;
+    }
+    // The pieces of one hole are about as large as each other, a small piece cut off aside.
+    const Box& seed = holes[i]->box;
+    all.index.near(seed.centre(), std::min(3 * std::max(seed.width(), seed.height()), kLargestHole) + kWidestCut, near,
+                   search);
+    std::vector<std::pair<std::int32_t, std::size_t>> beside;  // gap and number of the holes beside
+    for (const std::int32_t k : near) {
+        const auto other = static_cast<std::size_t>(k);
+        const std::int32_t gap = seed.gapTo(holes[other]->box);
+        if (other != i && !alone[other] && gap <= kWidestCut && mayBePiece(*holes[other])) {
+            beside.emplace_back(gap, other);
+        }
+    }
+    std::sort(beside.begin(), beside.end());
+    beside.resize(std::min(beside.size(), kMostPieces - 1));
+    // Each hole traced once, when some choice of holes with it may make a ring: the seed first.
+    std::array<std::optional<std::vector<Gap>>, kMostPieces> traces;
+    const auto traced = [&](std::size_t slot, const Hole& hole) -> const std::vector<Gap>* {
+        if (!traces[slot]) {
+            traces[slot] = gapsOf(grid, hole);
+        }
+        return &*traces[slot];
+    };
+    std::vector<const Hole*> pieces;
+    std::vector<const std::vector<Gap>*> rows;
+    for (const std::uint32_t choice : choices) {
+        if (choice >> beside.size() != 0) {
+            continue;
+        }
+        Box box = seed;
+        double cells = holes[i]->cells;
+        for (std::size_t k = 0; k < beside.size(); ++k) {
+            if ((choice >> k & 1) != 0) {
+                box.add(holes[beside[k].second]->box);
+                cells += holes[beside[k].second]->cells;
+            }
+        }
+        if (!roundBox(box, cells, false)) {
+            continue;
+        }
+        pieces.assign(1, holes[i]);
+        rows.assign(1, traced(0, *holes[i]));
+        PiecedRing found{{}, {i}};
+        for (std::size_t k = 0; k < beside.size(); ++k) {
+            if ((choice >> k & 1) != 0) {
+                pieces.push_back(holes[beside[k].second]);
+                rows.push_back(traced(k + 1, *holes[beside[k].second]));
+                found.holes.push_back(beside[k].second);
+            }
+        }
+        const std::optional<Ring> ring = ringOfTraced(rows, box, ink);
+        if (ring && !amongLikeHoles(*ring, pieces, all, search, near)) {
+            found.ring = *ring;
+            return found;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<Ring> findRings(const VirtualVram& grid, const RunGroups& rows, WorkerPool& pool, const Tick& tick) {
+    const auto bands = static_cast<std::size_t>((grid.height() + kHoleBandRows - 1) / kHoleBandRows);
+    std::vector<std::vector<Hole>> found(bands);
+    pool.run(bands, [&](std::size_t band, std::int32_t) {
+        found[band] = holesInBand(grid, rows, static_cast<std::int32_t>(band) * kHoleBandRows);
+    });
+    const HoleIndex all(found);
+    const InkProbe ink(grid);
+    std::vector<std::optional<Ring>> alone(all.holes.size());
+    std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
+    std::vector<std::vector<std::int32_t>> nears(searches.size());
+    pool.run(all.holes.size(), [&](std::size_t i, std::int32_t worker) {
+        const auto w = static_cast<std::size_t>(worker);
+        alone[i] = ringAlone(all, i, grid, ink, searches[w], nears[w]);
+    });
+    // The holes that are no ring alone may be the pieces of one that lines cut: each hole's ring of pieces is
+    // found apart, then taken in the holes' order, none of its holes taken before.
+    const std::vector<std::uint32_t> choices = choicesMostFirst();
+    std::vector<std::optional<PiecedRing>> pieced(all.holes.size());
+    pool.run(all.holes.size(), [&](std::size_t i, std::int32_t worker) {
+        const auto w = static_cast<std::size_t>(worker);
+        if (!alone[i]) {
+            pieced[i] = ringOfPieces(all, i, alone, grid, ink, choices, searches[w], nears[w]);
+        }
+    });
+    std::vector<Ring> rings;
+    std::vector<bool> used(all.holes.size(), false);
+    for (std::size_t i = 0; i < all.holes.size(); ++i) {
+        if (alone[i]) {
+            rings.push_back(*alone[i]);
+            used[i] = true;
+        }
+    }
+    for (std::size_t i = 0; i < all.holes.size(); ++i) {
+        tick();
+        if (pieced[i] &&
+            std::none_of(pieced[i]->holes.begin(), pieced[i]->holes.end(), [&](std::size_t k) { return used[k]; })) {
+            rings.push_back(pieced[i]->ring);
+            for (const std::size_t k : pieced[i]->holes) {
+                used[k] = true;
+            }
+        }
+    }
+    return rings;
+}
+
+}  // namespace kelvarin
