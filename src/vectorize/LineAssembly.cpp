@@ -50,8 +50,6 @@ struct Candidate {
     float gap;
     std::int32_t first;
     std::int32_t second;
-
-    friend bool operator==(const Candidate&, const Candidate&) = default;
 };
 
 // The gap between two pieces along the first one's direction (0 when they overlap), and where it lies.
