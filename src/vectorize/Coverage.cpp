@@ -162,6 +162,12 @@ void dropCoveredEntities(WideDrawing& wide, double tolerance, WorkerPool& pool, 
         }
         std::sort(across.begin(), across.end());
         across.erase(std::unique(across.begin(), across.end()), across.end());
+        // Within two of them from end to end: a stub between strokes close together, as in a small glyph.
+        if (std::any_of(across.begin(), across.end(), [&](std::int32_t j) {
+                return stroke.size < 2 * (strokes[static_cast<std::size_t>(j)].width + 2 * tolerance);
+            })) {
+            return true;
+        }
         for (std::size_t a = 0; a < across.size(); ++a) {
             for (std::size_t b = a + 1; b < across.size(); ++b) {
                 if (!meet(strokes[static_cast<std::size_t>(across[a])], strokes[static_cast<std::size_t>(across[b])],
