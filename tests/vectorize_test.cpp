@@ -140,6 +140,19 @@ std::vector<Case> cases() {
                      0});
     table.push_back({"T", {segment({40, 200}, {260, 200}, 4), segment({150, 200}, {150, 40}, 3)}, 2, 0, 0});
     table.push_back({"cross", {segment({30, 150}, {270, 160}), segment({140, 30}, {155, 270})}, 2, 0, 0});
+    // Short lines meeting at a shallow turn, as on a map's boundary: a line each, not one slanted across
+    // the turn, which keeps within the tolerance; the ink holds each end on a few dots past the corner.
+    table.push_back(
+        {"shallow turn", {segment({100, 150}, {124, 150}), segment({124, 150}, {146, 143})}, 2, 0, 0, {}, 6});
+    table.push_back(
+        {"shallow turn upright", {segment({150, 100}, {150, 124}), segment({150, 124}, {143, 146})}, 2, 0, 0, {}, 6});
+    // A short line that lines leave from every few dots, like a comb's back, is a line of its own: each
+    // stretch of it lies across one of them, but it reaches from one to another.
+    std::vector<Shape> comb{segment({100, 100}, {100, 132}, 4)};
+    for (int k = 0; k < 5; ++k) {
+        comb.push_back(segment({100, 100.0 + 8 * k}, {220, 100.0 + 8 * k}, 4));
+    }
+    table.push_back({"comb", comb, 6, 0, 0});
     // Circles and arcs, also cut by a line: one entity each.
     table.push_back({"circles", {ring({150, 150}, 110, 4), ring({150, 150}, 30, 3)}, 0, 0, 2});
     table.push_back({"arc", {ring({150, 150}, 100, 3, 30, 200)}, 0, 1, 0});

@@ -2,6 +2,7 @@
 #include "vectorize/ChainFitting.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -30,6 +31,8 @@ constexpr double kSplitGain = 0.4;
 constexpr double kLeastBendRatio = 1.5;
 // Only an arc straying from the ink by more than this share of the tolerance somewhere may be split.
 constexpr double kLooseShare = 0.8;
+// And only a line straying by more than this share may be cut at a corner.
+constexpr double kCornerLooseShare = 0.4;
 
 // The straight line nearest points and how far they lie from it: the largest and the summed squared
 // distance.
@@ -108,7 +111,13 @@ private:
         const std::span<const Point> points(m_points.data() + first, last + 1 - first);
         const StraightFit straight(points);
         if (straight.worst <= m_tolerance) {
-            addLine(straight.moments, straight.direction, points);
+            const std::size_t corner = splitOfCorner(first, last, straight);
+            if (corner == 0) {
+                addLine(straight.moments, straight.direction, points);
+                return;
+            }
+            fit(first, corner);
+            fit(corner, last);
             return;
         }
         if (points.size() >= 8) {
@@ -212,6 +221,36 @@ private:
     // start of the edge, or 0 when the one arc is the better.
     std::size_t splitOfRoundedEdge(std::size_t first, std::size_t last, double arcError) const {
         return threePieces(first, last, kSplitGain * arcError, true).first;
+    }
+
+    // Where a line through points[first..last] within the tolerance is better drawn as two lines meeting
+    // at a corner: a shallow turn of two short lines, which one line would take as a slanted one. A bend
+    // that an arc fits better stays the one line. Returns 0 when the one line is the better.
+    std::size_t splitOfCorner(std::size_t first, std::size_t last, const StraightFit& straight) const {
+        // Each line at least twice the stroke's width long: the ink rounds a corner over about a width.
+        const auto shortest = std::max<std::size_t>(
+            2 * kFewestPoints, static_cast<std::size_t>(std::ceil(2 * widthAlong(straight.direction))));
+        if (last - first < 2 * shortest || straight.worst <= kCornerLooseShare * m_tolerance) {
+            return 0;
+        }
+        const std::size_t low = first + shortest, high = last - shortest;
+        const std::size_t step = std::max<std::size_t>(1, (high - low) / kEdgeSplitsTried);
+        std::size_t best = 0;
+        double bestError = std::numeric_limits<double>::infinity();
+        for (std::size_t split = low; split <= high; split += step) {
+            const StraightFit before(std::span<const Point>(m_points.data() + first, split + 1 - first));
+            const StraightFit after(std::span<const Point>(m_points.data() + split, last + 1 - split));
+            if (before.squared + after.squared < bestError && meetAtCorner(before.moments, after.moments)) {
+                bestError = before.squared + after.squared;
+                best = split;
+            }
+        }
+        const std::span<const Point> points(m_points.data() + first, last + 1 - first);
+        const CircleFit circle = fitCircle(points);
+        if (best != 0 && fitsAsArc(circle, points) && squaredCircleError(points, circle) <= bestError) {
+            return 0;
+        }
+        return best;
     }
 
     // Where points[first..last], which no one line or arc fits, are best cut: into two pieces that each

@@ -2,6 +2,7 @@
 #include "vectorize/Coverage.h"
 
 #include <algorithm>
+#include <iterator>
 #include <numbers>
 
 #include "vectorize/SegmentIndex.h"
@@ -73,6 +74,55 @@ std::vector<Stroke> strokesOf(const WideDrawing& wide) {
     return strokes;
 }
 
+// Whether line runs across the line other, by more than 30 degrees (circles and arcs run along anything).
+bool crosses(const Stroke& line, const Stroke& other) {
+    constexpr double kAlong = 0.87;  // cosine of 30 degrees
+    if (line.round || other.round) {
+        return false;
+    }
+    const Point d = line.b - line.a, e = other.b - other.a;
+    return std::abs(dot(d, e)) < kAlong * length(d) * length(e);
+}
+
+// Whether two lines touch: their strokes cross or meet within the tolerance.
+bool meet(const Stroke& x, const Stroke& y, double tolerance) {
+    const Point d = x.b - x.a, e = y.b - y.a;
+    const bool crossing =
+        cross(d, y.a - x.a) * cross(d, y.b - x.a) <= 0 && cross(e, x.a - y.a) * cross(e, x.b - y.a) <= 0;
+    const double apart = std::min({x.distance(y.a), x.distance(y.b), y.distance(x.a), y.distance(x.b)});
+    return crossing || apart <= (x.width + y.width) / 2 + tolerance;
+}
+
+// Whether a line lying across the lines across (each holding some of its points, none all) lies within
+// them: they meet, or it is no longer than two of their strokes reach (a stub between close strokes, as in
+// a small glyph). Sorts across and drops its repeats.
+bool heldAcross(const Stroke& line, const std::vector<Stroke>& strokes, std::vector<std::int32_t>& across,
+                double tolerance) {
+    std::sort(across.begin(), across.end());
+    across.erase(std::unique(across.begin(), across.end()), across.end());
+    const auto stroke = [&](std::int32_t j) -> const Stroke& { return strokes[static_cast<std::size_t>(j)]; };
+    if (std::any_of(across.begin(), across.end(),
+                    [&](std::int32_t j) { return line.size < 2 * (stroke(j).width + 2 * tolerance); })) {
+        return true;
+    }
+    for (std::size_t a = 0; a < across.size(); ++a) {
+        for (std::size_t b = a + 1; b < across.size(); ++b) {
+            if (!meet(stroke(across[a]), stroke(across[b]), tolerance)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The lists one worker reuses while it looks at the strokes.
+struct Scratch {
+    SegmentIndex::Search search;
+    std::vector<std::int32_t> near;     // strokes near a point
+    std::vector<std::int32_t> across;   // lines across that hold some point
+    std::vector<std::int32_t> holding;  // lines across that hold every such point so far
+};
+
 template <typename T>
 void keepMarked(std::vector<T>& items, const std::vector<char>& dropped, std::size_t offset) {
     std::size_t kept = 0;
@@ -99,37 +149,59 @@ void dropCoveredEntities(WideDrawing& wide, double tolerance, WorkerPool& pool, 
     }
     index.build();
     // Whether stroke i lies within the longer strokes not dropped (dropped marks them, or is empty for none).
-    const auto coveredBy = [&](std::size_t i, const std::vector<char>& dropped, std::vector<std::int32_t>& near,
-                               SegmentIndex::Search& search) {
+    // A line that lies across other lines, not along them, lies within them when one holds it all (the stem
+    // of a T inside the bar) or they meet (a crossing's or a corner's); one that reaches across from one line
+    // to another apart from it is a line of its own (a wall's end, a step).
+    const auto coveredBy = [&](std::size_t i, const std::vector<char>& dropped, Scratch& scratch) {
         const Stroke& stroke = strokes[i];
         const int samples = std::max(2, static_cast<int>(stroke.size / std::max(stroke.width, 2.0)));
-        bool covered = true;
-        for (int k = 0; k <= samples && covered; ++k) {
+        std::vector<std::int32_t>& near = scratch.near;
+        std::vector<std::int32_t>& across = scratch.across;
+        std::vector<std::int32_t>& holding = scratch.holding;
+        across.clear();
+        bool anyAcross = false;
+        for (int k = 0; k <= samples; ++k) {
             const Point p = stroke.at(static_cast<double>(k) / samples);
-            index.near(p, kIndexCellSize / 2, near, search);
-            covered = std::any_of(near.begin(), near.end(), [&](std::int32_t j) {
+            index.near(p, kIndexCellSize / 2, near, scratch.search);
+            const auto covers = [&](std::int32_t j) {
                 const Stroke& other = strokes[static_cast<std::size_t>(j)];
                 return static_cast<std::size_t>(j) != i && (dropped.empty() || !dropped[static_cast<std::size_t>(j)]) &&
                        other.size > stroke.size && other.distance(p) <= other.width / 2 + tolerance;
-            });
+            };
+            if (std::any_of(near.begin(), near.end(), [&](std::int32_t j) {
+                    return covers(j) && !crosses(stroke, strokes[static_cast<std::size_t>(j)]);
+                })) {
+                continue;
+            }
+            const auto before = static_cast<std::ptrdiff_t>(across.size());
+            std::copy_if(near.begin(), near.end(), std::back_inserter(across), covers);
+            if (across.begin() + before == across.end()) {
+                return false;
+            }
+            if (!anyAcross) {
+                holding.assign(across.begin() + before, across.end());
+                anyAcross = true;
+            } else {
+                const auto letGo = [&](std::int32_t j) {
+                    return std::find(across.begin() + before, across.end(), j) == across.end();
+                };
+                holding.erase(std::remove_if(holding.begin(), holding.end(), letGo), holding.end());
+            }
         }
-        return covered;
+        return !anyAcross || !holding.empty() || heldAcross(stroke, strokes, across, tolerance);
     };
     // Dropping strokes only uncovers others, so the strokes covered with none dropped are the only ones to
     // look at again, in order, with the drops made before them.
     std::vector<char> maybe(strokes.size(), 0);
-    std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
-    std::vector<std::vector<std::int32_t>> nears(searches.size());
+    std::vector<Scratch> scratches(static_cast<std::size_t>(pool.threads()));
     pool.run(strokes.size(), [&](std::size_t i, std::int32_t worker) {
-        const auto w = static_cast<std::size_t>(worker);
-        maybe[i] = coveredBy(i, {}, nears[w], searches[w]) ? 1 : 0;
+        maybe[i] = coveredBy(i, {}, scratches[static_cast<std::size_t>(worker)]) ? 1 : 0;
     });
     std::vector<char> dropped(strokes.size(), 0);
-    SegmentIndex::Search search;
-    std::vector<std::int32_t> near;
+    Scratch& scratch = scratches.front();
     for (std::size_t i = 0; i < strokes.size(); ++i) {
         tick();
-        dropped[i] = maybe[i] != 0 && coveredBy(i, dropped, near, search) ? 1 : 0;
+        dropped[i] = maybe[i] != 0 && coveredBy(i, dropped, scratch) ? 1 : 0;
     }
     VectorDrawing& drawing = wide.drawing;
     const std::size_t arcsFrom = drawing.lines.size();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vectorize/Fitting.h"
 
+#include <algorithm>
 #include <numbers>
 
 namespace kelvarin {
@@ -35,6 +36,24 @@ Point LineMoments::direction() const {
     const Point chosen = dot(first, first) >= dot(second, second) ? first : second;
     const double size = length(chosen);
     return size > 0 ? chosen * (1 / size) : Point{1, 0};
+}
+
+double LineMoments::squaredError() const {
+    const double half = (sxx - syy) / 2;
+    return std::max(0.0, (sxx + syy) / 2 - std::sqrt(half * half + sxy * sxy));
+}
+
+bool meetAtCorner(const LineMoments& x, const LineMoments& y) {
+    constexpr double kLeastTurn = 0.985;       // cosine of 10 degrees
+    constexpr double kLeastMeanSquare = 0.25;  // squared dots per point
+    constexpr double kErrorRatio = 2.5;
+    if (x.n <= 0 || y.n <= 0 || std::abs(dot(x.direction(), y.direction())) > kLeastTurn) {
+        return false;
+    }
+    LineMoments joined = x;
+    joined.merge(y);
+    const double error = joined.squaredError();
+    return error >= kLeastMeanSquare * joined.n && error >= kErrorRatio * (x.squaredError() + y.squaredError());
 }
 
 CircleFit fitCircle(std::span<const Point> points) {

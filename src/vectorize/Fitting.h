@@ -28,7 +28,15 @@ struct LineMoments {
     void merge(const LineMoments& other);
     // The unit direction of the fitted line (the principal axis).
     Point direction() const;
+    // The summed squared distance of the points from the fitted line (the least eigenvalue).
+    double squaredError() const;
 };
+
+// Whether two straight stretches of points meet at a corner rather than lie on one line: their directions
+// differ clearly, and the one line through both strays from them systematically, by half a dot and more
+// on the mean and with several times the squared error of the two lines apart. A line's ragged edge or a
+// scan's noise moves neither.
+bool meetAtCorner(const LineMoments& x, const LineMoments& y);
 
 // The distance of p from the line through mean along the unit direction.
 inline double distanceFromLine(Point p, Point mean, Point direction) { return std::abs(cross(direction, p - mean)); }

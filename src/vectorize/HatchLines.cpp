@@ -19,11 +19,7 @@ constexpr double kLongestWalk = 400;     // dots followed either way, at most
 constexpr double kDistinct = 0.87;       // two strokes through one stub differ by 30 degrees or more (cosine)
 
 // The spread of the points across their principal axis, in dots (the root of the least eigenvalue).
-double leastSpread(const LineMoments& points) {
-    const double half = (points.sxx + points.syy) / 2;
-    const double off = std::sqrt((points.sxx - points.syy) * (points.sxx - points.syy) / 4 + points.sxy * points.sxy);
-    return std::sqrt(std::max(0.0, (half - off) / points.n));
-}
+double leastSpread(const LineMoments& points) { return std::sqrt(points.squaredError() / points.n); }
 
 double lengthOf(const LinePiece& piece) { return length(piece.b - piece.a); }
 
