@@ -7,23 +7,20 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
 #include "common/Error.h"
 #include "fileutil/Path.h"
+#include "fileutil/TemporaryFiles.h"
 
 namespace kelvarin {
 
 namespace {
 
 constexpr std::size_t kBufferSize = 64 << 10;
-// Temporary names are short, so that a target name of the file system's full length still works.
-constexpr const char* kTemporaryPrefix = ".kelvarin-";
 constexpr int kNameAttempts = 100;
 
 [[noreturn]] void throwErrno() { throw systemError(errno); }
@@ -41,61 +38,6 @@ mode_t modeForNewFile() {
     const mode_t mask = umask(0);
     umask(mask);
     return 0666 & ~mask;
-}
-
-// A temporary name in the directory: the prefix and six letters and digits spelling value.
-std::string temporaryNameOf(std::uint64_t value, const std::string& directoryPrefix) {
-    constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::string name = directoryPrefix + kTemporaryPrefix;
-    for (int i = 0; i < 6; ++i) {
-        name += kLetters[value % kLetters.size()];
-        value /= kLetters.size();
-    }
-    return name;
-}
-
-// A fresh temporary name in the directory; a name taken meanwhile is detected by the call that creates it.
-std::string temporaryName(const std::string& directoryPrefix) {
-    static std::atomic<std::uint64_t> counter{0};
-    const std::uint64_t value =
-        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-        (static_cast<std::uint64_t>(getpid()) << 32) ^ (counter++ * 0x9E3779B97F4A7C15u);
-    return temporaryNameOf(value, directoryPrefix);
-}
-
-// The first temporary name tried for a target: the same for every write of it, so that the next write
-// finds what a killed writer left (a writer cannot clean up after SIGKILL or a power cut).
-std::string temporaryNameFor(const std::string& targetPath, const std::string& directoryPrefix) {
-    std::uint64_t hash = 0xcbf29ce484222325u;  // FNV-1a of the target's file name
-    for (const char c : std::string_view(targetPath).substr(targetPath.rfind('/') + 1)) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
-    }
-    return temporaryNameOf(hash, directoryPrefix);
-}
-
-// Removes a temporary file whose writer has ended: every writer holds a lock on its file until it is done,
-// and the system drops the lock when the process dies. Gives true when the name is free now.
-bool removeIfAbandoned(const std::string& path) {
-    const int descriptor = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0) {
-        return errno == ENOENT;
-    }
-    bool removed = false;
-    struct stat opened {};
-    struct stat named {};
-    if (flock(descriptor, LOCK_EX | LOCK_NB) == 0 && fstat(descriptor, &opened) == 0 &&
-        lstat(path.c_str(), &named) == 0 && S_ISREG(opened.st_mode) && opened.st_ino == named.st_ino &&
-        opened.st_dev == named.st_dev) {
-        removed = unlink(path.c_str()) == 0;
-    }
-    close(descriptor);
-    return removed;
-}
-
-// An unnamed file can be given a name through /proc, or by a user allowed to link any descriptor.
-bool canLinkUnnamed(int descriptor) {
-    const std::string procPath = "/proc/self/fd/" + std::to_string(descriptor);
-    return access(procPath.c_str(), F_OK) == 0 || geteuid() == 0;
 }
 
 }  // namespace
