@@ -49,6 +49,19 @@ def entities(path):
     return found
 
 
+def following(entity, point, reach=2.0):
+    """Whether point lies within reach of the round entity's stroke, between its ends."""
+    kind, _, key, radius = entity
+    centre = np.array(key[1:3])
+    if abs(np.hypot(*(point - centre)) - radius) > reach:
+        return False
+    if kind == "CIRCLE":
+        return True
+    start, end = key[4], key[5]
+    degrees = math.degrees(math.atan2(point[1] - centre[1], point[0] - centre[0]))
+    return (degrees - start) % 360 <= (end - start) % 360
+
+
 def vectorize(tif, folder):
     dxf = os.path.join(folder, os.path.basename(tif).replace(".tif", ".dxf"))
     subprocess.run([CLI, "--yes", "--quiet", "--vectorize", "-o", dxf, tif], check=True)
@@ -74,6 +87,11 @@ class Checks:
             xy = np.round(points).astype(int)
             inside = (xy[:, 0] >= 0) & (xy[:, 1] >= 0) & (xy[:, 0] < labels.shape[1]) & (xy[:, 1] < labels.shape[0])
             covered[labels[xy[inside, 1], xy[inside, 0]]] = True
+        rounds = [f for f in found if f[0] != "LINE"]
+        for a in rounds:
+            for b in rounds:
+                if a is not b:
+                    self.assertLess(np.mean([following(b, p) for p in a[1]]), 0.4, f"{a[2]} lies along {b[2]}")
         bare = [int(k) for k in np.nonzero((sizes >= smallest) & ~covered)[0] if k > 0]
         where = [tuple(int(v) for v in np.argwhere(labels == k)[0][::-1]) for k in bare[:5]]
         self.assertFalse(bare, f"groups of ink without an entity, first cells (x, y): {where}")
@@ -128,7 +146,7 @@ class SmallShapes(unittest.TestCase, Checks):
 
     def test_dots_dashes_and_fills(self):
         folder = tempfile.mkdtemp()
-        image = Image.new("L", (1200, 800), 255)
+        image = Image.new("L", (1200, 1000), 255)
         draw = ImageDraw.Draw(image)
         for k in range(12):  # dotted lines of 2 x 2 and 3 x 3 dots, dashes of a hyphen's size
             draw.rectangle([60 + 14 * k, 60, 61 + 14 * k, 61], fill=0)
@@ -152,6 +170,14 @@ class SmallShapes(unittest.TestCase, Checks):
         rings += [((420 + 60 * k, 540), r, w) for k, w in enumerate([2, 3, 3]) for r in (11, 7)]
         for (x, y), r, w in rings:
             draw.ellipse([x - r - w / 2, y - r - w / 2, x + r + w / 2, y + r + w / 2], outline=0, width=w)
+        # A rounded rectangle drawn smooth, six times finer, then scanned: (left, top, right, bottom) of its
+        # centre line, the corners' radius and the stroke width.
+        box, bend, pen = (100, 760, 500, 960), 40, 3
+        fine = Image.new("L", ((box[2] - box[0] + 40) * 6, (box[3] - box[1] + 40) * 6), 255)
+        for grow, fill in ((pen / 2, 0), (-pen / 2, 255)):
+            ImageDraw.Draw(fine).rounded_rectangle([6 * (20 - grow), 6 * (20 - grow), fine.width - 6 * (20 - grow),
+                                                    fine.height - 6 * (20 - grow)], radius=6 * (bend + grow), fill=fill)
+        image.paste(fine.resize((fine.width // 6, fine.height // 6), Image.LANCZOS), (box[0] - 20, box[1] - 20))
         draw.line([(60, 700), (1100, 700)], fill=0, width=5)
         draw.line([(600, 500), (600, 760)], fill=0, width=5)
         tif = os.path.join(folder, "shapes.tif")
@@ -168,6 +194,16 @@ class SmallShapes(unittest.TestCase, Checks):
                 self.assertEqual(kind, "CIRCLE")
                 self.assertLessEqual(abs(radius - edge), 1.5 + 0.02 * edge)
                 self.assertLessEqual(np.hypot(*(points.mean(0) - centre)), 1.5)
+        # Each corner one ARC of its radius, and nothing else bent.
+        corners = [(x, image.height - 1 - y) for x in (box[0] + bend, box[2] - bend) for y in (box[1] + bend,
+                                                                                                 box[3] - bend)]
+        bends = [f for f in found if f[0] != "LINE" and box[0] - 5 <= f[2][1] <= box[2] + 5
+                 and image.height - 1 - box[3] - 5 <= f[2][2] <= image.height - 1 - box[1] + 5]
+        self.assertEqual(len(bends), 4, [f[2] for f in bends])
+        for x, y in corners:
+            with self.subTest(corner=(x, y)):
+                self.assertTrue([f for f in bends if np.hypot(f[2][1] - x, f[2][2] - y) <= 1.5 + 0.02 * bend
+                                 and abs(f[3] - bend) <= 1.5 + 0.02 * bend], [f[2] for f in bends])
         for (x, y), r, _ in rings:
             with self.subTest(ring=r, x=x):
                 centre = np.array([x, image.height - 1 - y])

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <numbers>
 #include <optional>
 #include <tuple>
@@ -331,6 +332,56 @@ double distanceToSegment(Point p, const VectorLine& line) {
     return length(p - (line.a + along * t));
 }
 
+// Takes in an arc that the chains fitted across the bend and beyond it (the bottom of a U fitted as one flat
+// arc, of which the bend is one side): it goes when its points off the bend's stroke lie on lines' strokes,
+// or lie near the bend's circle where the ink follows that circle, which the bend then reaches round to.
+// Whether it goes; at least kOverlapping of its points must lie on the bend's stroke.
+bool takeInArc(VectorArc& bend, const VectorArc& part, const InkProbe& ink, double reach,
+               const std::function<bool(Point)>& onLine) {
+    constexpr int kPoints = 10;
+    constexpr int kOverlapping = 3;
+    std::vector<double> offDegrees;
+    bool offCircle = false, offLines = false;
+    for (int k = 0; k <= kPoints; ++k) {
+        const Point p = atDegrees(part.centre, part.radius,
+                                  part.startDegrees + sweepDegrees(part.startDegrees, part.endDegrees) * k / kPoints);
+        if (onArcStroke(bend, p, reach)) {
+            continue;
+        }
+        offDegrees.push_back(angleDegrees(bend.centre, p));
+        offCircle = offCircle || std::abs(length(p - bend.centre) - bend.radius) > reach;
+        offLines = offLines || !onLine(p);
+    }
+    if (kPoints + 1 - static_cast<int>(offDegrees.size()) < kOverlapping) {
+        return false;
+    }
+    if (!offLines) {
+        return true;
+    }
+    if (offCircle) {
+        return false;
+    }
+    double before = 0, after = 0;  // degrees the bend would reach round beyond its start and its end
+    for (const double degrees : offDegrees) {
+        const double beyondEnd = sweepDegrees(bend.endDegrees, degrees);
+        if (beyondEnd <= 180) {
+            after = std::max(after, beyondEnd);
+        } else {
+            before = std::max(before, sweepDegrees(degrees, bend.startDegrees));
+        }
+    }
+    if (sweepDegrees(bend.startDegrees, bend.endDegrees) + before + after >= 270 ||
+        (after > 0 && ink.shareNearCircle(bend.centre, bend.radius, bend.endDegrees, bend.endDegrees + after) <
+                          kInkedShare) ||
+        (before > 0 && ink.shareNearCircle(bend.centre, bend.radius, bend.startDegrees - before, bend.startDegrees) <
+                           kInkedShare)) {
+        return false;
+    }
+    bend.startDegrees = std::fmod(bend.startDegrees - before + 360, 360.0);
+    bend.endDegrees = std::fmod(bend.endDegrees + after, 360.0);
+    return true;
+}
+
 }  // namespace
 
 void roundFilletedCorners(WideDrawing& wide, const InkProbe& ink, const InkProbe& scanned, double tolerance,
@@ -353,7 +404,7 @@ void roundFilletedCorners(WideDrawing& wide, const InkProbe& ink, const InkProbe
     std::vector<bool> dropped(lines.size() + arcsBefore, false);
     const auto endOf = [&](std::size_t id) -> Point& { return id % 2 ? lines[id / 2].b : lines[id / 2].a; };
     const auto farOf = [&](std::size_t id) { return id % 2 ? lines[id / 2].a : lines[id / 2].b; };
-    std::vector<std::int32_t> near, along;
+    std::vector<std::int32_t> near, along, crossing;
     std::vector<std::size_t> covered;
     for (std::size_t id = 0; id < endDone.size(); ++id) {
         tick();
@@ -401,13 +452,29 @@ void roundFilletedCorners(WideDrawing& wide, const InkProbe& ink, const InkProbe
             if (crossed) {
                 continue;
             }
+            VectorArc bend = arc;
+            const auto onLine = [&](Point p) {
+                strokes.near(p, reach, crossing);
+                return std::any_of(crossing.begin(), crossing.end(), [&](std::int32_t j) {
+                    const auto k = static_cast<std::size_t>(j);
+                    return k < lines.size() && !dropped[k] && distanceToSegment(p, lines[k]) <= reach;
+                });
+            };
+            for (const std::int32_t piece : along) {
+                const auto k = static_cast<std::size_t>(piece);
+                if (k >= lines.size() && k < lines.size() + arcsBefore && !dropped[k] &&
+                    std::find(covered.begin(), covered.end(), k) == covered.end() &&
+                    takeInArc(bend, wide.drawing.arcs[k - lines.size()], ink, reach, onLine)) {
+                    covered.push_back(k);
+                }
+            }
             for (const std::size_t k : covered) {
                 dropped[k] = true;
             }
             endOf(id) = fillet->touch1;
             endOf(other) = fillet->touch2;
             endDone[id] = endDone[other] = true;
-            wide.drawing.arcs.push_back(arc);
+            wide.drawing.arcs.push_back(bend);
             wide.arcWidths.push_back(widest);
             break;
         }
