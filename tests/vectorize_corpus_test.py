@@ -286,6 +286,56 @@ class FilledAreas(unittest.TestCase, Checks):
                     self.assertGreaterEqual(edge_followers((start, tip), found, 2.0), 0.95)
 
 
+class BreakLines(unittest.TestCase, Checks):
+    """Break lines drawn smooth and scanned at 300 dpi: bends of 60 degrees joined by short lines that run on
+    from them, as heavy pens draw a broken-off part's edge. Each bend is one ARC and each line one LINE."""
+
+    # radius, pen width and length of the short lines, in dots
+    WAVES = [(40, 7, 50), (40, 5, 40), (30, 4, 40)]
+    BENDS = 6
+
+    def test_bends(self):
+        fine, scale = Image.new("L", (700 * 6, 600 * 6), 255), 6
+        draw = ImageDraw.Draw(fine)
+        true = []
+        for k, (radius, width, line) in enumerate(self.WAVES):
+            centre = (60.3, 110.6 + 180 * k)  # y down; the first bend's crest on top
+            for bend in range(self.BENDS):
+                up = bend % 2 == 0
+                start, end = (240, 300) if up else (60, 120)  # Pillow's degrees run clockwise, y down
+                true.append((centre, radius))
+                box = [(centre[0] - radius - width / 2) * scale, (centre[1] - radius - width / 2) * scale,
+                       (centre[0] + radius + width / 2) * scale, (centre[1] + radius + width / 2) * scale]
+                draw.arc(box, start, end, fill=0, width=width * scale)
+                turn = math.radians(end if up else start)  # the right end, where the line leaves
+                a = (centre[0] + radius * math.cos(turn), centre[1] + radius * math.sin(turn))
+                way = (math.cos(math.radians(30)), math.sin(math.radians(30)) * (1 if up else -1))
+                b = (a[0] + line * way[0], a[1] + line * way[1])
+                across = (-way[1] * width / 2, way[0] * width / 2)
+                draw.polygon([((a[0] + sx * across[0]) * scale, (a[1] + sx * across[1]) * scale) for sx in (1, -1)] +
+                             [((b[0] + sx * across[0]) * scale, (b[1] + sx * across[1]) * scale) for sx in (-1, 1)],
+                             fill=0)
+                centre = (b[0] + radius / 2, b[1] + (-radius if up else radius) * math.sqrt(3) / 2)
+        folder = tempfile.mkdtemp()
+        tif = os.path.join(folder, "waves.tif")
+        page = fine.resize((700, 600), Image.LANCZOS).point(lambda v: 0 if v < 128 else 255).convert("1")
+        page.save(tif, compression="group4", dpi=(300, 300))
+        found = vectorize(tif, folder)
+        self.assert_sound(tif, found)
+        height = page.height
+        for k in range(len(self.WAVES)):
+            band = (height - 1 - (200 + 180 * k), height - 1 - (20 + 180 * k))  # rows of the wave, y up
+            inside = [f for f in found if (band[0] <= f[1][:, 1]).all() and (f[1][:, 1] <= band[1]).all()]
+            with self.subTest(wave=self.WAVES[k]):
+                self.assertEqual(sum(f[0] == "ARC" for f in inside), self.BENDS)
+                self.assertEqual(sum(f[0] == "LINE" for f in inside), self.BENDS)
+        # Each bend's circle near the true one: a circle fitted across a bend and a line is far flatter.
+        for (x, y), radius in true:
+            with self.subTest(bend=(round(x), round(y))):
+                self.assertTrue([f for f in found if f[0] == "ARC" and abs(f[3] - radius) <= 0.15 * radius and
+                                 np.hypot(f[2][1] - x, f[2][2] - (height - 1 - y)) <= 0.15 * radius])
+
+
 def clipped(point, direction, box):
     """The part of the line through point along direction that lies in box (x0, y0, x1, y1), or None."""
     low, high = -1e9, 1e9

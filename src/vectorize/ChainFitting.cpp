@@ -27,6 +27,11 @@ constexpr double kFlatLooseShare = 0.5;
 constexpr std::size_t kEdgeSplitsTried = 12;
 // A split must leave at most this share of the one arc's squared error to be taken.
 constexpr double kSplitGain = 0.4;
+// A line straying by less than this share of the tolerance is never taken for a bend.
+constexpr double kBentLooseShare = 0.4;
+constexpr double kLeastBow = 0.75;  // dots between an arc's middle and its chord
+// An arc keeping well within the tolerance is split only when the split leaves this share.
+constexpr double kClearSplitGain = 0.25;
 // And its two pieces must bend this many times differently (a line not at all).
 constexpr double kLeastBendRatio = 1.5;
 // Only an arc straying from the ink by more than this share of the tolerance somewhere may be split.
@@ -112,13 +117,15 @@ private:
         const StraightFit straight(points);
         if (straight.worst <= m_tolerance) {
             const std::size_t corner = splitOfCorner(first, last, straight);
-            if (corner == 0) {
+            if (corner != 0) {
+                fit(first, corner);
+                fit(corner, last);
+                return;
+            }
+            if (!clearlyBent(points, straight)) {
                 addLine(straight.moments, straight.direction, points);
                 return;
             }
-            fit(first, corner);
-            fit(corner, last);
-            return;
         }
         if (points.size() >= 8) {
             const CircleFit circle = fitCircle(points);
@@ -131,7 +138,7 @@ private:
                 const double error = squaredCircleError(points, circle);
                 const std::size_t split = loose  ? splitOfFlatArc(first, last, error)
                                           : flat ? splitOfRoundedEdge(first, last, error)
-                                                 : 0;
+                                                 : splitOfLineIntoBend(first, last, error);
                 if (split == 0) {
                     addArc(circle, points);
                     return;
@@ -152,6 +159,22 @@ private:
         }
         fit(first, split);
         fit(split, last);
+    }
+
+    // Whether points that one line fits within the tolerance bend all the same: a bend of a heavy pen, whose
+    // chord strays from it by less than the tolerance, fits an arc with a small share of the line's squared
+    // error, and the arc bows from its chord by a clear part of a dot.
+    bool clearlyBent(std::span<const Point> points, const StraightFit& straight) const {
+        if (points.size() < 8 || straight.worst <= kBentLooseShare * m_tolerance) {
+            return false;
+        }
+        const CircleFit circle = fitCircle(points);
+        if (!fitsAsArc(circle, points)) {
+            return false;
+        }
+        const double chord = length(points.back() - points.front());
+        return chord * chord / (8 * circle.radius) >= kLeastBow &&
+               squaredCircleError(points, circle) < kClearSplitGain * straight.squared;
     }
 
     bool fitsAsArc(const CircleFit& circle, std::span<const Point> points) const {
@@ -197,23 +220,39 @@ private:
     // into a fillet, or two bends of clearly different radii meeting, fit as one flatter arc that stays
     // within the tolerance yet strays from the ink systematically. Returns 0 when the one arc is the better.
     std::size_t splitOfFlatArc(std::size_t first, std::size_t last, double arcError) const {
-        if (last - first < 4 * kFewestPoints || arcError <= 0) {
+        const std::size_t best = bestSplit(first, last, kSplitGain * arcError, [](PieceError x, PieceError y) {
+            return std::min(x.curvature, y.curvature) * kLeastBendRatio <= std::max(x.curvature, y.curvature);
+        });
+        return best != 0 ? best : splitOfRoundedEdge(first, last, arcError);
+    }
+
+    // Where an arc through points[first..last] that keeps within the tolerance is a line running into a
+    // bend all the same (a short line of a break line or a spring between its bends): a line and an arc
+    // with a small share of the one arc's squared error. Returns 0 when the one arc is the better.
+    std::size_t splitOfLineIntoBend(std::size_t first, std::size_t last, double arcError) const {
+        return bestSplit(first, last, kClearSplitGain * arcError,
+                         [](PieceError x, PieceError y) { return (x.curvature == 0) != (y.curvature == 0); });
+    }
+
+    // The cut of points[first..last] into two pieces that each fit, of the least squared error below bound,
+    // whose pieces both asks for; 0 when no cut tried is.
+    template <typename Both>
+    std::size_t bestSplit(std::size_t first, std::size_t last, double bound, const Both& both) const {
+        if (last - first < 4 * kFewestPoints || bound <= 0) {
             return 0;
         }
         const std::size_t low = first + 2 * kFewestPoints, high = last - 2 * kFewestPoints;
         const std::size_t step = std::max<std::size_t>(1, (high - low) / kSplitsTried);
         std::size_t best = 0;
-        double bestError = kSplitGain * arcError;
+        double bestError = bound;
         for (std::size_t split = low; split <= high; split += step) {
             const PieceError before = bestPiece(first, split), after = bestPiece(split, last);
-            const double flatter = std::min(before.curvature, after.curvature);
-            const double bent = std::max(before.curvature, after.curvature);
-            if (before.squared + after.squared < bestError && flatter * kLeastBendRatio <= bent) {
+            if (before.squared + after.squared < bestError && both(before, after)) {
                 bestError = before.squared + after.squared;
                 best = split;
             }
         }
-        return best != 0 ? best : splitOfRoundedEdge(first, last, arcError);
+        return best;
     }
 
     // Where an arc through points[first..last] is better drawn as a straight edge with a bend at either end
