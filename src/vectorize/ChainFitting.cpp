@@ -220,9 +220,10 @@ private:
     // into a fillet, or two bends of clearly different radii meeting, fit as one flatter arc that stays
     // within the tolerance yet strays from the ink systematically. Returns 0 when the one arc is the better.
     std::size_t splitOfFlatArc(std::size_t first, std::size_t last, double arcError) const {
-        const std::size_t best = bestSplit(first, last, kSplitGain * arcError, [](PieceError x, PieceError y) {
-            return std::min(x.curvature, y.curvature) * kLeastBendRatio <= std::max(x.curvature, y.curvature);
-        });
+        const std::size_t best =
+            bestSplit(first, last, kSplitGain * arcError, kSplitsTried, [](PieceError x, PieceError y) {
+                return std::min(x.curvature, y.curvature) * kLeastBendRatio <= std::max(x.curvature, y.curvature);
+            });
         return best != 0 ? best : splitOfRoundedEdge(first, last, arcError);
     }
 
@@ -230,19 +231,20 @@ private:
     // bend all the same (a short line of a break line or a spring between its bends): a line and an arc
     // with a small share of the one arc's squared error. Returns 0 when the one arc is the better.
     std::size_t splitOfLineIntoBend(std::size_t first, std::size_t last, double arcError) const {
-        return bestSplit(first, last, kClearSplitGain * arcError,
+        return bestSplit(first, last, kClearSplitGain * arcError, kEdgeSplitsTried,
                          [](PieceError x, PieceError y) { return (x.curvature == 0) != (y.curvature == 0); });
     }
 
     // The cut of points[first..last] into two pieces that each fit, of the least squared error below bound,
     // whose pieces both asks for; 0 when no cut tried is.
     template <typename Both>
-    std::size_t bestSplit(std::size_t first, std::size_t last, double bound, const Both& both) const {
+    std::size_t bestSplit(std::size_t first, std::size_t last, double bound, std::size_t tries,
+                          const Both& both) const {
         if (last - first < 4 * kFewestPoints || bound <= 0) {
             return 0;
         }
         const std::size_t low = first + 2 * kFewestPoints, high = last - 2 * kFewestPoints;
-        const std::size_t step = std::max<std::size_t>(1, (high - low) / kSplitsTried);
+        const std::size_t step = std::max<std::size_t>(1, (high - low) / tries);
         std::size_t best = 0;
         double bestError = bound;
         for (std::size_t split = low; split <= high; split += step) {
