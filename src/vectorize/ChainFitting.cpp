@@ -138,7 +138,7 @@ private:
                 const double error = squaredCircleError(points, circle);
                 const std::size_t split = loose  ? splitOfFlatArc(first, last, error)
                                           : flat ? splitOfRoundedEdge(first, last, error)
-                                                 : splitOfLineIntoBend(first, last, error);
+                                                 : splitOfClearPieces(first, last, error);
                 if (split == 0) {
                     addArc(circle, points);
                     return;
@@ -209,8 +209,11 @@ private:
         }
         if (points.size() >= 8) {
             const CircleFit circle = fitCircle(points);
-            if (fitsAsArc(circle, points) && squaredCircleError(points, circle) < best.squared) {
-                best = {squaredCircleError(points, circle), 1 / circle.radius};
+            // Within the tolerance, a piece is a line unless an arc fits it clearly better.
+            const double arcError = squaredCircleError(points, circle);
+            const double bound = std::isfinite(best.squared) ? kClearSplitGain * best.squared : best.squared;
+            if (fitsAsArc(circle, points) && arcError < bound) {
+                best = {arcError, 1 / circle.radius};
             }
         }
         return best;
@@ -227,12 +230,13 @@ private:
         return best != 0 ? best : splitOfRoundedEdge(first, last, arcError);
     }
 
-    // Where an arc through points[first..last] that keeps within the tolerance is a line running into a
-    // bend all the same (a short line of a break line or a spring between its bends): a line and an arc
-    // with a small share of the one arc's squared error. Returns 0 when the one arc is the better.
-    std::size_t splitOfLineIntoBend(std::size_t first, std::size_t last, double arcError) const {
+    // Where an arc through points[first..last] that keeps within the tolerance is two pieces all the same:
+    // a line running into a bend (a short line of a break line or a spring between its bends), or two bends
+    // of different radii meeting. The cut must leave a small share of the one arc's squared error; pieces of
+    // one circle that a cut leaves join again later. Returns 0 when the one arc is the better.
+    std::size_t splitOfClearPieces(std::size_t first, std::size_t last, double arcError) const {
         return bestSplit(first, last, kClearSplitGain * arcError, kEdgeSplitsTried,
-                         [](PieceError x, PieceError y) { return (x.curvature == 0) != (y.curvature == 0); });
+                         [](PieceError, PieceError) { return true; });
     }
 
     // The cut of points[first..last] into two pieces that each fit, of the least squared error below bound,
