@@ -194,7 +194,8 @@ std::vector<Case> cases() {
                      4,
                      0});
     // Small fillets of heavy pens, which the rows and the columns cut apart at the corners, and a bend
-    // between two straight strokes: arcs of their own.
+    // between two straight strokes: arcs of their own. The bend of 60 degrees keeps its centre and radius
+    // within 2.5 dots, which takes a middle of its stroke for every dot along it.
     table.push_back(
         {"small rounded rectangle",
          {segment({72, 60}, {228, 60}, 5), segment({240, 72}, {240, 188}, 5), segment({228, 200}, {72, 200}, 5),
@@ -208,7 +209,9 @@ std::vector<Case> cases() {
                       segment({170, 105.36}, {256.6, 155.36}, 6)},
                      2,
                      1,
-                     0});
+                     0,
+                     {},
+                     2.5});
     // The same with the bend drawn 0.6 dots off touching the straight strokes, as a scan may have it:
     // held to touch them, the bend's circle would move 4 dots along the corner's bisector.
     table.push_back({"bend a little off the lines",
@@ -216,7 +219,9 @@ std::vector<Case> cases() {
                       segment({170, 105.36}, {256.6, 155.36}, 6)},
                      2,
                      1,
-                     0});
+                     0,
+                     {},
+                     2.5});
     table.push_back(
         {"compound curve", {ring({150, 230}, 200, 3, 240, 270), ring({150, 130}, 100, 3, 270, 310)}, 0, 2, 0, {}, 5});
     // Each dash of a dashed line is a line of its own.

@@ -27,6 +27,10 @@ constexpr double kFlattestCorner = 150;
 constexpr double kProbeStep = 0.5;  // dots between the probes along a ray
 constexpr int kRays = 9;            // rays across the bend that find its middle
 constexpr int kMissesAllowed = 1;   // rays finding no ink there: noise
+// Rays across the bend that find the middles its circle is fitted to: one for each this many dots along it;
+// a bend of 60 degrees shows its radius only to a few dots from nine middles.
+constexpr double kDotsPerMiddle = 1;
+constexpr double kMissedShare = 0.1;  // of those rays, finding no ink there: noise
 constexpr double kCoarseRadiusStep = 0.5;
 constexpr double kRadiusStep = 0.05;
 // Middles off the circle tangent to both lines by more than this mean square (dots²) are fitted alone.
@@ -145,14 +149,16 @@ std::vector<Point> middlesAcross(const InkProbe& ink, Point centre, double guess
             return {};
         }
     }
+    const int rays = std::max(kRays, static_cast<int>(guess * sweep * std::numbers::pi / 180 / kDotsPerMiddle));
     std::vector<Point> middles;
-    for (int k = 1; k <= kRays; ++k) {
-        const Point direction = atDegrees({0, 0}, 1, start + sweep * k / (kRays + 1));
+    for (int k = 1; k <= rays; ++k) {
+        const Point direction = atDegrees({0, 0}, 1, start + sweep * k / (rays + 1));
         if (const std::optional<double> at = ink.strokeMiddleNear(centre, direction, guess, width)) {
             middles.push_back(centre + direction * *at);
         }
     }
-    return middles.size() + kMissesAllowed < static_cast<std::size_t>(kRays) ? std::vector<Point>{} : middles;
+    const auto missed = static_cast<double>(rays) - static_cast<double>(middles.size());
+    return missed > std::max<double>(kMissesAllowed, kMissedShare * rays) ? std::vector<Point>{} : middles;
 }
 
 double meanSquareOff(const std::vector<Point>& points, Point centre, double radius) {
