@@ -14,6 +14,7 @@ const char* extensionOf(kelvarin::ImageFormat format) {
         case kelvarin::ImageFormat::Png: return ".png";
         case kelvarin::ImageFormat::Tiff: return ".tif";
         case kelvarin::ImageFormat::Pnm: return ".pnm";
+        case kelvarin::ImageFormat::Pdf: return ".pdf";
         case kelvarin::ImageFormat::Bmp: break;
     }
     return ".bmp";
