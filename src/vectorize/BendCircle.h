@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <vector>
+
+#include "vectorize/Fitting.h"
+
+namespace kelvarin {
+
+// A corner where two lines, each running from its far end out to its end, meet.
+struct Corner {
+    Point d1, d2;     // the lines' directions out to their ends
+    Point meet;       // where they cross
+    Point inward;     // along the bisector into the corner
+    double halfSine;  // of half the angle inside the corner
+    double apart;     // a bend's middle lies its radius × apart inside the corner
+
+    Point centreFor(double radius) const { return meet + inward * (radius / halfSine); }
+};
+
+// The circle of the bend that rounds the corner, fitted to the middles of the bend's stroke and to touching
+// both lines, from a first guess of its radius (dots).
+CircleFit bendCircle(const Corner& corner, const std::vector<Point>& middles, double guess);
+
+}  // namespace kelvarin
