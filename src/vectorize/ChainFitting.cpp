@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace kelvarin {
@@ -115,6 +116,7 @@ private:
         }
         const std::span<const Point> points(m_points.data() + first, last + 1 - first);
         const StraightFit straight(points);
+        std::optional<CircleFit> bend;
         if (straight.worst <= m_tolerance) {
             const std::size_t corner = splitOfCorner(first, last, straight);
             if (corner != 0) {
@@ -122,13 +124,14 @@ private:
                 fit(corner, last);
                 return;
             }
-            if (!clearlyBent(points, straight)) {
+            bend = clearBend(points, straight);
+            if (!bend) {
                 addLine(straight.moments, straight.direction, points);
                 return;
             }
         }
         if (points.size() >= 8) {
-            const CircleFit circle = fitCircle(points);
+            const CircleFit circle = bend ? *bend : fitCircle(points);
             if (fitsAsArc(circle, points)) {
                 // An arc that keeps well within the tolerance is taken as it is, unless it is so flat that
                 // a straight edge with rounded corners may lie within it as well.
@@ -161,20 +164,20 @@ private:
         fit(split, last);
     }
 
-    // Whether points that one line fits within the tolerance bend all the same: a bend of a heavy pen, whose
-    // chord strays from it by less than the tolerance, fits an arc with a small share of the line's squared
-    // error, and the arc bows from its chord by a clear part of a dot.
-    bool clearlyBent(std::span<const Point> points, const StraightFit& straight) const {
+    // The arc of points that one line fits within the tolerance but that bend all the same: a bend of a heavy
+    // pen, whose chord strays from it by less than the tolerance, fits an arc with a small share of the
+    // line's squared error, and the arc bows from its chord by a clear part of a dot. Nothing when they do not.
+    std::optional<CircleFit> clearBend(std::span<const Point> points, const StraightFit& straight) const {
         if (points.size() < 8 || straight.worst <= kBentLooseShare * m_tolerance) {
-            return false;
+            return std::nullopt;
         }
         const CircleFit circle = fitCircle(points);
-        if (!fitsAsArc(circle, points)) {
-            return false;
-        }
         const double chord = length(points.back() - points.front());
-        return chord * chord / (8 * circle.radius) >= kLeastBow &&
-               squaredCircleError(points, circle) < kClearSplitGain * straight.squared;
+        if (!fitsAsArc(circle, points) || chord * chord / (8 * circle.radius) < kLeastBow ||
+            squaredCircleError(points, circle) >= kClearSplitGain * straight.squared) {
+            return std::nullopt;
+        }
+        return circle;
     }
 
     bool fitsAsArc(const CircleFit& circle, std::span<const Point> points) const {
