@@ -62,11 +62,6 @@ double sweepOf(const ArcGroup& group) {
 
 double arcLength(const ArcGroup& group) { return sweepOf(group) * group.circle.radius; }
 
-Point pointAt(const CircleFit& circle, double degrees) {
-    const double radians = degrees * std::numbers::pi / 180;
-    return {circle.centre.x + circle.radius * std::cos(radians), circle.centre.y + circle.radius * std::sin(radians)};
-}
-
 // The share of the circle's points a dot apart from start to end (counter-clockwise) that are ink, or
 // beside ink: the gaps between the pieces of one circle are looked at, where a thin stroke may have pinholes.
 double inkedShare(const InkProbe& ink, const CircleFit& circle, double start, double end) {
@@ -155,8 +150,8 @@ void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, d
         const CircleFit circle = group.circle;
         const int steps = static_cast<int>(std::ceil(2 * std::numbers::pi * circle.radius / (kIndexCellSize / 2)));
         for (int k = 0; k < steps && !pool.stopping(); ++k) {
-            index.near(pointAt(circle, 360.0 * k / steps), kIndexCellSize / 2 + tolerance, near,
-                       searches[static_cast<std::size_t>(worker)]);
+            index.near(pointOnCircle(circle.centre, circle.radius, 360.0 * k / steps), kIndexCellSize / 2 + tolerance,
+                       near, searches[static_cast<std::size_t>(worker)]);
             for (const std::int32_t j : near) {
                 const LinePiece& line = lines[static_cast<std::size_t>(j)];
                 if (length(line.b - line.a) > 0.5 * circle.radius) {
@@ -328,7 +323,8 @@ void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines
         const CircleFit circle = group.circle;
         const int steps = static_cast<int>(std::ceil(2 * std::numbers::pi * circle.radius / (kIndexCellSize / 2)));
         for (int k = 0; k < steps; ++k) {
-            index.near(pointAt(circle, 360.0 * k / steps), kIndexCellSize / 2 + 2 * tolerance, near);
+            index.near(pointOnCircle(circle.centre, circle.radius, 360.0 * k / steps),
+                       kIndexCellSize / 2 + 2 * tolerance, near);
             for (const std::int32_t j : near) {
                 ArcGroup& piece = groups[static_cast<std::size_t>(j)];
                 if (static_cast<std::size_t>(j) > i && piece.alive &&

@@ -111,6 +111,18 @@ CircleFit nearMiddlesTouchingLines(const Corner& corner, const std::vector<Point
 
 }  // namespace
 
+Corner cornerAt(Point d1, Point d2, Point meet) {
+    Corner corner;
+    corner.d1 = d1;
+    corner.d2 = d2;
+    corner.meet = meet;
+    const Point inward = Point{0, 0} - d1 - d2;
+    corner.inward = inward * (1 / std::max(length(inward), 1e-12));
+    corner.halfSine = std::sin(std::acos(std::clamp(dot(d1, d2), -1.0, 1.0)) / 2);
+    corner.apart = 1 / corner.halfSine - 1;
+    return corner;
+}
+
 // The circle tangent to both lines that lies nearest the middles, found coarsely, then finely, then let
 // go of the lines as far as the middles ask; or, where
 // the corner is flat and a slight error in the lines' angle moves that circle a long way, the circle of

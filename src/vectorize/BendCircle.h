@@ -18,6 +18,9 @@ struct Corner {
     Point centreFor(double radius) const { return meet + inward * (radius / halfSine); }
 };
 
+// The corner of lines with the unit directions d1 and d2 (out to their ends) that cross at meet.
+Corner cornerAt(Point d1, Point d2, Point meet);
+
 // The circle of the bend that rounds the corner, fitted to the middles of the bend's stroke and to touching
 // both lines, from a first guess of its radius (dots).
 CircleFit bendCircle(const Corner& corner, const std::vector<Point>& middles, double guess);

@@ -39,8 +39,6 @@ struct DashSpan {
     double width = 0;
 };
 
-Point unit(Point v) { return v * (1 / std::max(length(v), 1e-12)); }
-
 // The span of the dash round the circle, counter-clockwise and shorter than half of it.
 std::pair<double, double> spanOn(const CircleFit& circle, const Dash& dash) {
     const double a = angleDegrees(circle.centre, dash.a), b = angleDegrees(circle.centre, dash.b);

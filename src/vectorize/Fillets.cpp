@@ -34,13 +34,6 @@ constexpr double kDotsPerMiddle = 1;
 constexpr double kMissedShare = 0.1;                    // of those rays, finding no ink there: noise
 constexpr std::array<double, 3> kShares = {0, 0.5, 1};  // where along an arc it is looked at
 
-Point unit(Point v) { return v * (1 / std::max(length(v), 1e-12)); }
-
-Point atDegrees(Point centre, double radius, double degrees) {
-    const double radians = degrees * std::numbers::pi / 180;
-    return centre + Point{std::cos(radians), std::sin(radians)} * radius;
-}
-
 // The first stretch of ink along the ray from `from` in direction, between the distances near and far:
 // its middle's distance from `from`, or nothing when there is none or the ray starts in ink.
 std::optional<double> firstInkMiddle(const InkProbe& ink, Point from, Point direction, double near, double far,
@@ -68,11 +61,11 @@ bool drawnRound(const InkProbe& ink, const InkProbe& scanned, Point centre, doub
     int misses = 0;
     for (int k = 1; k <= kRays; ++k) {
         const double degrees = start + sweep * k / (kRays + 1);
-        if (scanned.at(atDegrees(centre, radius + width / 2 + 1.5, degrees)) ||
-            (radius >= width / 2 + 2 && scanned.at(atDegrees(centre, radius - width / 2 - 1.5, degrees)))) {
+        if (scanned.at(pointOnCircle(centre, radius + width / 2 + 1.5, degrees)) ||
+            (radius >= width / 2 + 2 && scanned.at(pointOnCircle(centre, radius - width / 2 - 1.5, degrees)))) {
             return false;
         }
-        misses += ink.near(atDegrees(centre, radius, degrees)) ? 0 : 1;
+        misses += ink.near(pointOnCircle(centre, radius, degrees)) ? 0 : 1;
     }
     return misses <= kMissesAllowed;
 }
@@ -86,23 +79,18 @@ struct Fillet {
 // The corner of two lines that run towards each other at an angle that may be rounded, both ending near
 // where they cross and neither running on past it.
 std::optional<Corner> cornerOf(Point far1, Point end1, Point far2, Point end2, double width, double tolerance) {
-    Corner corner;
-    corner.d1 = unit(end1 - far1);
-    corner.d2 = unit(end2 - far2);
-    const double cosine = dot(corner.d1, corner.d2);
+    const Point d1 = unit(end1 - far1), d2 = unit(end2 - far2);
+    const double cosine = dot(d1, d2);
     if (cosine > std::cos(kSharpestCorner * std::numbers::pi / 180) ||
         cosine < std::cos(kFlattestCorner * std::numbers::pi / 180)) {
         return std::nullopt;
     }
-    const double across = cross(corner.d1, corner.d2);
+    const double across = cross(d1, d2);
     if (std::abs(across) < 1e-9) {
         return std::nullopt;  // a line of no length
     }
     const double halfAngle = std::acos(cosine) / 2;
-    corner.meet = far1 + corner.d1 * (cross(far2 - far1, corner.d2) / across);
-    corner.inward = unit(Point{0, 0} - corner.d1 - corner.d2);
-    corner.halfSine = std::sin(halfAngle);
-    corner.apart = 1 / corner.halfSine - 1;
+    const Corner corner = cornerAt(d1, d2, far1 + d1 * (cross(far2 - far1, d2) / across));
     const double reach = kLargestRadius / std::tan(halfAngle) + width + tolerance;
     for (const auto& [far, end, d] : {std::tuple{far1, end1, corner.d1}, std::tuple{far2, end2, corner.d2}}) {
         if (dot(corner.meet - end, d) < -(width + tolerance) || length(corner.meet - end) > reach ||
@@ -118,14 +106,14 @@ std::optional<Corner> cornerOf(Point far1, Point end1, Point far2, Point end2, d
 std::vector<Point> middlesAcross(const InkProbe& ink, Point centre, double guess, double start, double sweep,
                                  double width) {
     for (int k = 1; k <= kRays; ++k) {
-        if (ink.at(atDegrees(centre, guess + width / 2 + 4, start + sweep * k / (kRays + 1)))) {
+        if (ink.at(pointOnCircle(centre, guess + width / 2 + 4, start + sweep * k / (kRays + 1)))) {
             return {};
         }
     }
     const int rays = std::max(kRays, static_cast<int>(guess * sweep * std::numbers::pi / 180 / kDotsPerMiddle));
     std::vector<Point> middles;
     for (int k = 1; k <= rays; ++k) {
-        const Point direction = atDegrees({0, 0}, 1, start + sweep * k / (rays + 1));
+        const Point direction = pointOnCircle({0, 0}, 1, start + sweep * k / (rays + 1));
         if (const std::optional<double> at = ink.strokeMiddleNear(centre, direction, guess, width)) {
             middles.push_back(centre + direction * *at);
         }
@@ -201,14 +189,8 @@ bool lineOnStroke(const VectorArc& arc, const VectorLine& line, double reach) {
 bool arcOnStroke(const VectorArc& arc, const VectorArc& part, double reach) {
     return std::all_of(kShares.begin(), kShares.end(), [&](double share) {
         const double degrees = part.startDegrees + share * sweepDegrees(part.startDegrees, part.endDegrees);
-        return onArcStroke(arc, atDegrees(part.centre, part.radius, degrees), reach);
+        return onArcStroke(arc, pointOnCircle(part.centre, part.radius, degrees), reach);
     });
-}
-
-double distanceToSegment(Point p, const VectorLine& line) {
-    const Point along = line.b - line.a;
-    const double t = std::clamp(dot(p - line.a, along) / std::max(dot(along, along), 1e-12), 0.0, 1.0);
-    return length(p - (line.a + along * t));
 }
 
 // Takes in an arc that the chains fitted across the bend and beyond it (the bottom of a U fitted as one flat
@@ -222,8 +204,9 @@ bool takeInArc(VectorArc& bend, const VectorArc& part, const InkProbe& ink, doub
     std::vector<double> offDegrees;
     bool offCircle = false, offLines = false;
     for (int k = 0; k <= kPoints; ++k) {
-        const Point p = atDegrees(part.centre, part.radius,
-                                  part.startDegrees + sweepDegrees(part.startDegrees, part.endDegrees) * k / kPoints);
+        const Point p =
+            pointOnCircle(part.centre, part.radius,
+                          part.startDegrees + sweepDegrees(part.startDegrees, part.endDegrees) * k / kPoints);
         if (onArcStroke(bend, p, reach)) {
             continue;
         }
@@ -276,8 +259,9 @@ void roundFilletedCorners(WideDrawing& wide, const InkProbe& ink, const InkProbe
     }
     for (std::size_t i = 0; i < arcsBefore; ++i) {
         const VectorArc& arc = wide.drawing.arcs[i];
-        strokes.insert(static_cast<std::int32_t>(lines.size() + i), atDegrees(arc.centre, arc.radius, arc.startDegrees),
-                       atDegrees(arc.centre, arc.radius, arc.endDegrees));
+        strokes.insert(static_cast<std::int32_t>(lines.size() + i),
+                       pointOnCircle(arc.centre, arc.radius, arc.startDegrees),
+                       pointOnCircle(arc.centre, arc.radius, arc.endDegrees));
     }
     std::vector<bool> endDone(2 * lines.size(), false);
     std::vector<bool> dropped(lines.size() + arcsBefore, false);
@@ -311,8 +295,8 @@ void roundFilletedCorners(WideDrawing& wide, const InkProbe& ink, const InkProbe
             // a stroke crossing it means the corner is a junction, not a bend.
             const VectorArc& arc = fillet->arc;
             const double reach = widest / 2 + tolerance;
-            const Point middle = atDegrees(arc.centre, arc.radius,
-                                           arc.startDegrees + sweepDegrees(arc.startDegrees, arc.endDegrees) / 2);
+            const Point middle = pointOnCircle(arc.centre, arc.radius,
+                                               arc.startDegrees + sweepDegrees(arc.startDegrees, arc.endDegrees) / 2);
             strokes.near(middle, arc.radius + reach, along);
             covered.clear();
             bool crossed = false;

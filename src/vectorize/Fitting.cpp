@@ -118,6 +118,11 @@ double largestCircleDistance(std::span<const Point> points, const CircleFit& cir
     return largest;
 }
 
+Point pointOnCircle(Point centre, double radius, double degrees) {
+    const double radians = degrees * std::numbers::pi / 180;
+    return centre + Point{std::cos(radians), std::sin(radians)} * radius;
+}
+
 double angleDegrees(Point centre, Point p) {
     double degrees = std::atan2(p.y - centre.y, p.x - centre.x) * 180 / std::numbers::pi;
     if (degrees < 0) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <span>
 
@@ -40,6 +41,19 @@ bool meetAtCorner(const LineMoments& x, const LineMoments& y);
 
 // The distance of p from the line through mean along the unit direction.
 inline double distanceFromLine(Point p, Point mean, Point direction) { return std::abs(cross(direction, p - mean)); }
+
+// v scaled to a length of one (nothing scaled to nothing).
+inline Point unit(Point v) { return v * (1 / std::max(length(v), 1e-12)); }
+
+// The point at degrees counter-clockwise round the circle.
+Point pointOnCircle(Point centre, double radius, double degrees);
+
+// The distance of p from the segment between the line's ends.
+inline double distanceToSegment(Point p, const VectorLine& line) {
+    const Point along = line.b - line.a;
+    const double t = std::clamp(dot(p - line.a, along) / std::max(dot(along, along), 1e-12), 0.0, 1.0);
+    return length(p - (line.a + along * t));
+}
 
 struct CircleFit {
     Point centre;

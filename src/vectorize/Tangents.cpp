@@ -14,11 +14,6 @@ namespace kelvarin {
 
 namespace {
 
-Point onCircle(const VectorArc& arc, double degrees) {
-    const double radians = degrees * std::numbers::pi / 180;
-    return arc.centre + Point{std::cos(radians), std::sin(radians)} * arc.radius;
-}
-
 // How far the ends of two curves that touch (curvatures in 1/dots, a line's 0) may stray past the point
 // they touch: the length over which they stay within the tolerance of each other, and the tolerance again.
 double tangentReach(double curvatureApart, double tolerance) {
@@ -28,10 +23,10 @@ double tangentReach(double curvatureApart, double tolerance) {
 // The end of the arc near the touching point, when it runs past the point (or stops within the tolerance
 // of it), within reach and less than half the arc away; null otherwise.
 double* arcEndNear(VectorArc& arc, Point touch, double reach, double tolerance) {
-    const bool startNearer =
-        length(onCircle(arc, arc.startDegrees) - touch) <= length(onCircle(arc, arc.endDegrees) - touch);
+    const bool startNearer = length(pointOnCircle(arc.centre, arc.radius, arc.startDegrees) - touch) <=
+                             length(pointOnCircle(arc.centre, arc.radius, arc.endDegrees) - touch);
     double& end = startNearer ? arc.startDegrees : arc.endDegrees;
-    const double off = length(onCircle(arc, end) - touch);
+    const double off = length(pointOnCircle(arc.centre, arc.radius, end) - touch);
     const double halfSweep = arc.radius * sweepDegrees(arc.startDegrees, arc.endDegrees) * std::numbers::pi / 360;
     const double touchDegrees = angleDegrees(arc.centre, touch);
     const bool runOver = startNearer ? sweepDegrees(arc.startDegrees, touchDegrees) < 180
@@ -115,8 +110,8 @@ void meetAtTangentPoints(VectorDrawing& drawing, double tolerance, const Tick& t
         const double radius = 4 * tangentReach(1 / arc.radius, tolerance) + tolerance;
         lines.startSearch();
         found.clear();
-        lines.addNear(onCircle(arc, arc.startDegrees), radius, found);
-        lines.addNear(onCircle(arc, arc.endDegrees), radius, found);
+        lines.addNear(pointOnCircle(arc.centre, arc.radius, arc.startDegrees), radius, found);
+        lines.addNear(pointOnCircle(arc.centre, arc.radius, arc.endDegrees), radius, found);
         std::sort(found.begin(), found.end());
         for (const std::int32_t k : found) {
             meetAtTangent(arc, drawing.lines[static_cast<std::size_t>(k)], tolerance);
@@ -127,7 +122,8 @@ void meetAtTangentPoints(VectorDrawing& drawing, double tolerance, const Tick& t
     SegmentIndex arcEnds(kIndexCellSize);
     for (std::size_t i = 0; i < drawing.arcs.size(); ++i) {
         const VectorArc& arc = drawing.arcs[i];
-        const Point start = onCircle(arc, arc.startDegrees), end = onCircle(arc, arc.endDegrees);
+        const Point start = pointOnCircle(arc.centre, arc.radius, arc.startDegrees),
+                    end = pointOnCircle(arc.centre, arc.radius, arc.endDegrees);
         arcEnds.insert(static_cast<std::int32_t>(i), start, start);
         arcEnds.insert(static_cast<std::int32_t>(i), end, end);
     }
@@ -138,8 +134,8 @@ void meetAtTangentPoints(VectorDrawing& drawing, double tolerance, const Tick& t
         const double radius = 4 * halfLength(arc) + 2 * tolerance;
         arcEnds.startSearch();
         found.clear();
-        arcEnds.addNear(onCircle(arc, arc.startDegrees), radius, found);
-        arcEnds.addNear(onCircle(arc, arc.endDegrees), radius, found);
+        arcEnds.addNear(pointOnCircle(arc.centre, arc.radius, arc.startDegrees), radius, found);
+        arcEnds.addNear(pointOnCircle(arc.centre, arc.radius, arc.endDegrees), radius, found);
         for (const std::int32_t k : found) {
             if (k != static_cast<std::int32_t>(i)) {
                 pairs.emplace_back(std::min(k, static_cast<std::int32_t>(i)),
