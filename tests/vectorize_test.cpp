@@ -222,6 +222,21 @@ std::vector<Case> cases() {
                      0,
                      {},
                      2.5});
+    // Fillets leaving a line that runs on past them, as on a shaft's shoulder: the line stays whole and
+    // the fillet reaches it with its own radius, though the line's ink swallows the fillet's last stretch.
+    table.push_back(
+        {"shoulder fillet",
+         {segment({60, 40}, {60, 260}, 3), ring({86, 174}, 26, 3, 90, 180), segment({86, 200}, {240, 200}, 3)},
+         2,
+         1,
+         0});
+    table.push_back(
+        {"shoulder fillets of a heavy pen",
+         {segment({150, 30}, {150, 270}, 5), ring({180, 120}, 30, 5, 180, 270), segment({180, 90}, {280, 90}, 5),
+          ring({120, 180}, 30, 5, 0, 90), segment({120, 210}, {20, 210}, 5)},
+         3,
+         2,
+         0});
     table.push_back(
         {"compound curve", {ring({150, 230}, 200, 3, 240, 270), ring({150, 130}, 100, 3, 270, 310)}, 0, 2, 0, {}, 5});
     // Each dash of a dashed line is a line of its own.

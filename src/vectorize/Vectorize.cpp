@@ -31,6 +31,7 @@
 #include "vectorize/RoundGroups.h"
 #include "vectorize/RoundHoles.h"
 #include "vectorize/RunGroups.h"
+#include "vectorize/ShoulderFillets.h"
 #include "vectorize/Tangents.h"
 #include "vectorize/Transposition.h"
 
@@ -267,6 +268,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     }
     dropCoveredEntities(drawing, options.tolerance, pool, tick);
     meetAtTangentPoints(drawing.drawing, options.tolerance, tick);
+    fitShoulderFillets(drawing, ink, options.tolerance, tick);
     roundFilletedCorners(drawing, ink, unhollowed, options.tolerance, tick);
     gatherDashedCircles(drawing, ink, options.tolerance, tick);
     dropDegenerateEntities(drawing, tick);
