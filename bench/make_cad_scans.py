@@ -73,6 +73,7 @@ JUDGING = {
 TESTS = {
     "door-d1": ("A4", 200, 0.3, 41, "door swing", ["file:d1.dxf"]),
     "t-part": ("A4", 200, -0.5, 42, "part with fillets", ["file:t-part.dxf"]),
+    "thin-schematic": ("A4", 200, -0.5, 43, "schematic symbols", ["file:ed41.dxf"]),
 }
 
 

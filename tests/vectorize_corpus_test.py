@@ -22,7 +22,7 @@ from scipy.spatial import cKDTree
 
 CLI, SOURCE = sys.argv[1], sys.argv[2]
 # Share of the true length within half the stroke width + 1.5 dots of an entity of the same direction.
-FOLLOWED = {"door-d1": 0.98, "t-part": 0.95}
+FOLLOWED = {"door-d1": 0.98, "t-part": 0.95, "thin-schematic": 0.97}
 DUST = 12  # cells: the scans' dust (up to 3 x 2) and specks of edge noise are smaller
 
 

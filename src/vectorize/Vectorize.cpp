@@ -18,6 +18,7 @@
 #include "vectorize/ArcAssembly.h"
 #include "vectorize/Blobs.h"
 #include "vectorize/BowedLines.h"
+#include "vectorize/BrokenStrokes.h"
 #include "vectorize/CentreChains.h"
 #include "vectorize/ChainFitting.h"
 #include "vectorize/Coverage.h"
@@ -282,6 +283,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
         // Despeckling drops whole groups, so the runs of the grid before it that the grid lacks are its dust.
         addDottedLines(RunGroups(*undespeckled, &grid, pool, tick), drawing.drawing, pool, tick);
     }
+    joinBrokenStrokes(drawing.drawing, InkProbe(undespeckled != nullptr ? *undespeckled : grid), tick);
     progress.update(3, 1);
     progress.finish();
     ++pass.PassNumber;

@@ -1,0 +1,137 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "vectorize/BrokenStrokes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <utility>
+#include <vector>
+
+#include "vectorize/Fitting.h"
+#include "vectorize/SegmentIndex.h"
+
+namespace kelvarin {
+
+namespace {
+
+constexpr double kWidestGap = 48;         // dots between the ends of two pieces of one stroke, at most
+constexpr double kCleanGap = 1.5;         // dots of a gap that may hold no ink at all
+constexpr double kScatteredShare = 0.25;  // of a wider gap, ink as scanned along the line
+constexpr double kAside = 3;              // dots beside the line where such a gap is clean (not text, not a blot)
+constexpr double kAsideShare = 0.1;
+constexpr double kWidestCleanStretch = 4;  // dots without ink between the dashes and dust of a broken stroke
+constexpr double kLeastGap = 0.5;          // dots; pieces that touch are a polyline's, joined at a turn if any
+constexpr double kMostOff = 1;             // dots an inner end lies off the line through the outer ends
+
+std::size_t rootOf(std::vector<std::size_t>& parent, std::size_t i) {
+    while (parent[i] != i) {
+        parent[i] = parent[parent[i]];
+        i = parent[i];
+    }
+    return i;
+}
+
+// Whether a line from `far` to `end` runs on into another, from `near` to `otherFar`, across a gap: both
+// inner ends lie on the line through the outer ones (a short dash's own slant tells little), and the
+// gap is a dot or two, or holds scattered ink along that line and none beside it.
+bool continues(Point far, Point end, Point near, Point otherFar, const InkProbe& scanned) {
+    const Point along = unit(otherFar - far);
+    const double gap = dot(near - end, along);
+    if (gap <= kLeastGap || gap > kWidestGap || dot(end - far, along) <= 0 || dot(otherFar - near, along) <= 0 ||
+        distanceFromLine(end, far, along) > kMostOff || distanceFromLine(near, far, along) > kMostOff) {
+        return false;
+    }
+    if (gap <= kCleanGap) {
+        return true;
+    }
+    // The gap's inside, its ends' cells left out.
+    const Point aside = Point{-along.y, along.x} * kAside;
+    const Point from = end + along, to = near - along;
+    return scanned.shareAlong(from, to) >= kScatteredShare &&
+           scanned.shareAlong(from + aside, to + aside) <= kAsideShare &&
+           scanned.shareAlong(from - aside, to - aside) <= kAsideShare;
+}
+
+// How far the ink as scanned goes on from the end of a broken stroke outward (a unit direction), in dots:
+// up to the last inked dot before a clean stretch wider than the stroke's gaps.
+double scatteredReach(Point end, Point outward, const InkProbe& scanned) {
+    double reach = 0;
+    for (double t = 1; t <= kWidestGap && t - reach <= kWidestCleanStretch; t += 1) {
+        if (scanned.near(end + outward * t)) {
+            reach = t;
+        }
+    }
+    return reach;
+}
+
+}  // namespace
+
+void joinBrokenStrokes(VectorDrawing& drawing, const InkProbe& scanned, const Tick& tick) {
+    std::vector<VectorLine>& lines = drawing.lines;
+    SegmentIndex ends(kIndexCellSize);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ends.insert(static_cast<std::int32_t>(2 * i), lines[i].a, lines[i].a);
+        ends.insert(static_cast<std::int32_t>(2 * i + 1), lines[i].b, lines[i].b);
+    }
+    std::vector<std::size_t> parent(lines.size());
+    std::iota(parent.begin(), parent.end(), 0);
+    bool joined = false;
+    std::vector<std::int32_t> near;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        tick();
+        for (const auto& [far, end] : {std::pair{lines[i].b, lines[i].a}, std::pair{lines[i].a, lines[i].b}}) {
+            ends.near(end, kWidestGap + 1, near);
+            for (const std::int32_t found : near) {
+                const auto j = static_cast<std::size_t>(found) / 2;
+                if (j <= i) {
+                    continue;
+                }
+                const bool atA = found % 2 == 0;
+                const Point otherNear = atA ? lines[j].a : lines[j].b, otherFar = atA ? lines[j].b : lines[j].a;
+                if (length(otherNear - end) <= kWidestGap && continues(far, end, otherNear, otherFar, scanned)) {
+                    parent[rootOf(parent, j)] = rootOf(parent, i);
+                    joined = true;
+                }
+            }
+        }
+    }
+    if (!joined) {
+        return;
+    }
+    // Each set of joined pieces becomes the line through all their ends, from the first to the last.
+    std::vector<LineMoments> moments(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::size_t root = rootOf(parent, i);
+        moments[root].add(lines[i].a);
+        moments[root].add(lines[i].b);
+    }
+    std::vector<double> low(lines.size(), 0), high(lines.size(), 0);
+    std::vector<bool> seen(lines.size(), false);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::size_t root = rootOf(parent, i);
+        const Point direction = moments[root].direction();
+        for (const Point p : {lines[i].a, lines[i].b}) {
+            const double t = dot(p - moments[root].mean, direction);
+            low[root] = seen[root] ? std::min(low[root], t) : t;
+            high[root] = seen[root] ? std::max(high[root], t) : t;
+            seen[root] = true;
+        }
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (rootOf(parent, i) != i) {
+            continue;
+        }
+        if (moments[i].n > 2) {
+            // Joined pieces: the ends run on over the dust the despeckling dropped, as far as the scan has ink.
+            const Point direction = moments[i].direction();
+            const Point a = moments[i].mean + direction * low[i], b = moments[i].mean + direction * high[i];
+            lines[i] = {a - direction * scatteredReach(a, direction * -1, scanned),
+                        b + direction * scatteredReach(b, direction, scanned)};
+        }
+        lines[kept++] = lines[i];
+    }
+    lines.resize(kept);
+}
+
+}  // namespace kelvarin
