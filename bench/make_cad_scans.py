@@ -53,6 +53,8 @@ TUNING = {
     "cad-schematic": ("A4", 300, 0.9, 25, "schematic symbols",
                       [f"librecad:{LIB}power_station/ed{k}.dxf" for k in range(1, 21)]),
     "cad-map": ("A4", 200, 0.5, 26, "map", ["ezdxf:examples/addons/drawing/data/usa.dxf"]),
+    "cad-schematic-thin": ("A4", 200, -0.5, 52, "schematic symbols of thin pens",
+                           [f"librecad:{LIB}power_station/ed{k}.dxf" for k in range(41, 61)]),
 }
 JUDGING = {
     "cad-elevation": ("A3", 300, -0.4, 31, "facade elevation with dimensions",
