@@ -140,6 +140,14 @@ std::vector<Case> cases() {
                      0});
     table.push_back({"T", {segment({40, 200}, {260, 200}, 4), segment({150, 200}, {150, 40}, 3)}, 2, 0, 0});
     table.push_back({"cross", {segment({30, 150}, {270, 160}), segment({140, 30}, {155, 270})}, 2, 0, 0});
+    // A stem forking into two legs, 27 degrees off it: two straight strokes meeting at a corner that one
+    // circle fits within the tolerance are lines, not an arc.
+    table.push_back(
+        {"fork",
+         {segment({150, 150}, {150, 194}, 3), segment({150, 150}, {128, 106}, 3), segment({150, 150}, {172, 106}, 3)},
+         3,
+         0,
+         0});
     // Short lines meeting at a shallow turn, as on a map's boundary: a line each, not one slanted across
     // the turn, which keeps within the tolerance; the ink holds each end on a few dots past the corner.
     table.push_back(

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <numbers>
 #include <numeric>
-#include <optional>
 
 #include "vectorize/SegmentIndex.h"
 
@@ -189,112 +188,6 @@ void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, d
     lines.resize(kept);
 }
 
-// Whether the ink goes on along the line from its end for distance.
-bool goesOnStraight(const InkProbe& ink, const LinePiece& line, Point end, double distance) {
-    const Point other = length(line.a - end) < length(line.b - end) ? line.b : line.a;
-    const Point outward = (end - other) * (1 / std::max(length(end - other), 1e-9));
-    return ink.shareAlong(end, end + outward * distance) >= kInkedShare;
-}
-
-// The arc that line p and line q, found near p's end, may be the stretches of: a group of both, when one
-// circle fits them and one line does not, and neither goes on straight through the gap.
-std::optional<ArcGroup> seedOf(const LinePiece& p, const LinePiece& q, Point end, double reach, const InkProbe& ink,
-                               double tolerance, double largestRadius) {
-    const auto size = [](const LinePiece& line) { return length(line.b - line.a); };
-    const double turn = std::abs(cross(p.direction, q.direction));
-    if (size(q) < 3 * q.width + 4 || std::max(size(p), size(q)) > 2.5 * std::min(size(p), size(q)) || turn < 0.05 ||
-        std::abs(dot(p.direction, q.direction)) < 0.5 ||
-        std::min(length(q.a - end), length(q.b - end)) > std::min(reach, 0.6 * size(q) + q.width + tolerance)) {
-        return std::nullopt;
-    }
-    const std::vector<Point> points = {p.a, (p.a + p.b) * 0.5, p.b, q.a, (q.a + q.b) * 0.5, q.b};
-    LineMoments moments;
-    for (const Point& point : points) {
-        moments.add(point);
-    }
-    const Point direction = moments.direction();
-    const bool straight = std::all_of(points.begin(), points.end(), [&](Point point) {
-        return distanceFromLine(point, moments.mean, direction) <= tolerance;
-    });
-    const CircleFit circle = fitCircle(points);
-    if (straight || !circle.valid || circle.radius > largestRadius ||
-        circle.radius < 2 * std::max(p.width, q.width) + 2 || largestCircleDistance(points, circle) > tolerance) {
-        return std::nullopt;
-    }
-    // A line that goes on straight through the gap crosses the other, rather than bending.
-    const double straightOn = 3 * std::sqrt(circle.radius * std::max(p.width, q.width));
-    if (goesOnStraight(ink, p, end, straightOn) ||
-        goesOnStraight(ink, q, length(q.a - end) < length(q.b - end) ? q.a : q.b, straightOn)) {
-        return std::nullopt;
-    }
-    ArcGroup group{circle, points, {}, std::max(p.width, q.width), true};
-    addLineSpan(group, p);
-    addLineSpan(group, q);
-    return group;
-}
-
-// Two lines of about the same length following each other at a slight angle that one circle fits and one
-// line does not: the stretches of an arc too flat for either alone to show its bend. Each such pair
-// becomes a group, and its lines are taken out.
-void seedArcsFromLines(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, double largestRadius,
-                       std::vector<ArcGroup>& groups, WorkerPool& pool, const Tick& tick) {
-    SegmentIndex index(kIndexCellSize);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        index.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
-    }
-    index.build();
-    const auto size = [](const LinePiece& line) { return length(line.b - line.a); };
-    // Every pair that would make an arc if neither line were taken yet, in the order they are met; then, in
-    // that order, the pairs of lines not yet taken become groups.
-    struct Seed {
-        std::int32_t other;
-        ArcGroup group;
-    };
-    std::vector<std::vector<Seed>> seeds(lines.size());
-    std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
-    std::vector<std::vector<std::int32_t>> nears(searches.size());
-    pool.run(lines.size(), [&](std::size_t i, std::int32_t worker) {
-        const LinePiece& p = lines[i];
-        if (size(p) < 3 * p.width + 4) {
-            return;
-        }
-        std::vector<std::int32_t>& near = nears[static_cast<std::size_t>(worker)];
-        for (const Point end : {p.a, p.b}) {
-            // The chains of the rows and of the columns may both stop short where an arc turns past the
-            // diagonal, leaving a gap between its stretches.
-            const double reach = std::min(0.6 * size(p), 4 * p.width + 32) + p.width + tolerance;
-            index.near(end, reach, near, searches[static_cast<std::size_t>(worker)]);
-            for (const std::int32_t j : near) {
-                if (static_cast<std::size_t>(j) == i) {
-                    continue;
-                }
-                if (std::optional<ArcGroup> group =
-                        seedOf(p, lines[static_cast<std::size_t>(j)], end, reach, ink, tolerance, largestRadius)) {
-                    seeds[i].push_back({j, std::move(*group)});
-                }
-            }
-        }
-    });
-    std::vector<bool> taken(lines.size(), false);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        tick();
-        for (Seed& seed : seeds[i]) {
-            const auto j = static_cast<std::size_t>(seed.other);
-            if (!taken[i] && !taken[j]) {
-                groups.push_back(std::move(seed.group));
-                taken[i] = taken[j] = true;
-            }
-        }
-    }
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (!taken[i]) {
-            lines[kept++] = lines[i];
-        }
-    }
-    lines.resize(kept);
-}
-
 }  // namespace
 
 void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance,
@@ -304,7 +197,6 @@ void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines
     for (const ArcPiece& piece : pieces) {
         groups.push_back({piece.circle, piece.samples, {{piece.startDegrees, piece.endDegrees}}, piece.width, true});
     }
-    seedArcsFromLines(lines, ink, tolerance, largestRadius, groups, pool, tick);
     // The longest arcs first: their circles are the surest, and each takes in the pieces lying on it,
     // found by walking round it.
     std::sort(groups.begin(), groups.end(),
