@@ -288,6 +288,45 @@ class FilledAreas(unittest.TestCase, Checks):
                     self.assertGreaterEqual(edge_followers((start, tip), found, 2.0), 0.95)
 
 
+class Arrowheads(unittest.TestCase, Checks):
+    """Dimension lines with filled arrowheads at both ends, drawn smooth at 300 dpi at several angles: each
+    arrowhead's two long sides are LINEs from its point to its base's corners."""
+
+    LENGTH, BASE, PEN = 45, 15, 3  # dots
+
+    def test_sides(self):
+        scale, size = 6, (900, 700)
+        fine = Image.new("L", (size[0] * scale, size[1] * scale), 255)
+        draw = ImageDraw.Draw(fine)
+        to = lambda p: ((p[0] + 0.5) * scale, (p[1] + 0.5) * scale)  # y down; a dot's centre half a dot in
+        heads = []
+        for k, degrees in enumerate([0, 30, 90, 135, 200, 260]):
+            centre = (150 + 300 * (k % 3), 170 + 330 * (k // 3))
+            way = np.array([math.cos(math.radians(degrees)), -math.sin(math.radians(degrees))])
+            across = np.array([-way[1], way[0]])
+            a, b = np.array(centre) - 110 * way, np.array(centre) + 110 * way
+            draw.line([to(a), to(b)], fill=0, width=self.PEN * scale)
+            for tip, inward in ((a, way), (b, -way)):
+                base = tip + inward * self.LENGTH
+                corners = [base + across * self.BASE / 2, base - across * self.BASE / 2]
+                draw.polygon([to(tip), to(corners[0]), to(corners[1])], fill=0)
+                heads.append((tip, corners))
+        folder = tempfile.mkdtemp()
+        tif = os.path.join(folder, "arrows.tif")
+        page = fine.resize(size, Image.LANCZOS).point(lambda v: 0 if v < 128 else 255).convert("1")
+        page.save(tif, compression="group4", dpi=(300, 300))
+        found = vectorize(tif, folder)
+        self.assert_sound(tif, found)
+        up = lambda p: np.array([p[0], size[1] - 1 - p[1]])
+        lines = [f[1][[0, -1]] for f in found if f[0] == "LINE"]
+        for tip, corners in heads:
+            for corner in corners:
+                with self.subTest(tip=tuple(tip), corner=tuple(corner)):
+                    side = [ends for ends in lines for first, last in (ends, ends[::-1])
+                            if np.hypot(*(first - up(tip))) <= 3 and np.hypot(*(last - up(corner))) <= 4]
+                    self.assertTrue(side, "no LINE along the arrowhead's side")
+
+
 class BreakLines(unittest.TestCase, Checks):
     """Break lines drawn smooth and scanned at 300 dpi: bends of 60 degrees joined by short lines that run on
     from them, as heavy pens draw a broken-off part's edge. Each bend is one ARC and each line one LINE."""

@@ -16,6 +16,7 @@
 #include "convert/LineSegmentList.h"
 #include "convert/RunScan.h"
 #include "vectorize/ArcAssembly.h"
+#include "vectorize/Arrowheads.h"
 #include "vectorize/Blobs.h"
 #include "vectorize/BowedLines.h"
 #include "vectorize/BrokenStrokes.h"
@@ -272,6 +273,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     fitShoulderFillets(drawing, ink, options.tolerance, tick);
     roundFilletedCorners(drawing, ink, unhollowed, options.tolerance, tick);
     gatherDashedCircles(drawing, ink, options.tolerance, tick);
+    outlineArrowheads(drawing, unhollowed, tick);
     dropDegenerateEntities(drawing, tick);
     {
         const RunGroups groups(grid, nullptr, pool, tick);

@@ -1,0 +1,228 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "vectorize/Arrowheads.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numbers>
+#include <optional>
+#include <vector>
+
+#include "vectorize/Fitting.h"
+
+namespace kelvarin {
+
+namespace {
+
+constexpr double kLongestHead = 90;       // dots from the tip to the base, at most
+constexpr double kWidestHalf = 20;        // dots from the stroke's middle to the ink's edge, at most
+constexpr double kProbeStep = 0.5;        // dots between the probes across the stroke
+constexpr double kBaseToPen = 2;          // the base is at least this many pens wide
+constexpr double kBaseOverPen = 6;        // and this many dots wider than the pen
+constexpr double kShortestForBase = 2;    // the head is at least this many bases long (an arrow, not a blot)
+constexpr double kLongestForBase = 12;    // and at most this many
+constexpr int kBodySamples = 5;           // dots of the stroke past the base, to tell its pen
+constexpr std::size_t kFewestFitted = 6;  // widths along the head
+constexpr double kBaseMiss = 2;           // dots the even widening may fall short of the base's width
+constexpr double kMostLopsided = 0.25;    // of the width, the mean difference between the two sides
+constexpr std::array<double, 8> kFirstLooks = {6, 10, 15, 20, 27, 35, 45, 60};  // dots from the end
+
+// The stroke near one end of a line or an arc, by the distance t from that end inward.
+class EndPath {
+public:
+    static EndPath ofLine(Point end, Point other) {
+        return EndPath(end, unit(other - end), kelvarin::length(other - end));
+    }
+    static EndPath ofArc(const VectorArc& arc, bool atStart) {
+        EndPath path(arc.centre, {},
+                     arc.radius * sweepDegrees(arc.startDegrees, arc.endDegrees) * std::numbers::pi / 180);
+        path.m_radius = arc.radius;
+        path.m_degrees = atStart ? arc.startDegrees : arc.endDegrees;
+        path.m_turn = atStart ? 1 : -1;
+        return path;
+    }
+
+    double length() const { return m_length; }
+    Point at(double t) const {
+        return m_radius > 0 ? pointOnCircle(m_origin, m_radius, degreesAt(t)) : m_origin + m_direction * t;
+    }
+    // The unit normal at t (either side).
+    Point normal(double t) const {
+        return m_radius > 0 ? pointOnCircle({0, 0}, 1, degreesAt(t)) : Point{-m_direction.y, m_direction.x};
+    }
+
+private:
+    EndPath(Point origin, Point direction, double size) : m_origin(origin), m_direction(direction), m_length(size) {}
+    double degreesAt(double t) const { return m_degrees + m_turn * t / m_radius * 180 / std::numbers::pi; }
+
+    Point m_origin;  // a line's end, or an arc's centre
+    Point m_direction;
+    double m_length = 0;
+    double m_radius = 0;
+    double m_degrees = 0;
+    double m_turn = 0;
+};
+
+// How far the ink reaches from p along the unit direction, without a break, in dots.
+double reach(const InkProbe& ink, Point p, Point direction) {
+    double last = 0;
+    for (double d = kProbeStep; d <= kWidestHalf; d += kProbeStep) {
+        if (!ink.at(p + direction * d)) {
+            break;
+        }
+        last = d;
+    }
+    return last;
+}
+
+struct Across {
+    double left = 0, right = 0;
+    double width() const { return left + right + 1; }
+};
+
+Across acrossAt(const InkProbe& ink, const EndPath& path, double t) {
+    const Point p = path.at(t), n = path.normal(t);
+    return {reach(ink, p, n), reach(ink, p, n * -1)};
+}
+
+// The widths across the stroke a dot apart from its end, when a first look finds it widening well past
+// its pen somewhere; pen is set to the narrowest width seen (the stroke's own width counts the head's ink).
+std::vector<Across> widthsNearEnd(const EndPath& path, const InkProbe& ink, double& pen) {
+    const double longest = std::min(kLongestHead, path.length() - kBodySamples - 2);
+    double widest = 0;
+    for (const double t : kFirstLooks) {
+        if (t <= longest) {
+            const double width = acrossAt(ink, path, t).width();
+            pen = std::min(pen, width);
+            widest = std::max(widest, width);
+        }
+    }
+    if (widest < std::max(kBaseToPen * pen, pen + kBaseOverPen) - 1) {
+        return {};
+    }
+    std::vector<Across> profile;
+    for (double t = 0; t <= longest + kBodySamples; t += 1) {
+        profile.push_back(acrossAt(ink, path, t));
+    }
+    return profile;
+}
+
+// A head along the profile: from tip, where the ink is first narrow (the point may touch another stroke,
+// an extension line), to base, where the width falls most over a few dots, back to the pen past it.
+struct Head {
+    std::size_t tip = 0, base = 0;
+    double pen = 0;        // the width past the base
+    double baseWidth = 0;  // just before it
+};
+
+std::optional<Head> headOf(const std::vector<Across>& profile, double narrowest) {
+    Head head;
+    while (head.tip < profile.size() && profile[head.tip].width() > narrowest + 2) {
+        ++head.tip;
+    }
+    double fall = 0;
+    for (std::size_t t = head.tip + 2 + kFewestFitted; t + 3 < profile.size(); ++t) {
+        if (const double drop = profile[t - 2].width() - profile[t + 2].width(); drop > fall) {
+            fall = drop;
+            head.base = t;
+        }
+    }
+    if (head.base == 0 || head.base + 2 + kBodySamples > profile.size()) {
+        return std::nullopt;
+    }
+    std::vector<double> body;
+    for (std::size_t t = head.base + 2; t < head.base + 2 + kBodySamples; ++t) {
+        body.push_back(profile[t].width());
+    }
+    std::nth_element(body.begin(), body.begin() + kBodySamples / 2, body.end());
+    head.pen = body[kBodySamples / 2];
+    head.baseWidth = profile[head.base - 2].width();
+    const auto length = static_cast<double>(head.base);
+    if (head.baseWidth < std::max(kBaseToPen * head.pen, head.pen + kBaseOverPen) ||
+        length < kShortestForBase * head.baseWidth || length > kLongestForBase * head.baseWidth) {
+        return std::nullopt;
+    }
+    return head;
+}
+
+// Whether the head widens evenly from its tip to its base, on both sides alike: a straight fit of width by
+// distance that starts near the pen's width and reaches the base's.
+bool widensEvenly(const std::vector<Across>& profile, const Head& head) {
+    double n = 0, st = 0, sw = 0, stt = 0, stw = 0, lopsided = 0, widths = 0;
+    for (std::size_t t = head.tip; t + 2 <= head.base; ++t) {
+        const double w = profile[t].width(), at = static_cast<double>(t);
+        n += 1;
+        st += at;
+        sw += w;
+        stt += at * at;
+        stw += at * w;
+        lopsided += std::abs(profile[t].left - profile[t].right);
+        widths += w;
+    }
+    const double slope = (n * stw - st * sw) / std::max(n * stt - st * st, 1e-9);
+    const double offset = (sw - slope * st) / n;
+    const auto fitted = [&](std::size_t t) { return slope * static_cast<double>(t) + offset; };
+    double squared = 0;
+    for (std::size_t t = head.tip; t + 2 <= head.base; ++t) {
+        squared += (profile[t].width() - fitted(t)) * (profile[t].width() - fitted(t));
+    }
+    return slope > 0 && squared / n <= std::max(1.0, 0.02 * head.baseWidth * head.baseWidth) &&
+           lopsided <= kMostLopsided * widths && fitted(head.tip) <= head.pen + 3 &&
+           fitted(head.base - 2) >= head.baseWidth - kBaseMiss;
+}
+
+// The arrowhead's sides: from the point, the stroke's end, to the base's corners where the ink narrows
+// again; its sides are drawn with the pen, so the corners lie half a pen inside the widest ink.
+std::optional<std::array<VectorLine, 3>> arrowheadAt(const EndPath& path, double pen, const InkProbe& ink) {
+    double narrowest = pen;
+    const std::vector<Across> profile = widthsNearEnd(path, ink, narrowest);
+    if (profile.empty()) {
+        return std::nullopt;
+    }
+    const std::optional<Head> head = headOf(profile, narrowest);
+    if (!head || !widensEvenly(profile, *head)) {
+        return std::nullopt;
+    }
+    std::size_t edge = head->base - 2;
+    double widestBase = 0;
+    while (edge + 1 < profile.size() && profile[edge].width() >= (head->baseWidth + head->pen) / 2) {
+        widestBase = std::max(widestBase, profile[edge].width());
+        ++edge;
+    }
+    const double baseAt = static_cast<double>(edge) - 1;
+    const double halfBase = (widestBase - head->pen) / 2;
+    if (halfBase < 1) {
+        return std::nullopt;
+    }
+    const Point apex = path.at(0);
+    const Point corner1 = path.at(baseAt) + path.normal(baseAt) * halfBase;
+    const Point corner2 = path.at(baseAt) - path.normal(baseAt) * halfBase;
+    return std::array<VectorLine, 3>{VectorLine{apex, corner1}, VectorLine{corner1, corner2},
+                                     VectorLine{corner2, apex}};
+}
+
+}  // namespace
+
+void outlineArrowheads(WideDrawing& wide, const InkProbe& scanned, const Tick& tick) {
+    std::vector<std::pair<EndPath, double>> ends;
+    for (std::size_t i = 0; i < wide.drawing.lines.size(); ++i) {
+        const VectorLine& line = wide.drawing.lines[i];
+        ends.emplace_back(EndPath::ofLine(line.a, line.b), wide.lineWidths[i]);
+        ends.emplace_back(EndPath::ofLine(line.b, line.a), wide.lineWidths[i]);
+    }
+    for (std::size_t i = 0; i < wide.drawing.arcs.size(); ++i) {
+        ends.emplace_back(EndPath::ofArc(wide.drawing.arcs[i], true), wide.arcWidths[i]);
+        ends.emplace_back(EndPath::ofArc(wide.drawing.arcs[i], false), wide.arcWidths[i]);
+    }
+    for (const auto& [path, pen] : ends) {
+        tick();
+        if (const auto sides = arrowheadAt(path, pen, scanned)) {
+            for (const VectorLine& side : *sides) {
+                wide.drawing.lines.push_back(side);
+                wide.lineWidths.push_back(pen);
+            }
+        }
+    }
+}
+
+}  // namespace kelvarin
