@@ -22,9 +22,10 @@ constexpr double kBaseOverPen = 6;        // and this many dots wider than the p
 constexpr double kShortestForBase = 2;    // the head is at least this many bases long (an arrow, not a blot)
 constexpr double kLongestForBase = 12;    // and at most this many
 constexpr int kBodySamples = 5;           // dots of the stroke past the base, to tell its pen
+constexpr std::size_t kTipSearch = 16;    // dots from the end where another stroke may cross the point
 constexpr std::size_t kFewestFitted = 6;  // widths along the head
 constexpr double kBaseMiss = 2;           // dots the even widening may fall short of the base's width
-constexpr double kMostLopsided = 0.25;    // of the width, the mean difference between the two sides
+constexpr double kLeastSideShare = 0.2;   // of the widening, on the slower side
 constexpr std::array<double, 8> kFirstLooks = {6, 10, 15, 20, 27, 35, 45, 60};  // dots from the end
 
 // The stroke near one end of a line or an arc, by the distance t from that end inward.
@@ -107,8 +108,8 @@ std::vector<Across> widthsNearEnd(const EndPath& path, const InkProbe& ink, doub
     return profile;
 }
 
-// A head along the profile: from tip, where the ink is first narrow (the point may touch another stroke,
-// an extension line), to base, where the width falls most over a few dots, back to the pen past it.
+// A head along the profile: from tip, past the last wide ink near the end (the point may touch another
+// stroke, an extension line), to base, where the width falls most over a few dots, back to the pen past it.
 struct Head {
     std::size_t tip = 0, base = 0;
     double pen = 0;        // the width past the base
@@ -117,8 +118,8 @@ struct Head {
 
 std::optional<Head> headOf(const std::vector<Across>& profile, double narrowest) {
     Head head;
-    while (head.tip < profile.size() && profile[head.tip].width() > narrowest + 2) {
-        ++head.tip;
+    for (std::size_t t = 0; t < std::min(kTipSearch, profile.size()); ++t) {
+        head.tip = profile[t].width() > narrowest + 2 ? t + 1 : head.tip;
     }
     double fall = 0;
     for (std::size_t t = head.tip + 2 + kFewestFitted; t + 3 < profile.size(); ++t) {
@@ -145,34 +146,49 @@ std::optional<Head> headOf(const std::vector<Across>& profile, double narrowest)
     return head;
 }
 
-// Whether the head widens evenly from its tip to its base, on both sides alike: a straight fit of width by
-// distance that starts near the pen's width and reaches the base's.
-bool widensEvenly(const std::vector<Across>& profile, const Head& head) {
-    double n = 0, st = 0, sw = 0, stt = 0, stw = 0, lopsided = 0, widths = 0;
+// A straight fit of a measure of the profile by the distance from the end, over the head.
+struct DistanceFit {
+    double slope = 0, offset = 0, meanSquare = 0;
+    double at(double t) const { return slope * t + offset; }
+};
+
+template <typename Measure>
+DistanceFit fitAlongHead(const std::vector<Across>& profile, const Head& head, const Measure& measure) {
+    double n = 0, st = 0, sv = 0, stt = 0, stv = 0;
     for (std::size_t t = head.tip; t + 2 <= head.base; ++t) {
-        const double w = profile[t].width(), at = static_cast<double>(t);
+        const double v = measure(profile[t]), at = static_cast<double>(t);
         n += 1;
         st += at;
-        sw += w;
+        sv += v;
         stt += at * at;
-        stw += at * w;
-        lopsided += std::abs(profile[t].left - profile[t].right);
-        widths += w;
+        stv += at * v;
     }
-    const double slope = (n * stw - st * sw) / std::max(n * stt - st * st, 1e-9);
-    const double offset = (sw - slope * st) / n;
-    const auto fitted = [&](std::size_t t) { return slope * static_cast<double>(t) + offset; };
-    double squared = 0;
+    DistanceFit fit;
+    fit.slope = (n * stv - st * sv) / std::max(n * stt - st * st, 1e-9);
+    fit.offset = (sv - fit.slope * st) / n;
     for (std::size_t t = head.tip; t + 2 <= head.base; ++t) {
-        squared += (profile[t].width() - fitted(t)) * (profile[t].width() - fitted(t));
+        const double off = measure(profile[t]) - fit.at(static_cast<double>(t));
+        fit.meanSquare += off * off / n;
     }
-    return slope > 0 && squared / n <= std::max(1.0, 0.02 * head.baseWidth * head.baseWidth) &&
-           lopsided <= kMostLopsided * widths && fitted(head.tip) <= head.pen + 3 &&
-           fitted(head.base - 2) >= head.baseWidth - kBaseMiss;
+    return fit;
+}
+
+// Whether the head widens evenly from its tip to its base, both sides of it (the stroke's middle may run a
+// little off the arrow's axis; one side alone widening is two strokes meeting at a slant): a straight fit
+// of width by distance that starts near the pen's width and reaches the base's.
+bool widensEvenly(const std::vector<Across>& profile, const Head& head) {
+    const DistanceFit width = fitAlongHead(profile, head, [](const Across& a) { return a.width(); });
+    const DistanceFit left = fitAlongHead(profile, head, [](const Across& a) { return a.left; });
+    const DistanceFit right = fitAlongHead(profile, head, [](const Across& a) { return a.right; });
+    const double tip = static_cast<double>(head.tip), base = static_cast<double>(head.base - 2);
+    return width.slope > 0 && width.meanSquare <= std::max(1.0, 0.02 * head.baseWidth * head.baseWidth) &&
+           std::min(left.slope, right.slope) >= kLeastSideShare * width.slope && width.at(tip) <= head.pen + 3 &&
+           width.at(base) >= head.baseWidth - kBaseMiss;
 }
 
 // The arrowhead's sides: from the point, the stroke's end, to the base's corners where the ink narrows
-// again; its sides are drawn with the pen, so the corners lie half a pen inside the widest ink.
+// again. Plotted filled, and perhaps outlined with the pen too, its corners are taken a quarter pen inside the
+// widest ink.
 std::optional<std::array<VectorLine, 3>> arrowheadAt(const EndPath& path, double pen, const InkProbe& ink) {
     double narrowest = pen;
     const std::vector<Across> profile = widthsNearEnd(path, ink, narrowest);
@@ -190,13 +206,16 @@ std::optional<std::array<VectorLine, 3>> arrowheadAt(const EndPath& path, double
         ++edge;
     }
     const double baseAt = static_cast<double>(edge) - 1;
-    const double halfBase = (widestBase - head->pen) / 2;
+    const double halfBase = (widestBase - head->pen / 2) / 2;
     if (halfBase < 1) {
         return std::nullopt;
     }
-    const Point apex = path.at(0);
-    const Point corner1 = path.at(baseAt) + path.normal(baseAt) * halfBase;
-    const Point corner2 = path.at(baseAt) - path.normal(baseAt) * halfBase;
+    // The arrow's axis: the middle of its ink, off the stroke's middle by a share that grows evenly.
+    const DistanceFit aside = fitAlongHead(profile, *head, [](const Across& a) { return (a.left - a.right) / 2; });
+    const Point apex = path.at(0) + path.normal(0) * aside.at(0);
+    const Point middle = path.at(baseAt) + path.normal(baseAt) * aside.at(baseAt);
+    const Point corner1 = middle + path.normal(baseAt) * halfBase;
+    const Point corner2 = middle - path.normal(baseAt) * halfBase;
     return std::array<VectorLine, 3>{VectorLine{apex, corner1}, VectorLine{corner1, corner2},
                                      VectorLine{corner2, apex}};
 }
