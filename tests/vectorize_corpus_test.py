@@ -295,7 +295,7 @@ class Arrowheads(unittest.TestCase, Checks):
     LENGTH, BASE, PEN = 45, 15, 3  # dots
 
     def test_sides(self):
-        scale, size = 6, (900, 700)
+        scale, size = 6, (900, 900)
         fine = Image.new("L", (size[0] * scale, size[1] * scale), 255)
         draw = ImageDraw.Draw(fine)
         to = lambda p: ((p[0] + 0.5) * scale, (p[1] + 0.5) * scale)  # y down; a dot's centre half a dot in
@@ -311,6 +311,12 @@ class Arrowheads(unittest.TestCase, Checks):
                 corners = [base + across * self.BASE / 2, base - across * self.BASE / 2]
                 draw.polygon([to(tip), to(corners[0]), to(corners[1])], fill=0)
                 heads.append((tip, corners))
+        # Strokes that widen an end without an arrowhead: a thin line ending just past a heavy one it crosses
+        # at a slant, and one ending in a heavy one's side.
+        crossings = [((120, 840), (330, 760)), ((420, 760), (600, 840))]
+        draw.line([to((90, 800)), to((660, 800))], fill=0, width=7 * scale)
+        for a, b in crossings:
+            draw.line([to(a), to(b)], fill=0, width=2 * scale)
         folder = tempfile.mkdtemp()
         tif = os.path.join(folder, "arrows.tif")
         page = fine.resize(size, Image.LANCZOS).point(lambda v: 0 if v < 128 else 255).convert("1")
@@ -325,9 +331,28 @@ class Arrowheads(unittest.TestCase, Checks):
                     side = [ends for ends in lines for first, last in (ends, ends[::-1])
                             if np.hypot(*(first - up(tip))) <= 3 and np.hypot(*(last - up(corner))) <= 4]
                     self.assertTrue(side, "no LINE along the arrowhead's side")
+        near = [f[2] for f in found if f[0] == "LINE" and (f[1][:, 1] < size[1] - 1 - 730).all()]
+        self.assertEqual(len(near), 3, near)
 
 
-class BreakLines(unittest.TestCase, Checks):
+    def test_none_where_strokes_meet(self):
+        """Parts of a generated A0 sheet at 600 dpi where a stroke's end widens without an arrowhead: a heavy
+        line ending in hatching, a thin line crossing a heavy one at a slant, a line running into a filled
+        area. No three LINEs close a triangle there."""
+        folder = tempfile.mkdtemp()
+        for name in ("crossing-hatching", "crossing-at-a-slant", "into-a-filled-area"):
+            with self.subTest(page=name):
+                found = vectorize(os.path.join(SOURCE, "tests/data/vector", name + ".tif"), folder)
+                ends = [tuple(map(tuple, np.round(f[1][[0, -1]], 1))) for f in found if f[0] == "LINE"]
+                corners = {}
+                for a, b in ends:
+                    corners.setdefault(a, set()).add(b)
+                    corners.setdefault(b, set()).add(a)
+                loops = [(a, b, c) for a in corners for b in corners[a] for c in corners[b] if c != a and a in corners[c]]
+                self.assertFalse(loops)
+
+
+
     """Break lines drawn smooth and scanned at 300 dpi: bends of 60 degrees joined by short lines that run on
     from them, as heavy pens draw a broken-off part's edge. Each bend is one ARC and each line one LINE."""
 

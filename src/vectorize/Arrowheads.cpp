@@ -26,6 +26,7 @@ constexpr std::size_t kTipSearch = 16;    // dots from the end where another str
 constexpr std::size_t kFewestFitted = 6;  // widths along the head
 constexpr double kBaseMiss = 2;           // dots the even widening may fall short of the base's width
 constexpr double kLeastSideShare = 0.2;   // of the widening, on the slower side
+constexpr double kMostScatter = 1;        // dots², the mean square of the widths and the sides off their straight fits
 constexpr std::array<double, 8> kFirstLooks = {6, 10, 15, 20, 27, 35, 45, 60};  // dots from the end
 
 // The stroke near one end of a line or an arc, by the distance t from that end inward.
@@ -173,16 +174,17 @@ DistanceFit fitAlongHead(const std::vector<Across>& profile, const Head& head, c
     return fit;
 }
 
-// Whether the head widens evenly from its tip to its base, both sides of it (the stroke's middle may run a
-// little off the arrow's axis; one side alone widening is two strokes meeting at a slant): a straight fit
-// of width by distance that starts near the pen's width and reaches the base's.
+// Whether the head widens evenly from its tip to its base: a straight fit of width by distance that starts
+// near the pen's width at the point and reaches the base's, with both sides widening (the stroke's middle
+// may run a little off the arrow's axis; one side alone is two strokes meeting at a slant) along straight
+// edges (a stroke crossing near the end widens it by steps).
 bool widensEvenly(const std::vector<Across>& profile, const Head& head) {
     const DistanceFit width = fitAlongHead(profile, head, [](const Across& a) { return a.width(); });
     const DistanceFit left = fitAlongHead(profile, head, [](const Across& a) { return a.left; });
     const DistanceFit right = fitAlongHead(profile, head, [](const Across& a) { return a.right; });
-    const double tip = static_cast<double>(head.tip), base = static_cast<double>(head.base - 2);
-    return width.slope > 0 && width.meanSquare <= std::max(1.0, 0.02 * head.baseWidth * head.baseWidth) &&
-           std::min(left.slope, right.slope) >= kLeastSideShare * width.slope && width.at(tip) <= head.pen + 3 &&
+    const double base = static_cast<double>(head.base - 2);
+    return width.slope > 0 && std::max({width.meanSquare, left.meanSquare, right.meanSquare}) <= kMostScatter &&
+           std::min(left.slope, right.slope) >= kLeastSideShare * width.slope && width.at(0) <= head.pen + 3 &&
            width.at(base) >= head.baseWidth - kBaseMiss;
 }
 
