@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numbers>
 #include <optional>
 #include <utility>
 
@@ -121,6 +122,13 @@ Corner cornerAt(Point d1, Point d2, Point meet) {
     corner.halfSine = std::sin(std::acos(std::clamp(dot(d1, d2), -1.0, 1.0)) / 2);
     corner.apart = 1 / corner.halfSine - 1;
     return corner;
+}
+
+bool mayBeRounded(const Corner& corner) {
+    constexpr double kSharpest = 45, kFlattest = 150;  // degrees inside the corner
+    const double cosine = dot(corner.d1, corner.d2);
+    return cosine <= std::cos(kSharpest * std::numbers::pi / 180) &&
+           cosine >= std::cos(kFlattest * std::numbers::pi / 180);
 }
 
 // The circle tangent to both lines that lies nearest the middles, found coarsely, then finely, then let

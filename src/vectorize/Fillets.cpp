@@ -18,13 +18,6 @@ namespace kelvarin {
 
 namespace {
 
-// Bends of a larger radius (dots) are long enough for the chains to fit them.
-constexpr double kLargestRadius = 64;
-constexpr double kSmallestRadius = 3;  // and at least the stroke's width
-// Corners whose two sides make a smaller or larger angle (degrees, inside the corner) are left as they are:
-// too sharp to be rounded, or too flat for the ink to tell the bend's radius.
-constexpr double kSharpestCorner = 45;
-constexpr double kFlattestCorner = 150;
 constexpr double kProbeStep = 0.5;  // dots between the probes along a ray
 constexpr int kRays = 9;            // rays across the bend that find its middle
 constexpr int kMissesAllowed = 1;   // rays finding no ink there: noise
@@ -80,18 +73,16 @@ struct Fillet {
 // where they cross and neither running on past it.
 std::optional<Corner> cornerOf(Point far1, Point end1, Point far2, Point end2, double width, double tolerance) {
     const Point d1 = unit(end1 - far1), d2 = unit(end2 - far2);
-    const double cosine = dot(d1, d2);
-    if (cosine > std::cos(kSharpestCorner * std::numbers::pi / 180) ||
-        cosine < std::cos(kFlattestCorner * std::numbers::pi / 180)) {
-        return std::nullopt;
-    }
     const double across = cross(d1, d2);
     if (std::abs(across) < 1e-9) {
         return std::nullopt;  // a line of no length
     }
-    const double halfAngle = std::acos(cosine) / 2;
     const Corner corner = cornerAt(d1, d2, far1 + d1 * (cross(far2 - far1, d2) / across));
-    const double reach = kLargestRadius / std::tan(halfAngle) + width + tolerance;
+    if (!mayBeRounded(corner)) {
+        return std::nullopt;
+    }
+    const double halfAngle = std::acos(dot(d1, d2)) / 2;
+    const double reach = kLargestBendRadius / std::tan(halfAngle) + width + tolerance;
     for (const auto& [far, end, d] : {std::tuple{far1, end1, corner.d1}, std::tuple{far2, end2, corner.d2}}) {
         if (dot(corner.meet - end, d) < -(width + tolerance) || length(corner.meet - end) > reach ||
             dot(corner.meet - far, d) < 2) {
@@ -132,10 +123,10 @@ std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, d
     }
     // The middle of the stroke on the bisector tells the radius first.
     const std::optional<double> middle = firstInkMiddle(ink, corner->meet, corner->inward, -(width / 2 + 2),
-                                                        kLargestRadius * corner->apart + width + 2, 2 * width + 2);
-    const double smallest = std::max(kSmallestRadius, width);
+                                                        kLargestBendRadius * corner->apart + width + 2, 2 * width + 2);
+    const double smallest = std::max(kSmallestBendRadius, width);
     const double guess = middle ? *middle / corner->apart : 0;
-    if (guess < smallest || guess > kLargestRadius) {
+    if (guess < smallest || guess > kLargestBendRadius) {
         return std::nullopt;
     }
     const Point centre = corner->centreFor(guess);
@@ -152,7 +143,7 @@ std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, d
     const bool strays = std::any_of(middles.begin(), middles.end(), [&](Point p) {
         return std::abs(length(p - bend.centre) - bend.radius) > tolerance;
     });
-    if (strays || bend.radius < smallest || bend.radius > kLargestRadius ||
+    if (strays || bend.radius < smallest || bend.radius > kLargestBendRadius ||
         !drawnRound(ink, scanned, bend.centre, bend.radius, start, sweep, width)) {
         return std::nullopt;
     }
@@ -275,10 +266,10 @@ void roundFilletedCorners(WideDrawing& wide, const InkProbe& ink, const InkProbe
             continue;
         }
         const double width = wide.lineWidths[id / 2];
-        if (length(endOf(id) - farOf(id)) < std::max(kSmallestRadius, width)) {
+        if (length(endOf(id) - farOf(id)) < std::max(kSmallestBendRadius, width)) {
             continue;  // too short to be the side of a bend
         }
-        ends.near(endOf(id), kLargestRadius + width + tolerance, near);
+        ends.near(endOf(id), kLargestBendRadius + width + tolerance, near);
         for (const std::int32_t found : near) {
             const auto other = static_cast<std::size_t>(found);
             // Each pair once: the geometry is the same either way round.

@@ -16,12 +16,8 @@ namespace kelvarin {
 
 namespace {
 
-constexpr double kLargestRadius = 64;  // dots; larger arcs are long enough for the chains to fit well
-constexpr double kSmallestRadius = 3;  // and at least the stroke's width
-constexpr double kMostTilt = 40;       // degrees between a line and the arc's tangent where the chains ended it
-// The corner of the two lines (degrees inside it) must leave room for a bend the ink can tell.
-constexpr double kSharpestCorner = 45;
-constexpr double kFlattestCorner = 150;
+constexpr double kMostTilt = 40;      // degrees between a line and the arc's tangent where the chains ended it
+constexpr double kWidestSweep = 175;  // degrees: a bend rounds 135 at most, and the chains' arc may run past
 constexpr int kLeastMiddles = 6;      // of the stroke, clear of the lines, to fit the circle to
 constexpr double kMissedShare = 0.1;  // of the rays, finding no ink there: noise
 
@@ -113,9 +109,7 @@ std::optional<Refit> refitBetween(const VectorArc& arc, const VectorLine& line1,
         return std::nullopt;
     }
     const Corner corner = cornerAt(unit(*meet - foot1), unit(*meet - foot2), *meet);
-    const double cosine = dot(corner.d1, corner.d2);
-    if (cosine > std::cos(kSharpestCorner * std::numbers::pi / 180) ||
-        cosine < std::cos(kFlattestCorner * std::numbers::pi / 180) || dot(arc.centre - *meet, corner.inward) <= 0) {
+    if (!mayBeRounded(corner) || dot(arc.centre - *meet, corner.inward) <= 0) {
         return std::nullopt;
     }
     const std::vector<Point> middles = strokeMiddles(ink, arc, width, line1, line2);
@@ -123,7 +117,7 @@ std::optional<Refit> refitBetween(const VectorArc& arc, const VectorLine& line1,
         return std::nullopt;
     }
     const CircleFit bend = bendCircle(corner, middles, arc.radius);
-    if (bend.radius < std::max(kSmallestRadius, width) || bend.radius > kLargestRadius ||
+    if (bend.radius < std::max(kSmallestBendRadius, width) || bend.radius > kLargestBendRadius ||
         largestCircleDistance(middles, bend) > tolerance) {
         return std::nullopt;
     }
@@ -163,7 +157,7 @@ void fitShoulderFillets(WideDrawing& wide, const InkProbe& ink, double tolerance
         VectorArc& arc = wide.drawing.arcs[i];
         const double width = wide.arcWidths[i];
         const double sweep = sweepDegrees(arc.startDegrees, arc.endDegrees);
-        if (arc.radius > kLargestRadius || sweep > 180 - kSharpestCorner + kMostTilt) {
+        if (arc.radius > kLargestBendRadius || sweep > kWidestSweep) {
             continue;
         }
         const double s = arc.startDegrees * std::numbers::pi / 180, e = arc.endDegrees * std::numbers::pi / 180;
