@@ -212,6 +212,23 @@ std::vector<Case> cases() {
          4,
          4,
          0});
+    // Rounded rectangles whose sides are short beside their corners: one arc of about twice the corners'
+    // radius keeps within the tolerance along a side with half of each corner, yet strays from it clearly.
+    for (const auto& [bend, pen] : {std::pair{20.0, 3.0}, std::pair{25.0, 4.0}}) {
+        const double left = 100, right = 100 + 2 * bend + 30, bottom = 60, top = 60 + 2 * bend + 90;
+        table.push_back(
+            {"rounded rectangle with short sides",
+             {segment({left + bend, bottom}, {right - bend, bottom}, pen),
+              segment({right, bottom + bend}, {right, top - bend}, pen),
+              segment({right - bend, top}, {left + bend, top}, pen),
+              segment({left, top - bend}, {left, bottom + bend}, pen),
+              ring({right - bend, bottom + bend}, bend, pen, 270, 360),
+              ring({right - bend, top - bend}, bend, pen, 0, 90), ring({left + bend, top - bend}, bend, pen, 90, 180),
+              ring({left + bend, bottom + bend}, bend, pen, 180, 270)},
+             4,
+             4,
+             0});
+    }
     table.push_back({"bend between lines",
                      {segment({43.4, 155.36}, {130, 105.36}, 6), ring({150, 140}, 40, 6, 240, 300),
                       segment({170, 105.36}, {256.6, 155.36}, 6)},

@@ -135,13 +135,14 @@ private:
             if (fitsAsArc(circle, points)) {
                 // An arc that keeps well within the tolerance is taken as it is, unless it is so flat that
                 // a straight edge with rounded corners may lie within it as well.
-                const bool loose = largestCircleDistance(points, circle) > kLooseShare * m_tolerance;
-                const bool flat = length(points.back() - points.front()) < kFlatSweep * circle.radius &&
-                                  largestCircleDistance(points, circle) > kFlatLooseShare * m_tolerance;
+                const double worst = largestCircleDistance(points, circle);
+                const bool loose = worst > kLooseShare * m_tolerance;
+                const bool strays = worst > kFlatLooseShare * m_tolerance;
+                const bool flat = length(points.back() - points.front()) < kFlatSweep * circle.radius && strays;
                 const double error = squaredCircleError(points, circle);
                 const std::size_t split = loose  ? splitOfFlatArc(first, last, error)
                                           : flat ? splitOfRoundedEdge(first, last, error)
-                                                 : splitOfClearPieces(first, last, error);
+                                                 : splitOfClearPieces(first, last, error, strays);
                 if (split == 0) {
                     addArc(circle, points);
                     return;
@@ -235,11 +236,17 @@ private:
 
     // Where an arc through points[first..last] that keeps within the tolerance is two pieces all the same:
     // a line running into a bend (a short line of a break line or a spring between its bends), or two bends
-    // of different radii meeting. The cut must leave a small share of the one arc's squared error; pieces of
-    // one circle that a cut leaves join again later. Returns 0 when the one arc is the better.
-    std::size_t splitOfClearPieces(std::size_t first, std::size_t last, double arcError) const {
-        return bestSplit(first, last, kClearSplitGain * arcError, kEdgeSplitsTried,
-                         [](PieceError, PieceError) { return true; });
+    // of different radii meeting; or, when the arc strays from the ink by half the tolerance somewhere, a
+    // straight edge between two bends (a small rounded rectangle's side with half of each corner, one arc of
+    // twice their radius and more). The cut must leave a small share of the one arc's squared error; pieces
+    // of one circle that a cut leaves join again later. Returns 0 when the one arc is the better.
+    std::size_t splitOfClearPieces(std::size_t first, std::size_t last, double arcError, bool strays) const {
+        const std::size_t two = bestSplit(first, last, kClearSplitGain * arcError, kEdgeSplitsTried,
+                                          [](PieceError, PieceError) { return true; });
+        if (two != 0 || !strays) {
+            return two;
+        }
+        return threePieces(first, last, kClearSplitGain * arcError, true).first;
     }
 
     // The cut of points[first..last] into two pieces that each fit, of the least squared error below bound,
