@@ -225,25 +225,27 @@ std::optional<std::array<VectorLine, 3>> arrowheadAt(const EndPath& path, double
 }  // namespace
 
 void outlineArrowheads(WideDrawing& wide, const InkProbe& scanned, const Tick& tick) {
-    std::vector<std::pair<EndPath, double>> ends;
+    // The sides found are added after the walk, which looks at the entities as they were.
+    std::vector<VectorLine> sides;
+    std::vector<double> pens;
+    const auto look = [&](const EndPath& path, double pen) {
+        tick();
+        if (const auto found = arrowheadAt(path, pen, scanned)) {
+            sides.insert(sides.end(), found->begin(), found->end());
+            pens.insert(pens.end(), found->size(), pen);
+        }
+    };
     for (std::size_t i = 0; i < wide.drawing.lines.size(); ++i) {
         const VectorLine& line = wide.drawing.lines[i];
-        ends.emplace_back(EndPath::ofLine(line.a, line.b), wide.lineWidths[i]);
-        ends.emplace_back(EndPath::ofLine(line.b, line.a), wide.lineWidths[i]);
+        look(EndPath::ofLine(line.a, line.b), wide.lineWidths[i]);
+        look(EndPath::ofLine(line.b, line.a), wide.lineWidths[i]);
     }
     for (std::size_t i = 0; i < wide.drawing.arcs.size(); ++i) {
-        ends.emplace_back(EndPath::ofArc(wide.drawing.arcs[i], true), wide.arcWidths[i]);
-        ends.emplace_back(EndPath::ofArc(wide.drawing.arcs[i], false), wide.arcWidths[i]);
+        look(EndPath::ofArc(wide.drawing.arcs[i], true), wide.arcWidths[i]);
+        look(EndPath::ofArc(wide.drawing.arcs[i], false), wide.arcWidths[i]);
     }
-    for (const auto& [path, pen] : ends) {
-        tick();
-        if (const auto sides = arrowheadAt(path, pen, scanned)) {
-            for (const VectorLine& side : *sides) {
-                wide.drawing.lines.push_back(side);
-                wide.lineWidths.push_back(pen);
-            }
-        }
-    }
+    wide.drawing.lines.insert(wide.drawing.lines.end(), sides.begin(), sides.end());
+    wide.lineWidths.insert(wide.lineWidths.end(), pens.begin(), pens.end());
 }
 
 }  // namespace kelvarin

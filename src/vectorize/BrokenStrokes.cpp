@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numeric>
 #include <utility>
 #include <vector>
@@ -23,7 +24,7 @@ constexpr double kWidestCleanStretch = 4;  // dots without ink between the dashe
 constexpr double kLeastGap = 0.5;          // dots; pieces that touch are a polyline's, joined at a turn if any
 constexpr double kMostOff = 1;             // dots an inner end lies off the line through the outer ends
 
-std::size_t rootOf(std::vector<std::size_t>& parent, std::size_t i) {
+std::uint32_t rootOf(std::vector<std::uint32_t>& parent, std::uint32_t i) {
     while (parent[i] != i) {
         parent[i] = parent[parent[i]];
         i = parent[i];
@@ -64,25 +65,22 @@ double scatteredReach(Point end, Point outward, const InkProbe& scanned) {
     return reach;
 }
 
-}  // namespace
-
-void joinBrokenStrokes(VectorDrawing& drawing, const InkProbe& scanned, const Tick& tick) {
-    std::vector<VectorLine>& lines = drawing.lines;
+// The sets of lines that are pieces of one stroke: each line's root (a line of its own is its own root).
+std::vector<std::uint32_t> joinedSets(const std::vector<VectorLine>& lines, const InkProbe& scanned, const Tick& tick) {
     SegmentIndex ends(kIndexCellSize);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         ends.insert(static_cast<std::int32_t>(2 * i), lines[i].a, lines[i].a);
         ends.insert(static_cast<std::int32_t>(2 * i + 1), lines[i].b, lines[i].b);
     }
-    std::vector<std::size_t> parent(lines.size());
+    std::vector<std::uint32_t> parent(lines.size());
     std::iota(parent.begin(), parent.end(), 0);
-    bool joined = false;
     std::vector<std::int32_t> near;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
+    for (std::uint32_t i = 0; i < lines.size(); ++i) {
         tick();
         for (const auto& [far, end] : {std::pair{lines[i].b, lines[i].a}, std::pair{lines[i].a, lines[i].b}}) {
             ends.near(end, kWidestGap + 1, near);
             for (const std::int32_t found : near) {
-                const auto j = static_cast<std::size_t>(found) / 2;
+                const auto j = static_cast<std::uint32_t>(found / 2);
                 if (j <= i) {
                     continue;
                 }
@@ -90,46 +88,58 @@ void joinBrokenStrokes(VectorDrawing& drawing, const InkProbe& scanned, const Ti
                 const Point otherNear = atA ? lines[j].a : lines[j].b, otherFar = atA ? lines[j].b : lines[j].a;
                 if (length(otherNear - end) <= kWidestGap && continues(far, end, otherNear, otherFar, scanned)) {
                     parent[rootOf(parent, j)] = rootOf(parent, i);
-                    joined = true;
                 }
             }
         }
     }
-    if (!joined) {
-        return;
+    for (std::uint32_t i = 0; i < lines.size(); ++i) {
+        parent[i] = rootOf(parent, i);
     }
-    // Each set of joined pieces becomes the line through all their ends, from the first to the last.
-    std::vector<LineMoments> moments(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::size_t root = rootOf(parent, i);
-        moments[root].add(lines[i].a);
-        moments[root].add(lines[i].b);
-    }
-    std::vector<double> low(lines.size(), 0), high(lines.size(), 0);
-    std::vector<bool> seen(lines.size(), false);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::size_t root = rootOf(parent, i);
-        const Point direction = moments[root].direction();
-        for (const Point p : {lines[i].a, lines[i].b}) {
-            const double t = dot(p - moments[root].mean, direction);
-            low[root] = seen[root] ? std::min(low[root], t) : t;
-            high[root] = seen[root] ? std::max(high[root], t) : t;
-            seen[root] = true;
+    return parent;
+}
+
+}  // namespace
+
+void joinBrokenStrokes(VectorDrawing& drawing, const InkProbe& scanned, const Tick& tick) {
+    std::vector<VectorLine>& lines = drawing.lines;
+    const std::vector<std::uint32_t> root = joinedSets(lines, scanned, tick);
+    // The lines of each set in their order; each set of several becomes the line through all their ends,
+    // from the first to the last, whose ends run on over the dust the despeckling dropped, as far as the
+    // scan has ink.
+    std::vector<std::uint32_t> order(lines.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) { return root[x] < root[y]; });
+    for (std::size_t first = 0, end = 0; first < order.size(); first = end) {
+        end = first + 1;
+        while (end < order.size() && root[order[end]] == root[order[first]]) {
+            ++end;
         }
+        if (end - first < 2) {
+            continue;
+        }
+        LineMoments moments;
+        for (std::size_t k = first; k < end; ++k) {
+            moments.add(lines[order[k]].a);
+            moments.add(lines[order[k]].b);
+        }
+        const Point direction = moments.direction();
+        double low = 0, high = 0;
+        for (std::size_t k = first; k < end; ++k) {
+            for (const Point p : {lines[order[k]].a, lines[order[k]].b}) {
+                const double t = dot(p - moments.mean, direction);
+                low = k == first && p == lines[order[k]].a ? t : std::min(low, t);
+                high = k == first && p == lines[order[k]].a ? t : std::max(high, t);
+            }
+        }
+        const Point a = moments.mean + direction * low, b = moments.mean + direction * high;
+        lines[root[order[first]]] = {a - direction * scatteredReach(a, direction * -1, scanned),
+                                     b + direction * scatteredReach(b, direction, scanned)};
     }
     std::size_t kept = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (rootOf(parent, i) != i) {
-            continue;
+        if (root[i] == i) {
+            lines[kept++] = lines[i];
         }
-        if (moments[i].n > 2) {
-            // Joined pieces: the ends run on over the dust the despeckling dropped, as far as the scan has ink.
-            const Point direction = moments[i].direction();
-            const Point a = moments[i].mean + direction * low[i], b = moments[i].mean + direction * high[i];
-            lines[i] = {a - direction * scatteredReach(a, direction * -1, scanned),
-                        b + direction * scatteredReach(b, direction, scanned)};
-        }
-        lines[kept++] = lines[i];
     }
     lines.resize(kept);
 }
