@@ -7,6 +7,7 @@
 #include <numeric>
 #include <optional>
 
+#include "vectorize/DisjointSets.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/SegmentIndex.h"
 
@@ -190,14 +191,6 @@ bool onDrawnCircle(const Bow& bow, const VectorDrawing& drawing, double toleranc
                        [&](const VectorCircle& c) { return onIt(c.centre, c.radius); }) ||
            std::any_of(drawing.arcs.begin(), drawing.arcs.end(),
                        [&](const VectorArc& a) { return onIt(a.centre, a.radius); });
-}
-
-std::size_t rootOf(std::vector<std::size_t>& parent, std::size_t i) {
-    while (parent[i] != i) {
-        parent[i] = parent[parent[i]];
-        i = parent[i];
-    }
-    return i;
 }
 
 // The circle the bows of one group make together and its span, unwound (start below end, less than a

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "vectorize/DisjointSets.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/SegmentIndex.h"
 
@@ -23,14 +24,6 @@ constexpr double kAsideShare = 0.1;
 constexpr double kWidestCleanStretch = 4;  // dots without ink between the dashes and dust of a broken stroke
 constexpr double kLeastGap = 0.5;          // dots; pieces that touch are a polyline's, joined at a turn if any
 constexpr double kMostOff = 1;             // dots an inner end lies off the line through the outer ends
-
-std::uint32_t rootOf(std::vector<std::uint32_t>& parent, std::uint32_t i) {
-    while (parent[i] != i) {
-        parent[i] = parent[parent[i]];
-        i = parent[i];
-    }
-    return i;
-}
 
 // Whether a line from `far` to `end` runs on into another, from `near` to `otherFar`, across a gap: both
 // inner ends lie on the line through the outer ones (a short dash's own slant tells little), and the
