@@ -73,11 +73,11 @@ struct Fillet {
 // where they cross and neither running on past it.
 std::optional<Corner> cornerOf(Point far1, Point end1, Point far2, Point end2, double width, double tolerance) {
     const Point d1 = unit(end1 - far1), d2 = unit(end2 - far2);
-    const double across = cross(d1, d2);
-    if (std::abs(across) < 1e-9) {
+    const std::optional<Point> meet = crossingOfLines(far1, d1, far2, d2);
+    if (!meet) {
         return std::nullopt;  // a line of no length
     }
-    const Corner corner = cornerAt(d1, d2, far1 + d1 * (cross(far2 - far1, d2) / across));
+    const Corner corner = cornerAt(d1, d2, *meet);
     if (!mayBeRounded(corner)) {
         return std::nullopt;
     }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <span>
 
 #include "vectorize/Geometry.h"
@@ -44,6 +45,16 @@ inline double distanceFromLine(Point p, Point mean, Point direction) { return st
 
 // v scaled to a length of one (nothing scaled to nothing).
 inline Point unit(Point v) { return v * (1 / std::max(length(v), 1e-12)); }
+
+// Where the line through p1 along d1 and the one through p2 along d2 cross; nothing when they are parallel
+// (or a direction has no length).
+inline std::optional<Point> crossingOfLines(Point p1, Point d1, Point p2, Point d2) {
+    const double across = cross(d1, d2);
+    if (std::abs(across) < 1e-9) {
+        return std::nullopt;
+    }
+    return p1 + d1 * (cross(p2 - p1, d2) / across);
+}
 
 // The point at degrees counter-clockwise round the circle.
 Point pointOnCircle(Point centre, double radius, double degrees);

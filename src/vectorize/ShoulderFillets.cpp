@@ -55,15 +55,6 @@ std::optional<Leaving> lineLeftAt(const WideDrawing& wide, const SegmentIndex& i
     return nearest;
 }
 
-// Where the line through the first point along d1 and the one through the second along d2 cross.
-std::optional<Point> crossing(Point p1, Point d1, Point p2, Point d2) {
-    const double across = cross(d1, d2);
-    if (std::abs(across) < 1e-9) {
-        return std::nullopt;
-    }
-    return p1 + d1 * (cross(p2 - p1, d2) / across);
-}
-
 Point footOn(const VectorLine& line, Point p) {
     const Point direction = unit(line.b - line.a);
     return line.a + direction * dot(p - line.a, direction);
@@ -104,7 +95,7 @@ struct Refit {
 std::optional<Refit> refitBetween(const VectorArc& arc, const VectorLine& line1, const VectorLine& line2, double width,
                                   const InkProbe& ink, double tolerance) {
     const Point foot1 = footOn(line1, arc.centre), foot2 = footOn(line2, arc.centre);
-    const std::optional<Point> meet = crossing(foot1, unit(line1.b - line1.a), foot2, unit(line2.b - line2.a));
+    const std::optional<Point> meet = crossingOfLines(foot1, unit(line1.b - line1.a), foot2, unit(line2.b - line2.a));
     if (!meet || length(*meet - foot1) < 1 || length(*meet - foot2) < 1) {
         return std::nullopt;
     }
