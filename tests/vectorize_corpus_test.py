@@ -9,6 +9,7 @@ vectorize_corpus_test.py KELVARIN_CLI SOURCE_DIR"""
 import json
 import math
 import os
+import random
 import subprocess
 import sys
 import tempfile
@@ -412,6 +413,39 @@ def clipped(point, direction, box):
     if high <= low:
         return None
     return tuple((point[0] + t * direction[0], point[1] + t * direction[1]) for t in (low, high))
+
+
+class FlatArcs(unittest.TestCase):
+    """Flat arcs (15-40 degrees, radius 300-1200 dots) scanned with the edge noise of the scan model: each
+    ARC's radius within 1.5 dots + 1 %, and no bias to the small side. A circle fitted to a short noisy arc
+    by its algebra comes out a few dots small on the whole."""
+
+    # radius, sweep in degrees, pen width (dots)
+    ARCS = [(300, 40, 3), (500, 30, 3), (800, 20, 4), (1200, 15, 3), (400, 25, 2), (600, 35, 5), (700, 25, 3),
+            (1000, 18, 2)]
+    PAGES = 4
+
+    def test_radii(self):
+        sys.path.insert(0, os.path.join(SOURCE, "bench"))
+        from make_vector_drawings import render
+        width, height = 1600, 900
+        arcs = [{"c": [110 + 190.37 * k, height - 120 - (k % 2) * 380 - 0.29 * k - radius], "r": radius,
+                 "s": 90 - sweep / 2, "e": 90 + sweep / 2, "w": pen}
+                for k, (radius, sweep, pen) in enumerate(self.ARCS)]
+        folder = tempfile.mkdtemp()
+        errors, within = [], 0
+        for seed in range(self.PAGES):
+            tif = os.path.join(folder, "flat-%d.tif" % seed)
+            render(width, height, [], [], arcs, random.Random(seed)).save(tif, compression="group4",
+                                                                           dpi=(300, 300))
+            found = [f for f in vectorize(tif, folder) if f[0] == "ARC"]
+            for arc in arcs:
+                nearest = min(found, key=lambda f: math.hypot(f[2][1] - arc["c"][0], f[2][2] - arc["c"][1]) +
+                              abs(f[3] - arc["r"]))
+                errors.append(nearest[3] - arc["r"])
+                within += abs(errors[-1]) <= 1.5 + 0.01 * arc["r"]
+        self.assertGreaterEqual(within, 0.95 * len(errors), errors)
+        self.assertLessEqual(abs(sum(errors) / len(errors)), 2, errors)
 
 
 class CrossHatching(unittest.TestCase, Checks):

@@ -172,7 +172,7 @@ private:
         if (points.size() < 8 || straight.worst <= kBentLooseShare * m_tolerance) {
             return std::nullopt;
         }
-        const CircleFit circle = fitCircle(points);
+        const CircleFit circle = closestCircle(points, fitCircle(points));
         const double chord = length(points.back() - points.front());
         if (!fitsAsArc(circle, points) || chord * chord / (8 * circle.radius) < kLeastBow ||
             squaredCircleError(points, circle) >= kClearSplitGain * straight.squared) {
@@ -388,7 +388,12 @@ private:
             {moments, project(points.front()), project(points.back()), widthAlong(direction), direction});
     }
 
-    void addArc(const CircleFit& circle, std::span<const Point> points) {
+    // A flat arc is written with its geometric circle, when that keeps within the tolerance too: the fit
+    // that chose it runs a few dots small there.
+    void addArc(const CircleFit& fitted, std::span<const Point> points) {
+        const double chord = length(points.back() - points.front());
+        const CircleFit closest = chord < kFlatSweep * fitted.radius ? closestCircle(points, fitted) : fitted;
+        const CircleFit& circle = fitsAsArc(closest, points) ? closest : fitted;
         ArcPiece arc;
         arc.circle = circle;
         const double first = angleDegrees(circle.centre, points.front());

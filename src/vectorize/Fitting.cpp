@@ -56,6 +56,64 @@ bool meetAtCorner(const LineMoments& x, const LineMoments& y) {
     return error >= kLeastMeanSquare * joined.n && error >= kErrorRatio * (x.squaredError() + y.squaredError());
 }
 
+namespace {
+
+// The summed squared distance of the points from the circle about centre whose radius is their mean
+// distance from it; radius receives that mean.
+double circleError(std::span<const Point> points, Point centre, double& radius) {
+    double sum = 0, squares = 0;
+    for (const Point& p : points) {
+        const double distance = length(p - centre);
+        sum += distance;
+        squares += distance * distance;
+    }
+    const double n = static_cast<double>(points.size());
+    radius = sum / n;
+    return std::max(0.0, squares - sum * sum / n);
+}
+
+double determinant3(const double m[3][3]) {
+    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
+
+// The centre's step of one Gauss-Newton round on the residuals |p - c| - r in (cx, cy, r), by Cramer's
+// rule; nothing when the points leave it undetermined.
+std::optional<Point> gaussNewtonStep(std::span<const Point> points, Point centre, double radius) {
+    double a[3][3] = {}, b[3] = {};
+    for (const Point& p : points) {
+        const Point d = p - centre;
+        const double distance = length(d);
+        if (distance == 0) {
+            return std::nullopt;
+        }
+        const double row[3] = {-d.x / distance, -d.y / distance, -1};
+        for (int i = 0; i < 3; ++i) {
+            b[i] -= row[i] * (distance - radius);
+            for (int j = 0; j < 3; ++j) {
+                a[i][j] += row[i] * row[j];
+            }
+        }
+    }
+    const double whole = determinant3(a);
+    if (!(std::abs(whole) > 1e-18)) {
+        return std::nullopt;
+    }
+    double step[2];
+    for (int column = 0; column < 2; ++column) {
+        double replaced[3][3];
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) {
+                replaced[i][j] = j == column ? b[i] : a[i][j];
+            }
+        }
+        step[column] = determinant3(replaced) / whole;
+    }
+    return Point{step[0], step[1]};
+}
+
+}  // namespace
+
 CircleFit fitCircle(std::span<const Point> points) {
     CircleFit fit;
     if (points.size() < 3) {
@@ -107,6 +165,38 @@ CircleFit fitCircle(std::span<const Point> points) {
     fit.centre = centre;
     fit.radius = radius;
     fit.valid = std::isfinite(radius) && radius > 0;
+    return fit;
+}
+
+// Each round's step is halved until it lowers the error; the radius is the mean distance from the centre.
+CircleFit closestCircle(std::span<const Point> points, const CircleFit& start) {
+    if (!start.valid || points.size() < 3) {
+        return start;
+    }
+    CircleFit fit = start;
+    double error = circleError(points, fit.centre, fit.radius);
+    for (int round = 0; round < 30; ++round) {
+        const std::optional<Point> step = gaussNewtonStep(points, fit.centre, fit.radius);
+        if (!step) {
+            break;
+        }
+        const double before = error;
+        Point tried = *step;
+        for (int halving = 0; halving < 8; ++halving, tried = tried * 0.5) {
+            double radius = 0;
+            const double triedError = circleError(points, fit.centre + tried, radius);
+            if (triedError < error) {
+                fit.centre = fit.centre + tried;
+                fit.radius = radius;
+                error = triedError;
+                break;
+            }
+        }
+        if (before - error <= 1e-12 * (before + 1) || length(tried) < 1e-6) {
+            break;
+        }
+    }
+    fit.valid = std::isfinite(fit.radius) && fit.radius > 0;
     return fit;
 }
 
