@@ -262,6 +262,15 @@ std::vector<Case> cases() {
          3,
          2,
          0});
+    // Rings of a heavy pen, their hole barely wider than the stroke, touching a box's sides as a cooker's
+    // burners do: a CIRCLE each, the sides whole.
+    table.push_back(
+        {"heavy small rings touching lines",
+         {segment({60, 60}, {240, 60}, 6), segment({60, 60}, {60, 240}, 6), segment({240, 60}, {240, 240}, 6),
+          ring({73.5, 73.5}, 8, 6), ring({226.5, 73.5}, 8, 6), ring({150, 160}, 7.5, 6)},
+         3,
+         0,
+         3});
     table.push_back(
         {"compound curve", {ring({150, 230}, 200, 3, 240, 270), ring({150, 130}, 100, 3, 270, 310)}, 0, 2, 0, {}, 5});
     // Each dash of a dashed line is a line of its own.

@@ -105,7 +105,9 @@ std::optional<CircleFit> circleOfEdge(const std::vector<Point>& edge, const Box&
 }
 
 // The ring round a hole of the given edge: ink of about even width round most of it (lines touching or
-// crossing it make the rest wider), running all the way round.
+// crossing it make the rest wider), running all the way round. The stroke may be as wide as the hole: a
+// circle drawn twice as wide as its pen. Each ray looks past that far, so ink wider all round (a filled
+// area's) is no stroke.
 std::optional<Ring> ringRound(const CircleFit& hole, const InkProbe& ink) {
     constexpr double kStep = 0.25;  // dots between probes along a ray
     struct Crossing {
@@ -123,7 +125,7 @@ std::optional<Ring> ringRound(const CircleFit& hole, const InkProbe& ink) {
         }
         Crossing& crossing = crossings[k];
         crossing = {t, t};
-        const double farthest = t + std::max(8.0, hole.radius);
+        const double farthest = t + std::max(8.0, 2 * hole.radius + 3);
         // A pinhole in the stroke does not end it.
         while (crossing.leave <= farthest && (inked(crossing.leave) || inked(crossing.leave + 1))) {
             crossing.leave += kStep;
@@ -140,7 +142,7 @@ std::optional<Ring> ringRound(const CircleFit& hole, const InkProbe& ink) {
         return std::nullopt;
     }
     const double usual = sorted[thinnest + kFewestEven / 2];
-    if (usual > hole.radius) {
+    if (usual > 2 * hole.radius) {
         return std::nullopt;
     }
     double middles = 0, strokes = 0, even = 0;
