@@ -229,6 +229,27 @@ std::vector<Case> cases() {
              4,
              0});
     }
+    // A heavy-pen rounded rectangle with a frame 3 dots clear of it all round, as a sink in a worktop: the
+    // frame's sides lie close beyond each corner's ends.
+    {
+        const double left = 60, right = 200, bottom = 70, top = 190, bend = 19, pen = 6, frame = 9;
+        table.push_back(
+            {"rounded rectangle in a close frame",
+             {segment({left + bend, bottom}, {right - bend, bottom}, pen),
+              segment({right, bottom + bend}, {right, top - bend}, pen),
+              segment({right - bend, top}, {left + bend, top}, pen),
+              segment({left, top - bend}, {left, bottom + bend}, pen),
+              ring({right - bend, bottom + bend}, bend, pen, 270, 360),
+              ring({right - bend, top - bend}, bend, pen, 0, 90), ring({left + bend, top - bend}, bend, pen, 90, 180),
+              ring({left + bend, bottom + bend}, bend, pen, 180, 270),
+              segment({left - frame, bottom - frame}, {right + frame, bottom - frame}, 5),
+              segment({right + frame, bottom - frame}, {right + frame, top + frame}, 5),
+              segment({right + frame, top + frame}, {left - frame, top + frame}, 5),
+              segment({left - frame, top + frame}, {left - frame, bottom - frame}, 5)},
+             8,
+             4,
+             0});
+    }
     table.push_back({"bend between lines",
                      {segment({43.4, 155.36}, {130, 105.36}, 6), ring({150, 140}, 40, 6, 240, 300),
                       segment({170, 105.36}, {256.6, 155.36}, 6)},

@@ -93,10 +93,12 @@ std::optional<Corner> cornerOf(Point far1, Point end1, Point far2, Point end2, d
 }
 
 // The middles of the stroke across the bend from start over sweep degrees, on rays from centre; none when
-// ink lies just outside the guessed bend (a stroke crossing the corner) or too many rays find none.
+// ink lies just outside the guessed bend (a stroke crossing the corner) or too many rays find none. Outside
+// is looked at about the bisector only, where crossing strokes meet: towards its ends the rays run nearly
+// along the sides, and a line a few dots beyond a side (a frame round a rounded rectangle) is no crossing.
 std::vector<Point> middlesAcross(const InkProbe& ink, Point centre, double guess, double start, double sweep,
                                  double width) {
-    for (int k = 1; k <= kRays; ++k) {
+    for (int k = 3; k <= kRays - 2; ++k) {
         if (ink.at(pointOnCircle(centre, guess + width / 2 + 4, start + sweep * k / (kRays + 1)))) {
             return {};
         }
