@@ -448,6 +448,44 @@ class FlatArcs(unittest.TestCase):
         self.assertLessEqual(abs(sum(errors) / len(errors)), 2, errors)
 
 
+class HeavyRoundedRectangles(unittest.TestCase):
+    """Rounded rectangles of a heavy pen, scanned with the scan model's noise: every side one LINE (90 % of
+    it within 2 dots), and where asked every corner one ARC of its circle (within 1.5 dots + 2 %)."""
+
+    # left, bottom, right, top of the centre line (y up), corners' radius, pen, gap to a frame round it
+    # (0: none), whether the corners are checked too
+    SHAPES = [((40.3, 40.6, 135.3, 116.6), 19, 5.9, 9, True),    # a sink in a worktop: 3 dots clear
+              ((240.3, 40.6, 335.3, 116.6), 25, 5.9, 0, False)]  # sides of 26 and 45 beside the corners
+
+    def test_sides_and_corners(self):
+        sys.path.insert(0, os.path.join(SOURCE, "bench"))
+        from make_vector_drawings import render
+        lines, arcs, checked = [], [], []
+        for (x0, y0, x1, y1), r, pen, gap, corners in self.SHAPES:
+            sides = [((x0 + r, y0), (x1 - r, y0)), ((x1, y0 + r), (x1, y1 - r)), ((x1 - r, y1), (x0 + r, y1)),
+                     ((x0, y1 - r), (x0, y0 + r))]
+            bends = [((x1 - r, y0 + r), 270), ((x1 - r, y1 - r), 0), ((x0 + r, y1 - r), 90), ((x0 + r, y0 + r), 180)]
+            lines += [{"a": a, "b": b, "w": pen} for a, b in sides]
+            arcs += [{"c": c, "r": r, "s": s, "e": s + 90, "w": pen} for c, s in bends]
+            if gap:
+                a, b, c, d = x0 - gap, y0 - gap, x1 + gap, y1 + gap
+                lines += [{"a": p, "b": q, "w": 5} for p, q in (((a, b), (c, b)), ((c, b), (c, d)), ((c, d), (a, d)),
+                                                                 ((a, d), (a, b)))]
+            checked.append((sides, [c for c, _ in bends] if corners else [], r))
+        folder = tempfile.mkdtemp()
+        tif = os.path.join(folder, "rounded.tif")
+        render(380, 160, lines, [], arcs, random.Random(3)).save(tif, compression="group4", dpi=(300, 300))
+        found = vectorize(tif, folder)
+        for sides, centres, r in checked:
+            for side in sides:
+                with self.subTest(side=side):
+                    self.assertGreaterEqual(edge_followers(side, found, 2), 0.9)
+            for x, y in centres:
+                with self.subTest(corner=(x, y)):
+                    self.assertTrue([f for f in found if f[0] == "ARC" and abs(f[3] - r) <= 1.5 + 0.02 * r and
+                                     np.hypot(f[2][1] - x, f[2][2] - y) <= 1.5 + 0.02 * r])
+
+
 class CrossHatching(unittest.TestCase, Checks):
     """Areas cross-hatched at 300 dpi inside a border, as section views are: every hatch stroke 2.5 mm or
     longer followed by one LINE alone, though the strokes cross every few dots."""

@@ -84,6 +84,14 @@ bool crosses(const Stroke& line, const Stroke& other) {
     return std::abs(dot(d, e)) < kAlong * length(d) * length(e);
 }
 
+// Whether a circle or arc runs along the line at p, within 20 degrees: an arc run on past where it touches a
+// line (a heavy pen's corner, its ink along the side) runs ever farther off the line's way.
+bool runsAlong(const Stroke& line, const Stroke& round, Point p) {
+    constexpr double kAcross = 0.34;  // sine of 20 degrees
+    const Point d = line.b - line.a, radial = p - round.circle.centre;
+    return std::abs(dot(d, radial)) <= kAcross * length(d) * length(radial);
+}
+
 // Whether two lines touch: their strokes cross or meet within the tolerance.
 bool meet(const Stroke& x, const Stroke& y, double tolerance) {
     const Point d = x.b - x.a, e = y.b - y.a;
@@ -166,7 +174,8 @@ void dropCoveredEntities(WideDrawing& wide, double tolerance, WorkerPool& pool, 
             const auto covers = [&](std::int32_t j) {
                 const Stroke& other = strokes[static_cast<std::size_t>(j)];
                 return static_cast<std::size_t>(j) != i && (dropped.empty() || !dropped[static_cast<std::size_t>(j)]) &&
-                       other.size > stroke.size && other.distance(p) <= other.width / 2 + tolerance;
+                       other.size > stroke.size && other.distance(p) <= other.width / 2 + tolerance &&
+                       (stroke.round || !other.round || runsAlong(stroke, other, p));
             };
             if (std::any_of(near.begin(), near.end(), [&](std::int32_t j) {
                     return covers(j) && !crosses(stroke, strokes[static_cast<std::size_t>(j)]);
