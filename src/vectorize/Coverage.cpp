@@ -84,12 +84,15 @@ bool crosses(const Stroke& line, const Stroke& other) {
     return std::abs(dot(d, e)) < kAlong * length(d) * length(e);
 }
 
-// Whether a circle or arc runs along the line at p, within 20 degrees: an arc run on past where it touches a
-// line (a heavy pen's corner, its ink along the side) runs ever farther off the line's way.
-bool runsAlong(const Stroke& line, const Stroke& round, Point p) {
+// Whether a circle or arc covering the line's point p may hold it there: it runs along the line, within 20
+// degrees, or the line is a stub no longer than two of its strokes reach (what a junction leaves in it). An
+// arc run on past where it touches a line (a heavy pen's corner, its ink along a short side) runs ever
+// farther off the line's way, and so does one that a line crosses.
+bool holdsAlong(const Stroke& line, const Stroke& round, Point p, double tolerance) {
     constexpr double kAcross = 0.34;  // sine of 20 degrees
     const Point d = line.b - line.a, radial = p - round.circle.centre;
-    return std::abs(dot(d, radial)) <= kAcross * length(d) * length(radial);
+    return line.size < 2 * (round.width + 2 * tolerance) ||
+           std::abs(dot(d, radial)) <= kAcross * length(d) * length(radial);
 }
 
 // Whether two lines touch: their strokes cross or meet within the tolerance.
@@ -175,7 +178,7 @@ void dropCoveredEntities(WideDrawing& wide, double tolerance, WorkerPool& pool, 
                 const Stroke& other = strokes[static_cast<std::size_t>(j)];
                 return static_cast<std::size_t>(j) != i && (dropped.empty() || !dropped[static_cast<std::size_t>(j)]) &&
                        other.size > stroke.size && other.distance(p) <= other.width / 2 + tolerance &&
-                       (stroke.round || !other.round || runsAlong(stroke, other, p));
+                       (stroke.round || !other.round || holdsAlong(stroke, other, p, tolerance));
             };
             if (std::any_of(near.begin(), near.end(), [&](std::int32_t j) {
                     return covers(j) && !crosses(stroke, strokes[static_cast<std::size_t>(j)]);
