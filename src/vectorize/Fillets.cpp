@@ -24,7 +24,8 @@ constexpr int kMissesAllowed = 1;   // rays finding no ink there: noise
 // Rays across the bend that find the middles its circle is fitted to: one for each this many dots along it;
 // a bend of 60 degrees shows its radius only to a few dots from nine middles.
 constexpr double kDotsPerMiddle = 1;
-constexpr double kMissedShare = 0.1;                    // of those rays, finding no ink there: noise
+constexpr double kMissedShare = 0.1;     // of those rays, finding no ink there: noise
+constexpr double kLeastSideShare = 0.5;  // of the radius: how far each side runs on straight past the bend
 constexpr std::array<double, 3> kShares = {0, 0.5, 1};  // where along an arc it is looked at
 
 // The first stretch of ink along the ray from `from` in direction, between the distances near and far:
@@ -154,7 +155,8 @@ std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, d
     fillet.touch2 = far2 + corner->d2 * dot(bend.centre - far2, corner->d2);
     // The sides of a rounded corner run on straight past the bend; a wiggle of short strokes does not. A
     // bend shorter than twice the stroke is wide is where the pieces of a curve meet, not a bend of its own.
-    if (length(fillet.touch1 - far1) < bend.radius || length(fillet.touch2 - far2) < bend.radius ||
+    if (length(fillet.touch1 - far1) < kLeastSideShare * bend.radius ||
+        length(fillet.touch2 - far2) < kLeastSideShare * bend.radius ||
         bend.radius * sweep * std::numbers::pi / 180 < 2 * width) {
         return std::nullopt;
     }
