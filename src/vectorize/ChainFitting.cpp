@@ -383,7 +383,7 @@ private:
     }
 
     void addLine(const LineMoments& moments, Point direction, std::span<const Point> points) {
-        const auto project = [&](Point p) { return moments.mean + direction * dot(p - moments.mean, direction); };
+        const auto project = [&](Point p) { return footOnLine(p, moments.mean, direction); };
         m_pieces.lines.push_back(
             {moments, project(points.front()), project(points.back()), widthAlong(direction), direction});
     }

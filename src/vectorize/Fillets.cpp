@@ -133,8 +133,8 @@ std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, d
         return std::nullopt;
     }
     const Point centre = corner->centreFor(guess);
-    const double touch1 = angleDegrees(centre, far1 + corner->d1 * dot(centre - far1, corner->d1));
-    const double touch2 = angleDegrees(centre, far2 + corner->d2 * dot(centre - far2, corner->d2));
+    const double touch1 = angleDegrees(centre, footOnLine(centre, far1, corner->d1));
+    const double touch2 = angleDegrees(centre, footOnLine(centre, far2, corner->d2));
     const bool fromFirst = sweepDegrees(touch1, touch2) <= 180;
     const double start = fromFirst ? touch1 : touch2;
     const double sweep = fromFirst ? sweepDegrees(touch1, touch2) : sweepDegrees(touch2, touch1);
@@ -151,8 +151,8 @@ std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, d
         return std::nullopt;
     }
     Fillet fillet;
-    fillet.touch1 = far1 + corner->d1 * dot(bend.centre - far1, corner->d1);
-    fillet.touch2 = far2 + corner->d2 * dot(bend.centre - far2, corner->d2);
+    fillet.touch1 = footOnLine(bend.centre, far1, corner->d1);
+    fillet.touch2 = footOnLine(bend.centre, far2, corner->d2);
     // The sides of a rounded corner run on straight past the bend; a wiggle of short strokes does not. A
     // bend shorter than twice the stroke is wide is where the pieces of a curve meet, not a bend of its own.
     if (length(fillet.touch1 - far1) < kLeastSideShare * bend.radius ||

@@ -43,6 +43,11 @@ bool meetAtCorner(const LineMoments& x, const LineMoments& y);
 // The distance of p from the line through mean along the unit direction.
 inline double distanceFromLine(Point p, Point mean, Point direction) { return std::abs(cross(direction, p - mean)); }
 
+// The foot of the perpendicular from p on the line through origin along the unit direction.
+inline Point footOnLine(Point p, Point origin, Point direction) {
+    return origin + direction * dot(p - origin, direction);
+}
+
 // v scaled to a length of one (nothing scaled to nothing).
 inline Point unit(Point v) { return v * (1 / std::max(length(v), 1e-12)); }
 

@@ -55,10 +55,7 @@ std::optional<Leaving> lineLeftAt(const WideDrawing& wide, const SegmentIndex& i
     return nearest;
 }
 
-Point footOn(const VectorLine& line, Point p) {
-    const Point direction = unit(line.b - line.a);
-    return line.a + direction * dot(p - line.a, direction);
-}
+Point footOn(const VectorLine& line, Point p) { return footOnLine(p, line.a, unit(line.b - line.a)); }
 
 // The middles of the arc's stroke, one for each dot along it, where its ink is clear of the lines' (a
 // stroke running into a line along its tangent shares its ink for a while); none when too many rays find
