@@ -39,6 +39,17 @@ Shape turnedSegment(Point middle, double length, double degrees, double width) {
     const Point half{std::cos(radians) * length / 2, std::sin(radians) * length / 2};
     return segment({middle.x - half.x, middle.y - half.y}, {middle.x + half.x, middle.y + half.y}, width);
 }
+// A rectangle with its corners rounded to bend: its four sides, then its four corners' quarter rings.
+std::vector<Shape> roundedRectangle(double left, double bottom, double right, double top, double bend, double pen) {
+    return {segment({left + bend, bottom}, {right - bend, bottom}, pen),
+            segment({right, bottom + bend}, {right, top - bend}, pen),
+            segment({right - bend, top}, {left + bend, top}, pen),
+            segment({left, top - bend}, {left, bottom + bend}, pen),
+            ring({right - bend, bottom + bend}, bend, pen, 270, 360),
+            ring({right - bend, top - bend}, bend, pen, 0, 90),
+            ring({left + bend, top - bend}, bend, pen, 90, 180),
+            ring({left + bend, bottom + bend}, bend, pen, 180, 270)};
+}
 
 double distance(Point p, Point q) { return std::hypot(p.x - q.x, p.y - q.y); }
 
@@ -204,51 +215,25 @@ std::vector<Case> cases() {
     // Small fillets of heavy pens, which the rows and the columns cut apart at the corners, and a bend
     // between two straight strokes: arcs of their own. The bend of 60 degrees keeps its centre and radius
     // within 2.5 dots, which takes a middle of its stroke for every dot along it.
-    table.push_back(
-        {"small rounded rectangle",
-         {segment({72, 60}, {228, 60}, 5), segment({240, 72}, {240, 188}, 5), segment({228, 200}, {72, 200}, 5),
-          segment({60, 188}, {60, 72}, 5), ring({228, 72}, 12, 5, 270, 360), ring({228, 188}, 12, 5, 0, 90),
-          ring({72, 188}, 12, 5, 90, 180), ring({72, 72}, 12, 5, 180, 270)},
-         4,
-         4,
-         0});
+    table.push_back({"small rounded rectangle", roundedRectangle(60, 60, 240, 200, 12, 5), 4, 4, 0});
     // Rounded rectangles whose sides are short beside their corners: one arc of about twice the corners'
     // radius keeps within the tolerance along a side with half of each corner, yet strays from it clearly.
     for (const auto& [bend, pen] : {std::pair{20.0, 3.0}, std::pair{25.0, 4.0}}) {
         const double left = 100, right = 100 + 2 * bend + 30, bottom = 60, top = 60 + 2 * bend + 90;
         table.push_back(
-            {"rounded rectangle with short sides",
-             {segment({left + bend, bottom}, {right - bend, bottom}, pen),
-              segment({right, bottom + bend}, {right, top - bend}, pen),
-              segment({right - bend, top}, {left + bend, top}, pen),
-              segment({left, top - bend}, {left, bottom + bend}, pen),
-              ring({right - bend, bottom + bend}, bend, pen, 270, 360),
-              ring({right - bend, top - bend}, bend, pen, 0, 90), ring({left + bend, top - bend}, bend, pen, 90, 180),
-              ring({left + bend, bottom + bend}, bend, pen, 180, 270)},
-             4,
-             4,
-             0});
+            {"rounded rectangle with short sides", roundedRectangle(left, bottom, right, top, bend, pen), 4, 4, 0});
     }
     // A heavy-pen rounded rectangle with a frame 3 dots clear of it all round, as a sink in a worktop: the
     // frame's sides lie close beyond each corner's ends.
     {
         const double left = 60, right = 200, bottom = 70, top = 190, bend = 19, pen = 6, frame = 9;
-        table.push_back(
-            {"rounded rectangle in a close frame",
-             {segment({left + bend, bottom}, {right - bend, bottom}, pen),
-              segment({right, bottom + bend}, {right, top - bend}, pen),
-              segment({right - bend, top}, {left + bend, top}, pen),
-              segment({left, top - bend}, {left, bottom + bend}, pen),
-              ring({right - bend, bottom + bend}, bend, pen, 270, 360),
-              ring({right - bend, top - bend}, bend, pen, 0, 90), ring({left + bend, top - bend}, bend, pen, 90, 180),
-              ring({left + bend, bottom + bend}, bend, pen, 180, 270),
-              segment({left - frame, bottom - frame}, {right + frame, bottom - frame}, 5),
-              segment({right + frame, bottom - frame}, {right + frame, top + frame}, 5),
-              segment({right + frame, top + frame}, {left - frame, top + frame}, 5),
-              segment({left - frame, top + frame}, {left - frame, bottom - frame}, 5)},
-             8,
-             4,
-             0});
+        std::vector<Shape> shapes = roundedRectangle(left, bottom, right, top, bend, pen);
+        for (const Shape& side : roundedRectangle(left - frame, bottom - frame, right + frame, top + frame, 0, 5)) {
+            if (side.kind == Shape::Segment) {
+                shapes.push_back(side);
+            }
+        }
+        table.push_back({"rounded rectangle in a close frame", shapes, 8, 4, 0});
     }
     table.push_back({"bend between lines",
                      {segment({43.4, 155.36}, {130, 105.36}, 6), ring({150, 140}, 40, 6, 240, 300),
