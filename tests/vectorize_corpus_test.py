@@ -422,6 +422,25 @@ class BreakLines(unittest.TestCase, Checks):
         self.assertGreaterEqual(hits, 0.79 * count)
 
 
+MAKER = """
+import json, random, sys
+sys.path.insert(0, sys.argv[1])
+from make_vector_drawings import render
+for k, (size, lines, arcs) in enumerate(json.load(open(sys.argv[2]))):
+    render(size[0], size[1], lines, [], arcs, random.Random(3)).save(sys.argv[3] % k, compression="group4",
+                                                                     dpi=(300, 300))
+"""
+
+
+def scan_pages(pages, pattern):
+    """Scans pages of (size, lines, arcs) with the scan model's noise to pattern % k, in a fresh process:
+    Pillow's noise depends on what the process drew before, so the pages are the same each run."""
+    shapes = pattern.replace("%d", "shapes") + ".json"
+    with open(shapes, "w") as out:
+        json.dump(pages, out)
+    subprocess.run(["/usr/bin/python3", "-c", MAKER, os.path.join(SOURCE, "bench"), shapes, pattern], check=True)
+
+
 def clipped(point, direction, box):
     """The part of the line through point along direction that lies in box (x0, y0, x1, y1), or None."""
     low, high = -1e9, 1e9
@@ -471,23 +490,14 @@ class FlatArcs(unittest.TestCase):
 
 
 class HeavyRoundedRectangles(unittest.TestCase):
-    """Rounded rectangles of a heavy pen, each scanned on a page of its own with the scan model's noise (made
-    in a fresh process, whose noise is the same each run): every side one LINE (90 % of it within 2 dots)
+    """Rounded rectangles of a heavy pen, each scanned on a page of its own with the scan model's noise: every
+    side one LINE (90 % of it within 2 dots)
     and every corner one ARC of its circle (within 1.5 dots + 2 %)."""
 
     # left, bottom, right, top of the centre line (y up), corners' radius, pen, gap to a frame round it
     # (0: none)
     SHAPES = [((40.3, 40.6, 135.3, 116.6), 19, 5.9, 9),  # a sink in a worktop: 3 dots clear of it
               ((40.3, 40.6, 135.3, 116.6), 25, 5.9, 0)]  # sides of 26 and 45 beside the corners
-
-    MAKER = """
-import json, random, sys
-sys.path.insert(0, sys.argv[1])
-from make_vector_drawings import render
-for k, (size, lines, arcs) in enumerate(json.load(open(sys.argv[2]))):
-    render(size[0], size[1], lines, [], arcs, random.Random(3)).save(sys.argv[3] % k, compression="group4",
-                                                                     dpi=(300, 300))
-"""
 
     def test_sides_and_corners(self):
         folder, pages = tempfile.mkdtemp(), []
@@ -502,10 +512,7 @@ for k, (size, lines, arcs) in enumerate(json.load(open(sys.argv[2]))):
                                                                  ((a, d), (a, b)))]
             arcs = [{"c": c, "r": r, "s": s, "e": s + 90, "w": pen} for c, s in bends]
             pages.append(((round(x1 + 40), round(y1 + 40)), lines, arcs, sides, [c for c, _ in bends], r))
-        with open(os.path.join(folder, "shapes.json"), "w") as shapes:
-            json.dump([page[:3] for page in pages], shapes)
-        subprocess.run(["/usr/bin/python3", "-c", self.MAKER, os.path.join(SOURCE, "bench"),
-                        os.path.join(folder, "shapes.json"), os.path.join(folder, "rounded-%d.tif")], check=True)
+        scan_pages([page[:3] for page in pages], os.path.join(folder, "rounded-%d.tif"))
         for k, (_, _, _, sides, centres, r) in enumerate(pages):
             found = vectorize(os.path.join(folder, "rounded-%d.tif" % k), folder)
             for side in sides:
@@ -515,6 +522,67 @@ for k, (size, lines, arcs) in enumerate(json.load(open(sys.argv[2]))):
                 with self.subTest(shape=k, corner=(x, y)):
                     self.assertTrue([f for f in found if f[0] == "ARC" and abs(f[3] - r) <= 1.5 + 0.02 * r and
                                      np.hypot(f[2][1] - x, f[2][2] - y) <= 1.5 + 0.02 * r])
+
+
+def hatched_segment(centre, radius, middle, sweep, pen, hatch_pen, spacing):
+    """A circular segment drawn with a heavy pen (its arc and chord) and cross-hatched inside at 45 and 135
+    degrees, as a turned part's section is: lines and the arc, y up."""
+    point = lambda degrees: (centre[0] + radius * math.cos(math.radians(degrees)),
+                             centre[1] + radius * math.sin(math.radians(degrees)))
+    start, end = middle - sweep / 2, middle + sweep / 2
+    lines = [{"a": point(start), "b": point(end), "w": pen}]
+    inward = np.array([math.cos(math.radians(middle)), math.sin(math.radians(middle))])
+    chord = radius * math.cos(math.radians(sweep / 2))  # the chord's distance from the centre
+    for angle in (45, 135):
+        way = np.array([math.cos(math.radians(angle)), math.sin(math.radians(angle))])
+        for k in range(-10, 11):
+            offset = k * spacing + 0.37
+            if abs(offset) >= radius:
+                continue
+            foot = np.array(centre) + offset * np.array([-way[1], way[0]])
+            half = math.sqrt(radius * radius - offset * offset)
+            low, high = -half, half
+            towards, beyond = way @ inward, (foot - centre) @ inward - chord
+            if abs(towards) > 1e-9:  # the part on the arc's side of the chord
+                low, high = (max(low, -beyond / towards), high) if towards > 0 else (low, min(high, -beyond / towards))
+            elif beyond < 0:
+                continue
+            if high - low >= 4:
+                lines.append({"a": tuple(foot + low * way), "b": tuple(foot + high * way), "w": hatch_pen})
+    return lines, {"c": list(centre), "r": radius, "s": start, "e": end, "w": pen}
+
+
+class HatchedHeavyArcs(unittest.TestCase):
+    """Circular segments of a heavy pen (7-9.4 dots), cross-hatched inside every 17-24 dots with a thin pen,
+    scanned with the scan model's noise: most arcs one ARC of their circle (centre and radius within 1.5 dots
+    + 1 %) over 90 % of their sweep. The hatching's junctions cut such an arc into chords too short to show
+    their bow by their middles."""
+
+    PAGES = 6
+
+    def test_arcs(self):
+        folder, pages, truth = tempfile.mkdtemp(), [], []
+        for seed in range(1, self.PAGES + 1):
+            rng, lines, arcs = random.Random(seed), [], []
+            for k in range(5):
+                centre = (130 + 270 * k + rng.uniform(-5, 5), 250 + rng.uniform(-5, 5))
+                shape = hatched_segment(centre, rng.uniform(50, 85), rng.uniform(0, 360), rng.uniform(95, 140),
+                                        rng.choice([7.1, 9.4]), rng.choice([2.8, 3.0]), rng.uniform(17, 24))
+                lines += shape[0]
+                arcs.append(shape[1])
+            pages.append(((1400, 500), lines, arcs))
+            truth += [(seed - 1, arc) for arc in arcs]
+        scan_pages(pages, os.path.join(folder, "hatched-%d.tif"))
+        found = [[f for f in vectorize(os.path.join(folder, "hatched-%d.tif" % k), folder) if f[0] == "ARC"]
+                 for k in range(self.PAGES)]
+        followed = []
+        for page, arc in truth:
+            tolerance = 1.5 + 0.01 * arc["r"]
+            sweep = np.radians(np.linspace(arc["s"], arc["e"], 60))
+            points = np.stack([arc["c"][0] + arc["r"] * np.cos(sweep), arc["c"][1] + arc["r"] * np.sin(sweep)], 1)
+            followed.append(any(math.dist(f[2][1:3], arc["c"]) <= tolerance and abs(f[3] - arc["r"]) <= tolerance
+                                and np.mean([following(f, p) for p in points]) >= 0.9 for f in found[page]))
+        self.assertGreaterEqual(sum(followed), 0.75 * len(truth), followed)
 
 
 class CrossHatching(unittest.TestCase, Checks):

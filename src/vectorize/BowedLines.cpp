@@ -101,9 +101,38 @@ std::optional<CircleFit> steadyCircle(const std::vector<Point>& points, std::vec
     return closeCircle(kept);
 }
 
-// Lines meeting the stroke (hatching inside an arc) lengthen its stretch across a ray and move the middle,
-// so only the rays whose stretch is about as long as most are used. The rays keep a stroke's width
-// clear of the line's ends, where it meets others.
+// Lines meeting a stroke from one side (hatching inside an arc) move that side's edge, and the middles
+// with it: far at a junction, a dot or two in the fillets beside it, which bends the middles of a piece
+// between junctions round far too tight a circle. The other edge stays on its circle. So the middles are
+// taken half the usual stretch in from the edge that keeps more of its rays on a circle; nothing when
+// neither keeps more (a stroke clean on both sides, or crossed through), whose middles are steadier.
+std::optional<std::vector<Point>> middlesFromSteadierEdge(const std::vector<Point>& enters,
+                                                          const std::vector<Point>& leaves, Point across,
+                                                          double usual) {
+    std::vector<Point> enterKept, leaveKept;
+    const std::optional<CircleFit> enterCircle = steadyCircle(enters, enterKept);
+    const std::optional<CircleFit> leaveCircle = steadyCircle(leaves, leaveKept);
+    if (!enterCircle && !leaveCircle) {
+        return std::nullopt;
+    }
+    const std::size_t enterCount = enterCircle ? enterKept.size() : 0;
+    const std::size_t leaveCount = leaveCircle ? leaveKept.size() : 0;
+    if (enterCount == leaveCount) {
+        return std::nullopt;
+    }
+    const bool fromEnters = enterCount > leaveCount;
+    std::vector<Point> middles = fromEnters ? enterKept : leaveKept;
+    const Point inward = across * (fromEnters ? usual / 2 : -usual / 2);
+    for (Point& p : middles) {
+        p = p + inward;
+    }
+    return middles;
+}
+
+// Lines crossing the stroke lengthen its stretch across a ray and move the middle, so only the rays whose
+// stretch is about as long as most give middles. The rays run from end to end of the line but two dots: a
+// piece that junctions cut short has no length to spare for its bow, and where lines meet the stroke from
+// one side its steadier edge still holds beside them.
 std::optional<Bow> bowOf(const LinePiece& line, const InkProbe& ink, double tolerance) {
     const double size = length(line.b - line.a);
     const double width = std::max(line.width, 1.0);
@@ -115,13 +144,15 @@ std::optional<Bow> bowOf(const LinePiece& line, const InkProbe& ink, double tole
     // A chord lies inside the stroke, so the middles lie within half a width (and the tolerance) of it.
     const double reach = width / 2 + tolerance + 1;
     const double start = reach + width + 2;
-    const double clear = width + 1;
-    std::vector<Point> middles;
+    const double clear = 2;
+    std::vector<Point> middles, enters, leaves;
     std::vector<double> lengths;
     for (int k = 0; k < kRays; ++k) {
         const Point origin = line.a + along * (clear + (size - 2 * clear) * k / (kRays - 1)) - across * start;
         if (const std::optional<Stretch> stretch = stretchNear(ink, origin, across, start, reach)) {
             middles.push_back(origin + across * ((stretch->enter + stretch->leave) / 2));
+            enters.push_back(origin + across * stretch->enter);
+            leaves.push_back(origin + across * stretch->leave);
             lengths.push_back(stretch->leave - stretch->enter);
         }
     }
@@ -138,7 +169,8 @@ std::optional<Bow> bowOf(const LinePiece& line, const InkProbe& ink, double tole
         }
     }
     Bow bow;
-    const std::optional<CircleFit> circle = steadyCircle(clean, bow.middles);
+    const std::optional<std::vector<Point>> fromEdge = middlesFromSteadierEdge(enters, leaves, across, usual);
+    const std::optional<CircleFit> circle = steadyCircle(fromEdge ? *fromEdge : clean, bow.middles);
     if (!circle || circle->radius > ink.diagonal() || circle->radius < 2 * width + 2) {
         return std::nullopt;
     }
@@ -162,7 +194,9 @@ std::optional<Bow> bowOf(const LinePiece& line, const InkProbe& ink, double tole
         return std::nullopt;
     }
     bow.circle = *circle;
-    bow.width = line.width;
+    // A piece's width counts in the junctions along it; an arc that wide would take in a hatch line whose
+    // ends both touch its stroke.
+    bow.width = std::min(line.width, usual);
     const double a = angleDegrees(bow.circle.centre, line.a), b = angleDegrees(bow.circle.centre, line.b);
     bow.startDegrees = sweepDegrees(a, b) <= 180 ? a : b;
     bow.endDegrees = sweepDegrees(a, b) <= 180 ? b : a;
