@@ -491,8 +491,7 @@ class FlatArcs(unittest.TestCase):
 
 class HeavyRoundedRectangles(unittest.TestCase):
     """Rounded rectangles of a heavy pen, each scanned on a page of its own with the scan model's noise: every
-    side one LINE (90 % of it within 2 dots)
-    and every corner one ARC of its circle (within 1.5 dots + 2 %)."""
+    side one LINE (90 % of it within 2 dots) and every corner one ARC of its circle (within 1.5 dots + 2 %)."""
 
     # left, bottom, right, top of the centre line (y up), corners' radius, pen, gap to a frame round it
     # (0: none)
@@ -555,8 +554,9 @@ def hatched_segment(centre, radius, middle, sweep, pen, hatch_pen, spacing):
 class HatchedHeavyArcs(unittest.TestCase):
     """Circular segments of a heavy pen (7-9.4 dots), cross-hatched inside every 17-24 dots with a thin pen,
     scanned with the scan model's noise: most arcs one ARC of their circle (centre and radius within 1.5 dots
-    + 1 %) over 90 % of their sweep. The hatching's junctions cut such an arc into chords too short to show
-    their bow by their middles."""
+    + 1 %) over 90 % of their sweep, and most hatch strokes 30 dots or longer one LINE still (the arcs take
+    none in). The hatching's junctions cut such an arc into chords too short to show their bow by their
+    middles."""
 
     PAGES = 6
 
@@ -573,15 +573,19 @@ class HatchedHeavyArcs(unittest.TestCase):
             pages.append(((1400, 500), lines, arcs))
             truth += [(seed - 1, arc) for arc in arcs]
         scan_pages(pages, os.path.join(folder, "hatched-%d.tif"))
-        found = [[f for f in vectorize(os.path.join(folder, "hatched-%d.tif" % k), folder) if f[0] == "ARC"]
-                 for k in range(self.PAGES)]
+        found = [vectorize(os.path.join(folder, "hatched-%d.tif" % k), folder) for k in range(self.PAGES)]
+        strokes = [edge_followers((line["a"], line["b"]), found[k], line["w"] / 2 + 2) >= 0.9
+                   for k, (_, lines, _) in enumerate(pages) for line in lines[1:]
+                   if math.dist(line["a"], line["b"]) >= 30]
+        self.assertGreaterEqual(sum(strokes), 0.85 * len(strokes), "hatch strokes one LINE each")
         followed = []
         for page, arc in truth:
             tolerance = 1.5 + 0.01 * arc["r"]
             sweep = np.radians(np.linspace(arc["s"], arc["e"], 60))
             points = np.stack([arc["c"][0] + arc["r"] * np.cos(sweep), arc["c"][1] + arc["r"] * np.sin(sweep)], 1)
             followed.append(any(math.dist(f[2][1:3], arc["c"]) <= tolerance and abs(f[3] - arc["r"]) <= tolerance
-                                and np.mean([following(f, p) for p in points]) >= 0.9 for f in found[page]))
+                                and np.mean([following(f, p) for p in points]) >= 0.9
+                                for f in found[page] if f[0] == "ARC"))
         self.assertGreaterEqual(sum(followed), 0.75 * len(truth), followed)
 
 
