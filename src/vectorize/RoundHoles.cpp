@@ -15,6 +15,10 @@ namespace kelvarin {
 
 namespace {
 
+// The share of a ring's stroke that the lines round a hole between hatch lines make at least: such a hole is
+// nearly all lines; two hatch lines that touch a hole in a hatched section make a quarter of it or less.
+constexpr double kLinesShareOfHole = 0.5;
+
 // Whether lines a and b cross each other within reach of p and both go on past the crossing by margin.
 bool crossNear(const VectorLine& a, const VectorLine& b, Point p, double reach, double margin) {
     const Point da = b.a - a.a, alongA = a.b - a.a, alongB = b.b - b.a;
@@ -28,9 +32,23 @@ bool crossNear(const VectorLine& a, const VectorLine& b, Point p, double reach, 
            length(a.a + alongA * ta - p) <= reach;
 }
 
+// The share of the ring's circle that lies on the strokes of the lines.
+double shareAlongLines(const Ring& ring, const std::vector<VectorLine>& lines, const std::vector<std::int32_t>& which) {
+    int on = 0, all = 0;
+    walkArc(ring.circle.centre, ring.circle.radius, 0, 360, [&](Point p) {
+        ++all;
+        on += std::any_of(which.begin(), which.end(), [&](std::int32_t k) {
+            return distanceToSegment(p, lines[static_cast<std::size_t>(k)]) <= ring.stroke / 2 + 1;
+        });
+    });
+    return all > 0 ? static_cast<double>(on) / all : 0;
+}
+
 // Drops the holes between crossing hatch lines, which are as round as rings when the lines are thick: two
-// lines run along the ring's stroke, on past it both ways, and cross each other beside it. Lines tangent to
-// a ring run on past it too, but end where they meet, as a frame's sides do.
+// lines run along the ring's stroke, on past it both ways, and cross each other beside it, and such lines
+// make half its stroke or more. Lines tangent to a ring run on past it too, but end where they meet, as a
+// frame's sides do; and two hatch lines that only touch a hole in a hatched section, crossing beside it,
+// make a small part of its stroke.
 void dropHolesBetweenLines(std::vector<Ring>& rings, const std::vector<VectorLine>& lines, const Tick& tick) {
     SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -50,15 +68,14 @@ void dropHolesBetweenLines(std::vector<Ring>& rings, const std::vector<VectorLin
             return std::abs(distanceFromLine(c, line.a, direction) - r) > ring.stroke / 2 + 1 || foot <= 0 ||
                    foot >= size || length(line.a - c) <= beyond || length(line.b - c) <= beyond;
         });
-        for (std::size_t i = 0; i < near.size(); ++i) {
-            for (std::size_t k = i + 1; k < near.size(); ++k) {
-                if (crossNear(lines[static_cast<std::size_t>(near[i])], lines[static_cast<std::size_t>(near[k])], c,
-                              2 * beyond, ring.stroke + 2)) {
-                    return true;
-                }
+        bool crossing = false;
+        for (std::size_t i = 0; i < near.size() && !crossing; ++i) {
+            for (std::size_t k = i + 1; k < near.size() && !crossing; ++k) {
+                crossing = crossNear(lines[static_cast<std::size_t>(near[i])], lines[static_cast<std::size_t>(near[k])],
+                                     c, 2 * beyond, ring.stroke + 2);
             }
         }
-        return false;
+        return crossing && shareAlongLines(ring, lines, near) >= kLinesShareOfHole;
     });
 }
 
