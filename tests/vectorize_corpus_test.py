@@ -617,10 +617,11 @@ def hatched_plate(box, holes, spacing, pen, hatch_pen):
 
 
 class HatchedSectionHoles(unittest.TestCase):
-    """Round holes in a cross-hatched section (radius 35-58 dots, pens of 5.9-9.4 dots, hatching every 16-24
+    """Round holes in a cross-hatched section (radius 35-90 dots, pens of 5.9-9.4 dots, hatching every 16-24
     dots), scanned with the scan model's noise: nearly every hole one CIRCLE (centre and radius within 1.5 dots
-    + 1 %). Two hatch lines that only touch a hole's circle and cross beside it do not make it a hole
-    between hatch lines."""
+    + 1 %). The hatching cuts their circles into pieces too short to join, so their holes must be found; two
+    hatch lines that only touch a hole's circle and cross beside it do not make it a hole between hatch
+    lines."""
 
     PAGES = 4
 
@@ -628,7 +629,7 @@ class HatchedSectionHoles(unittest.TestCase):
         folder, pages = tempfile.mkdtemp(), []
         for seed in range(1, self.PAGES + 1):
             rng = random.Random(seed)
-            holes = [((150 + 215 * k + rng.uniform(-10, 10), 210 + rng.uniform(-20, 20)), rng.uniform(35, 58))
+            holes = [((150 + 215 * k + rng.uniform(-10, 10), 210 + rng.uniform(-20, 20)), rng.uniform(35, 90))
                      for k in range(6)]
             lines, circles = hatched_plate((40, 40, 1360, 380), holes, rng.uniform(16, 24),
                                            rng.choice([5.9, 7.1, 9.4]), 2.8)

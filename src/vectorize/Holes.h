@@ -13,7 +13,9 @@ namespace kelvarin {
 
 class RunGroups;
 
-inline constexpr std::int32_t kLargestHole = 120;  // dots across; larger circles come out whole from their pieces
+// Dots across: larger circles come out whole from their pieces. A hatched section's holes, whose circles the
+// hatching cuts into pieces too short to join, are found by their holes up to this size (17 mm at 300 dpi).
+inline constexpr std::int32_t kLargestHole = 200;
 inline constexpr std::int32_t kHoleBandRows = 16 * kLargestHole;  // rows in which a band's holes have their lowest
 inline constexpr std::int32_t kSmallestPiece = 3;  // dots across, of a hole or of a piece of one a line cut off
 
