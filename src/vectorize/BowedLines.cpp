@@ -72,11 +72,7 @@ std::optional<CircleFit> closeCircle(const std::vector<Point>& points) {
     if (!circle.valid || largestCircleDistance(points, circle) > 3 * kLargestOff) {
         return std::nullopt;
     }
-    double squares = 0;
-    for (const Point& p : points) {
-        squares += std::pow(length(p - circle.centre) - circle.radius, 2);
-    }
-    if (squares > kLargestOff * kLargestOff * static_cast<double>(points.size())) {
+    if (squaredCircleError(points, circle) > kLargestOff * kLargestOff * static_cast<double>(points.size())) {
         return std::nullopt;
     }
     return circle;
@@ -184,13 +180,7 @@ std::optional<Bow> bowOf(const LinePiece& line, const InkProbe& ink, double tole
     for (const Point& p : bow.middles) {
         moments.add(p);
     }
-    const Point direction = moments.direction();
-    double straightSquares = 0, roundSquares = 0;
-    for (const Point& p : bow.middles) {
-        straightSquares += std::pow(distanceFromLine(p, moments.mean, direction), 2);
-        roundSquares += std::pow(length(p - circle->centre) - circle->radius, 2);
-    }
-    if (straightSquares < kStraighterTimes * kStraighterTimes * roundSquares) {
+    if (moments.squaredError() < kStraighterTimes * kStraighterTimes * squaredCircleError(bow.middles, *circle)) {
         return std::nullopt;
     }
     bow.circle = *circle;

@@ -188,15 +188,6 @@ private:
                largestCircleDistance(points, circle) <= m_tolerance;
     }
 
-    static double squaredCircleError(std::span<const Point> points, const CircleFit& circle) {
-        double sum = 0;
-        for (const Point& p : points) {
-            const double off = length(p - circle.centre) - circle.radius;
-            sum += off * off;
-        }
-        return sum;
-    }
-
     // The best line or arc through points[first..last] within the tolerance: its squared error (infinity
     // when neither fits) and curvature (1/dots, a line's 0).
     struct PieceError {

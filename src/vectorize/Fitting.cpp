@@ -200,6 +200,15 @@ CircleFit closestCircle(std::span<const Point> points, const CircleFit& start) {
     return fit;
 }
 
+double squaredCircleError(std::span<const Point> points, const CircleFit& circle) {
+    double sum = 0;
+    for (const Point& p : points) {
+        const double off = length(p - circle.centre) - circle.radius;
+        sum += off * off;
+    }
+    return sum;
+}
+
 double largestCircleDistance(std::span<const Point> points, const CircleFit& circle) {
     double largest = 0;
     for (const Point& p : points) {

@@ -83,11 +83,13 @@ CircleFit fitCircle(std::span<const Point> points);
 // The circle nearest the points geometrically: start refined by Gauss-Newton rounds. On a short arc of a
 // noisy stroke fitCircle's circle is drawn in (flat arcs of 15-40 degrees come out some 5 dots small on
 // radii of 300-1200), and its fixed-point steps barely move it; these rounds reach the least squares.
-
 CircleFit closestCircle(std::span<const Point> points, const CircleFit& start);
 
 // The largest distance of the points from the circle.
 double largestCircleDistance(std::span<const Point> points, const CircleFit& circle);
+
+// The summed squared distance of the points from the circle.
+double squaredCircleError(std::span<const Point> points, const CircleFit& circle);
 
 // Degrees of the direction from the centre to p, in [0, 360).
 double angleDegrees(Point centre, Point p);
