@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <numbers>
 #include <random>
@@ -15,6 +16,7 @@
 #include "support/FormFixture.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/InkProbe.h"
+#include "vectorize/Slots.h"
 #include "vectorize/Vectorize.h"
 
 namespace kelvarin {
@@ -418,6 +420,83 @@ TEST(vectorize, a_hatched_heavy_arc_is_one_arc) {
                    std::abs(std::remainder(arc.startDegrees - h.from, 360.0)) <= 9 &&
                    std::abs(std::remainder(arc.endDegrees - h.to, 360.0)) <= 9;
         })) << h.radius;
+    }
+}
+
+// The edge of a hole of whole cells (those inside holds for, in a 200-dot square, each tested a random
+// fraction of a dot off its centre as the pictures' are): the middles of the sides between its cells and the
+// others, as the tracing gives them.
+std::vector<Point> holeEdge(const std::function<bool(Point)>& inside) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> steps(-2, 2);
+    std::vector<bool> cells(200 * 200);
+    for (int y = 0; y < 200; ++y) {
+        for (int x = 0; x < 200; ++x) {
+            cells[static_cast<std::size_t>(y * 200 + x)] = inside({x + steps(random) * 0.15, y + steps(random) * 0.15});
+        }
+    }
+    const auto in = [&](int x, int y) { return cells[static_cast<std::size_t>(y * 200 + x)]; };
+    std::vector<Point> edge;
+    for (int y = 1; y < 199; ++y) {
+        for (int x = 1; x < 199; ++x) {
+            if (!in(x, y)) {
+                continue;
+            }
+            for (const auto& [dx, dy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}}) {
+                if (!in(x + dx, y + dy)) {
+                    const Point cell{static_cast<double>(x), static_cast<double>(y)};
+                    edge.push_back({cell.x + dx / 2.0, cell.y + dy / 2.0});
+                }
+            }
+        }
+    }
+    return edge;
+}
+
+// A slot's hole, at any angle and length, gives its ends and radius; round, square-ended, rounded-cornered,
+// oval and diamond holes give no slot.
+TEST(vectorize, a_slot_is_known_by_its_hole) {
+    struct Slot {
+        Point a, b;
+        double radius;
+    };
+    const std::vector<Slot> slots = {{{70, 100}, {130, 100}, 20}, {{100, 60}, {100, 140}, 12},
+                                     {{80, 80}, {120, 120}, 25},  {{60, 110}, {140, 90}, 8},
+                                     {{90, 95}, {110, 105}, 30},  {{85, 130}, {115, 70}, 15.5}};
+    for (const Slot& slot : slots) {
+        const std::optional<SlotShape> found = slotOfEdge(holeEdge([&](Point p) {
+            return distanceToSegment(p, {slot.a, slot.b}) <= slot.radius;
+        }));
+        ASSERT_TRUE(found) << slot.radius;
+        const bool turned = distance(found->a, slot.a) > distance(found->a, slot.b);
+        // Within a dot: the least squares of a staircase edge lie up to 0.75 dots from the shape drawn.
+        EXPECT_LE(distance(turned ? found->b : found->a, slot.a), 1) << slot.radius;
+        EXPECT_LE(distance(turned ? found->a : found->b, slot.b), 1) << slot.radius;
+        // The edge runs along the cells' outer sides, up to half a dot beyond their centres.
+        EXPECT_NEAR(found->radius, slot.radius + 0.25, 0.5) << slot.radius;
+    }
+    const std::vector<std::pair<const char*, std::function<bool(Point)>>> others = {
+        {"round",
+         [](Point p) {
+             return distance(p, {100, 100}) <= 30;
+         }},
+        {"square ends", [](Point p) { return std::abs(p.x - 100) <= 40 && std::abs(p.y - 100) <= 12; }},
+        // Its sides' edge points outnumber its ends' by far: the ends must be half circles on their own.
+        {"narrow, square ends",
+         [](Point p) {
+             const Point along{std::cos(0.3), std::sin(0.3)}, d{p.x - 100, p.y - 100};
+             return std::abs(d.x * along.x + d.y * along.y) <= 40 && std::abs(d.y * along.x - d.x * along.y) <= 5.5;
+         }},
+        {"rounded corners",
+         [](Point p) {
+             const Point corner{std::max(std::abs(p.x - 100) - 36, 0.0), std::max(std::abs(p.y - 100) - 8, 0.0)};
+             return std::hypot(corner.x, corner.y) <= 6;
+         }},
+        {"oval", [](Point p) { return std::pow((p.x - 100) / 45, 2) + std::pow((p.y - 100) / 18, 2) <= 1; }},
+        {"diamond", [](Point p) { return std::abs(p.x - 100) / 50 + std::abs(p.y - 100) / 20 <= 1; }},
+    };
+    for (const auto& [name, inside] : others) {
+        EXPECT_FALSE(slotOfEdge(holeEdge(inside))) << name;
     }
 }
 
