@@ -589,9 +589,36 @@ class HatchedHeavyArcs(unittest.TestCase):
         self.assertGreaterEqual(sum(followed), 0.75 * len(truth), followed)
 
 
+def span_in_hole(start, way, hole):
+    """The stretch (low, high) of the line start + t way inside the hole (a, b, radius): a disc round a when
+    b is a, else a slot, the points within the radius of the segment a-b; None when the line misses it."""
+    a, b, radius = np.array(hole[0]), np.array(hole[1]), hole[2]
+    spans = []
+    for centre in (a, b) if math.dist(a, b) > 0 else (a,):
+        foot = (centre - start) @ way
+        off = math.dist(centre, start + foot * way)
+        if off < radius:
+            half = math.sqrt(radius * radius - off * off)
+            spans.append((foot - half, foot + half))
+    if math.dist(a, b) > 0:  # the band between the ends' circles, as long as the segment and as wide as the hole
+        along = (b - a) / math.dist(a, b)
+        low, high = -1e9, 1e9
+        for axis, least, most in ((along, 0, math.dist(a, b)), (np.array([-along[1], along[0]]), -radius, radius)):
+            at, rate = (start - a) @ axis, way @ axis
+            if abs(rate) < 1e-12:
+                low, high = (low, high) if least <= at <= most else (1, 0)
+                continue
+            ends = sorted(((least - at) / rate, (most - at) / rate))
+            low, high = max(low, ends[0]), min(high, ends[1])
+        if high > low:
+            spans.append((low, high))
+    return (min(s[0] for s in spans), max(s[1] for s in spans)) if spans else None
+
+
 def hatched_plate(box, holes, spacing, pen, hatch_pen):
     """A plate's section, y up: its border drawn with a heavy pen, cross-hatched at 45 and 135 degrees but
-    for its round holes (centre, radius), whose circles are drawn with the heavy pen. Lines and circles."""
+    for its holes (a, b, radius): round ones (b is a) drawn as circles with the heavy pen, slots as two half
+    circles and two sides. Lines, then the circles and arcs."""
     x0, y0, x1, y1 = box
     lines = [{"a": a, "b": b, "w": pen} for a, b in (((x0, y0), (x1, y0)), ((x1, y0), (x1, y1)),
                                                       ((x1, y1), (x0, y1)), ((x0, y1), (x0, y0)))]
@@ -604,16 +631,25 @@ def hatched_plate(box, holes, spacing, pen, hatch_pen):
                 continue
             start = np.array(part[0])
             pieces = [(0.0, math.dist(*part))]
-            for centre, radius in holes:
-                foot = (np.array(centre) - start) @ way
-                off = math.dist(centre, start + foot * way)
-                if off < radius:
-                    half = math.sqrt(radius * radius - off * off)
-                    pieces = [cut for low, high in pieces for cut in ((low, min(high, foot - half)),
-                                                                      (max(low, foot + half), high)) if cut[1] > cut[0]]
+            for hole in holes:
+                span = span_in_hole(start, way, hole)
+                if span:
+                    pieces = [cut for low, high in pieces for cut in ((low, min(high, span[0])),
+                                                                      (max(low, span[1]), high)) if cut[1] > cut[0]]
             lines += [{"a": tuple(start + low * way), "b": tuple(start + high * way), "w": hatch_pen}
                       for low, high in pieces if high - low >= 4]
-    return lines, [{"c": list(centre), "r": radius, "w": pen} for centre, radius in holes]
+    rounds = []
+    for a, b, radius in holes:
+        if a == b:
+            rounds.append({"c": list(a), "r": radius, "w": pen})
+            continue
+        towards = math.degrees(math.atan2(b[1] - a[1], b[0] - a[0]))
+        side = np.array([a[1] - b[1], b[0] - a[0]]) * (radius / math.dist(a, b))
+        lines += [{"a": tuple(a + side), "b": tuple(b + side), "w": pen},
+                  {"a": tuple(a - side), "b": tuple(b - side), "w": pen}]
+        rounds += [{"c": list(b), "r": radius, "s": towards - 90, "e": towards + 90, "w": pen},
+                   {"c": list(a), "r": radius, "s": towards + 90, "e": towards + 270, "w": pen}]
+    return lines, rounds
 
 
 class HatchedSectionHoles(unittest.TestCase):
@@ -629,8 +665,8 @@ class HatchedSectionHoles(unittest.TestCase):
         folder, pages = tempfile.mkdtemp(), []
         for seed in range(1, self.PAGES + 1):
             rng = random.Random(seed)
-            holes = [((150 + 215 * k + rng.uniform(-10, 10), 210 + rng.uniform(-20, 20)), rng.uniform(35, 90))
-                     for k in range(6)]
+            centres = [(150 + 215 * k + rng.uniform(-10, 10), 210 + rng.uniform(-20, 20)) for k in range(6)]
+            holes = [(centre, centre, rng.uniform(35, 90)) for centre in centres]
             lines, circles = hatched_plate((40, 40, 1360, 380), holes, rng.uniform(16, 24),
                                            rng.choice([5.9, 7.1, 9.4]), 2.8)
             pages.append(((1400, 420), lines, circles))
@@ -644,6 +680,43 @@ class HatchedSectionHoles(unittest.TestCase):
                 found += any(math.dist(f[2][1:3], circle["c"]) <= within and abs(f[3] - circle["r"]) <= within
                              for f in drawn)
         self.assertGreaterEqual(found, 0.85 * count)
+
+
+class HatchedSectionSlots(unittest.TestCase):
+    """Slots (two half circles of radius 15-40 dots joined by straight sides 0.5-2.5 times as long, at any
+    angle) in a cross-hatched section, drawn with pens of 3-7.1 dots and scanned with the scan model's noise:
+    nearly every half circle one ARC of its circle (centre and radius within 1.5 dots + 1 %) over 90 % of it,
+    and nearly every side one LINE. The hatching cuts them into pieces too short to show their bends."""
+
+    PAGES = 4
+
+    def test_slots(self):
+        folder, pages = tempfile.mkdtemp(), []
+        for seed in range(1, self.PAGES + 1):
+            rng, holes = random.Random(seed), []
+            for k in range(6):
+                radius = rng.uniform(15, 40)
+                half, degrees = rng.uniform(0.25, 1.25) * radius, rng.uniform(0, 180)
+                centre = np.array([150 + 215 * k + rng.uniform(-10, 10), 210 + rng.uniform(-20, 20)])
+                along = half * np.array([math.cos(math.radians(degrees)), math.sin(math.radians(degrees))])
+                holes.append((tuple(centre - along), tuple(centre + along), radius))
+            lines, rounds = hatched_plate((40, 40, 1360, 380), holes, rng.uniform(16, 24),
+                                          rng.choice([3.0, 4.2, 5.9, 7.1]), 2.0)
+            pages.append(((1400, 420), lines, rounds))
+        scan_pages(pages, os.path.join(folder, "slots-%d.tif"))
+        ends, sides = [], []
+        for k, (_, lines, rounds) in enumerate(pages):
+            found = vectorize(os.path.join(folder, "slots-%d.tif" % k), folder)
+            sides += [edge_followers((line["a"], line["b"]), found, 2) >= 0.9 for line in lines[-12:]]
+            for end in rounds:
+                within = 1.5 + 0.01 * end["r"]
+                sweep = np.radians(np.linspace(end["s"], end["e"], 60))
+                points = np.stack([end["c"][0] + end["r"] * np.cos(sweep), end["c"][1] + end["r"] * np.sin(sweep)], 1)
+                ends.append(any(math.dist(f[2][1:3], end["c"]) <= within and abs(f[3] - end["r"]) <= within and
+                                np.mean([following(f, p) for p in points]) >= 0.9 for f in found if f[0] == "ARC"))
+        self.assertGreaterEqual(sum(ends), 0.85 * len(ends), ends)
+        self.assertGreaterEqual(sum(sides), 0.85 * len(sides), sides)
+
 
 class CrossHatching(unittest.TestCase, Checks):
     """Areas cross-hatched at 300 dpi inside a border, as section views are: every hatch stroke 2.5 mm or

@@ -13,6 +13,7 @@
 #include "vectorize/Holes.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/SegmentIndex.h"
+#include "vectorize/Slots.h"
 
 namespace kelvarin {
 
@@ -104,11 +105,53 @@ std::optional<CircleFit> circleOfEdge(const std::vector<Point>& edge, const Box&
     return fit;
 }
 
-// The ring round a hole of the given edge: ink of about even width round most of it (lines touching or
+// Where ray k of kRays across the ink round the hole starts, on its middle segment, and its unit direction,
+// square to the hole's edge: the rays are spread evenly round the edge. A round hole's all start at its
+// centre.
+std::pair<Point, Point> rayAcross(const SlotShape& hole, std::size_t k) {
+    const double toward = (static_cast<double>(k) + 0.5) / kRays;
+    const auto at = [](double radians) { return Point{std::cos(radians), std::sin(radians)}; };
+    if (hole.a == hole.b) {
+        return {hole.a, at(toward * 2 * std::numbers::pi)};
+    }
+    // Round the end at b, back along one side, round the end at a and along the other side.
+    const double straight = length(hole.b - hole.a), end = std::numbers::pi * hole.radius;
+    const Point along = unit(hole.b - hole.a), side{-along.y, along.x};
+    const double base = std::atan2(along.y, along.x) - std::numbers::pi / 2;
+    double s = toward * (2 * end + 2 * straight);
+    if (s < end) {
+        return {hole.b, at(base + s / hole.radius)};
+    }
+    s -= end;
+    if (s < straight) {
+        return {hole.b - along * s, side};
+    }
+    s -= straight;
+    if (s < end) {
+        return {hole.a, at(base + std::numbers::pi + s / hole.radius)};
+    }
+    return {hole.a + along * (s - end), side * -1};
+}
+
+// The least share of the ring's or slot's middle line that is ink, over its ends' half circles and sides.
+double inkedShare(const Ring& ring, const InkProbe& ink) {
+    const Point a = ring.circle.centre, b = ring.tail;
+    const double r = ring.circle.radius;
+    if (!ring.isSlot()) {
+        return ink.shareAlongCircle(a, r, 0, 360);
+    }
+    const Point side = ring.side();
+    const double towardB = angleDegrees(a, b);
+    return std::min({ink.shareAlongCircle(b, r, towardB - 90, towardB + 90),
+                     ink.shareAlongCircle(a, r, towardB + 90, towardB + 270), ink.shareAlong(a + side, b + side),
+                     ink.shareAlong(a - side, b - side)});
+}
+
+// The ring round a hole of the given shape: ink of about even width round most of it (lines touching or
 // crossing it make the rest wider), running all the way round. The stroke may be as wide as the hole: a
 // circle drawn twice as wide as its pen. Each ray looks past that far, so ink wider all round (a filled
 // area's) is no stroke.
-std::optional<Ring> ringRound(const CircleFit& hole, const InkProbe& ink) {
+std::optional<Ring> ringRound(const SlotShape& hole, const InkProbe& ink) {
     constexpr double kStep = 0.25;  // dots between probes along a ray
     struct Crossing {
         double enter = 0, leave = 0;
@@ -116,9 +159,9 @@ std::optional<Ring> ringRound(const CircleFit& hole, const InkProbe& ink) {
     std::array<Crossing, kRays> crossings{};
     std::array<double, kRays> widths{};
     for (std::size_t k = 0; k < kRays; ++k) {
-        const double radians = (static_cast<double>(k) + 0.5) * 2 * std::numbers::pi / kRays;
-        const Point along{std::cos(radians), std::sin(radians)};
-        const auto inked = [&](double t) { return ink.at(hole.centre + along * t); };
+        const std::pair<Point, Point> ray = rayAcross(hole, k);
+        const Point from = ray.first, along = ray.second;
+        const auto inked = [&](double t) { return ink.at(from + along * t); };
         double t = std::max(0.0, hole.radius - 1.5);
         while (t <= hole.radius + 2 && !inked(t)) {
             t += kStep;
@@ -156,8 +199,8 @@ std::optional<Ring> ringRound(const CircleFit& hole, const InkProbe& ink) {
     if (even < kFewestEven) {
         return std::nullopt;
     }
-    const Ring ring{{hole.centre, middles / even}, hole.radius, strokes / even};
-    if (ink.shareAlongCircle(ring.circle.centre, ring.circle.radius, 0, 360) < kInkedShare) {
+    const Ring ring{{hole.a, middles / even}, hole.radius, strokes / even, hole.b};
+    if (inkedShare(ring, ink) < kInkedShare) {
         return std::nullopt;
     }
     return ring;
@@ -205,7 +248,7 @@ std::optional<Ring> ringOfTraced(const std::vector<const std::vector<Gap>*>& pie
     const bool whole = pieces.size() == 1;
     const std::optional<CircleFit> circle =
         circleOfEdge(edgeOf(pieces, box), box, whole ? kSectors - 3 : kSectors * 3 / 4, whole);
-    return circle ? ringRound(*circle, ink) : std::nullopt;
+    return circle ? ringRound({circle->centre, circle->centre, circle->radius}, ink) : std::nullopt;
 }
 
 // All the holes of a page, found near a place through their boxes' centres.
@@ -247,16 +290,54 @@ bool amongLikeHoles(const Ring& ring, const std::vector<const Hole*>& pieces, co
     return around >= kFewestAround;
 }
 
-// The ring round hole i alone, if it makes one.
+// Whether the hole reaches about as far from its box's centre one way as the other, across and along and on
+// both diagonals, as a slot, being symmetric about its centre, does: a few probes that spare a trace of the
+// many holes between lines, most of them of three or four unlike sides.
+bool symmetricAboutCentre(const Hole& hole, const InkProbe& ink) {
+    const Point centre = hole.box.centre();
+    const double farthest = std::max(hole.box.width(), hole.box.height());
+    const auto reach = [&](Point direction) {
+        double t = 0;
+        while (t <= farthest && !ink.at(centre + direction * t)) {
+            t += 1;
+        }
+        return t;
+    };
+    constexpr double kDiagonal = std::numbers::sqrt2 / 2;
+    for (const Point direction :
+         {Point{1, 0}, Point{0, 1}, Point{kDiagonal, kDiagonal}, Point{kDiagonal, -kDiagonal}}) {
+        const double ahead = reach(direction), behind = reach(direction * -1);
+        if (ahead < 1 || std::abs(ahead - behind) > 2 + 0.1 * std::max(ahead, behind)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether the hole fills enough of its box to be a slot's: one at 45 degrees whose straight is nine times
+// its half width fills 0.3 of it, and shorter ones or ones nearer the axes more. The strips between parallel
+// hatch lines, far longer, fill less.
+bool fillsAsSlot(const Hole& hole) {
+    return hole.cells >= 0.3 * static_cast<double>(hole.box.width()) * hole.box.height();
+}
+
+// The ring or slot round hole i alone, if it makes one.
 std::optional<Ring> ringAlone(const HoleIndex& all, std::size_t i, const VirtualVram& grid, const InkProbe& ink,
                               SegmentIndex::Search& search, std::vector<std::int32_t>& near) {
     const Hole& hole = *all.holes[i];
-    if (!roundBox(hole.box, hole.cells, true)) {
+    const bool round = roundBox(hole.box, hole.cells, true);
+    if (!round && (std::min(hole.box.width(), hole.box.height()) < 2 * kNarrowestSlot || !fillsAsSlot(hole) ||
+                   !symmetricAboutCentre(hole, ink))) {
         return std::nullopt;
     }
     const std::vector<Gap> gaps = gapsOf(grid, hole);
-    const std::optional<Ring> ring = ringOfTraced({&gaps}, hole.box, ink);
-    return ring && !amongLikeHoles(*ring, {&hole}, all, search, near) ? ring : std::nullopt;
+    if (round) {
+        if (const std::optional<Ring> ring = ringOfTraced({&gaps}, hole.box, ink)) {
+            return !amongLikeHoles(*ring, {&hole}, all, search, near) ? ring : std::nullopt;
+        }
+    }
+    const std::optional<SlotShape> slot = slotOfEdge(edgeOf({&gaps}, hole.box));
+    return slot ? ringRound(*slot, ink) : std::nullopt;
 }
 
 // A ring of pieces: the holes it is made of, by their numbers.

@@ -57,6 +57,9 @@ void dropHolesBetweenLines(std::vector<Ring>& rings, const std::vector<VectorLin
     std::vector<std::int32_t> near;
     std::erase_if(rings, [&](const Ring& ring) {
         tick();
+        if (ring.isSlot()) {
+            return false;
+        }
         const Point c = ring.circle.centre;
         const double r = ring.circle.radius, beyond = r + ring.stroke / 2 + 2;
         index.near(c, beyond, near);
@@ -84,6 +87,20 @@ bool sameCircle(const VectorCircle& a, const VectorCircle& b) {
     return length(a.centre - b.centre) <= within && std::abs(a.radius - b.radius) <= within;
 }
 
+// A slot's middle line: the half circles round its ends and the straight sides between them.
+void addSlot(const Ring& slot, WideDrawing& wide) {
+    const Point a = slot.circle.centre, b = slot.tail;
+    const double r = slot.circle.radius, towardB = angleDegrees(a, b);
+    const Point side = slot.side();
+    const auto normal = [](double degrees) { return degrees < 360 ? degrees : degrees - 360; };
+    wide.drawing.arcs.push_back({b, r, normal(towardB + 270), normal(towardB + 90)});
+    wide.drawing.arcs.push_back({a, r, normal(towardB + 90), normal(towardB + 270)});
+    wide.drawing.lines.push_back({a + side, b + side});
+    wide.drawing.lines.push_back({b - side, a - side});
+    wide.arcWidths.insert(wide.arcWidths.end(), 2, slot.stroke);
+    wide.lineWidths.insert(wide.lineWidths.end(), 2, slot.stroke);
+}
+
 }  // namespace
 
 void replaceRoundHoles(const VirtualVram& grid, const RunGroups& runs, WideDrawing& wide, WorkerPool& pool,
@@ -97,7 +114,8 @@ void replaceRoundHoles(const VirtualVram& grid, const RunGroups& runs, WideDrawi
     // A ring already drawn as a circle stays as it is.
     std::erase_if(rings, [&](const Ring& ring) {
         tick();
-        return std::any_of(drawing.circles.begin(), drawing.circles.end(),
+        return !ring.isSlot() &&
+               std::any_of(drawing.circles.begin(), drawing.circles.end(),
                            [&](const VectorCircle& circle) { return sameCircle(circle, ring.circle); });
     });
     if (rings.empty()) {
@@ -106,8 +124,10 @@ void replaceRoundHoles(const VirtualVram& grid, const RunGroups& runs, WideDrawi
     SegmentIndex index(kIndexCellSize);
     double largest = 0;
     for (std::size_t i = 0; i < rings.size(); ++i) {
-        index.insert(static_cast<std::int32_t>(i), rings[i].circle.centre, rings[i].circle.centre);
-        largest = std::max(largest, rings[i].hole + rings[i].stroke + 2);
+        const Point middle = (rings[i].circle.centre + rings[i].tail) * 0.5;
+        index.insert(static_cast<std::int32_t>(i), middle, middle);
+        largest =
+            std::max(largest, rings[i].hole + rings[i].stroke + 2 + length(rings[i].tail - rings[i].circle.centre) / 2);
     }
     std::vector<std::int32_t> near;
     const auto ringsNear = [&](Point p) -> const std::vector<std::int32_t>& {
@@ -115,7 +135,7 @@ void replaceRoundHoles(const VirtualVram& grid, const RunGroups& runs, WideDrawi
         return near;
     };
     // A line on a ring's stroke lies in its band but for a stroke's width or so; a line into its hole or
-    // far beyond it is another line touching or crossing it.
+    // far beyond it is another line touching or crossing it. Distances are from a slot's middle segment.
     keepIf(drawing.lines, wide.lineWidths, [&](const VectorLine& line) {
         tick();
         if (length(line.b - line.a) > 2 * largest) {
@@ -127,7 +147,7 @@ void replaceRoundHoles(const VirtualVram& grid, const RunGroups& runs, WideDrawi
             int beyond = 0;
             bool inHole = false;
             walkLine(line.a, line.b, [&](Point p) {
-                const double distance = length(p - ring.circle.centre);
+                const double distance = ring.distanceFrom(p);
                 inHole = inHole || distance < ring.hole - 1.5;
                 beyond += distance > ring.hole + ring.stroke + 1.5 ? 1 : 0;
             });
@@ -141,8 +161,7 @@ void replaceRoundHoles(const VirtualVram& grid, const RunGroups& runs, WideDrawi
         return std::any_of(candidates.begin(), candidates.end(), [&](std::int32_t k) {
             const Ring& ring = rings[static_cast<std::size_t>(k)];
             bool on = true;
-            walkArc(centre, radius, start, sweep,
-                    [&](Point p) { on = on && ring.onStroke(length(p - ring.circle.centre)); });
+            walkArc(centre, radius, start, sweep, [&](Point p) { on = on && ring.onStroke(ring.distanceFrom(p)); });
             return on;
         });
     };
@@ -155,8 +174,12 @@ void replaceRoundHoles(const VirtualVram& grid, const RunGroups& runs, WideDrawi
         return !onSomeStroke(circle.centre, circle.radius, 0, 360);
     });
     for (const Ring& ring : rings) {
-        drawing.circles.push_back(ring.circle);
-        wide.circleWidths.push_back(ring.stroke);
+        if (ring.isSlot()) {
+            addSlot(ring, wide);
+        } else {
+            drawing.circles.push_back(ring.circle);
+            wide.circleWidths.push_back(ring.stroke);
+        }
     }
 }
 

@@ -13,7 +13,8 @@ class WorkerPool;
 // its centre lines through it, a circle tangent to a frame) as one CIRCLE along its middle, in place of the
 // pieces drawn on its stroke; the lines touching or crossing it stay. A ring is found by its hole: a round
 // stretch of background enclosed by ink, or the pieces of one that lines through it cut apart, with a stroke
-// of even width all round it.
+// of even width all round it. A slot found by its hole so, the hatching of a section cutting it into pieces
+// too short to bend, is drawn as its two half circles' ARCs and its two sides' LINEs.
 // The runs are the grid's.
 void replaceRoundHoles(const VirtualVram& grid, const RunGroups& runs, WideDrawing& wide, WorkerPool& pool,
                        const Tick& tick);
