@@ -653,33 +653,38 @@ def hatched_plate(box, holes, spacing, pen, hatch_pen):
 
 
 class HatchedSectionHoles(unittest.TestCase):
-    """Round holes in a cross-hatched section (radius 35-90 dots, pens of 5.9-9.4 dots, hatching every 16-24
+    """Round holes in a cross-hatched section (radius 35-190 dots, pens of 5.9-9.4 dots, hatching every 16-24
     dots), scanned with the scan model's noise: nearly every hole one CIRCLE (centre and radius within 1.5 dots
     + 1 %). The hatching cuts their circles into pieces too short to join, so their holes must be found; two
     hatch lines that only touch a hole's circle and cross beside it do not make it a hole between hatch
     lines."""
 
     PAGES = 4
+    # radii, holes on a page, the page's size
+    SETS = [((35, 90), 6, (1400, 420)), ((100, 190), 4, (1800, 480))]
 
     def test_holes(self):
-        folder, pages = tempfile.mkdtemp(), []
-        for seed in range(1, self.PAGES + 1):
-            rng = random.Random(seed)
-            centres = [(150 + 215 * k + rng.uniform(-10, 10), 210 + rng.uniform(-20, 20)) for k in range(6)]
-            holes = [(centre, centre, rng.uniform(35, 90)) for centre in centres]
-            lines, circles = hatched_plate((40, 40, 1360, 380), holes, rng.uniform(16, 24),
-                                           rng.choice([5.9, 7.1, 9.4]), 2.8)
-            pages.append(((1400, 420), lines, circles))
-        scan_pages(pages, os.path.join(folder, "plate-%d.tif"))
-        found, count = 0, 0
-        for k, (_, _, circles) in enumerate(pages):
-            drawn = [f for f in vectorize(os.path.join(folder, "plate-%d.tif" % k), folder) if f[0] == "CIRCLE"]
-            for circle in circles:
-                within = 1.5 + 0.01 * circle["r"]
-                count += 1
-                found += any(math.dist(f[2][1:3], circle["c"]) <= within and abs(f[3] - circle["r"]) <= within
-                             for f in drawn)
-        self.assertGreaterEqual(found, 0.85 * count)
+        for (least, most), count, (width, height) in self.SETS:
+            folder, pages = tempfile.mkdtemp(), []
+            step = (width - 100) / count
+            for seed in range(1, self.PAGES + 1):
+                rng = random.Random(seed)
+                centres = [(50 + step * (k + 0.5) + rng.uniform(-10, 10), height / 2 + rng.uniform(-20, 20))
+                           for k in range(count)]
+                holes = [(centre, centre, rng.uniform(least, most)) for centre in centres]
+                lines, circles = hatched_plate((40, 40, width - 40, height - 40), holes, rng.uniform(16, 24),
+                                               rng.choice([5.9, 7.1, 9.4]), 2.8)
+                pages.append(((width, height), lines, circles))
+            scan_pages(pages, os.path.join(folder, "plate-%d.tif"))
+            found = []
+            for k, (_, _, circles) in enumerate(pages):
+                drawn = [f for f in vectorize(os.path.join(folder, "plate-%d.tif" % k), folder) if f[0] == "CIRCLE"]
+                for circle in circles:
+                    within = 1.5 + 0.01 * circle["r"]
+                    found.append(any(math.dist(f[2][1:3], circle["c"]) <= within and
+                                     abs(f[3] - circle["r"]) <= within for f in drawn))
+            with self.subTest(radii=(least, most)):
+                self.assertGreaterEqual(sum(found), 0.85 * len(found), found)
 
 
 class HatchedSectionSlots(unittest.TestCase):

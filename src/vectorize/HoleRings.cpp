@@ -207,11 +207,11 @@ std::optional<Ring> ringRound(const SlotShape& hole, const InkProbe& ink) {
 }
 
 // Whether holes of so many cells in all, whole or pieces, may make a round hole of that box: a square one,
-// no larger than a hole, and covering about the disc in it, the steps along its edge aside; the pieces of a
-// cut one less, by the lines through it.
+// no larger than a hole (a cut one, than kLargestCutHole), and covering about the disc in it, the steps along its edge
+// aside; the pieces of a cut one less, by the lines through it.
 bool roundBox(const Box& box, double cells, bool whole) {
     const std::int32_t larger = std::max(box.width(), box.height());
-    if (larger > kLargestHole || std::abs(box.width() - box.height()) > 2 + 0.1 * larger) {
+    if (larger > (whole ? kLargestHole : kLargestCutHole) || std::abs(box.width() - box.height()) > 2 + 0.1 * larger) {
         return false;
     }
     const double disc = std::numbers::pi / 4 * box.width() * box.height(), steps = (box.width() + box.height()) / 2.0;
@@ -314,11 +314,15 @@ bool symmetricAboutCentre(const Hole& hole, const InkProbe& ink) {
     return true;
 }
 
-// Whether the hole fills enough of its box to be a slot's: one at 45 degrees whose straight is nine times
-// its half width fills 0.3 of it, and shorter ones or ones nearer the axes more. The strips between parallel
-// hatch lines, far longer, fill less.
+// Whether the hole fills as much of its box as a slot's can: one at 45 degrees whose straight is nine times
+// its half width fills 0.3 of it, shorter ones or ones nearer the axes more; one along the axes as wide as
+// the box fills the most, all but its ends' corners. The strips between parallel hatch lines, far longer,
+// fill less; rectangles between lines more.
 bool fillsAsSlot(const Hole& hole) {
-    return hole.cells >= 0.3 * static_cast<double>(hole.box.width()) * hole.box.height();
+    const double narrower = std::min(hole.box.width(), hole.box.height()),
+                 wider = std::max(hole.box.width(), hole.box.height());
+    const double fill = hole.cells / (narrower * wider), most = 1 - (1 - std::numbers::pi / 4) * narrower / wider;
+    return fill >= 0.3 && fill <= most + 0.03;
 }
 
 // The ring or slot round hole i alone, if it makes one.
@@ -348,10 +352,10 @@ struct PiecedRing {
 
 // Whether the hole fills its box as a piece of a round hole that straight lines cut does: a quarter or a half
 // of a disc fills it as the disc fills its own, a smaller piece cut off a little more; a triangle or a
-// diamond between hatch lines half of it, a square all.
+// diamond between hatch lines half of it, a square all. It is no larger than kLargestCutHole.
 bool mayBePiece(const Hole& hole) {
     const double fill = hole.cells / (static_cast<double>(hole.box.width()) * hole.box.height());
-    return fill >= 0.6 && fill <= 0.92;
+    return fill >= 0.6 && fill <= 0.92 && std::max(hole.box.width(), hole.box.height()) <= kLargestCutHole;
 }
 
 // Every choice of up to kMostPieces - 1 holes beside one, as bits, most holes first.
@@ -376,8 +380,8 @@ std::optional<PiecedRing> ringOfPieces(const HoleIndex& all, std::size_t i,
     }
     // The pieces of one hole are about as large as each other, a small piece cut off aside.
     const Box& seed = holes[i]->box;
-    all.index.near(seed.centre(), std::min(3 * std::max(seed.width(), seed.height()), kLargestHole) + kWidestCut, near,
-                   search);
+    all.index.near(seed.centre(), std::min(3 * std::max(seed.width(), seed.height()), kLargestCutHole) + kWidestCut,
+                   near, search);
     std::vector<std::pair<std::int32_t, std::size_t>> beside;  // gap and number of the holes beside
     for (const std::int32_t k : near) {
         const auto other = static_cast<std::size_t>(k);

@@ -13,9 +13,14 @@ namespace kelvarin {
 
 class RunGroups;
 
-// Dots across: larger circles come out whole from their pieces. A hatched section's holes, whose circles the
-// hatching cuts into pieces too short to join, are found by their holes up to this size (17 mm at 300 dpi).
-inline constexpr std::int32_t kLargestHole = 200;
+// Dots across: larger circles come out whole from their pieces. A hatched section's holes and slots, whose
+// circles the hatching cuts into pieces too short to join, are found by their holes up to this size (34 mm at
+// 300 dpi, 17 mm at 600 dpi).
+inline constexpr std::int32_t kLargestHole = 400;
+// Dots across: the largest hole whose pieces, that lines through it cut apart, are put together again. The
+// pieces of a hole of each size are traced for every choice of them, and a page has many large holes between
+// lines; larger circles with lines through them come out whole from their pieces.
+inline constexpr std::int32_t kLargestCutHole = 200;
 inline constexpr std::int32_t kHoleBandRows = 16 * kLargestHole;  // rows in which a band's holes have their lowest
 inline constexpr std::int32_t kSmallestPiece = 3;  // dots across, of a hole or of a piece of one a line cut off
 
