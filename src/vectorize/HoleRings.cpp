@@ -207,8 +207,8 @@ std::optional<Ring> ringRound(const SlotShape& hole, const InkProbe& ink) {
 }
 
 // Whether holes of so many cells in all, whole or pieces, may make a round hole of that box: a square one,
-// no larger than a hole (a cut one, than kLargestCutHole), and covering about the disc in it, the steps along its edge
-// aside; the pieces of a cut one less, by the lines through it.
+// no larger than a hole (a cut one, than kLargestCutHole), and covering about the disc in it, the steps along
+// its edge aside; the pieces of a cut one less, by the lines through it.
 bool roundBox(const Box& box, double cells, bool whole) {
     const std::int32_t larger = std::max(box.width(), box.height());
     if (larger > (whole ? kLargestHole : kLargestCutHole) || std::abs(box.width() - box.height()) > 2 + 0.1 * larger) {
@@ -290,48 +290,12 @@ bool amongLikeHoles(const Ring& ring, const std::vector<const Hole*>& pieces, co
     return around >= kFewestAround;
 }
 
-// Whether the hole reaches about as far from its box's centre one way as the other, across and along and on
-// both diagonals, as a slot, being symmetric about its centre, does: a few probes that spare a trace of the
-// many holes between lines, most of them of three or four unlike sides.
-bool symmetricAboutCentre(const Hole& hole, const InkProbe& ink) {
-    const Point centre = hole.box.centre();
-    const double farthest = std::max(hole.box.width(), hole.box.height());
-    const auto reach = [&](Point direction) {
-        double t = 0;
-        while (t <= farthest && !ink.at(centre + direction * t)) {
-            t += 1;
-        }
-        return t;
-    };
-    constexpr double kDiagonal = std::numbers::sqrt2 / 2;
-    for (const Point direction :
-         {Point{1, 0}, Point{0, 1}, Point{kDiagonal, kDiagonal}, Point{kDiagonal, -kDiagonal}}) {
-        const double ahead = reach(direction), behind = reach(direction * -1);
-        if (ahead < 1 || std::abs(ahead - behind) > 2 + 0.1 * std::max(ahead, behind)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Whether the hole fills as much of its box as a slot's can: one at 45 degrees whose straight is nine times
-// its half width fills 0.3 of it, shorter ones or ones nearer the axes more; one along the axes as wide as
-// the box fills the most, all but its ends' corners. The strips between parallel hatch lines, far longer,
-// fill less; rectangles between lines more.
-bool fillsAsSlot(const Hole& hole) {
-    const double narrower = std::min(hole.box.width(), hole.box.height()),
-                 wider = std::max(hole.box.width(), hole.box.height());
-    const double fill = hole.cells / (narrower * wider), most = 1 - (1 - std::numbers::pi / 4) * narrower / wider;
-    return fill >= 0.3 && fill <= most + 0.03;
-}
-
 // The ring or slot round hole i alone, if it makes one.
 std::optional<Ring> ringAlone(const HoleIndex& all, std::size_t i, const VirtualVram& grid, const InkProbe& ink,
                               SegmentIndex::Search& search, std::vector<std::int32_t>& near) {
     const Hole& hole = *all.holes[i];
     const bool round = roundBox(hole.box, hole.cells, true);
-    if (!round && (std::min(hole.box.width(), hole.box.height()) < 2 * kNarrowestSlot || !fillsAsSlot(hole) ||
-                   !symmetricAboutCentre(hole, ink))) {
+    if (!round && !mayBeSlot(hole, ink)) {
         return std::nullopt;
     }
     const std::vector<Gap> gaps = gapsOf(grid, hole);

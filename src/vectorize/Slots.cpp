@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numbers>
 #include <optional>
 #include <vector>
 
@@ -13,6 +14,7 @@ namespace kelvarin {
 
 namespace {
 
+constexpr double kNarrowestSlot = 5;   // dots: the smallest half width of a slot's hole
 constexpr double kShortestSide = 0.3;  // of the half width: a shorter straight makes a round hole
 constexpr int kRounds = 3;             // of refitting the ends' circles about the segment found
 
@@ -194,7 +196,47 @@ std::optional<SlotShape> startingSlot(std::span<const Point> edge) {
     return slot;
 }
 
+// Whether the hole reaches about as far from its box's centre one way as the other, across and along and on
+// both diagonals, as a slot, being symmetric about its centre, does: a few probes that spare a trace of the
+// many holes between lines, most of them of three or four unlike sides.
+bool symmetricAboutCentre(const Hole& hole, const InkProbe& ink) {
+    const Point centre = hole.box.centre();
+    const double farthest = std::max(hole.box.width(), hole.box.height());
+    const auto reach = [&](Point direction) {
+        double t = 0;
+        while (t <= farthest && !ink.at(centre + direction * t)) {
+            t += 1;
+        }
+        return t;
+    };
+    constexpr double kDiagonal = std::numbers::sqrt2 / 2;
+    for (const Point direction :
+         {Point{1, 0}, Point{0, 1}, Point{kDiagonal, kDiagonal}, Point{kDiagonal, -kDiagonal}}) {
+        const double ahead = reach(direction), behind = reach(direction * -1);
+        if (ahead < 1 || std::abs(ahead - behind) > 2 + 0.1 * std::max(ahead, behind)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether the hole fills as much of its box as a slot's can: one at 45 degrees whose straight is nine times
+// its half width fills 0.3 of it, shorter ones or ones nearer the axes more; one along the axes as wide as
+// the box fills the most, all but its ends' corners. The strips between parallel hatch lines, far longer,
+// fill less; rectangles between lines more.
+bool fillsAsSlot(const Hole& hole) {
+    const double narrower = std::min(hole.box.width(), hole.box.height()),
+                 wider = std::max(hole.box.width(), hole.box.height());
+    const double fill = hole.cells / (narrower * wider), most = 1 - (1 - std::numbers::pi / 4) * narrower / wider;
+    return fill >= 0.3 && fill <= most + 0.03;
+}
+
 }  // namespace
+
+bool mayBeSlot(const Hole& hole, const InkProbe& ink) {
+    return std::min(hole.box.width(), hole.box.height()) >= 2 * kNarrowestSlot && fillsAsSlot(hole) &&
+           symmetricAboutCentre(hole, ink);
+}
 
 std::optional<SlotShape> slotOfEdge(std::span<const Point> edge) {
     if (edge.size() < 32) {

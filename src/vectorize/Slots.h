@@ -5,10 +5,10 @@
 #include <span>
 
 #include "vectorize/Geometry.h"
+#include "vectorize/Holes.h"
+#include "vectorize/InkProbe.h"
 
 namespace kelvarin {
-
-inline constexpr double kNarrowestSlot = 5;  // dots: the smallest half width of a slot's hole
 
 // A slot's hole: two half circles of the radius round a and b, joined by straight sides. Its edge lies the
 // radius from the segment a-b.
@@ -17,9 +17,13 @@ struct SlotShape {
     double radius = 0;  // dots
 };
 
+// Whether a whole hole may be a slot's, by its box, its size and a few probes of the grid: wide enough,
+// filling as much of its box as a slot can and reaching as far from the box's centre one way as the other.
+// Most holes between lines fail at once and need no trace.
+bool mayBeSlot(const Hole& hole, const InkProbe& ink);
+
 // The slot shape the edge of a whole hole follows all round, as closely as the steps of a circle's edge in
-// whole cells follow it; nothing for a round hole, a hole of another shape or one narrower than a pen's
-// slot drawn on purpose.
+// whole cells follow it; nothing for a round hole, a hole of another shape or one less than 10 dots wide.
 std::optional<SlotShape> slotOfEdge(std::span<const Point> edge);
 
 }  // namespace kelvarin
