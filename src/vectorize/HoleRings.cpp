@@ -295,7 +295,7 @@ std::optional<Ring> ringAlone(const HoleIndex& all, std::size_t i, const Virtual
                               SegmentIndex::Search& search, std::vector<std::int32_t>& near) {
     const Hole& hole = *all.holes[i];
     const bool round = roundBox(hole.box, hole.cells, true);
-    if (!round && !mayBeSlot(hole, ink)) {
+    if (round ? !symmetricAboutCentre(hole, ink) : !mayBeSlot(hole, ink)) {
         return std::nullopt;
     }
     const std::vector<Gap> gaps = gapsOf(grid, hole);

@@ -2,8 +2,10 @@
 #include "vectorize/Holes.h"
 
 #include <algorithm>
+#include <numbers>
 
 #include "convert/LineSegmentList.h"
+#include "vectorize/InkProbe.h"
 #include "vectorize/RunGroups.h"
 
 namespace kelvarin {
@@ -148,17 +150,34 @@ std::vector<Gap> gapsOf(const VirtualVram& grid, const Hole& hole) {
     const auto place = [&](std::int32_t x, std::int32_t y) {
         return static_cast<std::size_t>((y - box.bottom) * width + (x - box.left));
     };
+    const auto open = [&](std::int32_t x, std::int32_t y) { return !inside[place(x, y)] && grid.at(x, y) == 0; };
+    // Filled a row's stretch at a time: each cell taken from the stack is widened to the whole stretch of
+    // background it stands in, and the rows above and below are looked at along it for stretches to fill.
     std::vector<std::pair<std::int32_t, std::int32_t>> stack{{hole.seedX, hole.seedY}};
-    inside[place(hole.seedX, hole.seedY)] = true;
     while (!stack.empty()) {
         const auto [x, y] = stack.back();
         stack.pop_back();
-        for (const auto& [dx, dy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}}) {
-            const std::int32_t nx = x + dx, ny = y + dy;
-            if (nx >= box.left && nx <= box.right && ny >= box.bottom && ny <= box.top && !inside[place(nx, ny)] &&
-                grid.at(nx, ny) == 0) {
-                inside[place(nx, ny)] = true;
-                stack.emplace_back(nx, ny);
+        if (!open(x, y)) {
+            continue;
+        }
+        std::int32_t left = x, right = x;
+        while (left > box.left && open(left - 1, y)) {
+            --left;
+        }
+        while (right < box.right && open(right + 1, y)) {
+            ++right;
+        }
+        for (std::int32_t k = left; k <= right; ++k) {
+            inside[place(k, y)] = true;
+        }
+        for (const std::int32_t row : {y - 1, y + 1}) {
+            if (row < box.bottom || row > box.top) {
+                continue;
+            }
+            for (std::int32_t k = left; k <= right; ++k) {
+                if (open(k, row) && (k == left || !open(k - 1, row))) {
+                    stack.emplace_back(k, row);
+                }
             }
         }
     }
@@ -174,6 +193,27 @@ std::vector<Gap> gapsOf(const VirtualVram& grid, const Hole& hole) {
         }
     }
     return gaps;
+}
+
+bool symmetricAboutCentre(const Hole& hole, const InkProbe& ink) {
+    const Point centre = hole.box.centre();
+    const double farthest = std::max(hole.box.width(), hole.box.height());
+    const auto reach = [&](Point direction) {
+        double t = 0;
+        while (t <= farthest && !ink.at(centre + direction * t)) {
+            t += 1;
+        }
+        return t;
+    };
+    constexpr double kDiagonal = std::numbers::sqrt2 / 2;
+    for (const Point direction :
+         {Point{1, 0}, Point{0, 1}, Point{kDiagonal, kDiagonal}, Point{kDiagonal, -kDiagonal}}) {
+        const double ahead = reach(direction), behind = reach(direction * -1);
+        if (ahead < 1 || std::abs(ahead - behind) > 2 + 0.1 * std::max(ahead, behind)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace kelvarin

@@ -11,6 +11,7 @@
 
 namespace kelvarin {
 
+class InkProbe;
 class RunGroups;
 
 // Dots across: larger circles come out whole from their pieces. A hatched section's holes and slots, whose
@@ -61,6 +62,11 @@ struct Hole {
 // them, the page's edge or a gap wider than a hole is open, and a hole that starts lower belongs to another
 // band. The runs are the grid's.
 std::vector<Hole> holesInBand(const VirtualVram& grid, const RunGroups& rows, std::int32_t first);
+
+// Whether the hole reaches about as far from its box's centre one way as the other, across and along and on
+// both diagonals, as a round hole or a slot, being symmetric about its centre, does: a few probes that spare
+// a trace of the many holes between lines, most of them of three or four unlike sides.
+bool symmetricAboutCentre(const Hole& hole, const InkProbe& ink);
 
 // The rows of background cells of a hole, traced from its seed within its box.
 std::vector<Gap> gapsOf(const VirtualVram& grid, const Hole& hole);

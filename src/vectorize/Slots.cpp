@@ -196,39 +196,16 @@ std::optional<SlotShape> startingSlot(std::span<const Point> edge) {
     return slot;
 }
 
-// Whether the hole reaches about as far from its box's centre one way as the other, across and along and on
-// both diagonals, as a slot, being symmetric about its centre, does: a few probes that spare a trace of the
-// many holes between lines, most of them of three or four unlike sides.
-bool symmetricAboutCentre(const Hole& hole, const InkProbe& ink) {
-    const Point centre = hole.box.centre();
-    const double farthest = std::max(hole.box.width(), hole.box.height());
-    const auto reach = [&](Point direction) {
-        double t = 0;
-        while (t <= farthest && !ink.at(centre + direction * t)) {
-            t += 1;
-        }
-        return t;
-    };
-    constexpr double kDiagonal = std::numbers::sqrt2 / 2;
-    for (const Point direction :
-         {Point{1, 0}, Point{0, 1}, Point{kDiagonal, kDiagonal}, Point{kDiagonal, -kDiagonal}}) {
-        const double ahead = reach(direction), behind = reach(direction * -1);
-        if (ahead < 1 || std::abs(ahead - behind) > 2 + 0.1 * std::max(ahead, behind)) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Whether the hole fills as much of its box as a slot's can: one at 45 degrees whose straight is nine times
 // its half width fills 0.3 of it, shorter ones or ones nearer the axes more; one along the axes as wide as
 // the box fills the most, all but its ends' corners. The strips between parallel hatch lines, far longer,
-// fill less; rectangles between lines more.
+// fill less; rectangles between lines more. And a slot of half width r is at least pi r / 2 wide on the mean
+// along its length, which is its box's wider side or more: a narrow strip or triangle has too few cells.
 bool fillsAsSlot(const Hole& hole) {
     const double narrower = std::min(hole.box.width(), hole.box.height()),
                  wider = std::max(hole.box.width(), hole.box.height());
     const double fill = hole.cells / (narrower * wider), most = 1 - (1 - std::numbers::pi / 4) * narrower / wider;
-    return fill >= 0.3 && fill <= most + 0.03;
+    return fill >= 0.3 && fill <= most + 0.03 && hole.cells >= std::numbers::pi / 2 * (kNarrowestSlot - 0.5) * wider;
 }
 
 }  // namespace
