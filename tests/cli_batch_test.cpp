@@ -56,6 +56,43 @@ TEST(batch_options, values_are_checked_and_stored) {
     EXPECT_EQ(options.inputs, std::vector<std::string>{"scans"});
 }
 
+// Conversions at once and threads of each, from the options, the cores, whether a person is asked at a
+// terminal, and the inputs: the cores are shared out among the conversions that can run, and a single
+// sheet gets them all.
+TEST(batch_shape, shares_the_cores_among_the_conversions_that_run) {
+    struct Case {
+        std::vector<std::string> arguments;
+        bool terminal;
+        std::int32_t cores;
+        std::size_t inputs;
+        std::int32_t jobs, threads;
+    };
+    const std::vector<Case> cases = {
+        {{"--yes"}, false, 2, 1, 2, 2},           // one sheet: every core in the one conversion
+        {{"--yes"}, false, 2, 3, 2, 1},           // more sheets than cores: a core each
+        {{"--yes"}, false, 8, 3, 8, 2},           // three sheets on eight cores
+        {{}, true, 4, 5, 1, 4},                   // asked about each file: one at a time, every core
+        {{"--update"}, true, 4, 5, 4, 1},         // nothing asked: as many as the cores
+        {{"-j", "4"}, false, 2, 1, 4, 2},         // four asked for, one sheet
+        {{"-j", "2"}, false, 8, 9, 2, 4},         // two at a time on eight cores
+        {{"--threads", "3"}, false, 2, 1, 2, 3},  // threads as given
+        {{"--threads", "0"}, false, 2, 4, 2, 0},  // 0: all cores, left to the conversion
+        {{"--yes"}, false, 2, 0, 2, 2},           // no input: nothing runs
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = c.arguments;
+        arguments.push_back("a.png");
+        const CliParse parse = parseCliArguments(arguments);
+        ASSERT_EQ(parse.error, "");
+        std::istringstream in;
+        std::ostringstream out;
+        const CliEnvironment environment{"", in, out, out, c.terminal, c.terminal, nullptr, {}, c.cores};
+        const BatchShape shape = batchShape(parse.options, environment, c.inputs);
+        EXPECT_EQ(std::make_pair(shape.jobs, shape.threads), std::make_pair(c.jobs, c.threads))
+            << testing::PrintToString(c.arguments) << " cores " << c.cores << " inputs " << c.inputs;
+    }
+}
+
 TEST(batch_shards, are_disjoint_cover_everything_and_are_even) {
     for (int size = 0; size <= 23; ++size) {
         std::vector<BatchInput> inputs;

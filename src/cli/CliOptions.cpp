@@ -227,7 +227,7 @@ const std::array kOptions = {
                {"-j, --jobs N", "同時に変換する画像の数（既定: CPU のコア数。端末で上書きを確認するときは 1）"}},
     OptionSpec{nullptr, "--threads", Value::Checked,
                [](CliOptions& options, const std::string& value) { return storeWhole(options.threads, value, 0, 1024); },
-               {"--threads N", "一つの変換が使うスレッドの数（0 はすべてのコア。既定: コア数を --jobs で割った数）"}},
+               {"--threads N", "一つの変換が使うスレッドの数（0 はすべてのコア。既定: コア数を同時に走る変換の数で割った数）"}},
     OptionSpec{nullptr, "--report", Value::Text, storeText<&CliOptions::report>,
                {"--report FILE",
                 "入力ごとの結果を JSON Lines で書き出します（input, output, status, message,\n"

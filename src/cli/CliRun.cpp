@@ -129,12 +129,6 @@ InputOutcome convertInput(Form& form, CliView& view, CliOptions options, const B
 }
 
 // Conversions at once: as asked, else one per core, but one at a time where each may ask on the terminal.
-std::int32_t jobsFor(const CliOptions& options, const CliEnvironment& environment) {
-    if (options.jobs) {
-        return *options.jobs;
-    }
-    return environment.inputIsTerminal && !options.assumeYes && !options.update ? 1 : environment.cores;
-}
 
 // The inputs with their folders walked, the first one's drawing named by -o where given.
 std::vector<BatchInput> batchInputs(const CliOptions& options) {
@@ -177,6 +171,17 @@ bool refuseSharedOutputs(const std::vector<BatchInput>& inputs, CliView& view) {
 
 }  // namespace
 
+BatchShape batchShape(const CliOptions& options, const CliEnvironment& environment, std::size_t inputs) {
+    // One conversion at a time while a person at the terminal may be asked about each file.
+    const bool asking = environment.inputIsTerminal && !options.assumeYes && !options.update;
+    const std::int32_t wanted = options.jobs ? *options.jobs : asking ? 1 : environment.cores;
+    // No more conversions at once than there are inputs: the cores a job would leave idle go to the
+    // threads of the conversions that run.
+    const auto waiting = static_cast<std::int32_t>(std::clamp<std::size_t>(inputs, 1, 1024));
+    const std::int32_t running = std::max(1, std::min(wanted, waiting));
+    return {wanted, options.threads.value_or(std::max(1, environment.cores / running))};
+}
+
 int runCli(const std::vector<std::string>& arguments, const CliEnvironment& environment) {
     const CliParse parse = parseCliArguments(arguments);
     if (parse.options.help) {
@@ -192,8 +197,6 @@ int runCli(const std::vector<std::string>& arguments, const CliEnvironment& envi
         return kExitUsage;
     }
     CliOptions options = parse.options;
-    const std::int32_t jobs = jobsFor(options, environment);
-    options.threads = options.threads.value_or(std::max(1, environment.cores / jobs));
     const CliView::Settings settings{environment.inputIsTerminal, environment.errorIsTerminal, options.quiet,
                                      options.assumeYes || options.update, environment.interrupted};
     CliView view(environment.in, environment.err, settings);
@@ -208,12 +211,14 @@ int runCli(const std::vector<std::string>& arguments, const CliEnvironment& envi
     if (refuseSharedOutputs(everyInput, view)) {
         return kExitFailed;
     }
-    const BatchSettings batch{jobs, options.update, options.report.value_or(""), settings, environment.pacing};
-    return runBatch(shardOf(everyInput, options.shardIndex, options.shardCount), view, batch,
-                    [&](CliView& inputView, const BatchInput& input) {
-                        Form inputForm{state, inputView};
-                        return convertInput(inputForm, inputView, options, input);
-                    });
+    std::vector<BatchInput> inputs = shardOf(everyInput, options.shardIndex, options.shardCount);
+    const BatchShape shape = batchShape(options, environment, inputs.size());
+    options.threads = shape.threads;
+    const BatchSettings batch{shape.jobs, options.update, options.report.value_or(""), settings, environment.pacing};
+    return runBatch(std::move(inputs), view, batch, [&](CliView& inputView, const BatchInput& input) {
+        Form inputForm{state, inputView};
+        return convertInput(inputForm, inputView, options, input);
+    });
 }
 
 }  // namespace kelvarin

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <csignal>
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
 
+#include "cli/CliOptions.h"
 #include "common/Toolkit.h"
 
 namespace kelvarin {
@@ -28,6 +30,13 @@ struct CliEnvironment {
 constexpr int kExitConverted = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+
+// How a batch runs: conversions at once (child processes) and the threads of each.
+struct BatchShape {
+    std::int32_t jobs = 1;
+    std::int32_t threads = 1;
+};
+BatchShape batchShape(const CliOptions& options, const CliEnvironment& environment, std::size_t inputs);
 
 // Converts every input through the window's own commands: the path goes into the picture field,
 // "読み込み" is pressed, and only when the read completed are the settings filled in and "変換実行"
