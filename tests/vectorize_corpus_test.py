@@ -157,6 +157,14 @@ class SmallShapes(unittest.TestCase, Checks):
         discs = [((500 + 90 * k, 100), r) for k, r in enumerate([3, 6, 12, 25, 40])]
         for (x, y), r in discs:  # filled discs
             draw.ellipse([x - r, y - r, x + r, y + r], fill=0)
+        # Filled discs whose fill falls short of their outline here and there: specks of background along the
+        # edge, inside it.
+        rimmed = [((520 + 100 * k, 250), r) for k, r in enumerate([14, 20, 30])]
+        for (x, y), r in rimmed:
+            draw.ellipse([x - r, y - r, x + r, y + r], fill=0)
+            for start in (20, 140, 200, 300):
+                draw.arc([x - r + 2, y - r + 2, x + r - 2, y + r - 2], start, start + 25, fill=255)
+        discs += rimmed
         draw.polygon([(100, 400), (160, 420), (100, 440)], fill=0)  # arrowheads and a filled wall
         draw.polygon([(300, 400), (240, 410), (300, 420)], fill=0)
         draw.rectangle([400, 380, 700, 420], fill=0)

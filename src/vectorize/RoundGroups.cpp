@@ -5,8 +5,10 @@
 #include <array>
 #include <climits>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <optional>
+#include <utility>
 
 #include "convert/LineSegmentList.h"
 #include "vectorize/EntityWalk.h"
@@ -51,19 +53,47 @@ std::vector<GroupExtent> groupExtents(const RunGroups& groups) {
     return extents;
 }
 
-// The filled discs: groups as round and as full as a disc, five dots across or more, each run spanning
-// its chord but for the noise along the edge.
+// The filled discs: groups as round and as full as a disc, five dots across or more, each row's ink spanning
+// its chord but for the noise along the edge. A row may hold specks of background near the edge, where a
+// disc's fill falls just short of its outline.
 void findDiscs(const RunGroups& groups, const std::vector<GroupExtent>& extents, std::vector<RoundGroup>& found) {
     constexpr double kSmallestDiameter = 5;  // dots; a smaller dot is a blob
-    std::vector<double> offChord(groups.groupCount(), 0);
-    groups.forEachRun([&](std::size_t g, const LineSegment& run) {
+    const std::size_t count = groups.groupCount();
+    std::vector<double> offChord(count, 0);
+    std::vector<std::int32_t> row(count, INT32_MIN);  // the row of the group's runs seen last
+    std::vector<std::int32_t> end(count, 0);          // one past the last cell of its last run there
+    // The ends of the disc's chord along row y, as cell edges.
+    const auto chord = [&](std::size_t g, std::int32_t y) {
         const GroupExtent& e = extents[g];
         const double radius = std::sqrt(e.cells / std::numbers::pi);
-        const double rise = run.StartY - e.centre().y;
+        const double rise = y - e.centre().y;
         const double half = std::sqrt(std::max(0.0, radius * radius - rise * rise));
-        offChord[g] = std::max({offChord[g], std::abs(run.StartX - 0.5 - (e.centre().x - half)),
-                                std::abs(run.StartX + run.SpanX - 0.5 - (e.centre().x + half))});
+        return std::pair{e.centre().x - half, e.centre().x + half};
+    };
+    const auto closeRow = [&](std::size_t g) {
+        if (row[g] != INT32_MIN) {
+            offChord[g] = std::max(offChord[g], std::abs(end[g] - 0.5 - chord(g, row[g]).second));
+        }
+    };
+    groups.forEachRun([&](std::size_t g, const LineSegment& run) {
+        if (row[g] != run.StartY) {
+            closeRow(g);
+            row[g] = run.StartY;
+            offChord[g] = std::max(offChord[g], std::abs(run.StartX - 0.5 - chord(g, run.StartY).first));
+        } else {
+            // The gap's cell nearest the centre must lie near the edge.
+            const GroupExtent& e = extents[g];
+            const double radius = std::sqrt(e.cells / std::numbers::pi);
+            const double x = std::clamp(e.centre().x, static_cast<double>(end[g]), run.StartX - 1.0);
+            if (radius - length(Point{x, static_cast<double>(run.StartY)} - e.centre()) > 2 + 0.15 * radius) {
+                offChord[g] = std::numeric_limits<double>::infinity();  // a hole inside: a ring, not a disc
+            }
+        }
+        end[g] = run.StartX + run.SpanX;
     });
+    for (std::size_t g = 0; g < count; ++g) {
+        closeRow(g);
+    }
     for (std::size_t i = 0; i < groups.groupCount(); ++i) {
         const GroupExtent& e = extents[i];
         const double diameter = (e.width() + e.height()) / 2;
