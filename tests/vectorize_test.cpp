@@ -370,6 +370,44 @@ TEST(vectorize, the_dashes_of_a_circle_are_arcs_of_it) {
     }
 }
 
+// A small bend of another stroke whose ends happen to lie on a dashed circle's way round is no dash of
+// it: it stays a bend of its own radius, bulging either way, and the dashes stay as they are.
+TEST(vectorize, a_bend_with_its_ends_on_a_dashed_circle_is_no_dash_of_it) {
+    struct Bend {
+        double chord, sweep, pen;  // dots between its ends, degrees, dots
+        bool inward;
+    };
+    const Point centre{150, 150};
+    const double radius = 100, degreesPerDot = 180 / std::numbers::pi / radius;
+    for (const Bend bend : {Bend{14, 100, 3, true}, Bend{14, 100, 3, false}, Bend{16, 80, 4, true}}) {
+        std::vector<Shape> shapes;  // a dashed half circle
+        for (double at = 0; at + 35 * degreesPerDot <= 180 + 1e-9; at += 55 * degreesPerDot) {
+            shapes.push_back(ring(centre, radius, 3, at, at + 35 * degreesPerDot));
+        }
+        // The bend on the other side, its ends on the circle.
+        const double half = bend.sweep / 2 * std::numbers::pi / 180, bendRadius = bend.chord / 2 / std::sin(half);
+        const double chordAt = std::sqrt(radius * radius - bend.chord * bend.chord / 4);
+        const double out = chordAt + (bend.inward ? 1 : -1) * bendRadius * std::cos(half);
+        const Point bendCentre{centre.x, centre.y - out};
+        const double facing = bend.inward ? 90 : 270;
+        shapes.push_back(ring(bendCentre, bendRadius, bend.pen, facing - bend.sweep / 2, facing + bend.sweep / 2));
+        const Picture picture(300, 300, shapes);
+        PassState pass;
+        test::FakeView view;
+        const VectorDrawing drawing = VectorizeGrid(picture.grid, {}, pass, view);
+        EXPECT_TRUE(std::any_of(drawing.arcs.begin(), drawing.arcs.end(),
+                                [&](const VectorArc& arc) {
+                                    return distance(arc.centre, bendCentre) <= 2 &&
+                                           std::abs(arc.radius - bendRadius) <= 2;
+                                }))
+            << bend.chord << " " << bend.inward;
+        EXPECT_EQ(std::count_if(drawing.arcs.begin(), drawing.arcs.end(),
+                                [&](const VectorArc& arc) { return distance(arc.centre, centre) <= 3; }),
+                  6)
+            << bend.chord << " " << bend.inward;
+    }
+}
+
 // A circle of a pen hardly more than a dot wide, cut apart by the lines meeting it, is one CIRCLE: its
 // fitted circle may run a dot beside such thin ink across the gaps between the pieces.
 TEST(vectorize, a_thin_circle_cut_by_lines_is_one_circle) {

@@ -24,12 +24,14 @@ constexpr double kInkedDashShare = 0.8;
 constexpr double kBlankGapShare = 0.5;
 constexpr std::size_t kFewestDashes = 3;
 
-// A short LINE or ARC that may be a dash: its ends and which entity it is (lines first, then arcs).
+// A short LINE or ARC that may be a dash: its ends, an ARC's middle, and which entity it is (lines first,
+// then arcs).
 struct Dash {
     Point a;
     Point b;
     double width = 0;
     std::size_t entity = 0;
+    std::optional<VectorCircle> bend;  // an ARC's own circle
 };
 
 // A dash's way round its circle, counter-clockwise from start to end (degrees, end past start).
@@ -46,11 +48,20 @@ std::pair<double, double> spanOn(const CircleFit& circle, const Dash& dash) {
 }
 
 // Whether the dash's ends lie on the circle: within the tolerance and half the stroke, as the ends of a
-// chord run out along it to the end of the ink leave the circle by up to that.
+// chord run out along it to the end of the ink leave the circle by up to that. An ARC must bend the same
+// way, about as much: a small bend of another stroke whose ends fall on the circle is no dash of it.
 bool endsOn(const CircleFit& circle, const Dash& dash, double tolerance) {
     const double reach = tolerance + dash.width / 2;
-    return std::abs(length(dash.a - circle.centre) - circle.radius) <= reach &&
-           std::abs(length(dash.b - circle.centre) - circle.radius) <= reach;
+    const auto on = [&](Point p) { return std::abs(length(p - circle.centre) - circle.radius) <= reach; };
+    if (!on(dash.a) || !on(dash.b)) {
+        return false;
+    }
+    if (!dash.bend) {
+        return true;
+    }
+    const Point middle = (dash.a + dash.b) * 0.5;
+    return dash.bend->radius >= circle.radius / 2 && dash.bend->radius <= 2 * circle.radius &&
+           dot(dash.bend->centre - middle, circle.centre - middle) > 0;
 }
 
 CircleFit circleThroughEnds(const std::vector<Dash>& dashes, const std::vector<std::size_t>& chosen) {
@@ -248,7 +259,7 @@ std::vector<Dash> dashesOf(const WideDrawing& wide) {
         const VectorLine& line = drawing.lines[i];
         const double size = length(line.b - line.a);
         if (size >= std::max(2.0, wide.lineWidths[i]) && size <= kLongestDash) {
-            dashes.push_back({line.a, line.b, wide.lineWidths[i], i});
+            dashes.push_back({line.a, line.b, wide.lineWidths[i], i, std::nullopt});
         }
     }
     for (std::size_t i = 0; i < drawing.arcs.size(); ++i) {
@@ -259,7 +270,7 @@ std::vector<Dash> dashesOf(const WideDrawing& wide) {
         };
         const Point a = at(arc.startDegrees), b = at(arc.endDegrees);
         if (sweepDegrees(arc.startDegrees, arc.endDegrees) <= kWidestDashSweep && length(b - a) <= kLongestDash) {
-            dashes.push_back({a, b, wide.arcWidths[i], drawing.lines.size() + i});
+            dashes.push_back({a, b, wide.arcWidths[i], drawing.lines.size() + i, VectorCircle{arc.centre, arc.radius}});
         }
     }
     return dashes;
