@@ -731,6 +731,50 @@ class HatchedSectionSlots(unittest.TestCase):
         self.assertGreaterEqual(sum(sides), 0.85 * len(sides), sides)
 
 
+class NarrowJunctions(unittest.TestCase):
+    """Heavy strokes (7.1-9.4 dots) meeting at 9-14.5 degrees on pages of thin ones, scanned with the scan
+    model's noise: strokes running into another's side (with a stroke across there) and the shafts and barbs
+    of arrows. Where they meet they merge into one blot, wider than the thin strokes by far, whose middle is
+    taken for a filled area's. Most strokes 80 dots or longer must be one LINE still (90 % of it within half
+    the pen and 2 dots)."""
+
+    PAGES = 4
+
+    def page(self, seed):
+        rng, width, height = random.Random(seed), 1600, 1000
+        lines = [{"a": a, "b": b, "w": 3.0} for a, b in (((20, 20), (width - 20, 20)), ((width - 20, 20), (
+            width - 20, height - 20)), ((width - 20, height - 20), (20, height - 20)), ((20, height - 20), (20, 20)))]
+        lines += [{"a": (40, 60 + 12 * k), "b": (width - 40, 60 + 12 * k + rng.uniform(-3, 3)),
+                   "w": rng.choice([2.8, 3.0])} for k in range(12)]
+        heavy = []
+        for k in range(6):  # a stroke and a stroke across it, two more running into its side there
+            pen, narrow = rng.choice([7.1, 8.3, 9.4]), math.radians(rng.uniform(9, 14.5))
+            turn = math.radians(rng.uniform(-30, 30))
+            centre = (150 + 480 * (k % 3) + rng.uniform(-5, 5), 300 + 250 * (k // 3))
+            at = lambda s, q: (centre[0] + s * math.cos(turn) - q * math.sin(turn),
+                               centre[1] + s * math.sin(turn) + q * math.cos(turn))
+            heavy += [{"a": at(-120, 0), "b": at(200, 0), "w": pen}, {"a": at(0, -45), "b": at(0, 45), "w": pen}]
+            heavy += [{"a": at(-100 * math.cos(narrow), side * 100 * math.sin(narrow)), "b": centre, "w": pen}
+                      for side in (1, -1)]
+        for k in range(3):  # arrows: shaft and barbs from the tip
+            pen, narrow = rng.choice([7.1, 8.3, 9.4]), math.radians(rng.uniform(9, 14.5))
+            turn, tip = math.radians(rng.uniform(0, 360)), (200 + 480 * k + rng.uniform(-5, 5), 850)
+            heavy += [{"a": tip, "b": (tip[0] + 90 * math.cos(turn + side * narrow),
+                                       tip[1] + 90 * math.sin(turn + side * narrow)), "w": pen} for side in (0, 1, -1)]
+        return ((width, height), lines + heavy, []), heavy
+
+    def test_strokes(self):
+        folder = tempfile.mkdtemp()
+        pages = [self.page(seed) for seed in range(self.PAGES)]
+        scan_pages([page for page, _ in pages], os.path.join(folder, "junctions-%d.tif"))
+        followed = []
+        for k, (_, heavy) in enumerate(pages):
+            found = vectorize(os.path.join(folder, "junctions-%d.tif" % k), folder)
+            followed += [edge_followers((line["a"], line["b"]), found, line["w"] / 2 + 2) >= 0.9 for line in heavy
+                         if math.dist(line["a"], line["b"]) >= 80]
+        self.assertGreaterEqual(sum(followed), 0.8 * len(followed), followed)
+
+
 class CrossHatching(unittest.TestCase, Checks):
     """Areas cross-hatched at 300 dpi inside a border, as section views are: every hatch stroke 2.5 mm or
     longer followed by one LINE alone, though the strokes cross every few dots."""

@@ -154,14 +154,17 @@ std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, double
     return candidates;
 }
 
-bool inkedBetween(const std::vector<LinePiece>& pieces, const Candidate& candidate, const InkProbe& ink) {
+bool inkedBetween(const std::vector<LinePiece>& pieces, const Candidate& candidate, const InkProbe& ink,
+                  const HollowedAreas& filled) {
     if (candidate.gap <= 1.5) {
         return true;
     }
     Point from, to;
     gapBetween(pieces[static_cast<std::size_t>(candidate.first)], pieces[static_cast<std::size_t>(candidate.second)],
                from, to);
-    return ink.shareAlong(from, to) >= kInkedShare;
+    const LinePiece& longer = pieces[static_cast<std::size_t>(candidate.first)];
+    const bool blot = filled.unhollowed != nullptr && candidate.gap <= 4 * longer.width + 8;
+    return (blot ? *filled.unhollowed : ink).shareAlong(from, to) >= kInkedShare;
 }
 
 bool fitsJoined(const LineGroup& x, const LineGroup& y, double tolerance) {
@@ -227,6 +230,41 @@ bool meetingPoint(const LinePiece& line, const LinePiece& other, Point end, Poin
     return true;
 }
 
+// The point where line, run on from end, meets other at a narrow angle (8 to 15 degrees): such strokes
+// merge into one blot well before their centre lines meet, so the end stops short by about their half
+// widths over the angle's sine. It is taken when the picture has ink all the way to it.
+bool narrowMeetingPoint(const LinePiece& line, const LinePiece& other, Point end, Point inner, double tolerance,
+                        const InkProbe& ink, Point& meeting) {
+    constexpr double kLeastSine = 0.139;  // 8 degrees: flatter, the meeting point is too unsure
+    const double sine = std::abs(cross(line.direction, other.direction));
+    if (sine < kLeastSine || sine >= 0.26) {
+        return false;
+    }
+    const double t =
+        cross(other.moments.mean - line.moments.mean, other.direction) / cross(line.direction, other.direction);
+    const Point x = line.moments.mean + line.direction * t;
+    // Only an end stopped short by more than a corner's reach: nearer, the lines of a gently bent stroke
+    // meet as drawn.
+    const Point outward = unit(end - inner);
+    const double gap = length(x - end);
+    if (dot(x - end, outward) <= 0 || gap <= other.width / 2 + tolerance + 1 ||
+        gap > (line.width / 2 + other.width / 2 + tolerance) / sine) {
+        return false;
+    }
+    // The other line may stop short of the meeting point by as much, in the same blot (an arrow's shaft at
+    // its tip), and must lie mostly behind it, on this line's side (the shaft and barbs of an arrow, a stroke
+    // running into another's side); one lying ahead of it is the next line of a polyline's turn, where the
+    // two stop as drawn.
+    const Point way = unit(other.b - other.a);
+    const double at = dot(x - other.a, way);
+    const double behind = -std::min(dot(other.a - x, outward), dot(other.b - x, outward));
+    if (at < -gap || at > lengthOf(other) + gap || behind < 2 * gap || ink.shareAlong(end, x) < kInkedShare) {
+        return false;
+    }
+    meeting = x;
+    return true;
+}
+
 // Whether ink cleared from a filled area's inside lies beside end, across the line: the end is on the
 // area's outline.
 bool besideHollowed(const HollowedAreas& filled, Point end, Point along) {
@@ -245,8 +283,8 @@ bool besideHollowed(const HollowedAreas& filled, Point end, Point along) {
 }
 
 // One round of joining: each group of pieces becomes one.
-std::vector<LinePiece> joinOnce(const std::vector<LinePiece>& pieces, const InkProbe& ink, double tolerance,
-                                WorkerPool& pool, const Tick& tick) {
+std::vector<LinePiece> joinOnce(const std::vector<LinePiece>& pieces, const InkProbe& ink, const HollowedAreas& filled,
+                                double tolerance, WorkerPool& pool, const Tick& tick) {
     std::vector<LineGroup> groups(pieces.size());
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         groups[i] = {pieces[i].moments, {pieces[i].a, pieces[i].b}, pieces[i].width * pieces[i].moments.n};
@@ -256,7 +294,7 @@ std::vector<LinePiece> joinOnce(const std::vector<LinePiece>& pieces, const InkP
         tick();
         const std::size_t x = sets.find(static_cast<std::size_t>(candidate.first));
         const std::size_t y = sets.find(static_cast<std::size_t>(candidate.second));
-        if (x == y || !fitsJoined(groups[x], groups[y], tolerance) || !inkedBetween(pieces, candidate, ink)) {
+        if (x == y || !fitsJoined(groups[x], groups[y], tolerance) || !inkedBetween(pieces, candidate, ink, filled)) {
             continue;
         }
         groups[x].moments.merge(groups[y].moments);
@@ -276,10 +314,10 @@ std::vector<LinePiece> joinOnce(const std::vector<LinePiece>& pieces, const InkP
 
 }  // namespace
 
-std::vector<LinePiece> joinLines(const std::vector<LinePiece>& pieces, const InkProbe& ink, double tolerance,
-                                 WorkerPool& pool, const Tick& tick) {
+std::vector<LinePiece> joinLines(const std::vector<LinePiece>& pieces, const InkProbe& ink, const HollowedAreas& filled,
+                                 double tolerance, WorkerPool& pool, const Tick& tick) {
     // A second round lets the joined lines, whose directions are surer, reach over wider gaps.
-    return joinOnce(joinOnce(pieces, ink, tolerance, pool, tick), ink, tolerance, pool, tick);
+    return joinOnce(joinOnce(pieces, ink, filled, tolerance, pool, tick), ink, filled, tolerance, pool, tick);
 }
 
 void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, const HollowedAreas& filled,
@@ -306,6 +344,7 @@ void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double t
     }
     index.build();
     const std::vector<LinePiece> drawn = lines;
+    const InkProbe& picture = filled.unhollowed != nullptr ? *filled.unhollowed : ink;
     std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
     std::vector<std::vector<std::int32_t>> nears(searches.size());
     pool.run(lines.size(), [&](std::size_t i, std::int32_t worker) {
@@ -320,7 +359,9 @@ void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double t
                 const LinePiece& other = drawn[static_cast<std::size_t>(j)];
                 const double reach = other.width / 2 + tolerance + 1;
                 Point meeting;
-                if (static_cast<std::size_t>(j) != i && meetingPoint(drawn[i], other, end, inner, reach, meeting)) {
+                if (static_cast<std::size_t>(j) != i &&
+                    (meetingPoint(drawn[i], other, end, inner, reach, meeting) ||
+                     narrowMeetingPoint(drawn[i], other, end, inner, tolerance, picture, meeting))) {
                     const double distance = length(meeting - end);
                     if (snapped == end || distance < best) {
                         best = distance;

@@ -9,12 +9,6 @@
 
 namespace kelvarin {
 
-// Joins the pieces of each straight stroke into one line: pieces that lie on one line within tolerance
-// and overlap, or whose gap is ink (a crossing or a junction that cut the stroke), become one. Each
-// result is a LinePiece over all its points, its ends the outermost of its pieces.
-std::vector<LinePiece> joinLines(const std::vector<LinePiece>& pieces, const InkProbe& ink, double tolerance,
-                                 WorkerPool& pool, const Tick& tick);
-
 // The filled areas whose insides were cleared, which leaves their narrow ends (up to solidWidth dots
 // across) full: the grid before (unhollowed) and after (hollowed); none when both are null.
 struct HollowedAreas {
@@ -22,6 +16,14 @@ struct HollowedAreas {
     const InkProbe* hollowed = nullptr;
     double solidWidth = 0;
 };
+
+// Joins the pieces of each straight stroke into one line: pieces that lie on one line within tolerance
+// and overlap, or whose gap is ink (a crossing or a junction that cut the stroke), become one. A gap no
+// wider than a filled area's solid width counts as ink where the picture had ink before the hollowing:
+// heavy strokes meeting at a narrow angle make a blot whose middle the hollowing clears. Each result is a
+// LinePiece over all its points, its ends the outermost of its pieces.
+std::vector<LinePiece> joinLines(const std::vector<LinePiece>& pieces, const InkProbe& ink, const HollowedAreas& filled,
+                                 double tolerance, WorkerPool& pool, const Tick& tick);
 
 // Runs each end out along its line to where the ink ends, then moves an end that reached another line
 // onto it: a T's stem ends on the bar's centre line, the two lines of a corner at their intersection. An

@@ -258,10 +258,10 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     WideDrawing drawing;
     joinArcs(pieces.arcs, pieces.lines, ink, options.tolerance, drawing, pool, tick);
     progress.update(1, 1.0 / 4);
-    std::vector<LinePiece> lines = joinLines(pieces.lines, ink, options.tolerance, pool, tick);
-    progress.update(2, 2.0 / 4);
     const InkProbe unhollowed(grid);
     const HollowedAreas filled = hollowedSource ? HollowedAreas{&unhollowed, &ink, 2.0 * rim + 1} : HollowedAreas{};
+    std::vector<LinePiece> lines = joinLines(pieces.lines, ink, filled, options.tolerance, pool, tick);
+    progress.update(2, 2.0 / 4);
     finishLineEnds(lines, ink, options.tolerance, filled, pool, tick);
     bendBowedLines(lines, ink, options.tolerance, drawing, pool, tick);
     for (const LinePiece& line : lines) {
