@@ -246,19 +246,18 @@ bool narrowMeetingPoint(const LinePiece& line, const LinePiece& other, Point end
     // Only an end stopped short by more than a corner's reach: nearer, the lines of a gently bent stroke
     // meet as drawn.
     const Point outward = unit(end - inner);
-    const double gap = length(x - end);
-    if (dot(x - end, outward) <= 0 || gap <= other.width / 2 + tolerance + 1 ||
-        gap > (line.width / 2 + other.width / 2 + tolerance) / sine) {
+    const double gap = length(x - end), widestGap = (line.width / 2 + other.width / 2 + tolerance) / sine;
+    if (dot(x - end, outward) <= 0 || gap <= other.width / 2 + tolerance + 1 || gap > widestGap) {
         return false;
     }
-    // The other line may stop short of the meeting point by as much, in the same blot (an arrow's shaft at
-    // its tip), and must lie mostly behind it, on this line's side (the shaft and barbs of an arrow, a stroke
+    // The other line may stop short of the meeting point too, in the same blot (an arrow's shaft at its
+    // tip), and must lie mostly behind it, on this line's side (the shaft and barbs of an arrow, a stroke
     // running into another's side); one lying ahead of it is the next line of a polyline's turn, where the
     // two stop as drawn.
-    const Point way = unit(other.b - other.a);
-    const double at = dot(x - other.a, way);
+    const double at = dot(x - other.a, unit(other.b - other.a));
     const double behind = -std::min(dot(other.a - x, outward), dot(other.b - x, outward));
-    if (at < -gap || at > lengthOf(other) + gap || behind < 2 * gap || ink.shareAlong(end, x) < kInkedShare) {
+    if (at < -widestGap || at > lengthOf(other) + widestGap || behind < 2 * gap ||
+        ink.shareAlong(end, x) < kInkedShare) {
         return false;
     }
     meeting = x;
