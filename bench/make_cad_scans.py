@@ -11,6 +11,7 @@ centre linetypes are plotted as dashes, each dash its own line or arc. Text, ell
 left out.
 
 make_cad_scans.py FOLDER [--set tuning|judging|tests] [--sources DIR] [NAME ...]
+Without names, the set's pages not in FOLDER yet are made; named pages are made again.
 Sources are read from the bare git mirrors of ezdxf, LibreCAD and dxf-parser (MIRRORS, default
 /work/.mirror) or, for the tests set, from --sources (tests/data/cad)."""
 import argparse
@@ -55,6 +56,12 @@ TUNING = {
     "cad-map": ("A4", 200, 0.5, 26, "map", ["ezdxf:examples/addons/drawing/data/usa.dxf"]),
     "cad-schematic-thin": ("A4", 200, -0.5, 52, "schematic symbols of thin pens",
                            [f"librecad:{LIB}power_station/ed{k}.dxf" for k in range(41, 61)]),
+    "cad-transistors": ("A4", 300, 0.4, 71, "transistor symbols of heavy pens",
+                        [f"librecad:{LIB}elektro/transistor/vt{k}.dxf" for k in range(1, 13)]),
+    "cad-diodes": ("A4", 400, -0.5, 72, "diode symbols of heavy pens",
+                   [f"librecad:{LIB}elektro/diode/vd{k}.dxf" for k in range(1, 12)]),
+    "cad-lamps": ("A4", 300, 0.5, 61, "lamp symbols, filled discs",
+                  [f"librecad:{LIB}elektro/lamp/hl_{k}.dxf" for k in (1, 2, 10, 11, 12, 13, 14, 15, 17, 18, 19, 20)]),
 }
 JUDGING = {
     "cad-elevation": ("A3", 300, -0.4, 31, "facade elevation with dimensions",
@@ -71,6 +78,17 @@ JUDGING = {
     "cad-map-2": ("A4", 300, 0.4, 35, "map",
                   ["ezdxf:tests/test_01_dxf_entities/houses_of_parliament_georeferenced.dxf"]),
     "cad-filled": ("A4", 300, -0.7, 36, "filled areas", ["ezdxf:examples_dxf/hatches_1.dxf"]),
+    "cad-transistors-2": ("A4", 300, -0.6, 38, "transistor symbols of heavy pens",
+                          [f"librecad:{LIB}elektro/transistor/{n}.dxf" for n in
+                           ["vt13", "vt14", "vt15", "vt16", "vt17", "vt18", "vt19", "vt20", "vt31", "vt41", "igbt_npn",
+                            "igbt_pnp"]]),
+    "cad-diodes-2": ("A4", 300, 0.5, 39, "diode symbols",
+                     [f"librecad:{LIB}elektro/diode-iso/Diode-{n}.dxf" for n in
+                      ["Bridge", "Diac", "Gunn", "LED", "PIN", "Photo", "Power", "Schottky", "Thy-SCR", "Triac",
+                       "Tunnel", "Zener"]]),
+    "cad-lamps-2": ("A4", 300, 0.3, 40, "lamp symbols, filled discs",
+                    [f"librecad:{LIB}elektro/lamp/hl_{k}.dxf" for k in range(21, 30)]
+                    + [f"librecad:{LIB}elektro/lamp/hl_{k}.dxf" for k in range(3, 10)]),
 }
 TESTS = {
     "door-d1": ("A4", 200, 0.3, 41, "door swing", ["file:d1.dxf"]),
@@ -379,4 +397,5 @@ if __name__ == "__main__":
     drawings = {"tuning": TUNING, "judging": JUDGING, "tests": TESTS}[options.set]
     os.makedirs(options.folder, exist_ok=True)
     for name in options.names or drawings:
-        make(options.folder, name, drawings[name], options.sources)
+        if options.names or not os.path.exists(os.path.join(options.folder, name + ".json")):
+            make(options.folder, name, drawings[name], options.sources)
