@@ -732,7 +732,7 @@ class HatchedSectionSlots(unittest.TestCase):
 
 
 class NarrowJunctions(unittest.TestCase):
-    """Heavy strokes (7.1-9.4 dots) meeting at 9-14.5 degrees on pages of thin ones, scanned with the scan
+    """Heavy strokes (7.1-9.4 dots) meeting at 9-19.5 degrees on pages of thin ones, scanned with the scan
     model's noise: strokes running into another's side (with a stroke across there) and the shafts and barbs
     of arrows. Where they meet they merge into one blot, wider than the thin strokes by far, whose middle is
     taken for a filled area's. Most strokes 80 dots or longer must be one LINE still (90 % of it within half
@@ -748,7 +748,7 @@ class NarrowJunctions(unittest.TestCase):
                    "w": rng.choice([2.8, 3.0])} for k in range(12)]
         heavy = []
         for k in range(6):  # a stroke and a stroke across it, two more running into its side there
-            pen, narrow = rng.choice([7.1, 8.3, 9.4]), math.radians(rng.uniform(9, 14.5))
+            pen, narrow = rng.choice([7.1, 8.3, 9.4]), math.radians(rng.uniform(9, 19.5))
             turn = math.radians(rng.uniform(-30, 30))
             centre = (150 + 480 * (k % 3) + rng.uniform(-5, 5), 300 + 250 * (k // 3))
             at = lambda s, q: (centre[0] + s * math.cos(turn) - q * math.sin(turn),
@@ -757,7 +757,7 @@ class NarrowJunctions(unittest.TestCase):
             heavy += [{"a": at(-100 * math.cos(narrow), side * 100 * math.sin(narrow)), "b": centre, "w": pen}
                       for side in (1, -1)]
         for k in range(3):  # arrows: shaft and barbs from the tip
-            pen, narrow = rng.choice([7.1, 8.3, 9.4]), math.radians(rng.uniform(9, 14.5))
+            pen, narrow = rng.choice([7.1, 8.3, 9.4]), math.radians(rng.uniform(9, 19.5))
             turn, tip = math.radians(rng.uniform(0, 360)), (200 + 480 * k + rng.uniform(-5, 5), 850)
             heavy += [{"a": tip, "b": (tip[0] + 90 * math.cos(turn + side * narrow),
                                        tip[1] + 90 * math.sin(turn + side * narrow)), "w": pen} for side in (0, 1, -1)]

@@ -230,14 +230,15 @@ bool meetingPoint(const LinePiece& line, const LinePiece& other, Point end, Poin
     return true;
 }
 
-// The point where line, run on from end, meets other at a narrow angle (8 to 15 degrees): such strokes
+// The point where line, run on from end, meets other at a narrow angle (8 to 20 degrees): such strokes
 // merge into one blot well before their centre lines meet, so the end stops short by about their half
 // widths over the angle's sine. It is taken when the picture has ink all the way to it.
 bool narrowMeetingPoint(const LinePiece& line, const LinePiece& other, Point end, Point inner, double tolerance,
                         const InkProbe& ink, Point& meeting) {
     constexpr double kLeastSine = 0.139;  // 8 degrees: flatter, the meeting point is too unsure
+    constexpr double kMostSine = 0.342;   // 20 degrees: wider, a blot's strokes part soon after it
     const double sine = std::abs(cross(line.direction, other.direction));
-    if (sine < kLeastSine || sine >= 0.26) {
+    if (sine < kLeastSine || sine >= kMostSine) {
         return false;
     }
     const double t =
