@@ -60,6 +60,9 @@ TUNING = {
                         [f"librecad:{LIB}elektro/transistor/vt{k}.dxf" for k in range(1, 13)]),
     "cad-diodes": ("A4", 400, -0.5, 72, "diode symbols of heavy pens",
                    [f"librecad:{LIB}elektro/diode/vd{k}.dxf" for k in range(1, 12)]),
+    "cad-relays": ("A4", 300, 0.3, 91, "relay symbols, circles that lines touch",
+                   [f"librecad:{LIB}elektro/relay/{n}.dxf" for n in
+                    ["n1", "n11", "n12", "n13", "n14", "n15", "n2", "n3", "n4", "r1", "r10", "r11"]]),
     "cad-lamps": ("A4", 300, 0.5, 61, "lamp symbols, filled discs",
                   [f"librecad:{LIB}elektro/lamp/hl_{k}.dxf" for k in (1, 2, 10, 11, 12, 13, 14, 15, 17, 18, 19, 20)]),
 }
@@ -86,6 +89,9 @@ JUDGING = {
                      [f"librecad:{LIB}elektro/diode-iso/Diode-{n}.dxf" for n in
                       ["Bridge", "Diac", "Gunn", "LED", "PIN", "Photo", "Power", "Schottky", "Thy-SCR", "Triac",
                        "Tunnel", "Zener"]]),
+    "cad-relays-2": ("A4", 300, -0.4, 46, "relay symbols",
+                     [f"librecad:{LIB}elektro/relay/{n}.dxf" for n in
+                      ["n17", "n6", "r12", "r13", "r2", "r3", "r4", "r5", "r6", "r7", "r8", "r9"]]),
     "cad-lamps-2": ("A4", 300, 0.3, 40, "lamp symbols, filled discs",
                     [f"librecad:{LIB}elektro/lamp/hl_{k}.dxf" for k in range(21, 30)]
                     + [f"librecad:{LIB}elektro/lamp/hl_{k}.dxf" for k in range(3, 10)]),

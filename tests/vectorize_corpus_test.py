@@ -775,6 +775,19 @@ class NarrowJunctions(unittest.TestCase):
         self.assertGreaterEqual(sum(followed), 0.8 * len(followed), followed)
 
 
+class TouchedCircle(unittest.TestCase):
+    """A relay's coil from a scan of a CAD program's relay symbols (tests/data/vector/relay-coil.tif): its
+    leads run along the circle's stroke and push into its hole, lines leave its shoulders and its foot, so
+    its arcs are short and its hole round but for those dents. It is one CIRCLE of its centre and radius."""
+
+    def test_circle(self):
+        found = vectorize(os.path.join(SOURCE, "tests/data/vector/relay-coil.tif"), tempfile.mkdtemp())
+        tolerance = 1.5 + 0.01 * 41.6
+        circles = [f for f in found if f[0] == "CIRCLE" and math.dist(f[2][1:3], (122.4, 141.8)) <= tolerance
+                   and abs(f[3] - 41.6) <= tolerance]
+        self.assertEqual(len(circles), 1, [f[2] for f in found if f[0] != "LINE"])
+
+
 class CrossHatching(unittest.TestCase, Checks):
     """Areas cross-hatched at 300 dpi inside a border, as section views are: every hatch stroke 2.5 mm or
     longer followed by one LINE alone, though the strokes cross every few dots."""

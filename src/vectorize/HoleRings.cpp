@@ -82,25 +82,47 @@ std::optional<CircleFit> circleOfEdge(const std::vector<Point>& edge, const Box&
     // hole between hatch lines, rounded at the corners, farther.
     constexpr double kStepsOff = 0.6;
     const double within = std::max(1.0, 0.06 * fit.radius);
-    std::array<bool, kSectors> followed{};
-    double beyond = 0, on = 0, close = 0, squares = 0;
-    for (const Point& p : edge) {
-        const double off = length(p - fit.centre) - fit.radius;
-        beyond += off > within + 0.5 ? 1 : 0;
-        if (std::abs(off) <= within) {
-            followed[static_cast<std::size_t>(angleDegrees(fit.centre, p) / (360.0 / kSectors)) % followed.size()] =
-                true;
-            on += 1;
-            close += std::abs(off) <= kStepsOff ? 1 : 0;
-            squares += off * off;
+    const auto follows = [&](const CircleFit& circle, double inside) {
+        std::array<bool, kSectors> followed{};
+        double beyond = 0, on = 0, close = 0, squares = 0;
+        for (const Point& p : edge) {
+            const double off = length(p - circle.centre) - circle.radius;
+            beyond += off > within + 0.5 ? 1 : 0;
+            if (std::abs(off) <= within) {
+                followed[static_cast<std::size_t>(angleDegrees(circle.centre, p) / (360.0 / kSectors)) %
+                         followed.size()] = true;
+            }
+            if (off >= -inside && off <= within) {
+                on += 1;
+                close += std::abs(off) <= kStepsOff ? 1 : 0;
+                squares += off * off;
+            }
         }
+        const auto sectors = std::count(followed.begin(), followed.end(), true);
+        return beyond <= 0.05 * static_cast<double>(edge.size()) && sectors >= fewestSectors && close >= 0.8 * on &&
+               squares <= 0.45 * 0.45 * on;
+    };
+    if (follows(fit, within)) {
+        return fit;
     }
-    const auto sectors = std::count(followed.begin(), followed.end(), true);
-    if (beyond > 0.05 * static_cast<double>(edge.size()) || sectors < fewestSectors || close < 0.8 * on ||
-        squares > 0.45 * 0.45 * on) {
+    // A whole hole's edge may be pushed in here and there by lines that touch or run along the ring: the
+    // circle of the rest of it, where few of its points lie inside.
+    if (!whole) {
         return std::nullopt;
     }
-    return fit;
+    near.clear();
+    for (const Point& p : edge) {
+        const double off = length(p - fit.centre) - fit.radius;
+        if (off >= -kStepsOff && off <= within) {
+            near.push_back(p);
+        }
+    }
+    const CircleFit rest = fitCircle(near);
+    if (!rest.valid || static_cast<double>(near.size()) < 0.85 * static_cast<double>(edge.size()) ||
+        !follows(rest, kStepsOff)) {
+        return std::nullopt;
+    }
+    return rest;
 }
 
 // Whether holes of so many cells in all, whole or pieces, may make a round hole of that box: a square one,
