@@ -427,6 +427,28 @@ TEST(vectorize, a_thin_circle_cut_by_lines_is_one_circle) {
     }
 }
 
+// An arc that runs into a circle along a tangent (a transformer's winding leaving its core): the two strokes
+// are one ink for a while before they touch, and the arc ends where they touch, not where they part.
+TEST(vectorize, an_arc_running_into_a_circle_ends_where_they_touch) {
+    struct Touching {
+        double circle, arc, sweep, pen;  // radii in dots, the arc's sweep in degrees from the touching point
+    };
+    for (const Touching t : {Touching{60, 140, 70, 6}, Touching{50, 160, 50, 7}, Touching{70, 120, 80, 5}}) {
+        const Point centre{150, 150}, touch{centre.x + t.circle, centre.y}, arcCentre{touch.x - t.arc, touch.y};
+        const Picture picture(300, 300, {ring(centre, t.circle, t.pen), ring(arcCentre, t.arc, t.pen, 0, t.sweep)});
+        PassState pass;
+        test::FakeView view;
+        const VectorDrawing drawing = VectorizeGrid(picture.grid, {}, pass, view);
+        const auto arc = std::find_if(drawing.arcs.begin(), drawing.arcs.end(), [&](const VectorArc& a) {
+            return distance(a.centre, arcCentre) <= 1.5 + 0.01 * t.arc &&
+                   std::abs(a.radius - t.arc) <= 1.5 + 0.01 * t.arc;
+        });
+        ASSERT_NE(arc, drawing.arcs.end()) << t.arc;
+        EXPECT_LE(distance(pointOnCircle(arc->centre, arc->radius, arc->startDegrees), touch), t.pen) << t.arc;
+        EXPECT_LE(std::abs(std::remainder(arc->endDegrees - t.sweep, 360.0)), 2) << t.arc;
+    }
+}
+
 // A heavy pen's arc with hatching inside it (a weld symbol): the lines meeting it cut it into pieces too
 // short to bend, which joined into chords; it is one ARC, the hatching and the base line LINEs.
 TEST(vectorize, a_hatched_heavy_arc_is_one_arc) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -62,32 +63,59 @@ void meetAtTangent(VectorArc& arc, VectorLine& line, double tolerance) {
     }
 }
 
-// Moves the ends of two arcs near the point where their circles touch (inside or outside) to it.
-void meetAtTangent(VectorArc& first, VectorArc& second, double tolerance) {
+// Where two circles touch (inside or outside, within the tolerance) and how far their ends may stray from
+// there; nothing when they do not touch.
+struct Touch {
+    Point at;
+    double reach = 0;
+};
+std::optional<Touch> touchOf(const VectorCircle& first, const VectorCircle& second, double tolerance) {
     const Point apart = second.centre - first.centre;
     const double distance = length(apart);
     if (distance <= tolerance) {
-        return;
+        return std::nullopt;
     }
     const Point unit = apart * (1 / distance);
-    Point touch;
-    double curvatureApart = 0;
     if (std::abs(distance - (first.radius + second.radius)) <= tolerance) {
-        touch = first.centre + unit * first.radius;
-        curvatureApart = 1 / first.radius + 1 / second.radius;
-    } else if (std::abs(distance - std::abs(first.radius - second.radius)) <= tolerance) {
-        touch =
-            first.radius > second.radius ? first.centre + unit * first.radius : second.centre - unit * second.radius;
-        curvatureApart = std::abs(1 / first.radius - 1 / second.radius);
-    } else {
+        return Touch{first.centre + unit * first.radius, tangentReach(1 / first.radius + 1 / second.radius, tolerance)};
+    }
+    if (std::abs(distance - std::abs(first.radius - second.radius)) <= tolerance) {
+        return Touch{
+            first.radius > second.radius ? first.centre + unit * first.radius : second.centre - unit * second.radius,
+            tangentReach(std::abs(1 / first.radius - 1 / second.radius), tolerance)};
+    }
+    return std::nullopt;
+}
+
+// Moves the ends of two arcs near the point where their circles touch (inside or outside) to it.
+void meetAtTangent(VectorArc& first, VectorArc& second, double tolerance) {
+    const std::optional<Touch> touch = touchOf({first.centre, first.radius}, {second.centre, second.radius}, tolerance);
+    if (!touch) {
         return;
     }
-    const double reach = tangentReach(curvatureApart, tolerance);
-    double* firstEnd = arcEndNear(first, touch, reach, tolerance);
-    double* secondEnd = arcEndNear(second, touch, reach, tolerance);
+    double* firstEnd = arcEndNear(first, touch->at, touch->reach, tolerance);
+    double* secondEnd = arcEndNear(second, touch->at, touch->reach, tolerance);
     if (firstEnd && secondEnd) {
-        *firstEnd = angleDegrees(first.centre, touch);
-        *secondEnd = angleDegrees(second.centre, touch);
+        *firstEnd = angleDegrees(first.centre, touch->at);
+        *secondEnd = angleDegrees(second.centre, touch->at);
+    }
+}
+
+// Moves the arc's end near the point where its circle touches a whole circle to it, whether it ran on past
+// the point or stopped short of it: along the tangent the two strokes are one ink, which hides where the
+// arc leaves the circle.
+void meetCircleAtTangent(VectorArc& arc, const VectorCircle& circle, double tolerance) {
+    const std::optional<Touch> touch = touchOf({arc.centre, arc.radius}, circle, tolerance);
+    if (!touch) {
+        return;
+    }
+    const bool startNearer = length(pointOnCircle(arc.centre, arc.radius, arc.startDegrees) - touch->at) <=
+                             length(pointOnCircle(arc.centre, arc.radius, arc.endDegrees) - touch->at);
+    double& end = startNearer ? arc.startDegrees : arc.endDegrees;
+    const double off = length(pointOnCircle(arc.centre, arc.radius, end) - touch->at);
+    const double halfSweep = arc.radius * sweepDegrees(arc.startDegrees, arc.endDegrees) * std::numbers::pi / 360;
+    if (off <= touch->reach && off < halfSweep) {
+        end = angleDegrees(arc.centre, touch->at);
     }
 }
 
@@ -149,6 +177,27 @@ void meetAtTangentPoints(VectorDrawing& drawing, double tolerance, const Tick& t
         tick();
         meetAtTangent(drawing.arcs[static_cast<std::size_t>(first)], drawing.arcs[static_cast<std::size_t>(second)],
                       tolerance);
+    }
+    // Each circle listed along its way round, as chords of a sixteenth; an arc's ends look for those near.
+    SegmentIndex circles(kIndexCellSize);
+    for (std::size_t i = 0; i < drawing.circles.size(); ++i) {
+        const VectorCircle& circle = drawing.circles[i];
+        for (int k = 0; k < 16; ++k) {
+            circles.insert(static_cast<std::int32_t>(i), pointOnCircle(circle.centre, circle.radius, 22.5 * k),
+                           pointOnCircle(circle.centre, circle.radius, 22.5 * (k + 1)));
+        }
+    }
+    for (VectorArc& arc : drawing.arcs) {
+        tick();
+        const double reach = tangentReach(1 / arc.radius, tolerance) + 2 * tolerance;
+        circles.startSearch();
+        found.clear();
+        circles.addNear(pointOnCircle(arc.centre, arc.radius, arc.startDegrees), reach, found);
+        circles.addNear(pointOnCircle(arc.centre, arc.radius, arc.endDegrees), reach, found);
+        std::sort(found.begin(), found.end());
+        for (const std::int32_t k : found) {
+            meetCircleAtTangent(arc, drawing.circles[static_cast<std::size_t>(k)], tolerance);
+        }
     }
 }
 
