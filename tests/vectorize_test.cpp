@@ -449,6 +449,25 @@ TEST(vectorize, an_arc_running_into_a_circle_ends_where_they_touch) {
     }
 }
 
+// A line tangent to a circle (a speaker's cone under its line): along the tangent the two strokes are one
+// ink, which the circle takes; the line on both sides is one LINE across it.
+TEST(vectorize, a_line_tangent_to_a_circle_is_one_line_across_it) {
+    for (const auto& [radius, pen] : {std::pair{100.0, 5.5}, {70.0, 4.0}, {120.0, 7.0}}) {
+        const Point centre{150, 140};
+        const double y = centre.y + radius;
+        const Case c{"tangent line",
+                     {ring(centre, radius, pen), segment({centre.x - 140, y}, {centre.x + 140, y}, pen)},
+                     1,
+                     0,
+                     1};
+        const Picture picture(300, 300 + static_cast<std::int32_t>(radius), c.shapes);
+        PassState pass;
+        test::FakeView view;
+        const VectorDrawing drawing = VectorizeGrid(picture.grid, {}, pass, view);
+        expectMatches(c, drawing);
+    }
+}
+
 // A heavy pen's arc with hatching inside it (a weld symbol): the lines meeting it cut it into pieces too
 // short to bend, which joined into chords; it is one ARC, the hatching and the base line LINEs.
 TEST(vectorize, a_hatched_heavy_arc_is_one_arc) {

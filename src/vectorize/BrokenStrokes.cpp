@@ -38,6 +38,11 @@ bool continues(Point far, Point end, Point near, Point otherFar, const InkProbe&
     if (gap <= kCleanGap) {
         return true;
     }
+    // A gap that is ink all along, across another stroke or along one that touches the line there (a
+    // circle it is tangent to), is no gap.
+    if (scanned.shareAlong(end, near) >= kInkedShare) {
+        return true;
+    }
     // The gap's inside, its ends' cells left out.
     const Point aside = Point{-along.y, along.x} * kAside;
     const Point from = end + along, to = near - along;
