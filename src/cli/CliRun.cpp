@@ -128,8 +128,6 @@ InputOutcome convertInput(Form& form, CliView& view, CliOptions options, const B
     return outcome;
 }
 
-// Conversions at once: as asked, else one per core, but one at a time where each may ask on the terminal.
-
 // The inputs with their folders walked, the first one's drawing named by -o where given.
 std::vector<BatchInput> batchInputs(const CliOptions& options) {
     std::vector<BatchInput> inputs = expandInputs(options.inputs, options.recursive, options.outputDir);

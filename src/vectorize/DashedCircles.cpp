@@ -24,8 +24,8 @@ constexpr double kInkedDashShare = 0.8;
 constexpr double kBlankGapShare = 0.5;
 constexpr std::size_t kFewestDashes = 3;
 
-// A short LINE or ARC that may be a dash: its ends, an ARC's middle, and which entity it is (lines first,
-// then arcs).
+// A short LINE or ARC that may be a dash: its ends, an ARC's own circle, and which entity it is (lines
+// first, then arcs).
 struct Dash {
     Point a;
     Point b;
