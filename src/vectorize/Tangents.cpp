@@ -119,6 +119,15 @@ void meetCircleAtTangent(VectorArc& arc, const VectorCircle& circle, double tole
     }
 }
 
+// The ids the index lists within radius of either end of the arc, each once, in their order.
+void nearArcEnds(const SegmentIndex& index, const VectorArc& arc, double radius, std::vector<std::int32_t>& found) {
+    index.startSearch();
+    found.clear();
+    index.addNear(pointOnCircle(arc.centre, arc.radius, arc.startDegrees), radius, found);
+    index.addNear(pointOnCircle(arc.centre, arc.radius, arc.endDegrees), radius, found);
+    std::sort(found.begin(), found.end());
+}
+
 }  // namespace
 
 void meetAtTangentPoints(VectorDrawing& drawing, double tolerance, const Tick& tick) {
@@ -135,12 +144,7 @@ void meetAtTangentPoints(VectorDrawing& drawing, double tolerance, const Tick& t
     for (VectorArc& arc : drawing.arcs) {
         tick();
         // A line's end and the arc's end each stray at most reach from the touching point.
-        const double radius = 4 * tangentReach(1 / arc.radius, tolerance) + tolerance;
-        lines.startSearch();
-        found.clear();
-        lines.addNear(pointOnCircle(arc.centre, arc.radius, arc.startDegrees), radius, found);
-        lines.addNear(pointOnCircle(arc.centre, arc.radius, arc.endDegrees), radius, found);
-        std::sort(found.begin(), found.end());
+        nearArcEnds(lines, arc, 4 * tangentReach(1 / arc.radius, tolerance) + tolerance, found);
         for (const std::int32_t k : found) {
             meetAtTangent(arc, drawing.lines[static_cast<std::size_t>(k)], tolerance);
         }
@@ -159,11 +163,7 @@ void meetAtTangentPoints(VectorDrawing& drawing, double tolerance, const Tick& t
     for (std::size_t i = 0; i < drawing.arcs.size(); ++i) {
         tick();
         const VectorArc& arc = drawing.arcs[i];
-        const double radius = 4 * halfLength(arc) + 2 * tolerance;
-        arcEnds.startSearch();
-        found.clear();
-        arcEnds.addNear(pointOnCircle(arc.centre, arc.radius, arc.startDegrees), radius, found);
-        arcEnds.addNear(pointOnCircle(arc.centre, arc.radius, arc.endDegrees), radius, found);
+        nearArcEnds(arcEnds, arc, 4 * halfLength(arc) + 2 * tolerance, found);
         for (const std::int32_t k : found) {
             if (k != static_cast<std::int32_t>(i)) {
                 pairs.emplace_back(std::min(k, static_cast<std::int32_t>(i)),
@@ -189,12 +189,7 @@ void meetAtTangentPoints(VectorDrawing& drawing, double tolerance, const Tick& t
     }
     for (VectorArc& arc : drawing.arcs) {
         tick();
-        const double reach = tangentReach(1 / arc.radius, tolerance) + 2 * tolerance;
-        circles.startSearch();
-        found.clear();
-        circles.addNear(pointOnCircle(arc.centre, arc.radius, arc.startDegrees), reach, found);
-        circles.addNear(pointOnCircle(arc.centre, arc.radius, arc.endDegrees), reach, found);
-        std::sort(found.begin(), found.end());
+        nearArcEnds(circles, arc, tangentReach(1 / arc.radius, tolerance) + 2 * tolerance, found);
         for (const std::int32_t k : found) {
             meetCircleAtTangent(arc, drawing.circles[static_cast<std::size_t>(k)], tolerance);
         }
