@@ -11,6 +11,7 @@
 
 #include "app/AppState.h"
 #include "app/Startup.h"
+#include "common/MemoryReturn.h"
 #include "fileutil/ProgramLocation.h"
 #include "gui/MainWindow.h"
 
@@ -48,6 +49,7 @@ int measureWindow(int argc, char** argv, const char* usage, Measure measure) {
         std::cerr << usage << "\n";
         return 2;
     }
+    kelvarin::returnLargeBlocksOnFree();  // as the window's own main does
     QApplication application(argc, argv);
     kelvarin::AppState state;
     UnattendedWindow window(state);

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "cli/CliRun.h"
+#include "common/MemoryReturn.h"
 #include "fileutil/ProgramLocation.h"
 
 namespace {
@@ -30,6 +31,7 @@ std::int32_t availableCores() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    kelvarin::returnLargeBlocksOnFree();
     // The system's reasons in messages come in the user's language; numbers stay in the C locale's form.
     std::setlocale(LC_MESSAGES, "");
     // A stop request ends the running command cleanly: no half-written output or temporary file stays.

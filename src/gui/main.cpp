@@ -9,6 +9,7 @@
 
 #include "app/AppState.h"
 #include "app/Version.h"
+#include "common/MemoryReturn.h"
 #include "fileutil/ProgramLocation.h"
 #include "gui/Application.h"
 #include "gui/DesktopIdentity.h"
@@ -50,6 +51,7 @@ std::optional<int> answerWithoutWindow(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    kelvarin::returnLargeBlocksOnFree();
     if (const std::optional<int> status = answerWithoutWindow(argc, argv)) {
         return *status;
     }
