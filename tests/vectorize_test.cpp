@@ -449,6 +449,32 @@ TEST(vectorize, an_arc_running_into_a_circle_ends_where_they_touch) {
     }
 }
 
+// A coil of heavy half circles meeting at cusps: where two lobes meet, the runs along the rows cross both
+// strokes' ink, whose middles pull the lobes' circles in; each lobe is one ARC round its own centre.
+TEST(vectorize, the_lobes_of_a_coil_are_arcs_of_their_own_circles) {
+    for (const auto& [radius, pen] : {std::pair{21.6, 6.0}, {22.3, 7.0}, {30.0, 8.0}}) {
+        std::vector<Shape> shapes;
+        std::vector<Point> centres;
+        for (int lobe = 0; lobe < 4; ++lobe) {
+            centres.push_back({150, 60 + 2 * radius * lobe});
+            shapes.push_back(ring(centres.back(), radius, pen, 90, 270));
+        }
+        const Picture picture(300, static_cast<std::int32_t>(120 + 8 * radius), shapes);
+        PassState pass;
+        test::FakeView view;
+        const VectorDrawing drawing = VectorizeGrid(picture.grid, {}, pass, view);
+        for (const Point centre : centres) {
+            const double tolerance = 1.5 + 0.01 * radius;
+            EXPECT_TRUE(std::any_of(drawing.arcs.begin(), drawing.arcs.end(),
+                                    [&](const VectorArc& a) {
+                                        return distance(a.centre, centre) <= tolerance &&
+                                               std::abs(a.radius - radius) <= tolerance;
+                                    }))
+                << radius << " at " << centre.y;
+        }
+    }
+}
+
 // A line tangent to a circle (a speaker's cone under its line): along the tangent the two strokes are one
 // ink, which the circle takes; the line on both sides is one LINE across it.
 TEST(vectorize, a_line_tangent_to_a_circle_is_one_line_across_it) {

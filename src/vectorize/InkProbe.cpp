@@ -58,15 +58,16 @@ double InkProbe::reachAlongCircle(Point centre, double radius, double fromDegree
     return reached;
 }
 
-std::optional<double> InkProbe::strokeMiddleNear(Point from, Point direction, double distance, double width) const {
+std::optional<InkProbe::Crossing> InkProbe::strokeCrossingNear(Point from, Point direction, double distance,
+                                                               double width) const {
     constexpr double kStep = 0.5;  // dots between the probes
     const double near = std::max(0.0, distance - width - 2), far = distance + width + 2;
-    std::optional<double> best;
+    std::optional<Crossing> best;
     double enter = -1;  // where the ink entered, or -1 outside ink
     const auto close = [&](double exit) {
         const double middle = (enter + exit) / 2;
-        if (!best || std::abs(middle - distance) < std::abs(*best - distance)) {
-            best = middle;
+        if (!best || std::abs(middle - distance) < std::abs(best->middle - distance)) {
+            best = Crossing{middle, exit - enter + kStep};
         }
         enter = -1;
     };
@@ -81,7 +82,7 @@ std::optional<double> InkProbe::strokeMiddleNear(Point from, Point direction, do
     if (enter >= 0) {
         close(far);
     }
-    return best && std::abs(*best - distance) <= width ? best : std::nullopt;
+    return best && std::abs(best->middle - distance) <= width ? best : std::nullopt;
 }
 
 }  // namespace kelvarin

@@ -42,9 +42,19 @@ public:
     // Degrees the ink goes on along the circle from fromDegrees, outward (+1 counter-clockwise, -1
     // clockwise), up to limitDegrees.
     double reachAlongCircle(Point centre, double radius, double fromDegrees, double outward, double limitDegrees) const;
-    // The distance from `from` along the unit direction of the middle of the stretch of ink, crossing the
-    // ray, whose middle lies nearest distance: nothing when none lies within the stroke's width of it.
-    std::optional<double> strokeMiddleNear(Point from, Point direction, double distance, double width) const;
+    // The stretch of ink crossing the ray from `from` along the unit direction whose middle lies nearest
+    // distance: its middle's distance and its length, in dots; nothing when no middle lies within the
+    // stroke's width of distance.
+    struct Crossing {
+        double middle = 0;
+        double thickness = 0;
+    };
+    std::optional<Crossing> strokeCrossingNear(Point from, Point direction, double distance, double width) const;
+    // Its middle only.
+    std::optional<double> strokeMiddleNear(Point from, Point direction, double distance, double width) const {
+        const std::optional<Crossing> crossing = strokeCrossingNear(from, direction, distance, width);
+        return crossing ? std::optional<double>(crossing->middle) : std::nullopt;
+    }
 
 private:
     const VirtualVram& m_grid;

@@ -16,6 +16,7 @@
 #include "convert/LineSegmentList.h"
 #include "convert/RunScan.h"
 #include "vectorize/ArcAssembly.h"
+#include "vectorize/ArcRecentring.h"
 #include "vectorize/Arrowheads.h"
 #include "vectorize/Blobs.h"
 #include "vectorize/BowedLines.h"
@@ -257,6 +258,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     // The arcs first: short straight pieces of a circle join it rather than each other.
     WideDrawing drawing;
     joinArcs(pieces.arcs, pieces.lines, ink, options.tolerance, drawing, pool, tick);
+    centreArcsOnStrokes(drawing, ink, options.tolerance, tick);
     progress.update(1, 1.0 / 4);
     const InkProbe unhollowed(grid);
     const HollowedAreas filled = hollowedSource ? HollowedAreas{&unhollowed, &ink, 2.0 * rim + 1} : HollowedAreas{};

@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "vectorize/InkProbe.h"
+#include "vectorize/Pieces.h"
+
+namespace kelvarin {
+
+// Refits each arc of 90 degrees or more to the middles of its stroke found along rays from its centre. The
+// chains' middles are the middles of runs along rows or columns, and near a junction (a coil's lobes
+// meeting at a cusp) they bend into the other stroke's ink. A ray from the centre crosses a round stroke
+// square, so the middle it finds lies on the circle however the stroke lies on the grid. Rays near the arc's
+// ends and rays crossing ink wider than its stroke (another stroke's too) are left out, and so are middles
+// far off the circle (where the stroke runs on into a line's); the new circle is taken when the middles lie
+// clearly closer to it.
+void centreArcsOnStrokes(WideDrawing& wide, const InkProbe& ink, double tolerance, const Tick& tick);
+
+}  // namespace kelvarin
