@@ -829,5 +829,54 @@ class CrossHatching(unittest.TestCase, Checks):
                     self.assertGreaterEqual(edge_followers(edge, found, width / 2 + 2), 0.9)
 
 
+class InscribedPolygons(unittest.TestCase, Checks):
+    """Filled polygons inscribed in thin rings at 300 dpi, as trees' crowns in a plan are drawn: each ring one
+    CIRCLE along its middle and each side one LINE alone; a filled polygon standing alone stays its outline
+    though it is nearly round."""
+
+    # centre (y down), the ring's middle radius, its pen, the polygon's sides and turn in degrees
+    RINGED = [((120, 120), 34, 2, 7, 10), ((300, 120), 50, 3, 8, 0), ((480, 120), 30, 2, 6, 15),
+              ((660, 120), 40, 3, 7, 40)]
+    ALONE = [((880, 120), 55, 8, 0), ((1040, 120), 55, 8, 22.5)]  # centre, corner radius, sides, turn
+
+    @staticmethod
+    def corners(centre, radius, sides, turn):
+        return [(centre[0] + radius * math.cos(math.radians(turn + 360 * k / sides)),
+                 centre[1] + radius * math.sin(math.radians(turn + 360 * k / sides))) for k in range(sides)]
+
+    def test_rings_and_sides(self):
+        fine = 4  # drawn four times finer, then scanned
+        image = Image.new("L", (1120 * fine, 260 * fine), 255)
+        draw = ImageDraw.Draw(image)
+        for (x, y), r, pen, sides, turn in self.RINGED:
+            outer, inner = (r + pen / 2) * fine, (r - pen / 2) * fine
+            draw.ellipse([x * fine - outer, y * fine - outer, x * fine + outer, y * fine + outer], fill=0)
+            draw.ellipse([x * fine - inner, y * fine - inner, x * fine + inner, y * fine + inner], fill=255)
+            draw.polygon([(px * fine, py * fine) for px, py in self.corners((x, y), r, sides, turn)], fill=0)
+        for centre, r, sides, turn in self.ALONE:
+            draw.polygon([(px * fine, py * fine) for px, py in self.corners(centre, r, sides, turn)], fill=0)
+        page = image.resize((1120, 260), Image.LANCZOS).point(lambda v: 0 if v < 128 else 255)
+        folder = tempfile.mkdtemp()
+        tif = os.path.join(folder, "crowns.tif")
+        page.convert("1").save(tif, compression="group4", dpi=(300, 300))
+        found = vectorize(tif, folder)
+        self.assert_sound(tif, found)
+        flip = lambda p: (p[0], page.height - 1 - p[1])  # noqa: E731
+        for (x, y), r, _, sides, turn in self.RINGED:
+            with self.subTest(ring=(x, y)):
+                circles = [f for f in found if f[0] == "CIRCLE" and math.dist(f[2][1:3], flip((x, y))) <= 1.5
+                           and abs(f[3] - r) <= 1.5 + 0.02 * r]
+                self.assertEqual(len(circles), 1, [f[2] for f in found if f[0] != "LINE"])
+            corners = [flip(p) for p in self.corners((x, y), r, sides, turn)]
+            for a, b in zip(corners, corners[1:] + corners[:1]):
+                with self.subTest(ring=(x, y), side=(a, b)):
+                    self.assertGreaterEqual(edge_followers((a, b), found, 2.0), 0.9)
+        for centre, r, sides, turn in self.ALONE:
+            corners = [flip(p) for p in self.corners(centre, r, sides, turn)]
+            for a, b in zip(corners, corners[1:] + corners[:1]):
+                with self.subTest(alone=centre, side=(a, b)):
+                    self.assertGreaterEqual(edge_followers((a, b), found, 2.0), 0.9)
+
+
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1])
