@@ -11,6 +11,7 @@
 #include "cli/BatchInputs.h"
 #include "cli/BatchProgress.h"
 #include "cli/BatchReport.h"
+#include "cli/BatchRun.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
 #include "cli/JobPool.h"
@@ -222,6 +223,19 @@ TEST(batch_inputs, trees_are_mirrored_and_drawings_judged_by_time) {
     EXPECT_FALSE(drawingIsCurrent(picture, drawing));
     fs::last_write_time(drawing, now);
     EXPECT_TRUE(drawingIsCurrent(picture, drawing));
+
+    // With --update only the pictures whose drawing is not current are converted, and they share the cores:
+    // of the four inputs one is no picture and one is current, so two conversions get two cores each.
+    test::writeBytes(inputs[3].output, "drawing");
+    fs::last_write_time(inputs[3].output, now);
+    EXPECT_EQ(conversionsToRun(inputs, false), 3U);
+    EXPECT_EQ(conversionsToRun(inputs, true), 2U);
+    std::istringstream in;
+    std::ostringstream text;
+    const CliEnvironment environment{"", in, text, text, false, false, nullptr, {}, 4};
+    const BatchShape shape =
+        batchShape(parseCliArguments({"--update", "scans"}).options, environment, conversionsToRun(inputs, true));
+    EXPECT_EQ(std::make_pair(shape.jobs, shape.threads), std::make_pair(4, 2));
 }
 
 class batch_run : public test::FormFixture {

@@ -3,6 +3,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <sstream>
@@ -219,6 +220,12 @@ void Batch::showSummary() {
 }
 
 }  // namespace
+
+std::size_t conversionsToRun(const std::vector<BatchInput>& inputs, bool update) {
+    return static_cast<std::size_t>(std::count_if(inputs.begin(), inputs.end(), [&](const BatchInput& input) {
+        return !settledBeforeConversion(input, update);
+    }));
+}
 
 std::string drawingOf(const BatchInput& input) {
     return input.output.empty() ? automaticOutputName(trimBlanks(input.input)) : input.output;

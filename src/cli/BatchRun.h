@@ -31,6 +31,10 @@ struct BatchSettings {
 int runBatch(const std::vector<BatchInput>& inputs, CliView& view, const BatchSettings& settings,
              const ConvertInput& convert);
 
+// How many of the inputs runBatch would convert: those that are pictures and, with update, whose drawing
+// is not current.
+std::size_t conversionsToRun(const std::vector<BatchInput>& inputs, bool update);
+
 // The name of the drawing an input is written to.
 std::string drawingOf(const BatchInput& input);
 

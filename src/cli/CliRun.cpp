@@ -169,13 +169,13 @@ bool refuseSharedOutputs(const std::vector<BatchInput>& inputs, CliView& view) {
 
 }  // namespace
 
-BatchShape batchShape(const CliOptions& options, const CliEnvironment& environment, std::size_t inputs) {
+BatchShape batchShape(const CliOptions& options, const CliEnvironment& environment, std::size_t conversions) {
     // One conversion at a time while a person at the terminal may be asked about each file.
     const bool asking = environment.inputIsTerminal && !options.assumeYes && !options.update;
     const std::int32_t wanted = options.jobs ? *options.jobs : asking ? 1 : environment.cores;
-    // No more conversions at once than there are inputs: the cores a job would leave idle go to the
+    // No more conversions at once than there are to run: the cores a job would leave idle go to the
     // threads of the conversions that run.
-    const auto waiting = static_cast<std::int32_t>(std::clamp<std::size_t>(inputs, 1, 1024));
+    const auto waiting = static_cast<std::int32_t>(std::clamp<std::size_t>(conversions, 1, 1024));
     const std::int32_t running = std::max(1, std::min(wanted, waiting));
     return {wanted, options.threads.value_or(std::max(1, environment.cores / running))};
 }
@@ -210,7 +210,7 @@ int runCli(const std::vector<std::string>& arguments, const CliEnvironment& envi
         return kExitFailed;
     }
     std::vector<BatchInput> inputs = shardOf(everyInput, options.shardIndex, options.shardCount);
-    const BatchShape shape = batchShape(options, environment, inputs.size());
+    const BatchShape shape = batchShape(options, environment, conversionsToRun(inputs, options.update));
     options.threads = shape.threads;
     const BatchSettings batch{shape.jobs, options.update, options.report.value_or(""), settings, environment.pacing};
     return runBatch(std::move(inputs), view, batch, [&](CliView& inputView, const BatchInput& input) {

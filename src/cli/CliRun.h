@@ -36,7 +36,8 @@ struct BatchShape {
     std::int32_t jobs = 1;
     std::int32_t threads = 1;
 };
-BatchShape batchShape(const CliOptions& options, const CliEnvironment& environment, std::size_t inputs);
+// conversions: how many of the inputs will be converted.
+BatchShape batchShape(const CliOptions& options, const CliEnvironment& environment, std::size_t conversions);
 
 // Converts every input through the window's own commands: the path goes into the picture field,
 // "読み込み" is pressed, and only when the read completed are the settings filled in and "変換実行"
