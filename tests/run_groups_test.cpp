@@ -158,6 +158,26 @@ TEST(run_groups, are_the_eight_connected_groups_numbered_by_first_run_for_any_th
     }
 }
 
+// Noise dense enough that most of it is one group of a million runs with long paths to its root, on more
+// workers than cores: the workers shortening the same paths at once must still leave one group.
+TEST(run_groups, a_group_of_a_million_runs_stays_one_on_many_workers) {
+    Cells cells(3000, 3000);
+    std::mt19937 random(7);
+    for (std::int32_t y = 0; y < cells.height; ++y) {
+        for (std::int32_t x = 0; x < cells.width; ++x) {
+            cells.set(x, y, random() % 100 < 45);
+        }
+    }
+    const std::vector<std::int32_t> label = floodLabels(cells);
+    WorkerPool pool(16, [] {});
+    for (int round = 0; round < 10; ++round) {
+        const RunGroups groups(cells.grid, nullptr, pool, [] {});
+        std::vector<std::size_t> groupOfRun;
+        const std::vector<std::int32_t> labels = runLabels(groups, cells, label, groupOfRun);
+        expectGroupsOfLabels(labels, groupOfRun, groups.groupCount());
+    }
+}
+
 TEST(run_groups, without_the_kept_groups_are_the_dropped_ones) {
     const Cells page = randomPage(3);
     const std::vector<std::int32_t> label = floodLabels(page);

@@ -166,8 +166,9 @@ void RunGroups::joinRows(std::int32_t below, std::int32_t above) {
 
 void RunGroups::numberGroups(WorkerPool& pool, const Tick& tick) {
     const auto runs = static_cast<std::uint32_t>(m_group.size());
-    // Every run linked straight to its root, halving the paths on the way. A link only ever moves to an
-    // ancestor, and links are read and written whole, so the workers may shorten the same paths at once.
+    // Every run linked to its root, halving the paths on the way. A link only ever moves to an ancestor, and
+    // links are read and written whole, so the workers may shorten the same paths at once; but a worker that
+    // read a link before another set it to the root may set it back to an ancestor below the root.
     const auto link = [this](std::uint32_t i) { return std::atomic_ref(m_group[i]); };
     constexpr std::uint32_t kRunsPerItem = 1 << 16;
     pool.run((runs + kRunsPerItem - 1) / kRunsPerItem, [&](std::size_t item, std::int32_t) {
@@ -183,15 +184,19 @@ void RunGroups::numberGroups(WorkerPool& pool, const Tick& tick) {
             link(i).store(top, std::memory_order_relaxed);
         }
     });
-    // A group's first run numbers it and its root; every later run takes the number from the root.
+    // A group's first run numbers it and its root; every later run takes the number from the root, or from
+    // a run on the way up to it that has its number already.
     std::uint32_t groups = 0;
     for (std::uint32_t i = 0; i < runs; ++i) {
         if ((i & 0xFFFF) == 0) {
             tick();
         }
-        const std::uint32_t top = m_group[i];
+        std::uint32_t top = m_group[i];
         if ((top & kFlag) != 0) {
             continue;  // a root numbered by its group's first run
+        }
+        while ((m_group[top] & kFlag) == 0 && m_group[top] != top) {
+            top = m_group[top];
         }
         if ((m_group[top] & kFlag) == 0) {
             m_group[top] = kFlag | groups++;
