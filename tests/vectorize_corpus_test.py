@@ -878,5 +878,60 @@ class InscribedPolygons(unittest.TestCase, Checks):
                     self.assertGreaterEqual(edge_followers((a, b), found, 2.0), 0.9)
 
 
+class CutSlots(unittest.TestCase, Checks):
+    """Slots at 300 dpi with their centre lines through them, along and across, as a part's slots are drawn:
+    the lines cut each slot's hole into pieces, yet each end is one ARC of its own circle and each side one
+    LINE, and each centre line one LINE across."""
+
+    # middle (y down), half the straight, radius and pen in dots, turn in degrees, centre line across too
+    SLOTS = [((150, 100), 60, 25, 3, 0, True), ((450, 100), 80, 20, 2.5, 0, False),
+             ((780, 100), 50, 30, 4, 0, True), ((150, 300), 60, 25, 3, 90, False),
+             ((480, 300), 70, 22, 3, 30, False), ((800, 300), 45, 28, 3.5, -15, False)]
+
+    def test_ends_and_sides(self):
+        fine = 4  # drawn four times finer, then scanned
+        image = Image.new("L", (1000 * fine, 420 * fine), 255)
+        draw = ImageDraw.Draw(image)
+        shapes = []
+        for (x, y), half, r, pen, turn, across in self.SLOTS:
+            way = (math.cos(math.radians(turn)), math.sin(math.radians(turn)))
+            side = (-way[1], way[0])
+            at = lambda t, s: (x + t * way[0] + s * side[0], y + t * way[1] + s * side[1])  # noqa: E731
+            for t in (-half, half):  # the ends: discs with their holes
+                for grow, fill in ((pen / 2, 0), (-pen / 2, 255)):
+                    cx, cy = at(t, 0)
+                    draw.ellipse([(cx - r - grow) * fine, (cy - r - grow) * fine, (cx + r + grow) * fine,
+                                  (cy + r + grow) * fine], fill=fill)
+            draw.polygon([tuple(v * fine for v in at(t, s)) for t, s in ((-half, -r - pen / 2), (half, -r - pen / 2),
+                                                                     (half, r + pen / 2), (-half, r + pen / 2))],
+                         fill=0)
+            draw.polygon([tuple(v * fine for v in at(t, s)) for t, s in ((-half, -r + pen / 2), (half, -r + pen / 2),
+                                                                     (half, r - pen / 2), (-half, r - pen / 2))],
+                         fill=255)
+            centre_lines = [(at(-half - r - 15, 0), at(half + r + 15, 0))]
+            if across:
+                centre_lines.append((at(0, -r - 15), at(0, r + 15)))
+            for a, b in centre_lines:
+                draw.line([(a[0] * fine, a[1] * fine), (b[0] * fine, b[1] * fine)], fill=0, width=6)
+            shapes.append(([at(-half, 0), at(half, 0)], r, [(at(-half, s), at(half, s)) for s in (-r, r)],
+                           centre_lines))
+        page = image.resize((1000, 420), Image.LANCZOS).point(lambda v: 0 if v < 128 else 255)
+        folder = tempfile.mkdtemp()
+        tif = os.path.join(folder, "slots.tif")
+        page.convert("1").save(tif, compression="group4", dpi=(300, 300))
+        found = vectorize(tif, folder)
+        self.assert_sound(tif, found)
+        flip = lambda p: (p[0], page.height - 1 - p[1])  # noqa: E731
+        for ends, r, sides, centre_lines in shapes:
+            for end in ends:
+                with self.subTest(end=end):
+                    arcs = [f for f in found if f[0] == "ARC" and math.dist(f[2][1:3], flip(end)) <= 1.5
+                            and abs(f[3] - r) <= 1.5 + 0.02 * r]
+                    self.assertEqual(len(arcs), 1, [f[2] for f in found if f[0] != "LINE"])
+            for a, b in sides + centre_lines:
+                with self.subTest(line=(a, b)):
+                    self.assertGreaterEqual(edge_followers((flip(a), flip(b)), found, 2.0), 0.9)
+
+
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1])

@@ -233,12 +233,33 @@ struct PiecedRing {
     std::vector<std::size_t> holes;
 };
 
+// Whether a box is half as long again as it is wide: a slot's, or a piece of one.
+bool elongated(const Box& box) {
+    return 2 * std::max(box.width(), box.height()) >= 3 * std::min(box.width(), box.height());
+}
+
+// Whether holes of so many cells in all may make a slot's hole of that box, cut by lines: covering as much of
+// it as a slot's pieces can, a slot at 45 degrees whose straight is nine times its half width 0.3 of it.
+bool slotBox(const Box& box, double cells) {
+    return std::max(box.width(), box.height()) <= kLargestCutHole &&
+           cells >= 0.3 * static_cast<double>(box.width()) * box.height();
+}
+
+// The slot round the pieces of a cut hole taken together, traced, if they make one; box holds them all.
+std::optional<Ring> slotOfTraced(const std::vector<const std::vector<Gap>*>& pieces, const Box& box,
+                                 const InkProbe& ink) {
+    const std::optional<SlotShape> slot = slotOfCutEdge(edgeOf(pieces, box));
+    return slot ? ringRound(*slot, ink) : std::nullopt;
+}
+
 // Whether the hole fills its box as a piece of a round hole that straight lines cut does: a quarter or a half
 // of a disc fills it as the disc fills its own, a smaller piece cut off a little more; a triangle or a
-// diamond between hatch lines half of it, a square all. It is no larger than kLargestCutHole.
+// diamond between hatch lines half of it, a square all. A piece of a slot, long, fills it more. It is no
+// larger than kLargestCutHole.
 bool mayBePiece(const Hole& hole) {
     const double fill = hole.cells / (static_cast<double>(hole.box.width()) * hole.box.height());
-    return fill >= 0.6 && fill <= 0.92 && std::max(hole.box.width(), hole.box.height()) <= kLargestCutHole;
+    return fill >= 0.6 && fill <= (elongated(hole.box) ? 0.97 : 0.92) &&
+           std::max(hole.box.width(), hole.box.height()) <= kLargestCutHole;
 }
 
 // Every choice of up to kMostPieces - 1 holes beside one, as bits, most holes first.
@@ -297,7 +318,8 @@ std::optional<PiecedRing> ringOfPieces(const HoleIndex& all, std::size_t i,
                 cells += holes[beside[k].second]->cells;
             }
         }
-        if (!roundBox(box, cells, false)) {
+        const bool round = roundBox(box, cells, false);
+        if (!round && !slotBox(box, cells)) {
             continue;
         }
         pieces.assign(1, holes[i]);
@@ -310,7 +332,7 @@ std::optional<PiecedRing> ringOfPieces(const HoleIndex& all, std::size_t i,
                 found.holes.push_back(beside[k].second);
             }
         }
-        const std::optional<Ring> ring = ringOfTraced(rows, box, ink);
+        const std::optional<Ring> ring = round ? ringOfTraced(rows, box, ink) : slotOfTraced(rows, box, ink);
         if (ring && !amongLikeHoles(*ring, pieces, all, search, near)) {
             found.ring = *ring;
             return found;

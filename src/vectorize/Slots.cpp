@@ -159,6 +159,19 @@ bool followsAllRound(std::span<const Point> edge, const SlotShape& slot) {
     });
 }
 
+// The edge points not inside the slot by more than its edge's steps: a cut hole's edges along the lines
+// through it lie inside.
+std::vector<Point> notInside(std::span<const Point> edge, const SlotShape& slot) {
+    const double within = std::max(1.0, 0.06 * slot.radius);
+    std::vector<Point> kept;
+    for (const Point& p : edge) {
+        if (distanceToSegment(p, {slot.a, slot.b}) - slot.radius >= -within) {
+            kept.push_back(p);
+        }
+    }
+    return kept;
+}
+
 // A first slot for the edge: its ends the centres of the circles the edge follows beyond the straight sides,
 // found along the edge's major axis and then along the segment between them; nothing when the edge is too
 // narrow or too short for a slot.
@@ -226,6 +239,30 @@ std::optional<SlotShape> slotOfEdge(std::span<const Point> edge) {
     const SlotShape slot = closestSlot(edge, *start);
     if (slot.radius < kNarrowestSlot || length(slot.b - slot.a) < kShortestSide * slot.radius ||
         !followsAllRound(edge, slot)) {
+        return std::nullopt;
+    }
+    return slot;
+}
+
+std::optional<SlotShape> slotOfCutEdge(std::span<const Point> edge) {
+    constexpr double kLeastOnShare = 0.5;  // of the pieces' edge, on the slot's: the rest is along the cuts
+    if (edge.size() < 48) {
+        return std::nullopt;
+    }
+    std::optional<SlotShape> slot = startingSlot(edge);
+    if (!slot) {
+        return std::nullopt;
+    }
+    std::vector<Point> outline(edge.begin(), edge.end());
+    for (int round = 0; round < kRounds; ++round) {
+        *slot = closestSlot(outline, *slot);
+        outline = notInside(edge, *slot);
+        if (static_cast<double>(outline.size()) < kLeastOnShare * static_cast<double>(edge.size())) {
+            return std::nullopt;
+        }
+    }
+    if (slot->radius < kNarrowestSlot || length(slot->b - slot->a) < kShortestSide * slot->radius ||
+        !followsAllRound(outline, *slot)) {
         return std::nullopt;
     }
     return slot;

@@ -26,4 +26,9 @@ bool mayBeSlot(const Hole& hole, const InkProbe& ink);
 // whole cells follow it; nothing for a round hole, a hole of another shape or one less than 10 dots wide.
 std::optional<SlotShape> slotOfEdge(std::span<const Point> edge);
 
+// The slot shape the edge of the pieces of a cut hole follows: the pieces' edges along the lines that cut
+// them lie inside it and are left out, the rest follows its ends' half circles and its sides as a whole
+// hole's edge does; nothing for pieces of another shape.
+std::optional<SlotShape> slotOfCutEdge(std::span<const Point> edge);
+
 }  // namespace kelvarin

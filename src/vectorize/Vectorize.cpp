@@ -31,6 +31,7 @@
 #include "vectorize/Hollowing.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/LineAssembly.h"
+#include "vectorize/OverlappingArcs.h"
 #include "vectorize/RoundGroups.h"
 #include "vectorize/RoundHoles.h"
 #include "vectorize/RunGroups.h"
@@ -276,6 +277,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     roundFilletedCorners(drawing, ink, unhollowed, options.tolerance, tick);
     gatherDashedCircles(drawing, ink, options.tolerance, tick);
     outlineArrowheads(drawing, unhollowed, tick);
+    mergeOverlappingArcs(drawing, options.tolerance, tick);
     dropDegenerateEntities(drawing, tick);
     {
         const RunGroups groups(grid, nullptr, pool, tick);
