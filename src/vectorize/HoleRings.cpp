@@ -238,11 +238,11 @@ bool elongated(const Box& box) {
     return 2 * std::max(box.width(), box.height()) >= 3 * std::min(box.width(), box.height());
 }
 
-// Whether holes of so many cells in all may make a slot's hole of that box, cut by lines: covering as much of
-// it as a slot's pieces can, a slot at 45 degrees whose straight is nine times its half width 0.3 of it.
+// Whether holes of so many cells in all may make a slot's hole of that box, cut by lines: one along the axes,
+// its box's corners and the lines through it left out. The holes between hatch lines, many, cover less.
 bool slotBox(const Box& box, double cells) {
     return std::max(box.width(), box.height()) <= kLargestCutHole &&
-           cells >= 0.3 * static_cast<double>(box.width()) * box.height();
+           cells >= 0.7 * static_cast<double>(box.width()) * box.height();
 }
 
 // The slot round the pieces of a cut hole taken together, traced, if they make one; box holds them all.
