@@ -829,6 +829,17 @@ class CrossHatching(unittest.TestCase, Checks):
                     self.assertGreaterEqual(edge_followers(edge, found, width / 2 + 2), 0.9)
 
 
+def scanned_fine(image, fine, name):
+    """Scans a drawing made `fine` times finer at 300 dpi (a soft edge, thresholded at half) and vectorizes it:
+    the scan, the entities found, and a function turning a point of the drawing (y down) into the DXF's."""
+    page = image.resize((image.width // fine, image.height // fine), Image.LANCZOS).point(
+        lambda v: 0 if v < 128 else 255)
+    folder = tempfile.mkdtemp()
+    tif = os.path.join(folder, name + ".tif")
+    page.convert("1").save(tif, compression="group4", dpi=(300, 300))
+    return tif, vectorize(tif, folder), lambda p: (p[0], page.height - 1 - p[1])
+
+
 class InscribedPolygons(unittest.TestCase, Checks):
     """Filled polygons inscribed in thin rings at 300 dpi, as trees' crowns in a plan are drawn: each ring one
     CIRCLE along its middle and each side one LINE alone; a filled polygon standing alone stays its outline
@@ -855,13 +866,8 @@ class InscribedPolygons(unittest.TestCase, Checks):
             draw.polygon([(px * fine, py * fine) for px, py in self.corners((x, y), r, sides, turn)], fill=0)
         for centre, r, sides, turn in self.ALONE:
             draw.polygon([(px * fine, py * fine) for px, py in self.corners(centre, r, sides, turn)], fill=0)
-        page = image.resize((1120, 260), Image.LANCZOS).point(lambda v: 0 if v < 128 else 255)
-        folder = tempfile.mkdtemp()
-        tif = os.path.join(folder, "crowns.tif")
-        page.convert("1").save(tif, compression="group4", dpi=(300, 300))
-        found = vectorize(tif, folder)
+        tif, found, flip = scanned_fine(image, fine, "crowns")
         self.assert_sound(tif, found)
-        flip = lambda p: (p[0], page.height - 1 - p[1])  # noqa: E731
         for (x, y), r, _, sides, turn in self.RINGED:
             with self.subTest(ring=(x, y)):
                 circles = [f for f in found if f[0] == "CIRCLE" and math.dist(f[2][1:3], flip((x, y))) <= 1.5
@@ -915,13 +921,8 @@ class CutSlots(unittest.TestCase, Checks):
                 draw.line([(a[0] * fine, a[1] * fine), (b[0] * fine, b[1] * fine)], fill=0, width=6)
             shapes.append(([at(-half, 0), at(half, 0)], r, [(at(-half, s), at(half, s)) for s in (-r, r)],
                            centre_lines))
-        page = image.resize((1000, 420), Image.LANCZOS).point(lambda v: 0 if v < 128 else 255)
-        folder = tempfile.mkdtemp()
-        tif = os.path.join(folder, "slots.tif")
-        page.convert("1").save(tif, compression="group4", dpi=(300, 300))
-        found = vectorize(tif, folder)
+        tif, found, flip = scanned_fine(image, fine, "slots")
         self.assert_sound(tif, found)
-        flip = lambda p: (p[0], page.height - 1 - p[1])  # noqa: E731
         for ends, r, sides, centre_lines in shapes:
             for end in ends:
                 with self.subTest(end=end):
