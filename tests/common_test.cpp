@@ -1,10 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
+#include <random>
+#include <stdexcept>
+#include <tuple>
+#include <vector>
 
 #include "common/Error.h"
 #include "common/NumberParse.h"
+#include "common/PoolSort.h"
 #include "common/ProgressDisplay.h"
 #include "common/TextFormat.h"
 #include "support/FakeView.h"
@@ -149,6 +155,35 @@ TEST(event_pumping, processes_events_only_after_the_interval) {
     }
     view.doEvents(4);
     EXPECT_EQ(view.eventsProcessed, 3);
+}
+
+// Sizes about the blocks the sort works in (65,536 items): one block, a part block left over, an odd number
+// of blocks that leaves one unmerged in a round. Many equal keys, told apart by their number.
+TEST(sort_on_pool, gives_the_same_order_as_one_sort_for_any_threads) {
+    using Item = std::pair<std::int32_t, std::int32_t>;
+    std::mt19937 random(7);
+    for (const std::size_t size : {0u, 1u, 65535u, 65536u, 65537u, 200000u, 327680u}) {
+        std::vector<Item> items(size);
+        for (std::size_t i = 0; i < size; ++i) {
+            items[i] = {static_cast<std::int32_t>(random() % 1000), static_cast<std::int32_t>(i)};
+        }
+        std::vector<Item> expected = items;
+        std::sort(expected.begin(), expected.end());
+        for (const std::int32_t threads : {1, 3}) {
+            WorkerPool pool(threads, [] {});
+            std::vector<Item> sorted = items;
+            sortOnPool(sorted, std::less<Item>{}, pool);
+            EXPECT_TRUE(sorted == expected) << size << " items on " << threads << " threads";
+        }
+    }
+}
+
+TEST(sort_on_pool, a_stop_while_it_sorts_ends_it) {
+    std::vector<std::int64_t> items(std::size_t{1} << 22);
+    std::mt19937_64 random(3);
+    std::generate(items.begin(), items.end(), [&] { return static_cast<std::int64_t>(random()); });
+    WorkerPool pool(2, [] { throw std::runtime_error("stop"); });
+    EXPECT_THROW(sortOnPool(items, std::less<std::int64_t>{}, pool), std::runtime_error);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <numeric>
 #include <tuple>
 
+#include "common/PoolSort.h"
 #include "vectorize/SegmentIndex.h"
 
 namespace kelvarin {
@@ -121,9 +122,11 @@ void addCandidatesOf(const std::vector<LinePiece>& pieces, std::size_t self, con
     }
 }
 
-std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, double tolerance, WorkerPool& pool) {
+std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, double tolerance, WorkerPool& pool,
+                                    const Tick& tick) {
     SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < pieces.size(); ++i) {
+        tick();
         index.insert(static_cast<std::int32_t>(i), pieces[i].a, pieces[i].b);
     }
     index.build();
@@ -149,8 +152,13 @@ std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, double
         candidates.insert(candidates.end(), some.begin(), some.end());
         std::vector<Candidate>().swap(some);
     }
-    std::sort(candidates.begin(), candidates.end(),
-              [](const Candidate& x, const Candidate& y) { return x.gap < y.gap; });
+    // Nearest first; ties in the pieces' order.
+    sortOnPool(
+        candidates,
+        [](const Candidate& x, const Candidate& y) {
+            return std::tie(x.gap, x.first, x.second) < std::tie(y.gap, y.first, y.second);
+        },
+        pool);
     return candidates;
 }
 
@@ -287,10 +295,11 @@ std::vector<LinePiece> joinOnce(const std::vector<LinePiece>& pieces, const InkP
                                 double tolerance, WorkerPool& pool, const Tick& tick) {
     std::vector<LineGroup> groups(pieces.size());
     for (std::size_t i = 0; i < pieces.size(); ++i) {
+        tick();
         groups[i] = {pieces[i].moments, {pieces[i].a, pieces[i].b}, pieces[i].width * pieces[i].moments.n};
     }
     UnionFind sets(pieces.size());
-    for (const Candidate& candidate : candidatesOf(pieces, tolerance, pool)) {
+    for (const Candidate& candidate : candidatesOf(pieces, tolerance, pool, tick)) {
         tick();
         const std::size_t x = sets.find(static_cast<std::size_t>(candidate.first));
         const std::size_t y = sets.find(static_cast<std::size_t>(candidate.second));
@@ -305,6 +314,7 @@ std::vector<LinePiece> joinOnce(const std::vector<LinePiece>& pieces, const InkP
     }
     std::vector<LinePiece> lines;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
+        tick();
         if (sets.find(i) == i) {
             lines.push_back(lineOf(groups[i]));
         }
