@@ -132,6 +132,7 @@ void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, d
                  const Tick& tick) {
     SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < lines.size(); ++i) {
+        tick();
         index.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
     }
     index.build();
@@ -181,6 +182,7 @@ void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, d
     }
     std::size_t kept = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
+        tick();
         if (!taken[i]) {
             lines[kept++] = lines[i];
         }
@@ -195,6 +197,7 @@ void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines
     const double largestRadius = ink.diagonal();
     std::vector<ArcGroup> groups;
     for (const ArcPiece& piece : pieces) {
+        tick();
         groups.push_back({piece.circle, piece.samples, {{piece.startDegrees, piece.endDegrees}}, piece.width, true});
     }
     // The longest arcs first: their circles are the surest, and each takes in the pieces lying on it,
@@ -203,6 +206,7 @@ void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines
               [](const ArcGroup& x, const ArcGroup& y) { return arcLength(x) > arcLength(y); });
     SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < groups.size(); ++i) {
+        tick();
         index.insert(static_cast<std::int32_t>(i), groups[i].samples.front(), groups[i].samples.front());
     }
     std::vector<std::int32_t> near;
@@ -215,6 +219,7 @@ void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines
         const CircleFit circle = group.circle;
         const int steps = static_cast<int>(std::ceil(2 * std::numbers::pi * circle.radius / (kIndexCellSize / 2)));
         for (int k = 0; k < steps; ++k) {
+            tick();
             index.near(pointOnCircle(circle.centre, circle.radius, 360.0 * k / steps),
                        kIndexCellSize / 2 + 2 * tolerance, near);
             for (const std::int32_t j : near) {
@@ -235,6 +240,7 @@ void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines
         }
     });
     for (const WideDrawing& some : emitted) {
+        tick();
         append(drawing.drawing.arcs, some.drawing.arcs);
         append(drawing.arcWidths, some.arcWidths);
         append(drawing.drawing.circles, some.drawing.circles);

@@ -138,18 +138,17 @@ std::vector<BareBlob> findBareBlobs(const RunGroups& groups, const VectorDrawing
     }
     std::vector<Blob> blobs(static_cast<std::size_t>(uncovered));
     tick();
-    groups.forEachRun([&](std::size_t group, const LineSegment& run) {
+    groups.forEachRun(tick, [&](std::size_t group, const LineSegment& run) {
         if (slot[group] >= 0) {
             blobs[static_cast<std::size_t>(slot[group])].add(run);
         }
     });
-    tick();
     // The extent of each bare group's cells along its longer side and across it, from its centre.
     const auto bareBlob = [&](std::size_t group) -> Blob* {
         Blob* blob = slot[group] >= 0 ? &blobs[static_cast<std::size_t>(slot[group])] : nullptr;
         return blob != nullptr && blob->moments.n >= kSmallestBlob ? blob : nullptr;
     };
-    groups.forEachRun([&](std::size_t group, const LineSegment& run) {
+    groups.forEachRun(tick, [&](std::size_t group, const LineSegment& run) {
         if (Blob* blob = bareBlob(group)) {
             blob->reach({static_cast<double>(run.StartX), static_cast<double>(run.StartY)});
             blob->reach({static_cast<double>(run.StartX + run.SpanX - 1), static_cast<double>(run.StartY)});

@@ -343,6 +343,7 @@ void bendBowedLines(std::vector<LinePiece>& lines, const InkProbe& ink, double t
     }
     SegmentIndex allLines(kIndexCellSize);
     for (std::size_t i = 0; i < lines.size(); ++i) {
+        tick();
         allLines.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
     }
     std::vector<bool> taken(lines.size(), false);

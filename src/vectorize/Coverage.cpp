@@ -151,6 +151,7 @@ void dropCoveredEntities(WideDrawing& wide, double tolerance, WorkerPool& pool, 
     const std::vector<Stroke> strokes = strokesOf(wide);
     SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < strokes.size(); ++i) {
+        tick();
         const Stroke& stroke = strokes[i];
         const int parts = stroke.round ? std::max(8, static_cast<int>(stroke.size / 16)) : 1;
         for (int k = 0; k < parts; ++k) {

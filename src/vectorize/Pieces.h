@@ -60,6 +60,10 @@ inline void dropMarkedEntities(WideDrawing& wide, const std::vector<bool>& dropp
 // Called once per item of the long loops, so that the window stays responsive and can stop them.
 using Tick = std::function<void()>;
 
+// What one item of those loops (a piece, an entity, a run, a group) counts for in the toolkit's pacing: an
+// item takes up to some ten microseconds, against a few nanoseconds for the cells the pacing is made for.
+inline constexpr std::int64_t kTicksPerItem = 256;
+
 struct Pieces {
     std::vector<LinePiece> lines;
     std::vector<ArcPiece> arcs;

@@ -48,9 +48,9 @@ constexpr int kSectors = 16;
 // eight sides strays 7.6 %, a ragged edge a dot or so.
 constexpr double kChordOff = 0.02;
 
-std::vector<GroupExtent> groupExtents(const RunGroups& groups) {
+std::vector<GroupExtent> groupExtents(const RunGroups& groups, const Tick& tick) {
     std::vector<GroupExtent> extents(groups.groupCount());
-    groups.forEachRun([&](std::size_t group, const LineSegment& run) {
+    groups.forEachRun(tick, [&](std::size_t group, const LineSegment& run) {
         GroupExtent& e = extents[group];
         if (e.lastRow == run.StartY) {
             e.gaps += run.StartX - e.lastEnd;
@@ -71,7 +71,8 @@ std::vector<GroupExtent> groupExtents(const RunGroups& groups) {
 // The filled discs: groups as round and as full as a disc, five dots across or more, each row's ink spanning
 // its chord but for the noise along the edge. A row may hold specks of background near the edge, where a
 // disc's fill falls just short of its outline.
-void findDiscs(const RunGroups& groups, const std::vector<GroupExtent>& extents, std::vector<RoundGroup>& found) {
+void findDiscs(const RunGroups& groups, const std::vector<GroupExtent>& extents, std::vector<RoundGroup>& found,
+               const Tick& tick) {
     constexpr double kSmallestDiameter = 5;  // dots; a smaller dot is a blob
     const std::size_t count = groups.groupCount();
     std::vector<double> offChord(count, 0);
@@ -88,7 +89,7 @@ void findDiscs(const RunGroups& groups, const std::vector<GroupExtent>& extents,
             offChord[g] = std::max(offChord[g], offEdge(g, end[g] - 0.5, row[g]));
         }
     };
-    groups.forEachRun([&](std::size_t g, const LineSegment& run) {
+    groups.forEachRun(tick, [&](std::size_t g, const LineSegment& run) {
         if (row[g] != run.StartY) {
             closeRow(g);
             row[g] = run.StartY;
@@ -180,7 +181,8 @@ struct RingProfile {
     }
 };
 
-void findRings(const RunGroups& groups, const std::vector<GroupExtent>& extents, std::vector<RoundGroup>& found) {
+void findRings(const RunGroups& groups, const std::vector<GroupExtent>& extents, std::vector<RoundGroup>& found,
+               const Tick& tick) {
     constexpr double kSmallestDiameter = 6;
     constexpr double kLargestDiameter = 120;  // larger circles come out whole from their pieces
     std::vector<std::int32_t> candidate(groups.groupCount(), -1);
@@ -195,7 +197,7 @@ void findRings(const RunGroups& groups, const std::vector<GroupExtent>& extents,
         }
     }
     const auto forEachCell = [&](auto visit) {
-        groups.forEachRun([&](std::size_t group, const LineSegment& run) {
+        groups.forEachRun(tick, [&](std::size_t group, const LineSegment& run) {
             if (candidate[group] >= 0) {
                 const Point centre = extents[group].centre();
                 for (std::int32_t x = run.StartX; x < run.StartX + run.SpanX; ++x) {
@@ -247,10 +249,10 @@ void findRings(const RunGroups& groups, const std::vector<GroupExtent>& extents,
 }  // namespace
 
 void replaceRoundGroups(const RunGroups& groups, WideDrawing& wide, const Tick& tick) {
-    const std::vector<GroupExtent> extents = groupExtents(groups);
+    const std::vector<GroupExtent> extents = groupExtents(groups, tick);
     std::vector<RoundGroup> rounds;
-    findDiscs(groups, extents, rounds);
-    findRings(groups, extents, rounds);
+    findDiscs(groups, extents, rounds, tick);
+    findRings(groups, extents, rounds, tick);
     if (rounds.empty()) {
         return;
     }

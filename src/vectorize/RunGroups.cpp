@@ -188,7 +188,7 @@ void RunGroups::numberGroups(WorkerPool& pool, const Tick& tick) {
     // a run on the way up to it that has its number already.
     std::uint32_t groups = 0;
     for (std::uint32_t i = 0; i < runs; ++i) {
-        if ((i & 0xFFFF) == 0) {
+        if ((i & 0x3FF) == 0) {
             tick();
         }
         std::uint32_t top = m_group[i];

@@ -33,10 +33,11 @@ public:
     std::size_t groupCount() const { return m_groupCount; }
     // The number of the group of run i.
     std::size_t group(std::size_t i) const { return m_group[i]; }
-    // Calls visit(group, run) for every run, row by row.
+    // Calls visit(group, run) for every run, row by row, and tick once a row.
     template <typename Visit>
-    void forEachRun(Visit visit) const {
+    void forEachRun(const Tick& tick, Visit visit) const {
         for (std::size_t y = 0; y + 1 < m_rowStart.size(); ++y) {
+            tick();
             for (std::size_t i = m_rowStart[y]; i < m_rowStart[y + 1]; ++i) {
                 visit(static_cast<std::size_t>(m_group[i]),
                       LineSegment{m_runs[i].startX, static_cast<std::int32_t>(y), m_runs[i].span, 1});

@@ -139,6 +139,7 @@ void meetAtTangentPoints(VectorDrawing& drawing, double tolerance, const Tick& t
     std::vector<std::int32_t> found;
     SegmentIndex lines(kIndexCellSize);
     for (std::size_t i = 0; i < drawing.lines.size(); ++i) {
+        tick();
         lines.insert(static_cast<std::int32_t>(i), drawing.lines[i].a, drawing.lines[i].b);
     }
     for (VectorArc& arc : drawing.arcs) {
@@ -153,6 +154,7 @@ void meetAtTangentPoints(VectorDrawing& drawing, double tolerance, const Tick& t
     // arc finds the longer one within twice its own half length.
     SegmentIndex arcEnds(kIndexCellSize);
     for (std::size_t i = 0; i < drawing.arcs.size(); ++i) {
+        tick();
         const VectorArc& arc = drawing.arcs[i];
         const Point start = pointOnCircle(arc.centre, arc.radius, arc.startDegrees),
                     end = pointOnCircle(arc.centre, arc.radius, arc.endDegrees);
@@ -181,6 +183,7 @@ void meetAtTangentPoints(VectorDrawing& drawing, double tolerance, const Tick& t
     // Each circle listed along its way round, as chords of a sixteenth; an arc's ends look for those near.
     SegmentIndex circles(kIndexCellSize);
     for (std::size_t i = 0; i < drawing.circles.size(); ++i) {
+        tick();
         const VectorCircle& circle = drawing.circles[i];
         for (int k = 0; k < 16; ++k) {
             circles.insert(static_cast<std::int32_t>(i), pointOnCircle(circle.centre, circle.radius, 22.5 * k),

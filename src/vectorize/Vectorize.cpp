@@ -51,7 +51,7 @@ constexpr double kLeastScanDpi = 150;
 constexpr std::int32_t kSampleEvery = 8;  // rows and strips of columns looked at for the run lengths
 
 // How many runs of each length up to kLongestCounted a sample of the rows and columns has.
-std::array<std::int64_t, kLongestCounted + 1> runLengthCounts(const VirtualVram& grid) {
+std::array<std::int64_t, kLongestCounted + 1> runLengthCounts(const VirtualVram& grid, Toolkit& toolkit) {
     std::array<std::int64_t, kLongestCounted + 1> counts{};
     std::vector<LineSegment> runs;
     const auto count = [&](std::int32_t length) {
@@ -60,6 +60,7 @@ std::array<std::int64_t, kLongestCounted + 1> runLengthCounts(const VirtualVram&
         }
     };
     for (std::int32_t y = 0; y < grid.height(); y += kSampleEvery) {
+        toolkit.doEvents(grid.wordsPerRow());
         runs.clear();
         findRowRuns(grid, y, runs);
         for (const LineSegment& run : runs) {
@@ -68,6 +69,7 @@ std::array<std::int64_t, kLongestCounted + 1> runLengthCounts(const VirtualVram&
     }
     ColumnRunFinder finder;
     for (std::int32_t strip = 0; strip < grid.wordsPerRow(); strip += kSampleEvery) {
+        toolkit.doEvents(grid.height());
         runs.clear();
         finder.find(grid, strip, ~std::uint64_t{0}, runs);
         for (const LineSegment& run : runs) {
@@ -204,12 +206,12 @@ private:
 
 }  // namespace
 
-std::int64_t automaticSpeckleSize(const VirtualVram& grid) {
+std::int64_t automaticSpeckleSize(const VirtualVram& grid, Toolkit& toolkit) {
     constexpr std::int64_t kSmallest = 4;
     // Too few runs across strokes tell no width: a small drawing of one-dot lines, say, whose few counted
     // runs lie along its lines.
     constexpr std::int64_t kFewestRuns = 32;
-    const auto counts = runLengthCounts(grid);
+    const auto counts = runLengthCounts(grid, toolkit);
     if (std::accumulate(counts.begin(), counts.end(), std::int64_t{0}) < kFewestRuns) {
         return kSmallest;
     }
@@ -230,7 +232,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
                                               undespeckled != nullptr ? &turnedUndespeckled.vram : nullptr));
     }
     // Runs up to a little more than twice the thickest strokes' width cut strokes; longer ones run along.
-    const auto counts = runLengthCounts(grid);
+    const auto counts = runLengthCounts(grid, toolkit);
     const std::int32_t thick = runLengthShare(counts, 0.9);
     // Areas much wider than the strokes are drawn by their outlines: the centre lines of their rims. Pens
     // differ by three times at most and are at most a millimetre wide, so ink four times as wide as the thin
@@ -253,7 +255,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     pass.CurrentStep = "線と円をまとめる";
     ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, 3);
     const InkProbe ink(source);
-    const Tick tick = [&toolkit] { toolkit.doEvents(); };
+    const Tick tick = [&toolkit] { toolkit.doEvents(kTicksPerItem); };
     Pieces& pieces = finder.pieces();
     findHatchStrokes(pieces.lines, ink, pool, tick);
     // The arcs first: short straight pieces of a circle join it rather than each other.
@@ -300,7 +302,7 @@ VectorDrawing VectorizePicture(const BmpHeaderBytes& header, const VirtualVram& 
                                const ConversionOptions& options, double skewDegrees, PassState& pass,
                                Toolkit& toolkit) {
     const std::int64_t despeckleSize =
-        options.DespeckleSize > 0 ? options.DespeckleSize : automaticSpeckleSize(lineCells);
+        options.DespeckleSize > 0 ? options.DespeckleSize : automaticSpeckleSize(lineCells, toolkit);
     CleanedGrid cleaned;
     if (despeckleSize > 0) {
         Despeckle(header, lineCells, despeckleSize, cleaned, pass, toolkit);

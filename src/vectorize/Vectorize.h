@@ -21,7 +21,7 @@ struct VectorizeOptions {
 
 // The size of the dust the vector mode drops by itself: groups of line cells smaller than a square of the
 // drawing's typical stroke width.
-std::int64_t automaticSpeckleSize(const VirtualVram& grid);
+std::int64_t automaticSpeckleSize(const VirtualVram& grid, Toolkit& toolkit);
 
 // The centre lines of the grid's strokes as lines, arcs and circles, and with undespeckled (the grid before
 // its dust was dropped) the dots of dotted lines among that dust. Numbered passes, each setting
