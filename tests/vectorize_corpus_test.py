@@ -934,5 +934,43 @@ class CutSlots(unittest.TestCase, Checks):
                     self.assertGreaterEqual(edge_followers((flip(a), flip(b)), found, 2.0), 0.9)
 
 
+class HeavyCutRings(unittest.TestCase, Checks):
+    """Small rings of a heavy pen at 300 dpi with a line of the same pen through their centres, alone and in
+    touching pairs, as a power drawing's transformers and junctions are drawn: the line leaves two slivers of
+    the hole, yet each ring is one CIRCLE along its middle and each line is followed."""
+
+    # centre (y down), radius and pen in dots; the line upright through one ring, or level through a pair
+    THROUGH = [((80, 80), 12, 8), ((200, 80), 12, 6), ((320, 80), 16, 8), ((440, 80), 20, 8), ((560, 80), 12, 4)]
+    PAIRS = [((100, 220), 12, 8), ((300, 220), 16, 8), ((500, 220), 12, 6)]
+
+    def test_rings_and_lines(self):
+        fine = 4  # drawn four times finer, then scanned
+        image = Image.new("L", (660 * fine, 300 * fine), 255)
+        draw = ImageDraw.Draw(image)
+        rings, lines = [], []
+        for centre, r, pen in self.THROUGH:
+            rings.append((centre, r, pen))
+            lines.append(((centre[0], centre[1] - r - 30), (centre[0], centre[1] + r + 30), pen))
+        for (x, y), r, pen in self.PAIRS:
+            rings += [((x, y), r, pen), ((x + 2 * r, y), r, pen)]
+            lines.append(((x - r - 30, y), (x + 3 * r + 30, y), pen))
+        for (x, y), r, pen in rings:
+            for grow, fill in ((pen / 2, 0), (-pen / 2, 255)):
+                draw.ellipse([(x - r - grow) * fine, (y - r - grow) * fine, (x + r + grow) * fine,
+                              (y + r + grow) * fine], fill=fill)
+        for a, b, pen in lines:
+            draw.line([(a[0] * fine, a[1] * fine), (b[0] * fine, b[1] * fine)], fill=0, width=int(pen * fine))
+        tif, found, flip = scanned_fine(image, fine, "heavy-rings")
+        self.assert_sound(tif, found)
+        for centre, r, pen in rings:
+            with self.subTest(ring=centre, pen=pen):
+                circles = [f for f in found if f[0] == "CIRCLE" and math.dist(f[2][1:3], flip(centre)) <= 1.5
+                           and abs(f[3] - r) <= 1.5 + 0.02 * r]
+                self.assertEqual(len(circles), 1, [f[2] for f in found if f[0] != "LINE"])
+        for a, b, pen in lines:
+            with self.subTest(line=(a, b)):
+                self.assertGreaterEqual(edge_followers((flip(a), flip(b)), found, pen / 2 + 1.5), 0.9)
+
+
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1])

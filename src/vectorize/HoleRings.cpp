@@ -23,6 +23,11 @@ namespace {
 constexpr std::int32_t kWidestCut = 12;  // dots: the widest line through a ring that cuts its hole apart
 constexpr std::size_t kMostPieces = 6;
 constexpr std::ptrdiff_t kSectors = 32;  // of the circle, for how far round the hole's edge follows it
+// A line half as wide as a hole through its centre, as a heavy pen draws one through a small ring, leaves
+// two slivers: 40 % of the disc, along 2/3 of its circle. A hole narrower than this has too few edge dots to
+// tell such slivers from the pieces of a letter or a polygon, so its lines may take half the disc and a
+// quarter of the circle at most.
+constexpr std::int32_t kNarrowCutHole = 12;
 
 // The middles of the sides between the cells of the holes and the ink round them.
 std::vector<Point> edgeOf(const std::vector<const std::vector<Gap>*>& pieces, const Box& box) {
@@ -134,7 +139,8 @@ bool roundBox(const Box& box, double cells, bool whole) {
         return false;
     }
     const double disc = std::numbers::pi / 4 * box.width() * box.height(), steps = (box.width() + box.height()) / 2.0;
-    return whole ? std::abs(cells - disc) <= 0.1 * disc + steps : cells <= disc + steps && cells >= 0.5 * disc;
+    const double least = larger < kNarrowCutHole ? 0.5 : 0.35;
+    return whole ? std::abs(cells - disc) <= 0.1 * disc + steps : cells <= disc + steps && cells >= least * disc;
 }
 
 // Whether the rows of the holes end on the circle their box holds, for a whole hole, or within it, for the
@@ -165,8 +171,9 @@ std::optional<Ring> ringOfTraced(const std::vector<const std::vector<Gap>*>& pie
     // A whole hole follows its circle all round: one with a straight side, as a letter's bowl has, is no ring.
     // The pieces of a cut hole follow it but where the lines cut it.
     const bool whole = pieces.size() == 1;
-    const std::optional<CircleFit> circle =
-        circleOfEdge(edgeOf(pieces, box), box, whole ? kSectors - 3 : kSectors * 3 / 4, whole);
+    const bool narrow = std::max(box.width(), box.height()) < kNarrowCutHole;
+    const std::ptrdiff_t fewestSectors = whole ? kSectors - 3 : narrow ? kSectors * 3 / 4 : kSectors * 3 / 5;
+    const std::optional<CircleFit> circle = circleOfEdge(edgeOf(pieces, box), box, fewestSectors, whole);
     return circle ? ringRound({circle->centre, circle->centre, circle->radius}, ink) : std::nullopt;
 }
 
