@@ -94,11 +94,13 @@ std::vector<std::int32_t> runLabels(const RunGroups& groups, const Cells& cells,
                                     std::vector<std::size_t>& groupOfRun) {
     std::vector<std::int32_t> labels;
     groupOfRun.clear();
-    groups.forEachRun([] {}, [&](std::size_t group, const LineSegment& run) {
-        labels.push_back(label[static_cast<std::size_t>(run.StartY) * static_cast<std::size_t>(cells.width) +
-                               static_cast<std::size_t>(run.StartX)]);
-        groupOfRun.push_back(group);
-    });
+    groups.forEachRun(
+        [] {},
+        [&](std::size_t group, const LineSegment& run) {
+            labels.push_back(label[static_cast<std::size_t>(run.StartY) * static_cast<std::size_t>(cells.width) +
+                                   static_cast<std::size_t>(run.StartX)]);
+            groupOfRun.push_back(group);
+        });
     return labels;
 }
 
