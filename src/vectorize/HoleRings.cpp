@@ -29,6 +29,8 @@ constexpr std::ptrdiff_t kSectors = 32;  // of the circle, for how far round the
 // quarter of the circle at most.
 constexpr std::int32_t kNarrowCutHole = 12;
 
+bool narrowCutHole(const Box& box) { return std::max(box.width(), box.height()) < kNarrowCutHole; }
+
 // The middles of the sides between the cells of the holes and the ink round them.
 std::vector<Point> edgeOf(const std::vector<const std::vector<Gap>*>& pieces, const Box& box) {
     const std::int32_t stride = box.width() + 2;
@@ -139,7 +141,7 @@ bool roundBox(const Box& box, double cells, bool whole) {
         return false;
     }
     const double disc = std::numbers::pi / 4 * box.width() * box.height(), steps = (box.width() + box.height()) / 2.0;
-    const double least = larger < kNarrowCutHole ? 0.5 : 0.35;
+    const double least = narrowCutHole(box) ? 0.5 : 0.35;
     return whole ? std::abs(cells - disc) <= 0.1 * disc + steps : cells <= disc + steps && cells >= least * disc;
 }
 
@@ -171,8 +173,9 @@ std::optional<Ring> ringOfTraced(const std::vector<const std::vector<Gap>*>& pie
     // A whole hole follows its circle all round: one with a straight side, as a letter's bowl has, is no ring.
     // The pieces of a cut hole follow it but where the lines cut it.
     const bool whole = pieces.size() == 1;
-    const bool narrow = std::max(box.width(), box.height()) < kNarrowCutHole;
-    const std::ptrdiff_t fewestSectors = whole ? kSectors - 3 : narrow ? kSectors * 3 / 4 : kSectors * 3 / 5;
+    const std::ptrdiff_t fewestSectors = whole                ? kSectors - 3
+                                         : narrowCutHole(box) ? kSectors * 3 / 4
+                                                              : kSectors * 3 / 5;
     const std::optional<CircleFit> circle = circleOfEdge(edgeOf(pieces, box), box, fewestSectors, whole);
     return circle ? ringRound({circle->centre, circle->centre, circle->radius}, ink) : std::nullopt;
 }
