@@ -972,5 +972,45 @@ class HeavyCutRings(unittest.TestCase, Checks):
                 self.assertGreaterEqual(edge_followers((flip(a), flip(b)), found, pen / 2 + 1.5), 0.9)
 
 
+class SmallHeavyRings(unittest.TestCase, Checks):
+    """Rings of a heavy pen whose hole is only 7 to 12 dots across, as a schematic's terminals and a motor's
+    brushes are drawn at 300 dpi: alone, or on a line of the same pen that runs into them from above and
+    below. Their edges in whole dots leave gaps along the hole's circle, yet each is one CIRCLE along its
+    middle and each line is followed."""
+
+    RADII = [6.5, 7, 7.5, 8]
+    PENS = [4, 5, 6]
+
+    def test_rings_and_lines(self):
+        fine = 4  # drawn four times finer, then scanned
+        count = 40
+        image = Image.new("L", (80 * 10 * fine, 260 * (count // 10) * fine), 255)
+        draw = ImageDraw.Draw(image)
+        rings, lines = [], []
+        for k in range(count):
+            # off the grid of dots by a different share each, so that their edges step differently
+            x, y = 40 + 80 * (k % 10) + (0.37 * k) % 1, 130 + 260 * (k // 10) + (0.61 * k) % 1
+            r, pen = self.RADII[k % len(self.RADII)], self.PENS[k % len(self.PENS)]
+            rings.append(((x, y), r, pen))
+            if k % 4 != 3:
+                lines += [((x, y - r - 100), (x, y - r), pen), ((x, y + r), (x, y + r + 100), pen)]
+        for (x, y), r, pen in rings:
+            for grow, fill in ((pen / 2, 0), (-pen / 2, 255)):
+                draw.ellipse([(x - r - grow) * fine, (y - r - grow) * fine, (x + r + grow) * fine,
+                              (y + r + grow) * fine], fill=fill)
+        for a, b, pen in lines:
+            draw.line([(a[0] * fine, a[1] * fine), (b[0] * fine, b[1] * fine)], fill=0, width=int(pen * fine))
+        tif, found, flip = scanned_fine(image, fine, "small-heavy-rings")
+        self.assert_sound(tif, found)
+        for centre, r, pen in rings:
+            with self.subTest(ring=centre, radius=r, pen=pen):
+                circles = [f for f in found if f[0] == "CIRCLE" and math.dist(f[2][1:3], flip(centre)) <= 1.5
+                           and abs(f[3] - r) <= 1.5 + 0.02 * r]
+                self.assertEqual(len(circles), 1, [f[2] for f in found if f[0] != "LINE"])
+        for a, b, pen in lines:
+            with self.subTest(line=(a, b)):
+                self.assertGreaterEqual(edge_followers((flip(a), flip(b)), found, pen / 2 + 1.5), 0.9)
+
+
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1])

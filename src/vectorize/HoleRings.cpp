@@ -2,6 +2,7 @@
 #include "vectorize/HoleRings.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <numbers>
@@ -61,6 +62,22 @@ std::vector<Point> edgeOf(const std::vector<const std::vector<Gap>*>& pieces, co
     return edge;
 }
 
+// The edge of a small hole in whole cells may leave a sector of its circle without any point where it steps
+// diagonally (up to a diagonal's length apart): such a sector between followed ones counts as followed. A
+// sector whose points lie off the circle (a polygon's corner or side) does not, nor does one of a hole under
+// 7 dots across, which is no rounder than the diamonds and triangles between hatch lines.
+void fillStepGaps(std::array<bool, kSectors>& followed, const std::array<bool, kSectors>& pointed, double radius) {
+    constexpr double kLongestStep = std::numbers::sqrt2;  // dots between neighbouring points of an edge
+    constexpr double kSmallestRadius = 3.5;
+    if (radius < kSmallestRadius || 2 * std::numbers::pi * radius / kSectors > kLongestStep) {
+        return;
+    }
+    const std::array<bool, kSectors> was = followed;
+    for (std::size_t k = 0; k < was.size(); ++k) {
+        followed[k] = was[k] || (!pointed[k] && was[(k + 1) % was.size()] && was[(k + was.size() - 1) % was.size()]);
+    }
+}
+
 // The circle the hole's edge follows: fitted to the edge points near the circle guessed, ever closer. Edge
 // points inside it are where lines cut the hole; points beyond it, a corner of a hole that is no circle.
 std::optional<CircleFit> circleOfEdge(const std::vector<Point>& edge, const Box& box, std::ptrdiff_t fewestSectors,
@@ -90,21 +107,22 @@ std::optional<CircleFit> circleOfEdge(const std::vector<Point>& edge, const Box&
     constexpr double kStepsOff = 0.6;
     const double within = std::max(1.0, 0.06 * fit.radius);
     const auto follows = [&](const CircleFit& circle, double inside) {
-        std::array<bool, kSectors> followed{};
+        std::array<bool, kSectors> followed{}, pointed{};
         double beyond = 0, on = 0, close = 0, squares = 0;
         for (const Point& p : edge) {
             const double off = length(p - circle.centre) - circle.radius;
             beyond += off > within + 0.5 ? 1 : 0;
-            if (std::abs(off) <= within) {
-                followed[static_cast<std::size_t>(angleDegrees(circle.centre, p) / (360.0 / kSectors)) %
-                         followed.size()] = true;
-            }
+            const auto sector =
+                static_cast<std::size_t>(angleDegrees(circle.centre, p) / (360.0 / kSectors)) % followed.size();
+            pointed[sector] = true;
+            followed[sector] = followed[sector] || std::abs(off) <= within;
             if (off >= -inside && off <= within) {
                 on += 1;
                 close += std::abs(off) <= kStepsOff ? 1 : 0;
                 squares += off * off;
             }
         }
+        fillStepGaps(followed, pointed, circle.radius);
         const auto sectors = std::count(followed.begin(), followed.end(), true);
         return beyond <= 0.05 * static_cast<double>(edge.size()) && sectors >= fewestSectors && close >= 0.8 * on &&
                squares <= 0.45 * 0.45 * on;
