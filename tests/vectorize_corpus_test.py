@@ -976,31 +976,38 @@ class SmallHeavyRings(unittest.TestCase, Checks):
     """Rings of a heavy pen whose hole is only 7 to 12 dots across, as a schematic's terminals and a motor's
     brushes are drawn at 300 dpi: alone, or on a line of the same pen that runs into them from above and
     below. Their edges in whole dots leave gaps along the hole's circle, yet each is one CIRCLE along its
-    middle and each line is followed."""
+    middle and each line is followed, whole: on a sheet, and on a crop where such short strokes are most of
+    the ink (their runs along them then seem as wide as strokes)."""
 
     RADII = [6.5, 7, 7.5, 8]
     PENS = [4, 5, 6]
+    LINE_LENGTHS = {"sheet": 100, "crop": 40}  # dots
 
     def test_rings_and_lines(self):
+        for name, reach in self.LINE_LENGTHS.items():
+            with self.subTest(page=name):
+                self.check_page(name, reach)
+
+    def check_page(self, name, reach):
         fine = 4  # drawn four times finer, then scanned
-        count = 40
-        image = Image.new("L", (80 * 10 * fine, 260 * (count // 10) * fine), 255)
+        count, spacing = 40, 2 * reach + 60
+        image = Image.new("L", (80 * 10 * fine, spacing * (count // 10) * fine), 255)
         draw = ImageDraw.Draw(image)
         rings, lines = [], []
         for k in range(count):
             # off the grid of dots by a different share each, so that their edges step differently
-            x, y = 40 + 80 * (k % 10) + (0.37 * k) % 1, 130 + 260 * (k // 10) + (0.61 * k) % 1
+            x, y = 40 + 80 * (k % 10) + (0.37 * k) % 1, spacing / 2 + spacing * (k // 10) + (0.61 * k) % 1
             r, pen = self.RADII[k % len(self.RADII)], self.PENS[k % len(self.PENS)]
             rings.append(((x, y), r, pen))
             if k % 4 != 3:
-                lines += [((x, y - r - 100), (x, y - r), pen), ((x, y + r), (x, y + r + 100), pen)]
+                lines += [((x, y - r - reach), (x, y - r), pen), ((x, y + r), (x, y + r + reach), pen)]
         for (x, y), r, pen in rings:
             for grow, fill in ((pen / 2, 0), (-pen / 2, 255)):
                 draw.ellipse([(x - r - grow) * fine, (y - r - grow) * fine, (x + r + grow) * fine,
                               (y + r + grow) * fine], fill=fill)
         for a, b, pen in lines:
             draw.line([(a[0] * fine, a[1] * fine), (b[0] * fine, b[1] * fine)], fill=0, width=int(pen * fine))
-        tif, found, flip = scanned_fine(image, fine, "small-heavy-rings")
+        tif, found, flip = scanned_fine(image, fine, "small-heavy-rings-" + name)
         self.assert_sound(tif, found)
         for centre, r, pen in rings:
             with self.subTest(ring=centre, radius=r, pen=pen):
@@ -1010,7 +1017,6 @@ class SmallHeavyRings(unittest.TestCase, Checks):
         for a, b, pen in lines:
             with self.subTest(line=(a, b)):
                 self.assertGreaterEqual(edge_followers((flip(a), flip(b)), found, pen / 2 + 1.5), 0.9)
-
 
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1])

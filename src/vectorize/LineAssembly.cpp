@@ -367,6 +367,11 @@ void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double t
             Point snapped = end;
             for (const std::int32_t j : near) {
                 const LinePiece& other = drawn[static_cast<std::size_t>(j)];
+                // A piece shorter than its stroke is wide crosses a short heavy stroke (its runs along the
+                // stroke taken as across): no line ends on it, and its width would reach ends far off.
+                if (lengthOf(other) < other.width) {
+                    continue;
+                }
                 const double reach = other.width / 2 + tolerance + 1;
                 Point meeting;
                 if (static_cast<std::size_t>(j) != i &&
