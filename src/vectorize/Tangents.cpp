@@ -21,9 +21,9 @@ double tangentReach(double curvatureApart, double tolerance) {
     return std::sqrt(8 * tolerance / std::max(curvatureApart, 1e-9)) + tolerance;
 }
 
-// The end of the arc near the touching point, when it runs past the point (or stops within the tolerance
-// of it), within reach and less than half the arc away; null otherwise.
-double* arcEndNear(VectorArc& arc, Point touch, double reach, double tolerance) {
+// The end of the arc near the touching point, when it runs past the point (or stops short of it by at most
+// shortBy), within reach and less than half the arc away; null otherwise.
+double* arcEndNear(VectorArc& arc, Point touch, double reach, double shortBy) {
     const bool startNearer = length(pointOnCircle(arc.centre, arc.radius, arc.startDegrees) - touch) <=
                              length(pointOnCircle(arc.centre, arc.radius, arc.endDegrees) - touch);
     double& end = startNearer ? arc.startDegrees : arc.endDegrees;
@@ -32,7 +32,7 @@ double* arcEndNear(VectorArc& arc, Point touch, double reach, double tolerance) 
     const double touchDegrees = angleDegrees(arc.centre, touch);
     const bool runOver = startNearer ? sweepDegrees(arc.startDegrees, touchDegrees) < 180
                                      : sweepDegrees(touchDegrees, arc.endDegrees) < 180;
-    return off <= reach && off < halfSweep && (runOver || off <= tolerance) ? &end : nullptr;
+    return off <= reach && off < halfSweep && (runOver || off <= shortBy) ? &end : nullptr;
 }
 
 // Moves the line's end and the arc's end near the point where the line touches the arc's circle to it.
@@ -57,7 +57,16 @@ void meetAtTangent(VectorArc& arc, VectorLine& line, double tolerance) {
         std::abs(length(farEnd - arc.centre) - arc.radius) <= 2 * tolerance) {
         return;
     }
-    if (double* arcEnd = arcEndNear(arc, touch, reach, tolerance)) {
+    // The arc may stop short of the point where a long line ran on past it and took the ink: the line's
+    // middle runs on while the circle keeps within half a stroke of it, and the arc gives way while the
+    // strokes overlap at all, which a circle keeps up √2 times as far. A short line touching an arc about its
+    // middle (a small diamond's side about a circle) took nothing; a small bend parts from the line within a
+    // few dots, so what runs on is the line's own; an arc hundreds of dots across is a line's neighbour.
+    constexpr double kSmallestTaken = 16, kLargestTaken = 256;  // dots: the radii of arcs a line takes from
+    const double overshoot = length(lineEnd - touch);
+    const bool taken = 4 * overshoot <= size && arc.radius >= kSmallestTaken && arc.radius <= kLargestTaken;
+    const double shortBy = taken ? std::numbers::sqrt2 * overshoot + tolerance : tolerance;
+    if (double* arcEnd = arcEndNear(arc, touch, reach, shortBy)) {
         lineEnd = touch;
         *arcEnd = angleDegrees(arc.centre, touch);
     }
