@@ -1037,5 +1037,33 @@ class SmallHeavyRings(unittest.TestCase, Checks):
             with self.subTest(line=(a, b)):
                 self.assertGreaterEqual(edge_followers((flip(a), flip(b)), found, pen / 2 + 1.5), 0.9)
 
+class OverlappingLoops(unittest.TestCase, Checks):
+    """Coils drawn as a row of overlapping loops of a heavy pen at 300 dpi, as an old library's inductors and
+    valves' heaters are: each loop's neighbours cut its hole into lenses, one shared with each neighbour,
+    yet each loop between two others is one CIRCLE along its middle."""
+
+    # the first loop's centre (y down), the loops' radius, the step between their centres, pen (dots), loops
+    COILS = [((60, 80), 27, 27, 8, 8), ((60, 200), 20, 24, 6, 7), ((400, 200), 34, 40, 7, 5)]
+
+    def test_loops(self):
+        fine = 4  # drawn four times finer, then scanned
+        image = Image.new("L", (700 * fine, 280 * fine), 255)
+        draw = ImageDraw.Draw(image)
+        loops = []
+        for (x, y), r, step, pen, count in self.COILS:
+            centres = [(x + 0.37 + step * k, y + 0.61) for k in range(count)]
+            for cx, cy in centres:
+                draw.ellipse([(cx - r - pen / 2) * fine, (cy - r - pen / 2) * fine, (cx + r + pen / 2) * fine,
+                              (cy + r + pen / 2) * fine], outline=0, width=int(pen * fine))
+            loops += [(c, r, pen) for c in centres[1:-1]]
+        tif, found, flip = scanned_fine(image, fine, "loops")
+        self.assert_sound(tif, found)
+        for centre, r, pen in loops:
+            with self.subTest(loop=centre, radius=r, pen=pen):
+                circles = [f for f in found if f[0] == "CIRCLE" and math.dist(f[2][1:3], flip(centre)) <= 1.5
+                           and abs(f[3] - r) <= 1.5 + 0.02 * r]
+                self.assertEqual(len(circles), 1, [f[2] for f in found if f[0] != "LINE"])
+
+
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1])

@@ -8,6 +8,7 @@
 #include <numbers>
 #include <numeric>
 #include <optional>
+#include <utility>
 
 #include "common/WorkerPool.h"
 #include "vectorize/Fitting.h"
@@ -78,11 +79,18 @@ void fillStepGaps(std::array<bool, kSectors>& followed, const std::array<bool, k
     }
 }
 
+// The radius of the circle round holes in the box, as a first guess: a whole hole's box holds its circle; the
+// pieces of a cut one may fall short of it across the cut, where curved strokes cut it (overlapping loops
+// cut each other's holes into lenses, lower than the circle).
+double guessedRadius(const Box& box, bool whole) {
+    return whole ? (box.width() + box.height()) / 4.0 : std::max(box.width(), box.height()) / 2.0;
+}
+
 // The circle the hole's edge follows: fitted to the edge points near the circle guessed, ever closer. Edge
 // points inside it are where lines cut the hole; points beyond it, a corner of a hole that is no circle.
 std::optional<CircleFit> circleOfEdge(const std::vector<Point>& edge, const Box& box, std::ptrdiff_t fewestSectors,
                                       bool whole) {
-    CircleFit fit{box.centre(), (box.width() + box.height()) / 4.0, true};
+    CircleFit fit{box.centre(), guessedRadius(box, whole), true};
     std::vector<Point> near;
     // The share of the edge on the circle: most of a whole hole's, some of a cut one's, the rest along lines.
     const double least = static_cast<double>(edge.size()) * (whole ? 0.8 : 0.35);
@@ -155,7 +163,11 @@ std::optional<CircleFit> circleOfEdge(const std::vector<Point>& edge, const Box&
 // its edge aside; the pieces of a cut one less, by the lines through it.
 bool roundBox(const Box& box, double cells, bool whole) {
     const std::int32_t larger = std::max(box.width(), box.height());
-    if (larger > (whole ? kLargestHole : kLargestCutHole) || std::abs(box.width() - box.height()) > 2 + 0.1 * larger) {
+    // The pieces of a hole that curved strokes cut (the lenses of overlapping loops) fall short of its box across
+    // the cut.
+    const double squareness = whole ? 0.1 : 0.25;
+    if (larger > (whole ? kLargestHole : kLargestCutHole) ||
+        std::abs(box.width() - box.height()) > 2 + squareness * larger) {
         return false;
     }
     const double disc = std::numbers::pi / 4 * box.width() * box.height(), steps = (box.width() + box.height()) / 2.0;
@@ -167,8 +179,8 @@ bool roundBox(const Box& box, double cells, bool whole) {
 // pieces of a cut one, but for a few ends that noise moved: a quick test before the fit, which corners fail.
 bool rowsEndRound(const std::vector<const std::vector<Gap>*>& pieces, const Box& box) {
     const Point c = box.centre();
-    const double r = (box.width() + box.height()) / 4.0, slack = std::max(1.5, 0.08 * r);
     const bool whole = pieces.size() == 1;
+    const double r = guessedRadius(box, whole), slack = std::max(1.5, 0.08 * r);
     double ends = 0, off = 0;
     for (const std::vector<Gap>* piece : pieces) {
         for (const Gap& gap : *piece) {
@@ -261,6 +273,14 @@ struct PiecedRing {
     std::vector<std::size_t> holes;
 };
 
+constexpr std::size_t kRingsOfAPiece = 2;
+
+// Whether two rings found from different pieces are one: their circles' centres within half a hole's
+// radius. Two overlapping loops' centres lie a radius or more apart.
+bool sameCircle(const Ring& first, const Ring& second) {
+    return length(first.circle.centre - second.circle.centre) < std::min(first.hole, second.hole) / 2;
+}
+
 // Whether a box is half as long again as it is wide: a slot's, or a piece of one.
 bool elongated(const Box& box) {
     return 2 * std::max(box.width(), box.height()) >= 3 * std::min(box.width(), box.height());
@@ -300,15 +320,17 @@ std::vector<std::uint32_t> choicesMostFirst() {
     return choices;
 }
 
-// The ring hole i makes with some of the holes beside it across a line's width that are no rings alone, the
-// most that make one first.
-std::optional<PiecedRing> ringOfPieces(const HoleIndex& all, std::size_t i,
-                                       const std::vector<std::optional<Ring>>& alone, const VirtualVram& grid,
-                                       const InkProbe& ink, const std::vector<std::uint32_t>& choices,
-                                       SegmentIndex::Search& search, std::vector<std::int32_t>& near) {
+// The rings hole i makes with some of the holes beside it across a line's width that are no rings alone, the
+// most that make one first: one, or two of different circles (a lens between two overlapping loops is a
+// piece of both).
+std::vector<PiecedRing> ringsOfPieces(const HoleIndex& all, std::size_t i,
+                                      const std::vector<std::optional<Ring>>& alone, const VirtualVram& grid,
+                                      const InkProbe& ink, const std::vector<std::uint32_t>& choices,
+                                      SegmentIndex::Search& search, std::vector<std::int32_t>& near) {
     const std::vector<const Hole*>& holes = all.holes;
+    std::vector<PiecedRing> rings;
     if (!mayBePiece(*holes[i])) {
-        return std::nullopt;
+        return rings;
     }
     // The pieces of one hole are about as large as each other, a small piece cut off aside.
     const Box& seed = holes[i]->box;
@@ -361,12 +383,16 @@ std::optional<PiecedRing> ringOfPieces(const HoleIndex& all, std::size_t i,
             }
         }
         const std::optional<Ring> ring = round ? ringOfTraced(rows, box, ink) : slotOfTraced(rows, box, ink);
-        if (ring && !amongLikeHoles(*ring, pieces, all, search, near)) {
+        if (ring && !amongLikeHoles(*ring, pieces, all, search, near) &&
+            (rings.empty() || !sameCircle(rings.front().ring, *ring))) {
             found.ring = *ring;
-            return found;
+            rings.push_back(std::move(found));
+            if (rings.size() == kRingsOfAPiece) {
+                break;
+            }
         }
     }
-    return std::nullopt;
+    return rings;
 }
 
 }  // namespace
@@ -386,31 +412,36 @@ std::vector<Ring> findRings(const VirtualVram& grid, const RunGroups& rows, Work
         const auto w = static_cast<std::size_t>(worker);
         alone[i] = ringAlone(all, i, grid, ink, searches[w], nears[w]);
     });
-    // The holes that are no ring alone may be the pieces of one that lines cut: each hole's ring of pieces is
-    // found apart, then taken in the holes' order, none of its holes taken before.
+    // The holes that are no ring alone may be the pieces of one that lines cut: each hole's rings of pieces
+    // are found apart, then taken in the holes' order, once each. A piece is a piece of two rings at most
+    // (a lens between two overlapping loops).
     const std::vector<std::uint32_t> choices = choicesMostFirst();
-    std::vector<std::optional<PiecedRing>> pieced(all.holes.size());
+    std::vector<std::vector<PiecedRing>> pieced(all.holes.size());
     pool.run(all.holes.size(), [&](std::size_t i, std::int32_t worker) {
         const auto w = static_cast<std::size_t>(worker);
         if (!alone[i]) {
-            pieced[i] = ringOfPieces(all, i, alone, grid, ink, choices, searches[w], nears[w]);
+            pieced[i] = ringsOfPieces(all, i, alone, grid, ink, choices, searches[w], nears[w]);
         }
     });
     std::vector<Ring> rings;
-    std::vector<bool> used(all.holes.size(), false);
     for (std::size_t i = 0; i < all.holes.size(); ++i) {
         if (alone[i]) {
             rings.push_back(*alone[i]);
-            used[i] = true;
         }
     }
+    const std::size_t aloneRings = rings.size();
+    std::vector<std::size_t> uses(all.holes.size(), 0);
     for (std::size_t i = 0; i < all.holes.size(); ++i) {
         tick();
-        if (pieced[i] &&
-            std::none_of(pieced[i]->holes.begin(), pieced[i]->holes.end(), [&](std::size_t k) { return used[k]; })) {
-            rings.push_back(pieced[i]->ring);
-            for (const std::size_t k : pieced[i]->holes) {
-                used[k] = true;
+        for (const PiecedRing& candidate : pieced[i]) {
+            const bool twice = std::any_of(rings.begin() + static_cast<std::ptrdiff_t>(aloneRings), rings.end(),
+                                           [&](const Ring& ring) { return sameCircle(ring, candidate.ring); });
+            if (!twice && std::all_of(candidate.holes.begin(), candidate.holes.end(),
+                                      [&](std::size_t k) { return uses[k] < kRingsOfAPiece; })) {
+                rings.push_back(candidate.ring);
+                for (const std::size_t k : candidate.holes) {
+                    ++uses[k];
+                }
             }
         }
     }
