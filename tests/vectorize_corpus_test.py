@@ -953,7 +953,37 @@ class CutSlots(unittest.TestCase, Checks):
                     self.assertGreaterEqual(edge_followers((flip(a), flip(b)), found, 2.0), 0.9)
 
 
-class HeavyCutRings(unittest.TestCase, Checks):
+def circles_at(found, centre, r):
+    """The CIRCLEs of the found entities along a ring of radius r about centre (in the DXF's frame)."""
+    return [f for f in found if f[0] == "CIRCLE" and math.dist(f[2][1:3], centre) <= 1.5
+            and abs(f[3] - r) <= 1.5 + 0.02 * r]
+
+
+class RingsAndLines(Checks):
+    def check_rings_and_lines(self, size, rings, lines, name):
+        """Draws rings and lines (centre or ends y down, radius, pen in dots) four times finer on a page of size
+        dots, scans and vectorizes it: each ring one CIRCLE along its middle and each line followed whole."""
+        fine = 4
+        image = Image.new("L", (size[0] * fine, size[1] * fine), 255)
+        draw = ImageDraw.Draw(image)
+        for (x, y), r, pen in rings:
+            for grow, fill in ((pen / 2, 0), (-pen / 2, 255)):
+                draw.ellipse([(x - r - grow) * fine, (y - r - grow) * fine, (x + r + grow) * fine,
+                              (y + r + grow) * fine], fill=fill)
+        for a, b, pen in lines:
+            draw.line([(a[0] * fine, a[1] * fine), (b[0] * fine, b[1] * fine)], fill=0, width=int(pen * fine))
+        tif, found, flip = scanned_fine(image, fine, name)
+        self.assert_sound(tif, found)
+        for centre, r, pen in rings:
+            with self.subTest(ring=centre, radius=r, pen=pen):
+                self.assertEqual(len(circles_at(found, flip(centre), r)), 1,
+                                 [f[2] for f in found if f[0] != "LINE"])
+        for a, b, pen in lines:
+            with self.subTest(line=(a, b)):
+                self.assertGreaterEqual(edge_followers((flip(a), flip(b)), found, pen / 2 + 1.5), 0.9)
+
+
+class HeavyCutRings(unittest.TestCase, RingsAndLines):
     """Small rings of a heavy pen at 300 dpi with a line of the same pen through their centres, alone and in
     touching pairs, as a power drawing's transformers and junctions are drawn: the line leaves two slivers of
     the hole, yet each ring is one CIRCLE along its middle and each line is followed."""
@@ -963,9 +993,6 @@ class HeavyCutRings(unittest.TestCase, Checks):
     PAIRS = [((100, 220), 12, 8), ((300, 220), 16, 8), ((500, 220), 12, 6)]
 
     def test_rings_and_lines(self):
-        fine = 4  # drawn four times finer, then scanned
-        image = Image.new("L", (660 * fine, 300 * fine), 255)
-        draw = ImageDraw.Draw(image)
         rings, lines = [], []
         for centre, r, pen in self.THROUGH:
             rings.append((centre, r, pen))
@@ -973,25 +1000,10 @@ class HeavyCutRings(unittest.TestCase, Checks):
         for (x, y), r, pen in self.PAIRS:
             rings += [((x, y), r, pen), ((x + 2 * r, y), r, pen)]
             lines.append(((x - r - 30, y), (x + 3 * r + 30, y), pen))
-        for (x, y), r, pen in rings:
-            for grow, fill in ((pen / 2, 0), (-pen / 2, 255)):
-                draw.ellipse([(x - r - grow) * fine, (y - r - grow) * fine, (x + r + grow) * fine,
-                              (y + r + grow) * fine], fill=fill)
-        for a, b, pen in lines:
-            draw.line([(a[0] * fine, a[1] * fine), (b[0] * fine, b[1] * fine)], fill=0, width=int(pen * fine))
-        tif, found, flip = scanned_fine(image, fine, "heavy-rings")
-        self.assert_sound(tif, found)
-        for centre, r, pen in rings:
-            with self.subTest(ring=centre, pen=pen):
-                circles = [f for f in found if f[0] == "CIRCLE" and math.dist(f[2][1:3], flip(centre)) <= 1.5
-                           and abs(f[3] - r) <= 1.5 + 0.02 * r]
-                self.assertEqual(len(circles), 1, [f[2] for f in found if f[0] != "LINE"])
-        for a, b, pen in lines:
-            with self.subTest(line=(a, b)):
-                self.assertGreaterEqual(edge_followers((flip(a), flip(b)), found, pen / 2 + 1.5), 0.9)
+        self.check_rings_and_lines((660, 300), rings, lines, "heavy-rings")
 
 
-class SmallHeavyRings(unittest.TestCase, Checks):
+class SmallHeavyRings(unittest.TestCase, RingsAndLines):
     """Rings of a heavy pen whose hole is only 7 to 12 dots across, as a schematic's terminals and a motor's
     brushes are drawn at 300 dpi: alone, or on a line of the same pen that runs into them from above and
     below. Their edges in whole dots leave gaps along the hole's circle, yet each is one CIRCLE along its
@@ -1003,39 +1015,20 @@ class SmallHeavyRings(unittest.TestCase, Checks):
     LINE_LENGTHS = {"sheet": 100, "crop": 40}  # dots
 
     def test_rings_and_lines(self):
+        count = 40
         for name, reach in self.LINE_LENGTHS.items():
+            spacing = 2 * reach + 60
+            rings, lines = [], []
+            for k in range(count):
+                # off the grid of dots by a different share each, so that their edges step differently
+                x, y = 40 + 80 * (k % 10) + (0.37 * k) % 1, spacing / 2 + spacing * (k // 10) + (0.61 * k) % 1
+                r, pen = self.RADII[k % len(self.RADII)], self.PENS[k % len(self.PENS)]
+                rings.append(((x, y), r, pen))
+                if k % 4 != 3:
+                    lines += [((x, y - r - reach), (x, y - r), pen), ((x, y + r), (x, y + r + reach), pen)]
             with self.subTest(page=name):
-                self.check_page(name, reach)
+                self.check_rings_and_lines((800, spacing * count // 10), rings, lines, "small-heavy-rings-" + name)
 
-    def check_page(self, name, reach):
-        fine = 4  # drawn four times finer, then scanned
-        count, spacing = 40, 2 * reach + 60
-        image = Image.new("L", (80 * 10 * fine, spacing * (count // 10) * fine), 255)
-        draw = ImageDraw.Draw(image)
-        rings, lines = [], []
-        for k in range(count):
-            # off the grid of dots by a different share each, so that their edges step differently
-            x, y = 40 + 80 * (k % 10) + (0.37 * k) % 1, spacing / 2 + spacing * (k // 10) + (0.61 * k) % 1
-            r, pen = self.RADII[k % len(self.RADII)], self.PENS[k % len(self.PENS)]
-            rings.append(((x, y), r, pen))
-            if k % 4 != 3:
-                lines += [((x, y - r - reach), (x, y - r), pen), ((x, y + r), (x, y + r + reach), pen)]
-        for (x, y), r, pen in rings:
-            for grow, fill in ((pen / 2, 0), (-pen / 2, 255)):
-                draw.ellipse([(x - r - grow) * fine, (y - r - grow) * fine, (x + r + grow) * fine,
-                              (y + r + grow) * fine], fill=fill)
-        for a, b, pen in lines:
-            draw.line([(a[0] * fine, a[1] * fine), (b[0] * fine, b[1] * fine)], fill=0, width=int(pen * fine))
-        tif, found, flip = scanned_fine(image, fine, "small-heavy-rings-" + name)
-        self.assert_sound(tif, found)
-        for centre, r, pen in rings:
-            with self.subTest(ring=centre, radius=r, pen=pen):
-                circles = [f for f in found if f[0] == "CIRCLE" and math.dist(f[2][1:3], flip(centre)) <= 1.5
-                           and abs(f[3] - r) <= 1.5 + 0.02 * r]
-                self.assertEqual(len(circles), 1, [f[2] for f in found if f[0] != "LINE"])
-        for a, b, pen in lines:
-            with self.subTest(line=(a, b)):
-                self.assertGreaterEqual(edge_followers((flip(a), flip(b)), found, pen / 2 + 1.5), 0.9)
 
 class OverlappingLoops(unittest.TestCase, Checks):
     """Coils drawn as a row of overlapping loops of a heavy pen at 300 dpi, as an old library's inductors and
@@ -1060,9 +1053,8 @@ class OverlappingLoops(unittest.TestCase, Checks):
         self.assert_sound(tif, found)
         for centre, r, pen in loops:
             with self.subTest(loop=centre, radius=r, pen=pen):
-                circles = [f for f in found if f[0] == "CIRCLE" and math.dist(f[2][1:3], flip(centre)) <= 1.5
-                           and abs(f[3] - r) <= 1.5 + 0.02 * r]
-                self.assertEqual(len(circles), 1, [f[2] for f in found if f[0] != "LINE"])
+                self.assertEqual(len(circles_at(found, flip(centre), r)), 1,
+                                 [f[2] for f in found if f[0] != "LINE"])
 
 
 if __name__ == "__main__":
