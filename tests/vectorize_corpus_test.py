@@ -1057,5 +1057,38 @@ class OverlappingLoops(unittest.TestCase, Checks):
                                  [f[2] for f in found if f[0] != "LINE"])
 
 
+class CuspedCoils(unittest.TestCase, Checks):
+    """Coils drawn as a row of half circles of a heavy pen that meet at cusps, as a schematic's inductors and
+    a motor's windings are, upright and level, scanned at 300 dpi with the scan model's noise. At each cusp
+    the two strokes are one ink for a while, yet each half circle is one ARC of its circle (within 1.5 dots
+    + 2 %) that follows 90 % of it."""
+
+    # the first half circle's centre (y up), radius, pen (dots), half circles, upright (else level)
+    COILS = [((60.37, 300.61), 22.3, 5.9, 4, True), ((200.21, 300.33), 18, 5, 4, True),
+             ((340.53, 310.14), 26, 7, 3, True), ((440.4, 280.7), 15, 4, 5, True),
+             ((80.66, 60.27), 22.3, 5.9, 4, False), ((330.18, 50.45), 28, 8, 4, False)]
+
+    def test_half_circles(self):
+        halves = []
+        for (x, y), r, pen, count, upright in self.COILS:
+            # the left halves of an upright coil, going down; the upper halves of a level one, going right
+            step, start = ((0, -2 * r), 90) if upright else ((2 * r, 0), 0)
+            halves += [{"c": [x + step[0] * k, y + step[1] * k], "r": r, "s": start, "e": start + 180, "w": pen}
+                       for k in range(count)]
+        folder = tempfile.mkdtemp()
+        pattern = os.path.join(folder, "cusped-coils-%d.tif")
+        scan_pages([[(620, 380), [], halves]], pattern)
+        found = vectorize(pattern % 0, folder)
+        self.assert_sound(pattern % 0, found, DUST)
+        for half in halves:
+            with self.subTest(centre=half["c"], radius=half["r"], pen=half["w"]):
+                (cx, cy), r = half["c"], half["r"]
+                points = [np.array((cx + r * math.cos(math.radians(d)), cy + r * math.sin(math.radians(d))))
+                          for d in np.linspace(half["s"], half["e"], 101)]
+                arcs = [f for f in found if f[0] == "ARC" and math.dist(f[2][1:3], (cx, cy)) <= 1.5 + 0.02 * r
+                        and abs(f[3] - r) <= 1.5 + 0.02 * r]
+                best = max([np.mean([following(f, p) for p in points]) for f in arcs], default=0)
+                self.assertGreaterEqual(best, 0.9, [f[2] for f in found if f[0] != "LINE"])
+
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1])

@@ -17,10 +17,12 @@ constexpr double kEndShare = 0.1;      // of the sweep at each end where no ray 
 constexpr double kWiderStroke = 1.25;  // times the stroke's common width (and a dot): another stroke's ink too
 constexpr double kFoundShare = 0.7;    // of the rays must find the stroke
 constexpr int kLeastMiddles = 8;
-constexpr double kStray = 1;            // dots a middle may lie off the circle fitted to all of them
-constexpr double kLeastSweep = 90;      // degrees: a flatter arc's middles fix its curvature no better
-constexpr double kFarthestMove = 0.15;  // of the radius, the centre and the radius may move at most
-constexpr double kCloser = 0.8;         // the middles' mean squared distance from the new circle, of the old's
+constexpr double kStray = 1;        // dots a middle may lie off the circle fitted to all of them
+constexpr double kLeastSweep = 90;  // degrees: a flatter arc's middles fix its curvature no better
+// Of the radius, the centre and the radius may move at most: the chains make a half circle between two
+// cusps up to a fifth too small.
+constexpr double kFarthestMove = 0.25;
+constexpr double kCloser = 0.8;  // the middles' mean squared distance from the new circle, of the old's
 
 // The middles of the arc's stroke, one for each dot along it but for its ends, where the ink crossed is no
 // wider than the stroke's most common width; none when too few rays find the stroke alone.

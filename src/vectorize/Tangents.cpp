@@ -77,6 +77,7 @@ void meetAtTangent(VectorArc& arc, VectorLine& line, double tolerance) {
 struct Touch {
     Point at;
     double reach = 0;
+    bool outside = false;  // each circle outside the other: arcs meeting there turn apart
 };
 std::optional<Touch> touchOf(const VectorCircle& first, const VectorCircle& second, double tolerance) {
     const Point apart = second.centre - first.centre;
@@ -86,7 +87,8 @@ std::optional<Touch> touchOf(const VectorCircle& first, const VectorCircle& seco
     }
     const Point unit = apart * (1 / distance);
     if (std::abs(distance - (first.radius + second.radius)) <= tolerance) {
-        return Touch{first.centre + unit * first.radius, tangentReach(1 / first.radius + 1 / second.radius, tolerance)};
+        return Touch{first.centre + unit * first.radius, tangentReach(1 / first.radius + 1 / second.radius, tolerance),
+                     true};
     }
     if (std::abs(distance - std::abs(first.radius - second.radius)) <= tolerance) {
         return Touch{
@@ -102,8 +104,11 @@ void meetAtTangent(VectorArc& first, VectorArc& second, double tolerance) {
     if (!touch) {
         return;
     }
-    double* firstEnd = arcEndNear(first, touch->at, touch->reach, tolerance);
-    double* secondEnd = arcEndNear(second, touch->at, touch->reach, tolerance);
+    // Where two arcs touching from outside meet (a coil's lobes at a cusp), their strokes are one ink for
+    // as long as the circles keep within the reach of each other, and each arc gives that way up.
+    const double shortBy = touch->outside ? touch->reach : tolerance;
+    double* firstEnd = arcEndNear(first, touch->at, touch->reach, shortBy);
+    double* secondEnd = arcEndNear(second, touch->at, touch->reach, shortBy);
     if (firstEnd && secondEnd) {
         *firstEnd = angleDegrees(first.centre, touch->at);
         *secondEnd = angleDegrees(second.centre, touch->at);
