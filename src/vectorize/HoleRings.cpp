@@ -212,13 +212,8 @@ std::vector<PiecedRing> ringsOfPieces(const HoleIndex& all, std::size_t i,
 
 }  // namespace
 
-std::vector<Ring> findRings(const VirtualVram& grid, const RunGroups& rows, WorkerPool& pool, const Tick& tick) {
-    const auto bands = static_cast<std::size_t>((grid.height() + kHoleBandRows - 1) / kHoleBandRows);
-    std::vector<std::vector<Hole>> found(bands);
-    pool.run(bands, [&](std::size_t band, std::int32_t) {
-        found[band] = holesInBand(grid, rows, static_cast<std::int32_t>(band) * kHoleBandRows);
-    });
-    const HoleIndex all(found);
+std::vector<Ring> findRings(const VirtualVram& grid, const PageHoles& holes, WorkerPool& pool, const Tick& tick) {
+    const HoleIndex all(holes);
     const InkProbe ink(grid);
     std::vector<std::optional<Ring>> alone(all.holes.size());
     std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()));

@@ -4,18 +4,17 @@
 #include <vector>
 
 #include "convert/VirtualVram.h"
+#include "vectorize/Holes.h"
 #include "vectorize/Pieces.h"
 #include "vectorize/RingStroke.h"
 
 namespace kelvarin {
 
-class RunGroups;
 class WorkerPool;
 
 // The small rings of the page, found by their holes: a round stretch of background enclosed by ink, or the
 // pieces of one that lines through it cut apart, with a stroke of even width all round it; and the slots,
-// found by whole holes of a slot's shape with such a stroke. The same for any number of threads. The runs
-// are the grid's.
-std::vector<Ring> findRings(const VirtualVram& grid, const RunGroups& rows, WorkerPool& pool, const Tick& tick);
+// found by whole holes of a slot's shape with such a stroke. The same for any number of threads.
+std::vector<Ring> findRings(const VirtualVram& grid, const PageHoles& holes, WorkerPool& pool, const Tick& tick);
 
 }  // namespace kelvarin

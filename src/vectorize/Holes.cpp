@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <numbers>
 
+#include "common/WorkerPool.h"
 #include "convert/LineSegmentList.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/RunGroups.h"
@@ -141,6 +142,15 @@ std::vector<Hole> holesInBand(const VirtualVram& grid, const RunGroups& rows, st
         tracker.addRow(y, runs, grid.width(), y == low || y == high, holes);
     }
     return holes;
+}
+
+PageHoles holesOfPage(const VirtualVram& grid, const RunGroups& rows, WorkerPool& pool) {
+    const auto bands = static_cast<std::size_t>((grid.height() + kHoleBandRows - 1) / kHoleBandRows);
+    PageHoles found(bands);
+    pool.run(bands, [&](std::size_t band, std::int32_t) {
+        found[band] = holesInBand(grid, rows, static_cast<std::int32_t>(band) * kHoleBandRows);
+    });
+    return found;
 }
 
 std::vector<Gap> gapsOf(const VirtualVram& grid, const Hole& hole) {

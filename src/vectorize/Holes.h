@@ -13,6 +13,7 @@ namespace kelvarin {
 
 class InkProbe;
 class RunGroups;
+class WorkerPool;
 
 // Dots across: larger circles come out whole from their pieces. A hatched section's holes and slots, whose
 // circles the hatching cuts into pieces too short to join, are found by their holes up to this size (34 mm at
@@ -62,6 +63,10 @@ struct Hole {
 // them, the page's edge or a gap wider than a hole is open, and a hole that starts lower belongs to another
 // band. The runs are the grid's.
 std::vector<Hole> holesInBand(const VirtualVram& grid, const RunGroups& rows, std::int32_t first);
+
+// The holes of the whole grid, band by band from the bottom: the same for any number of threads.
+using PageHoles = std::vector<std::vector<Hole>>;
+PageHoles holesOfPage(const VirtualVram& grid, const RunGroups& rows, WorkerPool& pool);
 
 // Whether the hole reaches about as far from its box's centre one way as the other, across and along and on
 // both diagonals, as a round hole or a slot, being symmetric about its centre, does: a few probes that spare

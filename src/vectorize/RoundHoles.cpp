@@ -103,9 +103,9 @@ void addSlot(const Ring& slot, WideDrawing& wide) {
 
 }  // namespace
 
-void replaceRoundHoles(const VirtualVram& grid, const RunGroups& runs, WideDrawing& wide, WorkerPool& pool,
+void replaceRoundHoles(const VirtualVram& grid, const PageHoles& holes, WideDrawing& wide, WorkerPool& pool,
                        const Tick& tick) {
-    std::vector<Ring> rings = findRings(grid, runs, pool, tick);
+    std::vector<Ring> rings = findRings(grid, holes, pool, tick);
     if (rings.empty()) {
         return;
     }

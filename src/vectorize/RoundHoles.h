@@ -2,11 +2,11 @@
 #pragma once
 
 #include "convert/VirtualVram.h"
+#include "vectorize/Holes.h"
 #include "vectorize/Pieces.h"
 
 namespace kelvarin {
 
-class RunGroups;
 class WorkerPool;
 
 // Draws each small ring whose ink touches or is crossed by other ink (a bolt between two lines, a hole with
@@ -15,8 +15,7 @@ class WorkerPool;
 // stretch of background enclosed by ink, or the pieces of one that lines through it cut apart, with a stroke
 // of even width all round it. A slot found by its hole so, the hatching of a section cutting it into pieces
 // too short to bend, is drawn as its two half circles' ARCs and its two sides' LINEs.
-// The runs are the grid's.
-void replaceRoundHoles(const VirtualVram& grid, const RunGroups& runs, WideDrawing& wide, WorkerPool& pool,
+void replaceRoundHoles(const VirtualVram& grid, const PageHoles& holes, WideDrawing& wide, WorkerPool& pool,
                        const Tick& tick);
 
 }  // namespace kelvarin

@@ -28,6 +28,7 @@
 #include "vectorize/DrawingTurn.h"
 #include "vectorize/Fillets.h"
 #include "vectorize/HatchLines.h"
+#include "vectorize/Holes.h"
 #include "vectorize/Hollowing.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/LineAssembly.h"
@@ -284,7 +285,8 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     {
         const RunGroups groups(grid, nullptr, pool, tick);
         replaceRoundGroups(groups, drawing, tick);
-        replaceRoundHoles(grid, groups, drawing, pool, tick);
+        const PageHoles holes = holesOfPage(grid, groups, pool);
+        replaceRoundHoles(grid, holes, drawing, pool, tick);
         addBlobEntities(groups, drawing, pool, tick);
     }
     if (undespeckled != nullptr) {
