@@ -1090,5 +1090,40 @@ class CuspedCoils(unittest.TestCase, Checks):
                 best = max([np.mean([following(f, p) for p in points]) for f in arcs], default=0)
                 self.assertGreaterEqual(best, 0.9, [f[2] for f in found if f[0] != "LINE"])
 
+class HeavyBoxes(unittest.TestCase, Checks):
+    """Small boxes of a heavy pen at 300 dpi, as a relay's coils and a terminal strip's blocks are drawn with a
+    pen of half a millimetre or more, with leads from the middles of their top and bottom sides: sides only
+    three to six pens long, which the leads cut into stubs, yet each side is one LINE along its middle and
+    each lead is followed."""
+
+    PENS = [5, 6, 7, 8, 9]  # dots
+    SIZES = [(3, 3), (4, 3), (3, 5), (6, 3), (5, 5)]  # width and height between the sides' middles, in pens
+
+    def test_sides_and_leads(self):
+        fine, lead = 4, 40  # drawn four times finer, then scanned; leads' length in dots
+        boxes = []
+        for k, (pen, (across, up)) in enumerate((p, size) for p in self.PENS for size in self.SIZES):
+            # off the grid of dots by a different share each, so that their edges step differently; every other
+            # row half a place along, so that no leads line up as a dashed line's dashes
+            x, y = 40 + 110 * (k % 6) + 55 * (k // 6 % 2) + (0.37 * k) % 1, 60 + 130 * (k // 6) + (0.61 * k) % 1
+            boxes.append(((x, y, x + across * pen, y + up * pen), pen))
+        image = Image.new("L", (760 * fine, 660 * fine), 255)
+        draw = ImageDraw.Draw(image)
+        sides, leads = [], []
+        for (x0, y0, x1, y1), pen in boxes:
+            half, middle = pen / 2, (x0 + x1) / 2
+            draw.rectangle([(x0 - half) * fine, (y0 - half) * fine, (x1 + half) * fine, (y1 + half) * fine],
+                           outline=0, width=int(pen * fine))
+            for a, b in (((middle, y0 - lead), (middle, y0)), ((middle, y1), (middle, y1 + lead))):
+                draw.line([(a[0] * fine, a[1] * fine), (b[0] * fine, b[1] * fine)], fill=0, width=int(pen * fine))
+                leads.append((a, b, pen))
+            corners = [(x0, y0), (x1, y0), (x1, y1), (x0, y1)]
+            sides += [(corners[k], corners[(k + 1) % 4], pen) for k in range(4)]
+        tif, found, flip = scanned_fine(image, fine, "heavy-boxes")
+        self.assert_sound(tif, found)
+        for a, b, pen in sides + leads:
+            with self.subTest(line=(a, b), pen=pen):
+                self.assertGreaterEqual(edge_followers((flip(a), flip(b)), found, pen / 2 + 1.5), 0.9)
+
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1])

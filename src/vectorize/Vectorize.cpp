@@ -20,6 +20,7 @@
 #include "vectorize/Arrowheads.h"
 #include "vectorize/Blobs.h"
 #include "vectorize/BowedLines.h"
+#include "vectorize/BoxHoles.h"
 #include "vectorize/BrokenStrokes.h"
 #include "vectorize/CentreChains.h"
 #include "vectorize/ChainFitting.h"
@@ -287,6 +288,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
         replaceRoundGroups(groups, drawing, tick);
         const PageHoles holes = holesOfPage(grid, groups, pool);
         replaceRoundHoles(grid, holes, drawing, pool, tick);
+        replaceBoxHoles(grid, holes, drawing, pool, options.tolerance, tick);
         addBlobEntities(groups, drawing, pool, tick);
     }
     if (undespeckled != nullptr) {
