@@ -1103,11 +1103,11 @@ class HeavyBoxes(unittest.TestCase, Checks):
         fine, lead = 4, 40  # drawn four times finer, then scanned; leads' length in dots
         boxes = []
         for k, (pen, (across, up)) in enumerate((p, size) for p in self.PENS for size in self.SIZES):
-            # off the grid of dots by a different share each, so that their edges step differently; every other
-            # row half a place along, so that no leads line up as a dashed line's dashes
-            x, y = 40 + 110 * (k % 6) + 55 * (k // 6 % 2) + (0.37 * k) % 1, 60 + 130 * (k // 6) + (0.61 * k) % 1
+            # off the grid of dots by a different share each, so that their edges step differently (and the
+            # leads of a column lie a few dots off one line, on a huge circle)
+            x, y = 40 + 110 * (k % 6) + (0.37 * k) % 1, 60 + 130 * (k // 6) + (0.61 * k) % 1
             boxes.append(((x, y, x + across * pen, y + up * pen), pen))
-        image = Image.new("L", (760 * fine, 660 * fine), 255)
+        image = Image.new("L", (700 * fine, 660 * fine), 255)
         draw = ImageDraw.Draw(image)
         sides, leads = [], []
         for (x0, y0, x1, y1), pen in boxes:

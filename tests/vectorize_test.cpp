@@ -408,6 +408,25 @@ TEST(vectorize, a_bend_with_its_ends_on_a_dashed_circle_is_no_dash_of_it) {
     }
 }
 
+// Short straight strokes in a row a few dots off one line (the bars between a frame's posts, the leads of
+// boxes stacked in a column) lie on a huge circle, each crossing it: they stay LINEs, not its dashes.
+TEST(vectorize, strokes_in_a_crooked_row_are_no_dashes_of_a_circle) {
+    for (const double off : {3.0, 4.0, 5.0}) {
+        std::vector<Shape> shapes;
+        for (int k = 0; k < 4; ++k) {
+            const double x = 20 + 95 * k, y = 100 + (k % 2) * off;
+            shapes.push_back(segment({x, y}, {x + 75, y}, 5));
+            shapes.push_back(segment({x + 85, 40}, {x + 85, 160}, 5));
+        }
+        const Picture picture(420, 200, shapes);
+        PassState pass;
+        test::FakeView view;
+        const VectorDrawing drawing = VectorizeGrid(picture.grid, {}, pass, view);
+        EXPECT_TRUE(drawing.arcs.empty()) << off;
+        EXPECT_EQ(drawing.lines.size(), shapes.size()) << off;
+    }
+}
+
 // A circle of a pen hardly more than a dot wide, cut apart by the lines meeting it, is one CIRCLE: its
 // fitted circle may run a dot beside such thin ink across the gaps between the pieces.
 TEST(vectorize, a_thin_circle_cut_by_lines_is_one_circle) {

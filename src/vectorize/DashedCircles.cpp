@@ -48,16 +48,18 @@ std::pair<double, double> spanOn(const CircleFit& circle, const Dash& dash) {
 }
 
 // Whether the dash's ends lie on the circle: within the tolerance and half the stroke, as the ends of a
-// chord run out along it to the end of the ink leave the circle by up to that. An ARC must bend the same
-// way, about as much: a small bend of another stroke whose ends fall on the circle is no dash of it.
+// chord run out along it to the end of the ink leave the circle by up to that, both by about as much (a
+// line whose ends lie off the circle on either side crosses it: a stroke of another shape, a letter's, a
+// bar's between posts). An ARC must bend the same way, about as much: a small bend of another stroke whose
+// ends fall on the circle is no dash of it.
 bool endsOn(const CircleFit& circle, const Dash& dash, double tolerance) {
     const double reach = tolerance + dash.width / 2;
-    const auto on = [&](Point p) { return std::abs(length(p - circle.centre) - circle.radius) <= reach; };
-    if (!on(dash.a) || !on(dash.b)) {
+    const auto off = [&](Point p) { return length(p - circle.centre) - circle.radius; };
+    if (std::abs(off(dash.a)) > reach || std::abs(off(dash.b)) > reach) {
         return false;
     }
     if (!dash.bend) {
-        return true;
+        return std::abs(off(dash.a) - off(dash.b)) <= tolerance;
     }
     const Point middle = (dash.a + dash.b) * 0.5;
     return dash.bend->radius >= circle.radius / 2 && dash.bend->radius <= 2 * circle.radius &&
