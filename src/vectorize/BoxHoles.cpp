@@ -23,6 +23,7 @@ constexpr double kFilledShare = 0.9;     // of its box that a box's hole fills a
 constexpr double kStraightShare = 0.85;  // of the hole's rows that end within a dot of its box's sides
 constexpr double kEvenShare = 0.4;       // of a side's widths that lie near the stroke's (leads widen some)
 constexpr double kFollowedShare = 0.9;   // of a side that one line follows, when the pieces drew it
+constexpr double kAlongRadians = 6 * std::numbers::pi / 180;  // a line turned less runs along a side
 
 // A box by the middle of its stroke, in dots.
 struct HeavyBox {
@@ -149,7 +150,7 @@ bool followed(const VectorLine& side, double pen, const std::vector<VectorLine>&
     return std::any_of(near.begin(), near.end(), [&](std::int32_t k) {
         const VectorLine& line = lines[static_cast<std::size_t>(k)];
         const double size = length(line.b - line.a);
-        if (size <= 0 || std::abs(dot(line.b - line.a, way)) < std::cos(6 * std::numbers::pi / 180) * size) {
+        if (size <= 0 || std::abs(dot(line.b - line.a, way)) < std::cos(kAlongRadians) * size) {
             return false;
         }
         int on = 0, all = 0;
@@ -165,7 +166,7 @@ bool followed(const VectorLine& side, double pen, const std::vector<VectorLine>&
 bool throughMiddle(const VectorLine& line, const HeavyBox& box, double tolerance) {
     const Point along = line.b - line.a;
     const double size = length(along);
-    const double slant = std::sin(6 * std::numbers::pi / 180) * size;
+    const double slant = std::sin(kAlongRadians) * size;
     return size > 0 && (std::abs(along.x) <= slant || std::abs(along.y) <= slant) &&
            distanceFromLine(box.centre(), line.a, along * (1 / size)) <= 1.5 + tolerance;
 }
