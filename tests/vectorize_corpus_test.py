@@ -1090,6 +1090,43 @@ class CuspedCoils(unittest.TestCase, Checks):
                 best = max([np.mean([following(f, p) for p in points]) for f in arcs], default=0)
                 self.assertGreaterEqual(best, 0.9, [f[2] for f in found if f[0] != "LINE"])
 
+class ArcsThroughDots(unittest.TestCase, Checks):
+    """Arcs with a filled dot on their stroke at 300 dpi, as a wire's junction or a battery's terminal sits on
+    a curved wire: the dot cuts the stroke's chains apart, yet each arc is one ARC of its circle (within 1.5
+    dots + 2 %) that follows 90 % of it, and the dot has an entity of its own."""
+
+    # centre (y down), radius, first and last degrees (y up), pen (dots), the dot's diameter in pens
+    ARCS = [((160, 170), 142, 90, 270, 11, 4.5), ((360, 170), 60, 0, 180, 5, 5), ((560, 170), 90, 200, 340, 4, 4),
+            ((740, 120), 45, 270, 90, 6, 3.5), ((360, 400), 120, 30, 150, 3, 5), ((640, 420), 70, 180, 360, 7, 3)]
+
+    def test_arcs(self):
+        fine = 4  # drawn four times finer, then scanned
+        image = Image.new("L", (860 * fine, 560 * fine), 255)
+        draw = ImageDraw.Draw(image)
+        arcs = []
+        for k, ((x, y), r, start, end, pen, dot) in enumerate(self.ARCS):
+            cx, cy = x + (0.37 * k) % 1, y + (0.61 * k) % 1
+            outer = [(cx - r - pen / 2) * fine, (cy - r - pen / 2) * fine, (cx + r + pen / 2) * fine,
+                     (cy + r + pen / 2) * fine]
+            # Pillow's degrees run clockwise on the page from the x axis
+            draw.arc(outer, -end, -start, fill=0, width=int(pen * fine))
+            middle = math.radians((start + (end - start) % 360 / 2))
+            dx, dy, half = cx + r * math.cos(middle), cy - r * math.sin(middle), dot * pen / 2
+            draw.ellipse([(dx - half) * fine, (dy - half) * fine, (dx + half) * fine, (dy + half) * fine], fill=0)
+            arcs.append(((cx, cy), r, start, end, pen))
+        tif, found, flip = scanned_fine(image, fine, "dotted-arcs")
+        self.assert_sound(tif, found)
+        for centre, r, start, end, pen in arcs:
+            with self.subTest(centre=centre, radius=r, pen=pen):
+                cx, cy = flip(centre)
+                points = [np.array((cx + r * math.cos(math.radians(d)), cy + r * math.sin(math.radians(d))))
+                          for d in start + np.linspace(0, (end - start) % 360, 101)]
+                arcs_on = [f for f in found if f[0] == "ARC" and math.dist(f[2][1:3], (cx, cy)) <= 1.5 + 0.02 * r
+                           and abs(f[3] - r) <= 1.5 + 0.02 * r]
+                best = max([np.mean([following(f, p) for p in points]) for f in arcs_on], default=0)
+                self.assertGreaterEqual(best, 0.9, [f[2] for f in found if f[0] != "LINE"])
+
+
 class HeavyBoxes(unittest.TestCase, Checks):
     """Small boxes of a heavy pen at 300 dpi, as a relay's coils and a terminal strip's blocks are drawn with a
     pen of half a millimetre or more, with leads from the middles of their top and bottom sides: sides only

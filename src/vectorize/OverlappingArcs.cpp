@@ -10,6 +10,7 @@
 
 #include "vectorize/DisjointSets.h"
 #include "vectorize/Fitting.h"
+#include "vectorize/InkProbe.h"
 #include "vectorize/SegmentIndex.h"
 
 namespace kelvarin {
@@ -48,16 +49,22 @@ VectorArc mergedArc(const std::vector<VectorArc>& arcs, const std::vector<std::s
     }
     centre = centre * (1 / weight);
     radius /= weight;
-    // The first start: the start not inside another member's span.
+    // The first start: the one after the widest stretch of the circle that no member covers.
     std::size_t first = members.front();
+    double widestOpen = -1;
     for (const std::size_t k : members) {
-        const bool covered = std::any_of(members.begin(), members.end(), [&](std::size_t o) {
-            return o != k && sweepDegrees(arcs[o].startDegrees, arcs[k].startDegrees) <
+        double open = 360;
+        for (const std::size_t o : members) {
+            if (o == k) {
+                continue;
+            }
+            const bool covered = sweepDegrees(arcs[o].startDegrees, arcs[k].startDegrees) <
                                  sweepDegrees(arcs[o].startDegrees, arcs[o].endDegrees);
-        });
-        if (!covered) {
+            open = std::min(open, covered ? 0.0 : sweepDegrees(arcs[o].endDegrees, arcs[k].startDegrees));
+        }
+        if (open > widestOpen) {
+            widestOpen = open;
             first = k;
-            break;
         }
     }
     const double start = arcs[first].startDegrees;
@@ -69,9 +76,23 @@ VectorArc mergedArc(const std::vector<VectorArc>& arcs, const std::vector<std::s
     return {centre, radius, start, std::fmod(start + std::min(reach, 359.0), 360.0)};
 }
 
+// Whether y starts more than two dots after x ends, no farther on than either arc is long (and a quarter
+// turn), and the ink runs on along their circle all the way between them: one stroke that something drawn
+// over it (a filled dot, a heavy crossing line) cut apart.
+bool joinedAcrossInk(const VectorArc& x, const VectorArc& y, const InkProbe& scanned) {
+    const double gap = sweepDegrees(x.endDegrees, y.startDegrees);
+    const double shorter =
+        std::min(sweepDegrees(x.startDegrees, x.endDegrees), sweepDegrees(y.startDegrees, y.endDegrees));
+    if (gap * std::numbers::pi / 180 * x.radius <= kLeastOverlap || gap > shorter || gap > 90) {
+        return false;
+    }
+    return scanned.shareAlongCircle((x.centre + y.centre) * 0.5, (x.radius + y.radius) / 2, x.endDegrees,
+                                    y.startDegrees) >= 1.0;
+}
+
 }  // namespace
 
-void mergeOverlappingArcs(WideDrawing& wide, double tolerance, const Tick& tick) {
+void mergeOverlappingArcs(WideDrawing& wide, const InkProbe& scanned, double tolerance, const Tick& tick) {
     std::vector<VectorArc>& arcs = wide.drawing.arcs;
     SegmentIndex centres(kIndexCellSize);
     for (std::size_t i = 0; i < arcs.size(); ++i) {
@@ -87,7 +108,8 @@ void mergeOverlappingArcs(WideDrawing& wide, double tolerance, const Tick& tick)
         for (const std::int32_t found : near) {
             const auto j = static_cast<std::size_t>(found);
             if (j > i && sameCircle(arcs[i], arcs[j], tolerance) &&
-                sharedDegrees(arcs[i], arcs[j]) * std::numbers::pi / 180 * arcs[i].radius > kLeastOverlap) {
+                (sharedDegrees(arcs[i], arcs[j]) * std::numbers::pi / 180 * arcs[i].radius > kLeastOverlap ||
+                 joinedAcrossInk(arcs[i], arcs[j], scanned) || joinedAcrossInk(arcs[j], arcs[i], scanned))) {
                 parent[rootOf(parent, j)] = rootOf(parent, i);
                 merged = true;
             }
