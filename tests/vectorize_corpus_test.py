@@ -1127,6 +1127,52 @@ class ArcsThroughDots(unittest.TestCase, Checks):
                 self.assertGreaterEqual(best, 0.9, [f[2] for f in found if f[0] != "LINE"])
 
 
+class CrossedRoundCorners(unittest.TestCase, Checks):
+    """Quarter circles of a wide radius at 300 dpi between two lines running on along their tangents, crossed
+    by other lines, as a valve's lead bends round a corner of its envelope: the crossings cut each quarter
+    circle into pieces of 30-60 degrees, which the chains bend a few dots too tight, yet each quarter circle
+    is one ARC of its circle (within 1.5 dots + 2 %) that follows 90 % of it."""
+
+    # centre (y down), radius, pen (dots), the degrees (y up, from the quarter's start) where lines cross it
+    CORNERS = [((200, 200), 150, 5.5, (35, 62)), ((520, 200), 120, 5, (30, 55)), ((820, 200), 160, 6, (40,)),
+               ((200, 520), 110, 4, (33, 60)), ((520, 520), 140, 7, (50,)), ((820, 520), 130, 5.5, (28, 58))]
+
+    def test_quarters(self):
+        fine = 4  # drawn four times finer, then scanned
+        image = Image.new("L", (1000 * fine, 700 * fine), 255)
+        draw = ImageDraw.Draw(image)
+        quarters = []
+        for k, ((x, y), r, pen, crossings) in enumerate(self.CORNERS):
+            cx, cy = x + (0.37 * k) % 1, y + (0.61 * k) % 1
+            box = [(cx - r - pen / 2) * fine, (cy - r - pen / 2) * fine, (cx + r + pen / 2) * fine,
+                   (cy + r + pen / 2) * fine]
+            # the lower right quarter on the page (270 to 360 degrees, y up), its tangent lines running on
+            draw.arc(box, 0, 90, fill=0, width=int(pen * fine))
+            width = int(pen * fine)
+            draw.line([((cx - 120) * fine, (cy + r) * fine), (cx * fine, (cy + r) * fine)], fill=0, width=width)
+            draw.line([((cx + r) * fine, (cy - 120) * fine), ((cx + r) * fine, cy * fine)], fill=0, width=width)
+            for degrees in crossings:
+                angle = math.radians(270 + degrees)
+                px, py = cx + r * math.cos(angle), cy - r * math.sin(angle)
+                # across the quarter at 70 degrees to its tangent there
+                way = math.radians(270 + degrees + 90 + 70)
+                dx, dy = math.cos(way), -math.sin(way)
+                draw.line([((px - 40 * dx) * fine, (py - 40 * dy) * fine), ((px + 40 * dx) * fine,
+                           (py + 40 * dy) * fine)], fill=0, width=int(pen * fine))
+            quarters.append(((cx, cy), r, pen))
+        tif, found, flip = scanned_fine(image, fine, "crossed-corners")
+        self.assert_sound(tif, found)
+        for centre, r, pen in quarters:
+            with self.subTest(centre=centre, radius=r, pen=pen):
+                cx, cy = flip(centre)
+                points = [np.array((cx + r * math.cos(math.radians(d)), cy + r * math.sin(math.radians(d))))
+                          for d in np.linspace(270, 360, 101)]
+                arcs_on = [f for f in found if f[0] == "ARC" and math.dist(f[2][1:3], (cx, cy)) <= 1.5 + 0.02 * r
+                           and abs(f[3] - r) <= 1.5 + 0.02 * r]
+                best = max([np.mean([following(f, p) for p in points]) for f in arcs_on], default=0)
+                self.assertGreaterEqual(best, 0.9, [f[2] for f in found if f[0] != "LINE"])
+
+
 class HeavyBoxes(unittest.TestCase, Checks):
     """Small boxes of a heavy pen at 300 dpi, as a relay's coils and a terminal strip's blocks are drawn with a
     pen of half a millimetre or more, with leads from the middles of their top and bottom sides: sides only

@@ -52,9 +52,9 @@ std::vector<Point> strokeMiddles(const InkProbe& ink, const VectorArc& arc, doub
     return static_cast<int>(middles.size()) >= least ? middles : std::vector<Point>{};
 }
 
-// The arc on the circle its stroke's middles lie nearest, with its ends where the old ones lie; nothing
-// when the middles are too few, or lie no closer to that circle, or it is far from the old one.
-std::optional<VectorArc> recentred(const VectorArc& arc, double width, const InkProbe& ink, double tolerance) {
+}  // namespace
+
+std::optional<VectorArc> arcOnStrokeMiddles(const VectorArc& arc, double width, const InkProbe& ink, double tolerance) {
     if (sweepDegrees(arc.startDegrees, arc.endDegrees) < kLeastSweep) {
         return std::nullopt;
     }
@@ -102,13 +102,11 @@ std::optional<VectorArc> recentred(const VectorArc& arc, double width, const Ink
     return VectorArc{fit.centre, fit.radius, angleDegrees(fit.centre, start), angleDegrees(fit.centre, end)};
 }
 
-}  // namespace
-
 void centreArcsOnStrokes(WideDrawing& wide, const InkProbe& ink, double tolerance, const Tick& tick) {
     std::vector<VectorArc>& arcs = wide.drawing.arcs;
     for (std::size_t i = 0; i < arcs.size(); ++i) {
         tick();
-        if (const std::optional<VectorArc> arc = recentred(arcs[i], wide.arcWidths[i], ink, tolerance)) {
+        if (const std::optional<VectorArc> arc = arcOnStrokeMiddles(arcs[i], wide.arcWidths[i], ink, tolerance)) {
             arcs[i] = *arc;
         }
     }

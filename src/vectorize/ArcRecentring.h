@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <optional>
+
 #include "vectorize/InkProbe.h"
 #include "vectorize/Pieces.h"
 
@@ -14,5 +16,10 @@ namespace kelvarin {
 // far off the circle (where the stroke runs on into a line's); the new circle is taken when the middles lie
 // clearly closer to it.
 void centreArcsOnStrokes(WideDrawing& wide, const InkProbe& ink, double tolerance, const Tick& tick);
+
+// One arc so refitted (width: its stroke's, in dots), with its ends where the old ones lie; nothing when it
+// is flatter than 90 degrees, or its middles are too few, or lie no closer to the new circle, or that circle
+// is far from the old one.
+std::optional<VectorArc> arcOnStrokeMiddles(const VectorArc& arc, double width, const InkProbe& ink, double tolerance);
 
 }  // namespace kelvarin

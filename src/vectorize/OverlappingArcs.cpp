@@ -8,6 +8,7 @@
 #include <numeric>
 #include <vector>
 
+#include "vectorize/ArcRecentring.h"
 #include "vectorize/DisjointSets.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/InkProbe.h"
@@ -18,6 +19,8 @@ namespace kelvarin {
 namespace {
 
 constexpr double kLeastOverlap = 2;  // dots along the circle two arcs must share
+// Of the radius, beyond the tolerance: centres and radii of pieces of one stroke bent a little apart.
+constexpr double kNearShare = 0.1;
 
 // Degrees two arcs share, each taken counter-clockwise from its start.
 double sharedDegrees(const VectorArc& x, const VectorArc& y) {
@@ -34,6 +37,17 @@ double sharedDegrees(const VectorArc& x, const VectorArc& y) {
 
 bool sameCircle(const VectorArc& x, const VectorArc& y, double tolerance) {
     return length(x.centre - y.centre) <= tolerance && std::abs(x.radius - y.radius) <= tolerance;
+}
+
+bool overlapping(const VectorArc& x, const VectorArc& y) {
+    return sharedDegrees(x, y) * std::numbers::pi / 180 * x.radius > kLeastOverlap;
+}
+
+// The arc on another circle with its ends where they lie now.
+VectorArc movedOnto(const VectorArc& arc, const CircleFit& circle) {
+    const Point start = pointOnCircle(arc.centre, arc.radius, arc.startDegrees);
+    const Point end = pointOnCircle(arc.centre, arc.radius, arc.endDegrees);
+    return {circle.centre, circle.radius, angleDegrees(circle.centre, start), angleDegrees(circle.centre, end)};
 }
 
 // One arc over the arcs of a set: their circle weighted by length, from the start of the one whose start no
@@ -76,6 +90,42 @@ VectorArc mergedArc(const std::vector<VectorArc>& arcs, const std::vector<std::s
     return {centre, radius, start, std::fmod(start + std::min(reach, 359.0), 360.0)};
 }
 
+SegmentIndex centresOf(const std::vector<VectorArc>& arcs) {
+    SegmentIndex centres(kIndexCellSize);
+    for (std::size_t i = 0; i < arcs.size(); ++i) {
+        centres.insert(static_cast<std::int32_t>(i), arcs[i].centre, arcs[i].centre);
+    }
+    return centres;
+}
+
+// Overlapping arcs on nearly one circle are two pieces of one stroke whose chains bent one of them a few
+// dots off (a crossing line cut it short): when the stroke's middles along both lie on one circle, both
+// move onto it.
+void alignNearCircles(WideDrawing& wide, const SegmentIndex& centres, const InkProbe& strokes, double tolerance,
+                      const Tick& tick) {
+    std::vector<VectorArc>& arcs = wide.drawing.arcs;
+    std::vector<std::int32_t> near;
+    for (std::size_t i = 0; i < arcs.size(); ++i) {
+        tick();
+        const double nearby = tolerance + kNearShare * arcs[i].radius;
+        centres.near(arcs[i].centre, nearby, near);
+        for (const std::int32_t found : near) {
+            const auto j = static_cast<std::size_t>(found);
+            if (j <= i || sameCircle(arcs[i], arcs[j], tolerance) || !sameCircle(arcs[i], arcs[j], nearby) ||
+                !overlapping(arcs[i], arcs[j])) {
+                continue;
+            }
+            const double width = std::max(wide.arcWidths[i], wide.arcWidths[j]);
+            if (const std::optional<VectorArc> fit =
+                    arcOnStrokeMiddles(mergedArc(arcs, {i, j}), width, strokes, tolerance)) {
+                const CircleFit circle{fit->centre, fit->radius, true};
+                arcs[i] = movedOnto(arcs[i], circle);
+                arcs[j] = movedOnto(arcs[j], circle);
+            }
+        }
+    }
+}
+
 // Whether y starts more than two dots after x ends, no farther on than either arc is long (and a quarter
 // turn), and the ink runs on along their circle all the way between them: one stroke that something drawn
 // over it (a filled dot, a heavy crossing line) cut apart.
@@ -92,12 +142,11 @@ bool joinedAcrossInk(const VectorArc& x, const VectorArc& y, const InkProbe& sca
 
 }  // namespace
 
-void mergeOverlappingArcs(WideDrawing& wide, const InkProbe& scanned, double tolerance, const Tick& tick) {
+void mergeOverlappingArcs(WideDrawing& wide, const InkProbe& strokes, const InkProbe& scanned, double tolerance,
+                          const Tick& tick) {
     std::vector<VectorArc>& arcs = wide.drawing.arcs;
-    SegmentIndex centres(kIndexCellSize);
-    for (std::size_t i = 0; i < arcs.size(); ++i) {
-        centres.insert(static_cast<std::int32_t>(i), arcs[i].centre, arcs[i].centre);
-    }
+    alignNearCircles(wide, centresOf(arcs), strokes, tolerance, tick);
+    const SegmentIndex centres = centresOf(arcs);
     std::vector<std::size_t> parent(arcs.size());
     std::iota(parent.begin(), parent.end(), 0);
     bool merged = false;
@@ -108,8 +157,8 @@ void mergeOverlappingArcs(WideDrawing& wide, const InkProbe& scanned, double tol
         for (const std::int32_t found : near) {
             const auto j = static_cast<std::size_t>(found);
             if (j > i && sameCircle(arcs[i], arcs[j], tolerance) &&
-                (sharedDegrees(arcs[i], arcs[j]) * std::numbers::pi / 180 * arcs[i].radius > kLeastOverlap ||
-                 joinedAcrossInk(arcs[i], arcs[j], scanned) || joinedAcrossInk(arcs[j], arcs[i], scanned))) {
+                (overlapping(arcs[i], arcs[j]) || joinedAcrossInk(arcs[i], arcs[j], scanned) ||
+                 joinedAcrossInk(arcs[j], arcs[i], scanned))) {
                 parent[rootOf(parent, j)] = rootOf(parent, i);
                 merged = true;
             }

@@ -281,7 +281,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     roundFilletedCorners(drawing, ink, unhollowed, options.tolerance, tick);
     gatherDashedCircles(drawing, ink, options.tolerance, tick);
     outlineArrowheads(drawing, unhollowed, tick);
-    mergeOverlappingArcs(drawing, unhollowed, options.tolerance, tick);
+    mergeOverlappingArcs(drawing, ink, unhollowed, options.tolerance, tick);
     dropDegenerateEntities(drawing, tick);
     {
         const RunGroups groups(grid, nullptr, pool, tick);
