@@ -21,6 +21,7 @@ namespace {
 constexpr double kLeastOverlap = 2;  // dots along the circle two arcs must share
 // Of the radius, beyond the tolerance: centres and radii of pieces of one stroke bent a little apart.
 constexpr double kNearShare = 0.1;
+constexpr double kWidestJoinedGap = 90;  // degrees between arcs that one stroke under a dot or a crossing makes
 
 // Degrees two arcs share, each taken counter-clockwise from its start.
 double sharedDegrees(const VectorArc& x, const VectorArc& y) {
@@ -43,15 +44,15 @@ bool overlapping(const VectorArc& x, const VectorArc& y) {
     return sharedDegrees(x, y) * std::numbers::pi / 180 * x.radius > kLeastOverlap;
 }
 
-// The arc on another circle with its ends where they lie now.
-VectorArc movedOnto(const VectorArc& arc, const CircleFit& circle) {
+// The arc on the circle of another, with its ends where they lie now.
+VectorArc movedOnto(const VectorArc& arc, const VectorArc& circle) {
     const Point start = pointOnCircle(arc.centre, arc.radius, arc.startDegrees);
     const Point end = pointOnCircle(arc.centre, arc.radius, arc.endDegrees);
     return {circle.centre, circle.radius, angleDegrees(circle.centre, start), angleDegrees(circle.centre, end)};
 }
 
-// One arc over the arcs of a set: their circle weighted by length, from the start of the one whose start no
-// other covers round to the farthest end.
+// One arc over the arcs of a set: their circle weighted by length, from the start that follows the widest
+// stretch of the circle no member covers round to the farthest end.
 VectorArc mergedArc(const std::vector<VectorArc>& arcs, const std::vector<std::size_t>& members) {
     double weight = 0, radius = 0;
     Point centre{0, 0};
@@ -118,22 +119,21 @@ void alignNearCircles(WideDrawing& wide, const SegmentIndex& centres, const InkP
             const double width = std::max(wide.arcWidths[i], wide.arcWidths[j]);
             if (const std::optional<VectorArc> fit =
                     arcOnStrokeMiddles(mergedArc(arcs, {i, j}), width, strokes, tolerance)) {
-                const CircleFit circle{fit->centre, fit->radius, true};
-                arcs[i] = movedOnto(arcs[i], circle);
-                arcs[j] = movedOnto(arcs[j], circle);
+                arcs[i] = movedOnto(arcs[i], *fit);
+                arcs[j] = movedOnto(arcs[j], *fit);
             }
         }
     }
 }
 
-// Whether y starts more than two dots after x ends, no farther on than either arc is long (and a quarter
-// turn), and the ink runs on along their circle all the way between them: one stroke that something drawn
+// Whether y starts more than two dots after x ends, no farther on than either arc is long (nor than a
+// quarter turn), and the ink runs on along their circle all the way between them: one stroke that something drawn
 // over it (a filled dot, a heavy crossing line) cut apart.
 bool joinedAcrossInk(const VectorArc& x, const VectorArc& y, const InkProbe& scanned) {
     const double gap = sweepDegrees(x.endDegrees, y.startDegrees);
     const double shorter =
         std::min(sweepDegrees(x.startDegrees, x.endDegrees), sweepDegrees(y.startDegrees, y.endDegrees));
-    if (gap * std::numbers::pi / 180 * x.radius <= kLeastOverlap || gap > shorter || gap > 90) {
+    if (gap * std::numbers::pi / 180 * x.radius <= kLeastOverlap || gap > shorter || gap > kWidestJoinedGap) {
         return false;
     }
     return scanned.shareAlongCircle((x.centre + y.centre) * 0.5, (x.radius + y.radius) / 2, x.endDegrees,
