@@ -63,6 +63,17 @@ def following(entity, point, reach=2.0):
     return (degrees - start) % 360 <= (end - start) % 360
 
 
+def arc_followed(found, centre, r, start, sweep):
+    """The largest share of the true arc (centre and degrees y up) that one ARC of its circle (within 1.5 dots
+    + 2 %) follows."""
+    cx, cy = centre
+    points = [np.array((cx + r * math.cos(math.radians(d)), cy + r * math.sin(math.radians(d))))
+              for d in start + np.linspace(0, sweep, 101)]
+    arcs = [f for f in found if f[0] == "ARC" and math.dist(f[2][1:3], (cx, cy)) <= 1.5 + 0.02 * r
+            and abs(f[3] - r) <= 1.5 + 0.02 * r]
+    return max([np.mean([following(f, p) for p in points]) for f in arcs], default=0)
+
+
 def vectorize(tif, folder):
     dxf = os.path.join(folder, os.path.basename(tif).replace(".tif", ".dxf"))
     subprocess.run([CLI, "--yes", "--quiet", "--vectorize", "-o", dxf, tif], check=True)
@@ -1082,18 +1093,14 @@ class CuspedCoils(unittest.TestCase, Checks):
         self.assert_sound(pattern % 0, found, DUST)
         for half in halves:
             with self.subTest(centre=half["c"], radius=half["r"], pen=half["w"]):
-                (cx, cy), r = half["c"], half["r"]
-                points = [np.array((cx + r * math.cos(math.radians(d)), cy + r * math.sin(math.radians(d))))
-                          for d in np.linspace(half["s"], half["e"], 101)]
-                arcs = [f for f in found if f[0] == "ARC" and math.dist(f[2][1:3], (cx, cy)) <= 1.5 + 0.02 * r
-                        and abs(f[3] - r) <= 1.5 + 0.02 * r]
-                best = max([np.mean([following(f, p) for p in points]) for f in arcs], default=0)
-                self.assertGreaterEqual(best, 0.9, [f[2] for f in found if f[0] != "LINE"])
+                self.assertGreaterEqual(arc_followed(found, half["c"], half["r"], half["s"], 180), 0.9,
+                                        [f[2] for f in found if f[0] != "LINE"])
+
 
 class ArcsThroughDots(unittest.TestCase, Checks):
     """Arcs with a filled dot on their stroke at 300 dpi, as a wire's junction or a battery's terminal sits on
     a curved wire: the dot cuts the stroke's chains apart, yet each arc is one ARC of its circle (within 1.5
-    dots + 2 %) that follows 90 % of it, and the dot has an entity of its own."""
+    dots + 2 %) that follows 90 % of it."""
 
     # centre (y down), radius, first and last degrees (y up), pen (dots), the dot's diameter in pens
     ARCS = [((160, 170), 142, 90, 270, 11, 4.5), ((360, 170), 60, 0, 180, 5, 5), ((560, 170), 90, 200, 340, 4, 4),
@@ -1118,13 +1125,8 @@ class ArcsThroughDots(unittest.TestCase, Checks):
         self.assert_sound(tif, found)
         for centre, r, start, end, pen in arcs:
             with self.subTest(centre=centre, radius=r, pen=pen):
-                cx, cy = flip(centre)
-                points = [np.array((cx + r * math.cos(math.radians(d)), cy + r * math.sin(math.radians(d))))
-                          for d in start + np.linspace(0, (end - start) % 360, 101)]
-                arcs_on = [f for f in found if f[0] == "ARC" and math.dist(f[2][1:3], (cx, cy)) <= 1.5 + 0.02 * r
-                           and abs(f[3] - r) <= 1.5 + 0.02 * r]
-                best = max([np.mean([following(f, p) for p in points]) for f in arcs_on], default=0)
-                self.assertGreaterEqual(best, 0.9, [f[2] for f in found if f[0] != "LINE"])
+                self.assertGreaterEqual(arc_followed(found, flip(centre), r, start, (end - start) % 360), 0.9,
+                                        [f[2] for f in found if f[0] != "LINE"])
 
 
 class CrossedRoundCorners(unittest.TestCase, Checks):
@@ -1147,8 +1149,8 @@ class CrossedRoundCorners(unittest.TestCase, Checks):
             box = [(cx - r - pen / 2) * fine, (cy - r - pen / 2) * fine, (cx + r + pen / 2) * fine,
                    (cy + r + pen / 2) * fine]
             # the lower right quarter on the page (270 to 360 degrees, y up), its tangent lines running on
-            draw.arc(box, 0, 90, fill=0, width=int(pen * fine))
             width = int(pen * fine)
+            draw.arc(box, 0, 90, fill=0, width=width)
             draw.line([((cx - 120) * fine, (cy + r) * fine), (cx * fine, (cy + r) * fine)], fill=0, width=width)
             draw.line([((cx + r) * fine, (cy - 120) * fine), ((cx + r) * fine, cy * fine)], fill=0, width=width)
             for degrees in crossings:
@@ -1158,19 +1160,14 @@ class CrossedRoundCorners(unittest.TestCase, Checks):
                 way = math.radians(270 + degrees + 90 + 70)
                 dx, dy = math.cos(way), -math.sin(way)
                 draw.line([((px - 40 * dx) * fine, (py - 40 * dy) * fine), ((px + 40 * dx) * fine,
-                           (py + 40 * dy) * fine)], fill=0, width=int(pen * fine))
+                           (py + 40 * dy) * fine)], fill=0, width=width)
             quarters.append(((cx, cy), r, pen))
         tif, found, flip = scanned_fine(image, fine, "crossed-corners")
         self.assert_sound(tif, found)
         for centre, r, pen in quarters:
             with self.subTest(centre=centre, radius=r, pen=pen):
-                cx, cy = flip(centre)
-                points = [np.array((cx + r * math.cos(math.radians(d)), cy + r * math.sin(math.radians(d))))
-                          for d in np.linspace(270, 360, 101)]
-                arcs_on = [f for f in found if f[0] == "ARC" and math.dist(f[2][1:3], (cx, cy)) <= 1.5 + 0.02 * r
-                           and abs(f[3] - r) <= 1.5 + 0.02 * r]
-                best = max([np.mean([following(f, p) for p in points]) for f in arcs_on], default=0)
-                self.assertGreaterEqual(best, 0.9, [f[2] for f in found if f[0] != "LINE"])
+                self.assertGreaterEqual(arc_followed(found, flip(centre), r, 270, 90), 0.9,
+                                        [f[2] for f in found if f[0] != "LINE"])
 
 
 class HeavyBoxes(unittest.TestCase, Checks):
