@@ -175,12 +175,7 @@ bool throughMiddle(const VectorLine& line, const HeavyBox& box, double tolerance
 
 void replaceBoxHoles(const VirtualVram& grid, const PageHoles& holes, WideDrawing& wide, WorkerPool& pool,
                      double tolerance, const Tick& tick) {
-    std::vector<const Hole*> all;
-    for (const std::vector<Hole>& band : holes) {
-        for (const Hole& hole : band) {
-            all.push_back(&hole);
-        }
-    }
+    const std::vector<const Hole*> all = listedHoles(holes);
     const InkProbe ink(grid);
     std::vector<std::optional<HeavyBox>> found(all.size());
     pool.run(all.size(), [&](std::size_t i, std::int32_t) { found[i] = boxOf(*all[i], grid, ink); });

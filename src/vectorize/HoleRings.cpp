@@ -30,12 +30,9 @@ struct HoleIndex {
     std::vector<const Hole*> holes;
     SegmentIndex index{kIndexCellSize};
 
-    explicit HoleIndex(const std::vector<std::vector<Hole>>& bands) {
-        for (const std::vector<Hole>& band : bands) {
-            for (const Hole& hole : band) {
-                index.insert(static_cast<std::int32_t>(holes.size()), hole.box.centre(), hole.box.centre());
-                holes.push_back(&hole);
-            }
+    explicit HoleIndex(const PageHoles& bands) : holes(listedHoles(bands)) {
+        for (std::size_t i = 0; i < holes.size(); ++i) {
+            index.insert(static_cast<std::int32_t>(i), holes[i]->box.centre(), holes[i]->box.centre());
         }
         index.build();
     }

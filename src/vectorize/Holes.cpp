@@ -153,6 +153,16 @@ PageHoles holesOfPage(const VirtualVram& grid, const RunGroups& rows, WorkerPool
     return found;
 }
 
+std::vector<const Hole*> listedHoles(const PageHoles& holes) {
+    std::vector<const Hole*> listed;
+    for (const std::vector<Hole>& band : holes) {
+        for (const Hole& hole : band) {
+            listed.push_back(&hole);
+        }
+    }
+    return listed;
+}
+
 std::vector<Gap> gapsOf(const VirtualVram& grid, const Hole& hole) {
     const Box& box = hole.box;
     const std::int32_t width = box.width();

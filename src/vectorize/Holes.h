@@ -67,6 +67,8 @@ std::vector<Hole> holesInBand(const VirtualVram& grid, const RunGroups& rows, st
 // The holes of the whole grid, band by band from the bottom: the same for any number of threads.
 using PageHoles = std::vector<std::vector<Hole>>;
 PageHoles holesOfPage(const VirtualVram& grid, const RunGroups& rows, WorkerPool& pool);
+// Every hole of the page, in the order of its bands.
+std::vector<const Hole*> listedHoles(const PageHoles& holes);
 
 // Whether the hole reaches about as far from its box's centre one way as the other, across and along and on
 // both diagonals, as a round hole or a slot, being symmetric about its centre, does: a few probes that spare
