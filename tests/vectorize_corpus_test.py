@@ -1205,5 +1205,67 @@ class HeavyBoxes(unittest.TestCase, Checks):
             with self.subTest(line=(a, b), pen=pen):
                 self.assertGreaterEqual(edge_followers((flip(a), flip(b)), found, pen / 2 + 1.5), 0.9)
 
+class JunctionDots(unittest.TestCase, Checks):
+    """Filled dots where lines meet, at 300 dpi, as a schematic's junctions and the ends of its leads are drawn:
+    each dot one CIRCLE round its edge, with each line followed. Filled squares and triangles of a dot's size
+    with lines at their corners, an arrowhead, and a thick stroke crossing thin lines get no CIRCLE."""
+
+    # the radius of the dot's edge and the pen of its lines, in dots; the directions the lines leave it in
+    # (degrees, y up)
+    DOTS = [(8, 3, (0, 180)), (8, 4, (90,)), (10, 4, (0, 90, 180)), (12, 5, (0, 90, 180, 270)),
+            (12, 3, (30, 150, 270)), (15, 6, (45, 225)), (18, 5, (0, 120, 240)), (24, 6, (10, 100, 190, 280)),
+            (10, 3, (60,)), (14, 4, (0, 72, 144, 216, 288))]
+    LEAD = 60  # dots each line runs out from a dot's centre
+
+    def test_dots_and_other_shapes(self):
+        fine = 4
+        image = Image.new("L", (1000 * fine, 700 * fine), 255)
+        draw = ImageDraw.Draw(image)
+        dots, lines, others = [], [], []
+
+        def line(a, b, pen):
+            draw.line([(a[0] * fine, a[1] * fine), (b[0] * fine, b[1] * fine)], fill=0, width=int(pen * fine))
+            lines.append((a, b, pen))
+
+        for k, (r, pen, ways) in enumerate(self.DOTS):
+            # off the grid of dots by a different share each, so that their edges step differently
+            x, y = 90 + 160 * (k % 6) + (0.37 * k) % 1, 90 + 160 * (k // 6) + (0.61 * k) % 1
+            for way in ways:
+                line((x, y), (x + self.LEAD * math.cos(math.radians(way)),
+                              y - self.LEAD * math.sin(math.radians(way))), pen)
+            draw.ellipse([(x - r) * fine, (y - r) * fine, (x + r) * fine, (y + r) * fine], fill=0)
+            dots.append(((x, y), r))
+        # Filled squares and triangles of even sides with lines leaving their corners, and an arrowhead.
+        for k, (size, corners) in enumerate([(12, 4), (16, 4), (12, 3), (16, 3)]):
+            x, y = 90 + 160 * k, 450
+            points = [(x + size * math.cos(math.radians(90 + 360 * c / corners + 45 * (corners == 4))),
+                       y - size * math.sin(math.radians(90 + 360 * c / corners + 45 * (corners == 4))))
+                      for c in range(corners)]
+            draw.polygon([(px * fine, py * fine) for px, py in points], fill=0)
+            for px, py in points[:2]:
+                line((px, py), (x + 3.5 * (px - x), y + 3.5 * (py - y)), 4)
+            others.append((x, y, size))
+        draw.polygon([(700 * fine, 450 * fine), (730 * fine, 440 * fine), (730 * fine, 460 * fine)], fill=0)
+        line((730, 450), (800, 450), 3)
+        others.append((715, 450, 20))
+        # A thick stroke crossing thin lines.
+        line((850, 380), (950, 520), 12)
+        for y in (420, 470):
+            line((820, y), (980, y), 3)
+            others.append((850 + 100 * (y - 380) / 140, y, 15))
+        tif, found, flip = scanned_fine(image, fine, "junction-dots")
+        self.assert_sound(tif, found)
+        for centre, r in dots:
+            with self.subTest(dot=centre, radius=r):
+                self.assertEqual(len(circles_at(found, flip(centre), r)), 1,
+                                 [f[2] for f in found if f[0] != "LINE" and math.dist(f[2][1:3], flip(centre)) < 30])
+        for a, b, pen in lines[:sum(len(ways) for _, _, ways in self.DOTS)]:
+            with self.subTest(line=(a, b)):
+                self.assertGreaterEqual(edge_followers((flip(a), flip(b)), found, pen / 2 + 1.5), 0.9)
+        for x, y, size in others:
+            with self.subTest(shape=(x, y)):
+                self.assertFalse([f[2] for f in found if f[0] != "LINE" and math.dist(f[2][1:3], flip((x, y))) < size])
+
+
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1])

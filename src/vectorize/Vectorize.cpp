@@ -27,11 +27,13 @@
 #include "vectorize/Coverage.h"
 #include "vectorize/DashedCircles.h"
 #include "vectorize/DrawingTurn.h"
+#include "vectorize/FilledCores.h"
 #include "vectorize/Fillets.h"
 #include "vectorize/HatchLines.h"
 #include "vectorize/Holes.h"
 #include "vectorize/Hollowing.h"
 #include "vectorize/InkProbe.h"
+#include "vectorize/JunctionDots.h"
 #include "vectorize/LineAssembly.h"
 #include "vectorize/OverlappingArcs.h"
 #include "vectorize/RoundGroups.h"
@@ -240,13 +242,19 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     // differ by three times at most and are at most a millimetre wide, so ink four times as wide as the thin
     // strokes, or wider than that, is such an area however much of the page the areas fill (their runs would
     // otherwise count as the thick strokes).
-    std::int32_t widest = std::min(thick, 4 * runLengthShare(counts, 0.25));
+    const std::int32_t thin = runLengthShare(counts, 0.25);
+    std::int32_t widest = std::min(thick, 4 * thin);
     if (options.dotsPerMm > 0) {
         widest = std::min(widest, static_cast<std::int32_t>(std::ceil(kWidestPenMm * options.dotsPerMm)));
     }
     HollowedGrid hollowed;
     const std::int32_t rim = widest / 2 + 2;
-    const bool hollowedSource = hollowFilledAreas(grid, rim, hollowed, toolkit, 2);
+    // The cells farther from the background than the thin strokes are wide lie in filled areas and heavy
+    // strokes only: a dot about three thin pens across or more has such a core.
+    FilledCores cores;
+    const bool hollowedSource =
+        hollowFilledAreas(grid, rim, hollowed, toolkit, 2, std::max(2, thin),
+                          [&cores](std::int32_t y, const auto& interior, bool any) { cores.addRow(y, interior, any); });
     const VirtualVram& source = hollowedSource ? hollowed.vram : grid;
     // While the workers run, the window goes on and a stop request is seen within the pacing interval.
     WorkerPool pool(options.threads, [&toolkit] { toolkit.doEvents(EventPacing{}.ticksPerClockRead); });
@@ -289,6 +297,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
         const PageHoles holes = holesOfPage(grid, groups, pool);
         replaceRoundHoles(grid, holes, drawing, pool, tick);
         replaceBoxHoles(grid, holes, drawing, pool, options.tolerance, tick);
+        replaceJunctionDots(grid, cores, drawing, tick);
         addBlobEntities(groups, drawing, pool, tick);
     }
     if (undespeckled != nullptr) {
