@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/WorkerPool.h"
 #include "vectorize/CircleCells.h"
 #include "vectorize/EntityWalk.h"
 #include "vectorize/Fitting.h"
@@ -342,19 +343,27 @@ void meetAtCentres(const CircleCells& edges, WideDrawing& wide, const Tick& tick
 
 }  // namespace
 
-void replaceJunctionDots(const VirtualVram& grid, FilledCores& cores, WideDrawing& wide, const Tick& tick) {
+void replaceJunctionDots(const VirtualVram& grid, FilledCores& cores, WideDrawing& wide, WorkerPool& pool,
+                         const Tick& tick) {
     const InkProbe ink(grid);
+    // Each core is looked at on its own by the workers; the discs are then taken in the cores' order, a core
+    // within a disc taken already being part of it.
+    const std::vector<Point> middles = cores.roundMiddles(kLargestDiameter);
+    std::vector<std::optional<Disc>> found(middles.size());
+    pool.run(middles.size(), [&](std::size_t i, std::int32_t) {
+        if (inStroke(ink, middles[i])) {
+            return;
+        }
+        const std::optional<Point> centre = edgeCentre(ink, middles[i]);
+        found[i] = centre ? discAround(ink, *centre) : std::nullopt;
+    });
     std::vector<Disc> discs;
     CircleCells edges;
-    for (const Point core : cores.roundMiddles(kLargestDiameter)) {
+    for (std::size_t i = 0; i < middles.size(); ++i) {
         tick();
-        if (edges.covers(core, 0) || inStroke(ink, core)) {
-            continue;
-        }
-        const std::optional<Point> centre = edgeCentre(ink, core);
-        if (const std::optional<Disc> disc = centre ? discAround(ink, *centre) : std::nullopt) {
-            edges.add(disc->edge);
-            discs.push_back(*disc);
+        if (found[i] && !edges.covers(middles[i], 0)) {
+            edges.add(found[i]->edge);
+            discs.push_back(*found[i]);
         }
     }
     if (discs.empty()) {

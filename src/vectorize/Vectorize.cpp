@@ -297,7 +297,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
         const PageHoles holes = holesOfPage(grid, groups, pool);
         replaceRoundHoles(grid, holes, drawing, pool, tick);
         replaceBoxHoles(grid, holes, drawing, pool, options.tolerance, tick);
-        replaceJunctionDots(grid, cores, drawing, tick);
+        replaceJunctionDots(grid, cores, drawing, pool, tick);
         addBlobEntities(groups, drawing, pool, tick);
     }
     if (undespeckled != nullptr) {
