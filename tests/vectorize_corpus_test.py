@@ -1205,6 +1205,7 @@ class HeavyBoxes(unittest.TestCase, Checks):
             with self.subTest(line=(a, b), pen=pen):
                 self.assertGreaterEqual(edge_followers((flip(a), flip(b)), found, pen / 2 + 1.5), 0.9)
 
+
 class JunctionDots(unittest.TestCase, Checks):
     """Filled dots where lines meet, at 300 dpi, as a schematic's junctions and the ends of its leads are drawn:
     each dot one CIRCLE round its edge, with each line followed. Filled squares and triangles of a dot's size
