@@ -36,27 +36,8 @@ std::int64_t countRowRuns(const VirtualVram& vram, std::int32_t y) {
 }
 
 void findRowRuns(const VirtualVram& vram, std::int32_t y, std::vector<LineSegment>& runs) {
-    std::uint64_t previous = 0;
-    std::int64_t start = 0;
-    for (std::int32_t i = 0; i < vram.wordsPerRow(); ++i) {
-        const std::uint64_t word = vram.word(y, i);
-        // Cells that differ from the cell to their left: each starts or ends a run, alternately.
-        std::uint64_t changes = word ^ (word >> 1 | previous << 63);
-        while (changes != 0) {
-            const int bit = std::countl_zero(changes);
-            const std::int64_t x = std::int64_t{i} * 64 + bit;
-            if ((word & kLeftmost >> bit) != 0) {
-                start = x;
-            } else {
-                runs.push_back({static_cast<std::int32_t>(start), y, static_cast<std::int32_t>(x - start), 1});
-            }
-            changes &= ~(kLeftmost >> bit);
-        }
-        previous = word & 1;
-    }
-    if (previous != 0) {
-        runs.push_back({static_cast<std::int32_t>(start), y, static_cast<std::int32_t>(vram.width() - start), 1});
-    }
+    appendRunsOfWords(
+        vram.wordsPerRow(), vram.width(), y, [&](std::int32_t i) { return vram.word(y, i); }, runs);
 }
 
 std::uint64_t scannedColumns(const VirtualVram& vram, std::int32_t strip, std::int32_t thinning) {

@@ -30,15 +30,6 @@ double nearestRadius(const Error& error, double low, double high, double step) {
     return best;
 }
 
-// The mean square distance of the points from the circle.
-double meanSquareOff(const std::vector<Point>& points, Point centre, double radius) {
-    double sum = 0;
-    for (const Point& p : points) {
-        sum += (length(p - centre) - radius) * (length(p - centre) - radius);
-    }
-    return sum / static_cast<double>(points.size());
-}
-
 // The solution of the 3 × 3 system m x = the last column, by elimination; nothing when it is singular.
 std::optional<std::array<double, 3>> solve3(std::array<std::array<double, 4>, 3> m) {
     for (std::size_t col = 0; col < 3; ++col) {
@@ -136,7 +127,9 @@ bool mayBeRounded(const Corner& corner) {
 // the corner is flat and a slight error in the lines' angle moves that circle a long way, the circle of
 // the middles alone when it agrees with it and lies much nearer to them.
 CircleFit bendCircle(const Corner& corner, const std::vector<Point>& middles, double guess) {
-    const auto tangentError = [&](double radius) { return meanSquareOff(middles, corner.centreFor(radius), radius); };
+    const auto tangentError = [&](double radius) {
+        return meanSquareCircleDistance(middles, {corner.centreFor(radius), radius, true});
+    };
     double radius = nearestRadius(tangentError, 0.7 * guess, 1.4 * guess, kCoarseRadiusStep);
     radius = nearestRadius(tangentError, radius - kCoarseRadiusStep, radius + kCoarseRadiusStep, kRadiusStep);
     const CircleFit touching{corner.centreFor(radius), radius, true};
@@ -145,10 +138,10 @@ CircleFit bendCircle(const Corner& corner, const std::vector<Point>& middles, do
         std::abs(nearest.radius - radius) <= 0.25 * radius && length(nearest.centre - touching.centre) <= 0.25 * radius;
     const CircleFit tangent = agrees ? nearest : touching;
     const CircleFit free = fitCircle(middles);
-    const double tangentOff = meanSquareOff(middles, tangent.centre, tangent.radius);
+    const double tangentOff = meanSquareCircleDistance(middles, tangent);
     const bool freeBetter = free.valid && std::abs(free.radius - radius) <= 0.25 * radius &&
                             length(free.centre - tangent.centre) <= 0.25 * radius && tangentOff > kLooseFit &&
-                            meanSquareOff(middles, free.centre, free.radius) < 0.25 * tangentOff;
+                            meanSquareCircleDistance(middles, free) < 0.25 * tangentOff;
     return freeBetter ? free : tangent;
 }
 

@@ -7,38 +7,10 @@
 #include <unordered_map>
 #include <utility>
 
+#include "convert/RunScan.h"
 #include "vectorize/DisjointSets.h"
 
 namespace kelvarin {
-
-namespace {
-
-// Calls visit(first, last) for each stretch of set cells along a row of words, the leftmost cell in a word's
-// most significant bit.
-template <typename Visit>
-void forEachStretch(const std::vector<std::uint64_t>& row, Visit visit) {
-    std::int32_t start = -1;
-    for (std::size_t i = 0; i < row.size(); ++i) {
-        if (row[i] == 0 && start < 0) {
-            continue;
-        }
-        for (std::int32_t bit = 0; bit < 64; ++bit) {
-            const bool set = (row[i] >> (63 - bit) & 1) != 0;
-            const std::int32_t x = 64 * static_cast<std::int32_t>(i) + bit;
-            if (set && start < 0) {
-                start = x;
-            } else if (!set && start >= 0) {
-                visit(start, x - 1);
-                start = -1;
-            }
-        }
-    }
-    if (start >= 0) {
-        visit(start, 64 * static_cast<std::int32_t>(row.size()) - 1);
-    }
-}
-
-}  // namespace
 
 void FilledCores::addRow(std::int32_t y, const std::vector<std::uint64_t>& interior, bool any) {
     const std::size_t below = m_rowStart;
@@ -46,10 +18,14 @@ void FilledCores::addRow(std::int32_t y, const std::vector<std::uint64_t>& inter
     if (!any) {
         return;
     }
-    forEachStretch(interior, [&](std::int32_t first, std::int32_t last) {
-        m_runs.push_back({y, first, last});
+    m_found.clear();
+    appendRunsOfWords(
+        static_cast<std::int32_t>(interior.size()), 64 * static_cast<std::int64_t>(interior.size()), y,
+        [&](std::int32_t i) { return interior[static_cast<std::size_t>(i)]; }, m_found);
+    for (const LineSegment& run : m_found) {
+        m_runs.push_back({y, run.StartX, run.StartX + run.SpanX - 1});
         m_parent.push_back(m_parent.size());
-    });
+    }
     if (below == m_rowStart || m_runs[below].y != y - 1) {
         return;
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "convert/LineSegmentList.h"
 #include "vectorize/Geometry.h"
 
 namespace kelvarin {
@@ -28,6 +29,7 @@ private:
     std::vector<Run> m_runs;
     std::vector<std::size_t> m_parent;  // each run's link towards the first run of its group
     std::size_t m_rowStart = 0;         // where the runs of the row added last start
+    std::vector<LineSegment> m_found;   // the runs of the row being added
 };
 
 }  // namespace kelvarin

@@ -217,6 +217,15 @@ double largestCircleDistance(std::span<const Point> points, const CircleFit& cir
     return largest;
 }
 
+double meanSquareCircleDistance(std::span<const Point> points, const CircleFit& circle) {
+    double sum = 0;
+    for (const Point& p : points) {
+        const double off = length(p - circle.centre) - circle.radius;
+        sum += off * off;
+    }
+    return sum / static_cast<double>(points.size());
+}
+
 Point pointOnCircle(Point centre, double radius, double degrees) {
     const double radians = degrees * std::numbers::pi / 180;
     return centre + Point{std::cos(radians), std::sin(radians)} * radius;

@@ -87,6 +87,8 @@ CircleFit closestCircle(std::span<const Point> points, const CircleFit& start);
 
 // The largest distance of the points from the circle.
 double largestCircleDistance(std::span<const Point> points, const CircleFit& circle);
+// The mean square distance of the points from the circle.
+double meanSquareCircleDistance(std::span<const Point> points, const CircleFit& circle);
 
 // The summed squared distance of the points from the circle.
 double squaredCircleError(std::span<const Point> points, const CircleFit& circle);

@@ -58,15 +58,6 @@ double inkFrom(const InkProbe& ink, Point centre, Point direction, double from, 
     return limit;
 }
 
-double rootMeanSquareDistance(const std::vector<Point>& points, const CircleFit& circle) {
-    double sum = 0;
-    for (const Point p : points) {
-        const double off = length(p - circle.centre) - circle.radius;
-        sum += off * off;
-    }
-    return std::sqrt(sum / static_cast<double>(points.size()));
-}
-
 double median(std::vector<double> values) {
     const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
     std::nth_element(values.begin(), middle, values.end());
@@ -246,7 +237,7 @@ std::optional<Disc> discAround(const InkProbe& ink, Point centre) {
     }
     const CircleFit fit = fitCircle(edge);
     if (!fit.valid || largestCircleDistance(edge, fit) > tolerance + kEdgeSlack ||
-        rootMeanSquareDistance(edge, fit) > kLargestMeanOff + kLargestMeanOffShare * fit.radius) {
+        std::sqrt(meanSquareCircleDistance(edge, fit)) > kLargestMeanOff + kLargestMeanOffShare * fit.radius) {
         return std::nullopt;
     }
     Disc disc{{fit.centre, fit.radius}, 0};
