@@ -106,7 +106,12 @@ def joined_arcs(arcs):
         circles[(round(arc['c'][0]), round(arc['c'][1]), round(arc['r']))].append(arc)
     for group in circles.values():
         spans = sorted(((a['s'] % 360, (a['e'] - a['s']) % 360 or 360) for a in group))
-        for k, (start, sweep) in enumerate(spans):
+        ends = [(s + w) % 360 for s, w in spans]
+        # A join starts at an arc that no other continues, or anywhere on a closed ring of arcs.
+        first = [k for k, (start, _) in enumerate(spans)
+                 if not any(abs((start - end + 180) % 360 - 180) <= 0.5 for end in ends)] or [0]
+        for k in first:
+            start, sweep = spans[k]
             total, end = sweep, start + sweep
             for next_start, next_sweep in spans[k + 1:] + [(s + 360, w) for s, w in spans[:k]]:
                 if abs(next_start - end) > 0.5 or total + next_sweep >= 360:
