@@ -265,7 +265,7 @@ def slurm_recipe(program, recipes, work, tree, pictures, checks):
                 failures.append("array %s: task %d does not say it converts part 1: %s" %
                                 (array, first, task_log(work, array, first)))
 
-        # Part 2 of the 0-based array lost; its task resubmitted alone must be told the whole array.
+        # The second part of the array from 0 lost; its task resubmitted alone must be told the whole array.
         lost = [line["output"] for line in report_lines(out)[2] if line["status"] == "converted"]
         for drawing in lost:
             os.remove(drawing)
@@ -304,20 +304,32 @@ def parallel_recipe(program, recipes, work, tree, pictures, checks):
     return ["parallel: " + failure for failure in failures]
 
 
+def found(node, key):
+    """The value of the first mapping entry named key in the YAML document, depth first, or None."""
+    if isinstance(node, dict):
+        if key in node:
+            return node[key]
+        node = list(node.values())
+    for child in node if isinstance(node, list) else []:
+        value = found(child, key)
+        if value is not None:
+            return value
+    return None
+
+
 def kubernetes_recipe(program, recipes, work, checks):
     """Each completion index's script, on a tree with a broken scan and a clashing pair: every pod done,
     the failures in its report; a pod whose report cannot be written fails, to be retried."""
     with open(os.path.join(recipes, "kubernetes-indexed-job.yaml"), encoding="utf-8") as text:
         job = yaml.safe_load(text)
-    spec = job["spec"]
-    container = spec["template"]["spec"]["containers"][0]
+    container = found(job, "containers")[0]
     script = container["args"][0]
-    completions = spec["completions"]
+    completions = found(job, "completions")
     failures = []
     shards = re.findall(r'--shard "\$part/(\d+)"', script)
     if shards != [str(completions)]:
         failures.append("--shard's N %s, completions %d" % (shards, completions))
-    rules = spec.get("podFailurePolicy", {}).get("rules", [])
+    rules = (found(job, "podFailurePolicy") or {}).get("rules", [])
     if not any(rule["action"] == "FailJob" and rule["onExitCodes"]["values"] == [2] and
                rule["onExitCodes"]["containerName"] == container["name"] for rule in rules):
         failures.append("a usage error does not fail the job: %s" % rules)
