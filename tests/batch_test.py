@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """kelvarin-cli over folder trees: walked, mirrored, converted several at once, resumed after a stop or a
-kill -9, reported and split into shards. Every drawing is compared byte for byte with a run of its own.
+kill -9, reported and split into shards, with names and options in Japanese and with spaces, and pictures
+whose drawings would clash. Every drawing is compared byte for byte with a run of its own.
 
 usage: batch_test.py KELVARIN_CLI"""
 import json
 import os
 import random
+import re
 import shutil
 import signal
 import subprocess
@@ -20,6 +22,15 @@ from PIL import Image, ImageDraw
 
 PROGRAM = None
 INTERRUPTED = "処理が中断されました。"
+SUMMARY = re.compile(r"合計 (\d+) 件: 変換 (\d+) 件、最新のため飛ばした (\d+) 件、画像でない (\d+) 件、"
+                     r"失敗 (\d+) 件、中止で残った (\d+) 件")
+
+
+def summary(errors):
+    """The counts of the batch's closing line, which must be its last: total, converted, current, no
+    pictures, failed, stopped."""
+    match = SUMMARY.fullmatch(errors.splitlines()[-1])
+    return tuple(int(count) for count in match.groups()) if match else errors
 
 
 def draw_sheet(seed, width, height, strokes):
@@ -234,12 +245,85 @@ class archive_tree(Work):
         result = run(["--recursive", "--output-dir", inside, "--update", "-q", "--report", self.path("r.jsonl"),
                       self.tree])
         self.assertEqual(len(report_lines(self.path("r.jsonl"))), 62, result.stderr)
-        # Two pictures whose drawings would be one file: nothing converted.
+        # Two pictures whose drawings would be one file fail, naming each other; the rest are converted.
         shutil.copy(os.path.join(self.tree, "sheet00.png"), os.path.join(self.tree, "sheet00.bmp"))
         result = run(["--recursive", "-j", "2", self.tree])
         self.assertEqual(result.returncode, 1)
-        self.assertIn("の出力と同じです。どの入力も変換しません", result.stderr)
-        self.assertFalse([name for name in files_below(self.tree) if name.endswith(".dxf") and "drawings" not in name])
+        first, second = (os.path.join(self.tree, "sheet00." + kind) for kind in ("bmp", "png"))
+        for this, other in ((first, second), (second, first)):
+            self.assertIn("%s: 出力ファイル %s は %s の出力と同じになるため変換しません\n" %
+                          (this, os.path.join(self.tree, "sheet00.dxf"), other), result.stderr)
+        beside = [name for name in files_below(self.tree) if name.endswith(".dxf") and "drawings" not in name]
+        self.assertNotIn("sheet00.dxf", beside)
+        self.assertEqual(len(beside), 59)  # 60 pictures and the copy, less the two
+        # The drawings folder is walked too: its 60 drawings and the notes are no pictures.
+        self.assertEqual(summary(result.stderr), (123, 59, 0, 61, 3, 0))  # the broken picture fails too
+
+
+class archive_names(Work):
+    """Folders named 設計部 and "dept 2", an option value with a space, a clashing pair, a resumed report."""
+
+    options = ["--layer", "図面 A"]
+
+    def setUp(self):
+        super().setUp()
+        self.tree = self.path("scans 2024")
+        self.assertEqual(make_tree(self.tree, [("設計部", 5), ("dept 2", 4), ("dept 2/箱 1", 3)], (200, 140), 12), 12)
+        self.clash = [self.path("scans 2024", "設計部", "図面 a." + kind) for kind in ("png", "tif")]
+        for path in self.clash:
+            Image.new("1", (40, 30), 1).save(path)
+        self.pictures = self.pictures_below(self.tree)
+
+    def test_every_input_converted_or_failed_and_the_report_kept(self):
+        out, report = self.path("図面 out"), self.path("結果 report.jsonl")
+        arguments = ["--recursive", "--output-dir", out, "--report", report] + self.options + [self.tree]
+        result = run(["-j", "2"] + arguments)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertEqual(summary(result.stderr), (14, 12, 0, 0, 2, 0))
+        self.assert_drawings_match_single_runs(self.tree, out, self.pictures)
+        self.assertFalse(os.path.exists(os.path.join(out, "設計部", "図面 a.dxf")))
+        layers = {entity.dxf.layer for entity in ezdxf.readfile(os.path.join(out, drawing_name(
+            self.tree, self.pictures[0]))).modelspace()}
+        self.assertEqual(layers, {"図面 A"})
+        first = report_lines(report)
+        failed = sorted(line["input"] for line in first if line["status"] == "failed")
+        self.assertEqual(failed, sorted(self.clash))
+        self.assertTrue(all("の出力と同じになるため変換しません" in line["message"] for line in first
+                            if line["status"] == "failed"))
+
+        # A drawing lost; the resume converts it again and adds its lines to the first run's.
+        lost = os.path.join(out, drawing_name(self.tree, self.pictures[3]))
+        os.remove(lost)
+        result = run(["--update"] + arguments)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertEqual(summary(result.stderr), (14, 1, 11, 0, 2, 0))
+        lines = report_lines(report)
+        self.assertEqual(lines[:len(first)], first)
+        resumed = lines[len(first):]
+        self.assertEqual([line["output"] for line in resumed if line["status"] == "converted"], [lost])
+        self.assert_drawings_match_single_runs(self.tree, out, self.pictures)
+
+    def test_every_shard_fails_the_clash_alone(self):
+        out = self.path("shards")
+        seen = []
+        for k in (1, 2, 3):
+            report = self.path("report %d.jsonl" % k)
+            result = run(["--recursive", "--output-dir", out, "--shard", "%d/3" % k, "--report", report] +
+                         self.options + [self.tree])
+            lines = report_lines(report)
+            clashing = [line["input"] for line in lines if line["input"] in self.clash]
+            self.assertEqual(result.returncode, 1 if clashing else 0, result.stderr)
+            self.assertEqual([line["status"] for line in lines if line["input"] in self.clash],
+                             ["failed"] * len(clashing))
+            seen += [line["input"] for line in lines]
+        self.assertEqual(sorted(seen), sorted(self.pictures + self.clash))
+        self.assert_drawings_match_single_runs(self.tree, out, self.pictures)
+
+    def test_a_usage_error_is_one_line_and_a_pointer(self):
+        result = run(["--shard", "0/8", self.tree])
+        self.assertEqual(result.returncode, 2)
+        self.assertEqual(result.stderr, "kelvarin-cli: --shard の値が正しくありません: 0/8\n"
+                                        "使い方は kelvarin-cli --help で表示します\n")
 
 
 class stopped_batches(Work):
@@ -307,8 +391,12 @@ class stopped_batches(Work):
         self.wait_for_a_drawing(batch, out)
         batch.send_signal(signal.SIGTERM)
         _, errors = batch.communicate(timeout=30)
-        self.assertEqual(batch.returncode, 1)
+        self.assertEqual(batch.returncode, 3)  # ended before every input: not a batch with failures
         self.assertIn(INTERRUPTED, errors)
+        total, converted, _, _, failed, stopped = summary(errors)
+        self.assertEqual((total, failed), (len(self.pictures), 0))
+        self.assertGreater(stopped, 0)
+        self.assertEqual(converted, len(files_below(out)))
         self.assertNotIn("エラー", errors)
         self.wait_for_group_to_end(batch.pid)
         self.assertLess(len(self.assert_only_whole_drawings(out)), len(self.pictures))

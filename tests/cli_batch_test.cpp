@@ -140,6 +140,34 @@ TEST(batch_report, lines_are_json_with_every_field) {
     EXPECT_NE(reportLine({"a.png", {}, true, {}}, "", outcome).find(",\"skew\":-0.2500}"), std::string::npos);
 }
 
+// A resumed batch appends to the report of the run before; a line a killed run left unfinished is cut
+// off, so that every line stays whole JSON.
+TEST(batch_report, is_appended_to_and_stays_whole_lines) {
+    test::TempDir work;
+    const std::string path = work.file("report.jsonl");
+    const InputOutcome converted{InputStatus::Converted, "done", 3, std::nullopt, 0.5, false};
+    const BatchInput input{"a.png", "a.dxf", true, {}};
+    const std::string line = reportLine(input, "a.dxf", converted) + "\n";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", line},                                          // a new report
+        {line, line + line},                                 // a report of a run before
+        {line + "{\"input\":\"b.png\",\"out", line + line},  // killed while writing a line
+        {"{\"inp", line},                                    // killed while writing the first
+    };
+    for (const auto& [before, after] : cases) {
+        if (!before.empty()) {
+            test::writeBytes(path, before);
+        }
+        {
+            BatchReport report(path);
+            report.add(input, "a.dxf", converted);
+            EXPECT_FALSE(report.failed());
+        }
+        EXPECT_EQ(test::readBytes(path), after) << before;
+        std::filesystem::remove(path);
+    }
+}
+
 TEST(batch_jobs, results_cross_the_pipe_whole) {
     JobResult result;
     result.outcome = {InputStatus::Skipped, "two\nlines 12 ", 7, 0.125, 3.5, true};
@@ -170,6 +198,8 @@ TEST(batch_progress, estimates_the_time_left_from_the_conversions) {
     progress.add(true, true);
     progress.add(true, false);
     EXPECT_EQ(progress.line(start + std::chrono::seconds(65)), "8/10 件  失敗 1  残り 約 1:05");
+    EXPECT_EQ(summaryLine({5, 4, 3, 2, 1}),
+              "合計 15 件: 変換 5 件、最新のため飛ばした 4 件、画像でない 3 件、失敗 2 件、中止で残った 1 件");
 }
 
 TEST(batch_inputs, pictures_are_told_by_their_first_bytes) {
@@ -278,6 +308,38 @@ TEST_F(batch_run, jobs_print_whole_messages_between_progress_lines) {
     EXPECT_EQ(messages, oneByOne);
     EXPECT_GE(progressLines, 2U);
     EXPECT_NE(shown.find("4/4 件  失敗 2  残り 約 0:00" + redraw), std::string::npos) << shown;
+}
+
+// Two pictures whose drawings would be one file both fail, naming each other; the rest is converted, and
+// the batch closes with its counts, on a terminal and off one alike.
+TEST_F(batch_run, clashing_outputs_fail_alone_and_the_batch_ends_with_its_counts) {
+    const std::string png = work.file("a.png");
+    const std::string bmp = copyOfData("cases/example-100x50.bmp");
+    const std::string tif = work.file("example-100x50.tif");
+    test::writeBytes(png, test::readBytes(bmp));  // a BMP by its content: read all the same
+    test::writeBytes(tif, test::readBytes(bmp));
+    const std::string other = copyOfData("cases/thirds-300x3.bmp");
+    const std::string summary =
+        "合計 3 件: 変換 1 件、最新のため飛ばした 0 件、画像でない 0 件、失敗 2 件、中止で残った 0 件\n";
+    for (const bool terminal : {false, true}) {
+        SCOPED_TRACE(terminal);
+        std::filesystem::remove(work.file("thirds-300x3.dxf"));
+        EXPECT_EQ(run({"--yes", "-j", "2", bmp, tif, other}, terminal, 2), kExitFailed);
+        const std::string shown = err.str();
+        EXPECT_NE(shown.find(bmp + ": 出力ファイル " + work.file("example-100x50.dxf") + " は " + tif +
+                             " の出力と同じになるため変換しません\n"),
+                  std::string::npos)
+            << shown;
+        EXPECT_NE(shown.find(tif + ": 出力ファイル " + work.file("example-100x50.dxf") + " は " + bmp),
+                  std::string::npos)
+            << shown;
+        EXPECT_NE(shown.find(other + ": 変換終了して、ファイルに書き出しました\n"), std::string::npos) << shown;
+        EXPECT_TRUE(shown.ends_with(summary)) << shown;
+        EXPECT_FALSE(test::fileExists(work.file("example-100x50.dxf")));
+        EXPECT_TRUE(test::fileExists(work.file("thirds-300x3.dxf")));
+    }
+    EXPECT_EQ(run({"--yes", "-q", png, other}, false, 1), kExitConverted);
+    EXPECT_EQ(err.str(), "");  // quiet: no counts either
 }
 
 }  // namespace

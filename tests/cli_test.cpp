@@ -69,10 +69,12 @@ TEST_F(command_line, a_refused_input_does_not_stop_the_batch) {
     test::writeBytes(bad, "just some text");
     const std::string other = copyOfData("cases/example-100x50.bmp");
     EXPECT_EQ(run({"--color", "white", good, bad, work.file("missing.bmp"), other}), kExitFailed);
-    // Each message names its input.
-    EXPECT_EQ(err.str(), good + ": 変換終了して、ファイルに書き出しました\n" + bad +
-                             ": これは BMPファイルではありません\n" + work.file("missing.bmp") +
-                             ": ファイルが見つかりません\n" + other + ": 変換終了して、ファイルに書き出しました\n");
+    // Each message names its input; the counts close the batch.
+    EXPECT_EQ(err.str(),
+              good + ": 変換終了して、ファイルに書き出しました\n" + bad + ": これは BMPファイルではありません\n" +
+                  work.file("missing.bmp") + ": ファイルが見つかりません\n" + other +
+                  ": 変換終了して、ファイルに書き出しました\n" +
+                  "合計 4 件: 変換 2 件、最新のため飛ばした 0 件、画像でない 0 件、失敗 2 件、中止で残った 0 件\n");
     EXPECT_TRUE(test::fileExists(work.file("thirds-300x3.dxf")));
     EXPECT_TRUE(test::fileExists(work.file("example-100x50.dxf")));
     EXPECT_FALSE(test::fileExists(work.file("notes.dxf")));
@@ -154,15 +156,18 @@ TEST_F(command_line, settings_are_checked_as_in_the_window) {
                              "のどれでもないため、出力ファイル名を決められません）\n");
 }
 
-TEST_F(command_line, inputs_with_one_output_are_refused_before_any_is_converted) {
+TEST_F(command_line, inputs_with_one_output_fail_and_the_others_are_converted) {
     const std::string bmp = copyOfData("cases/example-100x50.bmp");
     const std::string png = work.file("example-100x50.png");
     test::writeBytes(png, test::readBytes(bmp));
     const std::string other = copyOfData("cases/thirds-300x3.bmp");
-    EXPECT_EQ(run({"--yes", other, bmp, work.path() + "/./example-100x50.png"}), kExitFailed);
-    EXPECT_EQ(err.str(), work.path() + "/./example-100x50.png: 出力ファイル " + work.path() +
-                             "/./example-100x50.dxf は " + bmp + " の出力と同じです。どの入力も変換しません\n");
-    EXPECT_EQ(test::filesIn(work.path()).size(), 3u);  // nothing converted
+    const std::string spelled = work.path() + "/./example-100x50.png";  // the same output, however spelled
+    EXPECT_EQ(run({"--yes", "-q", other, bmp, spelled}), kExitFailed);
+    EXPECT_EQ(err.str(), bmp + ": 出力ファイル " + work.file("example-100x50.dxf") + " は " + spelled +
+                             " の出力と同じになるため変換しません\n" + spelled + ": 出力ファイル " + work.path() +
+                             "/./example-100x50.dxf は " + bmp + " の出力と同じになるため変換しません\n");
+    EXPECT_FALSE(test::fileExists(work.file("example-100x50.dxf")));
+    EXPECT_TRUE(test::fileExists(work.file("thirds-300x3.dxf")));
 }
 
 TEST_F(command_line, outputs_that_are_no_files) {
@@ -197,6 +202,9 @@ TEST_F(command_line, usage_errors_and_help) {
     EXPECT_NE(err.str().find("--color"), std::string::npos);
     EXPECT_EQ(run({"--fast", "a.bmp"}), kExitUsage);
     EXPECT_EQ(run({"a.bmp", "--layer"}), kExitUsage);
+    // The error and where the help is, not the help itself, which would scroll the error away.
+    EXPECT_EQ(err.str(), "kelvarin-cli: --layer には値が必要です\n使い方は kelvarin-cli --help で表示します\n");
+    EXPECT_EQ(out.str(), "");
     EXPECT_EQ(run({"--help"}), kExitConverted);
     for (const char* option : {"-o", "--size-x", "--size-y", "--offset-x", "--offset-y", "--layer", "--thinning",
                                "--color", "--lines", "--yes", "--quiet", "--strokes", "--despeckle", "--deskew"}) {
@@ -206,7 +214,7 @@ TEST_F(command_line, usage_errors_and_help) {
 
 TEST_F(command_line, needs_the_templates) {
     std::remove(program.file("footer.txt").c_str());
-    EXPECT_EQ(run({copyOfData("cases/example-100x50.bmp")}), kExitFailed);
+    EXPECT_EQ(run({copyOfData("cases/example-100x50.bmp")}), kExitIncomplete);
     EXPECT_NE(err.str().find("「footer.txt」がありません。"), std::string::npos);
     EXPECT_FALSE(test::fileExists(work.file("example-100x50.dxf")));
 }
@@ -214,7 +222,7 @@ TEST_F(command_line, needs_the_templates) {
 TEST_F(command_line, a_stop_request_ends_the_batch) {
     const volatile std::sig_atomic_t stop = 1;
     interrupted = &stop;
-    EXPECT_EQ(run({copyOfData("cases/example-100x50.bmp")}), kExitFailed);
+    EXPECT_EQ(run({copyOfData("cases/example-100x50.bmp")}), kExitIncomplete);
     EXPECT_EQ(err.str(), "処理が中断されました。\n");
     EXPECT_EQ(test::filesIn(work.path()).size(), 1u);
 
@@ -266,7 +274,7 @@ TEST_F(command_line, a_stop_is_reported_as_such_in_every_step) {
         // Events run at every chance, so that every step shows its caption however fast it is.
         const CliEnvironment environment{program.file("kelvarin-cli"),    in, out, stopErr, false, true, &stop,
                                          {1, std::chrono::nanoseconds(0)}};
-        EXPECT_EQ(runCli({"--yes", mode, input, second}, environment), kExitFailed);
+        EXPECT_EQ(runCli({"--yes", mode, input, second}, environment), kExitIncomplete);
         ASSERT_EQ(stop, 1);
         const std::string shown = buffer.str();
         EXPECT_NE(shown.find(input + ": 処理が中断されました。\n"), std::string::npos) << shown;

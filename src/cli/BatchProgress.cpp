@@ -15,6 +15,13 @@ std::string minutesAndSeconds(std::int64_t seconds) {
 
 }  // namespace
 
+std::string summaryLine(const BatchTally& tally) {
+    return "合計 " + formatInteger(tally.total()) + " 件: 変換 " + formatInteger(tally.converted) +
+           " 件、最新のため飛ばした " + formatInteger(tally.current) + " 件、画像でない " +
+           formatInteger(tally.noPictures) + " 件、失敗 " + formatInteger(tally.failed) + " 件、中止で残った " +
+           formatInteger(tally.stopped) + " 件";
+}
+
 void BatchProgress::add(bool converted, bool failed) {
     ++m_done;
     m_converted += converted ? 1 : 0;

@@ -7,6 +7,20 @@
 
 namespace kelvarin {
 
+// What became of a batch's inputs; every input is counted once.
+struct BatchTally {
+    std::int64_t converted = 0;
+    std::int64_t current = 0;     // skipped: the drawing is newer than the picture
+    std::int64_t noPictures = 0;  // skipped: no picture
+    std::int64_t failed = 0;
+    std::int64_t stopped = 0;  // ended by a stop request, or never started because of one
+
+    std::int64_t total() const { return converted + current + noPictures + failed + stopped; }
+};
+
+// The line that closes a batch, with every count of the tally.
+std::string summaryLine(const BatchTally& tally);
+
 // The one line a batch shows on a terminal: inputs done of all, failures, and the time left, estimated
 // from the conversions finished so far.
 class BatchProgress {

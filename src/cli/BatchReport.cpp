@@ -3,6 +3,8 @@
 
 #include <array>
 #include <charconv>
+#include <filesystem>
+#include <iterator>
 
 #include "common/TextFormat.h"
 
@@ -18,6 +20,27 @@ std::string fixedNumber(double value, int decimals) {
     const auto [end, error] =
         std::to_chars(digits.data(), digits.data() + digits.size(), value, std::chars_format::fixed, decimals);
     return error == std::errc() ? std::string(digits.data(), end) : "0";
+}
+
+// Cuts off a last line without its line end, left by a run killed while writing it, so that the lines
+// appended after it are whole JSON lines.
+void dropUnfinishedLine(const std::string& path) {
+    std::error_code error;  // what cannot be read here cannot be written either, which the report says
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return;
+    }
+    std::ifstream file(path, std::ios::binary);
+    try {
+        if (!file.seekg(-1, std::ios::end) || file.get() == '\n') {
+            return;  // an empty file, or whole lines
+        }
+        file.seekg(0);
+        const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        const std::size_t lastEnd = text.rfind('\n');
+        std::filesystem::resize_file(path, lastEnd == std::string::npos ? 0 : lastEnd + 1, error);
+    } catch (const std::ios_base::failure&) {
+        return;  // a read error: the file is left as it is
+    }
 }
 
 }  // namespace
@@ -56,13 +79,17 @@ std::string reportLine(const BatchInput& input, const std::string& output, const
 
 BatchReport::BatchReport(const std::string& path) : m_open(!path.empty()) {
     if (m_open) {
-        m_file.open(path, std::ios::binary | std::ios::trunc);
+        dropUnfinishedLine(path);
+        m_file.open(path, std::ios::binary | std::ios::app);
     }
 }
 
 void BatchReport::add(const BatchInput& input, const std::string& output, const InputOutcome& outcome) {
     if (m_open && m_file) {
-        m_file << reportLine(input, output, outcome) << '\n' << std::flush;
+        // One write a line, so that runs appending to one file at once do not mix their lines.
+        const std::string line = reportLine(input, output, outcome) + '\n';
+        m_file.write(line.data(), static_cast<std::streamsize>(line.size()));
+        m_file.flush();
     }
 }
 

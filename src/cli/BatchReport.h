@@ -13,7 +13,8 @@ namespace kelvarin {
 // known, so that the lines of a stopped batch are complete and several runs' reports can be concatenated.
 class BatchReport {
 public:
-    // Opens (empties) the file; an empty path writes nothing.
+    // Opens the file to append to it, so that a resumed batch adds to the record of the first run; an
+    // empty path writes nothing.
     explicit BatchReport(const std::string& path);
 
     // The file could not be opened or written.

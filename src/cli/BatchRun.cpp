@@ -69,6 +69,7 @@ private:
     JobResult convertInChild(std::size_t index);
     // Shows and reports every result whose predecessors are all shown; with gaps, past them too.
     void release(bool pastGaps);
+    void count(const BatchInput& input, const InputOutcome& outcome);
     void showSummary();
 
     const std::vector<BatchInput>& m_inputs;
@@ -83,17 +84,22 @@ private:
     bool m_failed = false;
     bool m_stopped = false;
     bool m_stopReported = false;  // a conversion the stop ended has said so
+    BatchTally m_tally;
 };
 
 int Batch::run() {
     if (m_report.failed()) {
         m_view.printText("kelvarin-cli: " + m_settings.reportPath + ": " + systemReason(errno) + "\n");
-        return kExitFailed;
+        return kExitIncomplete;
     }
     std::vector<std::size_t> pending;
     for (std::size_t i = 0; i < m_inputs.size(); ++i) {
         if (auto outcome = settledBeforeConversion(m_inputs[i], m_settings.update)) {
-            m_results[i] = JobResult{std::move(*outcome), {}};
+            // A failure is named on the error stream as a conversion's is; skipped files only counted.
+            std::string shown = outcome->status == InputStatus::Failed
+                                    ? m_inputs[i].input + ": " + outcome->message + "\n"
+                                    : std::string();
+            m_results[i] = JobResult{std::move(*outcome), std::move(shown)};
         } else {
             pending.push_back(i);
             m_converted[i] = true;
@@ -113,7 +119,10 @@ int Batch::run() {
         m_view.reportInterruption();
     }
     showSummary();
-    return m_failed || m_stopped || m_report.failed() ? kExitFailed : kExitConverted;
+    if (m_stopped || m_report.failed()) {
+        return kExitIncomplete;
+    }
+    return m_failed ? kExitFailed : kExitConverted;
 }
 
 // One after the other in this process, the messages shown as they come.
@@ -171,8 +180,12 @@ void Batch::runInChildren(const std::vector<std::size_t>& pending) {
                 const std::string message = lostChild(waitStatus);
                 result = JobResult{outcomeWithout(InputStatus::Failed, message),
                                    m_inputs[index].input + ": " + message + "\n"};
+            } else {
+                m_stopReported = m_stopReported || result->outcome.stopped;
             }
-            m_stopReported = m_stopReported || result->outcome.stopped;
+            // A child the pool ended on a stop request is counted as stopped, not failed.
+            InputOutcome& outcome = result->outcome;
+            outcome.stopped = outcome.stopped || (outcome.status == InputStatus::Failed && stopRequested());
             m_results[index] = std::move(result);
             release(false);
         },
@@ -185,7 +198,8 @@ void Batch::release(bool pastGaps) {
         std::optional<JobResult>& result = m_results[m_released];
         if (!result) {
             if (pastGaps) {
-                continue;  // never started: the batch stopped first
+                ++m_tally.stopped;  // never started: the batch stopped first
+                continue;
             }
             return;
         }
@@ -197,25 +211,36 @@ void Batch::release(bool pastGaps) {
         const BatchInput& input = m_inputs[m_released];
         m_report.add(input, input.picture ? drawingOf(input) : std::string(), outcome);
         m_progress.add(m_converted[m_released], outcome.status == InputStatus::Failed);
+        count(input, outcome);
         result.reset();
     }
 }
 
-void Batch::showSummary() {
-    std::int64_t noPictures = 0;
-    std::int64_t current = 0;
-    for (std::size_t i = 0; i < m_inputs.size(); ++i) {
-        noPictures += m_inputs[i].picture ? 0 : 1;
-        current += m_inputs[i].picture && m_inputs[i].error.empty() && !m_converted[i] ? 1 : 0;
+void Batch::count(const BatchInput& input, const InputOutcome& outcome) {
+    if (outcome.stopped) {
+        ++m_tally.stopped;
+    } else if (outcome.status == InputStatus::Failed) {
+        ++m_tally.failed;
+    } else if (outcome.status == InputStatus::Converted) {
+        ++m_tally.converted;
+    } else {
+        ++(input.picture ? m_tally.current : m_tally.noPictures);
     }
+}
+
+void Batch::showSummary() {
     if (m_settings.viewSettings.quiet) {
         return;
     }
-    if (noPictures > 0) {
-        m_view.printText("画像ではないため飛ばしたファイル: " + formatInteger(noPictures) + " 件\n");
+    if (m_tally.noPictures > 0) {
+        m_view.printText("画像ではないため飛ばしたファイル: " + formatInteger(m_tally.noPictures) + " 件\n");
     }
-    if (current > 0) {
-        m_view.printText("DXF ファイルが画像より新しいため飛ばした画像: " + formatInteger(current) + " 件\n");
+    if (m_tally.current > 0) {
+        m_view.printText("DXF ファイルが画像より新しいため飛ばした画像: " + formatInteger(m_tally.current) + " 件\n");
+    }
+    // A batch of one says all in its own messages.
+    if (m_inputs.size() > 1) {
+        m_view.printText(summaryLine(m_tally) + "\n");
     }
 }
 

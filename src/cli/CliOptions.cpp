@@ -231,7 +231,7 @@ const std::array kOptions = {
     OptionSpec{nullptr, "--report", Value::Text, storeText<&CliOptions::report>,
                {"--report FILE",
                 "入力ごとの結果を JSON Lines で書き出します（input, output, status, message,\n"
-                "entities, seconds。--vectorize と --deskew では skew も）"}},
+                "entities, seconds。--vectorize と --deskew では skew も）。既存のファイルには追記します"}},
     OptionSpec{nullptr, "--shard", Value::Checked, storeShard,
                {"--shard K/N",
                 "名前順に並べた入力を N 個に分けた K 番目だけを変換します（1 ≦ K ≦ N。\n"
@@ -356,7 +356,8 @@ std::string cliUsage() {
     }
     return usage +
            "\n"
-           "終了コード: 0 すべて変換した / 1 変換できなかったファイルがある / 2 使い方の誤り\n"
+           "終了コード: 0 すべて変換した / 1 変換できなかったファイルがある / 2 使い方の誤り /\n"
+           "3 すべての入力を終える前に終わった（中断、レポートを書けない、テンプレートがない）\n"
            "--size-x / --size-y は --units より優先します。\n"
            "header.txt と footer.txt は、プログラムと同じフォルダ、$XDG_CONFIG_HOME/kelvarin（既定 "
            "~/.config/kelvarin）、\n"

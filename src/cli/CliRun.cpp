@@ -145,26 +145,23 @@ std::string fileIdentity(const std::string& path) {
     return error ? absolute.lexically_normal().string() : canonical.string();
 }
 
-// Names every input whose drawing would go to the file of an earlier input's drawing; true when any does.
-bool refuseSharedOutputs(const std::vector<BatchInput>& inputs, CliView& view) {
-    std::map<std::string, std::string> firstInputOf;
-    bool shared = false;
-    for (const BatchInput& each : inputs) {
-        const std::string& input = each.input;
-        const std::string output = drawingOf(each);
-        if (output.empty() || !each.picture || each.output == "-") {
-            continue;
-        }
-        const auto [first, isNew] = firstInputOf.emplace(fileIdentity(output), input);
-        if (!isNew) {
-            view.setSubject(input);
-            view.showMessage("出力ファイル " + output + " は " + first->second +
-                             " の出力と同じです。どの入力も変換しません");
-            shared = true;
+// Fails every input whose drawing would go to the same file as another input's, naming the other; the
+// rest of the batch is converted. Decided over all inputs, so that every shard fails the same ones.
+void failSharedOutputs(std::vector<BatchInput>& inputs) {
+    std::map<std::string, std::vector<std::size_t>> inputsOf;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        const BatchInput& each = inputs[i];
+        if (each.picture && each.error.empty() && each.output != "-") {
+            inputsOf[fileIdentity(drawingOf(each))].push_back(i);
         }
     }
-    view.setSubject({});
-    return shared;
+    for (const auto& [output, sharing] : inputsOf) {
+        for (std::size_t n = 0; sharing.size() > 1 && n < sharing.size(); ++n) {
+            BatchInput& input = inputs[sharing[n]];
+            const std::string& other = inputs[sharing[n == 0 ? 1 : 0]].input;
+            input.error = "出力ファイル " + drawingOf(input) + " は " + other + " の出力と同じになるため変換しません";
+        }
+    }
 }
 
 }  // namespace
@@ -191,7 +188,8 @@ int runCli(const std::vector<std::string>& arguments, const CliEnvironment& envi
         return kExitConverted;
     }
     if (!parse.error.empty()) {
-        environment.err << "kelvarin-cli: " << parse.error << "\n\n" << cliUsage();
+        environment.err << "kelvarin-cli: " << parse.error << "\n"
+                        << "使い方は kelvarin-cli --help で表示します\n";
         return kExitUsage;
     }
     CliOptions options = parse.options;
@@ -203,12 +201,10 @@ int runCli(const std::vector<std::string>& arguments, const CliEnvironment& envi
     state.readOptions = {options.threshold, options.page, options.thresholdMethod,
                          options.dotsPerInch > 0 ? options.dotsPerInch : 300};
     if (!Main(state, view, environment.executablePath)) {
-        return kExitFailed;
+        return kExitIncomplete;
     }
-    const std::vector<BatchInput> everyInput = batchInputs(options);
-    if (refuseSharedOutputs(everyInput, view)) {
-        return kExitFailed;
-    }
+    std::vector<BatchInput> everyInput = batchInputs(options);
+    failSharedOutputs(everyInput);
     std::vector<BatchInput> inputs = shardOf(everyInput, options.shardIndex, options.shardCount);
     const BatchShape shape = batchShape(options, environment, conversionsToRun(inputs, options.update));
     options.threads = shape.threads;

@@ -30,6 +30,9 @@ struct CliEnvironment {
 constexpr int kExitConverted = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+// The run ended before it had settled every input: stopped on request, its report could not be written,
+// or it could not start. A run that went through every input exits 0 or kExitFailed.
+constexpr int kExitIncomplete = 3;
 
 // How a batch runs: conversions at once (child processes) and the threads of each.
 struct BatchShape {
