@@ -137,8 +137,7 @@ void MainWindow::connectEvents() {
         static_cast<FileField*>(widget(textFile(i)))->onFilesDropped = [this,
                                                                         i](const std::vector<std::string>& files) {
             run([this, i, files] {
-                textFile_OLEDragDrop(m_form, i, files);
-                if (i == 0 && !files.empty() && !m_form.commandRunning) {
+                if (textFile_OLEDragDrop(m_form, i, files) == 0 && !m_form.commandRunning) {
                     readNamedPicture();
                 }
             });

@@ -217,7 +217,7 @@ void MainWindowTest::fullSession() {
     QVERIFY(preview->hasPicture());
     QVERIFY(preview->stretch());
     QCOMPARE(preview->size(), QSize(594, 297));
-    QCOMPARE(find<QLabel>(m_window.get(), "labelBMPSize")->text(), QStringLiteral("100dots × 50dots : 表示 594.%"));
+    QCOMPARE(find<QLabel>(m_window.get(), "labelBMPSize")->text(), QStringLiteral("100dots × 50dots : 表示 594%"));
     for (const ControlDesign& design : controlDesigns()) {
         QVERIFY2(m_window->widget(design.control)->isEnabled(), design.objectName.data());
     }
@@ -266,7 +266,7 @@ void MainWindowTest::resizeRefitsThePreview() {
     QCOMPARE(preview->size(), QSize(594, 297));  // the height still limits it
     m_window->resize(645, 400 + extraRows());    // 6000 - 3600 - 240 twips high
     QCOMPARE(preview->size(), QSize(288, 144));
-    QCOMPARE(sizeLabel->text(), QStringLiteral("100dots × 50dots : 表示 288.%"));
+    QCOMPARE(sizeLabel->text(), QStringLiteral("100dots × 50dots : 表示 288%"));
     m_window->resize(20, 20);  // the smallest window leaves no room: the last fit stays
     QCOMPARE(preview->size(), QSize(288, 144));
     QVERIFY(m_window->messages.empty());
