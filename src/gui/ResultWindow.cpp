@@ -86,8 +86,9 @@ ResultWindow::ResultWindow(QWidget* mainWindow)
     resize(900, 700);
 }
 
-void ResultWindow::showResult(const ConversionResult& result, bool preview) {
-    setWindowTitle(preview ? QStringLiteral("プレビュー") : QStringLiteral("変換結果"));
+void ResultWindow::showResult(const ConversionResult& result, bool preview, const QString& pictureName) {
+    setWindowTitle((preview ? QStringLiteral("プレビュー") : QStringLiteral("変換結果")) +
+                   (pictureName.isEmpty() ? QString() : QStringLiteral(" - ") + pictureName));
     m_counts->setText(toQString(describeCounts(result.counts)));
     placeBesideMainWindow();
     show();

@@ -25,8 +25,8 @@ class ResultWindow : public QWidget {
 public:
     explicit ResultWindow(QWidget* mainWindow);
 
-    // Shows the window with the result fitted; a preview is titled as one.
-    void showResult(const ConversionResult& result, bool preview);
+    // Shows the window with the result of the named picture file fitted; a preview is titled as one.
+    void showResult(const ConversionResult& result, bool preview, const QString& pictureName);
     // Lets go of the result shown, and its memory, before a new one is made.
     void clear();
     // Before anything may read another picture: the result shown keeps a copy of the one it was made from.

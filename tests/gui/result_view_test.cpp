@@ -142,13 +142,17 @@ void ResultViewTest::runsOverTheScanAtFitAndActualSize() {
             QCOMPARE(pixelOfCell(grab, {50.1, 5.1}), ResultView::kScanColour);
         }
     }
-    // Reading another picture leaves the result as it was.
-    m_window->setText(textFile(0), test::dataPath("cases/example-100x50.bmp"));
+    // Reading the picture again (as a new threshold does) leaves the result as it was, on its own copy.
     m_window->findChild<QPushButton*>("cmdReadFile")->click();
     QCOMPARE(pixelOfCell(view().grab().toImage(), {50.5, 6.5}), ResultView::kScanColour);
     m_window->resultWindow()->findChild<QRadioButton*>("optionLayers_2")->setChecked(true);
     QCOMPARE(pixelOfCell(view().grab().toImage(), {50.5, 6.5}), ResultView::kPaperColour);
     QCOMPARE(pixelOfCell(view().grab().toImage(), {50.5, 5.5}), ResultView::kLineColour);
+    // Another picture's result is not this one: the window lets it go.
+    m_window->setText(textFile(0), test::dataPath("cases/example-100x50.bmp"));
+    m_window->findChild<QPushButton*>("cmdReadFile")->click();
+    QVERIFY(!m_window->resultWindow()->isVisible());
+    QVERIFY(view().layers() == nullptr);
 }
 
 void ResultViewTest::wheelZoomKeepsThePointUnderTheCursor() {
@@ -188,7 +192,7 @@ void ResultViewTest::previewCountsWhatAConversionWrites() {
         m_window->setText(textPartial, "1");
         m_window->findChild<QRadioButton*>("optionMakeLine_2")->setChecked(true);
         preview->trigger();
-        QCOMPARE(m_window->resultWindow()->windowTitle(), QStringLiteral("プレビュー"));
+        QCOMPARE(m_window->resultWindow()->windowTitle(), QStringLiteral("プレビュー - result-60x40.bmp"));
         const QString previewed = m_window->resultWindow()->countsText();
         convert("optionMakeLine_2", "1");
         const QString written = m_window->resultWindow()->countsText();
@@ -214,7 +218,7 @@ void ResultViewTest::vectorsAreDrawnAsSuch() {
     vectors->circles.push_back({{20, 20}, 8});
     vectors->arcs.push_back({{45, 20}, 6, 0, 180});
     ConversionResult result{std::make_shared<const ResultLayers>(*m_state, noRuns), vectors, {3, 1, 1, 1234, 0.35}};
-    m_window->resultWindow()->showResult(result, false);
+    m_window->resultWindow()->showResult(result, false, QString());
     QCOMPARE(m_window->resultWindow()->countsText(),
              QStringLiteral("LINE 3  ARC 1  CIRCLE 1  DXF 1234 バイト  傾き補正: 0.35°"));
     view().showActualSize();
