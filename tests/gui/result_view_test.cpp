@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -255,10 +256,23 @@ void ResultViewTest::opensBesideTheMainWindowNeverOverIt() {
         {{300, 400, 660, 600}, {0, 0, 1280, 800}, {380, 100, 900, 700}, false},  // too narrow either side
     };
     for (const Case& c : cases) {
-        const QRect place = besideMainWindow(c.main, wanted, c.available);
+        const QRect place = besideMainWindow(c.main, wanted, c.available, 320);
         QCOMPARE(place, c.expected);
         QCOMPARE(!place.intersects(c.main), c.clear);
         QVERIFY(c.available.contains(place));
+    }
+    // A 1280 x 800 screen at 1.4 times: a window whose tool bar stacks fits beside, however narrow.
+    const QRect main(0, 0, 647, 571);
+    const QRect place = besideMainWindow(main, wanted, {0, 0, 914, 571}, 250);
+    QCOMPARE(place, QRect(655, 0, 259, 571));
+    QVERIFY(!place.intersects(main));
+    // The window's own narrowest width is what it asks for: its tool bar and counts, stacked.
+    ResultWindow& result = *m_window->resultWindow();
+    result.resize(result.minimumWidth(), 600);
+    QCOMPARE(result.width(), result.minimumWidth());
+    QVERIFY2(result.minimumWidth() <= 259, qPrintable(QString::number(result.minimumWidth())));
+    for (QWidget* control : result.findChildren<QAbstractButton*>()) {
+        QVERIFY2(control->width() >= control->minimumSizeHint().width(), qPrintable(control->objectName()));
     }
 }
 
