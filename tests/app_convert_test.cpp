@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/ConvertCommand.h"
+#include "app/FileSelection.h"
 #include "app/ReadCommand.h"
 #include "app/ResultContent.h"
 #include "support/FormFixture.h"
@@ -348,6 +349,14 @@ TEST_F(convert_command, never_replaces_a_picture_or_pdf) {
             expectAllEnabled();
         }
     }
+    // Chosen in the save dialog, as typed.
+    readExample();
+    view.clearLog();
+    view.replacesAll = false;
+    view.dialogAnswers = {targets.file("scan.png")};
+    cmdRefer_Click(form, 1);
+    EXPECT_FALSE(cmdConvert_Click(form));
+    EXPECT_EQ(view.messages(), Strings{pictureOutputRefusal("PNG")});
     // A drawing of the same name is replaced as before.
     readExample();
     view.clearLog();
