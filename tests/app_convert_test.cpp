@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/ConvertCommand.h"
+#include "app/FileSelection.h"
 #include "app/ReadCommand.h"
 #include "app/ResultContent.h"
 #include "support/FormFixture.h"
@@ -119,6 +120,34 @@ TEST_F(convert_command, the_first_failing_check_is_shown) {
         EXPECT_EQ(view.messages(), Strings{cases[i].message}) << cases[i].text;
         EXPECT_FALSE(test::fileExists(output));
         expectAllEnabled();
+    }
+}
+
+TEST_F(convert_command, a_number_field_without_a_number_is_named_in_the_details) {
+    struct Case {
+        Control field;
+        const char* text;
+        const char* details;
+    };
+    const Case cases[] = {
+        {textSize(0), "2x", "変換後横サイズ: 「2x」は数値として読めません"},
+        {textSize(1), "5mm", "変換後縦サイズ: 「5mm」は数値として読めません"},
+        {textPartial, "１０", "間引き数: 「１０」は数値として読めません"},
+        {textOffset(0), "/home/a/scan.bmp", "変換後オフセットX: 「/home/a/scan.bmp」は数値として読めません"},
+        {textOffset(1), "1e999", "変換後オフセットY: 「1e999」は数値として読めません"},
+    };
+    for (const Case& c : cases) {
+        readExample();
+        view.clearLog();
+        view.setText(c.field, c.text);
+        EXPECT_FALSE(cmdConvert_Click(form)) << c.text;
+        ASSERT_EQ(view.messages().size(), 1U) << c.text;
+        // The message stays as it was; the details name the field.
+        EXPECT_EQ(view.messages().front().find("] in cmdConvert_Click [Pass:1][条件取得]"),
+                  view.messages().front().find(']'))
+            << c.text;
+        EXPECT_EQ(view.of(test::FakeView::Kind::Details), Strings{c.details});
+        EXPECT_FALSE(test::fileExists(output));
     }
 }
 
@@ -295,6 +324,45 @@ TEST_F(convert_command, never_writes_over_the_picture) {
         EXPECT_EQ(test::readBytes(input), scan);
         expectAllEnabled();
     }
+}
+
+TEST_F(convert_command, never_replaces_a_picture_or_pdf) {
+    const test::TempDir targets;
+    ASSERT_TRUE(test::makeTestData("make-picture-targets.py", targets.path()));
+    const std::pair<const char*, const char*> kept[] = {
+        {"scan.bmp", "BMP"}, {"scan.png", "PNG"},  {"scan.tif", "TIFF"}, {"scan.pbm", "PNM"},
+        {"scan.pdf", "PDF"}, {"scan.jpg", "JPEG"}, {"scan.gif", "GIF"},  {"scan-named.dxf", "PNG"},
+    };
+    for (const bool agreedBeforehand : {false, true}) {
+        for (const auto& [name, format] : kept) {
+            readExample();
+            view.clearLog();
+            view.replacesAll = agreedBeforehand;
+            const std::string target = targets.file(name);
+            const std::string before = test::readBytes(target);
+            view.setText(textFile(1), target);
+            EXPECT_FALSE(cmdConvert_Click(form)) << name;
+            // Refused before the question, which would have offered Yes.
+            EXPECT_EQ(view.messages(), Strings{pictureOutputRefusal(format)}) << name;
+            EXPECT_EQ(test::readBytes(target), before) << name;
+            EXPECT_TRUE(view.captions().empty()) << name;
+            expectAllEnabled();
+        }
+    }
+    // Chosen in the save dialog, as typed.
+    readExample();
+    view.clearLog();
+    view.replacesAll = false;
+    view.dialogAnswers = {targets.file("scan.png")};
+    cmdRefer_Click(form, 1);
+    EXPECT_FALSE(cmdConvert_Click(form));
+    EXPECT_EQ(view.messages(), Strings{pictureOutputRefusal("PNG")});
+    // A drawing of the same name is replaced as before.
+    readExample();
+    view.clearLog();
+    test::writeBytes(output, test::readBytes(test::dataPath("cases/example-100x50.dxf")));
+    view.answers = {true};
+    EXPECT_TRUE(cmdConvert_Click(form));
 }
 
 TEST_F(convert_command, a_failed_write_shows_both_messages_only) {

@@ -146,14 +146,17 @@ TEST_F(command_line, settings_are_checked_as_in_the_window) {
     EXPECT_EQ(run({"--thinning", "0", input}), kExitFailed);
     EXPECT_EQ(err.str(), input + ": 間引き数は１以上の正の整数です（但し、１は間引きません）\n");
     EXPECT_EQ(run({"--size-x", "wide", input}), kExitFailed);
-    EXPECT_EQ(err.str(), input + ": No.13[型が一致しません。] in cmdConvert_Click [Pass:1][条件取得]\n");
+    EXPECT_EQ(err.str(), input +
+                             ": No.13[型が一致しません。] in cmdConvert_Click [Pass:1][条件取得]"
+                             "（変換後横サイズ: 「wide」は数値として読めません）\n");
     const std::string renamed = work.file("drawing.gif");
     std::rename(input.c_str(), renamed.c_str());
     EXPECT_EQ(run({renamed}), kExitFailed);
     // Why no name can be made, once; not that no output was given.
-    EXPECT_EQ(err.str(), renamed +
-                             ": BMPファイルが指定されていません（拡張子が .bmp .tif .tiff .png .pbm .pgm .pnm "
-                             "のどれでもないため、出力ファイル名を決められません）\n");
+    EXPECT_EQ(err.str(),
+              renamed +
+                  ": BMPファイルが指定されていません（拡張子が .bmp .tif .tiff .png .pbm .pgm .pnm .ppm .pam .pdf "
+                  "のどれでもないため、出力ファイル名を決められません）\n");
 }
 
 TEST_F(command_line, inputs_with_one_output_fail_and_the_others_are_converted) {
@@ -168,6 +171,29 @@ TEST_F(command_line, inputs_with_one_output_fail_and_the_others_are_converted) {
                              "/./example-100x50.dxf は " + bmp + " の出力と同じになるため変換しません\n");
     EXPECT_FALSE(test::fileExists(work.file("example-100x50.dxf")));
     EXPECT_TRUE(test::fileExists(work.file("thirds-300x3.dxf")));
+}
+
+TEST_F(command_line, a_picture_is_never_replaced_by_a_drawing) {
+    const std::string input = copyOfData("cases/example-100x50.bmp");
+    ASSERT_TRUE(test::makeTestData("make-picture-targets.py", work.path()));
+    // Named by -o, agreed beforehand or not, and named automatically beside the picture it comes from.
+    const std::string beside = work.file("scan-named.bmp");
+    std::filesystem::copy_file(input, beside);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> runs = {
+        {{"--yes", "-o", work.file("scan.png"), input}, work.file("scan.png")},
+        {{"-o", work.file("scan.png"), input}, work.file("scan.png")},
+        {{"-y", "-o", work.file("scan.pdf"), input}, work.file("scan.pdf")},
+        {{"--yes", "--vectorize", "-o", work.file("scan.tif"), input}, work.file("scan.tif")},
+        {{"--yes", beside}, work.file("scan-named.dxf")},
+    };
+    for (const auto& [arguments, target] : runs) {
+        const std::string before = test::readBytes(target);
+        EXPECT_EQ(run(arguments, "y\n", true), kExitFailed) << target;
+        EXPECT_EQ(test::readBytes(target), before) << target;
+        EXPECT_NE(err.str().find("形式の画像です。画像を図面で置き換えないため、変換しません"), std::string::npos)
+            << err.str();
+        EXPECT_EQ(err.str().find("上書き"), std::string::npos) << err.str();  // never asked
+    }
 }
 
 TEST_F(command_line, outputs_that_are_no_files) {

@@ -74,15 +74,6 @@ TEST(percent_format, rounds_halves_away_and_hides_zero) {
     EXPECT_EQ(formatPercent(100), "100");
 }
 
-TEST(one_decimal_format, point_always_digit_when_not_zero) {
-    EXPECT_EQ(formatOneDecimal(100), "100.");
-    EXPECT_EQ(formatOneDecimal(50), "50.");
-    EXPECT_EQ(formatOneDecimal(56.27), "56.3");
-    EXPECT_EQ(formatOneDecimal(0.5), ".5");
-    EXPECT_EQ(formatOneDecimal(0.04), ".");
-    EXPECT_EQ(formatOneDecimal(1234.56), "1234.6");
-}
-
 TEST(number_parse, accepts_plain_decimals) {
     EXPECT_EQ(parseNumber("640"), 640);
     EXPECT_EQ(parseNumber("  -1.5  "), -1.5);

@@ -41,8 +41,8 @@ void ShowBitmapSize(Form& form) {
         previewHeight = roundHalfEven((1 / bitmapRatio) * availableWidth);
     }
     const double zoom = (previewWidth / view.twipsPerPixelX()) / width;
-    const std::string caption =
-        formatInteger(width) + "dots × " + formatInteger(height) + "dots : 表示 " + formatOneDecimal(zoom * 100) + "%";
+    const std::string caption = formatInteger(width) + "dots × " + formatInteger(height) + "dots : 表示 " +
+                                formatGeneral(std::round(zoom * 1000) / 10) + "%";
 
     view.setImageSize(static_cast<int>(previewWidth), static_cast<int>(previewHeight));
     view.setImageStretch(true);

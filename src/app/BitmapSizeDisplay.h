@@ -6,7 +6,7 @@ namespace kelvarin {
 struct Form;
 
 // Fits imageOrig into the window's free area with the bitmap's proportions and writes the size and zoom
-// into labelBMPSize ("640dots × 480dots : 表示 50.%"). Throws the program's error, with nothing changed,
+// into labelBMPSize ("640dots × 480dots : 表示 50%"). Throws the program's error, with nothing changed,
 // when the bitmap has no usable size or the area is empty.
 void ShowBitmapSize(Form& form);
 

@@ -22,7 +22,7 @@ constexpr std::array kDesigns = {
     ControlDesign{cmdHelp(0), K::Button, "cmdHelp_0", "？", true, false, "状況依存のヘルプです", {9120, 840, 375, 375}, 16, 16, cmdHelp(0)},
     ControlDesign{cmdReadFile, K::Button, "cmdReadFile", "読み込み", true, false, "ファイルからデータを読み込みます", {1560, 960, 975, 495}, 6, 6, cmdReadFile},
     ControlDesign{cmdRefer(2), K::Button, "cmdRefer_2", "自動", true, false, "変換後のファイル名を自動的に作成します", {7560, 960, 855, 255}, 5, 5, cmdRefer(2)},
-    ControlDesign{labelBMPSize, K::Label, "labelBMPSize", "Size", true, false, "読み込んだ画像の縦横ドットサイズです", {2640, 1200, 4815, 255}, 0, 0, labelBMPSize},
+    ControlDesign{labelBMPSize, K::Label, "labelBMPSize", "サイズ", true, false, "読み込んだ画像の縦横ドットサイズです", {2640, 1200, 4815, 255}, 0, 0, labelBMPSize},
     ControlDesign{cmdHelp(1), K::Button, "cmdHelp_1", "ヘルプ", true, false, "ヘルプファイルを開きます", {8775, 1287, 728, 375}, 16, 17, cmdHelp(1)},
     ControlDesign{frameColor, K::Frame, "frameColor", "取得色", true, false, "ラインデータとして取得したい色を指定します", {360, 1560, 975, 855}, 7, 7, frameColor},
     ControlDesign{optionColor(0), K::OptionButton, "optionColor_0", "黒", true, true, "ラインデータとして取得したい色を指定します", {240, 240, 615, 255}, 7, 7, frameColor},

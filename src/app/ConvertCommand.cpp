@@ -8,6 +8,7 @@
 #include "app/ControlGroups.h"
 #include "app/Form.h"
 #include "bitmap/BmpHeader.h"
+#include "bitmap/ImageFormat.h"
 #include "common/Error.h"
 #include "common/NumberParse.h"
 #include "common/TextFormat.h"
@@ -33,11 +34,40 @@ constexpr double kSmallestScale = 0.0001;
 
 // A check that failed: its message is shown and the command ends.
 struct Refusal {
-    const char* message;
+    std::string message;
 };
 
+// A number field whose text is no number: the error, with the field's caption and text for the details.
+struct FieldFailure {
+    KelvarinError error;
+    std::string details;
+};
+
+std::string captionOf(Control field) {
+    constexpr std::pair<Control, Control> kLabels[] = {{textSize(0), labelSize(0)},
+                                                       {textSize(1), labelSize(1)},
+                                                       {textOffset(0), labelOffset(0)},
+                                                       {textOffset(1), labelOffset(1)},
+                                                       {textPartial, labelPartial}};
+    for (const auto& [text, label] : kLabels) {
+        if (text == field) {
+            return std::string(designOf(label).caption);
+        }
+    }
+    return std::string(designOf(field).objectName);
+}
+
+double numberIn(const View& view, Control field) {
+    const std::string text = view.text(field);
+    try {
+        return parseNumber(text);
+    } catch (const KelvarinError& error) {
+        throw FieldFailure{error, captionOf(field) + ": 「" + text + "」は数値として読めません"};
+    }
+}
+
 double scaleOf(const View& view, Control field, std::int32_t dots) {
-    const double size = parseNumber(view.text(field));
+    const double size = numberIn(view, field);
     if (dots == 0) {
         throw KelvarinError(ErrorCode::DivisionByZero);
     }
@@ -81,7 +111,7 @@ ConversionSettings readSettings(Form& form) {
         throw KelvarinError(ErrorCode::InvalidCall, "レイヤー名に改行は使えません。");
     }
     Cp932Codec().encode(settings.LayerName);
-    settings.Thinning = roundToInt32(parseNumber(view.text(textPartial)));
+    settings.Thinning = roundToInt32(numberIn(view, textPartial));
     if (settings.Thinning < 1) {
         throw Refusal{kThinningRefusal};
     }
@@ -95,8 +125,8 @@ ConversionSettings readSettings(Form& form) {
     if (settings.Options.Vectorize && settings.Options.Strokes) {
         throw Refusal{"ベクトル化（--vectorize）とストローク（--strokes）は一緒に使えません"};
     }
-    settings.OffsetX = parseNumber(view.text(textOffset(0)));
-    settings.OffsetY = parseNumber(view.text(textOffset(1)));
+    settings.OffsetX = numberIn(view, textOffset(0));
+    settings.OffsetY = numberIn(view, textOffset(1));
     if (settings.OffsetX < 0 || settings.OffsetY < 0) {
         throw Refusal{"オフセットはマイナス値を指定できません"};
     }
@@ -104,13 +134,18 @@ ConversionSettings readSettings(Form& form) {
 }
 
 // Hidden files are asked about as well: unlike elsewhere, nothing would stop them being replaced. Sets
-// whether the user agreed to replace a file; the standard output replaces nothing.
+// whether the user agreed to replace a file; the standard output replaces nothing. A picture or PDF is
+// never replaced, whatever the name or the answer given beforehand: a scan lost to its drawing cannot be
+// made again from the drawing.
 bool mayWrite(Form& form, ConversionSettings& settings) {
     form.state.CurrentStep = "ファイルチェック";
     settings.ReplaceExisting = form.view.replacesWithoutAsking();
     if (settings.OutputPath == SafeFileWriter::kStandardOutput ||
         !entryExists(settings.OutputPath, attribute::Hidden)) {
         return true;
+    }
+    if (const std::string format = pictureFormatOfFile(settings.OutputPath); !format.empty()) {
+        throw Refusal{pictureOutputRefusal(format)};
     }
     settings.ReplaceExisting = form.view.askYesNo("既にファイルがありますが、上書きしてもよろしいですか？");
     return settings.ReplaceExisting;
@@ -204,7 +239,18 @@ bool convert(Form& form) {
     return runPasses(form, settings);
 }
 
+void reportFailure(Form& form, const KelvarinError& error, const std::string& details) {
+    form.view.showDetailedMessage("No." + formatInteger(error.number()) + "[" + error.description() +
+                                      "] in cmdConvert_Click [Pass:" + formatInteger(form.state.PassNumber) + "][" +
+                                      form.state.CurrentStep + "]",
+                                  details);
+}
+
 }  // namespace
+
+std::string pictureOutputRefusal(std::string_view formatName) {
+    return "出力ファイルは " + std::string(formatName) + " 形式の画像です。画像を図面で置き換えないため、変換しません";
+}
 
 std::string SkewNote(double degrees) {
     // The search gives exactly 0 only when it found no angle to go by.
@@ -237,12 +283,11 @@ bool cmdConvert_Click(Form& form) {
         written = convert(form);
     } catch (const Refusal& refusal) {
         form.view.showMessage(refusal.message);
+    } catch (const FieldFailure& failure) {
+        reportFailure(form, failure.error, failure.details);
     } catch (...) {
         const KelvarinError error = asKelvarinError(std::current_exception());
-        form.view.showDetailedMessage("No." + formatInteger(error.number()) + "[" + error.description() +
-                                          "] in cmdConvert_Click [Pass:" + formatInteger(form.state.PassNumber) + "][" +
-                                          form.state.CurrentStep + "]",
-                                      error.systemErrorNumber() != 0 ? systemReason(error.systemErrorNumber()) : "");
+        reportFailure(form, error, error.systemErrorNumber() != 0 ? systemReason(error.systemErrorNumber()) : "");
     }
     form.state.PassNumber = 0;
     SetAllEnabled(form.view, true);

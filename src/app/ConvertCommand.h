@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace kelvarin {
 
@@ -19,10 +20,13 @@ inline constexpr const char* kVectorizeThinningRefusal = "ベクトル化（--ve
 void readLineKind(const View& view, ConversionSettings& settings);
 bool lineColorWhite(const View& view);
 
+// The refusal of an output file that holds a picture or PDF of the named format.
+std::string pictureOutputRefusal(std::string_view formatName);
+
 // "変換実行": reads and checks the settings (the first failing check is shown and ends the command),
-// asks before replacing an existing output file, disables the window, runs the numbered passes and
-// writes the DXF file. Unexpected failures are reported with the pass and step in progress. Every way
-// out sets PassNumber to 0 and enables all controls. True when the DXF file was written.
+// refuses to replace a picture, asks before replacing any other existing output file, disables the window, runs the
+// numbered passes and writes the DXF file. Unexpected failures are reported with the pass and step in progress. Every
+// way out sets PassNumber to 0 and enables all controls. True when the DXF file was written.
 bool cmdConvert_Click(Form& form);
 
 // The turn a deskewing conversion found and took back, as the user is told it: "傾き補正: -0.6°",

@@ -7,7 +7,9 @@
 #include <climits>
 
 #include "app/Form.h"
+#include "bitmap/ImageFormat.h"
 #include "common/NumberParse.h"
+#include "common/TextFormat.h"
 #include "fileutil/DirectorySearch.h"
 #include "fileutil/Path.h"
 
@@ -38,16 +40,11 @@ std::size_t pictureExtensionLength(std::string_view name) {
     return 0;
 }
 
-void deriveOutputName(Form& form) {
-    const std::string output = automaticOutputName(trimBlanks(form.view.text(textFile(0))));
-    if (output.empty()) {
-        form.view.showDetailedMessage("BMPファイルが指定されていません",
-                                      "拡張子が .bmp .tif .tiff .png .pbm .pgm .pnm のどれでもないため、"
-                                      "出力ファイル名を決められません");
-        return;
-    }
-    form.view.setText(textFile(1), output);
-    UpdateFileTip(form, 1);
+// The page shown of the multi-page picture the field names, or 1.
+std::int32_t pageShown(const Form& form) {
+    const AppState& state = form.state;
+    const bool named = state.FileLoaded && trimBlanks(form.view.text(textFile(0))) == state.PicturePath;
+    return named && state.PageCount > 1 ? state.readOptions.page : 1;
 }
 
 // The next dialog for the same field starts in the chosen file's folder.
@@ -74,9 +71,27 @@ std::string outputDialogDirectory(const Form& form) {
 
 }  // namespace
 
-std::string automaticOutputName(const std::string& picturePath) {
+std::string automaticOutputName(const std::string& picturePath, std::int32_t page) {
     const std::size_t extension = pictureExtensionLength(picturePath);
-    return extension == 0 ? std::string() : picturePath.substr(0, picturePath.size() - extension) + ".dxf";
+    if (extension == 0) {
+        return {};
+    }
+    const std::string pageMark = page > 1 ? "-p" + formatInteger(page) : std::string();
+    return picturePath.substr(0, picturePath.size() - extension) + pageMark + ".dxf";
+}
+
+bool nameOutputAutomatically(Form& form, bool byPage) {
+    const std::string output =
+        automaticOutputName(trimBlanks(form.view.text(textFile(0))), byPage ? pageShown(form) : 1);
+    if (output.empty()) {
+        form.view.showDetailedMessage("BMPファイルが指定されていません",
+                                      "拡張子が .bmp .tif .tiff .png .pbm .pgm .pnm .ppm .pam .pdf のどれでもないため、"
+                                      "出力ファイル名を決められません");
+        return false;
+    }
+    form.view.setText(textFile(1), output);
+    UpdateFileTip(form, 1);
+    return true;
 }
 
 std::string ReferFile(Form& form, const std::string& title, const std::string& pattern, bool mustExist) {
@@ -109,17 +124,22 @@ void cmdRefer_Click(Form& form, int index) {
             setChosenPath(form, 1, ReferFile(form, request, false));
             break;
         }
-        case 2: deriveOutputName(form); break;
+        case 2: nameOutputAutomatically(form, true); break;
         default: break;
     }
 }
 
-void textFile_OLEDragDrop(Form& form, int index, const std::vector<std::string>& files) {
+int textFile_OLEDragDrop(Form& form, int index, const std::vector<std::string>& files) {
     if (files.empty()) {
-        return;
+        return -1;
+    }
+    // A picture is never an output name: one that misses the picture field lands there all the same.
+    if (index == 1 && !pictureFormatOfFile(files.front()).empty()) {
+        index = 0;
     }
     form.view.setText(textFile(index), files.front());
     UpdateFileTip(form, index);
+    return index;
 }
 
 void UpdateFileTip(Form& form, int index) {

@@ -95,11 +95,13 @@ bool readBitmap(Form& form, const Previous& previous) {
     loadPreview(form, path);
     view.setImageStretch(false);
     ShowBitmapSize(form);
+    // The sizes checked, the dots go to the grid before any setting follows the picture: a picture whose
+    // pixel data cannot be had leaves the settings as they were.
+    TransferToVram(state, state.Vram, state, view);
     view.setEnabled(cmdConvert, true);
     SetColorChoiceEnabled(view, true);
     SetSizeOffsetEnabled(view, true);
     fillSizes(form, previous, path);
-    TransferToVram(state, state.Vram, state, view);
     return true;
 }
 
@@ -127,9 +129,13 @@ bool cmdReadFile_Click(Form& form) {
                                                                            systemReason(error.systemErrorNumber())
                                                                      : "");
     }
-    // The preview never shows a picture other than the one read.
+    // The preview never shows a picture other than the one read, and nothing half read is converted: its
+    // size goes with it.
     if (!completed) {
+        state.FileLoaded = false;
         form.view.setPicture(nullptr);
+        form.view.setText(labelBMPSize, designOf(labelBMPSize).caption);
+        form.view.setEnabled(cmdConvert, false);
     }
     state.PicturePath = state.FileLoaded ? path : std::string();
     state.PassNumber = 0;

@@ -2,6 +2,9 @@
 #include "bitmap/ImageFormat.h"
 
 #include <algorithm>
+#include <array>
+#include <filesystem>
+#include <fstream>
 #include <string_view>
 
 namespace kelvarin {
@@ -77,6 +80,34 @@ ImageFormat sniffImageFormat(std::span<const std::uint8_t> file) {
         }
     }
     return ImageFormat::Bmp;
+}
+
+std::string_view pictureFormatName(std::span<const std::uint8_t> file) {
+    using namespace std::string_view_literals;
+    if (!startsWith(file, "BM"sv) && sniffImageFormat(file) == ImageFormat::Bmp) {
+        return unreadFormatName(file);
+    }
+    switch (sniffImageFormat(file)) {
+        case ImageFormat::Bmp: return "BMP";
+        case ImageFormat::Png: return "PNG";
+        case ImageFormat::Tiff: return "TIFF";
+        case ImageFormat::Pnm: return "PNM";
+        case ImageFormat::Pdf: return "PDF";
+    }
+    return {};
+}
+
+std::string pictureFormatOfFile(const std::string& path) {
+    // Only a regular file is opened: opening a named pipe would wait for a writer.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return {};
+    }
+    std::array<char, 16> start{};  // the longest signature looked for ends at byte 12
+    std::ifstream file(path, std::ios::binary);
+    file.read(start.data(), start.size());
+    const auto length = static_cast<std::size_t>(std::max<std::streamsize>(0, file.gcount()));
+    return std::string(pictureFormatName({reinterpret_cast<const std::uint8_t*>(start.data()), length}));
 }
 
 }  // namespace kelvarin

@@ -21,4 +21,13 @@ std::string_view unreadFormatName(std::span<const std::uint8_t> file);
 // The refusal of such a file, naming its format and those the program reads.
 std::string unreadFormatMessage(std::string_view formatName);
 
+// The name of the picture or PDF format the first bytes announce, read by the program or not ("BMP",
+// "PNG", "TIFF", "PNM", "PDF", "JPEG", ...), or empty for anything else. Unlike sniffImageFormat it takes
+// nothing for a BMP without its signature.
+std::string_view pictureFormatName(std::span<const std::uint8_t> file);
+
+// The same for the regular file at path, from its first bytes; empty for anything else or a file that
+// cannot be read.
+std::string pictureFormatOfFile(const std::string& path);
+
 }  // namespace kelvarin

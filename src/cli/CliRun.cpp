@@ -43,8 +43,9 @@ bool applySettings(Form& form, CliView& view, const CliOptions& options) {
         view.setText(textFile(1), *options.output == "-" ? SafeFileWriter::kStandardOutput : *options.output);
     } else {
         view.setText(textFile(1), "");
-        cmdRefer_Click(form, 2);  // "自動", which has said why when it gives no name
-        if (trimBlanks(view.text(textFile(1))).empty()) {
+        // As "自動", by the picture's name alone: a batch decides its outputs before reading any page. It
+        // has said why when it gives no name.
+        if (!nameOutputAutomatically(form, false)) {
             return false;
         }
     }

@@ -103,21 +103,4 @@ std::string formatPercent(double percent) {
     return formatInteger(static_cast<std::int64_t>(rounded));
 }
 
-std::string formatOneDecimal(double value) {
-    const double tenths = std::round(value * 10);
-    if (!std::isfinite(tenths) || std::fabs(tenths) > 9e18) {
-        throw KelvarinError(ErrorCode::Overflow);
-    }
-    const auto whole = static_cast<std::int64_t>(std::fabs(tenths));
-    std::string out = tenths < 0 ? "-" : "";
-    if (whole >= 10) {
-        out += formatInteger(whole / 10);
-    }
-    out += '.';
-    if (whole % 10 != 0) {
-        out += static_cast<char>('0' + whole % 10);
-    }
-    return out;
-}
-
 }  // namespace kelvarin

@@ -19,8 +19,4 @@ std::string formatGeneral(double value);
 // zeros, and empty when it rounds to 0.
 std::string formatPercent(double percent);
 
-// The pattern "####.#": one decimal, no digit before the point below 1, the point always present and the
-// decimal digit omitted when it is 0 (100 gives "100.", 0.5 gives ".5").
-std::string formatOneDecimal(double value);
-
 }  // namespace kelvarin

@@ -27,6 +27,10 @@ QWidget* createWidget(const ControlDesign& design, QWidget* parent) {
             QLineEdit* field =
                 design.control.name == ControlName::textFile ? new FileField(parent) : new QLineEdit(parent);
             field->setText(caption);
+            // A file dropped on a number or a layer name would put its path there.
+            if (design.control.name != ControlName::textFile) {
+                field->setAcceptDrops(false);
+            }
             return field;
         }
         case ControlKind::Button: return new QPushButton(caption, parent);

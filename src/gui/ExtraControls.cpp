@@ -8,7 +8,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <climits>
 
 #include "gui/ElidedLabel.h"
 
@@ -45,9 +49,34 @@ QString ThresholdBox::textFromValue(int value) const {
     return m_method.isEmpty() ? QSpinBox::textFromValue(value) : m_method;
 }
 
+qlonglong PageBox::typedPage(const QString& input) const {
+    QString typed = input;
+    typed.remove(suffix());
+    bool number = false;
+    const qlonglong page = typed.trimmed().toLongLong(&number);
+    return number ? page : 0;
+}
+
+// A page beyond the count may be typed, to be refused aloud when it is entered.
+QValidator::State PageBox::validate(QString& input, int& position) const {
+    const QValidator::State state = QSpinBox::validate(input, position);
+    return state == QValidator::Invalid && typedPage(input) > maximum() ? QValidator::Intermediate : state;
+}
+
+void PageBox::fixup(QString& input) const {
+    const qlonglong asked = typedPage(input);
+    if (asked > maximum() && onPageMissing) {
+        // Told once the box has settled: the message box must not open inside the box's own handling.
+        QTimer::singleShot(0, this, [this, asked, count = maximum()] {
+            onPageMissing(static_cast<int>(std::min<qlonglong>(asked, INT_MAX)), count);
+        });
+    }
+    QSpinBox::fixup(input);
+}
+
 ExtraControls::ExtraControls(QWidget* parent, ElidedLabel* summary) : QWidget(parent) {
     setObjectName("extraControls");
-    page = spinBox(this, "spinPage", 1, 1, 1, "読み込むページ（複数ページのファイル）");
+    page = spinBox<PageBox>(this, "spinPage", 1, 1, 1, "読み込むページ（複数ページのファイル）");
     threshold = spinBox<ThresholdBox>(this, "spinThreshold", 0, 255, 128,
                                       "グレー・カラーの画像で、これより暗い画素を黒とみなします（0〜255）");
     unit = new QComboBox(this);
@@ -75,31 +104,34 @@ ExtraControls::ExtraControls(QWidget* parent, ElidedLabel* summary) : QWidget(pa
     tolerance->setKeyboardTracking(false);
     tolerance->setToolTip(QStringLiteral("ベクトル化で、書き出す線と線の中心とのずれの上限（0.1〜100 ドット）"));
 
+    // How pictures are read and sized in the first row; the proportions lock, the options in force and
+    // the stop button in the second, so that a long threshold method or page count crowds nothing.
     auto* settings = new QHBoxLayout;
     pageLabel = labelFor(page, QStringLiteral("ページ"));
     const std::pair<QWidget*, QWidget*> groups[] = {{pageLabel, page},
                                                     {labelFor(threshold, QStringLiteral("しきい値")), threshold},
                                                     {labelFor(unit, QStringLiteral("単位")), unit},
-                                                    {labelFor(dotsPerInch, QStringLiteral("解像度")), dotsPerInch},
-                                                    {keepProportions, nullptr}};
+                                                    {labelFor(dotsPerInch, QStringLiteral("解像度")), dotsPerInch}};
+    const int gap = settings->spacing() + fontMetrics().horizontalAdvance(QLatin1Char(' '));
     for (const auto& [first, second] : groups) {
         settings->addWidget(first);
-        if (second != nullptr) {
-            settings->addWidget(second);
-        }
-        settings->addSpacing(settings->spacing() + fontMetrics().horizontalAdvance(QLatin1Char(' ')));
+        settings->addWidget(second);
+        settings->addSpacing(gap);
     }
     settings->addStretch(1);
-    settings->addWidget(stop);
     auto* rows = new QVBoxLayout(this);
     rows->setContentsMargins(0, 0, 0, 0);
     rows->setSpacing(2);
     rows->addLayout(settings);
     auto* options = new QHBoxLayout;
+    options->addWidget(keepProportions);
+    options->addSpacing(gap);
     options->addWidget(summary, 1);
     toleranceLabel = labelFor(tolerance, QStringLiteral("許容誤差"));
     options->addWidget(toleranceLabel);
     options->addWidget(tolerance);
+    options->addSpacing(gap);
+    options->addWidget(stop);
     rows->addLayout(options);
     showPages(1, 1);
     showTolerance(false);
@@ -108,6 +140,7 @@ ExtraControls::ExtraControls(QWidget* parent, ElidedLabel* summary) : QWidget(pa
 void ExtraControls::showPages(int count, int current) {
     const QSignalBlocker quiet(page);
     page->setRange(1, std::max(1, count));
+    page->setSuffix(QStringLiteral(" / %1").arg(std::max(1, count)));
     page->setValue(current);
     page->setVisible(count > 1);
     pageLabel->setVisible(count > 1);

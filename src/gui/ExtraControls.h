@@ -4,6 +4,8 @@
 #include <QSpinBox>
 #include <QWidget>
 
+#include <functional>
+
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
@@ -29,9 +31,26 @@ private:
     QString m_method;
 };
 
+// The page to read, with the page count after it (" / 3"). A page typed beyond the count is not taken
+// silently for the previous one: onPageMissing hears of it, after the box has gone back to its page.
+class PageBox : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+    std::function<void(int page, int count)> onPageMissing;
+
+protected:
+    QValidator::State validate(QString& input, int& position) const override;
+    void fixup(QString& input) const override;
+
+private:
+    // The whole number typed, without the count after it; 0 for anything else.
+    qlonglong typedPage(const QString& input) const;
+};
+
 // The controls beyond the window's design, in two rows under the preview: how pictures are read (page,
-// threshold), how sizes are filled in (unit, resolution, the proportions lock), the stop button, and
-// the line naming the conversion options with the vector mode's tolerance. They only hold values; the
+// threshold) and how sizes are filled in (unit, resolution); then the proportions lock, the line naming
+// the conversion options with the vector mode's tolerance, and the stop button. They only hold values; the
 // window wires them.
 class ExtraControls : public QWidget {
 public:
@@ -45,7 +64,7 @@ public:
     QList<QWidget*> settingControls() const;
 
     QLabel* pageLabel;
-    QSpinBox* page;
+    PageBox* page;
     ThresholdBox* threshold;
     QComboBox* unit;        // item 0: dots, then the units of the size menu
     QSpinBox* dotsPerInch;  // 0: the file's own resolution

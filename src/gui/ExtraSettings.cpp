@@ -17,6 +17,7 @@
 #include "app/RealSize.h"
 #include "bitmap/BmpHeader.h"
 #include "bitmap/ImageFormat.h"
+#include "bitmap/PackedRows.h"
 #include "common/TextFormat.h"
 #include "gui/DesignControls.h"
 #include "gui/ExtraControls.h"
@@ -109,6 +110,9 @@ void ExtraSettings::rereadGreyPicture() {
 void ExtraSettings::connectControls() {
     AppState& state = m_form.state;
     ExtraControls* controls = m_controls;
+    controls->page->onPageMissing = [this](int page, int count) {
+        m_hooks.run([this, page, count] { m_form.view.showMessage(pageMissing(page, count).message); });
+    };
     QObject::connect(controls->page, &QSpinBox::valueChanged, controls, [this, &state](int page) {
         state.readOptions.page = page;
         m_hooks.run([this] { m_hooks.readPicture(true); });

@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QShortcut>
 
 #include "app/BitmapSizeDisplay.h"
@@ -40,7 +41,8 @@ namespace kelvarin {
 namespace {
 
 constexpr double kTwipsPerInch = 1440;
-constexpr int kMarginTwips = 240;  // of the preview and the extra rows from the window's edges
+constexpr int kMarginTwips = 240;           // of the preview and the extra rows from the window's edges
+constexpr int kSmallestPreviewTwips = 600;  // of preview height the smallest window keeps
 
 }  // namespace
 
@@ -65,6 +67,9 @@ MainWindow::MainWindow(AppState& state) : m_form{state, *this} {
         std::make_unique<ResultHooks>(this, m_form, [this](const std::function<void()>& procedure) { run(procedure); });
     resize(pixelsOf({0, 0, kClientWidthTwips, kClientHeightTwips}).size() + QSize(0, extraRowsHeight()));
     setMinimumSize(minimumClientSize());
+    fitToScreen();
+    // The rows under the preview widen with a page count or a threshold method's name: so does the window.
+    extraControls()->installEventFilter(this);
     const int fieldsEnd = pixelsOf({7560, 0, 0, 0}).x();
     for (const ControlDesign& design : controlDesigns()) {
         QWidget* control = widget(design.control);
@@ -91,18 +96,28 @@ QRect MainWindow::pixelsOf(const TwipsRect& twips) const { return twipsToPixels(
 
 QWidget* MainWindow::widget(Control control) const { return m_widgets.widget(control); }
 
-// Never narrower than the design, nor shorter than the controls above the preview.
+// Never narrower than the design or the rows under the preview, nor so short that the preview, kept to a
+// strip under the controls above it, would reach under those rows.
 QSize MainWindow::minimumClientSize() const {
-    QRect controls;
-    for (const ControlDesign& design : controlDesigns()) {
-        if (design.frame == design.control && design.control != imageOrig) {
-            controls |= widget(design.control)->geometry();
-        }
-    }
     const QSize design = pixelsOf({0, 0, kClientWidthTwips, kClientHeightTwips}).size();
     const int margin = pixelsOf({0, 0, kMarginTwips, 0}).width();
+    const int preview =
+        pixelsOf({0, 0, 0, designOf(imageOrig).geometry.top + kMarginTwips + kSmallestPreviewTwips}).height();
     return {std::max(design.width(), extraControls()->minimumSizeHint().width() + 2 * margin),
-            controls.bottom() + 1 + (design.width() - 1 - controls.right()) + extraRowsHeight()};
+            preview + extraRowsHeight()};
+}
+
+// Opened no larger than the screen's free area, the window's frame included.
+void MainWindow::fitToScreen() {
+    if (screen() == nullptr) {
+        return;
+    }
+    const QRect available = screen()->availableGeometry();
+    const QSize frame = frameGeometry().size() - size();
+    resize(size().boundedTo(available.size() - frame).expandedTo(minimumSize()));
+    const QSize outer = size() + frame;
+    move(std::clamp(x(), available.left(), std::max(available.left(), available.right() + 1 - outer.width())),
+         std::clamp(y(), available.top(), std::max(available.top(), available.bottom() + 1 - outer.height())));
 }
 
 void MainWindow::createExtraSettings() {
@@ -137,8 +152,7 @@ void MainWindow::connectEvents() {
         static_cast<FileField*>(widget(textFile(i)))->onFilesDropped = [this,
                                                                         i](const std::vector<std::string>& files) {
             run([this, i, files] {
-                textFile_OLEDragDrop(m_form, i, files);
-                if (i == 0 && !files.empty() && !m_form.commandRunning) {
+                if (textFile_OLEDragDrop(m_form, i, files) == 0 && !m_form.commandRunning) {
                     readNamedPicture();
                 }
             });
@@ -172,6 +186,9 @@ void MainWindow::setTabOrder() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == extraControls() && event->type() == QEvent::LayoutRequest) {
+        setMinimumSize(minimumClientSize());
+    }
     // Enter in the picture field reads the picture it names.
     if (watched == widget(textFile(0)) && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
@@ -245,9 +262,15 @@ void MainWindow::readPicture(bool sameFile) {
     if (!sameFile) {
         state.readOptions.page = 1;
     }
+    const std::pair<std::string, std::int32_t> before{state.PicturePath,
+                                                      state.PageCount > 1 ? state.readOptions.page : 1};
     m_readingPath = trimBlanks(text(textFile(0)));
     runCommand(false, [this] { cmdReadFile_Click(m_form); });
     m_readingPath.clear();
+    if (!state.FileLoaded || before != std::pair{state.PicturePath, state.PageCount > 1 ? state.readOptions.page : 1}) {
+        m_result->pictureChanged();
+    }
+    showTitle();
     // A picture read, however named, makes its folder the one the picture dialog starts in next.
     if (const std::string folder = GetDirectoryPart(state.PicturePath); !folder.empty()) {
         state.DialogDirectory = folder;
@@ -326,6 +349,14 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
     extraControls()->setGeometry(margin, height() - margin - rows, std::max(1, width() - 2 * margin), rows);
     stretchToWidth();
     Form_Resize(m_form);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        fitToScreen();
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

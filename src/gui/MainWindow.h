@@ -80,6 +80,7 @@ protected:
     void processEvents() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -87,6 +88,7 @@ private:
     void createExtraSettings();
     int extraRowsHeight() const;
     QSize minimumClientSize() const;
+    void fitToScreen();
     void connectEvents();
     void setTabOrder();
     // Runs an event procedure; a close asked for meanwhile happens once no command runs. Anything that may
@@ -110,6 +112,8 @@ private:
     void requestStop();
     void saveSettings() const;
     void showF1Help();
+    // The title set by the program, after the name of the picture read.
+    void showTitle();
     QRect pixelsOf(const TwipsRect& twips) const;
 
     Form m_form;
@@ -126,6 +130,8 @@ private:
     bool m_stopRequested = false;
     bool m_stopped = false;  // the conversion has been stopped: its failure reports are not shown
     bool m_remembersSettings = false;
+    bool m_shown = false;  // once: the frame is known only then
+    std::string m_title;
     std::string m_readingPath;  // of the picture being read: named in the details of its messages
 };
 

@@ -67,7 +67,16 @@ void MainWindow::setImageSize(int widthTwips, int heightTwips) {
 double MainWindow::imageLeft() const { return m_preview->x() * twipsPerPixel(); }
 double MainWindow::imageTop() const { return m_preview->y() * twipsPerPixel(); }
 
-void MainWindow::setTitle(std::string_view title) { setWindowTitle(toQString(title)); }
+void MainWindow::setTitle(std::string_view title) {
+    m_title = title;
+    showTitle();
+}
+
+void MainWindow::showTitle() {
+    const AppState& state = m_form.state;
+    const QString picture = state.FileLoaded ? fileNameOf(state.PicturePath) : QString();
+    setWindowTitle(picture.isEmpty() ? toQString(m_title) : picture + QStringLiteral(" - ") + toQString(m_title));
+}
 
 bool MainWindow::isMinimized() const { return QWidget::isMinimized(); }
 

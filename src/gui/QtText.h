@@ -15,4 +15,10 @@ inline QString toQString(std::string_view text) {
 
 inline std::string toStdString(const QString& text) { return text.toUtf8().toStdString(); }
 
+// The name of a file without its folder, as a title shows it; empty for an empty path.
+inline QString fileNameOf(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return toQString(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
 }  // namespace kelvarin

@@ -6,6 +6,7 @@
 
 #include "dxf/DxfDocument.h"
 #include "gui/BusyCursor.h"
+#include "gui/QtText.h"
 #include "gui/ResultWindow.h"
 
 namespace kelvarin {
@@ -51,6 +52,11 @@ void ResultHooks::showPreview() {
 
 void ResultHooks::close() { m_window->close(); }
 
+void ResultHooks::pictureChanged() {
+    m_window->clear();
+    m_window->close();
+}
+
 void ResultHooks::showConversionResult() {
     m_pending = false;
     showResult(lastConversionResult(m_form), false);
@@ -60,7 +66,7 @@ void ResultHooks::showResult(const ResultOrRefusal& result, bool preview) {
     if (const auto* refusal = std::get_if<std::string>(&result)) {
         m_form.view.showMessage(*refusal);
     } else {
-        m_window->showResult(std::get<ConversionResult>(result), preview);
+        m_window->showResult(std::get<ConversionResult>(result), preview, fileNameOf(m_form.state.PicturePath));
     }
 }
 

@@ -33,6 +33,8 @@ public:
     // Not while a read is changing the picture.
     void showPreview();
     void close();
+    // Another picture, or another page of it, was read: what was shown belongs to the one before.
+    void pictureChanged();
 
 private:
     void showConversionResult();

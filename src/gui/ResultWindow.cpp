@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QScreen>
 
 #include <algorithm>
@@ -43,7 +44,10 @@ ResultWindow::ResultWindow(QWidget* mainWindow)
     m_zoom->setObjectName("labelZoom");
     m_zoom->setMinimumWidth(m_zoom->fontMetrics().horizontalAdvance(QStringLiteral("6400.0%")));
 
-    auto* bar = new QHBoxLayout;
+    // Three groups side by side, stacked when the window is too narrow for them in one row.
+    auto* layersRow = new QHBoxLayout;
+    auto* zoomRow = new QHBoxLayout;
+    auto* previewRow = new QHBoxLayout;
     auto* layers = new QButtonGroup(this);
     const std::pair<const char*, ResultView::Layers> choices[] = {{"両方", ResultView::Layers::Both},
                                                                   {"スキャン", ResultView::Layers::Scan},
@@ -54,22 +58,29 @@ ResultWindow::ResultWindow(QWidget* mainWindow)
         choice->setChecked(shown == ResultView::Layers::Both);
         choice->setFocusPolicy(Qt::TabFocus);  // a click leaves the keys with the view
         layers->addButton(choice);
-        bar->addWidget(choice);
+        layersRow->addWidget(choice);
         connect(choice, &QRadioButton::toggled, this, [this, shown](bool checked) {
             if (checked) {
                 m_view->setLayers(shown);
             }
         });
     }
+    layersRow->addStretch();
     QPushButton* fit = button(QStringLiteral("全体 (F)"), "cmdFit", this);
     QPushButton* actual = button(QStringLiteral("1:1 (1)"), "cmdActualSize", this);
     QPushButton* preview = button(QStringLiteral("プレビュー更新"), "cmdPreview", this);
-    bar->addSpacing(12);
-    bar->addWidget(fit);
-    bar->addWidget(actual);
-    bar->addWidget(m_zoom);
-    bar->addStretch();
-    bar->addWidget(preview);
+    zoomRow->addSpacing(12);
+    zoomRow->addWidget(fit);
+    zoomRow->addWidget(actual);
+    zoomRow->addWidget(m_zoom);
+    zoomRow->addStretch();
+    previewRow->addStretch();
+    previewRow->addWidget(preview);
+    m_bar = new QBoxLayout(QBoxLayout::LeftToRight);
+    for (QLayout* row : {layersRow, zoomRow, previewRow}) {
+        m_bar->addLayout(row);
+        m_rows.push_back(row);
+    }
     connect(fit, &QPushButton::clicked, m_view, &ResultView::fit);
     connect(actual, &QPushButton::clicked, m_view, &ResultView::showActualSize);
     connect(preview, &QPushButton::clicked, this, [this] {
@@ -80,14 +91,39 @@ ResultWindow::ResultWindow(QWidget* mainWindow)
     m_view->onZoomChanged = [this] { showZoom(); };
 
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(bar);
+    layout->addLayout(m_bar);
     layout->addWidget(m_counts);
     layout->addWidget(m_view, 1);
+    m_counts->setWordWrap(true);
+    setMinimumSize(narrowestWidth(), minimumHeight());
     resize(900, 700);
 }
 
-void ResultWindow::showResult(const ConversionResult& result, bool preview) {
-    setWindowTitle(preview ? QStringLiteral("プレビュー") : QStringLiteral("変換結果"));
+int ResultWindow::narrowestWidth() const {
+    int widest = 0;
+    for (const QLayout* row : m_rows) {
+        widest = std::max(widest, row->minimumSize().width());
+    }
+    const QMargins margins = layout() != nullptr ? layout()->contentsMargins() : QMargins();
+    return widest + margins.left() + margins.right();
+}
+
+int ResultWindow::minimumHeight() const { return 12 * fontMetrics().height(); }
+
+void ResultWindow::resizeEvent(QResizeEvent* event) {
+    int oneRow = 0;
+    for (const QLayout* row : m_rows) {
+        oneRow += row->sizeHint().width() + m_bar->spacing();
+    }
+    const QMargins margins = layout()->contentsMargins();
+    m_bar->setDirection(width() >= oneRow + margins.left() + margins.right() ? QBoxLayout::LeftToRight
+                                                                             : QBoxLayout::TopToBottom);
+    QWidget::resizeEvent(event);
+}
+
+void ResultWindow::showResult(const ConversionResult& result, bool preview, const QString& pictureName) {
+    setWindowTitle((preview ? QStringLiteral("プレビュー") : QStringLiteral("変換結果")) +
+                   (pictureName.isEmpty() ? QString() : QStringLiteral(" - ") + pictureName));
     m_counts->setText(toQString(describeCounts(result.counts)));
     placeBesideMainWindow();
     show();
@@ -114,16 +150,15 @@ void ResultWindow::showZoom() {
     m_zoom->setText(toQString(formatGeneral(std::round(m_view->zoom() * 1000) / 10) + "%"));
 }
 
-QRect besideMainWindow(const QRect& main, const QSize& wanted, const QRect& available) {
+QRect besideMainWindow(const QRect& main, const QSize& wanted, const QRect& available, int narrowest) {
     constexpr int kGap = 8;
-    constexpr int kNarrowest = 320;                               // the tool bar and a useful part of the drawing
     const int right = available.right() - (main.right() + kGap);  // widths free of the main window
     const int left = (main.left() - kGap) - available.left();
     const int height = std::min(wanted.height(), available.height());
     const int top = std::clamp(main.top(), available.top(), available.bottom() + 1 - height);
     const bool toTheRight = right >= wanted.width() || (left < wanted.width() && right >= left);
     const int width = std::min(wanted.width(), toTheRight ? right : left);
-    if (width >= kNarrowest) {
+    if (width >= narrowest) {
         return {toTheRight ? main.right() + kGap + 1 : main.left() - kGap - width, top, width, height};
     }
     const int overWidth = std::min(wanted.width(), available.width());
@@ -141,7 +176,7 @@ void ResultWindow::placeBesideMainWindow() {
     const QRect available = screen != nullptr ? screen->availableGeometry() : QRect(main.topRight(), size());
     // The frame the window manager adds, as the main window has it.
     const QSize frame = main.size() - parentWidget()->size();
-    const QRect place = besideMainWindow(main, size() + frame, available);
+    const QRect place = besideMainWindow(main, size() + frame, available, narrowestWidth() + frame.width());
     resize(place.size() - frame);
     move(place.topLeft());
 }

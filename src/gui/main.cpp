@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iostream>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "app/AppState.h"
@@ -15,6 +16,7 @@
 #include "gui/DesktopIdentity.h"
 #include "gui/DisplayCheck.h"
 #include "gui/MainWindow.h"
+#include "gui/QtOptions.h"
 #include "gui/QtTranslations.h"
 
 namespace {
@@ -55,6 +57,10 @@ int main(int argc, char** argv) {
     if (const std::optional<int> status = answerWithoutWindow(argc, argv)) {
         return *status;
     }
+    if (const std::optional<std::string> unknown = kelvarin::firstUnknownOption(argc, argv)) {
+        std::cerr << "kelvarin: 不明なオプションです: " << *unknown << "\n\n" << kUsage;
+        return kExitUsage;
+    }
     if (!kelvarin::displayNamed(argc, argv)) {
         std::cerr << kelvarin::kNoDisplayMessage;
         return kelvarin::kExitNoDisplay;
@@ -62,15 +68,9 @@ int main(int argc, char** argv) {
     kelvarin::watchDisplayStart();
     QApplication application(argc, argv);
     kelvarin::endDisplayWatch();
-    // QApplication has taken its own options out of argv; what is left is a picture, or an option
-    // this program does not know (never taken for a file name).
-    int first = 1;
-    if (argc > 1 && std::strcmp(argv[1], "--") == 0) {
-        first = 2;
-    } else if (argc > 1 && argv[1][0] == '-') {
-        std::cerr << "kelvarin: 不明なオプションです: " << argv[1] << "\n\n" << kUsage;
-        return kExitUsage;
-    }
+    // QApplication has taken its own options out of argv; what is left is a picture, after "--" when it
+    // looks like an option.
+    const int first = argc > 1 && std::strcmp(argv[1], "--") == 0 ? 2 : 1;
     kelvarin::applyDesktopIdentity(application);
     kelvarin::installQtTranslations(application);
     kelvarin::AppState state;

@@ -34,6 +34,7 @@
 #include "common/TextFormat.h"
 #include "gui/Application.h"
 #include "gui/ElidedLabel.h"
+#include "gui/ExtraControls.h"
 #include "gui/HelpWindow.h"
 #include "gui/MainWindow.h"
 #include "gui/PreviewWidget.h"
@@ -217,7 +218,7 @@ void MainWindowTest::fullSession() {
     QVERIFY(preview->hasPicture());
     QVERIFY(preview->stretch());
     QCOMPARE(preview->size(), QSize(594, 297));
-    QCOMPARE(find<QLabel>(m_window.get(), "labelBMPSize")->text(), QStringLiteral("100dots × 50dots : 表示 594.%"));
+    QCOMPARE(find<QLabel>(m_window.get(), "labelBMPSize")->text(), QStringLiteral("100dots × 50dots : 表示 594%"));
     for (const ControlDesign& design : controlDesigns()) {
         QVERIFY2(m_window->widget(design.control)->isEnabled(), design.objectName.data());
     }
@@ -257,7 +258,7 @@ void MainWindowTest::resizeRefitsThePreview() {
     const QSize designSize = preview->size();
     m_window->resize(800, 700);
     QCOMPARE(preview->size(), designSize);  // nothing read yet
-    QCOMPARE(sizeLabel->text(), QStringLiteral("Size"));
+    QCOMPARE(sizeLabel->text(), QStringLiteral("サイズ"));
 
     readExample();
     m_window->resize(645, 553 + extraRows());
@@ -266,9 +267,10 @@ void MainWindowTest::resizeRefitsThePreview() {
     QCOMPARE(preview->size(), QSize(594, 297));  // the height still limits it
     m_window->resize(645, 400 + extraRows());    // 6000 - 3600 - 240 twips high
     QCOMPARE(preview->size(), QSize(288, 144));
-    QCOMPARE(sizeLabel->text(), QStringLiteral("100dots × 50dots : 表示 288.%"));
-    m_window->resize(20, 20);  // the smallest window leaves no room: the last fit stays
-    QCOMPARE(preview->size(), QSize(288, 144));
+    QCOMPARE(sizeLabel->text(), QStringLiteral("100dots × 50dots : 表示 288%"));
+    m_window->resize(20, 20);  // the smallest window keeps a strip for the preview, above the rows under it
+    QCOMPARE(preview->size(), QSize(80, 40));
+    QVERIFY(preview->geometry().bottom() < m_window->extraControls()->y());
     QVERIFY(m_window->messages.empty());
 
     m_window->resize(645, 553 + extraRows());

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -142,13 +143,17 @@ void ResultViewTest::runsOverTheScanAtFitAndActualSize() {
             QCOMPARE(pixelOfCell(grab, {50.1, 5.1}), ResultView::kScanColour);
         }
     }
-    // Reading another picture leaves the result as it was.
-    m_window->setText(textFile(0), test::dataPath("cases/example-100x50.bmp"));
+    // Reading the picture again (as a new threshold does) leaves the result as it was, on its own copy.
     m_window->findChild<QPushButton*>("cmdReadFile")->click();
     QCOMPARE(pixelOfCell(view().grab().toImage(), {50.5, 6.5}), ResultView::kScanColour);
     m_window->resultWindow()->findChild<QRadioButton*>("optionLayers_2")->setChecked(true);
     QCOMPARE(pixelOfCell(view().grab().toImage(), {50.5, 6.5}), ResultView::kPaperColour);
     QCOMPARE(pixelOfCell(view().grab().toImage(), {50.5, 5.5}), ResultView::kLineColour);
+    // Another picture's result is not this one: the window lets it go.
+    m_window->setText(textFile(0), test::dataPath("cases/example-100x50.bmp"));
+    m_window->findChild<QPushButton*>("cmdReadFile")->click();
+    QVERIFY(!m_window->resultWindow()->isVisible());
+    QVERIFY(view().layers() == nullptr);
 }
 
 void ResultViewTest::wheelZoomKeepsThePointUnderTheCursor() {
@@ -188,7 +193,7 @@ void ResultViewTest::previewCountsWhatAConversionWrites() {
         m_window->setText(textPartial, "1");
         m_window->findChild<QRadioButton*>("optionMakeLine_2")->setChecked(true);
         preview->trigger();
-        QCOMPARE(m_window->resultWindow()->windowTitle(), QStringLiteral("プレビュー"));
+        QCOMPARE(m_window->resultWindow()->windowTitle(), QStringLiteral("プレビュー - result-60x40.bmp"));
         const QString previewed = m_window->resultWindow()->countsText();
         convert("optionMakeLine_2", "1");
         const QString written = m_window->resultWindow()->countsText();
@@ -214,7 +219,7 @@ void ResultViewTest::vectorsAreDrawnAsSuch() {
     vectors->circles.push_back({{20, 20}, 8});
     vectors->arcs.push_back({{45, 20}, 6, 0, 180});
     ConversionResult result{std::make_shared<const ResultLayers>(*m_state, noRuns), vectors, {3, 1, 1, 1234, 0.35}};
-    m_window->resultWindow()->showResult(result, false);
+    m_window->resultWindow()->showResult(result, false, QString());
     QCOMPARE(m_window->resultWindow()->countsText(),
              QStringLiteral("LINE 3  ARC 1  CIRCLE 1  DXF 1234 バイト  傾き補正: 0.35°"));
     view().showActualSize();
@@ -251,10 +256,23 @@ void ResultViewTest::opensBesideTheMainWindowNeverOverIt() {
         {{300, 400, 660, 600}, {0, 0, 1280, 800}, {380, 100, 900, 700}, false},  // too narrow either side
     };
     for (const Case& c : cases) {
-        const QRect place = besideMainWindow(c.main, wanted, c.available);
+        const QRect place = besideMainWindow(c.main, wanted, c.available, 320);
         QCOMPARE(place, c.expected);
         QCOMPARE(!place.intersects(c.main), c.clear);
         QVERIFY(c.available.contains(place));
+    }
+    // A 1280 x 800 screen at 1.4 times: a window whose tool bar stacks fits beside, however narrow.
+    const QRect main(0, 0, 647, 571);
+    const QRect place = besideMainWindow(main, wanted, {0, 0, 914, 571}, 250);
+    QCOMPARE(place, QRect(655, 0, 259, 571));
+    QVERIFY(!place.intersects(main));
+    // The window's own narrowest width is what it asks for: its tool bar and counts, stacked.
+    ResultWindow& result = *m_window->resultWindow();
+    result.resize(result.minimumWidth(), 600);
+    QCOMPARE(result.width(), result.minimumWidth());
+    QVERIFY2(result.minimumWidth() <= 259, qPrintable(QString::number(result.minimumWidth())));
+    for (QWidget* control : result.findChildren<QAbstractButton*>()) {
+        QVERIFY2(control->width() >= control->minimumSizeHint().width(), qPrintable(control->objectName()));
     }
 }
 

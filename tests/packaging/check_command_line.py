@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """PROGRAM answers --version (exactly EXPECTED and a line end) and --help (a usage naming --version) on
 standard output with status 0 and without any display, and refuses an unknown option with status 2,
-naming it, instead of taking it for a file. Without a display (none named, or one that cannot be reached)
+naming it, instead of taking it for a file, before it looks for a display. Without a display (none named, or one that cannot be reached)
 the window says so in Japanese with status 1 rather than aborting with Qt's English text.
 
 usage: check_command_line.py PROGRAM EXPECTED"""
@@ -18,7 +18,7 @@ def run(program, arguments, env):
 def window_without_display(program, headless):
     failures = []
     unreachable = dict(headless, DISPLAY=":7919")
-    for arguments, env in (([], headless), (["--no-such-option"], headless), ([], unreachable)):
+    for arguments, env in (([], headless), ([], unreachable), (["-style", "fusion", "--platformtheme=x"], headless)):
         result = run(program, arguments, env)
         english = "qt.qpa" in result.stderr or "Reinstalling" in result.stderr
         if result.returncode != 1 or "ディスプレイ" not in result.stderr or english:
@@ -36,10 +36,15 @@ def main():
     result = run(program, ["--help"], headless)
     if result.returncode != 0 or "--version" not in result.stdout or result.stderr:
         failures.append("--help: status %d, output %r, errors %r" % (result.returncode, result.stdout, result.stderr))
-    # With a display (offscreen) an unknown option is still no picture name.
-    result = run(program, ["--no-such-option"], dict(headless, QT_QPA_PLATFORM="offscreen"))
-    if result.returncode != 2 or "--no-such-option" not in result.stderr:
-        failures.append("--no-such-option: status %d, errors %r" % (result.returncode, result.stderr))
+    # An unknown option is no picture name, and is named as such with a display (offscreen) or without one;
+    # Qt's own options (the window's) are not refused.
+    unknown = [(["--no-such-option"], dict(headless, QT_QPA_PLATFORM="offscreen")), (["--no-such-option"], headless)]
+    if os.path.basename(program) == "kelvarin":
+        unknown += [(["-style", "fusion", "-bogus"], headless), (["-reverse=1"], headless)]
+    for arguments, env in unknown:
+        result = run(program, arguments, env)
+        if result.returncode != 2 or arguments[-1] not in result.stderr:
+            failures.append("%r: status %d, errors %r" % (arguments, result.returncode, result.stderr))
     if os.path.basename(program) == "kelvarin":
         failures += window_without_display(program, headless)
     for failure in failures:

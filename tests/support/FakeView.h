@@ -43,6 +43,7 @@ public:
     bool isSelected(Control control) const override { return controls.state(control).selected; }
     void setSelection(Control control, int start, int length) override;
     void setPicture(std::shared_ptr<const PreviewPicture> newPicture) override { picture = std::move(newPicture); }
+    bool replacesWithoutAsking() const override { return replacesAll; }
     void setImageStretch(bool value) override { stretch = value; }
     void setImageSize(int width, int height) override;
     double imageLeft() const override { return left; }
@@ -70,6 +71,7 @@ public:
     ControlModel controls;
     std::vector<Event> log;
     std::deque<bool> answers;  // for askYesNo; an empty queue fails the test
+    bool replacesAll = false;  // as kelvarin-cli --yes
     std::deque<std::optional<std::string>> dialogAnswers;
     std::vector<FileDialogRequest> dialogRequests;
     std::function<void()> onEvents;  // runs whenever the program lets events run
