@@ -224,15 +224,19 @@ void MainWindow::run(const std::function<void()>& procedure) {
     }
 }
 
-void MainWindow::runCommand(bool conversion, const std::function<void()>& command) {
+void MainWindow::runCommand(const std::function<void()>& command) {
     // The commands disable controls, which takes the focus away; it goes back afterwards.
     const QPointer<QWidget> focused = QApplication::focusWidget();
-    m_extras->setCommandRunning(true, conversion);
-    m_converting = conversion;
+    m_extras->setCommandRunning(true);
+    m_stoppable = true;
     command();
-    m_converting = false;
-    m_extras->setCommandRunning(false, conversion);
+    m_stoppable = false;
+    m_extras->setCommandRunning(false);
     followConversionOptions();
+    if (std::exchange(m_stopped, false)) {
+        showMessage(describe(ErrorCode::Interrupted));
+    }
+    m_stopRequested = false;
     if (focused != nullptr && focused->isEnabled() && focused->isVisible() && focused->window() == this) {
         focused->setFocus(Qt::OtherFocusReason);
     }
@@ -246,7 +250,7 @@ void MainWindow::readPicture(bool sameFile) {
         state.readOptions.page = 1;
     }
     m_readingPath = trimBlanks(text(textFile(0)));
-    runCommand(false, [this] { cmdReadFile_Click(m_form); });
+    runCommand([this] { cmdReadFile_Click(m_form); });
     m_readingPath.clear();
     // A picture read, however named, makes its folder the one the picture dialog starts in next.
     if (const std::string folder = GetDirectoryPart(state.PicturePath); !folder.empty()) {
@@ -273,19 +277,14 @@ void MainWindow::stretchToWidth() {
 }
 
 void MainWindow::convert() {
-    runCommand(true, [this] {
+    runCommand([this] {
         const CursorOverride busy(Qt::WaitCursor);
         m_extras->conversionDone(m_result->convert([this] { return cmdConvert_Click(m_form); }));
     });
-    const bool stopped = m_stopped;
-    m_stopRequested = m_stopped = false;
-    if (stopped) {
-        showMessage(describe(ErrorCode::Interrupted));
-    }
 }
 
 void MainWindow::requestStop() {
-    if (m_converting) {
+    if (m_stoppable) {
         m_stopRequested = true;
     }
 }
