@@ -495,7 +495,7 @@ TEST_F(pdf_cases, a_drawn_page_read_shows_progress_and_a_stop_ends_it_at_once) {
     EXPECT_FALSE(cmdReadFile_Click(form));
     const auto took = std::chrono::steady_clock::now() - stopped;
     view.onEvents = nullptr;
-    EXPECT_LT(took, std::chrono::milliseconds(500));
+    EXPECT_LT(took, std::chrono::milliseconds(1500));  // the drawing alone would take 3 s of processor time
     EXPECT_EQ(view.messages(), std::vector<std::string>{"処理が中断されました。"});
     EXPECT_FALSE(state.FileLoaded);
 }

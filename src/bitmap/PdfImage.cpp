@@ -284,7 +284,7 @@ bool decodePdfImage(pdf::Document& document, const pdf::ImageFacts& image, const
 
 void checkDrawnFaxData(pdf::Document& document) {
     for (const auto& [image, raw] : document.paintedFaxImages()) {
-        if (readsAsGroup4(image) &&
+        if (readsAsGroup4(image) && image.decodeInverts &&
             static_cast<double>(image.width) * static_cast<double>(image.height) <= kLargestCheckedFaxDots) {
             BitmapData scratch;
             decodeGroup4Data(raw, image, scratch);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -12,18 +13,19 @@ namespace kelvarin {
 
 // Drives the progress caption through a fixed number of named steps whose own length is not known in
 // advance: "<step name>: <percent>%", the percentage of all the steps. Within a step it moves with the
-// items gone through (ticks) against the items the step started with, approaching the step's end without
-// reaching it: ticks / (ticks + items) of the step.
+// items gone through against the items the step started with, approaching the step's end without
+// reaching it: done / (done + items) of the step.
 class StepProgress {
 public:
     StepProgress(Toolkit& toolkit, int steps) : m_toolkit(toolkit), m_steps(steps) {}
 
     // Starts the next step, over about items items.
     void start(std::string_view name, std::size_t items);
-    // One item of the current step done: lets events run and, now and then, moves the caption.
-    void tick() {
-        m_toolkit.doEvents(kTicksPerItem);
-        if ((++m_ticks & kTicksPerShow) == 0) {
+    // One item of the current step done, worth eventTicks of Toolkit::doEvents: lets events run and, every
+    // 256 items, moves the caption.
+    void tick(std::int64_t eventTicks) {
+        m_toolkit.doEvents(eventTicks);
+        if ((++m_done & kItemsPerShowMask) == 0) {
             show();
         }
     }
@@ -31,15 +33,14 @@ public:
     void finish();
 
 private:
-    static constexpr std::int64_t kTicksPerItem = 256;  // event ticks an item counts as
-    static constexpr std::int64_t kTicksPerShow = 255;  // the caption is looked at every 256 items
+    static constexpr std::int64_t kItemsPerShowMask = 255;
     void show();
 
     Toolkit& m_toolkit;
     int m_steps;
     int m_step = -1;
     double m_items = 1;
-    std::int64_t m_ticks = 0;
+    std::int64_t m_done = 0;
     std::optional<ProgressDisplay> m_display;
 };
 

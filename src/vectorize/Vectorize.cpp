@@ -269,7 +269,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     pass.CurrentStep = "線と円をまとめる";
     StepProgress steps(toolkit, kJoiningSteps);
     const InkProbe ink(source);
-    const Tick tick = [&steps] { steps.tick(); };
+    const Tick tick = [&steps] { steps.tick(kTicksPerItem); };
     Pieces& pieces = finder.pieces();
     steps.start("ハッチングを見分ける", pieces.lines.size());
     findHatchStrokes(pieces.lines, ink, pool, tick);
