@@ -100,8 +100,8 @@ std::int32_t runLengthShare(const std::array<std::int64_t, kLongestCounted + 1>&
     return 2;
 }
 
-// The named steps of joining the pieces into the drawing (StepProgress::start below).
-constexpr int kJoiningSteps = 8;
+// The named steps of joining the pieces into the drawing (the StepProgress::start calls below).
+constexpr int kJoiningSteps = 11;
 
 // Ended chains are fitted at the latest when there are this many, which keeps a noisy band's small.
 constexpr std::size_t kChainsPerBatch = 4096;
@@ -301,12 +301,17 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     mergeOverlappingArcs(drawing, ink, unhollowed, options.tolerance, tick);
     dropDegenerateEntities(drawing, tick);
     {
-        steps.start("穴と塗りつぶしを見分ける", entities());
+        // The steps over the groups go through the rows (a tick each) three times and the entities once.
+        const auto rows = static_cast<std::size_t>(grid.height());
+        steps.start("黒い部分の塊を調べる", rows);
         const RunGroups groups(grid, nullptr, pool, tick);
+        steps.start("丸い塊を円にする", 3 * rows + entities());
         replaceRoundGroups(groups, drawing, tick);
+        steps.start("穴を見分ける", entities());
         const PageHoles holes = holesOfPage(grid, groups, pool);
         replaceRoundHoles(grid, holes, drawing, pool, tick);
         replaceBoxHoles(grid, holes, drawing, pool, options.tolerance, tick);
+        steps.start("交点と塗りつぶしを見分ける", entities());
         replaceJunctionDots(grid, cores, drawing, pool, tick);
         addBlobEntities(groups, drawing, pool, tick);
     }
