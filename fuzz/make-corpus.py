@@ -27,7 +27,7 @@ HOSTILE_BMP = ["bitcount-0x0101.bmp", "compression-0x0100.bmp"]
 # PDF pages whose image something hides, fax data whole and damaged, and small hostile pages.
 PDF_CASES = ["mask-yellow.pdf", "clipped.pdf", "faded.pdf", "hidden-layer.pdf", "cropped.pdf", "rotated.pdf",
              "damaged-group4-drawn.pdf", "page-1e20.pdf", "columns-1e9.pdf", "jbig2-globals.pdf", "forms.pdf",
-             "double-flate.pdf"]
+             "double-flate.pdf", "damaged-group4-quiet.pdf", "jbig2-clipped.pdf"]
 
 
 def drawing(width=37, height=21):

@@ -288,9 +288,9 @@ TEST_F(command_line, a_stop_is_reported_as_such_in_every_step) {
     test::writeBytes(second, test::readBytes(checker));
     // The runs' passes, and the vector mode's centre lines from rows, its assembly, and its writing.
     const std::vector<std::tuple<std::string, std::string, std::string>> stops = {
-        {"--lines=both", "Pass3 : ", checker}, {"--lines=both", "Pass7 : ", checker},
-        {"--lines=both", "書出: ", checker},   {"--vectorize", "Pass4 : ", drawing},
-        {"--vectorize", "Pass6 : ", drawing},  {"--vectorize", "書出: ", drawing}};
+        {"--lines=both", "Pass3 : ", checker},      {"--lines=both", "Pass7 : ", checker},
+        {"--lines=both", "書出: ", checker},        {"--vectorize", "中心線（横）: ", drawing},
+        {"--vectorize", "線分をつなぐ: ", drawing}, {"--vectorize", "書出: ", drawing}};
     for (const auto& [mode, caption, input] : stops) {
         SCOPED_TRACE(mode + " " + caption);
         volatile std::sig_atomic_t stop = 0;

@@ -11,10 +11,14 @@
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <set>
 #include <sstream>
 #include <thread>
 #include <tuple>
 
+#include "app/AppState.h"
+#include "app/Form.h"
+#include "app/ReadCommand.h"
 #include "bitmap/GreyThreshold.h"
 #include "bitmap/PackedRows.h"
 #include "bitmap/PdfReader.h"
@@ -22,6 +26,7 @@
 #include "common/Error.h"
 #include "common/WorkReport.h"
 #include "fileutil/Path.h"
+#include "support/FakeView.h"
 #include "support/TestSupport.h"
 
 namespace kelvarin {
@@ -378,6 +383,7 @@ TEST_F(pdf_cases, hostile_files_end_refused_or_converted_in_bounded_memory) {
         {"image-then-more.pdf", {},             ""},                  // 64 bytes of image, 4 GB after them
         {"jbig2-page.pdf",      {},             undrawable.c_str()},  // 60000 x 60000 dots of JBIG2
         {"jbig2-globals.pdf",   {},             undrawable.c_str()},
+        {"jbig2-clipped.pdf",   {},             "このデータにはラインがありませんでした"},  // drawn at 1200 dpi, not 16000
         {"page-1e20.pdf",       {},             "画像が大きすぎて扱えません（4.16666666666667E+20 × 4.16666666666667E+20 ドット）"},
         {"columns-1e9.pdf",     {},             "このデータにはラインがありませんでした"},
     };
@@ -426,7 +432,8 @@ TEST_F(pdf_cases, pages_convert_to_what_a_viewer_shows) {
 TEST_F(pdf_cases, fax_data_are_read_bit_for_bit_and_damage_is_refused) {
     EXPECT_TRUE(convert(pdfCase("group4.pdf"), {}) == convert(pdfCase("picture.pdf"), {}));
     EXPECT_EQ(status, kExitConverted);
-    for (const char* name : {"damaged-group4.pdf", "damaged-group4-drawn.pdf"}) {
+    // Damage the drawing decodes through without a word is refused as well.
+    for (const char* name : {"damaged-group4.pdf", "damaged-group4-drawn.pdf", "damaged-group4-quiet.pdf"}) {
         EXPECT_EQ(convert(pdfCase(name), {}), "") << name;
         EXPECT_EQ(status, kExitFailed) << name;
         EXPECT_EQ(err.str().find(pdfCase(name) + ": PDF の画像データが壊れています（"), 0u) << err.str();
@@ -448,6 +455,49 @@ TEST_F(pdf_cases, a_stop_ends_the_drawing_of_a_page) {
     waitpid(child, &childStatus, 0);
     EXPECT_TRUE(WIFEXITED(childStatus) && WEXITSTATUS(childStatus) == kExitIncomplete);
     EXPECT_EQ(test::readBytes(work.file("errors.txt")), pdfCase("forms.pdf") + ": 処理が中断されました。\n");
+}
+
+// The percentage a progress caption shows; -1 for an empty one.
+int shownPercent(const std::string& caption) {
+    return caption.empty() || caption[0] < '0' || caption[0] > '9' ? -1 : std::stoi(caption);
+}
+
+// Reading a drawn page shows how far the drawing and its rows have come, after the file's bytes; a stop
+// (which the window's stop check throws as events run) ends a long drawing at once, with the stop's message.
+TEST_F(pdf_cases, a_drawn_page_read_shows_progress_and_a_stop_ends_it_at_once) {
+    AppState state;
+    test::FakeView view;
+    Form form{state, view};
+    view.setText(textFile(0), pdfCase("clipped.pdf"));
+    ASSERT_TRUE(cmdReadFile_Click(form));
+    // The file's bytes in one block, then the drawing and its rows, then the transfer into the grid.
+    std::vector<std::string> captions = view.captions();
+    ASSERT_FALSE(captions.empty());
+    EXPECT_EQ(captions.front(), "100%");
+    const auto transfer = std::find(captions.begin(), captions.end(), "Pass0 : %");
+    ASSERT_NE(transfer, captions.end());
+    const std::vector<std::string> decoding(captions.begin() + 1, transfer);
+    EXPECT_GE(std::set<std::string>(decoding.begin(), decoding.end()).size(), 3u) << decoding.size();
+    EXPECT_EQ(decoding.back(), "100%");
+
+    view.clearLog();
+    view.setText(textFile(0), pdfCase("forms.pdf"));
+    std::chrono::steady_clock::time_point stopped;
+    view.onEvents = [&] {
+        // The file's few kilobytes are read in one block, at once 100%; then the drawing moves on.
+        const std::vector<std::string> shown = view.captions();
+        const int percent = shown.empty() ? -1 : shownPercent(shown.back());
+        if (percent >= 5 && percent < 100) {
+            stopped = std::chrono::steady_clock::now();
+            throw KelvarinError(ErrorCode::Interrupted);
+        }
+    };
+    EXPECT_FALSE(cmdReadFile_Click(form));
+    const auto took = std::chrono::steady_clock::now() - stopped;
+    view.onEvents = nullptr;
+    EXPECT_LT(took, std::chrono::milliseconds(1500));  // the drawing alone would take 3 s of processor time
+    EXPECT_EQ(view.messages(), std::vector<std::string>{"処理が中断されました。"});
+    EXPECT_FALSE(state.FileLoaded);
 }
 
 // A report that stops the work (as a stop request does) once it has heard of more than a number of rows.

@@ -807,5 +807,44 @@ TEST_F(vector_mode_at_work, a_stop_in_any_pass_leaves_the_old_file) {
     }
 }
 
+// The caption names each step of the vector mode, in order, and its percentage moves within the steps.
+TEST_F(vector_mode_at_work, captions_name_the_steps_in_order) {
+    prepare(1);
+    view.clearLog();
+    view.answers.push_back(true);
+    ASSERT_TRUE(cmdConvert_Click(form));
+    const std::vector<std::string> steps = {"中心線（横）",
+                                            "中心線（縦）",
+                                            "ハッチングを見分ける",
+                                            "円弧をつなぐ",
+                                            "線分をつなぐ",
+                                            "線の端を整える",
+                                            "重なりと接点を整える",
+                                            "破線の円と矢印をまとめる",
+                                            "黒い部分の塊を調べる",
+                                            "丸い塊を円にする",
+                                            "穴を見分ける",
+                                            "交点と塗りつぶしを見分ける",
+                                            "点線と途切れた線をつなぐ"};
+    std::vector<std::string> named;
+    std::set<std::string> joiningPercentages;
+    for (const std::string& caption : view.captions()) {
+        const std::size_t colon = caption.find(": ");
+        if (colon == std::string::npos || caption.rfind("書出", 0) == 0 || caption.rfind("Pass", 0) == 0) {
+            continue;
+        }
+        const std::string name = caption.substr(0, colon);
+        if (named.empty() || named.back() != name) {
+            named.push_back(name);
+        }
+        if (name != steps[0] && name != steps[1]) {
+            joiningPercentages.insert(caption.substr(colon + 2));
+        }
+    }
+    EXPECT_EQ(named, steps);
+    // Eleven steps of joining, each starting at its own share and moving on from it.
+    EXPECT_GT(joiningPercentages.size(), 11u);
+}
+
 }  // namespace
 }  // namespace kelvarin

@@ -123,11 +123,16 @@ bool cmdReadFile_Click(Form& form) {
         completed = readBitmap(form, previous);
     } catch (...) {
         const KelvarinError error = asKelvarinError(std::current_exception());
-        form.view.showDetailedMessage("ファイル読み込みエラー in cmdReadFile_Click\r\n" +
-                                          formatInteger(error.number()) + ":" + error.description(),
-                                      error.systemErrorNumber() != 0 ? trimBlanks(form.view.text(textFile(0))) + ": " +
-                                                                           systemReason(error.systemErrorNumber())
-                                                                     : "");
+        if (error.code() == ErrorCode::Interrupted) {
+            form.view.showMessage(describe(ErrorCode::Interrupted));
+        } else {
+            form.view.showDetailedMessage(
+                "ファイル読み込みエラー in cmdReadFile_Click\r\n" + formatInteger(error.number()) + ":" +
+                    error.description(),
+                error.systemErrorNumber() != 0
+                    ? trimBlanks(form.view.text(textFile(0))) + ": " + systemReason(error.systemErrorNumber())
+                    : "");
+        }
     }
     // The preview never shows a picture other than the one read, and nothing half read is converted: its
     // size goes with it.

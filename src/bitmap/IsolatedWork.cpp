@@ -8,8 +8,10 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <new>
@@ -66,6 +68,27 @@ public:
 
 private:
     pid_t m_child;
+};
+
+// The share of its processor time limit a child has used, which is as near as the parent can tell how far
+// its work has come.
+class ProcessorTime {
+public:
+    ProcessorTime(pid_t child, int limitSeconds) : m_limit(limitSeconds) {
+        m_known = clock_getcpuclockid(child, &m_clock) == 0 && limitSeconds > 0;
+    }
+    double share() const {
+        timespec now{};
+        if (!m_known || clock_gettime(m_clock, &now) != 0) {
+            return 0;
+        }
+        return std::min(1.0, (static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9) / m_limit);
+    }
+
+private:
+    clockid_t m_clock{};
+    double m_limit;
+    bool m_known = false;
 };
 
 // The bytes of address space the process holds now.
@@ -168,6 +191,7 @@ IsolatedEnd runIsolated(const std::function<std::string(int output)>& work, Work
     ChildGuard guard(child);
     writeEnd.reset();
     answer.clear();
+    const ProcessorTime used(child, limits.processorSeconds);
     for (;;) {
         pollfd ready{readEnd.get(), POLLIN, 0};
         if (poll(&ready, 1, kWaitMilliseconds) > 0) {
@@ -181,13 +205,13 @@ IsolatedEnd runIsolated(const std::function<std::string(int output)>& work, Work
             }
         }
         if (report != nullptr) {
-            report->advance(kTicksPerWait, 0);
+            report->advance(kTicksPerWait, used.share());
         }
     }
     const int status = guard.reap();
     // A stop request that came as the child ended is answered before anything the child did.
     if (report != nullptr) {
-        report->advance(kTicksPerWait, 0);
+        report->advance(kTicksPerWait, 1);
     }
     if (WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL)) {
         return IsolatedEnd::OutOfTime;

@@ -44,8 +44,8 @@ private:
 // Runs work in a forked child process under limits, its error output silenced, so that a library reading
 // an untrusted file can neither take the whole machine nor run forever. work writes its bulk output to the
 // file descriptor it is given and returns a short answer (under 4 KiB). The parent waits, telling report
-// of each wait of a few milliseconds so that a stop request (an exception from report) ends the child at
-// once; the exception then passes on.
+// of each wait of a few milliseconds, with the share of its processor time the child has used, so that a
+// stop request (an exception from report) ends the child at once; the exception then passes on.
 IsolatedEnd runIsolated(const std::function<std::string(int output)>& work, WorkLimits limits, WorkReport* report,
                         std::string& answer, SharedOutput& output);
 

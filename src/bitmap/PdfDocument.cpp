@@ -291,7 +291,8 @@ auto guarded(Call call) -> decltype(call()) {
 struct Document::State {
     QPDF pdf;
     std::vector<QPDFPageObjectHelper> pages;
-    QPDFObjectHandle image;  // of the page last asked for
+    QPDFObjectHandle image;                      // of the page last asked for
+    std::vector<ContentSurvey::Placed> painted;  // the images that page's own content paints
     std::int64_t fileSize = 0;
 };
 
@@ -325,6 +326,7 @@ std::pair<double, double> Document::pageSize(std::int64_t index) {
 std::optional<ImageFacts> Document::soleImage(std::int64_t index) {
     return guarded([&]() -> std::optional<ImageFacts> {
         QPDFPageObjectHelper& page = m_state->pages.at(static_cast<std::size_t>(index));
+        m_state->painted.clear();
         Prefix content(kLargestContent);
         try {
             // Each stream on its own: qpdf's own concatenation keeps them all in memory first.
@@ -344,6 +346,7 @@ std::optional<ImageFacts> Document::soleImage(std::int64_t index) {
         QPDFObjectHandle resources = page.getAttribute("/Resources", false);
         ContentSurvey survey(resources.isDictionary() ? resources.getKey("/XObject") : QPDFObjectHandle::newNull());
         QPDFObjectHandle::parseContentStream(QPDFObjectHandle::newStream(&m_state->pdf, content.text), &survey);
+        m_state->painted = survey.images;
         if (survey.otherPainting || survey.images.size() != 1) {
             return std::nullopt;
         }
@@ -370,6 +373,25 @@ std::optional<ImageFacts> Document::soleImage(std::int64_t index) {
             std::swap(facts.resolutionX, facts.resolutionY);
         }
         return facts;
+    });
+}
+
+std::vector<std::pair<ImageFacts, std::string>> Document::paintedFaxImages() {
+    return guarded([&] {
+        std::vector<std::pair<ImageFacts, std::string>> found;
+        for (const ContentSurvey::Placed& placed : m_state->painted) {
+            QPDFObjectHandle image = placed.image;
+            const std::vector<std::string> filters = filtersOf(image.getDict());
+            if (filters.size() != 1 || (filters[0] != "/CCITTFaxDecode" && filters[0] != "/CCF")) {
+                continue;
+            }
+            std::string data;
+            Pl_String sink("raw", nullptr, data);
+            if (image.pipeStreamData(&sink, nullptr, 0, qpdf_dl_none, true)) {
+                found.emplace_back(factsOf(image, 72, 72), std::move(data));
+            }
+        }
+        return found;
     });
 }
 

@@ -60,6 +60,10 @@ public:
     // The facts of the image that alone is painted on page index (from 0), placed upright; nothing for a page
     // that paints anything else, whose content is too large to look through, or whose image is turned.
     std::optional<ImageFacts> soleImage(std::int64_t index);
+    // The images holding CCITT fax data that the page soleImage looked through last paints by its own
+    // content (not through forms), placed anywhere: their facts (resolutions as if
+    // each filled an inch) and data as stored.
+    std::vector<std::pair<ImageFacts, std::string>> paintedFaxImages();
     // That image's data as stored (false when qpdf cannot give them).
     bool rawImageData(std::string& data);
     // That image's first limit bytes decoded through its filters, handed on as they come (what follows is

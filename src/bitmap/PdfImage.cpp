@@ -15,6 +15,9 @@ namespace kelvarin {
 
 namespace {
 
+// The largest fax image checked before its page is drawn: the check holds its rows.
+constexpr double kLargestCheckedFaxDots = double{1 << 30};
+
 void putShort(std::string& bytes, std::uint32_t value) {
     bytes += static_cast<char>(value & 0xFF);
     bytes += static_cast<char>(value >> 8 & 0xFF);
@@ -74,17 +77,14 @@ std::string group4Tiff(const std::string& data, std::uint32_t width, std::uint32
     return bytes + data;
 }
 
-// Group 4 fax data become a TIFF strip, decoded by the same reader as a TIFF file. Data aligned to bytes
-// per row, or not Group 4, are left to the drawing.
-bool decodeGroup4(pdf::Document& document, const pdf::ImageFacts& image, BitmapData& data) {
-    if (image.faxK >= 0 || image.faxByteAlign || image.faxColumns != image.width || image.components != 1 ||
-        !image.palette.empty() || image.bitsPerComponent != 1) {
-        return false;
-    }
-    std::string raw;
-    if (!document.rawImageData(raw)) {
-        return false;
-    }
+// Group 4 fax data read here: not aligned to bytes per row, one row as wide as the image, 1-bit grey.
+bool readsAsGroup4(const pdf::ImageFacts& image) {
+    return image.faxK < 0 && !image.faxByteAlign && image.faxColumns == image.width && image.components == 1 &&
+           image.palette.empty() && image.bitsPerComponent == 1;
+}
+
+// Group 4 fax data become a TIFF strip, decoded by the same reader as a TIFF file.
+void decodeGroup4Data(const std::string& raw, const pdf::ImageFacts& image, BitmapData& data) {
     // The fax decoder gives black runs as 1 bits; /BlackIs1 and /Decode say what a viewer shows for them.
     const bool faxBlackShowsBlack = !image.faxBlackIs1 != *image.decodeInverts;
     const std::string tiff =
@@ -96,6 +96,15 @@ bool decodeGroup4(pdf::Document& document, const pdf::ImageFacts& image, BitmapD
         throw ImageRefusal{"PDF の画像データが壊れています",
                            refusal.details.empty() ? refusal.message : refusal.details};
     }
+}
+
+// Data aligned to bytes per row, or not Group 4, are left to the drawing.
+bool decodeGroup4(pdf::Document& document, const pdf::ImageFacts& image, BitmapData& data) {
+    std::string raw;
+    if (!readsAsGroup4(image) || !document.rawImageData(raw)) {
+        return false;
+    }
+    decodeGroup4Data(raw, image, data);
     return true;
 }
 
@@ -271,6 +280,16 @@ bool decodePdfImage(pdf::Document& document, const pdf::ImageFacts& image, const
         return decodeGroup4(document, image, data);
     }
     return decodeSamples(document, image, options, data);
+}
+
+void checkDrawnFaxData(pdf::Document& document) {
+    for (const auto& [image, raw] : document.paintedFaxImages()) {
+        if (readsAsGroup4(image) && image.decodeInverts &&
+            static_cast<double>(image.width) * static_cast<double>(image.height) <= kLargestCheckedFaxDots) {
+            BitmapData scratch;
+            decodeGroup4Data(raw, image, scratch);
+        }
+    }
 }
 
 }  // namespace kelvarin

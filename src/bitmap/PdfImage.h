@@ -14,4 +14,9 @@ namespace kelvarin {
 bool decodePdfImage(pdf::Document& document, const pdf::ImageFacts& image, const ReadOptions& options,
                     BitmapData& data);
 
+// Decodes the Group 4 fax data of every image a page to be drawn paints by its own content, as a TIFF's are,
+// and throws ImageRefusal for damaged data: the drawing decodes through much damage without a word. Images
+// of more than 2^30 dots (128 MiB packed) are left to the drawing's own complaints.
+void checkDrawnFaxData(pdf::Document& document);
+
 }  // namespace kelvarin

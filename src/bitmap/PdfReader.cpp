@@ -14,6 +14,10 @@ namespace kelvarin {
 
 namespace {
 
+// A drawing scanned finer than this is a file's claim, not a scan: drawn at it, a page of an inch whose image
+// claims 16000 dpi would take 256 million dots.
+constexpr double kHighestScanDpi = 1200;
+
 void readPage(std::span<const std::uint8_t> file, pdf::Document& document, const ReadOptions& options,
               BitmapData& data) {
     const std::int64_t count = document.pageCount();
@@ -25,9 +29,11 @@ void readPage(std::span<const std::uint8_t> file, pdf::Document& document, const
     const auto image = document.soleImage(index);
     if (!image || !image->shownAsStored || !decodePdfImage(document, *image, options, data)) {
         // A page that shows its image in part, or one encoded in a way not read here, is drawn at the
-        // image's own resolution; any other page at the resolution asked for.
-        const Resolution resolution = image ? Resolution{image->resolutionX, image->resolutionY}
+        // image's own resolution up to a scanner's highest; any other page at the resolution asked for.
+        const Resolution resolution = image ? Resolution{std::min(image->resolutionX, kHighestScanDpi),
+                                                         std::min(image->resolutionY, kHighestScanDpi)}
                                             : Resolution{options.renderDpi, options.renderDpi};
+        checkDrawnFaxData(document);
         renderPdfPage(file, index, resolution, {width, height}, options, data);
     }
     data.PageCount = static_cast<std::int32_t>(std::min<std::int64_t>(count, INT32_MAX));

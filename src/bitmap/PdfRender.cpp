@@ -17,6 +17,7 @@
 #include "bitmap/GreyThreshold.h"
 #include "bitmap/IsolatedWork.h"
 #include "bitmap/PackedRows.h"
+#include "common/PartReport.h"
 #include "common/TextFormat.h"
 
 namespace kelvarin {
@@ -33,6 +34,9 @@ constexpr double kDrawingBytesPerPixel = 4;
 constexpr std::int64_t kDrawingBaseMemory = std::int64_t{160} << 20;
 constexpr int kDrawingBaseSeconds = 2;
 constexpr double kDrawnPixelsPerSecond = 16e6;
+
+// The share of a read's progress the drawing shows; the thresholding of its rows shows the rest.
+constexpr double kDrawingShare = 0.6;
 
 // The child's answer, written through its pipe in one piece.
 struct DrawnPage {
@@ -138,8 +142,9 @@ void renderPdfPage(std::span<const std::uint8_t> file, int index, Resolution res
     const WorkLimits limits = drawingLimits(resolution, page.width, page.height);
     std::string reply;
     SharedOutput drawing;
+    PartReport drawingPart(options.report, 0, kDrawingShare);
     const IsolatedEnd end = runIsolated([&](int output) { return drawPage(file, index, resolution, output); }, limits,
-                                        options.report, reply, drawing);
+                                        &drawingPart, reply, drawing);
     if (end == IsolatedEnd::OutOfTime) {
         throw ImageRefusal{"PDF のページを描けません（描くのにかかる時間が限度を超えます）"};
     }
@@ -160,7 +165,10 @@ void renderPdfPage(std::span<const std::uint8_t> file, int index, Resolution res
         throw ImageRefusal{"PDF の画像データが壊れています", answer.firstComplaint};
     }
     PackedRows rows(width, height);
-    GreyRows grey(rows, options);
+    PartReport rowsPart(options.report, kDrawingShare, 1 - kDrawingShare);
+    ReadOptions rowOptions = options;
+    rowOptions.report = &rowsPart;
+    GreyRows grey(rows, rowOptions);
     for (std::int32_t y = 0; y < rows.height(); ++y) {
         std::memcpy(grey.row(y), drawing.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width),
                     static_cast<std::size_t>(width));

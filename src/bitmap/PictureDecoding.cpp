@@ -7,6 +7,7 @@
 #include "bitmap/PngReader.h"
 #include "bitmap/PnmReader.h"
 #include "bitmap/TiffReader.h"
+#include "common/ProgressDisplay.h"
 #include "common/Toolkit.h"
 
 namespace kelvarin {
@@ -20,14 +21,21 @@ void checkSinglePage(const ReadOptions& options) {
     }
 }
 
-// Lets the window run, and a stop request end the read, as the read's long steps report their work.
+// Lets the window run, and a stop request end the read, as the read's long steps report their work; the
+// bar and the percentage show how far the decoding has come.
 class ToolkitTicks : public WorkReport {
 public:
-    explicit ToolkitTicks(Toolkit& toolkit) : m_toolkit(toolkit) {}
-    void advance(std::int64_t ticks, double) override { m_toolkit.doEvents(ticks); }
+    explicit ToolkitTicks(Toolkit& toolkit)
+        : m_toolkit(toolkit), m_progress(ProgressDisplay::forReading(toolkit, kBarSteps)) {}
+    void advance(std::int64_t ticks, double fraction) override {
+        m_progress.update(fraction * kBarSteps, fraction);
+        m_toolkit.doEvents(ticks);
+    }
 
 private:
+    static constexpr double kBarSteps = 1000;
     Toolkit& m_toolkit;
+    ProgressDisplay m_progress;
 };
 
 }  // namespace

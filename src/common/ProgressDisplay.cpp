@@ -20,7 +20,11 @@ ProgressDisplay ProgressDisplay::forPass(Toolkit& toolkit, std::int32_t passNumb
 }
 
 ProgressDisplay ProgressDisplay::forWriting(Toolkit& toolkit, double lastValue) {
-    ProgressDisplay display(toolkit, "書出: ", false);
+    return forStep(toolkit, "書出", lastValue);
+}
+
+ProgressDisplay ProgressDisplay::forStep(Toolkit& toolkit, std::string_view name, double lastValue) {
+    ProgressDisplay display(toolkit, std::string(name) + ": ", false);
     toolkit.setPercentAlignment(Alignment::Left);
     toolkit.setProgressMax(static_cast<float>(lastValue));
     toolkit.setProgressMin(0);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "common/Toolkit.h"
 
@@ -18,6 +19,8 @@ public:
     static ProgressDisplay forPass(Toolkit& toolkit, std::int32_t passNumber, double lastValue);
     // Writing the result file: left-aligned "書出: <percent>%", maximum before minimum.
     static ProgressDisplay forWriting(Toolkit& toolkit, double lastValue);
+    // A named step over the values 0 .. lastValue: left-aligned "<name>: <percent>%", maximum before minimum.
+    static ProgressDisplay forStep(Toolkit& toolkit, std::string_view name, double lastValue);
     // Reading a file of total bytes: minimum 0, maximum total, value 0, right-aligned "<percent>%".
     static ProgressDisplay forReading(Toolkit& toolkit, double total);
 

@@ -107,6 +107,20 @@ void ExtraSettings::rereadGreyPicture() {
     }
 }
 
+// A PDF page without a picture of its own is drawn at the resolution given (300 dpi for the file's value),
+// as the command line's --dpi draws it, and sized from it.
+void ExtraSettings::setDotsPerInch(int dotsPerInch) {
+    AppState& state = m_form.state;
+    state.readOptions.renderDpi = dotsPerInch > 0 ? dotsPerInch : ReadOptions{}.renderDpi;
+    const std::span<const std::uint8_t> file(state.FileBytes.data(), state.FileBytes.size());
+    if (state.FileLoaded && sniffImageFormat(file) == ImageFormat::Pdf) {
+        m_hooks.run([this] { m_hooks.readPicture(true); });
+    }
+    if (m_controls->unit->currentIndex() > 0) {
+        m_hooks.run([this] { applySizeUnit(); });
+    }
+}
+
 void ExtraSettings::connectControls() {
     AppState& state = m_form.state;
     ExtraControls* controls = m_controls;
@@ -123,11 +137,8 @@ void ExtraSettings::connectControls() {
     });
     QObject::connect(controls->unit, &QComboBox::activated, controls,
                      [this] { m_hooks.run([this] { applySizeUnit(); }); });
-    QObject::connect(controls->dotsPerInch, &QSpinBox::valueChanged, controls, [this] {
-        if (m_controls->unit->currentIndex() > 0) {
-            m_hooks.run([this] { applySizeUnit(); });
-        }
-    });
+    QObject::connect(controls->dotsPerInch, &QSpinBox::valueChanged, controls,
+                     [this](int dotsPerInch) { setDotsPerInch(dotsPerInch); });
     QObject::connect(controls->tolerance, &QDoubleSpinBox::valueChanged, controls,
                      [&state](double tolerance) { state.conversionOptions.Tolerance = tolerance; });
     QObject::connect(controls->keepProportions, &QCheckBox::toggled, controls,
@@ -144,14 +155,14 @@ std::vector<QWidget*> ExtraSettings::tabChain() const {
     return chain;
 }
 
-void ExtraSettings::setCommandRunning(bool running, bool conversion) {
+void ExtraSettings::setCommandRunning(bool running) {
     m_commandRunning = running;
     m_options->button()->setEnabled(!running);
     for (QWidget* control : m_controls->settingControls()) {
         control->setEnabled(!running);
     }
     showThresholdMethod();
-    m_controls->stop->setEnabled(running && conversion);
+    m_controls->stop->setEnabled(running);
 }
 
 void ExtraSettings::pictureRead(bool samePicture) {

@@ -42,8 +42,8 @@ public:
     QWidget* optionsButton() const;
     // The controls that follow the design's in tab order.
     std::vector<QWidget*> tabChain() const;
-    // While a command runs the settings wait; the stop button works during a conversion only.
-    void setCommandRunning(bool running, bool conversion);
+    // While a command (a read or a conversion) runs the settings wait and the stop button works.
+    void setCommandRunning(bool running);
     // After a read: the page choice, the size fields in the chosen unit unless the read kept them, and
     // for another picture, no findings of the previous one's conversion.
     void pictureRead(bool samePicture);
@@ -65,6 +65,7 @@ private:
     void rereadGreyPicture();
     // The size fields in the chosen unit, from the picture's (or the given) resolution.
     void applySizeUnit();
+    void setDotsPerInch(int dotsPerInch);
     void connectControls();
 
     Form& m_form;

@@ -241,15 +241,19 @@ void MainWindow::run(const std::function<void()>& procedure) {
     }
 }
 
-void MainWindow::runCommand(bool conversion, const std::function<void()>& command) {
+void MainWindow::runCommand(const std::function<void()>& command) {
     // The commands disable controls, which takes the focus away; it goes back afterwards.
     const QPointer<QWidget> focused = QApplication::focusWidget();
-    m_extras->setCommandRunning(true, conversion);
-    m_converting = conversion;
+    m_extras->setCommandRunning(true);
+    m_stoppable = true;
     command();
-    m_converting = false;
-    m_extras->setCommandRunning(false, conversion);
+    m_stoppable = false;
+    m_extras->setCommandRunning(false);
     followConversionOptions();
+    if (std::exchange(m_stopped, false)) {
+        showMessage(describe(ErrorCode::Interrupted));
+    }
+    m_stopRequested = false;
     if (focused != nullptr && focused->isEnabled() && focused->isVisible() && focused->window() == this) {
         focused->setFocus(Qt::OtherFocusReason);
     }
@@ -265,7 +269,7 @@ void MainWindow::readPicture(bool sameFile) {
     const std::pair<std::string, std::int32_t> before{state.PicturePath,
                                                       state.PageCount > 1 ? state.readOptions.page : 1};
     m_readingPath = trimBlanks(text(textFile(0)));
-    runCommand(false, [this] { cmdReadFile_Click(m_form); });
+    runCommand([this] { cmdReadFile_Click(m_form); });
     m_readingPath.clear();
     if (!state.FileLoaded || before != std::pair{state.PicturePath, state.PageCount > 1 ? state.readOptions.page : 1}) {
         m_result->pictureChanged();
@@ -296,19 +300,14 @@ void MainWindow::stretchToWidth() {
 }
 
 void MainWindow::convert() {
-    runCommand(true, [this] {
+    runCommand([this] {
         const CursorOverride busy(Qt::WaitCursor);
         m_extras->conversionDone(m_result->convert([this] { return cmdConvert_Click(m_form); }));
     });
-    const bool stopped = m_stopped;
-    m_stopRequested = m_stopped = false;
-    if (stopped) {
-        showMessage(describe(ErrorCode::Interrupted));
-    }
 }
 
 void MainWindow::requestStop() {
-    if (m_converting) {
+    if (m_stoppable) {
         m_stopRequested = true;
     }
 }

@@ -94,9 +94,9 @@ private:
     // Runs an event procedure; a close asked for meanwhile happens once no command runs. Anything that may
     // read another picture runs through here: the result window first copies the picture it shows.
     void run(const std::function<void()>& procedure);
-    // A read or conversion: the settings outside the design wait meanwhile, the stop button works during
-    // a conversion, and the focus returns where it was.
-    void runCommand(bool conversion, const std::function<void()>& command);
+    // A read or conversion: the settings outside the design wait meanwhile, the stop button ends it (then
+    // saying so), and the focus returns where it was.
+    void runCommand(const std::function<void()>& command);
     // "読み込み": a file other than the one read last starts at its first page; the picture dialog starts in
     // the folder of the picture read.
     void readPicture(bool sameFile);
@@ -126,9 +126,9 @@ private:
     std::vector<std::pair<QWidget*, QRect>> m_stretched;  // at the design's width
     std::vector<std::pair<QWidget*, QRect>> m_moved;
     bool m_closePending = false;
-    bool m_converting = false;
+    bool m_stoppable = false;  // a read or a conversion runs
     bool m_stopRequested = false;
-    bool m_stopped = false;  // the conversion has been stopped: its failure reports are not shown
+    bool m_stopped = false;  // the command has been stopped: its failure reports are not shown
     bool m_remembersSettings = false;
     bool m_shown = false;  // once: the frame is known only then
     std::string m_title;

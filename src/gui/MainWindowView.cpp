@@ -134,7 +134,7 @@ bool MainWindow::questionBox(std::string_view text) { return askYesNoBox(this, t
 void MainWindow::processEvents() {
     m_progress->show();
     QCoreApplication::processEvents();
-    if (m_stopRequested && m_converting) {
+    if (m_stopRequested && m_stoppable) {
         m_stopped = true;
         throw KelvarinError(ErrorCode::Interrupted);
     }

@@ -10,6 +10,7 @@
 #include "bitmap/BmpHeader.h"
 #include "common/PassState.h"
 #include "common/ProgressDisplay.h"
+#include "common/StepProgress.h"
 #include "common/Toolkit.h"
 #include "common/WorkerPool.h"
 #include "convert/Despeckle.h"
@@ -99,6 +100,9 @@ std::int32_t runLengthShare(const std::array<std::int64_t, kLongestCounted + 1>&
     return 2;
 }
 
+// The named steps of joining the pieces into the drawing (the StepProgress::start calls below).
+constexpr int kJoiningSteps = 11;
+
 // Ended chains are fitted at the latest when there are this many, which keeps a noisy band's small.
 constexpr std::size_t kChainsPerBatch = 4096;
 
@@ -113,7 +117,7 @@ public:
     void rows(PassState& pass, Toolkit& toolkit) {
         ChainTracker tracker(true, m_maxRun, [this](const CentreChain& chain) { m_ended.push_back(chain); });
         const std::int32_t height = m_grid.height();
-        ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, height - 1);
+        ProgressDisplay progress = ProgressDisplay::forStep(toolkit, "中心線（横）", height - 1);
         const std::int32_t rowsPerBand = linesPerBand(m_grid.width());
         std::vector<std::vector<CellRun>> cells(static_cast<std::size_t>(rowsPerBand));
         std::vector<std::vector<LineSegment>> runs(static_cast<std::size_t>(m_pool.threads()));
@@ -146,7 +150,7 @@ public:
     void columns(PassState& pass, Toolkit& toolkit) {
         ChainTracker tracker(false, m_maxRun, [this](const CentreChain& chain) { m_ended.push_back(chain); });
         const std::int32_t width = m_grid.width();
-        ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, width - 1);
+        ProgressDisplay progress = ProgressDisplay::forStep(toolkit, "中心線（縦）", width - 1);
         std::vector<ColumnRunFinder> finders(static_cast<std::size_t>(m_pool.threads()));
         const std::int32_t stripsPerBand = linesPerBand(std::int64_t{64} * m_grid.height());
         std::vector<std::vector<LineSegment>> runs(static_cast<std::size_t>(stripsPerBand));
@@ -263,50 +267,61 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     finder.columns(pass, toolkit);
 
     pass.CurrentStep = "線と円をまとめる";
-    ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, 3);
+    StepProgress steps(toolkit, kJoiningSteps);
     const InkProbe ink(source);
-    const Tick tick = [&toolkit] { toolkit.doEvents(kTicksPerItem); };
+    const Tick tick = [&steps] { steps.tick(kTicksPerItem); };
     Pieces& pieces = finder.pieces();
+    steps.start("ハッチングを見分ける", pieces.lines.size());
     findHatchStrokes(pieces.lines, ink, pool, tick);
     // The arcs first: short straight pieces of a circle join it rather than each other.
+    steps.start("円弧をつなぐ", pieces.arcs.size() + pieces.lines.size());
     WideDrawing drawing;
     joinArcs(pieces.arcs, pieces.lines, ink, options.tolerance, drawing, pool, tick);
     centreArcsOnStrokes(drawing, ink, options.tolerance, tick);
-    progress.update(1, 1.0 / 4);
+    steps.start("線分をつなぐ", pieces.lines.size());
     const InkProbe unhollowed(grid);
     const HollowedAreas filled = hollowedSource ? HollowedAreas{&unhollowed, &ink, 2.0 * rim + 1} : HollowedAreas{};
     std::vector<LinePiece> lines = joinLines(pieces.lines, ink, filled, options.tolerance, pool, tick);
-    progress.update(2, 2.0 / 4);
+    steps.start("線の端を整える", lines.size());
     finishLineEnds(lines, ink, options.tolerance, filled, pool, tick);
     bendBowedLines(lines, ink, options.tolerance, drawing, pool, tick);
     for (const LinePiece& line : lines) {
         drawing.drawing.lines.push_back({line.a, line.b});
         drawing.lineWidths.push_back(line.width);
     }
+    const auto entities = [&drawing] { return drawing.drawing.lines.size() + drawing.drawing.arcs.size(); };
+    steps.start("重なりと接点を整える", entities());
     dropCoveredEntities(drawing, options.tolerance, pool, tick);
     meetAtTangentPoints(drawing.drawing, options.tolerance, tick);
     fitShoulderFillets(drawing, ink, options.tolerance, tick);
     roundFilletedCorners(drawing, ink, unhollowed, options.tolerance, tick);
+    steps.start("破線の円と矢印をまとめる", entities());
     gatherDashedCircles(drawing, ink, options.tolerance, tick);
     outlineArrowheads(drawing, unhollowed, tick);
     mergeOverlappingArcs(drawing, ink, unhollowed, options.tolerance, tick);
     dropDegenerateEntities(drawing, tick);
     {
+        // The steps over the groups go through the rows (a tick each) three times and the entities once.
+        const auto rows = static_cast<std::size_t>(grid.height());
+        steps.start("黒い部分の塊を調べる", rows);
         const RunGroups groups(grid, nullptr, pool, tick);
+        steps.start("丸い塊を円にする", 3 * rows + entities());
         replaceRoundGroups(groups, drawing, tick);
+        steps.start("穴を見分ける", entities());
         const PageHoles holes = holesOfPage(grid, groups, pool);
         replaceRoundHoles(grid, holes, drawing, pool, tick);
         replaceBoxHoles(grid, holes, drawing, pool, options.tolerance, tick);
+        steps.start("交点と塗りつぶしを見分ける", entities());
         replaceJunctionDots(grid, cores, drawing, pool, tick);
         addBlobEntities(groups, drawing, pool, tick);
     }
+    steps.start("点線と途切れた線をつなぐ", entities());
     if (undespeckled != nullptr) {
         // Despeckling drops whole groups, so the runs of the grid before it that the grid lacks are its dust.
         addDottedLines(RunGroups(*undespeckled, &grid, pool, tick), drawing.drawing, pool, tick);
     }
     joinBrokenStrokes(drawing.drawing, InkProbe(undespeckled != nullptr ? *undespeckled : grid), tick);
-    progress.update(3, 1);
-    progress.finish();
+    steps.finish();
     ++pass.PassNumber;
     return std::move(drawing.drawing);
 }

@@ -96,6 +96,12 @@ for name, parms in (("jbig2-page.pdf", b""), ("jbig2-globals.pdf", b"/DecodeParm
         b"/Width 60000 /Height 60000 /ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /JBIG2Decode " + parms,
         jbig2_page)))
 
+# The JBIG2 page in a 16000 x 16000 image filling a clipped page: drawn at the image's claimed 16000 dpi,
+# the page would take 256 million dots, and the JBIG2 page 450 MB more.
+(OUT / "jbig2-clipped.pdf").write_bytes(pdf_file(72, 72, b"q 0 0 36 72 re W n 72 0 0 72 0 0 cm /Im0 Do Q", (
+    b"/Width 16000 /Height 16000 /ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /JBIG2Decode ",
+    jbig2_page)))
+
 # A grey 30000 x 30000 image, read with the adaptive threshold.
 (OUT / "grey-30000.pdf").write_bytes(pdf_file(72 * 100, 72 * 100, b"q 7200 0 0 7200 0 0 cm /Im0 Do Q", (
     b"/Width 30000 /Height 30000 /ColorSpace /DeviceGray /BitsPerComponent 8 " + flate_filters(2),
@@ -106,6 +112,20 @@ for name, parms in (("jbig2-page.pdf", b""), ("jbig2-globals.pdf", b"/DecodeParm
 (OUT / "columns-1e9.pdf").write_bytes(pdf_file(72, 72, b"q 36 0 0 36 0 0 cm /Im0 Do Q", (
     b"/Width 8 /Height 8 /ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /CCITTFaxDecode "
     b"/DecodeParms << /K -1 /Columns 1000000000 >>", bytes(20))))
+
+# An A4 drawing of lines and circles, drawn at the resolution asked for.
+a4 = [b"0 0 0 RG 0.5 w 28.35 28.35 538.58 785.19 re S 1.4 w"]
+a4 += [b"60 %d m 530 %d l S" % (80 + 55 * i, 100 + 55 * i) for i in range(12)]
+for r in (40, 80, 120):
+    quarters = []
+    for q in range(4):
+        (c0, s0), (c1, s1) = [(1, 0), (0, 1), (-1, 0), (0, -1)][q], [(0, 1), (-1, 0), (0, -1), (1, 0)][q]
+        k = 0.5523 * r
+        quarters.append(b"%.2f %.2f %.2f %.2f %.2f %.2f c" % (300 + r * c0 - k * s0, 450 + r * s0 + k * c0,
+                                                            300 + r * c1 + k * s1, 450 + r * s1 - k * c1,
+                                                            300 + r * c1, 450 + r * s1))
+    a4.append(b"%.2f 450 m " % (300 + r) + b" ".join(quarters) + b" S")
+(OUT / "a4-drawing.pdf").write_bytes(pdf_file(595.276, 841.89, b"\n".join(a4)))
 
 # A 203 x 77 picture at 144 dpi covering its page, read directly when nothing hides any of it.
 picture = Image.new("1", (203, 77), 1)
@@ -151,7 +171,13 @@ group4 = bytearray(tiff.getvalue()[offset:offset + length])
 fax = b"/Width 203 /Height 77 /ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /CCITTFaxDecode " \
       b"/DecodeParms << /K -1 /Columns 203 /Rows 77 /BlackIs1 true >>"  # Pillow stores black as 0
 (OUT / "group4.pdf").write_bytes(pdf_file(width, height, placed, (fax, bytes(group4))))
+intact = bytes(group4)
 group4[len(group4) // 3] ^= 0x10
 (OUT / "damaged-group4.pdf").write_bytes(pdf_file(width, height, placed, (fax, bytes(group4))))
 (OUT / "damaged-group4-drawn.pdf").write_bytes(pdf_file(width, height, b"0 0 m 1 1 l S " + placed,
+                                                        (fax, bytes(group4))))
+# A bit flipped near the end, which the drawing decodes through without a word.
+group4 = bytearray(intact)
+group4[1845] ^= 0x10
+(OUT / "damaged-group4-quiet.pdf").write_bytes(pdf_file(width, height, b"0 0 m 1 1 l S " + placed,
                                                         (fax, bytes(group4))))
