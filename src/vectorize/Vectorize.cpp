@@ -271,7 +271,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     // The arcs first: short straight pieces of a circle join it rather than each other.
     WideDrawing drawing;
     joinArcs(pieces.arcs, pieces.lines, ink, options.tolerance, drawing, pool, tick);
-    centreArcsOnStrokes(drawing, ink, options.tolerance, tick);
+    centreArcsOnStrokes(drawing, ink, options.tolerance, pool);
     progress.update(1, 1.0 / 4);
     const InkProbe unhollowed(grid);
     const HollowedAreas filled = hollowedSource ? HollowedAreas{&unhollowed, &ink, 2.0 * rim + 1} : HollowedAreas{};
