@@ -5,9 +5,12 @@
 way, also as a Group 4 TIFF, turned by 0.7 degrees as a scanner would, and that TIFF in a PDF (tiff2pdf),
 the sheet as a 1-bit PNG and that in a PDF (img2pdf, Flate), the sheet's top-left sixteenth and quarter, the
 8000 x 6000 drawing in grey lit from one side (paper from 255 down to 70, ink a quarter of it), a 2000 x 2000
-field of random noise (the worst case for run extraction), a
+field of random noise (the worst case for run extraction), a dense A0 sheet at 600 dpi (long lines crossing at
+every angle, large circles and arcs, a grid of boxes with small text: tens of thousands of closed regions
+between the crossings) with its top-left sixteenth and quarter, a
 strip one row high and 2^27 dots wide holding one black run, a strip 4 dots wide and 2^24 rows high holding one
 black column, and an all-white 8000 x 6000 page."""
+import math
 import random
 import subprocess
 import sys
@@ -39,6 +42,33 @@ def drawing(width, height, scale=1, hatches=0):
     font = ImageFont.load_default()
     for i in range(300 * scale):  # lines of text
         draw.text((rng.randrange(width - 400), rng.randrange(height - 20)), f"KELVARIN DRAWING {i:03d}", fill=0, font=font)
+    return image
+
+
+def dense_sheet(width, height):
+    image = Image.new("1", (width, height), 1)
+    draw = ImageDraw.Draw(image)
+    rng = random.Random(3)
+    draw.rectangle([20, 20, width - 21, height - 21], outline=0, width=8)
+    for _ in range(700):  # long lines at every angle, crossing one another
+        x, y = rng.randrange(width), rng.randrange(height)
+        angle, length = rng.uniform(0, math.pi), rng.randrange(4000, 24000)
+        dx, dy = length / 2 * math.cos(angle), length / 2 * math.sin(angle)
+        draw.line([x - dx, y - dy, x + dx, y + dy], fill=0, width=rng.choice([2, 3, 4, 6]))
+    for _ in range(250):  # large circles and arcs
+        x, y, r = rng.randrange(width), rng.randrange(height), rng.randrange(300, 5000)
+        box, pen = [x - r, y - r, x + r, y + r], rng.choice([2, 3, 5])
+        if rng.random() < 0.5:
+            draw.ellipse(box, outline=0, width=pen)
+        else:
+            start = rng.randrange(360)
+            draw.arc(box, start, start + rng.randrange(30, 300), fill=0, width=pen)
+    font = ImageFont.load_default()
+    for row in range(60):  # a grid of small boxes with text
+        for column in range(8):
+            x, y = 600 + column * 480, 600 + row * 440
+            draw.rectangle([x, y, x + 440, y + 400], outline=0, width=3)
+            draw.text((x + 20, y + 180), f"P{row:02d}-{column}", fill=0, font=font)
     return image
 
 
@@ -83,6 +113,10 @@ if __name__ == "__main__":
     sheet.save(f"{folder}/a0-600dpi.png", dpi=(600, 600))
     subprocess.run(["img2pdf", "--pillow-limit-break", "-o", f"{folder}/a0-600dpi-flate.pdf",
                     f"{folder}/a0-600dpi.png"], check=True)
+    dense = dense_sheet(19900, 28100)
+    dense.save(f"{folder}/dense-a0-600dpi.bmp")
+    dense.crop((0, 0, 19900 // 4, 28100 // 4)).save(f"{folder}/dense-a0-600dpi-sixteenth.bmp")
+    dense.crop((0, 0, 19900 // 2, 28100 // 2)).save(f"{folder}/dense-a0-600dpi-quarter.bmp")
     noise(f"{folder}/noise-2000x2000.bmp")
     strip(f"{folder}/strip-134217728x1.bmp")
     tall_strip(f"{folder}/strip-4x16777216.bmp")

@@ -61,10 +61,10 @@ double sweepOf(const ArcGroup& group) {
 
 double arcLength(const ArcGroup& group) { return sweepOf(group) * group.circle.radius; }
 
-// The share of the circle's points a dot apart from start to end (counter-clockwise) that are ink, or
-// beside ink: the gaps between the pieces of one circle are looked at, where a thin stroke may have pinholes.
-double inkedShare(const InkProbe& ink, const CircleFit& circle, double start, double end) {
-    return ink.shareNearCircle(circle.centre, circle.radius, start, end);
+// Whether the circle's points a dot apart from start to end (counter-clockwise) are ink, or beside ink, but
+// for a few: the gaps between the pieces of one circle are looked at, where a thin stroke may have pinholes.
+bool inked(const InkProbe& ink, const CircleFit& circle, double start, double end) {
+    return ink.mostlyNearCircle(circle.centre, circle.radius, start, end, kInkedShare);
 }
 
 void emitGroup(const ArcGroup& group, const InkProbe& ink, WideDrawing& drawing) {
@@ -78,8 +78,7 @@ void emitGroup(const ArcGroup& group, const InkProbe& ink, WideDrawing& drawing)
     for (const auto& span : spans) {
         if (!covered.empty() && span.first <= covered.back().second + 1e-9) {
             covered.back().second = std::max(covered.back().second, span.second);
-        } else if (!covered.empty() &&
-                   inkedShare(ink, group.circle, covered.back().second, span.first) >= kInkedShare) {
+        } else if (!covered.empty() && inked(ink, group.circle, covered.back().second, span.first)) {
             covered.back().second = std::max(covered.back().second, span.second);
         } else {
             covered.push_back(span);
@@ -89,7 +88,7 @@ void emitGroup(const ArcGroup& group, const InkProbe& ink, WideDrawing& drawing)
     if (covered.size() > 1) {
         const double wrapStart = covered.back().second;
         const double wrapEnd = covered.front().first + 360;
-        if (wrapStart >= wrapEnd - 1e-9 || inkedShare(ink, group.circle, wrapStart, wrapEnd) >= kInkedShare) {
+        if (wrapStart >= wrapEnd - 1e-9 || inked(ink, group.circle, wrapStart, wrapEnd)) {
             covered.front().first = covered.back().first - 360;
             covered.front().second = std::max(covered.front().second, covered.back().second - 360);
             covered.pop_back();
@@ -98,7 +97,7 @@ void emitGroup(const ArcGroup& group, const InkProbe& ink, WideDrawing& drawing)
     const CircleFit& circle = group.circle;
     for (const auto& [start, end] : covered) {
         const double sweep = end - start;
-        if (sweep >= 360 - 1e-6 || inkedShare(ink, circle, end, start) >= kInkedShare) {
+        if (sweep >= 360 - 1e-6 || inked(ink, circle, end, start)) {
             drawing.drawing.circles.push_back({circle.centre, circle.radius});
             drawing.circleWidths.push_back(group.width);
             return;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/WorkerPool.h"
 #include "vectorize/Fitting.h"
 
 namespace kelvarin {
@@ -102,14 +103,14 @@ std::optional<VectorArc> arcOnStrokeMiddles(const VectorArc& arc, double width, 
     return VectorArc{fit.centre, fit.radius, angleDegrees(fit.centre, start), angleDegrees(fit.centre, end)};
 }
 
-void centreArcsOnStrokes(WideDrawing& wide, const InkProbe& ink, double tolerance, const Tick& tick) {
+void centreArcsOnStrokes(WideDrawing& wide, const InkProbe& ink, double tolerance, WorkerPool& pool) {
     std::vector<VectorArc>& arcs = wide.drawing.arcs;
-    for (std::size_t i = 0; i < arcs.size(); ++i) {
-        tick();
+    // Each arc is refitted from the ink alone, in a place of its own.
+    pool.run(arcs.size(), [&](std::size_t i, std::int32_t) {
         if (const std::optional<VectorArc> arc = arcOnStrokeMiddles(arcs[i], wide.arcWidths[i], ink, tolerance)) {
             arcs[i] = *arc;
         }
-    }
+    });
 }
 
 }  // namespace kelvarin

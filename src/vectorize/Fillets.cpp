@@ -229,9 +229,9 @@ bool takeInArc(VectorArc& bend, const VectorArc& part, const InkProbe& ink, doub
     }
     if (sweepDegrees(bend.startDegrees, bend.endDegrees) + before + after >= 270 ||
         (after > 0 &&
-         ink.shareNearCircle(bend.centre, bend.radius, bend.endDegrees, bend.endDegrees + after) < kInkedShare) ||
+         !ink.mostlyNearCircle(bend.centre, bend.radius, bend.endDegrees, bend.endDegrees + after, kInkedShare)) ||
         (before > 0 &&
-         ink.shareNearCircle(bend.centre, bend.radius, bend.startDegrees - before, bend.startDegrees) < kInkedShare)) {
+         !ink.mostlyNearCircle(bend.centre, bend.radius, bend.startDegrees - before, bend.startDegrees, kInkedShare))) {
         return false;
     }
     bend.startDegrees = std::fmod(bend.startDegrees - before + 360, 360.0);

@@ -142,15 +142,14 @@ bool rowsEndRound(const std::vector<const std::vector<Gap>*>& pieces, const Box&
 
 std::vector<Point> edgeOf(const std::vector<const std::vector<Gap>*>& pieces, const Box& box) {
     const std::int32_t stride = box.width() + 2;
-    std::vector<bool> inside(static_cast<std::size_t>(stride * (box.height() + 2)), false);
+    std::vector<char> inside(static_cast<std::size_t>(stride * (box.height() + 2)), 0);
     const auto place = [&](std::int32_t x, std::int32_t y) {
         return static_cast<std::size_t>((y - box.bottom + 1) * stride + (x - box.left + 1));
     };
     for (const std::vector<Gap>* piece : pieces) {
         for (const Gap& gap : *piece) {
-            for (std::int32_t x = gap.left; x <= gap.right; ++x) {
-                inside[place(x, gap.y)] = true;
-            }
+            std::fill_n(inside.begin() + static_cast<std::ptrdiff_t>(place(gap.left, gap.y)), gap.right - gap.left + 1,
+                        1);
         }
     }
     std::vector<Point> edge;
@@ -159,7 +158,7 @@ std::vector<Point> edgeOf(const std::vector<const std::vector<Gap>*>& pieces, co
             for (std::int32_t x = gap.left; x <= gap.right; ++x) {
                 const auto cell = Point{static_cast<double>(x), static_cast<double>(gap.y)};
                 for (const auto& [dx, dy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}}) {
-                    if (!inside[place(x + dx, gap.y + dy)]) {
+                    if (inside[place(x + dx, gap.y + dy)] == 0) {
                         edge.push_back(cell + Point{dx * 0.5, dy * 0.5});
                     }
                 }

@@ -5,6 +5,8 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <map>
+#include <mutex>
 #include <numeric>
 #include <optional>
 #include <utility>
@@ -122,6 +124,30 @@ bool mayBePiece(const Hole& hole) {
            std::max(hole.box.width(), hole.box.height()) <= kLargestCutHole;
 }
 
+// The ring (or none) that each set of holes taken together makes, shared by the workers: the holes beside
+// one another try the same sets from each of them. The holes are traced and put together in the order of
+// their numbers, so that the ring is the same whichever hole tried the set first.
+class PieceSets {
+public:
+    template <typename Find>
+    std::optional<Ring> ringOf(const std::vector<std::size_t>& holes, Find find) {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            if (const auto known = m_rings.find(holes); known != m_rings.end()) {
+                return known->second;
+            }
+        }
+        const std::optional<Ring> ring = find();
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_rings.emplace(holes, ring);
+        return ring;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::map<std::vector<std::size_t>, std::optional<Ring>> m_rings;
+};
+
 // Every choice of up to kMostPieces - 1 holes beside one, as bits, most holes first.
 std::vector<std::uint32_t> choicesMostFirst() {
     std::vector<std::uint32_t> choices(std::size_t{1} << (kMostPieces - 1));
@@ -137,7 +163,7 @@ std::vector<std::uint32_t> choicesMostFirst() {
 // piece of both).
 std::vector<PiecedRing> ringsOfPieces(const HoleIndex& all, std::size_t i,
                                       const std::vector<std::optional<Ring>>& alone, const VirtualVram& grid,
-                                      const InkProbe& ink, const std::vector<std::uint32_t>& choices,
+                                      const InkProbe& ink, const std::vector<std::uint32_t>& choices, PieceSets& sets,
                                       SegmentIndex::Search& search, std::vector<std::int32_t>& near) {
     const std::vector<const Hole*>& holes = all.holes;
     std::vector<PiecedRing> rings;
@@ -166,8 +192,7 @@ std::vector<PiecedRing> ringsOfPieces(const HoleIndex& all, std::size_t i,
         }
         return &*traces[slot];
     };
-    std::vector<const Hole*> pieces;
-    std::vector<const std::vector<Gap>*> rows;
+    std::vector<std::pair<std::size_t, std::size_t>> chosen;  // number of each hole and its trace's slot
     for (const std::uint32_t choice : choices) {
         if (choice >> beside.size() != 0) {
             continue;
@@ -184,19 +209,28 @@ std::vector<PiecedRing> ringsOfPieces(const HoleIndex& all, std::size_t i,
         if (!round && !slotBox(box, cells)) {
             continue;
         }
-        pieces.assign(1, holes[i]);
-        rows.assign(1, traced(0, *holes[i]));
-        PiecedRing found{{}, {i}};
+        chosen.assign(1, {i, 0});
         for (std::size_t k = 0; k < beside.size(); ++k) {
             if ((choice >> k & 1) != 0) {
-                pieces.push_back(holes[beside[k].second]);
-                rows.push_back(traced(k + 1, *holes[beside[k].second]));
-                found.holes.push_back(beside[k].second);
+                chosen.emplace_back(beside[k].second, k + 1);
             }
         }
-        const std::optional<Ring> ring = round ? ringOfTraced(rows, box, ink) : slotOfTraced(rows, box, ink);
-        if (ring && !amongLikeHoles(*ring, pieces, all, search, near) &&
-            (rings.empty() || !sameCircle(rings.front().ring, *ring))) {
+        std::sort(chosen.begin(), chosen.end());
+        PiecedRing found{{}, {}};
+        for (const auto& [hole, slot] : chosen) {
+            found.holes.push_back(hole);
+        }
+        const std::optional<Ring> ring = sets.ringOf(found.holes, [&]() -> std::optional<Ring> {
+            std::vector<const Hole*> pieces;
+            std::vector<const std::vector<Gap>*> rows;
+            for (const auto& [hole, slot] : chosen) {
+                pieces.push_back(holes[hole]);
+                rows.push_back(traced(slot, *holes[hole]));
+            }
+            const std::optional<Ring> made = round ? ringOfTraced(rows, box, ink) : slotOfTraced(rows, box, ink);
+            return made && !amongLikeHoles(*made, pieces, all, search, near) ? made : std::nullopt;
+        });
+        if (ring && (rings.empty() || !sameCircle(rings.front().ring, *ring))) {
             found.ring = *ring;
             rings.push_back(std::move(found));
             if (rings.size() == kRingsOfAPiece) {
@@ -223,11 +257,12 @@ std::vector<Ring> findRings(const VirtualVram& grid, const PageHoles& holes, Wor
     // are found apart, then taken in the holes' order, once each. A piece is a piece of two rings at most
     // (a lens between two overlapping loops).
     const std::vector<std::uint32_t> choices = choicesMostFirst();
+    PieceSets sets;
     std::vector<std::vector<PiecedRing>> pieced(all.holes.size());
     pool.run(all.holes.size(), [&](std::size_t i, std::int32_t worker) {
         const auto w = static_cast<std::size_t>(worker);
         if (!alone[i]) {
-            pieced[i] = ringsOfPieces(all, i, alone, grid, ink, choices, searches[w], nears[w]);
+            pieced[i] = ringsOfPieces(all, i, alone, grid, ink, choices, sets, searches[w], nears[w]);
         }
     });
     std::vector<Ring> rings;

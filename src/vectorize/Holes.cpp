@@ -2,6 +2,7 @@
 #include "vectorize/Holes.h"
 
 #include <algorithm>
+#include <bit>
 #include <numbers>
 
 #include "common/WorkerPool.h"
@@ -163,52 +164,73 @@ std::vector<const Hole*> listedHoles(const PageHoles& holes) {
     return listed;
 }
 
+namespace {
+
+// The first cell of row y from x to last that is ink (or background, with ink false), or last + 1.
+std::int32_t firstCell(const VirtualVram& grid, std::int32_t y, std::int32_t x, std::int32_t last, bool ink) {
+    while (x <= last) {
+        const std::uint64_t word = grid.word(y, x / 64) ^ (ink ? 0 : ~std::uint64_t{0});
+        const std::uint64_t ahead = word & ~std::uint64_t{0} >> (x % 64);
+        if (ahead != 0) {
+            return std::min(last + 1, x / 64 * 64 + std::countl_zero(ahead));
+        }
+        x = (x / 64 + 1) * 64;
+    }
+    return last + 1;
+}
+
+// The stretches of background of row y within the box's columns, left to right.
+void backgroundOfRow(const VirtualVram& grid, const Box& box, std::int32_t y, std::vector<Gap>& stretches) {
+    for (std::int32_t x = firstCell(grid, y, box.left, box.right, false); x <= box.right;) {
+        const std::int32_t end = firstCell(grid, y, x, box.right, true);
+        stretches.push_back({y, x, end - 1});
+        x = firstCell(grid, y, end, box.right, false);
+    }
+}
+
+}  // namespace
+
 std::vector<Gap> gapsOf(const VirtualVram& grid, const Hole& hole) {
+    // The hole is the box's stretches of background that the seed's reaches through stretches of the rows
+    // above and below sharing a column with it: background cells touch across rows by their sides only.
     const Box& box = hole.box;
-    const std::int32_t width = box.width();
-    std::vector<bool> inside(static_cast<std::size_t>(width * box.height()), false);
-    const auto place = [&](std::int32_t x, std::int32_t y) {
-        return static_cast<std::size_t>((y - box.bottom) * width + (x - box.left));
-    };
-    const auto open = [&](std::int32_t x, std::int32_t y) { return !inside[place(x, y)] && grid.at(x, y) == 0; };
-    // Filled a row's stretch at a time: each cell taken from the stack is widened to the whole stretch of
-    // background it stands in, and the rows above and below are looked at along it for stretches to fill.
-    std::vector<std::pair<std::int32_t, std::int32_t>> stack{{hole.seedX, hole.seedY}};
+    std::vector<std::vector<Gap>> rows(static_cast<std::size_t>(box.height()));
+    for (std::int32_t y = box.bottom; y <= box.top; ++y) {
+        backgroundOfRow(grid, box, y, rows[static_cast<std::size_t>(y - box.bottom)]);
+    }
+    std::vector<std::vector<char>> taken(rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        taken[r].assign(rows[r].size(), 0);
+    }
+    std::vector<std::pair<std::size_t, std::size_t>> stack;  // row and stretch
+    const auto seedRow = static_cast<std::size_t>(hole.seedY - box.bottom);
+    for (std::size_t k = 0; k < rows[seedRow].size(); ++k) {
+        if (rows[seedRow][k].left <= hole.seedX && hole.seedX <= rows[seedRow][k].right) {
+            taken[seedRow][k] = 1;
+            stack.emplace_back(seedRow, k);
+        }
+    }
     while (!stack.empty()) {
-        const auto [x, y] = stack.back();
+        const auto [r, k] = stack.back();
         stack.pop_back();
-        if (!open(x, y)) {
-            continue;
-        }
-        std::int32_t left = x, right = x;
-        while (left > box.left && open(left - 1, y)) {
-            --left;
-        }
-        while (right < box.right && open(right + 1, y)) {
-            ++right;
-        }
-        for (std::int32_t k = left; k <= right; ++k) {
-            inside[place(k, y)] = true;
-        }
-        for (const std::int32_t row : {y - 1, y + 1}) {
-            if (row < box.bottom || row > box.top) {
-                continue;
+        const Gap& stretch = rows[r][k];
+        for (const std::size_t next : {r - 1, r + 1}) {
+            if (next >= rows.size()) {
+                continue;  // below the first row, too, as the row number wraps round
             }
-            for (std::int32_t k = left; k <= right; ++k) {
-                if (open(k, row) && (k == left || !open(k - 1, row))) {
-                    stack.emplace_back(k, row);
+            for (std::size_t j = 0; j < rows[next].size() && rows[next][j].left <= stretch.right; ++j) {
+                if (rows[next][j].right >= stretch.left && taken[next][j] == 0) {
+                    taken[next][j] = 1;
+                    stack.emplace_back(next, j);
                 }
             }
         }
     }
     std::vector<Gap> gaps;
-    for (std::int32_t y = box.bottom; y <= box.top; ++y) {
-        for (std::int32_t x = box.left; x <= box.right; ++x) {
-            if (inside[place(x, y)] && (x == box.left || !inside[place(x - 1, y)])) {
-                gaps.push_back({y, x, x});
-            }
-            if (inside[place(x, y)]) {
-                gaps.back().right = x;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        for (std::size_t k = 0; k < rows[r].size(); ++k) {
+            if (taken[r][k] != 0) {
+                gaps.push_back(rows[r][k]);
             }
         }
     }

@@ -21,17 +21,25 @@ double InkProbe::shareAlong(Point a, Point b) const {
 
 namespace {
 
-// The share of the points a dot apart along the circle from start to end degrees that inked accepts.
+// The share of the points a dot apart along the circle from start to end degrees that inked accepts. With
+// leastShare above 0 it stops once the share can no longer reach leastShare, giving a share below it: the
+// points still to come can at most all be found.
 template <typename Inked>
-double shareOnCircle(Point centre, double radius, double startDegrees, double endDegrees, Inked inked) {
+double shareOnCircle(Point centre, double radius, double startDegrees, double endDegrees, Inked inked,
+                     double leastShare = 0) {
     const double sweep = sweepDegrees(startDegrees, endDegrees);
     const int steps = std::max(1, static_cast<int>(std::ceil(sweep * std::numbers::pi / 180 * radius)));
+    const double points = steps + 1;
     int found = 0;
     for (int i = 0; i <= steps; ++i) {
         const double radians = (startDegrees + sweep * i / steps) * std::numbers::pi / 180;
-        found += inked({centre.x + radius * std::cos(radians), centre.y + radius * std::sin(radians)}) ? 1 : 0;
+        if (inked({centre.x + radius * std::cos(radians), centre.y + radius * std::sin(radians)})) {
+            ++found;
+        } else if ((points - (i + 1 - found)) / points < leastShare) {
+            return (points - (i + 1 - found)) / points;
+        }
     }
-    return static_cast<double>(found) / (steps + 1);
+    return found / points;
 }
 
 }  // namespace
@@ -40,8 +48,10 @@ double InkProbe::shareAlongCircle(Point centre, double radius, double startDegre
     return shareOnCircle(centre, radius, startDegrees, endDegrees, [this](Point p) { return at(p); });
 }
 
-double InkProbe::shareNearCircle(Point centre, double radius, double startDegrees, double endDegrees) const {
-    return shareOnCircle(centre, radius, startDegrees, endDegrees, [this](Point p) { return near(p); });
+bool InkProbe::mostlyNearCircle(Point centre, double radius, double startDegrees, double endDegrees,
+                                double leastShare) const {
+    return shareOnCircle(
+               centre, radius, startDegrees, endDegrees, [this](Point p) { return near(p); }, leastShare) >= leastShare;
 }
 
 double InkProbe::reachAlongCircle(Point centre, double radius, double fromDegrees, double outward,

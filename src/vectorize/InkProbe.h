@@ -17,14 +17,14 @@ class InkProbe {
 public:
     explicit InkProbe(const VirtualVram& grid) : m_grid(grid) {}
 
+    // The cell p rounds to, halves away from zero as std::round has them. A coordinate rounds into the grid
+    // exactly when it lies above -0.5 and below the size less 0.5; written so that one that is not a number
+    // is outside too.
     bool at(Point p) const {
-        const double x = std::round(p.x);
-        const double y = std::round(p.y);
-        // Written so that a position that is not a number is outside too.
-        if (!(x >= 0 && y >= 0 && x < m_grid.width() && y < m_grid.height())) {
+        if (!(p.x > -0.5 && p.y > -0.5 && p.x < m_grid.width() - 0.5 && p.y < m_grid.height() - 0.5)) {
             return false;
         }
-        return m_grid.at(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)) != 0;
+        return m_grid.at(roundedInside(p.x), roundedInside(p.y)) != 0;
     }
     // Whether p or a cell beside, above or below it is a line cell: a pinhole in a stroke is still ink.
     bool near(Point p) const {
@@ -34,11 +34,13 @@ public:
     double diagonal() const { return std::hypot(m_grid.width(), m_grid.height()); }
     // The share of the points a dot apart from a to b that are near line cells.
     double shareAlong(Point a, Point b) const;
+    // Whether at least leastShare of the points a dot apart along the circle from start to end degrees
+    // (counter-clockwise) are near line cells (see near: a thin stroke's pinholes are still ink); it stops as
+    // soon as too many have missed.
+    bool mostlyNearCircle(Point centre, double radius, double startDegrees, double endDegrees, double leastShare) const;
     // The share of the points a dot apart along the circle from start to end degrees (counter-clockwise)
     // that are line cells.
     double shareAlongCircle(Point centre, double radius, double startDegrees, double endDegrees) const;
-    // The same, counting points near line cells (see near): a thin stroke's pinholes are still ink.
-    double shareNearCircle(Point centre, double radius, double startDegrees, double endDegrees) const;
     // Degrees the ink goes on along the circle from fromDegrees, outward (+1 counter-clockwise, -1
     // clockwise), up to limitDegrees.
     double reachAlongCircle(Point centre, double radius, double fromDegrees, double outward, double limitDegrees) const;
@@ -57,6 +59,13 @@ public:
     }
 
 private:
+    // A coordinate above -0.5 rounded, halves up: the truncation of a value below 2^31 leaves an exact
+    // fraction.
+    static std::int32_t roundedInside(double value) {
+        const auto whole = static_cast<std::int32_t>(value);
+        return whole + (value - whole >= 0.5 ? 1 : 0);
+    }
+
     const VirtualVram& m_grid;
 };
 

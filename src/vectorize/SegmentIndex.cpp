@@ -9,7 +9,6 @@ namespace {
 constexpr std::int64_t kGridCellsPerEntry = 8;
 constexpr std::int64_t kSmallGrid = 1 << 16;
 
-std::int64_t xOf(std::int64_t key) { return (key >> 26) - (1 << 24); }
 std::int64_t yOf(std::int64_t key) { return (key & ((std::int64_t{1} << 26) - 1)) - (1 << 24); }
 
 }  // namespace
@@ -26,11 +25,11 @@ void SegmentIndex::build() const {
     if (m_pending.empty()) {
         return;
     }
-    std::int64_t xLow = xOf(m_pending.front().key), xHigh = xLow;
+    std::int64_t xLow = xOfKey(m_pending.front().key), xHigh = xLow;
     std::int64_t yLow = yOf(m_pending.front().key), yHigh = yLow;
     for (const Entry& entry : m_pending) {
-        xLow = std::min(xLow, xOf(entry.key));
-        xHigh = std::max(xHigh, xOf(entry.key));
+        xLow = std::min(xLow, xOfKey(entry.key));
+        xHigh = std::max(xHigh, xOfKey(entry.key));
         yLow = std::min(yLow, yOf(entry.key));
         yHigh = std::max(yHigh, yOf(entry.key));
     }
@@ -47,7 +46,7 @@ void SegmentIndex::build() const {
         cells = static_cast<std::size_t>(width * height);
         for (std::size_t i = 0; i < m_pending.size(); ++i) {
             const std::int64_t key = m_pending[i].key;
-            slots[i] = static_cast<std::uint32_t>((xOf(key) - xLow) * height + (yOf(key) - yLow));
+            slots[i] = static_cast<std::uint32_t>((xOfKey(key) - xLow) * height + (yOf(key) - yLow));
         }
     } else {
         for (const Entry& entry : m_pending) {
@@ -83,24 +82,6 @@ void SegmentIndex::build() const {
             m_ids[fill[slots[i]]++] = m_pending[i].id;
         }
     }
-}
-
-std::pair<const std::int32_t*, const std::int32_t*> SegmentIndex::cellIds(std::int64_t x, std::int64_t y) const {
-    std::size_t cell;
-    if (m_gridWidth > 0) {
-        if (x < m_gridX || y < m_gridY || x >= m_gridX + m_gridWidth || y >= m_gridY + m_gridHeight) {
-            return {nullptr, nullptr};
-        }
-        cell = static_cast<std::size_t>((x - m_gridX) * m_gridHeight + (y - m_gridY));
-    } else {
-        const std::int64_t key = keyOf(x, y);
-        const auto found = std::lower_bound(m_keys.begin(), m_keys.end(), key);
-        if (found == m_keys.end() || *found != key) {
-            return {nullptr, nullptr};
-        }
-        cell = static_cast<std::size_t>(found - m_keys.begin());
-    }
-    return {m_ids.data() + m_starts[cell], m_ids.data() + m_starts[cell + 1]};
 }
 
 }  // namespace kelvarin

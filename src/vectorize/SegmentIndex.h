@@ -64,19 +64,15 @@ public:
         addNear(p, radius, found, m_search);
     }
     void addNear(Point p, double radius, std::vector<std::int32_t>& found, Search& search) const {
-        const std::int64_t x0 = cellOf(p.x - radius), x1 = cellOf(p.x + radius);
-        const std::int64_t y0 = cellOf(p.y - radius), y1 = cellOf(p.y + radius);
-        for (std::int64_t x = x0; x <= x1; ++x) {
-            for (std::int64_t y = y0; y <= y1; ++y) {
-                const auto [first, last] = cellIds(x, y);
-                for (const std::int32_t* id = first; id != last; ++id) {
-                    if (search.seen[static_cast<std::size_t>(*id)] != search.query) {
-                        search.seen[static_cast<std::size_t>(*id)] = search.query;
-                        found.push_back(*id);
-                    }
-                }
-            }
-        }
+        forCellsIn(cellOf(p.x - radius), cellOf(p.x + radius), cellOf(p.y - radius), cellOf(p.y + radius),
+                   [&](const std::int32_t* first, const std::int32_t* last) {
+                       for (const std::int32_t* id = first; id != last; ++id) {
+                           if (search.seen[static_cast<std::size_t>(*id)] != search.query) {
+                               search.seen[static_cast<std::size_t>(*id)] = search.query;
+                               found.push_back(*id);
+                           }
+                       }
+                   });
     }
 
 private:
@@ -87,7 +83,39 @@ private:
 
     std::int64_t cellOf(double value) const { return static_cast<std::int64_t>(std::floor(value / m_cellSize)); }
     static std::int64_t keyOf(std::int64_t x, std::int64_t y) { return (x + (1 << 24)) << 26 | (y + (1 << 24)); }
-    std::pair<const std::int32_t*, const std::int32_t*> cellIds(std::int64_t x, std::int64_t y) const;
+    // Calls visit(first, last) with the ids of each listed cell from column x0 to x1 and row y0 to y1, column
+    // by column and up each: only the cells listed are looked at, so a search far wider than the page costs
+    // no more than the page's cells.
+    template <typename Visit>
+    void forCellsIn(std::int64_t x0, std::int64_t x1, std::int64_t y0, std::int64_t y1, Visit visit) const {
+        if (m_gridWidth > 0) {
+            x0 = std::max(x0, m_gridX);
+            x1 = std::min(x1, m_gridX + m_gridWidth - 1);
+            y0 = std::max(y0, m_gridY);
+            y1 = std::min(y1, m_gridY + m_gridHeight - 1);
+            for (std::int64_t x = x0; x <= x1; ++x) {
+                for (std::int64_t y = y0; y <= y1; ++y) {
+                    const auto cell = static_cast<std::size_t>((x - m_gridX) * m_gridHeight + (y - m_gridY));
+                    visit(m_ids.data() + m_starts[cell], m_ids.data() + m_starts[cell + 1]);
+                }
+            }
+            return;
+        }
+        if (m_keys.empty()) {
+            return;
+        }
+        x0 = std::max(x0, xOfKey(m_keys.front()));
+        x1 = std::min(x1, xOfKey(m_keys.back()));
+        for (std::int64_t x = x0; x <= x1; ++x) {
+            const std::int64_t last = keyOf(x, y1);
+            for (auto key = std::lower_bound(m_keys.begin(), m_keys.end(), keyOf(x, y0));
+                 key != m_keys.end() && *key <= last; ++key) {
+                const auto cell = static_cast<std::size_t>(key - m_keys.begin());
+                visit(m_ids.data() + m_starts[cell], m_ids.data() + m_starts[cell + 1]);
+            }
+        }
+    }
+    static std::int64_t xOfKey(std::int64_t key) { return (key >> 26) - (1 << 24); }
 
     double m_cellSize;
     std::size_t m_idCount = 0;

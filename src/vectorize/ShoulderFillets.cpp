@@ -115,8 +115,8 @@ std::optional<Refit> refitBetween(const VectorArc& arc, const VectorLine& line1,
     const double a1 = angleDegrees(bend.centre, refit.touch1), a2 = angleDegrees(bend.centre, refit.touch2);
     refit.arc = sweepDegrees(a1, a2) <= 180 ? VectorArc{bend.centre, bend.radius, a1, a2}
                                             : VectorArc{bend.centre, bend.radius, a2, a1};
-    if (ink.shareNearCircle(refit.arc.centre, refit.arc.radius, refit.arc.startDegrees, refit.arc.endDegrees) <
-        kInkedShare) {
+    if (!ink.mostlyNearCircle(refit.arc.centre, refit.arc.radius, refit.arc.startDegrees, refit.arc.endDegrees,
+                              kInkedShare)) {
         return std::nullopt;
     }
     return refit;

@@ -277,7 +277,7 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     steps.start("円弧をつなぐ", pieces.arcs.size() + pieces.lines.size());
     WideDrawing drawing;
     joinArcs(pieces.arcs, pieces.lines, ink, options.tolerance, drawing, pool, tick);
-    centreArcsOnStrokes(drawing, ink, options.tolerance, tick);
+    centreArcsOnStrokes(drawing, ink, options.tolerance, pool);
     steps.start("線分をつなぐ", pieces.lines.size());
     const InkProbe unhollowed(grid);
     const HollowedAreas filled = hollowedSource ? HollowedAreas{&unhollowed, &ink, 2.0 * rim + 1} : HollowedAreas{};

@@ -1,0 +1,179 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The vector passes' shared tools against plain reference versions: the spatial index's searches, the
+// tracing of a hole, and the rounding of a probe to its cell.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <tuple>
+#include <vector>
+
+#include "common/WorkerPool.h"
+#include "convert/VirtualVram.h"
+#include "vectorize/Holes.h"
+#include "vectorize/InkProbe.h"
+#include "vectorize/RunGroups.h"
+#include "vectorize/SegmentIndex.h"
+
+namespace kelvarin {
+namespace {
+
+// Packed rows (bit 1 a line cell) and the grid over them.
+struct Cells {
+    std::int32_t width, height;
+    std::int64_t stride;
+    std::vector<std::uint8_t> rows;
+    VirtualVram grid;
+
+    Cells(std::int32_t w, std::int32_t h) : width(w), height(h), stride((w + 31) / 32 * 4) {
+        rows.assign(static_cast<std::size_t>(stride * h), 0);
+        grid.attach(rows, w, h, stride);
+    }
+    void set(std::int32_t x, std::int32_t y) {
+        rows[static_cast<std::size_t>(y * stride + x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+    }
+};
+
+// The ids a search of the square of cells from (x0, y0) to (x1, y1) should give: each cell's own ids (a
+// search of no radius about its middle), cell by cell in columns from the left and up each, each id once.
+std::vector<std::int32_t> cellByCell(const SegmentIndex& index, std::int64_t x0, std::int64_t x1, std::int64_t y0,
+                                     std::int64_t y1, double cell) {
+    std::vector<std::int32_t> all, one;
+    for (std::int64_t x = x0; x <= x1; ++x) {
+        for (std::int64_t y = y0; y <= y1; ++y) {
+            index.near({(static_cast<double>(x) + 0.5) * cell, (static_cast<double>(y) + 0.5) * cell}, 0, one);
+            for (const std::int32_t id : one) {
+                if (std::find(all.begin(), all.end(), id) == all.end()) {
+                    all.push_back(id);
+                }
+            }
+        }
+    }
+    return all;
+}
+
+// Searches of every size, from a cell to far wider than the page, find what the cells they cover hold, in
+// their order: on a page whose cells are laid out as a grid, and on one of two clusters far apart whose
+// cells are listed by their keys.
+TEST(segment_index, a_search_of_any_size_finds_the_ids_of_its_cells_in_their_order) {
+    constexpr double kCell = 32;
+    for (const bool apart : {false, true}) {
+        std::mt19937 random(apart ? 7 : 5);
+        std::uniform_real_distribution<double> place(0, 2000), step(-300, 300);
+        SegmentIndex index(kCell);
+        for (std::int32_t id = 0; id < 300; ++id) {
+            const double shift = apart && id % 2 == 1 ? 4e6 : 0;
+            const Point a{place(random) + shift, place(random) + shift};
+            index.insert(id, a, {a.x + step(random), a.y + step(random)});
+        }
+        std::vector<std::int32_t> found;
+        for (int query = 0; query < 200; ++query) {
+            const double shift = apart && query % 2 == 1 ? 4e6 : 0;
+            const Point p{place(random) + shift, place(random) + shift};
+            const double radius = query % 4 == 0 ? 1e7 : std::uniform_real_distribution<double>(0, 900)(random);
+            if (apart && radius > 1e6) {
+                continue;  // the reference would walk 10^10 cells between the clusters
+            }
+            index.near(p, radius, found);
+            // The cells beyond the listed ones hold nothing: the reference looks only where segments may lie.
+            const auto cellOf = [&](double v) { return static_cast<std::int64_t>(std::floor(v / kCell)); };
+            const double low = -400, high = apart ? 4e6 + 2400 : 2400;
+            const auto clip = [&](double v) { return std::clamp(v, low, high); };
+            const std::vector<std::int32_t> expected =
+                cellByCell(index, cellOf(clip(p.x - radius)), cellOf(clip(p.x + radius)), cellOf(clip(p.y - radius)),
+                           cellOf(clip(p.y + radius)), kCell);
+            EXPECT_EQ(found, expected) << "query " << query << " radius " << radius << (apart ? " apart" : "");
+        }
+        index.near({1000, 1000}, 1e7, found);
+        EXPECT_EQ(found.size(), 300u) << "the widest search finds every id once" << (apart ? " apart" : "");
+    }
+}
+
+// Traces a hole cell by cell from its seed: the background cells sides touching, within its box, as rows.
+std::vector<Gap> floodTraced(const VirtualVram& grid, const Hole& hole) {
+    const Box& box = hole.box;
+    std::vector<char> inside(static_cast<std::size_t>(box.width() * box.height()), 0);
+    const auto at = [&](std::int32_t x, std::int32_t y) -> char& {
+        return inside[static_cast<std::size_t>((y - box.bottom) * box.width() + (x - box.left))];
+    };
+    std::vector<std::pair<std::int32_t, std::int32_t>> stack{{hole.seedX, hole.seedY}};
+    while (!stack.empty()) {
+        const auto [x, y] = stack.back();
+        stack.pop_back();
+        if (x < box.left || x > box.right || y < box.bottom || y > box.top || at(x, y) != 0 || grid.at(x, y) != 0) {
+            continue;
+        }
+        at(x, y) = 1;
+        stack.insert(stack.end(), {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}});
+    }
+    std::vector<Gap> gaps;
+    for (std::int32_t y = box.bottom; y <= box.top; ++y) {
+        for (std::int32_t x = box.left; x <= box.right; ++x) {
+            if (at(x, y) != 0) {
+                if (x == box.left || at(x - 1, y) == 0) {
+                    gaps.push_back({y, x, x});
+                }
+                gaps.back().right = x;
+            }
+        }
+    }
+    return gaps;
+}
+
+// Every hole of a page of random strokes, boxes and rings, traced by its rows' stretches, is the hole a
+// cell-by-cell fill finds.
+TEST(holes, each_traced_hole_holds_the_cells_a_fill_from_its_seed_reaches) {
+    Cells cells(1500, 900);
+    std::mt19937 random(3);
+    std::uniform_int_distribution<std::int32_t> column(0, cells.width - 1), row(0, cells.height - 1), size(4, 60);
+    for (int stroke = 0; stroke < 900; ++stroke) {
+        const std::int32_t x = column(random), y = row(random), length = 4 * size(random);
+        const double turn = std::uniform_real_distribution<double>(0, 3.2)(random);
+        for (std::int32_t t = 0; t < length; ++t) {
+            const auto px = static_cast<std::int32_t>(x + t * std::cos(turn));
+            const auto py = static_cast<std::int32_t>(y + t * std::sin(turn));
+            if (px >= 0 && py >= 0 && px < cells.width && py < cells.height) {
+                cells.set(px, py);
+            }
+        }
+    }
+    WorkerPool pool(2, [] {});
+    const RunGroups groups(cells.grid, nullptr, pool, [] {});
+    const PageHoles holes = holesOfPage(cells.grid, groups, pool);
+    const std::vector<const Hole*> listed = listedHoles(holes);
+    ASSERT_GT(listed.size(), 500u) << "too few holes to tell";
+    for (const Hole* hole : listed) {
+        const std::vector<Gap> traced = gapsOf(cells.grid, *hole), filled = floodTraced(cells.grid, *hole);
+        ASSERT_EQ(traced.size(), filled.size()) << "hole at " << hole->seedX << ", " << hole->seedY;
+        for (std::size_t k = 0; k < traced.size(); ++k) {
+            EXPECT_EQ(std::make_tuple(traced[k].y, traced[k].left, traced[k].right),
+                      std::make_tuple(filled[k].y, filled[k].left, filled[k].right));
+        }
+    }
+}
+
+// A probe is the cell its position rounds to, halves away from zero as std::round has them, on both
+// sides of every half and at the grid's edges.
+TEST(ink_probe, a_position_is_the_cell_it_rounds_to) {
+    Cells cells(70, 5);
+    for (std::int32_t x = 0; x < cells.width; x += 2) {
+        cells.set(x, x % 5);  // a diagonal of every other column, so that a wrong neighbour shows
+    }
+    const InkProbe ink(cells.grid);
+    const double justBelowHalf = std::nextafter(0.5, 0.0);
+    for (double base = -2; base <= cells.width + 1; base += 1) {
+        for (const double offset : {-0.5, -justBelowHalf, -0.25, 0.0, 0.25, justBelowHalf, 0.5}) {
+            const double x = base + offset;
+            const double rx = std::round(x);
+            for (std::int32_t y = 0; y < cells.height; ++y) {
+                const bool expected =
+                    rx >= 0 && rx < cells.width && cells.grid.at(static_cast<std::int32_t>(rx), y) != 0;
+                EXPECT_EQ(ink.at({x, static_cast<double>(y)}), expected) << x << ", " << y;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kelvarin
