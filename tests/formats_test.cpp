@@ -11,6 +11,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -316,6 +317,17 @@ TEST_F(picture_formats, an_unreadable_input_names_the_reason) {
                   ": ファイル読み込みエラー in ReadFile" + reason + "\n" + input + ": ファイル読み込みエラー\n");
 }
 
+// Whether the process has a handler of its own for the signal: the bit of its SigCgt mask in /proc.
+bool catchesSignal(pid_t process, int signal) {
+    std::ifstream status("/proc/" + std::to_string(process) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("SigCgt:", 0) == 0) {
+            return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1) != 0;
+        }
+    }
+    return false;
+}
+
 // Ctrl-C or SIGTERM ends a run that waits to open a pipe nobody reads, as a stop.
 TEST_F(picture_formats, a_stop_ends_a_wait_for_a_reader) {
     const std::string pipe = work.file("pipe.dxf");
@@ -327,7 +339,12 @@ TEST_F(picture_formats, a_stop_ends_a_wait_for_a_reader) {
             execl(KELVARIN_CLI_PATH, KELVARIN_CLI_PATH, "-o", pipe.c_str(), sample("picture.bmp").c_str(), nullptr);
             _exit(127);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        // The signal is sent once the program catches it (its handler installed, as /proc tells), however
+        // slowly a loaded machine starts it.
+        for (int waited = 0; waited < 400 && !catchesSignal(child, signal); ++waited) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         kill(child, signal);
         int childStatus = 0;
         for (int waited = 0; waited < 100 && waitpid(child, &childStatus, WNOHANG) == 0; ++waited) {
