@@ -11,6 +11,7 @@
 
 #include "common/WorkerPool.h"
 #include "convert/VirtualVram.h"
+#include "support/PackedCells.h"
 #include "vectorize/Holes.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/RunGroups.h"
@@ -19,21 +20,7 @@
 namespace kelvarin {
 namespace {
 
-// Packed rows (bit 1 a line cell) and the grid over them.
-struct Cells {
-    std::int32_t width, height;
-    std::int64_t stride;
-    std::vector<std::uint8_t> rows;
-    VirtualVram grid;
-
-    Cells(std::int32_t w, std::int32_t h) : width(w), height(h), stride((w + 31) / 32 * 4) {
-        rows.assign(static_cast<std::size_t>(stride * h), 0);
-        grid.attach(rows, w, h, stride);
-    }
-    void set(std::int32_t x, std::int32_t y) {
-        rows[static_cast<std::size_t>(y * stride + x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-    }
-};
+using test::Cells;
 
 // The ids a search of the square of cells from (x0, y0) to (x1, y1) should give: each cell's own ids (a
 // search of no radius about its middle), cell by cell in columns from the left and up each, each id once.

@@ -6,8 +6,10 @@
 #include <QTest>
 
 #include <filesystem>
+#include <sstream>
 
 #include "app/Startup.h"
+#include "cli/CliRun.h"
 
 namespace kelvarin::test {
 
@@ -46,6 +48,18 @@ void WindowSession::typeInto(const char* name, const QString& text) {
     edit->selectAll();
     QTest::keyClick(edit, Qt::Key_Backspace);
     QTest::keyClicks(edit, text);
+}
+
+std::string WindowSession::cliDrawing(std::vector<std::string> arguments, const std::string& input) {
+    const std::string output = work->file("cli.dxf");
+    std::filesystem::remove(output);
+    std::istringstream in;
+    std::ostringstream out, err;
+    arguments.insert(arguments.end(), {"-o", output, input});
+    if (runCli(arguments, {program->file("kelvarin-cli"), in, out, err}) != kExitConverted) {
+        qWarning("%s", err.str().c_str());
+    }
+    return readBytes(output);
 }
 
 }  // namespace kelvarin::test

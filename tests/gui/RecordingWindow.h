@@ -72,6 +72,8 @@ struct WindowSession {
     void close();
     void clickButton(const char* name);
     void typeInto(const char* name, const QString& text);
+    // What kelvarin-cli writes with the arguments for the input (in the work folder as cli.dxf).
+    std::string cliDrawing(std::vector<std::string> arguments, const std::string& input);
 
     std::unique_ptr<ProgramDir> program;
     std::unique_ptr<TempDir> work;

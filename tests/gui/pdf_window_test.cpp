@@ -37,7 +37,6 @@ private slots:
 
 private:
     void read(const std::string& path);
-    std::string cliDrawing(std::vector<std::string> arguments, const std::string& input);
     std::string pdfCase(const char* name) const { return m_cases->file(name); }
 
     std::unique_ptr<test::TempDir> m_cases;
@@ -51,18 +50,6 @@ void PdfWindowTest::initTestCase() {
 void PdfWindowTest::read(const std::string& path) {
     typeInto("textFile_0", toQString(path));
     clickButton("cmdReadFile");
-}
-
-std::string PdfWindowTest::cliDrawing(std::vector<std::string> arguments, const std::string& input) {
-    const std::string output = work->file("cli.dxf");
-    std::filesystem::remove(output);
-    std::istringstream in;
-    std::ostringstream out, err;
-    arguments.insert(arguments.end(), {"-o", output, input});
-    if (runCli(arguments, {program->file("kelvarin-cli"), in, out, err}) != kExitConverted) {
-        qWarning("%s", err.str().c_str());
-    }
-    return test::readBytes(output);
 }
 
 // The page is drawn again whenever the resolution changes, and sized in millimetres from the resolution it

@@ -64,7 +64,6 @@ private slots:
 private:
     void read(const std::string& path);
     std::string convertTo(const std::string& output);
-    std::string cliDrawing(std::vector<std::string> arguments, const std::string& input);
     std::string sample(const char* name) const { return m_samples->file(name); }
 
     std::unique_ptr<test::TempDir> m_samples;
@@ -90,18 +89,6 @@ std::string WindowControlsTest::convertTo(const std::string& output) {
     window->answers = {true};
     window->messages.clear();
     clickButton("cmdConvert");
-    return test::readBytes(output);
-}
-
-std::string WindowControlsTest::cliDrawing(std::vector<std::string> arguments, const std::string& input) {
-    const std::string output = work->file("cli.dxf");
-    std::filesystem::remove(output);
-    std::istringstream in;
-    std::ostringstream out, err;
-    arguments.insert(arguments.end(), {"-o", output, input});
-    if (runCli(arguments, {program->file("kelvarin-cli"), in, out, err}) != kExitConverted) {
-        qWarning("%s", err.str().c_str());
-    }
     return test::readBytes(output);
 }
 
