@@ -58,7 +58,7 @@ int measureResultView(UnattendedWindow& window) {
         openings.push_back(milliseconds([&] {
             result.clear();
             result.showResult(std::get<kelvarin::ConversionResult>(kelvarin::lastConversionResult(window.form())),
-                              false);
+                              false, QString());
             view.grab();
         }));
         leastProcessorTime = std::min(leastProcessorTime, processorMilliseconds() - processorBefore);
