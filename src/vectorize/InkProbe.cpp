@@ -30,10 +30,24 @@ double shareOnCircle(Point centre, double radius, double startDegrees, double en
     const double sweep = sweepDegrees(startDegrees, endDegrees);
     const int steps = std::max(1, static_cast<int>(std::ceil(sweep * std::numbers::pi / 180 * radius)));
     const double points = steps + 1;
+    // The points a step apart are turned one from the next, the turn taken afresh from the angle every
+    // kExactEvery points so that the rounding of the turns cannot add up.
+    constexpr int kExactEvery = 64;
+    const double stepRadians = sweep / steps * std::numbers::pi / 180;
+    const double stepCos = std::cos(stepRadians), stepSin = std::sin(stepRadians);
+    double cos = 0, sin = 0;
     int found = 0;
     for (int i = 0; i <= steps; ++i) {
-        const double radians = (startDegrees + sweep * i / steps) * std::numbers::pi / 180;
-        if (inked({centre.x + radius * std::cos(radians), centre.y + radius * std::sin(radians)})) {
+        if (i % kExactEvery == 0) {
+            const double radians = (startDegrees + sweep * i / steps) * std::numbers::pi / 180;
+            cos = std::cos(radians);
+            sin = std::sin(radians);
+        } else {
+            const double turned = cos * stepCos - sin * stepSin;
+            sin = sin * stepCos + cos * stepSin;
+            cos = turned;
+        }
+        if (inked({centre.x + radius * cos, centre.y + radius * sin})) {
             ++found;
         } else if ((points - (i + 1 - found)) / points < leastShare) {
             return (points - (i + 1 - found)) / points;
