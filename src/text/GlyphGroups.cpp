@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 #include "common/Toolkit.h"
 #include "convert/RunScan.h"
+#include "vectorize/DisjointSets.h"
 #include "vectorize/RunGroups.h"
 
 namespace kelvarin {
@@ -53,6 +55,35 @@ void stripLongRuns(const VirtualVram& grid, std::int32_t longest, CleanedGrid& c
             }
         }
     }
+}
+
+// How far the ink of a thin bar runs on along its length in the grid, gaps of a few cells bridged: the
+// whole length of the line a bar is a piece of where noise or a crossing broke it.
+std::int32_t runningLength(const VirtualVram& grid, const Glyph& bar) {
+    constexpr std::int32_t kGreatestGap = 8;
+    const bool upright = bar.height() >= bar.width();
+    const std::int32_t from = upright ? bar.left : bar.bottom;
+    const std::int32_t to = upright ? bar.right : bar.top;
+    const auto inkedAcross = [&](std::int32_t along) {
+        for (std::int32_t across = from; across <= to; ++across) {
+            const std::int32_t x = upright ? across : along;
+            const std::int32_t y = upright ? along : across;
+            if (x >= 0 && y >= 0 && x < grid.width() && y < grid.height() && grid.at(x, y) != 0) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const auto reach = [&](std::int32_t start, std::int32_t step) {
+        std::int32_t last = start, gap = 0;
+        for (std::int32_t along = start + step;
+             gap <= kGreatestGap && along >= 0 && along < (upright ? grid.height() : grid.width()); along += step) {
+            gap = inkedAcross(along) ? 0 : gap + 1;
+            last = gap == 0 ? along : last;
+        }
+        return last;
+    };
+    return reach(upright ? bar.top : bar.right, 1) - reach(upright ? bar.bottom : bar.left, -1) + 1;
 }
 
 }  // namespace
@@ -105,6 +136,66 @@ void dropBalloonRings(std::vector<Glyph>& glyphs, std::int32_t smallest) {
     glyphs.resize(kept);
 }
 
+// Joins the pieces of one glyph (the radical and the body of a kanji, the strokes of 言) while the glyph
+// they make stays about square and no larger than its largest piece by much; letters side by side make a
+// wide box and stay apart. Nearest pieces first.
+void joinPieces(std::vector<Glyph>& glyphs) {
+    constexpr double kGreatestGap = 0.15;  // of the larger piece
+    constexpr double kLongestSide = 1.25;  // of the joined box, in its shorter sides
+    constexpr double kGrowth = 1.2;        // of the joined box's longer side over the larger piece's
+    std::vector<std::size_t> order(glyphs.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return glyphs[a].left < glyphs[b].left; });
+    struct Pair {
+        double gap;
+        std::size_t a, b;
+    };
+    std::vector<Pair> pairs;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const Glyph& a = glyphs[order[i]];
+        const double sizeA = std::max(a.width(), a.height());
+        for (std::size_t j = i + 1; j < order.size() && glyphs[order[j]].left <= a.right + kGreatestGap * 2 * sizeA;
+             ++j) {
+            const Glyph& b = glyphs[order[j]];
+            const double size = std::max({sizeA, double(b.width()), double(b.height())});
+            const double gapX = std::max(0, std::max(b.left - a.right, a.left - b.right) - 1);
+            const double gapY = std::max(0, std::max(b.bottom - a.top, a.bottom - b.top) - 1);
+            if (std::max(gapX, gapY) <= kGreatestGap * size) {
+                pairs.push_back({std::max(gapX, gapY), order[i], order[j]});
+            }
+        }
+    }
+    std::stable_sort(pairs.begin(), pairs.end(), [](const Pair& p, const Pair& q) { return p.gap < q.gap; });
+    std::vector<std::size_t> parent(glyphs.size());
+    std::iota(parent.begin(), parent.end(), std::size_t{0});
+    for (const Pair& pair : pairs) {
+        const std::size_t a = rootOf(parent, pair.a);
+        const std::size_t b = rootOf(parent, pair.b);
+        if (a == b) {
+            continue;
+        }
+        Glyph& into = glyphs[a];
+        Glyph& from = glyphs[b];
+        const double width = std::max(into.right, from.right) - std::min(into.left, from.left) + 1;
+        const double height = std::max(into.top, from.top) - std::min(into.bottom, from.bottom) + 1;
+        const double larger = std::max({into.width(), into.height(), from.width(), from.height()});
+        if (std::max(width, height) <= kLongestSide * std::min(width, height) &&
+            std::max(width, height) <= kGrowth * larger) {
+            into.left = std::min(into.left, from.left);
+            into.right = std::max(into.right, from.right);
+            into.bottom = std::min(into.bottom, from.bottom);
+            into.top = std::max(into.top, from.top);
+            into.cells += from.cells;
+            into.runs.insert(into.runs.end(), from.runs.begin(), from.runs.end());
+            from.runs.clear();
+            from.cells = 0;
+            parent[b] = a;
+        }
+    }
+    std::erase_if(glyphs, [](const Glyph& g) { return g.cells == 0; });
+}
+
 }  // namespace
 
 void clearRuns(CleanedGrid& copy, const std::vector<LineSegment>& runs) {
@@ -147,7 +238,8 @@ void findGlyphs(const VirtualVram& grid, const GlyphSizes& sizes, GlyphPage& pag
     for (std::size_t group = 0; group < boxes.size(); ++group) {
         const Glyph& box = boxes[group];
         const std::int32_t longer = std::max(box.width(), box.height());
-        const bool bar = longer > sizes.longestBar && std::min(box.width(), box.height()) <= kBarThinness * longer;
+        const bool thin = std::min(box.width(), box.height()) <= std::max(kBarThinness * longer, sizes.smallest / 4.0);
+        const bool bar = thin && (longer > sizes.longestBar || runningLength(grid, box) > sizes.longestBar);
         if (longer <= sizes.largest && box.cells >= sizes.leastCells && !bar) {
             slot[group] = static_cast<std::int64_t>(page.glyphs.size());
             page.glyphs.push_back(box);
@@ -159,6 +251,7 @@ void findGlyphs(const VirtualVram& grid, const GlyphSizes& sizes, GlyphPage& pag
         }
     });
     dropBalloonRings(page.glyphs, sizes.smallest);
+    joinPieces(page.glyphs);
 }
 
 }  // namespace kelvarin

@@ -41,6 +41,9 @@ bool oneOf(const std::string& c, std::initializer_list<const char*> options) {
     return false;
 }
 
+// What the engine reads a diameter sign as, before a number.
+bool isDiameter(const std::string& c) { return oneOf(c, {"φ", "の", "Ø", "ø", "⌀", "Φ", "@", "ф", "Ф"}); }
+
 }  // namespace
 
 std::string drawingText(const std::string& read) {
@@ -62,17 +65,18 @@ std::string drawingText(const std::string& read) {
             continue;
         }
         const bool digitAfter = i + 1 < in.size() && isDigit(in[i + 1]);
+        const bool numberAfter = digitAfter || (i + 2 < in.size() && isDiameter(in[i + 1]) && isDigit(in[i + 2]));
         const bool digitBefore = !out.empty() && isDigit(out.back());
-        if (digitAfter && oneOf(c, {"の", "Ø", "ø", "⌀", "Φ", "@", "ф", "Ф"})) {
+        if (digitAfter && isDiameter(c)) {
             out.push_back("φ");
-        } else if ((digitAfter || digitBefore) && oneOf(c, {"土", "干"})) {
+        } else if ((digitAfter || digitBefore) && oneOf(c, {"土", "干", "エ", "王"})) {
             out.push_back("±");
         } else if (digitAfter && digitBefore && c == "+") {
             // A plus between two numbers is a tolerance's ±, whose lower bar the engine drops.
             out.push_back("±");
         } else if (oneOf(c, {"º", "˚"})) {
             out.push_back("°");
-        } else if (digitBefore && digitAfter && oneOf(c, {"x", "X", "х"})) {
+        } else if (digitBefore && numberAfter && oneOf(c, {"x", "X", "х"})) {
             out.push_back("×");
         } else {
             out.push_back(c);

@@ -15,6 +15,7 @@ namespace {
 constexpr double kGapPerHeight = 0.9;       // the widest gap between neighbours, in glyph heights
 constexpr double kLeastOverlap = 0.5;       // of the smaller glyph's height
 constexpr double kGreatestSizeRatio = 2.5;  // between two glyphs of a line both longer than the smallest
+constexpr double kBarThinness = 0.15;       // a bar's width in its lengths
 constexpr double kNearPerSize = 1.5;        // centre distance of neighbours at other angles, in glyph sizes
 
 struct Extent {
@@ -34,11 +35,17 @@ bool similarSizes(double a, double b, double smallest) {
     return std::min(a, b) < smallest || std::max(a, b) <= kGreatestSizeRatio * std::min(a, b);
 }
 
-// Joins the glyphs that neighbour each other along rows (upright false) or columns (true).
-std::vector<std::size_t> joinAligned(const std::vector<Glyph>& glyphs, bool upright, double smallest) {
+// Joins the marked glyphs that neighbour each other along rows (upright false) or columns (true).
+std::vector<std::size_t> joinAligned(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright,
+                                     double smallest) {
     std::vector<std::size_t> parent(glyphs.size());
     std::iota(parent.begin(), parent.end(), std::size_t{0});
-    std::vector<std::size_t> order = parent;
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        if (marked[i]) {
+            order.push_back(i);
+        }
+    }
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         return along(glyphs[a], upright).low < along(glyphs[b], upright).low;
     });
@@ -153,6 +160,42 @@ std::vector<std::vector<std::size_t>> groupsOf(std::vector<std::size_t>& parent,
     return groups;
 }
 
+// The direction of glyphs that run in a line clearly askew of both axes, long and narrow; NaN for others.
+double askewDirection(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& members, double smallest) {
+    constexpr double kLeastAskew = 12;
+    std::vector<std::size_t> real;
+    for (const std::size_t i : members) {
+        if (glyphSize(glyphs[i]) >= smallest / 2) {
+            real.push_back(i);
+        }
+    }
+    if (real.size() < 3) {
+        return NAN;
+    }
+    const double fitted = fittedDirection(glyphs, real);
+    if (std::abs(std::remainder(fitted, 90.0)) <= kLeastAskew) {
+        return NAN;
+    }
+    const double c = std::cos(fitted * std::numbers::pi / 180), s = std::sin(fitted * std::numbers::pi / 180);
+    std::vector<double> sizes;
+    double lowest = INFINITY, highest = -INFINITY, widest = 0;
+    for (const std::size_t i : real) {
+        sizes.push_back(glyphSize(glyphs[i]));
+        const double along = glyphs[i].centreX() * c + glyphs[i].centreY() * s;
+        lowest = std::min(lowest, along);
+        highest = std::max(highest, along);
+    }
+    const double size = median(sizes);
+    double meanAcross = 0;
+    for (const std::size_t i : real) {
+        meanAcross += (-glyphs[i].centreX() * s + glyphs[i].centreY() * c) / static_cast<double>(real.size());
+    }
+    for (const std::size_t i : real) {
+        widest = std::max(widest, std::abs(-glyphs[i].centreX() * s + glyphs[i].centreY() * c - meanAcross));
+    }
+    return highest - lowest > 1.5 * size && widest < 0.5 * size ? fitted : NAN;
+}
+
 // The directions of a line found across (axis 0) or up (90): its centres' own direction when they run
 // clearly askew and far enough to tell (text turned 30°, say, whose glyphs still overlap across).
 std::vector<double> lineDirections(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& members,
@@ -178,8 +221,25 @@ std::vector<double> lineDirections(const std::vector<Glyph>& glyphs, const std::
 }  // namespace
 
 std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const GlyphSizes& sizes) {
-    std::vector<std::size_t> rows = joinAligned(glyphs, false, sizes.smallest);
-    std::vector<std::size_t> columns = joinAligned(glyphs, true, sizes.smallest);
+    // Lines at other angles first: near glyphs whose centres run askew. Their glyphs may well overlap
+    // across or up too, which would split them between rows and columns.
+    const std::vector<bool> all(glyphs.size(), true);
+    std::vector<std::size_t> nearAll = joinNear(glyphs, all, sizes.smallest);
+    std::vector<bool> aligned(glyphs.size(), true);
+    std::vector<std::vector<std::size_t>> askewLines;
+    std::vector<double> askewDirections;
+    for (auto& members : groupsOf(nearAll, all)) {
+        const double direction = askewDirection(glyphs, members, sizes.smallest);
+        if (!std::isnan(direction)) {
+            for (const std::size_t i : members) {
+                aligned[i] = false;
+            }
+            askewLines.push_back(std::move(members));
+            askewDirections.push_back(direction);
+        }
+    }
+    std::vector<std::size_t> rows = joinAligned(glyphs, aligned, false, sizes.smallest);
+    std::vector<std::size_t> columns = joinAligned(glyphs, aligned, true, sizes.smallest);
     const std::vector<std::size_t> inRow = memberCounts(glyphs, rows, sizes.smallest);
     const std::vector<std::size_t> inColumn = memberCounts(glyphs, columns, sizes.smallest);
     std::vector<bool> across(glyphs.size()), up(glyphs.size()), rest(glyphs.size());
@@ -189,9 +249,25 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
         across[i] = r > 1 && r >= c;
         up[i] = c > 1 && c > r;
         rest[i] = r <= 1 && c <= 1;
+        across[i] = across[i] && aligned[i];
+        up[i] = up[i] && aligned[i];
+        rest[i] = rest[i] && aligned[i];
     }
     std::vector<GlyphLine> lines;
     const auto keep = [&](std::vector<std::size_t> members, std::vector<double> directions) {
+        // Thin bars much longer than the line's glyphs are lines of a table or a frame beside the text.
+        std::vector<double> lengths;
+        for (const std::size_t i : members) {
+            lengths.push_back(glyphSize(glyphs[i]));
+        }
+        const double typical = median(lengths);
+        std::erase_if(members, [&](const std::size_t i) {
+            const Glyph& g = glyphs[i];
+            return glyphSize(g) > 1.3 * typical && std::min(g.width(), g.height()) <= kBarThinness * glyphSize(g);
+        });
+        if (members.empty()) {
+            return;
+        }
         double longest = 0;
         for (const std::size_t i : members) {
             longest = std::max(longest, glyphSize(glyphs[i]));
@@ -207,6 +283,10 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
             lines.push_back({std::move(members), std::move(directions)});
         }
     };
+    for (std::size_t k = 0; k < askewLines.size(); ++k) {
+        const double direction = askewDirections[k];
+        keep(std::move(askewLines[k]), {direction < 0 ? direction + 360 : direction, direction + 180});
+    }
     for (auto& members : groupsOf(rows, across)) {
         std::vector<double> directions = lineDirections(glyphs, members, 0);
         keep(std::move(members), std::move(directions));

@@ -25,7 +25,7 @@ struct PageText {
 };
 
 // The least confidence (0 to 100) a line needs to be written as text; a line of one glyph needs more.
-inline constexpr double kLeastTextConfidence = 70;
+inline constexpr double kLeastTextConfidence = 60;
 inline constexpr double kLeastGlyphConfidence = 88;
 
 // Finds the lines of text in grid (line cells set), reads each in the upright direction the reader is
