@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "text/LineReader.h"
 
+#include <dlfcn.h>
 #include <tesseract/baseapi.h>
 
 #include <cstdlib>
@@ -29,6 +30,20 @@ struct IdleEngines {
         }
     }
 } g_idleEngines;
+
+// Tesseract's library is built with OpenMP and would start threads of its own for every line, on top of
+// the worker pool's one engine per core: each worker keeps its engine to its own thread.
+void oneThreadPerEngine() {
+    thread_local bool done = false;
+    if (!done) {
+        // No nested levels of parallel work: each region the library opens runs on the calling thread.
+        using SetLevels = void (*)(int);
+        if (auto* set = reinterpret_cast<SetLevels>(dlsym(RTLD_DEFAULT, "omp_set_max_active_levels"))) {
+            set(0);
+        }
+        done = true;
+    }
+}
 
 void giveBack(LineReader* engine, const std::string& languages) {
     const std::lock_guard lock(g_idleMutex);
@@ -89,6 +104,7 @@ LineReader::Handle LineReader::take(const std::string& languages) {
 }
 
 LineReading LineReader::read(const GreyImage& image) {
+    oneThreadPerEngine();
     m_api->SetImage(image.pixels.data(), image.width, image.height, 1, image.width);
     LineReading reading;
     if (m_api->Recognize(nullptr) != 0) {

@@ -109,10 +109,10 @@ void keepLikelier(const LineReading& reading, const LineFrame& frame, LineResult
 }
 
 // Reads the line in each of its directions until one is read surely enough, keeps the surest, and reads
-// that direction again in each language alone unless it was read very surely.
+// that direction again in each language alone unless it was read surely.
 LineResult readLine(const std::vector<Glyph>& glyphs, const GlyphLine& line, double leastHeight,
                     WorkerReaders& readers) {
-    constexpr double kVerySure = 95;
+    constexpr double kVerySure = 85;
     LineResult best;
     best.text.confidence = -1;
     for (const double direction : line.directions) {
