@@ -236,7 +236,7 @@ TEST_F(conversion_options, vectorize_writes_circles_and_lines_in_drawing_units) 
             picture[y][x] = frame || std::abs(fromCentre - 35) <= 1.5 ? '#' : '.';
         }
     }
-    const std::string dxf = convert(picture, {"--vectorize", "--size-x", "320", "--offset-x", "10"});
+    const std::string dxf = convert(picture, {"--vectorize", "--no-text", "--size-x", "320", "--offset-x", "10"});
     ASSERT_EQ(status, kExitConverted) << err.str();
     EXPECT_EQ(linesOf(dxf).size(), 4U);
     const std::size_t circle = dxf.find("\r\nCIRCLE\r\n");
@@ -256,7 +256,7 @@ TEST_F(conversion_options, vectorize_writes_circles_and_lines_in_drawing_units) 
     test::keepForReaderCheck(work.file("picture.dxf"), "conversion_options-vectorize");
 
     // Scales that would make the circle an ellipse: it is written as the lines of a polygon instead.
-    const std::string stretched = convert(picture, {"--vectorize", "--size-x", "320", "--size-y", "480"});
+    const std::string stretched = convert(picture, {"--vectorize", "--no-text", "--size-x", "320", "--size-y", "480"});
     EXPECT_EQ(stretched.find("CIRCLE"), std::string::npos);
     EXPECT_GT(linesOf(stretched).size(), 4U + 20U);  // a chord every 14 degrees or less
 }

@@ -76,7 +76,7 @@ def arc_followed(found, centre, r, start, sweep):
 
 def vectorize(tif, folder):
     dxf = os.path.join(folder, os.path.basename(tif).replace(".tif", ".dxf"))
-    subprocess.run([CLI, "--yes", "--quiet", "--vectorize", "-o", dxf, tif], check=True)
+    subprocess.run([CLI, "--yes", "--quiet", "--vectorize", "--no-text", "-o", dxf, tif], check=True)
     return entities(dxf)
 
 

@@ -33,6 +33,7 @@ struct AppState : BitmapData, PassState, ProgramInfo {
     bool KeepProportions = true;          // a size typed into one size field sets the other to match
     std::string OutputDirectory;          // where the output was last chosen; empty for none
     VectorDrawing vectorDrawing;          // of the last conversion; empty unless it wrote vectors
+    std::string TextNote;                 // what the last conversion's text recognition read; empty for none
     std::string PicturePath;              // as named when the loaded picture was read; empty for none
     bool SizesKept = false;               // the last read left the size fields as they were: same file, same dots
 };

@@ -22,6 +22,7 @@
 #include "fileutil/DirectorySearch.h"
 #include "fileutil/FileInfo.h"
 #include "fileutil/SafeFileWriter.h"
+#include "text/TextRecognition.h"
 #include "vectorize/Deskew.h"
 #include "vectorize/ScaleFit.h"
 #include "vectorize/Vectorize.h"
@@ -195,8 +196,8 @@ bool runPasses(Form& form, const ConversionSettings& settings) {
                                 : state.Vram;
     state.LineSegmentCount = 0;
     if (vectors) {
-        state.vectorDrawing =
-            VectorizePicture(state.BmpHeader, upright, settings.Options, state.SkewDegrees, state, view);
+        state.vectorDrawing = VectorizeWithText(state.BmpHeader, upright, settings.Options, state.SkewDegrees, state,
+                                                view, &state.TextNote);
         if (inverted) {
             InvertVram(state.BmpHeader, state.Vram, state, view);
         }
@@ -229,6 +230,7 @@ bool convert(Form& form) {
     state.CurrentStep.clear();
     state.SkewDegrees = 0;
     state.vectorDrawing = {};  // a refused or failed conversion leaves no drawing behind
+    state.TextNote.clear();
     ConversionSettings settings = readSettings(form);
     if (!mayWrite(form, settings)) {
         return false;

@@ -14,6 +14,7 @@
 #include "common/TextFormat.h"
 #include "common/Toolkit.h"
 #include "convert/ResultLayers.h"
+#include "text/TextRecognition.h"
 #include "vectorize/SkewSearch.h"
 #include "vectorize/Vectorize.h"
 
@@ -55,6 +56,9 @@ std::variant<ConversionSettings, std::string> lineSettings(const Form& form) {
 std::string describeCounts(const ResultCounts& counts) {
     std::string text = "LINE " + formatInteger(counts.lines) + "  ARC " + formatInteger(counts.arcs) + "  CIRCLE " +
                        formatInteger(counts.circles);
+    if (counts.texts > 0) {
+        text += "  TEXT " + formatInteger(counts.texts);
+    }
     text += counts.dxfBytes ? "  DXF " + formatInteger(*counts.dxfBytes) + " バイト" : "  （プレビュー、未保存）";
     if (counts.skewDegrees) {
         text += "  " + SkewNote(*counts.skewDegrees);
@@ -78,6 +82,7 @@ ResultOrRefusal lastConversionResult(const Form& form) {
         result.counts.lines = static_cast<std::int64_t>(vectors.lines.size());
         result.counts.arcs = static_cast<std::int64_t>(vectors.arcs.size());
         result.counts.circles = static_cast<std::int64_t>(vectors.circles.size());
+        result.counts.texts = static_cast<std::int64_t>(vectors.texts.size());
     } else {
         result.counts.lines = state.LineSegmentCount;
     }
@@ -130,10 +135,11 @@ ResultOrRefusal previewResult(const Form& form) {
             PassState pass;
             SilentToolkit toolkit;
             auto vectors = std::make_shared<VectorDrawing>(
-                VectorizePicture(bitmap.BmpHeader, lineCells, settings.Options, skew, pass, toolkit));
+                VectorizeWithText(bitmap.BmpHeader, lineCells, settings.Options, skew, pass, toolkit));
             result.counts.lines = static_cast<std::int64_t>(vectors->lines.size());
             result.counts.arcs = static_cast<std::int64_t>(vectors->arcs.size());
             result.counts.circles = static_cast<std::int64_t>(vectors->circles.size());
+            result.counts.texts = static_cast<std::int64_t>(vectors->texts.size());
             result.vectors = std::move(vectors);
             settings.MakeHorizontal = settings.MakeVertical = settings.Options.Strokes = false;
             if (skewOf) {

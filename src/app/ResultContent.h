@@ -21,6 +21,7 @@ struct ResultCounts {
     std::int64_t circles = 0;
     std::optional<std::int64_t> dxfBytes;  // none before a conversion
     std::optional<double> skewDegrees;     // when a skew was found
+    std::int64_t texts = 0;                // TEXT entities
 };
 
 // "LINE 12  ARC 3  CIRCLE 1  DXF 4567 バイト  傾き 0.35°"; a preview says so instead of naming a file.

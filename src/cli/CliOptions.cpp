@@ -210,6 +210,21 @@ const std::array kOptions = {
                    return options.tolerance.has_value();
                },
                {"--tolerance PX", "--vectorize で、書き出す線と線の中心とのずれの上限（ドット。既定: 2）"}},
+    OptionSpec{nullptr, "--text", Value::None,
+               [](CliOptions& options, const std::string&) { return options.textGiven = options.text = true; },
+               {"--text", "--vectorize で、図面の文字を読み取って TEXT として書き出し、その線は図形から除きます（既定）"}},
+    OptionSpec{nullptr, "--no-text", Value::None,
+               [](CliOptions& options, const std::string&) {
+                   options.text = false;
+                   return options.textGiven = true;
+               },
+               {"--no-text", "--vectorize で、文字を読み取らず、文字の線も図形として書き出します"}},
+    OptionSpec{nullptr, "--ocr-lang", Value::Checked,
+               [](CliOptions& options, const std::string& value) {
+                   options.ocrLanguage = value;
+                   return !value.empty();
+               },
+               {"--ocr-lang LANGS", "文字認識の言語（Tesseract の言語データ名を + でつなぐ。既定: jpn+eng）"}},
     OptionSpec{nullptr, "--recursive", Value::None, storeSwitch<&CliOptions::recursive>,
                {"--recursive",
                 "入力のフォルダを中のフォルダまでたどって、画像をすべて変換します\n"
@@ -275,6 +290,9 @@ std::string conflictOf(const CliOptions& options) {
     }
     if (options.tolerance && !options.vectorize) {
         return "--tolerance は --vectorize と一緒に使います";
+    }
+    if (options.textGiven && !options.vectorize) {
+        return "--text、--no-text は --vectorize と一緒に使います";
     }
     return {};
 }

@@ -73,7 +73,9 @@ bool applySettings(Form& form, CliView& view, const CliOptions& options) {
                                     options.deskew,
                                     options.vectorize,
                                     options.tolerance.value_or(ConversionOptions::kDefaultTolerance),
-                                    options.threads.value_or(0)};
+                                    options.threads.value_or(0),
+                                    options.text,
+                                    options.ocrLanguage};
     return true;
 }
 
@@ -103,6 +105,9 @@ bool convertOne(Form& form, CliView& view, const CliOptions& options, const std:
     view.endProgressLine();
     if (converted && options.deskew && !options.quiet) {
         view.showMessage(SkewNote(form.state.SkewDegrees));
+    }
+    if (converted && !form.state.TextNote.empty() && !options.quiet) {
+        view.showMessage(form.state.TextNote);
     }
     return converted;
 }

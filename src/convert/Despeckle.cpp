@@ -14,23 +14,6 @@ namespace kelvarin {
 
 namespace {
 
-// The grid's words written out most significant byte first, each row a whole number of words.
-void copyCells(const VirtualVram& source, CleanedGrid& cleaned, Toolkit& toolkit) {
-    const std::int64_t stride = std::int64_t{source.wordsPerRow()} * 8;
-    cleaned.rows = LargeBuffer(static_cast<std::size_t>(stride * source.height()));
-    unsigned char* out = cleaned.rows.data();
-    for (std::int32_t y = 0; y < source.height(); ++y) {
-        toolkit.doEvents(source.wordsPerRow());
-        for (std::int32_t i = 0; i < source.wordsPerRow(); ++i) {
-            const std::uint64_t word = source.word(y, i);
-            for (int shift = 56; shift >= 0; shift -= 8) {
-                *out++ = static_cast<unsigned char>(word >> shift);
-            }
-        }
-    }
-    cleaned.vram.attach({cleaned.rows.data(), cleaned.rows.size()}, source.width(), source.height(), stride);
-}
-
 // Clears the 8-connected group of line cells around one of its cells.
 class GroupEraser {
 public:
@@ -186,12 +169,28 @@ private:
 
 }  // namespace
 
+void copyGrid(const VirtualVram& source, CleanedGrid& cleaned, Toolkit& toolkit) {
+    const std::int64_t stride = std::int64_t{source.wordsPerRow()} * 8;
+    cleaned.rows = LargeBuffer(static_cast<std::size_t>(stride * source.height()));
+    unsigned char* out = cleaned.rows.data();
+    for (std::int32_t y = 0; y < source.height(); ++y) {
+        toolkit.doEvents(source.wordsPerRow());
+        for (std::int32_t i = 0; i < source.wordsPerRow(); ++i) {
+            const std::uint64_t word = source.word(y, i);
+            for (int shift = 56; shift >= 0; shift -= 8) {
+                *out++ = static_cast<unsigned char>(word >> shift);
+            }
+        }
+    }
+    cleaned.vram.attach({cleaned.rows.data(), cleaned.rows.size()}, source.width(), source.height(), stride);
+}
+
 void Despeckle(const BmpHeaderBytes& header, const VirtualVram& source, std::int64_t maxPixels, CleanedGrid& cleaned,
                PassState& pass, Toolkit& toolkit) {
     pass.CurrentStep = "ゴミ取り";
     const auto [width, height] = gridSizeOf(header, source);
     ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, height - 1);
-    copyCells(source, cleaned, toolkit);
+    copyGrid(source, cleaned, toolkit);
     GroupEraser eraser(cleaned);
     GroupTracker tracker(maxPixels, eraser);
     for (std::int32_t y = 0; y < height; ++y) {

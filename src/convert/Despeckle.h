@@ -18,6 +18,10 @@ struct CleanedGrid {
     VirtualVram vram;
 };
 
+// Copies the grid's cells, its inversion applied: the words written out most significant byte first, each
+// row a whole number of words.
+void copyGrid(const VirtualVram& source, CleanedGrid& cleaned, Toolkit& toolkit);
+
 // Copies the grid and makes every 8-connected group of at most maxPixels line cells background in the
 // copy. The groups are found a row at a time from the runs, keeping only the groups that reach the last
 // row taken; a group that ends small is cleared by a fill from one of its cells. Sets CurrentStep; a

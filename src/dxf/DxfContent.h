@@ -19,6 +19,7 @@ struct DxfContent {
     std::string extentX{};
     std::string extentY{};
     std::string layerName{};
+    std::vector<std::string> textBytes{};  // the drawing's texts as code page 932, in its order
     double scaleX = 1;
     double scaleY = 1;
     double offsetX = 0;
@@ -31,6 +32,9 @@ struct DxfContent {
     static constexpr std::int64_t kLinesPerEntity = 16;
     static constexpr std::int64_t kLinesPerCircle = 14;
     static constexpr std::int64_t kLinesPerArc = 18;
+    static constexpr std::int64_t kLinesPerText = 14;
+    // The layer of the texts read from the scan.
+    static constexpr const char* kTextLayer = "TEXT";
 
     std::int64_t lineCount() const {
         return static_cast<std::int64_t>(headerLines.size() + footerLines.size()) + kExtentLines + kSectionLines +
@@ -42,7 +46,8 @@ struct DxfContent {
         }
         return kLinesPerEntity * static_cast<std::int64_t>(drawing->lines.size()) +
                kLinesPerArc * static_cast<std::int64_t>(drawing->arcs.size()) +
-               kLinesPerCircle * static_cast<std::int64_t>(drawing->circles.size());
+               kLinesPerCircle * static_cast<std::int64_t>(drawing->circles.size()) +
+               kLinesPerText * static_cast<std::int64_t>(drawing->texts.size());
     }
 };
 

@@ -63,6 +63,11 @@ bool BuildDxfDocument(const DxfInput& input, PassState& pass, Toolkit& toolkit) 
     ++pass.PassNumber;
     pass.CurrentStep = "データ設定開始";
     content.layerName = layerBytes(settings.LayerName, codec);
+    if (input.drawing != nullptr) {
+        for (const VectorText& text : input.drawing->texts) {
+            content.textBytes.push_back(codec.encode(text.text));
+        }
+    }
     const std::int64_t count = input.segments.count() + (input.drawing != nullptr ? input.drawing->entityCount() : 0);
     ProgressDisplay entities = ProgressDisplay::forPass(toolkit, pass.PassNumber, static_cast<double>(count - 1));
     entities.sweep(count - 1, count);

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dxf/WriteFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 #include <string_view>
 #include <vector>
 
@@ -163,10 +165,33 @@ public:
             out = number(out, " 40", radius(circle.radius));
             m_output.commit(out, DxfContent::kLinesPerCircle);
         }
+        for (std::size_t i = 0; i < drawing.texts.size(); ++i) {
+            writeText(drawing.texts[i], m_content.textBytes[i]);
+        }
     }
 
 private:
     static double rounded(double value) { return std::round(value * 1000) / 1000; }
+
+    // A TEXT on its own layer. Different scales across and up turn the baseline's direction as they turn
+    // the drawing; the height takes the scale across the baseline.
+    void writeText(const VectorText& text, const std::string& bytes) {
+        const double radians = text.degrees * std::numbers::pi / 180;
+        const double along = std::atan2(std::sin(radians) * m_content.scaleY, std::cos(radians) * m_content.scaleX);
+        const double across = std::hypot(std::cos(radians) * m_content.scaleY, std::sin(radians) * m_content.scaleX);
+        const double degrees = std::fmod(along * 180 / std::numbers::pi + 360, 360.0);
+        char* out = m_output.reserve(bytes.size() + kEntitySpace);
+        out = append(out, "  0\r\nTEXT\r\n  8\r\n");
+        out = append(out, DxfContent::kTextLayer);
+        out = append(out, "\r\n");
+        out = point(out, " 10", " 20", text.insertion);
+        out = number(out, " 40", std::max(rounded(text.height * across), 0.001));
+        out = append(out, "  1\r\n");
+        out = append(out, bytes);
+        out = append(out, "\r\n");
+        out = number(out, " 50", rounded(degrees));
+        m_output.commit(out, DxfContent::kLinesPerText);
+    }
     // A circle stays a circle: its radius takes the mean of the two scales.
     double radius(double dots) const { return rounded(dots) * (m_content.scaleX + m_content.scaleY) / 2; }
 

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 
@@ -13,6 +14,7 @@
 #include "common/TextFormat.h"
 #include "gui/ElidedLabel.h"
 #include "gui/QtText.h"
+#include "text/LineReader.h"
 
 namespace kelvarin {
 
@@ -31,6 +33,25 @@ void askDespeckleSize(ConversionOptions& options, QWidget* parent) {
                                           INT_MAX, 1, &accepted);
     if (accepted) {
         options.DespeckleSize = size;
+    }
+}
+
+std::string noTextSummary(const ConversionOptions& options, const OptionFindings& = {}) {
+    return options.Vectorize && !options.Text ? "文字認識なし" : "";
+}
+
+std::string languageSummary(const ConversionOptions& options, const OptionFindings& = {}) {
+    return options.OcrLanguage != kDefaultOcrLanguage ? "文字認識の言語: " + options.OcrLanguage : "";
+}
+
+void askLanguages(ConversionOptions& options, QWidget* parent) {
+    bool accepted = false;
+    const QString languages = QInputDialog::getText(
+        parent, QStringLiteral("文字認識の言語"),
+        QStringLiteral("文字を読む言語（Tesseract の言語データ名を + でつなぎます。既定: jpn+eng）"), QLineEdit::Normal,
+        toQString(options.OcrLanguage), &accepted);
+    if (accepted) {
+        options.OcrLanguage = languages.trimmed().isEmpty() ? kDefaultOcrLanguage : languages.trimmed().toStdString();
     }
 }
 
@@ -68,6 +89,17 @@ std::vector<OptionEntry> optionEntries() {
              return findings.skewDegrees ? SkewNote(*findings.skewDegrees) : std::string("傾き補正");
          },
          [](ConversionOptions& options, QWidget*) { options.Deskew = !options.Deskew; }},
+        {"actionNoText", [](const ConversionOptions&) { return std::string("文字を読まない（文字も図形にする）"); },
+         noTextSummary, [](ConversionOptions& options, QWidget*) { options.Text = !options.Text; },
+         "ベクトル化では、図面の文字を読み取って TEXT（レイヤー TEXT）として書き出し、その線は図形から除きます。"
+         "これを選ぶと文字を読まず、文字の線も LINE・ARC・CIRCLE として書き出します（--no-text）。"},
+        {"actionOcrLanguage",
+         [](const ConversionOptions& options) {
+             const std::string summary = languageSummary(options);
+             return (summary.empty() ? std::string("文字認識の言語") : summary) + "...";
+         },
+         languageSummary, askLanguages,
+         "ベクトル化で文字を読む言語です。Tesseract の言語データ名を + でつなぎます（既定: jpn+eng。--ocr-lang）。"},
     };
 }
 
@@ -84,6 +116,10 @@ OptionsMenu::OptionsMenu(QWidget* window, ConversionOptions& options)
         QAction* action = m_menu->addAction(QString());
         action->setObjectName(QString::fromLatin1(entry.objectName));
         action->setCheckable(true);
+        if (*entry.help != '\0') {
+            action->setWhatsThis(QString::fromUtf8(entry.help));
+            action->setToolTip(QString::fromUtf8(entry.help));
+        }
         QObject::connect(action, &QAction::triggered, m_button, [this, &entry, window] {
             entry.choose(m_options, window);
             m_findings = {};

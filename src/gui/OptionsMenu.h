@@ -30,6 +30,8 @@ struct OptionEntry {
     std::function<std::string(const ConversionOptions&, const OptionFindings&)> summary;
     // Changes the options when the entry is chosen; dialogs it asks open over parent.
     std::function<void(ConversionOptions&, QWidget* parent)> choose;
+    // What the entry does, shown by the window's ？ help and as the entry's tip; empty for none.
+    const char* help = "";
 };
 
 // The treatments the menu offers, in menu order; a new treatment is one more row.

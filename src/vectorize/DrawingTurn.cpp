@@ -40,6 +40,10 @@ VectorDrawing turnDrawing(const VectorDrawing& drawing, double degrees, std::int
     for (const VectorCircle& circle : drawing.circles) {
         turned.circles.push_back({turn(circle.centre), circle.radius});
     }
+    for (const VectorText& text : drawing.texts) {
+        turned.texts.push_back(
+            {turn(text.insertion), text.height, wholeTurn(text.degrees + degrees), text.text, text.confidence});
+    }
     return turned;
 }
 

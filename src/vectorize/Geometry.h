@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace kelvarin {
@@ -34,13 +35,26 @@ struct VectorCircle {
     double radius = 0;
 };
 
+// A line of text read from the scan: insertion at the start of its baseline, height the cap height in
+// dots, turned counter-clockwise by degrees, as a DXF TEXT has them; the string in UTF-8.
+struct VectorText {
+    Point insertion;
+    double height = 0;
+    double degrees = 0;
+    std::string text;
+    double confidence = 0;  // the reader's, 0 to 100
+};
+
 // The drawing the vector mode writes, each kind in the order it is written.
 struct VectorDrawing {
     std::vector<VectorLine> lines;
     std::vector<VectorArc> arcs;
     std::vector<VectorCircle> circles;
+    std::vector<VectorText> texts;
 
-    std::int64_t entityCount() const { return static_cast<std::int64_t>(lines.size() + arcs.size() + circles.size()); }
+    std::int64_t entityCount() const {
+        return static_cast<std::int64_t>(lines.size() + arcs.size() + circles.size() + texts.size());
+    }
 };
 
 }  // namespace kelvarin

@@ -37,6 +37,7 @@ VectorDrawing fitToScales(const VectorDrawing& drawing, double scaleX, double sc
     const auto flattened = [&](double radius) { return radius * spread / 2 > kLargestEllipseError; };
     VectorDrawing fitted;
     fitted.lines = drawing.lines;
+    fitted.texts = drawing.texts;
     for (const VectorArc& arc : drawing.arcs) {
         if (flattened(arc.radius)) {
             addPolygon(arc, fitted.lines);

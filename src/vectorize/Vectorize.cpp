@@ -326,6 +326,13 @@ VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& opt
     return std::move(drawing.drawing);
 }
 
+double scanDotsPerMm(const BmpHeaderBytes& header) {
+    const Resolution resolution = bmpResolution(header);
+    return std::min(resolution.x, resolution.y) >= kLeastScanDpi
+               ? std::min(resolution.x, resolution.y) / kMillimetresPerInch
+               : 0;
+}
+
 VectorDrawing VectorizePicture(const BmpHeaderBytes& header, const VirtualVram& lineCells,
                                const ConversionOptions& options, double skewDegrees, PassState& pass,
                                Toolkit& toolkit) {
@@ -337,10 +344,7 @@ VectorDrawing VectorizePicture(const BmpHeaderBytes& header, const VirtualVram& 
     }
     const VirtualVram& grid = despeckleSize > 0 ? cleaned.vram : lineCells;
     pass.CurrentStep = "変換開始";
-    const Resolution resolution = bmpResolution(header);
-    const double dotsPerMm = std::min(resolution.x, resolution.y) >= kLeastScanDpi
-                                 ? std::min(resolution.x, resolution.y) / kMillimetresPerInch
-                                 : 0;
+    const double dotsPerMm = scanDotsPerMm(header);
     VectorDrawing drawing = VectorizeGrid(grid, {options.Tolerance, options.Threads, dotsPerMm}, pass, toolkit,
                                           despeckleSize > 0 ? &lineCells : nullptr);
     return skewDegrees != 0 ? turnDrawing(drawing, -skewDegrees, grid.width(), grid.height()) : drawing;

@@ -29,6 +29,9 @@ std::int64_t automaticSpeckleSize(const VirtualVram& grid, Toolkit& toolkit);
 VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& options, PassState& pass, Toolkit& toolkit,
                             const VirtualVram* undespeckled = nullptr);
 
+// The scan's resolution in dots a millimetre, from the header; 0 when the file did not give a scan's.
+double scanDotsPerMm(const BmpHeaderBytes& header);
+
 // What the vector mode draws of a page's line cells: the dust dropped first (options' despeckle size, else
 // the automatic one), then the centre lines, turned back by skewDegrees about the picture's middle (0 for
 // a page not deskewed).

@@ -1,0 +1,257 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "text/GlyphGroups.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "common/Toolkit.h"
+#include "convert/RunScan.h"
+#include "vectorize/DisjointSets.h"
+#include "vectorize/RunGroups.h"
+
+namespace kelvarin {
+
+namespace {
+
+constexpr double kLargestGlyphMm = 12;
+constexpr double kSmallestGlyphMm = 1.2;
+// A straight stroke across or up longer than this is a line of the drawing, not an I or a 1.
+constexpr double kLongestBarMm = 7;
+constexpr double kBarThinness = 0.15;  // a bar's width in its lengths
+constexpr double kUnknownDotsPerMm = 300 / 25.4;
+
+// Clears cells first..last of row y in the copy's packed rows.
+void clearCells(CleanedGrid& copy, std::int32_t y, std::int32_t first, std::int32_t last) {
+    unsigned char* row = copy.rows.data() + static_cast<std::size_t>(y) * copy.vram.wordsPerRow() * 8;
+    for (std::int32_t x = first; x <= last; ++x) {
+        row[x / 8] = static_cast<unsigned char>(row[x / 8] & ~(0x80u >> (x % 8)));
+    }
+}
+
+// Clears the runs of grid longer than longest, across and up, in the copy.
+void stripLongRuns(const VirtualVram& grid, std::int32_t longest, CleanedGrid& copy, Toolkit& toolkit) {
+    std::vector<LineSegment> runs;
+    for (std::int32_t y = 0; y < grid.height(); ++y) {
+        toolkit.doEvents(grid.wordsPerRow());
+        runs.clear();
+        findRowRuns(grid, y, runs);
+        for (const LineSegment& run : runs) {
+            if (run.SpanX > longest) {
+                clearCells(copy, y, run.StartX, run.StartX + run.SpanX - 1);
+            }
+        }
+    }
+    ColumnRunFinder finder;
+    for (std::int32_t strip = 0; strip < grid.wordsPerRow(); ++strip) {
+        toolkit.doEvents(grid.height());
+        runs.clear();
+        finder.find(grid, strip, ~std::uint64_t{0}, runs);
+        for (const LineSegment& run : runs) {
+            if (run.SpanY > longest) {
+                for (std::int32_t y = run.StartY; y < run.StartY + run.SpanY; ++y) {
+                    clearCells(copy, y, run.StartX, run.StartX);
+                }
+            }
+        }
+    }
+}
+
+// How far the ink of a thin bar runs on along its length in the grid, gaps of a few cells bridged: the
+// whole length of the line a bar is a piece of where noise or a crossing broke it.
+std::int32_t runningLength(const VirtualVram& grid, const Glyph& bar) {
+    constexpr std::int32_t kGreatestGap = 8;
+    const bool upright = bar.height() >= bar.width();
+    const std::int32_t from = upright ? bar.left : bar.bottom;
+    const std::int32_t to = upright ? bar.right : bar.top;
+    const auto inkedAcross = [&](std::int32_t along) {
+        for (std::int32_t across = from; across <= to; ++across) {
+            const std::int32_t x = upright ? across : along;
+            const std::int32_t y = upright ? along : across;
+            if (x >= 0 && y >= 0 && x < grid.width() && y < grid.height() && grid.at(x, y) != 0) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const auto reach = [&](std::int32_t start, std::int32_t step) {
+        std::int32_t last = start, gap = 0;
+        for (std::int32_t along = start + step;
+             gap <= kGreatestGap && along >= 0 && along < (upright ? grid.height() : grid.width()); along += step) {
+            gap = inkedAcross(along) ? 0 : gap + 1;
+            last = gap == 0 ? along : last;
+        }
+        return last;
+    };
+    return reach(upright ? bar.top : bar.right, 1) - reach(upright ? bar.bottom : bar.left, -1) + 1;
+}
+
+}  // namespace
+
+bool isRing(const Glyph& glyph) {
+    const double across = std::max(glyph.width(), glyph.height());
+    if (std::abs(glyph.width() - glyph.height()) > 0.15 * across) {
+        return false;
+    }
+    const double radius = across / 2;
+    double nearest = radius;
+    double farthest = 0;
+    for (const LineSegment& run : glyph.runs) {
+        for (const double x : {double(run.StartX), double(run.StartX + run.SpanX - 1)}) {
+            const double distance = std::hypot(x - glyph.centreX(), run.StartY - glyph.centreY());
+            nearest = std::min(nearest, distance);
+            farthest = std::max(farthest, distance);
+        }
+    }
+    return farthest - nearest < 0.3 * radius;
+}
+
+namespace {
+
+bool inside(const Glyph& inner, const Glyph& outer) {
+    return inner.left > outer.left && inner.right < outer.right && inner.bottom > outer.bottom && inner.top < outer.top;
+}
+
+// Drops the rings that hold other glyphs: balloons, whose circle stays geometry.
+void dropBalloonRings(std::vector<Glyph>& glyphs, std::int32_t smallest) {
+    std::vector<bool> ring(glyphs.size(), false);
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        const Glyph& outer = glyphs[i];
+        if (std::max(outer.width(), outer.height()) < smallest || !isRing(outer)) {
+            continue;
+        }
+        ring[i] = std::any_of(glyphs.begin(), glyphs.end(), [&](const Glyph& inner) {
+            return &inner != &outer && inside(inner, outer) && std::max(inner.width(), inner.height()) >= smallest;
+        });
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        if (!ring[i]) {
+            if (kept != i) {
+                glyphs[kept] = std::move(glyphs[i]);
+            }
+            ++kept;
+        }
+    }
+    glyphs.resize(kept);
+}
+
+// Joins the pieces of one glyph (the radical and the body of a kanji, the strokes of 言) while the glyph
+// they make stays about square and no larger than its largest piece by much; letters side by side make a
+// wide box and stay apart. Nearest pieces first.
+void joinPieces(std::vector<Glyph>& glyphs) {
+    constexpr double kGreatestGap = 0.15;  // of the larger piece
+    constexpr double kLongestSide = 1.25;  // of the joined box, in its shorter sides
+    constexpr double kGrowth = 1.2;        // of the joined box's longer side over the larger piece's
+    std::vector<std::size_t> order(glyphs.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return glyphs[a].left < glyphs[b].left; });
+    struct Pair {
+        double gap;
+        std::size_t a, b;
+    };
+    std::vector<Pair> pairs;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const Glyph& a = glyphs[order[i]];
+        const double sizeA = std::max(a.width(), a.height());
+        for (std::size_t j = i + 1; j < order.size() && glyphs[order[j]].left <= a.right + kGreatestGap * 2 * sizeA;
+             ++j) {
+            const Glyph& b = glyphs[order[j]];
+            const double size = std::max({sizeA, double(b.width()), double(b.height())});
+            const double gapX = std::max(0, std::max(b.left - a.right, a.left - b.right) - 1);
+            const double gapY = std::max(0, std::max(b.bottom - a.top, a.bottom - b.top) - 1);
+            if (std::max(gapX, gapY) <= kGreatestGap * size) {
+                pairs.push_back({std::max(gapX, gapY), order[i], order[j]});
+            }
+        }
+    }
+    std::stable_sort(pairs.begin(), pairs.end(), [](const Pair& p, const Pair& q) { return p.gap < q.gap; });
+    std::vector<std::size_t> parent(glyphs.size());
+    std::iota(parent.begin(), parent.end(), std::size_t{0});
+    for (const Pair& pair : pairs) {
+        const std::size_t a = rootOf(parent, pair.a);
+        const std::size_t b = rootOf(parent, pair.b);
+        if (a == b) {
+            continue;
+        }
+        Glyph& into = glyphs[a];
+        Glyph& from = glyphs[b];
+        const double width = std::max(into.right, from.right) - std::min(into.left, from.left) + 1;
+        const double height = std::max(into.top, from.top) - std::min(into.bottom, from.bottom) + 1;
+        const double larger = std::max({into.width(), into.height(), from.width(), from.height()});
+        if (std::max(width, height) <= kLongestSide * std::min(width, height) &&
+            std::max(width, height) <= kGrowth * larger) {
+            into.left = std::min(into.left, from.left);
+            into.right = std::max(into.right, from.right);
+            into.bottom = std::min(into.bottom, from.bottom);
+            into.top = std::max(into.top, from.top);
+            into.cells += from.cells;
+            into.runs.insert(into.runs.end(), from.runs.begin(), from.runs.end());
+            from.runs.clear();
+            from.cells = 0;
+            parent[b] = a;
+        }
+    }
+    std::erase_if(glyphs, [](const Glyph& g) { return g.cells == 0; });
+}
+
+}  // namespace
+
+void clearRuns(CleanedGrid& copy, const std::vector<LineSegment>& runs) {
+    for (const LineSegment& run : runs) {
+        clearCells(copy, run.StartY, run.StartX, run.StartX + run.SpanX - 1);
+    }
+}
+
+GlyphSizes GlyphSizes::forResolution(double dotsPerMm) {
+    const double dots = dotsPerMm > 0 ? dotsPerMm : kUnknownDotsPerMm;
+    return {static_cast<std::int32_t>(std::lround(kLargestGlyphMm * dots)),
+            static_cast<std::int32_t>(std::lround(kSmallestGlyphMm * dots)),
+            static_cast<std::int32_t>(std::lround(kLongestBarMm * dots)), 3};
+}
+
+void findGlyphs(const VirtualVram& grid, const GlyphSizes& sizes, GlyphPage& page, WorkerPool& pool, Toolkit& toolkit) {
+    copyGrid(grid, page.stripped, toolkit);
+    stripLongRuns(grid, sizes.largest, page.stripped, toolkit);
+    const Tick tick = [&toolkit] { toolkit.doEvents(kTicksPerItem); };
+    const RunGroups groups(page.stripped.vram, nullptr, pool, tick);
+    std::vector<Glyph> boxes(groups.groupCount());
+    std::vector<bool> seen(groups.groupCount(), false);
+    groups.forEachRun(tick, [&](std::size_t group, const LineSegment& run) {
+        Glyph& box = boxes[group];
+        const std::int32_t right = run.StartX + run.SpanX - 1;
+        if (!seen[group]) {
+            seen[group] = true;
+            box.left = run.StartX;
+            box.right = right;
+            box.bottom = box.top = run.StartY;
+        }
+        box.left = std::min(box.left, run.StartX);
+        box.right = std::max(box.right, right);
+        box.bottom = std::min(box.bottom, run.StartY);
+        box.top = std::max(box.top, run.StartY);
+        box.cells += run.SpanX;
+    });
+    std::vector<std::int64_t> slot(boxes.size(), -1);
+    page.glyphs.clear();
+    for (std::size_t group = 0; group < boxes.size(); ++group) {
+        const Glyph& box = boxes[group];
+        const std::int32_t longer = std::max(box.width(), box.height());
+        const bool thin = std::min(box.width(), box.height()) <= std::max(kBarThinness * longer, sizes.smallest / 4.0);
+        const bool bar = thin && (longer > sizes.longestBar || runningLength(grid, box) > sizes.longestBar);
+        if (longer <= sizes.largest && box.cells >= sizes.leastCells && !bar) {
+            slot[group] = static_cast<std::int64_t>(page.glyphs.size());
+            page.glyphs.push_back(box);
+        }
+    }
+    groups.forEachRun(tick, [&](std::size_t group, const LineSegment& run) {
+        if (slot[group] >= 0) {
+            page.glyphs[static_cast<std::size_t>(slot[group])].runs.push_back(run);
+        }
+    });
+    dropBalloonRings(page.glyphs, sizes.smallest);
+    joinPieces(page.glyphs);
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "convert/Despeckle.h"
+#include "convert/LineSegmentList.h"
+#include "convert/VirtualVram.h"
+
+namespace kelvarin {
+
+class Toolkit;
+class WorkerPool;
+
+// A group of touching line cells small enough to be a glyph or a piece of one (a dot, an accent, a stroke
+// of a kanji). Boxes are inclusive cells of the grid.
+struct Glyph {
+    std::int32_t left = 0;
+    std::int32_t bottom = 0;
+    std::int32_t right = 0;
+    std::int32_t top = 0;
+    std::int64_t cells = 0;
+    std::vector<LineSegment> runs;  // its row runs, one cell high each
+
+    std::int32_t width() const { return right - left + 1; }
+    std::int32_t height() const { return top - bottom + 1; }
+    double centreX() const { return (left + right) / 2.0; }
+    double centreY() const { return (bottom + top) / 2.0; }
+};
+
+// The sizes text may have on a page, in dots.
+struct GlyphSizes {
+    std::int32_t largest = 0;     // the largest glyph's longer side; runs longer than this are geometry
+    std::int32_t smallest = 0;    // the shortest longer side a glyph standing alone has
+    std::int32_t longestBar = 0;  // a thin straight stroke longer than this is a line of the drawing
+    std::int64_t leastCells = 3;
+
+    // From the scan's resolution (dots a millimetre; 0 when unknown: 300 dpi is taken).
+    static GlyphSizes forResolution(double dotsPerMm);
+};
+
+// The page's ink without its long straight runs across and up (the lines of frames, tables and dimensions
+// that text may touch), and the glyph-sized groups of what is left.
+struct GlyphPage {
+    CleanedGrid stripped;
+    std::vector<Glyph> glyphs;
+};
+
+// Finds the glyphs of grid (line cells set). Groups too large for a glyph are geometry; so is a round
+// ring around other glyphs (a balloon's circle), which keeps the glyphs inside it apart from it.
+void findGlyphs(const VirtualVram& grid, const GlyphSizes& sizes, GlyphPage& page, WorkerPool& pool, Toolkit& toolkit);
+
+// Whether the glyph is a round ring: a square box whose runs' ends all lie near one circle.
+bool isRing(const Glyph& glyph);
+
+// Clears the cells of the runs in the copy.
+void clearRuns(CleanedGrid& copy, const std::vector<LineSegment>& runs);
+
+}  // namespace kelvarin

@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "text/LineImage.h"
+
+namespace tesseract {
+class TessBaseAPI;
+}
+
+namespace kelvarin {
+
+// Where Debian installs Tesseract's language data; TESSDATA_PREFIX, when set, is looked in instead.
+inline constexpr const char* kTessdataFolder = "/usr/share/tesseract-ocr/5/tessdata";
+inline constexpr const char* kDefaultOcrLanguage = "jpn+eng";
+
+struct LineReading {
+    std::string text;       // UTF-8, as the engine read it
+    double confidence = 0;  // 0 to 100
+};
+
+// One Tesseract engine, reading a line a time; an engine is used by one thread at a time. Loading the
+// language data takes a while, so engines are kept for the whole process (see take()).
+class LineReader {
+public:
+    ~LineReader();
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+
+    LineReading read(const GreyImage& image);
+
+    // An engine for the languages ("jpn+eng"), loaded the first time and given back by the deleter for
+    // the next take. Throws the program's error naming the missing data when a language is not installed.
+    using Handle = std::unique_ptr<LineReader, void (*)(LineReader*)>;
+    static Handle take(const std::string& languages);
+
+    // The folder the language data is looked for in.
+    static std::string dataFolder();
+
+private:
+    explicit LineReader(const std::string& languages);
+
+    std::string m_languages;
+    std::unique_ptr<tesseract::TessBaseAPI> m_api;
+};
+
+}  // namespace kelvarin

@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "text/SymbolFixes.h"
+
+#include <vector>
+
+#include "fileutil/Cp932Codec.h"
+
+namespace kelvarin {
+
+namespace {
+
+// The text's characters, each as its UTF-8 bytes.
+std::vector<std::string> characters(const std::string& text) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        length = std::min(length, text.size() - i);
+        out.push_back(text.substr(i, length));
+        i += length;
+    }
+    return out;
+}
+
+bool isDigit(const std::string& c) {
+    return (c.size() == 1 && c[0] >= '0' && c[0] <= '9') ||
+           (c.size() == 3 && c.compare(0, 2, "\xEF\xBC") == 0 && c[2] >= '\x90' && c[2] <= '\x99');
+}
+
+// Japanese characters: kana, kanji and full-width forms, all three bytes long in UTF-8 from U+3000 on.
+bool isJapanese(const std::string& c) { return c.size() == 3 && static_cast<unsigned char>(c[0]) >= 0xE3; }
+
+bool isBlank(const std::string& c) { return c == " " || c == "\t" || c == "\n" || c == "\r" || c == "\xE3\x80\x80"; }
+
+bool oneOf(const std::string& c, std::initializer_list<const char*> options) {
+    for (const char* option : options) {
+        if (c == option) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// What the engine reads a diameter sign as, before a number.
+bool isDiameter(const std::string& c) { return oneOf(c, {"φ", "の", "Ø", "ø", "⌀", "Φ", "@", "ф", "Ф"}); }
+
+}  // namespace
+
+std::string drawingText(const std::string& read) {
+    std::vector<std::string> in = characters(read);
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const std::string& c = in[i];
+        if (isBlank(c)) {
+            // Kept once between words; dropped at the ends and where Japanese meets Japanese.
+            const bool japaneseBefore = !out.empty() && isJapanese(out.back());
+            std::size_t next = i;
+            while (next < in.size() && isBlank(in[next])) {
+                ++next;
+            }
+            if (!out.empty() && next < in.size() && !(japaneseBefore && isJapanese(in[next]))) {
+                out.push_back(" ");
+            }
+            i = next - 1;
+            continue;
+        }
+        const bool digitAfter = i + 1 < in.size() && isDigit(in[i + 1]);
+        const bool numberAfter = digitAfter || (i + 2 < in.size() && isDiameter(in[i + 1]) && isDigit(in[i + 2]));
+        const bool digitBefore = !out.empty() && isDigit(out.back());
+        if (digitAfter && isDiameter(c)) {
+            out.push_back("φ");
+        } else if ((digitAfter || digitBefore) && oneOf(c, {"土", "干", "エ", "王"})) {
+            out.push_back("±");
+        } else if (digitAfter && digitBefore && c == "+") {
+            // A plus between two numbers is a tolerance's ±, whose lower bar the engine drops.
+            out.push_back("±");
+        } else if (oneOf(c, {"º", "˚"})) {
+            out.push_back("°");
+        } else if (digitBefore && numberAfter && oneOf(c, {"x", "X", "х"})) {
+            out.push_back("×");
+        } else {
+            out.push_back(c);
+        }
+    }
+    std::string text;
+    for (const std::string& c : out) {
+        text += c;
+    }
+    return text;
+}
+
+std::string cp932Text(const std::string& text, Cp932Codec& codec, std::int64_t& dropped) {
+    std::string kept;
+    for (const std::string& c : characters(text)) {
+        try {
+            codec.encode(c);
+            // A DXF TEXT reads %% as the start of a control code.
+            if (!(c == "%" && !kept.empty() && kept.back() == '%')) {
+                kept += c;
+            }
+        } catch (...) {
+            ++dropped;
+        }
+    }
+    return kept;
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,363 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "text/TextLines.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <numeric>
+
+#include "vectorize/DisjointSets.h"
+
+namespace kelvarin {
+
+namespace {
+
+constexpr double kGapPerHeight = 0.9;       // the widest gap between neighbours, in glyph heights
+constexpr double kLeastOverlap = 0.5;       // of the smaller glyph's height
+constexpr double kGreatestSizeRatio = 2.5;  // between two glyphs of a line both longer than the smallest
+constexpr double kBarThinness = 0.15;       // a bar's width in its lengths
+constexpr double kNearPerSize = 1.5;        // centre distance of neighbours at other angles, in glyph sizes
+
+struct Extent {
+    std::int32_t low;
+    std::int32_t high;
+    std::int32_t size() const { return high - low + 1; }
+};
+
+Extent across(const Glyph& g, bool upright) { return upright ? Extent{g.left, g.right} : Extent{g.bottom, g.top}; }
+Extent along(const Glyph& g, bool upright) { return upright ? Extent{g.bottom, g.top} : Extent{g.left, g.right}; }
+
+std::size_t root(std::vector<std::size_t>& parent, std::size_t i) { return rootOf(parent, i); }
+
+void join(std::vector<std::size_t>& parent, std::size_t a, std::size_t b) { parent[root(parent, a)] = root(parent, b); }
+
+bool similarSizes(double a, double b, double smallest) {
+    return std::min(a, b) < smallest || std::max(a, b) <= kGreatestSizeRatio * std::min(a, b);
+}
+
+// Joins the marked glyphs that neighbour each other along rows (upright false) or columns (true).
+std::vector<std::size_t> joinAligned(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright,
+                                     double smallest) {
+    std::vector<std::size_t> parent(glyphs.size());
+    std::iota(parent.begin(), parent.end(), std::size_t{0});
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        if (marked[i]) {
+            order.push_back(i);
+        }
+    }
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return along(glyphs[a], upright).low < along(glyphs[b], upright).low;
+    });
+    std::int32_t largest = 0;
+    for (const Glyph& g : glyphs) {
+        largest = std::max(largest, across(g, upright).size());
+    }
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const Glyph& a = glyphs[order[i]];
+        const Extent aAlong = along(a, upright);
+        const Extent aAcross = across(a, upright);
+        for (std::size_t j = i + 1; j < order.size(); ++j) {
+            const Glyph& b = glyphs[order[j]];
+            const Extent bAlong = along(b, upright);
+            if (bAlong.low - aAlong.high > kGapPerHeight * largest) {
+                break;
+            }
+            const Extent bAcross = across(b, upright);
+            const double height = std::max(aAcross.size(), bAcross.size());
+            const double gap = std::max(bAlong.low - aAlong.high, aAlong.low - bAlong.high) - 1;
+            const double overlap = std::min(aAcross.high, bAcross.high) - std::max(aAcross.low, bAcross.low) + 1;
+            if (gap <= kGapPerHeight * height && overlap >= kLeastOverlap * std::min(aAcross.size(), bAcross.size()) &&
+                similarSizes(aAcross.size(), bAcross.size(), smallest)) {
+                join(parent, order[i], order[j]);
+            }
+        }
+    }
+    return parent;
+}
+
+double median(std::vector<double> values) {
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
+double glyphSize(const Glyph& g) { return std::max(g.width(), g.height()); }
+
+// The glyphs of each group but dust and dots, which join a line or a column alike.
+std::vector<std::size_t> memberCounts(const std::vector<Glyph>& glyphs, std::vector<std::size_t>& parent,
+                                      double smallest) {
+    std::vector<std::size_t> count(parent.size(), 0);
+    for (std::size_t i = 0; i < parent.size(); ++i) {
+        count[root(parent, i)] += glyphSize(glyphs[i]) >= smallest / 2 ? 1 : 0;
+    }
+    return count;
+}
+
+// Joins the glyphs near each other, at any angle, among those marked.
+std::vector<std::size_t> joinNear(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, double smallest) {
+    std::vector<std::size_t> parent(glyphs.size());
+    std::iota(parent.begin(), parent.end(), std::size_t{0});
+    std::vector<std::size_t> order;
+    double largest = 0;
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        if (marked[i]) {
+            order.push_back(i);
+            largest = std::max(largest, glyphSize(glyphs[i]));
+        }
+    }
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return glyphs[a].centreX() < glyphs[b].centreX(); });
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const Glyph& a = glyphs[order[i]];
+        for (std::size_t j = i + 1; j < order.size(); ++j) {
+            const Glyph& b = glyphs[order[j]];
+            if (b.centreX() - a.centreX() > kNearPerSize * largest) {
+                break;
+            }
+            const double size = std::max(glyphSize(a), glyphSize(b));
+            if (std::hypot(b.centreX() - a.centreX(), b.centreY() - a.centreY()) <= kNearPerSize * size &&
+                similarSizes(glyphSize(a), glyphSize(b), smallest)) {
+                join(parent, order[i], order[j]);
+            }
+        }
+    }
+    return parent;
+}
+
+// The direction of the centres' longest spread, from -90° up to 90°, weighting each glyph by its size.
+double fittedDirection(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& members) {
+    double weight = 0, meanX = 0, meanY = 0;
+    for (const std::size_t i : members) {
+        const double w = glyphSize(glyphs[i]);
+        weight += w;
+        meanX += w * glyphs[i].centreX();
+        meanY += w * glyphs[i].centreY();
+    }
+    meanX /= weight;
+    meanY /= weight;
+    double xx = 0, xy = 0, yy = 0;
+    for (const std::size_t i : members) {
+        const double w = glyphSize(glyphs[i]);
+        const double dx = glyphs[i].centreX() - meanX;
+        const double dy = glyphs[i].centreY() - meanY;
+        xx += w * dx * dx;
+        xy += w * dx * dy;
+        yy += w * dy * dy;
+    }
+    double degrees = 0.5 * std::atan2(2 * xy, xx - yy) * 180 / std::numbers::pi;
+    return degrees <= -90 ? degrees + 180 : degrees;
+}
+
+std::vector<std::vector<std::size_t>> groupsOf(std::vector<std::size_t>& parent, const std::vector<bool>& taken) {
+    std::vector<std::vector<std::size_t>> groups(parent.size());
+    for (std::size_t i = 0; i < parent.size(); ++i) {
+        if (taken[i]) {
+            groups[root(parent, i)].push_back(i);
+        }
+    }
+    std::erase_if(groups, [](const auto& group) { return group.empty(); });
+    return groups;
+}
+
+// The direction of glyphs that run in a line clearly askew of both axes, long and narrow; NaN for others.
+double askewDirection(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& members, double smallest) {
+    constexpr double kLeastAskew = 12;
+    std::vector<std::size_t> real;
+    for (const std::size_t i : members) {
+        if (glyphSize(glyphs[i]) >= smallest / 2) {
+            real.push_back(i);
+        }
+    }
+    if (real.size() < 3) {
+        return NAN;
+    }
+    const double fitted = fittedDirection(glyphs, real);
+    if (std::abs(std::remainder(fitted, 90.0)) <= kLeastAskew) {
+        return NAN;
+    }
+    const double c = std::cos(fitted * std::numbers::pi / 180), s = std::sin(fitted * std::numbers::pi / 180);
+    std::vector<double> sizes;
+    double lowest = INFINITY, highest = -INFINITY, widest = 0;
+    for (const std::size_t i : real) {
+        sizes.push_back(glyphSize(glyphs[i]));
+        const double along = glyphs[i].centreX() * c + glyphs[i].centreY() * s;
+        lowest = std::min(lowest, along);
+        highest = std::max(highest, along);
+    }
+    const double size = median(sizes);
+    double meanAcross = 0;
+    for (const std::size_t i : real) {
+        meanAcross += (-glyphs[i].centreX() * s + glyphs[i].centreY() * c) / static_cast<double>(real.size());
+    }
+    for (const std::size_t i : real) {
+        widest = std::max(widest, std::abs(-glyphs[i].centreX() * s + glyphs[i].centreY() * c - meanAcross));
+    }
+    return highest - lowest > 1.5 * size && widest < 0.5 * size ? fitted : NAN;
+}
+
+// The directions of a line found across (axis 0) or up (90): its centres' own direction when they run
+// clearly askew and far enough to tell (text turned 30°, say, whose glyphs still overlap across).
+std::vector<double> lineDirections(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& members,
+                                   double axis) {
+    constexpr double kLeastAskew = 12;
+    const double fitted = fittedDirection(glyphs, members);
+    const double askew = std::abs(std::remainder(fitted - axis, 180.0));
+    std::vector<double> sizes;
+    double lowest = INFINITY, highest = -INFINITY;
+    const double c = std::cos(fitted * std::numbers::pi / 180), s = std::sin(fitted * std::numbers::pi / 180);
+    for (const std::size_t i : members) {
+        sizes.push_back(glyphSize(glyphs[i]));
+        const double along = glyphs[i].centreX() * c + glyphs[i].centreY() * s;
+        lowest = std::min(lowest, along);
+        highest = std::max(highest, along);
+    }
+    if (members.size() >= 2 && askew > kLeastAskew && highest - lowest > 1.2 * median(sizes)) {
+        return {fitted < 0 ? fitted + 360 : fitted, fitted + 180};
+    }
+    return {axis, axis + 180};
+}
+
+}  // namespace
+
+std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const GlyphSizes& sizes) {
+    // Lines at other angles first: near glyphs whose centres run askew. Their glyphs may well overlap
+    // across or up too, which would split them between rows and columns.
+    const std::vector<bool> all(glyphs.size(), true);
+    std::vector<std::size_t> nearAll = joinNear(glyphs, all, sizes.smallest);
+    std::vector<bool> aligned(glyphs.size(), true);
+    std::vector<std::vector<std::size_t>> askewLines;
+    std::vector<double> askewDirections;
+    for (auto& members : groupsOf(nearAll, all)) {
+        const double direction = askewDirection(glyphs, members, sizes.smallest);
+        if (!std::isnan(direction)) {
+            for (const std::size_t i : members) {
+                aligned[i] = false;
+            }
+            askewLines.push_back(std::move(members));
+            askewDirections.push_back(direction);
+        }
+    }
+    std::vector<std::size_t> rows = joinAligned(glyphs, aligned, false, sizes.smallest);
+    std::vector<std::size_t> columns = joinAligned(glyphs, aligned, true, sizes.smallest);
+    const std::vector<std::size_t> inRow = memberCounts(glyphs, rows, sizes.smallest);
+    const std::vector<std::size_t> inColumn = memberCounts(glyphs, columns, sizes.smallest);
+    std::vector<bool> across(glyphs.size()), up(glyphs.size()), rest(glyphs.size());
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        const std::size_t r = inRow[root(rows, i)];
+        const std::size_t c = inColumn[root(columns, i)];
+        across[i] = r > 1 && r >= c;
+        up[i] = c > 1 && c > r;
+        rest[i] = r <= 1 && c <= 1;
+        across[i] = across[i] && aligned[i];
+        up[i] = up[i] && aligned[i];
+        rest[i] = rest[i] && aligned[i];
+    }
+    std::vector<GlyphLine> lines;
+    const auto keep = [&](std::vector<std::size_t> members, std::vector<double> directions) {
+        // Thin bars much longer than the line's glyphs are lines of a table or a frame beside the text.
+        std::vector<double> lengths;
+        for (const std::size_t i : members) {
+            lengths.push_back(glyphSize(glyphs[i]));
+        }
+        const double typical = median(lengths);
+        std::erase_if(members, [&](const std::size_t i) {
+            const Glyph& g = glyphs[i];
+            return glyphSize(g) > 1.3 * typical && std::min(g.width(), g.height()) <= kBarThinness * glyphSize(g);
+        });
+        if (members.empty()) {
+            return;
+        }
+        double longest = 0;
+        for (const std::size_t i : members) {
+            longest = std::max(longest, glyphSize(glyphs[i]));
+        }
+        // A ring alone (but for dust) is a circle, a small hole's, not an O.
+        std::size_t rings = 0, others = 0;
+        for (const std::size_t i : members) {
+            if (glyphSize(glyphs[i]) >= sizes.smallest / 2.0) {
+                ++(isRing(glyphs[i]) ? rings : others);
+            }
+        }
+        if (longest >= sizes.smallest && !(rings == 1 && others == 0)) {
+            lines.push_back({std::move(members), std::move(directions)});
+        }
+    };
+    for (std::size_t k = 0; k < askewLines.size(); ++k) {
+        const double direction = askewDirections[k];
+        keep(std::move(askewLines[k]), {direction < 0 ? direction + 360 : direction, direction + 180});
+    }
+    for (auto& members : groupsOf(rows, across)) {
+        std::vector<double> directions = lineDirections(glyphs, members, 0);
+        keep(std::move(members), std::move(directions));
+    }
+    for (auto& members : groupsOf(columns, up)) {
+        std::vector<double> directions = lineDirections(glyphs, members, 90);
+        keep(std::move(members), std::move(directions));
+    }
+    std::vector<std::size_t> near = joinNear(glyphs, rest, sizes.smallest);
+    for (auto& members : groupsOf(near, rest)) {
+        if (members.size() == 1) {
+            keep(std::move(members), {0, 90, 180, 270});
+        } else {
+            const double degrees = fittedDirection(glyphs, members);
+            keep(std::move(members), {degrees < 0 ? degrees + 360 : degrees, degrees + 180});
+        }
+    }
+    return lines;
+}
+
+Point LineFrame::at(double alongValue, double acrossValue) const {
+    const double radians = degrees * std::numbers::pi / 180;
+    const double c = std::cos(radians);
+    const double s = std::sin(radians);
+    return {alongValue * c - acrossValue * s, alongValue * s + acrossValue * c};
+}
+
+LineFrame frameOf(const std::vector<Glyph>& glyphs, const GlyphLine& line, double degrees) {
+    const double radians = degrees * std::numbers::pi / 180;
+    const double c = std::cos(radians);
+    const double s = std::sin(radians);
+    LineFrame frame;
+    frame.degrees = degrees;
+    frame.alongStart = frame.lowest = INFINITY;
+    frame.alongEnd = frame.highest = -INFINITY;
+    std::vector<double> bottoms, tops;
+    for (const std::size_t i : line.glyphs) {
+        double low = INFINITY, high = -INFINITY;
+        for (const LineSegment& run : glyphs[i].runs) {
+            // The corners of the run's cells: a cell spans half a dot each side of its centre.
+            for (const double x : {run.StartX - 0.5, run.StartX + run.SpanX - 0.5}) {
+                for (const double y : {run.StartY - 0.5, run.StartY + 0.5}) {
+                    const double u = x * c + y * s;
+                    const double v = -x * s + y * c;
+                    frame.alongStart = std::min(frame.alongStart, u);
+                    frame.alongEnd = std::max(frame.alongEnd, u);
+                    low = std::min(low, v);
+                    high = std::max(high, v);
+                }
+            }
+        }
+        bottoms.push_back(low);
+        tops.push_back(high);
+        frame.lowest = std::min(frame.lowest, low);
+        frame.highest = std::max(frame.highest, high);
+    }
+    // Full-height glyphs reach most of the line's height; dots, dashes and signs do not.
+    double tallest = 0;
+    for (std::size_t k = 0; k < bottoms.size(); ++k) {
+        tallest = std::max(tallest, tops[k] - bottoms[k]);
+    }
+    std::vector<double> fullBottoms, fullHeights;
+    for (std::size_t k = 0; k < bottoms.size(); ++k) {
+        if (tops[k] - bottoms[k] >= 0.6 * tallest) {
+            fullBottoms.push_back(bottoms[k]);
+            fullHeights.push_back(tops[k] - bottoms[k]);
+        }
+    }
+    frame.baseline = median(fullBottoms);
+    frame.capLine = frame.baseline + median(fullHeights);
+    return frame;
+}
+
+}  // namespace kelvarin

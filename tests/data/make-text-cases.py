@@ -1,0 +1,61 @@
+#!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""Draws small 300 dpi pages of text with Pillow (IPA Gothic, DejaVu Sans), each with one line of known
+text: across, turned 90°, 270° and 30°, sitting on a dimension line, inside a table's cell lines and inside
+a balloon. Writes them as PBM files into the folder given as the only argument, with cases.txt listing
+per page: file, text, insertion x and y (dots, y from the bottom row), cap height (dots), angle
+(degrees counter-clockwise), and the geometry drawn with it (none, line, cell, circle)."""
+import math
+import pathlib
+import sys
+
+from PIL import Image, ImageDraw, ImageFilter, ImageFont
+
+OUT = pathlib.Path(sys.argv[1])
+OUT.mkdir(parents=True, exist_ok=True)
+GOTHIC = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf"
+SANS = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+SIZE = 600
+CAP = 42  # dots: 3.5 mm at 300 dpi
+
+# name, text, font, insertion (x, y from the top), angle, geometry
+CASES = [
+    ("across", "SECTION A-A", SANS, (120, 320), 0, "none"),
+    ("up", "60±0.05", SANS, (320, 480), 90, "none"),
+    ("down", "R15", SANS, (280, 160), 270, "none"),
+    ("askew", "M8×1.25", SANS, (180, 420), 30, "none"),
+    ("japanese", "設計 尺度", GOTHIC, (140, 320), 0, "none"),
+    ("on_a_line", "120", SANS, (230, 318), 0, "line"),
+    ("in_a_cell", "SS400", SANS, (200, 321), 0, "cell"),
+    ("in_a_balloon", "7", SANS, (284, 321), 0, "circle"),
+]
+
+
+def font_for(path, text):
+    probe = ImageFont.truetype(path, 1000)
+    _, top, _, bottom = probe.getbbox("田" if any(ord(c) >= 0x3000 for c in text) else "H", anchor="ls")
+    return ImageFont.truetype(path, round(CAP * 1000 / (bottom - top)))
+
+
+def draw_case(name, text, path, at, angle, geometry):
+    page = Image.new("L", (SIZE, SIZE), 255)
+    draw = ImageDraw.Draw(page)
+    if geometry == "line":
+        draw.line((60, at[1] + 1, SIZE - 60, at[1] + 1), fill=0, width=4)
+    elif geometry == "cell":
+        draw.rectangle((at[0] - 30, at[1] - 70, at[0] + 220, at[1] + 2), outline=0, width=4)
+    elif geometry == "circle":
+        draw.ellipse((at[0] - 45, at[1] - 85, at[0] + 75, at[1] + 35), outline=0, width=4)
+    font = font_for(path, text)
+    layer = Image.new("L", (SIZE, SIZE), 255)
+    ImageDraw.Draw(layer).text(at, text, font=font, fill=0, anchor="ls")
+    layer = layer.rotate(angle, center=at, resample=Image.BICUBIC, fillcolor=255)
+    page = Image.fromarray(__import__("numpy").minimum(page, layer))
+    page = page.filter(ImageFilter.GaussianBlur(0.6)).point(lambda v: 0 if v < 128 else 255).convert("1")
+    page.save(OUT / f"{name}.pbm")
+    return f"{name}.pbm\t{text}\t{at[0]}\t{SIZE - 1 - at[1]}\t{CAP}\t{angle}\t{geometry}\n"
+
+
+with open(OUT / "cases.txt", "w", encoding="utf-8") as listing:
+    for case in CASES:
+        listing.write(draw_case(*case))

@@ -1,0 +1,232 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <numbers>
+#include <sstream>
+
+#include "bitmap/BitmapData.h"
+#include "bitmap/BmpHeader.h"
+#include "bitmap/PictureDecoding.h"
+#include "bitmap/ReadFile.h"
+#include "common/Error.h"
+#include "common/PassState.h"
+#include "common/Toolkit.h"
+#include "convert/LineSegmentList.h"
+#include "dxf/DxfDocument.h"
+#include "fileutil/Cp932Codec.h"
+#include "support/FakeView.h"
+#include "support/TestSupport.h"
+#include "text/LineReader.h"
+#include "text/SymbolFixes.h"
+#include "text/TextRecognition.h"
+
+namespace kelvarin {
+namespace {
+
+using test::TempDir;
+
+constexpr double kDotsPerMm = 300 / 25.4;
+
+// One page of tests/data/make-text-cases.py: a line of known text and the geometry drawn with it.
+struct TextCase {
+    std::string file, text;
+    Point insertion;
+    double height = 0, degrees = 0;
+    std::string geometry;
+};
+
+std::vector<TextCase> readCases(const std::string& folder) {
+    std::vector<TextCase> cases;
+    std::ifstream listing(folder + "/cases.txt");
+    for (std::string line; std::getline(listing, line);) {
+        std::istringstream fields(line);
+        TextCase c;
+        std::string x, y, height, degrees;
+        std::getline(fields, c.file, '\t');
+        std::getline(fields, c.text, '\t');
+        std::getline(fields, x, '\t');
+        std::getline(fields, y, '\t');
+        std::getline(fields, height, '\t');
+        std::getline(fields, degrees, '\t');
+        std::getline(fields, c.geometry, '\t');
+        c.insertion = {std::stod(x), std::stod(y)};
+        c.height = std::stod(height);
+        c.degrees = std::stod(degrees);
+        cases.push_back(c);
+    }
+    return cases;
+}
+
+class text_recognition : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        folder = std::make_unique<TempDir>();
+        ASSERT_TRUE(test::makeTestData("make-text-cases.py", folder->path()));
+    }
+    static void TearDownTestSuite() { folder.reset(); }
+
+    // Reads the page and recognises its text; the grid's line cells are the black pixels.
+    void recognise(const TextCase& c) {
+        SilentToolkit toolkit;
+        ASSERT_TRUE(ReadFile(folder->file(c.file), bitmap, toolkit));
+        ASSERT_TRUE(DecodePicture(bitmap, ReadOptions{}, toolkit));
+        const std::int32_t width = bitmapWidth(bitmap.BmpHeader);
+        grid.attach(bitmap.PixelBytes, width, bitmapHeight(bitmap.BmpHeader), rowStride(width));
+        grid.invert();
+        ConversionOptions options;
+        options.Threads = 2;
+        PassState pass;
+        recogniseText(grid, kDotsPerMm, options, page, pass, toolkit);
+    }
+
+    static std::unique_ptr<TempDir> folder;
+    BitmapData bitmap;
+    VirtualVram grid;
+    PageText page;
+};
+
+std::unique_ptr<TempDir> text_recognition::folder;
+
+double turnBetween(double a, double b) {
+    const double d = std::fmod(std::abs(a - b), 360.0);
+    return std::min(d, 360 - d);
+}
+
+// Text across, up, down and askew, Japanese, on a dimension line, in a table's cell and in a balloon: each
+// page's line is read as drawn, placed at the start of its baseline with its cap height and turn, and its
+// ink leaves the geometry while the line, the cell and the balloon's circle stay.
+TEST_F(text_recognition, lines_are_found_read_and_taken_out_of_the_geometry) {
+    const std::vector<TextCase> cases = readCases(folder->path());
+    ASSERT_EQ(cases.size(), 8U);
+    for (const TextCase& c : cases) {
+        SCOPED_TRACE(c.file);
+        page = PageText{};
+        recognise(c);
+        ASSERT_EQ(page.texts.size(), 1U);
+        const VectorText& text = page.texts.front();
+        // Japanese words may lose the blank between them.
+        std::string expected = c.text;
+        if (expected == "設計 尺度") {
+            EXPECT_TRUE(text.text == expected || text.text == "設計尺度") << text.text;
+        } else {
+            EXPECT_EQ(text.text, expected);
+        }
+        EXPECT_LT(turnBetween(text.degrees, c.degrees), 1.0) << text.degrees;
+        EXPECT_NEAR(text.height, c.height, 0.16 * c.height);
+        EXPECT_LT(std::hypot(text.insertion.x - c.insertion.x, text.insertion.y - c.insertion.y), 0.3 * c.height);
+        EXPECT_EQ(page.leftAsGeometry, 0);
+        // The text's ink is gone: no line cell left within a glyph's height of the insertion point along
+        // the baseline, just above it.
+        const double radians = c.degrees * std::numbers::pi / 180;
+        const auto cellAt = [&](double along, double across) {
+            const double x = c.insertion.x + along * std::cos(radians) - across * std::sin(radians);
+            const double y = c.insertion.y + along * std::sin(radians) + across * std::cos(radians);
+            return page.withoutText.vram.at(static_cast<std::int32_t>(std::lround(x)),
+                                            static_cast<std::int32_t>(std::lround(y)));
+        };
+        int left = 0;
+        for (double along = 0; along < c.height; along += 1) {
+            for (double across = 0.2 * c.height; across < 0.8 * c.height; across += 1) {
+                left += cellAt(along, across);
+            }
+        }
+        EXPECT_EQ(left, 0) << "text cells left in the geometry";
+        // The geometry drawn with the text stays: cells of the line, the cell's left side, the circle's left.
+        const auto x = static_cast<std::int32_t>(c.insertion.x);
+        const auto y = static_cast<std::int32_t>(c.insertion.y);
+        if (c.geometry == "line") {
+            EXPECT_EQ(page.withoutText.vram.at(80, y - 1) + page.withoutText.vram.at(80, y - 2), 2);
+            EXPECT_EQ(page.withoutText.vram.at(x + 10, y - 1) + page.withoutText.vram.at(x + 10, y - 2), 2);
+        } else if (c.geometry == "cell") {
+            EXPECT_EQ(page.withoutText.vram.at(x - 30, y + 30), 1);
+            EXPECT_EQ(page.withoutText.vram.at(x + 100, y - 2), 1);
+        } else if (c.geometry == "circle") {
+            EXPECT_EQ(page.withoutText.vram.at(x - 44, y + 25) | page.withoutText.vram.at(x - 43, y + 25), 1);
+        }
+    }
+}
+
+// What the engine reads put right as a drawing writes it; digits stay as wide as read.
+TEST(text_symbols, drawing_signs_are_put_right) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"の24", "φ24"},           {"4xØ9", "4×φ9"},       {"60土0.05", "60±0.05"}, {"60+0.05", "60±0.05"},
+        {"80.0エ0.1", "80.0±0.1"}, {"45º", "45°"},         {"設 計", "設計"},       {" SECTION  A-A \n", "SECTION A-A"},
+        {"１２０", "１２０"},      {"M8x1.25", "M8×1.25"}, {"A+B", "A+B"},          {"ROOM X", "ROOM X"},
+    };
+    for (const auto& [read, written] : cases) {
+        EXPECT_EQ(drawingText(read), written) << read;
+    }
+}
+
+// Characters code page 932 lacks are dropped and counted; a %% would start a control code in a TEXT.
+TEST(text_symbols, only_code_page_932_characters_are_kept) {
+    Cp932Codec codec;
+    std::int64_t dropped = 0;
+    EXPECT_EQ(cp932Text("⌀12 設計", codec, dropped), "12 設計");
+    EXPECT_EQ(dropped, 1);
+    EXPECT_EQ(cp932Text("50%% ±0.1 φ", codec, dropped), "50% ±0.1 φ");
+    EXPECT_EQ(dropped, 1);
+}
+
+// A language whose data is not installed is named in the message, in Japanese.
+TEST(text_reader, missing_language_data_is_named) {
+    try {
+        LineReader::take("xyz");
+        ADD_FAILURE() << "no error for a missing language";
+    } catch (const KelvarinError& error) {
+        EXPECT_NE(error.description().find("文字認識の言語データ「xyz」が見つかりません"), std::string::npos)
+            << error.description();
+    }
+}
+
+// The TEXT entities of a drawing, as ezdxf reads them: layer, x, y, height, rotation, string per line.
+std::string textsReadByEzdxf(const std::string& path) {
+    const std::string command =
+        "/usr/bin/python3 -c \"import ezdxf, sys\n"
+        "doc = ezdxf.readfile(sys.argv[1], errors='strict')\n"
+        "assert not doc.audit().errors and doc.encoding == 'cp932'\n"
+        "for t in doc.modelspace().query('TEXT'):\n"
+        "    d = t.dxf\n"
+        "    print(d.layer, round(d.insert.x, 3), round(d.insert.y, 3), round(d.height, 3), round(d.rotation, 3), "
+        "d.text)\" " +
+        path;
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[512];
+    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        out += buffer;
+    }
+    EXPECT_EQ(pipe != nullptr ? pclose(pipe) : -1, 0);
+    return out;
+}
+
+// Texts written with the drawing's scales and offsets, in Shift_JIS, read back by an independent reader;
+// scales that differ across and up turn a text's baseline as they turn the drawing.
+TEST(dxf_text, texts_are_written_as_text_entities) {
+    test::ProgramDir program;
+    ConversionSettings settings;
+    settings.OutputPath = program.file("texts.dxf");
+    settings.ScaleX = 0.5;
+    settings.ScaleY = 0.25;
+    settings.OffsetX = 10;
+    settings.OffsetY = 20;
+    VectorDrawing drawing;
+    drawing.lines.push_back({{0, 0}, {100, 0}});
+    drawing.texts.push_back({{40, 80}, 20, 0, "設計 φ24±0.1", 90});
+    drawing.texts.push_back({{100, 100}, 10, 90, "SECTION A-A", 90});
+    const LineSegmentList noSegments;
+    PassState pass;
+    test::FakeView view;
+    ASSERT_TRUE(BuildDxfDocument({settings, noSegments, 200, 200, program.path(), &drawing}, pass, view));
+    EXPECT_EQ(textsReadByEzdxf(settings.OutputPath),
+              "TEXT 30.0 40.0 5.0 0.0 設計 φ24±0.1\n"
+              "TEXT 60.0 45.0 5.0 90.0 SECTION A-A\n");
+    test::keepForReaderCheck(settings.OutputPath, "dxf_text-texts");
+}
+
+}  // namespace
+}  // namespace kelvarin
