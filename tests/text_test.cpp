@@ -79,6 +79,7 @@ protected:
         grid.invert();
         ConversionOptions options;
         options.Threads = 2;
+        options.Text = true;
         PassState pass;
         recogniseText(grid, kDotsPerMm, options, page, pass, toolkit);
     }
