@@ -1,45 +1,48 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Scans of drawings people made in CAD programs: each page one DXF drawing, or several small ones (symbols,
-parts) set out in a grid, or one detail of a sheet (source@x0,y0,x1,y1), fitted to the paper, plotted with pens of real widths (round ends), turned by a
-small skew, and scanned as make_vector_drawings.py does (blur, grey edge noise, dust; Group 4 TIFF with
-its resolution). Beside each TIFF a JSON of the true geometry in vector_score.py's format.
+parts) set out in a grid, or one detail of a sheet (source@x0,y0,x1,y1), fitted to the paper, plotted with
+pens of real widths (round ends), turned by a small skew, and scanned as make_vector_drawings.py does (blur,
+grey edge noise, dust; Group 4 TIFF with its resolution). Beside each TIFF a JSON of the true geometry in
+vector_score.py's format.
 
 Drawn: LINE, ARC, CIRCLE, LWPOLYLINE and POLYLINE (bulges as arcs), INSERT and DIMENSION (exploded),
-SOLID and TRACE, solid HATCH (filled; their outlines are the truth, a filled disc a circle). Dashed and
-centre linetypes are plotted as dashes, each dash its own line or arc. Text, ellipses and splines are
-left out.
+SOLID and TRACE, solid HATCH (filled), pattern HATCH (its strokes), ELLIPSE and SPLINE (as short lines),
+TEXT, ATTRIB and MTEXT (set in IPA Gothic, one line per MTEXT paragraph). Dashed and centre linetypes are
+plotted as dashes, each dash its own line or arc.
 
-make_cad_scans.py FOLDER [--set tuning|judging|tests] [--sources DIR] [NAME ...]
-Without names, the set's pages not in FOLDER yet are made; named pages are made again.
+The truth is what the score can credit; the rest is drawn but boxed out (text_boxes, cad_boxes.py):
+- lines, arcs and circles (each dash on its own) of 2 mm and longer are true primitives;
+- shorter ones, text, hatch patterns (their whole region), fills and filled discs, ellipses and splines
+  are left out of the truth and boxed, each box grown by the pen's half width and PAD_PX dots;
+- a true primitive crossing a box stays true (the score leaves out its samples in the box), unless more
+  than half of its length lies in boxes: then it is left out and boxed as well.
+So the truth written out as a DXF (true_drawing.py) scores 1.000 in VRI, one-to-one and circles.
+The tests set is drawn as before this rule: no text, ellipses, splines or hatch patterns, nothing boxed,
+fills' outlines and filled discs in the truth, pieces under SMALLEST_MM left out.
+
+make_cad_scans.py FOLDER [--set tuning|judging|tests] [--scale N] [--sources DIR] [NAME ...]
+Without names, the set's pages not in FOLDER yet (or made before the boxing rule) are made; named pages are
+made again. --scale N draws the pages at N times their resolution, the same drawing on the same paper with
+pens as wide in mm, named NAME-Nx.
 Sources are read from the bare git mirrors of ezdxf, LibreCAD and dxf-parser (MIRRORS, default
 /work/.mirror) or, for the tests set, from --sources (tests/data/cad)."""
 import argparse
-import hashlib
 import json
 import math
 import os
 import random
-import subprocess
 import sys
-import tempfile
-
-import ezdxf
-from ezdxf import recover
-from ezdxf import path as dxfpath
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from make_vector_drawings import PAPERS, render, turned  # noqa: E402
+from make_vector_drawings import PAPERS, SUPER, render, turned  # noqa: E402
+from cad_boxes import Boxes, paint_texts, settle  # noqa: E402
+from cad_collect import PENS_MM, Collector, read_source  # noqa: E402
 
-MIRRORS = os.environ.get("MIRRORS", "/work/.mirror")
-REPOS = {"ezdxf": "mozman+ezdxf", "librecad": "LibreCAD+LibreCAD", "dxfparser": "gdsestimating+dxf-parser"}
-PENS_MM = [0.25, 0.35, 0.5, 0.7]
 SMOOTH_MM = 0.1  # a polyline's straight pieces off a line by less are drawn as that line
-SMALLEST_MM = 0.6  # lines shorter and arcs of a smaller radius are details no plot shows: left out
+SMALLEST_MM = 0.6  # without the boxing rule, lines shorter and arcs of a smaller radius are left out
+CREDITED_MM = 2.0 + 0.01  # entities shorter than 2 mm are not credited by the score; a margin for rounding
 LIB = "librecad/support/library/"
-# Dash patterns on the paper in mm: ink, gap, ink, gap ...
-PATTERNS = {"CENTER": [12, 3, 2, 3], "DASHDOT": [8, 2.5, 1, 2.5], "DASHED": [5, 2.5], "HIDDEN": [3, 1.5],
-            "PHANTOM": [12, 2.5, 2, 2.5, 2, 2.5]}
 
 # name: paper, dpi, skew, seed, kind, sources ("repo:path"); several sources are set out in a grid.
 TUNING = {
@@ -103,148 +106,6 @@ TESTS = {
 }
 
 
-def read_source(source, folder):
-    repo, path = source.split(":", 1)
-    if repo == "file":
-        data = open(os.path.join(folder, path), "rb").read()
-    else:
-        git_dir = os.path.join(MIRRORS, REPOS[repo], "repo")
-        data = subprocess.run(["git", f"--git-dir={git_dir}", "show", f"HEAD:{path}"], check=True,
-                              capture_output=True).stdout
-    with tempfile.NamedTemporaryFile(suffix=".dxf") as file:
-        file.write(data)
-        file.flush()
-        try:
-            return ezdxf.readfile(file.name)
-        except ezdxf.DXFStructureError:
-            return recover.readfile(file.name)[0]
-
-
-class Collector:
-    """The drawing's plotted geometry in its own units: lines, arcs (degrees), circles, filled polygons."""
-
-    def __init__(self, doc):
-        self.doc = doc
-        self.lines, self.arcs, self.circles, self.fills, self.holes, self.discs = [], [], [], [], [], []
-        self.chains = []  # [first, end) ranges of lines that are one polyline's straight pieces
-
-    def pen(self, entity):
-        weight = entity.dxf.get("lineweight", -1)
-        layer = self.doc.layers.get(entity.dxf.get("layer", "0")) if entity.dxf.hasattr("layer") else None
-        if weight is None or weight < 0:
-            weight = layer.dxf.get("lineweight", -3) if layer is not None else -3
-        if weight is not None and weight > 0:
-            return min(max(weight / 100, 0.18), 1.0)
-        name = entity.dxf.get("layer", "0")
-        return PENS_MM[hashlib.md5(name.encode()).digest()[0] % 3]
-
-    def pattern(self, entity):
-        name = entity.dxf.get("linetype", "BYLAYER").upper()
-        if name == "BYLAYER":
-            try:
-                name = self.doc.layers.get(entity.dxf.get("layer", "0")).dxf.get("linetype", "").upper()
-            except ezdxf.DXFTableEntryError:
-                name = ""
-        for key, pattern in PATTERNS.items():
-            if key in name:
-                return pattern
-        return None
-
-    def add(self, entity, pen=None, pattern=None, depth=0):
-        kind = entity.dxftype()
-        pen = pen or self.pen(entity)
-        pattern = pattern if pattern is not None else self.pattern(entity)
-        if kind == "LINE":
-            self.lines.append((tuple(entity.dxf.start)[:2], tuple(entity.dxf.end)[:2], pen, pattern))
-        elif kind == "ARC":
-            self.arcs.append((tuple(entity.dxf.center)[:2], entity.dxf.radius, entity.dxf.start_angle,
-                              entity.dxf.end_angle, pen, pattern))
-        elif kind == "CIRCLE":
-            self.circles.append((tuple(entity.dxf.center)[:2], entity.dxf.radius, pen, pattern))
-        elif kind in ("SOLID", "TRACE"):
-            v = [tuple(entity.dxf.get(f"vtx{k}", entity.dxf.vtx2))[:2] for k in range(4)]
-            self.fills.append([v[0], v[1], v[3], v[2]])
-        elif kind == "HATCH":
-            self.add_hatch(entity)
-        elif kind in ("LWPOLYLINE", "POLYLINE", "INSERT", "DIMENSION", "LEADER") and depth < 8:
-            try:
-                parts = list(entity.virtual_entities())
-            except Exception:  # 3D meshes, broken blocks: left out
-                return
-            inherit = kind in ("LWPOLYLINE", "POLYLINE")
-            first = len(self.lines)
-            for part in parts:
-                if inherit and part.dxftype() != "LINE":
-                    self.chains.append((first, len(self.lines)))
-                    first = len(self.lines)
-                self.add(part, pen if inherit else None, pattern if inherit else None, depth + 1)
-            if inherit:
-                self.chains.append((first, len(self.lines)))
-
-    def add_hatch(self, hatch):
-        if not hatch.dxf.solid_fill:
-            return
-        for boundary in hatch.paths:
-            edges = getattr(boundary, "edges", [])
-            if len(edges) == 1 and edges[0].type == ezdxf.entities.boundary_paths.EdgeType.ARC and \
-                    abs((edges[0].end_angle - edges[0].start_angle) % 360) < 1e-6:
-                self.discs.append((tuple(edges[0].center)[:2], edges[0].radius))
-                continue
-        polygons = []
-        for p in dxfpath.from_hatch(hatch):
-            corners = list(p.control_vertices())
-            if not corners:
-                continue
-            size = max(max(v.x for v in corners) - min(v.x for v in corners),
-                       max(v.y for v in corners) - min(v.y for v in corners))
-            points = [(v.x, v.y) for v in p.flattening(0.002 * size + 1e-9)]
-            if len(points) >= 3 and not self.is_disc(points):
-                polygons.append(points)
-        # Even-odd: a boundary inside an odd number of others is a hole.
-        for polygon in polygons:
-            depth = sum(contains(other, polygon[0]) for other in polygons if other is not polygon)
-            (self.holes if depth % 2 else self.fills).append(polygon)
-
-    def is_disc(self, points):
-        return any(all(abs(math.hypot(x - c[0], y - c[1]) - r) <= 0.02 * r for x, y in points)
-                   for c, r in self.discs)
-
-    def crop(self, window):
-        """Keeps what lies wholly inside window (x0, y0, x1, y1, drawing units): one detail of a sheet."""
-        x0, y0, x1, y1 = window
-        inside = lambda points: all(x0 <= x <= x1 and y0 <= y <= y1 for x, y in points)
-        round_box = lambda c, r: [(c[0] - r, c[1] - r), (c[0] + r, c[1] + r)]
-        self.lines = [l for l in self.lines if inside(l[:2])]
-        self.chains = []
-        self.arcs = [a for a in self.arcs if inside(round_box(a[0], a[1]))]
-        self.circles = [c for c in self.circles if inside(round_box(c[0], c[1]))]
-        self.discs = [d for d in self.discs if inside(round_box(d[0], d[1]))]
-        self.fills = [f for f in self.fills if inside(f)]
-        self.holes = [f for f in self.holes if inside(f)]
-
-    def extents(self):
-        xs, ys = [], []
-        for a, b, *_ in self.lines:
-            xs += [a[0], b[0]]
-            ys += [a[1], b[1]]
-        for c, r, *_ in self.arcs + self.circles + self.discs:
-            xs += [c[0] - r, c[0] + r]
-            ys += [c[1] - r, c[1] + r]
-        for polygon in self.fills:
-            xs += [p[0] for p in polygon]
-            ys += [p[1] for p in polygon]
-        return (min(xs), min(ys), max(xs), max(ys)) if xs else None
-
-
-def contains(polygon, point):
-    x, y = point
-    inside = False
-    for (ax, ay), (bx, by) in zip(polygon, polygon[1:] + polygon[:1]):
-        if (ay > y) != (by > y) and x < ax + (y - ay) * (bx - ax) / (by - ay):
-            inside = not inside
-    return inside
-
-
 def dashes(length, pattern, unit):
     """(start, end) distances of the inked pieces along a stroke of the given length."""
     if not pattern:
@@ -259,8 +120,9 @@ def dashes(length, pattern, unit):
     return pieces
 
 
-def place(collector, box, mm, truth, fills, holes):
-    """Adds the collector's geometry fitted into box (pixels: x0, y0, x1, y1) to truth, fills and holes."""
+def place(collector, box, mm, page):
+    """Adds the collector's geometry fitted into box (pixels: x0, y0, x1, y1) to the page: its truth, and
+    what is drawn but left out of it (see the boxing rule above; page["boxed"] False: as before the rule)."""
     extents = collector.extents()
     if extents is None:
         return
@@ -269,41 +131,51 @@ def place(collector, box, mm, truth, fills, holes):
     ox = box[0] + ((box[2] - box[0]) - (ex1 - ex0) * scale) / 2 - ex0 * scale
     oy = box[1] + ((box[3] - box[1]) - (ey1 - ey0) * scale) / 2 - ey0 * scale
     at = lambda p: [p[0] * scale + ox, p[1] * scale + oy]
+    truth, drawn, boxed = page["truth"], page["drawn"], page["boxed"]
+    shortest = CREDITED_MM * mm if boxed else 0
+    keep = lambda kind, piece, length: (truth if length >= shortest else drawn)[kind].append(piece)
     thinnest = PENS_MM[0] * mm
     for a, b, pen, pattern in simplified(collector, at, mm):
         length = math.hypot(b[0] - a[0], b[1] - a[1])
-        if length < SMALLEST_MM * mm:
+        if length < (0 if boxed else SMALLEST_MM * mm) or length == 0:
             continue
         ux, uy = (b[0] - a[0]) / length, (b[1] - a[1]) / length
         for s, e in dashes(length, pattern, mm):
-            if e - s >= 0.5:
-                truth["lines"].append({"a": [a[0] + ux * s, a[1] + uy * s], "b": [a[0] + ux * e, a[1] + uy * e],
-                                       "w": pen * mm, "dash": bool(pattern)})
+            if e - s >= (0 if boxed else 0.5):
+                keep("lines", {"a": [a[0] + ux * s, a[1] + uy * s], "b": [a[0] + ux * e, a[1] + uy * e],
+                               "w": pen * mm, "dash": bool(pattern)}, e - s)
     for c, r, s, e, pen, pattern in collector.arcs + [(c, r, 0, 360, pen, p) for c, r, pen, p in collector.circles]:
         c, r = at(c), r * scale
-        if r < SMALLEST_MM * mm:
+        if r < (0 if boxed else SMALLEST_MM * mm) or r == 0:
             continue
         sweep = (e - s) % 360 or 360
         whole = sweep == 360 and not pattern
         for ds, de in dashes(math.radians(sweep) * r, pattern, mm):
             if whole:
-                truth["circles"].append({"c": c, "r": r, "w": pen * mm})
-            elif de - ds >= 0.5:
-                truth["arcs"].append({"c": c, "r": r, "s": (s + math.degrees(ds / r)) % 360,
-                                      "e": (s + math.degrees(de / r)) % 360, "w": pen * mm})
+                keep("circles", {"c": c, "r": r, "w": pen * mm}, de - ds)
+            elif de - ds >= (0 if boxed else 0.5):
+                keep("arcs", {"c": c, "r": r, "s": (s + math.degrees(ds / r)) % 360,
+                              "e": (s + math.degrees(de / r)) % 360, "w": pen * mm}, de - ds)
     for c, r in collector.discs:
         c, r = at(c), r * scale
-        truth["circles"].append({"c": c, "r": r, "w": thinnest, "filled": True})
-        fills.append([[c[0] + r * math.cos(k * math.pi / 90), c[1] + r * math.sin(k * math.pi / 90)]
-                      for k in range(180)])
-    holes += [[at(p) for p in polygon] for polygon in collector.holes]
+        if not boxed:
+            truth["circles"].append({"c": c, "r": r, "w": thinnest, "filled": True})
+        page["fills"].append([[c[0] + r * math.cos(k * math.pi / 90), c[1] + r * math.sin(k * math.pi / 90)]
+                              for k in range(180)])
+    page["holes"] += [[at(p) for p in polygon] for polygon in collector.holes]
     for polygon in collector.fills + collector.holes:
         points = [at(p) for p in polygon]
         if polygon in collector.fills:
-            fills.append(points)
+            page["fills"].append(points)
         for a, b in zip(points, points[1:] + points[:1]):
-            if math.hypot(b[0] - a[0], b[1] - a[1]) >= 0.5:
+            if not boxed and math.hypot(b[0] - a[0], b[1] - a[1]) >= 0.5:
                 truth["lines"].append({"a": a, "b": b, "w": thinnest, "dash": False, "outline": True})
+    if boxed:
+        for points, pen in collector.curves:
+            points = [at(p) for p in points]
+            drawn["lines"] += [{"a": a, "b": b, "w": pen * mm} for a, b in zip(points, points[1:]) if a != b]
+        page["regions"] += [[at(p) for p in polygon] for polygon in collector.regions]
+        page["texts"] += [dict(t, p=at(t["p"]), h=t["h"] * scale) for t in collector.texts]
 
 
 def simplified(collector, at, mm):
@@ -354,15 +226,17 @@ def round_ends(lines):
     return caps
 
 
-def make(folder, name, drawing, source_folder):
+def make(folder, name, drawing, source_folder, boxed=True, times=1):
     paper, dpi, skew, seed, kind, sources = drawing
+    dpi *= times
     rng = random.Random(seed)
     long_mm, short_mm = PAPERS[paper]
     width, height = round(long_mm / 25.4 * dpi), round(short_mm / 25.4 * dpi)
     mm = dpi / 25.4
     truth = {"width": width, "height": height, "dpi": dpi, "skew": skew, "paper": paper, "kind": kind,
              "sources": sources, "lines": [], "circles": [], "arcs": [], "text_boxes": []}
-    fills, holes = [], []
+    page = {"truth": truth, "drawn": {"lines": [], "circles": [], "arcs": []}, "boxed": boxed, "fills": [],
+            "holes": [], "regions": [], "texts": []}
     columns = min(len(sources), math.ceil(math.sqrt(len(sources) * width / height)))
     rows = math.ceil(len(sources) / columns)
     margin, gap = 15 * mm, 8 * mm
@@ -377,18 +251,36 @@ def make(folder, name, drawing, source_folder):
             collector.crop([float(v) for v in window.split(",")])
         x0 = margin + (k % columns) * (cell_w + gap)
         y0 = height - margin - (k // columns + 1) * cell_h - (k // columns) * gap
-        place(collector, (x0, y0, x0 + cell_w, y0 + cell_h), mm, truth, fills, holes)
+        place(collector, (x0, y0, x0 + cell_w, y0 + cell_h), mm, page)
     centre = ((width - 1) / 2, (height - 1) / 2)
     turn = lambda p: turned(p, centre, skew)
-    truth["lines"] = [dict(l, a=turn(l["a"]), b=turn(l["b"])) for l in truth["lines"]]
-    truth["circles"] = [dict(c, c=turn(c["c"])) for c in truth["circles"]]
-    truth["arcs"] = [dict(a, c=turn(a["c"]), s=(a["s"] + skew) % 360, e=(a["e"] + skew) % 360) for a in truth["arcs"]]
-    fills = [[turn(p) for p in polygon] for polygon in fills]
-    holes = [[turn(p) for p in polygon] for polygon in holes]
-    drawn_circles = [c for c in truth["circles"] if not c.get("filled")]
-    page = render(width, height, [l for l in truth["lines"] if not l.get("outline")], drawn_circles,
-                  truth["arcs"], rng, fills + round_ends(truth["lines"]), holes)
-    page.save(f"{folder}/{name}.tif", compression="group4", dpi=(dpi, dpi))
+    for pieces in (truth, page["drawn"]):
+        pieces["lines"] = [dict(l, a=turn(l["a"]), b=turn(l["b"])) for l in pieces["lines"]]
+        pieces["circles"] = [dict(c, c=turn(c["c"])) for c in pieces["circles"]]
+        pieces["arcs"] = [dict(a, c=turn(a["c"]), s=(a["s"] + skew) % 360, e=(a["e"] + skew) % 360)
+                          for a in pieces["arcs"]]
+    fills, holes, regions = ([[turn(p) for p in polygon] for polygon in page[key]] for key in ("fills", "holes", "regions"))
+    texts = [dict(t, p=turn(t["p"]), rot=t["rot"] + skew) for t in page["texts"]]
+    drawn = page["drawn"]
+    lines = [l for l in truth["lines"] if not l.get("outline")] + drawn["lines"]
+    image = render(width, height, lines, [c for c in truth["circles"] if not c.get("filled")] + drawn["circles"],
+                   truth["arcs"] + drawn["arcs"], rng, fills + round_ends(lines), holes,
+                   paint_texts(texts, height, SUPER) if texts else None)
+    image.save(f"{folder}/{name}.tif", compression="group4", dpi=(dpi, dpi))
+    if boxed:
+        boxes = Boxes(width, height, mm, times)
+        for polygon in fills:
+            boxes.area(polygon)
+        for polygon in holes:  # cut as the drawing cuts them
+            boxes.hole(polygon)
+        for piece in drawn["lines"] + drawn["circles"] + drawn["arcs"]:
+            boxes.stroke(piece)
+        for polygon in regions:
+            boxes.area(polygon)
+        for text in texts:
+            boxes.text(text)
+        settle(truth, boxes)
+        truth["boxed"] = True
     with open(f"{folder}/{name}.json", "w") as out:
         json.dump(truth, out)
 
@@ -397,11 +289,19 @@ if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("folder")
     parser.add_argument("--set", choices=["tuning", "judging", "tests"], default="tuning")
+    parser.add_argument("--scale", type=int, default=1,
+                        help="pages at this many times their resolution, named NAME-2x for 2 (pens as wide in mm)")
     parser.add_argument("--sources", default=os.path.join(os.path.dirname(__file__), "../tests/data/cad"))
     parser.add_argument("names", nargs="*")
-    options = parser.parse_args()
+    options = parser.parse_intermixed_args()
     drawings = {"tuning": TUNING, "judging": JUDGING, "tests": TESTS}[options.set]
+    suffix = f"-{options.scale}x" if options.scale != 1 else ""
     os.makedirs(options.folder, exist_ok=True)
     for name in options.names or drawings:
-        if options.names or not os.path.exists(os.path.join(options.folder, name + ".json")):
-            make(options.folder, name, drawings[name], options.sources)
+        name = name.removesuffix(suffix)
+        made = os.path.join(options.folder, name + suffix + ".json")
+        # Pages made before the boxing rule are made again.
+        if options.names or not os.path.exists(made) or (options.set != "tests" and
+                                                          not json.load(open(made)).get("boxed")):
+            make(options.folder, name + suffix, drawings[name], options.sources, options.set != "tests",
+                 options.scale)

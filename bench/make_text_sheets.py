@@ -192,7 +192,7 @@ def make(folder, name, paper, dpi, seed, touching=True):
     def more(image, to):
         truth.extend(draw_text(image, to, sheet, entry) for entry in sheet.texts)
 
-    page = render(sheet.width, sheet.height, sheet.lines, sheet.circles, sheet.arcs, rng, more=more)
+    page = render(sheet.width, sheet.height, sheet.lines, sheet.circles, sheet.arcs, rng, paint=more)
     page.save(f"{folder}/{name}.tif", compression="group4", dpi=(dpi, dpi))
     result = {"width": sheet.width, "height": sheet.height, "dpi": dpi, "skew": 0, "lines": sheet.lines,
               "circles": sheet.circles, "arcs": sheet.arcs, "text_boxes": [t["box"] for t in truth],

@@ -80,10 +80,9 @@ def turned(point, centre, degrees):
     return [centre[0] + x * c - y * s, centre[1] + x * s + y * c]
 
 
-def render(width, height, lines, circles, arcs, rng, fills=(), holes=(), more=None):
+def render(width, height, lines, circles, arcs, rng, fills=(), holes=(), paint=None):
     """Draws at SUPER times the size; truth y counts from the bottom row, pixel centres on whole numbers.
-    fills: polygons (lists of points) filled black, then holes cut into them. more(image, to), when given,
-    draws further ink (text) on the large picture before it is scanned."""
+    fills: polygons (lists of points) filled black, then holes cut into them; paint(image, to) draws more."""
     image = Image.new("L", (width * SUPER, height * SUPER), 255)
     draw = ImageDraw.Draw(image)
     to = lambda p: ((p[0] + 0.5) * SUPER, (height - 1 - p[1] + 0.5) * SUPER)
@@ -105,8 +104,8 @@ def render(width, height, lines, circles, arcs, rng, fills=(), holes=(), more=No
             draw.arc(box, -circle["e"], -circle["s"], fill=0, width=width_super)
         else:
             draw.ellipse(box, outline=0, width=width_super)
-    if more is not None:
-        more(image, to)
+    if paint:
+        paint(image, to)
     image = image.filter(ImageFilter.GaussianBlur(SUPER * 0.6))
     noisy = Image.effect_noise(image.size, 40)
     image = Image.blend(image, noisy, 0.25).resize((width, height), Image.BILINEAR)
