@@ -389,6 +389,12 @@ TEST_F(pdf_cases, hostile_files_end_refused_or_converted_in_bounded_memory) {
     const std::string tooLong = "PDF のページを描けません（描くのにかかる時間が限度を超えます）";
     const std::string undrawable = "PDF のページを描けません（";
     const std::string expanding = "PDF の画像データが圧縮の限度を超えているため扱えません（";
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer's own memory counts against the drawing's limit: the page is refused at 1200 dpi too.
+    const std::string clipped = undrawable;
+#else
+    const std::string clipped = "このデータにはラインがありませんでした";
+#endif
     // clang-format off
     const Case hostile[] = {
         {"forms.pdf",           {},             tooLong.c_str()},     // 2^40 rectangles
@@ -400,7 +406,7 @@ TEST_F(pdf_cases, hostile_files_end_refused_or_converted_in_bounded_memory) {
         {"image-then-more.pdf", {},             ""},                  // 64 bytes of image, 4 GB after them
         {"jbig2-page.pdf",      {},             undrawable.c_str()},  // 60000 x 60000 dots of JBIG2
         {"jbig2-globals.pdf",   {},             undrawable.c_str()},
-        {"jbig2-clipped.pdf",   {},             "このデータにはラインがありませんでした"},  // drawn at 1200 dpi, not 16000
+        {"jbig2-clipped.pdf",   {},             clipped.c_str()},     // drawn at 1200 dpi, not 16000
         {"page-1e20.pdf",       {},             "画像が大きすぎて扱えません（4.16666666666667E+20 × 4.16666666666667E+20 ドット）"},
         {"columns-1e9.pdf",     {},             "このデータにはラインがありませんでした"},
     };
