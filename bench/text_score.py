@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Scores the text read from a scanned sheet against its truth (make_text_sheets.py's JSON).
 
-text_score.py TRUTH.json READ.(dxf|json) [--json]
+text_score.py TRUTH.json READ.(dxf|json) [--json] [--misses]
 
 READ is a DXF (its TEXT entities, in dots: the conversion's default scale) or a JSON list of
 {text, insertion: [x, y], height, angle} (bench/tesseract_plain.sh's lines).
@@ -89,7 +89,7 @@ def median(values):
     return values[n // 2] if n % 2 else (values[n // 2 - 1] + values[n // 2]) / 2
 
 
-def score(truth_path, read_path):
+def score(truth_path, read_path, misses=None):
     with open(truth_path, encoding="utf-8") as source:
         truth = json.load(source)
     read, middles = read_lines(read_path)
@@ -100,6 +100,8 @@ def score(truth_path, read_path):
         candidates = [(cer(line["text"], r["text"]), k) for k, r in enumerate(read) if near(line, r)]
         best, k = min(candidates, default=(1.0, None))
         errors.append(best)
+        if misses is not None and best > GOOD_CER:
+            misses.append(f"{best:.2f} {line['angle']:5.1f} {line['text']!r} read {read[k]['text'] if k is not None else None!r}")
         if k is not None and best <= MATCHED_CER:
             matched.add(k)
         if best <= GOOD_CER:
@@ -120,8 +122,12 @@ def main():
     parser.add_argument("truth")
     parser.add_argument("read")
     parser.add_argument("--json", action="store_true")
+    parser.add_argument("--misses", action="store_true", help="list the true lines not recalled")
     args = parser.parse_args()
-    result = score(args.truth, args.read)
+    misses = [] if args.misses else None
+    result = score(args.truth, args.read, misses)
+    for miss in misses or []:
+        print(miss)
     if args.json:
         print(json.dumps(result))
     else:

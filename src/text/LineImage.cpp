@@ -70,6 +70,8 @@ GreyImage uprightLine(const std::vector<Glyph>& glyphs, const GlyphLine& line, c
     GreyImage image;
     image.width = static_cast<std::int32_t>(std::ceil((frame.alongEnd - frame.alongStart) * scale + 2 * margin));
     image.height = static_cast<std::int32_t>(std::ceil((frame.highest - frame.lowest) * scale + 2 * margin));
+    image.alongStart = frame.alongStart - margin / scale;
+    image.dotsPerPixel = 1 / scale;
     image.pixels.assign(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height), 255);
     for (std::int32_t row = 0; row < image.height; ++row) {
         const double across = frame.highest - (row + 0.5 - margin) / scale;

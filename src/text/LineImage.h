@@ -14,6 +14,10 @@ struct GreyImage {
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::vector<std::uint8_t> pixels;
+    // Where a column lies along the line's baseline, in dots of the page (the frame's along axis).
+    double alongStart = 0;
+    double dotsPerPixel = 1;
+    double alongOf(double column) const { return alongStart + column * dotsPerPixel; }
 };
 
 // The line's glyphs alone (no other ink), turned so that the baseline runs across and the text stands

@@ -3,6 +3,7 @@
 
 #include <dlfcn.h>
 #include <tesseract/baseapi.h>
+#include <tesseract/resultiterator.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -113,6 +114,17 @@ LineReading LineReader::read(const GreyImage& image) {
     const std::unique_ptr<char[]> text(m_api->GetUTF8Text());
     reading.text = text != nullptr ? text.get() : "";
     reading.confidence = m_api->MeanTextConf();
+    const std::unique_ptr<tesseract::ResultIterator> symbols(m_api->GetIterator());
+    if (symbols != nullptr) {
+        do {
+            const std::unique_ptr<char[]> symbol(symbols->GetUTF8Text(tesseract::RIL_SYMBOL));
+            int left = 0, top = 0, right = 0, bottom = 0;
+            if (symbol != nullptr && symbols->BoundingBox(tesseract::RIL_SYMBOL, &left, &top, &right, &bottom)) {
+                reading.symbols.push_back({symbol.get(), left, right, symbols->IsAtBeginningOf(tesseract::RIL_WORD),
+                                           symbols->Confidence(tesseract::RIL_SYMBOL)});
+            }
+        } while (symbols->Next(tesseract::RIL_SYMBOL));
+    }
     m_api->Clear();
     return reading;
 }

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "text/LineImage.h"
 
@@ -16,9 +18,19 @@ namespace kelvarin {
 inline constexpr const char* kTessdataFolder = "/usr/share/tesseract-ocr/5/tessdata";
 inline constexpr const char* kDefaultOcrLanguage = "jpn+eng";
 
+// A character the engine read and the columns of the line picture it lies in.
+struct ReadSymbol {
+    std::string text;  // UTF-8
+    std::int32_t left = 0;
+    std::int32_t right = 0;
+    bool startsWord = false;
+    double confidence = 0;  // 0 to 100
+};
+
 struct LineReading {
     std::string text;       // UTF-8, as the engine read it
     double confidence = 0;  // 0 to 100
+    std::vector<ReadSymbol> symbols;
 };
 
 // One Tesseract engine, reading a line a time; an engine is used by one thread at a time. Loading the

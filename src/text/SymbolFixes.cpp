@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "text/SymbolFixes.h"
 
+#include <regex>
 #include <vector>
 
 #include "fileutil/Cp932Codec.h"
@@ -87,6 +88,21 @@ std::string drawingText(const std::string& read) {
         text += c;
     }
     return text;
+}
+
+bool isDrawingValue(const std::string& text) {
+    static const std::regex value(
+        "(\\d+×)?(φ|R|SR|M|C|t)?(0|[1-9]\\d*)([.,]\\d+)?((×|:)\\d+([.,]\\d+)?)?"
+        "(°|±\\d+([.,]\\d+)?)?");
+    return std::regex_match(text, value);
+}
+
+std::size_t japaneseCharacters(const std::string& text) {
+    std::size_t count = 0;
+    for (const std::string& c : characters(text)) {
+        count += isJapanese(c) ? 1 : 0;
+    }
+    return count;
 }
 
 std::string cp932Text(const std::string& text, Cp932Codec& codec, std::int64_t& dropped) {

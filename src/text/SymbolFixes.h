@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -12,6 +13,14 @@ class Cp932Codec;
 // and the signs of dimensions the engine reads as look-alikes put right: φ (read as の, Ø, ⌀, Φ or @
 // before a number), ± (土 by a number), °, and × between numbers. Digits stay half or full width as read.
 std::string drawingText(const std::string& read);
+
+// Whether the text reads as a drawing's value: a number with the signs drawings put around it (φ24, R3,
+// M8×1.25, 4×φ6, 30°, 60±0.05, 1:2, C1). A number starts with 0 only before a decimal point: "08" is "80"
+// read upside down.
+bool isDrawingValue(const std::string& text);
+
+// How many Japanese characters (kana, kanji, full-width forms) the text has.
+std::size_t japaneseCharacters(const std::string& text);
 
 // The text with the characters code page 932 lacks dropped; dropped counts them.
 std::string cp932Text(const std::string& text, Cp932Codec& codec, std::int64_t& dropped);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numbers>
 #include <numeric>
+#include <optional>
 
 #include "vectorize/DisjointSets.h"
 
@@ -74,6 +75,61 @@ std::vector<std::size_t> joinAligned(const std::vector<Glyph>& glyphs, const std
         }
     }
     return parent;
+}
+
+struct Box {
+    Extent along;
+    Extent across;
+};
+
+// Joins each glyph that no neighbour joined and that lies inside the box of a line joined along rows
+// (upright false) or columns: a piece of a glyph above or beside the rest of it, as the upper box of 品.
+void joinEnclosed(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright,
+                  std::vector<std::size_t>& parent) {
+    std::vector<std::size_t> members(parent.size(), 0);
+    for (std::size_t i = 0; i < parent.size(); ++i) {
+        members[root(parent, i)] += marked[i] ? 1 : 0;
+    }
+    std::vector<std::optional<Box>> boxes(parent.size());
+    for (std::size_t i = 0; i < parent.size(); ++i) {
+        const std::size_t r = root(parent, i);
+        if (!marked[i] || members[r] < 2) {
+            continue;
+        }
+        const Extent a = along(glyphs[i], upright), c = across(glyphs[i], upright);
+        if (!boxes[r]) {
+            boxes[r] = Box{a, c};
+        }
+        Box& box = *boxes[r];
+        box.along = {std::min(box.along.low, a.low), std::max(box.along.high, a.high)};
+        box.across = {std::min(box.across.low, c.low), std::max(box.across.high, c.high)};
+    }
+    std::vector<std::size_t> lines;
+    for (std::size_t r = 0; r < boxes.size(); ++r) {
+        if (boxes[r]) {
+            lines.push_back(r);
+        }
+    }
+    std::sort(lines.begin(), lines.end(),
+              [&](std::size_t a, std::size_t b) { return boxes[a]->along.low < boxes[b]->along.low; });
+    std::vector<std::int32_t> starts;
+    for (const std::size_t r : lines) {
+        starts.push_back(boxes[r]->along.low);
+    }
+    for (std::size_t i = 0; i < parent.size(); ++i) {
+        if (!marked[i] || members[root(parent, i)] != 1) {
+            continue;
+        }
+        const Extent a = along(glyphs[i], upright), c = across(glyphs[i], upright);
+        const auto end = std::upper_bound(starts.begin(), starts.end(), a.low);
+        for (auto k = starts.begin(); k != end; ++k) {
+            const Box& box = *boxes[lines[static_cast<std::size_t>(k - starts.begin())]];
+            if (a.high <= box.along.high && c.low >= box.across.low && c.high <= box.across.high) {
+                join(parent, i, lines[static_cast<std::size_t>(k - starts.begin())]);
+                break;
+            }
+        }
+    }
 }
 
 double median(std::vector<double> values) {
@@ -240,6 +296,8 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
     }
     std::vector<std::size_t> rows = joinAligned(glyphs, aligned, false, sizes.smallest);
     std::vector<std::size_t> columns = joinAligned(glyphs, aligned, true, sizes.smallest);
+    joinEnclosed(glyphs, aligned, false, rows);
+    joinEnclosed(glyphs, aligned, true, columns);
     const std::vector<std::size_t> inRow = memberCounts(glyphs, rows, sizes.smallest);
     const std::vector<std::size_t> inColumn = memberCounts(glyphs, columns, sizes.smallest);
     std::vector<bool> across(glyphs.size()), up(glyphs.size()), rest(glyphs.size());

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "text/TextRecognition.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <map>
@@ -12,7 +13,9 @@
 #include "common/Toolkit.h"
 #include "common/WorkerPool.h"
 #include "fileutil/Cp932Codec.h"
+#include "text/DiameterSigns.h"
 #include "text/GlyphGroups.h"
+#include "text/LineCues.h"
 #include "text/LineImage.h"
 #include "text/LineReader.h"
 #include "text/SymbolFixes.h"
@@ -34,11 +37,19 @@ struct LineResult {
     double likelihood = -INFINITY;
 };
 
-// Whether the text has a letter, a digit or a Japanese character: signs and strokes alone are geometry.
+// Whether the text has a letter, a digit or a Japanese character: signs and strokes alone are geometry,
+// and so are the Japanese characters a stroke reads as (一, ー, 丨, 口).
 bool hasWordCharacter(const std::string& text) {
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x80 || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
+    static const std::string strokes[] = {"一", "ー", "丨", "口", "ロ", "〇", "。", "・"};
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const std::size_t length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+        const std::string c = text.substr(i, length);
+        i += length;
+        if (std::isalnum(byte) != 0) {
+            return true;
+        }
+        if (byte >= 0x80 && std::find(std::begin(strokes), std::end(strokes), c) == std::end(strokes)) {
             return true;
         }
     }
@@ -68,6 +79,9 @@ public:
         return *found->second;
     }
     Cp932Codec& codec() { return m_codec; }
+    bool hasJapanese() const {
+        return m_languages == "jpn" || std::find(m_singles.begin(), m_singles.end(), "jpn") != m_singles.end();
+    }
 
 private:
     std::string m_languages;
@@ -77,11 +91,14 @@ private:
 };
 
 // How likely a reading is: the engine's confidence, less a share for each change between Latin letters
-// and Japanese characters. A drawing's words keep to one script; a line read upside down or in the wrong
-// language mixes them ("GのLtX8MW", "設計 RE"), and the engine's confidences of different languages and
-// directions do not compare well by themselves.
-double likelihood(const std::string& text, double confidence) {
+// and Japanese characters, more for a drawing's value, and more or less by which side of the text a line
+// of the drawing runs along (side, see parallelLineSide). A drawing's words keep to one script; a line read
+// upside down or in the wrong language mixes them ("GのLtX8MW", "設計 RE"), and the engine's confidences of
+// different languages and directions do not compare well by themselves.
+double likelihood(const std::string& text, double confidence, int side) {
     constexpr double kPerScriptChange = 30;
+    constexpr double kDrawingValue = 15;
+    constexpr double kLineBeside = 20;
     int previous = 0;  // 1 Latin, 2 Japanese
     int changes = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -92,46 +109,96 @@ double likelihood(const std::string& text, double confidence) {
             previous = script;
         }
     }
-    return confidence - kPerScriptChange * changes;
+    return confidence - kPerScriptChange * changes + (isDrawingValue(text) ? kDrawingValue : 0) + kLineBeside * side;
+}
+
+// A reading of a line in one direction, as the drawing will have it.
+struct Reading {
+    std::string text;
+    double confidence = 0;
+    std::int64_t dropped = 0;
+};
+
+// The line in the frame's direction read by the engine, as the drawing will have it.
+Reading readAs(LineReader& reader, const GreyImage& image, const std::vector<Glyph>& glyphs, const GlyphLine& line,
+               const LineFrame& frame, Cp932Codec& codec) {
+    const LineReading reading = withDiameterSigns(reader.read(image), image, glyphs, line, frame);
+    Reading out;
+    out.text = cp932Text(drawingText(reading.text), codec, out.dropped);
+    out.confidence = reading.confidence;
+    return out;
+}
+
+void take(const Reading& reading, const LineFrame& frame, double likely, LineResult& best) {
+    best.text = {frame.at(frame.alongStart, frame.baseline), frame.height(), frame.degrees, reading.text,
+                 reading.confidence};
+    best.likelihood = likely;
+    best.dropped = reading.dropped;
 }
 
 // Takes the reading when it is likelier than the best so far.
-void keepLikelier(const LineReading& reading, const LineFrame& frame, LineResult& best, Cp932Codec& codec) {
-    std::int64_t dropped = 0;
-    const std::string text = cp932Text(drawingText(reading.text), codec, dropped);
-    const double likely = likelihood(text, reading.confidence);
-    if (!text.empty() && likely > best.likelihood) {
-        best.text = {frame.at(frame.alongStart, frame.baseline), frame.height(), frame.degrees, text,
-                     reading.confidence};
-        best.likelihood = likely;
-        best.dropped = dropped;
+void keepLikelier(const Reading& reading, const LineFrame& frame, int side, LineResult& best) {
+    const double likely = likelihood(reading.text, reading.confidence, side);
+    if (!reading.text.empty() && likely > best.likelihood) {
+        take(reading, frame, likely, best);
     }
 }
 
-// Reads the line in each of its directions until one is read surely enough, keeps the surest, and reads
-// that direction again in each language alone unless it was read surely.
-LineResult readLine(const std::vector<Glyph>& glyphs, const GlyphLine& line, double leastHeight,
-                    WorkerReaders& readers) {
+// A line in square cells is read in Japanese alone, and taken when it reads as one Japanese character a
+// cell: together with English the engine reads two kanji as two Latin letters surer than as kanji, and its
+// confidence in a kanji line is often low when the line is read right.
+bool readAsJapanese(const std::vector<Glyph>& glyphs, const GlyphLine& line, WorkerReaders& readers, LineResult& best) {
+    constexpr double kLeastJapaneseConfidence = 10;
+    if (!readers.hasJapanese() || best.likelihood == -INFINITY) {
+        return false;
+    }
+    const LineFrame frame = frameOf(glyphs, line, best.text.degrees);
+    const CharacterCells cells = characterCells(glyphs, line, frame);
+    const Reading reading =
+        readAs(readers.get("jpn"), uprightLine(glyphs, line, frame), glyphs, line, frame, readers.codec());
+    if (!cells.square()) {
+        return false;
+    }
+    // A kanji of parts far apart may take two cells (製).
+    const std::size_t read = japaneseCharacters(reading.text);
+    const bool agrees = read == cells.count || (cells.count >= 3 && read + 1 == cells.count);
+    if (!agrees || reading.confidence < kLeastJapaneseConfidence) {
+        return false;
+    }
+    take(reading, frame, std::max(best.likelihood, reading.confidence), best);
+    return true;
+}
+
+// Reads the line in each of its directions until one is read surely enough, keeps the likeliest, and reads
+// that direction again in Japanese alone when it stands in square cells, or in each language alone unless
+// it was read surely.
+LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const GlyphLine& line,
+                    double leastHeight, WorkerReaders& readers) {
     constexpr double kVerySure = 85;
     LineResult best;
     best.text.confidence = -1;
     for (const double direction : line.directions) {
         const LineFrame frame = frameOf(glyphs, line, direction);
-        keepLikelier(readers.together().read(uprightLine(glyphs, line, frame)), frame, best, readers.codec());
+        const Reading reading =
+            readAs(readers.together(), uprightLine(glyphs, line, frame), glyphs, line, frame, readers.codec());
+        keepLikelier(reading, frame, parallelLineSide(grid, frame), best);
         // Text across is mostly upright; text up or askew is as often read one way as the other.
         if (best.likelihood >= kSureConfidence && line.directions.front() == 0) {
             break;
         }
     }
-    if (best.likelihood > -INFINITY && best.likelihood < kVerySure) {
+    const bool japanese = readAsJapanese(glyphs, line, readers, best);
+    if (!japanese && best.likelihood > -INFINITY && best.likelihood < kVerySure) {
         const LineFrame frame = frameOf(glyphs, line, best.text.degrees);
         const GreyImage image = uprightLine(glyphs, line, frame);
+        const int side = parallelLineSide(grid, frame);
         for (const std::string& language : readers.singles()) {
-            keepLikelier(readers.get(language).read(image), frame, best, readers.codec());
+            keepLikelier(readAs(readers.get(language), image, glyphs, line, frame, readers.codec()), frame, side, best);
         }
     }
     const double least = line.glyphs.size() > 1 ? kLeastTextConfidence : kLeastGlyphConfidence;
-    best.good = best.text.confidence >= least && best.text.height >= leastHeight && hasWordCharacter(best.text.text);
+    best.good = (japanese || best.text.confidence >= least) && best.text.height >= leastHeight &&
+                hasWordCharacter(best.text.text);
     return best;
 }
 
@@ -155,7 +222,7 @@ void recogniseText(const VirtualVram& grid, double dotsPerMm, const ConversionOp
         if (!own) {
             own.emplace(options.OcrLanguage);
         }
-        results[i] = readLine(glyphs.glyphs, lines[i], 0.8 * sizes.smallest, *own);
+        results[i] = readLine(grid, glyphs.glyphs, lines[i], 0.8 * sizes.smallest, *own);
     });
     copyGrid(grid, page.withoutText, toolkit);
     for (std::size_t i = 0; i < lines.size(); ++i) {

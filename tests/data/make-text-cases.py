@@ -2,9 +2,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Draws small 300 dpi pages of text with Pillow (IPA Gothic, DejaVu Sans), each with one line of known
 text: across, turned 90°, 270° and 30°, sitting on a dimension line, inside a table's cell lines and inside
-a balloon. Writes them as PBM files into the folder given as the only argument, with cases.txt listing
+a balloon, a diameter, kanji that read as Latin letters and kanji in parts, and a value beside the line
+it measures, read upside down as "OS". Writes them as PBM files into the folder given as the only argument, with cases.txt listing
 per page: file, text, insertion x and y (dots, y from the bottom row), cap height (dots), angle
-(degrees counter-clockwise), and the geometry drawn with it (none, line, cell, circle)."""
+(degrees counter-clockwise), and the geometry drawn with it (none, line, cell, circle, upright line)."""
 import math
 import pathlib
 import sys
@@ -28,6 +29,10 @@ CASES = [
     ("on_a_line", "120", SANS, (230, 318), 0, "line"),
     ("in_a_cell", "SS400", SANS, (200, 321), 0, "cell"),
     ("in_a_balloon", "7", SANS, (284, 321), 0, "circle"),
+    ("diameter", "φ24", SANS, (240, 320), 0, "none"),
+    ("kanji_in_a_cell", "尺度", GOTHIC, (250, 321), 0, "cell"),
+    ("kanji_in_parts", "品名", GOTHIC, (250, 320), 0, "none"),
+    ("down_by_a_line", "50", SANS, (300, 260), 270, "upright line"),
 ]
 
 
@@ -44,6 +49,8 @@ def draw_case(name, text, path, at, angle, geometry):
         draw.line((60, at[1] + 1, SIZE - 60, at[1] + 1), fill=0, width=4)
     elif geometry == "cell":
         draw.rectangle((at[0] - 30, at[1] - 70, at[0] + 220, at[1] + 2), outline=0, width=4)
+    elif geometry == "upright line":
+        draw.line((at[0] - 9, 60, at[0] - 9, SIZE - 60), fill=0, width=4)
     elif geometry == "circle":
         draw.ellipse((at[0] - 45, at[1] - 85, at[0] + 75, at[1] + 35), outline=0, width=4)
     font = font_for(path, text)

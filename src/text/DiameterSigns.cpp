@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "text/DiameterSigns.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <utility>
+
+namespace kelvarin {
+
+namespace {
+
+constexpr double kLeastDescent = 0.2;  // below the baseline, in cap heights
+constexpr double kLeastRise = 0.6;     // above the baseline, in cap heights
+constexpr double kLeastCover = 0.5;    // of a symbol's width that must lie over the glyph
+
+// The spans along the baseline of the line's glyphs that rise most of the cap height and reach below the
+// baseline.
+std::vector<std::pair<double, double>> descendingSpans(const std::vector<Glyph>& glyphs, const GlyphLine& line,
+                                                       const LineFrame& frame) {
+    const double radians = frame.degrees * std::numbers::pi / 180;
+    const double c = std::cos(radians);
+    const double s = std::sin(radians);
+    const double height = frame.height();
+    std::vector<std::pair<double, double>> spans;
+    for (const std::size_t i : line.glyphs) {
+        double alongLow = INFINITY, alongHigh = -INFINITY, acrossLow = INFINITY, acrossHigh = -INFINITY;
+        for (const LineSegment& run : glyphs[i].runs) {
+            for (const double x : {run.StartX - 0.5, run.StartX + run.SpanX - 0.5}) {
+                for (const double y : {run.StartY - 0.5, run.StartY + 0.5}) {
+                    alongLow = std::min(alongLow, x * c + y * s);
+                    alongHigh = std::max(alongHigh, x * c + y * s);
+                    acrossLow = std::min(acrossLow, -x * s + y * c);
+                    acrossHigh = std::max(acrossHigh, -x * s + y * c);
+                }
+            }
+        }
+        if (acrossLow <= frame.baseline - kLeastDescent * height &&
+            acrossHigh >= frame.baseline + kLeastRise * height) {
+            spans.emplace_back(alongLow, alongHigh);
+        }
+    }
+    return spans;
+}
+
+bool readAsDiameter(const std::string& symbol) {
+    static const char* const lookAlikes[] = {"0", "9", "p", "o", "O",  "@",  "⑩", "の", "Ø", "ø", "⌀",
+                                             "Φ", "φ", "ф", "Ф", "中", "申", "$", "g",  "q", "Q"};
+    return std::any_of(std::begin(lookAlikes), std::end(lookAlikes), [&](const char* a) { return symbol == a; });
+}
+
+bool isDigit(const std::string& symbol) { return symbol.size() == 1 && symbol[0] >= '0' && symbol[0] <= '9'; }
+
+}  // namespace
+
+LineReading withDiameterSigns(const LineReading& reading, const GreyImage& image, const std::vector<Glyph>& glyphs,
+                              const GlyphLine& line, const LineFrame& frame) {
+    const std::vector<std::pair<double, double>> spans = descendingSpans(glyphs, line, frame);
+    if (spans.empty() || reading.symbols.empty()) {
+        return reading;
+    }
+    // Which glyph span each symbol lies over, -1 for none.
+    const std::vector<ReadSymbol>& symbols = reading.symbols;
+    std::vector<int> over(symbols.size(), -1);
+    for (std::size_t k = 0; k < symbols.size(); ++k) {
+        const double low = image.alongOf(symbols[k].left);
+        const double high = image.alongOf(symbols[k].right + 1);
+        for (std::size_t g = 0; g < spans.size(); ++g) {
+            const double cover = std::min(high, spans[g].second) - std::max(low, spans[g].first);
+            if (cover >= kLeastCover * (high - low)) {
+                over[k] = static_cast<int>(g);
+            }
+        }
+    }
+    LineReading out;
+    std::string& text = out.text;
+    bool changed = false;
+    double confidence = 0;
+    int counted = 0;
+    for (std::size_t k = 0; k < symbols.size();) {
+        std::size_t end = k + 1;
+        while (over[k] >= 0 && end < symbols.size() && over[end] == over[k] && !symbols[end].startsWord) {
+            ++end;
+        }
+        if (k > 0 && symbols[k].startsWord) {
+            text += ' ';
+        }
+        const bool sign =
+            over[k] >= 0 && readAsDiameter(symbols[k].text) && end < symbols.size() && isDigit(symbols[end].text);
+        if (sign) {
+            text += "φ";
+            changed = changed || symbols[k].text != "φ" || end != k + 1;
+        } else {
+            for (std::size_t j = k; j < end; ++j) {
+                text += symbols[j].text;
+                confidence += symbols[j].confidence;
+                ++counted;
+            }
+        }
+        k = end;
+    }
+    if (!changed) {
+        return reading;
+    }
+    out.confidence = counted > 0 ? confidence / counted : reading.confidence;
+    return out;
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <vector>
+
+#include "convert/VirtualVram.h"
+#include "text/GlyphGroups.h"
+#include "text/TextLines.h"
+
+namespace kelvarin {
+
+// What a line of text's surroundings and shape tell before its reading: which way up it stands and which
+// script it is in. The engine's confidences do not tell these well by themselves: "50" turned 270° reads
+// "OS" surely when turned over, and 尺度 reads "RE" surer than 尺度.
+
+// Which side of the line a straight line of the drawing runs along, parallel to it and within about a cap
+// height: a dimension's value stands on its dimension line. +1 beside the baseline only, -1 beside the cap
+// line only, 0 on both sides or neither.
+int parallelLineSide(const VirtualVram& grid, const LineFrame& frame);
+
+// The line's character cells along its baseline (glyphs whose extents along it overlap make one cell):
+// how many and their median width in cap heights. Kanji and kana stand in square cells; Latin letters and
+// digits in narrow ones.
+struct CharacterCells {
+    std::size_t count = 0;
+    double medianWidth = 0;
+    bool square() const;  // at least two cells, most of them square
+};
+CharacterCells characterCells(const std::vector<Glyph>& glyphs, const GlyphLine& line, const LineFrame& frame);
+
+}  // namespace kelvarin
