@@ -109,6 +109,8 @@ CharacterCells characterCells(const std::vector<Glyph>& glyphs, const GlyphLine&
     }
     CharacterCells cells;
     cells.count = widths.size();
+    cells.squareCount = static_cast<std::size_t>(
+        std::count_if(widths.begin(), widths.end(), [](double w) { return w >= kLeastSquareWidth; }));
     cells.medianWidth = widths.empty() ? 0 : median(widths);
     return cells;
 }

@@ -23,6 +23,7 @@ int parallelLineSide(const VirtualVram& grid, const LineFrame& frame);
 // digits in narrow ones.
 struct CharacterCells {
     std::size_t count = 0;
+    std::size_t squareCount = 0;  // cells about as wide as the cap height
     double medianWidth = 0;
     bool square() const;  // at least two cells, most of them square
 };

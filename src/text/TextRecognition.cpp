@@ -112,6 +112,18 @@ double likelihood(const std::string& text, double confidence, int side) {
     return confidence - kPerScriptChange * changes + (isDrawingValue(text) ? kDrawingValue : 0) + kLineBeside * side;
 }
 
+// Whether a reading sure enough is text rather than geometry the engine read as text: a line of one glyph
+// needs more confidence, and a lone letter more still (a cross reads as x, an arrowhead as V, a corner as
+// L); each Japanese character needs a square cell (a zigzag reads as ーぐツー, a hatch as てっ).
+bool plausible(const VectorText& text, const CharacterCells& cells, std::size_t glyphs) {
+    constexpr double kLeastLoneLetterConfidence = 95;
+    const bool loneLetter = text.text.size() == 1 && std::isalpha(static_cast<unsigned char>(text.text[0])) != 0;
+    const double least = loneLetter   ? kLeastLoneLetterConfidence
+                         : glyphs > 1 ? kLeastTextConfidence
+                                      : kLeastGlyphConfidence;
+    return text.confidence >= least && japaneseCharacters(text.text) <= cells.squareCount;
+}
+
 // A reading of a line in one direction, as the drawing will have it.
 struct Reading {
     std::string text;
@@ -196,9 +208,9 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
             keepLikelier(readAs(readers.get(language), image, glyphs, line, frame, readers.codec()), frame, side, best);
         }
     }
-    const double least = line.glyphs.size() > 1 ? kLeastTextConfidence : kLeastGlyphConfidence;
-    best.good = (japanese || best.text.confidence >= least) && best.text.height >= leastHeight &&
-                hasWordCharacter(best.text.text);
+    best.good = japanese || plausible(best.text, characterCells(glyphs, line, frameOf(glyphs, line, best.text.degrees)),
+                                      line.glyphs.size());
+    best.good = best.good && best.text.height >= leastHeight && hasWordCharacter(best.text.text);
     return best;
 }
 
