@@ -112,16 +112,51 @@ double likelihood(const std::string& text, double confidence, int side) {
     return confidence - kPerScriptChange * changes + (isDrawingValue(text) ? kDrawingValue : 0) + kLineBeside * side;
 }
 
+// Whether the text's Japanese characters, if any, are all of the few straight strokes that hatches, ticks
+// and zigzags read as (ノノ, レレ, ンー, ツー).
+bool onlyStrokeKana(const std::string& text) {
+    static const std::string strokes[] = {"ノ", "レ", "ン", "ー", "ツ", "へ", "ヘ", "く", "し", "ハ",
+                                          "ト", "イ", "ニ", "二", "三", "エ", "ミ", "ソ", "リ", "ル",
+                                          "一", "〃", "〈", "〉", "ヽ", "ヾ", "ゝ", "、"};
+    std::size_t japanese = 0, strokeKana = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const std::size_t length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+        const std::string c = text.substr(i, length);
+        i += length;
+        if (length == 3 && byte >= 0xE3) {
+            ++japanese;
+            strokeKana += std::find(std::begin(strokes), std::end(strokes), c) != std::end(strokes) ? 1 : 0;
+        }
+    }
+    return japanese > 0 && strokeKana == japanese;
+}
+
 // Whether a reading sure enough is text rather than geometry the engine read as text: a line of one glyph
-// needs more confidence, and a lone letter more still (a cross reads as x, an arrowhead as V, a corner as
-// L); each Japanese character needs a square cell (a zigzag reads as ーぐツー, a hatch as てっ).
+// needs more confidence, short words and stroke kana more, and a lone letter more still (a cross reads as
+// x, an arrowhead as V, a corner as L); each Japanese character needs a square cell (a zigzag reads as
+// ーぐツー, a hatch as てっ).
 bool plausible(const VectorText& text, const CharacterCells& cells, std::size_t glyphs) {
     constexpr double kLeastLoneLetterConfidence = 95;
-    const bool loneLetter = text.text.size() == 1 && std::isalpha(static_cast<unsigned char>(text.text[0])) != 0;
-    const double least = loneLetter   ? kLeastLoneLetterConfidence
-                         : glyphs > 1 ? kLeastTextConfidence
-                                      : kLeastGlyphConfidence;
-    return text.confidence >= least && japaneseCharacters(text.text) <= cells.squareCount;
+    const std::string& t = text.text;
+    const bool hasDigit = std::any_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const bool loneLetter = t.size() == 1 && std::isalpha(static_cast<unsigned char>(t[0])) != 0;
+    // Two letters alone ("Et", "Ve", "ON") are mostly a symbol's strokes; words of notes come in longer lines.
+    const bool shortWord = t.size() <= 2 && !hasDigit && japaneseCharacters(t) == 0;
+    // A character alone is read from below or from the right, as drawings are; turned otherwise it is
+    // mostly a mark of the drawing read as a character.
+    const bool loneCharacter = t.size() == 1 || (t.size() == 3 && japaneseCharacters(t) == 1);
+    const double turn = std::remainder(text.degrees, 360.0);
+    if (loneCharacter && std::abs(turn) > 1 && std::abs(turn - 90) > 1) {
+        return false;
+    }
+    double least = glyphs > 1 ? kLeastTextConfidence : kLeastGlyphConfidence;
+    if (loneLetter) {
+        least = kLeastLoneLetterConfidence;
+    } else if (shortWord || onlyStrokeKana(t)) {
+        least = std::max(least, kSureConfidence);
+    }
+    return text.confidence >= least && japaneseCharacters(t) <= cells.squareCount;
 }
 
 // A reading of a line in one direction, as the drawing will have it.
@@ -174,7 +209,7 @@ bool readAsJapanese(const std::vector<Glyph>& glyphs, const GlyphLine& line, Wor
     // A kanji of parts far apart may take two cells (製).
     const std::size_t read = japaneseCharacters(reading.text);
     const bool agrees = read == cells.count || (cells.count >= 3 && read + 1 == cells.count);
-    if (!agrees || reading.confidence < kLeastJapaneseConfidence) {
+    if (!agrees || reading.confidence < kLeastJapaneseConfidence || onlyStrokeKana(reading.text)) {
         return false;
     }
     take(reading, frame, std::max(best.likelihood, reading.confidence), best);
@@ -214,6 +249,39 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
     return best;
 }
 
+// Whether a line was read surely enough to tell the sizes of the page's text: long, or a drawing's value.
+bool tellsTextSize(const LineResult& result) {
+    constexpr double kSure = 85;
+    const std::string& text = result.text.text;
+    const auto characters = std::count_if(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return c != ' ' && (byte < 0x80 || byte >= 0xC0);  // lead bytes only
+    });
+    return result.good && result.text.confidence >= kSure &&
+           (characters >= 3 || (characters >= 2 && isDrawingValue(text)));
+}
+
+// Keeps the lines read less surely only when they are about as high as a line read surely: a drawing's
+// text comes in a few sizes, and the symbols and hatches the engine reads as text are of other sizes or
+// on pages without any text.
+void keepTextOfThePagesSizes(std::vector<LineResult>& results) {
+    constexpr double kSizeRatio = 1.5;
+    std::vector<double> heights;
+    for (const LineResult& result : results) {
+        if (tellsTextSize(result)) {
+            heights.push_back(result.text.height);
+        }
+    }
+    for (LineResult& result : results) {
+        if (result.good && !tellsTextSize(result)) {
+            const double height = result.text.height;
+            result.good = std::any_of(heights.begin(), heights.end(), [&](double sure) {
+                return height <= kSizeRatio * sure && sure <= kSizeRatio * height;
+            });
+        }
+    }
+}
+
 }  // namespace
 
 void recogniseText(const VirtualVram& grid, double dotsPerMm, const ConversionOptions& options, PageText& page,
@@ -236,6 +304,7 @@ void recogniseText(const VirtualVram& grid, double dotsPerMm, const ConversionOp
         }
         results[i] = readLine(grid, glyphs.glyphs, lines[i], 0.8 * sizes.smallest, *own);
     });
+    keepTextOfThePagesSizes(results);
     copyGrid(grid, page.withoutText, toolkit);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (!results[i].good) {
