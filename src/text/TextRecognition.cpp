@@ -33,6 +33,7 @@ constexpr double kSureConfidence = 90;
 struct LineResult {
     VectorText text;
     bool good = false;
+    bool readInJapanese = false;  // taken as one Japanese character a square cell
     std::int64_t dropped = 0;
     double likelihood = -INFINITY;
 };
@@ -112,9 +113,9 @@ double likelihood(const std::string& text, double confidence, int side) {
     return confidence - kPerScriptChange * changes + (isDrawingValue(text) ? kDrawingValue : 0) + kLineBeside * side;
 }
 
-// Whether the text's Japanese characters, if any, are all of the few straight strokes that hatches, ticks
-// and zigzags read as (ノノ, レレ, ンー, ツー).
-bool onlyStrokeKana(const std::string& text) {
+// The share of the text's Japanese characters that are of the few straight strokes that hatches, ticks and
+// zigzags read as (ノノ, レレ, ンー, ツー); 0 without Japanese characters.
+double strokeKanaShare(const std::string& text) {
     static const std::string strokes[] = {"ノ", "レ", "ン", "ー", "ツ", "へ", "ヘ", "く", "し", "ハ",
                                           "ト", "イ", "ニ", "二", "三", "エ", "ミ", "ソ", "リ", "ル",
                                           "一", "〃", "〈", "〉", "ヽ", "ヾ", "ゝ", "、"};
@@ -129,7 +130,17 @@ bool onlyStrokeKana(const std::string& text) {
             strokeKana += std::find(std::begin(strokes), std::end(strokes), c) != std::end(strokes) ? 1 : 0;
         }
     }
-    return japanese > 0 && strokeKana == japanese;
+    return japanese > 0 ? static_cast<double>(strokeKana) / static_cast<double>(japanese) : 0;
+}
+
+bool onlyStrokeKana(const std::string& text) { return strokeKanaShare(text) == 1; }
+
+// How many kanji (U+4E00 to U+9FFF) the text has.
+std::size_t kanji(const std::string& text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte >= 0xE4 && byte <= 0xE9;
+    }));
 }
 
 // Whether a reading sure enough is text rather than geometry the engine read as text: a line of one glyph
@@ -235,6 +246,7 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
         }
     }
     const bool japanese = readAsJapanese(glyphs, line, readers, best);
+    best.readInJapanese = japanese;
     if (!japanese && best.likelihood > -INFINITY && best.likelihood < kVerySure) {
         const LineFrame frame = frameOf(glyphs, line, best.text.degrees);
         const GreyImage image = uprightLine(glyphs, line, frame);
@@ -249,7 +261,9 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
     return best;
 }
 
-// Whether a line was read surely enough to tell the sizes of the page's text: long, or a drawing's value.
+// Whether a line was read surely enough to tell the sizes of the page's text: long, or a drawing's value
+// (a balloon's number alone when upright and sure), or two kanji or three kana in as many square cells,
+// mostly not of the stroke kana that geometry reads as.
 bool tellsTextSize(const LineResult& result) {
     constexpr double kSure = 85;
     const std::string& text = result.text.text;
@@ -257,8 +271,13 @@ bool tellsTextSize(const LineResult& result) {
         const auto byte = static_cast<unsigned char>(c);
         return c != ' ' && (byte < 0x80 || byte >= 0xC0);  // lead bytes only
     });
-    return result.good && result.text.confidence >= kSure &&
-           (characters >= 3 || (characters >= 2 && isDrawingValue(text)));
+    if (result.good && result.readInJapanese && strokeKanaShare(text) < 0.5 &&
+        (japaneseCharacters(text) >= 3 || kanji(text) >= 2)) {
+        return true;
+    }
+    const bool upright = std::abs(std::remainder(result.text.degrees, 360.0)) <= 1;
+    const bool value = isDrawingValue(text) && (characters >= 2 || (upright && result.text.confidence >= 90));
+    return result.good && result.text.confidence >= kSure && (characters >= 3 || value);
 }
 
 // Keeps the lines read less surely only when they are about as high as a line read surely: a drawing's
