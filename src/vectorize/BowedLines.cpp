@@ -4,10 +4,9 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <numeric>
 #include <optional>
 
-#include "vectorize/DisjointSets.h"
+#include "common/DisjointSets.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/SegmentIndex.h"
 
@@ -317,8 +316,7 @@ void bendBowedLines(std::vector<LinePiece>& lines, const InkProbe& ink, double t
             bowed.push_back(i);
         }
     }
-    std::vector<std::size_t> parent(bowed.size());
-    std::iota(parent.begin(), parent.end(), 0);
+    DisjointSets<std::size_t> sets(bowed.size());
     std::vector<std::int32_t> near;
     for (std::size_t k = 0; k < bowed.size(); ++k) {
         tick();
@@ -328,7 +326,7 @@ void bendBowedLines(std::vector<LinePiece>& lines, const InkProbe& ink, double t
             for (const std::int32_t found : near) {
                 const auto j = static_cast<std::size_t>(found);
                 if (j != k && sameArc(*bows[bowed[k]], *bows[bowed[j]])) {
-                    parent[rootOf(parent, std::max(j, k))] = rootOf(parent, std::min(j, k));
+                    sets.join(std::min(j, k), std::max(j, k));
                 }
             }
         }
@@ -336,11 +334,10 @@ void bendBowedLines(std::vector<LinePiece>& lines, const InkProbe& ink, double t
     // Each group in the order of its first line; a group whose arc the ink does not hold stays lines.
     std::vector<std::vector<const Bow*>> groups(bowed.size());
     std::vector<std::vector<std::size_t>> members(bowed.size());
-    for (std::size_t k = 0; k < bowed.size(); ++k) {
-        const std::size_t root = rootOf(parent, k);
+    sets.forEach([&](std::size_t root, std::size_t k) {
         groups[root].push_back(&*bows[bowed[k]]);
         members[root].push_back(bowed[k]);
-    }
+    });
     SegmentIndex allLines(kIndexCellSize);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         tick();
