@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <random>
@@ -10,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "common/Angles.h"
 #include "common/DisjointSets.h"
 #include "common/Error.h"
 #include "common/NumberParse.h"
@@ -192,6 +194,44 @@ std::vector<std::pair<std::size_t, std::size_t>> randomPairs(std::size_t size, s
         b = random() % size;
     }
     return pairs;
+}
+
+// Each angle brought round into its range by whole turns: a table of angles on and about the turns' edges,
+// and random ones, against adding or taking turns one at a time in long double.
+TEST(angles, brought_round_by_whole_turns_into_their_range) {
+    std::vector<double> angles = {0,    1e-9,     90,    179.5, 180,  359.999, 360,  360.5, 719,    720,
+                                  1000, 12345.25, -1e-9, -90,   -180, -359.5,  -360, -540,  -719.5, -720};
+    std::mt19937 random(9);
+    std::uniform_real_distribution<double> any(-720, 2000);
+    for (int i = 0; i < 200; ++i) {
+        angles.push_back(any(random));
+    }
+    const auto turned = [](long double degrees, long double low) {
+        while (degrees < low) {
+            degrees += 360;
+        }
+        while (degrees >= low + 360) {
+            degrees -= 360;
+        }
+        return static_cast<double>(degrees);
+    };
+    for (const double degrees : angles) {
+        const double normal = normalDegrees(degrees);
+        EXPECT_TRUE(normal >= 0 && normal < 360) << degrees;
+        EXPECT_NEAR(normal, turned(degrees, 0), 1e-12) << degrees;
+        const double arcEnd = arcEndDegrees(degrees);
+        EXPECT_TRUE(arcEnd >= 0 && arcEnd < 360) << degrees;
+        // Off by the rounding of the sum with two turns at most, which may round to the other edge.
+        const double off = std::abs(arcEnd - turned(degrees, 0));
+        const double rounding = (std::abs(degrees) + 720) * 2.3e-16;
+        EXPECT_TRUE(off <= rounding || off >= 360 - rounding) << degrees;
+        const double turn = turnDegrees(degrees);
+        EXPECT_TRUE(turn >= -180 && turn <= 180) << degrees;
+        EXPECT_NEAR(std::abs(turn), std::abs(turned(degrees, -180)), 1e-12) << degrees;
+    }
+    // A tiny negative angle rounds up to the turn itself.
+    EXPECT_EQ(normalDegrees(-1e-20), 360.0);
+    EXPECT_EQ(arcEndDegrees(-1e-20), 0.0);
 }
 
 TEST(disjoint_sets, joined_items_share_a_root_as_a_flood_finds) {

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The vector passes' shared tools against plain reference versions: the spatial index's searches, the
-// tracing of a hole, and the rounding of a probe to its cell.
+// tracing of a hole, the rounding of a probe to its cell, and the distances from segments and circles.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <numbers>
 #include <random>
 #include <tuple>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "common/WorkerPool.h"
 #include "convert/VirtualVram.h"
 #include "support/PackedCells.h"
+#include "vectorize/Distances.h"
 #include "vectorize/Holes.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/RunGroups.h"
@@ -158,6 +161,54 @@ TEST(ink_probe, a_position_is_the_cell_it_rounds_to) {
                     rx >= 0 && rx < cells.width && cells.grid.at(static_cast<std::int32_t>(rx), y) != 0;
                 EXPECT_EQ(ink.at({x, static_cast<double>(y)}), expected) << x << ", " << y;
             }
+        }
+    }
+}
+
+// The least distance from p to 20,001 points spread evenly over a segment or a circle, at(0) to at(1).
+double sampledDistance(Point p, const std::function<Point(double)>& at) {
+    double least = INFINITY;
+    for (int k = 0; k <= 20000; ++k) {
+        least = std::min(least, length(p - at(k / 20000.0)));
+    }
+    return least;
+}
+
+TEST(distances, from_a_segment_and_a_circle_as_the_nearest_of_their_points) {
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> place(-50, 50);
+    // Segments along the axes, askew, short and of no length, with points beside, beyond and on them.
+    std::vector<VectorLine> lines = {{{0, 0}, {10, 0}}, {{0, 0}, {0, -7}}, {{3, 4}, {3, 4}}, {{-5, 2}, {-4.9, 2.05}}};
+    for (int i = 0; i < 6; ++i) {
+        lines.push_back({{place(random), place(random)}, {place(random), place(random)}});
+    }
+    for (const VectorLine& line : lines) {
+        const double size = length(line.b - line.a);
+        for (int i = 0; i < 40; ++i) {
+            const Point p = i == 0 ? line.a : i == 1 ? line.b : Point{place(random), place(random)};
+            const double expected = sampledDistance(p, [&](double t) { return line.a + (line.b - line.a) * t; });
+            EXPECT_NEAR(distanceToSegment(p, line), expected, size / 20000 + 1e-9);
+            const double t = nearestOnSegment(p, line.a, line.b);
+            EXPECT_TRUE(t >= 0 && t <= 1);
+            EXPECT_NEAR(length(p - (line.a + (line.b - line.a) * t)), distanceToSegment(p, line), 1e-9);
+            if (size > 0) {
+                // The line through the segment is the segment run on without end.
+                const Point along = (line.b - line.a) * (1 / size);
+                const VectorLine longer{line.a - along * 1e4, line.b + along * 1e4};
+                EXPECT_NEAR(distanceFromLine(p, line.a, along), distanceToSegment(p, longer), 1e-6);
+                EXPECT_NEAR(length(p - footOnLine(p, line.a, along)), distanceFromLine(p, line.a, along), 1e-9);
+            }
+        }
+    }
+    for (const auto& [centre, radius] : {std::pair{Point{0, 0}, 10.0}, {Point{-20, 7.5}, 0.5}, {Point{3, -4}, 60.0}}) {
+        for (int i = 0; i < 40; ++i) {
+            const Point p = i == 0 ? centre : Point{place(random), place(random)};
+            const double expected = sampledDistance(p, [&](double t) {
+                return centre + Point{std::cos(2 * std::numbers::pi * t), std::sin(2 * std::numbers::pi * t)} * radius;
+            });
+            // A sample lies within half a step, π / 20000, round the circle from the nearest point.
+            const double within = std::sqrt(length(p - centre) * radius) * std::numbers::pi / 20000 + 1e-9;
+            EXPECT_NEAR(distanceToCircle(p, centre, radius), expected, within);
         }
     }
 }

@@ -5,6 +5,8 @@
 #include <numbers>
 #include <numeric>
 
+#include "common/Angles.h"
+#include "vectorize/Distances.h"
 #include "vectorize/SegmentIndex.h"
 
 namespace kelvarin {
@@ -27,7 +29,7 @@ struct ArcGroup {
 // Whether the points lie on the circle within limit.
 bool onCircle(std::span<const Point> points, const CircleFit& circle, double limit) {
     return std::all_of(points.begin(), points.end(),
-                       [&](Point p) { return std::abs(length(p - circle.centre) - circle.radius) <= limit; });
+                       [&](Point p) { return distanceToCircle(p, circle.centre, circle.radius) <= limit; });
 }
 
 // Joins y into x when one circle fits both within tolerance.
@@ -113,8 +115,7 @@ void emitGroup(const ArcGroup& group, const InkProbe& ink, WideDrawing& drawing)
         if (last - first < kShortestSweep) {
             continue;  // equal angles would make a whole circle of it
         }
-        drawing.drawing.arcs.push_back(
-            {circle.centre, circle.radius, std::fmod(first + 720, 360.0), std::fmod(last + 720, 360.0)});
+        drawing.drawing.arcs.push_back({circle.centre, circle.radius, arcEndDegrees(first), arcEndDegrees(last)});
         drawing.arcWidths.push_back(group.width);
     }
 }
@@ -157,7 +158,7 @@ void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, d
                     continue;
                 }
                 const Point middle = (line.a + line.b) * 0.5;
-                const auto off = [&](Point p) { return std::abs(length(p - circle.centre) - circle.radius); };
+                const auto off = [&](Point p) { return distanceToCircle(p, circle.centre, circle.radius); };
                 if (off(line.a) > tolerance || off(line.b) > tolerance || off(middle) > tolerance) {
                     continue;
                 }

@@ -6,7 +6,9 @@
 #include <numbers>
 #include <optional>
 
+#include "common/Angles.h"
 #include "common/DisjointSets.h"
+#include "vectorize/Distances.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/SegmentIndex.h"
 
@@ -86,7 +88,7 @@ std::optional<CircleFit> steadyCircle(const std::vector<Point>& points, std::vec
     }
     kept.clear();
     for (const Point& p : points) {
-        if (std::abs(length(p - first.centre) - first.radius) <= 3 * kLargestOff) {
+        if (distanceToCircle(p, first.centre, first.radius) <= 3 * kLargestOff) {
             kept.push_back(p);
         }
     }
@@ -208,7 +210,7 @@ bool sameArc(const Bow& x, const Bow& y) {
 bool onDrawnCircle(const Bow& bow, const VectorDrawing& drawing, double tolerance) {
     const auto onIt = [&](Point centre, double radius) {
         return std::all_of(bow.middles.begin(), bow.middles.end(),
-                           [&](Point p) { return std::abs(length(p - centre) - radius) <= bow.width / 2 + tolerance; });
+                           [&](Point p) { return distanceToCircle(p, centre, radius) <= bow.width / 2 + tolerance; });
     };
     return std::any_of(drawing.circles.begin(), drawing.circles.end(),
                        [&](const VectorCircle& c) { return onIt(c.centre, c.radius); }) ||
@@ -245,7 +247,7 @@ std::optional<GroupArc> arcOfGroup(const std::vector<const Bow*>& group, const I
     double low = 0, high = 0;
     for (const Bow* bow : group) {
         for (const double degrees : {bow->startDegrees, bow->endDegrees}) {
-            const double turn = std::remainder(degrees - reference, 360.0);
+            const double turn = turnDegrees(degrees - reference);
             low = std::min(low, turn);
             high = std::max(high, turn);
         }
@@ -265,7 +267,7 @@ void absorbLinesAtEnds(GroupArc& arc, const std::vector<LinePiece>& lines, const
                        std::vector<bool>& taken) {
     const double reach = arc.width / 2 + tolerance;
     const CircleFit& circle = arc.circle;
-    const auto onCircle = [&](Point p) { return std::abs(length(p - circle.centre) - circle.radius) <= reach; };
+    const auto onCircle = [&](Point p) { return distanceToCircle(p, circle.centre, circle.radius) <= reach; };
     const double gap = (arc.width + tolerance) / circle.radius * 180 / std::numbers::pi;
     std::vector<std::int32_t> near;
     for (bool grew = true; grew && arc.end - arc.start < kLongestSweep;) {
@@ -282,8 +284,8 @@ void absorbLinesAtEnds(GroupArc& arc, const std::vector<LinePiece>& lines, const
                 }
                 // The line's ends as turns from the arc's middle.
                 const double middle = (arc.start + arc.end) / 2;
-                const double a = middle + std::remainder(angleDegrees(circle.centre, line.a) - middle, 360.0);
-                const double b = middle + std::remainder(angleDegrees(circle.centre, line.b) - middle, 360.0);
+                const double a = middle + turnDegrees(angleDegrees(circle.centre, line.a) - middle);
+                const double b = middle + turnDegrees(angleDegrees(circle.centre, line.b) - middle);
                 const double from = std::min(a, b), to = std::max(a, b);
                 if (to < arc.start - gap || from > arc.end + gap || to - from > 180) {
                     continue;
@@ -359,8 +361,7 @@ void bendBowedLines(std::vector<LinePiece>& lines, const InkProbe& ink, double t
         const double limit = (2 * arc->width + 6) / circle.radius * 180 / std::numbers::pi;
         const double from = arc->start - ink.reachAlongCircle(circle.centre, circle.radius, arc->start, -1, limit);
         const double to = arc->end + ink.reachAlongCircle(circle.centre, circle.radius, arc->end, 1, limit);
-        drawing.drawing.arcs.push_back(
-            {circle.centre, circle.radius, std::fmod(from + 720, 360.0), std::fmod(to + 720, 360.0)});
+        drawing.drawing.arcs.push_back({circle.centre, circle.radius, arcEndDegrees(from), arcEndDegrees(to)});
         drawing.arcWidths.push_back(arc->width);
     }
     std::size_t kept = 0;

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "common/WorkerPool.h"
+#include "vectorize/Distances.h"
 #include "vectorize/EntityWalk.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/InkProbe.h"

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <numbers>
 
+#include "vectorize/Distances.h"
 #include "vectorize/SegmentIndex.h"
 
 namespace kelvarin {
@@ -30,14 +31,12 @@ struct Stroke {
     }
     double distance(Point p) const {
         if (!round) {
-            const Point d = b - a;
-            const double t = std::clamp(dot(p - a, d) / std::max(dot(d, d), 1e-9), 0.0, 1.0);
-            return length(p - (a + d * t));
+            return distanceToSegment(p, {a, b});
         }
         if (sweep < 360 && sweepDegrees(start, angleDegrees(circle.centre, p)) > sweep) {
             return std::min(length(p - at(0)), length(p - at(1)));
         }
-        return std::abs(length(p - circle.centre) - circle.radius);
+        return distanceToCircle(p, circle.centre, circle.radius);
     }
 };
 

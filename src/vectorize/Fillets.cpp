@@ -10,7 +10,9 @@
 #include <tuple>
 #include <vector>
 
+#include "common/Angles.h"
 #include "vectorize/BendCircle.h"
+#include "vectorize/Distances.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/SegmentIndex.h"
 
@@ -143,9 +145,8 @@ std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, d
         return std::nullopt;
     }
     const CircleFit bend = bendCircle(*corner, middles, guess);
-    const bool strays = std::any_of(middles.begin(), middles.end(), [&](Point p) {
-        return std::abs(length(p - bend.centre) - bend.radius) > tolerance;
-    });
+    const bool strays = std::any_of(middles.begin(), middles.end(),
+                                    [&](Point p) { return distanceToCircle(p, bend.centre, bend.radius) > tolerance; });
     if (strays || bend.radius < smallest || bend.radius > kLargestBendRadius ||
         !drawnRound(ink, scanned, bend.centre, bend.radius, start, sweep, width)) {
         return std::nullopt;
@@ -168,7 +169,7 @@ std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, d
 
 // Whether p lies on the arc's stroke: within reach of its circle and between its ends.
 bool onArcStroke(const VectorArc& arc, Point p, double reach) {
-    if (std::abs(length(p - arc.centre) - arc.radius) > reach) {
+    if (distanceToCircle(p, arc.centre, arc.radius) > reach) {
         return false;
     }
     const double slack = reach / arc.radius * 180 / std::numbers::pi;
@@ -206,7 +207,7 @@ bool takeInArc(VectorArc& bend, const VectorArc& part, const InkProbe& ink, doub
             continue;
         }
         offDegrees.push_back(angleDegrees(bend.centre, p));
-        offCircle = offCircle || std::abs(length(p - bend.centre) - bend.radius) > reach;
+        offCircle = offCircle || distanceToCircle(p, bend.centre, bend.radius) > reach;
         offLines = offLines || !onLine(p);
     }
     if (kPoints + 1 - static_cast<int>(offDegrees.size()) < kOverlapping) {
@@ -234,8 +235,8 @@ bool takeInArc(VectorArc& bend, const VectorArc& part, const InkProbe& ink, doub
          !ink.mostlyNearCircle(bend.centre, bend.radius, bend.startDegrees - before, bend.startDegrees, kInkedShare))) {
         return false;
     }
-    bend.startDegrees = std::fmod(bend.startDegrees - before + 360, 360.0);
-    bend.endDegrees = std::fmod(bend.endDegrees + after, 360.0);
+    bend.startDegrees = normalDegrees(bend.startDegrees - before + 360);  // the turn added decides the last digits
+    bend.endDegrees = normalDegrees(bend.endDegrees + after);
     return true;
 }
 

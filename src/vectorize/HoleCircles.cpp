@@ -7,6 +7,7 @@
 #include <numbers>
 #include <optional>
 
+#include "vectorize/Distances.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/Holes.h"
 #include "vectorize/InkProbe.h"
@@ -59,7 +60,7 @@ std::optional<CircleFit> circleOfEdge(const std::vector<Point>& edge, const Box&
         near.clear();
         const double within = std::max(1.0, share * fit.radius);
         for (const Point& p : edge) {
-            if (std::abs(length(p - fit.centre) - fit.radius) <= within) {
+            if (distanceToCircle(p, fit.centre, fit.radius) <= within) {
                 near.push_back(p);
             }
         }

@@ -11,6 +11,7 @@
 
 #include "common/WorkerPool.h"
 #include "vectorize/CircleCells.h"
+#include "vectorize/Distances.h"
 #include "vectorize/EntityWalk.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/InkProbe.h"

@@ -6,6 +6,7 @@
 
 #include "common/DisjointSets.h"
 #include "common/PoolSort.h"
+#include "vectorize/Distances.h"
 #include "vectorize/SegmentIndex.h"
 
 namespace kelvarin {

@@ -7,6 +7,7 @@
 #include <numbers>
 #include <vector>
 
+#include "common/Angles.h"
 #include "common/DisjointSets.h"
 #include "vectorize/ArcRecentring.h"
 #include "vectorize/Fitting.h"
@@ -87,7 +88,7 @@ VectorArc mergedArc(const std::vector<VectorArc>& arcs, const std::vector<std::s
         reach = std::max(
             reach, sweepDegrees(start, arcs[k].startDegrees) + sweepDegrees(arcs[k].startDegrees, arcs[k].endDegrees));
     }
-    return {centre, radius, start, std::fmod(start + std::min(reach, 359.0), 360.0)};
+    return {centre, radius, start, normalDegrees(start + std::min(reach, 359.0))};
 }
 
 SegmentIndex centresOf(const std::vector<VectorArc>& arcs) {

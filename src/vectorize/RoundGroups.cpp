@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "convert/LineSegmentList.h"
+#include "vectorize/Distances.h"
 #include "vectorize/EntityWalk.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/InscribedPolygons.h"
@@ -82,7 +83,7 @@ void findDiscs(const RunGroups& groups, const std::vector<GroupExtent>& extents,
     // the rows by a pole the edge runs nearly along the row, and a noisy dot there moves its end far.
     const auto offEdge = [&](std::size_t g, double x, std::int32_t y) {
         const GroupExtent& e = extents[g];
-        return std::abs(length(Point{x, static_cast<double>(y)} - e.centre()) - e.discRadius());
+        return distanceToCircle(Point{x, static_cast<double>(y)}, e.centre(), e.discRadius());
     };
     const auto closeRow = [&](std::size_t g) {
         if (row[g] != INT32_MIN) {

@@ -5,7 +5,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "common/Angles.h"
 #include "common/WorkerPool.h"
+#include "vectorize/Distances.h"
 #include "vectorize/EntityWalk.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/HoleRings.h"
@@ -92,9 +94,8 @@ void addSlot(const Ring& slot, WideDrawing& wide) {
     const Point a = slot.circle.centre, b = slot.tail;
     const double r = slot.circle.radius, towardB = angleDegrees(a, b);
     const Point side = slot.side();
-    const auto normal = [](double degrees) { return degrees < 360 ? degrees : degrees - 360; };
-    wide.drawing.arcs.push_back({b, r, normal(towardB + 270), normal(towardB + 90)});
-    wide.drawing.arcs.push_back({a, r, normal(towardB + 90), normal(towardB + 270)});
+    wide.drawing.arcs.push_back({b, r, normalDegrees(towardB + 270), normalDegrees(towardB + 90)});
+    wide.drawing.arcs.push_back({a, r, normalDegrees(towardB + 90), normalDegrees(towardB + 270)});
     wide.drawing.lines.push_back({a + side, b + side});
     wide.drawing.lines.push_back({b - side, a - side});
     wide.arcWidths.insert(wide.arcWidths.end(), 2, slot.stroke);

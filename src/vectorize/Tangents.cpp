@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "vectorize/Distances.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/SegmentIndex.h"
 
@@ -45,7 +46,7 @@ void meetAtTangent(VectorArc& arc, VectorLine& line, double tolerance) {
     const Point direction = along * (1 / size);
     const double offset = dot(arc.centre - line.a, direction);
     const Point touch = line.a + direction * offset;
-    if (std::abs(length(arc.centre - touch) - arc.radius) > tolerance || offset <= 0 || offset >= size) {
+    if (distanceToCircle(touch, arc.centre, arc.radius) > tolerance || offset <= 0 || offset >= size) {
         return;
     }
     const double reach = tangentReach(1 / arc.radius, tolerance);
@@ -54,7 +55,7 @@ void meetAtTangent(VectorArc& arc, VectorLine& line, double tolerance) {
     // A line whose far end lies on the circle too is a chord of it, not a straight leaving it.
     // Only ends run out over each other are cut back; a line ending at the touching point ended on its ink.
     if (length(lineEnd - touch) <= tolerance || length(lineEnd - touch) > reach || length(lineEnd - touch) * 2 > size ||
-        std::abs(length(farEnd - arc.centre) - arc.radius) <= 2 * tolerance) {
+        distanceToCircle(farEnd, arc.centre, arc.radius) <= 2 * tolerance) {
         return;
     }
     // The arc may stop short of the point where a long line ran on past it and took the ink: the line's
