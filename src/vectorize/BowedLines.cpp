@@ -126,10 +126,57 @@ std::optional<std::vector<Point>> middlesFromSteadierEdge(const std::vector<Poin
     return middles;
 }
 
+// Where rays across the line cross its stroke: each ray's middle, where it enters and leaves the ink, and the
+// length between. The rays run from end to end of the line but two dots, from start before the line across.
+struct Crossings {
+    std::vector<Point> middles, enters, leaves;
+    std::vector<double> lengths;
+};
+
+Crossings crossingsOf(const LinePiece& line, const InkProbe& ink, Point along, Point across, double size, double start,
+                      double reach) {
+    const double clear = 2;
+    Crossings found;
+    for (int k = 0; k < kRays; ++k) {
+        const Point origin = line.a + along * (clear + (size - 2 * clear) * k / (kRays - 1)) - across * start;
+        if (const std::optional<Stretch> stretch = stretchNear(ink, origin, across, start, reach)) {
+            found.middles.push_back(origin + across * ((stretch->enter + stretch->leave) / 2));
+            found.enters.push_back(origin + across * stretch->enter);
+            found.leaves.push_back(origin + across * stretch->leave);
+            found.lengths.push_back(stretch->leave - stretch->enter);
+        }
+    }
+    return found;
+}
+
+double median(std::vector<double> values) {
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2), values.end());
+    return values[values.size() / 2];
+}
+
+// Whether the circle through the middles bows a line of the size and width clearly: no flatter than the
+// page, rounder than the stroke, with a sagitta to see, and fitting the middles far better than a line
+// does (jagged edges make a straight stroke's middles wander).
+bool clearlyBowed(const CircleFit& circle, const std::vector<Point>& middles, double size, double width,
+                  double tolerance, const InkProbe& ink) {
+    if (circle.radius > ink.diagonal() || circle.radius < 2 * width + 2) {
+        return false;
+    }
+    const double half = size / 2;
+    if (circle.radius <= half || circle.radius - std::sqrt(circle.radius * circle.radius - half * half) <
+                                     std::max(kSmallestSagitta, tolerance)) {
+        return false;
+    }
+    LineMoments moments;
+    for (const Point& p : middles) {
+        moments.add(p);
+    }
+    return !(moments.squaredError() < kStraighterTimes * kStraighterTimes * squaredCircleError(middles, circle));
+}
+
 // Lines crossing the stroke lengthen its stretch across a ray and move the middle, so only the rays whose
-// stretch is about as long as most give middles. The rays run from end to end of the line but two dots: a
-// piece that junctions cut short has no length to spare for its bow, and where lines meet the stroke from
-// one side its steadier edge still holds beside them.
+// stretch is about as long as most give middles. A piece that junctions cut short has no length to spare for
+// its bow, and where lines meet the stroke from one side its steadier edge still holds beside them.
 std::optional<Bow> bowOf(const LinePiece& line, const InkProbe& ink, double tolerance) {
     const double size = length(line.b - line.a);
     const double width = std::max(line.width, 1.0);
@@ -140,48 +187,22 @@ std::optional<Bow> bowOf(const LinePiece& line, const InkProbe& ink, double tole
     const Point across{-along.y, along.x};
     // A chord lies inside the stroke, so the middles lie within half a width (and the tolerance) of it.
     const double reach = width / 2 + tolerance + 1;
-    const double start = reach + width + 2;
-    const double clear = 2;
-    std::vector<Point> middles, enters, leaves;
-    std::vector<double> lengths;
-    for (int k = 0; k < kRays; ++k) {
-        const Point origin = line.a + along * (clear + (size - 2 * clear) * k / (kRays - 1)) - across * start;
-        if (const std::optional<Stretch> stretch = stretchNear(ink, origin, across, start, reach)) {
-            middles.push_back(origin + across * ((stretch->enter + stretch->leave) / 2));
-            enters.push_back(origin + across * stretch->enter);
-            leaves.push_back(origin + across * stretch->leave);
-            lengths.push_back(stretch->leave - stretch->enter);
-        }
-    }
-    if (static_cast<int>(middles.size()) < kRaysNeeded) {
+    const Crossings found = crossingsOf(line, ink, along, across, size, reach + width + 2, reach);
+    if (static_cast<int>(found.middles.size()) < kRaysNeeded) {
         return std::nullopt;
     }
-    std::vector<double> sorted = lengths;
-    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
-    const double usual = sorted[sorted.size() / 2];
+    const double usual = median(found.lengths);
     std::vector<Point> clean;
-    for (std::size_t i = 0; i < middles.size(); ++i) {
-        if (lengths[i] <= usual + kLongerStretch) {
-            clean.push_back(middles[i]);
+    for (std::size_t i = 0; i < found.middles.size(); ++i) {
+        if (found.lengths[i] <= usual + kLongerStretch) {
+            clean.push_back(found.middles[i]);
         }
     }
     Bow bow;
-    const std::optional<std::vector<Point>> fromEdge = middlesFromSteadierEdge(enters, leaves, across, usual);
+    const std::optional<std::vector<Point>> fromEdge =
+        middlesFromSteadierEdge(found.enters, found.leaves, across, usual);
     const std::optional<CircleFit> circle = steadyCircle(fromEdge ? *fromEdge : clean, bow.middles);
-    if (!circle || circle->radius > ink.diagonal() || circle->radius < 2 * width + 2) {
-        return std::nullopt;
-    }
-    const double half = size / 2;
-    if (circle->radius <= half || circle->radius - std::sqrt(circle->radius * circle->radius - half * half) <
-                                      std::max(kSmallestSagitta, tolerance)) {
-        return std::nullopt;
-    }
-    // Jagged edges make a straight stroke's middles wander; a bow fits its circle far better than a line.
-    LineMoments moments;
-    for (const Point& p : bow.middles) {
-        moments.add(p);
-    }
-    if (moments.squaredError() < kStraighterTimes * kStraighterTimes * squaredCircleError(bow.middles, *circle)) {
+    if (!circle || !clearlyBowed(*circle, bow.middles, size, width, tolerance, ink)) {
         return std::nullopt;
     }
     bow.circle = *circle;
@@ -299,17 +320,15 @@ void absorbLinesAtEnds(GroupArc& arc, const std::vector<LinePiece>& lines, const
     }
 }
 
-}  // namespace
+// The bowed lines that lie on one circle, in groups: each group's bows and the numbers of their lines, in
+// the place of the group's first line (the others' places empty).
+struct BowGroups {
+    std::vector<std::vector<const Bow*>> bows;
+    std::vector<std::vector<std::size_t>> members;
+};
 
-void bendBowedLines(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, WideDrawing& drawing,
-                    WorkerPool& pool, const Tick& tick) {
-    std::vector<std::optional<Bow>> bows(lines.size());
-    pool.run(lines.size(), [&](std::size_t i, std::int32_t) {
-        bows[i] = bowOf(lines[i], ink, tolerance);
-        if (bows[i] && onDrawnCircle(*bows[i], drawing.drawing, tolerance)) {
-            bows[i].reset();
-        }
-    });
+BowGroups groupBows(const std::vector<LinePiece>& lines, const std::vector<std::optional<Bow>>& bows, double tolerance,
+                    const Tick& tick) {
     std::vector<std::size_t> bowed;
     SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -333,36 +352,57 @@ void bendBowedLines(std::vector<LinePiece>& lines, const InkProbe& ink, double t
             }
         }
     }
-    // Each group in the order of its first line; a group whose arc the ink does not hold stays lines.
-    std::vector<std::vector<const Bow*>> groups(bowed.size());
-    std::vector<std::vector<std::size_t>> members(bowed.size());
+    BowGroups groups{std::vector<std::vector<const Bow*>>(bowed.size()),
+                     std::vector<std::vector<std::size_t>>(bowed.size())};
     sets.forEach([&](std::size_t root, std::size_t k) {
-        groups[root].push_back(&*bows[bowed[k]]);
-        members[root].push_back(bowed[k]);
+        groups.bows[root].push_back(&*bows[bowed[k]]);
+        groups.members[root].push_back(bowed[k]);
     });
+    return groups;
+}
+
+// Adds the group's arc, run on along the ink beyond its ends.
+void addArc(const GroupArc& arc, const InkProbe& ink, WideDrawing& drawing) {
+    const CircleFit& circle = arc.circle;
+    const double limit = (2 * arc.width + 6) / circle.radius * 180 / std::numbers::pi;
+    const double from = arc.start - ink.reachAlongCircle(circle.centre, circle.radius, arc.start, -1, limit);
+    const double to = arc.end + ink.reachAlongCircle(circle.centre, circle.radius, arc.end, 1, limit);
+    drawing.drawing.arcs.push_back({circle.centre, circle.radius, arcEndDegrees(from), arcEndDegrees(to)});
+    drawing.arcWidths.push_back(arc.width);
+}
+
+}  // namespace
+
+void bendBowedLines(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, WideDrawing& drawing,
+                    WorkerPool& pool, const Tick& tick) {
+    std::vector<std::optional<Bow>> bows(lines.size());
+    pool.run(lines.size(), [&](std::size_t i, std::int32_t) {
+        bows[i] = bowOf(lines[i], ink, tolerance);
+        if (bows[i] && onDrawnCircle(*bows[i], drawing.drawing, tolerance)) {
+            bows[i].reset();
+        }
+    });
+    // Each group in the order of its first line; a group whose arc the ink does not hold stays lines.
+    const BowGroups groups = groupBows(lines, bows, tolerance, tick);
     SegmentIndex allLines(kIndexCellSize);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         tick();
         allLines.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
     }
     std::vector<bool> taken(lines.size(), false);
-    for (std::size_t k = 0; k < bowed.size(); ++k) {
+    for (std::size_t k = 0; k < groups.bows.size(); ++k) {
         tick();
-        const bool free = std::none_of(members[k].begin(), members[k].end(), [&](std::size_t i) { return taken[i]; });
-        std::optional<GroupArc> arc = groups[k].empty() || !free ? std::nullopt : arcOfGroup(groups[k], ink);
+        const std::vector<std::size_t>& members = groups.members[k];
+        const bool free = std::none_of(members.begin(), members.end(), [&](std::size_t i) { return taken[i]; });
+        std::optional<GroupArc> arc = groups.bows[k].empty() || !free ? std::nullopt : arcOfGroup(groups.bows[k], ink);
         if (!arc) {
             continue;  // stays lines; or lines another arc took in
         }
-        for (const std::size_t i : members[k]) {
+        for (const std::size_t i : members) {
             taken[i] = true;
         }
         absorbLinesAtEnds(*arc, lines, allLines, tolerance, taken);
-        const CircleFit& circle = arc->circle;
-        const double limit = (2 * arc->width + 6) / circle.radius * 180 / std::numbers::pi;
-        const double from = arc->start - ink.reachAlongCircle(circle.centre, circle.radius, arc->start, -1, limit);
-        const double to = arc->end + ink.reachAlongCircle(circle.centre, circle.radius, arc->end, 1, limit);
-        drawing.drawing.arcs.push_back({circle.centre, circle.radius, arcEndDegrees(from), arcEndDegrees(to)});
-        drawing.arcWidths.push_back(arc->width);
+        addArc(*arc, ink, drawing);
     }
     std::size_t kept = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
