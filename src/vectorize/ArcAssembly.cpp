@@ -127,17 +127,17 @@ void addLineSpan(ArcGroup& group, const LinePiece& line) {
     group.spans.emplace_back(sweepDegrees(a, b) <= 180 ? std::pair{a, b} : std::pair{b, a});
 }
 
-// Takes the short lines lying on a circle of a group into it, found by walking round the circle.
-void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, double tolerance, WorkerPool& pool,
-                 const Tick& tick) {
+// The short lines lying on each group's circle, found by walking round the circle, in the order the walk
+// meets them.
+std::vector<std::vector<std::int32_t>> linesOnCircles(const std::vector<ArcGroup>& groups,
+                                                      const std::vector<LinePiece>& lines, double tolerance,
+                                                      WorkerPool& pool, const Tick& tick) {
     SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         tick();
         index.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
     }
     index.build();
-    // The lines lying on each group's circle, in the order the walk meets them; a line met by several
-    // groups goes to the first.
     std::vector<std::vector<std::int32_t>> onCircleOf(groups.size());
     std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
     std::vector<std::vector<std::int32_t>> nears(searches.size());
@@ -166,6 +166,14 @@ void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, d
             }
         }
     });
+    return onCircleOf;
+}
+
+// Takes the short lines lying on a circle of a group into it; a line on the circles of several groups goes
+// to the first.
+void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, double tolerance, WorkerPool& pool,
+                 const Tick& tick) {
+    const std::vector<std::vector<std::int32_t>> onCircleOf = linesOnCircles(groups, lines, tolerance, pool, tick);
     std::vector<bool> taken(lines.size(), false);
     for (std::size_t g = 0; g < groups.size(); ++g) {
         tick();
