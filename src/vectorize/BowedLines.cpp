@@ -10,6 +10,7 @@
 #include "common/DisjointSets.h"
 #include "vectorize/Distances.h"
 #include "vectorize/Fitting.h"
+#include "vectorize/InkRay.h"
 #include "vectorize/SegmentIndex.h"
 
 namespace kelvarin {
@@ -35,25 +36,13 @@ struct Stretch {
 std::optional<Stretch> stretchNear(const InkProbe& ink, Point from, Point direction, double at, double reach) {
     std::optional<Stretch> best;
     const auto middle = [](const Stretch& s) { return (s.enter + s.leave) / 2; };
-    const auto consider = [&](Stretch found) {
+    InkRay(ink, from, direction, kProbeStep).forEachStretch(0, 2 * at, [&](double enter, double after, bool) {
+        const Stretch found{enter - kProbeStep / 2, after - kProbeStep / 2};
         if (!best || std::abs(middle(found) - at) < std::abs(middle(*best) - at)) {
             best = found;
         }
-    };
-    double enter = -1;  // where the ink entered, or -1 outside ink
-    double t = 0;
-    for (; t <= 2 * at; t += kProbeStep) {
-        const bool inked = ink.at(from + direction * t);
-        if (inked && enter < 0) {
-            enter = t;
-        } else if (!inked && enter >= 0) {
-            consider({enter - kProbeStep / 2, t - kProbeStep / 2});
-            enter = -1;
-        }
-    }
-    if (enter >= 0) {
-        consider({enter - kProbeStep / 2, t - kProbeStep / 2});
-    }
+        return true;
+    });
     return best && std::abs(middle(*best) - at) <= reach ? best : std::nullopt;
 }
 

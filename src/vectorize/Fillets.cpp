@@ -14,6 +14,7 @@
 #include "vectorize/BendCircle.h"
 #include "vectorize/Distances.h"
 #include "vectorize/Fitting.h"
+#include "vectorize/InkRay.h"
 #include "vectorize/SegmentIndex.h"
 
 namespace kelvarin {
@@ -34,19 +35,14 @@ constexpr std::array<double, 3> kShares = {0, 0.5, 1};  // where along an arc it
 // its middle's distance from `from`, or nothing when there is none or the ray starts in ink.
 std::optional<double> firstInkMiddle(const InkProbe& ink, Point from, Point direction, double near, double far,
                                      double widest) {
-    std::optional<double> enter;
-    for (double t = near; t <= far; t += kProbeStep) {
-        const bool inked = ink.at(from + direction * t);
-        if (inked && !enter) {
-            if (t == near) {
-                return std::nullopt;
-            }
-            enter = t;
-        } else if (!inked && enter) {
-            return t - *enter > widest ? std::nullopt : std::optional<double>((*enter + t - kProbeStep) / 2);
+    std::optional<double> middle;
+    InkRay(ink, from, direction, kProbeStep).forEachStretch(near, far, [&](double enter, double after, bool ended) {
+        if (enter != near && ended && !(after - enter > widest)) {
+            middle = (enter + after - kProbeStep) / 2;
         }
-    }
-    return std::nullopt;
+        return false;
+    });
+    return middle;
 }
 
 // Whether the bend's ink follows the circle from start over sweep degrees: ink along its middle at all
