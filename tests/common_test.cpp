@@ -3,11 +3,16 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cmath>
+#include <cstdint>
+#include <functional>
 #include <random>
 #include <stdexcept>
 #include <tuple>
 #include <vector>
 
+#include "common/Angles.h"
+#include "common/DisjointSets.h"
 #include "common/Error.h"
 #include "common/NumberParse.h"
 #include "common/PoolSort.h"
@@ -146,6 +151,161 @@ TEST(event_pumping, processes_events_only_after_the_interval) {
     }
     view.doEvents(4);
     EXPECT_EQ(view.eventsProcessed, 3);
+}
+
+// The sets of items joined by pairs, found by a flood over the pairs: each item's component, numbered in the
+// order of the components' first items.
+std::vector<std::size_t> floodComponents(std::size_t size,
+                                         const std::vector<std::pair<std::size_t, std::size_t>>& pairs) {
+    std::vector<std::vector<std::size_t>> next(size);
+    for (const auto& [a, b] : pairs) {
+        next[a].push_back(b);
+        next[b].push_back(a);
+    }
+    std::vector<std::size_t> component(size, SIZE_MAX);
+    std::size_t count = 0;
+    for (std::size_t seed = 0; seed < size; ++seed) {
+        if (component[seed] != SIZE_MAX) {
+            continue;
+        }
+        std::vector<std::size_t> stack{seed};
+        component[seed] = count;
+        while (!stack.empty()) {
+            const std::size_t i = stack.back();
+            stack.pop_back();
+            for (const std::size_t j : next[i]) {
+                if (component[j] == SIZE_MAX) {
+                    component[j] = count;
+                    stack.push_back(j);
+                }
+            }
+        }
+        ++count;
+    }
+    return component;
+}
+
+// Random pairs among size items: few pairs leave many sets of one, many pairs leave a few long chains.
+std::vector<std::pair<std::size_t, std::size_t>> randomPairs(std::size_t size, std::size_t count,
+                                                             std::mt19937& random) {
+    std::vector<std::pair<std::size_t, std::size_t>> pairs(count);
+    for (auto& [a, b] : pairs) {
+        a = random() % size;
+        b = random() % size;
+    }
+    return pairs;
+}
+
+// Each angle brought round into its range by whole turns: a table of angles on and about the turns' edges,
+// and random ones, against adding or taking turns one at a time in long double.
+TEST(angles, brought_round_by_whole_turns_into_their_range) {
+    std::vector<double> angles = {0,    1e-9,     90,    179.5, 180,  359.999, 360,  360.5, 719,    720,
+                                  1000, 12345.25, -1e-9, -90,   -180, -359.5,  -360, -540,  -719.5, -720};
+    std::mt19937 random(9);
+    std::uniform_real_distribution<double> any(-720, 2000);
+    for (int i = 0; i < 200; ++i) {
+        angles.push_back(any(random));
+    }
+    const auto turned = [](long double degrees, long double low) {
+        while (degrees < low) {
+            degrees += 360;
+        }
+        while (degrees >= low + 360) {
+            degrees -= 360;
+        }
+        return static_cast<double>(degrees);
+    };
+    for (const double degrees : angles) {
+        const double normal = normalDegrees(degrees);
+        EXPECT_TRUE(normal >= 0 && normal < 360) << degrees;
+        EXPECT_NEAR(normal, turned(degrees, 0), 1e-12) << degrees;
+        const double arcEnd = arcEndDegrees(degrees);
+        EXPECT_TRUE(arcEnd >= 0 && arcEnd < 360) << degrees;
+        // Off by the rounding of the sum with two turns at most, which may round to the other edge.
+        const double off = std::abs(arcEnd - turned(degrees, 0));
+        const double rounding = (std::abs(degrees) + 720) * 2.3e-16;
+        EXPECT_TRUE(off <= rounding || off >= 360 - rounding) << degrees;
+        const double turn = turnDegrees(degrees);
+        EXPECT_TRUE(turn >= -180 && turn <= 180) << degrees;
+        EXPECT_NEAR(std::abs(turn), std::abs(turned(degrees, -180)), 1e-12) << degrees;
+    }
+    // A tiny negative angle rounds up to the turn itself.
+    EXPECT_EQ(normalDegrees(-1e-20), 360.0);
+    EXPECT_EQ(arcEndDegrees(-1e-20), 0.0);
+}
+
+TEST(disjoint_sets, joined_items_share_a_root_as_a_flood_finds) {
+    std::mt19937 random(11);
+    for (const auto& [size, joins] : {std::pair<std::size_t, std::size_t>{1, 1}, {10, 4}, {200, 150}, {500, 2000}}) {
+        const auto pairs = randomPairs(size, joins, random);
+        const std::vector<std::size_t> component = floodComponents(size, pairs);
+        DisjointSets<std::uint32_t> sets(size);
+        for (const auto& [a, b] : pairs) {
+            const std::uint32_t into = sets.find(static_cast<std::uint32_t>(a));
+            // The set named first keeps its root, whichever way round the roots are numbered.
+            EXPECT_EQ(sets.join(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b)), into);
+            EXPECT_EQ(sets.find(static_cast<std::uint32_t>(b)), into);
+        }
+        const auto members = sets.gather<std::vector<std::size_t>>(
+            [](std::vector<std::size_t>& set, std::uint32_t i) { set.push_back(i); });
+        for (std::size_t i = 0; i < size; ++i) {
+            const std::uint32_t root = sets.find(static_cast<std::uint32_t>(i));
+            EXPECT_EQ(component[root], component[i]);
+            EXPECT_EQ(sets.isRoot(static_cast<std::uint32_t>(i)), root == i);
+            const auto sameSet = std::count(component.begin(), component.end(), component[i]);
+            EXPECT_EQ(members[root].size(), static_cast<std::size_t>(sameSet)) << "item " << i << " of " << size;
+            EXPECT_TRUE(std::is_sorted(members[root].begin(), members[root].end()));
+        }
+        const std::vector<std::uint32_t> roots = std::move(sets).roots();
+        for (std::size_t i = 0; i < size; ++i) {
+            EXPECT_EQ(component[roots[i]], component[i]);
+            EXPECT_EQ(roots[roots[i]], roots[i]);
+        }
+    }
+}
+
+TEST(disjoint_sets, added_items_and_linked_roots) {
+    DisjointSets<std::int32_t> sets;
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(sets.add(), i);
+    }
+    sets.link(4, 1);
+    sets.link(4, 2);
+    sets.link(3, 5);
+    sets.link(3, 4);  // a set of four under 3
+    EXPECT_EQ(sets.find(1), 3);
+    EXPECT_EQ(sets.find(2), 3);
+    EXPECT_EQ(sets.find(0), 0);
+    sets.reset(3);
+    EXPECT_EQ(sets.size(), 3u);
+    EXPECT_TRUE(sets.isRoot(0) && sets.isRoot(1) && sets.isRoot(2));
+}
+
+// Sizes about the tasks the paths are shortened in (65,536 items); long chains make long paths.
+TEST(disjoint_sets, numbers_follow_the_first_items_for_any_threads) {
+    std::mt19937 random(5);
+    for (const std::size_t size : {0u, 1u, 1000u, 65536u, 65537u, 200000u}) {
+        auto pairs = randomPairs(std::max<std::size_t>(size, 1), size / 2, random);
+        for (std::size_t i = 0; i + 1 < size / 4; ++i) {
+            pairs.push_back({i, i + 1});
+        }
+        const std::vector<std::size_t> component = floodComponents(size, pairs);
+        const std::size_t expectedCount = size == 0 ? 0 : *std::max_element(component.begin(), component.end()) + 1;
+        for (const std::int32_t threads : {1, 3}) {
+            WorkerPool pool(threads, [] {});
+            DisjointSets<std::uint32_t> sets(size);
+            for (const auto& [a, b] : pairs) {
+                sets.join(static_cast<std::uint32_t>(b), static_cast<std::uint32_t>(a));
+            }
+            std::size_t ticks = 0, count = 0;
+            const std::vector<std::uint32_t> numbers = std::move(sets).numbers(
+                pool, [&] { ++ticks; }, count);
+            EXPECT_EQ(count, expectedCount) << size << " items on " << threads << " threads";
+            EXPECT_TRUE(std::equal(numbers.begin(), numbers.end(), component.begin(), component.end()))
+                << size << " items on " << threads << " threads";
+            EXPECT_EQ(ticks, (size + 1023) / 1024);
+        }
+    }
 }
 
 // Sizes about the blocks the sort works in (65,536 items): one block, a part block left over, an odd number

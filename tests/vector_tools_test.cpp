@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The vector passes' shared tools against plain reference versions: the spatial index's searches, the
-// tracing of a hole, and the rounding of a probe to its cell.
+// tracing of a hole, the rounding of a probe to its cell, the marches along a ray, and the distances from
+// segments and circles.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <numbers>
 #include <random>
 #include <tuple>
 #include <vector>
@@ -12,8 +15,10 @@
 #include "common/WorkerPool.h"
 #include "convert/VirtualVram.h"
 #include "support/PackedCells.h"
+#include "vectorize/Distances.h"
 #include "vectorize/Holes.h"
 #include "vectorize/InkProbe.h"
+#include "vectorize/InkRay.h"
 #include "vectorize/RunGroups.h"
 #include "vectorize/SegmentIndex.h"
 
@@ -158,6 +163,103 @@ TEST(ink_probe, a_position_is_the_cell_it_rounds_to) {
                     rx >= 0 && rx < cells.width && cells.grid.at(static_cast<std::int32_t>(rx), y) != 0;
                 EXPECT_EQ(ink.at({x, static_cast<double>(y)}), expected) << x << ", " << y;
             }
+        }
+    }
+}
+
+// Runs of cells along a row, and along a column, marched over both ways. A probe is the cell it rounds to,
+// halves away from zero: going up the row a run of cells a to b is ink from a - 0.5 to b + 0.5 (after is the
+// first probe past it), going down from b to a - 0.5.
+TEST(ink_ray, marches_meet_the_runs_of_cells_where_their_probes_round_into_them) {
+    const std::vector<std::pair<std::int32_t, std::int32_t>> runs = {{3, 5}, {9, 9}, {12, 14}, {16, 18}, {27, 29}};
+    for (const bool column : {false, true}) {
+        Cells cells(column ? 5 : 32, column ? 32 : 5);
+        for (const auto& [a, b] : runs) {
+            for (std::int32_t k = a; k <= b; ++k) {
+                column ? cells.set(2, k) : cells.set(k, 2);
+            }
+        }
+        const InkProbe ink(cells.grid);
+        const auto place = [&](double along) { return column ? Point{2, along} : Point{along, 2}; };
+        for (const bool down : {false, true}) {
+            const InkRay ray(ink, place(down ? 30 : 0), (place(1) - place(0)) * (down ? -1 : 1), 0.5);
+            const auto near = [&](std::int32_t a, std::int32_t b) {  // where the run a to b is met
+                return down ? std::pair{30.0 - b, 31.0 - a} : std::pair{a - 0.5, b + 0.5};
+            };
+            std::vector<std::tuple<double, double, bool>> met, expected;
+            // A run reaching past the last probe (28) ends with the march, at the probe after it.
+            ray.forEachStretch(0, 28, [&](double enter, double after, bool ended) {
+                met.emplace_back(enter, after, ended);
+                return true;
+            });
+            for (const auto& [a, b] : runs) {
+                const auto [enter, after] = near(a, b);
+                expected.emplace_back(enter, std::min(after, 28.5), after <= 28);
+            }
+            if (down) {
+                std::reverse(expected.begin(), expected.end());
+            }
+            EXPECT_EQ(met, expected) << (column ? "column" : "row") << (down ? " down" : " up");
+            int visits = 0;
+            ray.forEachStretch(0, 30, [&](double, double, bool) { return ++visits < 2; });
+            EXPECT_EQ(visits, 2);
+            // Up the row: the first ink, none before the last probe (the first past it), a pinhole of a cell
+            // bridged by a gap of a dot and not by one of half a dot.
+            if (!down) {
+                EXPECT_EQ(ray.firstInk(0, 30), 2.5);
+                EXPECT_EQ(ray.firstInk(6, 8), 8.5);
+                EXPECT_EQ(ray.firstGap(12, 30, 1), 18.5);
+                EXPECT_EQ(ray.firstGap(12, 30, 0.5), 14.5);
+                EXPECT_EQ(ray.firstGap(3, 4, 1), 4.5);
+            }
+        }
+    }
+}
+
+// The least distance from p to 20,001 points spread evenly over a segment or a circle, at(0) to at(1).
+double sampledDistance(Point p, const std::function<Point(double)>& at) {
+    double least = INFINITY;
+    for (int k = 0; k <= 20000; ++k) {
+        least = std::min(least, length(p - at(k / 20000.0)));
+    }
+    return least;
+}
+
+TEST(distances, from_a_segment_and_a_circle_as_the_nearest_of_their_points) {
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> place(-50, 50);
+    // Segments along the axes, askew, short and of no length, with points beside, beyond and on them.
+    std::vector<VectorLine> lines = {{{0, 0}, {10, 0}}, {{0, 0}, {0, -7}}, {{3, 4}, {3, 4}}, {{-5, 2}, {-4.9, 2.05}}};
+    for (int i = 0; i < 6; ++i) {
+        lines.push_back({{place(random), place(random)}, {place(random), place(random)}});
+    }
+    for (const VectorLine& line : lines) {
+        const double size = length(line.b - line.a);
+        for (int i = 0; i < 40; ++i) {
+            const Point p = i == 0 ? line.a : i == 1 ? line.b : Point{place(random), place(random)};
+            const double expected = sampledDistance(p, [&](double t) { return line.a + (line.b - line.a) * t; });
+            EXPECT_NEAR(distanceToSegment(p, line), expected, size / 20000 + 1e-9);
+            const double t = nearestOnSegment(p, line.a, line.b);
+            EXPECT_TRUE(t >= 0 && t <= 1);
+            EXPECT_NEAR(length(p - (line.a + (line.b - line.a) * t)), distanceToSegment(p, line), 1e-9);
+            if (size > 0) {
+                // The line through the segment is the segment run on without end.
+                const Point along = (line.b - line.a) * (1 / size);
+                const VectorLine longer{line.a - along * 1e4, line.b + along * 1e4};
+                EXPECT_NEAR(distanceFromLine(p, line.a, along), distanceToSegment(p, longer), 1e-6);
+                EXPECT_NEAR(length(p - footOnLine(p, line.a, along)), distanceFromLine(p, line.a, along), 1e-9);
+            }
+        }
+    }
+    for (const auto& [centre, radius] : {std::pair{Point{0, 0}, 10.0}, {Point{-20, 7.5}, 0.5}, {Point{3, -4}, 60.0}}) {
+        for (int i = 0; i < 40; ++i) {
+            const Point p = i == 0 ? centre : Point{place(random), place(random)};
+            const double expected = sampledDistance(p, [&](double t) {
+                return centre + Point{std::cos(2 * std::numbers::pi * t), std::sin(2 * std::numbers::pi * t)} * radius;
+            });
+            // A sample lies within half a step, π / 20000, round the circle from the nearest point.
+            const double within = std::sqrt(length(p - centre) * radius) * std::numbers::pi / 20000 + 1e-9;
+            EXPECT_NEAR(distanceToCircle(p, centre, radius), expected, within);
         }
     }
 }

@@ -14,6 +14,7 @@
 #include "convert/VirtualVram.h"
 #include "support/FakeView.h"
 #include "support/FormFixture.h"
+#include "vectorize/Distances.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/Slots.h"

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/DisjointSets.h"
 #include "common/PassState.h"
 #include "common/ProgressDisplay.h"
 #include "common/Toolkit.h"
@@ -62,7 +63,7 @@ public:
     void addRow(const VirtualVram& vram, std::int32_t y) {
         m_found.clear();
         findRowRuns(vram, y, m_found);
-        const auto previousGroups = static_cast<std::int32_t>(m_parent.size());
+        const auto previousGroups = static_cast<std::int32_t>(m_groups.size());
         m_current.clear();
         std::size_t first = 0;  // the first run of the row before that may touch the run
         for (const LineSegment& found : m_found) {
@@ -71,7 +72,7 @@ public:
                 ++first;
             }
             for (std::size_t k = first; k < m_previous.size() && m_previous[k].first <= run.last + 1; ++k) {
-                run.group = run.group < 0 ? find(m_previous[k].group) : unite(run.group, m_previous[k].group);
+                run.group = run.group < 0 ? m_groups.find(m_previous[k].group) : unite(run.group, m_previous[k].group);
             }
             if (run.group < 0) {
                 run.group = newGroup(run.first, y);
@@ -85,7 +86,7 @@ public:
     // Every group is complete after the last row.
     void finish() {
         m_current.clear();
-        renumber(static_cast<std::int32_t>(m_parent.size()));
+        renumber(static_cast<std::int32_t>(m_groups.size()));
     }
 
 private:
@@ -95,28 +96,18 @@ private:
         std::int32_t group;
     };
 
-    std::int32_t find(std::int32_t group) {
-        while (m_parent[static_cast<std::size_t>(group)] != group) {
-            auto& parent = m_parent[static_cast<std::size_t>(group)];
-            parent = m_parent[static_cast<std::size_t>(parent)];
-            group = parent;
-        }
-        return group;
-    }
-
     // Joins the group of a run of the row before to root, a root; gives the joined root.
     std::int32_t unite(std::int32_t root, std::int32_t other) {
-        other = find(other);
+        other = m_groups.find(other);
         if (other != root) {
-            m_parent[static_cast<std::size_t>(other)] = root;
+            m_groups.link(root, other);
             m_size[static_cast<std::size_t>(root)] += m_size[static_cast<std::size_t>(other)];
         }
         return root;
     }
 
     std::int32_t newGroup(std::int32_t x, std::int32_t y) {
-        const auto group = static_cast<std::int32_t>(m_parent.size());
-        m_parent.push_back(group);
+        const std::int32_t group = m_groups.add();
         m_size.push_back(0);
         m_seed.push_back({x, y});
         return group;
@@ -125,13 +116,13 @@ private:
     // Groups of the rows before that no run of this row reaches are complete: the small ones are erased.
     // The groups left are numbered afresh in the order of the row's runs.
     void renumber(std::int32_t previousGroups) {
-        m_number.assign(m_parent.size(), -1);
+        m_number.assign(m_groups.size(), -1);
         std::vector<std::int64_t>& sizes = m_nextSize;
         std::vector<std::pair<std::int32_t, std::int32_t>>& seeds = m_nextSeed;
         sizes.clear();
         seeds.clear();
         for (Run& run : m_current) {
-            const auto root = static_cast<std::size_t>(find(run.group));
+            const auto root = static_cast<std::size_t>(m_groups.find(run.group));
             if (m_number[root] < 0) {
                 m_number[root] = static_cast<std::int32_t>(sizes.size());
                 sizes.push_back(m_size[root]);
@@ -141,14 +132,11 @@ private:
         }
         for (std::int32_t group = 0; group < previousGroups; ++group) {
             const auto index = static_cast<std::size_t>(group);
-            if (m_parent[index] == group && m_number[index] < 0 && m_size[index] <= m_maxPixels) {
+            if (m_groups.isRoot(group) && m_number[index] < 0 && m_size[index] <= m_maxPixels) {
                 m_eraser.erase(m_seed[index].first, m_seed[index].second);
             }
         }
-        m_parent.resize(sizes.size());
-        for (std::size_t i = 0; i < m_parent.size(); ++i) {
-            m_parent[i] = static_cast<std::int32_t>(i);
-        }
+        m_groups.reset(sizes.size());
         m_size.swap(sizes);
         m_seed.swap(seeds);
         m_previous.swap(m_current);
@@ -159,7 +147,7 @@ private:
     std::vector<LineSegment> m_found;
     std::vector<Run> m_previous;
     std::vector<Run> m_current;
-    std::vector<std::int32_t> m_parent;
+    DisjointSets<std::int32_t> m_groups;
     std::vector<std::int64_t> m_size;
     std::vector<std::pair<std::int32_t, std::int32_t>> m_seed;
     std::vector<std::int32_t> m_number;

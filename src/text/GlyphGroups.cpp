@@ -5,9 +5,9 @@
 #include <cmath>
 #include <numeric>
 
+#include "common/DisjointSets.h"
 #include "common/Toolkit.h"
 #include "convert/RunScan.h"
-#include "vectorize/DisjointSets.h"
 #include "vectorize/RunGroups.h"
 
 namespace kelvarin {
@@ -167,11 +167,10 @@ void joinPieces(std::vector<Glyph>& glyphs) {
         }
     }
     std::stable_sort(pairs.begin(), pairs.end(), [](const Pair& p, const Pair& q) { return p.gap < q.gap; });
-    std::vector<std::size_t> parent(glyphs.size());
-    std::iota(parent.begin(), parent.end(), std::size_t{0});
+    DisjointSets<std::size_t> sets(glyphs.size());
     for (const Pair& pair : pairs) {
-        const std::size_t a = rootOf(parent, pair.a);
-        const std::size_t b = rootOf(parent, pair.b);
+        const std::size_t a = sets.find(pair.a);
+        const std::size_t b = sets.find(pair.b);
         if (a == b) {
             continue;
         }
@@ -190,7 +189,7 @@ void joinPieces(std::vector<Glyph>& glyphs) {
             into.runs.insert(into.runs.end(), from.runs.begin(), from.runs.end());
             from.runs.clear();
             from.cells = 0;
-            parent[b] = a;
+            sets.link(a, b);
         }
     }
     std::erase_if(glyphs, [](const Glyph& g) { return g.cells == 0; });

@@ -4,10 +4,9 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <numeric>
 #include <optional>
 
-#include "vectorize/DisjointSets.h"
+#include "common/DisjointSets.h"
 
 namespace kelvarin {
 
@@ -28,19 +27,16 @@ struct Extent {
 Extent across(const Glyph& g, bool upright) { return upright ? Extent{g.left, g.right} : Extent{g.bottom, g.top}; }
 Extent along(const Glyph& g, bool upright) { return upright ? Extent{g.bottom, g.top} : Extent{g.left, g.right}; }
 
-std::size_t root(std::vector<std::size_t>& parent, std::size_t i) { return rootOf(parent, i); }
-
-void join(std::vector<std::size_t>& parent, std::size_t a, std::size_t b) { parent[root(parent, a)] = root(parent, b); }
+using GlyphSets = DisjointSets<std::size_t>;
 
 bool similarSizes(double a, double b, double smallest) {
     return std::min(a, b) < smallest || std::max(a, b) <= kGreatestSizeRatio * std::min(a, b);
 }
 
 // Joins the marked glyphs that neighbour each other along rows (upright false) or columns (true).
-std::vector<std::size_t> joinAligned(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright,
-                                     double smallest) {
-    std::vector<std::size_t> parent(glyphs.size());
-    std::iota(parent.begin(), parent.end(), std::size_t{0});
+GlyphSets joinAligned(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright,
+                      double smallest) {
+    GlyphSets sets(glyphs.size());
     std::vector<std::size_t> order;
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
         if (marked[i]) {
@@ -70,11 +66,11 @@ std::vector<std::size_t> joinAligned(const std::vector<Glyph>& glyphs, const std
             const double overlap = std::min(aAcross.high, bAcross.high) - std::max(aAcross.low, bAcross.low) + 1;
             if (gap <= kGapPerHeight * height && overlap >= kLeastOverlap * std::min(aAcross.size(), bAcross.size()) &&
                 similarSizes(aAcross.size(), bAcross.size(), smallest)) {
-                join(parent, order[i], order[j]);
+                sets.join(order[j], order[i]);
             }
         }
     }
-    return parent;
+    return sets;
 }
 
 struct Box {
@@ -84,15 +80,14 @@ struct Box {
 
 // Joins each glyph that no neighbour joined and that lies inside the box of a line joined along rows
 // (upright false) or columns: a piece of a glyph above or beside the rest of it, as the upper box of 品.
-void joinEnclosed(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright,
-                  std::vector<std::size_t>& parent) {
-    std::vector<std::size_t> members(parent.size(), 0);
-    for (std::size_t i = 0; i < parent.size(); ++i) {
-        members[root(parent, i)] += marked[i] ? 1 : 0;
+void joinEnclosed(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets) {
+    std::vector<std::size_t> members(sets.size(), 0);
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        members[sets.find(i)] += marked[i] ? 1 : 0;
     }
-    std::vector<std::optional<Box>> boxes(parent.size());
-    for (std::size_t i = 0; i < parent.size(); ++i) {
-        const std::size_t r = root(parent, i);
+    std::vector<std::optional<Box>> boxes(sets.size());
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        const std::size_t r = sets.find(i);
         if (!marked[i] || members[r] < 2) {
             continue;
         }
@@ -116,8 +111,8 @@ void joinEnclosed(const std::vector<Glyph>& glyphs, const std::vector<bool>& mar
     for (const std::size_t r : lines) {
         starts.push_back(boxes[r]->along.low);
     }
-    for (std::size_t i = 0; i < parent.size(); ++i) {
-        if (!marked[i] || members[root(parent, i)] != 1) {
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        if (!marked[i] || members[sets.find(i)] != 1) {
             continue;
         }
         const Extent a = along(glyphs[i], upright), c = across(glyphs[i], upright);
@@ -125,7 +120,7 @@ void joinEnclosed(const std::vector<Glyph>& glyphs, const std::vector<bool>& mar
         for (auto k = starts.begin(); k != end; ++k) {
             const Box& box = *boxes[lines[static_cast<std::size_t>(k - starts.begin())]];
             if (a.high <= box.along.high && c.low >= box.across.low && c.high <= box.across.high) {
-                join(parent, i, lines[static_cast<std::size_t>(k - starts.begin())]);
+                sets.join(lines[static_cast<std::size_t>(k - starts.begin())], i);
                 break;
             }
         }
@@ -141,19 +136,14 @@ double median(std::vector<double> values) {
 double glyphSize(const Glyph& g) { return std::max(g.width(), g.height()); }
 
 // The glyphs of each group but dust and dots, which join a line or a column alike.
-std::vector<std::size_t> memberCounts(const std::vector<Glyph>& glyphs, std::vector<std::size_t>& parent,
-                                      double smallest) {
-    std::vector<std::size_t> count(parent.size(), 0);
-    for (std::size_t i = 0; i < parent.size(); ++i) {
-        count[root(parent, i)] += glyphSize(glyphs[i]) >= smallest / 2 ? 1 : 0;
-    }
-    return count;
+std::vector<std::size_t> memberCounts(const std::vector<Glyph>& glyphs, GlyphSets& sets, double smallest) {
+    return sets.gather<std::size_t>(
+        [&](std::size_t& count, std::size_t i) { count += glyphSize(glyphs[i]) >= smallest / 2 ? 1 : 0; });
 }
 
 // Joins the glyphs near each other, at any angle, among those marked.
-std::vector<std::size_t> joinNear(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, double smallest) {
-    std::vector<std::size_t> parent(glyphs.size());
-    std::iota(parent.begin(), parent.end(), std::size_t{0});
+GlyphSets joinNear(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, double smallest) {
+    GlyphSets sets(glyphs.size());
     std::vector<std::size_t> order;
     double largest = 0;
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
@@ -174,11 +164,11 @@ std::vector<std::size_t> joinNear(const std::vector<Glyph>& glyphs, const std::v
             const double size = std::max(glyphSize(a), glyphSize(b));
             if (std::hypot(b.centreX() - a.centreX(), b.centreY() - a.centreY()) <= kNearPerSize * size &&
                 similarSizes(glyphSize(a), glyphSize(b), smallest)) {
-                join(parent, order[i], order[j]);
+                sets.join(order[j], order[i]);
             }
         }
     }
-    return parent;
+    return sets;
 }
 
 // The direction of the centres' longest spread, from -90° up to 90°, weighting each glyph by its size.
@@ -205,13 +195,12 @@ double fittedDirection(const std::vector<Glyph>& glyphs, const std::vector<std::
     return degrees <= -90 ? degrees + 180 : degrees;
 }
 
-std::vector<std::vector<std::size_t>> groupsOf(std::vector<std::size_t>& parent, const std::vector<bool>& taken) {
-    std::vector<std::vector<std::size_t>> groups(parent.size());
-    for (std::size_t i = 0; i < parent.size(); ++i) {
+std::vector<std::vector<std::size_t>> groupsOf(GlyphSets& sets, const std::vector<bool>& taken) {
+    auto groups = sets.gather<std::vector<std::size_t>>([&](std::vector<std::size_t>& group, std::size_t i) {
         if (taken[i]) {
-            groups[root(parent, i)].push_back(i);
+            group.push_back(i);
         }
-    }
+    });
     std::erase_if(groups, [](const auto& group) { return group.empty(); });
     return groups;
 }
@@ -280,7 +269,7 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
     // Lines at other angles first: near glyphs whose centres run askew. Their glyphs may well overlap
     // across or up too, which would split them between rows and columns.
     const std::vector<bool> all(glyphs.size(), true);
-    std::vector<std::size_t> nearAll = joinNear(glyphs, all, sizes.smallest);
+    GlyphSets nearAll = joinNear(glyphs, all, sizes.smallest);
     std::vector<bool> aligned(glyphs.size(), true);
     std::vector<std::vector<std::size_t>> askewLines;
     std::vector<double> askewDirections;
@@ -294,16 +283,16 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
             askewDirections.push_back(direction);
         }
     }
-    std::vector<std::size_t> rows = joinAligned(glyphs, aligned, false, sizes.smallest);
-    std::vector<std::size_t> columns = joinAligned(glyphs, aligned, true, sizes.smallest);
+    GlyphSets rows = joinAligned(glyphs, aligned, false, sizes.smallest);
+    GlyphSets columns = joinAligned(glyphs, aligned, true, sizes.smallest);
     joinEnclosed(glyphs, aligned, false, rows);
     joinEnclosed(glyphs, aligned, true, columns);
     const std::vector<std::size_t> inRow = memberCounts(glyphs, rows, sizes.smallest);
     const std::vector<std::size_t> inColumn = memberCounts(glyphs, columns, sizes.smallest);
     std::vector<bool> across(glyphs.size()), up(glyphs.size()), rest(glyphs.size());
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        const std::size_t r = inRow[root(rows, i)];
-        const std::size_t c = inColumn[root(columns, i)];
+        const std::size_t r = inRow[rows.find(i)];
+        const std::size_t c = inColumn[columns.find(i)];
         across[i] = r > 1 && r >= c;
         up[i] = c > 1 && c > r;
         rest[i] = r <= 1 && c <= 1;
@@ -353,7 +342,7 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
         std::vector<double> directions = lineDirections(glyphs, members, 90);
         keep(std::move(members), std::move(directions));
     }
-    std::vector<std::size_t> near = joinNear(glyphs, rest, sizes.smallest);
+    GlyphSets near = joinNear(glyphs, rest, sizes.smallest);
     for (auto& members : groupsOf(near, rest)) {
         if (members.size() == 1) {
             keep(std::move(members), {0, 90, 180, 270});

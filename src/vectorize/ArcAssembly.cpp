@@ -5,6 +5,8 @@
 #include <numbers>
 #include <numeric>
 
+#include "common/Angles.h"
+#include "vectorize/Distances.h"
 #include "vectorize/SegmentIndex.h"
 
 namespace kelvarin {
@@ -27,7 +29,7 @@ struct ArcGroup {
 // Whether the points lie on the circle within limit.
 bool onCircle(std::span<const Point> points, const CircleFit& circle, double limit) {
     return std::all_of(points.begin(), points.end(),
-                       [&](Point p) { return std::abs(length(p - circle.centre) - circle.radius) <= limit; });
+                       [&](Point p) { return distanceToCircle(p, circle.centre, circle.radius) <= limit; });
 }
 
 // Joins y into x when one circle fits both within tolerance.
@@ -113,8 +115,7 @@ void emitGroup(const ArcGroup& group, const InkProbe& ink, WideDrawing& drawing)
         if (last - first < kShortestSweep) {
             continue;  // equal angles would make a whole circle of it
         }
-        drawing.drawing.arcs.push_back(
-            {circle.centre, circle.radius, std::fmod(first + 720, 360.0), std::fmod(last + 720, 360.0)});
+        drawing.drawing.arcs.push_back({circle.centre, circle.radius, arcEndDegrees(first), arcEndDegrees(last)});
         drawing.arcWidths.push_back(group.width);
     }
 }
@@ -126,17 +127,17 @@ void addLineSpan(ArcGroup& group, const LinePiece& line) {
     group.spans.emplace_back(sweepDegrees(a, b) <= 180 ? std::pair{a, b} : std::pair{b, a});
 }
 
-// Takes the short lines lying on a circle of a group into it, found by walking round the circle.
-void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, double tolerance, WorkerPool& pool,
-                 const Tick& tick) {
+// The short lines lying on each group's circle, found by walking round the circle, in the order the walk
+// meets them.
+std::vector<std::vector<std::int32_t>> linesOnCircles(const std::vector<ArcGroup>& groups,
+                                                      const std::vector<LinePiece>& lines, double tolerance,
+                                                      WorkerPool& pool, const Tick& tick) {
     SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         tick();
         index.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
     }
     index.build();
-    // The lines lying on each group's circle, in the order the walk meets them; a line met by several
-    // groups goes to the first.
     std::vector<std::vector<std::int32_t>> onCircleOf(groups.size());
     std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
     std::vector<std::vector<std::int32_t>> nears(searches.size());
@@ -157,7 +158,7 @@ void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, d
                     continue;
                 }
                 const Point middle = (line.a + line.b) * 0.5;
-                const auto off = [&](Point p) { return std::abs(length(p - circle.centre) - circle.radius); };
+                const auto off = [&](Point p) { return distanceToCircle(p, circle.centre, circle.radius); };
                 if (off(line.a) > tolerance || off(line.b) > tolerance || off(middle) > tolerance) {
                     continue;
                 }
@@ -165,6 +166,14 @@ void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, d
             }
         }
     });
+    return onCircleOf;
+}
+
+// Takes the short lines lying on a circle of a group into it; a line on the circles of several groups goes
+// to the first.
+void absorbLines(std::vector<ArcGroup>& groups, std::vector<LinePiece>& lines, double tolerance, WorkerPool& pool,
+                 const Tick& tick) {
+    const std::vector<std::vector<std::int32_t>> onCircleOf = linesOnCircles(groups, lines, tolerance, pool, tick);
     std::vector<bool> taken(lines.size(), false);
     for (std::size_t g = 0; g < groups.size(); ++g) {
         tick();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/WorkerPool.h"
+#include "vectorize/Distances.h"
 #include "vectorize/Fitting.h"
 
 namespace kelvarin {
@@ -78,7 +79,7 @@ std::optional<VectorArc> arcOnStrokeMiddles(const VectorArc& arc, double width, 
     for (int round = 0; round < 2; ++round) {
         std::vector<Point> kept;
         for (const Point p : middles) {
-            if (std::abs(length(p - fit.centre) - fit.radius) <= kStray) {
+            if (distanceToCircle(p, fit.centre, fit.radius) <= kStray) {
                 kept.push_back(p);
             }
         }

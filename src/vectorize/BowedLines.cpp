@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <numeric>
 #include <optional>
 
-#include "vectorize/DisjointSets.h"
+#include "common/Angles.h"
+#include "common/DisjointSets.h"
+#include "vectorize/Distances.h"
 #include "vectorize/Fitting.h"
+#include "vectorize/InkRay.h"
 #include "vectorize/SegmentIndex.h"
 
 namespace kelvarin {
@@ -34,25 +36,13 @@ struct Stretch {
 std::optional<Stretch> stretchNear(const InkProbe& ink, Point from, Point direction, double at, double reach) {
     std::optional<Stretch> best;
     const auto middle = [](const Stretch& s) { return (s.enter + s.leave) / 2; };
-    const auto consider = [&](Stretch found) {
+    InkRay(ink, from, direction, kProbeStep).forEachStretch(0, 2 * at, [&](double enter, double after, bool) {
+        const Stretch found{enter - kProbeStep / 2, after - kProbeStep / 2};
         if (!best || std::abs(middle(found) - at) < std::abs(middle(*best) - at)) {
             best = found;
         }
-    };
-    double enter = -1;  // where the ink entered, or -1 outside ink
-    double t = 0;
-    for (; t <= 2 * at; t += kProbeStep) {
-        const bool inked = ink.at(from + direction * t);
-        if (inked && enter < 0) {
-            enter = t;
-        } else if (!inked && enter >= 0) {
-            consider({enter - kProbeStep / 2, t - kProbeStep / 2});
-            enter = -1;
-        }
-    }
-    if (enter >= 0) {
-        consider({enter - kProbeStep / 2, t - kProbeStep / 2});
-    }
+        return true;
+    });
     return best && std::abs(middle(*best) - at) <= reach ? best : std::nullopt;
 }
 
@@ -87,7 +77,7 @@ std::optional<CircleFit> steadyCircle(const std::vector<Point>& points, std::vec
     }
     kept.clear();
     for (const Point& p : points) {
-        if (std::abs(length(p - first.centre) - first.radius) <= 3 * kLargestOff) {
+        if (distanceToCircle(p, first.centre, first.radius) <= 3 * kLargestOff) {
             kept.push_back(p);
         }
     }
@@ -125,10 +115,57 @@ std::optional<std::vector<Point>> middlesFromSteadierEdge(const std::vector<Poin
     return middles;
 }
 
+// Where rays across the line cross its stroke: each ray's middle, where it enters and leaves the ink, and the
+// length between. The rays run from end to end of the line but two dots, from start before the line across.
+struct Crossings {
+    std::vector<Point> middles, enters, leaves;
+    std::vector<double> lengths;
+};
+
+Crossings crossingsOf(const LinePiece& line, const InkProbe& ink, Point along, Point across, double size, double start,
+                      double reach) {
+    const double clear = 2;
+    Crossings found;
+    for (int k = 0; k < kRays; ++k) {
+        const Point origin = line.a + along * (clear + (size - 2 * clear) * k / (kRays - 1)) - across * start;
+        if (const std::optional<Stretch> stretch = stretchNear(ink, origin, across, start, reach)) {
+            found.middles.push_back(origin + across * ((stretch->enter + stretch->leave) / 2));
+            found.enters.push_back(origin + across * stretch->enter);
+            found.leaves.push_back(origin + across * stretch->leave);
+            found.lengths.push_back(stretch->leave - stretch->enter);
+        }
+    }
+    return found;
+}
+
+double median(std::vector<double> values) {
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2), values.end());
+    return values[values.size() / 2];
+}
+
+// Whether the circle through the middles bows a line of the size and width clearly: no flatter than the
+// page, rounder than the stroke, with a sagitta to see, and fitting the middles far better than a line
+// does (jagged edges make a straight stroke's middles wander).
+bool clearlyBowed(const CircleFit& circle, const std::vector<Point>& middles, double size, double width,
+                  double tolerance, const InkProbe& ink) {
+    if (circle.radius > ink.diagonal() || circle.radius < 2 * width + 2) {
+        return false;
+    }
+    const double half = size / 2;
+    if (circle.radius <= half || circle.radius - std::sqrt(circle.radius * circle.radius - half * half) <
+                                     std::max(kSmallestSagitta, tolerance)) {
+        return false;
+    }
+    LineMoments moments;
+    for (const Point& p : middles) {
+        moments.add(p);
+    }
+    return !(moments.squaredError() < kStraighterTimes * kStraighterTimes * squaredCircleError(middles, circle));
+}
+
 // Lines crossing the stroke lengthen its stretch across a ray and move the middle, so only the rays whose
-// stretch is about as long as most give middles. The rays run from end to end of the line but two dots: a
-// piece that junctions cut short has no length to spare for its bow, and where lines meet the stroke from
-// one side its steadier edge still holds beside them.
+// stretch is about as long as most give middles. A piece that junctions cut short has no length to spare for
+// its bow, and where lines meet the stroke from one side its steadier edge still holds beside them.
 std::optional<Bow> bowOf(const LinePiece& line, const InkProbe& ink, double tolerance) {
     const double size = length(line.b - line.a);
     const double width = std::max(line.width, 1.0);
@@ -139,48 +176,22 @@ std::optional<Bow> bowOf(const LinePiece& line, const InkProbe& ink, double tole
     const Point across{-along.y, along.x};
     // A chord lies inside the stroke, so the middles lie within half a width (and the tolerance) of it.
     const double reach = width / 2 + tolerance + 1;
-    const double start = reach + width + 2;
-    const double clear = 2;
-    std::vector<Point> middles, enters, leaves;
-    std::vector<double> lengths;
-    for (int k = 0; k < kRays; ++k) {
-        const Point origin = line.a + along * (clear + (size - 2 * clear) * k / (kRays - 1)) - across * start;
-        if (const std::optional<Stretch> stretch = stretchNear(ink, origin, across, start, reach)) {
-            middles.push_back(origin + across * ((stretch->enter + stretch->leave) / 2));
-            enters.push_back(origin + across * stretch->enter);
-            leaves.push_back(origin + across * stretch->leave);
-            lengths.push_back(stretch->leave - stretch->enter);
-        }
-    }
-    if (static_cast<int>(middles.size()) < kRaysNeeded) {
+    const Crossings found = crossingsOf(line, ink, along, across, size, reach + width + 2, reach);
+    if (static_cast<int>(found.middles.size()) < kRaysNeeded) {
         return std::nullopt;
     }
-    std::vector<double> sorted = lengths;
-    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
-    const double usual = sorted[sorted.size() / 2];
+    const double usual = median(found.lengths);
     std::vector<Point> clean;
-    for (std::size_t i = 0; i < middles.size(); ++i) {
-        if (lengths[i] <= usual + kLongerStretch) {
-            clean.push_back(middles[i]);
+    for (std::size_t i = 0; i < found.middles.size(); ++i) {
+        if (found.lengths[i] <= usual + kLongerStretch) {
+            clean.push_back(found.middles[i]);
         }
     }
     Bow bow;
-    const std::optional<std::vector<Point>> fromEdge = middlesFromSteadierEdge(enters, leaves, across, usual);
+    const std::optional<std::vector<Point>> fromEdge =
+        middlesFromSteadierEdge(found.enters, found.leaves, across, usual);
     const std::optional<CircleFit> circle = steadyCircle(fromEdge ? *fromEdge : clean, bow.middles);
-    if (!circle || circle->radius > ink.diagonal() || circle->radius < 2 * width + 2) {
-        return std::nullopt;
-    }
-    const double half = size / 2;
-    if (circle->radius <= half || circle->radius - std::sqrt(circle->radius * circle->radius - half * half) <
-                                      std::max(kSmallestSagitta, tolerance)) {
-        return std::nullopt;
-    }
-    // Jagged edges make a straight stroke's middles wander; a bow fits its circle far better than a line.
-    LineMoments moments;
-    for (const Point& p : bow.middles) {
-        moments.add(p);
-    }
-    if (moments.squaredError() < kStraighterTimes * kStraighterTimes * squaredCircleError(bow.middles, *circle)) {
+    if (!circle || !clearlyBowed(*circle, bow.middles, size, width, tolerance, ink)) {
         return std::nullopt;
     }
     bow.circle = *circle;
@@ -209,7 +220,7 @@ bool sameArc(const Bow& x, const Bow& y) {
 bool onDrawnCircle(const Bow& bow, const VectorDrawing& drawing, double tolerance) {
     const auto onIt = [&](Point centre, double radius) {
         return std::all_of(bow.middles.begin(), bow.middles.end(),
-                           [&](Point p) { return std::abs(length(p - centre) - radius) <= bow.width / 2 + tolerance; });
+                           [&](Point p) { return distanceToCircle(p, centre, radius) <= bow.width / 2 + tolerance; });
     };
     return std::any_of(drawing.circles.begin(), drawing.circles.end(),
                        [&](const VectorCircle& c) { return onIt(c.centre, c.radius); }) ||
@@ -246,7 +257,7 @@ std::optional<GroupArc> arcOfGroup(const std::vector<const Bow*>& group, const I
     double low = 0, high = 0;
     for (const Bow* bow : group) {
         for (const double degrees : {bow->startDegrees, bow->endDegrees}) {
-            const double turn = std::remainder(degrees - reference, 360.0);
+            const double turn = turnDegrees(degrees - reference);
             low = std::min(low, turn);
             high = std::max(high, turn);
         }
@@ -266,7 +277,7 @@ void absorbLinesAtEnds(GroupArc& arc, const std::vector<LinePiece>& lines, const
                        std::vector<bool>& taken) {
     const double reach = arc.width / 2 + tolerance;
     const CircleFit& circle = arc.circle;
-    const auto onCircle = [&](Point p) { return std::abs(length(p - circle.centre) - circle.radius) <= reach; };
+    const auto onCircle = [&](Point p) { return distanceToCircle(p, circle.centre, circle.radius) <= reach; };
     const double gap = (arc.width + tolerance) / circle.radius * 180 / std::numbers::pi;
     std::vector<std::int32_t> near;
     for (bool grew = true; grew && arc.end - arc.start < kLongestSweep;) {
@@ -283,8 +294,8 @@ void absorbLinesAtEnds(GroupArc& arc, const std::vector<LinePiece>& lines, const
                 }
                 // The line's ends as turns from the arc's middle.
                 const double middle = (arc.start + arc.end) / 2;
-                const double a = middle + std::remainder(angleDegrees(circle.centre, line.a) - middle, 360.0);
-                const double b = middle + std::remainder(angleDegrees(circle.centre, line.b) - middle, 360.0);
+                const double a = middle + turnDegrees(angleDegrees(circle.centre, line.a) - middle);
+                const double b = middle + turnDegrees(angleDegrees(circle.centre, line.b) - middle);
                 const double from = std::min(a, b), to = std::max(a, b);
                 if (to < arc.start - gap || from > arc.end + gap || to - from > 180) {
                     continue;
@@ -298,6 +309,57 @@ void absorbLinesAtEnds(GroupArc& arc, const std::vector<LinePiece>& lines, const
     }
 }
 
+// The bowed lines that lie on one circle, in groups: each group's bows and the numbers of their lines, in
+// the place of the group's first line (the others' places empty).
+struct BowGroups {
+    std::vector<std::vector<const Bow*>> bows;
+    std::vector<std::vector<std::size_t>> members;
+};
+
+BowGroups groupBows(const std::vector<LinePiece>& lines, const std::vector<std::optional<Bow>>& bows, double tolerance,
+                    const Tick& tick) {
+    std::vector<std::size_t> bowed;
+    SegmentIndex index(kIndexCellSize);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (bows[i]) {
+            index.insert(static_cast<std::int32_t>(bowed.size()), lines[i].a, lines[i].b);
+            bowed.push_back(i);
+        }
+    }
+    DisjointSets<std::size_t> sets(bowed.size());
+    std::vector<std::int32_t> near;
+    for (std::size_t k = 0; k < bowed.size(); ++k) {
+        tick();
+        const LinePiece& line = lines[bowed[k]];
+        for (const Point end : {line.a, line.b}) {
+            index.near(end, line.width + tolerance, near);
+            for (const std::int32_t found : near) {
+                const auto j = static_cast<std::size_t>(found);
+                if (j != k && sameArc(*bows[bowed[k]], *bows[bowed[j]])) {
+                    sets.join(std::min(j, k), std::max(j, k));
+                }
+            }
+        }
+    }
+    BowGroups groups{std::vector<std::vector<const Bow*>>(bowed.size()),
+                     std::vector<std::vector<std::size_t>>(bowed.size())};
+    sets.forEach([&](std::size_t root, std::size_t k) {
+        groups.bows[root].push_back(&*bows[bowed[k]]);
+        groups.members[root].push_back(bowed[k]);
+    });
+    return groups;
+}
+
+// Adds the group's arc, run on along the ink beyond its ends.
+void addArc(const GroupArc& arc, const InkProbe& ink, WideDrawing& drawing) {
+    const CircleFit& circle = arc.circle;
+    const double limit = (2 * arc.width + 6) / circle.radius * 180 / std::numbers::pi;
+    const double from = arc.start - ink.reachAlongCircle(circle.centre, circle.radius, arc.start, -1, limit);
+    const double to = arc.end + ink.reachAlongCircle(circle.centre, circle.radius, arc.end, 1, limit);
+    drawing.drawing.arcs.push_back({circle.centre, circle.radius, arcEndDegrees(from), arcEndDegrees(to)});
+    drawing.arcWidths.push_back(arc.width);
+}
+
 }  // namespace
 
 void bendBowedLines(std::vector<LinePiece>& lines, const InkProbe& ink, double tolerance, WideDrawing& drawing,
@@ -309,62 +371,27 @@ void bendBowedLines(std::vector<LinePiece>& lines, const InkProbe& ink, double t
             bows[i].reset();
         }
     });
-    std::vector<std::size_t> bowed;
-    SegmentIndex index(kIndexCellSize);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (bows[i]) {
-            index.insert(static_cast<std::int32_t>(bowed.size()), lines[i].a, lines[i].b);
-            bowed.push_back(i);
-        }
-    }
-    std::vector<std::size_t> parent(bowed.size());
-    std::iota(parent.begin(), parent.end(), 0);
-    std::vector<std::int32_t> near;
-    for (std::size_t k = 0; k < bowed.size(); ++k) {
-        tick();
-        const LinePiece& line = lines[bowed[k]];
-        for (const Point end : {line.a, line.b}) {
-            index.near(end, line.width + tolerance, near);
-            for (const std::int32_t found : near) {
-                const auto j = static_cast<std::size_t>(found);
-                if (j != k && sameArc(*bows[bowed[k]], *bows[bowed[j]])) {
-                    parent[rootOf(parent, std::max(j, k))] = rootOf(parent, std::min(j, k));
-                }
-            }
-        }
-    }
     // Each group in the order of its first line; a group whose arc the ink does not hold stays lines.
-    std::vector<std::vector<const Bow*>> groups(bowed.size());
-    std::vector<std::vector<std::size_t>> members(bowed.size());
-    for (std::size_t k = 0; k < bowed.size(); ++k) {
-        const std::size_t root = rootOf(parent, k);
-        groups[root].push_back(&*bows[bowed[k]]);
-        members[root].push_back(bowed[k]);
-    }
+    const BowGroups groups = groupBows(lines, bows, tolerance, tick);
     SegmentIndex allLines(kIndexCellSize);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         tick();
         allLines.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
     }
     std::vector<bool> taken(lines.size(), false);
-    for (std::size_t k = 0; k < bowed.size(); ++k) {
+    for (std::size_t k = 0; k < groups.bows.size(); ++k) {
         tick();
-        const bool free = std::none_of(members[k].begin(), members[k].end(), [&](std::size_t i) { return taken[i]; });
-        std::optional<GroupArc> arc = groups[k].empty() || !free ? std::nullopt : arcOfGroup(groups[k], ink);
+        const std::vector<std::size_t>& members = groups.members[k];
+        const bool free = std::none_of(members.begin(), members.end(), [&](std::size_t i) { return taken[i]; });
+        std::optional<GroupArc> arc = groups.bows[k].empty() || !free ? std::nullopt : arcOfGroup(groups.bows[k], ink);
         if (!arc) {
             continue;  // stays lines; or lines another arc took in
         }
-        for (const std::size_t i : members[k]) {
+        for (const std::size_t i : members) {
             taken[i] = true;
         }
         absorbLinesAtEnds(*arc, lines, allLines, tolerance, taken);
-        const CircleFit& circle = arc->circle;
-        const double limit = (2 * arc->width + 6) / circle.radius * 180 / std::numbers::pi;
-        const double from = arc->start - ink.reachAlongCircle(circle.centre, circle.radius, arc->start, -1, limit);
-        const double to = arc->end + ink.reachAlongCircle(circle.centre, circle.radius, arc->end, 1, limit);
-        drawing.drawing.arcs.push_back(
-            {circle.centre, circle.radius, std::fmod(from + 720, 360.0), std::fmod(to + 720, 360.0)});
-        drawing.arcWidths.push_back(arc->width);
+        addArc(*arc, ink, drawing);
     }
     std::size_t kept = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "common/WorkerPool.h"
+#include "vectorize/Distances.h"
 #include "vectorize/EntityWalk.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/InkProbe.h"
@@ -171,21 +172,15 @@ bool throughMiddle(const VectorLine& line, const HeavyBox& box, double tolerance
            distanceFromLine(box.centre(), line.a, along * (1 / size)) <= 1.5 + tolerance;
 }
 
-}  // namespace
-
-void replaceBoxHoles(const VirtualVram& grid, const PageHoles& holes, WideDrawing& wide, WorkerPool& pool,
-                     double tolerance, const Tick& tick) {
-    const std::vector<const Hole*> all = listedHoles(holes);
-    const InkProbe ink(grid);
-    std::vector<std::optional<HeavyBox>> found(all.size());
-    pool.run(all.size(), [&](std::size_t i, std::int32_t) { found[i] = boxOf(*all[i], grid, ink); });
-    VectorDrawing& drawing = wide.drawing;
+// The boxes found of which some side no line of the drawing follows: a box whose every side a line follows
+// came out of its pieces.
+std::vector<HeavyBox> unfollowedBoxes(const std::vector<std::optional<HeavyBox>>& found,
+                                      const std::vector<VectorLine>& lines, const Tick& tick) {
     SegmentIndex lineIndex(kIndexCellSize);
-    for (std::size_t i = 0; i < drawing.lines.size(); ++i) {
-        lineIndex.insert(static_cast<std::int32_t>(i), drawing.lines[i].a, drawing.lines[i].b);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        lineIndex.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
     }
     lineIndex.build();
-    // A box whose every side a line follows came out of its pieces.
     std::vector<HeavyBox> boxes;
     std::vector<std::int32_t> near;
     for (const std::optional<HeavyBox>& box : found) {
@@ -194,15 +189,16 @@ void replaceBoxHoles(const VirtualVram& grid, const PageHoles& holes, WideDrawin
             continue;
         }
         const std::array<VectorLine, 4> sides = box->sides();
-        if (!std::all_of(sides.begin(), sides.end(), [&](const VectorLine& side) {
-                return followed(side, box->pen, drawing.lines, lineIndex, near);
-            })) {
+        if (!std::all_of(sides.begin(), sides.end(),
+                         [&](const VectorLine& side) { return followed(side, box->pen, lines, lineIndex, near); })) {
             boxes.push_back(*box);
         }
     }
-    if (boxes.empty()) {
-        return;
-    }
+    return boxes;
+}
+
+// Drops the lines, arcs and circles that lie inside a box, but for lines through its middle.
+void dropStrokesInBoxes(const std::vector<HeavyBox>& boxes, WideDrawing& wide, double tolerance, const Tick& tick) {
     SegmentIndex boxIndex(kIndexCellSize);
     double largest = 0;
     for (std::size_t i = 0; i < boxes.size(); ++i) {
@@ -211,6 +207,7 @@ void replaceBoxHoles(const VirtualVram& grid, const PageHoles& holes, WideDrawin
     }
     boxIndex.build();
     const double grow = tolerance + 1;
+    std::vector<std::int32_t> near;
     // The box that holds every point of an entity, walked by walk, or null.
     const auto holder = [&](Point first, auto walk) -> const HeavyBox* {
         boxIndex.near(first, largest, near);
@@ -224,6 +221,7 @@ void replaceBoxHoles(const VirtualVram& grid, const PageHoles& holes, WideDrawin
         }
         return nullptr;
     };
+    VectorDrawing& drawing = wide.drawing;
     keepIf(drawing.lines, wide.lineWidths, [&](const VectorLine& line) {
         tick();
         const HeavyBox* box = holder(line.a, [&](auto visit) { walkLine(line.a, line.b, visit); });
@@ -240,9 +238,24 @@ void replaceBoxHoles(const VirtualVram& grid, const PageHoles& holes, WideDrawin
         return holder(pointOnCircle(circle.centre, circle.radius, 0),
                       [&](auto visit) { walkArc(circle.centre, circle.radius, 0, 360, visit); }) == nullptr;
     });
+}
+
+}  // namespace
+
+void replaceBoxHoles(const VirtualVram& grid, const PageHoles& holes, WideDrawing& wide, WorkerPool& pool,
+                     double tolerance, const Tick& tick) {
+    const std::vector<const Hole*> all = listedHoles(holes);
+    const InkProbe ink(grid);
+    std::vector<std::optional<HeavyBox>> found(all.size());
+    pool.run(all.size(), [&](std::size_t i, std::int32_t) { found[i] = boxOf(*all[i], grid, ink); });
+    const std::vector<HeavyBox> boxes = unfollowedBoxes(found, wide.drawing.lines, tick);
+    if (boxes.empty()) {
+        return;
+    }
+    dropStrokesInBoxes(boxes, wide, tolerance, tick);
     for (const HeavyBox& box : boxes) {
         for (const VectorLine& side : box.sides()) {
-            drawing.lines.push_back(side);
+            wide.drawing.lines.push_back(side);
             wide.lineWidths.push_back(box.pen);
         }
     }

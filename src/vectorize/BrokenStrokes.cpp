@@ -8,7 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "vectorize/DisjointSets.h"
+#include "common/DisjointSets.h"
+#include "vectorize/Distances.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/SegmentIndex.h"
 
@@ -70,8 +71,7 @@ std::vector<std::uint32_t> joinedSets(const std::vector<VectorLine>& lines, cons
         ends.insert(static_cast<std::int32_t>(2 * i), lines[i].a, lines[i].a);
         ends.insert(static_cast<std::int32_t>(2 * i + 1), lines[i].b, lines[i].b);
     }
-    std::vector<std::uint32_t> parent(lines.size());
-    std::iota(parent.begin(), parent.end(), 0);
+    DisjointSets<std::uint32_t> sets(lines.size());
     std::vector<std::int32_t> near;
     for (std::uint32_t i = 0; i < lines.size(); ++i) {
         tick();
@@ -85,15 +85,12 @@ std::vector<std::uint32_t> joinedSets(const std::vector<VectorLine>& lines, cons
                 const bool atA = found % 2 == 0;
                 const Point otherNear = atA ? lines[j].a : lines[j].b, otherFar = atA ? lines[j].b : lines[j].a;
                 if (length(otherNear - end) <= kWidestGap && continues(far, end, otherNear, otherFar, scanned)) {
-                    parent[rootOf(parent, j)] = rootOf(parent, i);
+                    sets.join(i, j);
                 }
             }
         }
     }
-    for (std::uint32_t i = 0; i < lines.size(); ++i) {
-        parent[i] = rootOf(parent, i);
-    }
-    return parent;
+    return std::move(sets).roots();
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "vectorize/Distances.h"
+
 namespace kelvarin {
 
 namespace {

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <numbers>
 
+#include "vectorize/Distances.h"
 #include "vectorize/SegmentIndex.h"
 
 namespace kelvarin {
@@ -30,14 +31,12 @@ struct Stroke {
     }
     double distance(Point p) const {
         if (!round) {
-            const Point d = b - a;
-            const double t = std::clamp(dot(p - a, d) / std::max(dot(d, d), 1e-9), 0.0, 1.0);
-            return length(p - (a + d * t));
+            return distanceToSegment(p, {a, b});
         }
         if (sweep < 360 && sweepDegrees(start, angleDegrees(circle.centre, p)) > sweep) {
             return std::min(length(p - at(0)), length(p - at(1)));
         }
-        return std::abs(length(p - circle.centre) - circle.radius);
+        return distanceToCircle(p, circle.centre, circle.radius);
     }
 };
 
@@ -145,11 +144,21 @@ void keepMarked(std::vector<T>& items, const std::vector<char>& dropped, std::si
     items.resize(kept);
 }
 
-}  // namespace
+// Drops the entities dropped marks, numbered lines first, then arcs, then circles.
+void keepUndropped(WideDrawing& wide, const std::vector<char>& dropped) {
+    VectorDrawing& drawing = wide.drawing;
+    const std::size_t arcsFrom = drawing.lines.size();
+    const std::size_t circlesFrom = arcsFrom + drawing.arcs.size();
+    keepMarked(drawing.lines, dropped, 0);
+    keepMarked(wide.lineWidths, dropped, 0);
+    keepMarked(drawing.arcs, dropped, arcsFrom);
+    keepMarked(wide.arcWidths, dropped, arcsFrom);
+    keepMarked(drawing.circles, dropped, circlesFrom);
+    keepMarked(wide.circleWidths, dropped, circlesFrom);
+}
 
-void dropCoveredEntities(WideDrawing& wide, double tolerance, WorkerPool& pool, const Tick& tick) {
-    const std::vector<Stroke> strokes = strokesOf(wide);
-    SegmentIndex index(kIndexCellSize);
+// The strokes of a drawing in an index, each round one in parts that follow its curve.
+void indexStrokes(const std::vector<Stroke>& strokes, SegmentIndex& index, const Tick& tick) {
     for (std::size_t i = 0; i < strokes.size(); ++i) {
         tick();
         const Stroke& stroke = strokes[i];
@@ -160,71 +169,73 @@ void dropCoveredEntities(WideDrawing& wide, double tolerance, WorkerPool& pool, 
         }
     }
     index.build();
-    // Whether stroke i lies within the longer strokes not dropped (dropped marks them, or is empty for none).
-    // A line that lies across other lines, not along them, lies within them when one holds it all (the stem
-    // of a T inside the bar) or they meet (a crossing's or a corner's); one that reaches across from one line
-    // to another apart from it is a line of its own (a wall's end, a step).
-    const auto coveredBy = [&](std::size_t i, const std::vector<char>& dropped, Scratch& scratch) {
-        const Stroke& stroke = strokes[i];
-        const int samples = std::max(2, static_cast<int>(stroke.size / std::max(stroke.width, 2.0)));
-        std::vector<std::int32_t>& near = scratch.near;
-        std::vector<std::int32_t>& across = scratch.across;
-        std::vector<std::int32_t>& holding = scratch.holding;
-        across.clear();
-        bool anyAcross = false;
-        for (int k = 0; k <= samples; ++k) {
-            const Point p = stroke.at(static_cast<double>(k) / samples);
-            index.near(p, kIndexCellSize / 2, near, scratch.search);
-            const auto covers = [&](std::int32_t j) {
-                const Stroke& other = strokes[static_cast<std::size_t>(j)];
-                return static_cast<std::size_t>(j) != i && (dropped.empty() || !dropped[static_cast<std::size_t>(j)]) &&
-                       other.size > stroke.size && other.distance(p) <= other.width / 2 + tolerance &&
-                       (stroke.round || !other.round || holdsAlong(stroke, other, p, tolerance));
-            };
-            if (std::any_of(near.begin(), near.end(), [&](std::int32_t j) {
-                    return covers(j) && !crosses(stroke, strokes[static_cast<std::size_t>(j)]);
-                })) {
-                continue;
-            }
-            const auto before = static_cast<std::ptrdiff_t>(across.size());
-            std::copy_if(near.begin(), near.end(), std::back_inserter(across), covers);
-            if (across.begin() + before == across.end()) {
-                return false;
-            }
-            if (!anyAcross) {
-                holding.assign(across.begin() + before, across.end());
-                anyAcross = true;
-            } else {
-                const auto letGo = [&](std::int32_t j) {
-                    return std::find(across.begin() + before, across.end(), j) == across.end();
-                };
-                holding.erase(std::remove_if(holding.begin(), holding.end(), letGo), holding.end());
-            }
+}
+
+// Whether stroke i lies within the longer strokes not dropped (dropped marks them, or is empty for none).
+// A line that lies across other lines, not along them, lies within them when one holds it all (the stem of
+// a T inside the bar) or they meet (a crossing's or a corner's); one that reaches across from one line to
+// another apart from it is a line of its own (a wall's end, a step).
+bool coveredBy(const std::vector<Stroke>& strokes, const SegmentIndex& index, std::size_t i,
+               const std::vector<char>& dropped, double tolerance, Scratch& scratch) {
+    const Stroke& stroke = strokes[i];
+    const int samples = std::max(2, static_cast<int>(stroke.size / std::max(stroke.width, 2.0)));
+    std::vector<std::int32_t>& near = scratch.near;
+    std::vector<std::int32_t>& across = scratch.across;
+    std::vector<std::int32_t>& holding = scratch.holding;
+    across.clear();
+    bool anyAcross = false;
+    for (int k = 0; k <= samples; ++k) {
+        const Point p = stroke.at(static_cast<double>(k) / samples);
+        index.near(p, kIndexCellSize / 2, near, scratch.search);
+        const auto covers = [&](std::int32_t j) {
+            const Stroke& other = strokes[static_cast<std::size_t>(j)];
+            return static_cast<std::size_t>(j) != i && (dropped.empty() || !dropped[static_cast<std::size_t>(j)]) &&
+                   other.size > stroke.size && other.distance(p) <= other.width / 2 + tolerance &&
+                   (stroke.round || !other.round || holdsAlong(stroke, other, p, tolerance));
+        };
+        if (std::any_of(near.begin(), near.end(), [&](std::int32_t j) {
+                return covers(j) && !crosses(stroke, strokes[static_cast<std::size_t>(j)]);
+            })) {
+            continue;
         }
-        return !anyAcross || !holding.empty() || heldAcross(stroke, strokes, across, tolerance);
-    };
+        const auto before = static_cast<std::ptrdiff_t>(across.size());
+        std::copy_if(near.begin(), near.end(), std::back_inserter(across), covers);
+        if (across.begin() + before == across.end()) {
+            return false;
+        }
+        if (!anyAcross) {
+            holding.assign(across.begin() + before, across.end());
+            anyAcross = true;
+        } else {
+            const auto letGo = [&](std::int32_t j) {
+                return std::find(across.begin() + before, across.end(), j) == across.end();
+            };
+            holding.erase(std::remove_if(holding.begin(), holding.end(), letGo), holding.end());
+        }
+    }
+    return !anyAcross || !holding.empty() || heldAcross(stroke, strokes, across, tolerance);
+}
+
+}  // namespace
+
+void dropCoveredEntities(WideDrawing& wide, double tolerance, WorkerPool& pool, const Tick& tick) {
+    const std::vector<Stroke> strokes = strokesOf(wide);
+    SegmentIndex index(kIndexCellSize);
+    indexStrokes(strokes, index, tick);
     // Dropping strokes only uncovers others, so the strokes covered with none dropped are the only ones to
     // look at again, in order, with the drops made before them.
     std::vector<char> maybe(strokes.size(), 0);
     std::vector<Scratch> scratches(static_cast<std::size_t>(pool.threads()));
     pool.run(strokes.size(), [&](std::size_t i, std::int32_t worker) {
-        maybe[i] = coveredBy(i, {}, scratches[static_cast<std::size_t>(worker)]) ? 1 : 0;
+        maybe[i] = coveredBy(strokes, index, i, {}, tolerance, scratches[static_cast<std::size_t>(worker)]) ? 1 : 0;
     });
     std::vector<char> dropped(strokes.size(), 0);
     Scratch& scratch = scratches.front();
     for (std::size_t i = 0; i < strokes.size(); ++i) {
         tick();
-        dropped[i] = maybe[i] != 0 && coveredBy(i, dropped, scratch) ? 1 : 0;
+        dropped[i] = maybe[i] != 0 && coveredBy(strokes, index, i, dropped, tolerance, scratch) ? 1 : 0;
     }
-    VectorDrawing& drawing = wide.drawing;
-    const std::size_t arcsFrom = drawing.lines.size();
-    const std::size_t circlesFrom = arcsFrom + drawing.arcs.size();
-    keepMarked(drawing.lines, dropped, 0);
-    keepMarked(wide.lineWidths, dropped, 0);
-    keepMarked(drawing.arcs, dropped, arcsFrom);
-    keepMarked(wide.arcWidths, dropped, arcsFrom);
-    keepMarked(drawing.circles, dropped, circlesFrom);
-    keepMarked(wide.circleWidths, dropped, circlesFrom);
+    keepUndropped(wide, dropped);
 }
 
 }  // namespace kelvarin

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "common/Angles.h"
+#include "vectorize/Distances.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/SegmentIndex.h"
 
@@ -293,8 +295,7 @@ void gatherDashedCircles(WideDrawing& wide, const InkProbe& ink, double toleranc
         }
         CircleFit circle;
         for (const DashSpan& span : gatherer.gather(k, circle)) {
-            arcs.push_back(
-                {circle.centre, circle.radius, std::fmod(span.start + 720, 360.0), std::fmod(span.end + 720, 360.0)});
+            arcs.push_back({circle.centre, circle.radius, arcEndDegrees(span.start), arcEndDegrees(span.end)});
             widths.push_back(span.width);
         }
     }

@@ -4,17 +4,11 @@
 #include <cmath>
 #include <numbers>
 
+#include "common/Angles.h"
+
 namespace kelvarin {
 
-namespace {
-
-// An angle in degrees from 0 up to 360, as DXF writes arcs.
-double wholeTurn(double degrees) {
-    const double angle = std::fmod(degrees, 360.0);
-    return angle < 0 ? angle + 360 : angle;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 VectorDrawing turnDrawing(const VectorDrawing& drawing, double degrees, std::int32_t width, std::int32_t height) {
     const double radians = degrees * std::numbers::pi / 180;
@@ -33,8 +27,8 @@ VectorDrawing turnDrawing(const VectorDrawing& drawing, double degrees, std::int
     }
     turned.arcs.reserve(drawing.arcs.size());
     for (const VectorArc& arc : drawing.arcs) {
-        turned.arcs.push_back(
-            {turn(arc.centre), arc.radius, wholeTurn(arc.startDegrees + degrees), wholeTurn(arc.endDegrees + degrees)});
+        turned.arcs.push_back({turn(arc.centre), arc.radius, normalDegrees(arc.startDegrees + degrees),
+                               normalDegrees(arc.endDegrees + degrees)});
     }
     turned.circles.reserve(drawing.circles.size());
     for (const VectorCircle& circle : drawing.circles) {
@@ -42,7 +36,7 @@ VectorDrawing turnDrawing(const VectorDrawing& drawing, double degrees, std::int
     }
     for (const VectorText& text : drawing.texts) {
         turned.texts.push_back(
-            {turn(text.insertion), text.height, wholeTurn(text.degrees + degrees), text.text, text.confidence});
+            {turn(text.insertion), text.height, normalDegrees(text.degrees + degrees), text.text, text.confidence});
     }
     return turned;
 }

@@ -7,8 +7,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "common/DisjointSets.h"
 #include "convert/RunScan.h"
-#include "vectorize/DisjointSets.h"
 
 namespace kelvarin {
 
@@ -24,7 +24,7 @@ void FilledCores::addRow(std::int32_t y, const std::vector<std::uint64_t>& inter
         [&](std::int32_t i) { return interior[static_cast<std::size_t>(i)]; }, m_found);
     for (const LineSegment& run : m_found) {
         m_runs.push_back({y, run.StartX, run.StartX + run.SpanX - 1});
-        m_parent.push_back(m_parent.size());
+        m_sets.add();
     }
     if (below == m_rowStart || m_runs[below].y != y - 1) {
         return;
@@ -36,7 +36,7 @@ void FilledCores::addRow(std::int32_t y, const std::vector<std::uint64_t>& inter
             ++j;
         }
         for (std::size_t k = j; k < m_rowStart && m_runs[k].first <= m_runs[i].last + 1; ++k) {
-            m_parent[rootOf(m_parent, k)] = rootOf(m_parent, i);
+            m_sets.join(i, k);
         }
     }
 }
@@ -48,8 +48,8 @@ std::vector<Point> FilledCores::roundMiddles(double largest) {
         std::size_t firstRun = SIZE_MAX;
     };
     std::unordered_map<std::size_t, Extent> extents;
-    for (std::size_t i = 0; i < m_runs.size(); ++i) {
-        Extent& e = extents[rootOf(m_parent, i)];
+    m_sets.forEach([&](std::size_t root, std::size_t i) {
+        Extent& e = extents[root];
         const Run& run = m_runs[i];
         const double span = run.last - run.first + 1;
         e.cells += span;
@@ -60,7 +60,7 @@ std::vector<Point> FilledCores::roundMiddles(double largest) {
         e.bottom = std::min(e.bottom, run.y);
         e.top = std::max(e.top, run.y);
         e.firstRun = std::min(e.firstRun, i);
-    }
+    });
     std::vector<std::pair<std::size_t, Point>> middles;
     for (const auto& [root, e] : extents) {
         const double wide = e.right - e.left + 1, high = e.top - e.bottom + 1;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/DisjointSets.h"
 #include "convert/LineSegmentList.h"
 #include "vectorize/Geometry.h"
 
@@ -27,9 +28,9 @@ private:
         std::int32_t y, first, last;
     };
     std::vector<Run> m_runs;
-    std::vector<std::size_t> m_parent;  // each run's link towards the first run of its group
-    std::size_t m_rowStart = 0;         // where the runs of the row added last start
-    std::vector<LineSegment> m_found;   // the runs of the row being added
+    DisjointSets<std::size_t> m_sets;  // the runs, joined into groups
+    std::size_t m_rowStart = 0;        // where the runs of the row added last start
+    std::vector<LineSegment> m_found;  // the runs of the row being added
 };
 
 }  // namespace kelvarin

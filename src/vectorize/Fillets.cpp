@@ -10,8 +10,11 @@
 #include <tuple>
 #include <vector>
 
+#include "common/Angles.h"
 #include "vectorize/BendCircle.h"
+#include "vectorize/Distances.h"
 #include "vectorize/Fitting.h"
+#include "vectorize/InkRay.h"
 #include "vectorize/SegmentIndex.h"
 
 namespace kelvarin {
@@ -32,19 +35,14 @@ constexpr std::array<double, 3> kShares = {0, 0.5, 1};  // where along an arc it
 // its middle's distance from `from`, or nothing when there is none or the ray starts in ink.
 std::optional<double> firstInkMiddle(const InkProbe& ink, Point from, Point direction, double near, double far,
                                      double widest) {
-    std::optional<double> enter;
-    for (double t = near; t <= far; t += kProbeStep) {
-        const bool inked = ink.at(from + direction * t);
-        if (inked && !enter) {
-            if (t == near) {
-                return std::nullopt;
-            }
-            enter = t;
-        } else if (!inked && enter) {
-            return t - *enter > widest ? std::nullopt : std::optional<double>((*enter + t - kProbeStep) / 2);
+    std::optional<double> middle;
+    InkRay(ink, from, direction, kProbeStep).forEachStretch(near, far, [&](double enter, double after, bool ended) {
+        if (enter != near && ended && !(after - enter > widest)) {
+            middle = (enter + after - kProbeStep) / 2;
         }
-    }
-    return std::nullopt;
+        return false;
+    });
+    return middle;
 }
 
 // Whether the bend's ink follows the circle from start over sweep degrees: ink along its middle at all
@@ -143,9 +141,8 @@ std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, d
         return std::nullopt;
     }
     const CircleFit bend = bendCircle(*corner, middles, guess);
-    const bool strays = std::any_of(middles.begin(), middles.end(), [&](Point p) {
-        return std::abs(length(p - bend.centre) - bend.radius) > tolerance;
-    });
+    const bool strays = std::any_of(middles.begin(), middles.end(),
+                                    [&](Point p) { return distanceToCircle(p, bend.centre, bend.radius) > tolerance; });
     if (strays || bend.radius < smallest || bend.radius > kLargestBendRadius ||
         !drawnRound(ink, scanned, bend.centre, bend.radius, start, sweep, width)) {
         return std::nullopt;
@@ -168,7 +165,7 @@ std::optional<Fillet> filletAt(Point far1, Point end1, Point far2, Point end2, d
 
 // Whether p lies on the arc's stroke: within reach of its circle and between its ends.
 bool onArcStroke(const VectorArc& arc, Point p, double reach) {
-    if (std::abs(length(p - arc.centre) - arc.radius) > reach) {
+    if (distanceToCircle(p, arc.centre, arc.radius) > reach) {
         return false;
     }
     const double slack = reach / arc.radius * 180 / std::numbers::pi;
@@ -206,7 +203,7 @@ bool takeInArc(VectorArc& bend, const VectorArc& part, const InkProbe& ink, doub
             continue;
         }
         offDegrees.push_back(angleDegrees(bend.centre, p));
-        offCircle = offCircle || std::abs(length(p - bend.centre) - bend.radius) > reach;
+        offCircle = offCircle || distanceToCircle(p, bend.centre, bend.radius) > reach;
         offLines = offLines || !onLine(p);
     }
     if (kPoints + 1 - static_cast<int>(offDegrees.size()) < kOverlapping) {
@@ -234,111 +231,161 @@ bool takeInArc(VectorArc& bend, const VectorArc& part, const InkProbe& ink, doub
          !ink.mostlyNearCircle(bend.centre, bend.radius, bend.startDegrees - before, bend.startDegrees, kInkedShare))) {
         return false;
     }
-    bend.startDegrees = std::fmod(bend.startDegrees - before + 360, 360.0);
-    bend.endDegrees = std::fmod(bend.endDegrees + after, 360.0);
+    bend.startDegrees = normalDegrees(bend.startDegrees - before + 360);  // the turn added decides the last digits
+    bend.endDegrees = normalDegrees(bend.endDegrees + after);
     return true;
 }
+
+// Rounds the corners where the ends of two lines meet with a bend between them, one end at a time. A
+// stroke's id in the index of strokes is its line's number, or the number of lines and its arc's number;
+// an end's id is twice its line's number, and one more for its second end.
+class CornerRounder {
+public:
+    CornerRounder(WideDrawing& wide, const InkProbe& ink, const InkProbe& scanned, double tolerance)
+        : m_wide(wide),
+          m_lines(wide.drawing.lines),
+          m_ink(ink),
+          m_scanned(scanned),
+          m_tolerance(tolerance),
+          m_arcsBefore(wide.drawing.arcs.size()),
+          m_endDone(2 * m_lines.size(), false),
+          m_dropped(m_lines.size() + m_arcsBefore, false) {
+        for (std::size_t i = 0; i < m_lines.size(); ++i) {
+            m_ends.insert(static_cast<std::int32_t>(2 * i), m_lines[i].a, m_lines[i].a);
+            m_ends.insert(static_cast<std::int32_t>(2 * i + 1), m_lines[i].b, m_lines[i].b);
+            m_strokes.insert(static_cast<std::int32_t>(i), m_lines[i].a, m_lines[i].b);
+        }
+        for (std::size_t i = 0; i < m_arcsBefore; ++i) {
+            const VectorArc& arc = wide.drawing.arcs[i];
+            m_strokes.insert(static_cast<std::int32_t>(m_lines.size() + i),
+                             pointOnCircle(arc.centre, arc.radius, arc.startDegrees),
+                             pointOnCircle(arc.centre, arc.radius, arc.endDegrees));
+        }
+    }
+
+    std::size_t endCount() const { return m_endDone.size(); }
+
+    // Rounds the corner at end id with the first other end near that makes a fillet with it, if any.
+    void roundEnd(std::size_t id) {
+        if (m_endDone[id] || m_dropped[id / 2]) {
+            return;
+        }
+        const double width = m_wide.lineWidths[id / 2];
+        if (length(endOf(id) - farOf(id)) < std::max(kSmallestBendRadius, width)) {
+            return;  // too short to be the side of a bend
+        }
+        m_ends.near(endOf(id), kLargestBendRadius + width + m_tolerance, m_near);
+        for (const std::int32_t found : m_near) {
+            const auto other = static_cast<std::size_t>(found);
+            // Each pair once: the geometry is the same either way round.
+            if (other <= id || other / 2 == id / 2 || m_endDone[other] || m_dropped[other / 2]) {
+                continue;
+            }
+            const double widest = std::max(width, m_wide.lineWidths[other / 2]);
+            const std::optional<Fillet> fillet =
+                filletAt(farOf(id), endOf(id), farOf(other), endOf(other), widest, m_ink, m_scanned, m_tolerance);
+            if (fillet && roundCorner(*fillet, id, other, widest)) {
+                break;
+            }
+        }
+    }
+
+    // Drops the lines and arcs the bends took the place of; the new arcs are kept.
+    void dropCovered() {
+        m_dropped.resize(m_lines.size() + m_wide.drawing.arcs.size(), false);
+        dropMarkedEntities(m_wide, m_dropped);
+    }
+
+private:
+    Point& endOf(std::size_t id) { return id % 2 ? m_lines[id / 2].b : m_lines[id / 2].a; }
+    Point farOf(std::size_t id) const { return id % 2 ? m_lines[id / 2].a : m_lines[id / 2].b; }
+
+    // Puts the fillet's bend between ends id and other, unless a stroke crosses it. Whether it did.
+    bool roundCorner(const Fillet& fillet, std::size_t id, std::size_t other, double widest) {
+        const VectorArc& arc = fillet.arc;
+        const double reach = widest / 2 + m_tolerance;
+        if (!findCovered(arc, reach, id / 2, other / 2)) {
+            return false;
+        }
+        VectorArc bend = arc;
+        takeInArcs(bend, reach);
+        for (const std::size_t k : m_covered) {
+            m_dropped[k] = true;
+        }
+        endOf(id) = fillet.touch1;
+        endOf(other) = fillet.touch2;
+        m_endDone[id] = m_endDone[other] = true;
+        m_wide.drawing.arcs.push_back(bend);
+        m_wide.arcWidths.push_back(widest);
+        return true;
+    }
+
+    // What else lies along the bend, in m_covered: the chords and pieces of arcs the chains made of it, which
+    // go. False when a stroke crosses it: the corner is a junction, not a bend.
+    bool findCovered(const VectorArc& arc, double reach, std::size_t first, std::size_t second) {
+        const Point middle = pointOnCircle(arc.centre, arc.radius,
+                                           arc.startDegrees + sweepDegrees(arc.startDegrees, arc.endDegrees) / 2);
+        m_strokes.near(middle, arc.radius + reach, m_along);
+        m_covered.clear();
+        bool crossed = false;
+        for (const std::int32_t piece : m_along) {
+            const auto k = static_cast<std::size_t>(piece);
+            if (k == first || k == second || m_dropped[k]) {
+                continue;
+            }
+            if (k >= m_lines.size() ? arcOnStroke(arc, m_wide.drawing.arcs[k - m_lines.size()], reach)
+                                    : lineOnStroke(arc, m_lines[k], reach)) {
+                m_covered.push_back(k);
+            } else if (k < m_lines.size() && distanceToSegment(middle, m_lines[k]) <= reach) {
+                crossed = true;
+            }
+        }
+        return !crossed;
+    }
+
+    // Takes into the bend the arcs along it that takeInArc lets go, adding them to m_covered.
+    void takeInArcs(VectorArc& bend, double reach) {
+        const auto onLine = [&](Point p) {
+            m_strokes.near(p, reach, m_crossing);
+            return std::any_of(m_crossing.begin(), m_crossing.end(), [&](std::int32_t j) {
+                const auto k = static_cast<std::size_t>(j);
+                return k < m_lines.size() && !m_dropped[k] && distanceToSegment(p, m_lines[k]) <= reach;
+            });
+        };
+        for (const std::int32_t piece : m_along) {
+            const auto k = static_cast<std::size_t>(piece);
+            if (k >= m_lines.size() && k < m_lines.size() + m_arcsBefore && !m_dropped[k] &&
+                std::find(m_covered.begin(), m_covered.end(), k) == m_covered.end() &&
+                takeInArc(bend, m_wide.drawing.arcs[k - m_lines.size()], m_ink, reach, onLine)) {
+                m_covered.push_back(k);
+            }
+        }
+    }
+
+    WideDrawing& m_wide;
+    std::vector<VectorLine>& m_lines;
+    const InkProbe& m_ink;
+    const InkProbe& m_scanned;
+    double m_tolerance;
+    std::size_t m_arcsBefore;
+    SegmentIndex m_ends{kIndexCellSize};
+    SegmentIndex m_strokes{kIndexCellSize};
+    std::vector<bool> m_endDone;
+    std::vector<bool> m_dropped;  // by stroke id
+    std::vector<std::int32_t> m_near, m_along, m_crossing;
+    std::vector<std::size_t> m_covered;
+};
 
 }  // namespace
 
 void roundFilletedCorners(WideDrawing& wide, const InkProbe& ink, const InkProbe& scanned, double tolerance,
                           const Tick& tick) {
-    std::vector<VectorLine>& lines = wide.drawing.lines;
-    const std::size_t arcsBefore = wide.drawing.arcs.size();
-    SegmentIndex ends(kIndexCellSize);
-    SegmentIndex strokes(kIndexCellSize);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        ends.insert(static_cast<std::int32_t>(2 * i), lines[i].a, lines[i].a);
-        ends.insert(static_cast<std::int32_t>(2 * i + 1), lines[i].b, lines[i].b);
-        strokes.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
-    }
-    for (std::size_t i = 0; i < arcsBefore; ++i) {
-        const VectorArc& arc = wide.drawing.arcs[i];
-        strokes.insert(static_cast<std::int32_t>(lines.size() + i),
-                       pointOnCircle(arc.centre, arc.radius, arc.startDegrees),
-                       pointOnCircle(arc.centre, arc.radius, arc.endDegrees));
-    }
-    std::vector<bool> endDone(2 * lines.size(), false);
-    std::vector<bool> dropped(lines.size() + arcsBefore, false);
-    const auto endOf = [&](std::size_t id) -> Point& { return id % 2 ? lines[id / 2].b : lines[id / 2].a; };
-    const auto farOf = [&](std::size_t id) { return id % 2 ? lines[id / 2].a : lines[id / 2].b; };
-    std::vector<std::int32_t> near, along, crossing;
-    std::vector<std::size_t> covered;
-    for (std::size_t id = 0; id < endDone.size(); ++id) {
+    CornerRounder rounder(wide, ink, scanned, tolerance);
+    for (std::size_t id = 0; id < rounder.endCount(); ++id) {
         tick();
-        if (endDone[id] || dropped[id / 2]) {
-            continue;
-        }
-        const double width = wide.lineWidths[id / 2];
-        if (length(endOf(id) - farOf(id)) < std::max(kSmallestBendRadius, width)) {
-            continue;  // too short to be the side of a bend
-        }
-        ends.near(endOf(id), kLargestBendRadius + width + tolerance, near);
-        for (const std::int32_t found : near) {
-            const auto other = static_cast<std::size_t>(found);
-            // Each pair once: the geometry is the same either way round.
-            if (other <= id || other / 2 == id / 2 || endDone[other] || dropped[other / 2]) {
-                continue;
-            }
-            const double widest = std::max(width, wide.lineWidths[other / 2]);
-            const std::optional<Fillet> fillet =
-                filletAt(farOf(id), endOf(id), farOf(other), endOf(other), widest, ink, scanned, tolerance);
-            if (!fillet) {
-                continue;
-            }
-            // What else lies along the bend: the chords and pieces of arcs the chains made of it, dropped;
-            // a stroke crossing it means the corner is a junction, not a bend.
-            const VectorArc& arc = fillet->arc;
-            const double reach = widest / 2 + tolerance;
-            const Point middle = pointOnCircle(arc.centre, arc.radius,
-                                               arc.startDegrees + sweepDegrees(arc.startDegrees, arc.endDegrees) / 2);
-            strokes.near(middle, arc.radius + reach, along);
-            covered.clear();
-            bool crossed = false;
-            for (const std::int32_t piece : along) {
-                const auto k = static_cast<std::size_t>(piece);
-                if (k == id / 2 || k == other / 2 || dropped[k]) {
-                    continue;
-                }
-                if (k >= lines.size() ? arcOnStroke(arc, wide.drawing.arcs[k - lines.size()], reach)
-                                      : lineOnStroke(arc, lines[k], reach)) {
-                    covered.push_back(k);
-                } else if (k < lines.size() && distanceToSegment(middle, lines[k]) <= reach) {
-                    crossed = true;
-                }
-            }
-            if (crossed) {
-                continue;
-            }
-            VectorArc bend = arc;
-            const auto onLine = [&](Point p) {
-                strokes.near(p, reach, crossing);
-                return std::any_of(crossing.begin(), crossing.end(), [&](std::int32_t j) {
-                    const auto k = static_cast<std::size_t>(j);
-                    return k < lines.size() && !dropped[k] && distanceToSegment(p, lines[k]) <= reach;
-                });
-            };
-            for (const std::int32_t piece : along) {
-                const auto k = static_cast<std::size_t>(piece);
-                if (k >= lines.size() && k < lines.size() + arcsBefore && !dropped[k] &&
-                    std::find(covered.begin(), covered.end(), k) == covered.end() &&
-                    takeInArc(bend, wide.drawing.arcs[k - lines.size()], ink, reach, onLine)) {
-                    covered.push_back(k);
-                }
-            }
-            for (const std::size_t k : covered) {
-                dropped[k] = true;
-            }
-            endOf(id) = fillet->touch1;
-            endOf(other) = fillet->touch2;
-            endDone[id] = endDone[other] = true;
-            wide.drawing.arcs.push_back(bend);
-            wide.arcWidths.push_back(widest);
-            break;
-        }
+        rounder.roundEnd(id);
     }
-    dropped.resize(lines.size() + wide.drawing.arcs.size(), false);  // the new ARCs are kept
-    dropMarkedEntities(wide, dropped);
+    rounder.dropCovered();
 }
 
 }  // namespace kelvarin

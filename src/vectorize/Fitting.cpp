@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <numbers>
 
+#include "common/Angles.h"
+#include "vectorize/Distances.h"
+
 namespace kelvarin {
 
 void LineMoments::add(Point p, double weight) {
@@ -212,7 +215,7 @@ double squaredCircleError(std::span<const Point> points, const CircleFit& circle
 double largestCircleDistance(std::span<const Point> points, const CircleFit& circle) {
     double largest = 0;
     for (const Point& p : points) {
-        largest = std::max(largest, std::abs(length(p - circle.centre) - circle.radius));
+        largest = std::max(largest, distanceToCircle(p, circle.centre, circle.radius));
     }
     return largest;
 }
@@ -232,16 +235,10 @@ Point pointOnCircle(Point centre, double radius, double degrees) {
 }
 
 double angleDegrees(Point centre, Point p) {
-    double degrees = std::atan2(p.y - centre.y, p.x - centre.x) * 180 / std::numbers::pi;
-    if (degrees < 0) {
-        degrees += 360;
-    }
+    const double degrees = normalDegrees(std::atan2(p.y - centre.y, p.x - centre.x) * 180 / std::numbers::pi);
     return degrees >= 360 ? 0 : degrees;
 }
 
-double sweepDegrees(double start, double end) {
-    double sweep = std::fmod(end - start, 360.0);
-    return sweep < 0 ? sweep + 360 : sweep;
-}
+double sweepDegrees(double start, double end) { return normalDegrees(end - start); }
 
 }  // namespace kelvarin

@@ -40,14 +40,6 @@ struct LineMoments {
 // scan's noise moves neither.
 bool meetAtCorner(const LineMoments& x, const LineMoments& y);
 
-// The distance of p from the line through mean along the unit direction.
-inline double distanceFromLine(Point p, Point mean, Point direction) { return std::abs(cross(direction, p - mean)); }
-
-// The foot of the perpendicular from p on the line through origin along the unit direction.
-inline Point footOnLine(Point p, Point origin, Point direction) {
-    return origin + direction * dot(p - origin, direction);
-}
-
 // v scaled to a length of one (nothing scaled to nothing).
 inline Point unit(Point v) { return v * (1 / std::max(length(v), 1e-12)); }
 
@@ -63,13 +55,6 @@ inline std::optional<Point> crossingOfLines(Point p1, Point d1, Point p2, Point 
 
 // The point at degrees counter-clockwise round the circle.
 Point pointOnCircle(Point centre, double radius, double degrees);
-
-// The distance of p from the segment between the line's ends.
-inline double distanceToSegment(Point p, const VectorLine& line) {
-    const Point along = line.b - line.a;
-    const double t = std::clamp(dot(p - line.a, along) / std::max(dot(along, along), 1e-12), 0.0, 1.0);
-    return length(p - (line.a + along * t));
-}
 
 struct CircleFit {
     Point centre;

@@ -7,6 +7,7 @@
 #include <numbers>
 #include <optional>
 
+#include "vectorize/Distances.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/Holes.h"
 #include "vectorize/InkProbe.h"
@@ -47,19 +48,18 @@ double guessedRadius(const Box& box, bool whole) {
     return whole ? (box.width() + box.height()) / 4.0 : std::max(box.width(), box.height()) / 2.0;
 }
 
-// The circle the hole's edge follows: fitted to the edge points near the circle guessed, ever closer. Edge
-// points inside it are where lines cut the hole; points beyond it, a corner of a hole that is no circle.
-std::optional<CircleFit> circleOfEdge(const std::vector<Point>& edge, const Box& box, std::ptrdiff_t fewestSectors,
-                                      bool whole) {
+// The circle fitted to the edge points near the circle guessed, ever closer; nothing when too few points
+// lie near it. The share of the edge on the circle: most of a whole hole's, some of a cut one's, the rest
+// along lines.
+std::optional<CircleFit> closingFit(const std::vector<Point>& edge, const Box& box, bool whole) {
     CircleFit fit{box.centre(), guessedRadius(box, whole), true};
     std::vector<Point> near;
-    // The share of the edge on the circle: most of a whole hole's, some of a cut one's, the rest along lines.
     const double least = static_cast<double>(edge.size()) * (whole ? 0.8 : 0.35);
     for (const double share : {0.25, 0.12, 0.08}) {
         near.clear();
         const double within = std::max(1.0, share * fit.radius);
         for (const Point& p : edge) {
-            if (std::abs(length(p - fit.centre) - fit.radius) <= within) {
+            if (distanceToCircle(p, fit.centre, fit.radius) <= within) {
                 near.push_back(p);
             }
         }
@@ -71,32 +71,48 @@ std::optional<CircleFit> circleOfEdge(const std::vector<Point>& edge, const Box&
             return std::nullopt;
         }
     }
-    // The steps of a circle's edge in whole cells lie within about half a dot of it; the straight sides of a
-    // hole between hatch lines, rounded at the corners, farther.
-    constexpr double kStepsOff = 0.6;
-    const double within = std::max(1.0, 0.06 * fit.radius);
-    const auto follows = [&](const CircleFit& circle, double inside) {
-        std::array<bool, kSectors> followed{}, pointed{};
-        double beyond = 0, on = 0, close = 0, squares = 0;
-        for (const Point& p : edge) {
-            const double off = length(p - circle.centre) - circle.radius;
-            beyond += off > within + 0.5 ? 1 : 0;
-            const auto sector =
-                static_cast<std::size_t>(angleDegrees(circle.centre, p) / (360.0 / kSectors)) % followed.size();
-            pointed[sector] = true;
-            followed[sector] = followed[sector] || std::abs(off) <= within;
-            if (off >= -inside && off <= within) {
-                on += 1;
-                close += std::abs(off) <= kStepsOff ? 1 : 0;
-                squares += off * off;
-            }
+    return fit;
+}
+
+// The steps of a circle's edge in whole cells lie within about half a dot of it; the straight sides of a
+// hole between hatch lines, rounded at the corners, farther.
+constexpr double kStepsOff = 0.6;
+
+// Whether the edge follows the circle: few of its points beyond within, points within fewestSectors sectors
+// of it, and the points from inside in to within out close to it.
+bool followsEdge(const std::vector<Point>& edge, const CircleFit& circle, double within, double inside,
+                 std::ptrdiff_t fewestSectors) {
+    std::array<bool, kSectors> followed{}, pointed{};
+    double beyond = 0, on = 0, close = 0, squares = 0;
+    for (const Point& p : edge) {
+        const double off = length(p - circle.centre) - circle.radius;
+        beyond += off > within + 0.5 ? 1 : 0;
+        const auto sector =
+            static_cast<std::size_t>(angleDegrees(circle.centre, p) / (360.0 / kSectors)) % followed.size();
+        pointed[sector] = true;
+        followed[sector] = followed[sector] || std::abs(off) <= within;
+        if (off >= -inside && off <= within) {
+            on += 1;
+            close += std::abs(off) <= kStepsOff ? 1 : 0;
+            squares += off * off;
         }
-        fillStepGaps(followed, pointed, circle.radius);
-        const auto sectors = std::count(followed.begin(), followed.end(), true);
-        return beyond <= 0.05 * static_cast<double>(edge.size()) && sectors >= fewestSectors && close >= 0.8 * on &&
-               squares <= 0.45 * 0.45 * on;
-    };
-    if (follows(fit, within)) {
+    }
+    fillStepGaps(followed, pointed, circle.radius);
+    const auto sectors = std::count(followed.begin(), followed.end(), true);
+    return beyond <= 0.05 * static_cast<double>(edge.size()) && sectors >= fewestSectors && close >= 0.8 * on &&
+           squares <= 0.45 * 0.45 * on;
+}
+
+// The circle the hole's edge follows: fitted to the edge points near the circle guessed, ever closer. Edge
+// points inside it are where lines cut the hole; points beyond it, a corner of a hole that is no circle.
+std::optional<CircleFit> circleOfEdge(const std::vector<Point>& edge, const Box& box, std::ptrdiff_t fewestSectors,
+                                      bool whole) {
+    const std::optional<CircleFit> fit = closingFit(edge, box, whole);
+    if (!fit) {
+        return std::nullopt;
+    }
+    const double within = std::max(1.0, 0.06 * fit->radius);
+    if (followsEdge(edge, *fit, within, within, fewestSectors)) {
         return fit;
     }
     // A whole hole's edge may be pushed in here and there by lines that touch or run along the ring: the
@@ -104,16 +120,16 @@ std::optional<CircleFit> circleOfEdge(const std::vector<Point>& edge, const Box&
     if (!whole) {
         return std::nullopt;
     }
-    near.clear();
+    std::vector<Point> near;
     for (const Point& p : edge) {
-        const double off = length(p - fit.centre) - fit.radius;
+        const double off = length(p - fit->centre) - fit->radius;
         if (off >= -kStepsOff && off <= within) {
             near.push_back(p);
         }
     }
     const CircleFit rest = fitCircle(near);
     if (!rest.valid || static_cast<double>(near.size()) < 0.85 * static_cast<double>(edge.size()) ||
-        !follows(rest, kStepsOff)) {
+        !followsEdge(edge, rest, within, kStepsOff, fewestSectors)) {
         return std::nullopt;
     }
     return rest;

@@ -158,6 +158,44 @@ std::vector<std::uint32_t> choicesMostFirst() {
     return choices;
 }
 
+// The holes beside hole i across a line's width that are no rings alone and may be pieces of one hole with
+// it, nearest first, kMostPieces - 1 at most: each one's gap and number. The pieces of one hole are about
+// as large as each other, a small piece cut off aside.
+std::vector<std::pair<std::int32_t, std::size_t>> holesBeside(const HoleIndex& all, std::size_t i,
+                                                              const std::vector<std::optional<Ring>>& alone,
+                                                              SegmentIndex::Search& search,
+                                                              std::vector<std::int32_t>& near) {
+    const std::vector<const Hole*>& holes = all.holes;
+    const Box& seed = holes[i]->box;
+    all.index.near(seed.centre(), std::min(3 * std::max(seed.width(), seed.height()), kLargestCutHole) + kWidestCut,
+                   near, search);
+    std::vector<std::pair<std::int32_t, std::size_t>> beside;
+    for (const std::int32_t k : near) {
+        const auto other = static_cast<std::size_t>(k);
+        const std::int32_t gap = seed.gapTo(holes[other]->box);
+        if (other != i && !alone[other] && gap <= kWidestCut && mayBePiece(*holes[other])) {
+            beside.emplace_back(gap, other);
+        }
+    }
+    std::sort(beside.begin(), beside.end());
+    beside.resize(std::min(beside.size(), kMostPieces - 1));
+    return beside;
+}
+
+// The holes a choice takes, hole i and those beside it whose bits the choice sets: the number of each and the
+// slot of its trace (0 for hole i, k + 1 for the kth beside), in the order of their numbers.
+std::vector<std::pair<std::size_t, std::size_t>> chosenHoles(
+    std::size_t i, const std::vector<std::pair<std::int32_t, std::size_t>>& beside, std::uint32_t choice) {
+    std::vector<std::pair<std::size_t, std::size_t>> chosen(1, {i, 0});
+    for (std::size_t k = 0; k < beside.size(); ++k) {
+        if ((choice >> k & 1) != 0) {
+            chosen.emplace_back(beside[k].second, k + 1);
+        }
+    }
+    std::sort(chosen.begin(), chosen.end());
+    return chosen;
+}
+
 // The rings hole i makes with some of the holes beside it across a line's width that are no rings alone, the
 // most that make one first: one, or two of different circles (a lens between two overlapping loops is a
 // piece of both).
@@ -170,20 +208,7 @@ std::vector<PiecedRing> ringsOfPieces(const HoleIndex& all, std::size_t i,
     if (!mayBePiece(*holes[i])) {
         return rings;
     }
-    // The pieces of one hole are about as large as each other, a small piece cut off aside.
-    const Box& seed = holes[i]->box;
-    all.index.near(seed.centre(), std::min(3 * std::max(seed.width(), seed.height()), kLargestCutHole) + kWidestCut,
-                   near, search);
-    std::vector<std::pair<std::int32_t, std::size_t>> beside;  // gap and number of the holes beside
-    for (const std::int32_t k : near) {
-        const auto other = static_cast<std::size_t>(k);
-        const std::int32_t gap = seed.gapTo(holes[other]->box);
-        if (other != i && !alone[other] && gap <= kWidestCut && mayBePiece(*holes[other])) {
-            beside.emplace_back(gap, other);
-        }
-    }
-    std::sort(beside.begin(), beside.end());
-    beside.resize(std::min(beside.size(), kMostPieces - 1));
+    const std::vector<std::pair<std::int32_t, std::size_t>> beside = holesBeside(all, i, alone, search, near);
     // Each hole traced once, when some choice of holes with it may make a ring: the seed first.
     std::array<std::optional<std::vector<Gap>>, kMostPieces> traces;
     const auto traced = [&](std::size_t slot, const Hole& hole) -> const std::vector<Gap>* {
@@ -192,12 +217,11 @@ std::vector<PiecedRing> ringsOfPieces(const HoleIndex& all, std::size_t i,
         }
         return &*traces[slot];
     };
-    std::vector<std::pair<std::size_t, std::size_t>> chosen;  // number of each hole and its trace's slot
     for (const std::uint32_t choice : choices) {
         if (choice >> beside.size() != 0) {
             continue;
         }
-        Box box = seed;
+        Box box = holes[i]->box;
         double cells = holes[i]->cells;
         for (std::size_t k = 0; k < beside.size(); ++k) {
             if ((choice >> k & 1) != 0) {
@@ -209,13 +233,7 @@ std::vector<PiecedRing> ringsOfPieces(const HoleIndex& all, std::size_t i,
         if (!round && !slotBox(box, cells)) {
             continue;
         }
-        chosen.assign(1, {i, 0});
-        for (std::size_t k = 0; k < beside.size(); ++k) {
-            if ((choice >> k & 1) != 0) {
-                chosen.emplace_back(beside[k].second, k + 1);
-            }
-        }
-        std::sort(chosen.begin(), chosen.end());
+        const std::vector<std::pair<std::size_t, std::size_t>> chosen = chosenHoles(i, beside, choice);
         PiecedRing found{{}, {}};
         for (const auto& [hole, slot] : chosen) {
             found.holes.push_back(hole);

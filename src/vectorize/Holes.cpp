@@ -5,6 +5,7 @@
 #include <bit>
 #include <numbers>
 
+#include "common/DisjointSets.h"
 #include "common/WorkerPool.h"
 #include "convert/LineSegmentList.h"
 #include "vectorize/InkProbe.h"
@@ -22,7 +23,7 @@ class HoleTracker {
 public:
     HoleTracker(std::int32_t first, std::int32_t last) : m_first(first), m_last(last) {
         m_parts.push_back({{}, 0, 0, 0, 0, true});
-        m_parent.push_back(kOpenPart);
+        m_sets.add();  // kOpenPart
     }
 
     // Adds the stretches of background of row y, each part that ended with row y - 1 to holes when it is one.
@@ -40,14 +41,13 @@ public:
             }
             std::uint32_t part = kNone;
             for (std::size_t k = above; k < m_previous.size() && m_previous[k].left <= right; ++k) {
-                part = part == kNone ? root(m_previous[k].part) : join(part, root(m_previous[k].part));
+                part = part == kNone ? m_sets.find(m_previous[k].part) : join(part, m_sets.find(m_previous[k].part));
             }
             if (edge || open || right - left + 1 > kLargestHole) {
                 part = part == kNone ? kOpenPart : join(part, kOpenPart);
             } else if (part == kNone) {
-                part = static_cast<std::uint32_t>(m_parts.size());
+                part = m_sets.add();
                 m_parts.push_back({{}, 0, 0, left, y, false});
-                m_parent.push_back(part);
             }
             if (part != kOpenPart) {
                 Part& into = m_parts[part];
@@ -67,7 +67,7 @@ public:
         }
         addGap(x, width - 1, true);
         for (const Stretch& stretch : m_previous) {
-            Part& part = m_parts[root(stretch.part)];
+            Part& part = m_parts[m_sets.find(stretch.part)];
             if (part.lastRow < y && !part.open) {
                 finish(part, holes);
             }
@@ -88,29 +88,22 @@ private:
         std::uint32_t part;
     };
 
-    std::uint32_t root(std::uint32_t i) {
-        while (m_parent[i] != i) {
-            m_parent[i] = m_parent[m_parent[i]];
-            i = m_parent[i];
-        }
-        return i;
-    }
     // Joins part b into part a, both roots, and gives the root.
     std::uint32_t join(std::uint32_t a, std::uint32_t b) {
         if (a == b) {
             return a;
         }
         if (a == kOpenPart || b == kOpenPart) {
-            m_parent[a == kOpenPart ? b : a] = kOpenPart;
+            m_sets.link(kOpenPart, a == kOpenPart ? b : a);
             return kOpenPart;
         }
         Part& into = m_parts[a];
         Part& from = m_parts[b];
-        m_parent[b] = a;
+        m_sets.link(a, b);
         into.box.add(from.box);
         into.cells += from.cells;
         if (std::max(into.box.width(), into.box.height()) > kLargestHole) {
-            m_parent[a] = kOpenPart;
+            m_sets.link(kOpenPart, a);
             return kOpenPart;
         }
         return a;
@@ -125,7 +118,7 @@ private:
 
     std::int32_t m_first, m_last;  // rows in which the band's holes have their lowest
     std::vector<Part> m_parts;
-    std::vector<std::uint32_t> m_parent;
+    DisjointSets<std::uint32_t> m_sets;  // parts, numbered as in m_parts
     std::vector<Stretch> m_previous, m_current;
 };
 

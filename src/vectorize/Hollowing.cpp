@@ -97,6 +97,73 @@ void storeRow(HollowedGrid& hollowed, std::int32_t y, const Row& row) {
     }
 }
 
+// Writes the hollowed grid row by row as the interiors come in: each row cleared where an interior, widened
+// by reach cells, lies within reach rows. Nothing is written before the first interior: a page without one
+// is not copied.
+class HollowWriter {
+public:
+    HollowWriter(const VirtualVram& grid, std::int32_t reach, HollowedGrid& hollowed)
+        : m_grid(grid),
+          m_hollowed(hollowed),
+          m_reach(reach),
+          m_words(static_cast<std::size_t>(grid.wordsPerRow())),
+          m_widened(static_cast<std::size_t>(2 * reach + 1), Row(m_words, 0)),
+          m_row(m_words),
+          m_cleared(m_words) {}
+
+    bool copying() const { return m_copying; }
+    std::size_t window() const { return m_widened.size(); }
+
+    // Takes the interior of row centre and writes the row whose widened window it completes.
+    void add(std::int32_t centre, const Row& interior, bool any) {
+        widenAlongRow(interior, m_reach, m_widened[static_cast<std::size_t>(centre) % m_widened.size()]);
+        const std::int32_t done = centre - m_reach;
+        if (done < 0) {
+            return;
+        }
+        for (std::size_t i = 0; i < m_words; ++i) {
+            std::uint64_t some = 0;
+            for (std::size_t k = 0; k < m_widened.size(); ++k) {
+                some |= m_widened[k][i];
+            }
+            m_cleared[i] = some;
+        }
+        if (any && !m_copying) {
+            startCopy(done);
+        }
+        if (m_copying) {
+            for (std::size_t i = 0; i < m_words; ++i) {
+                m_row[i] = m_grid.word(done, static_cast<std::int32_t>(i)) & ~m_cleared[i];
+            }
+            storeRow(m_hollowed, done, m_row);
+        }
+    }
+
+private:
+    // Makes the hollowed grid and copies the rows below row done into it as they are.
+    void startCopy(std::int32_t done) {
+        m_copying = true;
+        const std::int64_t stride = static_cast<std::int64_t>(m_words) * 8;
+        m_hollowed.rows = LargeBuffer(static_cast<std::size_t>(stride * m_grid.height()));
+        m_hollowed.vram.attach({m_hollowed.rows.data(), m_hollowed.rows.size()}, m_grid.width(), m_grid.height(),
+                               stride);
+        for (std::int32_t earlier = 0; earlier < done; ++earlier) {
+            for (std::size_t i = 0; i < m_words; ++i) {
+                m_row[i] = m_grid.word(earlier, static_cast<std::int32_t>(i));
+            }
+            storeRow(m_hollowed, earlier, m_row);
+        }
+    }
+
+    const VirtualVram& m_grid;
+    HollowedGrid& m_hollowed;
+    std::int32_t m_reach;
+    std::size_t m_words;
+    std::vector<Row> m_widened;  // the last 2 x reach + 1 interiors widened along the rows, by row number modulo that
+    Row m_row, m_cleared;
+    bool m_copying = false;
+};
+
 }  // namespace
 
 bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& hollowed, Toolkit& toolkit,
@@ -110,43 +177,9 @@ bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& 
     }
     // The interior is widened by reach cells each way, so that a rim of keptRim cells is left.
     const std::int32_t reach = keptRim > 0 ? std::max(0, rim - keptRim) : 0;
-    const auto widenedWindow = static_cast<std::size_t>(2 * reach + 1);
-    // The last widenedWindow interiors, widened along the rows, by row number modulo their window.
-    std::vector<Row> widened(widenedWindow, Row(words, 0));
-    Row row(words), cleared(words);
-    bool copying = false;
+    HollowWriter writer(grid, reach, hollowed);
     const auto clearRow = [&](std::int32_t centre, const Row& interior, bool any) {
-        widenAlongRow(interior, reach, widened[static_cast<std::size_t>(centre) % widenedWindow]);
-        // The row whose widened window is complete: cleared where any interior within reach rows is.
-        const std::int32_t done = centre - reach;
-        if (done < 0) {
-            return;
-        }
-        for (std::size_t i = 0; i < words; ++i) {
-            std::uint64_t some = 0;
-            for (std::size_t k = 0; k < widenedWindow; ++k) {
-                some |= widened[k][i];
-            }
-            cleared[i] = some;
-        }
-        if (any && !copying) {
-            copying = true;
-            const std::int64_t stride = static_cast<std::int64_t>(words) * 8;
-            hollowed.rows = LargeBuffer(static_cast<std::size_t>(stride * height));
-            hollowed.vram.attach({hollowed.rows.data(), hollowed.rows.size()}, grid.width(), height, stride);
-            for (std::int32_t earlier = 0; earlier < done; ++earlier) {
-                for (std::size_t i = 0; i < words; ++i) {
-                    row[i] = grid.word(earlier, static_cast<std::int32_t>(i));
-                }
-                storeRow(hollowed, earlier, row);
-            }
-        }
-        if (copying) {
-            for (std::size_t i = 0; i < words; ++i) {
-                row[i] = grid.word(done, static_cast<std::int32_t>(i)) & ~cleared[i];
-            }
-            storeRow(hollowed, done, row);
-        }
+        writer.add(centre, interior, any);
     };
     RowErosion erosion(rim, words, height);
     std::optional<RowErosion> seen;
@@ -168,10 +201,10 @@ bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& 
     // The last reach rows, past which no interior lies.
     const Row none(words, 0);
     for (std::int32_t centre = height; centre < height + reach; ++centre) {
-        toolkit.doEvents(static_cast<std::int64_t>(words * widenedWindow));
-        clearRow(centre, none, false);
+        toolkit.doEvents(static_cast<std::int64_t>(words * writer.window()));
+        writer.add(centre, none, false);
     }
-    return copying;
+    return writer.copying();
 }
 
 }  // namespace kelvarin

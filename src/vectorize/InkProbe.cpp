@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "vectorize/Fitting.h"
+#include "vectorize/InkRay.h"
 
 namespace kelvarin {
 
@@ -87,25 +88,14 @@ std::optional<InkProbe::Crossing> InkProbe::strokeCrossingNear(Point from, Point
     constexpr double kStep = 0.5;  // dots between the probes
     const double near = std::max(0.0, distance - width - 2), far = distance + width + 2;
     std::optional<Crossing> best;
-    double enter = -1;  // where the ink entered, or -1 outside ink
-    const auto close = [&](double exit) {
+    InkRay(*this, from, direction, kStep).forEachStretch(near, far, [&](double enter, double after, bool ended) {
+        const double exit = ended ? after - kStep : far;  // the last probe in ink
         const double middle = (enter + exit) / 2;
         if (!best || std::abs(middle - distance) < std::abs(best->middle - distance)) {
             best = Crossing{middle, exit - enter + kStep};
         }
-        enter = -1;
-    };
-    for (double t = near; t <= far; t += kStep) {
-        const bool inked = at({from.x + direction.x * t, from.y + direction.y * t});
-        if (inked && enter < 0) {
-            enter = t;
-        } else if (!inked && enter >= 0) {
-            close(t - kStep);
-        }
-    }
-    if (enter >= 0) {
-        close(far);
-    }
+        return true;
+    });
     return best && std::abs(best->middle - distance) <= width ? best : std::nullopt;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "vectorize/Distances.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/RunGroups.h"
 

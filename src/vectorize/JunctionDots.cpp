@@ -5,15 +5,18 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <numbers>
 #include <optional>
 #include <vector>
 
 #include "common/WorkerPool.h"
 #include "vectorize/CircleCells.h"
+#include "vectorize/Distances.h"
 #include "vectorize/EntityWalk.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/InkProbe.h"
+#include "vectorize/InkRay.h"
 
 namespace kelvarin {
 
@@ -38,24 +41,18 @@ constexpr double kLeastLineReach = 2.0;
 // Dots the rays look out to: far enough to tell a line leaving the largest disc.
 constexpr double kRayLimit = kLeastLineReach * kLargestDiameter / 2 + 4;
 
+// The largest distance below limit: the marches stop at their last probe.
+double before(double limit) { return std::nextafter(limit, -std::numeric_limits<double>::infinity()); }
+
 // The distance along the ray from centre, from `from` on, to the first stretch of background a dot long; limit
 // when there is none before it.
 double backgroundFrom(const InkProbe& ink, Point centre, Point direction, double from, double limit) {
-    for (double t = from; t < limit; t += kStep) {
-        if (!ink.at(centre + direction * t) && !ink.at(centre + direction * (t + kStep))) {
-            return t;
-        }
-    }
-    return limit;
+    return std::min(InkRay(ink, centre, direction, kStep).firstGap(from, before(limit), kStep), limit);
 }
 
+// The distance along the ray from centre, from `from` on, to the first ink; limit when there is none before it.
 double inkFrom(const InkProbe& ink, Point centre, Point direction, double from, double limit) {
-    for (double t = from; t < limit; t += kStep) {
-        if (ink.at(centre + direction * t)) {
-            return t;
-        }
-    }
-    return limit;
+    return std::min(InkRay(ink, centre, direction, kStep).firstInk(from, before(limit)), limit);
 }
 
 double median(std::vector<double> values) {

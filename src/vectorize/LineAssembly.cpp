@@ -2,10 +2,11 @@
 #include "vectorize/LineAssembly.h"
 
 #include <algorithm>
-#include <numeric>
 #include <tuple>
 
+#include "common/DisjointSets.h"
 #include "common/PoolSort.h"
+#include "vectorize/Distances.h"
 #include "vectorize/SegmentIndex.h"
 
 namespace kelvarin {
@@ -15,22 +16,6 @@ namespace {
 // Pieces of one line differ by less than this in direction (cosine of 20 degrees); the fit of the joined
 // points decides.
 constexpr double kSameDirection = 0.94;
-
-class UnionFind {
-public:
-    explicit UnionFind(std::size_t size) : m_parent(size) { std::iota(m_parent.begin(), m_parent.end(), 0); }
-    std::size_t find(std::size_t i) {
-        while (m_parent[i] != i) {
-            m_parent[i] = m_parent[m_parent[i]];
-            i = m_parent[i];
-        }
-        return i;
-    }
-    void join(std::size_t into, std::size_t from) { m_parent[from] = into; }
-
-private:
-    std::vector<std::size_t> m_parent;
-};
 
 double lengthOf(const LinePiece& line) { return length(line.b - line.a); }
 
@@ -298,7 +283,7 @@ std::vector<LinePiece> joinOnce(const std::vector<LinePiece>& pieces, const InkP
         tick();
         groups[i] = {pieces[i].moments, {pieces[i].a, pieces[i].b}, pieces[i].width * pieces[i].moments.n};
     }
-    UnionFind sets(pieces.size());
+    DisjointSets<std::size_t> sets(pieces.size());
     for (const Candidate& candidate : candidatesOf(pieces, tolerance, pool, tick)) {
         tick();
         const std::size_t x = sets.find(static_cast<std::size_t>(candidate.first));
@@ -310,12 +295,12 @@ std::vector<LinePiece> joinOnce(const std::vector<LinePiece>& pieces, const InkP
         groups[x].ends.insert(groups[x].ends.end(), groups[y].ends.begin(), groups[y].ends.end());
         groups[x].widthSum += groups[y].widthSum;
         groups[y] = {};
-        sets.join(x, y);
+        sets.link(x, y);
     }
     std::vector<LinePiece> lines;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         tick();
-        if (sets.find(i) == i) {
+        if (sets.isRoot(i)) {
             lines.push_back(lineOf(groups[i]));
         }
     }

@@ -5,11 +5,11 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
-#include <numeric>
 #include <vector>
 
+#include "common/Angles.h"
+#include "common/DisjointSets.h"
 #include "vectorize/ArcRecentring.h"
-#include "vectorize/DisjointSets.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/SegmentIndex.h"
@@ -88,7 +88,7 @@ VectorArc mergedArc(const std::vector<VectorArc>& arcs, const std::vector<std::s
         reach = std::max(
             reach, sweepDegrees(start, arcs[k].startDegrees) + sweepDegrees(arcs[k].startDegrees, arcs[k].endDegrees));
     }
-    return {centre, radius, start, std::fmod(start + std::min(reach, 359.0), 360.0)};
+    return {centre, radius, start, normalDegrees(start + std::min(reach, 359.0))};
 }
 
 SegmentIndex centresOf(const std::vector<VectorArc>& arcs) {
@@ -147,8 +147,7 @@ void mergeOverlappingArcs(WideDrawing& wide, const InkProbe& strokes, const InkP
     std::vector<VectorArc>& arcs = wide.drawing.arcs;
     alignNearCircles(wide, centresOf(arcs), strokes, tolerance, tick);
     const SegmentIndex centres = centresOf(arcs);
-    std::vector<std::size_t> parent(arcs.size());
-    std::iota(parent.begin(), parent.end(), 0);
+    DisjointSets<std::size_t> sets(arcs.size());
     bool merged = false;
     std::vector<std::int32_t> near;
     for (std::size_t i = 0; i < arcs.size(); ++i) {
@@ -159,7 +158,7 @@ void mergeOverlappingArcs(WideDrawing& wide, const InkProbe& strokes, const InkP
             if (j > i && sameCircle(arcs[i], arcs[j], tolerance) &&
                 (overlapping(arcs[i], arcs[j]) || joinedAcrossInk(arcs[i], arcs[j], scanned) ||
                  joinedAcrossInk(arcs[j], arcs[i], scanned))) {
-                parent[rootOf(parent, j)] = rootOf(parent, i);
+                sets.join(i, j);
                 merged = true;
             }
         }
@@ -167,17 +166,15 @@ void mergeOverlappingArcs(WideDrawing& wide, const InkProbe& strokes, const InkP
     if (!merged) {
         return;
     }
-    std::vector<std::vector<std::size_t>> sets(arcs.size());
-    for (std::size_t i = 0; i < arcs.size(); ++i) {
-        sets[rootOf(parent, i)].push_back(i);
-    }
+    const auto members =
+        sets.gather<std::vector<std::size_t>>([](std::vector<std::size_t>& set, std::size_t i) { set.push_back(i); });
     std::vector<VectorArc> kept;
     std::vector<double> widths;
     for (std::size_t i = 0; i < arcs.size(); ++i) {
-        if (sets[i].empty()) {
+        if (members[i].empty()) {
             continue;
         }
-        kept.push_back(sets[i].size() == 1 ? arcs[i] : mergedArc(arcs, sets[i]));
+        kept.push_back(members[i].size() == 1 ? arcs[i] : mergedArc(arcs, members[i]));
         widths.push_back(wide.arcWidths[i]);
     }
     arcs = std::move(kept);

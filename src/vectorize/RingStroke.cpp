@@ -7,6 +7,8 @@
 #include <numbers>
 #include <utility>
 
+#include "vectorize/InkRay.h"
+
 namespace kelvarin {
 
 namespace {
@@ -68,19 +70,10 @@ std::optional<Ring> ringRound(const SlotShape& hole, const InkProbe& ink) {
     std::array<double, kRays> widths{};
     for (std::size_t k = 0; k < kRays; ++k) {
         const std::pair<Point, Point> ray = rayAcross(hole, k);
-        const Point from = ray.first, along = ray.second;
-        const auto inked = [&](double t) { return ink.at(from + along * t); };
-        double t = std::max(0.0, hole.radius - 1.5);
-        while (t <= hole.radius + 2 && !inked(t)) {
-            t += kStep;
-        }
+        const InkRay probes(ink, ray.first, ray.second, kStep);
+        const double t = probes.firstInk(std::max(0.0, hole.radius - 1.5), hole.radius + 2);
         Crossing& crossing = crossings[k];
-        crossing = {t, t};
-        const double farthest = t + std::max(8.0, 2 * hole.radius + 3);
-        // A pinhole in the stroke does not end it.
-        while (crossing.leave <= farthest && (inked(crossing.leave) || inked(crossing.leave + 1))) {
-            crossing.leave += kStep;
-        }
+        crossing = {t, probes.firstGap(t, t + std::max(8.0, 2 * hole.radius + 3), 1)};
         widths[k] = crossing.leave - crossing.enter;
     }
     // The stroke is as wide as the thinnest crossings but a few, which noise may have made thinner still;

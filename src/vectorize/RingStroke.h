@@ -3,6 +3,7 @@
 
 #include <optional>
 
+#include "vectorize/Distances.h"
 #include "vectorize/InkProbe.h"
 #include "vectorize/Pieces.h"
 #include "vectorize/Slots.h"

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "convert/LineSegmentList.h"
+#include "vectorize/Distances.h"
 #include "vectorize/EntityWalk.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/InscribedPolygons.h"
@@ -82,7 +83,7 @@ void findDiscs(const RunGroups& groups, const std::vector<GroupExtent>& extents,
     // the rows by a pole the edge runs nearly along the row, and a noisy dot there moves its end far.
     const auto offEdge = [&](std::size_t g, double x, std::int32_t y) {
         const GroupExtent& e = extents[g];
-        return std::abs(length(Point{x, static_cast<double>(y)} - e.centre()) - e.discRadius());
+        return distanceToCircle(Point{x, static_cast<double>(y)}, e.centre(), e.discRadius());
     };
     const auto closeRow = [&](std::size_t g) {
         if (row[g] != INT32_MIN) {
@@ -181,53 +182,44 @@ struct RingProfile {
     }
 };
 
-void findRings(const RunGroups& groups, const std::vector<GroupExtent>& extents, std::vector<RoundGroup>& found,
-               const Tick& tick) {
+// The groups of a ring's size, about as wide as high, numbered in order; -1 for the others.
+std::vector<std::int32_t> ringCandidates(const RunGroups& groups, const std::vector<GroupExtent>& extents,
+                                         std::size_t& count) {
     constexpr double kSmallestDiameter = 6;
     constexpr double kLargestDiameter = 120;  // larger circles come out whole from their pieces
     std::vector<std::int32_t> candidate(groups.groupCount(), -1);
-    std::vector<RingProfile> profiles;
+    count = 0;
     for (std::size_t i = 0; i < groups.groupCount(); ++i) {
         const GroupExtent& e = extents[i];
         const double diameter = (e.width() + e.height()) / 2;
         if (diameter >= kSmallestDiameter && diameter <= kLargestDiameter &&
             std::abs(e.width() - e.height()) <= kRoundness * diameter + 1) {
-            candidate[i] = static_cast<std::int32_t>(profiles.size());
-            profiles.emplace_back();
+            candidate[i] = static_cast<std::int32_t>(count++);
         }
     }
-    const auto forEachCell = [&](auto visit) {
-        groups.forEachRun(tick, [&](std::size_t group, const LineSegment& run) {
-            if (candidate[group] >= 0) {
-                const Point centre = extents[group].centre();
-                for (std::int32_t x = run.StartX; x < run.StartX + run.SpanX; ++x) {
-                    visit(group, Point{static_cast<double>(x), static_cast<double>(run.StartY)} - centre);
-                }
+    return candidate;
+}
+
+// Calls visit(group, offset from the middle of its box) for every cell of the candidate groups.
+template <typename Visit>
+void forEachCandidateCell(const RunGroups& groups, const std::vector<GroupExtent>& extents,
+                          const std::vector<std::int32_t>& candidate, const Tick& tick, Visit visit) {
+    groups.forEachRun(tick, [&](std::size_t group, const LineSegment& run) {
+        if (candidate[group] >= 0) {
+            const Point centre = extents[group].centre();
+            for (std::int32_t x = run.StartX; x < run.StartX + run.SpanX; ++x) {
+                visit(group, Point{static_cast<double>(x), static_cast<double>(run.StartY)} - centre);
             }
-        });
-    };
-    forEachCell(
-        [&](std::size_t group, Point offset) { profiles[static_cast<std::size_t>(candidate[group])].add(offset); });
-    // Two small circles one inside the other may touch: their group is split where few cells lie between.
-    std::vector<double> gapOf(groups.groupCount(), 0);
-    bool split = false;
-    for (std::size_t i = 0; i < groups.groupCount(); ++i) {
-        if (candidate[i] < 0) {
-            continue;
         }
-        const RingProfile& profile = profiles[static_cast<std::size_t>(candidate[i])];
-        if (const std::optional<RoundGroup> ring = profile.ring(extents[i].centre())) {
-            found.push_back(*ring);
-        } else {
-            gapOf[i] = profile.gapBetweenRings();
-            split = split || gapOf[i] > 0;
-        }
-    }
-    if (!split) {
-        return;
-    }
-    std::vector<std::array<RingProfile, 2>> halves(profiles.size());
-    forEachCell([&](std::size_t group, Point offset) {
+    });
+}
+
+// The two rings of each group split at its gap (gapOf, 0 for a group not split), when both halves are rings.
+void findSplitRings(const RunGroups& groups, const std::vector<GroupExtent>& extents,
+                    const std::vector<std::int32_t>& candidate, std::size_t count, const std::vector<double>& gapOf,
+                    std::vector<RoundGroup>& found, const Tick& tick) {
+    std::vector<std::array<RingProfile, 2>> halves(count);
+    forEachCandidateCell(groups, extents, candidate, tick, [&](std::size_t group, Point offset) {
         if (gapOf[group] > 0) {
             halves[static_cast<std::size_t>(candidate[group])][length(offset) < gapOf[group] ? 0 : 1].add(offset);
         }
@@ -243,6 +235,34 @@ void findRings(const RunGroups& groups, const std::vector<GroupExtent>& extents,
             found.push_back(*small);
             found.push_back(*large);
         }
+    }
+}
+
+void findRings(const RunGroups& groups, const std::vector<GroupExtent>& extents, std::vector<RoundGroup>& found,
+               const Tick& tick) {
+    std::size_t count = 0;
+    const std::vector<std::int32_t> candidate = ringCandidates(groups, extents, count);
+    std::vector<RingProfile> profiles(count);
+    forEachCandidateCell(groups, extents, candidate, tick, [&](std::size_t group, Point offset) {
+        profiles[static_cast<std::size_t>(candidate[group])].add(offset);
+    });
+    // Two small circles one inside the other may touch: their group is split where few cells lie between.
+    std::vector<double> gapOf(groups.groupCount(), 0);
+    bool split = false;
+    for (std::size_t i = 0; i < groups.groupCount(); ++i) {
+        if (candidate[i] < 0) {
+            continue;
+        }
+        const RingProfile& profile = profiles[static_cast<std::size_t>(candidate[i])];
+        if (const std::optional<RoundGroup> ring = profile.ring(extents[i].centre())) {
+            found.push_back(*ring);
+        } else {
+            gapOf[i] = profile.gapBetweenRings();
+            split = split || gapOf[i] > 0;
+        }
+    }
+    if (split) {
+        findSplitRings(groups, extents, candidate, count, gapOf, found, tick);
     }
 }
 

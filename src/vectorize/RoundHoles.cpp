@@ -5,7 +5,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "common/Angles.h"
 #include "common/WorkerPool.h"
+#include "vectorize/Distances.h"
 #include "vectorize/EntityWalk.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/HoleRings.h"
@@ -92,13 +94,89 @@ void addSlot(const Ring& slot, WideDrawing& wide) {
     const Point a = slot.circle.centre, b = slot.tail;
     const double r = slot.circle.radius, towardB = angleDegrees(a, b);
     const Point side = slot.side();
-    const auto normal = [](double degrees) { return degrees < 360 ? degrees : degrees - 360; };
-    wide.drawing.arcs.push_back({b, r, normal(towardB + 270), normal(towardB + 90)});
-    wide.drawing.arcs.push_back({a, r, normal(towardB + 90), normal(towardB + 270)});
+    wide.drawing.arcs.push_back({b, r, normalDegrees(towardB + 270), normalDegrees(towardB + 90)});
+    wide.drawing.arcs.push_back({a, r, normalDegrees(towardB + 90), normalDegrees(towardB + 270)});
     wide.drawing.lines.push_back({a + side, b + side});
     wide.drawing.lines.push_back({b - side, a - side});
     wide.arcWidths.insert(wide.arcWidths.end(), 2, slot.stroke);
     wide.lineWidths.insert(wide.lineWidths.end(), 2, slot.stroke);
+}
+
+// The rings found, by the middles of their middle segments, to tell the strokes drawn along them.
+class RingIndex {
+public:
+    explicit RingIndex(const std::vector<Ring>& rings) : m_rings(rings) {
+        for (std::size_t i = 0; i < rings.size(); ++i) {
+            const Point middle = (rings[i].circle.centre + rings[i].tail) * 0.5;
+            m_index.insert(static_cast<std::int32_t>(i), middle, middle);
+            m_largest = std::max(
+                m_largest, rings[i].hole + rings[i].stroke + 2 + length(rings[i].tail - rings[i].circle.centre) / 2);
+        }
+    }
+
+    // Whether the line lies on a ring's stroke. A line on a ring's stroke lies in its band but for a stroke's
+    // width or so; a line into its hole or far beyond it is another line touching or crossing it. Distances
+    // are from a slot's middle segment.
+    bool onSomeRing(const VectorLine& line) {
+        if (length(line.b - line.a) > 2 * m_largest) {
+            return false;
+        }
+        const std::vector<std::int32_t>& candidates = near((line.a + line.b) * 0.5);
+        return std::any_of(candidates.begin(), candidates.end(), [&](std::int32_t k) {
+            const Ring& ring = m_rings[static_cast<std::size_t>(k)];
+            int beyond = 0;
+            bool inHole = false;
+            walkLine(line.a, line.b, [&](Point p) {
+                const double distance = ring.distanceFrom(p);
+                inHole = inHole || distance < ring.hole - 1.5;
+                beyond += distance > ring.hole + ring.stroke + 1.5 ? 1 : 0;
+            });
+            return !inHole && beyond <= ring.stroke + 2;
+        });
+    }
+
+    // Whether the arc from start round sweep degrees lies on a ring's stroke all along.
+    bool onSomeStroke(Point centre, double radius, double start, double sweep) {
+        const Point first{centre.x + radius * std::cos(start * std::numbers::pi / 180),
+                          centre.y + radius * std::sin(start * std::numbers::pi / 180)};
+        const std::vector<std::int32_t>& candidates = near(first);
+        return std::any_of(candidates.begin(), candidates.end(), [&](std::int32_t k) {
+            const Ring& ring = m_rings[static_cast<std::size_t>(k)];
+            bool on = true;
+            walkArc(centre, radius, start, sweep, [&](Point p) { on = on && ring.onStroke(ring.distanceFrom(p)); });
+            return on;
+        });
+    }
+
+private:
+    const std::vector<std::int32_t>& near(Point p) {
+        m_index.near(p, m_largest, m_near);
+        return m_near;
+    }
+
+    const std::vector<Ring>& m_rings;
+    SegmentIndex m_index{kIndexCellSize};
+    double m_largest = 0;  // the farthest a ring's stroke reaches from its middle
+    std::vector<std::int32_t> m_near;
+};
+
+// Drops the lines, arcs and circles drawn along the rings' strokes.
+void dropStrokesOnRings(const std::vector<Ring>& rings, WideDrawing& wide, const Tick& tick) {
+    RingIndex index(rings);
+    VectorDrawing& drawing = wide.drawing;
+    keepIf(drawing.lines, wide.lineWidths, [&](const VectorLine& line) {
+        tick();
+        return !index.onSomeRing(line);
+    });
+    keepIf(drawing.arcs, wide.arcWidths, [&](const VectorArc& arc) {
+        tick();
+        return !index.onSomeStroke(arc.centre, arc.radius, arc.startDegrees,
+                                   sweepDegrees(arc.startDegrees, arc.endDegrees));
+    });
+    keepIf(drawing.circles, wide.circleWidths, [&](const VectorCircle& circle) {
+        tick();
+        return !index.onSomeStroke(circle.centre, circle.radius, 0, 360);
+    });
 }
 
 }  // namespace
@@ -121,58 +199,7 @@ void replaceRoundHoles(const VirtualVram& grid, const PageHoles& holes, WideDraw
     if (rings.empty()) {
         return;
     }
-    SegmentIndex index(kIndexCellSize);
-    double largest = 0;
-    for (std::size_t i = 0; i < rings.size(); ++i) {
-        const Point middle = (rings[i].circle.centre + rings[i].tail) * 0.5;
-        index.insert(static_cast<std::int32_t>(i), middle, middle);
-        largest =
-            std::max(largest, rings[i].hole + rings[i].stroke + 2 + length(rings[i].tail - rings[i].circle.centre) / 2);
-    }
-    std::vector<std::int32_t> near;
-    const auto ringsNear = [&](Point p) -> const std::vector<std::int32_t>& {
-        index.near(p, largest, near);
-        return near;
-    };
-    // A line on a ring's stroke lies in its band but for a stroke's width or so; a line into its hole or
-    // far beyond it is another line touching or crossing it. Distances are from a slot's middle segment.
-    keepIf(drawing.lines, wide.lineWidths, [&](const VectorLine& line) {
-        tick();
-        if (length(line.b - line.a) > 2 * largest) {
-            return true;
-        }
-        const std::vector<std::int32_t>& candidates = ringsNear((line.a + line.b) * 0.5);
-        return std::none_of(candidates.begin(), candidates.end(), [&](std::int32_t k) {
-            const Ring& ring = rings[static_cast<std::size_t>(k)];
-            int beyond = 0;
-            bool inHole = false;
-            walkLine(line.a, line.b, [&](Point p) {
-                const double distance = ring.distanceFrom(p);
-                inHole = inHole || distance < ring.hole - 1.5;
-                beyond += distance > ring.hole + ring.stroke + 1.5 ? 1 : 0;
-            });
-            return !inHole && beyond <= ring.stroke + 2;
-        });
-    });
-    const auto onSomeStroke = [&](Point centre, double radius, double start, double sweep) {
-        const Point first{centre.x + radius * std::cos(start * std::numbers::pi / 180),
-                          centre.y + radius * std::sin(start * std::numbers::pi / 180)};
-        const std::vector<std::int32_t>& candidates = ringsNear(first);
-        return std::any_of(candidates.begin(), candidates.end(), [&](std::int32_t k) {
-            const Ring& ring = rings[static_cast<std::size_t>(k)];
-            bool on = true;
-            walkArc(centre, radius, start, sweep, [&](Point p) { on = on && ring.onStroke(ring.distanceFrom(p)); });
-            return on;
-        });
-    };
-    keepIf(drawing.arcs, wide.arcWidths, [&](const VectorArc& arc) {
-        tick();
-        return !onSomeStroke(arc.centre, arc.radius, arc.startDegrees, sweepDegrees(arc.startDegrees, arc.endDegrees));
-    });
-    keepIf(drawing.circles, wide.circleWidths, [&](const VectorCircle& circle) {
-        tick();
-        return !onSomeStroke(circle.centre, circle.radius, 0, 360);
-    });
+    dropStrokesOnRings(rings, wide, tick);
     for (const Ring& ring : rings) {
         if (ring.isSlot()) {
             addSlot(ring, wide);

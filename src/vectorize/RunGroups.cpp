@@ -2,9 +2,7 @@
 #include "vectorize/RunGroups.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
-#include <numeric>
 
 #include "common/WorkerPool.h"
 #include "convert/RunScan.h"
@@ -49,8 +47,7 @@ RunGroups::RunGroups(const VirtualVram& grid, const VirtualVram* without, Worker
     if (m_runs.empty()) {
         return;
     }
-    m_group.resize(m_runs.size());
-    std::iota(m_group.begin(), m_group.end(), std::uint32_t{0});
+    m_sets.reset(m_runs.size());
     // Each band's runs are joined among themselves at once, their trees staying within the band; then the
     // bands are joined to each other.
     const std::vector<std::int32_t> edges = bandEdges(grid.height(), rowsPerBand);
@@ -63,7 +60,7 @@ RunGroups::RunGroups(const VirtualVram& grid, const VirtualVram* without, Worker
         tick();
         joinRows(edges[band] - 1, edges[band]);
     }
-    numberGroups(pool, tick);
+    m_group = std::move(m_sets).numbers(pool, tick, m_groupCount);
 }
 
 void RunGroups::findRuns(const VirtualVram& grid, const VirtualVram* without, WorkerPool& pool,
@@ -154,7 +151,7 @@ void RunGroups::joinRows(std::int32_t below, std::int32_t above) {
         const RowRun& a = m_runs[i];
         const RowRun& b = m_runs[j];
         if (a.startX <= b.startX + b.span && b.startX <= a.startX + a.span) {
-            m_group[root(static_cast<std::uint32_t>(i))] = root(static_cast<std::uint32_t>(j));
+            m_sets.join(static_cast<std::uint32_t>(j), static_cast<std::uint32_t>(i));
         }
         if (a.startX + a.span < b.startX + b.span) {
             ++i;
@@ -162,51 +159,6 @@ void RunGroups::joinRows(std::int32_t below, std::int32_t above) {
             ++j;
         }
     }
-}
-
-void RunGroups::numberGroups(WorkerPool& pool, const Tick& tick) {
-    const auto runs = static_cast<std::uint32_t>(m_group.size());
-    // Every run linked to its root, halving the paths on the way. A link only ever moves to an ancestor, and
-    // links are read and written whole, so the workers may shorten the same paths at once; but a worker that
-    // read a link before another set it to the root may set it back to an ancestor below the root.
-    const auto link = [this](std::uint32_t i) { return std::atomic_ref(m_group[i]); };
-    constexpr std::uint32_t kRunsPerItem = 1 << 16;
-    pool.run((runs + kRunsPerItem - 1) / kRunsPerItem, [&](std::size_t item, std::int32_t) {
-        const auto first = static_cast<std::uint32_t>(item * kRunsPerItem);
-        const std::uint32_t end = std::min(runs, first + kRunsPerItem);
-        for (std::uint32_t i = first; i < end; ++i) {
-            std::uint32_t top = i;
-            for (std::uint32_t up; (up = link(top).load(std::memory_order_relaxed)) != top;) {
-                const std::uint32_t above = link(up).load(std::memory_order_relaxed);
-                link(top).store(above, std::memory_order_relaxed);
-                top = above;
-            }
-            link(i).store(top, std::memory_order_relaxed);
-        }
-    });
-    // A group's first run numbers it and its root; every later run takes the number from the root, or from
-    // a run on the way up to it that has its number already.
-    std::uint32_t groups = 0;
-    for (std::uint32_t i = 0; i < runs; ++i) {
-        if ((i & 0x3FF) == 0) {
-            tick();
-        }
-        std::uint32_t top = m_group[i];
-        if ((top & kFlag) != 0) {
-            continue;  // a root numbered by its group's first run
-        }
-        while ((m_group[top] & kFlag) == 0 && m_group[top] != top) {
-            top = m_group[top];
-        }
-        if ((m_group[top] & kFlag) == 0) {
-            m_group[top] = kFlag | groups++;
-        }
-        m_group[i] = m_group[top];
-    }
-    for (std::uint32_t& group : m_group) {
-        group &= ~kFlag;
-    }
-    m_groupCount = groups;
 }
 
 }  // namespace kelvarin

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/DisjointSets.h"
 #include "convert/LineSegmentList.h"
 #include "convert/VirtualVram.h"
 #include "vectorize/Pieces.h"
@@ -65,28 +66,19 @@ private:
         std::int32_t startX;
         std::int32_t span;
     };
-    static constexpr std::uint32_t kFlag = std::uint32_t{1} << 31;  // marks a group number among run indices
-
-    std::uint32_t root(std::uint32_t i) {
-        while (m_group[i] != i) {
-            m_group[i] = m_group[m_group[i]];
-            i = m_group[i];
-        }
-        return i;
-    }
+    // Runs number below this: numbering the sets marks numbers with the top bit.
+    static constexpr std::uint32_t kFlag = std::uint32_t{1} << 31;
 
     // Stores the runs of every row in its place, counted first so that they are stored once.
     void findRuns(const VirtualVram& grid, const VirtualVram* without, WorkerPool& pool, std::int32_t rowsPerBand);
     // Joins the runs of two neighbouring rows that touch, diagonals included.
     void joinRows(std::int32_t below, std::int32_t above);
-    // Replaces the links to roots by group numbers, in place: every run is linked to its root, then the
-    // groups are numbered in the order of their first runs.
-    void numberGroups(WorkerPool& pool, const Tick& tick);
 
     const VirtualVram& m_grid;
     std::vector<RowRun> m_runs;
     std::vector<std::uint32_t> m_rowStart;  // index of each row's first run; runs number below kFlag
-    std::vector<std::uint32_t> m_group;     // while joining, each run's link towards its root
+    DisjointSets<std::uint32_t> m_sets;     // the runs joined so far, while joining
+    std::vector<std::uint32_t> m_group;     // then each run's group number
     std::size_t m_groupCount = 0;
 };
 

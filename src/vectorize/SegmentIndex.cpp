@@ -25,6 +25,12 @@ void SegmentIndex::build() const {
     if (m_pending.empty()) {
         return;
     }
+    std::size_t cells = 0;
+    const std::vector<std::uint32_t> slots = layOutCells(cells);
+    listIds(slots, cells);
+}
+
+std::vector<std::uint32_t> SegmentIndex::layOutCells(std::size_t& cells) const {
     std::int64_t xLow = xOfKey(m_pending.front().key), xHigh = xLow;
     std::int64_t yLow = yOf(m_pending.front().key), yHigh = yLow;
     for (const Entry& entry : m_pending) {
@@ -37,7 +43,6 @@ void SegmentIndex::build() const {
     const std::int64_t width = xHigh - xLow + 1, height = yHigh - yLow + 1;
     // Each entry's slot: its cell's number in the grid, or in the ordered list of keys.
     std::vector<std::uint32_t> slots(m_pending.size());
-    std::size_t cells;
     if (width <= (kGridCellsPerEntry * entries + kSmallGrid) / height) {
         m_gridX = xLow;
         m_gridY = yLow;
@@ -48,18 +53,22 @@ void SegmentIndex::build() const {
             const std::int64_t key = m_pending[i].key;
             slots[i] = static_cast<std::uint32_t>((xOfKey(key) - xLow) * height + (yOf(key) - yLow));
         }
-    } else {
-        for (const Entry& entry : m_pending) {
-            m_keys.push_back(entry.key);
-        }
-        std::sort(m_keys.begin(), m_keys.end());
-        m_keys.erase(std::unique(m_keys.begin(), m_keys.end()), m_keys.end());
-        cells = m_keys.size();
-        for (std::size_t i = 0; i < m_pending.size(); ++i) {
-            slots[i] = static_cast<std::uint32_t>(std::lower_bound(m_keys.begin(), m_keys.end(), m_pending[i].key) -
-                                                  m_keys.begin());
-        }
+        return slots;
     }
+    for (const Entry& entry : m_pending) {
+        m_keys.push_back(entry.key);
+    }
+    std::sort(m_keys.begin(), m_keys.end());
+    m_keys.erase(std::unique(m_keys.begin(), m_keys.end()), m_keys.end());
+    cells = m_keys.size();
+    for (std::size_t i = 0; i < m_pending.size(); ++i) {
+        slots[i] = static_cast<std::uint32_t>(std::lower_bound(m_keys.begin(), m_keys.end(), m_pending[i].key) -
+                                              m_keys.begin());
+    }
+    return slots;
+}
+
+void SegmentIndex::listIds(const std::vector<std::uint32_t>& slots, std::size_t cells) const {
     // A counting sort keeps each cell's ids in the order inserted; an id met again in the same cell right
     // after itself is listed once.
     m_starts.assign(cells + 1, 0);

@@ -116,6 +116,11 @@ private:
         }
     }
     static std::int64_t xOfKey(std::int64_t key) { return (key >> 26) - (1 << 24); }
+    // Lays out the cells the entries use, as a grid or a list of keys; gives each entry's cell and sets cells
+    // to their number.
+    std::vector<std::uint32_t> layOutCells(std::size_t& cells) const;
+    // Lists the ids of every cell, the entries' cells given.
+    void listIds(const std::vector<std::uint32_t>& slots, std::size_t cells) const;
 
     double m_cellSize;
     std::size_t m_idCount = 0;

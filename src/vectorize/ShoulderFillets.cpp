@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "vectorize/BendCircle.h"
+#include "vectorize/Distances.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/SegmentIndex.h"
 

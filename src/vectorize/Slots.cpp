@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "vectorize/Distances.h"
 #include "vectorize/Fitting.h"
 
 namespace kelvarin {
@@ -77,7 +78,7 @@ std::optional<std::array<double, 4>> slotStep(std::span<const Point> edge, Point
     double sumD = 0;
     const Point along = b - a;
     for (const Point& p : edge) {
-        const double t = std::clamp(dot(p - a, along) / std::max(dot(along, along), 1e-12), 0.0, 1.0);
+        const double t = nearestOnSegment(p, a, b);
         const Point off = p - (a + along * t);
         const double d = length(off);
         if (d < 1e-9) {

@@ -8,12 +8,18 @@
 #include <utility>
 #include <vector>
 
+#include "vectorize/Distances.h"
 #include "vectorize/Fitting.h"
 #include "vectorize/SegmentIndex.h"
 
 namespace kelvarin {
 
 namespace {
+
+// Half the length of the arc, in dots.
+double halfLength(const VectorArc& arc) {
+    return arc.radius * sweepDegrees(arc.startDegrees, arc.endDegrees) * std::numbers::pi / 360;
+}
 
 // How far the ends of two curves that touch (curvatures in 1/dots, a line's 0) may stray past the point
 // they touch: the length over which they stay within the tolerance of each other, and the tolerance again.
@@ -28,7 +34,7 @@ double* arcEndNear(VectorArc& arc, Point touch, double reach, double shortBy) {
                              length(pointOnCircle(arc.centre, arc.radius, arc.endDegrees) - touch);
     double& end = startNearer ? arc.startDegrees : arc.endDegrees;
     const double off = length(pointOnCircle(arc.centre, arc.radius, end) - touch);
-    const double halfSweep = arc.radius * sweepDegrees(arc.startDegrees, arc.endDegrees) * std::numbers::pi / 360;
+    const double halfSweep = halfLength(arc);
     const double touchDegrees = angleDegrees(arc.centre, touch);
     const bool runOver = startNearer ? sweepDegrees(arc.startDegrees, touchDegrees) < 180
                                      : sweepDegrees(touchDegrees, arc.endDegrees) < 180;
@@ -45,7 +51,7 @@ void meetAtTangent(VectorArc& arc, VectorLine& line, double tolerance) {
     const Point direction = along * (1 / size);
     const double offset = dot(arc.centre - line.a, direction);
     const Point touch = line.a + direction * offset;
-    if (std::abs(length(arc.centre - touch) - arc.radius) > tolerance || offset <= 0 || offset >= size) {
+    if (distanceToCircle(touch, arc.centre, arc.radius) > tolerance || offset <= 0 || offset >= size) {
         return;
     }
     const double reach = tangentReach(1 / arc.radius, tolerance);
@@ -54,7 +60,7 @@ void meetAtTangent(VectorArc& arc, VectorLine& line, double tolerance) {
     // A line whose far end lies on the circle too is a chord of it, not a straight leaving it.
     // Only ends run out over each other are cut back; a line ending at the touching point ended on its ink.
     if (length(lineEnd - touch) <= tolerance || length(lineEnd - touch) > reach || length(lineEnd - touch) * 2 > size ||
-        std::abs(length(farEnd - arc.centre) - arc.radius) <= 2 * tolerance) {
+        distanceToCircle(farEnd, arc.centre, arc.radius) <= 2 * tolerance) {
         return;
     }
     // The arc may stop short of the point where a long line ran on past it and took the ink: the line's
@@ -127,7 +133,7 @@ void meetCircleAtTangent(VectorArc& arc, const VectorCircle& circle, double tole
                              length(pointOnCircle(arc.centre, arc.radius, arc.endDegrees) - touch->at);
     double& end = startNearer ? arc.startDegrees : arc.endDegrees;
     const double off = length(pointOnCircle(arc.centre, arc.radius, end) - touch->at);
-    const double halfSweep = arc.radius * sweepDegrees(arc.startDegrees, arc.endDegrees) * std::numbers::pi / 360;
+    const double halfSweep = halfLength(arc);
     if (off <= touch->reach && off < halfSweep) {
         end = angleDegrees(arc.centre, touch->at);
     }
@@ -142,15 +148,9 @@ void nearArcEnds(const SegmentIndex& index, const VectorArc& arc, double radius,
     std::sort(found.begin(), found.end());
 }
 
-}  // namespace
-
-void meetAtTangentPoints(VectorDrawing& drawing, double tolerance, const Tick& tick) {
-    // A line or arc can meet an arc only near one of the arc's ends: each search looks there alone, and
-    // the pairs found are met in the order of their numbers, as a search of every pair would.
-    const auto halfLength = [](const VectorArc& arc) {
-        return arc.radius * sweepDegrees(arc.startDegrees, arc.endDegrees) * std::numbers::pi / 360;
-    };
-    std::vector<std::int32_t> found;
+// A line or arc can meet an arc only near one of the arc's ends: each search looks there alone, and the pairs
+// found are met in the order of their numbers, as a search of every pair would.
+void meetLinesAtTangents(VectorDrawing& drawing, double tolerance, const Tick& tick, std::vector<std::int32_t>& found) {
     SegmentIndex lines(kIndexCellSize);
     for (std::size_t i = 0; i < drawing.lines.size(); ++i) {
         tick();
@@ -164,8 +164,11 @@ void meetAtTangentPoints(VectorDrawing& drawing, double tolerance, const Tick& t
             meetAtTangent(arc, drawing.lines[static_cast<std::size_t>(k)], tolerance);
         }
     }
-    // Two arcs' ends each lie less than half the arc's length from the touching point, so the shorter
-    // arc finds the longer one within twice its own half length.
+}
+
+// Two arcs' ends each lie less than half the arc's length from the touching point, so the shorter arc finds
+// the longer one within twice its own half length.
+void meetArcsAtTangents(VectorDrawing& drawing, double tolerance, const Tick& tick, std::vector<std::int32_t>& found) {
     SegmentIndex arcEnds(kIndexCellSize);
     for (std::size_t i = 0; i < drawing.arcs.size(); ++i) {
         tick();
@@ -194,7 +197,11 @@ void meetAtTangentPoints(VectorDrawing& drawing, double tolerance, const Tick& t
         meetAtTangent(drawing.arcs[static_cast<std::size_t>(first)], drawing.arcs[static_cast<std::size_t>(second)],
                       tolerance);
     }
-    // Each circle listed along its way round, as chords of a sixteenth; an arc's ends look for those near.
+}
+
+// Each circle listed along its way round, as chords of a sixteenth; an arc's ends look for those near.
+void meetCirclesAtTangents(VectorDrawing& drawing, double tolerance, const Tick& tick,
+                           std::vector<std::int32_t>& found) {
     SegmentIndex circles(kIndexCellSize);
     for (std::size_t i = 0; i < drawing.circles.size(); ++i) {
         tick();
@@ -211,6 +218,15 @@ void meetAtTangentPoints(VectorDrawing& drawing, double tolerance, const Tick& t
             meetCircleAtTangent(arc, drawing.circles[static_cast<std::size_t>(k)], tolerance);
         }
     }
+}
+
+}  // namespace
+
+void meetAtTangentPoints(VectorDrawing& drawing, double tolerance, const Tick& tick) {
+    std::vector<std::int32_t> found;
+    meetLinesAtTangents(drawing, tolerance, tick, found);
+    meetArcsAtTangents(drawing, tolerance, tick, found);
+    meetCirclesAtTangents(drawing, tolerance, tick, found);
 }
 
 }  // namespace kelvarin

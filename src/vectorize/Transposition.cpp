@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 
+#include "common/Angles.h"
 #include "common/Toolkit.h"
 
 namespace kelvarin {
@@ -13,7 +14,7 @@ namespace {
 Point swapped(Point p) { return {p.y, p.x}; }
 
 // An angle in degrees mirrored about the diagonal, in [0, 360).
-double mirroredDegrees(double degrees) { return std::fmod(90 - degrees + 720, 360.0); }
+double mirroredDegrees(double degrees) { return arcEndDegrees(90 - degrees); }
 
 }  // namespace
 
