@@ -277,7 +277,9 @@ bool tellsTextSize(const LineResult& result) {
     }
     const bool upright = std::abs(std::remainder(result.text.degrees, 360.0)) <= 1;
     const bool value = isDrawingValue(text) && (characters >= 2 || (upright && result.text.confidence >= 90));
-    return result.good && result.text.confidence >= kSure && (characters >= 3 || value);
+    // Japanese tells only when read one character a square cell: crossing lines read as kana surely.
+    return result.good && result.text.confidence >= kSure && japaneseCharacters(text) == 0 &&
+           (characters >= 3 || value);
 }
 
 // Keeps the lines read less surely only when they are about as high as a line read surely: a drawing's
