@@ -16,8 +16,8 @@
 #include "common/PassState.h"
 #include "support/FakeView.h"
 #include "support/PackedCells.h"
-#include "vectorize/Fitting.h"
 #include "vectorize/Vectorize.h"
+#include "vectorize/geometry/Fitting.h"
 #include "vectorize/pipeline/PassTable.h"
 
 namespace kelvarin {

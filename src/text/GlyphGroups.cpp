@@ -8,7 +8,7 @@
 #include "common/Toolkit.h"
 #include "convert/RunScan.h"
 #include "vectorize/DisjointSets.h"
-#include "vectorize/RunGroups.h"
+#include "vectorize/raster/RunGroups.h"
 
 namespace kelvarin {
 

@@ -6,10 +6,10 @@
 #include "bitmap/BmpHeader.h"
 #include "common/PassState.h"
 #include "convert/Despeckle.h"
-#include "vectorize/DrawingTurn.h"
-#include "vectorize/Transposition.h"
+#include "vectorize/geometry/DrawingTurn.h"
 #include "vectorize/pipeline/PassTable.h"
 #include "vectorize/pipeline/StrokeWidths.h"
+#include "vectorize/pipeline/Transposition.h"
 
 namespace kelvarin {
 

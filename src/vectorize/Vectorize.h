@@ -7,7 +7,7 @@
 #include "bitmap/BitmapData.h"
 #include "convert/ConversionSettings.h"
 #include "convert/VirtualVram.h"
-#include "vectorize/Geometry.h"
+#include "vectorize/geometry/Geometry.h"
 
 namespace kelvarin {
 

@@ -9,7 +9,7 @@
 #include "common/Toolkit.h"
 #include "convert/LineSegmentList.h"
 #include "convert/RunScan.h"
-#include "vectorize/ChainFitting.h"
+#include "vectorize/centrelines/ChainFitting.h"
 
 namespace kelvarin {
 

@@ -8,8 +8,8 @@
 
 #include "common/WorkerPool.h"
 #include "convert/VirtualVram.h"
-#include "vectorize/CentreChains.h"
-#include "vectorize/Pieces.h"
+#include "vectorize/centrelines/CentreChains.h"
+#include "vectorize/geometry/Pieces.h"
 
 namespace kelvarin {
 

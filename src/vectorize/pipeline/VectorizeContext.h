@@ -8,15 +8,15 @@
 #include "common/StepProgress.h"
 #include "common/WorkerPool.h"
 #include "convert/VirtualVram.h"
-#include "vectorize/FilledCores.h"
-#include "vectorize/Holes.h"
-#include "vectorize/Hollowing.h"
-#include "vectorize/InkProbe.h"
-#include "vectorize/LineAssembly.h"
-#include "vectorize/Pieces.h"
-#include "vectorize/RunGroups.h"
 #include "vectorize/Vectorize.h"
+#include "vectorize/assembly/LineAssembly.h"
+#include "vectorize/geometry/Pieces.h"
 #include "vectorize/pipeline/StrokeWidths.h"
+#include "vectorize/raster/FilledCores.h"
+#include "vectorize/raster/Holes.h"
+#include "vectorize/raster/Hollowing.h"
+#include "vectorize/raster/InkProbe.h"
+#include "vectorize/raster/RunGroups.h"
 
 namespace kelvarin {
 
