@@ -37,13 +37,16 @@ constexpr std::string_view kJoiningCaption = "線と円をまとめる";
 
 // The setup and the centre lines.
 
-void measureStrokes(Context& c) { c.widths = measureStrokeWidths(c.despeckled, c.options.dotsPerMm, c.toolkit); }
+void measureStrokes(Context& c) {
+    c.widths = measureStrokeWidths(c.despeckled, c.options.dotsPerMm, c.tolerances, c.toolkit);
+}
 
 void hollowAreas(Context& c) {
     // The cells farther from the background than the thin strokes are wide lie in filled areas and heavy
     // strokes only: a dot about three thin pens across or more has such a core.
     const bool hollowed = hollowFilledAreas(
-        c.despeckled, c.widths.rim, c.hollowed, c.toolkit, 2, std::max(2, c.widths.thin),
+        c.despeckled, c.widths.rim, c.hollowed, c.toolkit, c.tolerances.keptRim,
+        std::max(c.tolerances.leastCoreDepth, c.widths.thin),
         [&cores = c.cores](std::int32_t y, const auto& interior, bool any) { cores.addRow(y, interior, any); });
     c.strokes = hollowed ? &c.hollowed.vram : &c.despeckled;
     c.strokeInk.emplace(*c.strokes);
@@ -53,9 +56,8 @@ void hollowAreas(Context& c) {
     }
 }
 
-// Runs up to a little more than twice the thickest strokes' width cut strokes; longer ones run along.
 PieceFinder pieceFinder(Context& c) {
-    return {*c.strokes, std::max(8, c.widths.thick * 5 / 2), c.options.tolerance, c.pool, c.pieces};
+    return {*c.strokes, c.tolerances.longestCuttingRun(c.widths.thick), c.tolerances.entity, c.pool, c.pieces};
 }
 void rowPieces(Context& c) { pieceFinder(c).rows(c.caption, c.pass, c.toolkit); }
 void columnPieces(Context& c) { pieceFinder(c).columns(c.caption, c.pass, c.toolkit); }
@@ -65,14 +67,14 @@ void columnPieces(Context& c) { pieceFinder(c).columns(c.caption, c.pass, c.tool
 void hatches(Context& c) { findHatchStrokes(c.pieces.lines, *c.strokeInk, c.pool, c.tick); }
 // The arcs first: short straight pieces of a circle join it rather than each other.
 void arcs(Context& c) {
-    joinArcs(c.pieces.arcs, c.pieces.lines, *c.strokeInk, c.options.tolerance, c.drawing, c.pool, c.tick);
+    joinArcs(c.pieces.arcs, c.pieces.lines, *c.strokeInk, c.tolerances.entity, c.drawing, c.pool, c.tick);
 }
-void arcCentres(Context& c) { centreArcsOnStrokes(c.drawing, *c.strokeInk, c.options.tolerance, c.pool); }
+void arcCentres(Context& c) { centreArcsOnStrokes(c.drawing, *c.strokeInk, c.tolerances.entity, c.pool); }
 void lines(Context& c) {
-    c.lines = joinLines(c.pieces.lines, *c.strokeInk, c.filled, c.options.tolerance, c.pool, c.tick);
+    c.lines = joinLines(c.pieces.lines, *c.strokeInk, c.filled, c.tolerances.entity, c.pool, c.tick);
 }
-void lineEnds(Context& c) { finishLineEnds(c.lines, *c.strokeInk, c.options.tolerance, c.filled, c.pool, c.tick); }
-void bowedLines(Context& c) { bendBowedLines(c.lines, *c.strokeInk, c.options.tolerance, c.drawing, c.pool, c.tick); }
+void lineEnds(Context& c) { finishLineEnds(c.lines, *c.strokeInk, c.tolerances.entity, c.filled, c.pool, c.tick); }
+void bowedLines(Context& c) { bendBowedLines(c.lines, *c.strokeInk, c.tolerances.entity, c.drawing, c.pool, c.tick); }
 void lineEntities(Context& c) {
     for (const LinePiece& line : c.lines) {
         c.drawing.drawing.lines.push_back({line.a, line.b});
@@ -83,16 +85,16 @@ void lineEntities(Context& c) {
 
 // The entities tidied.
 
-void covered(Context& c) { dropCoveredEntities(c.drawing, c.options.tolerance, c.pool, c.tick); }
-void tangents(Context& c) { meetAtTangentPoints(c.drawing.drawing, c.options.tolerance, c.tick); }
-void shoulderFillets(Context& c) { fitShoulderFillets(c.drawing, *c.strokeInk, c.options.tolerance, c.tick); }
+void covered(Context& c) { dropCoveredEntities(c.drawing, c.tolerances.entity, c.pool, c.tick); }
+void tangents(Context& c) { meetAtTangentPoints(c.drawing.drawing, c.tolerances.entity, c.tick); }
+void shoulderFillets(Context& c) { fitShoulderFillets(c.drawing, *c.strokeInk, c.tolerances.entity, c.tick); }
 void fillets(Context& c) {
-    roundFilletedCorners(c.drawing, *c.strokeInk, *c.despeckledInk, c.options.tolerance, c.tick);
+    roundFilletedCorners(c.drawing, *c.strokeInk, *c.despeckledInk, c.tolerances.entity, c.tick);
 }
-void dashedCircles(Context& c) { gatherDashedCircles(c.drawing, *c.strokeInk, c.options.tolerance, c.tick); }
+void dashedCircles(Context& c) { gatherDashedCircles(c.drawing, *c.strokeInk, c.tolerances.entity, c.tick); }
 void arrowheads(Context& c) { outlineArrowheads(c.drawing, *c.despeckledInk, c.tick); }
 void overlappingArcs(Context& c) {
-    mergeOverlappingArcs(c.drawing, *c.strokeInk, *c.despeckledInk, c.options.tolerance, c.tick);
+    mergeOverlappingArcs(c.drawing, *c.strokeInk, *c.despeckledInk, c.tolerances.entity, c.tick);
 }
 void degenerate(Context& c) { dropDegenerateEntities(c.drawing, c.tick); }
 
@@ -102,7 +104,7 @@ void inkGroups(Context& c) { c.groups.emplace(c.despeckled, nullptr, c.pool, c.t
 void roundGroups(Context& c) { replaceRoundGroups(*c.groups, c.drawing, c.tick); }
 void holes(Context& c) { c.holes = holesOfPage(c.despeckled, *c.groups, c.pool); }
 void roundHoles(Context& c) { replaceRoundHoles(c.despeckled, c.holes, c.drawing, c.pool, c.tick); }
-void boxHoles(Context& c) { replaceBoxHoles(c.despeckled, c.holes, c.drawing, c.pool, c.options.tolerance, c.tick); }
+void boxHoles(Context& c) { replaceBoxHoles(c.despeckled, c.holes, c.drawing, c.pool, c.tolerances.entity, c.tick); }
 void junctionDots(Context& c) { replaceJunctionDots(c.despeckled, c.cores, c.drawing, c.pool, c.tick); }
 // The last pass over the groups and holes, which go with it.
 void blobs(Context& c) {

@@ -16,7 +16,6 @@ namespace kelvarin {
 namespace {
 
 constexpr std::int32_t kLongestCounted = 64;
-constexpr double kWidestPenMm = 1.0;
 constexpr std::int32_t kSampleEvery = 8;  // rows and strips of columns looked at for the run lengths
 
 using RunLengthCounts = std::array<std::int64_t, kLongestCounted + 1>;
@@ -68,21 +67,22 @@ std::int32_t runLengthShare(const RunLengthCounts& counts, double share) {
 
 }  // namespace
 
-StrokeWidths measureStrokeWidths(const VirtualVram& grid, double dotsPerMm, Toolkit& toolkit) {
+StrokeWidths measureStrokeWidths(const VirtualVram& grid, double dotsPerMm, const Tolerances& tolerances,
+                                 Toolkit& toolkit) {
     StrokeWidths widths;
     // Runs up to a little more than twice the thickest strokes' width cut strokes; longer ones run along.
     const RunLengthCounts counts = runLengthCounts(grid, toolkit);
     widths.thick = runLengthShare(counts, 0.9);
-    // Areas much wider than the strokes are drawn by their outlines: the centre lines of their rims. Pens
-    // differ by three times at most and are at most a millimetre wide, so ink four times as wide as the thin
-    // strokes, or wider than that, is such an area however much of the page the areas fill (their runs would
-    // otherwise count as the thick strokes).
+    // Areas much wider than the strokes are drawn by their outlines: the centre lines of their rims. Ink a
+    // few times as wide as the thin strokes, or wider than a pen, is such an area however much of the page
+    // the areas fill (their runs would otherwise count as the thick strokes).
     widths.thin = runLengthShare(counts, 0.25);
-    widths.widest = std::min(widths.thick, 4 * widths.thin);
+    widths.widest = std::min(widths.thick, tolerances.areaInThinPens * widths.thin);
     if (dotsPerMm > 0) {
-        widths.widest = std::min(widths.widest, static_cast<std::int32_t>(std::ceil(kWidestPenMm * dotsPerMm)));
+        widths.widest =
+            std::min(widths.widest, static_cast<std::int32_t>(std::ceil(tolerances.widestPenMm * dotsPerMm)));
     }
-    widths.rim = widths.widest / 2 + 2;
+    widths.rim = widths.widest / 2 + tolerances.rimMargin;
     return widths;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "convert/VirtualVram.h"
+#include "vectorize/pipeline/Tolerances.h"
 
 namespace kelvarin {
 
@@ -18,7 +19,8 @@ struct StrokeWidths {
 };
 
 // The widths of grid's strokes; dotsPerMm (0 when unknown) caps the widest stroke at a pen's widest.
-StrokeWidths measureStrokeWidths(const VirtualVram& grid, double dotsPerMm, Toolkit& toolkit);
+StrokeWidths measureStrokeWidths(const VirtualVram& grid, double dotsPerMm, const Tolerances& tolerances,
+                                 Toolkit& toolkit);
 
 // The size of the dust the vector mode drops by itself: groups of line cells smaller than a square of the
 // drawing's typical stroke width.

@@ -12,6 +12,7 @@
 #include "vectorize/assembly/LineAssembly.h"
 #include "vectorize/geometry/Pieces.h"
 #include "vectorize/pipeline/StrokeWidths.h"
+#include "vectorize/pipeline/Tolerances.h"
 #include "vectorize/raster/FilledCores.h"
 #include "vectorize/raster/Holes.h"
 #include "vectorize/raster/Hollowing.h"
@@ -41,8 +42,9 @@ struct VectorizeContext {
     HollowedAreas filled;  // the two probes when areas were hollowed, else none
     FilledCores cores;     // the cores of the filled areas, found while hollowing
 
-    // The tolerances in use: options.tolerance is the dots an entity may lie from its centre line.
+    // The options and the tolerances in use (tolerances.entity is options.tolerance).
     const VectorizeOptions options;
+    Tolerances tolerances;
     StrokeWidths widths;
 
     // The stop check, the progress and the workers.
