@@ -12,8 +12,8 @@
 #include "cli/CliRun.h"
 #include "common/Error.h"
 #include "convert/PictureTurn.h"
+#include "convert/deskew/SkewSearch.h"
 #include "support/FormFixture.h"
-#include "vectorize/SkewSearch.h"
 
 namespace kelvarin {
 namespace {

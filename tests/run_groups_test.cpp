@@ -9,7 +9,7 @@
 #include "common/WorkerPool.h"
 #include "convert/VirtualVram.h"
 #include "support/PackedCells.h"
-#include "vectorize/RunGroups.h"
+#include "vectorize/raster/RunGroups.h"
 
 namespace kelvarin {
 namespace {

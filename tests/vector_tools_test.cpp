@@ -15,12 +15,12 @@
 #include "common/WorkerPool.h"
 #include "convert/VirtualVram.h"
 #include "support/PackedCells.h"
-#include "vectorize/Distances.h"
-#include "vectorize/Holes.h"
-#include "vectorize/InkProbe.h"
-#include "vectorize/InkRay.h"
-#include "vectorize/RunGroups.h"
-#include "vectorize/SegmentIndex.h"
+#include "vectorize/geometry/Distances.h"
+#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/raster/Holes.h"
+#include "vectorize/raster/InkProbe.h"
+#include "vectorize/raster/InkRay.h"
+#include "vectorize/raster/RunGroups.h"
 
 namespace kelvarin {
 namespace {

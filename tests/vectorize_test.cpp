@@ -14,11 +14,11 @@
 #include "convert/VirtualVram.h"
 #include "support/FakeView.h"
 #include "support/FormFixture.h"
-#include "vectorize/Distances.h"
-#include "vectorize/Fitting.h"
-#include "vectorize/InkProbe.h"
-#include "vectorize/Slots.h"
 #include "vectorize/Vectorize.h"
+#include "vectorize/geometry/Distances.h"
+#include "vectorize/geometry/Fitting.h"
+#include "vectorize/raster/InkProbe.h"
+#include "vectorize/rounds/Slots.h"
 
 namespace kelvarin {
 namespace {

@@ -8,7 +8,7 @@
 #include "common/PassState.h"
 #include "convert/ConversionSettings.h"
 #include "convert/VirtualVram.h"
-#include "vectorize/Geometry.h"
+#include "vectorize/geometry/Geometry.h"
 
 namespace kelvarin {
 

@@ -17,14 +17,14 @@
 #include "convert/LineExtraction.h"
 #include "convert/LineSegmentList.h"
 #include "convert/Strokes.h"
+#include "convert/deskew/Deskew.h"
 #include "dxf/DxfDocument.h"
+#include "dxf/ScaleFit.h"
 #include "fileutil/Cp932Codec.h"
 #include "fileutil/DirectorySearch.h"
 #include "fileutil/FileInfo.h"
 #include "fileutil/SafeFileWriter.h"
 #include "text/TextRecognition.h"
-#include "vectorize/Deskew.h"
-#include "vectorize/ScaleFit.h"
 #include "vectorize/Vectorize.h"
 
 namespace kelvarin {

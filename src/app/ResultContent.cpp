@@ -14,8 +14,8 @@
 #include "common/TextFormat.h"
 #include "common/Toolkit.h"
 #include "convert/ResultLayers.h"
+#include "convert/deskew/SkewSearch.h"
 #include "text/TextRecognition.h"
-#include "vectorize/SkewSearch.h"
 #include "vectorize/Vectorize.h"
 
 namespace kelvarin {

@@ -7,7 +7,7 @@
 #include <string>
 #include <variant>
 
-#include "vectorize/Geometry.h"
+#include "vectorize/geometry/Geometry.h"
 
 namespace kelvarin {
 

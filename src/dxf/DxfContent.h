@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "convert/SegmentSource.h"
-#include "vectorize/Geometry.h"
+#include "vectorize/geometry/Geometry.h"
 
 namespace kelvarin {
 

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "convert/ResultLayers.h"
-#include "vectorize/Geometry.h"
+#include "vectorize/geometry/Geometry.h"
 
 namespace kelvarin {
 

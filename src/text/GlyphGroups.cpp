@@ -8,7 +8,7 @@
 #include "common/DisjointSets.h"
 #include "common/Toolkit.h"
 #include "convert/RunScan.h"
-#include "vectorize/RunGroups.h"
+#include "vectorize/raster/RunGroups.h"
 
 namespace kelvarin {
 

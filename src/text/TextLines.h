@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "text/GlyphGroups.h"
-#include "vectorize/Geometry.h"
+#include "vectorize/geometry/Geometry.h"
 
 namespace kelvarin {
 

@@ -20,8 +20,8 @@
 #include "text/LineReader.h"
 #include "text/SymbolFixes.h"
 #include "text/TextLines.h"
-#include "vectorize/DrawingTurn.h"
 #include "vectorize/Vectorize.h"
+#include "vectorize/geometry/DrawingTurn.h"
 
 namespace kelvarin {
 

@@ -9,7 +9,7 @@
 #include "convert/ConversionSettings.h"
 #include "convert/Despeckle.h"
 #include "convert/VirtualVram.h"
-#include "vectorize/Geometry.h"
+#include "vectorize/geometry/Geometry.h"
 
 namespace kelvarin {
 

@@ -2,11 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "bitmap/BitmapData.h"
 #include "convert/ConversionSettings.h"
 #include "convert/VirtualVram.h"
-#include "vectorize/Geometry.h"
+#include "vectorize/geometry/Geometry.h"
 
 namespace kelvarin {
 
@@ -17,15 +18,13 @@ struct VectorizeOptions {
     double tolerance = ConversionOptions::kDefaultTolerance;  // dots between an entity and its centre line
     std::int32_t threads = 0;                                 // 0 for one per core
     double dotsPerMm = 0;                                     // the scan's resolution; 0 when unknown
+    // A debug switch: the drawing as it stands after the pass of this name (vectorPasses()); empty for all.
+    std::string_view stopAfter;
 };
 
-// The size of the dust the vector mode drops by itself: groups of line cells smaller than a square of the
-// drawing's typical stroke width.
-std::int64_t automaticSpeckleSize(const VirtualVram& grid, Toolkit& toolkit);
-
 // The centre lines of the grid's strokes as lines, arcs and circles, and with undespeckled (the grid before
-// its dust was dropped) the dots of dotted lines among that dust. Numbered passes, each setting
-// CurrentStep; PassNumber moves past them.
+// its dust was dropped) the dots of dotted lines among that dust: the passes of vectorPasses() in order.
+// Numbered passes, each setting CurrentStep; PassNumber moves past them.
 VectorDrawing VectorizeGrid(const VirtualVram& grid, const VectorizeOptions& options, PassState& pass, Toolkit& toolkit,
                             const VirtualVram* undespeckled = nullptr);
 
