@@ -27,7 +27,7 @@ namespace kelvarin {
 
 namespace {
 
-// A reading this sure is taken without trying the line's other directions.
+// A reading this sure tells the page's text sizes, and stroke kana and short words need it.
 constexpr double kSureConfidence = 90;
 
 struct LineResult {
@@ -205,18 +205,20 @@ void keepLikelier(const Reading& reading, const LineFrame& frame, int side, Line
 // A line in square cells is read in Japanese alone, and taken when it reads as one Japanese character a
 // cell: together with English the engine reads two kanji as two Latin letters surer than as kanji, and its
 // confidence in a kanji line is often low when the line is read right.
-bool readAsJapanese(const std::vector<Glyph>& glyphs, const GlyphLine& line, WorkerReaders& readers, LineResult& best) {
+bool readAsJapanese(const std::vector<Glyph>& glyphs, const GlyphLine& line, double direction, WorkerReaders& readers,
+                    LineResult& best, std::optional<Reading>& japaneseReading) {
     constexpr double kLeastJapaneseConfidence = 10;
-    if (!readers.hasJapanese() || best.likelihood == -INFINITY) {
+    if (!readers.hasJapanese()) {
         return false;
     }
-    const LineFrame frame = frameOf(glyphs, line, best.text.degrees);
+    const LineFrame frame = frameOf(glyphs, line, direction);
     const CharacterCells cells = characterCells(glyphs, line, frame);
-    const Reading reading =
-        readAs(readers.get("jpn"), uprightLine(glyphs, line, frame), glyphs, line, frame, readers.codec());
     if (!cells.square()) {
         return false;
     }
+    japaneseReading =
+        readAs(readers.get("jpn"), uprightLine(glyphs, line, frame), glyphs, line, frame, readers.codec());
+    const Reading& reading = *japaneseReading;
     // A kanji of parts far apart may take two cells (製).
     const std::size_t read = japaneseCharacters(reading.text);
     const bool agrees = read == cells.count || (cells.count >= 3 && read + 1 == cells.count);
@@ -227,32 +229,44 @@ bool readAsJapanese(const std::vector<Glyph>& glyphs, const GlyphLine& line, Wor
     return true;
 }
 
-// Reads the line in each of its directions until one is read surely enough, keeps the likeliest, and reads
+// Reads the line in each of its directions until one is read well enough, keeps the likeliest, and reads
 // that direction again in Japanese alone when it stands in square cells, or in each language alone unless
-// it was read surely.
+// it was read surely. Text across is mostly upright: it is read upside down only when upright reads poorly;
+// text up or askew is as often read one way as the other.
 LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const GlyphLine& line,
                     double leastHeight, WorkerReaders& readers) {
     constexpr double kVerySure = 85;
     LineResult best;
     best.text.confidence = -1;
+    std::optional<Reading> japaneseReading;
+    // Kanji and kana across are read in Japanese alone first: read so, they need no other reading.
+    if (line.directions.front() == 0 && readAsJapanese(glyphs, line, 0, readers, best, japaneseReading)) {
+        best.readInJapanese = true;
+        best.good = best.text.height >= leastHeight && hasWordCharacter(best.text.text);
+        return best;
+    }
+    japaneseReading.reset();
     for (const double direction : line.directions) {
         const LineFrame frame = frameOf(glyphs, line, direction);
         const Reading reading =
             readAs(readers.together(), uprightLine(glyphs, line, frame), glyphs, line, frame, readers.codec());
         keepLikelier(reading, frame, parallelLineSide(grid, frame), best);
-        // Text across is mostly upright; text up or askew is as often read one way as the other.
-        if (best.likelihood >= kSureConfidence && line.directions.front() == 0) {
+        if (best.likelihood >= kLeastTextConfidence && line.directions.front() == 0) {
             break;
         }
     }
-    const bool japanese = readAsJapanese(glyphs, line, readers, best);
+    const bool japanese =
+        best.likelihood > -INFINITY && readAsJapanese(glyphs, line, best.text.degrees, readers, best, japaneseReading);
     best.readInJapanese = japanese;
     if (!japanese && best.likelihood > -INFINITY && best.likelihood < kVerySure) {
         const LineFrame frame = frameOf(glyphs, line, best.text.degrees);
         const GreyImage image = uprightLine(glyphs, line, frame);
         const int side = parallelLineSide(grid, frame);
         for (const std::string& language : readers.singles()) {
-            keepLikelier(readAs(readers.get(language), image, glyphs, line, frame, readers.codec()), frame, side, best);
+            const Reading reading = language == "jpn" && japaneseReading
+                                        ? *japaneseReading
+                                        : readAs(readers.get(language), image, glyphs, line, frame, readers.codec());
+            keepLikelier(reading, frame, side, best);
         }
     }
     best.good = japanese || plausible(best.text, characterCells(glyphs, line, frameOf(glyphs, line, best.text.degrees)),
