@@ -141,6 +141,7 @@ void ResultView::paintEvent(QPaintEvent* event) {
     dropHiddenTiles(tiles);
     if (m_vectors && m_shown != Layers::Scan) {
         drawVectors(painter);
+        drawTexts(painter);
     }
 }
 
@@ -182,6 +183,29 @@ void ResultView::drawVectors(QPainter& painter) const {
             painter.drawArc(bounds, static_cast<int>(std::lround(arc.startDegrees * 16)),
                             static_cast<int>(std::lround((span == 0 ? 360 : span) * 16)));
         }
+    }
+}
+
+void ResultView::drawTexts(QPainter& painter) const {
+    // A font's capitals stand about 0.72 of its pixel size; a TEXT's height is its cap height.
+    constexpr double kCapPerPixelSize = 0.72;
+    painter.setPen(QColor::fromRgb(kTextColour));
+    const QRectF shown = QRectF(rect());
+    for (const VectorText& text : m_vectors->texts) {
+        const int pixels = static_cast<int>(std::lround(text.height * m_zoom / kCapPerPixelSize));
+        const QPointF at = screenOf(text.insertion);
+        const double reach = pixels * static_cast<double>(text.text.size());
+        if (pixels < 2 || !shown.adjusted(-reach, -reach, reach, reach).contains(at)) {
+            continue;
+        }
+        QFont font = painter.font();
+        font.setPixelSize(pixels);
+        painter.setFont(font);
+        painter.save();
+        painter.translate(at);
+        painter.rotate(-text.degrees);  // the screen's y runs down
+        painter.drawText(QPointF(0, 0), QString::fromStdString(text.text));
+        painter.restore();
     }
 }
 

@@ -15,7 +15,8 @@
 namespace kelvarin {
 
 // The result over the scan: the scan's line cells in light grey, the LINEs (runs, strokes or vectors,
-// arcs and circles as such) in red one screen pixel wide. Zooms with the wheel about the cursor, pans by
+// arcs and circles as such) in red one screen pixel wide, and the texts read in blue at their place, height
+// and turn. Zooms with the wheel about the cursor, pans by
 // dragging; F fits the page, 1 shows one cell per screen pixel, + and - zoom about the middle. The
 // picture is drawn in tiles of screen pixels, cached until the zoom or the layers shown change.
 class ResultView : public QWidget {
@@ -26,6 +27,7 @@ public:
     static constexpr QRgb kScanColour = 0xFFC0C0C0;
     static constexpr QRgb kLineColour = 0xFFE00000;
     static constexpr QRgb kOutsideColour = 0xFF808080;
+    static constexpr QRgb kTextColour = 0xFF0040E0;
 
     explicit ResultView(QWidget* parent);
 
@@ -60,6 +62,7 @@ private:
     const QImage& tile(QPoint index);
     void dropHiddenTiles(const QRect& visibleTiles);
     void drawVectors(QPainter& painter) const;
+    void drawTexts(QPainter& painter) const;
     QPointF screenOf(const Point& point) const;
 
     std::shared_ptr<const ResultLayers> m_layers;

@@ -52,6 +52,7 @@ private slots:
     void wheelZoomKeepsThePointUnderTheCursor();
     void previewCountsWhatAConversionWrites();
     void vectorsAreDrawnAsSuch();
+    void textsAreDrawnWhereTheyStand();
     void opensBesideTheMainWindowNeverOverIt();
     void screenshot();
 
@@ -233,6 +234,37 @@ void ResultViewTest::vectorsAreDrawnAsSuch() {
     QCOMPARE(at(45, 14), ResultView::kPaperColour);
     QCOMPARE(at(20, 20), ResultView::kPaperColour);
     QCOMPARE(at(50, 28), ResultView::kScanColour);  // the bar, scan only
+}
+
+// Texts read from the scan lie over it in their own colour, from their insertion point along their turn and
+// up to their height: one across and one turned 90°.
+void ResultViewTest::textsAreDrawnWhereTheyStand() {
+    ConversionSettings noRuns;
+    noRuns.MakeHorizontal = noRuns.MakeVertical = false;
+    auto vectors = std::make_shared<VectorDrawing>();
+    vectors->texts.push_back({{4, 4}, 12, 0, "HH", 95});
+    vectors->texts.push_back({{54, 10}, 12, 90, "HH", 95});
+    ConversionResult result{std::make_shared<const ResultLayers>(*m_state, noRuns), vectors, {0, 0, 0, 1234, {}, 2}};
+    m_window->resultWindow()->showResult(result, false, QString());
+    view().showActualSize();
+    // The pixels of the texts' colour (or its edges, smoothed over paper) within a box in dots, y up.
+    const auto bluePixels = [&](double left, double bottom, double right, double top) {
+        const QImage shown = view().grab().toImage();
+        int count = 0;
+        for (double y = bottom; y < top; y += 0.5) {
+            for (double x = left; x < right; x += 0.5) {
+                const QRgb pixel = pixelOfCell(shown, {x, kHeight - y});
+                count += qBlue(pixel) > 150 && qRed(pixel) < 100 ? 1 : 0;
+            }
+        }
+        return count;
+    };
+    QVERIFY(bluePixels(4, 4, 24, 16) > 40);    // across: right of and above its insertion point
+    QVERIFY(bluePixels(42, 10, 54, 30) > 40);  // turned 90°: above and left of it
+    QCOMPARE(bluePixels(2, 18, 38, 38), 0);
+    QCOMPARE(bluePixels(56, 0, 60, 38), 0);
+    view().setLayers(ResultView::Layers::Scan);
+    QCOMPARE(bluePixels(4, 4, 24, 16), 0);
 }
 
 // With KELVARIN_RESULT_SCREENSHOT set to a file, on an X display: the README's picture of the screen, the
