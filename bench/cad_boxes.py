@@ -33,6 +33,34 @@ def fonts():
     return font
 
 
+def first_baseline_drop(text):
+    """How far the block's first baseline lies below the text's anchor, in pixels of the page: the anchor is
+    the top, middle or bottom of the block, or the first baseline."""
+    h, count = text["h"], len(text["lines"])
+    return {"t": h, "m": h - (count - 1) * LINE_SPACING * h / 2 - h / 2,
+            "d": h - (count - 1) * LINE_SPACING * h, "s": 0}[text["va"]]
+
+
+def text_lines(texts, scale):
+    """The lines of the texts as bench/text_score.py's truth: the string, the start of its baseline (pixels
+    of the page, y up), the cap height, the angle and the length along the baseline; measured with the font
+    at `scale` times the page's resolution, as the page is drawn."""
+    font = fonts()
+    out = []
+    for text in texts:
+        h = text["h"]
+        face = font(h * scale / CAP)
+        c, s = math.cos(math.radians(text["rot"])), math.sin(math.radians(text["rot"]))
+        for k, line in enumerate(text["lines"]):
+            length = face.getlength(line) / scale * text["wf"]
+            along = {"l": 0, "m": -length / 2, "r": -length}[text["ha"]]
+            across = -(first_baseline_drop(text) + k * LINE_SPACING * h)
+            x, y = text["p"][0] + along * c - across * s, text["p"][1] + along * s + across * c
+            out.append({"text": line.strip(), "insertion": [x, y], "height": h, "angle": text["rot"] % 360,
+                        "length": length})
+    return out
+
+
 def text_stamp(text, scale, font):
     """The ink of a text (dict: p, h, rot, wf, lines, ha 'l'|'m'|'r', va 't'|'m'|'s'|'d', in pixels of the
     page) as an L image at `scale` times the page's resolution, and where its anchor lies in the image."""
@@ -45,9 +73,7 @@ def text_stamp(text, scale, font):
     width = max(1, round(2 * r / text["wf"]))
     image = Image.new("L", (width, 2 * r), 0)
     draw = ImageDraw.Draw(image)
-    # The block's first baseline below the anchor: top, middle or bottom of the block, or the first baseline.
-    drop = {"t": h, "m": h - (len(lines) - 1) * LINE_SPACING * h / 2 - h / 2,
-            "d": h - (len(lines) - 1) * LINE_SPACING * h, "s": 0}[text["va"]]
+    drop = first_baseline_drop(text) * scale
     for k, line in enumerate(lines):
         draw.text((width / 2, r + drop + k * LINE_SPACING * h), line, fill=255, font=face, anchor=text["ha"] + "s")
     if width != 2 * r:

@@ -36,7 +36,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from make_vector_drawings import PAPERS, SUPER, render, turned  # noqa: E402
-from cad_boxes import Boxes, paint_texts, settle  # noqa: E402
+from cad_boxes import Boxes, paint_texts, settle, text_lines  # noqa: E402
 from cad_collect import PENS_MM, Collector, read_source  # noqa: E402
 
 SMOOTH_MM = 0.1  # a polyline's straight pieces off a line by less are drawn as that line
@@ -281,6 +281,7 @@ def make(folder, name, drawing, source_folder, boxed=True, times=1):
             boxes.text(text)
         settle(truth, boxes)
         truth["boxed"] = True
+    truth["texts"] = text_lines(texts, SUPER)  # for bench/text_score.py; vector_score.py reads none of it
     with open(f"{folder}/{name}.json", "w") as out:
         json.dump(truth, out)
 

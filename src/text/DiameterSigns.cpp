@@ -12,7 +12,8 @@ namespace {
 
 constexpr double kLeastDescent = 0.2;  // below the baseline, in cap heights
 constexpr double kLeastRise = 0.6;     // above the baseline, in cap heights
-constexpr double kLeastCover = 0.5;    // of a symbol's width that must lie over the glyph
+constexpr double kLeastCover = 0.5;
+constexpr double kStemOffMiddle = 0.15;  // of the glyph's width    // of a symbol's width that must lie over the glyph
 
 // The spans along the baseline of the line's glyphs that rise most of the cap height and reach below the
 // baseline.
@@ -25,6 +26,7 @@ std::vector<std::pair<double, double>> descendingSpans(const std::vector<Glyph>&
     std::vector<std::pair<double, double>> spans;
     for (const std::size_t i : line.glyphs) {
         double alongLow = INFINITY, alongHigh = -INFINITY, acrossLow = INFINITY, acrossHigh = -INFINITY;
+        double below = 0, belowAlong = 0;  // the ink below the baseline: how much, and the sum of its places
         for (const LineSegment& run : glyphs[i].runs) {
             for (const double x : {run.StartX - 0.5, run.StartX + run.SpanX - 0.5}) {
                 for (const double y : {run.StartY - 0.5, run.StartY + 0.5}) {
@@ -34,8 +36,17 @@ std::vector<std::pair<double, double>> descendingSpans(const std::vector<Glyph>&
                     acrossHigh = std::max(acrossHigh, -x * s + y * c);
                 }
             }
+            const double middleX = run.StartX + (run.SpanX - 1) / 2.0;
+            if (-middleX * s + run.StartY * c < frame.baseline - kLeastDescent / 2 * height) {
+                below += run.SpanX;
+                belowAlong += run.SpanX * (middleX * c + run.StartY * s);
+            }
         }
-        if (acrossLow <= frame.baseline - kLeastDescent * height &&
+        // φ's stem reaches below in its middle; a comma or a 9 joined to its neighbour reaches below at a side.
+        const double middle = (alongLow + alongHigh) / 2;
+        const bool stemInTheMiddle =
+            below > 0 && std::abs(belowAlong / below - middle) <= kStemOffMiddle * (alongHigh - alongLow);
+        if (stemInTheMiddle && acrossLow <= frame.baseline - kLeastDescent * height &&
             acrossHigh >= frame.baseline + kLeastRise * height) {
             spans.emplace_back(alongLow, alongHigh);
         }
@@ -85,8 +96,11 @@ LineReading withDiameterSigns(const LineReading& reading, const GreyImage& image
         if (k > 0 && symbols[k].startsWord) {
             text += ' ';
         }
-        const bool sign =
-            over[k] >= 0 && readAsDiameter(symbols[k].text) && end < symbols.size() && isDigit(symbols[end].text);
+        // A decimal comma or point, or a digit, before it makes it a digit of the number (9,05).
+        const bool inNumber =
+            k > 0 && (isDigit(symbols[k - 1].text) || symbols[k - 1].text == "," || symbols[k - 1].text == ".");
+        const bool sign = over[k] >= 0 && !inNumber && readAsDiameter(symbols[k].text) && end < symbols.size() &&
+                          isDigit(symbols[end].text);
         if (sign) {
             text += "φ";
             changed = changed || symbols[k].text != "φ" || end != k + 1;
