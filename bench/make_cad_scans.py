@@ -44,6 +44,8 @@ SMALLEST_MM = 0.6  # without the boxing rule, lines shorter and arcs of a smalle
 CREDITED_MM = 2.0 + 0.01  # entities shorter than 2 mm are not credited by the score; a margin for rounding
 LIB = "librecad/support/library/"
 
+SMALLEST_LETTERING_MM = 1.8  # the cap height of the smallest lettering drawing standards allow
+
 # name: paper, dpi, skew, seed, kind, sources ("repo:path"); several sources are set out in a grid.
 TUNING = {
     "cad-part-dims": ("A4", 300, 0.4, 21, "part with dimensions", ["librecad:librecad/res/dxf/dim_sample.dxf"]),
@@ -281,7 +283,9 @@ def make(folder, name, drawing, source_folder, boxed=True, times=1):
             boxes.text(text)
         settle(truth, boxes)
         truth["boxed"] = True
-    truth["texts"] = text_lines(texts, SUPER)  # for bench/text_score.py; vector_score.py reads none of it
+    # For bench/text_score.py (vector_score.py reads none of it): the lines a reader can read on the scan,
+    # whose capitals stand at least as high as a drawing's smallest lettering.
+    truth["texts"] = [t for t in text_lines(texts, SUPER) if t["height"] >= SMALLEST_LETTERING_MM * mm]
     with open(f"{folder}/{name}.json", "w") as out:
         json.dump(truth, out)
 

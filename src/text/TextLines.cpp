@@ -12,11 +12,14 @@ namespace kelvarin {
 
 namespace {
 
-constexpr double kGapPerHeight = 0.9;       // the widest gap between neighbours, in glyph heights
-constexpr double kLeastOverlap = 0.5;       // of the smaller glyph's height
-constexpr double kGreatestSizeRatio = 2.5;  // between two glyphs of a line both longer than the smallest
-constexpr double kBarThinness = 0.15;       // a bar's width in its lengths
-constexpr double kNearPerSize = 1.5;        // centre distance of neighbours at other angles, in glyph sizes
+constexpr double kGapPerHeight = 0.9;        // the widest gap between neighbours, in glyph heights
+constexpr double kLeastOverlap = 0.5;        // of the smaller glyph's height
+constexpr double kGreatestSizeRatio = 2.5;   // between two glyphs of a line both longer than the smallest
+constexpr double kBarThinness = 0.15;        // a bar's width in its lengths
+constexpr double kNearPerSize = 1.5;         // centre distance of neighbours at other angles, in glyph sizes
+constexpr double kWordSpacePerHeight = 1.5;  // the widest space between the words of a line
+constexpr double kSameLineHeights = 1.3;     // the greatest ratio of two words' heights
+constexpr double kWordOverlap = 0.7;         // across, of the taller word's height
 
 struct Extent {
     std::int32_t low;
@@ -78,50 +81,86 @@ struct Box {
     Extent across;
 };
 
-// Joins each glyph that no neighbour joined and that lies inside the box of a line joined along rows
-// (upright false) or columns: a piece of a glyph above or beside the rest of it, as the upper box of 品.
-void joinEnclosed(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets) {
-    std::vector<std::size_t> members(sets.size(), 0);
+// The boxes of the lines joined along rows (upright false) or columns, by their roots: a line has two
+// marked glyphs or more.
+struct LineBoxes {
+    std::vector<std::size_t> members;       // marked glyphs by root
+    std::vector<std::optional<Box>> boxes;  // by root
+    std::vector<std::size_t> lines;         // the roots of lines, by the start of their boxes along
+};
+
+LineBoxes lineBoxes(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets) {
+    LineBoxes found;
+    found.members.assign(sets.size(), 0);
     for (std::size_t i = 0; i < sets.size(); ++i) {
-        members[sets.find(i)] += marked[i] ? 1 : 0;
+        found.members[sets.find(i)] += marked[i] ? 1 : 0;
     }
-    std::vector<std::optional<Box>> boxes(sets.size());
+    found.boxes.resize(sets.size());
     for (std::size_t i = 0; i < sets.size(); ++i) {
         const std::size_t r = sets.find(i);
-        if (!marked[i] || members[r] < 2) {
+        if (!marked[i] || found.members[r] < 2) {
             continue;
         }
         const Extent a = along(glyphs[i], upright), c = across(glyphs[i], upright);
-        if (!boxes[r]) {
-            boxes[r] = Box{a, c};
+        if (!found.boxes[r]) {
+            found.boxes[r] = Box{a, c};
         }
-        Box& box = *boxes[r];
+        Box& box = *found.boxes[r];
         box.along = {std::min(box.along.low, a.low), std::max(box.along.high, a.high)};
         box.across = {std::min(box.across.low, c.low), std::max(box.across.high, c.high)};
     }
-    std::vector<std::size_t> lines;
-    for (std::size_t r = 0; r < boxes.size(); ++r) {
-        if (boxes[r]) {
-            lines.push_back(r);
+    for (std::size_t r = 0; r < found.boxes.size(); ++r) {
+        if (found.boxes[r]) {
+            found.lines.push_back(r);
         }
     }
-    std::sort(lines.begin(), lines.end(),
-              [&](std::size_t a, std::size_t b) { return boxes[a]->along.low < boxes[b]->along.low; });
+    std::sort(found.lines.begin(), found.lines.end(),
+              [&](std::size_t a, std::size_t b) { return found.boxes[a]->along.low < found.boxes[b]->along.low; });
+    return found;
+}
+
+// Joins each glyph that no neighbour joined and that lies inside the box of a line: a piece of a glyph
+// above or beside the rest of it, as the upper box of 品.
+void joinEnclosed(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets) {
+    const LineBoxes found = lineBoxes(glyphs, marked, upright, sets);
     std::vector<std::int32_t> starts;
-    for (const std::size_t r : lines) {
-        starts.push_back(boxes[r]->along.low);
+    for (const std::size_t r : found.lines) {
+        starts.push_back(found.boxes[r]->along.low);
     }
     for (std::size_t i = 0; i < sets.size(); ++i) {
-        if (!marked[i] || members[sets.find(i)] != 1) {
+        if (!marked[i] || found.members[sets.find(i)] != 1) {
             continue;
         }
         const Extent a = along(glyphs[i], upright), c = across(glyphs[i], upright);
         const auto end = std::upper_bound(starts.begin(), starts.end(), a.low);
         for (auto k = starts.begin(); k != end; ++k) {
-            const Box& box = *boxes[lines[static_cast<std::size_t>(k - starts.begin())]];
+            const std::size_t line = found.lines[static_cast<std::size_t>(k - starts.begin())];
+            const Box& box = *found.boxes[line];
             if (a.high <= box.along.high && c.low >= box.across.low && c.high <= box.across.high) {
-                sets.join(lines[static_cast<std::size_t>(k - starts.begin())], i);
+                sets.join(line, i);
                 break;
+            }
+        }
+    }
+}
+
+// Joins the words of a line: lines of about the same height on one baseline, a word space apart.
+void joinWords(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets) {
+    const LineBoxes found = lineBoxes(glyphs, marked, upright, sets);
+    const auto& boxes = found.boxes;
+    for (std::size_t i = 0; i < found.lines.size(); ++i) {
+        const Box& a = *boxes[found.lines[i]];
+        for (std::size_t j = i + 1; j < found.lines.size(); ++j) {
+            const Box& b = *boxes[found.lines[j]];
+            const double height = std::max(a.across.size(), b.across.size());
+            if (b.along.low - a.along.high > kWordSpacePerHeight * height) {
+                continue;  // the next may start later still: the boxes are in order of their starts only
+            }
+            const double overlap = std::min(a.across.high, b.across.high) - std::max(a.across.low, b.across.low) + 1;
+            const bool sameHeight = std::max(a.across.size(), b.across.size()) <=
+                                    kSameLineHeights * std::min(a.across.size(), b.across.size());
+            if (b.along.low > a.along.high && sameHeight && overlap >= kWordOverlap * height) {
+                sets.join(found.lines[i], found.lines[j]);
             }
         }
     }
@@ -287,6 +326,8 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
     GlyphSets columns = joinAligned(glyphs, aligned, true, sizes.smallest);
     joinEnclosed(glyphs, aligned, false, rows);
     joinEnclosed(glyphs, aligned, true, columns);
+    joinWords(glyphs, aligned, false, rows);
+    joinWords(glyphs, aligned, true, columns);
     const std::vector<std::size_t> inRow = memberCounts(glyphs, rows, sizes.smallest);
     const std::vector<std::size_t> inColumn = memberCounts(glyphs, columns, sizes.smallest);
     std::vector<bool> across(glyphs.size()), up(glyphs.size()), rest(glyphs.size());
