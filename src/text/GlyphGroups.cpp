@@ -106,6 +106,28 @@ bool isRing(const Glyph& glyph) {
     return farthest - nearest < 0.3 * radius;
 }
 
+bool isStraightBar(const Glyph& glyph) {
+    constexpr double kBarThinness = 0.12;  // the spread across a bar in its spread along it
+    double count = 0, sumX = 0, sumY = 0, xx = 0, xy = 0, yy = 0;
+    for (const LineSegment& run : glyph.runs) {
+        // A run of n cells from x0: its moments in closed form.
+        const double n = run.SpanX, x0 = run.StartX, y = run.StartY;
+        const double sx = n * x0 + n * (n - 1) / 2;
+        const double sxx = n * x0 * x0 + x0 * n * (n - 1) + (n - 1) * n * (2 * n - 1) / 6;
+        count += n;
+        sumX += sx;
+        sumY += n * y;
+        xx += sxx;
+        xy += sx * y;
+        yy += n * y * y;
+    }
+    const double mx = sumX / count, my = sumY / count;
+    const double cxx = xx / count - mx * mx, cxy = xy / count - mx * my, cyy = yy / count - my * my;
+    const double half = (cxx + cyy) / 2, root = std::sqrt(std::max(0.0, half * half - (cxx * cyy - cxy * cxy)));
+    const double major = half + root, minor = std::max(0.0, half - root);
+    return major > 0 && std::sqrt(minor / major) <= kBarThinness;
+}
+
 namespace {
 
 bool inside(const Glyph& inner, const Glyph& outer) {

@@ -54,6 +54,9 @@ void findGlyphs(const VirtualVram& grid, const GlyphSizes& sizes, GlyphPage& pag
 // Whether the glyph is a round ring: a square box whose runs' ends all lie near one circle.
 bool isRing(const Glyph& glyph);
 
+// Whether the glyph is a straight stroke: a piece of a line between crossings, or 1, l, I, - and /.
+bool isStraightBar(const Glyph& glyph);
+
 // Clears the cells of the runs in the copy.
 void clearRuns(CleanedGrid& copy, const std::vector<LineSegment>& runs);
 

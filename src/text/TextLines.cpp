@@ -20,6 +20,7 @@ constexpr double kNearPerSize = 1.5;         // centre distance of neighbours at
 constexpr double kWordSpacePerHeight = 1.5;  // the widest space between the words of a line
 constexpr double kSameLineHeights = 1.3;     // the greatest ratio of two words' heights
 constexpr double kWordOverlap = 0.7;         // across, of the taller word's height
+constexpr double kMostlyBars = 0.6;          // of a line's glyphs, straight strokes
 
 struct Extent {
     std::int32_t low;
@@ -367,7 +368,13 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
                 ++(isRing(glyphs[i]) ? rings : others);
             }
         }
-        if (longest >= sizes.smallest && !(rings == 1 && others == 0)) {
+        // Lines of straight strokes are the pieces of crossing lines: text has few straight glyphs.
+        const auto bars = std::count_if(members.begin(), members.end(), [&](std::size_t i) {
+            return glyphSize(glyphs[i]) >= sizes.smallest / 2.0 && isStraightBar(glyphs[i]);
+        });
+        const bool ofBars =
+            rings + others >= 3 && static_cast<double>(bars) >= kMostlyBars * static_cast<double>(rings + others);
+        if (longest >= sizes.smallest && !(rings == 1 && others == 0) && !ofBars) {
             lines.push_back({std::move(members), std::move(directions)});
         }
     };
