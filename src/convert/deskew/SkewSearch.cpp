@@ -28,6 +28,14 @@ constexpr std::uint64_t kLeftmost = std::uint64_t{1} << 63;
 // twice that, a line across the page nearly as much), and a quarter of all the long lines' length.
 constexpr double kLeastAgreeingSpan = 0.5;
 constexpr double kLeastAgreeingShare = 0.25;
+// The coarse search's best angle crowds the centres at least this many times more above a typical
+// angle's crowding than the typical crowding itself (the median over the searched angles): lines square
+// to the page stand out of everything else on it. A rival peak, the best at least kRivalApart away, rises
+// at most kMostRival as far: a second family of long lines at another angle near the axes (blocks of lots
+// on a map, two roads) would make the turn a guess.
+constexpr double kLeastStandingOutAbove = 1;
+constexpr double kRivalApart = 0.5;  // degrees
+constexpr double kMostRival = 0.7;
 
 double radians(double degrees) { return degrees * std::numbers::pi / 180; }
 double degreesOf(double radians) { return radians * 180 / std::numbers::pi; }
@@ -148,14 +156,22 @@ std::int64_t crowding(const Centres& centres, double t, std::size_t stride, std:
     return sum;
 }
 
+// The crowding of the centres over a search's angles.
+struct Crowding {
+    double degrees = 0;        // the angle that crowds them most
+    std::int64_t best = -1;    // its crowding
+    std::int64_t typical = 0;  // the median over the angles looked at
+    std::int64_t rival = 0;    // the most at least kRivalApart from degrees
+};
+
 // The angle among around ± k × step (k up to steps, within the searched turns) that crowds the centres
 // most; the one nearer to around on a tie.
-double mostCrowded(const Centres& centres, double around, double step, std::int32_t steps, WorkReport& report,
-                   double fractionBefore, double fractionShare) {
+Crowding mostCrowded(const Centres& centres, double around, double step, std::int32_t steps, WorkReport& report,
+                     double fractionBefore, double fractionShare) {
     const std::size_t stride = std::max<std::size_t>(1, centres.points.size() / kSearchCentres);
     std::vector<std::int32_t> counts;
-    double best = around;
-    std::int64_t bestScore = -1;
+    std::vector<std::pair<double, std::int64_t>> scores;
+    Crowding found{around};
     for (std::int32_t k = 0; k <= 2 * steps; ++k) {
         const std::int32_t offset = k % 2 == 0 ? k / 2 : -(k + 1) / 2;  // 0, -1, 1, -2, 2, ...
         const double degrees = around + offset * step;
@@ -163,14 +179,31 @@ double mostCrowded(const Centres& centres, double around, double step, std::int3
             continue;
         }
         const std::int64_t score = crowding(centres, std::tan(radians(degrees)), stride, counts);
-        if (score > bestScore) {
-            best = degrees;
-            bestScore = score;
+        scores.emplace_back(degrees, score);
+        if (score > found.best) {
+            found.degrees = degrees;
+            found.best = score;
         }
         report.advance(static_cast<std::int64_t>(centres.points.size() / stride),
                        fractionBefore + fractionShare * k / (2.0 * steps));
     }
-    return best;
+    for (const auto& [degrees, score] : scores) {
+        if (std::abs(degrees - found.degrees) >= kRivalApart) {
+            found.rival = std::max(found.rival, score);
+        }
+    }
+    const auto middle = scores.begin() + static_cast<std::ptrdiff_t>(scores.size() / 2);
+    std::nth_element(scores.begin(), middle, scores.end(),
+                     [](const auto& a, const auto& b) { return a.second < b.second; });
+    found.typical = middle->second;
+    return found;
+}
+
+// Whether the search's best angle stands out clearly, with no rival of like height elsewhere.
+bool standsOut(const Crowding& search) {
+    const auto above = [&](std::int64_t score) { return static_cast<double>(score - search.typical); };
+    return above(search.best) >= kLeastStandingOutAbove * static_cast<double>(search.typical) &&
+           above(search.rival) <= kMostRival * above(search.best);
 }
 
 // Least-squares sums of a line's centres, across measured from the middle of its band.
@@ -371,9 +404,12 @@ SkewEstimate findSkew(const VirtualVram& grid, WorkReport& report) {
         return {};
     }
     const auto coarseSteps = static_cast<std::int32_t>(std::lround(kLargestSkewDegrees / kCoarseStep));
-    const double coarse = mostCrowded(centres, 0, kCoarseStep, coarseSteps, report, 0.6, 0.25);
+    const Crowding coarse = mostCrowded(centres, 0, kCoarseStep, coarseSteps, report, 0.6, 0.25);
+    if (!standsOut(coarse)) {
+        return {0, 0, true};
+    }
     const auto fineSteps = static_cast<std::int32_t>(std::lround(kCoarseStep / kFineStep));
-    const double fine = mostCrowded(centres, coarse, kFineStep, fineSteps, report, 0.85, 0.05);
+    const double fine = mostCrowded(centres, coarse.degrees, kFineStep, fineSteps, report, 0.85, 0.05).degrees;
     // Long enough not to be a row of text or a hatching's short strokes.
     const double minLength = std::max(32.0, std::min(grid.width(), height) / 10.0);
     const double t = std::tan(radians(fine));

@@ -23,7 +23,9 @@ struct SkewEstimate {
 // rows and columns; a search over the angles finds the one that stacks the most centres onto common lines,
 // and each long line found there is fitted by least squares. The result is the fitted lines' agreed angle,
 // weighted by how sure each fit is; a line that disagrees with the others (one drawn at a slant) is left
-// out. Reads the grid's words a row at a time and never holds a copy of the picture.
+// out. No angle, unsure, when the best angle does not crowd the centres far more than a typical one or
+// another angle crowds them nearly as much (a map or a road plan: long lines at many angles, few along the
+// axes). Reads the grid's words a row at a time and never holds a copy of the picture.
 SkewEstimate findSkew(const VirtualVram& grid, WorkReport& report);
 
 }  // namespace kelvarin
