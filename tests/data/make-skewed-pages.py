@@ -9,6 +9,7 @@ import pathlib
 import random
 import sys
 
+import numpy
 from PIL import Image, ImageChops, ImageDraw, ImageFilter
 
 OUT = pathlib.Path(sys.argv[1])
@@ -145,7 +146,9 @@ def page(kind, width, height, degrees, seed, scale=1):
     kind(ImageDraw.Draw(image), width, height)
     image = image.rotate(degrees, resample=Image.Resampling.BICUBIC, fillcolor=255)
     image = image.filter(ImageFilter.GaussianBlur(1.2 * scale))
-    noise = Image.effect_noise((width, height), 40)
+    # Grey noise of deviation 40 about 128, seeded so that every run draws the same pages.
+    grey = numpy.random.default_rng(seed).normal(128, 40, (height, width))
+    noise = Image.fromarray(numpy.clip(grey, 0, 255).astype(numpy.uint8), "L")
     image = ImageChops.add(image, noise, scale=1.0, offset=-128)
     random.seed(seed)
     draw = ImageDraw.Draw(image)

@@ -35,7 +35,7 @@ constexpr double kLeastAgreeingShare = 0.25;
 // on a map, two roads) would make the turn a guess.
 constexpr double kLeastStandingOutAbove = 1;
 constexpr double kRivalApart = 0.5;  // degrees
-constexpr double kMostRival = 0.7;
+constexpr double kMostRival = 0.5;
 
 double radians(double degrees) { return degrees * std::numbers::pi / 180; }
 double degreesOf(double radians) { return radians * 180 / std::numbers::pi; }
