@@ -63,6 +63,12 @@ TEST(tolerances, lengths_come_to_their_dots_at_300_dpi_and_scale_with_the_resolu
         EXPECT_EQ(length.dots(at1200), length.at300 * std::pow(4, length.power)) << length.name;
     }
     EXPECT_EQ(at600.entity, 2);  // --tolerance is the user's, in dots
+    // At 200 dpi the lengths are two thirds, but the hollowing's stay two cells at least.
+    const Tolerances at200 = Tolerances::forScan(200 / kMmPerInch, 2);
+    EXPECT_EQ(at200.largestRound, 80);
+    EXPECT_EQ(at200.rimMargin, 2);
+    EXPECT_EQ(at200.keptRim, 2);
+    EXPECT_EQ(at200.leastCoreDepth, 2);
 }
 
 // A drawing in millimetres: strokes of a round pen, and dust two dots across at 300 dpi.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vectorize/pipeline/Tolerances.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kelvarin {
@@ -11,6 +12,10 @@ namespace {
 constexpr double kUnstatedDotsPerMm = 300 / 25.4;
 
 // The lengths, in millimetres (areas in mm²); at 300 dpi each comes to the whole or half dots in brackets.
+
+// The hollowing's lengths are never fewer than two cells, whatever the resolution: a thinner rim or core
+// has no centre line to follow.
+constexpr std::int32_t kFewestRimCells = 2;
 
 // Filled areas are hollowed to a rim of half the widest stroke and this much more (2 dots).
 constexpr double kRimMarginMm = 0.16933;
@@ -53,9 +58,9 @@ Tolerances Tolerances::forScan(double dotsPerMm, double entity) {
     Tolerances t;
     t.dotsPerMm = scale;
     t.entity = entity;
-    t.rimMargin = whole(kRimMarginMm);
-    t.keptRim = whole(kKeptRimMm);
-    t.leastCoreDepth = whole(kLeastCoreDepthMm);
+    t.rimMargin = std::max(kFewestRimCells, whole(kRimMarginMm));
+    t.keptRim = std::max(kFewestRimCells, whole(kKeptRimMm));
+    t.leastCoreDepth = std::max(kFewestRimCells, whole(kLeastCoreDepthMm));
     t.leastCuttingRun = whole(kLeastCuttingRunMm);
     t.speckCells = std::llround(kSpeckMm2 * scale * scale);
     t.smallestDisc = dots(kSmallestDiscMm);
