@@ -102,8 +102,8 @@ void degenerate(Context& c) { dropDegenerateEntities(c.drawing, c.tick); }
 
 void inkGroups(Context& c) { c.groups.emplace(c.despeckled, nullptr, c.pool, c.tick); }
 void roundGroups(Context& c) { replaceRoundGroups(*c.groups, c.tolerances, c.drawing, c.tick); }
-void holes(Context& c) { c.holes = holesOfPage(c.despeckled, *c.groups, c.pool); }
-void roundHoles(Context& c) { replaceRoundHoles(c.despeckled, c.holes, c.drawing, c.pool, c.tick); }
+void holes(Context& c) { c.holes = holesOfPage(c.despeckled, *c.groups, c.tolerances.largestHole, c.pool); }
+void roundHoles(Context& c) { replaceRoundHoles(c.despeckled, c.holes, c.tolerances, c.drawing, c.pool, c.tick); }
 void boxHoles(Context& c) { replaceBoxHoles(c.despeckled, c.holes, c.drawing, c.pool, c.tolerances.entity, c.tick); }
 void junctionDots(Context& c) { replaceJunctionDots(c.despeckled, c.cores, c.tolerances, c.drawing, c.pool, c.tick); }
 // The last pass over the groups and holes, which go with it.

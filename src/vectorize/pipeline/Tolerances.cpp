@@ -47,6 +47,15 @@ constexpr double kLongestDashGapMm = 5.41867;
 constexpr double kLargestDashedRadiusMm = 169.33333;
 // The widest gap between the ends of two pieces of one stroke that the scan broke (48 dots).
 constexpr double kWidestBrokenGapMm = 4.064;
+// The largest hole found, whole: larger circles come out whole from their pieces, but a hatched section's
+// holes and slots, whose circles the hatching cuts into pieces too short to join, are found by their holes
+// (400 dots).
+constexpr double kLargestHoleMm = 33.86667;
+// The largest hole whose pieces, that lines through it cut apart, are put together again: the pieces are
+// traced for every choice of them, and a page has many large holes between lines (200 dots).
+constexpr double kLargestCutHoleMm = 16.93333;
+// The widest line through a ring that cuts its hole apart (12 dots).
+constexpr double kWidestHoleCutMm = 1.016;
 
 }  // namespace
 
@@ -73,6 +82,9 @@ Tolerances Tolerances::forScan(double dotsPerMm, double entity) {
     t.longestDashGap = dots(kLongestDashGapMm);
     t.largestDashedRadius = dots(kLargestDashedRadiusMm);
     t.widestBrokenGap = dots(kWidestBrokenGapMm);
+    t.largestHole = whole(kLargestHoleMm);
+    t.largestCutHole = whole(kLargestCutHoleMm);
+    t.widestHoleCut = whole(kWidestHoleCutMm);
     return t;
 }
 

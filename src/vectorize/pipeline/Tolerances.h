@@ -42,6 +42,9 @@ struct Tolerances {
     double longestDashGap = 0;
     double largestDashedRadius = 0;
     double widestBrokenGap = 0;
+    std::int32_t largestHole = 0;
+    std::int32_t largestCutHole = 0;
+    std::int32_t widestHoleCut = 0;
 
     // The longest run that cuts a stroke, for strokes thick dots wide.
     std::int32_t longestCuttingRun(std::int32_t thick) const {
