@@ -51,6 +51,8 @@ TEST(tolerances, lengths_come_to_their_dots_at_300_dpi_and_scale_with_the_resolu
         {"largest hole", [](const Tolerances& t) { return t.largestHole; }, 400, 1},
         {"largest cut hole", [](const Tolerances& t) { return t.largestCutHole; }, 200, 1},
         {"widest hole cut", [](const Tolerances& t) { return t.widestHoleCut; }, 12, 1},
+        {"smallest taken arc", [](const Tolerances& t) { return t.smallestTakenArc; }, 16, 1},
+        {"largest taken arc", [](const Tolerances& t) { return t.largestTakenArc; }, 256, 1},
     };
     // 300 dpi as a BMP header tells it (11811 dots a metre), exactly, and unknown; then twice and four times.
     const Tolerances header300 = Tolerances::forScan(11811 / 1000.0, 2);

@@ -56,6 +56,10 @@ constexpr double kLargestHoleMm = 33.86667;
 constexpr double kLargestCutHoleMm = 16.93333;
 // The widest line through a ring that cuts its hole apart (12 dots).
 constexpr double kWidestHoleCutMm = 1.016;
+// The radii of the arcs a line running on past its tangent point takes ink from: a smaller bend parts from
+// the line soon, so what runs on is the line's own; a larger arc is a line's neighbour (16 and 256 dots).
+constexpr double kSmallestTakenArcMm = 1.35467;
+constexpr double kLargestTakenArcMm = 21.67467;
 
 }  // namespace
 
@@ -85,6 +89,8 @@ Tolerances Tolerances::forScan(double dotsPerMm, double entity) {
     t.largestHole = whole(kLargestHoleMm);
     t.largestCutHole = whole(kLargestCutHoleMm);
     t.widestHoleCut = whole(kWidestHoleCutMm);
+    t.smallestTakenArc = dots(kSmallestTakenArcMm);
+    t.largestTakenArc = dots(kLargestTakenArcMm);
     return t;
 }
 

@@ -45,6 +45,8 @@ struct Tolerances {
     std::int32_t largestHole = 0;
     std::int32_t largestCutHole = 0;
     std::int32_t widestHoleCut = 0;
+    double smallestTakenArc = 0;
+    double largestTakenArc = 0;
 
     // The longest run that cuts a stroke, for strokes thick dots wide.
     std::int32_t longestCuttingRun(std::int32_t thick) const {
