@@ -17,6 +17,7 @@
 #include "support/PackedCells.h"
 #include "vectorize/geometry/Distances.h"
 #include "vectorize/index/SegmentIndex.h"
+#include "vectorize/pipeline/Tolerances.h"
 #include "vectorize/raster/Holes.h"
 #include "vectorize/raster/InkProbe.h"
 #include "vectorize/raster/InkRay.h"
@@ -132,7 +133,7 @@ TEST(holes, each_traced_hole_holds_the_cells_a_fill_from_its_seed_reaches) {
     }
     WorkerPool pool(2, [] {});
     const RunGroups groups(cells.grid, nullptr, pool, [] {});
-    const PageHoles holes = holesOfPage(cells.grid, groups, pool);
+    const PageHoles holes = holesOfPage(cells.grid, groups, Tolerances::forScan(0, 2).largestHole, pool);
     const std::vector<const Hole*> listed = listedHoles(holes);
     ASSERT_GT(listed.size(), 500u) << "too few holes to tell";
     for (const Hole* hole : listed) {

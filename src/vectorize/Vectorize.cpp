@@ -48,8 +48,11 @@ double scanDotsPerMm(const BmpHeaderBytes& header) {
 VectorDrawing VectorizePicture(const BmpHeaderBytes& header, const VirtualVram& lineCells,
                                const ConversionOptions& options, double skewDegrees, PassState& pass,
                                Toolkit& toolkit) {
+    const double dotsPerMm = scanDotsPerMm(header);
     const std::int64_t despeckleSize =
-        options.DespeckleSize > 0 ? options.DespeckleSize : automaticSpeckleSize(lineCells, toolkit);
+        options.DespeckleSize > 0
+            ? options.DespeckleSize
+            : automaticSpeckleSize(lineCells, Tolerances::forScan(dotsPerMm, options.Tolerance).speckCells, toolkit);
     CleanedGrid cleaned;
     if (despeckleSize > 0) {
         Despeckle(header, lineCells, despeckleSize, cleaned, pass, toolkit);
@@ -59,7 +62,7 @@ VectorDrawing VectorizePicture(const BmpHeaderBytes& header, const VirtualVram& 
     VectorizeOptions vectorOptions;
     vectorOptions.tolerance = options.Tolerance;
     vectorOptions.threads = options.Threads;
-    vectorOptions.dotsPerMm = scanDotsPerMm(header);
+    vectorOptions.dotsPerMm = dotsPerMm;
     VectorDrawing drawing = VectorizeGrid(grid, vectorOptions, pass, toolkit, despeckleSize > 0 ? &lineCells : nullptr);
     return skewDegrees != 0 ? turnDrawing(drawing, -skewDegrees, grid.width(), grid.height()) : drawing;
 }

@@ -17,7 +17,7 @@ namespace kelvarin {
 
 namespace {
 
-constexpr double kWidestGap = 48;         // dots between the ends of two pieces of one stroke, at most
+// The gap between the ends of two pieces of one stroke is tolerances.widestBrokenGap at most.
 constexpr double kCleanGap = 1.5;         // dots of a gap that may hold no ink at all
 constexpr double kScatteredShare = 0.25;  // of a wider gap, ink as scanned along the line
 constexpr double kAside = 3;              // dots beside the line where such a gap is clean (not text, not a blot)
@@ -29,10 +29,10 @@ constexpr double kMostOff = 1;             // dots an inner end lies off the lin
 // Whether a line from `far` to `end` runs on into another, from `near` to `otherFar`, across a gap: both
 // inner ends lie on the line through the outer ones (a short dash's own slant tells little), and the
 // gap is a dot or two, or holds scattered ink along that line and none beside it.
-bool continues(Point far, Point end, Point near, Point otherFar, const InkProbe& scanned) {
+bool continues(Point far, Point end, Point near, Point otherFar, const InkProbe& scanned, double widestGap) {
     const Point along = unit(otherFar - far);
     const double gap = dot(near - end, along);
-    if (gap <= kLeastGap || gap > kWidestGap || dot(end - far, along) <= 0 || dot(otherFar - near, along) <= 0 ||
+    if (gap <= kLeastGap || gap > widestGap || dot(end - far, along) <= 0 || dot(otherFar - near, along) <= 0 ||
         distanceFromLine(end, far, along) > kMostOff || distanceFromLine(near, far, along) > kMostOff) {
         return false;
     }
@@ -54,9 +54,9 @@ bool continues(Point far, Point end, Point near, Point otherFar, const InkProbe&
 
 // How far the ink as scanned goes on from the end of a broken stroke outward (a unit direction), in dots:
 // up to the last inked dot before a clean stretch wider than the stroke's gaps.
-double scatteredReach(Point end, Point outward, const InkProbe& scanned) {
+double scatteredReach(Point end, Point outward, const InkProbe& scanned, double widestGap) {
     double reach = 0;
-    for (double t = 1; t <= kWidestGap && t - reach <= kWidestCleanStretch; t += 1) {
+    for (double t = 1; t <= widestGap && t - reach <= kWidestCleanStretch; t += 1) {
         if (scanned.near(end + outward * t)) {
             reach = t;
         }
@@ -65,7 +65,8 @@ double scatteredReach(Point end, Point outward, const InkProbe& scanned) {
 }
 
 // The sets of lines that are pieces of one stroke: each line's root (a line of its own is its own root).
-std::vector<std::uint32_t> joinedSets(const std::vector<VectorLine>& lines, const InkProbe& scanned, const Tick& tick) {
+std::vector<std::uint32_t> joinedSets(const std::vector<VectorLine>& lines, const InkProbe& scanned, double widestGap,
+                                      const Tick& tick) {
     SegmentIndex ends(kIndexCellSize);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         ends.insert(static_cast<std::int32_t>(2 * i), lines[i].a, lines[i].a);
@@ -76,7 +77,7 @@ std::vector<std::uint32_t> joinedSets(const std::vector<VectorLine>& lines, cons
     for (std::uint32_t i = 0; i < lines.size(); ++i) {
         tick();
         for (const auto& [far, end] : {std::pair{lines[i].b, lines[i].a}, std::pair{lines[i].a, lines[i].b}}) {
-            ends.near(end, kWidestGap + 1, near);
+            ends.near(end, widestGap + 1, near);
             for (const std::int32_t found : near) {
                 const auto j = static_cast<std::uint32_t>(found / 2);
                 if (j <= i) {
@@ -84,7 +85,8 @@ std::vector<std::uint32_t> joinedSets(const std::vector<VectorLine>& lines, cons
                 }
                 const bool atA = found % 2 == 0;
                 const Point otherNear = atA ? lines[j].a : lines[j].b, otherFar = atA ? lines[j].b : lines[j].a;
-                if (length(otherNear - end) <= kWidestGap && continues(far, end, otherNear, otherFar, scanned)) {
+                if (length(otherNear - end) <= widestGap &&
+                    continues(far, end, otherNear, otherFar, scanned, widestGap)) {
                     sets.join(i, j);
                 }
             }
@@ -95,9 +97,9 @@ std::vector<std::uint32_t> joinedSets(const std::vector<VectorLine>& lines, cons
 
 }  // namespace
 
-void joinBrokenStrokes(VectorDrawing& drawing, const InkProbe& scanned, const Tick& tick) {
+void joinBrokenStrokes(VectorDrawing& drawing, const InkProbe& scanned, double widestGap, const Tick& tick) {
     std::vector<VectorLine>& lines = drawing.lines;
-    const std::vector<std::uint32_t> root = joinedSets(lines, scanned, tick);
+    const std::vector<std::uint32_t> root = joinedSets(lines, scanned, widestGap, tick);
     // The lines of each set in their order; each set of several becomes the line through all their ends,
     // from the first to the last, whose ends run on over the dust the despeckling dropped, as far as the
     // scan has ink.
@@ -127,8 +129,8 @@ void joinBrokenStrokes(VectorDrawing& drawing, const InkProbe& scanned, const Ti
             }
         }
         const Point a = moments.mean + direction * low, b = moments.mean + direction * high;
-        lines[root[order[first]]] = {a - direction * scatteredReach(a, direction * -1, scanned),
-                                     b + direction * scatteredReach(b, direction, scanned)};
+        lines[root[order[first]]] = {a - direction * scatteredReach(a, direction * -1, scanned, widestGap),
+                                     b + direction * scatteredReach(b, direction, scanned, widestGap)};
     }
     std::size_t kept = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {

@@ -22,8 +22,8 @@ namespace kelvarin {
 
 namespace {
 
-constexpr std::int32_t kLargestDiameter = 120;  // dots; larger filled areas are drawn by their outlines
-constexpr double kSmallestRadius = 6;           // dots: smaller dots are left to the strokes and blobs
+// The discs' sizes are the tolerances' smallestJunctionRadius and largestRound (larger filled areas are
+// drawn by their outlines).
 constexpr int kRays = 64;
 constexpr double kStep = 0.5;  // dots between the probes along a ray
 // Of the rays, those that leave the disc at its circle; the others run out along the lines.
@@ -39,7 +39,7 @@ constexpr double kEdgeSlack = 0.5;  // dots the edge may stray from the fitted c
 // the corners of a filled square or of a triangle of even sides reach.
 constexpr double kLeastLineReach = 2.0;
 // Dots the rays look out to: far enough to tell a line leaving the largest disc.
-constexpr double kRayLimit = kLeastLineReach * kLargestDiameter / 2 + 4;
+double rayLimit(const Tolerances& sizes) { return kLeastLineReach * sizes.largestRound / 2 + 4; }
 
 // The largest distance below limit: the marches stop at their last probe.
 double before(double limit) { return std::nextafter(limit, -std::numeric_limits<double>::infinity()); }
@@ -70,14 +70,15 @@ struct Disc {
 // disc of twice the smallest radius, which most are, and farther when needed. look(limit) looks along the
 // rays up to limit dots and gives the typical ray.
 template <typename Look>
-void lookFarEnough(Look look) {
-    double limit = kLeastLineReach * 2 * kSmallestRadius + 1;
+void lookFarEnough(const Tolerances& sizes, Look look) {
+    const double farthest = rayLimit(sizes);
+    double limit = kLeastLineReach * 2 * sizes.smallestJunctionRadius + 1;
     for (;;) {
         const double typical = look(limit);
-        if (kLeastLineReach * typical + 1 < limit || limit >= kRayLimit) {
+        if (kLeastLineReach * typical + 1 < limit || limit >= farthest) {
             return;
         }
-        limit = std::min(kRayLimit, kLeastLineReach * typical * 1.5 + 2);
+        limit = std::min(farthest, kLeastLineReach * typical * 1.5 + 2);
     }
 }
 
@@ -112,9 +113,9 @@ RayEnds raysFrom(const InkProbe& ink, Point centre, double limit) {
 }
 
 // The rays about centre, looked along far enough (see lookFarEnough).
-RayEnds raysAbout(const InkProbe& ink, Point centre) {
+RayEnds raysAbout(const InkProbe& ink, const Tolerances& sizes, Point centre) {
     RayEnds ends;
-    lookFarEnough([&](double limit) {
+    lookFarEnough(sizes, [&](double limit) {
         ends = raysFrom(ink, centre, limit);
         return median(std::vector<double>(ends.outer.begin(), ends.outer.end()));
     });
@@ -126,11 +127,11 @@ RayEnds raysAbout(const InkProbe& ink, Point centre) {
 // cross it, too). Where a ray runs out along a line, past kLeastLineReach times the typical ray, the line is
 // crossed square to the ray: a stroke is wider there than the typical ray, a line leaving a disc no wider
 // than its radius.
-bool inStroke(const InkProbe& ink, Point seed) {
+bool inStroke(const InkProbe& ink, const Tolerances& sizes, Point seed) {
     constexpr int kFewRays = 16;
     std::array<double, kFewRays> ends{};
     double typical = 0;
-    lookFarEnough([&](double limit) {
+    lookFarEnough(sizes, [&](double limit) {
         for (int k = 0; k < kFewRays; ++k) {
             ends[static_cast<std::size_t>(k)] =
                 backgroundFrom(ink, seed, pointOnCircle({0, 0}, 1, 360.0 * k / kFewRays), 0, limit);
@@ -138,7 +139,7 @@ bool inStroke(const InkProbe& ink, Point seed) {
         typical = median(std::vector<double>(ends.begin(), ends.end()));
         return typical;
     });
-    if (typical < kSmallestRadius - kStep) {
+    if (typical < sizes.smallestJunctionRadius - kStep) {
         return true;
     }
     for (int k = 0; k < kFewRays; ++k) {
@@ -207,10 +208,10 @@ bool onlyLinesLeave(const RayEnds& ends, double radius, double tolerance) {
 }
 
 // The disc round centre, if the ink is one: the rays leave it at one circle but where lines run out of it.
-std::optional<Disc> discAround(const InkProbe& ink, Point centre) {
-    const RayEnds ends = raysAbout(ink, centre);
+std::optional<Disc> discAround(const InkProbe& ink, const Tolerances& sizes, Point centre) {
+    const RayEnds ends = raysAbout(ink, sizes, centre);
     const double radius = median(std::vector<double>(ends.outer.begin(), ends.outer.end()));
-    if (radius < kSmallestRadius || radius > kLargestDiameter / 2.0) {
+    if (radius < sizes.smallestJunctionRadius || radius > sizes.largestRound / 2.0) {
         return std::nullopt;
     }
     const double tolerance = std::max(1.5, 0.08 * radius);
@@ -248,13 +249,13 @@ std::optional<Disc> discAround(const InkProbe& ink, Point centre) {
 // The centre of the ink's edge round seed, a point inside a disc but maybe off its middle: the circle through
 // where the rays leave the ink, leaving out the rays that run out along lines, found again from its centre
 // until it stays. Nothing when there is none, or when a stroke wider than half the disc runs through seed.
-std::optional<Point> edgeCentre(const InkProbe& ink, Point seed) {
+std::optional<Point> edgeCentre(const InkProbe& ink, const Tolerances& sizes, Point seed) {
     constexpr int kRounds = 3;
     Point centre = seed;
     for (int round = 0; round < kRounds; ++round) {
-        const RayEnds ends = raysAbout(ink, centre);
+        const RayEnds ends = raysAbout(ink, sizes, centre);
         const double typical = median(std::vector<double>(ends.outer.begin(), ends.outer.end()));
-        if (typical < kSmallestRadius - 1 || !linesNarrow(ends, typical)) {
+        if (typical < sizes.smallestJunctionRadius - 1 || !linesNarrow(ends, typical)) {
             return std::nullopt;
         }
         std::vector<Point> edge;
@@ -271,7 +272,7 @@ std::optional<Point> edgeCentre(const InkProbe& ink, Point seed) {
             std::erase_if(edge, [&](Point p) { return length(p - fit.centre) - fit.radius > 1; });
             fit = fitCircle(edge);
         }
-        if (!fit.valid || length(fit.centre - seed) > kLargestDiameter / 2.0) {
+        if (!fit.valid || length(fit.centre - seed) > sizes.largestRound / 2.0) {
             return std::nullopt;
         }
         const double moved = length(fit.centre - centre);
@@ -331,19 +332,19 @@ void meetAtCentres(const CircleCells& edges, WideDrawing& wide, const Tick& tick
 
 }  // namespace
 
-void replaceJunctionDots(const VirtualVram& grid, FilledCores& cores, WideDrawing& wide, WorkerPool& pool,
-                         const Tick& tick) {
+void replaceJunctionDots(const VirtualVram& grid, FilledCores& cores, const Tolerances& sizes, WideDrawing& wide,
+                         WorkerPool& pool, const Tick& tick) {
     const InkProbe ink(grid);
     // Each core is looked at on its own by the workers; the discs are then taken in the cores' order, a core
     // within a disc taken already being part of it.
-    const std::vector<Point> middles = cores.roundMiddles(kLargestDiameter);
+    const std::vector<Point> middles = cores.roundMiddles(sizes.largestRound);
     std::vector<std::optional<Disc>> found(middles.size());
     pool.run(middles.size(), [&](std::size_t i, std::int32_t) {
-        if (inStroke(ink, middles[i])) {
+        if (inStroke(ink, sizes, middles[i])) {
             return;
         }
-        const std::optional<Point> centre = edgeCentre(ink, middles[i]);
-        found[i] = centre ? discAround(ink, *centre) : std::nullopt;
+        const std::optional<Point> centre = edgeCentre(ink, sizes, middles[i]);
+        found[i] = centre ? discAround(ink, sizes, *centre) : std::nullopt;
     });
     std::vector<Disc> discs;
     CircleCells edges;

@@ -42,7 +42,8 @@ double* arcEndNear(VectorArc& arc, Point touch, double reach, double shortBy) {
 }
 
 // Moves the line's end and the arc's end near the point where the line touches the arc's circle to it.
-void meetAtTangent(VectorArc& arc, VectorLine& line, double tolerance) {
+void meetAtTangent(VectorArc& arc, VectorLine& line, const Tolerances& sizes) {
+    const double tolerance = sizes.entity;
     const Point along = line.b - line.a;
     const double size = length(along);
     if (size <= 0) {
@@ -68,9 +69,10 @@ void meetAtTangent(VectorArc& arc, VectorLine& line, double tolerance) {
     // strokes overlap at all, which a circle keeps up √2 times as far. A short line touching an arc about its
     // middle (a small diamond's side about a circle) took nothing; a small bend parts from the line within a
     // few dots, so what runs on is the line's own; an arc hundreds of dots across is a line's neighbour.
-    constexpr double kSmallestTaken = 16, kLargestTaken = 256;  // dots: the radii of arcs a line takes from
+    // The radii of arcs a line takes from: sizes.smallestTakenArc to largestTakenArc.
     const double overshoot = length(lineEnd - touch);
-    const bool taken = 4 * overshoot <= size && arc.radius >= kSmallestTaken && arc.radius <= kLargestTaken;
+    const bool taken =
+        4 * overshoot <= size && arc.radius >= sizes.smallestTakenArc && arc.radius <= sizes.largestTakenArc;
     const double shortBy = taken ? std::numbers::sqrt2 * overshoot + tolerance : tolerance;
     if (double* arcEnd = arcEndNear(arc, touch, reach, shortBy)) {
         lineEnd = touch;
@@ -150,7 +152,9 @@ void nearArcEnds(const SegmentIndex& index, const VectorArc& arc, double radius,
 
 // A line or arc can meet an arc only near one of the arc's ends: each search looks there alone, and the pairs
 // found are met in the order of their numbers, as a search of every pair would.
-void meetLinesAtTangents(VectorDrawing& drawing, double tolerance, const Tick& tick, std::vector<std::int32_t>& found) {
+void meetLinesAtTangents(VectorDrawing& drawing, const Tolerances& sizes, const Tick& tick,
+                         std::vector<std::int32_t>& found) {
+    const double tolerance = sizes.entity;
     SegmentIndex lines(kIndexCellSize);
     for (std::size_t i = 0; i < drawing.lines.size(); ++i) {
         tick();
@@ -161,7 +165,7 @@ void meetLinesAtTangents(VectorDrawing& drawing, double tolerance, const Tick& t
         // A line's end and the arc's end each stray at most reach from the touching point.
         nearArcEnds(lines, arc, 4 * tangentReach(1 / arc.radius, tolerance) + tolerance, found);
         for (const std::int32_t k : found) {
-            meetAtTangent(arc, drawing.lines[static_cast<std::size_t>(k)], tolerance);
+            meetAtTangent(arc, drawing.lines[static_cast<std::size_t>(k)], sizes);
         }
     }
 }
@@ -222,11 +226,11 @@ void meetCirclesAtTangents(VectorDrawing& drawing, double tolerance, const Tick&
 
 }  // namespace
 
-void meetAtTangentPoints(VectorDrawing& drawing, double tolerance, const Tick& tick) {
+void meetAtTangentPoints(VectorDrawing& drawing, const Tolerances& tolerances, const Tick& tick) {
     std::vector<std::int32_t> found;
-    meetLinesAtTangents(drawing, tolerance, tick, found);
-    meetArcsAtTangents(drawing, tolerance, tick, found);
-    meetCirclesAtTangents(drawing, tolerance, tick, found);
+    meetLinesAtTangents(drawing, tolerances, tick, found);
+    meetArcsAtTangents(drawing, tolerances.entity, tick, found);
+    meetCirclesAtTangents(drawing, tolerances.entity, tick, found);
 }
 
 }  // namespace kelvarin

@@ -86,12 +86,12 @@ void lineEntities(Context& c) {
 // The entities tidied.
 
 void covered(Context& c) { dropCoveredEntities(c.drawing, c.tolerances.entity, c.pool, c.tick); }
-void tangents(Context& c) { meetAtTangentPoints(c.drawing.drawing, c.tolerances.entity, c.tick); }
+void tangents(Context& c) { meetAtTangentPoints(c.drawing.drawing, c.tolerances, c.tick); }
 void shoulderFillets(Context& c) { fitShoulderFillets(c.drawing, *c.strokeInk, c.tolerances.entity, c.tick); }
 void fillets(Context& c) {
     roundFilletedCorners(c.drawing, *c.strokeInk, *c.despeckledInk, c.tolerances.entity, c.tick);
 }
-void dashedCircles(Context& c) { gatherDashedCircles(c.drawing, *c.strokeInk, c.tolerances.entity, c.tick); }
+void dashedCircles(Context& c) { gatherDashedCircles(c.drawing, *c.strokeInk, c.tolerances, c.tick); }
 void arrowheads(Context& c) { outlineArrowheads(c.drawing, *c.despeckledInk, c.tick); }
 void overlappingArcs(Context& c) {
     mergeOverlappingArcs(c.drawing, *c.strokeInk, *c.despeckledInk, c.tolerances.entity, c.tick);
@@ -101,14 +101,14 @@ void degenerate(Context& c) { dropDegenerateEntities(c.drawing, c.tick); }
 // The ink groups and holes of the despeckled grid.
 
 void inkGroups(Context& c) { c.groups.emplace(c.despeckled, nullptr, c.pool, c.tick); }
-void roundGroups(Context& c) { replaceRoundGroups(*c.groups, c.drawing, c.tick); }
-void holes(Context& c) { c.holes = holesOfPage(c.despeckled, *c.groups, c.pool); }
-void roundHoles(Context& c) { replaceRoundHoles(c.despeckled, c.holes, c.drawing, c.pool, c.tick); }
+void roundGroups(Context& c) { replaceRoundGroups(*c.groups, c.tolerances, c.drawing, c.tick); }
+void holes(Context& c) { c.holes = holesOfPage(c.despeckled, *c.groups, c.tolerances.largestHole, c.pool); }
+void roundHoles(Context& c) { replaceRoundHoles(c.despeckled, c.holes, c.tolerances, c.drawing, c.pool, c.tick); }
 void boxHoles(Context& c) { replaceBoxHoles(c.despeckled, c.holes, c.drawing, c.pool, c.tolerances.entity, c.tick); }
-void junctionDots(Context& c) { replaceJunctionDots(c.despeckled, c.cores, c.drawing, c.pool, c.tick); }
+void junctionDots(Context& c) { replaceJunctionDots(c.despeckled, c.cores, c.tolerances, c.drawing, c.pool, c.tick); }
 // The last pass over the groups and holes, which go with it.
 void blobs(Context& c) {
-    addBlobEntities(*c.groups, c.drawing, c.pool, c.tick);
+    addBlobEntities(*c.groups, c.tolerances.speckCells, c.drawing, c.pool, c.tick);
     c.holes = {};
     c.groups.reset();
 }
@@ -118,11 +118,13 @@ void blobs(Context& c) {
 void dottedLines(Context& c) {
     if (c.asRead != nullptr) {
         // Despeckling drops whole groups, so the runs of the grid before it that the grid lacks are its dust.
-        addDottedLines(RunGroups(*c.asRead, &c.despeckled, c.pool, c.tick), c.drawing.drawing, c.pool, c.tick);
+        addDottedLines(RunGroups(*c.asRead, &c.despeckled, c.pool, c.tick), c.tolerances, c.drawing.drawing, c.pool,
+                       c.tick);
     }
 }
 void brokenStrokes(Context& c) {
-    joinBrokenStrokes(c.drawing.drawing, InkProbe(c.asRead != nullptr ? *c.asRead : c.despeckled), c.tick);
+    joinBrokenStrokes(c.drawing.drawing, InkProbe(c.asRead != nullptr ? *c.asRead : c.despeckled),
+                      c.tolerances.widestBrokenGap, c.tick);
 }
 
 // The items of the joining steps: the steps over the groups go through the rows (a tick each) three times

@@ -86,17 +86,16 @@ StrokeWidths measureStrokeWidths(const VirtualVram& grid, double dotsPerMm, cons
     return widths;
 }
 
-std::int64_t automaticSpeckleSize(const VirtualVram& grid, Toolkit& toolkit) {
-    constexpr std::int64_t kSmallest = 4;
+std::int64_t automaticSpeckleSize(const VirtualVram& grid, std::int64_t smallest, Toolkit& toolkit) {
     // Too few runs across strokes tell no width: a small drawing of one-dot lines, say, whose few counted
     // runs lie along its lines.
     constexpr std::int64_t kFewestRuns = 32;
     const RunLengthCounts counts = runLengthCounts(grid, toolkit);
     if (std::accumulate(counts.begin(), counts.end(), std::int64_t{0}) < kFewestRuns) {
-        return kSmallest;
+        return smallest;
     }
     const std::int32_t thin = runLengthShare(counts, 0.25);
-    return std::max<std::int64_t>(kSmallest, std::int64_t{thin} * thin);
+    return std::max<std::int64_t>(smallest, std::int64_t{thin} * thin);
 }
 
 }  // namespace kelvarin

@@ -23,7 +23,7 @@ StrokeWidths measureStrokeWidths(const VirtualVram& grid, double dotsPerMm, cons
                                  Toolkit& toolkit);
 
 // The size of the dust the vector mode drops by itself: groups of line cells smaller than a square of the
-// drawing's typical stroke width.
-std::int64_t automaticSpeckleSize(const VirtualVram& grid, Toolkit& toolkit);
+// drawing's typical stroke width, and never fewer than smallest cells.
+std::int64_t automaticSpeckleSize(const VirtualVram& grid, std::int64_t smallest, Toolkit& toolkit);
 
 }  // namespace kelvarin

@@ -4,30 +4,49 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "convert/ConversionSettings.h"
-
 namespace kelvarin {
 
-// The lengths the pipeline chooses and hands to its passes, in dots unless named otherwise; at 300 dpi a
-// dot is 0.085 mm (11.8 dots a millimetre). The passes' own lengths are still in their units.
+// The lengths the passes compare the drawing with, declared in millimetres (Tolerances.cpp) and held here in
+// dots at the scan's resolution, so that a drawing converts the same at any resolution. Where the file
+// gives no resolution the lengths are as at 300 dpi (11.8 dots a millimetre). Angles, shares and counts
+// stay with their passes; so do the lengths of the raster's own noise (a probe's step, a fit's stray).
 struct Tolerances {
-    // How far an entity may lie from its stroke's centre line: 2 dots, 0.17 mm at 300 dpi (--tolerance).
-    double entity = ConversionOptions::kDefaultTolerance;
+    // The lengths at dotsPerMm (0 when the scan gave none), with the entities' tolerance of --tolerance.
+    static Tolerances forScan(double dotsPerMm, double entity);
+
+    // The dots a millimetre the lengths were turned at.
+    double dotsPerMm = 0;
+    // How far an entity may lie from its stroke's centre line, in dots (--tolerance).
+    double entity = 0;
     // The widest pen, where the scan gives its resolution: wider ink is an area drawn by its outline.
     double widestPenMm = 1.0;
     // Ink this many times as wide as the thin strokes, or wider, is an area: pens differ by three times at most.
     std::int32_t areaInThinPens = 4;
-    // Filled areas are hollowed to a rim of half the widest stroke and this many cells more: 0.17 mm at 300 dpi.
-    std::int32_t rimMargin = 2;
-    // The cells of that rim kept at the area's edge, whose centre line is the outline: 0.17 mm at 300 dpi.
-    std::int32_t keptRim = 2;
-    // The least depth, in cells, at which the inside of ink counts as a filled core (else the thin strokes'
-    // width): 0.17 mm at 300 dpi.
-    std::int32_t leastCoreDepth = 2;
     // Runs across a stroke are at most this many times the thickest strokes' width, and never fewer than
-    // leastCuttingRun dots (0.68 mm at 300 dpi); longer runs lie along a stroke.
+    // leastCuttingRun dots; longer runs lie along a stroke.
     double cuttingRunPerThick = 2.5;
-    std::int32_t leastCuttingRun = 8;
+
+    // The lengths in dots; their meanings are told where they are declared in millimetres.
+    std::int32_t rimMargin = 0;
+    std::int32_t keptRim = 0;
+    std::int32_t leastCoreDepth = 0;
+    std::int32_t leastCuttingRun = 0;
+    std::int64_t speckCells = 0;  // an area, in cells
+    double smallestDisc = 0;
+    double smallestRing = 0;
+    double largestRound = 0;
+    double smallestJunctionRadius = 0;
+    double largestDottedDot = 0;
+    double widestDotSpacing = 0;
+    double longestDash = 0;
+    double longestDashGap = 0;
+    double largestDashedRadius = 0;
+    double widestBrokenGap = 0;
+    std::int32_t largestHole = 0;
+    std::int32_t largestCutHole = 0;
+    std::int32_t widestHoleCut = 0;
+    double smallestTakenArc = 0;
+    double largestTakenArc = 0;
 
     // The longest run that cuts a stroke, for strokes thick dots wide.
     std::int32_t longestCuttingRun(std::int32_t thick) const {

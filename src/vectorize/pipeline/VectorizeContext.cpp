@@ -10,7 +10,7 @@ VectorizeContext::VectorizeContext(const VirtualVram& despeckled_, const Virtual
     : despeckled(despeckled_),
       asRead(asRead_),
       options(options_),
-      tolerances{.entity = options_.tolerance},
+      tolerances(Tolerances::forScan(options_.dotsPerMm, options_.tolerance)),
       pass(pass_),
       toolkit(toolkit_),
       // While the workers run, the window goes on and a stop request is seen within the pacing interval.

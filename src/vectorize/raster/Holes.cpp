@@ -21,7 +21,8 @@ namespace {
 // traced again.
 class HoleTracker {
 public:
-    HoleTracker(std::int32_t first, std::int32_t last) : m_first(first), m_last(last) {
+    HoleTracker(std::int32_t first, std::int32_t last, std::int32_t largest)
+        : m_first(first), m_last(last), m_largest(largest) {
         m_parts.push_back({{}, 0, 0, 0, 0, true});
         m_sets.add();  // kOpenPart
     }
@@ -43,7 +44,7 @@ public:
             for (std::size_t k = above; k < m_previous.size() && m_previous[k].left <= right; ++k) {
                 part = part == kNone ? m_sets.find(m_previous[k].part) : join(part, m_sets.find(m_previous[k].part));
             }
-            if (edge || open || right - left + 1 > kLargestHole) {
+            if (edge || open || right - left + 1 > m_largest) {
                 part = part == kNone ? kOpenPart : join(part, kOpenPart);
             } else if (part == kNone) {
                 part = m_sets.add();
@@ -54,7 +55,7 @@ public:
                 into.lastRow = y;
                 into.box.add({left, right, y, y});
                 into.cells += right - left + 1;
-                if (std::max(into.box.width(), into.box.height()) > kLargestHole) {
+                if (std::max(into.box.width(), into.box.height()) > m_largest) {
                     part = join(part, kOpenPart);
                 }
             }
@@ -102,7 +103,7 @@ private:
         m_sets.link(a, b);
         into.box.add(from.box);
         into.cells += from.cells;
-        if (std::max(into.box.width(), into.box.height()) > kLargestHole) {
+        if (std::max(into.box.width(), into.box.height()) > m_largest) {
             m_sets.link(kOpenPart, a);
             return kOpenPart;
         }
@@ -117,6 +118,7 @@ private:
     }
 
     std::int32_t m_first, m_last;  // rows in which the band's holes have their lowest
+    std::int32_t m_largest;        // dots across a hole, at most
     std::vector<Part> m_parts;
     DisjointSets<std::uint32_t> m_sets;  // parts, numbered as in m_parts
     std::vector<Stretch> m_previous, m_current;
@@ -124,10 +126,12 @@ private:
 
 }  // namespace
 
-std::vector<Hole> holesInBand(const VirtualVram& grid, const RunGroups& rows, std::int32_t first) {
+std::vector<Hole> holesInBand(const VirtualVram& grid, const RunGroups& rows, std::int32_t first,
+                              std::int32_t largest) {
+    const std::int32_t bandRows = holeBandRows(largest);
     const std::int32_t low = std::max(0, first - 1);
-    const std::int32_t high = std::min(grid.height() - 1, first + kHoleBandRows + kLargestHole);
-    HoleTracker tracker(first, first + kHoleBandRows - 1);
+    const std::int32_t high = std::min(grid.height() - 1, first + bandRows + largest);
+    HoleTracker tracker(first, first + bandRows - 1, largest);
     std::vector<Hole> holes;
     std::vector<LineSegment> runs;
     for (std::int32_t y = low; y <= high; ++y) {
@@ -138,11 +142,12 @@ std::vector<Hole> holesInBand(const VirtualVram& grid, const RunGroups& rows, st
     return holes;
 }
 
-PageHoles holesOfPage(const VirtualVram& grid, const RunGroups& rows, WorkerPool& pool) {
-    const auto bands = static_cast<std::size_t>((grid.height() + kHoleBandRows - 1) / kHoleBandRows);
+PageHoles holesOfPage(const VirtualVram& grid, const RunGroups& rows, std::int32_t largest, WorkerPool& pool) {
+    const std::int32_t bandRows = holeBandRows(largest);
+    const auto bands = static_cast<std::size_t>((grid.height() + bandRows - 1) / bandRows);
     PageHoles found(bands);
     pool.run(bands, [&](std::size_t band, std::int32_t) {
-        found[band] = holesInBand(grid, rows, static_cast<std::int32_t>(band) * kHoleBandRows);
+        found[band] = holesInBand(grid, rows, static_cast<std::int32_t>(band) * bandRows, largest);
     });
     return found;
 }

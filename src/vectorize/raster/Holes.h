@@ -15,15 +15,9 @@ class InkProbe;
 class RunGroups;
 class WorkerPool;
 
-// Dots across: larger circles come out whole from their pieces. A hatched section's holes and slots, whose
-// circles the hatching cuts into pieces too short to join, are found by their holes up to this size (34 mm at
-// 300 dpi, 17 mm at 600 dpi).
-inline constexpr std::int32_t kLargestHole = 400;
-// Dots across: the largest hole whose pieces, that lines through it cut apart, are put together again. The
-// pieces of a hole of each size are traced for every choice of them, and a page has many large holes between
-// lines; larger circles with lines through them come out whole from their pieces.
-inline constexpr std::int32_t kLargestCutHole = 200;
-inline constexpr std::int32_t kHoleBandRows = 16 * kLargestHole;  // rows in which a band's holes have their lowest
+// The holes are found up to Tolerances::largestHole across (whole) and largestCutHole (the pieces of one
+// that lines cut apart), each band of rows 16 such holes high holding the holes whose lowest row it holds.
+inline std::int32_t holeBandRows(std::int32_t largestHole) { return 16 * largestHole; }
 inline constexpr std::int32_t kSmallestPiece = 3;  // dots across, of a hole or of a piece of one a line cut off
 
 // The background cells left to right of row y.
@@ -58,15 +52,15 @@ struct Hole {
     std::int32_t seedX = 0, seedY = 0;
 };
 
-// The holes whose lowest row is one of the kHoleBandRows rows from first on, kSmallestPiece to kLargestHole
-// across. The rows read run from first - 1 to first + kHoleBandRows + kLargestHole: background that reaches
+// The holes whose lowest row is one of the holeBandRows(largest) rows from first on, kSmallestPiece to largest
+// across. The rows read run from first - 1 to first + holeBandRows + largest: background that reaches
 // them, the page's edge or a gap wider than a hole is open, and a hole that starts lower belongs to another
 // band. The runs are the grid's.
-std::vector<Hole> holesInBand(const VirtualVram& grid, const RunGroups& rows, std::int32_t first);
+std::vector<Hole> holesInBand(const VirtualVram& grid, const RunGroups& rows, std::int32_t first, std::int32_t largest);
 
 // The holes of the whole grid, band by band from the bottom: the same for any number of threads.
 using PageHoles = std::vector<std::vector<Hole>>;
-PageHoles holesOfPage(const VirtualVram& grid, const RunGroups& rows, WorkerPool& pool);
+PageHoles holesOfPage(const VirtualVram& grid, const RunGroups& rows, std::int32_t largest, WorkerPool& pool);
 // Every hole of the page, in the order of its bands.
 std::vector<const Hole*> listedHoles(const PageHoles& holes);
 

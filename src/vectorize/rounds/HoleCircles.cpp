@@ -184,13 +184,12 @@ std::vector<Point> edgeOf(const std::vector<const std::vector<Gap>*>& pieces, co
     return edge;
 }
 
-bool roundBox(const Box& box, double cells, bool whole) {
+bool roundBox(const Box& box, double cells, std::int32_t largest, bool whole) {
     const std::int32_t larger = std::max(box.width(), box.height());
     // The pieces of a hole that curved strokes cut (the lenses of overlapping loops) fall short of its box across
     // the cut.
     const double squareness = whole ? 0.1 : 0.25;
-    if (larger > (whole ? kLargestHole : kLargestCutHole) ||
-        std::abs(box.width() - box.height()) > 2 + squareness * larger) {
+    if (larger > largest || std::abs(box.width() - box.height()) > 2 + squareness * larger) {
         return false;
     }
     const double disc = std::numbers::pi / 4 * box.width() * box.height(), steps = (box.width() + box.height()) / 2.0;

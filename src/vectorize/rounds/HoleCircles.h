@@ -18,10 +18,10 @@ namespace kelvarin {
 std::vector<Point> edgeOf(const std::vector<const std::vector<Gap>*>& pieces, const Box& box);
 
 // Whether holes of so many cells in all, whole or pieces, may make a round hole of that box: a square one,
-// no larger than a hole (a cut one, than kLargestCutHole), and covering about the disc in it, the steps along
-// its edge aside; the pieces of a cut one less, by the lines through it. The pieces of a hole that curved
-// strokes cut (the lenses of overlapping loops) may fall short of its box across the cut.
-bool roundBox(const Box& box, double cells, bool whole);
+// no larger than largest dots across, and covering about the disc in it, the steps along its edge aside; the
+// pieces of a cut one less, by the lines through it. The pieces of a hole that curved strokes cut (the
+// lenses of overlapping loops) may fall short of its box across the cut.
+bool roundBox(const Box& box, double cells, std::int32_t largest, bool whole);
 
 // The ring round the holes taken together, traced, if they make one; box holds them all. A whole hole
 // follows its circle all round; the pieces of a cut one follow it but where the lines cut it.

@@ -24,15 +24,20 @@ namespace kelvarin {
 
 namespace {
 
-constexpr std::int32_t kWidestCut = 12;  // dots: the widest line through a ring that cuts its hole apart
 constexpr std::size_t kMostPieces = 6;
 
-// All the holes of a page, found near a place through their boxes' centres.
+// All the holes of a page, found near a place through their boxes' centres, and their sizes: the largest
+// hole and the largest cut one, and the widest line through a ring that cuts its hole apart.
 struct HoleIndex {
     std::vector<const Hole*> holes;
     SegmentIndex index{kIndexCellSize};
+    std::int32_t largest, largestCut, widestCut;
 
-    explicit HoleIndex(const PageHoles& bands) : holes(listedHoles(bands)) {
+    HoleIndex(const PageHoles& bands, const Tolerances& sizes)
+        : holes(listedHoles(bands)),
+          largest(sizes.largestHole),
+          largestCut(sizes.largestCutHole),
+          widestCut(sizes.widestHoleCut) {
         for (std::size_t i = 0; i < holes.size(); ++i) {
             index.insert(static_cast<std::int32_t>(i), holes[i]->box.centre(), holes[i]->box.centre());
         }
@@ -50,7 +55,7 @@ bool amongLikeHoles(const Ring& ring, const std::vector<const Hole*>& pieces, co
     const Box reach{
         static_cast<std::int32_t>(std::floor(c.x - outer)), static_cast<std::int32_t>(std::ceil(c.x + outer)),
         static_cast<std::int32_t>(std::floor(c.y - outer)), static_cast<std::int32_t>(std::ceil(c.y + outer))};
-    all.index.near(c, outer + kLargestHole, near, search);
+    all.index.near(c, outer + all.largest, near, search);
     int around = 0;
     for (const std::int32_t k : near) {
         const Hole* hole = all.holes[static_cast<std::size_t>(k)];
@@ -67,7 +72,7 @@ bool amongLikeHoles(const Ring& ring, const std::vector<const Hole*>& pieces, co
 std::optional<Ring> ringAlone(const HoleIndex& all, std::size_t i, const VirtualVram& grid, const InkProbe& ink,
                               SegmentIndex::Search& search, std::vector<std::int32_t>& near) {
     const Hole& hole = *all.holes[i];
-    const bool round = roundBox(hole.box, hole.cells, true);
+    const bool round = roundBox(hole.box, hole.cells, all.largest, true);
     if (round ? !symmetricAboutCentre(hole, ink) : !mayBeSlot(hole, ink)) {
         return std::nullopt;
     }
@@ -102,8 +107,8 @@ bool elongated(const Box& box) {
 
 // Whether holes of so many cells in all may make a slot's hole of that box, cut by lines: one along the axes,
 // its box's corners and the lines through it left out. The holes between hatch lines, many, cover less.
-bool slotBox(const Box& box, double cells) {
-    return std::max(box.width(), box.height()) <= kLargestCutHole &&
+bool slotBox(const Box& box, double cells, std::int32_t largest) {
+    return std::max(box.width(), box.height()) <= largest &&
            cells >= 0.7 * static_cast<double>(box.width()) * box.height();
 }
 
@@ -117,11 +122,11 @@ std::optional<Ring> slotOfTraced(const std::vector<const std::vector<Gap>*>& pie
 // Whether the hole fills its box as a piece of a round hole that straight lines cut does: a quarter or a half
 // of a disc fills it as the disc fills its own, a smaller piece cut off a little more; a triangle or a
 // diamond between hatch lines half of it, a square all. A piece of a slot, long, fills it more. It is no
-// larger than kLargestCutHole.
-bool mayBePiece(const Hole& hole) {
+// larger than the largest cut hole.
+bool mayBePiece(const Hole& hole, std::int32_t largest) {
     const double fill = hole.cells / (static_cast<double>(hole.box.width()) * hole.box.height());
     return fill >= 0.6 && fill <= (elongated(hole.box) ? 0.97 : 0.92) &&
-           std::max(hole.box.width(), hole.box.height()) <= kLargestCutHole;
+           std::max(hole.box.width(), hole.box.height()) <= largest;
 }
 
 // The ring (or none) that each set of holes taken together makes, shared by the workers: the holes beside
@@ -167,13 +172,13 @@ std::vector<std::pair<std::int32_t, std::size_t>> holesBeside(const HoleIndex& a
                                                               std::vector<std::int32_t>& near) {
     const std::vector<const Hole*>& holes = all.holes;
     const Box& seed = holes[i]->box;
-    all.index.near(seed.centre(), std::min(3 * std::max(seed.width(), seed.height()), kLargestCutHole) + kWidestCut,
+    all.index.near(seed.centre(), std::min(3 * std::max(seed.width(), seed.height()), all.largestCut) + all.widestCut,
                    near, search);
     std::vector<std::pair<std::int32_t, std::size_t>> beside;
     for (const std::int32_t k : near) {
         const auto other = static_cast<std::size_t>(k);
         const std::int32_t gap = seed.gapTo(holes[other]->box);
-        if (other != i && !alone[other] && gap <= kWidestCut && mayBePiece(*holes[other])) {
+        if (other != i && !alone[other] && gap <= all.widestCut && mayBePiece(*holes[other], all.largestCut)) {
             beside.emplace_back(gap, other);
         }
     }
@@ -205,7 +210,7 @@ std::vector<PiecedRing> ringsOfPieces(const HoleIndex& all, std::size_t i,
                                       SegmentIndex::Search& search, std::vector<std::int32_t>& near) {
     const std::vector<const Hole*>& holes = all.holes;
     std::vector<PiecedRing> rings;
-    if (!mayBePiece(*holes[i])) {
+    if (!mayBePiece(*holes[i], all.largestCut)) {
         return rings;
     }
     const std::vector<std::pair<std::int32_t, std::size_t>> beside = holesBeside(all, i, alone, search, near);
@@ -229,8 +234,8 @@ std::vector<PiecedRing> ringsOfPieces(const HoleIndex& all, std::size_t i,
                 cells += holes[beside[k].second]->cells;
             }
         }
-        const bool round = roundBox(box, cells, false);
-        if (!round && !slotBox(box, cells)) {
+        const bool round = roundBox(box, cells, all.largestCut, false);
+        if (!round && !slotBox(box, cells, all.largestCut)) {
             continue;
         }
         const std::vector<std::pair<std::size_t, std::size_t>> chosen = chosenHoles(i, beside, choice);
@@ -261,8 +266,9 @@ std::vector<PiecedRing> ringsOfPieces(const HoleIndex& all, std::size_t i,
 
 }  // namespace
 
-std::vector<Ring> findRings(const VirtualVram& grid, const PageHoles& holes, WorkerPool& pool, const Tick& tick) {
-    const HoleIndex all(holes);
+std::vector<Ring> findRings(const VirtualVram& grid, const PageHoles& holes, const Tolerances& tolerances,
+                            WorkerPool& pool, const Tick& tick) {
+    const HoleIndex all(holes, tolerances);
     const InkProbe ink(grid);
     std::vector<std::optional<Ring>> alone(all.holes.size());
     std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()));

@@ -5,6 +5,7 @@
 
 #include "convert/VirtualVram.h"
 #include "vectorize/geometry/Pieces.h"
+#include "vectorize/pipeline/Tolerances.h"
 #include "vectorize/raster/Holes.h"
 #include "vectorize/rounds/RingStroke.h"
 
@@ -14,7 +15,9 @@ class WorkerPool;
 
 // The small rings of the page, found by their holes: a round stretch of background enclosed by ink, or the
 // pieces of one that lines through it cut apart, with a stroke of even width all round it; and the slots,
-// found by whole holes of a slot's shape with such a stroke. The same for any number of threads.
-std::vector<Ring> findRings(const VirtualVram& grid, const PageHoles& holes, WorkerPool& pool, const Tick& tick);
+// found by whole holes of a slot's shape with such a stroke. The holes are as large as tolerances'
+// largestHole and largestCutHole at most. The same for any number of threads.
+std::vector<Ring> findRings(const VirtualVram& grid, const PageHoles& holes, const Tolerances& tolerances,
+                            WorkerPool& pool, const Tick& tick);
 
 }  // namespace kelvarin

@@ -72,9 +72,8 @@ std::vector<GroupExtent> groupExtents(const RunGroups& groups, const Tick& tick)
 // The filled discs: groups as round and as full as a disc, five dots across or more, each row's ink spanning
 // its chord but for the noise along the edge. A row may hold specks of background near the edge, where a
 // disc's fill falls just short of its outline.
-void findDiscs(const RunGroups& groups, const std::vector<GroupExtent>& extents, std::vector<RoundGroup>& found,
-               const Tick& tick) {
-    constexpr double kSmallestDiameter = 5;  // dots; a smaller dot is a blob
+void findDiscs(const RunGroups& groups, const std::vector<GroupExtent>& extents, double smallestDiameter,
+               std::vector<RoundGroup>& found, const Tick& tick) {
     const std::size_t count = groups.groupCount();
     std::vector<double> offChord(count, 0);
     std::vector<std::int32_t> row(count, INT32_MIN);  // the row of the group's runs seen last
@@ -114,7 +113,7 @@ void findDiscs(const RunGroups& groups, const std::vector<GroupExtent>& extents,
         const double diameter = (e.width() + e.height()) / 2;
         const double discCells = std::numbers::pi * diameter * diameter / 4;
         const double radius = e.discRadius();
-        if (diameter >= kSmallestDiameter && std::abs(e.width() - e.height()) <= kRoundness * diameter &&
+        if (diameter >= smallestDiameter && std::abs(e.width() - e.height()) <= kRoundness * diameter &&
             std::abs(e.cells + e.gaps - discCells) <= kRoundness * discCells &&
             offChord[i] <= 1.5 + kChordOff * radius) {
             found.push_back({{e.centre(), radius}, 0, radius + 2, e.gaps > 0});
@@ -127,10 +126,13 @@ void findDiscs(const RunGroups& groups, const std::vector<GroupExtent>& extents,
 // How the cells of a group lie round its centre: per sector their summed distance and count, the nearest
 // and farthest, and how many lie at each whole distance.
 struct RingProfile {
-    static constexpr std::size_t kDistances = 96;  // dots: beyond a ring's corner
+    // Whole dots out to the largest ring's corner and beyond (0.8 of its diameter).
+    explicit RingProfile(double largestDiameter)
+        : atDistance(static_cast<std::size_t>(std::ceil(0.8 * largestDiameter)), 0) {}
+
     std::array<double, kSectors> sum{}, count{};
     double nearest = 1e9, farthest = 0;
-    std::array<float, kDistances> atDistance{};
+    std::vector<float> atDistance;
 
     void add(Point offset) {
         const double distance = length(offset);
@@ -139,7 +141,7 @@ struct RingProfile {
         count[sector] += 1;
         nearest = std::min(nearest, distance);
         farthest = std::max(farthest, distance);
-        atDistance[std::min(static_cast<std::size_t>(distance), kDistances - 1)] += 1;
+        atDistance[std::min(static_cast<std::size_t>(distance), atDistance.size() - 1)] += 1;
     }
 
     // The ring the cells make about centre, if they lie round it evenly with a hole inside.
@@ -164,7 +166,7 @@ struct RingProfile {
     // and many on either side; 0 when there is none.
     double gapBetweenRings() const {
         const auto first = static_cast<std::size_t>(std::ceil(nearest));
-        const auto last = std::min(static_cast<std::size_t>(farthest), kDistances - 1);
+        const auto last = std::min(static_cast<std::size_t>(farthest), atDistance.size() - 1);
         double cells = 0;
         for (std::size_t d = first; d <= last; ++d) {
             cells += atDistance[d];
@@ -184,15 +186,13 @@ struct RingProfile {
 
 // The groups of a ring's size, about as wide as high, numbered in order; -1 for the others.
 std::vector<std::int32_t> ringCandidates(const RunGroups& groups, const std::vector<GroupExtent>& extents,
-                                         std::size_t& count) {
-    constexpr double kSmallestDiameter = 6;
-    constexpr double kLargestDiameter = 120;  // larger circles come out whole from their pieces
+                                         const Tolerances& tolerances, std::size_t& count) {
     std::vector<std::int32_t> candidate(groups.groupCount(), -1);
     count = 0;
     for (std::size_t i = 0; i < groups.groupCount(); ++i) {
         const GroupExtent& e = extents[i];
         const double diameter = (e.width() + e.height()) / 2;
-        if (diameter >= kSmallestDiameter && diameter <= kLargestDiameter &&
+        if (diameter >= tolerances.smallestRing && diameter <= tolerances.largestRound &&
             std::abs(e.width() - e.height()) <= kRoundness * diameter + 1) {
             candidate[i] = static_cast<std::int32_t>(count++);
         }
@@ -217,8 +217,9 @@ void forEachCandidateCell(const RunGroups& groups, const std::vector<GroupExtent
 // The two rings of each group split at its gap (gapOf, 0 for a group not split), when both halves are rings.
 void findSplitRings(const RunGroups& groups, const std::vector<GroupExtent>& extents,
                     const std::vector<std::int32_t>& candidate, std::size_t count, const std::vector<double>& gapOf,
-                    std::vector<RoundGroup>& found, const Tick& tick) {
-    std::vector<std::array<RingProfile, 2>> halves(count);
+                    double largestDiameter, std::vector<RoundGroup>& found, const Tick& tick) {
+    const RingProfile empty(largestDiameter);
+    std::vector<std::array<RingProfile, 2>> halves(count, {empty, empty});
     forEachCandidateCell(groups, extents, candidate, tick, [&](std::size_t group, Point offset) {
         if (gapOf[group] > 0) {
             halves[static_cast<std::size_t>(candidate[group])][length(offset) < gapOf[group] ? 0 : 1].add(offset);
@@ -238,11 +239,11 @@ void findSplitRings(const RunGroups& groups, const std::vector<GroupExtent>& ext
     }
 }
 
-void findRings(const RunGroups& groups, const std::vector<GroupExtent>& extents, std::vector<RoundGroup>& found,
-               const Tick& tick) {
+void findRings(const RunGroups& groups, const std::vector<GroupExtent>& extents, const Tolerances& tolerances,
+               std::vector<RoundGroup>& found, const Tick& tick) {
     std::size_t count = 0;
-    const std::vector<std::int32_t> candidate = ringCandidates(groups, extents, count);
-    std::vector<RingProfile> profiles(count);
+    const std::vector<std::int32_t> candidate = ringCandidates(groups, extents, tolerances, count);
+    std::vector<RingProfile> profiles(count, RingProfile(tolerances.largestRound));
     forEachCandidateCell(groups, extents, candidate, tick, [&](std::size_t group, Point offset) {
         profiles[static_cast<std::size_t>(candidate[group])].add(offset);
     });
@@ -262,17 +263,17 @@ void findRings(const RunGroups& groups, const std::vector<GroupExtent>& extents,
         }
     }
     if (split) {
-        findSplitRings(groups, extents, candidate, count, gapOf, found, tick);
+        findSplitRings(groups, extents, candidate, count, gapOf, tolerances.largestRound, found, tick);
     }
 }
 
 }  // namespace
 
-void replaceRoundGroups(const RunGroups& groups, WideDrawing& wide, const Tick& tick) {
+void replaceRoundGroups(const RunGroups& groups, const Tolerances& tolerances, WideDrawing& wide, const Tick& tick) {
     const std::vector<GroupExtent> extents = groupExtents(groups, tick);
     std::vector<RoundGroup> rounds;
-    findDiscs(groups, extents, rounds, tick);
-    findRings(groups, extents, rounds, tick);
+    findDiscs(groups, extents, tolerances.smallestDisc, rounds, tick);
+    findRings(groups, extents, tolerances, rounds, tick);
     if (rounds.empty()) {
         return;
     }

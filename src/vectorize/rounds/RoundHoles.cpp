@@ -181,9 +181,9 @@ void dropStrokesOnRings(const std::vector<Ring>& rings, WideDrawing& wide, const
 
 }  // namespace
 
-void replaceRoundHoles(const VirtualVram& grid, const PageHoles& holes, WideDrawing& wide, WorkerPool& pool,
-                       const Tick& tick) {
-    std::vector<Ring> rings = findRings(grid, holes, pool, tick);
+void replaceRoundHoles(const VirtualVram& grid, const PageHoles& holes, const Tolerances& tolerances, WideDrawing& wide,
+                       WorkerPool& pool, const Tick& tick) {
+    std::vector<Ring> rings = findRings(grid, holes, tolerances, pool, tick);
     if (rings.empty()) {
         return;
     }

@@ -3,6 +3,7 @@
 
 #include "convert/VirtualVram.h"
 #include "vectorize/geometry/Pieces.h"
+#include "vectorize/pipeline/Tolerances.h"
 #include "vectorize/raster/Holes.h"
 
 namespace kelvarin {
@@ -15,7 +16,7 @@ class WorkerPool;
 // stretch of background enclosed by ink, or the pieces of one that lines through it cut apart, with a stroke
 // of even width all round it. A slot found by its hole so, the hatching of a section cutting it into pieces
 // too short to bend, is drawn as its two half circles' ARCs and its two sides' LINEs.
-void replaceRoundHoles(const VirtualVram& grid, const PageHoles& holes, WideDrawing& wide, WorkerPool& pool,
-                       const Tick& tick);
+void replaceRoundHoles(const VirtualVram& grid, const PageHoles& holes, const Tolerances& tolerances, WideDrawing& wide,
+                       WorkerPool& pool, const Tick& tick);
 
 }  // namespace kelvarin

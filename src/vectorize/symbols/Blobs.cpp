@@ -125,8 +125,8 @@ std::vector<std::uint8_t> coveredGroups(const RunGroups& groups, const VectorDra
 
 }  // namespace
 
-std::vector<BareBlob> findBareBlobs(const RunGroups& groups, const VectorDrawing& drawing, WorkerPool& pool,
-                                    const Tick& tick) {
+std::vector<BareBlob> findBareBlobs(const RunGroups& groups, std::int64_t smallestBlob, const VectorDrawing& drawing,
+                                    WorkerPool& pool, const Tick& tick) {
     const std::vector<std::uint8_t> covered = coveredGroups(groups, drawing, pool);
     // Only the uncovered groups are measured, each in a slot of its own.
     std::vector<std::int32_t> slot(groups.groupCount(), -1);
@@ -146,7 +146,7 @@ std::vector<BareBlob> findBareBlobs(const RunGroups& groups, const VectorDrawing
     // The extent of each bare group's cells along its longer side and across it, from its centre.
     const auto bareBlob = [&](std::size_t group) -> Blob* {
         Blob* blob = slot[group] >= 0 ? &blobs[static_cast<std::size_t>(slot[group])] : nullptr;
-        return blob != nullptr && blob->moments.n >= kSmallestBlob ? blob : nullptr;
+        return blob != nullptr && blob->moments.n >= static_cast<double>(smallestBlob) ? blob : nullptr;
     };
     groups.forEachRun(tick, [&](std::size_t group, const LineSegment& run) {
         if (Blob* blob = bareBlob(group)) {
@@ -170,20 +170,22 @@ std::vector<BareBlob> findBareBlobs(const RunGroups& groups, const VectorDrawing
     return bare;
 }
 
-void addBlobEntities(const RunGroups& groups, WideDrawing& wide, WorkerPool& pool, const Tick& tick) {
-    for (const BareBlob& blob : findBareBlobs(groups, wide.drawing, pool, tick)) {
+void addBlobEntities(const RunGroups& groups, std::int64_t smallestBlob, WideDrawing& wide, WorkerPool& pool,
+                     const Tick& tick) {
+    for (const BareBlob& blob : findBareBlobs(groups, smallestBlob, wide.drawing, pool, tick)) {
         wide.drawing.lines.push_back(blob.line);
         wide.lineWidths.push_back(blob.width);
     }
 }
 
-void addDottedLines(const RunGroups& dust, VectorDrawing& drawing, WorkerPool& pool, const Tick& tick) {
-    constexpr double kLargestDot = 12;       // dots along a dot of a dotted line, at most
-    constexpr double kWidestSpacing = 40;    // dots between neighbouring dots' centres, at most
+void addDottedLines(const RunGroups& dust, const Tolerances& tolerances, VectorDrawing& drawing, WorkerPool& pool,
+                    const Tick& tick) {
+    const double largestDot = tolerances.largestDottedDot;
+    const double widestSpacing = tolerances.widestDotSpacing;
     constexpr double kCosStraight = -0.966;  // neighbours either side within 15 degrees of a straight line
     std::vector<BareBlob> dots;
-    for (const BareBlob& blob : findBareBlobs(dust, drawing, pool, tick)) {
-        if (length(blob.line.b - blob.line.a) <= kLargestDot) {
+    for (const BareBlob& blob : findBareBlobs(dust, tolerances.speckCells, drawing, pool, tick)) {
+        if (length(blob.line.b - blob.line.a) <= largestDot) {
             dots.push_back(blob);
         }
     }
@@ -196,13 +198,13 @@ void addDottedLines(const RunGroups& dust, VectorDrawing& drawing, WorkerPool& p
     std::vector<std::int32_t> near;
     for (std::size_t i = 0; i < dots.size(); ++i) {
         tick();
-        index.near(middle(i), kWidestSpacing, near);
+        index.near(middle(i), widestSpacing, near);
         for (const std::int32_t j : near) {
             const Point toJ = middle(static_cast<std::size_t>(j)) - middle(i);
             for (const std::int32_t k : near) {
                 const Point toK = middle(static_cast<std::size_t>(k)) - middle(i);
                 const double lj = length(toJ), lk = length(toK);
-                if (j < k && lj > 1 && lk > 1 && lj <= kWidestSpacing && lk <= kWidestSpacing &&
+                if (j < k && lj > 1 && lk > 1 && lj <= widestSpacing && lk <= widestSpacing &&
                     std::max(lj, lk) <= 1.5 * std::min(lj, lk) && dot(toJ, toK) <= kCosStraight * lj * lk) {
                     kept[i] = kept[static_cast<std::size_t>(j)] = kept[static_cast<std::size_t>(k)] = true;
                 }

@@ -16,9 +16,6 @@ namespace kelvarin {
 
 namespace {
 
-constexpr double kLongestDash = 200;  // dots: longer pieces are lines or arcs of their own
-constexpr double kLongestGap = 64;    // dots between the dashes
-constexpr double kLargestRadius = 2000;
 constexpr double kWidestDashSweep = 120;  // degrees of an ARC taken as a dash
 // The share of a dash's way round the circle that must be ink (its ends may stop a dot short), and the
 // share of a gap that must not be.
@@ -79,8 +76,13 @@ CircleFit circleThroughEnds(const std::vector<Dash>& dashes, const std::vector<s
 
 class DashGatherer {
 public:
-    DashGatherer(std::vector<Dash> dashes, const InkProbe& ink, double tolerance)
-        : m_dashes(std::move(dashes)), m_ink(ink), m_tolerance(tolerance), m_taken(m_dashes.size(), false) {
+    DashGatherer(std::vector<Dash> dashes, const InkProbe& ink, const Tolerances& tolerances)
+        : m_dashes(std::move(dashes)),
+          m_ink(ink),
+          m_tolerance(tolerances.entity),
+          m_longestGap(tolerances.longestDashGap),
+          m_largestRadius(tolerances.largestDashedRadius),
+          m_taken(m_dashes.size(), false) {
         for (std::size_t k = 0; k < m_dashes.size(); ++k) {
             m_ends.insert(static_cast<std::int32_t>(2 * k), m_dashes[k].a, m_dashes[k].a);
             m_ends.insert(static_cast<std::int32_t>(2 * k + 1), m_dashes[k].b, m_dashes[k].b);
@@ -134,7 +136,7 @@ private:
     std::optional<std::size_t> neighbour(std::size_t k, Point end, Point from) {
         const Dash& dash = m_dashes[k];
         const Point outward = unit(end - from);
-        const double reach = std::clamp(length(end - from), 3 * dash.width, kLongestGap) + m_tolerance;
+        const double reach = std::clamp(length(end - from), 3 * dash.width, m_longestGap) + m_tolerance;
         m_ends.near(end, reach, m_near);
         std::optional<std::size_t> best;
         double nearest = reach;
@@ -155,7 +157,7 @@ private:
 
     // Whether the circle fits the dashes' ends and bends enough that a line through them does not.
     bool acceptable(const CircleFit& circle, const std::vector<std::size_t>& chosen) const {
-        if (!circle.valid || circle.radius > kLargestRadius) {
+        if (!circle.valid || circle.radius > m_largestRadius) {
             return false;
         }
         double widest = 0;
@@ -250,19 +252,22 @@ private:
     std::vector<Dash> m_dashes;
     const InkProbe& m_ink;
     double m_tolerance;
+    double m_longestGap;     // dots between the dashes, at most
+    double m_largestRadius;  // of a dashed circle
     std::vector<bool> m_taken;
     SegmentIndex m_ends{kIndexCellSize};
     SegmentIndex m_chords{kIndexCellSize};
     std::vector<std::int32_t> m_near;
 };
 
-std::vector<Dash> dashesOf(const WideDrawing& wide) {
+// The lines and arcs up to longestDash long: longer ones are lines or arcs of their own.
+std::vector<Dash> dashesOf(const WideDrawing& wide, double longestDash) {
     std::vector<Dash> dashes;
     const VectorDrawing& drawing = wide.drawing;
     for (std::size_t i = 0; i < drawing.lines.size(); ++i) {
         const VectorLine& line = drawing.lines[i];
         const double size = length(line.b - line.a);
-        if (size >= std::max(2.0, wide.lineWidths[i]) && size <= kLongestDash) {
+        if (size >= std::max(2.0, wide.lineWidths[i]) && size <= longestDash) {
             dashes.push_back({line.a, line.b, wide.lineWidths[i], i, std::nullopt});
         }
     }
@@ -273,7 +278,7 @@ std::vector<Dash> dashesOf(const WideDrawing& wide) {
             return arc.centre + Point{std::cos(radians), std::sin(radians)} * arc.radius;
         };
         const Point a = at(arc.startDegrees), b = at(arc.endDegrees);
-        if (sweepDegrees(arc.startDegrees, arc.endDegrees) <= kWidestDashSweep && length(b - a) <= kLongestDash) {
+        if (sweepDegrees(arc.startDegrees, arc.endDegrees) <= kWidestDashSweep && length(b - a) <= longestDash) {
             dashes.push_back({a, b, wide.arcWidths[i], drawing.lines.size() + i, VectorCircle{arc.centre, arc.radius}});
         }
     }
@@ -282,8 +287,8 @@ std::vector<Dash> dashesOf(const WideDrawing& wide) {
 
 }  // namespace
 
-void gatherDashedCircles(WideDrawing& wide, const InkProbe& ink, double tolerance, const Tick& tick) {
-    DashGatherer gatherer(dashesOf(wide), ink, tolerance);
+void gatherDashedCircles(WideDrawing& wide, const InkProbe& ink, const Tolerances& tolerances, const Tick& tick) {
+    DashGatherer gatherer(dashesOf(wide, tolerances.longestDash), ink, tolerances);
     const std::size_t lineCount = wide.drawing.lines.size();
     std::vector<bool> replaced(lineCount + wide.drawing.arcs.size(), false);
     std::vector<VectorArc> arcs;

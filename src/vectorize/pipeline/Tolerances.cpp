@@ -1,0 +1,97 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "vectorize/pipeline/Tolerances.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kelvarin {
+
+namespace {
+
+// The dots a millimetre of a file that gives no resolution.
+constexpr double kUnstatedDotsPerMm = 300 / 25.4;
+
+// The lengths, in millimetres (areas in mm²); at 300 dpi each comes to the whole or half dots in brackets.
+
+// The hollowing's lengths are never fewer than two cells, whatever the resolution: a thinner rim or core
+// has no centre line to follow.
+constexpr std::int32_t kFewestRimCells = 2;
+
+// Filled areas are hollowed to a rim of half the widest stroke and this much more (2 dots).
+constexpr double kRimMarginMm = 0.16933;
+// The rim kept at a hollowed area's edge, whose centre line is the outline (2 dots).
+constexpr double kKeptRimMm = 0.16933;
+// The least depth at which the inside of ink counts as a filled core, unless the thin strokes are wider
+// (2 dots).
+constexpr double kLeastCoreDepthMm = 0.16933;
+// The shortest run that may cut a stroke whatever the strokes' width (8 dots).
+constexpr double kLeastCuttingRunMm = 0.67733;
+// Dust: groups of ink smaller than this are dropped before the centre lines and are no blob (4 cells).
+constexpr double kSpeckMm2 = 0.028674;
+// The smallest filled disc drawn as a CIRCLE by its group; a smaller dot is a blob (5 dots).
+constexpr double kSmallestDiscMm = 0.42333;
+// The smallest ring standing alone drawn as a CIRCLE by its group (6 dots).
+constexpr double kSmallestRingMm = 0.508;
+// The largest ring or filled disc drawn by its group or its core; larger ones come out whole from their
+// pieces and outlines (120 dots).
+constexpr double kLargestRoundMm = 10.16;
+// The smallest radius of a junction dot; smaller dots are left to the strokes and blobs (6 dots).
+constexpr double kSmallestJunctionRadiusMm = 0.508;
+// The longest dot of a dotted line, and the widest spacing of its dots' centres (12 and 40 dots).
+constexpr double kLargestDottedDotMm = 1.016;
+constexpr double kWidestDotSpacingMm = 3.38667;
+// The longest dash of a dashed circle (longer pieces are lines or arcs of their own), the widest gap
+// between its dashes and its largest radius (200, 64 and 2000 dots).
+constexpr double kLongestDashMm = 16.93333;
+constexpr double kLongestDashGapMm = 5.41867;
+constexpr double kLargestDashedRadiusMm = 169.33333;
+// The widest gap between the ends of two pieces of one stroke that the scan broke (48 dots).
+constexpr double kWidestBrokenGapMm = 4.064;
+// The largest hole found, whole: larger circles come out whole from their pieces, but a hatched section's
+// holes and slots, whose circles the hatching cuts into pieces too short to join, are found by their holes
+// (400 dots).
+constexpr double kLargestHoleMm = 33.86667;
+// The largest hole whose pieces, that lines through it cut apart, are put together again: the pieces are
+// traced for every choice of them, and a page has many large holes between lines (200 dots).
+constexpr double kLargestCutHoleMm = 16.93333;
+// The widest line through a ring that cuts its hole apart (12 dots).
+constexpr double kWidestHoleCutMm = 1.016;
+// The radii of the arcs a line running on past its tangent point takes ink from: a smaller bend parts from
+// the line soon, so what runs on is the line's own; a larger arc is a line's neighbour (16 and 256 dots).
+constexpr double kSmallestTakenArcMm = 1.35467;
+constexpr double kLargestTakenArcMm = 21.67467;
+
+}  // namespace
+
+Tolerances Tolerances::forScan(double dotsPerMm, double entity) {
+    const double scale = dotsPerMm > 0 ? dotsPerMm : kUnstatedDotsPerMm;
+    // Lengths to a 64th of a dot, so that the millimetres above come to their dots exactly at 300 dpi.
+    const auto dots = [scale](double mm) { return std::round(mm * scale * 64) / 64; };
+    const auto whole = [scale](double mm) { return static_cast<std::int32_t>(std::lround(mm * scale)); };
+    Tolerances t;
+    t.dotsPerMm = scale;
+    t.entity = entity;
+    t.rimMargin = std::max(kFewestRimCells, whole(kRimMarginMm));
+    t.keptRim = std::max(kFewestRimCells, whole(kKeptRimMm));
+    t.leastCoreDepth = std::max(kFewestRimCells, whole(kLeastCoreDepthMm));
+    t.leastCuttingRun = whole(kLeastCuttingRunMm);
+    t.speckCells = std::llround(kSpeckMm2 * scale * scale);
+    t.smallestDisc = dots(kSmallestDiscMm);
+    t.smallestRing = dots(kSmallestRingMm);
+    t.largestRound = dots(kLargestRoundMm);
+    t.smallestJunctionRadius = dots(kSmallestJunctionRadiusMm);
+    t.largestDottedDot = dots(kLargestDottedDotMm);
+    t.widestDotSpacing = dots(kWidestDotSpacingMm);
+    t.longestDash = dots(kLongestDashMm);
+    t.longestDashGap = dots(kLongestDashGapMm);
+    t.largestDashedRadius = dots(kLargestDashedRadiusMm);
+    t.widestBrokenGap = dots(kWidestBrokenGapMm);
+    t.largestHole = whole(kLargestHoleMm);
+    t.largestCutHole = whole(kLargestCutHoleMm);
+    t.widestHoleCut = whole(kWidestHoleCutMm);
+    t.smallestTakenArc = dots(kSmallestTakenArcMm);
+    t.largestTakenArc = dots(kLargestTakenArcMm);
+    return t;
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,227 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The vector mode's lengths in millimetres: their dots at each resolution, and one drawing scanned at 300
+// and at 600 dpi converted to the same entities.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bitmap/BmpHeader.h"
+#include "common/PassState.h"
+#include "convert/ConversionSettings.h"
+#include "support/FakeView.h"
+#include "support/PackedCells.h"
+#include "vectorize/Vectorize.h"
+#include "vectorize/geometry/Distances.h"
+#include "vectorize/geometry/Fitting.h"
+#include "vectorize/pipeline/Tolerances.h"
+
+namespace kelvarin {
+namespace {
+
+constexpr double kMmPerInch = 25.4;
+
+struct Length {
+    const char* name;
+    std::function<double(const Tolerances&)> dots;
+    double at300;  // the dots it came to before it was declared in millimetres
+    int power;     // 1 for a length, 2 for an area
+};
+
+TEST(tolerances, lengths_come_to_their_dots_at_300_dpi_and_scale_with_the_resolution) {
+    const std::vector<Length> table = {
+        {"rim margin", [](const Tolerances& t) { return t.rimMargin; }, 2, 1},
+        {"kept rim", [](const Tolerances& t) { return t.keptRim; }, 2, 1},
+        {"least core depth", [](const Tolerances& t) { return t.leastCoreDepth; }, 2, 1},
+        {"least cutting run", [](const Tolerances& t) { return t.leastCuttingRun; }, 8, 1},
+        {"speck", [](const Tolerances& t) { return static_cast<double>(t.speckCells); }, 4, 2},
+        {"smallest disc", [](const Tolerances& t) { return t.smallestDisc; }, 5, 1},
+        {"smallest ring", [](const Tolerances& t) { return t.smallestRing; }, 6, 1},
+        {"largest round", [](const Tolerances& t) { return t.largestRound; }, 120, 1},
+        {"smallest junction radius", [](const Tolerances& t) { return t.smallestJunctionRadius; }, 6, 1},
+        {"largest dotted dot", [](const Tolerances& t) { return t.largestDottedDot; }, 12, 1},
+        {"widest dot spacing", [](const Tolerances& t) { return t.widestDotSpacing; }, 40, 1},
+        {"longest dash", [](const Tolerances& t) { return t.longestDash; }, 200, 1},
+        {"longest dash gap", [](const Tolerances& t) { return t.longestDashGap; }, 64, 1},
+        {"largest dashed radius", [](const Tolerances& t) { return t.largestDashedRadius; }, 2000, 1},
+        {"widest broken gap", [](const Tolerances& t) { return t.widestBrokenGap; }, 48, 1},
+        {"largest hole", [](const Tolerances& t) { return t.largestHole; }, 400, 1},
+        {"largest cut hole", [](const Tolerances& t) { return t.largestCutHole; }, 200, 1},
+        {"widest hole cut", [](const Tolerances& t) { return t.widestHoleCut; }, 12, 1},
+        {"smallest taken arc", [](const Tolerances& t) { return t.smallestTakenArc; }, 16, 1},
+        {"largest taken arc", [](const Tolerances& t) { return t.largestTakenArc; }, 256, 1},
+    };
+    // 300 dpi as a BMP header tells it (11811 dots a metre), exactly, and unknown; then twice and four times.
+    const Tolerances header300 = Tolerances::forScan(11811 / 1000.0, 2);
+    const Tolerances exact300 = Tolerances::forScan(300 / kMmPerInch, 2);
+    const Tolerances unknown = Tolerances::forScan(0, 2);
+    const Tolerances at600 = Tolerances::forScan(600 / kMmPerInch, 2);
+    const Tolerances at1200 = Tolerances::forScan(1200 / kMmPerInch, 2);
+    for (const Length& length : table) {
+        EXPECT_EQ(length.dots(header300), length.at300) << length.name;
+        EXPECT_EQ(length.dots(exact300), length.at300) << length.name;
+        EXPECT_EQ(length.dots(unknown), length.at300) << length.name;
+        EXPECT_EQ(length.dots(at600), length.at300 * std::pow(2, length.power)) << length.name;
+        EXPECT_EQ(length.dots(at1200), length.at300 * std::pow(4, length.power)) << length.name;
+    }
+    EXPECT_EQ(at600.entity, 2);  // --tolerance is the user's, in dots
+    // At 200 dpi the lengths are two thirds, but the hollowing's stay two cells at least.
+    const Tolerances at200 = Tolerances::forScan(200 / kMmPerInch, 2);
+    EXPECT_EQ(at200.largestRound, 80);
+    EXPECT_EQ(at200.rimMargin, 2);
+    EXPECT_EQ(at200.keptRim, 2);
+    EXPECT_EQ(at200.leastCoreDepth, 2);
+}
+
+// A drawing in millimetres: strokes of a round pen, and dust two dots across at 300 dpi.
+struct MmStroke {
+    Point a, b;
+    double width;
+    double radius = 0;  // a ring about a when above 0
+};
+
+struct Page {
+    std::vector<MmStroke> strokes;
+    std::vector<Point> dust;
+};
+
+bool inked(const MmStroke& s, Point p) {
+    if (s.radius > 0) {
+        return std::abs(length(p - s.a) - s.radius) <= s.width / 2;
+    }
+    return distanceToSegment(p, {s.a, s.b}) <= s.width / 2;
+}
+
+// The page scanned at dpi: the cells whose middles the strokes cover, and each speck as the cells of a
+// square 1/150 inch across.
+test::Cells scan(const Page& page, double sizeMm, double dpi) {
+    const double mmPerDot = kMmPerInch / dpi;
+    const auto dots = static_cast<std::int32_t>(std::lround(sizeMm / mmPerDot));
+    test::Cells cells(dots, dots);
+    for (std::int32_t y = 0; y < dots; ++y) {
+        for (std::int32_t x = 0; x < dots; ++x) {
+            const Point p{(x + 0.5) * mmPerDot, (y + 0.5) * mmPerDot};
+            const bool speck = std::any_of(page.dust.begin(), page.dust.end(), [&](Point d) {
+                return p.x >= d.x && p.x < d.x + kMmPerInch / 150 && p.y >= d.y && p.y < d.y + kMmPerInch / 150;
+            });
+            if (speck ||
+                std::any_of(page.strokes.begin(), page.strokes.end(), [&](const MmStroke& s) { return inked(s, p); })) {
+                cells.set(x, y);
+            }
+        }
+    }
+    return cells;
+}
+
+// The drawing vectorized as a scan of dpi, its coordinates in millimetres.
+VectorDrawing vectorizeAt(const Page& page, double sizeMm, double dpi) {
+    test::Cells cells = scan(page, sizeMm, dpi);
+    BmpHeaderBytes header{};
+    const auto put = [&header](std::size_t offset, std::uint32_t value) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            header[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+        }
+    };
+    put(bmp::WidthOffset, static_cast<std::uint32_t>(cells.width));
+    put(bmp::HeightOffset, static_cast<std::uint32_t>(cells.height));
+    const auto dotsPerMetre = static_cast<std::uint32_t>(std::lround(dpi / kMmPerInch * 1000));
+    put(bmp::XPelsPerMeterOffset, dotsPerMetre);
+    put(bmp::YPelsPerMeterOffset, dotsPerMetre);
+    PassState pass;
+    test::FakeView view;
+    VectorDrawing drawing = VectorizePicture(header, cells.grid, ConversionOptions{}, 0, pass, view);
+    const double mm = kMmPerInch / dpi;
+    for (VectorLine& line : drawing.lines) {
+        line = {line.a * mm, line.b * mm};
+    }
+    for (VectorArc& arc : drawing.arcs) {
+        arc.centre = arc.centre * mm;
+        arc.radius *= mm;
+    }
+    for (VectorCircle& circle : drawing.circles) {
+        circle = {circle.centre * mm, circle.radius * mm};
+    }
+    return drawing;
+}
+
+template <typename Entity, typename Same>
+void expectEachMatched(const std::vector<Entity>& at300, const std::vector<Entity>& at600, Same same,
+                       const std::string& what) {
+    ASSERT_EQ(at300.size(), at600.size()) << what;
+    for (const Entity& entity : at300) {
+        EXPECT_TRUE(std::any_of(at600.begin(), at600.end(), [&](const Entity& other) { return same(entity, other); }))
+            << what;
+    }
+}
+
+// Drawings in millimetres, with dust on them.
+struct PageCase {
+    const char* name;
+    double sizeMm;
+    Page page;
+};
+
+std::vector<PageCase> pageCases() {
+    constexpr double kPen = 0.18;  // two dots at 300 dpi
+    std::vector<Point> dust;
+    for (double x = 6; x < 34; x += 5.3) {
+        for (double y = 26; y < 34; y += 3.1) {
+            dust.push_back({x, y});
+        }
+    }
+    std::vector<Point> sparseDust;
+    for (double x = 2; x < 18; x += 3.7) {
+        sparseDust.push_back({x, 16});
+    }
+    return {
+        {"a frame, a corner, a ring and a small filled disc",
+         40,
+         {{{{4, 4}, {36, 4}, kPen},
+           {{36, 4}, {36, 36}, kPen},
+           {{36, 36}, {4, 36}, kPen},
+           {{4, 36}, {4, 4}, kPen},
+           {{20, 20}, {20, 20}, kPen, 3.5},
+           {{8, 10}, {14, 10}, kPen},
+           {{14, 10}, {14, 10 + 6}, kPen},
+           {{28, 12}, {28, 12}, 1.2}},
+          dust}},
+        // Too few runs across strokes to tell the pen: the smallest speck alone tells the dust.
+        {"a few short strokes",
+         20,
+         {{{{5, 5}, {9, 5}, kPen}, {{5, 5}, {5, 8}, kPen}, {{12, 10}, {12, 10}, 1.0}}, sparseDust}},
+    };
+}
+
+TEST(tolerances, a_drawing_at_300_and_at_600_dpi_gives_the_same_entities) {
+    constexpr double kReach = 0.25;  // mm
+    const auto near = [](Point p, Point q) { return length(p - q) <= kReach; };
+    for (const PageCase& c : pageCases()) {
+        const VectorDrawing at300 = vectorizeAt(c.page, c.sizeMm, 300);
+        const VectorDrawing at600 = vectorizeAt(c.page, c.sizeMm, 600);
+        EXPECT_FALSE(at300.lines.empty()) << c.name;
+        expectEachMatched(
+            at300.lines, at600.lines,
+            [&](const VectorLine& l, const VectorLine& m) {
+                return (near(l.a, m.a) && near(l.b, m.b)) || (near(l.a, m.b) && near(l.b, m.a));
+            },
+            std::string(c.name) + ": lines");
+        expectEachMatched(
+            at300.arcs, at600.arcs,
+            [&](const VectorArc& a, const VectorArc& b) {
+                return near(a.centre, b.centre) && std::abs(a.radius - b.radius) <= kReach;
+            },
+            std::string(c.name) + ": arcs");
+        expectEachMatched(
+            at300.circles, at600.circles,
+            [&](const VectorCircle& a, const VectorCircle& b) {
+                return near(a.centre, b.centre) && std::abs(a.radius - b.radius) <= kReach;
+            },
+            std::string(c.name) + ": circles");
+    }
+}
+
+}  // namespace
+}  // namespace kelvarin
