@@ -5,6 +5,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "common/Median.h"
+
 namespace kelvarin {
 
 namespace {
@@ -17,12 +19,6 @@ constexpr double kSameDistance = 0.1;      // in cap heights, and at least two d
 constexpr double kLeastSquareWidth = 0.8;  // a square cell's width in cap heights
 constexpr double kNarrowPiece = 0.75;      // a piece of a cell, in cap heights
 constexpr double kWidestCell = 1.15;
-
-double median(std::vector<double> values) {
-    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
-    std::nth_element(values.begin(), middle, values.end());
-    return *middle;
-}
 
 // Whether a straight line runs along the text at a distance of at most the reach, looked for from the
 // text's edge `edge` (across) outward, `step` +1 or -1.

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "common/DisjointSets.h"
+#include "common/Median.h"
 
 namespace kelvarin {
 
@@ -165,12 +166,6 @@ void joinWords(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked
             }
         }
     }
-}
-
-double median(std::vector<double> values) {
-    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
-    std::nth_element(values.begin(), middle, values.end());
-    return *middle;
 }
 
 double glyphSize(const Glyph& g) { return std::max(g.width(), g.height()); }
@@ -400,59 +395,6 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
         }
     }
     return lines;
-}
-
-Point LineFrame::at(double alongValue, double acrossValue) const {
-    const double radians = degrees * std::numbers::pi / 180;
-    const double c = std::cos(radians);
-    const double s = std::sin(radians);
-    return {alongValue * c - acrossValue * s, alongValue * s + acrossValue * c};
-}
-
-LineFrame frameOf(const std::vector<Glyph>& glyphs, const GlyphLine& line, double degrees) {
-    const double radians = degrees * std::numbers::pi / 180;
-    const double c = std::cos(radians);
-    const double s = std::sin(radians);
-    LineFrame frame;
-    frame.degrees = degrees;
-    frame.alongStart = frame.lowest = INFINITY;
-    frame.alongEnd = frame.highest = -INFINITY;
-    std::vector<double> bottoms, tops;
-    for (const std::size_t i : line.glyphs) {
-        double low = INFINITY, high = -INFINITY;
-        for (const LineSegment& run : glyphs[i].runs) {
-            // The corners of the run's cells: a cell spans half a dot each side of its centre.
-            for (const double x : {run.StartX - 0.5, run.StartX + run.SpanX - 0.5}) {
-                for (const double y : {run.StartY - 0.5, run.StartY + 0.5}) {
-                    const double u = x * c + y * s;
-                    const double v = -x * s + y * c;
-                    frame.alongStart = std::min(frame.alongStart, u);
-                    frame.alongEnd = std::max(frame.alongEnd, u);
-                    low = std::min(low, v);
-                    high = std::max(high, v);
-                }
-            }
-        }
-        bottoms.push_back(low);
-        tops.push_back(high);
-        frame.lowest = std::min(frame.lowest, low);
-        frame.highest = std::max(frame.highest, high);
-    }
-    // Full-height glyphs reach most of the line's height; dots, dashes and signs do not.
-    double tallest = 0;
-    for (std::size_t k = 0; k < bottoms.size(); ++k) {
-        tallest = std::max(tallest, tops[k] - bottoms[k]);
-    }
-    std::vector<double> fullBottoms, fullHeights;
-    for (std::size_t k = 0; k < bottoms.size(); ++k) {
-        if (tops[k] - bottoms[k] >= 0.6 * tallest) {
-            fullBottoms.push_back(bottoms[k]);
-            fullHeights.push_back(tops[k] - bottoms[k]);
-        }
-    }
-    frame.baseline = median(fullBottoms);
-    frame.capLine = frame.baseline + median(fullHeights);
-    return frame;
 }
 
 }  // namespace kelvarin

@@ -8,6 +8,7 @@
 
 #include "common/Angles.h"
 #include "common/DisjointSets.h"
+#include "common/Median.h"
 #include "vectorize/geometry/Distances.h"
 #include "vectorize/geometry/Fitting.h"
 #include "vectorize/index/SegmentIndex.h"
@@ -136,11 +137,6 @@ Crossings crossingsOf(const LinePiece& line, const InkProbe& ink, Point along, P
         }
     }
     return found;
-}
-
-double median(std::vector<double> values) {
-    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2), values.end());
-    return values[values.size() / 2];
 }
 
 // Whether the circle through the middles bows a line of the size and width clearly: no flatter than the

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/Median.h"
 #include "common/WorkerPool.h"
 #include "vectorize/geometry/Distances.h"
 #include "vectorize/geometry/EntityWalk.h"
@@ -53,12 +54,6 @@ double backgroundFrom(const InkProbe& ink, Point centre, Point direction, double
 // The distance along the ray from centre, from `from` on, to the first ink; limit when there is none before it.
 double inkFrom(const InkProbe& ink, Point centre, Point direction, double from, double limit) {
     return std::min(InkRay(ink, centre, direction, kStep).firstInk(from, before(limit)), limit);
-}
-
-double median(std::vector<double> values) {
-    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
-    std::nth_element(values.begin(), middle, values.end());
-    return *middle;
 }
 
 struct Disc {
