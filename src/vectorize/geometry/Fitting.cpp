@@ -221,12 +221,7 @@ double largestCircleDistance(std::span<const Point> points, const CircleFit& cir
 }
 
 double meanSquareCircleDistance(std::span<const Point> points, const CircleFit& circle) {
-    double sum = 0;
-    for (const Point& p : points) {
-        const double off = length(p - circle.centre) - circle.radius;
-        sum += off * off;
-    }
-    return sum / static_cast<double>(points.size());
+    return squaredCircleError(points, circle) / static_cast<double>(points.size());
 }
 
 Point pointOnCircle(Point centre, double radius, double degrees) {
