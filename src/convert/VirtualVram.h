@@ -36,8 +36,15 @@ public:
         value ^= m_flip;
         return index == m_wordsPerRow - 1 ? value & m_lastWordMask : value;
     }
+    // One cell, read from its byte alone: the probes ask for single cells far more often than for words.
     std::uint8_t at(std::int32_t x, std::int32_t y) const {
-        return static_cast<std::uint8_t>(word(y, x / 64) >> (63 - x % 64) & 1);
+        if (x >= m_width) {
+            return 0;
+        }
+        const std::uint8_t byte =
+            m_rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(m_stride) + static_cast<std::size_t>(x) / 8] ^
+            static_cast<std::uint8_t>(m_flip);
+        return static_cast<std::uint8_t>(byte >> (7 - x % 8) & 1);
     }
 
 private:

@@ -28,6 +28,13 @@ public:
     }
     // Whether p or a cell beside, above or below it is a line cell: a pinhole in a stroke is still ink.
     bool near(Point p) const {
+        // Away from the grid's edges the five cells are the one p rounds to and its four neighbours, read
+        // without a bounds check each.
+        if (p.x > 1.5 && p.y > 1.5 && p.x < m_grid.width() - 2.5 && p.y < m_grid.height() - 2.5) {
+            const std::int32_t x = roundedInside(p.x), y = roundedInside(p.y);
+            return m_grid.at(x, y) != 0 || m_grid.at(x - 1, y) != 0 || m_grid.at(x + 1, y) != 0 ||
+                   m_grid.at(x, y - 1) != 0 || m_grid.at(x, y + 1) != 0;
+        }
         return at(p) || at({p.x - 1, p.y}) || at({p.x + 1, p.y}) || at({p.x, p.y - 1}) || at({p.x, p.y + 1});
     }
     // The length of the grid's diagonal, in dots.
