@@ -1,16 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 
 #include "bitmap/BmpHeader.h"
 #include "bitmap/ReadFile.h"
 #include "common/Error.h"
 #include "common/PassState.h"
+#include "common/WorkerPool.h"
 #include "convert/LineExtraction.h"
 #include "convert/LineSegmentList.h"
 #include "convert/ResultLayers.h"
 #include "convert/ResultTile.h"
+#include "convert/RowRunBands.h"
+#include "convert/RunScan.h"
 #include "convert/Strokes.h"
 #include "convert/VirtualVram.h"
 #include "support/FakeView.h"
@@ -305,6 +309,39 @@ TEST(line_extraction, word_wise_passes_equal_a_plain_scan) {
             if (inverted) {
                 InvertVram(grid.header(), grid.vram, pass, view);
             }
+        }
+    }
+}
+
+TEST(line_extraction, rows_runs_found_in_bands_come_row_by_row_as_found_alone) {
+    // Tall enough for several bands of rows; with no pool, one worker and three.
+    std::mt19937 random(5);
+    for (const auto& [width, height] : {std::pair{70, 5}, {2000, 2600}, {130, 40000}}) {
+        std::vector<std::string> rows(static_cast<std::size_t>(height),
+                                      std::string(static_cast<std::size_t>(width), '.'));
+        for (auto& row : rows) {
+            for (auto& cell : row) {
+                cell = random() % 3 == 0 ? '#' : '.';
+            }
+        }
+        const Grid grid(rows);
+        Segments alone;
+        for (std::int32_t y = 0; y < height; ++y) {
+            findRowRuns(grid.vram, y, alone);
+        }
+        for (const int threads : {0, 1, 3}) {
+            std::optional<WorkerPool> pool;
+            if (threads > 0) {
+                pool.emplace(threads, [] {});
+            }
+            Segments banded;
+            std::int32_t expectedRow = 0;
+            forEachRowsRuns(grid.vram, pool ? &*pool : nullptr, [&](std::int32_t y, const Segments& runs) {
+                EXPECT_EQ(y, expectedRow++);
+                banded.insert(banded.end(), runs.begin(), runs.end());
+            });
+            EXPECT_EQ(expectedRow, height);
+            EXPECT_EQ(banded, alone) << width << " x " << height << ", " << threads << " threads";
         }
     }
 }

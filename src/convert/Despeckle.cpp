@@ -9,7 +9,7 @@
 #include "common/ProgressDisplay.h"
 #include "common/Toolkit.h"
 #include "convert/LineSegmentList.h"
-#include "convert/RunScan.h"
+#include "convert/RowRunBands.h"
 
 namespace kelvarin {
 
@@ -60,13 +60,11 @@ class GroupTracker {
 public:
     GroupTracker(std::int64_t maxPixels, GroupEraser& eraser) : m_maxPixels(maxPixels), m_eraser(eraser) {}
 
-    void addRow(const VirtualVram& vram, std::int32_t y) {
-        m_found.clear();
-        findRowRuns(vram, y, m_found);
+    void addRow(std::int32_t y, const std::vector<LineSegment>& runs) {
         const auto previousGroups = static_cast<std::int32_t>(m_groups.size());
         m_current.clear();
         std::size_t first = 0;  // the first run of the row before that may touch the run
-        for (const LineSegment& found : m_found) {
+        for (const LineSegment& found : runs) {
             Run run{found.StartX, found.StartX + found.SpanX - 1, -1};
             while (first < m_previous.size() && m_previous[first].last + 1 < run.first) {
                 ++first;
@@ -144,7 +142,6 @@ private:
 
     std::int64_t m_maxPixels;
     GroupEraser& m_eraser;
-    std::vector<LineSegment> m_found;
     std::vector<Run> m_previous;
     std::vector<Run> m_current;
     DisjointSets<std::int32_t> m_groups;
@@ -174,18 +171,19 @@ void copyGrid(const VirtualVram& source, CleanedGrid& cleaned, Toolkit& toolkit)
 }
 
 void Despeckle(const BmpHeaderBytes& header, const VirtualVram& source, std::int64_t maxPixels, CleanedGrid& cleaned,
-               PassState& pass, Toolkit& toolkit) {
+               PassState& pass, Toolkit& toolkit, WorkerPool* pool) {
     pass.CurrentStep = "ゴミ取り";
     const auto [width, height] = gridSizeOf(header, source);
     ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, height - 1);
     copyGrid(source, cleaned, toolkit);
     GroupEraser eraser(cleaned);
     GroupTracker tracker(maxPixels, eraser);
-    for (std::int32_t y = 0; y < height; ++y) {
-        tracker.addRow(cleaned.vram, y);
+    // The groups erased lie wholly in the rows taken already, so the rows to come are read from the source.
+    forEachRowsRuns(source, pool, [&](std::int32_t y, const std::vector<LineSegment>& runs) {
+        tracker.addRow(y, runs);
         toolkit.doEvents(cleaned.vram.wordsPerRow());
         progress.update(y, passFraction(y, height - 1));
-    }
+    });
     tracker.finish();
     progress.finish();
     ++pass.PassNumber;

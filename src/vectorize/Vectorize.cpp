@@ -5,6 +5,8 @@
 
 #include "bitmap/BmpHeader.h"
 #include "common/PassState.h"
+#include "common/Toolkit.h"
+#include "common/WorkerPool.h"
 #include "convert/Despeckle.h"
 #include "vectorize/geometry/DrawingTurn.h"
 #include "vectorize/pipeline/PassTable.h"
@@ -55,7 +57,8 @@ VectorDrawing VectorizePicture(const BmpHeaderBytes& header, const VirtualVram& 
             : automaticSpeckleSize(lineCells, Tolerances::forScan(dotsPerMm, options.Tolerance).speckCells, toolkit);
     CleanedGrid cleaned;
     if (despeckleSize > 0) {
-        Despeckle(header, lineCells, despeckleSize, cleaned, pass, toolkit);
+        WorkerPool pool(options.Threads, [&toolkit] { toolkit.doEvents(EventPacing{}.ticksPerClockRead); });
+        Despeckle(header, lineCells, despeckleSize, cleaned, pass, toolkit, &pool);
     }
     const VirtualVram& grid = despeckleSize > 0 ? cleaned.vram : lineCells;
     pass.CurrentStep = "変換開始";

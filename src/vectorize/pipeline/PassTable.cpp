@@ -45,7 +45,7 @@ void hollowAreas(Context& c) {
     // The cells farther from the background than the thin strokes are wide lie in filled areas and heavy
     // strokes only: a dot about three thin pens across or more has such a core.
     const bool hollowed = hollowFilledAreas(
-        c.despeckled, c.widths.rim, c.hollowed, c.toolkit, c.tolerances.keptRim,
+        c.despeckled, c.widths.rim, c.hollowed, c.toolkit, c.pool, c.tolerances.keptRim,
         std::max(c.tolerances.leastCoreDepth, c.widths.thin),
         [&cores = c.cores](std::int32_t y, const auto& interior, bool any) { cores.addRow(y, interior, any); });
     c.strokes = hollowed ? &c.hollowed.vram : &c.despeckled;
@@ -94,7 +94,7 @@ void fillets(Context& c) {
 void dashedCircles(Context& c) { gatherDashedCircles(c.drawing, *c.strokeInk, c.tolerances, c.tick); }
 void arrowheads(Context& c) { outlineArrowheads(c.drawing, *c.despeckledInk, c.tick); }
 void overlappingArcs(Context& c) {
-    mergeOverlappingArcs(c.drawing, *c.strokeInk, *c.despeckledInk, c.tolerances.entity, c.tick);
+    mergeOverlappingArcs(c.drawing, *c.strokeInk, *c.despeckledInk, c.tolerances.entity, c.pool, c.tick);
 }
 void degenerate(Context& c) { dropDegenerateEntities(c.drawing, c.tick); }
 

@@ -8,7 +8,7 @@
 
 #include "common/Toolkit.h"
 #include "convert/LineSegmentList.h"
-#include "convert/RunScan.h"
+#include "convert/RowRunBands.h"
 
 namespace kelvarin {
 
@@ -108,6 +108,7 @@ public:
           m_reach(reach),
           m_words(static_cast<std::size_t>(grid.wordsPerRow())),
           m_widened(static_cast<std::size_t>(2 * reach + 1), Row(m_words, 0)),
+          m_some(m_widened.size(), false),
           m_row(m_words),
           m_cleared(m_words) {}
 
@@ -116,17 +117,25 @@ public:
 
     // Takes the interior of row centre and writes the row whose widened window it completes.
     void add(std::int32_t centre, const Row& interior, bool any) {
-        widenAlongRow(interior, m_reach, m_widened[static_cast<std::size_t>(centre) % m_widened.size()]);
+        const std::size_t slot = static_cast<std::size_t>(centre) % m_widened.size();
+        if (any) {
+            widenAlongRow(interior, m_reach, m_widened[slot]);
+        } else if (m_some[slot]) {
+            std::fill(m_widened[slot].begin(), m_widened[slot].end(), 0);
+        }
+        m_some[slot] = any;
         const std::int32_t done = centre - m_reach;
         if (done < 0) {
             return;
         }
-        for (std::size_t i = 0; i < m_words; ++i) {
-            std::uint64_t some = 0;
-            for (std::size_t k = 0; k < m_widened.size(); ++k) {
-                some |= m_widened[k][i];
+        // Most rows of a drawing have no interior within reach: only the widened rows with one are looked at.
+        std::fill(m_cleared.begin(), m_cleared.end(), 0);
+        for (std::size_t k = 0; k < m_widened.size(); ++k) {
+            if (m_some[k]) {
+                for (std::size_t i = 0; i < m_words; ++i) {
+                    m_cleared[i] |= m_widened[k][i];
+                }
             }
-            m_cleared[i] = some;
         }
         if (any && !m_copying) {
             startCopy(done);
@@ -160,6 +169,7 @@ private:
     std::int32_t m_reach;
     std::size_t m_words;
     std::vector<Row> m_widened;  // the last 2 x reach + 1 interiors widened along the rows, by row number modulo that
+    std::vector<bool> m_some;    // whether each of them has a cell set
     Row m_row, m_cleared;
     bool m_copying = false;
 };
@@ -167,7 +177,8 @@ private:
 }  // namespace
 
 bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& hollowed, Toolkit& toolkit,
-                       std::int32_t keptRim, std::int32_t seenRim, const InteriorRowVisit& interiorSeen) {
+                       WorkerPool& pool, std::int32_t keptRim, std::int32_t seenRim,
+                       const InteriorRowVisit& interiorSeen) {
     const std::int32_t height = grid.height();
     const auto words = static_cast<std::size_t>(grid.wordsPerRow());
     // An interior cell has 2 x rim + 1 rows of eroded cells about it: a page lower than that has none, and a
@@ -186,17 +197,18 @@ bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& 
     if (interiorSeen && height >= 2 * seenRim + 1) {
         seen.emplace(seenRim, words, height);
     }
-    std::vector<LineSegment> runs;
-    for (std::int32_t y = 0; y < height + std::max(rim, seen ? seenRim : 0); ++y) {
+    const auto erode = [&](std::int32_t y, const std::vector<LineSegment>& runs) {
         toolkit.doEvents(static_cast<std::int64_t>(words) * (2 * rim + 1));
-        runs.clear();
-        if (y < height) {
-            findRowRuns(grid, y, runs);
-        }
         erosion.add(y, runs, clearRow);
         if (seen) {
             seen->add(y, runs, interiorSeen);
         }
+    };
+    forEachRowsRuns(grid, &pool, erode);
+    // The rows past the top, which complete the interiors of the last rows.
+    const std::vector<LineSegment> noRuns;
+    for (std::int32_t y = height; y < height + std::max(rim, seen ? seenRim : 0); ++y) {
+        erode(y, noRuns);
     }
     // The last reach rows, past which no interior lies.
     const Row none(words, 0);

@@ -11,6 +11,7 @@
 namespace kelvarin {
 
 class Toolkit;
+class WorkerPool;
 
 // A copy of a grid whose filled areas are hollowed out.
 struct HollowedGrid {
@@ -28,8 +29,9 @@ using InteriorRowVisit = std::function<void(std::int32_t y, const std::vector<st
 // than rim) the interior is widened so that a rim of only keptRim cells is left, whose centre line lies
 // close to the area's edge. The copy is made only when something is cleared: false, and hollowed left
 // empty, when nothing is. When interiorSeen is given, it receives each row's interior for seenRim as well,
-// found from the same runs. The toolkit's events run row by row.
+// found from the same runs. The toolkit's events run row by row; the rows' runs are found on the pool.
 bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& hollowed, Toolkit& toolkit,
-                       std::int32_t keptRim = 0, std::int32_t seenRim = 0, const InteriorRowVisit& interiorSeen = {});
+                       WorkerPool& pool, std::int32_t keptRim = 0, std::int32_t seenRim = 0,
+                       const InteriorRowVisit& interiorSeen = {});
 
 }  // namespace kelvarin

@@ -5,10 +5,12 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <optional>
 #include <vector>
 
 #include "common/Angles.h"
 #include "common/DisjointSets.h"
+#include "common/WorkerPool.h"
 #include "vectorize/assembly/ArcRecentring.h"
 #include "vectorize/geometry/Fitting.h"
 #include "vectorize/index/SegmentIndex.h"
@@ -99,28 +101,77 @@ SegmentIndex centresOf(const std::vector<VectorArc>& arcs) {
     return centres;
 }
 
+// How near the centres and radii of arcs overlapping on nearly one circle with the arc lie.
+double nearbyOf(const VectorArc& arc, double tolerance) { return tolerance + kNearShare * arc.radius; }
+
+// The circle arcs i and j both move onto when they overlap on nearly one circle (nearby of arc i) and the
+// stroke's middles along both lie on one circle, if they do.
+std::optional<VectorArc> sharedStrokeCircle(const WideDrawing& wide, std::size_t i, std::size_t j, double nearby,
+                                            const InkProbe& strokes, double tolerance) {
+    const std::vector<VectorArc>& arcs = wide.drawing.arcs;
+    if (sameCircle(arcs[i], arcs[j], tolerance) || !sameCircle(arcs[i], arcs[j], nearby) ||
+        !overlapping(arcs[i], arcs[j])) {
+        return std::nullopt;
+    }
+    const double width = std::max(wide.arcWidths[i], wide.arcWidths[j]);
+    return arcOnStrokeMiddles(mergedArc(arcs, {i, j}), width, strokes, tolerance);
+}
+
+// A pair of arcs looked at ahead, as the arcs were before any moved: the later arc and the circle both move
+// onto.
+struct PairAhead {
+    std::size_t j;
+    std::optional<VectorArc> circle;
+};
+
+// The pairs arc i makes with the later arcs whose centres lie near its own, each with its shared circle.
+void pairsAhead(const WideDrawing& wide, std::size_t i, const SegmentIndex& centres, const InkProbe& strokes,
+                double tolerance, SegmentIndex::Search& search, std::vector<std::int32_t>& near,
+                std::vector<PairAhead>& pairs) {
+    const double nearby = nearbyOf(wide.drawing.arcs[i], tolerance);
+    centres.near(wide.drawing.arcs[i].centre, nearby, near, search);
+    pairs.clear();
+    for (const std::int32_t found : near) {
+        const auto j = static_cast<std::size_t>(found);
+        if (j > i) {
+            pairs.push_back({j, sharedStrokeCircle(wide, i, j, nearby, strokes, tolerance)});
+        }
+    }
+}
+
 // Overlapping arcs on nearly one circle are two pieces of one stroke whose chains bent one of them a few
 // dots off (a crossing line cut it short): when the stroke's middles along both lie on one circle, both
-// move onto it.
+// move onto it. The pairs are taken in order, each seeing the moves before it; the costly fits are made
+// ahead on the workers from the arcs as they were, and a pair one of whose arcs has moved since is fitted
+// again.
 void alignNearCircles(WideDrawing& wide, const SegmentIndex& centres, const InkProbe& strokes, double tolerance,
-                      const Tick& tick) {
+                      WorkerPool& pool, const Tick& tick) {
     std::vector<VectorArc>& arcs = wide.drawing.arcs;
-    std::vector<std::int32_t> near;
+    centres.build();
+    std::vector<std::vector<PairAhead>> ahead(arcs.size());
+    std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()) + 1);
+    std::vector<std::vector<std::int32_t>> nears(searches.size());
+    pool.run(arcs.size(), [&](std::size_t i, std::int32_t worker) {
+        const auto w = static_cast<std::size_t>(worker);
+        pairsAhead(wide, i, centres, strokes, tolerance, searches[w], nears[w], ahead[i]);
+    });
+    std::vector<bool> moved(arcs.size(), false);
+    std::vector<PairAhead> again;
     for (std::size_t i = 0; i < arcs.size(); ++i) {
         tick();
-        const double nearby = tolerance + kNearShare * arcs[i].radius;
-        centres.near(arcs[i].centre, nearby, near);
-        for (const std::int32_t found : near) {
-            const auto j = static_cast<std::size_t>(found);
-            if (j <= i || sameCircle(arcs[i], arcs[j], tolerance) || !sameCircle(arcs[i], arcs[j], nearby) ||
-                !overlapping(arcs[i], arcs[j])) {
-                continue;
-            }
-            const double width = std::max(wide.arcWidths[i], wide.arcWidths[j]);
-            if (const std::optional<VectorArc> fit =
-                    arcOnStrokeMiddles(mergedArc(arcs, {i, j}), width, strokes, tolerance)) {
+        // An arc moved by an earlier pair looks for its pairs again from where it lies now.
+        const double nearby = nearbyOf(arcs[i], tolerance);
+        if (moved[i]) {
+            pairsAhead(wide, i, centres, strokes, tolerance, searches.back(), nears.back(), again);
+        }
+        for (const PairAhead& pair : moved[i] ? again : ahead[i]) {
+            const std::size_t j = pair.j;
+            const std::optional<VectorArc> fit =
+                moved[i] || moved[j] ? sharedStrokeCircle(wide, i, j, nearby, strokes, tolerance) : pair.circle;
+            if (fit) {
                 arcs[i] = movedOnto(arcs[i], *fit);
                 arcs[j] = movedOnto(arcs[j], *fit);
+                moved[i] = moved[j] = true;
             }
         }
     }
@@ -143,9 +194,9 @@ bool joinedAcrossInk(const VectorArc& x, const VectorArc& y, const InkProbe& sca
 }  // namespace
 
 void mergeOverlappingArcs(WideDrawing& wide, const InkProbe& strokes, const InkProbe& scanned, double tolerance,
-                          const Tick& tick) {
+                          WorkerPool& pool, const Tick& tick) {
     std::vector<VectorArc>& arcs = wide.drawing.arcs;
-    alignNearCircles(wide, centresOf(arcs), strokes, tolerance, tick);
+    alignNearCircles(wide, centresOf(arcs), strokes, tolerance, pool, tick);
     const SegmentIndex centres = centresOf(arcs);
     DisjointSets<std::size_t> sets(arcs.size());
     bool merged = false;

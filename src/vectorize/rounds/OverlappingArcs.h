@@ -6,6 +6,7 @@
 namespace kelvarin {
 
 class InkProbe;
+class WorkerPool;
 
 // Makes arcs of one circle that overlap one ARC: two pieces of a stroke that a line cut (a slot's end with
 // its centre line through it) each run on along the ink past the cut, over the other. Arcs whose centres
@@ -17,6 +18,6 @@ class InkProbe;
 // they all lie within tolerance of it. Arcs that only meet, or that dashes' gaps keep apart, stay as they
 // are. strokes: the strokes (filled areas hollowed); scanned: the picture as it was scanned.
 void mergeOverlappingArcs(WideDrawing& wide, const InkProbe& strokes, const InkProbe& scanned, double tolerance,
-                          const Tick& tick);
+                          WorkerPool& pool, const Tick& tick);
 
 }  // namespace kelvarin
