@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <numbers>
 #include <numeric>
+#include <span>
 
 #include "common/Angles.h"
 #include "vectorize/geometry/Distances.h"
@@ -147,12 +148,17 @@ std::vector<std::vector<std::int32_t>> linesOnCircles(const std::vector<ArcGroup
             return;
         }
         std::vector<std::int32_t>& near = nears[static_cast<std::size_t>(worker)];
+        SegmentIndex::Search& search = searches[static_cast<std::size_t>(worker)];
         const CircleFit circle = group.circle;
         const int steps = static_cast<int>(std::ceil(2 * std::numbers::pi * circle.radius / (kIndexCellSize / 2)));
+        // One search for the whole walk finds each line once, where the walk first meets it.
+        near.clear();
+        index.startSearch(search);
         for (int k = 0; k < steps && !pool.stopping(); ++k) {
-            index.near(pointOnCircle(circle.centre, circle.radius, 360.0 * k / steps), kIndexCellSize / 2 + tolerance,
-                       near, searches[static_cast<std::size_t>(worker)]);
-            for (const std::int32_t j : near) {
+            const std::size_t known = near.size();
+            index.addNear(pointOnCircle(circle.centre, circle.radius, 360.0 * k / steps),
+                          kIndexCellSize / 2 + tolerance, near, search);
+            for (const std::int32_t j : std::span(near).subspan(known)) {
                 const LinePiece& line = lines[static_cast<std::size_t>(j)];
                 if (length(line.b - line.a) > 0.5 * circle.radius) {
                     continue;

@@ -89,7 +89,21 @@ void findDiscs(const RunGroups& groups, const std::vector<GroupExtent>& extents,
             offChord[g] = std::max(offChord[g], offEdge(g, end[g] - 0.5, row[g]));
         }
     };
+    // Only the groups whose size and cells may make a disc are looked at run by run.
+    const auto mayBeDisc = [&](const GroupExtent& e) {
+        const double diameter = (e.width() + e.height()) / 2;
+        const double discCells = std::numbers::pi * diameter * diameter / 4;
+        return diameter >= smallestDiameter && std::abs(e.width() - e.height()) <= kRoundness * diameter &&
+               std::abs(e.cells + e.gaps - discCells) <= kRoundness * discCells;
+    };
+    std::vector<bool> candidate(count);
+    for (std::size_t g = 0; g < count; ++g) {
+        candidate[g] = mayBeDisc(extents[g]);
+    }
     groups.forEachRun(tick, [&](std::size_t g, const LineSegment& run) {
+        if (!candidate[g]) {
+            return;
+        }
         if (row[g] != run.StartY) {
             closeRow(g);
             row[g] = run.StartY;
@@ -106,16 +120,13 @@ void findDiscs(const RunGroups& groups, const std::vector<GroupExtent>& extents,
         end[g] = run.StartX + run.SpanX;
     });
     for (std::size_t g = 0; g < count; ++g) {
+        const GroupExtent& e = extents[g];
+        if (!candidate[g]) {
+            continue;
+        }
         closeRow(g);
-    }
-    for (std::size_t i = 0; i < groups.groupCount(); ++i) {
-        const GroupExtent& e = extents[i];
-        const double diameter = (e.width() + e.height()) / 2;
-        const double discCells = std::numbers::pi * diameter * diameter / 4;
         const double radius = e.discRadius();
-        if (diameter >= smallestDiameter && std::abs(e.width() - e.height()) <= kRoundness * diameter &&
-            std::abs(e.cells + e.gaps - discCells) <= kRoundness * discCells &&
-            offChord[i] <= 1.5 + kChordOff * radius) {
+        if (offChord[g] <= 1.5 + kChordOff * radius) {
             found.push_back({{e.centre(), radius}, 0, radius + 2, e.gaps > 0});
         }
     }
