@@ -19,6 +19,9 @@ constexpr double kEndShare = 0.1;      // of the sweep at each end where no ray 
 constexpr double kWiderStroke = 1.25;  // times the stroke's common width (and a dot): another stroke's ink too
 constexpr double kFoundShare = 0.7;    // of the rays must find the stroke
 constexpr int kLeastMiddles = 8;
+// Rays along an arc at most: a ray a dot along a long arc of a large sheet fixes its circle no better than
+// this many spread over it, and costs as much as the rest of the arc's passes.
+constexpr int kMostRays = 2048;
 constexpr double kStray = 1;        // dots a middle may lie off the circle fitted to all of them
 constexpr double kLeastSweep = 90;  // degrees: a flatter arc's middles fix its curvature no better
 // Of the radius, the centre and the radius may move at most: the chains make a half circle between two
@@ -26,11 +29,12 @@ constexpr double kLeastSweep = 90;  // degrees: a flatter arc's middles fix its 
 constexpr double kFarthestMove = 0.25;
 constexpr double kCloser = 0.8;  // the middles' mean squared distance from the new circle, of the old's
 
-// The middles of the arc's stroke, one for each dot along it but for its ends, where the ink crossed is no
-// wider than the stroke's most common width; none when too few rays find the stroke alone.
+// The middles of the arc's stroke, one for each dot along it (kMostRays at most) but for its ends, where the ink
+// crossed is no wider than the stroke's most common width; none when too few rays find the stroke alone.
 std::vector<Point> strokeMiddles(const InkProbe& ink, const VectorArc& arc, double width) {
     const double sweep = sweepDegrees(arc.startDegrees, arc.endDegrees);
-    const int rays = std::max(kLeastMiddles, static_cast<int>(arc.radius * sweep * std::numbers::pi / 180));
+    const int rays =
+        std::clamp(static_cast<int>(arc.radius * sweep * std::numbers::pi / 180), kLeastMiddles, kMostRays);
     std::vector<Point> found;
     std::vector<double> thickness;
     for (int k = 0; k <= rays; ++k) {

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "common/WorkerPool.h"
+#include "vectorize/geometry/Distances.h"
 #include "vectorize/geometry/Fitting.h"
 #include "vectorize/index/SegmentIndex.h"
 #include "vectorize/raster/Holes.h"
@@ -112,9 +113,33 @@ bool slotBox(const Box& box, double cells, std::int32_t largest) {
            cells >= 0.7 * static_cast<double>(box.width()) * box.height();
 }
 
+// Whether the rows of the pieces end within the slot along the axes that their box holds, but for a few ends
+// that noise moved: a quick test before the fit, which the rectangles between crossing lines fail at their
+// corners. A slot turned a little from the axes lies within that one but for less than the slack.
+bool rowsEndInSlot(const std::vector<const std::vector<Gap>*>& pieces, const Box& box) {
+    const double r = std::min(box.width(), box.height()) / 2.0, slack = std::max(1.5, 0.08 * r);
+    const Point c = box.centre();
+    const Point reach =
+        box.width() >= box.height() ? Point{box.width() / 2.0 - r, 0} : Point{0, box.height() / 2.0 - r};
+    const VectorLine straight{c - reach, c + reach};
+    double ends = 0, off = 0;
+    for (const std::vector<Gap>* piece : pieces) {
+        for (const Gap& gap : *piece) {
+            for (const double end : {gap.left - 0.5, gap.right + 0.5}) {
+                off += distanceToSegment(Point{end, static_cast<double>(gap.y)}, straight) > r + slack ? 1 : 0;
+                ends += 1;
+            }
+        }
+    }
+    return off <= std::max(1.0, 0.05 * ends);
+}
+
 // The slot round the pieces of a cut hole taken together, traced, if they make one; box holds them all.
 std::optional<Ring> slotOfTraced(const std::vector<const std::vector<Gap>*>& pieces, const Box& box,
                                  const InkProbe& ink) {
+    if (!rowsEndInSlot(pieces, box)) {
+        return std::nullopt;
+    }
     const std::optional<SlotShape> slot = slotOfCutEdge(edgeOf(pieces, box));
     return slot ? ringRound(*slot, ink) : std::nullopt;
 }
