@@ -27,14 +27,20 @@ void setCells(Row& row, std::int32_t first, std::int32_t last) {
     }
 }
 
-// The cells of a row, given its runs, whose run reaches rim cells or more either side.
-void erodeAlongRow(const std::vector<LineSegment>& runs, std::int32_t rim, Row& row) {
-    std::fill(row.begin(), row.end(), 0);
+// The cells of a row, given its runs, whose run reaches rim cells or more either side; whether there are any.
+// The row holds no cell when it held none before (was) and still holds none.
+bool erodeAlongRow(const std::vector<LineSegment>& runs, std::int32_t rim, bool was, Row& row) {
+    if (was) {
+        std::fill(row.begin(), row.end(), 0);
+    }
+    bool any = false;
     for (const LineSegment& run : runs) {
         if (run.SpanX > 2 * rim) {
             setCells(row, run.StartX + rim, run.StartX + run.SpanX - 1 - rim);
+            any = true;
         }
     }
+    return any;
 }
 
 // Finds the interior of a grid's rows as their runs come in, bottom row first: the line cells farther than
@@ -46,18 +52,29 @@ public:
         : m_rim(rim),
           m_height(height),
           m_eroded(static_cast<std::size_t>(2 * rim + 1), Row(words, 0)),
+          m_some(m_eroded.size(), false),
           m_interior(words) {}
 
     // Takes the runs of row y (none past the top row) and passes the interior of row y - rim to visit.
     void add(std::int32_t y, const std::vector<LineSegment>& runs, const InteriorRowVisit& visit) {
         const std::size_t window = m_eroded.size();
-        erodeAlongRow(runs, m_rim, m_eroded[static_cast<std::size_t>(y) % window]);
+        const std::size_t slot = static_cast<std::size_t>(y) % window;
+        m_some[slot] = erodeAlongRow(runs, m_rim, m_some[slot], m_eroded[slot]);
         const std::int32_t centre = y - m_rim;
         if (centre < 0 || centre >= m_height) {
             return;
         }
-        // Interior: eroded along the rows in every row of the window about the centre row.
+        // Interior: eroded along the rows in every row of the window about the centre row; none when a row
+        // of the window has no eroded cell, as most rows of a drawing's window have not.
         bool any = false;
+        if (centre < m_rim || std::find(m_some.begin(), m_some.end(), false) != m_some.end()) {
+            if (m_interiorSome) {
+                std::fill(m_interior.begin(), m_interior.end(), 0);
+            }
+            m_interiorSome = false;
+            visit(centre, m_interior, any);
+            return;
+        }
         for (std::size_t i = 0; i < m_interior.size(); ++i) {
             std::uint64_t all = centre >= m_rim ? ~std::uint64_t{0} : 0;
             for (std::size_t k = 0; k < window && all != 0; ++k) {
@@ -66,13 +83,16 @@ public:
             m_interior[i] = all;
             any = any || all != 0;
         }
+        m_interiorSome = any;
         visit(centre, m_interior, any);
     }
 
 private:
     std::int32_t m_rim, m_height;
     std::vector<Row> m_eroded;  // the last 2 x rim + 1 rows eroded along the rows, by row number modulo that
+    std::vector<bool> m_some;   // whether each of them has a cell
     Row m_interior;
+    bool m_interiorSome = false;  // whether the interior last passed on has a cell
 };
 
 // Sets in out every cell within reach cells of a set cell of in along the row.
