@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <clocale>
 #include <cmath>
 #include <cstdint>
@@ -305,6 +306,37 @@ TEST(disjoint_sets, numbers_follow_the_first_items_for_any_threads) {
                 << size << " items on " << threads << " threads";
             EXPECT_EQ(ticks, (size + 1023) / 1024);
         }
+    }
+}
+
+// The calling thread's own work runs while the workers run the items; a failure on either side stops both
+// and is rethrown, the caller's own first.
+TEST(worker_pool, runs_the_callers_work_alongside_the_items) {
+    for (const std::int32_t threads : {1, 3}) {
+        WorkerPool pool(threads, [] {});
+        std::vector<std::atomic<int>> done(5000);
+        bool alongside = false;
+        pool.runAlongside(
+            done.size(), [&](std::size_t i, std::int32_t) { done[i] += 1; }, [&] { alongside = true; });
+        EXPECT_TRUE(alongside);
+        EXPECT_TRUE(std::all_of(done.begin(), done.end(), [](const std::atomic<int>& d) { return d == 1; }));
+        alongside = false;
+        pool.runAlongside(
+            0, [](std::size_t, std::int32_t) {}, [&] { alongside = true; });
+        EXPECT_TRUE(alongside) << "no items";
+        std::atomic<std::size_t> ran{0};
+        EXPECT_THROW(
+            pool.runAlongside(
+                std::size_t{1} << 30, [&](std::size_t, std::int32_t) { ++ran; }, [] { throw std::logic_error("own"); }),
+            std::logic_error);
+        EXPECT_LT(ran.load(), std::size_t{1} << 30) << "the items stop";
+        EXPECT_THROW(pool.runAlongside(
+                         10, [](std::size_t, std::int32_t) { throw std::runtime_error("item"); }, [] {}),
+                     std::runtime_error);
+        EXPECT_THROW(pool.runAlongside(
+                         10, [](std::size_t, std::int32_t) { throw std::runtime_error("item"); },
+                         [] { throw std::logic_error("own"); }),
+                     std::logic_error);
     }
 }
 

@@ -43,6 +43,36 @@ void WorkerPool::run(std::size_t count, const Item& item) {
     if (count == 0) {
         return;
     }
+    start(count, item);
+    finish();
+}
+
+void WorkerPool::runAlongside(std::size_t count, const Item& item, const std::function<void()>& alongside) {
+    if (count == 0) {
+        alongside();
+        return;
+    }
+    start(count, item);
+    std::exception_ptr own;
+    try {
+        alongside();
+    } catch (...) {
+        own = std::current_exception();
+        m_stop = true;
+    }
+    try {
+        finish();
+    } catch (...) {
+        if (!own) {
+            throw;
+        }
+    }
+    if (own) {
+        std::rethrow_exception(own);
+    }
+}
+
+void WorkerPool::start(std::size_t count, const Item& item) {
     {
         const std::lock_guard lock(m_mutex);
         m_item = &item;
@@ -55,6 +85,9 @@ void WorkerPool::run(std::size_t count, const Item& item) {
         ++m_generation;
     }
     m_started.notify_all();
+}
+
+void WorkerPool::finish() {
     std::unique_lock lock(m_mutex);
     while (!m_finished.wait_for(lock, kWaitInterval, [this] { return m_running == 0; })) {
         if (m_stop) {

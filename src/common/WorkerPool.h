@@ -34,10 +34,18 @@ public:
     // workers stop after the item they are running and the first exception is rethrown here.
     void run(std::size_t count, const Item& item);
 
+    // Runs the items as run() does while the calling thread runs alongside() (its own work, which calls its
+    // own stop check), and returns when both are done. When alongside() throws, the workers stop after the
+    // items they are running and its exception is rethrown here.
+    void runAlongside(std::size_t count, const Item& item, const std::function<void()>& alongside);
+
     // Whether the items under way should stop: long items look at it every so often and return early.
     bool stopping() const { return m_stop.load(std::memory_order_relaxed); }
 
 private:
+    void start(std::size_t count, const Item& item);
+    // Waits for the items, calling wait() meanwhile; rethrows the first failure.
+    void finish();
     void work(std::int32_t worker);
     void runItems(std::int32_t worker);
 

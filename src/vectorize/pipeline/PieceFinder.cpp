@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 #include "common/PassState.h"
 #include "common/ProgressDisplay.h"
@@ -13,12 +14,7 @@
 
 namespace kelvarin {
 
-namespace {
-
-// Ended chains are fitted at the latest when there are this many, which keeps a noisy band's small.
-constexpr std::size_t kChainsPerBatch = 4096;
-
-}  // namespace
+namespace {}  // namespace
 
 void PieceFinder::rows(std::string_view caption, PassState& pass, Toolkit& toolkit) {
     ChainTracker tracker(true, m_maxRun, [this](const CentreChain& chain) { m_ended.push_back(chain); });
@@ -38,14 +34,14 @@ void PieceFinder::rows(std::string_view caption, PassState& pass, Toolkit& toolk
                 cells[row].push_back({run.StartX, run.StartX + run.SpanX - 1});
             }
         });
-        for (std::int32_t y = top; y < top + rowCount; ++y) {
-            const std::vector<CellRun>& line = cells[static_cast<std::size_t>(y - top)];
-            tracker.addLine(y, line);
-            fitEnded(kChainsPerBatch);
-            toolkit.doEvents(m_grid.wordsPerRow() + static_cast<std::int64_t>(line.size()));
-            progress.update(y, passFraction(y, height - 1));
-        }
-        fitEnded();
+        fitEndedAlongside([&] {
+            for (std::int32_t y = top; y < top + rowCount; ++y) {
+                const std::vector<CellRun>& line = cells[static_cast<std::size_t>(y - top)];
+                tracker.addLine(y, line);
+                toolkit.doEvents(m_grid.wordsPerRow() + static_cast<std::int64_t>(line.size()));
+                progress.update(y, passFraction(y, height - 1));
+            }
+        });
     }
     tracker.finish();
     fitEnded();
@@ -68,23 +64,23 @@ void PieceFinder::columns(std::string_view caption, PassState& pass, Toolkit& to
             finders[static_cast<std::size_t>(worker)].find(m_grid, first + static_cast<std::int32_t>(strip),
                                                            ~std::uint64_t{0}, runs[strip]);
         });
-        for (std::int32_t strip = first; strip < first + stripCount; ++strip) {
-            const std::vector<LineSegment>& stripRuns = runs[static_cast<std::size_t>(strip - first)];
-            const std::int32_t firstColumn = strip * 64;
-            const std::int32_t lastColumn = std::min(firstColumn + 63, width - 1);
-            std::size_t next = 0;
-            for (std::int32_t x = firstColumn; x <= lastColumn; ++x) {
-                cells.clear();
-                for (; next < stripRuns.size() && stripRuns[next].StartX == x; ++next) {
-                    cells.push_back({stripRuns[next].StartY, stripRuns[next].StartY + stripRuns[next].SpanY - 1});
+        fitEndedAlongside([&] {
+            for (std::int32_t strip = first; strip < first + stripCount; ++strip) {
+                const std::vector<LineSegment>& stripRuns = runs[static_cast<std::size_t>(strip - first)];
+                const std::int32_t firstColumn = strip * 64;
+                const std::int32_t lastColumn = std::min(firstColumn + 63, width - 1);
+                std::size_t next = 0;
+                for (std::int32_t x = firstColumn; x <= lastColumn; ++x) {
+                    cells.clear();
+                    for (; next < stripRuns.size() && stripRuns[next].StartX == x; ++next) {
+                        cells.push_back({stripRuns[next].StartY, stripRuns[next].StartY + stripRuns[next].SpanY - 1});
+                    }
+                    tracker.addLine(x, cells);
                 }
-                tracker.addLine(x, cells);
+                toolkit.doEvents(m_grid.height() + static_cast<std::int64_t>(stripRuns.size()));
+                progress.update(lastColumn, passFraction(lastColumn, width - 1));
             }
-            fitEnded(kChainsPerBatch);
-            toolkit.doEvents(m_grid.height() + static_cast<std::int64_t>(stripRuns.size()));
-            progress.update(lastColumn, passFraction(lastColumn, width - 1));
-        }
-        fitEnded();
+        });
     }
     tracker.finish();
     fitEnded();
@@ -92,17 +88,20 @@ void PieceFinder::columns(std::string_view caption, PassState& pass, Toolkit& to
     ++pass.PassNumber;
 }
 
-void PieceFinder::fitEnded(std::size_t least) {
-    if (m_ended.size() < least || m_ended.empty()) {
-        return;
-    }
-    std::vector<Pieces> fitted(m_ended.size());
-    m_pool.run(m_ended.size(), [&](std::size_t i, std::int32_t) { fitChain(m_ended[i], m_tolerance, fitted[i]); });
+void PieceFinder::fitEnded() {
+    fitEndedAlongside([] {});
+}
+
+void PieceFinder::fitEndedAlongside(const std::function<void()>& track) {
+    // The chains that track ends meanwhile gather afresh, for the next batch.
+    const std::vector<CentreChain> fitting = std::exchange(m_ended, {});
+    std::vector<Pieces> fitted(fitting.size());
+    m_pool.runAlongside(
+        fitting.size(), [&](std::size_t i, std::int32_t) { fitChain(fitting[i], m_tolerance, fitted[i]); }, track);
     for (Pieces& some : fitted) {
         m_pieces.lines.insert(m_pieces.lines.end(), some.lines.begin(), some.lines.end());
         std::move(some.arcs.begin(), some.arcs.end(), std::back_inserter(m_pieces.arcs));
     }
-    m_ended.clear();
 }
 
 }  // namespace kelvarin

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -17,9 +18,9 @@ class Toolkit;
 struct PassState;
 
 // Feeds the rows, or the columns, to a chain tracker whose chains are fitted as they end, adding their
-// pieces to the pieces given. The workers find the runs of a band of lines and fit the chains that ended in
-// it; the tracker follows the lines in order, and the pieces come in the order their chains ended, so they
-// are the same for any number of threads. Each of rows and columns is a numbered pass shown under caption.
+// pieces to the pieces given. The workers find the runs of a band of lines, and fit the chains that ended in
+// it while the tracker follows the next band's lines in order, and the pieces come in the order their chains ended, so
+// they are the same for any number of threads. Each of rows and columns is a numbered pass shown under caption.
 class PieceFinder {
 public:
     PieceFinder(const VirtualVram& grid, std::int32_t maxRun, double tolerance, WorkerPool& pool, Pieces& pieces)
@@ -29,9 +30,10 @@ public:
     void columns(std::string_view caption, PassState& pass, Toolkit& toolkit);
 
 private:
-    // Fits the chains ended so far, each apart, and adds their pieces in the order the chains ended; with
-    // fewer than least chains, later.
-    void fitEnded(std::size_t least = 0);
+    // Fits the chains ended so far, each apart, and adds their pieces in the order the chains ended.
+    void fitEnded();
+    // The same on the workers while track follows the next band's lines on this thread.
+    void fitEndedAlongside(const std::function<void()>& track);
 
     const VirtualVram& m_grid;
     std::int32_t m_maxRun;
