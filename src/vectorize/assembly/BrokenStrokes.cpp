@@ -11,7 +11,8 @@
 #include "common/DisjointSets.h"
 #include "vectorize/geometry/Distances.h"
 #include "vectorize/geometry/Fitting.h"
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/DrawingIndexes.h"
+#include "vectorize/index/SpatialIndex.h"
 
 namespace kelvarin {
 
@@ -67,11 +68,7 @@ double scatteredReach(Point end, Point outward, const InkProbe& scanned, double 
 // The sets of lines that are pieces of one stroke: each line's root (a line of its own is its own root).
 std::vector<std::uint32_t> joinedSets(const std::vector<VectorLine>& lines, const InkProbe& scanned, double widestGap,
                                       const Tick& tick) {
-    SegmentIndex ends(kIndexCellSize);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        ends.insert(static_cast<std::int32_t>(2 * i), lines[i].a, lines[i].a);
-        ends.insert(static_cast<std::int32_t>(2 * i + 1), lines[i].b, lines[i].b);
-    }
+    const SpatialIndex ends = indexOfEnds(lines);
     DisjointSets<std::uint32_t> sets(lines.size());
     std::vector<std::int32_t> near;
     for (std::uint32_t i = 0; i < lines.size(); ++i) {

@@ -11,7 +11,8 @@
 #include "vectorize/geometry/Distances.h"
 #include "vectorize/geometry/EntityWalk.h"
 #include "vectorize/geometry/Fitting.h"
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/DrawingIndexes.h"
+#include "vectorize/index/SpatialIndex.h"
 #include "vectorize/raster/InkProbe.h"
 
 namespace kelvarin {
@@ -144,7 +145,7 @@ std::optional<HeavyBox> boxOf(const Hole& hole, const VirtualVram& grid, const I
 }
 
 // Whether one line of the drawing follows the side along the middle of its stroke.
-bool followed(const VectorLine& side, double pen, const std::vector<VectorLine>& lines, const SegmentIndex& index,
+bool followed(const VectorLine& side, double pen, const std::vector<VectorLine>& lines, const SpatialIndex& index,
               std::vector<std::int32_t>& near) {
     const Point way = (side.b - side.a) * (1 / length(side.b - side.a));
     index.near((side.a + side.b) * 0.5, length(side.b - side.a) / 2 + pen, near);
@@ -176,10 +177,7 @@ bool throughMiddle(const VectorLine& line, const HeavyBox& box, double tolerance
 // came out of its pieces.
 std::vector<HeavyBox> unfollowedBoxes(const std::vector<std::optional<HeavyBox>>& found,
                                       const std::vector<VectorLine>& lines, const Tick& tick) {
-    SegmentIndex lineIndex(kIndexCellSize);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        lineIndex.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
-    }
+    const SpatialIndex lineIndex = indexOfSegments(lines);
     lineIndex.build();
     std::vector<HeavyBox> boxes;
     std::vector<std::int32_t> near;
@@ -199,10 +197,9 @@ std::vector<HeavyBox> unfollowedBoxes(const std::vector<std::optional<HeavyBox>>
 
 // Drops the lines, arcs and circles that lie inside a box, but for lines through its middle.
 void dropStrokesInBoxes(const std::vector<HeavyBox>& boxes, WideDrawing& wide, double tolerance, const Tick& tick) {
-    SegmentIndex boxIndex(kIndexCellSize);
+    const SpatialIndex boxIndex = indexOfPoints(boxes.size(), [&](std::size_t i) { return boxes[i].centre(); });
     double largest = 0;
     for (std::size_t i = 0; i < boxes.size(); ++i) {
-        boxIndex.insert(static_cast<std::int32_t>(i), boxes[i].centre(), boxes[i].centre());
         largest = std::max(largest, length(Point{boxes[i].right, boxes[i].top} - boxes[i].centre()) + boxes[i].pen);
     }
     boxIndex.build();

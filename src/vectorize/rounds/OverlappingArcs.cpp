@@ -11,7 +11,8 @@
 #include "common/DisjointSets.h"
 #include "vectorize/assembly/ArcRecentring.h"
 #include "vectorize/geometry/Fitting.h"
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/DrawingIndexes.h"
+#include "vectorize/index/SpatialIndex.h"
 #include "vectorize/raster/InkProbe.h"
 
 namespace kelvarin {
@@ -91,18 +92,14 @@ VectorArc mergedArc(const std::vector<VectorArc>& arcs, const std::vector<std::s
     return {centre, radius, start, normalDegrees(start + std::min(reach, 359.0))};
 }
 
-SegmentIndex centresOf(const std::vector<VectorArc>& arcs) {
-    SegmentIndex centres(kIndexCellSize);
-    for (std::size_t i = 0; i < arcs.size(); ++i) {
-        centres.insert(static_cast<std::int32_t>(i), arcs[i].centre, arcs[i].centre);
-    }
-    return centres;
+SpatialIndex centresOf(const std::vector<VectorArc>& arcs) {
+    return indexOfPoints(arcs.size(), [&](std::size_t i) { return arcs[i].centre; });
 }
 
 // Overlapping arcs on nearly one circle are two pieces of one stroke whose chains bent one of them a few
 // dots off (a crossing line cut it short): when the stroke's middles along both lie on one circle, both
 // move onto it.
-void alignNearCircles(WideDrawing& wide, const SegmentIndex& centres, const InkProbe& strokes, double tolerance,
+void alignNearCircles(WideDrawing& wide, const SpatialIndex& centres, const InkProbe& strokes, double tolerance,
                       const Tick& tick) {
     std::vector<VectorArc>& arcs = wide.drawing.arcs;
     std::vector<std::int32_t> near;
@@ -146,7 +143,7 @@ void mergeOverlappingArcs(WideDrawing& wide, const InkProbe& strokes, const InkP
                           const Tick& tick) {
     std::vector<VectorArc>& arcs = wide.drawing.arcs;
     alignNearCircles(wide, centresOf(arcs), strokes, tolerance, tick);
-    const SegmentIndex centres = centresOf(arcs);
+    const SpatialIndex centres = centresOf(arcs);
     DisjointSets<std::size_t> sets(arcs.size());
     bool merged = false;
     std::vector<std::int32_t> near;
