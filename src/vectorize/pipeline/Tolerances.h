@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 namespace kelvarin {
@@ -47,6 +48,17 @@ struct Tolerances {
     std::int32_t widestHoleCut = 0;
     double smallestTakenArc = 0;
     double largestTakenArc = 0;
+    double longestArrowHead = 0;
+    double widestArrowHalf = 0;
+    double arrowBaseOverPen = 0;
+    double arrowBaseMiss = 0;
+    std::int32_t arrowTipSearch = 0;    // a probe a dot
+    std::int32_t arrowBodySamples = 0;  // a probe a dot
+    std::array<double, 8> arrowFirstLooks{};
+    double narrowestSlot = 0;
+    double lightestBoxPen = 0;
+    double brokenStrokeAside = 0;
+    double widestCleanStretch = 0;
 
     // The longest run that cuts a stroke, for strokes thick dots wide.
     std::int32_t longestCuttingRun(std::int32_t thick) const {

@@ -33,12 +33,14 @@ struct HoleIndex {
     std::vector<const Hole*> holes;
     SpatialIndex index;
     std::int32_t largest, largestCut, widestCut;
+    double narrowestSlot;
 
     HoleIndex(const PageHoles& bands, const Tolerances& sizes)
         : holes(listedHoles(bands)),
           largest(sizes.largestHole),
           largestCut(sizes.largestCutHole),
-          widestCut(sizes.widestHoleCut) {
+          widestCut(sizes.widestHoleCut),
+          narrowestSlot(sizes.narrowestSlot) {
         index = indexOfPoints(holes.size(), [&](std::size_t i) { return holes[i]->box.centre(); });
         index.build();
     }
@@ -72,7 +74,7 @@ std::optional<Ring> ringAlone(const HoleIndex& all, std::size_t i, const Virtual
                               SpatialIndex::Search& search, std::vector<std::int32_t>& near) {
     const Hole& hole = *all.holes[i];
     const bool round = roundBox(hole.box, hole.cells, all.largest, true);
-    if (round ? !symmetricAboutCentre(hole, ink) : !mayBeSlot(hole, ink)) {
+    if (round ? !symmetricAboutCentre(hole, ink) : !mayBeSlot(hole, ink, all.narrowestSlot)) {
         return std::nullopt;
     }
     const std::vector<Gap> gaps = gapsOf(grid, hole);
@@ -81,7 +83,7 @@ std::optional<Ring> ringAlone(const HoleIndex& all, std::size_t i, const Virtual
             return !amongLikeHoles(*ring, {&hole}, all, search, near) ? ring : std::nullopt;
         }
     }
-    const std::optional<SlotShape> slot = slotOfEdge(edgeOf({&gaps}, hole.box));
+    const std::optional<SlotShape> slot = slotOfEdge(edgeOf({&gaps}, hole.box), all.narrowestSlot);
     return slot ? ringRound(*slot, ink) : std::nullopt;
 }
 
@@ -113,8 +115,8 @@ bool slotBox(const Box& box, double cells, std::int32_t largest) {
 
 // The slot round the pieces of a cut hole taken together, traced, if they make one; box holds them all.
 std::optional<Ring> slotOfTraced(const std::vector<const std::vector<Gap>*>& pieces, const Box& box,
-                                 const InkProbe& ink) {
-    const std::optional<SlotShape> slot = slotOfCutEdge(edgeOf(pieces, box));
+                                 const InkProbe& ink, double narrowest) {
+    const std::optional<SlotShape> slot = slotOfCutEdge(edgeOf(pieces, box), narrowest);
     return slot ? ringRound(*slot, ink) : std::nullopt;
 }
 
@@ -249,7 +251,8 @@ std::vector<PiecedRing> ringsOfPieces(const HoleIndex& all, std::size_t i,
                 pieces.push_back(holes[hole]);
                 rows.push_back(traced(slot, *holes[hole]));
             }
-            const std::optional<Ring> made = round ? ringOfTraced(rows, box, ink) : slotOfTraced(rows, box, ink);
+            const std::optional<Ring> made =
+                round ? ringOfTraced(rows, box, ink) : slotOfTraced(rows, box, ink, all.narrowestSlot);
             return made && !amongLikeHoles(*made, pieces, all, search, near) ? made : std::nullopt;
         });
         if (ring && (rings.empty() || !sameCircle(rings.front().ring, *ring))) {
