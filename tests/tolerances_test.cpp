@@ -70,7 +70,6 @@ TEST(tolerances, lengths_come_to_their_dots_at_300_dpi_and_scale_with_the_resolu
         {"narrowest slot", [](const Tolerances& t) { return t.narrowestSlot; }, 5, 1},
         {"lightest box pen", [](const Tolerances& t) { return t.lightestBoxPen; }, 3, 1},
         {"broken stroke aside", [](const Tolerances& t) { return t.brokenStrokeAside; }, 3, 1},
-        {"widest clean stretch", [](const Tolerances& t) { return t.widestCleanStretch; }, 4, 1},
     };
     // 300 dpi as a BMP header tells it (11811 dots a metre), exactly, and unknown; then twice and four times.
     const Tolerances header300 = Tolerances::forScan(11811 / 1000.0, 2);

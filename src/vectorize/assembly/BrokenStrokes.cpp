@@ -24,6 +24,9 @@ constexpr double kScatteredShare = 0.25;  // of a wider gap, ink as scanned alon
 constexpr double kAsideShare = 0.1;       // of the ink beside a clean gap, sizes.brokenStrokeAside off the line
 constexpr double kLeastGap = 0.5;         // dots; pieces that touch are a polyline's, joined at a turn if any
 constexpr double kMostOff = 1;            // dots an inner end lies off the line through the outer ends
+// Dots without ink between the dashes and dust of a broken stroke: the scan's own breaks in a pen of a dot
+// or two, as long at any resolution (in millimetres the thin strokes at 200 dpi lose their ends).
+constexpr double kWidestCleanStretch = 4;
 
 // Whether a line from `far` to `end` runs on into another, from `near` to `otherFar`, across a gap: both
 // inner ends lie on the line through the outer ones (a short dash's own slant tells little), and the
@@ -56,7 +59,7 @@ bool continues(Point far, Point end, Point near, Point otherFar, const InkProbe&
 // up to the last inked dot before a clean stretch wider than the stroke's gaps.
 double scatteredReach(Point end, Point outward, const InkProbe& scanned, const Tolerances& sizes) {
     double reach = 0;
-    for (double t = 1; t <= sizes.widestBrokenGap && t - reach <= sizes.widestCleanStretch; t += 1) {
+    for (double t = 1; t <= sizes.widestBrokenGap && t - reach <= kWidestCleanStretch; t += 1) {
         if (scanned.near(end + outward * t)) {
             reach = t;
         }

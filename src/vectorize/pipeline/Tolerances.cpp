@@ -79,10 +79,8 @@ constexpr double kNarrowestSlotMm = 0.42333;
 // The thinnest pen of a box's hole drawn by its outline: a thinner pen's sides are long enough for their
 // pieces (3 dots).
 constexpr double kLightestBoxPenMm = 0.254;
-// Beside a broken stroke's gap, this far from the line, the gap is clean (no text, no blot), and the
-// stretches without ink between the dust of a broken stroke are this long at most (3 and 4 dots).
+// Beside a broken stroke's gap, this far from the line, the gap is clean (no text, no blot) (3 dots).
 constexpr double kBrokenStrokeAsideMm = 0.254;
-constexpr double kWidestCleanStretchMm = 0.33867;
 
 }  // namespace
 
@@ -126,7 +124,6 @@ Tolerances Tolerances::forScan(double dotsPerMm, double entity) {
     t.narrowestSlot = dots(kNarrowestSlotMm);
     t.lightestBoxPen = dots(kLightestBoxPenMm);
     t.brokenStrokeAside = dots(kBrokenStrokeAsideMm);
-    t.widestCleanStretch = dots(kWidestCleanStretchMm);
     return t;
 }
 

@@ -58,7 +58,6 @@ struct Tolerances {
     double narrowestSlot = 0;
     double lightestBoxPen = 0;
     double brokenStrokeAside = 0;
-    double widestCleanStretch = 0;
 
     // The longest run that cuts a stroke, for strokes thick dots wide.
     std::int32_t longestCuttingRun(std::int32_t thick) const {
