@@ -9,11 +9,15 @@ namespace kelvarin {
 
 // The lengths the passes compare the drawing with, declared in millimetres (Tolerances.cpp) and held here in
 // dots at the scan's resolution, so that a drawing converts the same at any resolution. Where the file
-// gives no resolution the lengths are as at 300 dpi (11.8 dots a millimetre). Angles, shares and counts
+// gives no resolution, its thin strokes' width tells it (dotsPerMmOfPen); where they tell nothing either,
+// the lengths are as at 300 dpi (11.8 dots a millimetre). Angles, shares and counts
 // stay with their passes; so do the lengths of the raster's own noise (a probe's step, a fit's stray).
 struct Tolerances {
     // The lengths at dotsPerMm (0 when the scan gave none), with the entities' tolerance of --tolerance.
     static Tolerances forScan(double dotsPerMm, double entity);
+    // The dots a millimetre of a scan that gave no resolution, from its thin strokes' width in dots (a thin
+    // pen's, by the nominal thin pen); 0 when thinPenDots is 0 (no width told).
+    static double dotsPerMmOfPen(double thinPenDots);
 
     // The dots a millimetre the lengths were turned at.
     double dotsPerMm = 0;
