@@ -16,7 +16,9 @@
 #include "convert/VirtualVram.h"
 #include "support/PackedCells.h"
 #include "vectorize/geometry/Distances.h"
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/CircleCells.h"
+#include "vectorize/index/DrawingIndexes.h"
+#include "vectorize/index/SpatialIndex.h"
 #include "vectorize/pipeline/Tolerances.h"
 #include "vectorize/raster/Holes.h"
 #include "vectorize/raster/InkProbe.h"
@@ -30,7 +32,7 @@ using test::Cells;
 
 // The ids a search of the square of cells from (x0, y0) to (x1, y1) should give: each cell's own ids (a
 // search of no radius about its middle), cell by cell in columns from the left and up each, each id once.
-std::vector<std::int32_t> cellByCell(const SegmentIndex& index, std::int64_t x0, std::int64_t x1, std::int64_t y0,
+std::vector<std::int32_t> cellByCell(const SpatialIndex& index, std::int64_t x0, std::int64_t x1, std::int64_t y0,
                                      std::int64_t y1, double cell) {
     std::vector<std::int32_t> all, one;
     for (std::int64_t x = x0; x <= x1; ++x) {
@@ -49,12 +51,12 @@ std::vector<std::int32_t> cellByCell(const SegmentIndex& index, std::int64_t x0,
 // Searches of every size, from a cell to far wider than the page, find what the cells they cover hold, in
 // their order: on a page whose cells are laid out as a grid, and on one of two clusters far apart whose
 // cells are listed by their keys.
-TEST(segment_index, a_search_of_any_size_finds_the_ids_of_its_cells_in_their_order) {
+TEST(spatial_index, a_search_of_any_size_finds_the_ids_of_its_cells_in_their_order) {
     constexpr double kCell = 32;
     for (const bool apart : {false, true}) {
         std::mt19937 random(apart ? 7 : 5);
         std::uniform_real_distribution<double> place(0, 2000), step(-300, 300);
-        SegmentIndex index(kCell);
+        SpatialIndex index;
         for (std::int32_t id = 0; id < 300; ++id) {
             const double shift = apart && id % 2 == 1 ? 4e6 : 0;
             const Point a{place(random) + shift, place(random) + shift};
@@ -80,6 +82,105 @@ TEST(segment_index, a_search_of_any_size_finds_the_ids_of_its_cells_in_their_ord
         }
         index.near({1000, 1000}, 1e7, found);
         EXPECT_EQ(found.size(), 300u) << "the widest search finds every id once" << (apart ? " apart" : "");
+    }
+}
+
+// Random segments of a page: long and short ones, and points (segments of no length).
+std::vector<VectorLine> randomSegments(std::mt19937& random, std::size_t count) {
+    std::uniform_real_distribution<double> place(-100, 2100), step(-400, 400);
+    std::vector<VectorLine> segments;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Point a{place(random), place(random)};
+        const double scale = i % 3 == 0 ? 0 : i % 3 == 1 ? 0.05 : 1;
+        segments.push_back({a, {a.x + scale * step(random), a.y + scale * step(random)}});
+    }
+    return segments;
+}
+
+// The ids within radius of p by their distance, sorted: those a search must find.
+std::vector<std::int32_t> withinRadius(const std::vector<double>& distances, double radius) {
+    std::vector<std::int32_t> ids;
+    for (std::size_t id = 0; id < distances.size(); ++id) {
+        if (distances[id] <= radius) {
+            ids.push_back(static_cast<std::int32_t>(id));
+        }
+    }
+    return ids;
+}
+
+// The drawing's indexes of its segments and of their ends, against a search of every item: a search finds
+// each id at most once, every item within its radius among them, and those found within the radius are
+// exactly the items within it.
+TEST(spatial_index, finds_every_item_within_the_radius_as_a_search_of_all_items_does) {
+    std::mt19937 random(11);
+    const std::vector<VectorLine> segments = randomSegments(random, 400);
+    const std::vector<Point> ends = [&] {
+        std::vector<Point> all;
+        for (const VectorLine& segment : segments) {
+            all.insert(all.end(), {segment.a, segment.b});
+        }
+        return all;
+    }();
+    struct Case {
+        const char* name;
+        SpatialIndex index;
+        std::function<double(std::size_t, Point)> distance;
+        std::size_t count;
+    };
+    const std::vector<Case> cases{
+        {"segments", indexOfSegments(segments),
+         [&](std::size_t id, Point p) { return distanceToSegment(p, segments[id]); }, segments.size()},
+        {"ends", indexOfEnds(segments), [&](std::size_t id, Point p) { return length(p - ends[id]); }, ends.size()},
+        {"points", indexOfPoints(ends.size(), [&](std::size_t i) { return ends[i]; }),
+         [&](std::size_t id, Point p) { return length(p - ends[id]); }, ends.size()},
+    };
+    std::uniform_real_distribution<double> place(-300, 2300), size(0, 250);
+    std::vector<std::int32_t> found;
+    for (const Case& c : cases) {
+        for (int query = 0; query < 300; ++query) {
+            const Point p{place(random), place(random)};
+            const double radius = query % 10 == 0 ? 0 : size(random);
+            std::vector<double> distances(c.count);
+            for (std::size_t id = 0; id < c.count; ++id) {
+                distances[id] = c.distance(id, p);
+            }
+            c.index.near(p, radius, found);
+            std::vector<std::int32_t> sorted = found;
+            std::sort(sorted.begin(), sorted.end());
+            EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << c.name << " " << query;
+            std::erase_if(sorted, [&](std::int32_t id) { return distances[static_cast<std::size_t>(id)] > radius; });
+            EXPECT_EQ(sorted, withinRadius(distances, radius)) << c.name << " query " << query << " radius " << radius;
+        }
+    }
+}
+
+// Circles added one by one while points are looked up among them, against a look at every circle added so
+// far: whether one covers a point or is centred near it, and the circle found around a point holds it.
+TEST(circle_cells, lookups_between_additions_agree_with_a_look_at_every_circle) {
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> place(0, 1500), radius(0.5, 70), reach(0, 12);
+    CircleCells cells;
+    std::vector<VectorCircle> added;
+    for (int round = 0; round < 400; ++round) {
+        const VectorCircle circle{{place(random), place(random)}, round % 50 == 0 ? 140 : radius(random)};
+        cells.add(circle);
+        added.push_back(circle);
+        for (int query = 0; query < 6; ++query) {
+            const Point p{place(random), place(random)};
+            const double r = reach(random);
+            const auto holds = [&](const VectorCircle& c) { return length(p - c.centre) <= c.radius + r; };
+            const auto small = [](const VectorCircle& c) { return c.radius < 20; };
+            const auto centred = [&](const VectorCircle& c) { return length(p - c.centre) <= 5 * r && small(c); };
+            const bool any = std::any_of(added.begin(), added.end(), holds);
+            EXPECT_EQ(cells.covers(p, r), any) << round << " " << query;
+            EXPECT_EQ(cells.centredNear(p, 5 * r, small), std::any_of(added.begin(), added.end(), centred))
+                << round << " " << query;
+            const VectorCircle* around = cells.around(p, r);
+            EXPECT_EQ(around != nullptr, any) << round << " " << query;
+            if (around != nullptr) {
+                EXPECT_TRUE(holds(*around)) << round << " " << query;
+            }
+        }
     }
 }
 

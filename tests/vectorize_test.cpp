@@ -17,6 +17,7 @@
 #include "vectorize/Vectorize.h"
 #include "vectorize/geometry/Distances.h"
 #include "vectorize/geometry/Fitting.h"
+#include "vectorize/pipeline/Tolerances.h"
 #include "vectorize/raster/InkProbe.h"
 #include "vectorize/rounds/Slots.h"
 
@@ -588,10 +589,13 @@ TEST(vectorize, a_slot_is_known_by_its_hole) {
     const std::vector<Slot> slots = {{{70, 100}, {130, 100}, 20}, {{100, 60}, {100, 140}, 12},
                                      {{80, 80}, {120, 120}, 25},  {{60, 110}, {140, 90}, 8},
                                      {{90, 95}, {110, 105}, 30},  {{85, 130}, {115, 70}, 15.5}};
+    const double narrowest = Tolerances::forScan(300 / 25.4, 2).narrowestSlot;
     for (const Slot& slot : slots) {
-        const std::optional<SlotShape> found = slotOfEdge(holeEdge([&](Point p) {
-            return distanceToSegment(p, {slot.a, slot.b}) <= slot.radius;
-        }));
+        const std::optional<SlotShape> found =
+            slotOfEdge(holeEdge([&](Point p) {
+                           return distanceToSegment(p, {slot.a, slot.b}) <= slot.radius;
+                       }),
+                       narrowest);
         ASSERT_TRUE(found) << slot.radius;
         const bool turned = distance(found->a, slot.a) > distance(found->a, slot.b);
         // Within a dot: the least squares of a staircase edge lie up to 0.75 dots from the shape drawn.
@@ -621,7 +625,7 @@ TEST(vectorize, a_slot_is_known_by_its_hole) {
         {"diamond", [](Point p) { return std::abs(p.x - 100) / 50 + std::abs(p.y - 100) / 20 <= 1; }},
     };
     for (const auto& [name, inside] : others) {
-        EXPECT_FALSE(slotOfEdge(holeEdge(inside))) << name;
+        EXPECT_FALSE(slotOfEdge(holeEdge(inside), narrowest)) << name;
     }
 }
 

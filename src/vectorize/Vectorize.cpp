@@ -50,7 +50,12 @@ double scanDotsPerMm(const BmpHeaderBytes& header) {
 VectorDrawing VectorizePicture(const BmpHeaderBytes& header, const VirtualVram& lineCells,
                                const ConversionOptions& options, double skewDegrees, PassState& pass,
                                Toolkit& toolkit) {
-    const double dotsPerMm = scanDotsPerMm(header);
+    // A file that gives no resolution is measured by its thin strokes, so that it converts as the same
+    // drawing scanned at any resolution does.
+    double dotsPerMm = scanDotsPerMm(header);
+    if (dotsPerMm <= 0) {
+        dotsPerMm = Tolerances::dotsPerMmOfPen(thinPenDots(lineCells, toolkit));
+    }
     const std::int64_t despeckleSize =
         options.DespeckleSize > 0
             ? options.DespeckleSize

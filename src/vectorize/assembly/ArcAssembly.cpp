@@ -8,7 +8,8 @@
 
 #include "common/Angles.h"
 #include "vectorize/geometry/Distances.h"
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/DrawingIndexes.h"
+#include "vectorize/index/SpatialIndex.h"
 
 namespace kelvarin {
 
@@ -133,14 +134,10 @@ void addLineSpan(ArcGroup& group, const LinePiece& line) {
 std::vector<std::vector<std::int32_t>> linesOnCircles(const std::vector<ArcGroup>& groups,
                                                       const std::vector<LinePiece>& lines, double tolerance,
                                                       WorkerPool& pool, const Tick& tick) {
-    SegmentIndex index(kIndexCellSize);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        tick();
-        index.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
-    }
+    const SpatialIndex index = indexOfSegments(lines, tick);
     index.build();
     std::vector<std::vector<std::int32_t>> onCircleOf(groups.size());
-    std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
+    std::vector<SpatialIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
     std::vector<std::vector<std::int32_t>> nears(searches.size());
     pool.run(groups.size(), [&](std::size_t g, std::int32_t worker) {
         const ArcGroup& group = groups[g];
@@ -148,7 +145,7 @@ std::vector<std::vector<std::int32_t>> linesOnCircles(const std::vector<ArcGroup
             return;
         }
         std::vector<std::int32_t>& near = nears[static_cast<std::size_t>(worker)];
-        SegmentIndex::Search& search = searches[static_cast<std::size_t>(worker)];
+        SpatialIndex::Search& search = searches[static_cast<std::size_t>(worker)];
         const CircleFit circle = group.circle;
         const int steps = static_cast<int>(std::ceil(2 * std::numbers::pi * circle.radius / (kIndexCellSize / 2)));
         // One search for the whole walk finds each line once, where the walk first meets it.
@@ -218,11 +215,8 @@ void joinArcs(const std::vector<ArcPiece>& pieces, std::vector<LinePiece>& lines
     // found by walking round it.
     std::sort(groups.begin(), groups.end(),
               [](const ArcGroup& x, const ArcGroup& y) { return arcLength(x) > arcLength(y); });
-    SegmentIndex index(kIndexCellSize);
-    for (std::size_t i = 0; i < groups.size(); ++i) {
-        tick();
-        index.insert(static_cast<std::int32_t>(i), groups[i].samples.front(), groups[i].samples.front());
-    }
+    const SpatialIndex index = indexOfPoints(
+        groups.size(), [&](std::size_t i) { return groups[i].samples.front(); }, tick);
     std::vector<std::int32_t> near;
     for (std::size_t i = 0; i < groups.size(); ++i) {
         tick();

@@ -11,7 +11,8 @@
 #include "common/Median.h"
 #include "vectorize/geometry/Distances.h"
 #include "vectorize/geometry/Fitting.h"
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/DrawingIndexes.h"
+#include "vectorize/index/SpatialIndex.h"
 #include "vectorize/raster/InkRay.h"
 
 namespace kelvarin {
@@ -269,7 +270,7 @@ std::optional<GroupArc> arcOfGroup(const std::vector<const Bow*>& group, const I
 
 // Takes into the arc the lines lying on its stroke beyond its ends: the pieces the lines meeting it cut
 // too short to show their bow. Marks them taken.
-void absorbLinesAtEnds(GroupArc& arc, const std::vector<LinePiece>& lines, const SegmentIndex& index, double tolerance,
+void absorbLinesAtEnds(GroupArc& arc, const std::vector<LinePiece>& lines, const SpatialIndex& index, double tolerance,
                        std::vector<bool>& taken) {
     const double reach = arc.width / 2 + tolerance;
     const CircleFit& circle = arc.circle;
@@ -315,7 +316,7 @@ struct BowGroups {
 BowGroups groupBows(const std::vector<LinePiece>& lines, const std::vector<std::optional<Bow>>& bows, double tolerance,
                     const Tick& tick) {
     std::vector<std::size_t> bowed;
-    SegmentIndex index(kIndexCellSize);
+    SpatialIndex index;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (bows[i]) {
             index.insert(static_cast<std::int32_t>(bowed.size()), lines[i].a, lines[i].b);
@@ -369,11 +370,7 @@ void bendBowedLines(std::vector<LinePiece>& lines, const InkProbe& ink, double t
     });
     // Each group in the order of its first line; a group whose arc the ink does not hold stays lines.
     const BowGroups groups = groupBows(lines, bows, tolerance, tick);
-    SegmentIndex allLines(kIndexCellSize);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        tick();
-        allLines.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
-    }
+    const SpatialIndex allLines = indexOfSegments(lines, tick);
     std::vector<bool> taken(lines.size(), false);
     for (std::size_t k = 0; k < groups.bows.size(); ++k) {
         tick();

@@ -11,7 +11,8 @@
 #include "common/DisjointSets.h"
 #include "vectorize/geometry/Distances.h"
 #include "vectorize/geometry/Fitting.h"
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/DrawingIndexes.h"
+#include "vectorize/index/SpatialIndex.h"
 
 namespace kelvarin {
 
@@ -20,20 +21,22 @@ namespace {
 // The gap between the ends of two pieces of one stroke is tolerances.widestBrokenGap at most.
 constexpr double kCleanGap = 1.5;         // dots of a gap that may hold no ink at all
 constexpr double kScatteredShare = 0.25;  // of a wider gap, ink as scanned along the line
-constexpr double kAside = 3;              // dots beside the line where such a gap is clean (not text, not a blot)
-constexpr double kAsideShare = 0.1;
-constexpr double kWidestCleanStretch = 4;  // dots without ink between the dashes and dust of a broken stroke
-constexpr double kLeastGap = 0.5;          // dots; pieces that touch are a polyline's, joined at a turn if any
-constexpr double kMostOff = 1;             // dots an inner end lies off the line through the outer ends
+constexpr double kAsideShare = 0.1;       // of the ink beside a clean gap, sizes.brokenStrokeAside off the line
+constexpr double kLeastGap = 0.5;         // dots; pieces that touch are a polyline's, joined at a turn if any
+constexpr double kMostOff = 1;            // dots an inner end lies off the line through the outer ends
+// Dots without ink between the dashes and dust of a broken stroke: the scan's own breaks in a pen of a dot
+// or two, as long at any resolution (in millimetres the thin strokes at 200 dpi lose their ends).
+constexpr double kWidestCleanStretch = 4;
 
 // Whether a line from `far` to `end` runs on into another, from `near` to `otherFar`, across a gap: both
 // inner ends lie on the line through the outer ones (a short dash's own slant tells little), and the
 // gap is a dot or two, or holds scattered ink along that line and none beside it.
-bool continues(Point far, Point end, Point near, Point otherFar, const InkProbe& scanned, double widestGap) {
+bool continues(Point far, Point end, Point near, Point otherFar, const InkProbe& scanned, const Tolerances& sizes) {
     const Point along = unit(otherFar - far);
     const double gap = dot(near - end, along);
-    if (gap <= kLeastGap || gap > widestGap || dot(end - far, along) <= 0 || dot(otherFar - near, along) <= 0 ||
-        distanceFromLine(end, far, along) > kMostOff || distanceFromLine(near, far, along) > kMostOff) {
+    if (gap <= kLeastGap || gap > sizes.widestBrokenGap || dot(end - far, along) <= 0 ||
+        dot(otherFar - near, along) <= 0 || distanceFromLine(end, far, along) > kMostOff ||
+        distanceFromLine(near, far, along) > kMostOff) {
         return false;
     }
     if (gap <= kCleanGap) {
@@ -45,7 +48,7 @@ bool continues(Point far, Point end, Point near, Point otherFar, const InkProbe&
         return true;
     }
     // The gap's inside, its ends' cells left out.
-    const Point aside = Point{-along.y, along.x} * kAside;
+    const Point aside = Point{-along.y, along.x} * sizes.brokenStrokeAside;
     const Point from = end + along, to = near - along;
     return scanned.shareAlong(from, to) >= kScatteredShare &&
            scanned.shareAlong(from + aside, to + aside) <= kAsideShare &&
@@ -54,9 +57,9 @@ bool continues(Point far, Point end, Point near, Point otherFar, const InkProbe&
 
 // How far the ink as scanned goes on from the end of a broken stroke outward (a unit direction), in dots:
 // up to the last inked dot before a clean stretch wider than the stroke's gaps.
-double scatteredReach(Point end, Point outward, const InkProbe& scanned, double widestGap) {
+double scatteredReach(Point end, Point outward, const InkProbe& scanned, const Tolerances& sizes) {
     double reach = 0;
-    for (double t = 1; t <= widestGap && t - reach <= kWidestCleanStretch; t += 1) {
+    for (double t = 1; t <= sizes.widestBrokenGap && t - reach <= kWidestCleanStretch; t += 1) {
         if (scanned.near(end + outward * t)) {
             reach = t;
         }
@@ -65,13 +68,10 @@ double scatteredReach(Point end, Point outward, const InkProbe& scanned, double 
 }
 
 // The sets of lines that are pieces of one stroke: each line's root (a line of its own is its own root).
-std::vector<std::uint32_t> joinedSets(const std::vector<VectorLine>& lines, const InkProbe& scanned, double widestGap,
-                                      const Tick& tick) {
-    SegmentIndex ends(kIndexCellSize);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        ends.insert(static_cast<std::int32_t>(2 * i), lines[i].a, lines[i].a);
-        ends.insert(static_cast<std::int32_t>(2 * i + 1), lines[i].b, lines[i].b);
-    }
+std::vector<std::uint32_t> joinedSets(const std::vector<VectorLine>& lines, const InkProbe& scanned,
+                                      const Tolerances& sizes, const Tick& tick) {
+    const double widestGap = sizes.widestBrokenGap;
+    const SpatialIndex ends = indexOfEnds(lines);
     DisjointSets<std::uint32_t> sets(lines.size());
     std::vector<std::int32_t> near;
     for (std::uint32_t i = 0; i < lines.size(); ++i) {
@@ -85,8 +85,7 @@ std::vector<std::uint32_t> joinedSets(const std::vector<VectorLine>& lines, cons
                 }
                 const bool atA = found % 2 == 0;
                 const Point otherNear = atA ? lines[j].a : lines[j].b, otherFar = atA ? lines[j].b : lines[j].a;
-                if (length(otherNear - end) <= widestGap &&
-                    continues(far, end, otherNear, otherFar, scanned, widestGap)) {
+                if (length(otherNear - end) <= widestGap && continues(far, end, otherNear, otherFar, scanned, sizes)) {
                     sets.join(i, j);
                 }
             }
@@ -97,9 +96,9 @@ std::vector<std::uint32_t> joinedSets(const std::vector<VectorLine>& lines, cons
 
 }  // namespace
 
-void joinBrokenStrokes(VectorDrawing& drawing, const InkProbe& scanned, double widestGap, const Tick& tick) {
+void joinBrokenStrokes(VectorDrawing& drawing, const InkProbe& scanned, const Tolerances& sizes, const Tick& tick) {
     std::vector<VectorLine>& lines = drawing.lines;
-    const std::vector<std::uint32_t> root = joinedSets(lines, scanned, widestGap, tick);
+    const std::vector<std::uint32_t> root = joinedSets(lines, scanned, sizes, tick);
     // The lines of each set in their order; each set of several becomes the line through all their ends,
     // from the first to the last, whose ends run on over the dust the despeckling dropped, as far as the
     // scan has ink.
@@ -129,8 +128,8 @@ void joinBrokenStrokes(VectorDrawing& drawing, const InkProbe& scanned, double w
             }
         }
         const Point a = moments.mean + direction * low, b = moments.mean + direction * high;
-        lines[root[order[first]]] = {a - direction * scatteredReach(a, direction * -1, scanned, widestGap),
-                                     b + direction * scatteredReach(b, direction, scanned, widestGap)};
+        lines[root[order[first]]] = {a - direction * scatteredReach(a, direction * -1, scanned, sizes),
+                                     b + direction * scatteredReach(b, direction, scanned, sizes)};
     }
     std::size_t kept = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {

@@ -6,7 +6,7 @@
 #include <numbers>
 
 #include "vectorize/geometry/Distances.h"
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/SpatialIndex.h"
 
 namespace kelvarin {
 
@@ -127,7 +127,7 @@ bool heldAcross(const Stroke& line, const std::vector<Stroke>& strokes, std::vec
 
 // The lists one worker reuses while it looks at the strokes.
 struct Scratch {
-    SegmentIndex::Search search;
+    SpatialIndex::Search search;
     std::vector<std::int32_t> near;     // strokes near a point
     std::vector<std::int32_t> across;   // lines across that hold some point
     std::vector<std::int32_t> holding;  // lines across that hold every such point so far
@@ -158,7 +158,7 @@ void keepUndropped(WideDrawing& wide, const std::vector<char>& dropped) {
 }
 
 // The strokes of a drawing in an index, each round one in parts that follow its curve.
-void indexStrokes(const std::vector<Stroke>& strokes, SegmentIndex& index, const Tick& tick) {
+void indexStrokes(const std::vector<Stroke>& strokes, SpatialIndex& index, const Tick& tick) {
     for (std::size_t i = 0; i < strokes.size(); ++i) {
         tick();
         const Stroke& stroke = strokes[i];
@@ -175,7 +175,7 @@ void indexStrokes(const std::vector<Stroke>& strokes, SegmentIndex& index, const
 // A line that lies across other lines, not along them, lies within them when one holds it all (the stem of
 // a T inside the bar) or they meet (a crossing's or a corner's); one that reaches across from one line to
 // another apart from it is a line of its own (a wall's end, a step).
-bool coveredBy(const std::vector<Stroke>& strokes, const SegmentIndex& index, std::size_t i,
+bool coveredBy(const std::vector<Stroke>& strokes, const SpatialIndex& index, std::size_t i,
                const std::vector<char>& dropped, double tolerance, Scratch& scratch) {
     const Stroke& stroke = strokes[i];
     const int samples = std::max(2, static_cast<int>(stroke.size / std::max(stroke.width, 2.0)));
@@ -220,7 +220,7 @@ bool coveredBy(const std::vector<Stroke>& strokes, const SegmentIndex& index, st
 
 void dropCoveredEntities(WideDrawing& wide, double tolerance, WorkerPool& pool, const Tick& tick) {
     const std::vector<Stroke> strokes = strokesOf(wide);
-    SegmentIndex index(kIndexCellSize);
+    SpatialIndex index;
     indexStrokes(strokes, index, tick);
     // Dropping strokes only uncovers others, so the strokes covered with none dropped are the only ones to
     // look at again, in order, with the drops made before them.

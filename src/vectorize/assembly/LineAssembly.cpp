@@ -7,7 +7,8 @@
 #include "common/DisjointSets.h"
 #include "common/PoolSort.h"
 #include "vectorize/geometry/Distances.h"
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/DrawingIndexes.h"
+#include "vectorize/index/SpatialIndex.h"
 
 namespace kelvarin {
 
@@ -66,8 +67,8 @@ bool onLineOf(const LinePiece& line, const LinePiece& other, double tolerance) {
 }
 
 // The pieces near p that may join it, p's index being self.
-void addCandidatesOf(const std::vector<LinePiece>& pieces, std::size_t self, const SegmentIndex& index,
-                     double tolerance, SegmentIndex::Search& search, std::vector<std::int32_t>& near,
+void addCandidatesOf(const std::vector<LinePiece>& pieces, std::size_t self, const SpatialIndex& index,
+                     double tolerance, SpatialIndex::Search& search, std::vector<std::int32_t>& near,
                      std::vector<Candidate>& candidates) {
     const LinePiece& p = pieces[self];
     const double reach = largestGap(p);
@@ -109,17 +110,13 @@ void addCandidatesOf(const std::vector<LinePiece>& pieces, std::size_t self, con
 
 std::vector<Candidate> candidatesOf(const std::vector<LinePiece>& pieces, double tolerance, WorkerPool& pool,
                                     const Tick& tick) {
-    SegmentIndex index(kIndexCellSize);
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        tick();
-        index.insert(static_cast<std::int32_t>(i), pieces[i].a, pieces[i].b);
-    }
+    const SpatialIndex index = indexOfSegments(pieces, tick);
     index.build();
     // The candidates of each run of pieces apart, then all in the pieces' order: the same list for any
     // number of threads.
     constexpr std::size_t kPiecesPerRun = 64;
     std::vector<std::vector<Candidate>> found((pieces.size() + kPiecesPerRun - 1) / kPiecesPerRun);
-    std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
+    std::vector<SpatialIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
     std::vector<std::vector<std::int32_t>> nears(searches.size());
     pool.run(found.size(), [&](std::size_t run, std::int32_t worker) {
         const auto w = static_cast<std::size_t>(worker);
@@ -333,14 +330,11 @@ void finishLineEnds(std::vector<LinePiece>& lines, const InkProbe& ink, double t
         line.a = line.a - u * inkReach(ink, line.a, u * -1, limit(line.a));
     });
     tick();
-    SegmentIndex index(kIndexCellSize);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        index.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
-    }
+    const SpatialIndex index = indexOfSegments(lines);
     index.build();
     const std::vector<LinePiece> drawn = lines;
     const InkProbe& picture = filled.unhollowed != nullptr ? *filled.unhollowed : ink;
-    std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
+    std::vector<SpatialIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
     std::vector<std::vector<std::int32_t>> nears(searches.size());
     pool.run(lines.size(), [&](std::size_t i, std::int32_t worker) {
         std::vector<std::int32_t>& near = nears[static_cast<std::size_t>(worker)];

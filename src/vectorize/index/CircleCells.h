@@ -2,61 +2,83 @@
 #pragma once
 
 #include <algorithm>
-#include <cmath>
+#include <cstddef>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "vectorize/geometry/Geometry.h"
+#include "vectorize/index/SpatialIndex.h"
 
 namespace kelvarin {
 
-// Circles that are added one by one while points are looked up among them: kept in square cells.
+// Circles that are added one by one while points are looked up among them, listed in a spatial index by
+// their centres. The circles added since the index was last laid out are looked at one by one until there
+// are as many of them as indexed ones, so that adding and looking up in turn stays cheap.
 class CircleCells {
 public:
     void add(const VectorCircle& circle) {
         m_largest = std::max(m_largest, circle.radius);
-        m_cells[keyOf(cellOf(circle.centre.x), cellOf(circle.centre.y))].push_back(circle);
+        m_circles.push_back(circle);
+        if (m_circles.size() - m_indexed > std::max<std::size_t>(kFewestUnindexed, m_indexed)) {
+            catchUp();
+        }
     }
-    // The circle that p lies within, or within reach of; none when there is none.
+    // The circle that p lies within, or within reach of; none when there is none. Of several, the first
+    // the index lists.
     const VectorCircle* around(Point p, double reach) const {
         return first(m_largest + reach, p,
                      [&](const VectorCircle& circle) { return length(p - circle.centre) <= circle.radius + reach; });
     }
-    bool covers(Point p, double reach) const { return around(p, reach) != nullptr; }
+    bool covers(Point p, double reach) const {
+        return any(m_largest + reach, p,
+                   [&](const VectorCircle& circle) { return length(p - circle.centre) <= circle.radius + reach; });
+    }
     // Whether a circle whose centre lies within reach of p passes the test.
     template <typename Test>
     bool centredNear(Point p, double reach, Test test) const {
-        return first(reach, p, [&](const VectorCircle& circle) {
-                   return length(p - circle.centre) <= reach && test(circle);
-               }) != nullptr;
+        return any(reach, p,
+                   [&](const VectorCircle& circle) { return length(p - circle.centre) <= reach && test(circle); });
     }
 
 private:
-    // The first circle whose centre lies within far of p that passes the test.
+    static constexpr std::size_t kFewestUnindexed = 16;
+
+    void catchUp() const {
+        for (; m_indexed < m_circles.size(); ++m_indexed) {
+            m_index.insert(static_cast<std::int32_t>(m_indexed), m_circles[m_indexed].centre);
+        }
+    }
+    // The first circle the index lists whose centre lies within far of p that passes the test.
     template <typename Test>
     const VectorCircle* first(double far, Point p, Test test) const {
-        for (std::int64_t x = cellOf(p.x - far); x <= cellOf(p.x + far); ++x) {
-            for (std::int64_t y = cellOf(p.y - far); y <= cellOf(p.y + far); ++y) {
-                const auto cell = m_cells.find(keyOf(x, y));
-                if (cell == m_cells.end()) {
-                    continue;
-                }
-                const auto found = std::find_if(cell->second.begin(), cell->second.end(), test);
-                if (found != cell->second.end()) {
-                    return &*found;
-                }
+        catchUp();
+        m_index.near(p, far, m_near);
+        for (const std::int32_t id : m_near) {
+            if (test(m_circles[static_cast<std::size_t>(id)])) {
+                return &m_circles[static_cast<std::size_t>(id)];
             }
         }
         return nullptr;
     }
+    // Whether any circle whose centre lies within far of p passes the test, indexed or not yet.
+    template <typename Test>
+    bool any(double far, Point p, Test test) const {
+        if (std::any_of(m_circles.begin() + static_cast<std::ptrdiff_t>(m_indexed), m_circles.end(), test)) {
+            return true;
+        }
+        if (m_indexed == 0) {
+            return false;
+        }
+        m_index.near(p, far, m_near);
+        return std::any_of(m_near.begin(), m_near.end(),
+                           [&](std::int32_t id) { return test(m_circles[static_cast<std::size_t>(id)]); });
+    }
 
-    static constexpr double kCellSize = 16;  // dots
-    static std::int64_t cellOf(double v) { return static_cast<std::int64_t>(std::floor(v / kCellSize)); }
-    static std::int64_t keyOf(std::int64_t x, std::int64_t y) { return (x << 32) ^ (y & 0xffffffff); }
-
-    std::unordered_map<std::int64_t, std::vector<VectorCircle>> m_cells;
+    std::vector<VectorCircle> m_circles;
     double m_largest = 0;
+    mutable SpatialIndex m_index;  // the first m_indexed circles, by their centres
+    mutable std::size_t m_indexed = 0;
+    mutable std::vector<std::int32_t> m_near;
 };
 
 }  // namespace kelvarin

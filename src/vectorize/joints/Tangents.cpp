@@ -10,7 +10,8 @@
 
 #include "vectorize/geometry/Distances.h"
 #include "vectorize/geometry/Fitting.h"
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/DrawingIndexes.h"
+#include "vectorize/index/SpatialIndex.h"
 
 namespace kelvarin {
 
@@ -142,7 +143,7 @@ void meetCircleAtTangent(VectorArc& arc, const VectorCircle& circle, double tole
 }
 
 // The ids the index lists within radius of either end of the arc, each once, in their order.
-void nearArcEnds(const SegmentIndex& index, const VectorArc& arc, double radius, std::vector<std::int32_t>& found) {
+void nearArcEnds(const SpatialIndex& index, const VectorArc& arc, double radius, std::vector<std::int32_t>& found) {
     index.startSearch();
     found.clear();
     index.addNear(pointOnCircle(arc.centre, arc.radius, arc.startDegrees), radius, found);
@@ -155,11 +156,7 @@ void nearArcEnds(const SegmentIndex& index, const VectorArc& arc, double radius,
 void meetLinesAtTangents(VectorDrawing& drawing, const Tolerances& sizes, const Tick& tick,
                          std::vector<std::int32_t>& found) {
     const double tolerance = sizes.entity;
-    SegmentIndex lines(kIndexCellSize);
-    for (std::size_t i = 0; i < drawing.lines.size(); ++i) {
-        tick();
-        lines.insert(static_cast<std::int32_t>(i), drawing.lines[i].a, drawing.lines[i].b);
-    }
+    const SpatialIndex lines = indexOfSegments(drawing.lines, tick);
     for (VectorArc& arc : drawing.arcs) {
         tick();
         // A line's end and the arc's end each stray at most reach from the touching point.
@@ -173,7 +170,7 @@ void meetLinesAtTangents(VectorDrawing& drawing, const Tolerances& sizes, const 
 // Two arcs' ends each lie less than half the arc's length from the touching point, so the shorter arc finds
 // the longer one within twice its own half length.
 void meetArcsAtTangents(VectorDrawing& drawing, double tolerance, const Tick& tick, std::vector<std::int32_t>& found) {
-    SegmentIndex arcEnds(kIndexCellSize);
+    SpatialIndex arcEnds;
     for (std::size_t i = 0; i < drawing.arcs.size(); ++i) {
         tick();
         const VectorArc& arc = drawing.arcs[i];
@@ -203,18 +200,10 @@ void meetArcsAtTangents(VectorDrawing& drawing, double tolerance, const Tick& ti
     }
 }
 
-// Each circle listed along its way round, as chords of a sixteenth; an arc's ends look for those near.
+// An arc's ends look for the circles whose way round passes near.
 void meetCirclesAtTangents(VectorDrawing& drawing, double tolerance, const Tick& tick,
                            std::vector<std::int32_t>& found) {
-    SegmentIndex circles(kIndexCellSize);
-    for (std::size_t i = 0; i < drawing.circles.size(); ++i) {
-        tick();
-        const VectorCircle& circle = drawing.circles[i];
-        for (int k = 0; k < 16; ++k) {
-            circles.insert(static_cast<std::int32_t>(i), pointOnCircle(circle.centre, circle.radius, 22.5 * k),
-                           pointOnCircle(circle.centre, circle.radius, 22.5 * (k + 1)));
-        }
-    }
+    const SpatialIndex circles = indexOfCircles(drawing.circles, tick);
     for (VectorArc& arc : drawing.arcs) {
         tick();
         nearArcEnds(circles, arc, tangentReach(1 / arc.radius, tolerance) + 2 * tolerance, found);

@@ -92,7 +92,7 @@ void fillets(Context& c) {
     roundFilletedCorners(c.drawing, *c.strokeInk, *c.despeckledInk, c.tolerances.entity, c.tick);
 }
 void dashedCircles(Context& c) { gatherDashedCircles(c.drawing, *c.strokeInk, c.tolerances, c.tick); }
-void arrowheads(Context& c) { outlineArrowheads(c.drawing, *c.despeckledInk, c.tick); }
+void arrowheads(Context& c) { outlineArrowheads(c.drawing, *c.despeckledInk, c.tolerances, c.tick); }
 void overlappingArcs(Context& c) {
     mergeOverlappingArcs(c.drawing, *c.strokeInk, *c.despeckledInk, c.tolerances.entity, c.pool, c.tick);
 }
@@ -104,7 +104,7 @@ void inkGroups(Context& c) { c.groups.emplace(c.despeckled, nullptr, c.pool, c.t
 void roundGroups(Context& c) { replaceRoundGroups(*c.groups, c.tolerances, c.drawing, c.tick); }
 void holes(Context& c) { c.holes = holesOfPage(c.despeckled, *c.groups, c.tolerances.largestHole, c.pool); }
 void roundHoles(Context& c) { replaceRoundHoles(c.despeckled, c.holes, c.tolerances, c.drawing, c.pool, c.tick); }
-void boxHoles(Context& c) { replaceBoxHoles(c.despeckled, c.holes, c.drawing, c.pool, c.tolerances.entity, c.tick); }
+void boxHoles(Context& c) { replaceBoxHoles(c.despeckled, c.holes, c.drawing, c.pool, c.tolerances, c.tick); }
 void junctionDots(Context& c) { replaceJunctionDots(c.despeckled, c.cores, c.tolerances, c.drawing, c.pool, c.tick); }
 // The last pass over the groups and holes, which go with it.
 void blobs(Context& c) {
@@ -123,8 +123,8 @@ void dottedLines(Context& c) {
     }
 }
 void brokenStrokes(Context& c) {
-    joinBrokenStrokes(c.drawing.drawing, InkProbe(c.asRead != nullptr ? *c.asRead : c.despeckled),
-                      c.tolerances.widestBrokenGap, c.tick);
+    joinBrokenStrokes(c.drawing.drawing, InkProbe(c.asRead != nullptr ? *c.asRead : c.despeckled), c.tolerances,
+                      c.tick);
 }
 
 // The items of the joining steps: the steps over the groups go through the rows (a tick each) three times

@@ -17,6 +17,10 @@ namespace {
 
 constexpr std::int32_t kLongestCounted = 64;
 constexpr std::int32_t kSampleEvery = 8;  // rows and strips of columns looked at for the run lengths
+constexpr double kThinShare = 0.25;       // of the runs across strokes lie across the thin ones
+// Too few runs across strokes tell no width: a small drawing of one-dot lines, say, whose few counted runs
+// lie along its lines.
+constexpr std::int64_t kFewestRuns = 32;
 
 using RunLengthCounts = std::array<std::int64_t, kLongestCounted + 1>;
 
@@ -49,6 +53,54 @@ RunLengthCounts runLengthCounts(const VirtualVram& grid, Toolkit& toolkit) {
     return counts;
 }
 
+// Whether the ink runs on through (x, y) along (dx, dy) for least cells or more.
+bool runsOn(const VirtualVram& grid, std::int32_t x, std::int32_t y, std::int32_t dx, std::int32_t dy,
+            std::int32_t least) {
+    std::int32_t count = 1;
+    for (const std::int32_t sign : {-1, 1}) {
+        for (std::int32_t k = 1; count < least; ++k) {
+            const std::int32_t cx = x + sign * dx * k, cy = y + sign * dy * k;
+            if (cx < 0 || cy < 0 || cx >= grid.width() || cy >= grid.height() || grid.at(cx, cy) == 0) {
+                break;
+            }
+            ++count;
+        }
+    }
+    return count >= least;
+}
+
+// The runs of a sample of the rows and columns that cross a stroke: the ink through each one's middle runs
+// on the other way for three times its length or more. Dust and blobs, as short one way as the other, are
+// left out.
+RunLengthCounts acrossStrokeCounts(const VirtualVram& grid, Toolkit& toolkit) {
+    constexpr std::int32_t kAlongPerAcross = 3;
+    RunLengthCounts counts{};
+    std::vector<LineSegment> runs;
+    const auto count = [&](std::int32_t length, std::int32_t x, std::int32_t y, std::int32_t dx, std::int32_t dy) {
+        if (length >= 2 && length <= kLongestCounted && runsOn(grid, x, y, dx, dy, kAlongPerAcross * length)) {
+            ++counts[static_cast<std::size_t>(length)];
+        }
+    };
+    for (std::int32_t y = 0; y < grid.height(); y += kSampleEvery) {
+        toolkit.doEvents(grid.wordsPerRow());
+        runs.clear();
+        findRowRuns(grid, y, runs);
+        for (const LineSegment& run : runs) {
+            count(run.SpanX, run.StartX + run.SpanX / 2, y, 0, 1);
+        }
+    }
+    ColumnRunFinder finder;
+    for (std::int32_t strip = 0; strip < grid.wordsPerRow(); strip += kSampleEvery) {
+        toolkit.doEvents(grid.height());
+        runs.clear();
+        finder.find(grid, strip, ~std::uint64_t{0}, runs);
+        for (const LineSegment& run : runs) {
+            count(run.SpanY, run.StartX, run.StartY + run.SpanY / 2, 1, 0);
+        }
+    }
+    return counts;
+}
+
 // The run length below which the given share of the counted runs lie.
 std::int32_t runLengthShare(const RunLengthCounts& counts, double share) {
     std::int64_t total = 0;
@@ -76,7 +128,7 @@ StrokeWidths measureStrokeWidths(const VirtualVram& grid, double dotsPerMm, cons
     // Areas much wider than the strokes are drawn by their outlines: the centre lines of their rims. Ink a
     // few times as wide as the thin strokes, or wider than a pen, is such an area however much of the page
     // the areas fill (their runs would otherwise count as the thick strokes).
-    widths.thin = runLengthShare(counts, 0.25);
+    widths.thin = runLengthShare(counts, kThinShare);
     widths.widest = std::min(widths.thick, tolerances.areaInThinPens * widths.thin);
     if (dotsPerMm > 0) {
         widths.widest =
@@ -86,15 +138,27 @@ StrokeWidths measureStrokeWidths(const VirtualVram& grid, double dotsPerMm, cons
     return widths;
 }
 
+double thinPenDots(const VirtualVram& grid, Toolkit& toolkit) {
+    const RunLengthCounts counts = acrossStrokeCounts(grid, toolkit);
+    if (std::accumulate(counts.begin(), counts.end(), std::int64_t{0}) < kFewestRuns) {
+        return 0;
+    }
+    // A stroke w dots wide is crossed by runs of the whole dots either side of w, w on the mean.
+    const std::int32_t thin = runLengthShare(counts, kThinShare);
+    double runs = 0, dots = 0;
+    for (std::int32_t length = std::max(thin - 1, 2); length <= std::min(thin + 1, kLongestCounted); ++length) {
+        runs += static_cast<double>(counts[static_cast<std::size_t>(length)]);
+        dots += static_cast<double>(counts[static_cast<std::size_t>(length)]) * length;
+    }
+    return runs > 0 ? dots / runs : 0;
+}
+
 std::int64_t automaticSpeckleSize(const VirtualVram& grid, std::int64_t smallest, Toolkit& toolkit) {
-    // Too few runs across strokes tell no width: a small drawing of one-dot lines, say, whose few counted
-    // runs lie along its lines.
-    constexpr std::int64_t kFewestRuns = 32;
     const RunLengthCounts counts = runLengthCounts(grid, toolkit);
     if (std::accumulate(counts.begin(), counts.end(), std::int64_t{0}) < kFewestRuns) {
         return smallest;
     }
-    const std::int32_t thin = runLengthShare(counts, 0.25);
+    const std::int32_t thin = runLengthShare(counts, kThinShare);
     return std::max<std::int64_t>(smallest, std::int64_t{thin} * thin);
 }
 

@@ -22,6 +22,11 @@ struct StrokeWidths {
 StrokeWidths measureStrokeWidths(const VirtualVram& grid, double dotsPerMm, const Tolerances& tolerances,
                                  Toolkit& toolkit);
 
+// The thin strokes' width in dots, to a fraction of a dot: the mean length of the runs across them (those
+// within a dot of the length below which a quarter of the runs across strokes lie; dust and blobs are no
+// strokes). 0 when too few runs tell it.
+double thinPenDots(const VirtualVram& grid, Toolkit& toolkit);
+
 // The size of the dust the vector mode drops by itself: groups of line cells smaller than a square of the
 // drawing's typical stroke width, and never fewer than smallest cells.
 std::int64_t automaticSpeckleSize(const VirtualVram& grid, std::int64_t smallest, Toolkit& toolkit);

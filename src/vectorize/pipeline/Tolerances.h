@@ -2,17 +2,22 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 namespace kelvarin {
 
 // The lengths the passes compare the drawing with, declared in millimetres (Tolerances.cpp) and held here in
 // dots at the scan's resolution, so that a drawing converts the same at any resolution. Where the file
-// gives no resolution the lengths are as at 300 dpi (11.8 dots a millimetre). Angles, shares and counts
+// gives no resolution, its thin strokes' width tells it (dotsPerMmOfPen); where they tell nothing either,
+// the lengths are as at 300 dpi (11.8 dots a millimetre). Angles, shares and counts
 // stay with their passes; so do the lengths of the raster's own noise (a probe's step, a fit's stray).
 struct Tolerances {
     // The lengths at dotsPerMm (0 when the scan gave none), with the entities' tolerance of --tolerance.
     static Tolerances forScan(double dotsPerMm, double entity);
+    // The dots a millimetre of a scan that gave no resolution, from its thin strokes' width in dots (a thin
+    // pen's, by the nominal thin pen); 0 when thinPenDots is 0 (no width told).
+    static double dotsPerMmOfPen(double thinPenDots);
 
     // The dots a millimetre the lengths were turned at.
     double dotsPerMm = 0;
@@ -47,6 +52,16 @@ struct Tolerances {
     std::int32_t widestHoleCut = 0;
     double smallestTakenArc = 0;
     double largestTakenArc = 0;
+    double longestArrowHead = 0;
+    double widestArrowHalf = 0;
+    double arrowBaseOverPen = 0;
+    double arrowBaseMiss = 0;
+    std::int32_t arrowTipSearch = 0;    // a probe a dot
+    std::int32_t arrowBodySamples = 0;  // a probe a dot
+    std::array<double, 8> arrowFirstLooks{};
+    double narrowestSlot = 0;
+    double lightestBoxPen = 0;
+    double brokenStrokeAside = 0;
 
     // The longest run that cuts a stroke, for strokes thick dots wide.
     std::int32_t longestCuttingRun(std::int32_t thick) const {

@@ -11,14 +11,14 @@
 #include "vectorize/geometry/Distances.h"
 #include "vectorize/geometry/EntityWalk.h"
 #include "vectorize/geometry/Fitting.h"
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/DrawingIndexes.h"
+#include "vectorize/index/SpatialIndex.h"
 #include "vectorize/raster/InkProbe.h"
 
 namespace kelvarin {
 
 namespace {
 
-constexpr double kLightestPen = 3;       // dots: a thinner pen's sides are long enough for their pieces
 constexpr double kLongestSide = 8;       // pens: a longer side comes out of its pieces whole
 constexpr double kFilledShare = 0.9;     // of its box that a box's hole fills at least
 constexpr double kStraightShare = 0.85;  // of the hole's rows that end within a dot of its box's sides
@@ -122,7 +122,7 @@ bool endsAtCorners(const HeavyBox& box, const InkProbe& ink) {
 }
 
 // The heavy box round the hole, if it makes one.
-std::optional<HeavyBox> boxOf(const Hole& hole, const VirtualVram& grid, const InkProbe& ink) {
+std::optional<HeavyBox> boxOf(const Hole& hole, const VirtualVram& grid, const InkProbe& ink, double lightestPen) {
     const Box& box = hole.box;
     if (box.width() < kSmallestPiece || box.height() < kSmallestPiece || !rectangular(hole, grid)) {
         return std::nullopt;
@@ -130,7 +130,7 @@ std::optional<HeavyBox> boxOf(const Hole& hole, const VirtualVram& grid, const I
     const std::array<double, 4> widths = strokeWidths(box, ink);
     const auto [thinnest, thickest] = std::minmax_element(widths.begin(), widths.end());
     const double pen = (widths[0] + widths[1] + widths[2] + widths[3]) / 4;
-    if (*thinnest < kLightestPen || *thickest - *thinnest > 1.5 + 0.2 * pen) {
+    if (*thinnest < lightestPen || *thickest - *thinnest > 1.5 + 0.2 * pen) {
         return std::nullopt;
     }
     // Cells lie on whole dots, so the hole's edge lies half a dot beyond its outermost cells.
@@ -144,7 +144,7 @@ std::optional<HeavyBox> boxOf(const Hole& hole, const VirtualVram& grid, const I
 }
 
 // Whether one line of the drawing follows the side along the middle of its stroke.
-bool followed(const VectorLine& side, double pen, const std::vector<VectorLine>& lines, const SegmentIndex& index,
+bool followed(const VectorLine& side, double pen, const std::vector<VectorLine>& lines, const SpatialIndex& index,
               std::vector<std::int32_t>& near) {
     const Point way = (side.b - side.a) * (1 / length(side.b - side.a));
     index.near((side.a + side.b) * 0.5, length(side.b - side.a) / 2 + pen, near);
@@ -176,10 +176,7 @@ bool throughMiddle(const VectorLine& line, const HeavyBox& box, double tolerance
 // came out of its pieces.
 std::vector<HeavyBox> unfollowedBoxes(const std::vector<std::optional<HeavyBox>>& found,
                                       const std::vector<VectorLine>& lines, const Tick& tick) {
-    SegmentIndex lineIndex(kIndexCellSize);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        lineIndex.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
-    }
+    const SpatialIndex lineIndex = indexOfSegments(lines);
     lineIndex.build();
     std::vector<HeavyBox> boxes;
     std::vector<std::int32_t> near;
@@ -199,10 +196,9 @@ std::vector<HeavyBox> unfollowedBoxes(const std::vector<std::optional<HeavyBox>>
 
 // Drops the lines, arcs and circles that lie inside a box, but for lines through its middle.
 void dropStrokesInBoxes(const std::vector<HeavyBox>& boxes, WideDrawing& wide, double tolerance, const Tick& tick) {
-    SegmentIndex boxIndex(kIndexCellSize);
+    const SpatialIndex boxIndex = indexOfPoints(boxes.size(), [&](std::size_t i) { return boxes[i].centre(); });
     double largest = 0;
     for (std::size_t i = 0; i < boxes.size(); ++i) {
-        boxIndex.insert(static_cast<std::int32_t>(i), boxes[i].centre(), boxes[i].centre());
         largest = std::max(largest, length(Point{boxes[i].right, boxes[i].top} - boxes[i].centre()) + boxes[i].pen);
     }
     boxIndex.build();
@@ -243,16 +239,17 @@ void dropStrokesInBoxes(const std::vector<HeavyBox>& boxes, WideDrawing& wide, d
 }  // namespace
 
 void replaceBoxHoles(const VirtualVram& grid, const PageHoles& holes, WideDrawing& wide, WorkerPool& pool,
-                     double tolerance, const Tick& tick) {
+                     const Tolerances& sizes, const Tick& tick) {
     const std::vector<const Hole*> all = listedHoles(holes);
     const InkProbe ink(grid);
     std::vector<std::optional<HeavyBox>> found(all.size());
-    pool.run(all.size(), [&](std::size_t i, std::int32_t) { found[i] = boxOf(*all[i], grid, ink); });
+    pool.run(all.size(),
+             [&](std::size_t i, std::int32_t) { found[i] = boxOf(*all[i], grid, ink, sizes.lightestBoxPen); });
     const std::vector<HeavyBox> boxes = unfollowedBoxes(found, wide.drawing.lines, tick);
     if (boxes.empty()) {
         return;
     }
-    dropStrokesInBoxes(boxes, wide, tolerance, tick);
+    dropStrokesInBoxes(boxes, wide, sizes.entity, tick);
     for (const HeavyBox& box : boxes) {
         for (const VectorLine& side : box.sides()) {
             wide.drawing.lines.push_back(side);

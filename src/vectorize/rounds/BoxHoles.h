@@ -3,6 +3,7 @@
 
 #include "convert/VirtualVram.h"
 #include "vectorize/geometry/Pieces.h"
+#include "vectorize/pipeline/Tolerances.h"
 #include "vectorize/raster/Holes.h"
 
 namespace kelvarin {
@@ -17,6 +18,6 @@ class WorkerPool;
 // crossing lines have strokes running on past them). Lines leaving the box, and lines through its middle
 // along a side (a fuse's), stay.
 void replaceBoxHoles(const VirtualVram& grid, const PageHoles& holes, WideDrawing& wide, WorkerPool& pool,
-                     double tolerance, const Tick& tick);
+                     const Tolerances& sizes, const Tick& tick);
 
 }  // namespace kelvarin

@@ -14,7 +14,8 @@
 #include "vectorize/geometry/BendCircle.h"
 #include "vectorize/geometry/Distances.h"
 #include "vectorize/geometry/Fitting.h"
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/DrawingIndexes.h"
+#include "vectorize/index/SpatialIndex.h"
 #include "vectorize/raster/InkRay.h"
 
 namespace kelvarin {
@@ -248,13 +249,10 @@ public:
           m_scanned(scanned),
           m_tolerance(tolerance),
           m_arcsBefore(wide.drawing.arcs.size()),
+          m_ends(indexOfEnds(m_lines)),
+          m_strokes(indexOfSegments(m_lines)),
           m_endDone(2 * m_lines.size(), false),
           m_dropped(m_lines.size() + m_arcsBefore, false) {
-        for (std::size_t i = 0; i < m_lines.size(); ++i) {
-            m_ends.insert(static_cast<std::int32_t>(2 * i), m_lines[i].a, m_lines[i].a);
-            m_ends.insert(static_cast<std::int32_t>(2 * i + 1), m_lines[i].b, m_lines[i].b);
-            m_strokes.insert(static_cast<std::int32_t>(i), m_lines[i].a, m_lines[i].b);
-        }
         for (std::size_t i = 0; i < m_arcsBefore; ++i) {
             const VectorArc& arc = wide.drawing.arcs[i];
             m_strokes.insert(static_cast<std::int32_t>(m_lines.size() + i),
@@ -368,8 +366,8 @@ private:
     const InkProbe& m_scanned;
     double m_tolerance;
     std::size_t m_arcsBefore;
-    SegmentIndex m_ends{kIndexCellSize};
-    SegmentIndex m_strokes{kIndexCellSize};
+    SpatialIndex m_ends;
+    SpatialIndex m_strokes;
     std::vector<bool> m_endDone;
     std::vector<bool> m_dropped;  // by stroke id
     std::vector<std::int32_t> m_near, m_along, m_crossing;

@@ -14,7 +14,8 @@
 #include "common/WorkerPool.h"
 #include "vectorize/geometry/Distances.h"
 #include "vectorize/geometry/Fitting.h"
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/DrawingIndexes.h"
+#include "vectorize/index/SpatialIndex.h"
 #include "vectorize/raster/Holes.h"
 #include "vectorize/raster/InkProbe.h"
 #include "vectorize/rounds/HoleCircles.h"
@@ -31,17 +32,17 @@ constexpr std::size_t kMostPieces = 6;
 // hole and the largest cut one, and the widest line through a ring that cuts its hole apart.
 struct HoleIndex {
     std::vector<const Hole*> holes;
-    SegmentIndex index{kIndexCellSize};
+    SpatialIndex index;
     std::int32_t largest, largestCut, widestCut;
+    double narrowestSlot;
 
     HoleIndex(const PageHoles& bands, const Tolerances& sizes)
         : holes(listedHoles(bands)),
           largest(sizes.largestHole),
           largestCut(sizes.largestCutHole),
-          widestCut(sizes.widestHoleCut) {
-        for (std::size_t i = 0; i < holes.size(); ++i) {
-            index.insert(static_cast<std::int32_t>(i), holes[i]->box.centre(), holes[i]->box.centre());
-        }
+          widestCut(sizes.widestHoleCut),
+          narrowestSlot(sizes.narrowestSlot) {
+        index = indexOfPoints(holes.size(), [&](std::size_t i) { return holes[i]->box.centre(); });
         index.build();
     }
 };
@@ -49,7 +50,7 @@ struct HoleIndex {
 // Whether holes of about the size of the ring's lie just beyond its stroke on three sides or more, as the
 // holes between thick crossing hatch lines do, which are as round as rings.
 bool amongLikeHoles(const Ring& ring, const std::vector<const Hole*>& pieces, const HoleIndex& all,
-                    SegmentIndex::Search& search, std::vector<std::int32_t>& near) {
+                    SpatialIndex::Search& search, std::vector<std::int32_t>& near) {
     constexpr int kFewestAround = 3;
     const double outer = ring.hole + ring.stroke + 2;
     const Point c = ring.circle.centre;
@@ -71,10 +72,10 @@ bool amongLikeHoles(const Ring& ring, const std::vector<const Hole*>& pieces, co
 
 // The ring or slot round hole i alone, if it makes one.
 std::optional<Ring> ringAlone(const HoleIndex& all, std::size_t i, const VirtualVram& grid, const InkProbe& ink,
-                              SegmentIndex::Search& search, std::vector<std::int32_t>& near) {
+                              SpatialIndex::Search& search, std::vector<std::int32_t>& near) {
     const Hole& hole = *all.holes[i];
     const bool round = roundBox(hole.box, hole.cells, all.largest, true);
-    if (round ? !symmetricAboutCentre(hole, ink) : !mayBeSlot(hole, ink)) {
+    if (round ? !symmetricAboutCentre(hole, ink) : !mayBeSlot(hole, ink, all.narrowestSlot)) {
         return std::nullopt;
     }
     const std::vector<Gap> gaps = gapsOf(grid, hole);
@@ -83,7 +84,7 @@ std::optional<Ring> ringAlone(const HoleIndex& all, std::size_t i, const Virtual
             return !amongLikeHoles(*ring, {&hole}, all, search, near) ? ring : std::nullopt;
         }
     }
-    const std::optional<SlotShape> slot = slotOfEdge(edgeOf({&gaps}, hole.box));
+    const std::optional<SlotShape> slot = slotOfEdge(edgeOf({&gaps}, hole.box), all.narrowestSlot);
     return slot ? ringRound(*slot, ink) : std::nullopt;
 }
 
@@ -136,11 +137,11 @@ bool rowsEndInSlot(const std::vector<const std::vector<Gap>*>& pieces, const Box
 
 // The slot round the pieces of a cut hole taken together, traced, if they make one; box holds them all.
 std::optional<Ring> slotOfTraced(const std::vector<const std::vector<Gap>*>& pieces, const Box& box,
-                                 const InkProbe& ink) {
+                                 const InkProbe& ink, double narrowest) {
     if (!rowsEndInSlot(pieces, box)) {
         return std::nullopt;
     }
-    const std::optional<SlotShape> slot = slotOfCutEdge(edgeOf(pieces, box));
+    const std::optional<SlotShape> slot = slotOfCutEdge(edgeOf(pieces, box), narrowest);
     return slot ? ringRound(*slot, ink) : std::nullopt;
 }
 
@@ -193,7 +194,7 @@ std::vector<std::uint32_t> choicesMostFirst() {
 // as large as each other, a small piece cut off aside.
 std::vector<std::pair<std::int32_t, std::size_t>> holesBeside(const HoleIndex& all, std::size_t i,
                                                               const std::vector<std::optional<Ring>>& alone,
-                                                              SegmentIndex::Search& search,
+                                                              SpatialIndex::Search& search,
                                                               std::vector<std::int32_t>& near) {
     const std::vector<const Hole*>& holes = all.holes;
     const Box& seed = holes[i]->box;
@@ -232,7 +233,7 @@ std::vector<std::pair<std::size_t, std::size_t>> chosenHoles(
 std::vector<PiecedRing> ringsOfPieces(const HoleIndex& all, std::size_t i,
                                       const std::vector<std::optional<Ring>>& alone, const VirtualVram& grid,
                                       const InkProbe& ink, const std::vector<std::uint32_t>& choices, PieceSets& sets,
-                                      SegmentIndex::Search& search, std::vector<std::int32_t>& near) {
+                                      SpatialIndex::Search& search, std::vector<std::int32_t>& near) {
     const std::vector<const Hole*>& holes = all.holes;
     std::vector<PiecedRing> rings;
     if (!mayBePiece(*holes[i], all.largestCut)) {
@@ -275,7 +276,8 @@ std::vector<PiecedRing> ringsOfPieces(const HoleIndex& all, std::size_t i,
                 pieces.push_back(holes[hole]);
                 rows.push_back(traced(slot, *holes[hole]));
             }
-            const std::optional<Ring> made = round ? ringOfTraced(rows, box, ink) : slotOfTraced(rows, box, ink);
+            const std::optional<Ring> made =
+                round ? ringOfTraced(rows, box, ink) : slotOfTraced(rows, box, ink, all.narrowestSlot);
             return made && !amongLikeHoles(*made, pieces, all, search, near) ? made : std::nullopt;
         });
         if (ring && (rings.empty() || !sameCircle(rings.front().ring, *ring))) {
@@ -296,7 +298,7 @@ std::vector<Ring> findRings(const VirtualVram& grid, const PageHoles& holes, con
     const HoleIndex all(holes, tolerances);
     const InkProbe ink(grid);
     std::vector<std::optional<Ring>> alone(all.holes.size());
-    std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
+    std::vector<SpatialIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
     std::vector<std::vector<std::int32_t>> nears(searches.size());
     pool.run(all.holes.size(), [&](std::size_t i, std::int32_t worker) {
         const auto w = static_cast<std::size_t>(worker);

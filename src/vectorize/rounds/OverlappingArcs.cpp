@@ -13,7 +13,8 @@
 #include "common/WorkerPool.h"
 #include "vectorize/assembly/ArcRecentring.h"
 #include "vectorize/geometry/Fitting.h"
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/DrawingIndexes.h"
+#include "vectorize/index/SpatialIndex.h"
 #include "vectorize/raster/InkProbe.h"
 
 namespace kelvarin {
@@ -93,12 +94,8 @@ VectorArc mergedArc(const std::vector<VectorArc>& arcs, const std::vector<std::s
     return {centre, radius, start, normalDegrees(start + std::min(reach, 359.0))};
 }
 
-SegmentIndex centresOf(const std::vector<VectorArc>& arcs) {
-    SegmentIndex centres(kIndexCellSize);
-    for (std::size_t i = 0; i < arcs.size(); ++i) {
-        centres.insert(static_cast<std::int32_t>(i), arcs[i].centre, arcs[i].centre);
-    }
-    return centres;
+SpatialIndex centresOf(const std::vector<VectorArc>& arcs) {
+    return indexOfPoints(arcs.size(), [&](std::size_t i) { return arcs[i].centre; });
 }
 
 // How near the centres and radii of arcs overlapping on nearly one circle with the arc lie.
@@ -125,8 +122,8 @@ struct PairAhead {
 };
 
 // The pairs arc i makes with the later arcs whose centres lie near its own, each with its shared circle.
-void pairsAhead(const WideDrawing& wide, std::size_t i, const SegmentIndex& centres, const InkProbe& strokes,
-                double tolerance, SegmentIndex::Search& search, std::vector<std::int32_t>& near,
+void pairsAhead(const WideDrawing& wide, std::size_t i, const SpatialIndex& centres, const InkProbe& strokes,
+                double tolerance, SpatialIndex::Search& search, std::vector<std::int32_t>& near,
                 std::vector<PairAhead>& pairs) {
     const double nearby = nearbyOf(wide.drawing.arcs[i], tolerance);
     centres.near(wide.drawing.arcs[i].centre, nearby, near, search);
@@ -144,12 +141,12 @@ void pairsAhead(const WideDrawing& wide, std::size_t i, const SegmentIndex& cent
 // move onto it. The pairs are taken in order, each seeing the moves before it; the costly fits are made
 // ahead on the workers from the arcs as they were, and a pair one of whose arcs has moved since is fitted
 // again.
-void alignNearCircles(WideDrawing& wide, const SegmentIndex& centres, const InkProbe& strokes, double tolerance,
+void alignNearCircles(WideDrawing& wide, const SpatialIndex& centres, const InkProbe& strokes, double tolerance,
                       WorkerPool& pool, const Tick& tick) {
     std::vector<VectorArc>& arcs = wide.drawing.arcs;
     centres.build();
     std::vector<std::vector<PairAhead>> ahead(arcs.size());
-    std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()) + 1);
+    std::vector<SpatialIndex::Search> searches(static_cast<std::size_t>(pool.threads()) + 1);
     std::vector<std::vector<std::int32_t>> nears(searches.size());
     pool.run(arcs.size(), [&](std::size_t i, std::int32_t worker) {
         const auto w = static_cast<std::size_t>(worker);
@@ -197,7 +194,7 @@ void mergeOverlappingArcs(WideDrawing& wide, const InkProbe& strokes, const InkP
                           WorkerPool& pool, const Tick& tick) {
     std::vector<VectorArc>& arcs = wide.drawing.arcs;
     alignNearCircles(wide, centresOf(arcs), strokes, tolerance, pool, tick);
-    const SegmentIndex centres = centresOf(arcs);
+    const SpatialIndex centres = centresOf(arcs);
     DisjointSets<std::size_t> sets(arcs.size());
     bool merged = false;
     std::vector<std::int32_t> near;

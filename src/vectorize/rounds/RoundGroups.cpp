@@ -14,7 +14,8 @@
 #include "vectorize/geometry/Distances.h"
 #include "vectorize/geometry/EntityWalk.h"
 #include "vectorize/geometry/Fitting.h"
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/DrawingIndexes.h"
+#include "vectorize/index/SpatialIndex.h"
 #include "vectorize/raster/RunGroups.h"
 #include "vectorize/rounds/InscribedPolygons.h"
 
@@ -289,11 +290,10 @@ void replaceRoundGroups(const RunGroups& groups, const Tolerances& tolerances, W
         return;
     }
     // What was drawn of a round group lies in its band: a ring's four sides, a disc's cross of runs.
-    SegmentIndex index(kIndexCellSize);
+    const SpatialIndex index = indexOfPoints(rounds.size(), [&](std::size_t i) { return rounds[i].circle.centre; });
     double largest = 0;
-    for (std::size_t i = 0; i < rounds.size(); ++i) {
-        index.insert(static_cast<std::int32_t>(i), rounds[i].circle.centre, rounds[i].circle.centre);
-        largest = std::max(largest, rounds[i].outer);
+    for (const RoundGroup& round : rounds) {
+        largest = std::max(largest, round.outer);
     }
     std::vector<std::int32_t> near;
     const auto withinBand = [&](Point p) {

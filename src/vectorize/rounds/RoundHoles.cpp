@@ -10,7 +10,8 @@
 #include "vectorize/geometry/Distances.h"
 #include "vectorize/geometry/EntityWalk.h"
 #include "vectorize/geometry/Fitting.h"
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/DrawingIndexes.h"
+#include "vectorize/index/SpatialIndex.h"
 #include "vectorize/rounds/HoleRings.h"
 
 namespace kelvarin {
@@ -52,10 +53,7 @@ double shareAlongLines(const Ring& ring, const std::vector<VectorLine>& lines, c
 // frame's sides do; and two hatch lines that only touch a hole in a hatched section, crossing beside it,
 // make a small part of its stroke.
 void dropHolesBetweenLines(std::vector<Ring>& rings, const std::vector<VectorLine>& lines, const Tick& tick) {
-    SegmentIndex index(kIndexCellSize);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        index.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
-    }
+    const SpatialIndex index = indexOfSegments(lines);
     std::vector<std::int32_t> near;
     std::erase_if(rings, [&](const Ring& ring) {
         tick();
@@ -105,10 +103,11 @@ void addSlot(const Ring& slot, WideDrawing& wide) {
 // The rings found, by the middles of their middle segments, to tell the strokes drawn along them.
 class RingIndex {
 public:
-    explicit RingIndex(const std::vector<Ring>& rings) : m_rings(rings) {
+    explicit RingIndex(const std::vector<Ring>& rings)
+        : m_rings(rings), m_index(indexOfPoints(rings.size(), [&](std::size_t i) {
+              return (rings[i].circle.centre + rings[i].tail) * 0.5;
+          })) {
         for (std::size_t i = 0; i < rings.size(); ++i) {
-            const Point middle = (rings[i].circle.centre + rings[i].tail) * 0.5;
-            m_index.insert(static_cast<std::int32_t>(i), middle, middle);
             m_largest = std::max(
                 m_largest, rings[i].hole + rings[i].stroke + 2 + length(rings[i].tail - rings[i].circle.centre) / 2);
         }
@@ -155,7 +154,7 @@ private:
     }
 
     const std::vector<Ring>& m_rings;
-    SegmentIndex m_index{kIndexCellSize};
+    SpatialIndex m_index;
     double m_largest = 0;  // the farthest a ring's stroke reaches from its middle
     std::vector<std::int32_t> m_near;
 };

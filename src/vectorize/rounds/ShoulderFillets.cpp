@@ -11,7 +11,8 @@
 #include "vectorize/geometry/BendCircle.h"
 #include "vectorize/geometry/Distances.h"
 #include "vectorize/geometry/Fitting.h"
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/DrawingIndexes.h"
+#include "vectorize/index/SpatialIndex.h"
 
 namespace kelvarin {
 
@@ -30,7 +31,7 @@ struct Leaving {
 };
 
 // The line nearest the arc's end, on whose stroke the end lies and which runs along the arc's tangent there.
-std::optional<Leaving> lineLeftAt(const WideDrawing& wide, const SegmentIndex& index, Point end, Point tangent,
+std::optional<Leaving> lineLeftAt(const WideDrawing& wide, const SpatialIndex& index, Point end, Point tangent,
                                   double width, double tolerance, std::vector<std::int32_t>& found) {
     const std::vector<VectorLine>& lines = wide.drawing.lines;
     index.near(end, width + tolerance, found);
@@ -136,10 +137,7 @@ bool touchesLine(const VectorLine& line, const Leaving& leaving, Point touch, do
 
 void fitShoulderFillets(WideDrawing& wide, const InkProbe& ink, double tolerance, const Tick& tick) {
     std::vector<VectorLine>& lines = wide.drawing.lines;
-    SegmentIndex index(kIndexCellSize);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        index.insert(static_cast<std::int32_t>(i), lines[i].a, lines[i].b);
-    }
+    const SpatialIndex index = indexOfSegments(lines);
     std::vector<std::int32_t> found;
     for (std::size_t i = 0; i < wide.drawing.arcs.size(); ++i) {
         tick();

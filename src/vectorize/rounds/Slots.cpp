@@ -15,7 +15,6 @@ namespace kelvarin {
 
 namespace {
 
-constexpr double kNarrowestSlot = 5;   // dots: the smallest half width of a slot's hole
 constexpr double kShortestSide = 0.3;  // of the half width: a shorter straight makes a round hole
 constexpr int kRounds = 3;             // of refitting the ends' circles about the segment found
 
@@ -176,7 +175,7 @@ std::vector<Point> notInside(std::span<const Point> edge, const SlotShape& slot)
 // A first slot for the edge: its ends the centres of the circles the edge follows beyond the straight sides,
 // found along the edge's major axis and then along the segment between them; nothing when the edge is too
 // narrow or too short for a slot.
-std::optional<SlotShape> startingSlot(std::span<const Point> edge) {
+std::optional<SlotShape> startingSlot(std::span<const Point> edge, double narrowest) {
     LineMoments moments;
     for (const Point& p : edge) {
         moments.add(p);
@@ -190,7 +189,7 @@ std::optional<SlotShape> startingSlot(std::span<const Point> edge) {
         widest = std::max(widest, std::abs(cross(along, p - middle)));
     }
     double halfStraight = (highest - lowest) / 2 - widest;
-    if (widest < kNarrowestSlot || halfStraight < kShortestSide * widest) {
+    if (widest < narrowest || halfStraight < kShortestSide * widest) {
         return std::nullopt;
     }
     SlotShape slot{{}, {}, widest};
@@ -215,42 +214,42 @@ std::optional<SlotShape> startingSlot(std::span<const Point> edge) {
 // the box fills the most, all but its ends' corners. The strips between parallel hatch lines, far longer,
 // fill less; rectangles between lines more. And a slot of half width r is at least pi r / 2 wide on the mean
 // along its length, which is its box's wider side or more: a narrow strip or triangle has too few cells.
-bool fillsAsSlot(const Hole& hole) {
+bool fillsAsSlot(const Hole& hole, double narrowest) {
     const double narrower = std::min(hole.box.width(), hole.box.height()),
                  wider = std::max(hole.box.width(), hole.box.height());
     const double fill = hole.cells / (narrower * wider), most = 1 - (1 - std::numbers::pi / 4) * narrower / wider;
-    return fill >= 0.3 && fill <= most + 0.03 && hole.cells >= std::numbers::pi / 2 * (kNarrowestSlot - 0.5) * wider;
+    return fill >= 0.3 && fill <= most + 0.03 && hole.cells >= std::numbers::pi / 2 * (narrowest - 0.5) * wider;
 }
 
 }  // namespace
 
-bool mayBeSlot(const Hole& hole, const InkProbe& ink) {
-    return std::min(hole.box.width(), hole.box.height()) >= 2 * kNarrowestSlot && fillsAsSlot(hole) &&
+bool mayBeSlot(const Hole& hole, const InkProbe& ink, double narrowest) {
+    return std::min(hole.box.width(), hole.box.height()) >= 2 * narrowest && fillsAsSlot(hole, narrowest) &&
            symmetricAboutCentre(hole, ink);
 }
 
-std::optional<SlotShape> slotOfEdge(std::span<const Point> edge) {
+std::optional<SlotShape> slotOfEdge(std::span<const Point> edge, double narrowest) {
     if (edge.size() < 32) {
         return std::nullopt;
     }
-    const std::optional<SlotShape> start = startingSlot(edge);
+    const std::optional<SlotShape> start = startingSlot(edge, narrowest);
     if (!start) {
         return std::nullopt;
     }
     const SlotShape slot = closestSlot(edge, *start);
-    if (slot.radius < kNarrowestSlot || length(slot.b - slot.a) < kShortestSide * slot.radius ||
+    if (slot.radius < narrowest || length(slot.b - slot.a) < kShortestSide * slot.radius ||
         !followsAllRound(edge, slot)) {
         return std::nullopt;
     }
     return slot;
 }
 
-std::optional<SlotShape> slotOfCutEdge(std::span<const Point> edge) {
+std::optional<SlotShape> slotOfCutEdge(std::span<const Point> edge, double narrowest) {
     constexpr double kLeastOnShare = 0.5;  // of the pieces' edge, on the slot's: the rest is along the cuts
     if (edge.size() < 48) {
         return std::nullopt;
     }
-    std::optional<SlotShape> slot = startingSlot(edge);
+    std::optional<SlotShape> slot = startingSlot(edge, narrowest);
     if (!slot) {
         return std::nullopt;
     }
@@ -262,7 +261,7 @@ std::optional<SlotShape> slotOfCutEdge(std::span<const Point> edge) {
             return std::nullopt;
         }
     }
-    if (slot->radius < kNarrowestSlot || length(slot->b - slot->a) < kShortestSide * slot->radius ||
+    if (slot->radius < narrowest || length(slot->b - slot->a) < kShortestSide * slot->radius ||
         !followsAllRound(outline, *slot)) {
         return std::nullopt;
     }

@@ -19,16 +19,18 @@ struct SlotShape {
 
 // Whether a whole hole may be a slot's, by its box, its size and a few probes of the grid: wide enough,
 // filling as much of its box as a slot can and reaching as far from the box's centre one way as the other.
-// Most holes between lines fail at once and need no trace.
-bool mayBeSlot(const Hole& hole, const InkProbe& ink);
+// Most holes between lines fail at once and need no trace. narrowest: the smallest half width of a slot's
+// hole, in dots (Tolerances::narrowestSlot).
+bool mayBeSlot(const Hole& hole, const InkProbe& ink, double narrowest);
 
 // The slot shape the edge of a whole hole follows all round, as closely as the steps of a circle's edge in
-// whole cells follow it; nothing for a round hole, a hole of another shape or one less than 10 dots wide.
-std::optional<SlotShape> slotOfEdge(std::span<const Point> edge);
+// whole cells follow it; nothing for a round hole, a hole of another shape or one less than twice narrowest
+// wide.
+std::optional<SlotShape> slotOfEdge(std::span<const Point> edge, double narrowest);
 
 // The slot shape the edge of the pieces of a cut hole follows: the pieces' edges along the lines that cut
 // them lie inside it and are left out, the rest follows its ends' half circles and its sides as a whole
 // hole's edge does; nothing for pieces of another shape.
-std::optional<SlotShape> slotOfCutEdge(std::span<const Point> edge);
+std::optional<SlotShape> slotOfCutEdge(std::span<const Point> edge, double narrowest);
 
 }  // namespace kelvarin

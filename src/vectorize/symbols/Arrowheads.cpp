@@ -14,20 +14,13 @@ namespace kelvarin {
 
 namespace {
 
-constexpr double kLongestHead = 90;       // dots from the tip to the base, at most
-constexpr double kWidestHalf = 20;        // dots from the stroke's middle to the ink's edge, at most
 constexpr double kProbeStep = 0.5;        // dots between the probes across the stroke
 constexpr double kBaseToPen = 2;          // the base is at least this many pens wide
-constexpr double kBaseOverPen = 6;        // and this many dots wider than the pen
 constexpr double kShortestForBase = 2;    // the head is at least this many bases long (an arrow, not a blot)
 constexpr double kLongestForBase = 12;    // and at most this many
-constexpr int kBodySamples = 5;           // dots of the stroke past the base, to tell its pen
-constexpr std::size_t kTipSearch = 16;    // dots from the end where another stroke may cross the point
 constexpr std::size_t kFewestFitted = 6;  // widths along the head
-constexpr double kBaseMiss = 2;           // dots the even widening may fall short of the base's width
 constexpr double kLeastSideShare = 0.2;   // of the widening, on the slower side
 constexpr double kMostScatter = 1;        // dots², the mean square of the widths and the sides off their straight fits
-constexpr std::array<double, 8> kFirstLooks = {6, 10, 15, 20, 27, 35, 45, 60};  // dots from the end
 
 // The stroke near one end of a line or an arc, by the distance t from that end inward.
 class EndPath {
@@ -66,9 +59,9 @@ private:
 };
 
 // How far the ink reaches from p along the unit direction, without a break, in dots.
-double reach(const InkProbe& ink, Point p, Point direction) {
+double reach(const InkProbe& ink, Point p, Point direction, double widestHalf) {
     double last = 0;
-    for (double d = kProbeStep; d <= kWidestHalf; d += kProbeStep) {
+    for (double d = kProbeStep; d <= widestHalf; d += kProbeStep) {
         if (!ink.at(p + direction * d)) {
             break;
         }
@@ -82,29 +75,30 @@ struct Across {
     double width() const { return left + right + 1; }
 };
 
-Across acrossAt(const InkProbe& ink, const EndPath& path, double t) {
+Across acrossAt(const InkProbe& ink, const EndPath& path, double t, double widestHalf) {
     const Point p = path.at(t), n = path.normal(t);
-    return {reach(ink, p, n), reach(ink, p, n * -1)};
+    return {reach(ink, p, n, widestHalf), reach(ink, p, n * -1, widestHalf)};
 }
 
 // The widths across the stroke a dot apart from its end, when a first look finds it widening well past
 // its pen somewhere; pen is set to the narrowest width seen (the stroke's own width counts the head's ink).
-std::vector<Across> widthsNearEnd(const EndPath& path, const InkProbe& ink, double& pen) {
-    const double longest = std::min(kLongestHead, path.length() - kBodySamples - 2);
+std::vector<Across> widthsNearEnd(const EndPath& path, const InkProbe& ink, const Tolerances& sizes, double& pen) {
+    const double body = sizes.arrowBodySamples;
+    const double longest = std::min(sizes.longestArrowHead, path.length() - body - 2);
     double widest = 0;
-    for (const double t : kFirstLooks) {
+    for (const double t : sizes.arrowFirstLooks) {
         if (t <= longest) {
-            const double width = acrossAt(ink, path, t).width();
+            const double width = acrossAt(ink, path, t, sizes.widestArrowHalf).width();
             pen = std::min(pen, width);
             widest = std::max(widest, width);
         }
     }
-    if (widest < std::max(kBaseToPen * pen, pen + kBaseOverPen) - 1) {
+    if (widest < std::max(kBaseToPen * pen, pen + sizes.arrowBaseOverPen) - 1) {
         return {};
     }
     std::vector<Across> profile;
-    for (double t = 0; t <= longest + kBodySamples; t += 1) {
-        profile.push_back(acrossAt(ink, path, t));
+    for (double t = 0; t <= longest + body; t += 1) {
+        profile.push_back(acrossAt(ink, path, t, sizes.widestArrowHalf));
     }
     return profile;
 }
@@ -117,9 +111,10 @@ struct Head {
     double baseWidth = 0;  // just before it
 };
 
-std::optional<Head> headOf(const std::vector<Across>& profile, double narrowest) {
+std::optional<Head> headOf(const std::vector<Across>& profile, const Tolerances& sizes, double narrowest) {
+    const auto bodySamples = static_cast<std::size_t>(sizes.arrowBodySamples);
     Head head;
-    for (std::size_t t = 0; t < std::min(kTipSearch, profile.size()); ++t) {
+    for (std::size_t t = 0; t < std::min(static_cast<std::size_t>(sizes.arrowTipSearch), profile.size()); ++t) {
         head.tip = profile[t].width() > narrowest + 2 ? t + 1 : head.tip;
     }
     double fall = 0;
@@ -129,18 +124,19 @@ std::optional<Head> headOf(const std::vector<Across>& profile, double narrowest)
             head.base = t;
         }
     }
-    if (head.base == 0 || head.base + 2 + kBodySamples > profile.size()) {
+    if (head.base == 0 || head.base + 2 + bodySamples > profile.size()) {
         return std::nullopt;
     }
     std::vector<double> body;
-    for (std::size_t t = head.base + 2; t < head.base + 2 + kBodySamples; ++t) {
+    for (std::size_t t = head.base + 2; t < head.base + 2 + bodySamples; ++t) {
         body.push_back(profile[t].width());
     }
-    std::nth_element(body.begin(), body.begin() + kBodySamples / 2, body.end());
-    head.pen = body[kBodySamples / 2];
+    const auto middle = static_cast<std::ptrdiff_t>(bodySamples / 2);
+    std::nth_element(body.begin(), body.begin() + middle, body.end());
+    head.pen = body[bodySamples / 2];
     head.baseWidth = profile[head.base - 2].width();
     const auto length = static_cast<double>(head.base);
-    if (head.baseWidth < std::max(kBaseToPen * head.pen, head.pen + kBaseOverPen) ||
+    if (head.baseWidth < std::max(kBaseToPen * head.pen, head.pen + sizes.arrowBaseOverPen) ||
         length < kShortestForBase * head.baseWidth || length > kLongestForBase * head.baseWidth) {
         return std::nullopt;
     }
@@ -178,27 +174,28 @@ DistanceFit fitAlongHead(const std::vector<Across>& profile, const Head& head, c
 // near the pen's width at the point and reaches the base's, with both sides widening (the stroke's middle
 // may run a little off the arrow's axis; one side alone is two strokes meeting at a slant) along straight
 // edges (a stroke crossing near the end widens it by steps).
-bool widensEvenly(const std::vector<Across>& profile, const Head& head) {
+bool widensEvenly(const std::vector<Across>& profile, const Head& head, double baseMiss) {
     const DistanceFit width = fitAlongHead(profile, head, [](const Across& a) { return a.width(); });
     const DistanceFit left = fitAlongHead(profile, head, [](const Across& a) { return a.left; });
     const DistanceFit right = fitAlongHead(profile, head, [](const Across& a) { return a.right; });
     const double base = static_cast<double>(head.base - 2);
     return width.slope > 0 && std::max({width.meanSquare, left.meanSquare, right.meanSquare}) <= kMostScatter &&
            std::min(left.slope, right.slope) >= kLeastSideShare * width.slope && width.at(0) <= head.pen + 3 &&
-           width.at(base) >= head.baseWidth - kBaseMiss;
+           width.at(base) >= head.baseWidth - baseMiss;
 }
 
 // The arrowhead's sides: from the point, the stroke's end, to the base's corners where the ink narrows
 // again. Plotted filled, and perhaps outlined with the pen too, its corners are taken a quarter pen inside the
 // widest ink.
-std::optional<std::array<VectorLine, 3>> arrowheadAt(const EndPath& path, double pen, const InkProbe& ink) {
+std::optional<std::array<VectorLine, 3>> arrowheadAt(const EndPath& path, double pen, const InkProbe& ink,
+                                                     const Tolerances& sizes) {
     double narrowest = pen;
-    const std::vector<Across> profile = widthsNearEnd(path, ink, narrowest);
+    const std::vector<Across> profile = widthsNearEnd(path, ink, sizes, narrowest);
     if (profile.empty()) {
         return std::nullopt;
     }
-    const std::optional<Head> head = headOf(profile, narrowest);
-    if (!head || !widensEvenly(profile, *head)) {
+    const std::optional<Head> head = headOf(profile, sizes, narrowest);
+    if (!head || !widensEvenly(profile, *head, sizes.arrowBaseMiss)) {
         return std::nullopt;
     }
     std::size_t edge = head->base - 2;
@@ -224,13 +221,13 @@ std::optional<std::array<VectorLine, 3>> arrowheadAt(const EndPath& path, double
 
 }  // namespace
 
-void outlineArrowheads(WideDrawing& wide, const InkProbe& scanned, const Tick& tick) {
+void outlineArrowheads(WideDrawing& wide, const InkProbe& scanned, const Tolerances& sizes, const Tick& tick) {
     // The sides found are added after the walk, which looks at the entities as they were.
     std::vector<VectorLine> sides;
     std::vector<double> pens;
     const auto look = [&](const EndPath& path, double pen) {
         tick();
-        if (const auto found = arrowheadAt(path, pen, scanned)) {
+        if (const auto found = arrowheadAt(path, pen, scanned, sizes)) {
             sides.insert(sides.end(), found->begin(), found->end());
             pens.insert(pens.end(), found->size(), pen);
         }

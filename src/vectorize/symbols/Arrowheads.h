@@ -2,6 +2,7 @@
 #pragma once
 
 #include "vectorize/geometry/Pieces.h"
+#include "vectorize/pipeline/Tolerances.h"
 #include "vectorize/raster/InkProbe.h"
 
 namespace kelvarin {
@@ -11,6 +12,6 @@ namespace kelvarin {
 // an end widens evenly on both sides from the tip to a base two pens wide or more, and falls back
 // to the pen's width past it, the triangle's three sides are added as LINEs; the stroke stays. scanned: the
 // picture before filled areas were hollowed.
-void outlineArrowheads(WideDrawing& wide, const InkProbe& scanned, const Tick& tick);
+void outlineArrowheads(WideDrawing& wide, const InkProbe& scanned, const Tolerances& sizes, const Tick& tick);
 
 }  // namespace kelvarin

@@ -11,7 +11,8 @@
 #include "convert/LineSegmentList.h"
 #include "vectorize/geometry/EntityWalk.h"
 #include "vectorize/geometry/Fitting.h"
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/DrawingIndexes.h"
+#include "vectorize/index/SpatialIndex.h"
 #include "vectorize/raster/RunGroups.h"
 
 namespace kelvarin {
@@ -189,11 +190,8 @@ void addDottedLines(const RunGroups& dust, const Tolerances& tolerances, VectorD
             dots.push_back(blob);
         }
     }
-    SegmentIndex index(kIndexCellSize);
     const auto middle = [&](std::size_t i) { return (dots[i].line.a + dots[i].line.b) * 0.5; };
-    for (std::size_t i = 0; i < dots.size(); ++i) {
-        index.insert(static_cast<std::int32_t>(i), middle(i), middle(i));
-    }
+    const SpatialIndex index = indexOfPoints(dots.size(), middle);
     std::vector<bool> kept(dots.size(), false);
     std::vector<std::int32_t> near;
     for (std::size_t i = 0; i < dots.size(); ++i) {

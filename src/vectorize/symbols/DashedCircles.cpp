@@ -10,7 +10,8 @@
 #include "common/Angles.h"
 #include "vectorize/geometry/Distances.h"
 #include "vectorize/geometry/Fitting.h"
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/DrawingIndexes.h"
+#include "vectorize/index/SpatialIndex.h"
 
 namespace kelvarin {
 
@@ -82,13 +83,9 @@ public:
           m_tolerance(tolerances.entity),
           m_longestGap(tolerances.longestDashGap),
           m_largestRadius(tolerances.largestDashedRadius),
-          m_taken(m_dashes.size(), false) {
-        for (std::size_t k = 0; k < m_dashes.size(); ++k) {
-            m_ends.insert(static_cast<std::int32_t>(2 * k), m_dashes[k].a, m_dashes[k].a);
-            m_ends.insert(static_cast<std::int32_t>(2 * k + 1), m_dashes[k].b, m_dashes[k].b);
-            m_chords.insert(static_cast<std::int32_t>(k), m_dashes[k].a, m_dashes[k].b);
-        }
-    }
+          m_taken(m_dashes.size(), false),
+          m_ends(indexOfEnds(m_dashes)),
+          m_chords(indexOfSegments(m_dashes)) {}
 
     // The dashes of the dashed circle the dash is one of, in the order round it, and that circle; none when
     // it is not one.
@@ -255,8 +252,8 @@ private:
     double m_longestGap;     // dots between the dashes, at most
     double m_largestRadius;  // of a dashed circle
     std::vector<bool> m_taken;
-    SegmentIndex m_ends{kIndexCellSize};
-    SegmentIndex m_chords{kIndexCellSize};
+    SpatialIndex m_ends;
+    SpatialIndex m_chords;
     std::vector<std::int32_t> m_near;
 };
 

@@ -6,7 +6,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/DrawingIndexes.h"
+#include "vectorize/index/SpatialIndex.h"
 
 namespace kelvarin {
 
@@ -95,25 +96,27 @@ void strokesThrough(const LinePiece& stub, const InkProbe& ink, std::vector<Line
 
 void findHatchStrokes(std::vector<LinePiece>& pieces, const InkProbe& ink, WorkerPool& pool, const Tick& tick) {
     std::vector<std::int32_t> stubs;
-    SegmentIndex index(kIndexCellSize);
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         if (isStub(pieces[i])) {
-            const Point middle = (pieces[i].a + pieces[i].b) * 0.5;
-            index.insert(static_cast<std::int32_t>(stubs.size()), middle, middle);
             stubs.push_back(static_cast<std::int32_t>(i));
         }
     }
     if (stubs.size() < kFewestStubs) {
         return;
     }
+    const auto middleOf = [&](std::size_t s) {
+        const LinePiece& stub = pieces[static_cast<std::size_t>(stubs[s])];
+        return (stub.a + stub.b) * 0.5;
+    };
+    const SpatialIndex index = indexOfPoints(stubs.size(), middleOf);
     index.build();
     std::vector<std::vector<LinePiece>> found(stubs.size());
-    std::vector<SegmentIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
+    std::vector<SpatialIndex::Search> searches(static_cast<std::size_t>(pool.threads()));
     std::vector<std::vector<std::int32_t>> nears(searches.size());
     pool.run(stubs.size(), [&](std::size_t s, std::int32_t worker) {
         const auto w = static_cast<std::size_t>(worker);
         const LinePiece& stub = pieces[static_cast<std::size_t>(stubs[s])];
-        const Point middle = (stub.a + stub.b) * 0.5;
+        const Point middle = middleOf(s);
         index.near(middle, kCrowd, nears[w], searches[w]);
         // Stubs all about, not in a row: a row of them is hatching crossed by a stroke, which the rows
         // and columns follow whole.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "vectorize/index/SegmentIndex.h"
+#include "vectorize/index/SpatialIndex.h"
 
 namespace kelvarin {
 
@@ -13,7 +13,7 @@ std::int64_t yOf(std::int64_t key) { return (key & ((std::int64_t{1} << 26) - 1)
 
 }  // namespace
 
-void SegmentIndex::build() const {
+void SpatialIndex::build() const {
     if (m_built) {
         return;
     }
@@ -30,7 +30,7 @@ void SegmentIndex::build() const {
     listIds(slots, cells);
 }
 
-std::vector<std::uint32_t> SegmentIndex::layOutCells(std::size_t& cells) const {
+std::vector<std::uint32_t> SpatialIndex::layOutCells(std::size_t& cells) const {
     std::int64_t xLow = xOfKey(m_pending.front().key), xHigh = xLow;
     std::int64_t yLow = yOf(m_pending.front().key), yHigh = yLow;
     for (const Entry& entry : m_pending) {
@@ -68,7 +68,7 @@ std::vector<std::uint32_t> SegmentIndex::layOutCells(std::size_t& cells) const {
     return slots;
 }
 
-void SegmentIndex::listIds(const std::vector<std::uint32_t>& slots, std::size_t cells) const {
+void SpatialIndex::listIds(const std::vector<std::uint32_t>& slots, std::size_t cells) const {
     // A counting sort keeps each cell's ids in the order inserted; an id met again in the same cell right
     // after itself is listed once.
     m_starts.assign(cells + 1, 0);

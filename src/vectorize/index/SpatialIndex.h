@@ -10,26 +10,26 @@
 
 namespace kelvarin {
 
-// The side of the cells the assembly's indexes use, in dots: a little more than the widest strokes.
+// The side of the cells of every spatial index of the vector mode, in dots: a little more than the widest
+// strokes.
 inline constexpr double kIndexCellSize = 32;
 
-// Finds the segments near a point: each segment is listed in the square cells it passes through. The cells
-// are laid out flat once the segments are in, so that a search touches few places in memory.
-class SegmentIndex {
+// Finds the items near a point: each item, a segment or a point, is listed in the square cells it passes
+// through. The cells are laid out flat once the items are in, so that a search touches few places in
+// memory. Ids come out cell by cell (columns from the left, up each), in the order inserted within a cell.
+class SpatialIndex {
 public:
     // The ids one search has found so far; threads searching at once each have their own.
     class Search {
-        friend class SegmentIndex;
+        friend class SpatialIndex;
         std::vector<std::uint32_t> seen;  // the query that last found each id
         std::uint32_t query = 0;
     };
 
-    explicit SegmentIndex(double cellSize) : m_cellSize(cellSize) {}
-
     void insert(std::int32_t id, Point a, Point b) {
         m_idCount = std::max(m_idCount, static_cast<std::size_t>(id) + 1);
         const double distance = std::sqrt((b.x - a.x) * (b.x - a.x) + (b.y - a.y) * (b.y - a.y));
-        const int steps = static_cast<int>(std::ceil(distance / (m_cellSize / 2))) + 1;
+        const int steps = static_cast<int>(std::ceil(distance / (kIndexCellSize / 2))) + 1;
         std::int64_t last = -1;
         for (int i = 0; i <= steps; ++i) {
             const double t = static_cast<double>(i) / steps;
@@ -41,6 +41,7 @@ public:
         }
         m_built = false;
     }
+    void insert(std::int32_t id, Point p) { insert(id, p, p); }
 
     // Lays the cells out; searches do it themselves, but threads searching at once need it done before.
     void build() const;
@@ -81,7 +82,7 @@ private:
         std::int32_t id;
     };
 
-    std::int64_t cellOf(double value) const { return static_cast<std::int64_t>(std::floor(value / m_cellSize)); }
+    static std::int64_t cellOf(double value) { return static_cast<std::int64_t>(std::floor(value / kIndexCellSize)); }
     static std::int64_t keyOf(std::int64_t x, std::int64_t y) { return (x + (1 << 24)) << 26 | (y + (1 << 24)); }
     // Calls visit(first, last) with the ids of each listed cell from column x0 to x1 and row y0 to y1, column
     // by column and up each: only the cells listed are looked at, so a search far wider than the page costs
@@ -122,7 +123,6 @@ private:
     // Lists the ids of every cell, the entries' cells given.
     void listIds(const std::vector<std::uint32_t>& slots, std::size_t cells) const;
 
-    double m_cellSize;
     std::size_t m_idCount = 0;
     std::vector<Entry> m_pending;  // each segment's cells, in the order inserted
     // Once built: the ids of every cell one after the other, in the order inserted, and where each cell's
