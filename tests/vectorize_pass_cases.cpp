@@ -227,6 +227,16 @@ std::vector<PassCase> passCases() {
              return d.arcs.size() == 1 && arcBetween(d.arcs[0], {56, 150}, {30, 124}, 1.5) &&
                     hasArc(d, {56, 124}, 26, 1) && hasLine(d.lines, {30, 10}, {30, 190});
          }},
+        {"the stub a heavy V's point leaves between its strokes goes",
+         {line({100, 180}, {60, 20}, 8), line({100, 180}, {140, 20}, 8)},
+         {},
+         "covered",
+         [](const VectorizeContext& c) {
+             // Each line runs out over its stroke's round cap at the open end, half the pen.
+             const auto& lines = c.drawing.drawing.lines;
+             return lines.size() == 2 && hasLine(lines, {100, 180}, {60, 20}, 4) &&
+                    hasLine(lines, {100, 180}, {140, 20}, 4);
+         }},
         {"a line running into an arc along its tangent ends where they touch",
          {line({20, 100}, {100, 100}, 5), arc({100, 60}, 40, 0, 90, 5)},
          {},
