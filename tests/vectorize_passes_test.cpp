@@ -5,8 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <functional>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -15,184 +14,21 @@
 
 #include "common/PassState.h"
 #include "support/FakeView.h"
-#include "support/PackedCells.h"
+#include "support/PassCases.h"
 #include "vectorize/Vectorize.h"
-#include "vectorize/geometry/Distances.h"
-#include "vectorize/geometry/Fitting.h"
 #include "vectorize/pipeline/PassTable.h"
 
 namespace kelvarin {
 namespace {
 
 using test::Cells;
-
-// A stroke of a round pen: a segment with its width, or a ring (a = centre, radius) when round.
-struct Stroke {
-    Point a, b;
-    double width = 3;
-    double radius = 0;
-};
-Stroke line(Point a, Point b, double width = 3) { return {a, b, width, 0}; }
-Stroke ring(Point centre, double radius, double width = 3) { return {centre, centre, width, radius}; }
-Stroke disc(Point centre, double radius) { return {centre, centre, 2 * radius, 0}; }
-
-// Cross-hatching of the square from low to high, both ways at 45 degrees, every spacing dots.
-std::vector<Stroke> crossHatching(double low, double high, double spacing, double width) {
-    std::vector<Stroke> strokes;
-    for (double k = low - high + spacing / 2; k < high - low; k += spacing) {
-        // x - y = k rising, and its mirror falling.
-        const double from = std::max(low, low + k), to = std::min(high, high + k);
-        strokes.push_back(line({from, from - k}, {to, to - k}, width));
-        strokes.push_back(line({from, low + high - (from - k)}, {to, low + high - (to - k)}, width));
-    }
-    return strokes;
-}
-
-bool inked(const Stroke& stroke, Point p) {
-    if (stroke.radius > 0) {
-        return std::abs(length(p - stroke.a) - stroke.radius) <= stroke.width / 2;
-    }
-    return distanceToSegment(p, {stroke.a, stroke.b}) <= stroke.width / 2;
-}
-
-void draw(Cells& cells, const std::vector<Stroke>& strokes) {
-    for (std::int32_t y = 0; y < cells.height; ++y) {
-        for (std::int32_t x = 0; x < cells.width; ++x) {
-            const Point p{static_cast<double>(x), static_cast<double>(y)};
-            if (std::any_of(strokes.begin(), strokes.end(), [&](const Stroke& s) { return inked(s, p); })) {
-                cells.set(x, y);
-            }
-        }
-    }
-}
-
-// The lines of the drawing so far: the joined lines before they become entities, then the entities.
-std::vector<VectorLine> linesSoFar(const VectorizeContext& c) {
-    std::vector<VectorLine> lines = c.drawing.drawing.lines;
-    for (const LinePiece& piece : c.lines) {
-        lines.push_back({piece.a, piece.b});
-    }
-    return lines;
-}
-
-bool near(Point p, Point q, double reach) { return length(p - q) <= reach; }
-bool sameLine(const VectorLine& line, Point a, Point b, double reach) {
-    return (near(line.a, a, reach) && near(line.b, b, reach)) || (near(line.a, b, reach) && near(line.b, a, reach));
-}
-bool hasLine(const std::vector<VectorLine>& lines, Point a, Point b, double reach = 3) {
-    return std::any_of(lines.begin(), lines.end(), [&](const VectorLine& line) { return sameLine(line, a, b, reach); });
-}
-bool oneCircle(const VectorDrawing& drawing, Point centre, double radius) {
-    return drawing.circles.size() == 1 && near(drawing.circles[0].centre, centre, 1) &&
-           std::abs(drawing.circles[0].radius - radius) <= 1;
-}
-std::size_t linesAlongRow(const std::vector<VectorLine>& lines, double y) {
-    return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const VectorLine& line) {
-        return std::abs(line.a.y - y) <= 1 && std::abs(line.b.y - y) <= 1;
-    }));
-}
-
-// A drawing, and what holds of the context after the pass named, but not after the pass before it.
-struct PassCase {
-    const char* name;
-    std::vector<Stroke> strokes;
-    std::vector<Stroke> dust;  // drawn only in the grid as read, as though despeckling dropped it
-    const char* pass;
-    std::function<bool(const VectorizeContext&)> holds;
-};
-
-std::vector<PassCase> passCases() {
-    std::vector<Stroke> dots;
-    for (double x = 20; x <= 180; x += 8) {
-        dots.push_back(disc({x, 100}, 1));
-    }
-    std::vector<Stroke> dashes;  // twelve dashes of a circle of radius 50, each 18 of every 30 degrees
-    for (double degrees = 0; degrees < 360; degrees += 30) {
-        dashes.push_back(line(pointOnCircle({100, 100}, 50, degrees), pointOnCircle({100, 100}, 50, degrees + 18), 2));
-    }
-    return {
-        // The runs across a stroke follow it: the rows' runs a vertical one, the columns' a horizontal one.
-        {"a vertical stroke is a piece of the rows",
-         {line({100, 20}, {100, 180})},
-         {},
-         "rows",
-         [](const VectorizeContext& c) { return c.pieces.lines.size() == 1; }},
-        {"a horizontal stroke is a piece of the columns",
-         {line({20, 100}, {180, 100})},
-         {},
-         "columns",
-         [](const VectorizeContext& c) { return c.pieces.lines.size() == 1; }},
-        {"a bar ten pens wide is hollowed to its rim",
-         {line({40, 60}, {160, 60}, 3), line({40, 120}, {160, 120}, 30)},
-         {},
-         "hollowing",
-         [](const VectorizeContext& c) { return c.strokes == &c.hollowed.vram; }},
-        {"the stubs of cross-hatching are its strokes",
-         crossHatching(50, 150, 16, 3),
-         {},
-         "hatches",
-         [](const VectorizeContext& c) {
-             return std::count_if(c.pieces.lines.begin(), c.pieces.lines.end(),
-                                  [](const LinePiece& piece) { return length(piece.b - piece.a) >= 100; }) >= 4;
-         }},
-        {"a ring is one circle of its radius",
-         {ring({100, 100}, 40)},
-         {},
-         "arcs",
-         [](const VectorizeContext& c) {
-             return oneCircle(c.drawing.drawing, {100, 100}, 40);
-         }},
-        {"the strokes of a crossing, cut by it, are a line each",
-         {line({20, 100}, {180, 100}), line({100, 20}, {100, 180})},
-         {},
-         "lines",
-         [](const VectorizeContext& c) {
-             const auto lines = linesSoFar(c);
-             return lines.size() == 2 && hasLine(lines, {20, 100}, {180, 100}) && hasLine(lines, {100, 20}, {100, 180});
-         }},
-        {"a T's stem ends on the bar's centre line",
-         {line({20, 150}, {180, 150}), line({100, 20}, {100, 150})},
-         {},
-         "line ends",
-         [](const VectorizeContext& c) {
-             return hasLine(linesSoFar(c), {100, 19}, {100, 150}, 1);
-         }},
-        {"the dashes of a circle are arcs of it",
-         dashes,
-         {},
-         "dashed circles",
-         [](const VectorizeContext& c) {
-             const auto& arcs = c.drawing.drawing.arcs;
-             return arcs.size() == 12 && std::all_of(arcs.begin(), arcs.end(), [](const VectorArc& arc) {
-                        return near(arc.centre, {100, 100}, 1) && std::abs(arc.radius - 50) <= 1;
-                    });
-         }},
-        {"a filled disc's crossed centre lines shrink to points, then go",
-         {disc({100, 100}, 15)},
-         {},
-         "degenerate",
-         [](const VectorizeContext& c) { return c.entityCount() == 0; }},
-        {"a filled disc is one circle round its edge",
-         {disc({100, 100}, 15)},
-         {},
-         "round groups",
-         [](const VectorizeContext& c) {
-             return oneCircle(c.drawing.drawing, {100, 100}, 15);
-         }},
-        {"the dots among the dust are a dotted line",
-         {line({20, 150}, {180, 150})},
-         dots,
-         "dotted lines",
-         [](const VectorizeContext& c) { return linesAlongRow(c.drawing.drawing.lines, 100) >= 15; }},
-        {"a thin line the scan broke is one line",
-         {line({20, 100}, {94, 100}, 2), line({103, 100}, {180, 100}, 2)},
-         {disc({98.5, 100}, 0.6)},
-         "broken strokes",
-         [](const VectorizeContext& c) {
-             return c.drawing.drawing.lines.size() == 1 && hasLine(c.drawing.drawing.lines, {20, 100}, {180, 100});
-         }},
-    };
-}
+using test::crossHatching;
+using test::disc;
+using test::line;
+using test::PassCase;
+using test::passCases;
+using test::ring;
+using test::Stroke;
 
 constexpr std::int32_t kSide = 200;  // of the square page, in dots
 
