@@ -818,6 +818,24 @@ class TouchedCircle(unittest.TestCase):
         self.assertEqual(len(circles), 1, [f[2] for f in found if f[0] != "LINE"])
 
 
+class ClosedHeavyRings(unittest.TestCase):
+    """The corners of a bridge rectifier from a scan of a CAD program's diode symbols (tests/data/vector, cut
+    by tests/data/make-vector-crops.py): small rings of the lines' heavy pen whose hole the ink closed, the
+    lines running into them. Each is one CIRCLE along the middle of its stroke, half a pen inside the disc's
+    edge, as the drawing has it."""
+
+    # file: the ring's centre (from the bottom left) and radius in dots
+    RINGS = {"diode-bridge-top.tif": ((247.96, 418.48), 6.77), "diode-bridge-right.tif": ((250.12, 250.05), 6.77)}
+
+    def test_rings(self):
+        for name, (centre, r) in self.RINGS.items():
+            with self.subTest(scan=name):
+                found = vectorize(os.path.join(SOURCE, "tests/data/vector", name), tempfile.mkdtemp())
+                tolerance = 1.5 + 0.01 * r
+                self.assertEqual(len([f for f in found if f[0] == "CIRCLE" and math.dist(f[2][1:3], centre) <= tolerance
+                                      and abs(f[3] - r) <= tolerance]), 1, [f[2] for f in found if f[0] != "LINE"])
+
+
 class CrossHatching(unittest.TestCase, Checks):
     """Areas cross-hatched at 300 dpi inside a border, as section views are: every hatch stroke 2.5 mm or
     longer followed by one LINE alone, though the strokes cross every few dots."""
