@@ -818,22 +818,27 @@ class TouchedCircle(unittest.TestCase):
         self.assertEqual(len(circles), 1, [f[2] for f in found if f[0] != "LINE"])
 
 
-class ClosedHeavyRings(unittest.TestCase):
-    """The corners of a bridge rectifier from a scan of a CAD program's diode symbols (tests/data/vector, cut
-    by tests/data/make-vector-crops.py): small rings of the lines' heavy pen whose hole the ink closed, the
-    lines running into them. Each is one CIRCLE along the middle of its stroke, half a pen inside the disc's
-    edge, as the drawing has it."""
+class SmallHeavyRingsScanned(unittest.TestCase):
+    """Small rings of a heavy pen from scans of CAD drawings (tests/data/vector, cut by
+    tests/data/make-vector-crops.py), each one CIRCLE along the middle of its stroke as the drawing has it:
+    the corners of a bridge rectifier, whose hole the ink closed, the lines running into them; a basin's
+    taps at twice the resolution, whose stroke is over twice as wide as their hole, beside larger rings."""
 
-    # file: the ring's centre (from the bottom left) and radius in dots
-    RINGS = {"diode-bridge-top.tif": ((247.96, 418.48), 6.77), "diode-bridge-right.tif": ((250.12, 250.05), 6.77)}
+    # file: the rings' centres (from the bottom left) and radii in dots
+    RINGS = {"diode-bridge-top.tif": [((247.96, 418.48), 6.77)],
+             "diode-bridge-right.tif": [((250.12, 250.05), 6.77)],
+             "basin-taps.tif": [((220.28, 249.76), 11.19), ((278.46, 248.95), 11.19), ((221.01, 302.35), 15.11),
+                                ((279.19, 301.53), 15.11)]}
 
     def test_rings(self):
-        for name, (centre, r) in self.RINGS.items():
-            with self.subTest(scan=name):
-                found = vectorize(os.path.join(SOURCE, "tests/data/vector", name), tempfile.mkdtemp())
-                tolerance = 1.5 + 0.01 * r
-                self.assertEqual(len([f for f in found if f[0] == "CIRCLE" and math.dist(f[2][1:3], centre) <= tolerance
-                                      and abs(f[3] - r) <= tolerance]), 1, [f[2] for f in found if f[0] != "LINE"])
+        for name, rings in self.RINGS.items():
+            found = vectorize(os.path.join(SOURCE, "tests/data/vector", name), tempfile.mkdtemp())
+            for centre, r in rings:
+                with self.subTest(scan=name, ring=centre):
+                    tolerance = 1.5 + 0.01 * r
+                    self.assertEqual(len([f for f in found if f[0] == "CIRCLE" and math.dist(f[2][1:3], centre)
+                                          <= tolerance and abs(f[3] - r) <= tolerance]), 1,
+                                     [f[2] for f in found if f[0] != "LINE"])
 
 
 class CrossHatching(unittest.TestCase, Checks):
