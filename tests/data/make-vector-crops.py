@@ -16,6 +16,7 @@ CROPS = {
     "diode-bridge-top.tif": ("cad-judging/cad-diodes-2.tif", 198, 1821, 500),
     "diode-bridge-right.tif": ("cad-judging/cad-diodes-2.tif", 469, 1721, 500),
     "basin-taps.tif": ("cad-judging-2x/cad-floor-plan-2-2x.tif", 1390, 940, 500),
+    "basin-taps-300.tif": ("cad-judging/cad-floor-plan-2.tif", 670, 470, 300),
 }
 
 
