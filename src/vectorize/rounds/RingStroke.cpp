@@ -63,7 +63,7 @@ double inkedShare(const Ring& ring, const InkProbe& ink) {
 
 std::optional<Ring> ringRound(const SlotShape& hole, const InkProbe& ink) {
     constexpr double kStep = 0.25;         // dots between probes along a ray
-    constexpr double kWidestStroke = 1.5;  // of the hole's width
+    constexpr double kWidestStroke = 2.0;  // of the hole's width
     const double widest = kWidestStroke * 2 * hole.radius;
     struct Crossing {
         double enter = 0, leave = 0;
