@@ -818,6 +818,67 @@ class TouchedCircle(unittest.TestCase):
         self.assertEqual(len(circles), 1, [f[2] for f in found if f[0] != "LINE"])
 
 
+class SmallHeavyRingsScanned(unittest.TestCase):
+    """Small rings of a heavy pen from scans of CAD drawings (tests/data/vector, cut by
+    tests/data/make-vector-crops.py), each one CIRCLE along the middle of its stroke as the drawing has it:
+    the corners of a bridge rectifier, whose hole the ink closed, the lines running into them; a basin's
+    taps, whose stroke is over twice as wide as their hole, beside larger rings, at the page's resolution
+    (holes of 4 to 6 dots) and at twice it; a tap touching a heavy wall line, its stroke near twice as wide
+    as its hole."""
+
+    # file: the rings' centres (from the bottom left) and radii in dots
+    RINGS = {"diode-bridge-top.tif": [((247.96, 418.48), 6.77)],
+             "diode-bridge-right.tif": [((250.12, 250.05), 6.77)],
+             "basin-taps.tif": [((220.28, 249.76), 11.19), ((278.46, 248.95), 11.19), ((221.01, 302.35), 15.11),
+                                ((279.19, 301.53), 15.11)],
+             "basin-taps-300.tif": [((135.11, 124.78), 5.59), ((164.20, 124.37), 5.59), ((135.48, 151.07), 7.55),
+                                    ((164.56, 150.66), 7.55)],
+             "tap-by-a-wall.tif": [((150.14, 150.64), 9.51)]}
+
+    def test_rings(self):
+        for name, rings in self.RINGS.items():
+            found = vectorize(os.path.join(SOURCE, "tests/data/vector", name), tempfile.mkdtemp())
+            for centre, r in rings:
+                with self.subTest(scan=name, ring=centre):
+                    tolerance = 1.5 + 0.01 * r
+                    self.assertEqual(len([f for f in found if f[0] == "CIRCLE" and math.dist(f[2][1:3], centre)
+                                          <= tolerance and abs(f[3] - r) <= tolerance]), 1,
+                                     [f[2] for f in found if f[0] != "LINE"])
+
+
+class PinholeRings(unittest.TestCase, Checks):
+    """Rings of a heavy pen at 300 dpi whose hole is 4 to 6 dots across, under a pen, as a floor plan's taps
+    are drawn: each one CIRCLE along the middle of its stroke. Square rings of the same sizes, whose holes
+    are as small, get no CIRCLE."""
+
+    SIZES = [(5, 6), (6, 6), (4, 5), (5, 7), (6, 5)]  # the hole's width and the pen, in dots
+
+    def test_rings_and_squares(self):
+        fine = 4
+        image = Image.new("L", (400 * fine, 200 * fine), 255)
+        draw = ImageDraw.Draw(image)
+        at = lambda x0, y0, x1, y1: [x0 * fine, y0 * fine, x1 * fine, y1 * fine]
+        rings, squares = [], []
+        for k, (hole, pen) in enumerate(self.SIZES):
+            x, outer = 40 + 70 * k, hole / 2 + pen
+            draw.rectangle(at(x - outer, 60 - outer, x + outer, 60 + outer), fill=0)
+            draw.rectangle(at(x - hole / 2, 60 - hole / 2, x + hole / 2, 60 + hole / 2), fill=255)
+            draw.ellipse(at(x - outer, 140 - outer, x + outer, 140 + outer), fill=0)
+            draw.ellipse(at(x - hole / 2, 140 - hole / 2, x + hole / 2, 140 + hole / 2), fill=255)
+            squares.append((x, 60))
+            rings.append(((x, 140), (hole + pen) / 2))
+        for k in range(30):  # the sheet's thin lines
+            draw.line(at(20 + 12 * k, 180, 20 + 12 * k, 198), fill=0, width=2 * fine)
+        tif, found, flip = scanned_fine(image, fine, "pinhole-rings")
+        self.assert_sound(tif, found)
+        for centre, r in rings:
+            with self.subTest(ring=centre):
+                self.assertEqual(len(circles_at(found, flip(centre), r)), 1, [f[2] for f in found if f[0] != "LINE"])
+        for centre in squares:
+            with self.subTest(square=centre):
+                self.assertFalse([f[2] for f in found if f[0] != "LINE" and math.dist(f[2][1:3], flip(centre)) < 10])
+
+
 class CrossHatching(unittest.TestCase, Checks):
     """Areas cross-hatched at 300 dpi inside a border, as section views are: every hatch stroke 2.5 mm or
     longer followed by one LINE alone, though the strokes cross every few dots."""

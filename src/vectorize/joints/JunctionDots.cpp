@@ -8,6 +8,7 @@
 #include <limits>
 #include <numbers>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "common/Median.h"
@@ -325,6 +326,64 @@ void meetAtCentres(const CircleCells& edges, WideDrawing& wide, const Tick& tick
     }
 }
 
+// The width of the line's ink where it runs into or through the disc, measured square to it two radii and
+// a pen out from the centre, on each side of the centre the line reaches that far; none where it is
+// shorter.
+void measureLineAt(const InkProbe& ink, const VectorLine& line, double width, const VectorCircle& edge,
+                   std::vector<double>& widths) {
+    const Point along = unit(line.b - line.a);
+    const Point across{-along.y, along.x};
+    const Point foot = footOnLine(edge.centre, line.a, along);
+    const double out = 2 * edge.radius + width, limit = 2 * width + 2;
+    for (const double side : {-1.0, 1.0}) {
+        const Point p = foot + along * (side * out);
+        if (distanceToSegment(p, line) > 0.5) {
+            continue;
+        }
+        const double crossed = backgroundFrom(ink, p, across, 0, limit) + backgroundFrom(ink, p, across * -1, 0, limit);
+        if (crossed < 2 * limit - 1) {
+            widths.push_back(crossed - kStep);
+        }
+    }
+}
+
+// The circle along the stroke of a disc with no hole showing, and the stroke's width, if it is a ring. A disc under 3.5
+// times as wide as the lines that run into it or through its centre is a ring of their pen whose hole the ink closed (a
+// hole under 1.5 pens across): the CIRCLE runs along that stroke's middle, half their width inside the
+// edge. A wider disc, or one no line runs into, is a filled dot, drawn round its edge.
+constexpr double kWidestClosedRing = 1.75;  // pens: the edge's radius
+
+std::optional<std::pair<VectorCircle, double>> closedRing(const Disc& disc, const WideDrawing& wide,
+                                                          const InkProbe& ink) {
+    std::vector<double> widths;
+    const VectorDrawing& drawing = wide.drawing;
+    for (std::size_t i = 0; i < drawing.lines.size(); ++i) {
+        const double width = wide.lineWidths[i];
+        if (distanceToSegment(disc.edge.centre, drawing.lines[i]) <= std::max(kRimReach, width / 2)) {
+            measureLineAt(ink, drawing.lines[i], width, disc.edge, widths);
+        }
+    }
+    const double pen = widths.empty() ? 0 : median(widths);
+    if (pen <= 0 || disc.edge.radius > kWidestClosedRing * pen) {
+        return std::nullopt;
+    }
+    return std::pair{VectorCircle{disc.edge.centre, disc.edge.radius - pen / 2}, pen};
+}
+
+// The CIRCLE drawn already for the disc, if any: centred near it, no larger than its edge and no smaller than
+// its hole.
+std::optional<std::size_t> drawnCircle(const std::vector<VectorCircle>& circles, const Disc& disc) {
+    const double reach = 2 + 0.05 * disc.edge.radius;
+    for (std::size_t k = 0; k < circles.size(); ++k) {
+        const VectorCircle& circle = circles[k];
+        if (length(circle.centre - disc.edge.centre) <= reach && circle.radius <= disc.edge.radius + 1.5 &&
+            circle.radius >= disc.hole - 1.5) {
+            return k;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 void replaceJunctionDots(const VirtualVram& grid, FilledCores& cores, const Tolerances& sizes, WideDrawing& wide,
@@ -354,25 +413,32 @@ void replaceJunctionDots(const VirtualVram& grid, FilledCores& cores, const Tole
         return;
     }
     VectorDrawing& drawing = wide.drawing;
-    // A ring or disc drawn already, by its hole or as a group standing alone, keeps its CIRCLE.
-    CircleCells drawn;
-    for (const VectorCircle& circle : drawing.circles) {
-        drawn.add(circle);
-    }
+    // A ring or disc drawn already, by its hole or as a group standing alone, keeps its CIRCLE; one whose hole
+    // the ink closed has it moved to its stroke's middle once the lines meet at its centre.
+    std::vector<std::pair<Disc, std::size_t>> closed;
     std::erase_if(discs, [&](const Disc& disc) {
-        return drawn.centredNear(disc.edge.centre, 2 + 0.05 * disc.edge.radius, [&](const VectorCircle& circle) {
-            return circle.radius <= disc.edge.radius + 1.5 && circle.radius >= disc.hole - 1.5;
-        });
+        const std::optional<std::size_t> k = drawnCircle(drawing.circles, disc);
+        if (k && disc.hole == 0) {
+            closed.emplace_back(disc, *k);
+        }
+        return k.has_value();
     });
     dropRimPieces(edges, wide, tick);
     meetAtCentres(edges, wide, tick);
+    for (const auto& [disc, k] : closed) {
+        if (const auto ring = closedRing(disc, wide, ink)) {
+            drawing.circles[k] = ring->first;
+            wide.circleWidths[k] = ring->second;
+        }
+    }
     for (const Disc& disc : discs) {
         if (disc.hole > 0) {
             drawing.circles.push_back({disc.edge.centre, (disc.hole + disc.edge.radius) / 2});
             wide.circleWidths.push_back(disc.edge.radius - disc.hole);
         } else {
-            drawing.circles.push_back(disc.edge);
-            wide.circleWidths.push_back(disc.edge.radius);
+            const auto ring = closedRing(disc, wide, ink);
+            drawing.circles.push_back(ring ? ring->first : disc.edge);
+            wide.circleWidths.push_back(ring ? ring->second : disc.edge.radius);
         }
     }
 }

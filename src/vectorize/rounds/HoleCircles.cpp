@@ -6,11 +6,13 @@
 #include <cmath>
 #include <numbers>
 #include <optional>
+#include <vector>
 
 #include "vectorize/geometry/Distances.h"
 #include "vectorize/geometry/Fitting.h"
 #include "vectorize/raster/Holes.h"
 #include "vectorize/raster/InkProbe.h"
+#include "vectorize/raster/InkRay.h"
 
 namespace kelvarin {
 
@@ -24,6 +26,11 @@ constexpr std::ptrdiff_t kSectors = 32;  // of the circle, for how far round the
 constexpr std::int32_t kNarrowCutHole = 12;
 
 bool narrowCutHole(const Box& box) { return std::max(box.width(), box.height()) < kNarrowCutHole; }
+
+// Dots across: a whole hole narrower than kLeastFollowedHole has too few edge dots to follow its circle (see
+// fillStepGaps); one under kSmallestRoundHole tells nothing of its shape.
+constexpr std::int32_t kLeastFollowedHole = 7;
+constexpr std::int32_t kSmallestRoundHole = 3;
 
 // The edge of a small hole in whole cells may leave a sector of its circle without any point where it steps
 // diagonally (up to a diagonal's length apart): such a sector between followed ones counts as followed. A
@@ -154,6 +161,37 @@ bool rowsEndRound(const std::vector<const std::vector<Gap>*>& pieces, const Box&
     return off <= std::max(1.0, 0.05 * ends);
 }
 
+// Whether the ink round a ring leaves it at one circle but where lines run on: most rays from its centre
+// leave it within a dot of one distance, a few steps of whole dots off at most. A square ring's corners
+// reach farther.
+bool outerEdgeRound(const Ring& ring, const InkProbe& ink) {
+    constexpr int kRays = 32;
+    constexpr double kStep = 0.25, kLeastOnCircle = 0.6, kLargestMeanOff = 0.6;
+    const double outer = ring.hole + ring.stroke, limit = outer + ring.stroke;
+    std::vector<double> leaves;
+    for (int k = 0; k < kRays; ++k) {
+        const double radians = 2 * std::numbers::pi * (k + 0.5) / kRays;
+        const InkRay ray(ink, ring.circle.centre, {std::cos(radians), std::sin(radians)}, kStep);
+        const double leave = ray.firstGap(ring.circle.radius, limit, 1);
+        if (leave < limit) {
+            leaves.push_back(leave);
+        }
+    }
+    std::sort(leaves.begin(), leaves.end());
+    if (leaves.empty()) {
+        return false;
+    }
+    const double middle = leaves[leaves.size() / 2];
+    double on = 0, squares = 0;
+    for (const double leave : leaves) {
+        if (std::abs(leave - middle) <= 1) {
+            on += 1;
+            squares += (leave - middle) * (leave - middle);
+        }
+    }
+    return on >= kLeastOnCircle * kRays && squares <= kLargestMeanOff * kLargestMeanOff * on;
+}
+
 }  // namespace
 
 std::vector<Point> edgeOf(const std::vector<const std::vector<Gap>*>& pieces, const Box& box) {
@@ -209,7 +247,17 @@ std::optional<Ring> ringOfTraced(const std::vector<const std::vector<Gap>*>& pie
                                          : narrowCutHole(box) ? kSectors * 3 / 4
                                                               : kSectors * 3 / 5;
     const std::optional<CircleFit> circle = circleOfEdge(edgeOf(pieces, box), box, fewestSectors, whole);
-    return circle ? ringRound({circle->centre, circle->centre, circle->radius}, ink) : std::nullopt;
+    if (circle) {
+        return ringRound({circle->centre, circle->centre, circle->radius}, ink);
+    }
+    // A whole hole too small for its edge in whole cells to follow a circle (that of a small ring of a heavy
+    // pen, its stroke over a hole across) is taken by its box's middle, when the ring's outer edge is round.
+    if (!whole || std::min(box.width(), box.height()) < kSmallestRoundHole ||
+        std::max(box.width(), box.height()) >= kLeastFollowedHole) {
+        return std::nullopt;
+    }
+    const std::optional<Ring> ring = ringRound({box.centre(), box.centre(), guessedRadius(box, true)}, ink);
+    return ring && outerEdgeRound(*ring, ink) ? ring : std::nullopt;
 }
 
 }  // namespace kelvarin

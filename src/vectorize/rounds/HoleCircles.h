@@ -24,7 +24,9 @@ std::vector<Point> edgeOf(const std::vector<const std::vector<Gap>*>& pieces, co
 bool roundBox(const Box& box, double cells, std::int32_t largest, bool whole);
 
 // The ring round the holes taken together, traced, if they make one; box holds them all. A whole hole
-// follows its circle all round; the pieces of a cut one follow it but where the lines cut it.
+// follows its circle all round; the pieces of a cut one follow it but where the lines cut it. A whole hole
+// under 7 dots across, too small to follow a circle, makes a ring about its box's middle whose outer edge
+// is round.
 std::optional<Ring> ringOfTraced(const std::vector<const std::vector<Gap>*>& pieces, const Box& box,
                                  const InkProbe& ink);
 

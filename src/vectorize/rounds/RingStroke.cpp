@@ -62,7 +62,9 @@ double inkedShare(const Ring& ring, const InkProbe& ink) {
 }  // namespace
 
 std::optional<Ring> ringRound(const SlotShape& hole, const InkProbe& ink) {
-    constexpr double kStep = 0.25;  // dots between probes along a ray
+    constexpr double kStep = 0.25;         // dots between probes along a ray
+    constexpr double kWidestStroke = 2.0;  // of the hole's width
+    const double widest = kWidestStroke * 2 * hole.radius;
     struct Crossing {
         double enter = 0, leave = 0;
     };
@@ -73,7 +75,7 @@ std::optional<Ring> ringRound(const SlotShape& hole, const InkProbe& ink) {
         const InkRay probes(ink, ray.first, ray.second, kStep);
         const double t = probes.firstInk(std::max(0.0, hole.radius - 1.5), hole.radius + 2);
         Crossing& crossing = crossings[k];
-        crossing = {t, probes.firstGap(t, t + std::max(8.0, 2 * hole.radius + 3), 1)};
+        crossing = {t, probes.firstGap(t, t + std::max(8.0, widest + 3), 1)};
         widths[k] = crossing.leave - crossing.enter;
     }
     // The stroke is as wide as the thinnest crossings but a few, which noise may have made thinner still;
@@ -86,7 +88,7 @@ std::optional<Ring> ringRound(const SlotShape& hole, const InkProbe& ink) {
         return std::nullopt;
     }
     const double usual = sorted[thinnest + kFewestEven / 2];
-    if (usual > 2 * hole.radius) {
+    if (usual > widest) {
         return std::nullopt;
     }
     double middles = 0, strokes = 0, even = 0;

@@ -29,9 +29,9 @@ struct Ring {
 };
 
 // The ring round a hole of the given shape: ink of about even width round most of it (lines touching or
-// crossing it make the rest wider), running all the way round. The stroke may be as wide as the hole: a
-// circle drawn twice as wide as its pen. Each ray looks past that far, so ink wider all round (a filled
-// area's) is no stroke.
+// crossing it make the rest wider), running all the way round. The stroke may be twice as wide as the hole:
+// a small circle of a heavy pen, whose hole is under a pen across. Each ray looks past that far, so ink
+// wider all round (a filled area's) is no stroke.
 std::optional<Ring> ringRound(const SlotShape& hole, const InkProbe& ink);
 
 }  // namespace kelvarin
