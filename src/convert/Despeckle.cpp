@@ -173,8 +173,8 @@ void copyGrid(const VirtualVram& source, CleanedGrid& cleaned, Toolkit& toolkit)
 void Despeckle(const BmpHeaderBytes& header, const VirtualVram& source, std::int64_t maxPixels, CleanedGrid& cleaned,
                PassState& pass, Toolkit& toolkit, WorkerPool* pool) {
     pass.CurrentStep = "ゴミ取り";
-    const auto [width, height] = gridSizeOf(header, source);
-    ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, height - 1);
+    const std::int32_t lastRow = gridSizeOf(header, source).height - 1;
+    ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, lastRow);
     copyGrid(source, cleaned, toolkit);
     GroupEraser eraser(cleaned);
     GroupTracker tracker(maxPixels, eraser);
@@ -182,7 +182,7 @@ void Despeckle(const BmpHeaderBytes& header, const VirtualVram& source, std::int
     forEachRowsRuns(source, pool, [&](std::int32_t y, const std::vector<LineSegment>& runs) {
         tracker.addRow(y, runs);
         toolkit.doEvents(cleaned.vram.wordsPerRow());
-        progress.update(y, passFraction(y, height - 1));
+        progress.update(y, passFraction(y, lastRow));
     });
     tracker.finish();
     progress.finish();
