@@ -24,21 +24,17 @@ constexpr std::int64_t kFewestRuns = 32;
 
 using RunLengthCounts = std::array<std::int64_t, kLongestCounted + 1>;
 
-// How many runs of each length up to kLongestCounted a sample of the rows and columns has.
-RunLengthCounts runLengthCounts(const VirtualVram& grid, Toolkit& toolkit) {
-    RunLengthCounts counts{};
+// Calls visit(run, true) for the runs of every kSampleEvery-th row and visit(run, false) for those of every
+// kSampleEvery-th strip of 64 columns.
+template <typename Visit>
+void forSampledRuns(const VirtualVram& grid, Toolkit& toolkit, Visit visit) {
     std::vector<LineSegment> runs;
-    const auto count = [&](std::int32_t length) {
-        if (length >= 2 && length <= kLongestCounted) {
-            ++counts[static_cast<std::size_t>(length)];
-        }
-    };
     for (std::int32_t y = 0; y < grid.height(); y += kSampleEvery) {
         toolkit.doEvents(grid.wordsPerRow());
         runs.clear();
         findRowRuns(grid, y, runs);
         for (const LineSegment& run : runs) {
-            count(run.SpanX);
+            visit(run, true);
         }
     }
     ColumnRunFinder finder;
@@ -47,9 +43,22 @@ RunLengthCounts runLengthCounts(const VirtualVram& grid, Toolkit& toolkit) {
         runs.clear();
         finder.find(grid, strip, ~std::uint64_t{0}, runs);
         for (const LineSegment& run : runs) {
-            count(run.SpanY);
+            visit(run, false);
         }
     }
+}
+
+bool counted(std::int32_t length) { return length >= 2 && length <= kLongestCounted; }
+
+// How many runs of each length up to kLongestCounted a sample of the rows and columns has.
+RunLengthCounts runLengthCounts(const VirtualVram& grid, Toolkit& toolkit) {
+    RunLengthCounts counts{};
+    forSampledRuns(grid, toolkit, [&](const LineSegment& run, bool alongRow) {
+        const std::int32_t length = alongRow ? run.SpanX : run.SpanY;
+        if (counted(length)) {
+            ++counts[static_cast<std::size_t>(length)];
+        }
+    });
     return counts;
 }
 
@@ -75,29 +84,14 @@ bool runsOn(const VirtualVram& grid, std::int32_t x, std::int32_t y, std::int32_
 RunLengthCounts acrossStrokeCounts(const VirtualVram& grid, Toolkit& toolkit) {
     constexpr std::int32_t kAlongPerAcross = 3;
     RunLengthCounts counts{};
-    std::vector<LineSegment> runs;
-    const auto count = [&](std::int32_t length, std::int32_t x, std::int32_t y, std::int32_t dx, std::int32_t dy) {
-        if (length >= 2 && length <= kLongestCounted && runsOn(grid, x, y, dx, dy, kAlongPerAcross * length)) {
+    forSampledRuns(grid, toolkit, [&](const LineSegment& run, bool alongRow) {
+        const std::int32_t length = alongRow ? run.SpanX : run.SpanY;
+        const std::int32_t x = alongRow ? run.StartX + run.SpanX / 2 : run.StartX;
+        const std::int32_t y = alongRow ? run.StartY : run.StartY + run.SpanY / 2;
+        if (counted(length) && runsOn(grid, x, y, alongRow ? 0 : 1, alongRow ? 1 : 0, kAlongPerAcross * length)) {
             ++counts[static_cast<std::size_t>(length)];
         }
-    };
-    for (std::int32_t y = 0; y < grid.height(); y += kSampleEvery) {
-        toolkit.doEvents(grid.wordsPerRow());
-        runs.clear();
-        findRowRuns(grid, y, runs);
-        for (const LineSegment& run : runs) {
-            count(run.SpanX, run.StartX + run.SpanX / 2, y, 0, 1);
-        }
-    }
-    ColumnRunFinder finder;
-    for (std::int32_t strip = 0; strip < grid.wordsPerRow(); strip += kSampleEvery) {
-        toolkit.doEvents(grid.height());
-        runs.clear();
-        finder.find(grid, strip, ~std::uint64_t{0}, runs);
-        for (const LineSegment& run : runs) {
-            count(run.SpanY, run.StartX, run.StartY + run.SpanY / 2, 1, 0);
-        }
-    }
+    });
     return counts;
 }
 
