@@ -121,9 +121,10 @@ struct PairAhead {
     std::optional<VectorArc> circle;
 };
 
-// The pairs arc i makes with the later arcs whose centres lie near its own, each with its shared circle.
+// The pairs arc i makes with the later arcs whose centres lie near its own, each with its shared circle when
+// fitted (else none: the caller fits each pair as it takes it).
 void pairsAhead(const WideDrawing& wide, std::size_t i, const SpatialIndex& centres, const InkProbe& strokes,
-                double tolerance, SpatialIndex::Search& search, std::vector<std::int32_t>& near,
+                double tolerance, bool fitted, SpatialIndex::Search& search, std::vector<std::int32_t>& near,
                 std::vector<PairAhead>& pairs) {
     const double nearby = nearbyOf(wide.drawing.arcs[i], tolerance);
     centres.near(wide.drawing.arcs[i].centre, nearby, near, search);
@@ -131,7 +132,7 @@ void pairsAhead(const WideDrawing& wide, std::size_t i, const SpatialIndex& cent
     for (const std::int32_t found : near) {
         const auto j = static_cast<std::size_t>(found);
         if (j > i) {
-            pairs.push_back({j, sharedStrokeCircle(wide, i, j, nearby, strokes, tolerance)});
+            pairs.push_back({j, fitted ? sharedStrokeCircle(wide, i, j, nearby, strokes, tolerance) : std::nullopt});
         }
     }
 }
@@ -150,7 +151,7 @@ void alignNearCircles(WideDrawing& wide, const SpatialIndex& centres, const InkP
     std::vector<std::vector<std::int32_t>> nears(searches.size());
     pool.run(arcs.size(), [&](std::size_t i, std::int32_t worker) {
         const auto w = static_cast<std::size_t>(worker);
-        pairsAhead(wide, i, centres, strokes, tolerance, searches[w], nears[w], ahead[i]);
+        pairsAhead(wide, i, centres, strokes, tolerance, true, searches[w], nears[w], ahead[i]);
     });
     std::vector<bool> moved(arcs.size(), false);
     std::vector<PairAhead> again;
@@ -159,7 +160,7 @@ void alignNearCircles(WideDrawing& wide, const SpatialIndex& centres, const InkP
         // An arc moved by an earlier pair looks for its pairs again from where it lies now.
         const double nearby = nearbyOf(arcs[i], tolerance);
         if (moved[i]) {
-            pairsAhead(wide, i, centres, strokes, tolerance, searches.back(), nears.back(), again);
+            pairsAhead(wide, i, centres, strokes, tolerance, false, searches.back(), nears.back(), again);
         }
         for (const PairAhead& pair : moved[i] ? again : ahead[i]) {
             const std::size_t j = pair.j;
