@@ -155,6 +155,17 @@ TEST_F(text_recognition, lines_are_found_read_and_taken_out_of_the_geometry) {
     }
 }
 
+// Lines at many angles crossing a table of boxes: their pieces between the boxes' sides are bars, V's and
+// X's of a glyph's size, and none is read as text.
+TEST_F(text_recognition, pieces_of_crossing_lines_are_not_read_as_text) {
+    TextCase crossings;
+    crossings.file = "crossings.pbm";
+    recognise(crossings);
+    for (const VectorText& text : page.texts) {
+        ADD_FAILURE() << "read \"" << text.text << "\" at " << text.insertion.x << ", " << text.insertion.y;
+    }
+}
+
 // What the engine reads put right as a drawing writes it; digits stay as wide as read.
 TEST(text_symbols, drawing_signs_are_put_right) {
     const std::vector<std::pair<std::string, std::string>> cases = {

@@ -8,6 +8,7 @@
 #include "common/DisjointSets.h"
 #include "common/Toolkit.h"
 #include "convert/RunScan.h"
+#include "text/LinePieces.h"
 #include "vectorize/raster/RunGroups.h"
 
 namespace kelvarin {
@@ -18,8 +19,11 @@ constexpr double kLargestGlyphMm = 12;
 constexpr double kSmallestGlyphMm = 1.2;
 // A straight stroke across or up longer than this is a line of the drawing, not an I or a 1.
 constexpr double kLongestBarMm = 7;
+constexpr double kWidestLineMm = 1.4;
 constexpr double kBarThinness = 0.15;  // a bar's width in its lengths
 constexpr double kUnknownDotsPerMm = 300 / 25.4;
+// A glyph whose stroke goes on past a line it meets for this many of its lengths is a piece of a line.
+constexpr double kPieceReach = 1.5;
 
 // Clears cells first..last of row y in the copy's packed rows.
 void clearCells(CleanedGrid& copy, std::int32_t y, std::int32_t first, std::int32_t last) {
@@ -229,7 +233,8 @@ GlyphSizes GlyphSizes::forResolution(double dotsPerMm) {
     const double dots = dotsPerMm > 0 ? dotsPerMm : kUnknownDotsPerMm;
     return {static_cast<std::int32_t>(std::lround(kLargestGlyphMm * dots)),
             static_cast<std::int32_t>(std::lround(kSmallestGlyphMm * dots)),
-            static_cast<std::int32_t>(std::lround(kLongestBarMm * dots)), 3};
+            static_cast<std::int32_t>(std::lround(kLongestBarMm * dots)), 3,
+            static_cast<std::int32_t>(std::lround(kWidestLineMm * dots))};
 }
 
 void findGlyphs(const VirtualVram& grid, const GlyphSizes& sizes, GlyphPage& page, WorkerPool& pool, Toolkit& toolkit) {
@@ -270,6 +275,12 @@ void findGlyphs(const VirtualVram& grid, const GlyphSizes& sizes, GlyphPage& pag
         if (slot[group] >= 0) {
             page.glyphs[static_cast<std::size_t>(slot[group])].runs.push_back(run);
         }
+    });
+    const InkProbe asScanned(grid);
+    const InkProbe left(page.stripped.vram);
+    std::erase_if(page.glyphs, [&](const Glyph& glyph) {
+        const double longer = std::max({glyph.width(), glyph.height(), sizes.smallest});
+        return isCutLinePiece(asScanned, left, glyph, kPieceReach * longer, sizes.widestLine);
     });
     dropBalloonRings(page.glyphs, sizes.smallest);
     joinPieces(page.glyphs);

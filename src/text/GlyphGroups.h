@@ -35,6 +35,7 @@ struct GlyphSizes {
     std::int32_t smallest = 0;    // the shortest longer side a glyph standing alone has
     std::int32_t longestBar = 0;  // a thin straight stroke longer than this is a line of the drawing
     std::int64_t leastCells = 3;
+    std::int32_t widestLine = 0;  // the widest line of the drawing a glyph may touch
 
     // From the scan's resolution (dots a millimetre; 0 when unknown: 300 dpi is taken).
     static GlyphSizes forResolution(double dotsPerMm);
