@@ -229,15 +229,23 @@ bool readAsJapanese(const std::vector<Glyph>& glyphs, const GlyphLine& line, dou
     return true;
 }
 
-// Reads the line in each of its directions until one is read well enough, keeps the likeliest, and reads
-// that direction again in Japanese alone when it stands in square cells, or in each language alone unless
-// it was read surely. Text across is mostly upright: it is read upside down only when upright reads poorly;
-// text up or askew is as often read one way as the other.
-LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const GlyphLine& line,
+// Reads the line in each of its directions it is high enough in until one is read well enough, keeps the
+// likeliest, and reads that direction again in Japanese alone when it stands in square cells, or in each
+// language alone unless it was read surely. Text across is mostly upright: it is read upside down only when
+// upright reads poorly; text up or askew is as often read one way as the other.
+LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const GlyphLine& found,
                     double leastHeight, WorkerReaders& readers) {
     constexpr double kVerySure = 85;
     LineResult best;
     best.text.confidence = -1;
+    // A direction in which the line stands lower than text can is not read: the lettering of symbols and
+    // the hatches' pieces would be read for nothing.
+    GlyphLine line = found;
+    std::erase_if(line.directions,
+                  [&](double direction) { return frameOf(glyphs, found, direction).height() < leastHeight; });
+    if (line.directions.empty()) {
+        return best;
+    }
     std::optional<Reading> japaneseReading;
     // Kanji and kana across are read in Japanese alone first: read so, they need no other reading.
     if (line.directions.front() == 0 && readAsJapanese(glyphs, line, 0, readers, best, japaneseReading)) {
