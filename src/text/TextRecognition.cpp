@@ -133,6 +133,11 @@ double strokeKanaShare(const std::string& text) {
     return japanese > 0 ? static_cast<double>(strokeKana) / static_cast<double>(japanese) : 0;
 }
 
+bool hasLatinOrDigit(const std::string& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
 bool onlyStrokeKana(const std::string& text) { return strokeKanaShare(text) == 1; }
 
 // How many kanji (U+4E00 to U+9FFF) the text has.
@@ -280,6 +285,13 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
     best.good = japanese || plausible(best.text, characterCells(glyphs, line, frameOf(glyphs, line, best.text.degrees)),
                                       line.glyphs.size());
     best.good = best.good && best.text.height >= leastHeight && hasWordCharacter(best.text.text);
+    // Japanese is written across or up. A line of Japanese characters alone is taken only when read one a
+    // square cell in Japanese alone: the pieces of crossing lines are read as kana together with English.
+    const std::size_t japaneseRead = japaneseCharacters(best.text.text);
+    const double turn = std::remainder(best.text.degrees, 90.0);
+    if (japaneseRead > 0 && (std::abs(turn) > 1 || (!japanese && !hasLatinOrDigit(best.text.text)))) {
+        best.good = false;
+    }
     return best;
 }
 
