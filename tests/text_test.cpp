@@ -173,7 +173,8 @@ TEST(text_symbols, drawing_signs_are_put_right) {
         {"80.0エ0.1", "80.0±0.1"}, {"45º", "45°"},         {"設 計", "設計"},       {" SECTION  A-A \n", "SECTION A-A"},
         {"１２０", "１２０"},      {"M8x1.25", "M8×1.25"}, {"A+B", "A+B"},          {"ROOM X", "ROOM X"},
         {"1#2”", "1#2\""},         {"3’-6“", "3'-6\""},    {"9, 05", "9,05"},       {"7. 5", "7.5"},
-        {"A, B", "A, B"},          {"1 2", "1 2"},
+        {"A, B", "A, B"},          {"1 2", "1 2"},         {"TEMP .", "TEMP"},      {". 佐藤", "佐藤"},
+        {"A . B", "A . B"},        {"1.", "1."},
     };
     for (const auto& [read, written] : cases) {
         EXPECT_EQ(drawingText(read), written) << read;

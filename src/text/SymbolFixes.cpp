@@ -91,6 +91,14 @@ std::string drawingText(const std::string& read) {
             out.push_back(c);
         }
     }
+    // A dot standing apart at either end is a speck of the scan or of a nearby mark, not a word.
+    const auto speck = [](const std::string& c) { return oneOf(c, {".", ",", "・", "'", "`", "、", "。"}); };
+    if (out.size() >= 3 && speck(out.front()) && out[1] == " ") {
+        out.erase(out.begin(), out.begin() + 2);
+    }
+    if (out.size() >= 3 && speck(out.back()) && out[out.size() - 2] == " ") {
+        out.resize(out.size() - 2);
+    }
     std::string text;
     for (const std::string& c : out) {
         text += c;
