@@ -6,7 +6,7 @@ a balloon, a diameter, kanji that read as Latin letters and kanji in parts, and 
 it measures, read upside down as "OS". Writes them as PBM files into the folder given as the only argument, with cases.txt listing
 per page: file, text, insertion x and y (dots, y from the bottom row), cap height (dots), angle
 (degrees counter-clockwise), and the geometry drawn with it (none, line, cell, circle, upright line).
-Also crossings.pbm, a page of crossing lines without text."""
+Also crossings.pbm, a page of crossing lines and circles without text."""
 import math
 import pathlib
 import sys
@@ -65,8 +65,8 @@ def draw_case(name, text, path, at, angle, geometry):
 
 
 def draw_crossings():
-    """A page without text: a table of boxes and long lines at many angles and pens crossing it, whose
-    pieces between the boxes' sides are glyph-sized bars, V's and X's."""
+    """A page without text: a table of boxes and long lines and circles at many angles and pens crossing
+    it, whose pieces between the boxes' sides are glyph-sized bars, arcs, V's and X's."""
     import random
     rng = random.Random(5)
     side = 1500
@@ -79,6 +79,9 @@ def draw_crossings():
         x, y, angle = rng.randrange(side), rng.randrange(side), rng.uniform(0, math.pi)
         dx, dy = side * math.cos(angle), side * math.sin(angle)
         draw.line((x - dx, y - dy, x + dx, y + dy), fill=0, width=rng.choice([2, 3, 4, 6]))
+    for _ in range(25):
+        x, y, r = rng.randrange(side), rng.randrange(side), rng.randrange(150, 900)
+        draw.ellipse((x - r, y - r, x + r, y + r), outline=0, width=rng.choice([2, 3, 5]))
     page.save(OUT / "crossings.pbm")
 
 
