@@ -241,6 +241,7 @@ bool readAsJapanese(const std::vector<Glyph>& glyphs, const GlyphLine& line, dou
 LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const GlyphLine& found,
                     double leastHeight, WorkerReaders& readers) {
     constexpr double kVerySure = 85;
+    constexpr double kLeastLikelihoodAlone = 40;
     LineResult best;
     best.text.confidence = -1;
     // A direction in which the line stands lower than text can is not read: the lettering of symbols and
@@ -271,7 +272,9 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
     const bool japanese =
         best.likelihood > -INFINITY && readAsJapanese(glyphs, line, best.text.degrees, readers, best, japaneseReading);
     best.readInJapanese = japanese;
-    if (!japanese && best.likelihood > -INFINITY && best.likelihood < kVerySure) {
+    // A language alone reads a line better than both together now and then, but not a line both read as
+    // nothing likely.
+    if (!japanese && best.likelihood >= kLeastLikelihoodAlone && best.likelihood < kVerySure) {
         const LineFrame frame = frameOf(glyphs, line, best.text.degrees);
         const GreyImage image = uprightLine(glyphs, line, frame);
         const int side = parallelLineSide(grid, frame);
