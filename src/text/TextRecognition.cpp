@@ -180,6 +180,7 @@ struct Reading {
     std::string text;
     double confidence = 0;
     std::int64_t dropped = 0;
+    double degrees = 0;  // the baseline's direction it was read in
 };
 
 // The line in the frame's direction read by the engine, as the drawing will have it.
@@ -189,6 +190,7 @@ Reading readAs(LineReader& reader, const GreyImage& image, const std::vector<Gly
     Reading out;
     out.text = cp932Text(drawingText(reading.text), codec, out.dropped);
     out.confidence = reading.confidence;
+    out.degrees = frame.degrees;
     return out;
 }
 
@@ -221,8 +223,10 @@ bool readAsJapanese(const std::vector<Glyph>& glyphs, const GlyphLine& line, dou
     if (!cells.square()) {
         return false;
     }
-    japaneseReading =
-        readAs(readers.get("jpn"), uprightLine(glyphs, line, frame), glyphs, line, frame, readers.codec());
+    if (!japaneseReading || japaneseReading->degrees != direction) {
+        japaneseReading =
+            readAs(readers.get("jpn"), uprightLine(glyphs, line, frame), glyphs, line, frame, readers.codec());
+    }
     const Reading& reading = *japaneseReading;
     // A kanji of parts far apart may take two cells (製).
     const std::size_t read = japaneseCharacters(reading.text);
@@ -259,7 +263,6 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
         best.good = best.text.height >= leastHeight && hasWordCharacter(best.text.text);
         return best;
     }
-    japaneseReading.reset();
     for (const double direction : line.directions) {
         const LineFrame frame = frameOf(glyphs, line, direction);
         const Reading reading =
@@ -279,7 +282,7 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
         const GreyImage image = uprightLine(glyphs, line, frame);
         const int side = parallelLineSide(grid, frame);
         for (const std::string& language : readers.singles()) {
-            const Reading reading = language == "jpn" && japaneseReading
+            const Reading reading = language == "jpn" && japaneseReading && japaneseReading->degrees == frame.degrees
                                         ? *japaneseReading
                                         : readAs(readers.get(language), image, glyphs, line, frame, readers.codec());
             keepLikelier(reading, frame, side, best);
