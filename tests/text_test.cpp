@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <memory>
 #include <numbers>
+#include <set>
 #include <sstream>
 
 #include "bitmap/BitmapData.h"
@@ -20,6 +22,7 @@
 #include "fileutil/Cp932Codec.h"
 #include "support/FakeView.h"
 #include "support/TestSupport.h"
+#include "text/GlyphGroups.h"
 #include "text/LineReader.h"
 #include "text/SymbolFixes.h"
 #include "text/TextRecognition.h"
@@ -155,12 +158,109 @@ TEST_F(text_recognition, lines_are_found_read_and_taken_out_of_the_geometry) {
     }
 }
 
+// Lines at many angles crossing a table of boxes: their pieces between the boxes' sides are bars, V's and
+// X's of a glyph's size, and none is read as text.
+TEST_F(text_recognition, pieces_of_crossing_lines_are_not_read_as_text) {
+    TextCase crossings;
+    crossings.file = "crossings.pbm";
+    recognise(crossings);
+    for (const VectorText& text : page.texts) {
+        ADD_FAILURE() << "read \"" << text.text << "\" at " << text.insertion.x << ", " << text.insertion.y;
+    }
+}
+
+// A glyph of the cells within half a pen of the points of a path, as row runs.
+Glyph strokeGlyph(const std::vector<Point>& path, double pen) {
+    std::set<std::pair<std::int32_t, std::int32_t>> cells;
+    for (std::size_t k = 0; k + 1 < path.size(); ++k) {
+        const double steps = std::ceil(std::hypot(path[k + 1].x - path[k].x, path[k + 1].y - path[k].y) * 4);
+        for (double t = 0; t <= steps; ++t) {
+            const double x = path[k].x + (path[k + 1].x - path[k].x) * t / steps;
+            const double y = path[k].y + (path[k + 1].y - path[k].y) * t / steps;
+            for (double dx = -pen / 2; dx <= pen / 2; dx += 0.5) {
+                for (double dy = -pen / 2; dy <= pen / 2; dy += 0.5) {
+                    if (dx * dx + dy * dy <= pen * pen / 4) {
+                        cells.insert({static_cast<std::int32_t>(std::lround(y + dy)),
+                                      static_cast<std::int32_t>(std::lround(x + dx))});
+                    }
+                }
+            }
+        }
+    }
+    Glyph glyph;
+    glyph.left = glyph.bottom = INT32_MAX;
+    glyph.right = glyph.top = INT32_MIN;
+    for (auto cell = cells.begin(); cell != cells.end();) {
+        const auto [y, x] = *cell;
+        std::int32_t span = 1;
+        while (cells.count({y, x + span}) > 0) {
+            ++span;
+        }
+        glyph.runs.push_back({x, y, span, 1});
+        glyph.cells += span;
+        glyph.left = std::min(glyph.left, x);
+        glyph.right = std::max(glyph.right, x + span - 1);
+        glyph.bottom = std::min(glyph.bottom, y);
+        glyph.top = std::max(glyph.top, y);
+        cell = cells.find({y, x + span - 1});
+        ++cell;
+    }
+    return glyph;
+}
+
+// Points along a circle from start to end degrees.
+std::vector<Point> arcPath(Point centre, double radius, double start, double end) {
+    std::vector<Point> path;
+    for (double degrees = start; degrees <= end; degrees += 3) {
+        const double radians = degrees * std::numbers::pi / 180;
+        path.push_back({centre.x + radius * std::cos(radians), centre.y + radius * std::sin(radians)});
+    }
+    return path;
+}
+
+// An S of two bowls of radius 10.
+std::vector<Point> sPath() {
+    std::vector<Point> path = arcPath({10, 30}, 10, 0, 270);
+    std::vector<Point> lower = arcPath({10, 10}, 10, -180, 90);
+    path.insert(path.end(), lower.rbegin(), lower.rend());
+    return path;
+}
+
+// The pieces of lines and arcs that crossings leave are open strokes; letters that turn are not.
+TEST(text_glyphs, open_strokes_are_told_from_letters) {
+    struct Case {
+        const char* name;
+        std::vector<Point> path;
+        double pen;
+        bool open;
+    };
+    const std::vector<Case> cases = {
+        {"a line askew", {{0, 0}, {30, 40}}, 3, true},
+        {"a thick line askew", {{0, 0}, {50, 20}}, 7, true},
+        {"a piece of a large arc", arcPath({0, 0}, 200, 20, 35), 3, true},
+        {"a piece of a small arc", arcPath({0, 0}, 40, 10, 70), 2, true},
+        {"a ( ", arcPath({0, 0}, 30, 120, 240), 3, true},
+        {"an L", {{0, 40}, {0, 0}, {30, 0}}, 4, false},
+        {"a V", {{0, 40}, {15, 0}, {30, 40}}, 3, false},
+        {"a C", arcPath({0, 0}, 20, 45, 315), 3, false},
+        {"an O", arcPath({0, 0}, 20, 0, 360), 3, false},
+        {"an S", sPath(), 3, false},
+        {"a Z", {{0, 40}, {30, 40}, {0, 0}, {30, 0}}, 3, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(isOpenStroke(strokeGlyph(c.path, c.pen)), c.open) << c.name;
+    }
+}
+
 // What the engine reads put right as a drawing writes it; digits stay as wide as read.
 TEST(text_symbols, drawing_signs_are_put_right) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"の24", "φ24"},           {"4xØ9", "4×φ9"},       {"60土0.05", "60±0.05"}, {"60+0.05", "60±0.05"},
         {"80.0エ0.1", "80.0±0.1"}, {"45º", "45°"},         {"設 計", "設計"},       {" SECTION  A-A \n", "SECTION A-A"},
         {"１２０", "１２０"},      {"M8x1.25", "M8×1.25"}, {"A+B", "A+B"},          {"ROOM X", "ROOM X"},
+        {"1#2”", "1#2\""},         {"3’-6“", "3'-6\""},    {"9, 05", "9,05"},       {"7. 5", "7.5"},
+        {"A, B", "A, B"},          {"1 2", "1 2"},         {"TEMP .", "TEMP"},      {". 佐藤", "佐藤"},
+        {"A . B", "A . B"},        {"1.", "1."},
     };
     for (const auto& [read, written] : cases) {
         EXPECT_EQ(drawingText(read), written) << read;

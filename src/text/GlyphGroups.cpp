@@ -3,11 +3,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <numeric>
 
 #include "common/DisjointSets.h"
 #include "common/Toolkit.h"
 #include "convert/RunScan.h"
+#include "text/LinePieces.h"
 #include "vectorize/raster/RunGroups.h"
 
 namespace kelvarin {
@@ -18,8 +20,11 @@ constexpr double kLargestGlyphMm = 12;
 constexpr double kSmallestGlyphMm = 1.2;
 // A straight stroke across or up longer than this is a line of the drawing, not an I or a 1.
 constexpr double kLongestBarMm = 7;
+constexpr double kWidestLineMm = 1.4;
 constexpr double kBarThinness = 0.15;  // a bar's width in its lengths
 constexpr double kUnknownDotsPerMm = 300 / 25.4;
+// A glyph whose stroke goes on past a line it meets for this many of its lengths is a piece of a line.
+constexpr double kPieceReach = 1.5;
 
 // Clears cells first..last of row y in the copy's packed rows.
 void clearCells(CleanedGrid& copy, std::int32_t y, std::int32_t first, std::int32_t last) {
@@ -106,8 +111,17 @@ bool isRing(const Glyph& glyph) {
     return farthest - nearest < 0.3 * radius;
 }
 
-bool isStraightBar(const Glyph& glyph) {
-    constexpr double kBarThinness = 0.12;  // the spread across a bar in its spread along it
+namespace {
+
+// The spread of the glyph's cells along and across their principal axis (variances, in dots squared) and
+// the axis's direction in degrees, 0 to 180.
+struct Spread {
+    double major = 0;
+    double minor = 0;
+    double degrees = 0;
+};
+
+Spread spreadOf(const Glyph& glyph) {
     double count = 0, sumX = 0, sumY = 0, xx = 0, xy = 0, yy = 0;
     for (const LineSegment& run : glyph.runs) {
         // A run of n cells from x0: its moments in closed form.
@@ -124,8 +138,50 @@ bool isStraightBar(const Glyph& glyph) {
     const double mx = sumX / count, my = sumY / count;
     const double cxx = xx / count - mx * mx, cxy = xy / count - mx * my, cyy = yy / count - my * my;
     const double half = (cxx + cyy) / 2, root = std::sqrt(std::max(0.0, half * half - (cxx * cyy - cxy * cxy)));
-    const double major = half + root, minor = std::max(0.0, half - root);
-    return major > 0 && std::sqrt(minor / major) <= kBarThinness;
+    const double degrees = std::atan2(2 * cxy, cxx - cyy) / 2 * 180 / std::numbers::pi;
+    return {half + root, std::max(0.0, half - root), degrees < 0 ? degrees + 180 : degrees};
+}
+
+}  // namespace
+
+bool isStraightBar(const Glyph& glyph) {
+    constexpr double kBarThinness = 0.12;  // the spread across a bar in its spread along it
+    const Spread spread = spreadOf(glyph);
+    return spread.major > 0 && std::sqrt(spread.minor / spread.major) <= kBarThinness;
+}
+
+double principalDegrees(const Glyph& glyph) { return spreadOf(glyph).degrees; }
+
+bool isOpenStroke(const Glyph& glyph) {
+    constexpr double kStraightness = 1.2;  // the stroke's length in its box's diagonal
+    // The stroke's width: the median run across it, rows' or columns', whichever is the narrower.
+    std::vector<std::int32_t> rowRuns, columnRuns;
+    std::vector<std::vector<bool>> cells(static_cast<std::size_t>(glyph.width()),
+                                         std::vector<bool>(static_cast<std::size_t>(glyph.height()), false));
+    for (const LineSegment& run : glyph.runs) {
+        rowRuns.push_back(run.SpanX);
+        for (std::int32_t x = run.StartX; x < run.StartX + run.SpanX; ++x) {
+            cells[static_cast<std::size_t>(x - glyph.left)][static_cast<std::size_t>(run.StartY - glyph.bottom)] = true;
+        }
+    }
+    for (const std::vector<bool>& column : cells) {
+        std::int32_t length = 0;
+        for (std::size_t y = 0; y <= column.size(); ++y) {
+            if (y < column.size() && column[y]) {
+                ++length;
+            } else if (length > 0) {
+                columnRuns.push_back(length);
+                length = 0;
+            }
+        }
+    }
+    const auto middle = [](std::vector<std::int32_t>& runs) {
+        std::nth_element(runs.begin(), runs.begin() + static_cast<std::ptrdiff_t>(runs.size() / 2), runs.end());
+        return runs[runs.size() / 2];
+    };
+    const double width = std::min(middle(rowRuns), middle(columnRuns));
+    const double length = static_cast<double>(glyph.cells) / width;
+    return length <= kStraightness * std::hypot(glyph.width(), glyph.height());
 }
 
 namespace {
@@ -229,7 +285,8 @@ GlyphSizes GlyphSizes::forResolution(double dotsPerMm) {
     const double dots = dotsPerMm > 0 ? dotsPerMm : kUnknownDotsPerMm;
     return {static_cast<std::int32_t>(std::lround(kLargestGlyphMm * dots)),
             static_cast<std::int32_t>(std::lround(kSmallestGlyphMm * dots)),
-            static_cast<std::int32_t>(std::lround(kLongestBarMm * dots)), 3};
+            static_cast<std::int32_t>(std::lround(kLongestBarMm * dots)), 3,
+            static_cast<std::int32_t>(std::lround(kWidestLineMm * dots))};
 }
 
 void findGlyphs(const VirtualVram& grid, const GlyphSizes& sizes, GlyphPage& page, WorkerPool& pool, Toolkit& toolkit) {
@@ -270,6 +327,12 @@ void findGlyphs(const VirtualVram& grid, const GlyphSizes& sizes, GlyphPage& pag
         if (slot[group] >= 0) {
             page.glyphs[static_cast<std::size_t>(slot[group])].runs.push_back(run);
         }
+    });
+    const InkProbe asScanned(grid);
+    const InkProbe left(page.stripped.vram);
+    std::erase_if(page.glyphs, [&](const Glyph& glyph) {
+        const double longer = std::max({glyph.width(), glyph.height(), sizes.smallest});
+        return isCutLinePiece(asScanned, left, glyph, kPieceReach * longer, sizes.widestLine);
     });
     dropBalloonRings(page.glyphs, sizes.smallest);
     joinPieces(page.glyphs);

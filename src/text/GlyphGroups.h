@@ -35,6 +35,7 @@ struct GlyphSizes {
     std::int32_t smallest = 0;    // the shortest longer side a glyph standing alone has
     std::int32_t longestBar = 0;  // a thin straight stroke longer than this is a line of the drawing
     std::int64_t leastCells = 3;
+    std::int32_t widestLine = 0;  // the widest line of the drawing a glyph may touch
 
     // From the scan's resolution (dots a millimetre; 0 when unknown: 300 dpi is taken).
     static GlyphSizes forResolution(double dotsPerMm);
@@ -56,6 +57,14 @@ bool isRing(const Glyph& glyph);
 
 // Whether the glyph is a straight stroke: a piece of a line between crossings, or 1, l, I, - and /.
 bool isStraightBar(const Glyph& glyph);
+
+// The direction its cells spread most in, in degrees from 0 to 180.
+double principalDegrees(const Glyph& glyph);
+
+// Whether the glyph is one open stroke that does not turn back on itself: a piece of a line or an arc
+// between crossings, or 1, l, /, ( and ). Its cells, as long as the stroke is wide, reach little further
+// than from corner to corner of its box.
+bool isOpenStroke(const Glyph& glyph);
 
 // Clears the cells of the runs in the copy.
 void clearRuns(CleanedGrid& copy, const std::vector<LineSegment>& runs);

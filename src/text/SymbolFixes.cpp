@@ -53,13 +53,17 @@ std::string drawingText(const std::string& read) {
     for (std::size_t i = 0; i < in.size(); ++i) {
         const std::string& c = in[i];
         if (isBlank(c)) {
-            // Kept once between words; dropped at the ends and where Japanese meets Japanese.
+            // Kept once between words; dropped at the ends, where Japanese meets Japanese and after a
+            // number's decimal sign ("9, 05").
             const bool japaneseBefore = !out.empty() && isJapanese(out.back());
+            const bool decimalBefore = out.size() >= 2 && oneOf(out.back(), {",", "."}) && isDigit(out[out.size() - 2]);
             std::size_t next = i;
             while (next < in.size() && isBlank(in[next])) {
                 ++next;
             }
-            if (!out.empty() && next < in.size() && !(japaneseBefore && isJapanese(in[next]))) {
+            const bool digitNext = next < in.size() && isDigit(in[next]);
+            if (!out.empty() && next < in.size() && !(japaneseBefore && isJapanese(in[next])) &&
+                !(decimalBefore && digitNext)) {
                 out.push_back(" ");
             }
             i = next - 1;
@@ -77,11 +81,23 @@ std::string drawingText(const std::string& read) {
             out.push_back("±");
         } else if (oneOf(c, {"º", "˚"})) {
             out.push_back("°");
+        } else if (oneOf(c, {"“", "”", "″"})) {
+            out.push_back("\"");  // inches, and quotes as a keyboard types them
+        } else if (oneOf(c, {"‘", "’", "′"})) {
+            out.push_back("'");
         } else if (digitBefore && numberAfter && oneOf(c, {"x", "X", "х"})) {
             out.push_back("×");
         } else {
             out.push_back(c);
         }
+    }
+    // A dot standing apart at either end is a speck of the scan or of a nearby mark, not a word.
+    const auto speck = [](const std::string& c) { return oneOf(c, {".", ",", "・", "'", "`", "、", "。"}); };
+    if (out.size() >= 3 && speck(out.front()) && out[1] == " ") {
+        out.erase(out.begin(), out.begin() + 2);
+    }
+    if (out.size() >= 3 && speck(out.back()) && out[out.size() - 2] == " ") {
+        out.resize(out.size() - 2);
     }
     std::string text;
     for (const std::string& c : out) {

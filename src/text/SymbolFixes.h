@@ -9,9 +9,10 @@ namespace kelvarin {
 
 class Cp932Codec;
 
-// The string a line reads as on a drawing: blanks at the ends and between Japanese characters dropped,
-// and the signs of dimensions the engine reads as look-alikes put right: φ (read as の, Ø, ⌀, Φ or @
-// before a number), ± (土 by a number), °, and × between numbers. Digits stay half or full width as read.
+// The string a line reads as on a drawing: blanks at the ends, between Japanese characters and after a
+// number's decimal sign dropped, and a dot standing apart at either end, and the signs of dimensions the engine reads
+// as look-alikes put right: φ (read as の, Ø, ⌀, Φ or @ before a number), ± (土 by a number), °, × between numbers, and
+// inch and foot marks and quotes as typed (" for ” and ″). Digits stay half or full width as read.
 std::string drawingText(const std::string& read);
 
 // Whether the text reads as a drawing's value: a number with the signs drawings put around it (φ24, R3,

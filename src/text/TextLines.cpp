@@ -170,6 +170,13 @@ void joinWords(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked
 
 double glyphSize(const Glyph& g) { return std::max(g.width(), g.height()); }
 
+// Whether the glyph runs across or up, as a 1, an l or a dash does, rather than askew.
+bool runsAcrossOrUp(const Glyph& g) {
+    constexpr double kMostAskew = 15;  // degrees
+    const double degrees = principalDegrees(g);
+    return std::abs(std::remainder(degrees, 90.0)) <= kMostAskew;
+}
+
 // The glyphs of each group but dust and dots, which join a line or a column alike.
 std::vector<std::size_t> memberCounts(const std::vector<Glyph>& glyphs, GlyphSets& sets, double smallest) {
     return sets.gather<std::size_t>(
@@ -369,7 +376,12 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
         });
         const bool ofBars =
             rings + others >= 3 && static_cast<double>(bars) >= kMostlyBars * static_cast<double>(rings + others);
-        if (longest >= sizes.smallest && !(rings == 1 && others == 0) && !ofBars) {
+        // A line of one or two open strokes, not across or up, is a piece of a line or an arc.
+        const bool ofStrokes = rings + others <= 2 && std::all_of(members.begin(), members.end(), [&](std::size_t i) {
+                                   return glyphSize(glyphs[i]) < sizes.smallest / 2.0 ||
+                                          (isOpenStroke(glyphs[i]) && !runsAcrossOrUp(glyphs[i]));
+                               });
+        if (longest >= sizes.smallest && !(rings == 1 && others == 0) && !ofBars && !ofStrokes) {
             lines.push_back({std::move(members), std::move(directions)});
         }
     };
@@ -388,7 +400,8 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
     GlyphSets near = joinNear(glyphs, rest, sizes.smallest);
     for (auto& members : groupsOf(near, rest)) {
         if (members.size() == 1) {
-            keep(std::move(members), {0, 90, 180, 270});
+            // A character alone is read from below or from the right, as a drawing has it.
+            keep(std::move(members), {0, 90});
         } else {
             const double degrees = fittedDirection(glyphs, members);
             keep(std::move(members), {degrees < 0 ? degrees + 360 : degrees, degrees + 180});

@@ -133,6 +133,11 @@ double strokeKanaShare(const std::string& text) {
     return japanese > 0 ? static_cast<double>(strokeKana) / static_cast<double>(japanese) : 0;
 }
 
+bool hasLatinOrDigit(const std::string& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
 bool onlyStrokeKana(const std::string& text) { return strokeKanaShare(text) == 1; }
 
 // How many kanji (U+4E00 to U+9FFF) the text has.
@@ -175,6 +180,7 @@ struct Reading {
     std::string text;
     double confidence = 0;
     std::int64_t dropped = 0;
+    double degrees = 0;  // the baseline's direction it was read in
 };
 
 // The line in the frame's direction read by the engine, as the drawing will have it.
@@ -184,6 +190,7 @@ Reading readAs(LineReader& reader, const GreyImage& image, const std::vector<Gly
     Reading out;
     out.text = cp932Text(drawingText(reading.text), codec, out.dropped);
     out.confidence = reading.confidence;
+    out.degrees = frame.degrees;
     return out;
 }
 
@@ -216,8 +223,10 @@ bool readAsJapanese(const std::vector<Glyph>& glyphs, const GlyphLine& line, dou
     if (!cells.square()) {
         return false;
     }
-    japaneseReading =
-        readAs(readers.get("jpn"), uprightLine(glyphs, line, frame), glyphs, line, frame, readers.codec());
+    if (!japaneseReading || japaneseReading->degrees != direction) {
+        japaneseReading =
+            readAs(readers.get("jpn"), uprightLine(glyphs, line, frame), glyphs, line, frame, readers.codec());
+    }
     const Reading& reading = *japaneseReading;
     // A kanji of parts far apart may take two cells (製).
     const std::size_t read = japaneseCharacters(reading.text);
@@ -229,15 +238,24 @@ bool readAsJapanese(const std::vector<Glyph>& glyphs, const GlyphLine& line, dou
     return true;
 }
 
-// Reads the line in each of its directions until one is read well enough, keeps the likeliest, and reads
-// that direction again in Japanese alone when it stands in square cells, or in each language alone unless
-// it was read surely. Text across is mostly upright: it is read upside down only when upright reads poorly;
-// text up or askew is as often read one way as the other.
-LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const GlyphLine& line,
+// Reads the line in each of its directions it is high enough in until one is read well enough, keeps the
+// likeliest, and reads that direction again in Japanese alone when it stands in square cells, or in each
+// language alone unless it was read surely. Text across is mostly upright: it is read upside down only when
+// upright reads poorly; text up or askew is as often read one way as the other.
+LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const GlyphLine& found,
                     double leastHeight, WorkerReaders& readers) {
     constexpr double kVerySure = 85;
+    constexpr double kLeastLikelihoodAlone = 40;
     LineResult best;
     best.text.confidence = -1;
+    // A direction in which the line stands lower than text can is not read: the lettering of symbols and
+    // the hatches' pieces would be read for nothing.
+    GlyphLine line = found;
+    std::erase_if(line.directions,
+                  [&](double direction) { return frameOf(glyphs, found, direction).height() < leastHeight; });
+    if (line.directions.empty()) {
+        return best;
+    }
     std::optional<Reading> japaneseReading;
     // Kanji and kana across are read in Japanese alone first: read so, they need no other reading.
     if (line.directions.front() == 0 && readAsJapanese(glyphs, line, 0, readers, best, japaneseReading)) {
@@ -245,7 +263,6 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
         best.good = best.text.height >= leastHeight && hasWordCharacter(best.text.text);
         return best;
     }
-    japaneseReading.reset();
     for (const double direction : line.directions) {
         const LineFrame frame = frameOf(glyphs, line, direction);
         const Reading reading =
@@ -258,12 +275,14 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
     const bool japanese =
         best.likelihood > -INFINITY && readAsJapanese(glyphs, line, best.text.degrees, readers, best, japaneseReading);
     best.readInJapanese = japanese;
-    if (!japanese && best.likelihood > -INFINITY && best.likelihood < kVerySure) {
+    // A language alone reads a line better than both together now and then, but not a line both read as
+    // nothing likely.
+    if (!japanese && best.likelihood >= kLeastLikelihoodAlone && best.likelihood < kVerySure) {
         const LineFrame frame = frameOf(glyphs, line, best.text.degrees);
         const GreyImage image = uprightLine(glyphs, line, frame);
         const int side = parallelLineSide(grid, frame);
         for (const std::string& language : readers.singles()) {
-            const Reading reading = language == "jpn" && japaneseReading
+            const Reading reading = language == "jpn" && japaneseReading && japaneseReading->degrees == frame.degrees
                                         ? *japaneseReading
                                         : readAs(readers.get(language), image, glyphs, line, frame, readers.codec());
             keepLikelier(reading, frame, side, best);
@@ -272,6 +291,13 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
     best.good = japanese || plausible(best.text, characterCells(glyphs, line, frameOf(glyphs, line, best.text.degrees)),
                                       line.glyphs.size());
     best.good = best.good && best.text.height >= leastHeight && hasWordCharacter(best.text.text);
+    // Japanese is written across or up. A line of Japanese characters alone is taken only when read one a
+    // square cell in Japanese alone: the pieces of crossing lines are read as kana together with English.
+    const std::size_t japaneseRead = japaneseCharacters(best.text.text);
+    const double turn = std::remainder(best.text.degrees, 90.0);
+    if (japaneseRead > 0 && (std::abs(turn) > 1 || (!japanese && !hasLatinOrDigit(best.text.text)))) {
+        best.good = false;
+    }
     return best;
 }
 

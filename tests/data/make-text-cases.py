@@ -5,7 +5,8 @@ text: across, turned 90°, 270° and 30°, sitting on a dimension line, inside a
 a balloon, a diameter, kanji that read as Latin letters and kanji in parts, and a value beside the line
 it measures, read upside down as "OS". Writes them as PBM files into the folder given as the only argument, with cases.txt listing
 per page: file, text, insertion x and y (dots, y from the bottom row), cap height (dots), angle
-(degrees counter-clockwise), and the geometry drawn with it (none, line, cell, circle, upright line)."""
+(degrees counter-clockwise), and the geometry drawn with it (none, line, cell, circle, upright line).
+Also crossings.pbm, a page of crossing lines and circles without text."""
 import math
 import pathlib
 import sys
@@ -63,6 +64,28 @@ def draw_case(name, text, path, at, angle, geometry):
     return f"{name}.pbm\t{text}\t{at[0]}\t{SIZE - 1 - at[1]}\t{CAP}\t{angle}\t{geometry}\n"
 
 
+def draw_crossings():
+    """A page without text: a table of boxes and long lines and circles at many angles and pens crossing
+    it, whose pieces between the boxes' sides are glyph-sized bars, arcs, V's and X's."""
+    import random
+    rng = random.Random(5)
+    side = 1500
+    page = Image.new("1", (side, side), 1)
+    draw = ImageDraw.Draw(page)
+    for x in range(40, side - 200, 200):
+        for y in range(40, side - 190, 190):
+            draw.rectangle((x, y, x + 180, y + 170), outline=0, width=3)
+    for _ in range(40):
+        x, y, angle = rng.randrange(side), rng.randrange(side), rng.uniform(0, math.pi)
+        dx, dy = side * math.cos(angle), side * math.sin(angle)
+        draw.line((x - dx, y - dy, x + dx, y + dy), fill=0, width=rng.choice([2, 3, 4, 6]))
+    for _ in range(25):
+        x, y, r = rng.randrange(side), rng.randrange(side), rng.randrange(150, 900)
+        draw.ellipse((x - r, y - r, x + r, y + r), outline=0, width=rng.choice([2, 3, 5]))
+    page.save(OUT / "crossings.pbm")
+
+
+draw_crossings()
 with open(OUT / "cases.txt", "w", encoding="utf-8") as listing:
     for case in CASES:
         listing.write(draw_case(*case))
