@@ -146,6 +146,47 @@ void joinEnclosed(const std::vector<Glyph>& glyphs, const std::vector<bool>& mar
     }
 }
 
+// Joins each glyph that no neighbour joined and that hangs from the baseline of a line between two of its
+// glyphs, clear of both: a comma, which reaches out of the line's box. A line across has its baseline
+// below; a column on either side, as it reads up or down.
+void joinCommas(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets) {
+    constexpr double kLeast = 0.15;       // a comma's size, of the line's height; smaller is dust
+    constexpr double kMost = 0.5;         // larger is a glyph
+    constexpr double kReachBelow = 0.35;  // how far below the baseline its tail reaches
+    constexpr double kHeadAbove = 0.5;    // how far above the baseline its head reaches at most
+    const LineBoxes found = lineBoxes(glyphs, marked, upright, sets);
+    std::vector<std::vector<Extent>> membersAlong(sets.size());
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        if (marked[i] && found.boxes[sets.find(i)]) {
+            membersAlong[sets.find(i)].push_back(along(glyphs[i], upright));
+        }
+    }
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        if (!marked[i] || found.members[sets.find(i)] != 1) {
+            continue;
+        }
+        const Extent a = along(glyphs[i], upright), c = across(glyphs[i], upright);
+        for (const std::size_t line : found.lines) {
+            const Box& box = *found.boxes[line];
+            const double height = box.across.size();
+            const double size = std::max(a.size(), c.size());
+            const bool between = a.low > box.along.low && a.high < box.along.high;
+            const bool below = c.low < box.across.low && c.low >= box.across.low - kReachBelow * height &&
+                               c.high > box.across.low && c.high <= box.across.low + kHeadAbove * height;
+            const bool above = c.high > box.across.high && c.high <= box.across.high + kReachBelow * height &&
+                               c.low < box.across.high && c.low >= box.across.high - kHeadAbove * height;
+            const bool hangs = below || (upright && above);
+            const bool clear = std::none_of(membersAlong[line].begin(), membersAlong[line].end(), [&](Extent m) {
+                return std::min(m.high, a.high) - std::max(m.low, a.low) + 1 > a.size() / 2;
+            });
+            if (between && hangs && clear && size >= kLeast * height && size <= kMost * height) {
+                sets.join(line, i);
+                break;
+            }
+        }
+    }
+}
+
 // Joins the words of a line: lines of about the same height on one baseline, a word space apart.
 void joinWords(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets) {
     const LineBoxes found = lineBoxes(glyphs, marked, upright, sets);
@@ -329,6 +370,8 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
     GlyphSets columns = joinAligned(glyphs, aligned, true, sizes.smallest);
     joinEnclosed(glyphs, aligned, false, rows);
     joinEnclosed(glyphs, aligned, true, columns);
+    joinCommas(glyphs, aligned, false, rows);
+    joinCommas(glyphs, aligned, true, columns);
     joinWords(glyphs, aligned, false, rows);
     joinWords(glyphs, aligned, true, columns);
     const std::vector<std::size_t> inRow = memberCounts(glyphs, rows, sizes.smallest);

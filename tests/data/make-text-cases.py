@@ -2,8 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Draws small 300 dpi pages of text with Pillow (IPA Gothic, DejaVu Sans), each with one line of known
 text: across, turned 90°, 270° and 30°, sitting on a dimension line, inside a table's cell lines and inside
-a balloon, a diameter, kanji that read as Latin letters and kanji in parts, and a value beside the line
-it measures, read upside down as "OS". Writes them as PBM files into the folder given as the only argument, with cases.txt listing
+a balloon, a diameter, kanji that read as Latin letters and kanji in parts, a value beside the line
+it measures, read upside down as "OS", and values with a decimal comma across and up. Writes them as PBM files into the folder given as the only argument, with cases.txt listing
 per page: file, text, insertion x and y (dots, y from the bottom row), cap height (dots), angle
 (degrees counter-clockwise), and the geometry drawn with it (none, line, cell, circle, upright line).
 Also crossings.pbm, a page of crossing lines and circles without text."""
@@ -34,6 +34,8 @@ CASES = [
     ("kanji_in_a_cell", "尺度", GOTHIC, (250, 321), 0, "cell"),
     ("kanji_in_parts", "品名", GOTHIC, (250, 320), 0, "none"),
     ("down_by_a_line", "50", SANS, (300, 260), 270, "upright line"),
+    ("decimal_comma", "16,48", SANS, (200, 320), 0, "none"),
+    ("decimal_comma_up", "74,34", SANS, (320, 450), 90, "none"),
 ]
 
 
