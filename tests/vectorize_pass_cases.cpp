@@ -31,6 +31,14 @@ std::vector<Stroke> crossHatching(double low, double high, double spacing, doubl
 
 namespace {
 
+// The centre turned about the tip by degrees counter-clockwise.
+Point barbCentre(Point centre, Point tip, double degrees) {
+    const double radians = degrees * std::numbers::pi / 180;
+    const Point d = centre - tip;
+    return tip +
+           Point{d.x * std::cos(radians) - d.y * std::sin(radians), d.x * std::sin(radians) + d.y * std::cos(radians)};
+}
+
 double cross(Point o, Point p, Point q) { return (p.x - o.x) * (q.y - o.y) - (p.y - o.y) * (q.x - o.x); }
 
 // A heavy arc over its base line (a weld symbol), hatched inside at 45 degrees both ways every spacing dots.
@@ -54,6 +62,17 @@ std::vector<Stroke> coil(Point first, double radius, int lobes, double width) {
     std::vector<Stroke> strokes;
     for (int lobe = 0; lobe < lobes; ++lobe) {
         strokes.push_back(arc({first.x, first.y + 2 * radius * lobe}, radius, 90, 270, width));
+    }
+    return strokes;
+}
+
+// A curved arrow: an arc round centre from 60 to 120 degrees, its head at the 120 degree end two barbs of
+// 16 degrees, each the arc's circle turned about the tip by 15 degrees one way or the other.
+std::vector<Stroke> curvedArrow(Point centre, double radius) {
+    const Point tip = pointOnCircle(centre, radius, 120);
+    std::vector<Stroke> strokes{arc(centre, radius, 60, 120)};
+    for (const double turn : {-15.0, 15.0}) {
+        strokes.push_back(arc(barbCentre(centre, tip, turn), radius, 104 + turn, 120 + turn));
     }
     return strokes;
 }
@@ -254,6 +273,15 @@ std::vector<PassCase> passCases() {
              const auto& lines = c.drawing.drawing.lines;
              return hasLine(lines, {20, 100}, {180, 100}) && hasLine(lines, {180, 100}, {150, 94}, 1.5) &&
                     hasLine(lines, {150, 94}, {150, 106}, 1.5) && hasLine(lines, {150, 106}, {180, 100}, 1.5);
+         }},
+        {"the barbs of a curved arrow, bowing a dot or two, are arcs of its shaft's radius",
+         curvedArrow({100, 20}, 150),
+         {},
+         "curved barbs",
+         [](const VectorizeContext& c) {
+             const Point tip = pointOnCircle({100, 20}, 150, 120);
+             return hasArc(c.drawing.drawing, barbCentre({100, 20}, tip, -15), 150, 2) &&
+                    hasArc(c.drawing.drawing, barbCentre({100, 20}, tip, 15), 150, 2);
          }},
         {"a small ring cut by its centre lines is one circle, the lines whole",
          {ring({100, 100}, 14), line({60, 100}, {140, 100}, 2), line({100, 60}, {100, 140}, 2)},
