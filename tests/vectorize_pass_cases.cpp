@@ -131,6 +131,19 @@ std::size_t linesAlongRow(const std::vector<VectorLine>& lines, double y) {
     }));
 }
 
+// A filled dot of the radius on the junction of a T of thin lines: one circle round its edge, the lines whole.
+PassCase dotOnT(const char* name, double radius) {
+    return {name,
+            {line({20, 100}, {180, 100}, 2), line({100, 100}, {100, 180}, 2), disc({100, 100}, radius)},
+            {},
+            "junction dots",
+            [radius](const VectorizeContext& c) {
+                const VectorDrawing& d = c.drawing.drawing;
+                return oneCircle(d, {100, 100}, radius) && d.lines.size() == 2 &&
+                       hasLine(d.lines, {20, 100}, {180, 100}) && hasLine(d.lines, {100, 100}, {100, 180});
+            }};
+}
+
 }  // namespace
 
 void draw(Cells& cells, const std::vector<Stroke>& strokes) {
@@ -304,15 +317,10 @@ std::vector<PassCase> passCases() {
                     hasLine(lines, {90, 106}, {90, 94}, 1) && hasLine(lines, {20, 100}, {90, 100}) &&
                     hasLine(lines, {110, 100}, {180, 100});
          }},
-        {"a filled dot on a T's junction is a circle round its edge, the lines whole",
-         {line({20, 100}, {180, 100}, 2), line({100, 100}, {100, 180}, 2), disc({100, 100}, 7)},
-         {},
-         "junction dots",
-         [](const VectorizeContext& c) {
-             const VectorDrawing& d = c.drawing.drawing;
-             return oneCircle(d, {100, 100}, 7) && d.lines.size() == 2 && hasLine(d.lines, {20, 100}, {180, 100}) &&
-                    hasLine(d.lines, {100, 100}, {100, 180});
-         }},
+        dotOnT("a filled dot on a T's junction is a circle round its edge, the lines whole", 7),
+        dotOnT("a filled dot of 8 on a T's junction is a circle round its edge, the lines whole", 8),
+        dotOnT("a filled dot of 10 on a T's junction is a circle round its edge, the lines whole", 10),
+        dotOnT("a filled dot of 12 on a T's junction is a circle round its edge, the lines whole", 12),
         {"a lone dot beside a line is a short line through it",
          {line({20, 40}, {180, 40}), disc({100, 100}, 2)},
          {},
