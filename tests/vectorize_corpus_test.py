@@ -848,6 +848,24 @@ class SmallHeavyRingsScanned(unittest.TestCase):
                                      [f[2] for f in found if f[0] != "LINE"])
 
 
+class FlatArcsIntoCornersScanned(unittest.TestCase):
+    """The front of a floor plan's sink from a scan of a CAD drawing (tests/data/vector, cut by
+    tests/data/make-vector-crops.py): two flat arcs of a heavy pen (38 degrees, 9 dots apart) on one
+    centre, each running into rounded corners at both ends. Each is one ARC of its centre and radius,
+    though the chains along the inner one bend with the corners."""
+
+    ARCS = [((142.12, 251.89), 101.81), ((142.12, 251.89), 110.76)]  # centres (from the bottom left), radii
+
+    def test_arcs(self):
+        found = vectorize(os.path.join(SOURCE, "tests/data/vector/sink-front.tif"), tempfile.mkdtemp())
+        for centre, r in self.ARCS:
+            with self.subTest(radius=r):
+                tolerance = 1.5 + 0.01 * r
+                self.assertEqual(len([f for f in found if f[0] == "ARC" and math.dist(f[2][1:3], centre)
+                                      <= tolerance and abs(f[3] - r) <= tolerance]), 1,
+                                 [f[2] for f in found if f[0] != "LINE"])
+
+
 class PinholeRings(unittest.TestCase, Checks):
     """Rings of a heavy pen at 300 dpi whose hole is 4 to 6 dots across, under a pen, as a floor plan's taps
     are drawn: each one CIRCLE along the middle of its stroke. Square rings of the same sizes, whose holes
@@ -1332,4 +1350,4 @@ class JunctionDots(unittest.TestCase, Checks):
 
 
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1])
+    unittest.main(argv=sys.argv[:1] + sys.argv[3:])

@@ -20,6 +20,7 @@ CROPS = {
     "basin-taps.tif": ("cad-judging-2x/cad-floor-plan-2-2x.tif", 1390, 940, 500),
     "basin-taps-300.tif": ("cad-judging/cad-floor-plan-2.tif", 670, 470, 300),
     "tap-by-a-wall.tif": ("cad-tuning-2x/cad-floor-plan-2x.tif", 1684, 1952, 300),
+    "sink-front.tif": ("cad-judging/cad-floor-plan-2.tif", 680, 1000, 300),
 }
 
 
