@@ -114,7 +114,7 @@ std::vector<Point> middlesOfBarb(Point tip, Point far, double radius, double sid
 }
 
 // The arc of the shaft's radius along the stroke from the shaft's end (tip) to far, when its middles lie on
-// it closely and clearly closer than on a line, and it bends the way the shaft does.
+// it closely and a quarter closer than on a line, and it bends the way the shaft does.
 std::optional<VectorArc> barbArc(const VectorArc& shaft, Point tip, Point far, double width, const InkProbe& ink) {
     const double radius = shaft.radius;
     const double size = length(far - tip);
