@@ -821,14 +821,16 @@ class TouchedCircle(unittest.TestCase):
 class SmallHeavyRingsScanned(unittest.TestCase):
     """Small rings of a heavy pen from scans of CAD drawings (tests/data/vector, cut by
     tests/data/make-vector-crops.py), each one CIRCLE along the middle of its stroke as the drawing has it:
-    the corners of a bridge rectifier, whose hole the ink closed, the lines running into them; a basin's
-    taps, whose stroke is over twice as wide as their hole, beside larger rings, at the page's resolution
-    (holes of 4 to 6 dots) and at twice it; a tap touching a heavy wall line, its stroke near twice as wide
-    as its hole."""
+    the corners of a bridge rectifier, whose hole the ink closed (but for pinholes in two), the lines
+    running into them; a basin's taps, whose stroke is over twice as wide as their hole, beside larger rings,
+    at the page's resolution (holes of 4 to 6 dots) and at twice it; a tap touching a heavy wall line, its
+    stroke near twice as wide as its hole."""
 
     # file: the rings' centres (from the bottom left) and radii in dots
     RINGS = {"diode-bridge-top.tif": [((247.96, 418.48), 6.77)],
              "diode-bridge-right.tif": [((250.12, 250.05), 6.77)],
+             "diode-bridge-bottom.tif": [((250.69, 249.90), 6.77)],
+             "diode-bridge-left.tif": [((177.53, 250.33), 6.77)],
              "basin-taps.tif": [((220.28, 249.76), 11.19), ((278.46, 248.95), 11.19), ((221.01, 302.35), 15.11),
                                 ((279.19, 301.53), 15.11)],
              "basin-taps-300.tif": [((135.11, 124.78), 5.59), ((164.20, 124.37), 5.59), ((135.48, 151.07), 7.55),
@@ -844,6 +846,24 @@ class SmallHeavyRingsScanned(unittest.TestCase):
                     self.assertEqual(len([f for f in found if f[0] == "CIRCLE" and math.dist(f[2][1:3], centre)
                                           <= tolerance and abs(f[3] - r) <= tolerance]), 1,
                                      [f[2] for f in found if f[0] != "LINE"])
+
+
+class FlatArcsIntoCornersScanned(unittest.TestCase):
+    """The front of a floor plan's sink from a scan of a CAD drawing (tests/data/vector, cut by
+    tests/data/make-vector-crops.py): two flat arcs of a heavy pen (38 degrees, 9 dots apart) on one
+    centre, each running into rounded corners at both ends. Each is one ARC of its centre and radius,
+    though the chains along the inner one bend with the corners."""
+
+    ARCS = [((142.12, 251.89), 101.81), ((142.12, 251.89), 110.76)]  # centres (from the bottom left), radii
+
+    def test_arcs(self):
+        found = vectorize(os.path.join(SOURCE, "tests/data/vector/sink-front.tif"), tempfile.mkdtemp())
+        for centre, r in self.ARCS:
+            with self.subTest(radius=r):
+                tolerance = 1.5 + 0.01 * r
+                self.assertEqual(len([f for f in found if f[0] == "ARC" and math.dist(f[2][1:3], centre)
+                                      <= tolerance and abs(f[3] - r) <= tolerance]), 1,
+                                 [f[2] for f in found if f[0] != "LINE"])
 
 
 class PinholeRings(unittest.TestCase, Checks):
@@ -1330,4 +1350,4 @@ class JunctionDots(unittest.TestCase, Checks):
 
 
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1])
+    unittest.main(argv=sys.argv[:1] + sys.argv[3:])

@@ -31,6 +31,14 @@ std::vector<Stroke> crossHatching(double low, double high, double spacing, doubl
 
 namespace {
 
+// The centre turned about the tip by degrees counter-clockwise.
+Point barbCentre(Point centre, Point tip, double degrees) {
+    const double radians = degrees * std::numbers::pi / 180;
+    const Point d = centre - tip;
+    return tip +
+           Point{d.x * std::cos(radians) - d.y * std::sin(radians), d.x * std::sin(radians) + d.y * std::cos(radians)};
+}
+
 double cross(Point o, Point p, Point q) { return (p.x - o.x) * (q.y - o.y) - (p.y - o.y) * (q.x - o.x); }
 
 // A heavy arc over its base line (a weld symbol), hatched inside at 45 degrees both ways every spacing dots.
@@ -54,6 +62,17 @@ std::vector<Stroke> coil(Point first, double radius, int lobes, double width) {
     std::vector<Stroke> strokes;
     for (int lobe = 0; lobe < lobes; ++lobe) {
         strokes.push_back(arc({first.x, first.y + 2 * radius * lobe}, radius, 90, 270, width));
+    }
+    return strokes;
+}
+
+// A curved arrow: an arc round centre from 60 to 120 degrees, its head at the 120 degree end two barbs of
+// 16 degrees, each the arc's circle turned about the tip by 15 degrees one way or the other.
+std::vector<Stroke> curvedArrow(Point centre, double radius) {
+    const Point tip = pointOnCircle(centre, radius, 120);
+    std::vector<Stroke> strokes{arc(centre, radius, 60, 120)};
+    for (const double turn : {-15.0, 15.0}) {
+        strokes.push_back(arc(barbCentre(centre, tip, turn), radius, 104 + turn, 120 + turn));
     }
     return strokes;
 }
@@ -110,6 +129,19 @@ std::size_t linesAlongRow(const std::vector<VectorLine>& lines, double y) {
     return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const VectorLine& line) {
         return std::abs(line.a.y - y) <= 1 && std::abs(line.b.y - y) <= 1;
     }));
+}
+
+// A filled dot of the radius on the junction of a T of thin lines: one circle round its edge, the lines whole.
+PassCase dotOnT(const char* name, double radius) {
+    return {name,
+            {line({20, 100}, {180, 100}, 2), line({100, 100}, {100, 180}, 2), disc({100, 100}, radius)},
+            {},
+            "junction dots",
+            [radius](const VectorizeContext& c) {
+                const VectorDrawing& d = c.drawing.drawing;
+                return oneCircle(d, {100, 100}, radius) && d.lines.size() == 2 &&
+                       hasLine(d.lines, {20, 100}, {180, 100}) && hasLine(d.lines, {100, 100}, {100, 180});
+            }};
 }
 
 }  // namespace
@@ -255,6 +287,15 @@ std::vector<PassCase> passCases() {
              return hasLine(lines, {20, 100}, {180, 100}) && hasLine(lines, {180, 100}, {150, 94}, 1.5) &&
                     hasLine(lines, {150, 94}, {150, 106}, 1.5) && hasLine(lines, {150, 106}, {180, 100}, 1.5);
          }},
+        {"the barbs of a curved arrow, bowing a dot or two, are arcs of its shaft's radius",
+         curvedArrow({100, 20}, 150),
+         {},
+         "curved barbs",
+         [](const VectorizeContext& c) {
+             const Point tip = pointOnCircle({100, 20}, 150, 120);
+             return hasArc(c.drawing.drawing, barbCentre({100, 20}, tip, -15), 150, 2) &&
+                    hasArc(c.drawing.drawing, barbCentre({100, 20}, tip, 15), 150, 2);
+         }},
         {"a small ring cut by its centre lines is one circle, the lines whole",
          {ring({100, 100}, 14), line({60, 100}, {140, 100}, 2), line({100, 60}, {100, 140}, 2)},
          {},
@@ -276,15 +317,10 @@ std::vector<PassCase> passCases() {
                     hasLine(lines, {90, 106}, {90, 94}, 1) && hasLine(lines, {20, 100}, {90, 100}) &&
                     hasLine(lines, {110, 100}, {180, 100});
          }},
-        {"a filled dot on a T's junction is a circle round its edge, the lines whole",
-         {line({20, 100}, {180, 100}, 2), line({100, 100}, {100, 180}, 2), disc({100, 100}, 7)},
-         {},
-         "junction dots",
-         [](const VectorizeContext& c) {
-             const VectorDrawing& d = c.drawing.drawing;
-             return oneCircle(d, {100, 100}, 7) && d.lines.size() == 2 && hasLine(d.lines, {20, 100}, {180, 100}) &&
-                    hasLine(d.lines, {100, 100}, {100, 180});
-         }},
+        dotOnT("a filled dot on a T's junction is a circle round its edge, the lines whole", 7),
+        dotOnT("a filled dot of 8 on a T's junction is a circle round its edge, the lines whole", 8),
+        dotOnT("a filled dot of 10 on a T's junction is a circle round its edge, the lines whole", 10),
+        dotOnT("a filled dot of 12 on a T's junction is a circle round its edge, the lines whole", 12),
         {"a lone dot beside a line is a short line through it",
          {line({20, 40}, {180, 40}), disc({100, 100}, 2)},
          {},

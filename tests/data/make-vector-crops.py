@@ -15,9 +15,12 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 CROPS = {
     "diode-bridge-top.tif": ("cad-judging/cad-diodes-2.tif", 198, 1821, 500),
     "diode-bridge-right.tif": ("cad-judging/cad-diodes-2.tif", 469, 1721, 500),
+    "diode-bridge-bottom.tif": ("cad-judging/cad-diodes-2.tif", 200, 1448, 500),
+    "diode-bridge-left.tif": ("cad-judging/cad-diodes-2.tif", 0, 1716, 500),
     "basin-taps.tif": ("cad-judging-2x/cad-floor-plan-2-2x.tif", 1390, 940, 500),
     "basin-taps-300.tif": ("cad-judging/cad-floor-plan-2.tif", 670, 470, 300),
     "tap-by-a-wall.tif": ("cad-tuning-2x/cad-floor-plan-2x.tif", 1684, 1952, 300),
+    "sink-front.tif": ("cad-judging/cad-floor-plan-2.tif", 680, 1000, 300),
 }
 
 

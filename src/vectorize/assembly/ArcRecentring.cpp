@@ -28,6 +28,10 @@ constexpr double kLeastSweep = 90;  // degrees: a flatter arc's middles fix its 
 // cusps up to a fifth too small.
 constexpr double kFarthestMove = 0.25;
 constexpr double kCloser = 0.8;  // the middles' mean squared distance from the new circle, of the old's
+// Flatter arcs, down to kLeastFlatSweep, are refitted in their own pass only, and taken when a little closer.
+constexpr double kLeastFlatSweep = 10;
+constexpr double kCloserFlat = 0.9;
+constexpr double kEndLook = 0.02;  // of the sweep inside each end, where a flat arc's stroke runs into a corner
 
 // The middles of the arc's stroke, one for each dot along it (kMostRays at most) but for its ends, where the ink
 // crossed is no wider than the stroke's most common width; none when too few rays find the stroke alone.
@@ -58,12 +62,9 @@ std::vector<Point> strokeMiddles(const InkProbe& ink, const VectorArc& arc, doub
     return static_cast<int>(middles.size()) >= least ? middles : std::vector<Point>{};
 }
 
-}  // namespace
-
-std::optional<VectorArc> arcOnStrokeMiddles(const VectorArc& arc, double width, const InkProbe& ink, double tolerance) {
-    if (sweepDegrees(arc.startDegrees, arc.endDegrees) < kLeastSweep) {
-        return std::nullopt;
-    }
+// The arc refitted to its stroke's middles, taken when they lie closer to the new circle by the share closer.
+std::optional<VectorArc> refitted(const VectorArc& arc, double width, const InkProbe& ink, double tolerance,
+                                  double closer) {
     const CircleFit old{arc.centre, arc.radius, true};
     CircleFit fit = old;
     std::vector<Point> middles;
@@ -99,7 +100,7 @@ std::optional<VectorArc> arcOnStrokeMiddles(const VectorArc& arc, double width, 
     }
     const double reach = kFarthestMove * arc.radius;
     if (length(fit.centre - old.centre) > reach || std::abs(fit.radius - old.radius) > reach ||
-        squaredCircleError(middles, fit) > kCloser * squaredCircleError(middles, old) ||
+        squaredCircleError(middles, fit) > closer * squaredCircleError(middles, old) ||
         largestCircleDistance(middles, fit) > tolerance) {
         return std::nullopt;
     }
@@ -108,11 +109,44 @@ std::optional<VectorArc> arcOnStrokeMiddles(const VectorArc& arc, double width, 
     return VectorArc{fit.centre, fit.radius, angleDegrees(fit.centre, start), angleDegrees(fit.centre, end)};
 }
 
+// Whether the stroke turns in off the arc's circle at both ends, by more than half its width just inside
+// each: a flat stroke running into rounded corners, whose chains bent with the corners.
+bool turnsInAtBothEnds(const VectorArc& arc, double width, const InkProbe& ink) {
+    const double sweep = sweepDegrees(arc.startDegrees, arc.endDegrees);
+    for (const double degrees : {arc.startDegrees + kEndLook * sweep, arc.endDegrees - kEndLook * sweep}) {
+        const auto crossing = ink.strokeCrossingNear(arc.centre, pointOnCircle({0, 0}, 1, degrees), arc.radius, width);
+        if (!crossing || crossing->middle > arc.radius - width / 2) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<VectorArc> arcOnStrokeMiddles(const VectorArc& arc, double width, const InkProbe& ink, double tolerance) {
+    if (sweepDegrees(arc.startDegrees, arc.endDegrees) < kLeastSweep) {
+        return std::nullopt;
+    }
+    return refitted(arc, width, ink, tolerance, kCloser);
+}
+
 void centreArcsOnStrokes(WideDrawing& wide, const InkProbe& ink, double tolerance, WorkerPool& pool) {
     std::vector<VectorArc>& arcs = wide.drawing.arcs;
-    // Each arc is refitted from the ink alone, in a place of its own.
+    // Each arc is refitted from the ink alone, in a place of its own; a flat one (a stroke running into
+    // rounded corners, whose chains bend with the corners at its ends) when its middles lie a little closer.
     pool.run(arcs.size(), [&](std::size_t i, std::int32_t) {
-        if (const std::optional<VectorArc> arc = arcOnStrokeMiddles(arcs[i], wide.arcWidths[i], ink, tolerance)) {
+        const double sweep = sweepDegrees(arcs[i].startDegrees, arcs[i].endDegrees);
+        std::optional<VectorArc> arc;
+        if (sweep >= kLeastSweep) {
+            arc = refitted(arcs[i], wide.arcWidths[i], ink, tolerance, kCloser);
+        } else if (sweep >= kLeastFlatSweep) {
+            arc = refitted(arcs[i], wide.arcWidths[i], ink, tolerance, kCloserFlat);
+            if (arc && !turnsInAtBothEnds(*arc, wide.arcWidths[i], ink)) {
+                arc.reset();
+            }
+        }
+        if (arc) {
             arcs[i] = *arc;
         }
     });

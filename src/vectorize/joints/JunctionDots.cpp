@@ -17,6 +17,7 @@
 #include "vectorize/geometry/EntityWalk.h"
 #include "vectorize/geometry/Fitting.h"
 #include "vectorize/index/CircleCells.h"
+#include "vectorize/joints/LinesAtDots.h"
 #include "vectorize/raster/InkProbe.h"
 #include "vectorize/raster/InkRay.h"
 
@@ -282,7 +283,6 @@ std::optional<Point> edgeCentre(const InkProbe& ink, const Tolerances& sizes, Po
 
 // Drops what was drawn of the discs' rims: the lines and arcs within a disc, up to half their stroke and
 // kRimReach beyond its edge.
-constexpr double kRimReach = 1.5;  // dots
 
 void dropRimPieces(const CircleCells& edges, WideDrawing& wide, const Tick& tick) {
     const auto within = [&](Point p, double width) { return edges.covers(p, width / 2 + kRimReach); };
@@ -304,26 +304,6 @@ void dropRimPieces(const CircleCells& edges, WideDrawing& wide, const Tick& tick
         dropped[lines.size() + i] = inside;
     }
     dropMarkedEntities(wide, dropped);
-}
-
-// Ends each line that runs into a disc along its radius at the disc's centre, where the lines meet.
-void meetAtCentres(const CircleCells& edges, WideDrawing& wide, const Tick& tick) {
-    for (std::size_t i = 0; i < wide.drawing.lines.size(); ++i) {
-        tick();
-        VectorLine& line = wide.drawing.lines[i];
-        const double width = wide.lineWidths[i];
-        const Point direction = unit(line.b - line.a);
-        for (auto [end, other] : {std::pair{&line.a, line.b}, std::pair{&line.b, line.a}}) {
-            const VectorCircle* disc = edges.around(*end, width / 2 + kRimReach);
-            if (disc == nullptr || length(other - disc->centre) <= disc->radius) {
-                continue;
-            }
-            const Point foot = footOnLine(disc->centre, line.a, direction);
-            if (length(foot - disc->centre) <= std::max(kRimReach, width / 2)) {
-                *end = foot;
-            }
-        }
-    }
 }
 
 // The width of the line's ink where it runs into or through the disc, measured square to it two radii and
@@ -352,6 +332,8 @@ void measureLineAt(const InkProbe& ink, const VectorLine& line, double width, co
 // hole under 1.5 pens across): the CIRCLE runs along that stroke's middle, half their width inside the
 // edge. A wider disc, or one no line runs into, is a filled dot, drawn round its edge.
 constexpr double kWidestClosedRing = 1.75;  // pens: the edge's radius
+// Dots a filled dot's CIRCLE drawn already may lie inside its edge: more is the middle of its hollowed rim.
+constexpr double kInsideEdge = 1;
 
 std::optional<std::pair<VectorCircle, double>> closedRing(const Disc& disc, const WideDrawing& wide,
                                                           const InkProbe& ink) {
@@ -424,11 +406,15 @@ void replaceJunctionDots(const VirtualVram& grid, FilledCores& cores, const Tole
         return k.has_value();
     });
     dropRimPieces(edges, wide, tick);
-    meetAtCentres(edges, wide, tick);
+    meetAtDotCentres(edges, wide, tick);
     for (const auto& [disc, k] : closed) {
         if (const auto ring = closedRing(disc, wide, ink)) {
             drawing.circles[k] = ring->first;
             wide.circleWidths[k] = ring->second;
+        } else if (drawing.circles[k].radius < disc.edge.radius - kInsideEdge) {
+            // A filled dot hollowed to its rim was drawn along the rim's middle: it goes round its edge.
+            drawing.circles[k] = disc.edge;
+            wide.circleWidths[k] = disc.edge.radius;
         }
     }
     for (const Disc& disc : discs) {

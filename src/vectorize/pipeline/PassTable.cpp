@@ -23,6 +23,7 @@
 #include "vectorize/rounds/ShoulderFillets.h"
 #include "vectorize/symbols/Arrowheads.h"
 #include "vectorize/symbols/Blobs.h"
+#include "vectorize/symbols/CurvedBarbs.h"
 #include "vectorize/symbols/DashedCircles.h"
 #include "vectorize/symbols/HatchLines.h"
 
@@ -93,6 +94,7 @@ void fillets(Context& c) {
 }
 void dashedCircles(Context& c) { gatherDashedCircles(c.drawing, *c.strokeInk, c.tolerances, c.tick); }
 void arrowheads(Context& c) { outlineArrowheads(c.drawing, *c.despeckledInk, c.tolerances, c.tick); }
+void curvedBarbs(Context& c) { bendCurvedBarbs(c.drawing, *c.strokeInk, c.tolerances, c.tick); }
 void overlappingArcs(Context& c) {
     mergeOverlappingArcs(c.drawing, *c.strokeInk, *c.despeckledInk, c.tolerances.entity, c.pool, c.tick);
 }
@@ -157,6 +159,7 @@ constexpr std::array kPasses{
     VectorPass{"fillets", "", Joining, noItems, fillets},
     VectorPass{"dashed circles", "破線の円と矢印をまとめる", Joining, entityItems, dashedCircles},
     VectorPass{"arrowheads", "", Joining, noItems, arrowheads},
+    VectorPass{"curved barbs", "", Joining, noItems, curvedBarbs},
     VectorPass{"overlapping arcs", "", Joining, noItems, overlappingArcs},
     VectorPass{"degenerate", "", Joining, noItems, degenerate},
     VectorPass{"ink groups", "黒い部分の塊を調べる", Joining, rowItems, inkGroups},

@@ -16,6 +16,8 @@ namespace {
 
 using Row = std::vector<std::uint64_t>;
 
+constexpr std::int32_t kPinhole = 1;  // cells across a gap in a row that the interior seen closes
+
 // Sets cells first .. last of a row of words, the leftmost cell in a word's most significant bit.
 void setCells(Row& row, std::int32_t first, std::int32_t last) {
     for (std::int32_t x = first; x <= last;) {
@@ -41,6 +43,18 @@ bool erodeAlongRow(const std::vector<LineSegment>& runs, std::int32_t rim, bool 
         }
     }
     return any;
+}
+
+// The runs of a row with the gaps of up to gap cells between them closed: pinholes the scan left in a filled dot.
+void bridgeGaps(const std::vector<LineSegment>& runs, std::int32_t gap, std::vector<LineSegment>& bridged) {
+    bridged.clear();
+    for (const LineSegment& run : runs) {
+        if (!bridged.empty() && run.StartX - (bridged.back().StartX + bridged.back().SpanX) <= gap) {
+            bridged.back().SpanX = run.StartX + run.SpanX - bridged.back().StartX;
+        } else {
+            bridged.push_back(run);
+        }
+    }
 }
 
 // Finds the interior of a grid's rows as their runs come in, bottom row first: the line cells farther than
@@ -217,11 +231,14 @@ bool hollowFilledAreas(const VirtualVram& grid, std::int32_t rim, HollowedGrid& 
     if (interiorSeen && height >= 2 * seenRim + 1) {
         seen.emplace(seenRim, words, height);
     }
+    // The interior seen looks through pinholes: a filled dot's core lies as deep with them as without.
+    std::vector<LineSegment> bridged;
     const auto erode = [&](std::int32_t y, const std::vector<LineSegment>& runs) {
         toolkit.doEvents(static_cast<std::int64_t>(words) * (2 * rim + 1));
         erosion.add(y, runs, clearRow);
         if (seen) {
-            seen->add(y, runs, interiorSeen);
+            bridgeGaps(runs, kPinhole, bridged);
+            seen->add(y, bridged, interiorSeen);
         }
     };
     forEachRowsRuns(grid, &pool, erode);
