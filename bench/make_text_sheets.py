@@ -3,7 +3,7 @@
 """Scanned drawing sheets with known text: a frame, a Japanese title block (設計, 尺度, 品名 ...), a part with
 dimension lines and their values (φ, ±, °, R, M, ×), values turned 90°, 270°, 30° and 45°, English labels,
 balloons, and text touching dimension lines and table cell lines. Drawn with TrueType fonts (IPA Gothic,
-DejaVu Sans) and scanned as make_vector_drawings.py does (blur, noise, dust; Group 4 TIFF with its
+DejaVu Sans) or, on the text-stroke sheets, with CAD's single-stroke fonts (stroke_font.py), and scanned as make_vector_drawings.py does (blur, noise, dust; Group 4 TIFF with its
 resolution).
 
 Beside each TIFF a JSON: the geometry in vector_score.py's format (lines, circles, arcs, text_boxes) and
@@ -11,7 +11,8 @@ texts: each line's string, insertion (the start of its baseline, dots, y from th
 cap height; for a line with Japanese characters the height of 田), angle (degrees counter-clockwise),
 length (dots along the baseline).
 
-make_text_sheets.py FOLDER [NAME ...]   (the sheets of SHEETS, or the named ones)"""
+make_text_sheets.py FOLDER [NAME ...] [--missing]   (the sheets of SHEETS, or the named ones; with --missing
+only those not in FOLDER yet)"""
 import json
 import math
 import os
@@ -22,11 +23,30 @@ from PIL import Image, ImageChops, ImageDraw, ImageFont
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from make_vector_drawings import SUPER, render  # noqa: E402
+from stroke_font import CAP, StrokeFont  # noqa: E402
 
 GOTHIC = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf"
 SANS = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 PEN_MM = 0.35
 THIN_MM = 0.25
+# The single-stroke fonts a CAD program plots with (LibreCAD's): ISO 3098 lettering and a JIS kanji font.
+STROKE_LATIN = "stroke:iso"
+STROKE_JAPANESE = "stroke:kst32b"
+STROKE_FONTS = {}
+
+
+def stroke_font(font):
+    """The StrokeFont of a "stroke:NAME" font, or None for a TrueType font's path."""
+    if not font.startswith("stroke:"):
+        return None
+    if font not in STROKE_FONTS:
+        STROKE_FONTS[font] = StrokeFont(font[len("stroke:"):])
+    return STROKE_FONTS[font]
+
+
+def stroke_string(font, string):
+    """The string as the font draws it: a diameter sign the font lacks as ⌀."""
+    return "".join("⌀" if c == "φ" and c not in font.glyphs else c for c in string)
 
 
 def has_japanese(text):
@@ -34,8 +54,10 @@ def has_japanese(text):
 
 
 class Sheet:
-    def __init__(self, width_mm, height_mm, dpi, rng):
+    def __init__(self, width_mm, height_mm, dpi, rng, stroke=False):
         self.dpm = dpi / 25.4
+        # The fonts text is drawn in, by the TrueType font asked for: CAD's stroke fonts on a plotted sheet.
+        self.fonts = {SANS: STROKE_LATIN, GOTHIC: STROKE_JAPANESE} if stroke else {SANS: SANS, GOTHIC: GOTHIC}
         self.width, self.height = round(width_mm * self.dpm), round(height_mm * self.dpm)
         self.dpi, self.rng = dpi, rng
         self.lines, self.circles, self.arcs, self.texts = [], [], [], []
@@ -54,7 +76,10 @@ class Sheet:
         self.circles.append({"c": self.dots(c), "r": r * self.dpm, "w": pen * self.dpm})
 
     def text(self, string, at, height_mm, angle=0, font=SANS):
-        self.texts.append({"text": string, "at": at, "mm": height_mm, "angle": angle, "font": font})
+        self.texts.append({"text": string, "at": at, "mm": height_mm, "angle": angle, "font": self.fonts[font]})
+
+    def text_length(self, string, height_mm, font=SANS):
+        return text_length(string, height_mm, self.fonts[font])
 
     def dimension(self, a, b, offset, value, height=3.5, touching=False):
         """A dimension between a and b, its line offset mm to the left of a→b, the value above it (on it
@@ -68,7 +93,7 @@ class Sheet:
         self.line(a, (pa[0] + nx * 1.5, pa[1] + ny * 1.5), THIN_MM)
         self.line(b, (pb[0] + nx * 1.5, pb[1] + ny * 1.5), THIN_MM)
         self.line(pa, pb, THIN_MM)
-        advance = text_length(value, height, SANS)
+        advance = self.text_length(value, height)
         lift = -0.03 * height if touching else 0.8
         start = (length - advance) / 2
         at = (pa[0] + ux * start + nx * lift, pa[1] + uy * start + ny * lift)
@@ -83,26 +108,52 @@ def font_for(path, height_dots, string):
 
 
 def text_length(string, height_mm, path):
+    stroke = stroke_font(path)
+    if stroke:
+        return stroke.layout(stroke_string(stroke, string))[1] * height_mm / CAP
     font = font_for(path, 1000, string)
     return font.getlength(string) * height_mm / 1000
+
+
+def draw_strokes(image, to, sheet, entry):
+    """Draws one text in a stroke font with a thin pen, turned about its insertion point; returns its
+    length in dots."""
+    font = stroke_font(entry["font"])
+    polylines, length = font.layout(stroke_string(font, entry["text"]))
+    scale = entry["mm"] * sheet.dpm / CAP
+    c, s = math.cos(math.radians(entry["angle"])), math.sin(math.radians(entry["angle"]))
+    x0, y0 = sheet.dots(entry["at"])
+    draw = ImageDraw.Draw(image)
+    pen = max(1, round(THIN_MM * sheet.dpm * SUPER))
+    for line in polylines:
+        points = [to((x0 + (u * c - v * s) * scale, y0 + (u * s + v * c) * scale)) for u, v in line]
+        if len(points) == 1:
+            points.append(points[0])
+        draw.line(points, fill=0, width=pen, joint="curve")
+        for p in (points[0], points[-1]):  # round pen ends
+            draw.ellipse([p[0] - pen / 2, p[1] - pen / 2, p[0] + pen / 2, p[1] + pen / 2], fill=0)
+    return length * scale
 
 
 def draw_text(image, to, sheet, entry):
     """Draws one text turned about its insertion point; returns its truth."""
     height = entry["mm"] * sheet.dpm
-    font = font_for(entry["font"], height * SUPER, entry["text"])
-    advance = font.getlength(entry["text"])
-    radius = int(advance + 3 * height * SUPER) + 4
-    canvas = Image.new("L", (2 * radius, 2 * radius), 255)
-    ImageDraw.Draw(canvas).text((radius, radius), entry["text"], font=font, fill=0, anchor="ls")
-    canvas = canvas.rotate(entry["angle"], center=(radius, radius), resample=Image.BICUBIC, fillcolor=255)
     insertion = sheet.dots(entry["at"])
-    cx, cy = to(insertion)
-    left, top = round(cx - radius), round(cy - radius)
-    region = image.crop((left, top, left + 2 * radius, top + 2 * radius))
-    image.paste(ImageChops.darker(region, canvas), (left, top))
+    if stroke_font(entry["font"]):
+        length = draw_strokes(image, to, sheet, entry)
+    else:
+        font = font_for(entry["font"], height * SUPER, entry["text"])
+        advance = font.getlength(entry["text"])
+        radius = int(advance + 3 * height * SUPER) + 4
+        canvas = Image.new("L", (2 * radius, 2 * radius), 255)
+        ImageDraw.Draw(canvas).text((radius, radius), entry["text"], font=font, fill=0, anchor="ls")
+        canvas = canvas.rotate(entry["angle"], center=(radius, radius), resample=Image.BICUBIC, fillcolor=255)
+        cx, cy = to(insertion)
+        left, top = round(cx - radius), round(cy - radius)
+        region = image.crop((left, top, left + 2 * radius, top + 2 * radius))
+        image.paste(ImageChops.darker(region, canvas), (left, top))
+        length = advance / SUPER
     c, s = math.cos(math.radians(entry["angle"])), math.sin(math.radians(entry["angle"]))
-    length = advance / SUPER
     corners = [(insertion[0] + u * c - v * s, insertion[1] + u * s + v * c)
                for u in (0, length) for v in (-0.35 * height, 1.15 * height)]
     return {"text": entry["text"], "insertion": insertion, "height": height, "angle": entry["angle"] % 360,
@@ -167,14 +218,14 @@ def balloons(sheet, x, y):
         centre = (x + 14 * k, y)
         sheet.circle(centre, 4)
         sheet.line((centre[0] + 2.8, centre[1] + 2.8), (centre[0] + 9, centre[1] + 10), THIN_MM)
-        advance = text_length(str(k + 1), 3.5, SANS)
+        advance = sheet.text_length(str(k + 1), 3.5)
         sheet.text(str(k + 1), (centre[0] - advance / 2, centre[1] - 1.75), 3.5)
 
 
-def make(folder, name, paper, dpi, seed, touching=True):
+def make(folder, name, paper, dpi, seed, touching=True, stroke=False):
     rng = random.Random(seed)
     width_mm, height_mm = paper
-    sheet = Sheet(width_mm, height_mm, dpi, rng)
+    sheet = Sheet(width_mm, height_mm, dpi, rng, stroke)
     sheet.box(8, 8, width_mm - 8, height_mm - 8, 0.5)
     if width_mm > 200:
         title_block(sheet, width_mm - 8, 8, touching)
@@ -203,10 +254,14 @@ def make(folder, name, paper, dpi, seed, touching=True):
 
 A4 = (297, 210)
 SHEETS = {"text-a4-300": (A4, 300, 31), "text-a4-200": (A4, 200, 32), "text-a4-400": (A4, 400, 33),
-          "text-a4-250": (A4, 250, 34), "text-small-300": ((150, 100), 300, 35)}
+          "text-a4-250": (A4, 250, 34), "text-small-300": ((150, 100), 300, 35),
+          # Plotted in CAD's stroke fonts (ISO 3098 and a JIS kanji font), as most scanned drawings are.
+          "text-stroke-300": (A4, 300, 36, True, True), "text-stroke-200": (A4, 200, 37, True, True)}
 
 if __name__ == "__main__":
     folder = sys.argv[1]
     os.makedirs(folder, exist_ok=True)
-    for name in sys.argv[2:] or SHEETS:
-        make(folder, name, *SHEETS[name])
+    names = [a for a in sys.argv[2:] if a != "--missing"] or SHEETS
+    for name in names:
+        if "--missing" not in sys.argv or not os.path.exists(f"{folder}/{name}.tif"):
+            make(folder, name, *SHEETS[name])
