@@ -34,6 +34,8 @@ Extent along(const Glyph& g, bool upright) { return upright ? Extent{g.bottom, g
 
 using GlyphSets = DisjointSets<std::size_t>;
 
+double glyphSize(const Glyph& g) { return std::max(g.width(), g.height()); }
+
 bool similarSizes(double a, double b, double smallest) {
     return std::min(a, b) < smallest || std::max(a, b) <= kGreatestSizeRatio * std::min(a, b);
 }
@@ -44,7 +46,9 @@ GlyphSets joinAligned(const std::vector<Glyph>& glyphs, const std::vector<bool>&
     GlyphSets sets(glyphs.size());
     std::vector<std::size_t> order;
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        if (marked[i]) {
+        // Dust joins a line only inside its box (joinEnclosed): between two lines of a table's cells it
+        // would join them into a column.
+        if (marked[i] && glyphSize(glyphs[i]) >= smallest / 2) {
             order.push_back(i);
         }
     }
@@ -208,8 +212,6 @@ void joinWords(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked
         }
     }
 }
-
-double glyphSize(const Glyph& g) { return std::max(g.width(), g.height()); }
 
 // Whether the glyph runs across or up, as a 1, an l or a dash does, rather than askew.
 bool runsAcrossOrUp(const Glyph& g) {
