@@ -1,0 +1,201 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "text/LineJoins.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace kelvarin {
+
+namespace {
+
+constexpr double kGapPerHeight = 0.9;        // the widest gap between neighbours, in glyph heights
+constexpr double kLeastOverlap = 0.5;        // of the smaller glyph's height
+constexpr double kGreatestSizeRatio = 2.5;   // between two glyphs of a line both longer than the smallest
+constexpr double kWordSpacePerHeight = 1.5;  // the widest space between the words of a line
+constexpr double kSameLineHeights = 1.3;     // the greatest ratio of two words' heights
+constexpr double kWordOverlap = 0.7;         // across, of the taller word's height
+
+struct Extent {
+    std::int32_t low;
+    std::int32_t high;
+    std::int32_t size() const { return high - low + 1; }
+};
+
+Extent across(const Glyph& g, bool upright) { return upright ? Extent{g.left, g.right} : Extent{g.bottom, g.top}; }
+Extent along(const Glyph& g, bool upright) { return upright ? Extent{g.bottom, g.top} : Extent{g.left, g.right}; }
+
+struct Box {
+    Extent along;
+    Extent across;
+};
+
+// The boxes of the lines joined along rows (upright false) or columns, by their roots: a line has two
+// marked glyphs or more.
+struct LineBoxes {
+    std::vector<std::size_t> members;       // marked glyphs by root
+    std::vector<std::optional<Box>> boxes;  // by root
+    std::vector<std::size_t> lines;         // the roots of lines, by the start of their boxes along
+};
+
+LineBoxes lineBoxes(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets) {
+    LineBoxes found;
+    found.members.assign(sets.size(), 0);
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        found.members[sets.find(i)] += marked[i] ? 1 : 0;
+    }
+    found.boxes.resize(sets.size());
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        const std::size_t r = sets.find(i);
+        if (!marked[i] || found.members[r] < 2) {
+            continue;
+        }
+        const Extent a = along(glyphs[i], upright), c = across(glyphs[i], upright);
+        if (!found.boxes[r]) {
+            found.boxes[r] = Box{a, c};
+        }
+        Box& box = *found.boxes[r];
+        box.along = {std::min(box.along.low, a.low), std::max(box.along.high, a.high)};
+        box.across = {std::min(box.across.low, c.low), std::max(box.across.high, c.high)};
+    }
+    for (std::size_t r = 0; r < found.boxes.size(); ++r) {
+        if (found.boxes[r]) {
+            found.lines.push_back(r);
+        }
+    }
+    std::sort(found.lines.begin(), found.lines.end(),
+              [&](std::size_t a, std::size_t b) { return found.boxes[a]->along.low < found.boxes[b]->along.low; });
+    return found;
+}
+
+}  // namespace
+
+double glyphSize(const Glyph& g) { return std::max(g.width(), g.height()); }
+
+bool similarSizes(double a, double b, double smallest) {
+    return std::min(a, b) < smallest || std::max(a, b) <= kGreatestSizeRatio * std::min(a, b);
+}
+
+GlyphSets joinAligned(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright,
+                      double smallest) {
+    GlyphSets sets(glyphs.size());
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        // Dust joins a line only inside its box (joinEnclosed): between two lines of a table's cells it
+        // would join them into a column.
+        if (marked[i] && glyphSize(glyphs[i]) >= smallest / 2) {
+            order.push_back(i);
+        }
+    }
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return along(glyphs[a], upright).low < along(glyphs[b], upright).low;
+    });
+    std::int32_t largest = 0;
+    for (const Glyph& g : glyphs) {
+        largest = std::max(largest, across(g, upright).size());
+    }
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const Glyph& a = glyphs[order[i]];
+        const Extent aAlong = along(a, upright);
+        const Extent aAcross = across(a, upright);
+        for (std::size_t j = i + 1; j < order.size(); ++j) {
+            const Glyph& b = glyphs[order[j]];
+            const Extent bAlong = along(b, upright);
+            if (bAlong.low - aAlong.high > kGapPerHeight * largest) {
+                break;
+            }
+            const Extent bAcross = across(b, upright);
+            const double height = std::max(aAcross.size(), bAcross.size());
+            const double gap = std::max(bAlong.low - aAlong.high, aAlong.low - bAlong.high) - 1;
+            const double overlap = std::min(aAcross.high, bAcross.high) - std::max(aAcross.low, bAcross.low) + 1;
+            if (gap <= kGapPerHeight * height && overlap >= kLeastOverlap * std::min(aAcross.size(), bAcross.size()) &&
+                similarSizes(aAcross.size(), bAcross.size(), smallest)) {
+                sets.join(order[j], order[i]);
+            }
+        }
+    }
+    return sets;
+}
+
+void joinEnclosed(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets) {
+    const LineBoxes found = lineBoxes(glyphs, marked, upright, sets);
+    std::vector<std::int32_t> starts;
+    for (const std::size_t r : found.lines) {
+        starts.push_back(found.boxes[r]->along.low);
+    }
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        if (!marked[i] || found.members[sets.find(i)] != 1) {
+            continue;
+        }
+        const Extent a = along(glyphs[i], upright), c = across(glyphs[i], upright);
+        const auto end = std::upper_bound(starts.begin(), starts.end(), a.low);
+        for (auto k = starts.begin(); k != end; ++k) {
+            const std::size_t line = found.lines[static_cast<std::size_t>(k - starts.begin())];
+            const Box& box = *found.boxes[line];
+            if (a.high <= box.along.high && c.low >= box.across.low && c.high <= box.across.high) {
+                sets.join(line, i);
+                break;
+            }
+        }
+    }
+}
+
+void joinCommas(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets) {
+    constexpr double kLeast = 0.15;       // a comma's size, of the line's height; smaller is dust
+    constexpr double kMost = 0.5;         // larger is a glyph
+    constexpr double kReachBelow = 0.35;  // how far below the baseline its tail reaches
+    constexpr double kHeadAbove = 0.5;    // how far above the baseline its head reaches at most
+    const LineBoxes found = lineBoxes(glyphs, marked, upright, sets);
+    std::vector<std::vector<Extent>> membersAlong(sets.size());
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        if (marked[i] && found.boxes[sets.find(i)]) {
+            membersAlong[sets.find(i)].push_back(along(glyphs[i], upright));
+        }
+    }
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        if (!marked[i] || found.members[sets.find(i)] != 1) {
+            continue;
+        }
+        const Extent a = along(glyphs[i], upright), c = across(glyphs[i], upright);
+        for (const std::size_t line : found.lines) {
+            const Box& box = *found.boxes[line];
+            const double height = box.across.size();
+            const double size = std::max(a.size(), c.size());
+            const bool between = a.low > box.along.low && a.high < box.along.high;
+            const bool below = c.low < box.across.low && c.low >= box.across.low - kReachBelow * height &&
+                               c.high > box.across.low && c.high <= box.across.low + kHeadAbove * height;
+            const bool above = c.high > box.across.high && c.high <= box.across.high + kReachBelow * height &&
+                               c.low < box.across.high && c.low >= box.across.high - kHeadAbove * height;
+            const bool hangs = below || (upright && above);
+            const bool clear = std::none_of(membersAlong[line].begin(), membersAlong[line].end(), [&](Extent m) {
+                return std::min(m.high, a.high) - std::max(m.low, a.low) + 1 > a.size() / 2;
+            });
+            if (between && hangs && clear && size >= kLeast * height && size <= kMost * height) {
+                sets.join(line, i);
+                break;
+            }
+        }
+    }
+}
+
+void joinWords(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets) {
+    const LineBoxes found = lineBoxes(glyphs, marked, upright, sets);
+    const auto& boxes = found.boxes;
+    for (std::size_t i = 0; i < found.lines.size(); ++i) {
+        const Box& a = *boxes[found.lines[i]];
+        for (std::size_t j = i + 1; j < found.lines.size(); ++j) {
+            const Box& b = *boxes[found.lines[j]];
+            const double height = std::max(a.across.size(), b.across.size());
+            if (b.along.low - a.along.high > kWordSpacePerHeight * height) {
+                continue;  // the next may start later still: the boxes are in order of their starts only
+            }
+            const double overlap = std::min(a.across.high, b.across.high) - std::max(a.across.low, b.across.low) + 1;
+            const bool sameHeight = std::max(a.across.size(), b.across.size()) <=
+                                    kSameLineHeights * std::min(a.across.size(), b.across.size());
+            if (b.along.low > a.along.high && sameHeight && overlap >= kWordOverlap * height) {
+                sets.join(found.lines[i], found.lines[j]);
+            }
+        }
+    }
+}
+
+}  // namespace kelvarin
