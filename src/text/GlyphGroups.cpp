@@ -10,6 +10,7 @@
 #include "common/Toolkit.h"
 #include "convert/RunScan.h"
 #include "text/LinePieces.h"
+#include "vectorize/geometry/Fitting.h"
 #include "vectorize/raster/RunGroups.h"
 
 namespace kelvarin {
@@ -184,6 +185,60 @@ bool isOpenStroke(const Glyph& glyph) {
     return length <= kStraightness * std::hypot(glyph.width(), glyph.height());
 }
 
+bool hasStraightStretch(const Glyph& glyph, double least) {
+    constexpr double kStepDegrees = 2;
+    constexpr double kBand = 3;        // dots across: the bands two neighbours of which hold a stroke
+    constexpr double kLongestGap = 2;  // dots along a stroke without ink (noise, a pinhole)
+    if (std::hypot(glyph.width(), glyph.height()) < least) {
+        return false;
+    }
+    std::vector<Point> cells;
+    for (const LineSegment& run : glyph.runs) {
+        for (std::int32_t x = run.StartX; x < run.StartX + run.SpanX; ++x) {
+            cells.push_back({double(x - glyph.left), double(run.StartY - glyph.bottom)});
+        }
+    }
+    // In each direction the cells are cut into bands along it; a stroke lies in two neighbouring bands,
+    // its cells along it without a longer gap.
+    std::vector<std::pair<std::int64_t, double>> banded(cells.size());
+    for (double degrees = 0; degrees < 180; degrees += kStepDegrees) {
+        const double radians = degrees * std::numbers::pi / 180;
+        const Point along{std::cos(radians), std::sin(radians)};
+        const Point across{-along.y, along.x};
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            banded[i] = {static_cast<std::int64_t>(std::floor(dot(cells[i], across) / kBand)), dot(cells[i], along)};
+        }
+        std::sort(banded.begin(), banded.end());
+        // Each band's positions, then each pair of neighbouring bands merged.
+        for (std::size_t first = 0; first < banded.size();) {
+            std::size_t next = first;
+            while (next < banded.size() && banded[next].first == banded[first].first) {
+                ++next;
+            }
+            std::size_t last = next;
+            while (last < banded.size() && banded[last].first == banded[first].first + 1) {
+                ++last;
+            }
+            std::vector<double> positions;
+            for (std::size_t i = first; i < last; ++i) {
+                positions.push_back(banded[i].second);
+            }
+            std::sort(positions.begin(), positions.end());
+            double start = positions.front();
+            for (std::size_t i = 1; i < positions.size(); ++i) {
+                if (positions[i] - positions[i - 1] > kLongestGap) {
+                    start = positions[i];
+                }
+                if (positions[i] - start >= least) {
+                    return true;
+                }
+            }
+            first = next;
+        }
+    }
+    return false;
+}
+
 namespace {
 
 bool inside(const Glyph& inner, const Glyph& outer) {
@@ -332,7 +387,10 @@ void findGlyphs(const VirtualVram& grid, const GlyphSizes& sizes, GlyphPage& pag
     const InkProbe left(page.stripped.vram);
     std::erase_if(page.glyphs, [&](const Glyph& glyph) {
         const double longer = std::max({glyph.width(), glyph.height(), sizes.smallest});
-        return isCutLinePiece(asScanned, left, glyph, kPieceReach * longer, sizes.widestLine);
+        // A straight stroke longer than a bar of text, at any angle, is of a line of the drawing: a tag's or
+        // a symbol's askew side.
+        return isCutLinePiece(asScanned, left, glyph, kPieceReach * longer, sizes.widestLine) ||
+               hasStraightStretch(glyph, sizes.longestBar);
     });
     dropBalloonRings(page.glyphs, sizes.smallest);
     joinPieces(page.glyphs);

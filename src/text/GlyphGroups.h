@@ -37,6 +37,9 @@ struct GlyphSizes {
     std::int64_t leastCells = 3;
     std::int32_t widestLine = 0;  // the widest line of the drawing a glyph may touch
 
+    // The least height a line of text has, in dots.
+    double leastTextHeight() const { return 0.8 * smallest; }
+
     // From the scan's resolution (dots a millimetre; 0 when unknown: 300 dpi is taken).
     static GlyphSizes forResolution(double dotsPerMm);
 };
@@ -65,6 +68,10 @@ double principalDegrees(const Glyph& glyph);
 // between crossings, or 1, l, /, ( and ). Its cells, as long as the stroke is wide, reach little further
 // than from corner to corner of its box.
 bool isOpenStroke(const Glyph& glyph);
+
+// Whether the glyph has a straight stroke at least least dots long, at any angle: between two of its
+// extreme cells, with ink all along.
+bool hasStraightStretch(const Glyph& glyph, double least);
 
 // Clears the cells of the runs in the copy.
 void clearRuns(CleanedGrid& copy, const std::vector<LineSegment>& runs);

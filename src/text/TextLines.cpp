@@ -130,6 +130,24 @@ double askewDirection(const std::vector<Glyph>& glyphs, const std::vector<std::s
     return highest - lowest > 1.5 * size && widest < 0.5 * size ? fitted : NAN;
 }
 
+// Whether the glyphs, whose centres run in direction degrees, stand upright one over the other rather than
+// in a line turned up: they run up and are taller than wide, where turned characters are wider than high.
+bool stackedUpright(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& members, double degrees,
+                    double smallest) {
+    constexpr double kMostAskew = 15;       // degrees from up
+    constexpr double kLeastTallness = 1.3;  // a character's height in its width
+    if (std::abs(std::remainder(degrees, 180.0)) < 90 - kMostAskew) {
+        return false;
+    }
+    std::vector<double> tallness;
+    for (const std::size_t i : members) {
+        if (glyphSize(glyphs[i]) >= smallest / 2) {
+            tallness.push_back(double(glyphs[i].height()) / glyphs[i].width());
+        }
+    }
+    return median(tallness) >= kLeastTallness;
+}
+
 // The directions of a line found across (axis 0) or up (90): its centres' own direction when they run
 // clearly askew and far enough to tell (text turned 30°, say, whose glyphs still overlap across).
 std::vector<double> lineDirections(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& members,
@@ -242,17 +260,31 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
         std::vector<double> directions = lineDirections(glyphs, members, 0);
         keep(std::move(members), std::move(directions));
     }
+    // Characters one over the other (a tag's two numbers) are each read alone, as a character alone is:
+    // from below or from the right, as a drawing has it. The dust between them stays geometry.
+    const auto keepEachAlone = [&](const std::vector<std::size_t>& members) {
+        for (const std::size_t i : members) {
+            if (glyphSize(glyphs[i]) >= sizes.smallest / 2.0) {
+                keep({i}, {0, 90});
+            }
+        }
+    };
     for (auto& members : groupsOf(columns, up)) {
+        if (stackedUpright(glyphs, members, 90, sizes.smallest)) {
+            keepEachAlone(members);
+            continue;
+        }
         std::vector<double> directions = lineDirections(glyphs, members, 90);
         keep(std::move(members), std::move(directions));
     }
     GlyphSets near = joinNear(glyphs, rest, sizes.smallest);
     for (auto& members : groupsOf(near, rest)) {
-        if (members.size() == 1) {
-            // A character alone is read from below or from the right, as a drawing has it.
-            keep(std::move(members), {0, 90});
+        const auto real = std::count_if(members.begin(), members.end(),
+                                        [&](std::size_t i) { return glyphSize(glyphs[i]) >= sizes.smallest / 2.0; });
+        const double degrees = fittedDirection(glyphs, members);
+        if (real <= 1 || stackedUpright(glyphs, members, degrees, sizes.smallest)) {
+            keepEachAlone(members);
         } else {
-            const double degrees = fittedDirection(glyphs, members);
             keep(std::move(members), {degrees < 0 ? degrees + 360 : degrees, degrees + 180});
         }
     }

@@ -138,6 +138,9 @@ bool hasLatinOrDigit(const std::string& text) {
                        [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
 }
 
+// Whether the text has Japanese characters and no Latin letter or digit.
+bool onlyJapanese(const std::string& text) { return japaneseCharacters(text) > 0 && !hasLatinOrDigit(text); }
+
 bool onlyStrokeKana(const std::string& text) { return strokeKanaShare(text) == 1; }
 
 // How many kanji (U+4E00 to U+9FFF) the text has.
@@ -268,7 +271,8 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
         const Reading reading =
             readAs(readers.together(), uprightLine(glyphs, line, frame), glyphs, line, frame, readers.codec());
         keepLikelier(reading, frame, parallelLineSide(grid, frame), best);
-        if (best.likelihood >= kLeastTextConfidence && line.directions.front() == 0) {
+        // Japanese characters alone read together with English are not taken (see below), however sure.
+        if (best.likelihood >= kLeastTextConfidence && line.directions.front() == 0 && !onlyJapanese(best.text.text)) {
             break;
         }
     }
@@ -293,9 +297,8 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
     best.good = best.good && best.text.height >= leastHeight && hasWordCharacter(best.text.text);
     // Japanese is written across or up. A line of Japanese characters alone is taken only when read one a
     // square cell in Japanese alone: the pieces of crossing lines are read as kana together with English.
-    const std::size_t japaneseRead = japaneseCharacters(best.text.text);
     const double turn = std::remainder(best.text.degrees, 90.0);
-    if (japaneseRead > 0 && (std::abs(turn) > 1 || (!japanese && !hasLatinOrDigit(best.text.text)))) {
+    if (japaneseCharacters(best.text.text) > 0 && (std::abs(turn) > 1 || (!japanese && onlyJapanese(best.text.text)))) {
         best.good = false;
     }
     return best;
@@ -363,7 +366,7 @@ void recogniseText(const VirtualVram& grid, double dotsPerMm, const ConversionOp
         if (!own) {
             own.emplace(options.OcrLanguage);
         }
-        results[i] = readLine(grid, glyphs.glyphs, lines[i], 0.8 * sizes.smallest, *own);
+        results[i] = readLine(grid, glyphs.glyphs, lines[i], sizes.leastTextHeight(), *own);
     });
     keepTextOfThePagesSizes(results);
     copyGrid(grid, page.withoutText, toolkit);

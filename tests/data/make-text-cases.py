@@ -3,9 +3,10 @@
 """Draws small 300 dpi pages of text with Pillow (IPA Gothic, DejaVu Sans), each with one line of known
 text: across, turned 90°, 270° and 30°, sitting on a dimension line, inside a table's cell lines and inside
 a balloon, a diameter, kanji that read as Latin letters and kanji in parts, a value beside the line
-it measures, read upside down as "OS", and values with a decimal comma across and up. Writes them as PBM files into the folder given as the only argument, with cases.txt listing
+it measures, read upside down as "OS", values with a decimal comma across and up, and a tag's number
+under another in a halved diamond. Writes them as PBM files into the folder given as the only argument, with cases.txt listing
 per page: file, text, insertion x and y (dots, y from the bottom row), cap height (dots), angle
-(degrees counter-clockwise), and the geometry drawn with it (none, line, cell, circle, upright line).
+(degrees counter-clockwise), and the geometry drawn with it (none, line, cell, circle, upright line, tag).
 Also crossings.pbm, a page of crossing lines and circles without text."""
 import math
 import pathlib
@@ -36,6 +37,7 @@ CASES = [
     ("down_by_a_line", "50", SANS, (300, 260), 270, "upright line"),
     ("decimal_comma", "16,48", SANS, (200, 320), 0, "none"),
     ("decimal_comma_up", "74,34", SANS, (320, 450), 90, "none"),
+    ("in_a_tag", "3", SANS, (288, 360), 0, "tag"),
 ]
 
 
@@ -56,6 +58,14 @@ def draw_case(name, text, path, at, angle, geometry):
         draw.line((at[0] - 9, 60, at[0] - 9, SIZE - 60), fill=0, width=4)
     elif geometry == "circle":
         draw.ellipse((at[0] - 45, at[1] - 85, at[0] + 75, at[1] + 35), outline=0, width=4)
+    elif geometry == "tag":
+        # A diamond halved by a line across, this number below it and a 4 above, on a stem to a line.
+        cx, cy, half = at[0] + 12, at[1] - 54, 90
+        draw.polygon(((cx - half, cy), (cx, cy - half), (cx + half, cy), (cx, cy + half)), outline=0, width=4)
+        draw.line((cx - half, cy, cx + half, cy), fill=0, width=4)
+        draw.line((cx, cy + half, cx, cy + half + 80), fill=0, width=4)
+        draw.line((60, cy + half + 80, SIZE - 60, cy + half + 80), fill=0, width=4)
+        draw.text((at[0], cy - 12), "4", font=font_for(path, "4"), fill=0, anchor="ls")
     font = font_for(path, text)
     layer = Image.new("L", (SIZE, SIZE), 255)
     ImageDraw.Draw(layer).text(at, text, font=font, fill=0, anchor="ls")
