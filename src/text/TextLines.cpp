@@ -94,6 +94,55 @@ std::vector<std::vector<std::size_t>> groupsOf(GlyphSets& sets, const std::vecto
     return groups;
 }
 
+// The glyphs but the signs and marks much smaller than the line's characters (°, a comma), which sit above
+// or below the characters' centres and would turn the direction fitted to them; all when fewer than two are
+// left.
+std::vector<std::size_t> withoutMarks(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& members) {
+    constexpr double kLeastShareOfMedian = 0.6;
+    std::vector<double> sizes;
+    for (const std::size_t i : members) {
+        sizes.push_back(glyphSize(glyphs[i]));
+    }
+    const double typical = median(sizes);
+    std::vector<std::size_t> characters;
+    for (const std::size_t i : members) {
+        if (glyphSize(glyphs[i]) >= kLeastShareOfMedian * typical) {
+            characters.push_back(i);
+        }
+    }
+    return characters.size() >= 2 ? characters : members;
+}
+
+// The direction, near degrees, of the line through the characters' lowest ink across it: characters of
+// different shapes sit on one baseline where their boxes' centres scatter.
+double onBaseline(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& characters, double degrees) {
+    const double radians = degrees * std::numbers::pi / 180;
+    const double c = std::cos(radians), s = std::sin(radians);
+    double n = 0, sa = 0, sb = 0, saa = 0, sab = 0;
+    for (const std::size_t i : characters) {
+        double lowest = INFINITY;
+        for (const LineSegment& run : glyphs[i].runs) {
+            for (const double x : {double(run.StartX), double(run.StartX + run.SpanX - 1)}) {
+                lowest = std::min(lowest, -x * s + run.StartY * c);
+            }
+        }
+        const double along = glyphs[i].centreX() * c + glyphs[i].centreY() * s;
+        ++n;
+        sa += along;
+        sb += lowest;
+        saa += along * along;
+        sab += along * lowest;
+    }
+    const double spread = saa - sa * sa / n;
+    if (n < 2 || spread <= 0) {
+        return degrees;
+    }
+    // A larger turn than the centres' scatter can give is of glyphs not on one baseline.
+    constexpr double kMostTurn = 3;
+    const double turn = std::atan((sab - sa * sb / n) / spread) * 180 / std::numbers::pi;
+    return std::abs(turn) <= kMostTurn ? degrees + turn : degrees;
+}
+
 // The direction of glyphs that run in a line clearly askew of both axes, long and narrow; NaN for others.
 double askewDirection(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& members, double smallest) {
     constexpr double kLeastAskew = 12;
@@ -106,7 +155,8 @@ double askewDirection(const std::vector<Glyph>& glyphs, const std::vector<std::s
     if (real.size() < 3) {
         return NAN;
     }
-    const double fitted = fittedDirection(glyphs, real);
+    const std::vector<std::size_t> characters = withoutMarks(glyphs, real);
+    const double fitted = onBaseline(glyphs, characters, fittedDirection(glyphs, characters));
     if (std::abs(std::remainder(fitted, 90.0)) <= kLeastAskew) {
         return NAN;
     }
@@ -153,7 +203,7 @@ bool stackedUpright(const std::vector<Glyph>& glyphs, const std::vector<std::siz
 std::vector<double> lineDirections(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& members,
                                    double axis) {
     constexpr double kLeastAskew = 12;
-    const double fitted = fittedDirection(glyphs, members);
+    const double fitted = fittedDirection(glyphs, withoutMarks(glyphs, members));
     const double askew = std::abs(std::remainder(fitted - axis, 180.0));
     std::vector<double> sizes;
     double lowest = INFINITY, highest = -INFINITY;

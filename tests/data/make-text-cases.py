@@ -3,8 +3,8 @@
 """Draws small 300 dpi pages of text with Pillow (IPA Gothic, DejaVu Sans), each with one line of known
 text: across, turned 90°, 270° and 30°, sitting on a dimension line, inside a table's cell lines and inside
 a balloon, a diameter, kanji that read as Latin letters and kanji in parts, a value beside the line
-it measures, read upside down as "OS", values with a decimal comma across and up, and a tag's number
-under another in a halved diamond. Writes them as PBM files into the folder given as the only argument, with cases.txt listing
+it measures, read upside down as "OS", values with a decimal comma across and up, a tag's number
+under another in a halved diamond, and an angle's value turned with its degree sign. Writes them as PBM files into the folder given as the only argument, with cases.txt listing
 per page: file, text, insertion x and y (dots, y from the bottom row), cap height (dots), angle
 (degrees counter-clockwise), and the geometry drawn with it (none, line, cell, circle, upright line, tag).
 Also crossings.pbm, a page of crossing lines and circles without text."""
@@ -38,6 +38,7 @@ CASES = [
     ("decimal_comma", "16,48", SANS, (200, 320), 0, "none"),
     ("decimal_comma_up", "74,34", SANS, (320, 450), 90, "none"),
     ("in_a_tag", "3", SANS, (288, 360), 0, "tag"),
+    ("askew_degrees", "30°", SANS, (220, 400), 30, "none"),
 ]
 
 
