@@ -19,6 +19,7 @@ constexpr double kSameDistance = 0.1;      // in cap heights, and at least two d
 constexpr double kLeastSquareWidth = 0.8;  // a square cell's width in cap heights
 constexpr double kNarrowPiece = 0.75;      // a piece of a cell, in cap heights
 constexpr double kWidestCell = 1.15;
+constexpr double kWidestCharacter = 1.6;  // wider ink is a piece of a line, not a Japanese character
 
 // Whether a straight line runs along the text at a distance of at most the reach, looked for from the
 // text's edge `edge` (across) outward, `step` +1 or -1.
@@ -60,7 +61,9 @@ int parallelLineSide(const VirtualVram& grid, const LineFrame& frame) {
     return belowBaseline == aboveCapLine ? 0 : belowBaseline ? 1 : -1;
 }
 
-bool CharacterCells::square() const { return count >= 2 && medianWidth >= kLeastSquareWidth; }
+bool CharacterCells::square() const {
+    return count >= 2 && medianWidth >= kLeastSquareWidth && widestWidth <= kWidestCharacter;
+}
 
 CharacterCells characterCells(const std::vector<Glyph>& glyphs, const GlyphLine& line, const LineFrame& frame) {
     const double radians = frame.degrees * std::numbers::pi / 180;
@@ -108,6 +111,7 @@ CharacterCells characterCells(const std::vector<Glyph>& glyphs, const GlyphLine&
     cells.squareCount = static_cast<std::size_t>(
         std::count_if(widths.begin(), widths.end(), [](double w) { return w >= kLeastSquareWidth; }));
     cells.medianWidth = widths.empty() ? 0 : median(widths);
+    cells.widestWidth = widths.empty() ? 0 : *std::max_element(widths.begin(), widths.end());
     return cells;
 }
 

@@ -25,7 +25,8 @@ struct CharacterCells {
     std::size_t count = 0;
     std::size_t squareCount = 0;  // cells about as wide as the cap height
     double medianWidth = 0;
-    bool square() const;  // at least two cells, most of them square
+    double widestWidth = 0;
+    bool square() const;  // at least two cells, most of them square, none much wider than high
 };
 CharacterCells characterCells(const std::vector<Glyph>& glyphs, const GlyphLine& line, const LineFrame& frame);
 

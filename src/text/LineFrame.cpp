@@ -57,7 +57,23 @@ LineFrame frameOf(const std::vector<Glyph>& glyphs, const GlyphLine& line, doubl
         }
     }
     frame.baseline = median(fullBottoms);
-    frame.capLine = frame.baseline + median(fullHeights);
+    // Capitals, digits and ascenders reach the cap line; small letters (a, e, n, o) reach less than this
+    // share of the way up to the highest.
+    constexpr double kLeastCapShare = 0.85;
+    double highest = frame.baseline;
+    for (std::size_t k = 0; k < bottoms.size(); ++k) {
+        if (tops[k] - bottoms[k] >= 0.6 * tallest) {
+            highest = std::max(highest, tops[k]);
+        }
+    }
+    std::vector<double> capTops;
+    for (std::size_t k = 0; k < bottoms.size(); ++k) {
+        if (tops[k] - bottoms[k] >= 0.6 * tallest &&
+            tops[k] - frame.baseline >= kLeastCapShare * (highest - frame.baseline)) {
+            capTops.push_back(tops[k]);
+        }
+    }
+    frame.capLine = capTops.empty() ? frame.baseline + median(fullHeights) : median(capTops);
     return frame;
 }
 
