@@ -14,6 +14,7 @@ constexpr double kGreatestSizeRatio = 2.5;   // between two glyphs of a line bot
 constexpr double kWordSpacePerHeight = 1.5;  // the widest space between the words of a line
 constexpr double kSameLineHeights = 1.3;     // the greatest ratio of two words' heights
 constexpr double kWordOverlap = 0.7;         // across, of the taller word's height
+constexpr double kSmallLetterWords = 2;      // the greatest ratio of a word's height to one of small letters
 
 struct Extent {
     std::int32_t low;
@@ -189,9 +190,12 @@ void joinWords(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked
                 continue;  // the next may start later still: the boxes are in order of their starts only
             }
             const double overlap = std::min(a.across.high, b.across.high) - std::max(a.across.low, b.across.low) + 1;
-            const bool sameHeight = std::max(a.across.size(), b.across.size()) <=
-                                    kSameLineHeights * std::min(a.across.size(), b.across.size());
-            if (b.along.low > a.along.high && sameHeight && overlap >= kWordOverlap * height) {
+            const double lower = std::min(a.across.size(), b.across.size());
+            const bool sameHeight = height <= kSameLineHeights * lower;
+            // A word of small letters alone (an, is) stands within the band of its neighbour's ascenders
+            // and descenders.
+            const bool smallLetters = height <= kSmallLetterWords * lower && overlap >= lower - 1;
+            if (b.along.low > a.along.high && ((sameHeight && overlap >= kWordOverlap * height) || smallLetters)) {
                 sets.join(found.lines[i], found.lines[j]);
             }
         }

@@ -4,7 +4,8 @@
 text: across, turned 90°, 270° and 30°, sitting on a dimension line, inside a table's cell lines and inside
 a balloon, a diameter, kanji that read as Latin letters and kanji in parts, a value beside the line
 it measures, read upside down as "OS", values with a decimal comma across and up, a tag's number
-under another in a halved diamond, and an angle's value turned with its degree sign. Writes them as PBM files into the folder given as the only argument, with cases.txt listing
+under another in a halved diamond, an angle's value turned with its degree sign, and words of small letters
+in a font of wide word spaces. Writes them as PBM files into the folder given as the only argument, with cases.txt listing
 per page: file, text, insertion x and y (dots, y from the bottom row), cap height (dots), angle
 (degrees counter-clockwise), and the geometry drawn with it (none, line, cell, circle, upright line, tag).
 Also crossings.pbm, a page of crossing lines and circles without text."""
@@ -39,6 +40,7 @@ CASES = [
     ("decimal_comma_up", "74,34", SANS, (320, 450), 90, "none"),
     ("in_a_tag", "3", SANS, (288, 360), 0, "tag"),
     ("askew_degrees", "30°", SANS, (220, 400), 30, "none"),
+    ("words", "Top on an edge", GOTHIC, (40, 320), 0, "none"),
 ]
 
 
