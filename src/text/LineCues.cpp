@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "common/Median.h"
+#include "vectorize/raster/InkRay.h"
 
 namespace kelvarin {
 
@@ -63,6 +64,35 @@ int parallelLineSide(const VirtualVram& grid, const LineFrame& frame) {
 
 bool CharacterCells::square() const {
     return count >= 2 && medianWidth >= kLeastSquareWidth && widestWidth <= kWidestCharacter;
+}
+
+bool inBalloon(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const GlyphLine& line) {
+    constexpr int kRays = 16;
+    constexpr double kFarthest = 2.5;   // a balloon's radius at most, in the line's half sizes
+    constexpr double kRoundness = 0.3;  // the spread of the ring's distances, of their mean
+    double left = INFINITY, right = -INFINITY, bottom = INFINITY, top = -INFINITY;
+    for (const std::size_t i : line.glyphs) {
+        left = std::min(left, double(glyphs[i].left));
+        right = std::max(right, double(glyphs[i].right));
+        bottom = std::min(bottom, double(glyphs[i].bottom));
+        top = std::max(top, double(glyphs[i].top));
+    }
+    const Point centre{(left + right) / 2, (bottom + top) / 2};
+    const double half = std::hypot(right - left + 1, top - bottom + 1) / 2;
+    const InkProbe ink(grid);
+    double nearest = INFINITY, farthest = 0, sum = 0;
+    for (int k = 0; k < kRays; ++k) {
+        const double radians = 2 * std::numbers::pi * k / kRays;
+        const InkRay ray(ink, centre, {std::cos(radians), std::sin(radians)}, 1);
+        const double hit = ray.firstInk(half + 1, kFarthest * half);
+        if (hit > kFarthest * half) {
+            return false;
+        }
+        nearest = std::min(nearest, hit);
+        farthest = std::max(farthest, hit);
+        sum += hit;
+    }
+    return farthest - nearest <= kRoundness * sum / kRays;
 }
 
 CharacterCells characterCells(const std::vector<Glyph>& glyphs, const GlyphLine& line, const LineFrame& frame) {

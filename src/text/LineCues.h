@@ -18,6 +18,10 @@ namespace kelvarin {
 // line only, 0 on both sides or neither.
 int parallelLineSide(const VirtualVram& grid, const LineFrame& frame);
 
+// Whether a ring of ink encircles the line close around it: a balloon's circle, which holds an item's
+// number (its leader may leave it).
+bool inBalloon(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const GlyphLine& line);
+
 // The line's character cells along its baseline (glyphs whose extents along it overlap make one cell):
 // how many and their median width in cap heights. Kanji and kana stand in square cells; Latin letters and
 // digits in narrow ones.

@@ -155,7 +155,7 @@ std::size_t kanji(const std::string& text) {
 // needs more confidence, short words and stroke kana more, and a lone letter more still (a cross reads as
 // x, an arrowhead as V, a corner as L); each Japanese character needs a square cell (a zigzag reads as
 // ーぐツー, a hatch as てっ).
-bool plausible(const VectorText& text, const CharacterCells& cells, std::size_t glyphs) {
+bool plausible(const VectorText& text, const CharacterCells& cells, std::size_t glyphs, bool inBalloon) {
     constexpr double kLeastLoneLetterConfidence = 95;
     const std::string& t = text.text;
     const bool hasDigit = std::any_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -169,7 +169,8 @@ bool plausible(const VectorText& text, const CharacterCells& cells, std::size_t 
     if (loneCharacter && std::abs(turn) > 1 && std::abs(turn - 90) > 1) {
         return false;
     }
-    double least = glyphs > 1 ? kLeastTextConfidence : kLeastGlyphConfidence;
+    // A balloon holds an item's number: a number there needs no more than a line does.
+    double least = glyphs > 1 || (inBalloon && isDrawingValue(t)) ? kLeastTextConfidence : kLeastGlyphConfidence;
     if (loneLetter) {
         least = kLeastLoneLetterConfidence;
     } else if (shortWord || onlyStrokeKana(t)) {
@@ -293,7 +294,7 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
         }
     }
     best.good = japanese || plausible(best.text, characterCells(glyphs, line, frameOf(glyphs, line, best.text.degrees)),
-                                      line.glyphs.size());
+                                      line.glyphs.size(), inBalloon(grid, glyphs, line));
     best.good = best.good && best.text.height >= leastHeight && hasWordCharacter(best.text.text);
     // Japanese is written across or up. A line of Japanese characters alone is taken only when read one a
     // square cell in Japanese alone: the pieces of crossing lines are read as kana together with English.

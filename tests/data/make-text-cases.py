@@ -4,10 +4,10 @@
 text: across, turned 90°, 270° and 30°, sitting on a dimension line, inside a table's cell lines and inside
 a balloon, a diameter, kanji that read as Latin letters and kanji in parts, a value beside the line
 it measures, read upside down as "OS", values with a decimal comma across and up, a tag's number
-under another in a halved diamond, an angle's value turned with its degree sign, and words of small letters
-in a font of wide word spaces. Writes them as PBM files into the folder given as the only argument, with cases.txt listing
+under another in a halved diamond, an angle's value turned with its degree sign, words of small letters in
+a font of wide word spaces, and a 1 plotted as strokes in a balloon. Writes them as PBM files into the folder given as the only argument, with cases.txt listing
 per page: file, text, insertion x and y (dots, y from the bottom row), cap height (dots), angle
-(degrees counter-clockwise), and the geometry drawn with it (none, line, cell, circle, upright line, tag).
+(degrees counter-clockwise), and the geometry drawn with it (none, line, cell, circle, upright line, tag, stroke balloon).
 Also crossings.pbm, a page of crossing lines and circles without text."""
 import math
 import pathlib
@@ -41,6 +41,7 @@ CASES = [
     ("in_a_tag", "3", SANS, (288, 360), 0, "tag"),
     ("askew_degrees", "30°", SANS, (220, 400), 30, "none"),
     ("words", "Top on an edge", GOTHIC, (40, 320), 0, "none"),
+    ("stroke_in_a_balloon", "1", None, (284, 321), 0, "stroke balloon"),
 ]
 
 
@@ -69,9 +70,19 @@ def draw_case(name, text, path, at, angle, geometry):
         draw.line((cx, cy + half, cx, cy + half + 80), fill=0, width=4)
         draw.line((60, cy + half + 80, SIZE - 60, cy + half + 80), fill=0, width=4)
         draw.text((at[0], cy - 12), "4", font=font_for(path, "4"), fill=0, anchor="ls")
-    font = font_for(path, text)
+    elif geometry == "stroke balloon":
+        # A balloon on a leader round a 1 plotted as a pen's strokes, as CAD's single-stroke fonts draw it,
+        # and a word that tells the page's text size.
+        cx, cy = at[0] + 2, at[1] - CAP // 2
+        draw.ellipse((cx - 50, cy - 50, cx + 50, cy + 50), outline=0, width=4)
+        draw.line((cx + 35, cy - 35, cx + 110, cy - 120), fill=0, width=4)
+        draw.text((60, 500), "PARTS", font=font_for(SANS, "PARTS"), fill=0, anchor="ls")
     layer = Image.new("L", (SIZE, SIZE), 255)
-    ImageDraw.Draw(layer).text(at, text, font=font, fill=0, anchor="ls")
+    if path is None:
+        strokes = ((at[0] - 2, at[1] - CAP + 8), (at[0] + 4, at[1] - CAP), (at[0] + 4, at[1]))
+        ImageDraw.Draw(layer).line(strokes, fill=0, width=3, joint="curve")
+    else:
+        ImageDraw.Draw(layer).text(at, text, font=font_for(path, text), fill=0, anchor="ls")
     layer = layer.rotate(angle, center=at, resample=Image.BICUBIC, fillcolor=255)
     page = Image.fromarray(__import__("numpy").minimum(page, layer))
     page = page.filter(ImageFilter.GaussianBlur(0.6)).point(lambda v: 0 if v < 128 else 255).convert("1")
