@@ -17,6 +17,8 @@ from PIL import Image, ImageDraw, ImageFont
 FONT = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf"
 CAP = 0.75  # the font's capital height per em: a DXF text's height is its capitals' height
 LINE_SPACING = 5 / 3  # baseline to baseline, in text heights, of MTEXT lines
+DESCENT = 0.4  # the descenders' depth below the baseline, in text heights
+FONT_PX = 100  # the cap height at which text_corners measures lines
 PAD_PX = 2
 CELL_MM = 0.5
 GAP_CELLS = 2
@@ -59,6 +61,18 @@ def text_lines(texts, scale):
             out.append({"text": line.strip(), "insertion": [x, y], "height": h, "angle": text["rot"] % 360,
                         "length": length})
     return out
+
+
+def text_corners(text):
+    """The corners of a text's lines, from the cap height above the baseline to the descenders below it, in the
+    text's own units."""
+    corners = []
+    c, s = math.cos(math.radians(text["rot"])), math.sin(math.radians(text["rot"]))
+    for line in text_lines([text], FONT_PX / text["h"]):
+        (x, y), h, length = line["insertion"], line["height"], line["length"]
+        for along, across in ((0, -DESCENT * h), (length, -DESCENT * h), (0, h), (length, h)):
+            corners.append((x + along * c - across * s, y + along * s + across * c))
+    return corners
 
 
 def text_stamp(text, scale, font):
