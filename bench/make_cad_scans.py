@@ -38,7 +38,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from make_vector_drawings import PAPERS, SUPER, render, turned  # noqa: E402
-from cad_boxes import Boxes, paint_texts, settle, text_lines  # noqa: E402
+from cad_boxes import Boxes, paint_texts, readable, settle, text_lines  # noqa: E402
 from cad_collect import PENS_MM, Collector, read_source  # noqa: E402
 
 SMOOTH_MM = 0.1  # a polyline's straight pieces off a line by less are drawn as that line
@@ -310,8 +310,8 @@ def make(folder, name, drawing, source_folder, boxed=True, times=1, fit_texts=Fa
         settle(truth, boxes)
         truth["boxed"] = True
     # For bench/text_score.py (vector_score.py reads none of it): the lines a reader can read on the scan,
-    # whose capitals stand at least as high as a drawing's smallest lettering.
-    truth["texts"] = [t for t in text_lines(texts, SUPER) if t["height"] >= SMALLEST_LETTERING_MM * mm]
+    # whose capitals stand at least as high as a drawing's smallest lettering, not drawn over one another.
+    truth["texts"] = readable([t for t in text_lines(texts, SUPER) if t["height"] >= SMALLEST_LETTERING_MM * mm])
     with open(f"{folder}/{name}.json", "w") as out:
         json.dump(truth, out)
 
