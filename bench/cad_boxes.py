@@ -17,6 +17,9 @@ from PIL import Image, ImageDraw, ImageFont
 FONT = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf"
 CAP = 0.75  # the font's capital height per em: a DXF text's height is its capitals' height
 LINE_SPACING = 5 / 3  # baseline to baseline, in text heights, of MTEXT lines
+DESCENT = 0.4  # the descenders' depth below the baseline, in text heights
+FONT_PX = 100  # the cap height at which text_corners measures lines
+OVERLAID = 0.5  # the share of a line's box under another line that makes them one drawn symbol
 PAD_PX = 2
 CELL_MM = 0.5
 GAP_CELLS = 2
@@ -59,6 +62,48 @@ def text_lines(texts, scale):
             out.append({"text": line.strip(), "insertion": [x, y], "height": h, "angle": text["rot"] % 360,
                         "length": length})
     return out
+
+
+def text_corners(text):
+    """The corners of a text's lines, from the cap height above the baseline to the descenders below it, in the
+    text's own units."""
+    corners = []
+    c, s = math.cos(math.radians(text["rot"])), math.sin(math.radians(text["rot"]))
+    for line in text_lines([text], FONT_PX / text["h"]):
+        (x, y), h, length = line["insertion"], line["height"], line["length"]
+        for along, across in ((0, -DESCENT * h), (length, -DESCENT * h), (0, h), (length, h)):
+            corners.append((x + along * c - across * s, y + along * s + across * c))
+    return corners
+
+
+def readable(lines):
+    """The lines of text_lines() a reader can read as they are: of lines drawn over one another (more than
+    OVERLAID of either's box in the other's) the same string is kept once, and different strings are left
+    out, being symbols composed of letters (C over L for a centre line, a digit in "(   )")."""
+    covered = [any(k != j and max(inside_share(a, b), inside_share(b, a)) > OVERLAID and
+                   (a["text"] != b["text"] or j < k) for j, b in enumerate(lines)) for k, a in enumerate(lines)]
+    return [line for line, hidden in zip(lines, covered) if not hidden]
+
+
+def inside_share(a, b):
+    """The share of line a's box (baseline to cap height) that lies in line b's box."""
+    points = box_points(a)
+    (x, y), angle = b["insertion"], math.radians(b["angle"])
+    c, s = math.cos(angle), math.sin(angle)
+    hits = sum(0 <= (px - x) * c + (py - y) * s <= b["length"] and 0 <= -(px - x) * s + (py - y) * c <= b["height"]
+               for px, py in points)
+    return hits / len(points)
+
+
+def box_points(line, steps=8):
+    (x, y), angle = line["insertion"], math.radians(line["angle"])
+    c, s = math.cos(angle), math.sin(angle)
+    points = []
+    for i in range(steps):
+        for j in range(steps // 2):
+            along, across = (i + 0.5) / steps * line["length"], (j + 0.5) / (steps // 2) * line["height"]
+            points.append((x + along * c - across * s, y + along * s + across * c))
+    return points
 
 
 def text_stamp(text, scale, font):

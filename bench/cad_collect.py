@@ -5,6 +5,7 @@ and dash patterns it is plotted with."""
 import hashlib
 import math
 import os
+import re
 import subprocess
 import tempfile
 
@@ -12,6 +13,9 @@ import ezdxf
 from ezdxf import recover
 from ezdxf import path as dxfpath
 from ezdxf.render import hatching
+from ezdxf.tools.text import plain_mtext
+
+from cad_boxes import text_corners
 
 MIRRORS = os.environ.get("MIRRORS", "/work/.mirror")
 REPOS = {"ezdxf": "mozman+ezdxf", "librecad": "LibreCAD+LibreCAD", "dxfparser": "gdsestimating+dxf-parser"}
@@ -50,20 +54,20 @@ class Collector:
         self.regions = []  # hatched regions (polygons): boxed whole
 
     def pen(self, entity):
-        weight = entity.dxf.get("lineweight", -1)
+        weight = attribute(entity, "lineweight", -1)
         layer = self.doc.layers.get(entity.dxf.get("layer", "0")) if entity.dxf.hasattr("layer") else None
         if weight is None or weight < 0:
             weight = layer.dxf.get("lineweight", -3) if layer is not None else -3
         if weight is not None and weight > 0:
             return min(max(weight / 100, 0.18), 1.0)
-        name = entity.dxf.get("layer", "0")
+        name = attribute(entity, "layer", "0")
         return PENS_MM[hashlib.md5(name.encode()).digest()[0] % 3]
 
     def pattern(self, entity):
-        name = entity.dxf.get("linetype", "BYLAYER").upper()
+        name = attribute(entity, "linetype", "BYLAYER").upper()
         if name == "BYLAYER":
             try:
-                name = self.doc.layers.get(entity.dxf.get("layer", "0")).dxf.get("linetype", "").upper()
+                name = self.doc.layers.get(attribute(entity, "layer", "0")).dxf.get("linetype", "").upper()
             except ezdxf.DXFTableEntryError:
                 name = ""
         for key, pattern in PATTERNS.items():
@@ -95,7 +99,8 @@ class Collector:
                 self.curves.append((flat(dxfpath.make_path(entity)), pen))
             except Exception:  # degenerate curves: left out
                 pass
-        elif kind in ("LWPOLYLINE", "POLYLINE", "INSERT", "DIMENSION", "LEADER") and depth < 8:
+        elif kind in ("LWPOLYLINE", "POLYLINE", "INSERT", "DIMENSION", "LEADER", "ACAD_TABLE",
+                      "MULTILEADER") and depth < 8:
             try:
                 parts = list(entity.virtual_entities())
             except Exception:  # 3D meshes, broken blocks: left out
@@ -114,14 +119,14 @@ class Collector:
 
     def add_text(self, text):
         if text.dxftype() == "MTEXT":
-            lines = text.plain_text(split=True)
+            lines = [unicode_escaped(line) for line in plain_mtext(unstacked(text.text), split=True)]
             direction = text.get_text_direction()
             h, rot, wf = text.dxf.char_height, math.degrees(math.atan2(direction.y, direction.x)), 1.0
             attach = text.dxf.get("attachment_point", 1)
             ha, va = "lmr"[(attach - 1) % 3], "tmd"[(attach - 1) // 3]
             p = text.dxf.insert
         else:
-            lines = [text.plain_text()]
+            lines = [unicode_escaped(text.plain_text())]
             h, rot, wf = text.dxf.height, text.dxf.rotation, text.dxf.get("width", 1.0) or 1.0
             align, p1, p2 = text.get_placement()
             name = align.name
@@ -187,7 +192,8 @@ class Collector:
         self.curves = [c for c in self.curves if inside(c[0])]
         self.regions = [r for r in self.regions if inside(r)]
 
-    def extents(self):
+    def extents(self, with_texts=False):
+        """The bounding box of the geometry, and of the texts' lines when with_texts."""
         xs, ys = [], []
         for a, b, *_ in self.lines:
             xs += [a[0], b[0]]
@@ -195,10 +201,27 @@ class Collector:
         for c, r, *_ in self.arcs + self.circles + self.discs:
             xs += [c[0] - r, c[0] + r]
             ys += [c[1] - r, c[1] + r]
-        for polygon in self.fills:
+        for polygon in self.fills + ([text_corners(t) for t in self.texts] if with_texts else []):
             xs += [p[0] for p in polygon]
             ys += [p[1] for p in polygon]
         return (min(xs), min(ys), max(xs), max(ys)) if xs else None
+
+
+def attribute(entity, key, default):
+    """The entity's DXF attribute, or default where it has none (tables have no layer or pen)."""
+    return entity.dxf.get(key, default) if entity.dxf.is_supported(key) else default
+
+
+def unstacked(content):
+    """MTEXT content with its stacks (\\Sa#b; \\Sa/b; fractions, \\Sa^b; tolerances) set inline after a space,
+    as they are drawn here: "2 1/2", "60 +0.05 -0.02"."""
+    return re.sub(r"\\S([^;]*?)([#/^])([^;]*);",
+                  lambda m: f" {m.group(1)}{'/' if m.group(2) != '^' else ' '}{m.group(3)}", content)
+
+
+def unicode_escaped(line):
+    """The line with CAD's \\U+XXXX escapes (any character, in any code page's file) as the characters."""
+    return re.sub(r"\\U\+([0-9A-Fa-f]{4})", lambda m: chr(int(m.group(1), 16)), line)
 
 
 def flat(path):

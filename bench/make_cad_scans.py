@@ -6,9 +6,10 @@ pens of real widths (round ends), turned by a small skew, and scanned as make_ve
 grey edge noise, dust; Group 4 TIFF with its resolution). Beside each TIFF a JSON of the true geometry in
 vector_score.py's format.
 
-Drawn: LINE, ARC, CIRCLE, LWPOLYLINE and POLYLINE (bulges as arcs), INSERT and DIMENSION (exploded),
-SOLID and TRACE, solid HATCH (filled), pattern HATCH (its strokes), ELLIPSE and SPLINE (as short lines),
-TEXT, ATTRIB and MTEXT (set in IPA Gothic, one line per MTEXT paragraph). Dashed and centre linetypes are
+Drawn: LINE, ARC, CIRCLE, LWPOLYLINE and POLYLINE (bulges as arcs), INSERT, DIMENSION, ACAD_TABLE and
+MULTILEADER (exploded), SOLID and TRACE, solid HATCH (filled), pattern HATCH (its strokes), ELLIPSE and
+SPLINE (as short lines), TEXT, ATTRIB and MTEXT (set in IPA Gothic, one line per MTEXT paragraph, stacked
+fractions and tolerances inline). Dashed and centre linetypes are
 plotted as dashes, each dash its own line or arc.
 
 The truth is what the score can credit; the rest is drawn but boxed out (text_boxes, cad_boxes.py):
@@ -21,7 +22,8 @@ So the truth written out as a DXF (true_drawing.py) scores 1.000 in VRI, one-to-
 The tests set is drawn as before this rule: no text, ellipses, splines or hatch patterns, nothing boxed,
 fills' outlines and filled discs in the truth, pieces under SMALLEST_MM left out.
 
-make_cad_scans.py FOLDER [--set tuning|judging|tests] [--scale N] [--sources DIR] [NAME ...]
+make_cad_scans.py FOLDER [--set tuning|judging|text|tests] [--scale N] [--sources DIR] [NAME ...]
+The text set's pages are fitted to the paper with their texts (the others by their geometry alone).
 Without names, the set's pages not in FOLDER yet (or made before the boxing rule) are made; named pages are
 made again. --scale N draws the pages at N times their resolution, the same drawing on the same paper with
 pens as wide in mm, named NAME-Nx.
@@ -36,7 +38,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from make_vector_drawings import PAPERS, SUPER, render, turned  # noqa: E402
-from cad_boxes import Boxes, paint_texts, settle, text_lines  # noqa: E402
+from cad_boxes import Boxes, paint_texts, readable, settle, text_lines  # noqa: E402
 from cad_collect import PENS_MM, Collector, read_source  # noqa: E402
 
 SMOOTH_MM = 0.1  # a polyline's straight pieces off a line by less are drawn as that line
@@ -101,6 +103,28 @@ JUDGING = {
                     [f"librecad:{LIB}elektro/lamp/hl_{k}.dxf" for k in range(21, 30)]
                     + [f"librecad:{LIB}elektro/lamp/hl_{k}.dxf" for k in range(3, 10)]),
 }
+# Drawings full of text, for bench/text: title blocks, tables, labels and dimension values, some at angles.
+TEXT = {
+    "cad-title-block": ("A3", 300, 0.3, 81, "sheet frame and title block", [f"librecad:{LIB}misc/a3.dxf"]),
+    "cad-house-sheet": ("A3", 200, -0.4, 82, "house elevation sheet with title block",
+                        ["ezdxf:integration_tests/data/recover01.dxf"]),
+    "cad-turned-part": ("A4", 400, 0.5, 83, "part with dimension values turned 90 degrees",
+                        ["ezdxf:integration_tests/data/duplicate_handles.dxf"]),
+    "cad-dim-symbols": ("A4", 300, -0.6, 84, "dimensions with diameter, radius and angle values",
+                        ["ezdxf:examples_dxf/uncommon.dxf"]),
+    "cad-tables": ("A4", 300, 0.4, 85, "tables",
+                   ["ezdxf:examples_dxf/acad_table_with_blk_ref.dxf", "ezdxf:examples_dxf/acad_table_simple.dxf"]),
+    "cad-angled-labels": ("A3", 300, -0.3, 86, "labels at 30 and 330 degrees, every alignment",
+                          ["ezdxf:examples_dxf/text_oblique_rotate.dxf@27,-14,40,4"]),
+    "cad-callouts": ("A3", 300, 0.6, 87, "part callouts and opening sizes, some at 90 degrees",
+                     ["dxfparser:samples/data/api-cw750-details.dxf@510,328,542,350"]),
+    "cad-jamb-labels": ("A3", 200, -0.5, 88, "jamb section labels and opening sizes",
+                        ["dxfparser:samples/data/api-cw750-details.dxf@548,312,580,338"]),
+    "cad-profiles": ("A4", 400, 0.2, 89, "profile details with dimension values and symbols",
+                     ["dxfparser:samples/data/api-cw750-details.dxf@647,340,657,351"]),
+    "cad-profiles-2": ("A4", 300, -0.7, 90, "profile details with dimension values",
+                       ["dxfparser:samples/data/api-cw750-details.dxf@668,343,681,351"]),
+}
 TESTS = {
     "door-d1": ("A4", 200, 0.3, 41, "door swing", ["file:d1.dxf"]),
     "t-part": ("A4", 200, -0.5, 42, "part with fillets", ["file:t-part.dxf"]),
@@ -125,7 +149,7 @@ def dashes(length, pattern, unit):
 def place(collector, box, mm, page):
     """Adds the collector's geometry fitted into box (pixels: x0, y0, x1, y1) to the page: its truth, and
     what is drawn but left out of it (see the boxing rule above; page["boxed"] False: as before the rule)."""
-    extents = collector.extents()
+    extents = collector.extents(page["fit_texts"])
     if extents is None:
         return
     ex0, ey0, ex1, ey1 = extents
@@ -228,7 +252,9 @@ def round_ends(lines):
     return caps
 
 
-def make(folder, name, drawing, source_folder, boxed=True, times=1):
+def make(folder, name, drawing, source_folder, boxed=True, times=1, fit_texts=False):
+    """fit_texts: the drawing and its texts are fitted to the paper (else the geometry alone, as the pages
+    of the tuning and judging sets were made)."""
     paper, dpi, skew, seed, kind, sources = drawing
     dpi *= times
     rng = random.Random(seed)
@@ -238,7 +264,7 @@ def make(folder, name, drawing, source_folder, boxed=True, times=1):
     truth = {"width": width, "height": height, "dpi": dpi, "skew": skew, "paper": paper, "kind": kind,
              "sources": sources, "lines": [], "circles": [], "arcs": [], "text_boxes": []}
     page = {"truth": truth, "drawn": {"lines": [], "circles": [], "arcs": []}, "boxed": boxed, "fills": [],
-            "holes": [], "regions": [], "texts": []}
+            "holes": [], "regions": [], "texts": [], "fit_texts": fit_texts}
     columns = min(len(sources), math.ceil(math.sqrt(len(sources) * width / height)))
     rows = math.ceil(len(sources) / columns)
     margin, gap = 15 * mm, 8 * mm
@@ -284,8 +310,8 @@ def make(folder, name, drawing, source_folder, boxed=True, times=1):
         settle(truth, boxes)
         truth["boxed"] = True
     # For bench/text_score.py (vector_score.py reads none of it): the lines a reader can read on the scan,
-    # whose capitals stand at least as high as a drawing's smallest lettering.
-    truth["texts"] = [t for t in text_lines(texts, SUPER) if t["height"] >= SMALLEST_LETTERING_MM * mm]
+    # whose capitals stand at least as high as a drawing's smallest lettering, not drawn over one another.
+    truth["texts"] = readable([t for t in text_lines(texts, SUPER) if t["height"] >= SMALLEST_LETTERING_MM * mm])
     with open(f"{folder}/{name}.json", "w") as out:
         json.dump(truth, out)
 
@@ -293,13 +319,13 @@ def make(folder, name, drawing, source_folder, boxed=True, times=1):
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("folder")
-    parser.add_argument("--set", choices=["tuning", "judging", "tests"], default="tuning")
+    parser.add_argument("--set", choices=["tuning", "judging", "text", "tests"], default="tuning")
     parser.add_argument("--scale", type=int, default=1,
                         help="pages at this many times their resolution, named NAME-2x for 2 (pens as wide in mm)")
     parser.add_argument("--sources", default=os.path.join(os.path.dirname(__file__), "../tests/data/cad"))
     parser.add_argument("names", nargs="*")
     options = parser.parse_intermixed_args()
-    drawings = {"tuning": TUNING, "judging": JUDGING, "tests": TESTS}[options.set]
+    drawings = {"tuning": TUNING, "judging": JUDGING, "text": TEXT, "tests": TESTS}[options.set]
     suffix = f"-{options.scale}x" if options.scale != 1 else ""
     os.makedirs(options.folder, exist_ok=True)
     for name in options.names or drawings:
@@ -309,4 +335,4 @@ if __name__ == "__main__":
         if options.names or not os.path.exists(made) or (options.set != "tests" and
                                                           not json.load(open(made)).get("boxed")):
             make(options.folder, name + suffix, drawings[name], options.sources, options.set != "tests",
-                 options.scale)
+                 options.scale, options.set == "text")
