@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 #include <numbers>
+#include <random>
 #include <set>
 #include <sstream>
 
@@ -25,6 +26,7 @@
 #include "text/GlyphGroups.h"
 #include "text/LineReader.h"
 #include "text/SymbolFixes.h"
+#include "text/TextLines.h"
 #include "text/TextRecognition.h"
 #include "vectorize/geometry/Fitting.h"
 
@@ -283,6 +285,44 @@ TEST(text_glyphs, long_straight_strokes_are_found_at_any_angle) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(hasStraightStretch(strokeGlyph(c.path, 4), kLongestBar), c.straight) << c.name;
+    }
+}
+
+// Pages of glyphs, dust and specks at random, in clusters as text and hatches make them, and two rows of
+// two letters with a speck between the rows, which joins the letters' column though the letters stand in
+// rows: grouping them into lines never fails, and no glyph stands in two lines.
+TEST(text_lines, any_page_of_glyphs_groups_into_lines_once_each) {
+    const GlyphSizes sizes = GlyphSizes::forResolution(kDotsPerMm);
+    std::mt19937 random(7);
+    const auto uniform = [&](double low, double high) { return std::uniform_real_distribution<>(low, high)(random); };
+    const auto letterO = [](double x, double y) {
+        return strokeGlyph({{x, y}, {x + 28, y}, {x + 28, y + 40}, {x, y + 40}, {x, y}}, 3);
+    };
+    std::vector<std::vector<Glyph>> pages = {{letterO(100, 100), letterO(140, 100), letterO(100, 160),
+                                              letterO(140, 160), strokeGlyph({{112, 150}, {113, 150}}, 3)}};
+    for (int page = 0; page < 200; ++page) {
+        std::vector<Glyph>& glyphs = pages.emplace_back();
+        for (int cluster = 0; cluster < 6; ++cluster) {
+            const Point centre{uniform(100, 900), uniform(100, 900)};
+            const double size = uniform(3, 60);
+            for (int k = static_cast<int>(uniform(1, 20)); k > 0; --k) {
+                const Point at{centre.x + uniform(-3, 3) * size, centre.y + uniform(-3, 3) * size};
+                const double length = size * uniform(0.1, 1.2);
+                glyphs.push_back(
+                    strokeGlyph({at, {at.x + length * uniform(-1, 1), at.y + length * uniform(-1, 1)}}, uniform(1, 4)));
+            }
+        }
+    }
+    for (std::size_t page = 0; page < pages.size(); ++page) {
+        const std::vector<Glyph>& glyphs = pages[page];
+        std::vector<int> seen(glyphs.size(), 0);
+        for (const GlyphLine& line : groupIntoLines(glyphs, sizes)) {
+            EXPECT_FALSE(line.directions.empty());
+            for (const std::size_t i : line.glyphs) {
+                ASSERT_LT(i, glyphs.size());
+                EXPECT_EQ(++seen[i], 1) << "page " << page << " glyph " << i;
+            }
+        }
     }
 }
 

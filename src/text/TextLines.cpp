@@ -195,7 +195,7 @@ bool stackedUpright(const std::vector<Glyph>& glyphs, const std::vector<std::siz
             tallness.push_back(double(glyphs[i].height()) / glyphs[i].width());
         }
     }
-    return median(tallness) >= kLeastTallness;
+    return tallness.size() >= 2 && median(tallness) >= kLeastTallness;
 }
 
 // The directions of a line found across (axis 0) or up (90): its centres' own direction when they run
