@@ -8,6 +8,7 @@
 
 #include "common/Median.h"
 #include "text/LineJoins.h"
+#include "vectorize/geometry/Fitting.h"
 
 namespace kelvarin {
 
@@ -16,6 +17,8 @@ namespace {
 constexpr double kBarThinness = 0.15;  // a bar's width in its lengths
 constexpr double kNearPerSize = 1.5;   // centre distance of neighbours at other angles, in glyph sizes
 constexpr double kMostlyBars = 0.6;    // of a line's glyphs, straight strokes
+constexpr double kMostFitTurn = 3;     // degrees a baseline turns a direction fitted to the centres
+constexpr double kMostScanTurn = 2;    // degrees a scanned page is turned by at most
 
 // Whether the glyph runs across or up, as a 1, an l or a dash does, rather than askew.
 bool runsAcrossOrUp(const Glyph& g) {
@@ -113,12 +116,16 @@ std::vector<std::size_t> withoutMarks(const std::vector<Glyph>& glyphs, const st
     return characters.size() >= 2 ? characters : members;
 }
 
-// The direction, near degrees, of the line through the characters' lowest ink across it: characters of
-// different shapes sit on one baseline where their boxes' centres scatter.
-double onBaseline(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& characters, double degrees) {
+// The direction, within mostTurn of degrees, of the line through the characters' lowest ink across it:
+// characters of different shapes sit on one baseline where their boxes' centres scatter. Descenders (g, p,
+// a comma) reach below the line first fitted and are left out of the second fit.
+double onBaseline(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& characters, double degrees,
+                  double mostTurn) {
+    constexpr double kDescent = 0.12;  // below the first line, in the characters' median size
     const double radians = degrees * std::numbers::pi / 180;
     const double c = std::cos(radians), s = std::sin(radians);
-    double n = 0, sa = 0, sb = 0, saa = 0, sab = 0;
+    std::vector<Point> bottoms;  // along, lowest across
+    std::vector<double> sizes;
     for (const std::size_t i : characters) {
         double lowest = INFINITY;
         for (const LineSegment& run : glyphs[i].runs) {
@@ -126,21 +133,30 @@ double onBaseline(const std::vector<Glyph>& glyphs, const std::vector<std::size_
                 lowest = std::min(lowest, -x * s + run.StartY * c);
             }
         }
-        const double along = glyphs[i].centreX() * c + glyphs[i].centreY() * s;
-        ++n;
-        sa += along;
-        sb += lowest;
-        saa += along * along;
-        sab += along * lowest;
+        bottoms.push_back({glyphs[i].centreX() * c + glyphs[i].centreY() * s, lowest});
+        sizes.push_back(glyphSize(glyphs[i]));
     }
-    const double spread = saa - sa * sa / n;
-    if (n < 2 || spread <= 0) {
+    LineMoments first;
+    for (const Point& p : bottoms) {
+        first.add(p);
+    }
+    // The fitted line's rise along, by least squares across.
+    const auto slope = [](const LineMoments& m) { return m.sxy / m.sxx; };
+    if (first.n < 2 || first.sxx <= 0) {
         return degrees;
     }
-    // A larger turn than the centres' scatter can give is of glyphs not on one baseline.
-    constexpr double kMostTurn = 3;
-    const double turn = std::atan((sab - sa * sb / n) / spread) * 180 / std::numbers::pi;
-    return std::abs(turn) <= kMostTurn ? degrees + turn : degrees;
+    LineMoments second;
+    for (const Point& p : bottoms) {
+        if (p.y >= first.mean.y + slope(first) * (p.x - first.mean.x) - kDescent * median(sizes)) {
+            second.add(p);
+        }
+    }
+    if (second.n < 2 || second.sxx <= 0) {
+        return degrees;
+    }
+    // A larger turn than expected is of glyphs not on one baseline.
+    const double turn = std::atan(slope(second)) * 180 / std::numbers::pi;
+    return std::abs(turn) <= mostTurn ? degrees + turn : degrees;
 }
 
 // The direction of glyphs that run in a line clearly askew of both axes, long and narrow; NaN for others.
@@ -156,7 +172,7 @@ double askewDirection(const std::vector<Glyph>& glyphs, const std::vector<std::s
         return NAN;
     }
     const std::vector<std::size_t> characters = withoutMarks(glyphs, real);
-    const double fitted = onBaseline(glyphs, characters, fittedDirection(glyphs, characters));
+    const double fitted = onBaseline(glyphs, characters, fittedDirection(glyphs, characters), kMostFitTurn);
     if (std::abs(std::remainder(fitted, 90.0)) <= kLeastAskew) {
         return NAN;
     }
@@ -221,6 +237,13 @@ std::vector<double> lineDirections(const std::vector<Glyph>& glyphs, const std::
 }
 
 }  // namespace
+
+double baselineDegrees(const std::vector<Glyph>& glyphs, const GlyphLine& line, double degrees) {
+    // A short line's bottoms tell its turn no better than the page's square does.
+    constexpr std::size_t kLeastCharacters = 4;
+    const std::vector<std::size_t> characters = withoutMarks(glyphs, line.glyphs);
+    return characters.size() >= kLeastCharacters ? onBaseline(glyphs, characters, degrees, kMostScanTurn) : degrees;
+}
 
 std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const GlyphSizes& sizes) {
     // Lines at other angles first: near glyphs whose centres run askew. Their glyphs may well overlap

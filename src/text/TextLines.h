@@ -21,6 +21,11 @@ struct GlyphLine {
 // glyph join it. A glyph alone is a line only when it is at least sizes.smallest long.
 std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const GlyphSizes& sizes);
 
+// The direction of the line's baseline when it is read in direction degrees: turned by up to 2° onto the
+// line through its characters' lowest ink, as a scan turned a little turns its text; degrees itself for a
+// line of fewer than four characters.
+double baselineDegrees(const std::vector<Glyph>& glyphs, const GlyphLine& line, double degrees);
+
 // Where a line's text sits when its baseline runs in direction degrees: the extents of its glyphs along
 // the baseline and across it, in dots.
 struct LineFrame {

@@ -302,6 +302,10 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
     if (japaneseCharacters(best.text.text) > 0 && (std::abs(turn) > 1 || (!japanese && onlyJapanese(best.text.text)))) {
         best.good = false;
     }
+    // The line was read square to the page; it is written along its baseline, as turned as the scan.
+    if (best.good) {
+        best.text.degrees = baselineDegrees(glyphs, line, best.text.degrees);
+    }
     return best;
 }
 

@@ -5,7 +5,7 @@ text: across, turned 90°, 270° and 30°, sitting on a dimension line, inside a
 a balloon, a diameter, kanji that read as Latin letters and kanji in parts, a value beside the line
 it measures, read upside down as "OS", values with a decimal comma across and up, a tag's number
 under another in a halved diamond, an angle's value turned with its degree sign, words of small letters in
-a font of wide word spaces, and a 1 plotted as strokes in a balloon. Writes them as PBM files into the folder given as the only argument, with cases.txt listing
+a font of wide word spaces, a 1 plotted as strokes in a balloon, and a line across on a scan turned 0.8°. Writes them as PBM files into the folder given as the only argument, with cases.txt listing
 per page: file, text, insertion x and y (dots, y from the bottom row), cap height (dots), angle
 (degrees counter-clockwise), and the geometry drawn with it (none, line, cell, circle, upright line, tag, stroke balloon).
 Also crossings.pbm, a page of crossing lines and circles without text."""
@@ -42,6 +42,7 @@ CASES = [
     ("askew_degrees", "30°", SANS, (220, 400), 30, "none"),
     ("words", "Top on an edge", GOTHIC, (40, 320), 0, "none"),
     ("stroke_in_a_balloon", "1", None, (284, 321), 0, "stroke balloon"),
+    ("turned_scan", "SECTION B-B", SANS, (120, 320), 0.8, "none"),
 ]
 
 
