@@ -34,7 +34,7 @@ constexpr double kRadiusStep = 1.15;  // times, at least, one arc's radius over 
 // The middles' summed squared distance from the new arcs (and their cuts' cost), of the old ones', at most.
 constexpr double kCloser = 1;
 constexpr double kLengthMiss = 0.5;  // of the shortest run, a new arc's length may differ from its middles'
-constexpr double kAlongDots = 1.5;   // beyond half its pen, an arc left may lie off the new ones
+constexpr double kAlongDots = 1.5;   // beyond its pen, an arc left may lie off the new ones
 constexpr int kIndexChords = 8;      // an arc's chords in the index and the points of an arc left looked at
 
 // The middles of a chain's stroke, in its order, found across it from each arc and each gap between two
@@ -118,7 +118,8 @@ Middles chainMiddles(const WideDrawing& wide, const std::vector<ChainLink>& chai
     for (std::size_t k = 0; k + 1 < chain.size(); ++k) {
         const ArcEnd leaving = arcEnd(arcs[chain[k].arc], chain[k].forward);
         const ArcEnd entering = arcEnd(arcs[chain[k + 1].arc], !chain[k + 1].forward);
-        if (overlapping(leaving, entering, wide.arcWidths[chain[k].arc])) {
+        if (overlapping(arcs[chain[k].arc], chain[k].forward, arcs[chain[k + 1].arc], !chain[k + 1].forward,
+                        wide.arcWidths[chain[k].arc])) {
             exits[k] = entries[k + 1] = (leaving.at + entering.at) * 0.5;
         }
     }
@@ -324,17 +325,7 @@ std::optional<Redrawn> redrawnChain(const WideDrawing& wide, const std::vector<C
     return Redrawn{std::move(drawn), std::vector<double>(arcs.size(), pen)};
 }
 
-// The distance of p from the arc: from its circle where p lies within its sweep, else from its nearer end.
-double distanceToArc(Point p, const VectorArc& arc) {
-    const double sweep = sweepDegrees(arc.startDegrees, arc.endDegrees);
-    if (sweepDegrees(arc.startDegrees, angleDegrees(arc.centre, p)) <= sweep) {
-        return distanceToCircle(p, arc.centre, arc.radius);
-    }
-    return std::min(length(p - pointOnCircle(arc.centre, arc.radius, arc.startDegrees)),
-                    length(p - pointOnCircle(arc.centre, arc.radius, arc.endDegrees)));
-}
-
-// Marks the arcs left that lie along the new ones, within half their pen and kAlongDots: a piece of a
+// Marks the arcs left that lie along the new ones, within their pen and kAlongDots: a piece of a
 // redrawn curve that no chain took.
 void dropArcsAlong(const Redrawn& added, const WideDrawing& wide, std::vector<bool>& dropped) {
     SpatialIndex index;
@@ -355,7 +346,7 @@ void dropArcsAlong(const Redrawn& added, const WideDrawing& wide, std::vector<bo
         }
         const VectorArc& arc = wide.drawing.arcs[i];
         const double sweep = sweepDegrees(arc.startDegrees, arc.endDegrees);
-        const double reach = wide.arcWidths[i] / 2 + kAlongDots;
+        const double reach = wide.arcWidths[i] + kAlongDots;
         bool along = true;
         for (int k = 0; k <= kIndexChords && along; ++k) {
             const Point p = pointOnCircle(arc.centre, arc.radius, arc.startDegrees + sweep * k / kIndexChords);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <numbers>
 
+#include "vectorize/geometry/Distances.h"
 #include "vectorize/geometry/Fitting.h"
 #include "vectorize/index/SpatialIndex.h"
 
@@ -40,10 +41,12 @@ GapPath::GapPath(const ArcEnd& from, Point to)
 }
 
 // Each lies behind the other, beside it by less than a pen, and their directions are opposite.
-bool overlapping(const ArcEnd& a, const ArcEnd& b, double pen) {
+bool overlapping(const VectorArc& first, bool firstLast, const VectorArc& second, bool secondLast, double pen) {
+    const ArcEnd a = arcEnd(first, firstLast), b = arcEnd(second, secondLast);
     const Point apart = b.at - a.at;
-    return dot(apart, a.outward) < 0 && dot(apart, b.outward) > 0 && std::abs(cross(a.outward, apart)) <= pen &&
-           -dot(a.outward, b.outward) >= std::cos(kLinkDegrees * kRadians);
+    const double reach = pen / 2 + kTouchDots;
+    return dot(apart, a.outward) < 0 && dot(apart, b.outward) > 0 && distanceToArc(a.at, second) <= reach &&
+           distanceToArc(b.at, first) <= reach;
 }
 
 Point GapPath::at(double along) const {
@@ -120,12 +123,14 @@ public:
         }
         const ArcEnd other = endOf(nearest);
         const bool meets = touching == 1 ? -dot(end.outward, other.outward) >= std::cos(kLinkDegrees * kRadians)
-                                         : overlapping(end, other, pen) || inkedWayBetween(end, other, ink);
+                                         : overlapping(arcOf(id), id % 2 == 1, arcOf(nearest), nearest % 2 == 1, pen) ||
+                                               inkedWayBetween(end, other, ink);
         return meets ? static_cast<std::int64_t>(nearest) : -1;
     }
 
 private:
-    ArcEnd endOf(std::size_t id) const { return arcEnd(m_wide.drawing.arcs[id / 2], id % 2 == 1); }
+    const VectorArc& arcOf(std::size_t id) const { return m_wide.drawing.arcs[id / 2]; }
+    ArcEnd endOf(std::size_t id) const { return arcEnd(arcOf(id), id % 2 == 1); }
     Point pointOf(std::size_t id) const {
         if (id < m_firstLine) {
             return endOf(id).at;

@@ -16,8 +16,9 @@ struct ArcEnd {
 };
 ArcEnd arcEnd(const VectorArc& arc, bool last);
 
-// Whether two ends run past each other along one stroke (their arcs overlap there) for a pen pen dots wide.
-bool overlapping(const ArcEnd& a, const ArcEnd& b, double pen);
+// Whether an end of the first arc (its last, else its first) and one of the second run past each other along
+// one stroke pen dots wide: each lies behind the other, on the other arc's stroke.
+bool overlapping(const VectorArc& first, bool firstLast, const VectorArc& second, bool secondLast, double pen);
 
 // The smooth way over a gap: the circle (or line) leaving an end along its direction and reaching a point.
 struct GapPath {
