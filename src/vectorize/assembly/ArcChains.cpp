@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/Median.h"
+#include "common/WorkerPool.h"
 #include "vectorize/geometry/ArcBreaks.h"
 #include "vectorize/geometry/Distances.h"
 #include "vectorize/geometry/Fitting.h"
@@ -361,19 +362,21 @@ void dropArcsAlong(const Redrawn& added, const WideDrawing& wide, std::vector<bo
 
 }  // namespace
 
-void redrawArcChains(WideDrawing& wide, const InkProbe& ink, double tolerance, const Tick& tick) {
+void redrawArcChains(WideDrawing& wide, const InkProbe& ink, double tolerance, WorkerPool& pool, const Tick& tick) {
     const std::vector<std::vector<ChainLink>> chains = tangentArcChains(wide, ink);
+    // Each chain is redrawn from the ink alone, in a place of its own, and taken in order.
+    std::vector<std::optional<Redrawn>> redrawnChains(chains.size());
+    pool.run(chains.size(),
+             [&](std::size_t i, std::int32_t) { redrawnChains[i] = redrawnChain(wide, chains[i], ink, tolerance); });
     std::vector<bool> dropped(wide.drawing.lines.size() + wide.drawing.arcs.size(), false);
     Redrawn added;
-    for (const std::vector<ChainLink>& chain : chains) {
-        for (std::size_t k = 0; k < chain.size(); ++k) {
-            tick();
-        }
-        const std::optional<Redrawn> redrawn = redrawnChain(wide, chain, ink, tolerance);
+    for (std::size_t i = 0; i < chains.size(); ++i) {
+        tick();
+        const std::optional<Redrawn>& redrawn = redrawnChains[i];
         if (!redrawn) {
             continue;
         }
-        for (const ChainLink& link : chain) {
+        for (const ChainLink& link : chains[i]) {
             dropped[wide.drawing.lines.size() + link.arc] = true;
         }
         added.arcs.insert(added.arcs.end(), redrawn->arcs.begin(), redrawn->arcs.end());

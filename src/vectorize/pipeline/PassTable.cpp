@@ -88,7 +88,7 @@ void lineEntities(Context& c) {
 // The entities tidied.
 
 void covered(Context& c) { dropCoveredEntities(c.drawing, c.tolerances.entity, c.pool, c.tick); }
-void arcChains(Context& c) { redrawArcChains(c.drawing, *c.strokeInk, c.tolerances.entity, c.tick); }
+void arcChains(Context& c) { redrawArcChains(c.drawing, *c.strokeInk, c.tolerances.entity, c.pool, c.tick); }
 void tangents(Context& c) { meetAtTangentPoints(c.drawing.drawing, c.tolerances, c.tick); }
 void shoulderFillets(Context& c) { fitShoulderFillets(c.drawing, *c.strokeInk, c.tolerances.entity, c.tick); }
 void fillets(Context& c) {
