@@ -31,6 +31,7 @@ constexpr double kShortestDots = 8;
 // points; that stray is measured over runs as long as the shortest.
 constexpr double kCutCostPoints = 10;
 constexpr double kLeastNoise = 0.04;  // dots², a middle's least squared stray: a clean scan's edges step by cells
+constexpr double kLeastBow = 0.75;    // dots between a new arc's middle and its chord
 constexpr double kRadiusStep = 1.15;  // times, at least, one arc's radius over the next's when both bend one way
 // The middles' summed squared distance from the new arcs (and their cuts' cost), of the old ones', at most.
 constexpr double kCloser = 1;
@@ -234,13 +235,18 @@ std::vector<ChainArc> refittedOnOwnMiddles(const std::vector<ChainArc>& arcs, co
     return refitted ? *refitted : arcs;
 }
 
-// Whether each new arc is no tighter than smallestRadius, keeps within the tolerance of its middles and bends
-// clearly otherwise than the one before.
+// Whether each new arc is no tighter than smallestRadius, bows from its chord, keeps within the tolerance of its
+// middles and bends clearly otherwise than the one before.
 bool bendsClearly(const std::vector<ChainArc>& arcs, double smallestRadius, double tolerance) {
     for (std::size_t k = 0; k < arcs.size(); ++k) {
         const CircleFit& circle = arcs[k].circle;
         if (circle.radius < smallestRadius || largestCircleDistance(arcs[k].points, circle) > tolerance) {
             return false;
+        }
+        const double halfChord = length(arcs[k].points.back() - arcs[k].points.front()) / 2;
+        if (halfChord < circle.radius &&
+            circle.radius - std::sqrt(circle.radius * circle.radius - halfChord * halfChord) < kLeastBow) {
+            return false;  // a straight stretch between bends is a line
         }
         if (k > 0 && arcs[k - 1].left == arcs[k].left &&
             std::max(circle.radius, arcs[k - 1].circle.radius) <
