@@ -39,10 +39,9 @@ constexpr double kLengthMiss = 0.5;  // of the shortest run, a new arc's length 
 constexpr double kAlongDots = 1.5;   // beyond its pen, an arc left may lie off the new ones
 constexpr int kIndexChords = 8;      // an arc's chords in the index and the points of an arc left looked at
 
-// The middles of a chain's stroke, in its order, found across it from each arc and each gap between two
-// arcs, with the arc each came from (kGap for a gap's); none where too few probes find the stroke alone.
-constexpr std::size_t kGap = static_cast<std::size_t>(-1);
+constexpr std::size_t kGap = static_cast<std::size_t>(-1);  // the arc of a middle found in a gap
 
+// Middles of a stroke, each with the arc it was found from.
 struct Middles {
     std::vector<Point> points;
     std::vector<std::size_t> arcs;
@@ -105,6 +104,14 @@ private:
     int m_probes = 0;
 };
 
+// Whether p lies within the arc's sweep, seen from its centre.
+bool withinSweep(const VectorArc& arc, Point p) {
+    return sweepDegrees(arc.startDegrees, angleDegrees(arc.centre, p)) <=
+           sweepDegrees(arc.startDegrees, arc.endDegrees);
+}
+
+// The middles of a chain's stroke, in its order, found across it from each arc and each gap between two
+// arcs; none where too few probes find the stroke alone.
 Middles chainMiddles(const WideDrawing& wide, const std::vector<ChainLink>& chain, const InkProbe& ink) {
     const std::vector<VectorArc>& arcs = wide.drawing.arcs;
     double total = 0;
@@ -120,9 +127,11 @@ Middles chainMiddles(const WideDrawing& wide, const std::vector<ChainLink>& chai
     for (std::size_t k = 0; k + 1 < chain.size(); ++k) {
         const ArcEnd leaving = arcEnd(arcs[chain[k].arc], chain[k].forward);
         const ArcEnd entering = arcEnd(arcs[chain[k + 1].arc], !chain[k + 1].forward);
+        const Point middle = (leaving.at + entering.at) * 0.5;
         if (overlapping(arcs[chain[k].arc], chain[k].forward, arcs[chain[k + 1].arc], !chain[k + 1].forward,
-                        wide.arcWidths[chain[k].arc])) {
-            exits[k] = entries[k + 1] = (leaving.at + entering.at) * 0.5;
+                        wide.arcWidths[chain[k].arc]) &&
+            withinSweep(arcs[chain[k].arc], middle) && withinSweep(arcs[chain[k + 1].arc], middle)) {
+            exits[k] = entries[k + 1] = middle;
         }
     }
     MiddleProbe probe(ink, std::max(1.0, total / kMostRays));
