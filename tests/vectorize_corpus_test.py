@@ -63,6 +63,18 @@ def following(entity, point, reach=2.0):
     return (degrees - start) % 360 <= (end - start) % 360
 
 
+def as_found(arc):
+    """A true arc (vector_score.py's dict) as entities() gives an ARC."""
+    return "ARC", None, ("ARC", arc["c"][0], arc["c"][1], arc["r"], arc["s"], arc["e"]), arc["r"]
+
+
+def middle_of(arc):
+    """The middle point of an ARC found."""
+    _, _, key, radius = arc
+    middle = math.radians(key[4] + (key[5] - key[4]) % 360 / 2)
+    return np.array((key[1] + radius * math.cos(middle), key[2] + radius * math.sin(middle)))
+
+
 def arc_followed(found, centre, r, start, sweep):
     """The largest share of the true arc (centre and degrees y up) that one ARC of its circle (within 1.5 dots
     + 2 %) follows."""
@@ -1176,6 +1188,45 @@ class CuspedCoils(unittest.TestCase, Checks):
             with self.subTest(centre=half["c"], radius=half["r"], pen=half["w"]):
                 self.assertGreaterEqual(arc_followed(found, half["c"], half["r"], half["s"], 180), 0.9,
                                         [f[2] for f in found if f[0] != "LINE"])
+
+
+class TangentArcChains(unittest.TestCase, Checks):
+    """Free curves drawn as chains of tangent arcs, as CAD programs draw a logo or a cam profile, at 300 dpi with
+    the scan model's noise: each arc starts where the one before ends along the same tangent, with another
+    radius, bending the other way or the same way. At least the given count of each chain's arcs is an ARC of
+    its circle (centre and radius within 1.5 dots + 1 %, as the score takes a circle), and the ARCs along a
+    chain are as many as its arcs but for one. The chains' own fits cut such a curve where the rows and
+    columns meet, and their arcs' circles lie between the drawn ones. A chain bending one way whose radii
+    change by a third or so over short arcs (the last) is the hardest: its cuts show least."""
+
+    # start (y up), heading in degrees, arcs (radius in dots, sweep in degrees: positive bends left), pen
+    # (dots), arcs of the right circle at least
+    CHAINS = [((120, 1500), -30, [(80, 50), (120, -45), (60, 60), (150, -40), (90, 55), (40, -70)], 4.1, 5),
+              ((700, 1550), -60, [(160, -35), (50, 60), (110, -45), (35, 75), (140, -40), (70, 50)], 5.9, 5),
+              ((1300, 1500), -20, [(60, -50), (150, 40), (45, -65), (100, 45), (180, -30), (80, 45), (50, -60)],
+               3.0, 6),
+              ((1950, 1550), -90, [(120, 45), (70, -55), (170, 35), (40, -70), (100, 50), (55, -60)], 4.9, 5),
+              ((900, 750), 90, [(50, -60), (100, -40), (170, -30), (80, -50), (130, -35), (60, -45)], 5.9, 5),
+              ((1500, 800), -45, [(140, 40), (60, 55), (180, 30), (90, 45), (45, 55), (120, 35)], 3.0, 5),
+              ((2050, 450), 100, [(35, 70), (80, 45), (150, 30), (55, 50), (110, 40), (190, 25)], 4.9, 4)]
+
+    def test_arcs(self):
+        sys.path.insert(0, os.path.join(SOURCE, "bench"))
+        from make_arc_chains import chain
+        chains = [(chain(start, heading, turns, pen), least) for start, heading, turns, pen, least in self.CHAINS]
+        folder = tempfile.mkdtemp()
+        pattern = os.path.join(folder, "arc-chains-%d.tif")
+        scan_pages([[(2480, 1754), [], [arc for arcs, _ in chains for arc in arcs]]], pattern)
+        found = vectorize(pattern % 0, folder)
+        self.assert_sound(pattern % 0, found, DUST)
+        arcs = [f for f in found if f[0] == "ARC"]
+        for drawn, least in chains:
+            with self.subTest(chain=drawn[0]["c"], pen=drawn[0]["w"]):
+                matched = [any(math.dist(f[2][1:3], a["c"]) <= 1.5 + 0.01 * a["r"] and
+                               abs(f[3] - a["r"]) <= 1.5 + 0.01 * a["r"] for f in arcs) for a in drawn]
+                self.assertGreaterEqual(sum(matched), least, matched)
+                along = [f for f in arcs if any(following(as_found(a), middle_of(f), a["w"]) for a in drawn)]
+                self.assertLessEqual(abs(len(along) - len(drawn)), 1, [f[2] for f in along])
 
 
 class ArcsThroughDots(unittest.TestCase, Checks):

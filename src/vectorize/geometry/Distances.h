@@ -33,4 +33,13 @@ inline double distanceToSegment(Point p, const VectorLine& line) {
 // The distance of p from the circle round centre.
 inline double distanceToCircle(Point p, Point centre, double radius) { return std::abs(length(p - centre) - radius); }
 
+// The distance of p from the arc: from its circle where p lies within its sweep, else from its nearer end.
+inline double distanceToArc(Point p, const VectorArc& arc) {
+    if (sweepDegrees(arc.startDegrees, angleDegrees(arc.centre, p)) <= sweepDegrees(arc.startDegrees, arc.endDegrees)) {
+        return distanceToCircle(p, arc.centre, arc.radius);
+    }
+    return std::min(length(p - pointOnCircle(arc.centre, arc.radius, arc.startDegrees)),
+                    length(p - pointOnCircle(arc.centre, arc.radius, arc.endDegrees)));
+}
+
 }  // namespace kelvarin

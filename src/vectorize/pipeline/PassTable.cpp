@@ -8,6 +8,7 @@
 
 #include "common/PassState.h"
 #include "vectorize/assembly/ArcAssembly.h"
+#include "vectorize/assembly/ArcChains.h"
 #include "vectorize/assembly/ArcRecentring.h"
 #include "vectorize/assembly/BowedLines.h"
 #include "vectorize/assembly/BrokenStrokes.h"
@@ -87,6 +88,7 @@ void lineEntities(Context& c) {
 // The entities tidied.
 
 void covered(Context& c) { dropCoveredEntities(c.drawing, c.tolerances.entity, c.pool, c.tick); }
+void arcChains(Context& c) { redrawArcChains(c.drawing, *c.strokeInk, c.tolerances.entity, c.pool, c.tick); }
 void tangents(Context& c) { meetAtTangentPoints(c.drawing.drawing, c.tolerances, c.tick); }
 void shoulderFillets(Context& c) { fitShoulderFillets(c.drawing, *c.strokeInk, c.tolerances.entity, c.tick); }
 void fillets(Context& c) {
@@ -161,6 +163,7 @@ constexpr std::array kPasses{
     VectorPass{"arrowheads", "", Joining, noItems, arrowheads},
     VectorPass{"curved barbs", "", Joining, noItems, curvedBarbs},
     VectorPass{"overlapping arcs", "", Joining, noItems, overlappingArcs},
+    VectorPass{"arc chains", "", Joining, noItems, arcChains},
     VectorPass{"degenerate", "", Joining, noItems, degenerate},
     VectorPass{"ink groups", "黒い部分の塊を調べる", Joining, rowItems, inkGroups},
     VectorPass{"round groups", "丸い塊を円にする", Joining, groupItems, roundGroups},
