@@ -72,6 +72,8 @@ TUNING = {
                     ["n1", "n11", "n12", "n13", "n14", "n15", "n2", "n3", "n4", "r1", "r10", "r11"]]),
     "cad-lamps": ("A4", 300, 0.5, 61, "lamp symbols, filled discs",
                   [f"librecad:{LIB}elektro/lamp/hl_{k}.dxf" for k in (1, 2, 10, 11, 12, 13, 14, 15, 17, 18, 19, 20)]),
+    # A free curve drawn as chains of tangent arcs, windowed to the penguin: fitted whole, it comes out tiny.
+    "cad-tux": ("A4", 300, 0.3, 73, "penguin of tangent arcs", [f"librecad:{LIB}misc/tux.dxf@0,0,26,31"]),
 }
 JUDGING = {
     "cad-elevation": ("A3", 300, -0.4, 31, "facade elevation with dimensions",
