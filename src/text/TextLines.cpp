@@ -145,9 +145,10 @@ double onBaseline(const std::vector<Glyph>& glyphs, const std::vector<std::size_
     if (first.n < 2 || first.sxx <= 0) {
         return degrees;
     }
+    const double descent = kDescent * median(sizes);
     LineMoments second;
     for (const Point& p : bottoms) {
-        if (p.y >= first.mean.y + slope(first) * (p.x - first.mean.x) - kDescent * median(sizes)) {
+        if (p.y >= first.mean.y + slope(first) * (p.x - first.mean.x) - descent) {
             second.add(p);
         }
     }

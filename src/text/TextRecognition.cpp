@@ -294,7 +294,7 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
         }
     }
     best.good = japanese || plausible(best.text, characterCells(glyphs, line, frameOf(glyphs, line, best.text.degrees)),
-                                      line.glyphs.size(), inBalloon(grid, glyphs, line));
+                                      line.glyphs.size(), line.glyphs.size() == 1 && inBalloon(grid, glyphs, line));
     best.good = best.good && best.text.height >= leastHeight && hasWordCharacter(best.text.text);
     // Japanese is written across or up. A line of Japanese characters alone is taken only when read one a
     // square cell in Japanese alone: the pieces of crossing lines are read as kana together with English.
