@@ -1,0 +1,299 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "vectorize/joints/FilledDiscs.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <numbers>
+#include <optional>
+#include <vector>
+
+#include "common/Median.h"
+#include "common/WorkerPool.h"
+#include "vectorize/geometry/Fitting.h"
+#include "vectorize/index/CircleCells.h"
+#include "vectorize/raster/InkProbe.h"
+#include "vectorize/raster/InkRay.h"
+
+namespace kelvarin {
+
+namespace {
+
+// The discs' sizes are the tolerances' smallestJunctionRadius and largestRound (larger filled areas are
+// drawn by their outlines).
+constexpr int kRays = 64;
+// Of the rays, those that leave the disc at its circle; the others run out along the lines.
+constexpr double kLeastOnCircle = 0.45;
+constexpr int kShortRaysAllowed = 2;  // rays ending inside the circle: notches of noise in the edge
+// How far the edge may lie off the disc's circle, as a root mean square, in dots and of the radius: a
+// disc's edge in whole dots strays some 0.3 dots, the sides of a filled polygon from its corners' circle
+// more.
+constexpr double kLargestMeanOff = 0.6;
+constexpr double kLargestMeanOffShare = 0.01;
+constexpr double kEdgeSlack = 0.5;  // dots the edge may stray from the fitted circle beyond the tolerance
+// A line leaves the disc: the longest ray of its stretch runs this many radii from the centre, farther than
+// the corners of a filled square or of a triangle of even sides reach.
+constexpr double kLeastLineReach = 2.0;
+// Dots the rays look out to: far enough to tell a line leaving the largest disc.
+double rayLimit(const Tolerances& sizes) { return kLeastLineReach * sizes.largestRound / 2 + 4; }
+
+// The largest distance below limit: the marches stop at their last probe.
+double before(double limit) { return std::nextafter(limit, -std::numeric_limits<double>::infinity()); }
+
+// The distance along the ray from centre, from `from` on, to the first ink; limit when there is none before it.
+double inkFrom(const InkProbe& ink, Point centre, Point direction, double from, double limit) {
+    return std::min(InkRay(ink, centre, direction, kRayStep).firstInk(from, before(limit)), limit);
+}
+
+// Looks along rays as far as tells a line leaving a disc as large as the typical ray: first as far as for a
+// disc of twice the smallest radius, which most are, and farther when needed. look(limit) looks along the
+// rays up to limit dots and gives the typical ray.
+template <typename Look>
+void lookFarEnough(const Tolerances& sizes, Look look) {
+    const double farthest = rayLimit(sizes);
+    double limit = kLeastLineReach * 2 * sizes.smallestJunctionRadius + 1;
+    for (;;) {
+        const double typical = look(limit);
+        if (kLeastLineReach * typical + 1 < limit || limit >= farthest) {
+            return;
+        }
+        limit = std::min(farthest, kLeastLineReach * typical * 1.5 + 2);
+    }
+}
+
+// Where each ray leaves the ink round centre: outer; and inner, where it meets ink again after crossing a
+// hole (0 when it crosses none).
+struct RayEnds {
+    std::array<double, kRays> outer{}, inner{};
+};
+
+RayEnds raysFrom(const InkProbe& ink, Point centre, double limit) {
+    RayEnds ends;
+    std::vector<double> first(kRays);
+    for (int k = 0; k < kRays; ++k) {
+        first[static_cast<std::size_t>(k)] =
+            backgroundFrom(ink, centre, pointOnCircle({0, 0}, 1, 360.0 * k / kRays), 0, limit);
+    }
+    const double typical = median(first);
+    for (int k = 0; k < kRays; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        const Point direction = pointOnCircle({0, 0}, 1, 360.0 * k / kRays);
+        ends.outer[i] = first[i];
+        // A ray that meets background well inside the typical edge and ink again before it crossed a hole.
+        if (first[i] < 0.75 * typical) {
+            const double back = inkFrom(ink, centre, direction, first[i], typical);
+            if (back < typical) {
+                ends.inner[i] = back;
+                ends.outer[i] = backgroundFrom(ink, centre, direction, back, limit);
+            }
+        }
+    }
+    return ends;
+}
+
+// The rays about centre, looked along far enough (see lookFarEnough).
+RayEnds raysAbout(const InkProbe& ink, const Tolerances& sizes, Point centre) {
+    RayEnds ends;
+    lookFarEnough(sizes, [&](double limit) {
+        ends = raysFrom(ink, centre, limit);
+        return median(std::vector<double>(ends.outer.begin(), ends.outer.end()));
+    });
+    return ends;
+}
+
+// Whether seed lies in a stroke rather than in a disc at least twice as wide as the lines leaving it: a first
+// look along a few rays, sparing the whole look at the many bits of a thick stroke's core (where thin strokes
+// cross it, too). Where a ray runs out along a line, past kLeastLineReach times the typical ray, the line is
+// crossed square to the ray: a stroke is wider there than the typical ray, a line leaving a disc no wider
+// than its radius.
+bool inStroke(const InkProbe& ink, const Tolerances& sizes, Point seed) {
+    constexpr int kFewRays = 16;
+    std::array<double, kFewRays> ends{};
+    double typical = 0;
+    lookFarEnough(sizes, [&](double limit) {
+        for (int k = 0; k < kFewRays; ++k) {
+            ends[static_cast<std::size_t>(k)] =
+                backgroundFrom(ink, seed, pointOnCircle({0, 0}, 1, 360.0 * k / kFewRays), 0, limit);
+        }
+        typical = median(std::vector<double>(ends.begin(), ends.end()));
+        return typical;
+    });
+    if (typical < sizes.smallestJunctionRadius - kRayStep) {
+        return true;
+    }
+    for (int k = 0; k < kFewRays; ++k) {
+        if (ends[static_cast<std::size_t>(k)] <= kLeastLineReach * typical) {
+            continue;
+        }
+        const Point along = pointOnCircle({0, 0}, 1, 360.0 * k / kFewRays);
+        const Point out = seed + along * (kLeastLineReach * typical);
+        const Point across{-along.y, along.x};
+        if (backgroundFrom(ink, out, across, 0, typical) + backgroundFrom(ink, out, across * -1, 0, typical) >
+            typical) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether each stretch of rays that run on past kLeastLineReach radii, out along a line, is no wider than a
+// line half as wide as the disc makes it: a ray off the line's middle runs on only while it meets the line's
+// side that far out; a step either side for where the rays fall. A stroke about as wide as the disc runs out
+// over wider stretches.
+bool linesNarrow(const RayEnds& ends, double radius) {
+    const double widest = 2 * std::asin(0.5 / kLeastLineReach) * 180 / std::numbers::pi + 2 * 360.0 / kRays;
+    const auto along = [&](int k) {
+        return ends.outer[static_cast<std::size_t>((k + kRays) % kRays)] > kLeastLineReach * radius;
+    };
+    int stretch = 0;
+    for (int k = 0; k < 2 * kRays; ++k) {
+        stretch = along(k) ? stretch + 1 : 0;
+        if (stretch * 360.0 / kRays > widest) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether only lines leave the circle of the radius about the rays' centre: each stretch of rays that leave
+// the ink beyond it holds rays that run out along a line (see linesNarrow), and the rest of it lies by them,
+// the line's shoulders. A filled square's or triangle's corners reach less far.
+bool onlyLinesLeave(const RayEnds& ends, double radius, double tolerance) {
+    const auto outer = [&](int k) { return ends.outer[static_cast<std::size_t>((k + kRays) % kRays)]; };
+    const auto beyond = [&](int k) { return outer(k) > radius + tolerance; };
+    const double widestStretch =
+        2 * std::asin(std::min(1.0, 0.5 + 1.5 / radius)) * 180 / std::numbers::pi + 2 * 360.0 / kRays;
+    int start = 0;
+    while (start < kRays && beyond(start)) {
+        ++start;
+    }
+    if (start == kRays) {
+        return false;
+    }
+    for (int k = start; k < start + kRays; ++k) {
+        if (!beyond(k) || beyond(k - 1)) {
+            continue;
+        }
+        int end = k;
+        bool line = false;
+        for (; beyond(end); ++end) {
+            line = line || outer(end) > kLeastLineReach * radius;
+        }
+        if (!line || (end - k) * 360.0 / kRays > widestStretch) {
+            return false;
+        }
+    }
+    return linesNarrow(ends, radius);
+}
+
+// The disc round centre, if the ink is one: the rays leave it at one circle but where lines run out of it.
+std::optional<Disc> discAround(const InkProbe& ink, const Tolerances& sizes, Point centre) {
+    const RayEnds ends = raysAbout(ink, sizes, centre);
+    const double radius = median(std::vector<double>(ends.outer.begin(), ends.outer.end()));
+    if (radius < sizes.smallestJunctionRadius || radius > sizes.largestRound / 2.0) {
+        return std::nullopt;
+    }
+    const double tolerance = std::max(1.5, 0.08 * radius);
+    std::vector<Point> edge;
+    std::vector<double> holeEdges;
+    int shortRays = 0;
+    for (int k = 0; k < kRays; ++k) {
+        const double outer = ends.outer[static_cast<std::size_t>(k)];
+        if (std::abs(outer - radius) <= tolerance) {
+            // The edge lies between the last probe in ink and the first out of it.
+            edge.push_back(pointOnCircle(centre, outer - kRayStep / 2, 360.0 * k / kRays));
+        }
+        shortRays += outer < radius - tolerance ? 1 : 0;
+        if (ends.inner[static_cast<std::size_t>(k)] > 0) {
+            holeEdges.push_back(ends.inner[static_cast<std::size_t>(k)] - kRayStep / 2);
+        }
+    }
+    if (shortRays > kShortRaysAllowed || static_cast<double>(edge.size()) < kLeastOnCircle * kRays ||
+        !onlyLinesLeave(ends, radius, tolerance)) {
+        return std::nullopt;
+    }
+    const CircleFit fit = fitCircle(edge);
+    if (!fit.valid || largestCircleDistance(edge, fit) > tolerance + kEdgeSlack ||
+        std::sqrt(meanSquareCircleDistance(edge, fit)) > kLargestMeanOff + kLargestMeanOffShare * fit.radius) {
+        return std::nullopt;
+    }
+    Disc disc{{fit.centre, fit.radius}, 0};
+    if (holeEdges.size() >= 2) {
+        const double hole = median(holeEdges);
+        disc.hole = hole <= fit.radius - 2.5 ? hole : 0;
+    }
+    return disc;
+}
+
+// The centre of the ink's edge round seed, a point inside a disc but maybe off its middle: the circle through
+// where the rays leave the ink, leaving out the rays that run out along lines, found again from its centre
+// until it stays. Nothing when there is none, or when a stroke wider than half the disc runs through seed.
+std::optional<Point> edgeCentre(const InkProbe& ink, const Tolerances& sizes, Point seed) {
+    constexpr int kRounds = 3;
+    Point centre = seed;
+    for (int round = 0; round < kRounds; ++round) {
+        const RayEnds ends = raysAbout(ink, sizes, centre);
+        const double typical = median(std::vector<double>(ends.outer.begin(), ends.outer.end()));
+        if (typical < sizes.smallestJunctionRadius - 1 || !linesNarrow(ends, typical)) {
+            return std::nullopt;
+        }
+        std::vector<Point> edge;
+        for (int k = 0; k < kRays; ++k) {
+            const double outer = ends.outer[static_cast<std::size_t>(k)];
+            if (outer <= kLeastLineReach * typical) {
+                edge.push_back(pointOnCircle(centre, outer - kRayStep / 2, 360.0 * k / kRays));
+            }
+        }
+        // Lines only lengthen the rays: the points far outside the circle fitted go, until none is.
+        CircleFit fit = fitCircle(edge);
+        for (std::size_t before = 0; fit.valid && before != edge.size();) {
+            before = edge.size();
+            std::erase_if(edge, [&](Point p) { return length(p - fit.centre) - fit.radius > 1; });
+            fit = fitCircle(edge);
+        }
+        if (!fit.valid || length(fit.centre - seed) > sizes.largestRound / 2.0) {
+            return std::nullopt;
+        }
+        const double moved = length(fit.centre - centre);
+        centre = fit.centre;
+        if (moved < 0.25) {
+            break;
+        }
+    }
+    return centre;
+}
+
+}  // namespace
+
+double backgroundFrom(const InkProbe& ink, Point centre, Point direction, double from, double limit) {
+    return std::min(InkRay(ink, centre, direction, kRayStep).firstGap(from, before(limit), kRayStep), limit);
+}
+
+std::vector<Disc> filledDiscs(const InkProbe& ink, FilledCores& cores, const Tolerances& sizes, WorkerPool& pool,
+                              const Tick& tick) {
+    // Each core is looked at on its own by the workers; the discs are then taken in the cores' order, a core
+    // within a disc taken already being part of it.
+    const std::vector<Point> middles = cores.roundMiddles(sizes.largestRound);
+    std::vector<std::optional<Disc>> found(middles.size());
+    pool.run(middles.size(), [&](std::size_t i, std::int32_t) {
+        if (inStroke(ink, sizes, middles[i])) {
+            return;
+        }
+        const std::optional<Point> centre = edgeCentre(ink, sizes, middles[i]);
+        found[i] = centre ? discAround(ink, sizes, *centre) : std::nullopt;
+    });
+    std::vector<Disc> discs;
+    CircleCells edges;
+    for (std::size_t i = 0; i < middles.size(); ++i) {
+        tick();
+        if (found[i] && !edges.covers(middles[i], 0)) {
+            edges.add(found[i]->edge);
+            discs.push_back(*found[i]);
+        }
+    }
+    return discs;
+}
+
+}  // namespace kelvarin
