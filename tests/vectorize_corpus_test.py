@@ -952,14 +952,14 @@ class CrossHatching(unittest.TestCase, Checks):
                     self.assertGreaterEqual(edge_followers(edge, found, width / 2 + 2), 0.9)
 
 
-def scanned_fine(image, fine, name):
-    """Scans a drawing made `fine` times finer at 300 dpi (a soft edge, thresholded at half) and vectorizes it:
-    the scan, the entities found, and a function turning a point of the drawing (y down) into the DXF's."""
+def scanned_fine(image, fine, name, dpi=300):
+    """Scans a drawing made `fine` times finer at dpi (a soft edge, thresholded at half) and vectorizes it: the
+    scan, the entities found, and a function turning a point of the drawing (y down) into the DXF's."""
     page = image.resize((image.width // fine, image.height // fine), Image.LANCZOS).point(
         lambda v: 0 if v < 128 else 255)
     folder = tempfile.mkdtemp()
     tif = os.path.join(folder, name + ".tif")
-    page.convert("1").save(tif, compression="group4", dpi=(300, 300))
+    page.convert("1").save(tif, compression="group4", dpi=(dpi, dpi))
     return tif, vectorize(tif, folder), lambda p: (p[0], page.height - 1 - p[1])
 
 
@@ -1064,9 +1064,10 @@ def circles_at(found, centre, r):
 
 
 class RingsAndLines(Checks):
-    def check_rings_and_lines(self, size, rings, lines, name):
+    def check_rings_and_lines(self, size, rings, lines, name, dpi=300):
         """Draws rings and lines (centre or ends y down, radius, pen in dots) four times finer on a page of size
-        dots, scans and vectorizes it: each ring one CIRCLE along its middle and each line followed whole."""
+        dots, scans it at dpi and vectorizes it: each ring one CIRCLE along its middle and each line followed
+        whole. The entities found."""
         fine = 4
         image = Image.new("L", (size[0] * fine, size[1] * fine), 255)
         draw = ImageDraw.Draw(image)
@@ -1076,7 +1077,7 @@ class RingsAndLines(Checks):
                               (y + r + grow) * fine], fill=fill)
         for a, b, pen in lines:
             draw.line([(a[0] * fine, a[1] * fine), (b[0] * fine, b[1] * fine)], fill=0, width=int(pen * fine))
-        tif, found, flip = scanned_fine(image, fine, name)
+        tif, found, flip = scanned_fine(image, fine, name, dpi)
         self.assert_sound(tif, found)
         for centre, r, pen in rings:
             with self.subTest(ring=centre, radius=r, pen=pen):
@@ -1085,6 +1086,7 @@ class RingsAndLines(Checks):
         for a, b, pen in lines:
             with self.subTest(line=(a, b)):
                 self.assertGreaterEqual(edge_followers((flip(a), flip(b)), found, pen / 2 + 1.5), 0.9)
+        return found
 
 
 class HeavyCutRings(unittest.TestCase, RingsAndLines):
@@ -1132,6 +1134,49 @@ class SmallHeavyRings(unittest.TestCase, RingsAndLines):
                     lines += [((x, y - r - reach), (x, y - r), pen), ((x, y + r), (x, y + r + reach), pen)]
             with self.subTest(page=name):
                 self.check_rings_and_lines((800, spacing * count // 10), rings, lines, "small-heavy-rings-" + name)
+
+
+class ClosedRings(unittest.TestCase, RingsAndLines):
+    """Rings of a heavy pen at 600 dpi (a 0.5 mm pen, about 1.1 mm across) whose lines of that pen run from
+    the ring's centre, as a diode bridge's corners and a schematic's heavy terminals are drawn: the lines
+    close all of the hole but slivers or a crescent, yet each ring is one CIRCLE along its middle and each
+    line is followed. Knots of lines crossing round a speck of background as small are no CIRCLE."""
+
+    # radius and pen in dots; the directions the lines leave the centre in (degrees, y up)
+    RINGS = [(13.5, 12, (225, 315)), (12, 10, (270,)), (14, 11, (45, 135)), (12, 11, (0, 120, 240)),
+             (16, 12, (200, 340)), (13, 12, (90, 270))]
+    LEAD = 70  # dots each line runs out from a ring's centre
+
+    def test_rings(self):
+        rings, lines = [], []
+        for k, (r, pen, ways) in enumerate(self.RINGS):
+            # off the grid of dots by a different share each, so that their edges step differently
+            x, y = 100 + 180 * (k % 4) + (0.37 * k) % 1, 100 + 180 * (k // 4) + (0.61 * k) % 1
+            rings.append(((x, y), r, pen))
+            lines += [((x, y), (x + self.LEAD * math.cos(math.radians(way)),
+                                y - self.LEAD * math.sin(math.radians(way))), 12 if pen > 11 else pen)
+                      for way in ways]
+        self.check_rings_and_lines((760, 380), rings, lines, "closed-rings", 600)
+
+    # Knots of three lines (pen in dots) crossing round a small triangle of background (its inner circle's
+    # radius, dots), at 300 dpi: the triangle is a hole as small as what shows of a closed ring's.
+    KNOTS = [(pen, inner) for pen in (3, 4, 5, 6) for inner in (1.5, 2, 2.5, 3)]
+
+    def test_knots(self):
+        lines, knots = [], []
+        for k, (pen, inner) in enumerate(self.KNOTS):
+            x, y = 60 + 100 * (k % 8) + (0.37 * k) % 1, 60 + 100 * (k // 8) + (0.61 * k) % 1
+            knots.append((x, y))
+            for way in (90, 210, 330):
+                along = (math.cos(math.radians(way + 90)), math.sin(math.radians(way + 90)))
+                middle = (x + (inner + pen / 2) * math.cos(math.radians(way)),
+                          y + (inner + pen / 2) * math.sin(math.radians(way)))
+                lines.append(((middle[0] - 40 * along[0], middle[1] - 40 * along[1]),
+                              (middle[0] + 40 * along[0], middle[1] + 40 * along[1]), pen))
+        found = self.check_rings_and_lines((820, 220), [], lines, "knots")
+        for x, y in knots:
+            with self.subTest(knot=(x, y)):
+                self.assertFalse([f[2] for f in found if f[0] != "LINE" and math.dist(f[2][1:3], (x, 219 - y)) < 20])
 
 
 class OverlappingLoops(unittest.TestCase, Checks):

@@ -47,6 +47,20 @@ double inkFrom(const InkProbe& ink, Point centre, Point direction, double from, 
     return std::min(InkRay(ink, centre, direction, kRayStep).firstInk(from, before(limit)), limit);
 }
 
+// How rays look for a disc: on the ink, at the tolerances' sizes. acrossHole: from a seed in a hole a ray
+// first crosses the background it starts in; otherwise a centre in background has no disc round it.
+struct DiscLook {
+    const InkProbe& ink;
+    const Tolerances& sizes;
+    bool acrossHole = false;
+};
+
+// The distance along the ray from centre to where it first meets ink, across a hole (see DiscLook); 0 from
+// a centre in ink or when the look does not cross holes.
+double holeAlong(const DiscLook& look, Point centre, Point direction, double limit) {
+    return look.acrossHole ? inkFrom(look.ink, centre, direction, 0, limit) : 0;
+}
+
 // Looks along rays as far as tells a line leaving a disc as large as the typical ray: first as far as for a
 // disc of twice the smallest radius, which most are, and farther when needed. look(limit) looks along the
 // rays up to limit dots and gives the typical ray.
@@ -63,41 +77,54 @@ void lookFarEnough(const Tolerances& sizes, Look look) {
     }
 }
 
+// From a hole: the share of the rays shorter than the typical one, and the slivers of ink (the lines' edges
+// between the hole's pieces) a ray crosses at most on its way to the ring.
+constexpr double kHoleTypicalShare = 0.75;
+constexpr int kMostSlivers = 3;
+
 // Where each ray leaves the ink round centre: outer; and inner, where it meets ink again after crossing a
 // hole (0 when it crosses none).
 struct RayEnds {
     std::array<double, kRays> outer{}, inner{};
 };
 
-RayEnds raysFrom(const InkProbe& ink, Point centre, double limit) {
+RayEnds raysFrom(const DiscLook& look, Point centre, double limit) {
+    const InkProbe& ink = look.ink;
     RayEnds ends;
     std::vector<double> first(kRays);
     for (int k = 0; k < kRays; ++k) {
-        first[static_cast<std::size_t>(k)] =
-            backgroundFrom(ink, centre, pointOnCircle({0, 0}, 1, 360.0 * k / kRays), 0, limit);
+        const auto i = static_cast<std::size_t>(k);
+        const Point direction = pointOnCircle({0, 0}, 1, 360.0 * k / kRays);
+        ends.inner[i] = holeAlong(look, centre, direction, limit);
+        first[i] = backgroundFrom(ink, centre, direction, ends.inner[i], limit);
     }
-    const double typical = median(first);
+    // The typical ray reaches the disc's edge. From a hole, the lines running into the ring may cut it into
+    // pieces that half the rays meet first: the edge is what the longer rays reach.
+    const double typical = look.acrossHole ? quantile(first, kHoleTypicalShare) : median(first);
     for (int k = 0; k < kRays; ++k) {
         const auto i = static_cast<std::size_t>(k);
         const Point direction = pointOnCircle({0, 0}, 1, 360.0 * k / kRays);
         ends.outer[i] = first[i];
-        // A ray that meets background well inside the typical edge and ink again before it crossed a hole.
-        if (first[i] < 0.75 * typical) {
-            const double back = inkFrom(ink, centre, direction, first[i], typical);
-            if (back < typical) {
-                ends.inner[i] = back;
-                ends.outer[i] = backgroundFrom(ink, centre, direction, back, limit);
+        // A ray that meets background well inside the typical edge and ink again before it crossed a hole;
+        // from a hole, again past each sliver of ink between the hole's pieces.
+        const int crossings = look.acrossHole ? kMostSlivers + 1 : 1;
+        for (int crossing = 0; crossing < crossings && ends.outer[i] < 0.75 * typical; ++crossing) {
+            const double back = inkFrom(ink, centre, direction, ends.outer[i], typical);
+            if (back >= typical) {
+                break;
             }
+            ends.inner[i] = back;
+            ends.outer[i] = backgroundFrom(ink, centre, direction, back, limit);
         }
     }
     return ends;
 }
 
 // The rays about centre, looked along far enough (see lookFarEnough).
-RayEnds raysAbout(const InkProbe& ink, const Tolerances& sizes, Point centre) {
+RayEnds raysAbout(const DiscLook& look, Point centre) {
     RayEnds ends;
-    lookFarEnough(sizes, [&](double limit) {
-        ends = raysFrom(ink, centre, limit);
+    lookFarEnough(look.sizes, [&](double limit) {
+        ends = raysFrom(look, centre, limit);
         return median(std::vector<double>(ends.outer.begin(), ends.outer.end()));
     });
     return ends;
@@ -189,8 +216,9 @@ bool onlyLinesLeave(const RayEnds& ends, double radius, double tolerance) {
 }
 
 // The disc round centre, if the ink is one: the rays leave it at one circle but where lines run out of it.
-std::optional<Disc> discAround(const InkProbe& ink, const Tolerances& sizes, Point centre) {
-    const RayEnds ends = raysAbout(ink, sizes, centre);
+std::optional<Disc> discAround(const DiscLook& look, Point centre) {
+    const Tolerances& sizes = look.sizes;
+    const RayEnds ends = raysAbout(look, centre);
     const double radius = median(std::vector<double>(ends.outer.begin(), ends.outer.end()));
     if (radius < sizes.smallestJunctionRadius || radius > sizes.largestRound / 2.0) {
         return std::nullopt;
@@ -215,14 +243,18 @@ std::optional<Disc> discAround(const InkProbe& ink, const Tolerances& sizes, Poi
         return std::nullopt;
     }
     const CircleFit fit = fitCircle(edge);
-    if (!fit.valid || largestCircleDistance(edge, fit) > tolerance + kEdgeSlack ||
+    // The edge's points lie about the rays' typical distance from the centre, and so must the circle through
+    // them: points bunched on one side fit a smaller circle, one a junction of crossing lines may have.
+    if (!fit.valid || std::abs(fit.radius - radius) > tolerance ||
+        largestCircleDistance(edge, fit) > tolerance + kEdgeSlack ||
         std::sqrt(meanSquareCircleDistance(edge, fit)) > kLargestMeanOff + kLargestMeanOffShare * fit.radius) {
         return std::nullopt;
     }
     Disc disc{{fit.centre, fit.radius}, 0};
     if (holeEdges.size() >= 2) {
         const double hole = median(holeEdges);
-        disc.hole = hole <= fit.radius - 2.5 ? hole : 0;
+        // A pinhole in a filled dot, narrower than a hole is, is no ring's hole.
+        disc.hole = hole <= fit.radius - 2.5 && 2 * hole >= kSmallestPiece ? hole : 0;
     }
     return disc;
 }
@@ -230,11 +262,12 @@ std::optional<Disc> discAround(const InkProbe& ink, const Tolerances& sizes, Poi
 // The centre of the ink's edge round seed, a point inside a disc but maybe off its middle: the circle through
 // where the rays leave the ink, leaving out the rays that run out along lines, found again from its centre
 // until it stays. Nothing when there is none, or when a stroke wider than half the disc runs through seed.
-std::optional<Point> edgeCentre(const InkProbe& ink, const Tolerances& sizes, Point seed) {
+std::optional<Point> edgeCentre(const DiscLook& look, Point seed) {
+    const Tolerances& sizes = look.sizes;
     constexpr int kRounds = 3;
     Point centre = seed;
     for (int round = 0; round < kRounds; ++round) {
-        const RayEnds ends = raysAbout(ink, sizes, centre);
+        const RayEnds ends = raysAbout(look, centre);
         const double typical = median(std::vector<double>(ends.outer.begin(), ends.outer.end()));
         if (typical < sizes.smallestJunctionRadius - 1 || !linesNarrow(ends, typical)) {
             return std::nullopt;
@@ -265,30 +298,100 @@ std::optional<Point> edgeCentre(const InkProbe& ink, const Tolerances& sizes, Po
     return centre;
 }
 
+// Where to look for discs, points inside them: the middles of the filled areas' round cores, then a cell of
+// each hole up to kLargestSeedHole smallest junction radii across, which may be what shows of a heavy ring's
+// hole that the ink all but closed (no cell of such a rim lies far enough from the background to be a core).
+constexpr double kLargestSeedHole = 2;
+// Dots a disc found from a hole reaches from its centre at least: only then do the 1.5 dots its edge may stray
+// tell a heavy ring from a knot of crossing lines round a speck of background, or a loop's end.
+constexpr double kLeastRingRadius = 12;
+
+struct DiscSeeds {
+    std::vector<Point> points;
+    std::size_t cores = 0;  // the first, the cores' middles
+};
+
+DiscSeeds discSeeds(FilledCores& cores, const PageHoles& holes, const Tolerances& sizes) {
+    DiscSeeds seeds{cores.roundMiddles(sizes.largestRound), 0};
+    seeds.cores = seeds.points.size();
+    for (const Hole* hole : listedHoles(holes)) {
+        if (std::max(hole->box.width(), hole->box.height()) <= kLargestSeedHole * sizes.smallestJunctionRadius) {
+            seeds.points.push_back({static_cast<double>(hole->seedX), static_cast<double>(hole->seedY)});
+        }
+    }
+    return seeds;
+}
+
+// The centre of the ring round a hole's cell: the circle through where the rays leave the ring, leaving out
+// those that run out along lines and then, twice, the points off it by more than twice their median (a
+// line's shoulders), found again from its centre until it stays. From a cell off the ring's middle the rays
+// meet its edge unevenly, which edgeCentre's trimming of the points outside alone would take for lines.
+std::optional<Point> ringCentre(const DiscLook& look, Point cell) {
+    constexpr int kRounds = 3, kTrims = 2;
+    Point centre = cell;
+    for (int round = 0; round < kRounds; ++round) {
+        const RayEnds ends = raysAbout(look, centre);
+        const double typical = median(std::vector<double>(ends.outer.begin(), ends.outer.end()));
+        std::vector<Point> edge;
+        for (int k = 0; k < kRays; ++k) {
+            const double outer = ends.outer[static_cast<std::size_t>(k)];
+            if (outer <= kLeastLineReach * typical) {
+                edge.push_back(pointOnCircle(centre, outer - kRayStep / 2, 360.0 * k / kRays));
+            }
+        }
+        CircleFit fit = fitCircle(edge);
+        for (int trim = 0; trim < kTrims && fit.valid; ++trim) {
+            const auto off = [&](Point p) { return std::abs(length(p - fit.centre) - fit.radius); };
+            std::vector<double> offs;
+            for (const Point& p : edge) {
+                offs.push_back(off(p));
+            }
+            const double kept = std::max(1.0, 2 * median(offs));
+            std::erase_if(edge, [&](Point p) { return off(p) > kept; });
+            fit = fitCircle(edge);
+        }
+        if (!fit.valid || length(fit.centre - cell) > look.sizes.largestRound / 2.0) {
+            return std::nullopt;
+        }
+        const double moved = length(fit.centre - centre);
+        centre = fit.centre;
+        if (moved < 0.25) {
+            break;
+        }
+    }
+    return centre;
+}
+
 }  // namespace
 
 double backgroundFrom(const InkProbe& ink, Point centre, Point direction, double from, double limit) {
     return std::min(InkRay(ink, centre, direction, kRayStep).firstGap(from, before(limit), kRayStep), limit);
 }
 
-std::vector<Disc> filledDiscs(const InkProbe& ink, FilledCores& cores, const Tolerances& sizes, WorkerPool& pool,
-                              const Tick& tick) {
-    // Each core is looked at on its own by the workers; the discs are then taken in the cores' order, a core
+std::vector<Disc> filledDiscs(const InkProbe& ink, FilledCores& cores, const PageHoles& holes, const Tolerances& sizes,
+                              WorkerPool& pool, const Tick& tick) {
+    // Each seed is looked at on its own by the workers; the discs are then taken in the seeds' order, a seed
     // within a disc taken already being part of it.
-    const std::vector<Point> middles = cores.roundMiddles(sizes.largestRound);
-    std::vector<std::optional<Disc>> found(middles.size());
-    pool.run(middles.size(), [&](std::size_t i, std::int32_t) {
-        if (inStroke(ink, sizes, middles[i])) {
-            return;
+    const DiscSeeds seeds = discSeeds(cores, holes, sizes);
+    std::vector<std::optional<Disc>> found(seeds.points.size());
+    pool.run(seeds.points.size(), [&](std::size_t i, std::int32_t) {
+        const DiscLook look{ink, sizes, i >= seeds.cores};
+        std::optional<Point> centre;
+        if (look.acrossHole) {
+            centre = ringCentre(look, seeds.points[i]);
+        } else if (!inStroke(ink, sizes, seeds.points[i])) {
+            centre = edgeCentre(look, seeds.points[i]);
         }
-        const std::optional<Point> centre = edgeCentre(ink, sizes, middles[i]);
-        found[i] = centre ? discAround(ink, sizes, *centre) : std::nullopt;
+        found[i] = centre ? discAround(look, *centre) : std::nullopt;
+        if (found[i] && look.acrossHole && found[i]->edge.radius < kLeastRingRadius) {
+            found[i].reset();
+        }
     });
     std::vector<Disc> discs;
     CircleCells edges;
-    for (std::size_t i = 0; i < middles.size(); ++i) {
+    for (std::size_t i = 0; i < seeds.points.size(); ++i) {
         tick();
-        if (found[i] && !edges.covers(middles[i], 0)) {
+        if (found[i] && !edges.covers(seeds.points[i], 0)) {
             edges.add(found[i]->edge);
             discs.push_back(*found[i]);
         }

@@ -105,10 +105,10 @@ std::optional<std::size_t> drawnCircle(const std::vector<VectorCircle>& circles,
 
 }  // namespace
 
-void replaceJunctionDots(const VirtualVram& grid, FilledCores& cores, const Tolerances& sizes, WideDrawing& wide,
-                         WorkerPool& pool, const Tick& tick) {
+void replaceJunctionDots(const VirtualVram& grid, FilledCores& cores, const PageHoles& holes, const Tolerances& sizes,
+                         WideDrawing& wide, WorkerPool& pool, const Tick& tick) {
     const InkProbe ink(grid);
-    std::vector<Disc> discs = filledDiscs(ink, cores, sizes, pool, tick);
+    std::vector<Disc> discs = filledDiscs(ink, cores, holes, sizes, pool, tick);
     if (discs.empty()) {
         return;
     }

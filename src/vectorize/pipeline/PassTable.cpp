@@ -109,7 +109,9 @@ void roundGroups(Context& c) { replaceRoundGroups(*c.groups, c.tolerances, c.dra
 void holes(Context& c) { c.holes = holesOfPage(c.despeckled, *c.groups, c.tolerances.largestHole, c.pool); }
 void roundHoles(Context& c) { replaceRoundHoles(c.despeckled, c.holes, c.tolerances, c.drawing, c.pool, c.tick); }
 void boxHoles(Context& c) { replaceBoxHoles(c.despeckled, c.holes, c.drawing, c.pool, c.tolerances, c.tick); }
-void junctionDots(Context& c) { replaceJunctionDots(c.despeckled, c.cores, c.tolerances, c.drawing, c.pool, c.tick); }
+void junctionDots(Context& c) {
+    replaceJunctionDots(c.despeckled, c.cores, c.holes, c.tolerances, c.drawing, c.pool, c.tick);
+}
 // The last pass over the groups and holes, which go with it.
 void blobs(Context& c) {
     addBlobEntities(*c.groups, c.tolerances.speckCells, c.drawing, c.pool, c.tick);
