@@ -12,7 +12,7 @@ namespace {
 
 // Cut points tried at most along a run: more apart on a long one, and then each cut looked for to the point
 // about where it was found.
-constexpr std::size_t kMostCandidates = 512;
+constexpr std::size_t kMostCandidates = 256;
 constexpr std::size_t kLeastSpacing = 3;  // points between cut points tried
 // A circle larger than this (dots) is a straight run.
 constexpr long double kLargestRadius = 1e6;
