@@ -259,26 +259,51 @@ std::optional<Disc> discAround(const DiscLook& look, Point centre) {
     return disc;
 }
 
+// Where the rays about centre leave the ink, leaving out those that run out along lines (past kLeastLineReach
+// typical rays).
+std::vector<Point> rayEdge(const RayEnds& ends, Point centre, double typical) {
+    std::vector<Point> edge;
+    for (int k = 0; k < kRays; ++k) {
+        const double outer = ends.outer[static_cast<std::size_t>(k)];
+        if (outer <= kLeastLineReach * typical) {
+            edge.push_back(pointOnCircle(centre, outer - kRayStep / 2, 360.0 * k / kRays));
+        }
+    }
+    return edge;
+}
+
+// A centre found again from the circle fitted about the last one until it stays (moves under a quarter dot;
+// three rounds at most): fitted(centre) is that circle, or nothing. Nothing when a fit fails or its centre
+// lies farther from seed than half the largest round.
+template <typename Fitted>
+std::optional<Point> settledCentre(const Tolerances& sizes, Point seed, Fitted fitted) {
+    constexpr int kRounds = 3;
+    Point centre = seed;
+    for (int round = 0; round < kRounds; ++round) {
+        const std::optional<CircleFit> fit = fitted(centre);
+        if (!fit || !fit->valid || length(fit->centre - seed) > sizes.largestRound / 2.0) {
+            return std::nullopt;
+        }
+        const double moved = length(fit->centre - centre);
+        centre = fit->centre;
+        if (moved < 0.25) {
+            break;
+        }
+    }
+    return centre;
+}
+
 // The centre of the ink's edge round seed, a point inside a disc but maybe off its middle: the circle through
 // where the rays leave the ink, leaving out the rays that run out along lines, found again from its centre
 // until it stays. Nothing when there is none, or when a stroke wider than half the disc runs through seed.
 std::optional<Point> edgeCentre(const DiscLook& look, Point seed) {
-    const Tolerances& sizes = look.sizes;
-    constexpr int kRounds = 3;
-    Point centre = seed;
-    for (int round = 0; round < kRounds; ++round) {
+    return settledCentre(look.sizes, seed, [&](Point centre) -> std::optional<CircleFit> {
         const RayEnds ends = raysAbout(look, centre);
         const double typical = median(std::vector<double>(ends.outer.begin(), ends.outer.end()));
-        if (typical < sizes.smallestJunctionRadius - 1 || !linesNarrow(ends, typical)) {
+        if (typical < look.sizes.smallestJunctionRadius - 1 || !linesNarrow(ends, typical)) {
             return std::nullopt;
         }
-        std::vector<Point> edge;
-        for (int k = 0; k < kRays; ++k) {
-            const double outer = ends.outer[static_cast<std::size_t>(k)];
-            if (outer <= kLeastLineReach * typical) {
-                edge.push_back(pointOnCircle(centre, outer - kRayStep / 2, 360.0 * k / kRays));
-            }
-        }
+        std::vector<Point> edge = rayEdge(ends, centre, typical);
         // Lines only lengthen the rays: the points far outside the circle fitted go, until none is.
         CircleFit fit = fitCircle(edge);
         for (std::size_t before = 0; fit.valid && before != edge.size();) {
@@ -286,16 +311,8 @@ std::optional<Point> edgeCentre(const DiscLook& look, Point seed) {
             std::erase_if(edge, [&](Point p) { return length(p - fit.centre) - fit.radius > 1; });
             fit = fitCircle(edge);
         }
-        if (!fit.valid || length(fit.centre - seed) > sizes.largestRound / 2.0) {
-            return std::nullopt;
-        }
-        const double moved = length(fit.centre - centre);
-        centre = fit.centre;
-        if (moved < 0.25) {
-            break;
-        }
-    }
-    return centre;
+        return fit;
+    });
 }
 
 // Where to look for discs, points inside them: the middles of the filled areas' round cores, then a cell of
@@ -327,18 +344,11 @@ DiscSeeds discSeeds(FilledCores& cores, const PageHoles& holes, const Tolerances
 // line's shoulders), found again from its centre until it stays. From a cell off the ring's middle the rays
 // meet its edge unevenly, which edgeCentre's trimming of the points outside alone would take for lines.
 std::optional<Point> ringCentre(const DiscLook& look, Point cell) {
-    constexpr int kRounds = 3, kTrims = 2;
-    Point centre = cell;
-    for (int round = 0; round < kRounds; ++round) {
+    constexpr int kTrims = 2;
+    return settledCentre(look.sizes, cell, [&](Point centre) {
         const RayEnds ends = raysAbout(look, centre);
-        const double typical = median(std::vector<double>(ends.outer.begin(), ends.outer.end()));
-        std::vector<Point> edge;
-        for (int k = 0; k < kRays; ++k) {
-            const double outer = ends.outer[static_cast<std::size_t>(k)];
-            if (outer <= kLeastLineReach * typical) {
-                edge.push_back(pointOnCircle(centre, outer - kRayStep / 2, 360.0 * k / kRays));
-            }
-        }
+        std::vector<Point> edge =
+            rayEdge(ends, centre, median(std::vector<double>(ends.outer.begin(), ends.outer.end())));
         CircleFit fit = fitCircle(edge);
         for (int trim = 0; trim < kTrims && fit.valid; ++trim) {
             const auto off = [&](Point p) { return std::abs(length(p - fit.centre) - fit.radius); };
@@ -350,16 +360,8 @@ std::optional<Point> ringCentre(const DiscLook& look, Point cell) {
             std::erase_if(edge, [&](Point p) { return off(p) > kept; });
             fit = fitCircle(edge);
         }
-        if (!fit.valid || length(fit.centre - cell) > look.sizes.largestRound / 2.0) {
-            return std::nullopt;
-        }
-        const double moved = length(fit.centre - centre);
-        centre = fit.centre;
-        if (moved < 0.25) {
-            break;
-        }
-    }
-    return centre;
+        return std::optional<CircleFit>(fit);
+    });
 }
 
 }  // namespace
