@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <numbers>
 #include <random>
@@ -371,6 +372,23 @@ TEST(text_reader, missing_language_data_is_named) {
         EXPECT_NE(error.description().find("文字認識の言語データ「xyz」が見つかりません"), std::string::npos)
             << error.description();
     }
+}
+
+// Engines kept to a number: a second taker waits for the one in use and is handed it rather than loading
+// another, and a load that fails frees its place.
+TEST(text_reader, engines_kept_to_a_number_are_handed_on) {
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_THROW(LineReader::take("xyz", 1), KelvarinError);
+    }
+    // Languages in an order no other test loads, so that no engine of them is idle already.
+    LineReader::Handle first = LineReader::take("eng+jpn", 1);
+    const LineReader* const engine = first.get();
+    std::future<const LineReader*> second = std::async(std::launch::async, [] {
+        const LineReader::Handle handle = LineReader::take("eng+jpn", 1);
+        return static_cast<const LineReader*>(handle.get());
+    });
+    first.reset();
+    EXPECT_EQ(second.get(), engine);
 }
 
 // The TEXT entities of a drawing, as ezdxf reads them: layer, x, y, height, rotation, string per line.

@@ -44,9 +44,11 @@ public:
     LineReading read(const GreyImage& image);
 
     // An engine for the languages ("jpn+eng"), loaded the first time and given back by the deleter for
-    // the next take. Throws the program's error naming the missing data when a language is not installed.
+    // the next take. When `most` engines of these languages are loaded already and all are in use, waits
+    // for one to be given back. Throws the program's error naming the missing data when a language is not
+    // installed.
     using Handle = std::unique_ptr<LineReader, void (*)(LineReader*)>;
-    static Handle take(const std::string& languages);
+    static Handle take(const std::string& languages, std::size_t most = SIZE_MAX);
 
     // The folder the language data is looked for in.
     static std::string dataFolder();

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <map>
 #include <optional>
+#include <thread>
 
 #include "common/PassState.h"
 #include "common/ProgressDisplay.h"
@@ -57,9 +58,11 @@ bool hasWordCharacter(const std::string& text) {
     return false;
 }
 
-// A worker's engines: one for the languages together and, taken when first needed, one for each alone.
-// Together, the first language leads: jpn+eng reads 尺度 as RE now and then, and M8 as MS, where
-// either language alone reads right and surer.
+// A worker's engines: its own for the languages together, and the process's for each language alone,
+// shared with the other workers. Together, the first language leads: jpn+eng reads 尺度 as RE now and then,
+// and M8 as MS, where either language alone reads right and surer. A language alone reads a minority of
+// the lines, so one engine of it serves two workers: loading an engine takes as long as reading some thirty
+// lines.
 class WorkerReaders {
 public:
     explicit WorkerReaders(const std::string& languages) : m_languages(languages) {
@@ -70,14 +73,20 @@ public:
         }
     }
 
-    LineReader& together() { return get(m_languages); }
-    const std::vector<std::string>& singles() const { return m_singles; }
-    LineReader& get(const std::string& languages) {
-        auto found = m_readers.find(languages);
-        if (found == m_readers.end()) {
-            found = m_readers.emplace(languages, LineReader::take(languages)).first;
+    LineReader& together() {
+        if (!m_together) {
+            m_together.emplace(LineReader::take(m_languages));
         }
-        return *found->second;
+        return **m_together;
+    }
+    const std::vector<std::string>& singles() const { return m_singles; }
+    // An engine for the language alone, to read one line and give back.
+    LineReader::Handle alone(const std::string& language) {
+        if (language == m_languages) {
+            return LineReader::Handle(&together(), [](LineReader*) {});
+        }
+        const std::size_t sharing = std::max(1U, std::thread::hardware_concurrency() / 2);
+        return LineReader::take(language, sharing);
     }
     Cp932Codec& codec() { return m_codec; }
     bool hasJapanese() const {
@@ -87,7 +96,7 @@ public:
 private:
     std::string m_languages;
     std::vector<std::string> m_singles;  // empty for one language
-    std::map<std::string, LineReader::Handle> m_readers;
+    std::optional<LineReader::Handle> m_together;
     Cp932Codec m_codec;
 };
 
@@ -229,7 +238,7 @@ bool readAsJapanese(const std::vector<Glyph>& glyphs, const GlyphLine& line, dou
     }
     if (!japaneseReading || japaneseReading->degrees != direction) {
         japaneseReading =
-            readAs(readers.get("jpn"), uprightLine(glyphs, line, frame), glyphs, line, frame, readers.codec());
+            readAs(*readers.alone("jpn"), uprightLine(glyphs, line, frame), glyphs, line, frame, readers.codec());
     }
     const Reading& reading = *japaneseReading;
     // A kanji of parts far apart may take two cells (製).
@@ -289,7 +298,7 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
         for (const std::string& language : readers.singles()) {
             const Reading reading = language == "jpn" && japaneseReading && japaneseReading->degrees == frame.degrees
                                         ? *japaneseReading
-                                        : readAs(readers.get(language), image, glyphs, line, frame, readers.codec());
+                                        : readAs(*readers.alone(language), image, glyphs, line, frame, readers.codec());
             keepLikelier(reading, frame, side, best);
         }
     }
