@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <thread>
 
@@ -251,6 +252,13 @@ bool readAsJapanese(const std::vector<Glyph>& glyphs, const GlyphLine& line, dou
     return true;
 }
 
+// Whether the line is one straight stroke alone: it reads as |, l or I, which are not text alone, or as a 1
+// that is mostly a piece of the drawing's lines (a tick, a line cut between crossings). A number in a
+// balloon is read still.
+bool isLoneBar(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const GlyphLine& line) {
+    return line.glyphs.size() == 1 && isStraightBar(glyphs[line.glyphs.front()]) && !inBalloon(grid, glyphs, line);
+}
+
 // Reads the line in each of its directions it is high enough in until one is read well enough, keeps the
 // likeliest, and reads that direction again in Japanese alone when it stands in square cells, or in each
 // language alone unless it was read surely. Text across is mostly upright: it is read upside down only when
@@ -266,7 +274,7 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
     GlyphLine line = found;
     std::erase_if(line.directions,
                   [&](double direction) { return frameOf(glyphs, found, direction).height() < leastHeight; });
-    if (line.directions.empty()) {
+    if (line.directions.empty() || isLoneBar(grid, glyphs, line)) {
         return best;
     }
     std::optional<Reading> japaneseReading;
@@ -360,6 +368,27 @@ void keepTextOfThePagesSizes(std::vector<LineResult>& results) {
     }
 }
 
+// The lines' indices, those likely to take longest to read first, so that the workers finish together: a
+// long line read in two directions can take as long as a hundred glyphs alone.
+std::vector<std::size_t> longestFirst(const std::vector<Glyph>& glyphs, const std::vector<GlyphLine>& lines) {
+    std::vector<double> work(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::int32_t left = INT32_MAX, bottom = INT32_MAX, right = INT32_MIN, top = INT32_MIN;
+        for (const std::size_t g : lines[i].glyphs) {
+            left = std::min(left, glyphs[g].left);
+            bottom = std::min(bottom, glyphs[g].bottom);
+            right = std::max(right, glyphs[g].right);
+            top = std::max(top, glyphs[g].top);
+        }
+        work[i] =
+            static_cast<double>(std::max(right - left, top - bottom)) * static_cast<double>(lines[i].directions.size());
+    }
+    std::vector<std::size_t> order(lines.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return work[a] > work[b]; });
+    return order;
+}
+
 }  // namespace
 
 void recogniseText(const VirtualVram& grid, double dotsPerMm, const ConversionOptions& options, PageText& page,
@@ -375,11 +404,13 @@ void recogniseText(const VirtualVram& grid, double dotsPerMm, const ConversionOp
     ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, 1);
     std::vector<LineResult> results(lines.size());
     std::vector<std::optional<WorkerReaders>> readers(static_cast<std::size_t>(pool.threads()));
-    pool.run(lines.size(), [&](std::size_t i, std::int32_t worker) {
+    const std::vector<std::size_t> order = longestFirst(glyphs.glyphs, lines);
+    pool.run(lines.size(), [&](std::size_t k, std::int32_t worker) {
         auto& own = readers[static_cast<std::size_t>(worker)];
         if (!own) {
             own.emplace(options.OcrLanguage);
         }
+        const std::size_t i = order[k];
         results[i] = readLine(grid, glyphs.glyphs, lines[i], sizes.leastTextHeight(), *own);
     });
     keepTextOfThePagesSizes(results);
