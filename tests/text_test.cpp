@@ -25,6 +25,7 @@
 #include "support/FakeView.h"
 #include "support/TestSupport.h"
 #include "text/GlyphGroups.h"
+#include "text/LineCues.h"
 #include "text/LineReader.h"
 #include "text/SymbolFixes.h"
 #include "text/TextLines.h"
@@ -324,6 +325,79 @@ TEST(text_lines, any_page_of_glyphs_groups_into_lines_once_each) {
                 EXPECT_EQ(++seen[i], 1) << "page " << page << " glyph " << i;
             }
         }
+    }
+}
+
+// A glyph at the end of a line of the drawing, up or across (an arrowhead on its dimension line, a tick
+// on a line) is the line's end; a 1 standing on a line across, or alone, is not.
+TEST(text_glyphs, ends_of_lines_are_told_from_characters) {
+    const auto one = [](double x, double y) { return strokeGlyph({{x - 4, y + 29}, {x, y + 33}, {x, y}}, 3); };
+    const auto arrowhead = [](double x, double y) {
+        return strokeGlyph({{x, y}, {x - 5, y + 30}, {x + 5, y + 30}, {x, y}, {x, y + 30}}, 4);
+    };
+    struct Case {
+        const char* name;
+        Glyph glyph;
+        std::vector<Glyph> lines;  // the drawing's lines beside it, in the grid as well
+        bool end;
+    };
+    const std::vector<Case> cases = {
+        {"arrowhead on its line", arrowhead(100, 40), {strokeGlyph({{100, 72}, {100, 190}}, 3)}, true},
+        {"arrowhead pointing left",
+         strokeGlyph({{40, 100}, {70, 95}, {70, 105}, {40, 100}, {70, 100}}, 4),
+         {strokeGlyph({{72, 100}, {190, 100}}, 3)},
+         true},
+        {"1 on a line across", one(100, 40), {strokeGlyph({{20, 36}, {180, 36}}, 3)}, false},
+        {"1 in a cell", one(100, 40), {strokeGlyph({{20, 30}, {180, 30}, {180, 90}, {20, 90}, {20, 30}}, 3)}, false},
+        {"1 alone", one(100, 40), {}, false},
+    };
+    for (const Case& c : cases) {
+        constexpr std::int32_t kSize = 200;
+        std::vector<std::uint8_t> rows(kSize * kSize / 8, 0);
+        std::vector<Glyph> painted = c.lines;
+        painted.push_back(c.glyph);
+        for (const Glyph& g : painted) {
+            for (const LineSegment& run : g.runs) {
+                for (std::int32_t x = run.StartX; x < run.StartX + run.SpanX; ++x) {
+                    rows[static_cast<std::size_t>(run.StartY * kSize + x) / 8] |= std::uint8_t(0x80 >> (x % 8));
+                }
+            }
+        }
+        VirtualVram grid;
+        grid.attach(rows, kSize, kSize, kSize / 8);
+        EXPECT_EQ(endsALine(grid, c.glyph), c.end) << c.name;
+    }
+}
+
+// A value whose decimal point a CAD font sets in a gap wider than its digits' ("1.940"): the point joins the
+// digits on either side into one line, but not a point above the baseline, nor the parts of kanji (square
+// cells) beside a dot, nor digits that far apart without a point.
+TEST(text_lines, a_decimal_point_joins_a_wide_gap) {
+    const GlyphSizes sizes = GlyphSizes::forResolution(kDotsPerMm);
+    // As scanned at 300 dpi: a 1 of one stroke, the point 14 dots after it, the 9 36 dots after the 1.
+    const auto one = [](double x) { return strokeGlyph({{x - 3, 837}, {x + 1, 841}, {x + 1, 810}}, 3); };
+    const auto digit = [](double x, double wide) {
+        return strokeGlyph({{x + 1, 810}, {x + wide - 2, 810}, {x + wide - 2, 841}, {x + 1, 841}, {x + 1, 810}}, 3);
+    };
+    const auto point = [](double x, double y) { return strokeGlyph({{x + 2, y + 2}, {x + 3, y + 3}}, 4); };
+    struct Case {
+        const char* name;
+        std::vector<Glyph> glyphs;  // the first two stand on either side of the gap
+        bool joined;
+    };
+    const std::vector<Case> cases = {
+        {"decimal point", {one(1278), digit(1320, 18), point(1298, 808), digit(1342, 18), digit(1367, 18)}, true},
+        {"no point", {one(1278), digit(1320, 18), digit(1342, 18), digit(1367, 18)}, false},
+        {"point above the baseline", {one(1278), digit(1320, 18), point(1298, 822), digit(1342, 18)}, false},
+        {"square cells", {digit(1240, 34), digit(1310, 34), point(1288, 808), digit(1350, 34)}, false},
+    };
+    for (const Case& c : cases) {
+        const std::vector<GlyphLine> lines = groupIntoLines(c.glyphs, sizes);
+        const bool joined = std::any_of(lines.begin(), lines.end(), [](const GlyphLine& line) {
+            const auto has = [&](std::size_t g) { return std::count(line.glyphs.begin(), line.glyphs.end(), g) > 0; };
+            return has(0) && has(1);
+        });
+        EXPECT_EQ(joined, c.joined) << c.name;
     }
 }
 

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
+#include <vector>
 
 #include "common/Median.h"
 #include "vectorize/raster/InkRay.h"
@@ -93,6 +95,49 @@ bool inBalloon(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const 
         sum += hit;
     }
     return farthest - nearest <= kRoundness * sum / kRays;
+}
+
+bool endsALine(const VirtualVram& grid, const Glyph& glyph) {
+    constexpr double kDrawn = 0.95;  // the share of the way on that is ink
+    const InkProbe ink(grid);
+    const double reach = std::max(glyph.width(), glyph.height());
+    // The middles of the glyph's ink along its four sides.
+    double topX = 0, bottomX = 0;
+    int tops = 0, bottoms = 0;
+    std::vector<std::int32_t> lefts, rights;  // rows
+    for (const LineSegment& run : glyph.runs) {
+        const double middle = run.StartX + (run.SpanX - 1) / 2.0;
+        if (run.StartY == glyph.top) {
+            topX += middle;
+            ++tops;
+        }
+        if (run.StartY == glyph.bottom) {
+            bottomX += middle;
+            ++bottoms;
+        }
+        if (run.StartX == glyph.left) {
+            lefts.push_back(run.StartY);
+        }
+        if (run.StartX + run.SpanX - 1 == glyph.right) {
+            rights.push_back(run.StartY);
+        }
+    }
+    const auto goesOn = [&](Point from, Point direction) {
+        return ink.shareAlong(from + direction, from + direction * reach) >= kDrawn;
+    };
+    // The middle of a side's rows when they follow one another (one stroke ends there), else nothing.
+    const auto middleRow = [](const std::vector<std::int32_t>& rows) -> std::optional<double> {
+        const auto [low, high] = std::minmax_element(rows.begin(), rows.end());
+        if (rows.empty() || *high - *low + 1 != static_cast<std::int32_t>(rows.size())) {
+            return std::nullopt;
+        }
+        return (*low + *high) / 2.0;
+    };
+    const std::optional<double> leftY = middleRow(lefts), rightY = middleRow(rights);
+    return (tops == 1 && goesOn({topX, double(glyph.top)}, {0, 1})) ||
+           (bottoms == 1 && goesOn({bottomX, double(glyph.bottom)}, {0, -1})) ||
+           (leftY && goesOn({double(glyph.left), *leftY}, {-1, 0})) ||
+           (rightY && goesOn({double(glyph.right), *rightY}, {1, 0}));
 }
 
 CharacterCells characterCells(const std::vector<Glyph>& glyphs, const GlyphLine& line, const LineFrame& frame) {

@@ -22,6 +22,11 @@ int parallelLineSide(const VirtualVram& grid, const LineFrame& frame);
 // number (its leader may leave it).
 bool inBalloon(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const GlyphLine& line);
 
+// Whether the glyph is the end of a line of the drawing that runs up or across: from the middle of its
+// topmost, lowest, leftmost or rightmost ink, ink goes on straight outward for longer than the glyph (an
+// arrowhead on its dimension line, a tick). A character alone ends at most on a line across its stroke.
+bool endsALine(const VirtualVram& grid, const Glyph& glyph);
+
 // The line's character cells along its baseline (glyphs whose extents along it overlap make one cell):
 // how many and their median width in cap heights. Kanji and kana stand in square cells; Latin letters and
 // digits in narrow ones.

@@ -15,6 +15,7 @@ constexpr double kWordSpacePerHeight = 1.5;  // the widest space between the wor
 constexpr double kSameLineHeights = 1.3;     // the greatest ratio of two words' heights
 constexpr double kWordOverlap = 0.7;         // across, of the taller word's height
 constexpr double kSmallLetterWords = 2;      // the greatest ratio of a word's height to one of small letters
+constexpr double kPointGapPerHeight = 1.5;   // the widest gap with a decimal point in it, in glyph heights
 
 struct Extent {
     std::int32_t low;
@@ -68,6 +69,55 @@ LineBoxes lineBoxes(const std::vector<Glyph>& glyphs, const std::vector<bool>& m
     return found;
 }
 
+// The dust glyphs, by the start of their extents along.
+std::vector<std::size_t> dustAlong(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright,
+                                   double smallest) {
+    std::vector<std::size_t> dust;
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        if (marked[i] && glyphSize(glyphs[i]) < smallest / 2) {
+            dust.push_back(i);
+        }
+    }
+    std::sort(dust.begin(), dust.end(), [&](std::size_t a, std::size_t b) {
+        return along(glyphs[a], upright).low < along(glyphs[b], upright).low;
+    });
+    return dust;
+}
+
+// Whether a dot alone lies in the gap between two glyphs on their baseline (below across, or above when the
+// line is read turned over): a number's decimal point, which a font may set in a gap wider than its
+// digits'. Digits stand in narrow cells; the parts of a kanji beside their dots in square ones.
+bool pointBetween(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& dust, bool upright,
+                  const Glyph& before, const Glyph& after) {
+    constexpr double kPointSize = 0.35;   // a point's size at most, of the line's height
+    constexpr double kOnBaseline = 0.15;  // how far a point's foot lies from the baseline, of the line's height
+    constexpr double kNarrow = 0.8;       // a digit's width at most, of its height
+    const Extent a = along(before, upright), b = along(after, upright);
+    const Extent acrossA = across(before, upright), acrossB = across(after, upright);
+    if (a.size() > kNarrow * acrossA.size() || b.size() > kNarrow * acrossB.size()) {
+        return false;
+    }
+    const Extent both{std::min(acrossA.low, acrossB.low), std::max(acrossA.high, acrossB.high)};
+    const double height = both.size();
+    const auto first = std::lower_bound(dust.begin(), dust.end(), a.high + 1, [&](std::size_t d, std::int32_t low) {
+        return along(glyphs[d], upright).low < low;
+    });
+    std::size_t points = 0;
+    bool onBaseline = false;
+    for (auto d = first; d != dust.end() && along(glyphs[*d], upright).low < b.low; ++d) {
+        const Extent da = along(glyphs[*d], upright), dc = across(glyphs[*d], upright);
+        if (dc.high < both.low - kOnBaseline * height || dc.low > both.high + kOnBaseline * height) {
+            continue;  // not in the line
+        }
+        ++points;
+        const bool small = da.high < b.low && da.size() <= kPointSize * height && dc.size() <= kPointSize * height;
+        const bool low = std::abs(dc.low - both.low) <= kOnBaseline * height;
+        const bool high = std::abs(dc.high - both.high) <= kOnBaseline * height;
+        onBaseline = small && (low || high);
+    }
+    return points == 1 && onBaseline;
+}
+
 }  // namespace
 
 double glyphSize(const Glyph& g) { return std::max(g.width(), g.height()); }
@@ -94,6 +144,7 @@ GlyphSets joinAligned(const std::vector<Glyph>& glyphs, const std::vector<bool>&
     for (const Glyph& g : glyphs) {
         largest = std::max(largest, across(g, upright).size());
     }
+    const std::vector<std::size_t> dust = dustAlong(glyphs, marked, upright, smallest);
     for (std::size_t i = 0; i < order.size(); ++i) {
         const Glyph& a = glyphs[order[i]];
         const Extent aAlong = along(a, upright);
@@ -101,14 +152,17 @@ GlyphSets joinAligned(const std::vector<Glyph>& glyphs, const std::vector<bool>&
         for (std::size_t j = i + 1; j < order.size(); ++j) {
             const Glyph& b = glyphs[order[j]];
             const Extent bAlong = along(b, upright);
-            if (bAlong.low - aAlong.high > kGapPerHeight * largest) {
+            if (bAlong.low - aAlong.high > kPointGapPerHeight * largest) {
                 break;
             }
             const Extent bAcross = across(b, upright);
             const double height = std::max(aAcross.size(), bAcross.size());
             const double gap = std::max(bAlong.low - aAlong.high, aAlong.low - bAlong.high) - 1;
             const double overlap = std::min(aAcross.high, bAcross.high) - std::max(aAcross.low, bAcross.low) + 1;
-            if (gap <= kGapPerHeight * height && overlap >= kLeastOverlap * std::min(aAcross.size(), bAcross.size()) &&
+            const bool near =
+                gap <= kGapPerHeight * height || (gap <= kPointGapPerHeight * height && bAlong.low > aAlong.high &&
+                                                  pointBetween(glyphs, dust, upright, a, b));
+            if (near && overlap >= kLeastOverlap * std::min(aAcross.size(), bAcross.size()) &&
                 similarSizes(aAcross.size(), bAcross.size(), smallest)) {
                 sets.join(order[j], order[i]);
             }

@@ -256,7 +256,11 @@ bool readAsJapanese(const std::vector<Glyph>& glyphs, const GlyphLine& line, dou
 // that is mostly a piece of the drawing's lines (a tick, a line cut between crossings). A number in a
 // balloon is read still.
 bool isLoneBar(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const GlyphLine& line) {
-    return line.glyphs.size() == 1 && isStraightBar(glyphs[line.glyphs.front()]) && !inBalloon(grid, glyphs, line);
+    if (line.glyphs.size() != 1 || inBalloon(grid, glyphs, line)) {
+        return false;
+    }
+    const Glyph& glyph = glyphs[line.glyphs.front()];
+    return isStraightBar(glyph) || endsALine(grid, glyph);
 }
 
 // Reads the line in each of its directions it is high enough in until one is read well enough, keeps the
