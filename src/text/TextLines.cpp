@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <numeric>
 #include <optional>
 
 #include "common/Median.h"
@@ -363,6 +364,25 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
         }
     }
     return lines;
+}
+
+std::vector<std::size_t> longestFirst(const std::vector<Glyph>& glyphs, const std::vector<GlyphLine>& lines) {
+    std::vector<double> work(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::int32_t left = INT32_MAX, bottom = INT32_MAX, right = INT32_MIN, top = INT32_MIN;
+        for (const std::size_t g : lines[i].glyphs) {
+            left = std::min(left, glyphs[g].left);
+            bottom = std::min(bottom, glyphs[g].bottom);
+            right = std::max(right, glyphs[g].right);
+            top = std::max(top, glyphs[g].top);
+        }
+        work[i] =
+            static_cast<double>(std::max(right - left, top - bottom)) * static_cast<double>(lines[i].directions.size());
+    }
+    std::vector<std::size_t> order(lines.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return work[a] > work[b]; });
+    return order;
 }
 
 }  // namespace kelvarin

@@ -21,6 +21,10 @@ struct GlyphLine {
 // glyph join it. A glyph alone is a line only when it is at least sizes.smallest long.
 std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const GlyphSizes& sizes);
 
+// The lines' indices, those likely to take longest to read first, so that workers sharing them out finish
+// together: a long line read in two directions can take as long as a hundred glyphs alone.
+std::vector<std::size_t> longestFirst(const std::vector<Glyph>& glyphs, const std::vector<GlyphLine>& lines);
+
 // The direction of the line's baseline when it is read in direction degrees: turned by up to 2° onto the
 // line through its characters' lowest ink, as a scan turned a little turns its text; degrees itself for a
 // line of fewer than four characters.

@@ -5,9 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <map>
-#include <numeric>
 #include <optional>
-#include <thread>
 
 #include "common/PassState.h"
 #include "common/ProgressDisplay.h"
@@ -22,6 +20,7 @@
 #include "text/LineReader.h"
 #include "text/SymbolFixes.h"
 #include "text/TextLines.h"
+#include "text/WorkerReaders.h"
 #include "vectorize/Vectorize.h"
 #include "vectorize/geometry/DrawingTurn.h"
 
@@ -58,48 +57,6 @@ bool hasWordCharacter(const std::string& text) {
     }
     return false;
 }
-
-// A worker's engines: its own for the languages together, and the process's for each language alone,
-// shared with the other workers. Together, the first language leads: jpn+eng reads 尺度 as RE now and then,
-// and M8 as MS, where either language alone reads right and surer. A language alone reads a minority of
-// the lines, so one engine of it serves two workers: loading an engine takes as long as reading some thirty
-// lines.
-class WorkerReaders {
-public:
-    explicit WorkerReaders(const std::string& languages) : m_languages(languages) {
-        for (std::size_t start = 0; languages.find('+') != std::string::npos && start <= languages.size();) {
-            const std::size_t end = std::min(languages.find('+', start), languages.size());
-            m_singles.push_back(languages.substr(start, end - start));
-            start = end + 1;
-        }
-    }
-
-    LineReader& together() {
-        if (!m_together) {
-            m_together.emplace(LineReader::take(m_languages));
-        }
-        return **m_together;
-    }
-    const std::vector<std::string>& singles() const { return m_singles; }
-    // An engine for the language alone, to read one line and give back.
-    LineReader::Handle alone(const std::string& language) {
-        if (language == m_languages) {
-            return LineReader::Handle(&together(), [](LineReader*) {});
-        }
-        const std::size_t sharing = std::max(1U, std::thread::hardware_concurrency() / 2);
-        return LineReader::take(language, sharing);
-    }
-    Cp932Codec& codec() { return m_codec; }
-    bool hasJapanese() const {
-        return m_languages == "jpn" || std::find(m_singles.begin(), m_singles.end(), "jpn") != m_singles.end();
-    }
-
-private:
-    std::string m_languages;
-    std::vector<std::string> m_singles;  // empty for one language
-    std::optional<LineReader::Handle> m_together;
-    Cp932Codec m_codec;
-};
 
 // How likely a reading is: the engine's confidence, less a share for each change between Latin letters
 // and Japanese characters, more for a drawing's value, and more or less by which side of the text a line
@@ -370,27 +327,6 @@ void keepTextOfThePagesSizes(std::vector<LineResult>& results) {
             });
         }
     }
-}
-
-// The lines' indices, those likely to take longest to read first, so that the workers finish together: a
-// long line read in two directions can take as long as a hundred glyphs alone.
-std::vector<std::size_t> longestFirst(const std::vector<Glyph>& glyphs, const std::vector<GlyphLine>& lines) {
-    std::vector<double> work(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        std::int32_t left = INT32_MAX, bottom = INT32_MAX, right = INT32_MIN, top = INT32_MIN;
-        for (const std::size_t g : lines[i].glyphs) {
-            left = std::min(left, glyphs[g].left);
-            bottom = std::min(bottom, glyphs[g].bottom);
-            right = std::max(right, glyphs[g].right);
-            top = std::max(top, glyphs[g].top);
-        }
-        work[i] =
-            static_cast<double>(std::max(right - left, top - bottom)) * static_cast<double>(lines[i].directions.size());
-    }
-    std::vector<std::size_t> order(lines.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return work[a] > work[b]; });
-    return order;
 }
 
 }  // namespace
