@@ -232,6 +232,40 @@ void joinCommas(const std::vector<Glyph>& glyphs, const std::vector<bool>& marke
     }
 }
 
+void joinStops(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets) {
+    constexpr double kLeast = 0.15;     // a stop's size, of the line's height; smaller is dust
+    constexpr double kMost = 0.5;       // larger is a glyph
+    constexpr double kGap = 0.5;        // the widest gap before a stop, of the line's height
+    constexpr double kReachOut = 0.35;  // how far past the baseline a comma's tail reaches
+    constexpr double kReachIn = 0.5;    // how far inside the line from the baseline a stop reaches
+    const LineBoxes found = lineBoxes(glyphs, marked, upright, sets);
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        if (!marked[i] || found.members[sets.find(i)] != 1) {
+            continue;
+        }
+        const Extent a = along(glyphs[i], upright), c = across(glyphs[i], upright);
+        for (const std::size_t line : found.lines) {
+            const Box& box = *found.boxes[line];
+            const double height = box.across.size();
+            const double size = std::max(a.size(), c.size());
+            const bool afterEnd = a.low > box.along.high && a.low - box.along.high - 1 <= kGap * height;
+            const bool beforeStart = a.high < box.along.low && box.along.low - a.high - 1 <= kGap * height;
+            const bool onLow =
+                c.low >= box.across.low - kReachOut * height && c.high <= box.across.low + kReachIn * height;
+            const bool onHigh =
+                c.high <= box.across.high + kReachOut * height && c.low >= box.across.high - kReachIn * height;
+            // Read across, a line ends on the right with its baseline below, or turned over on the left with it
+            // above; read up, it ends at the top with its baseline on the right, or read down at the foot.
+            const bool ends = upright ? (afterEnd && onHigh) || (beforeStart && onLow)
+                                      : (afterEnd && onLow) || (beforeStart && onHigh);
+            if (ends && size >= kLeast * height && size <= kMost * height) {
+                sets.join(line, i);
+                break;
+            }
+        }
+    }
+}
+
 void joinWords(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets) {
     const LineBoxes found = lineBoxes(glyphs, marked, upright, sets);
     const auto& boxes = found.boxes;

@@ -31,6 +31,10 @@ void joinEnclosed(const std::vector<Glyph>& glyphs, const std::vector<bool>& mar
 // below; a column on either side, as it reads up or down.
 void joinCommas(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets);
 
+// Joins each glyph that no neighbour joined and that stands on the baseline just past the end of a line,
+// small: a full stop or a comma ending it (TYP., FA0006,).
+void joinStops(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets);
+
 // Joins the words of a line: lines of about the same height on one baseline, a word space apart.
 void joinWords(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets);
 

@@ -271,6 +271,8 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
     joinEnclosed(glyphs, aligned, true, columns);
     joinCommas(glyphs, aligned, false, rows);
     joinCommas(glyphs, aligned, true, columns);
+    joinStops(glyphs, aligned, false, rows);
+    joinStops(glyphs, aligned, true, columns);
     joinWords(glyphs, aligned, false, rows);
     joinWords(glyphs, aligned, true, columns);
     const std::vector<std::size_t> inRow = memberCounts(glyphs, rows, sizes.smallest);

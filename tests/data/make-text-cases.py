@@ -5,9 +5,11 @@ text: across, turned 90°, 270° and 30°, sitting on a dimension line, inside a
 a balloon, a diameter, kanji that read as Latin letters and kanji in parts, a value beside the line
 it measures, read upside down as "OS", values with a decimal comma across and up, a tag's number
 under another in a halved diamond, an angle's value turned with its degree sign, words of small letters in
-a font of wide word spaces, a 1 plotted as strokes in a balloon, and a line across on a scan turned 0.8°. Writes them as PBM files into the folder given as the only argument, with cases.txt listing
+a font of wide word spaces, a 1 plotted as strokes in a balloon, a line across on a scan turned 0.8°, and
+a small word ending in a full stop. Writes them as PBM files into the folder given as the only argument, with cases.txt listing
 per page: file, text, insertion x and y (dots, y from the bottom row), cap height (dots), angle
-(degrees counter-clockwise), and the geometry drawn with it (none, line, cell, circle, upright line, tag, stroke balloon).
+(degrees counter-clockwise), and the geometry drawn with it (none, line, cell, circle, upright line, tag,
+stroke balloon; small: none, the lettering 2.2 mm high).
 Also crossings.pbm, a page of crossing lines and circles without text."""
 import math
 import pathlib
@@ -21,6 +23,7 @@ GOTHIC = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf"
 SANS = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 SIZE = 600
 CAP = 42  # dots: 3.5 mm at 300 dpi
+SMALL_CAP = 26  # dots: 2.2 mm, lettering of the "small" geometry
 
 # name, text, font, insertion (x, y from the top), angle, geometry
 CASES = [
@@ -43,16 +46,18 @@ CASES = [
     ("words", "Top on an edge", GOTHIC, (40, 320), 0, "none"),
     ("stroke_in_a_balloon", "1", None, (284, 321), 0, "stroke balloon"),
     ("turned_scan", "SECTION B-B", SANS, (120, 320), 0.8, "none"),
+    ("full_stop", "TYP.", SANS, (220, 320), 0, "small"),
 ]
 
 
-def font_for(path, text):
+def font_for(path, text, cap=CAP):
     probe = ImageFont.truetype(path, 1000)
     _, top, _, bottom = probe.getbbox("田" if any(ord(c) >= 0x3000 for c in text) else "H", anchor="ls")
-    return ImageFont.truetype(path, round(CAP * 1000 / (bottom - top)))
+    return ImageFont.truetype(path, round(cap * 1000 / (bottom - top)))
 
 
 def draw_case(name, text, path, at, angle, geometry):
+    cap = SMALL_CAP if geometry == "small" else CAP
     page = Image.new("L", (SIZE, SIZE), 255)
     draw = ImageDraw.Draw(page)
     if geometry == "line":
@@ -83,12 +88,12 @@ def draw_case(name, text, path, at, angle, geometry):
         strokes = ((at[0] - 2, at[1] - CAP + 8), (at[0] + 4, at[1] - CAP), (at[0] + 4, at[1]))
         ImageDraw.Draw(layer).line(strokes, fill=0, width=3, joint="curve")
     else:
-        ImageDraw.Draw(layer).text(at, text, font=font_for(path, text), fill=0, anchor="ls")
+        ImageDraw.Draw(layer).text(at, text, font=font_for(path, text, cap), fill=0, anchor="ls")
     layer = layer.rotate(angle, center=at, resample=Image.BICUBIC, fillcolor=255)
     page = Image.fromarray(__import__("numpy").minimum(page, layer))
     page = page.filter(ImageFilter.GaussianBlur(0.6)).point(lambda v: 0 if v < 128 else 255).convert("1")
     page.save(OUT / f"{name}.pbm")
-    return f"{name}.pbm\t{text}\t{at[0]}\t{SIZE - 1 - at[1]}\t{CAP}\t{angle}\t{geometry}\n"
+    return f"{name}.pbm\t{text}\t{at[0]}\t{SIZE - 1 - at[1]}\t{cap}\t{angle}\t{geometry}\n"
 
 
 def draw_crossings():
