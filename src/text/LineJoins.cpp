@@ -118,6 +118,30 @@ bool pointBetween(const std::vector<Glyph>& glyphs, const std::vector<std::size_
     return points == 1 && onBaseline;
 }
 
+// Joins each marked glyph that no neighbour joined, of a punctuation mark's size, to the first line (by
+// the start of its box) that takes it: takes(along, across, line, box) tells by where the mark stands.
+template <typename Takes>
+void joinSmallMarks(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets,
+                    const LineBoxes& found, Takes takes) {
+    constexpr double kLeast = 0.15;  // a mark's size, of the line's height; smaller is dust
+    constexpr double kMost = 0.5;    // larger is a glyph
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        if (!marked[i] || found.members[sets.find(i)] != 1) {
+            continue;
+        }
+        const Extent a = along(glyphs[i], upright), c = across(glyphs[i], upright);
+        const double size = std::max(a.size(), c.size());
+        for (const std::size_t line : found.lines) {
+            const Box& box = *found.boxes[line];
+            const double height = box.across.size();
+            if (size >= kLeast * height && size <= kMost * height && takes(a, c, line, box)) {
+                sets.join(line, i);
+                break;
+            }
+        }
+    }
+}
+
 }  // namespace
 
 double glyphSize(const Glyph& g) { return std::max(g.width(), g.height()); }
@@ -195,8 +219,6 @@ void joinEnclosed(const std::vector<Glyph>& glyphs, const std::vector<bool>& mar
 }
 
 void joinCommas(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets) {
-    constexpr double kLeast = 0.15;       // a comma's size, of the line's height; smaller is dust
-    constexpr double kMost = 0.5;         // larger is a glyph
     constexpr double kReachBelow = 0.35;  // how far below the baseline its tail reaches
     constexpr double kHeadAbove = 0.5;    // how far above the baseline its head reaches at most
     const LineBoxes found = lineBoxes(glyphs, marked, upright, sets);
@@ -206,64 +228,38 @@ void joinCommas(const std::vector<Glyph>& glyphs, const std::vector<bool>& marke
             membersAlong[sets.find(i)].push_back(along(glyphs[i], upright));
         }
     }
-    for (std::size_t i = 0; i < sets.size(); ++i) {
-        if (!marked[i] || found.members[sets.find(i)] != 1) {
-            continue;
-        }
-        const Extent a = along(glyphs[i], upright), c = across(glyphs[i], upright);
-        for (const std::size_t line : found.lines) {
-            const Box& box = *found.boxes[line];
-            const double height = box.across.size();
-            const double size = std::max(a.size(), c.size());
-            const bool between = a.low > box.along.low && a.high < box.along.high;
-            const bool below = c.low < box.across.low && c.low >= box.across.low - kReachBelow * height &&
-                               c.high > box.across.low && c.high <= box.across.low + kHeadAbove * height;
-            const bool above = c.high > box.across.high && c.high <= box.across.high + kReachBelow * height &&
-                               c.low < box.across.high && c.low >= box.across.high - kHeadAbove * height;
-            const bool hangs = below || (upright && above);
-            const bool clear = std::none_of(membersAlong[line].begin(), membersAlong[line].end(), [&](Extent m) {
-                return std::min(m.high, a.high) - std::max(m.low, a.low) + 1 > a.size() / 2;
-            });
-            if (between && hangs && clear && size >= kLeast * height && size <= kMost * height) {
-                sets.join(line, i);
-                break;
-            }
-        }
-    }
+    joinSmallMarks(glyphs, marked, upright, sets, found, [&](Extent a, Extent c, std::size_t line, const Box& box) {
+        const double height = box.across.size();
+        const bool between = a.low > box.along.low && a.high < box.along.high;
+        const bool below = c.low < box.across.low && c.low >= box.across.low - kReachBelow * height &&
+                           c.high > box.across.low && c.high <= box.across.low + kHeadAbove * height;
+        const bool above = c.high > box.across.high && c.high <= box.across.high + kReachBelow * height &&
+                           c.low < box.across.high && c.low >= box.across.high - kHeadAbove * height;
+        const bool hangs = below || (upright && above);
+        const bool clear = std::none_of(membersAlong[line].begin(), membersAlong[line].end(), [&](Extent m) {
+            return std::min(m.high, a.high) - std::max(m.low, a.low) + 1 > a.size() / 2;
+        });
+        return between && hangs && clear;
+    });
 }
 
 void joinStops(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets) {
-    constexpr double kLeast = 0.15;     // a stop's size, of the line's height; smaller is dust
-    constexpr double kMost = 0.5;       // larger is a glyph
     constexpr double kGap = 0.5;        // the widest gap before a stop, of the line's height
     constexpr double kReachOut = 0.35;  // how far past the baseline a comma's tail reaches
     constexpr double kReachIn = 0.5;    // how far inside the line from the baseline a stop reaches
     const LineBoxes found = lineBoxes(glyphs, marked, upright, sets);
-    for (std::size_t i = 0; i < sets.size(); ++i) {
-        if (!marked[i] || found.members[sets.find(i)] != 1) {
-            continue;
-        }
-        const Extent a = along(glyphs[i], upright), c = across(glyphs[i], upright);
-        for (const std::size_t line : found.lines) {
-            const Box& box = *found.boxes[line];
-            const double height = box.across.size();
-            const double size = std::max(a.size(), c.size());
-            const bool afterEnd = a.low > box.along.high && a.low - box.along.high - 1 <= kGap * height;
-            const bool beforeStart = a.high < box.along.low && box.along.low - a.high - 1 <= kGap * height;
-            const bool onLow =
-                c.low >= box.across.low - kReachOut * height && c.high <= box.across.low + kReachIn * height;
-            const bool onHigh =
-                c.high <= box.across.high + kReachOut * height && c.low >= box.across.high - kReachIn * height;
-            // Read across, a line ends on the right with its baseline below, or turned over on the left with it
-            // above; read up, it ends at the top with its baseline on the right, or read down at the foot.
-            const bool ends = upright ? (afterEnd && onHigh) || (beforeStart && onLow)
-                                      : (afterEnd && onLow) || (beforeStart && onHigh);
-            if (ends && size >= kLeast * height && size <= kMost * height) {
-                sets.join(line, i);
-                break;
-            }
-        }
-    }
+    joinSmallMarks(glyphs, marked, upright, sets, found, [&](Extent a, Extent c, std::size_t, const Box& box) {
+        const double height = box.across.size();
+        const bool afterEnd = a.low > box.along.high && a.low - box.along.high - 1 <= kGap * height;
+        const bool beforeStart = a.high < box.along.low && box.along.low - a.high - 1 <= kGap * height;
+        const bool onLow = c.low >= box.across.low - kReachOut * height && c.high <= box.across.low + kReachIn * height;
+        const bool onHigh =
+            c.high <= box.across.high + kReachOut * height && c.low >= box.across.high - kReachIn * height;
+        // Read across, a line ends on the right with its baseline below, or turned over on the left with it
+        // above; read up, it ends at the top with its baseline on the right, or read down at the foot.
+        return upright ? (afterEnd && onHigh) || (beforeStart && onLow)
+                       : (afterEnd && onLow) || (beforeStart && onHigh);
+    });
 }
 
 void joinWords(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets) {
