@@ -402,6 +402,40 @@ TEST(text_lines, a_decimal_point_joins_a_wide_gap) {
     }
 }
 
+// A block of short lines in a font of fixed pitch, one over the other with their letters in line (a
+// callout's lines, a parts list's column): each line is read across, whole, though letters that touch (92 of
+// 925) join the columns' letters above and below them into columns longer than the lines.
+TEST(text_lines, lines_of_a_block_stay_lines) {
+    const GlyphSizes sizes = GlyphSizes::forResolution(kDotsPerMm);
+    constexpr int kRows = 8;
+    std::vector<Glyph> glyphs;
+    std::vector<std::vector<std::size_t>> rows(kRows);
+    for (int row = 0; row < kRows; ++row) {
+        const double y = 100 + 45 * row;
+        const auto letter = [&](double x, double wide) {  // a C
+            rows[static_cast<std::size_t>(row)].push_back(glyphs.size());
+            glyphs.push_back(strokeGlyph({{x + wide, y + 26}, {x, y + 26}, {x, y}, {x + wide, y}}, 3));
+        };
+        // Letters at pitches 0 to 5, a word space at 3; on every other row those at 1 and 2 touch.
+        for (const int k : {0, 1, 2, 4, 5}) {
+            if (row % 2 == 1 && k == 1) {
+                letter(120, 26);
+            } else if (row % 2 == 0 || k != 2) {
+                letter(100 + 20 * k, 8);
+            }
+        }
+    }
+    const std::vector<GlyphLine> lines = groupIntoLines(glyphs, sizes);
+    for (int row = 0; row < kRows; ++row) {
+        const bool whole = std::any_of(lines.begin(), lines.end(), [&](const GlyphLine& line) {
+            std::vector<std::size_t> found = line.glyphs;
+            std::sort(found.begin(), found.end());
+            return found == rows[static_cast<std::size_t>(row)];
+        });
+        EXPECT_TRUE(whole) << "row " << row;
+    }
+}
+
 // What the engine reads put right as a drawing writes it; digits stay as wide as read.
 TEST(text_symbols, drawing_signs_are_put_right) {
     const std::vector<std::pair<std::string, std::string>> cases = {

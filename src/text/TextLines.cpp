@@ -34,6 +34,15 @@ std::vector<std::size_t> memberCounts(const std::vector<Glyph>& glyphs, GlyphSet
         [&](std::size_t& count, std::size_t i) { count += glyphSize(glyphs[i]) >= smallest / 2 ? 1 : 0; });
 }
 
+// The glyphs of each group but dust and dots that stand upright, clearly taller than wide.
+std::vector<std::size_t> uprightCounts(const std::vector<Glyph>& glyphs, GlyphSets& sets, double smallest) {
+    constexpr double kTallness = 1.3;  // an upright letter's height in its width
+    return sets.gather<std::size_t>([&](std::size_t& count, std::size_t i) {
+        const Glyph& g = glyphs[i];
+        count += glyphSize(g) >= smallest / 2 && g.height() >= kTallness * g.width() ? 1 : 0;
+    });
+}
+
 // Joins the glyphs near each other, at any angle, among those marked.
 GlyphSets joinNear(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, double smallest) {
     GlyphSets sets(glyphs.size());
@@ -277,12 +286,17 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
     joinWords(glyphs, aligned, true, columns);
     const std::vector<std::size_t> inRow = memberCounts(glyphs, rows, sizes.smallest);
     const std::vector<std::size_t> inColumn = memberCounts(glyphs, columns, sizes.smallest);
+    const std::vector<std::size_t> uprightInColumn = uprightCounts(glyphs, columns, sizes.smallest);
     std::vector<bool> across(glyphs.size()), up(glyphs.size()), rest(glyphs.size());
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
         const std::size_t r = inRow[rows.find(i)];
         const std::size_t c = inColumn[columns.find(i)];
-        across[i] = r > 1 && r >= c;
-        up[i] = c > 1 && c > r;
+        // A column mostly of letters standing upright is the lines of a block of text one over the other,
+        // its letters in line with those of the lines above and below (a font of fixed pitch): turned up, a
+        // line's letters lie on their sides.
+        const bool stackedRows = r > 1 && 2 * uprightInColumn[columns.find(i)] > c;
+        across[i] = r > 1 && (r >= c || stackedRows);
+        up[i] = c > 1 && c > r && !stackedRows;
         rest[i] = r <= 1 && c <= 1;
         across[i] = across[i] && aligned[i];
         up[i] = up[i] && aligned[i];
