@@ -402,6 +402,45 @@ TEST(text_lines, a_decimal_point_joins_a_wide_gap) {
     }
 }
 
+// A dimension's value with its arrow or a dash of its line beside it: the flat piece twice as long as the
+// digits stays geometry, and the value is a line of its own; a minus sign and a long vowel mark stay text.
+TEST(text_lines, arrows_beside_a_value_stay_geometry) {
+    const GlyphSizes sizes = GlyphSizes::forResolution(kDotsPerMm);
+    const auto digit = [](double x, double wide) {
+        return strokeGlyph({{x + 1, 810}, {x + wide - 2, 810}, {x + wide - 2, 841}, {x + 1, 841}, {x + 1, 810}}, 3);
+    };
+    const auto flat = [](double x, double length, bool arrowhead) {  // ends at x + length, across the middle
+        std::vector<Point> path = {{x, 825}, {x + length, 825}};
+        if (arrowhead) {
+            path.insert(path.end(), {{x + length - 20, 833}, {x + length - 20, 817}, {x + length, 825}});
+        }
+        return strokeGlyph(path, 3);
+    };
+    struct Case {
+        const char* name;
+        std::vector<Glyph> glyphs;  // the first is the flat piece, the rest are characters
+        bool flatInLine;
+    };
+    const std::vector<Case> cases = {
+        {"arrow before", {flat(1230, 70, true), digit(1320, 18), digit(1342, 18), digit(1364, 18)}, false},
+        {"dash after", {flat(1405, 72, false), digit(1320, 18), digit(1342, 18), digit(1364, 18)}, false},
+        {"minus sign", {flat(1300, 14, false), digit(1320, 18), digit(1342, 18), digit(1364, 18)}, true},
+        {"long vowel mark", {flat(1378, 30, false), digit(1300, 34), digit(1340, 34)}, true},
+    };
+    for (const Case& c : cases) {
+        const std::vector<GlyphLine> lines = groupIntoLines(c.glyphs, sizes);
+        const auto has = [](const GlyphLine& line, std::size_t g) {
+            return std::count(line.glyphs.begin(), line.glyphs.end(), g) > 0;
+        };
+        const auto value = std::find_if(lines.begin(), lines.end(), [&](const GlyphLine& l) { return has(l, 1); });
+        ASSERT_NE(value, lines.end()) << c.name;
+        EXPECT_TRUE(std::all_of(c.glyphs.begin() + 1, c.glyphs.end(), [&](const Glyph& g) {
+            return has(*value, static_cast<std::size_t>(&g - c.glyphs.data()));
+        })) << c.name;
+        EXPECT_EQ(has(*value, 0), c.flatInLine) << c.name;
+    }
+}
+
 // A block of short lines in a font of fixed pitch, one over the other with their letters in line (a
 // callout's lines, a parts list's column): each line is read across, whole, though letters that touch (92 of
 // 925) join the columns' letters above and below them into columns longer than the lines.

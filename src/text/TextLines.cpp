@@ -15,11 +15,13 @@ namespace kelvarin {
 
 namespace {
 
-constexpr double kBarThinness = 0.15;  // a bar's width in its lengths
-constexpr double kNearPerSize = 1.5;   // centre distance of neighbours at other angles, in glyph sizes
-constexpr double kMostlyBars = 0.6;    // of a line's glyphs, straight strokes
-constexpr double kMostFitTurn = 3;     // degrees a baseline turns a direction fitted to the centres
-constexpr double kMostScanTurn = 2;    // degrees a scanned page is turned by at most
+constexpr double kBarThinness = 0.15;   // a bar's width in its lengths
+constexpr double kNearPerSize = 1.5;    // centre distance of neighbours at other angles, in glyph sizes
+constexpr double kMostlyBars = 0.6;     // of a line's glyphs, straight strokes
+constexpr double kFlatLength = 1.8;     // an arrow's or a dash's length, in the line's typical glyph sizes
+constexpr double kFlatThickness = 0.6;  // its thickness at most, in the same
+constexpr double kMostFitTurn = 3;      // degrees a baseline turns a direction fitted to the centres
+constexpr double kMostScanTurn = 2;     // degrees a scanned page is turned by at most
 
 // Whether the glyph runs across or up, as a 1, an l or a dash does, rather than askew.
 bool runsAcrossOrUp(const Glyph& g) {
@@ -304,7 +306,9 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
     }
     std::vector<GlyphLine> lines;
     const auto keep = [&](std::vector<std::size_t> members, std::vector<double> directions) {
-        // Thin bars much longer than the line's glyphs are lines of a table or a frame beside the text.
+        // Thin bars much longer than the line's glyphs are lines of a table or a frame beside the text, and
+        // flat pieces twice as long are arrows with their tails or dashes of a line: no character is so long
+        // and so low beside its line's.
         std::vector<double> lengths;
         for (const std::size_t i : members) {
             lengths.push_back(glyphSize(glyphs[i]));
@@ -312,7 +316,9 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
         const double typical = median(lengths);
         std::erase_if(members, [&](const std::size_t i) {
             const Glyph& g = glyphs[i];
-            return glyphSize(g) > 1.3 * typical && std::min(g.width(), g.height()) <= kBarThinness * glyphSize(g);
+            const double thickness = std::min(g.width(), g.height());
+            return (glyphSize(g) > 1.3 * typical && thickness <= kBarThinness * glyphSize(g)) ||
+                   (glyphSize(g) > kFlatLength * typical && thickness <= kFlatThickness * typical);
         });
         if (members.empty()) {
             return;
