@@ -26,7 +26,9 @@
 #include "support/TestSupport.h"
 #include "text/GlyphGroups.h"
 #include "text/LineCues.h"
+#include "text/LineImage.h"
 #include "text/LineReader.h"
+#include "text/SlashedZeros.h"
 #include "text/SymbolFixes.h"
 #include "text/TextLines.h"
 #include "text/TextRecognition.h"
@@ -487,6 +489,51 @@ TEST(text_symbols, drawing_signs_are_put_right) {
     };
     for (const auto& [read, written] : cases) {
         EXPECT_EQ(drawingText(read), written) << read;
+    }
+}
+
+// A zero with a stroke across it, as many CAD fonts draw it, is put right whatever the engine read it as; a
+// 9, an 8, an O and a round diameter sign keep their reading.
+TEST(text_symbols, slashed_zeros_are_read_as_zeros) {
+    const auto ellipse = [](Point centre, double rx, double ry, double from, double to) {
+        std::vector<Point> path;
+        for (double degrees = from; degrees <= to; degrees += 3) {
+            const double radians = degrees * std::numbers::pi / 180;
+            path.push_back({centre.x + rx * std::cos(radians), centre.y + ry * std::sin(radians)});
+        }
+        return path;
+    };
+    const auto then = [](std::vector<Point> path, const std::vector<Point>& more) {
+        path.insert(path.end(), more.begin(), more.end());
+        return path;
+    };
+    // Digits 32 dots high standing on y 810, as scanned at 300 dpi.
+    const Point middle{1309, 826};
+    struct Case {
+        const char* name;
+        std::vector<Point> path;
+        const char* read;
+        const char* written;
+    };
+    const std::vector<Case> cases = {
+        {"slashed zero as 9", then(ellipse(middle, 7, 15, 225, 585), {{1314, 837}}), "9", "0"},
+        {"slashed zero as Q", then(ellipse(middle, 7, 15, 225, 585), {{1314, 837}}), "Q", "0"},
+        {"nine", then(ellipse({1309, 834}, 7, 8, 0, 360), {{1316, 820}, {1309, 811}, {1302, 813}}), "9", "9"},
+        {"eight", then(ellipse({1309, 834}, 6, 7, -90, 270), ellipse({1309, 818}, 7, 8, 90, 450)), "9", "9"},
+        {"letter O", ellipse(middle, 7, 15, 0, 360), "O", "O"},
+        {"diameter sign", then(ellipse(middle, 15, 15, 225, 585), {{1323, 840}}), "Ø", "Ø"},
+    };
+    for (const Case& c : cases) {
+        const std::vector<Glyph> glyphs = {strokeGlyph(c.path, 3)};
+        const GlyphLine line{{0}, {0, 180}};
+        const GreyImage image = uprightLine(glyphs, line, frameOf(glyphs, line, 0));
+        const auto column = [&](double along) {
+            return static_cast<std::int32_t>((along - image.alongStart) / image.dotsPerPixel);
+        };
+        LineReading reading;
+        reading.text = c.read;
+        reading.symbols.push_back({c.read, column(glyphs[0].left), column(glyphs[0].right + 1) - 1, true, 80});
+        EXPECT_EQ(withSlashedZeros(reading, image).text, c.written) << c.name;
     }
 }
 

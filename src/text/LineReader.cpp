@@ -136,6 +136,17 @@ LineReader::Handle LineReader::take(const std::string& languages, std::size_t mo
     }
 }
 
+std::string joinedText(const std::vector<ReadSymbol>& symbols) {
+    std::string text;
+    for (std::size_t k = 0; k < symbols.size(); ++k) {
+        if (k > 0 && symbols[k].startsWord) {
+            text += ' ';
+        }
+        text += symbols[k].text;
+    }
+    return text;
+}
+
 LineReading LineReader::read(const GreyImage& image) {
     oneThreadPerEngine();
     m_api->SetImage(image.pixels.data(), image.width, image.height, 1, image.width);

@@ -33,6 +33,9 @@ struct LineReading {
     std::vector<ReadSymbol> symbols;
 };
 
+// The symbols' text, a blank before each word but the first.
+std::string joinedText(const std::vector<ReadSymbol>& symbols);
+
 // One Tesseract engine, reading a line a time; an engine is used by one thread at a time. Loading the
 // language data takes a while, so engines are kept for the whole process (see take()).
 class LineReader {

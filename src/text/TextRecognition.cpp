@@ -18,6 +18,7 @@
 #include "text/LineCues.h"
 #include "text/LineImage.h"
 #include "text/LineReader.h"
+#include "text/SlashedZeros.h"
 #include "text/SymbolFixes.h"
 #include "text/TextLines.h"
 #include "text/WorkerReaders.h"
@@ -157,7 +158,7 @@ struct Reading {
 // The line in the frame's direction read by the engine, as the drawing will have it.
 Reading readAs(LineReader& reader, const GreyImage& image, const std::vector<Glyph>& glyphs, const GlyphLine& line,
                const LineFrame& frame, Cp932Codec& codec) {
-    const LineReading reading = withDiameterSigns(reader.read(image), image, glyphs, line, frame);
+    const LineReading reading = withDiameterSigns(withSlashedZeros(reader.read(image), image), image, glyphs, line, frame);
     Reading out;
     out.text = cp932Text(drawingText(reading.text), codec, out.dropped);
     out.confidence = reading.confidence;
