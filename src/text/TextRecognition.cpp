@@ -158,7 +158,8 @@ struct Reading {
 // The line in the frame's direction read by the engine, as the drawing will have it.
 Reading readAs(LineReader& reader, const GreyImage& image, const std::vector<Glyph>& glyphs, const GlyphLine& line,
                const LineFrame& frame, Cp932Codec& codec) {
-    const LineReading reading = withDiameterSigns(withSlashedZeros(reader.read(image), image), image, glyphs, line, frame);
+    const LineReading reading =
+        withDiameterSigns(withSlashedZeros(reader.read(image), image), image, glyphs, line, frame);
     Reading out;
     out.text = cp932Text(drawingText(reading.text), codec, out.dropped);
     out.confidence = reading.confidence;
