@@ -404,8 +404,9 @@ TEST(text_lines, a_decimal_point_joins_a_wide_gap) {
     }
 }
 
-// A dimension's value with its arrow or a dash of its line beside it: the flat piece twice as long as the
-// digits stays geometry, and the value is a line of its own; a minus sign and a long vowel mark stay text.
+// A dimension's value with its arrow or a dash of its line beside it: a flat piece twice as long as the
+// digits, or an arrowhead with a piece of the line it stands on, stays geometry, and the value is a line of its
+// own; a minus sign, a long vowel mark and a kanji beside the parts of another stay text.
 TEST(text_lines, arrows_beside_a_value_stay_geometry) {
     const GlyphSizes sizes = GlyphSizes::forResolution(kDotsPerMm);
     const auto digit = [](double x, double wide) {
@@ -418,9 +419,15 @@ TEST(text_lines, arrows_beside_a_value_stay_geometry) {
         }
         return strokeGlyph(path, 3);
     };
+    const auto box = [](double left, double bottom, double right, double top) {
+        return strokeGlyph({{left, bottom}, {right, bottom}, {right, top}, {left, top}, {left, bottom}}, 3);
+    };
+    // An arrowhead pointing left at x, its tail to the line it stands on, 75 dots of which run up and down.
+    const Glyph arrowOnLine = strokeGlyph(
+        {{1530, 790}, {1530, 825}, {1450, 825}, {1470, 833}, {1470, 817}, {1450, 825}, {1530, 825}, {1530, 865}}, 3);
     struct Case {
         const char* name;
-        std::vector<Glyph> glyphs;  // the first is the flat piece, the rest are characters
+        std::vector<Glyph> glyphs;  // the first is the piece in question, the rest are characters
         bool flatInLine;
     };
     const std::vector<Case> cases = {
@@ -428,6 +435,10 @@ TEST(text_lines, arrows_beside_a_value_stay_geometry) {
         {"dash after", {flat(1405, 72, false), digit(1320, 18), digit(1342, 18), digit(1364, 18)}, false},
         {"minus sign", {flat(1300, 14, false), digit(1320, 18), digit(1342, 18), digit(1364, 18)}, true},
         {"long vowel mark", {flat(1378, 30, false), digit(1300, 34), digit(1340, 34)}, true},
+        {"arrowhead on its line", {arrowOnLine, digit(1320, 18), digit(1342, 18), digit(1364, 18)}, false},
+        {"kanji beside parts",
+         {box(1332, 810, 1366, 844), box(1307, 830, 1321, 844), box(1300, 810, 1312, 823), box(1316, 810, 1328, 823)},
+         true},
     };
     for (const Case& c : cases) {
         const std::vector<GlyphLine> lines = groupIntoLines(c.glyphs, sizes);

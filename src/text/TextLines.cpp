@@ -30,6 +30,43 @@ bool runsAcrossOrUp(const Glyph& g) {
     return std::abs(std::remainder(degrees, 90.0)) <= kMostAskew;
 }
 
+// Drops the glyph at either end of the line, along direction degrees, that is longer than the line's other
+// glyphs (two at least) by far and stands apart from them by half their size: a line's characters are of a
+// size and close together, and an arrowhead with a piece of its line beside a value is not one of them. The
+// parts of a kanji lie close to the whole kanji beside them.
+void dropOversizedEnds(const std::vector<Glyph>& glyphs, std::vector<std::size_t>& members, double degrees) {
+    if (members.size() < 3) {
+        return;
+    }
+    const double radians = degrees * std::numbers::pi / 180;
+    const double c = std::cos(radians);
+    const double s = std::sin(radians);
+    const auto low = [&](std::size_t i) {
+        const Glyph& g = glyphs[i];
+        return std::min(g.left * c, (g.right + 1) * c) + std::min(g.bottom * s, (g.top + 1) * s);
+    };
+    const auto high = [&](std::size_t i) {
+        const Glyph& g = glyphs[i];
+        return std::max(g.left * c, (g.right + 1) * c) + std::max(g.bottom * s, (g.top + 1) * s);
+    };
+    // Whether the glyph at the end, first or last along, stands apart and oversized.
+    const auto oddEnd = [&](std::size_t end, bool first) {
+        double others = 0, gap = INFINITY;
+        for (const std::size_t i : members) {
+            if (i != end) {
+                others = std::max(others, glyphSize(glyphs[i]));
+                gap = std::min(gap, first ? low(i) - high(end) : low(end) - high(i));
+            }
+        }
+        return glyphSize(glyphs[end]) > kFlatLength * others && gap >= others / 2;
+    };
+    const auto byCentre = [&](std::size_t a, std::size_t b) { return low(a) + high(a) < low(b) + high(b); };
+    const auto [first, last] = std::minmax_element(members.begin(), members.end(), byCentre);
+    const std::size_t ends[] = {*first, *last};
+    const bool drop[] = {oddEnd(ends[0], true), oddEnd(ends[1], false)};
+    std::erase_if(members, [&](std::size_t i) { return (i == ends[0] && drop[0]) || (i == ends[1] && drop[1]); });
+}
+
 // The glyphs of each group but dust and dots, which join a line or a column alike.
 std::vector<std::size_t> memberCounts(const std::vector<Glyph>& glyphs, GlyphSets& sets, double smallest) {
     return sets.gather<std::size_t>(
@@ -323,6 +360,7 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
         if (members.empty()) {
             return;
         }
+        dropOversizedEnds(glyphs, members, directions.front());
         double longest = 0;
         for (const std::size_t i : members) {
             longest = std::max(longest, glyphSize(glyphs[i]));
