@@ -10,10 +10,11 @@ namespace kelvarin {
 
 namespace {
 
-constexpr std::uint8_t kInk = 128;      // pixels darker than this are ink
-constexpr double kMiddle = 0.5;         // of the character's height, the rows looked at
-constexpr double kMostCrossed = 0.4;    // of those rows, crossed by three strokes
-constexpr double kWidestPerHigh = 0.7;  // a digit's width in its heights, at most
+constexpr std::uint8_t kInk = 128;       // pixels darker than this are ink
+constexpr double kMiddle = 0.5;          // of the character's height, the rows looked at
+constexpr double kMostCrossed = 0.4;     // of those rows, crossed by three strokes
+constexpr double kShapeConfidence = 90;  // of a zero told by its shape, 0 to 100
+constexpr double kWidestPerHigh = 0.7;   // a digit's width in its heights, at most
 
 bool readAsSlashedZero(const std::string& symbol) {
     static const char* const lookAlikes[] = {"9", "Q", "O", "o", "Ø", "ø", "θ", "@"};
@@ -68,11 +69,14 @@ LineReading withSlashedZeros(const LineReading& reading, const GreyImage& image)
     for (ReadSymbol& symbol : out.symbols) {
         if (readAsSlashedZero(symbol.text) && isSlashedZero(image, symbol)) {
             symbol.text.assign(1, '0');
+            symbol.confidence = std::max(symbol.confidence, kShapeConfidence);
             changed = true;
         }
     }
     if (changed) {
         out.text = joinedText(out.symbols);
+        // A zero alone (an ordinate dimension's datum) is as sure as its shape.
+        out.confidence = out.symbols.size() == 1 ? out.symbols.front().confidence : out.confidence;
     }
     return out;
 }
