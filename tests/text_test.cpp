@@ -29,6 +29,7 @@
 #include "text/LineImage.h"
 #include "text/LineReader.h"
 #include "text/SlashedZeros.h"
+#include "text/StraightStretches.h"
 #include "text/SymbolFixes.h"
 #include "text/TextLines.h"
 #include "text/TextRecognition.h"

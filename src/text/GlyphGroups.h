@@ -69,10 +69,6 @@ double principalDegrees(const Glyph& glyph);
 // than from corner to corner of its box.
 bool isOpenStroke(const Glyph& glyph);
 
-// Whether the glyph has a straight stroke at least least dots long, at any angle: between two of its
-// extreme cells, with ink all along.
-bool hasStraightStretch(const Glyph& glyph, double least);
-
 // Clears the cells of the runs in the copy.
 void clearRuns(CleanedGrid& copy, const std::vector<LineSegment>& runs);
 
