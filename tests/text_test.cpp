@@ -489,6 +489,31 @@ TEST(text_lines, lines_of_a_block_stay_lines) {
     }
 }
 
+// A short line under and over longer ones, its first two letters touching (CA of CAP) beneath two touching
+// letters of the line above: it is read across, whole, though its column holds more glyphs than its row.
+TEST(text_lines, a_short_line_in_a_block_stays_a_line) {
+    const GlyphSizes sizes = GlyphSizes::forResolution(kDotsPerMm);
+    std::vector<Glyph> glyphs;
+    const auto letter = [&](double x, double y, double wide) {  // a C, 26 dots high
+        glyphs.push_back(strokeGlyph({{x + wide, y + 26}, {x, y + 26}, {x, y}, {x + wide, y}}, 3));
+        return glyphs.size() - 1;
+    };
+    letter(100, 190, 28);  // the line above: its two first letters touching
+    for (const double x : {140.0, 160.0, 180.0, 200.0, 220.0}) {
+        letter(x, 190, 8);
+    }
+    const std::vector<std::size_t> shortLine = {letter(100, 145, 28), letter(140, 145, 8)};
+    for (const double x : {100.0, 133.0, 153.0, 173.0, 193.0}) {  // the line below, one letter under CA
+        letter(x, 100, 8);
+    }
+    const std::vector<GlyphLine> lines = groupIntoLines(glyphs, sizes);
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const GlyphLine& line) {
+        std::vector<std::size_t> found = line.glyphs;
+        std::sort(found.begin(), found.end());
+        return found == shortLine;
+    }));
+}
+
 // What the engine reads put right as a drawing writes it; digits stay as wide as read.
 TEST(text_symbols, drawing_signs_are_put_right) {
     const std::vector<std::pair<std::string, std::string>> cases = {

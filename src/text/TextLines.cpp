@@ -341,6 +341,18 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
         up[i] = up[i] && aligned[i];
         rest[i] = rest[i] && aligned[i];
     }
+    // A glyph left alone up its column, whose other glyphs went across in longer rows, goes across in its
+    // own row: CA of CAP, touching, under the C of a longer line.
+    std::vector<std::size_t> upInColumn(glyphs.size(), 0);
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        upInColumn[columns.find(i)] += up[i] && glyphSize(glyphs[i]) >= sizes.smallest / 2.0 ? 1 : 0;
+    }
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        if (up[i] && upInColumn[columns.find(i)] <= 1 && inRow[rows.find(i)] > 1) {
+            up[i] = false;
+            across[i] = true;
+        }
+    }
     std::vector<GlyphLine> lines;
     const auto keep = [&](std::vector<std::size_t> members, std::vector<double> directions) {
         // Thin bars much longer than the line's glyphs are lines of a table or a frame beside the text, and
