@@ -406,8 +406,9 @@ TEST(text_lines, a_decimal_point_joins_a_wide_gap) {
 }
 
 // A dimension's value with its arrow or a dash of its line beside it: a flat piece twice as long as the
-// digits, or an arrowhead with a piece of the line it stands on, stays geometry, and the value is a line of its
-// own; a minus sign, a long vowel mark and a kanji beside the parts of another stay text.
+// digits, an arrowhead with a piece of the line it stands on, or a leader's landing close by, stays geometry,
+// and the value is a line of its own; a minus sign, a long vowel mark and a kanji beside the parts of another stay
+// text.
 TEST(text_lines, arrows_beside_a_value_stay_geometry) {
     const GlyphSizes sizes = GlyphSizes::forResolution(kDotsPerMm);
     const auto digit = [](double x, double wide) {
@@ -437,6 +438,9 @@ TEST(text_lines, arrows_beside_a_value_stay_geometry) {
         {"minus sign", {flat(1300, 14, false), digit(1320, 18), digit(1342, 18), digit(1364, 18)}, true},
         {"long vowel mark", {flat(1378, 30, false), digit(1300, 34), digit(1340, 34)}, true},
         {"arrowhead on its line", {arrowOnLine, digit(1320, 18), digit(1342, 18), digit(1364, 18)}, false},
+        {"leader's landing",
+         {strokeGlyph({{1270, 880}, {1290, 812}, {1314, 812}}, 3), digit(1320, 18), digit(1342, 18), digit(1364, 18)},
+         false},
         {"kanji beside parts",
          {box(1332, 810, 1366, 844), box(1307, 830, 1321, 844), box(1300, 810, 1312, 823), box(1316, 810, 1328, 823)},
          true},

@@ -31,36 +31,49 @@ bool runsAcrossOrUp(const Glyph& g) {
 }
 
 // Drops the glyph at either end of the line, along direction degrees, that is longer than the line's other
-// glyphs (two at least) by far and stands apart from them by half their size: a line's characters are of a
-// size and close together, and an arrowhead with a piece of its line beside a value is not one of them. The
-// parts of a kanji lie close to the whole kanji beside them.
+// glyphs (two at least) by far and stands apart from them by half their size or reaches out of their band by
+// half its height: a line's characters are of a size, close together and in line, and an arrowhead with a
+// piece of its line, or a leader's landing, beside a value is not one of them. The parts of a kanji lie close
+// to the whole kanji beside them, within its height.
 void dropOversizedEnds(const std::vector<Glyph>& glyphs, std::vector<std::size_t>& members, double degrees) {
     if (members.size() < 3) {
         return;
     }
     const double radians = degrees * std::numbers::pi / 180;
-    const double c = std::cos(radians);
-    const double s = std::sin(radians);
-    const auto low = [&](std::size_t i) {
+    const Point along{std::cos(radians), std::sin(radians)};
+    const Point across{-along.y, along.x};
+    // The glyph's extent in a direction: the least and the greatest of its box's corners.
+    const auto extent = [&](std::size_t i, Point direction) {
         const Glyph& g = glyphs[i];
-        return std::min(g.left * c, (g.right + 1) * c) + std::min(g.bottom * s, (g.top + 1) * s);
+        const double xs[] = {g.left * direction.x, (g.right + 1) * direction.x};
+        const double ys[] = {g.bottom * direction.y, (g.top + 1) * direction.y};
+        return std::make_pair(std::min(xs[0], xs[1]) + std::min(ys[0], ys[1]),
+                              std::max(xs[0], xs[1]) + std::max(ys[0], ys[1]));
     };
-    const auto high = [&](std::size_t i) {
-        const Glyph& g = glyphs[i];
-        return std::max(g.left * c, (g.right + 1) * c) + std::max(g.bottom * s, (g.top + 1) * s);
-    };
-    // Whether the glyph at the end, first or last along, stands apart and oversized.
+    // Whether the glyph at the end, first or last along, is oversized and stands apart or out of line.
     const auto oddEnd = [&](std::size_t end, bool first) {
-        double others = 0, gap = INFINITY;
+        double others = 0, gap = INFINITY, bandLow = INFINITY, bandHigh = -INFINITY;
+        const auto [endLow, endHigh] = extent(end, along);
         for (const std::size_t i : members) {
             if (i != end) {
                 others = std::max(others, glyphSize(glyphs[i]));
-                gap = std::min(gap, first ? low(i) - high(end) : low(end) - high(i));
+                const auto [low, high] = extent(i, along);
+                gap = std::min(gap, first ? low - endHigh : endLow - high);
+                const auto [acrossLow, acrossHigh] = extent(i, across);
+                bandLow = std::min(bandLow, acrossLow);
+                bandHigh = std::max(bandHigh, acrossHigh);
             }
         }
-        return glyphSize(glyphs[end]) > kFlatLength * others && gap >= others / 2;
+        const auto [endAcrossLow, endAcrossHigh] = extent(end, across);
+        const double outOfLine = std::max(endAcrossHigh - bandHigh, bandLow - endAcrossLow);
+        return glyphSize(glyphs[end]) > kFlatLength * others &&
+               (gap >= others / 2 || outOfLine >= (bandHigh - bandLow) / 2);
     };
-    const auto byCentre = [&](std::size_t a, std::size_t b) { return low(a) + high(a) < low(b) + high(b); };
+    const auto byCentre = [&](std::size_t a, std::size_t b) {
+        const auto [aLow, aHigh] = extent(a, along);
+        const auto [bLow, bHigh] = extent(b, along);
+        return aLow + aHigh < bLow + bHigh;
+    };
     const auto [first, last] = std::minmax_element(members.begin(), members.end(), byCentre);
     const std::size_t ends[] = {*first, *last};
     const bool drop[] = {oddEnd(ends[0], true), oddEnd(ends[1], false)};
@@ -303,13 +316,23 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
     std::vector<bool> aligned(glyphs.size(), true);
     std::vector<std::vector<std::size_t>> askewLines;
     std::vector<double> askewDirections;
-    for (auto& members : groupsOf(nearAll, all)) {
-        const double direction = askewDirection(glyphs, members, sizes.smallest);
+    for (const auto& members : groupsOf(nearAll, all)) {
+        // An oversized mark at an end (a leader's landing) would turn the direction fitted to the characters:
+        // their direction is fitted without the largest glyph.
+        std::vector<std::size_t> characters = members;
+        if (members.size() >= 3) {
+            std::vector<std::size_t> rest = members;
+            rest.erase(std::max_element(rest.begin(), rest.end(), [&](std::size_t a, std::size_t b) {
+                return glyphSize(glyphs[a]) < glyphSize(glyphs[b]);
+            }));
+            dropOversizedEnds(glyphs, characters, fittedDirection(glyphs, rest));
+        }
+        const double direction = askewDirection(glyphs, characters, sizes.smallest);
         if (!std::isnan(direction)) {
             for (const std::size_t i : members) {
                 aligned[i] = false;
             }
-            askewLines.push_back(std::move(members));
+            askewLines.push_back(std::move(characters));
             askewDirections.push_back(direction);
         }
     }
@@ -354,7 +377,9 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
         }
     }
     std::vector<GlyphLine> lines;
-    const auto keep = [&](std::vector<std::size_t> members, std::vector<double> directions) {
+    // Keeps the members as a line, running along direction `along`, its directions found from the members
+    // kept.
+    const auto keep = [&](std::vector<std::size_t> members, double along, const auto& directionsOf) {
         // Thin bars much longer than the line's glyphs are lines of a table or a frame beside the text, and
         // flat pieces twice as long are arrows with their tails or dashes of a line: no character is so long
         // and so low beside its line's.
@@ -372,7 +397,8 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
         if (members.empty()) {
             return;
         }
-        dropOversizedEnds(glyphs, members, directions.front());
+        dropOversizedEnds(glyphs, members, along);
+        std::vector<double> directions = directionsOf(members);
         double longest = 0;
         for (const std::size_t i : members) {
             longest = std::max(longest, glyphSize(glyphs[i]));
@@ -401,18 +427,19 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
     };
     for (std::size_t k = 0; k < askewLines.size(); ++k) {
         const double direction = askewDirections[k];
-        keep(std::move(askewLines[k]), {direction < 0 ? direction + 360 : direction, direction + 180});
+        keep(std::move(askewLines[k]), direction, [&](const auto&) {
+            return std::vector<double>{direction < 0 ? direction + 360 : direction, direction + 180};
+        });
     }
     for (auto& members : groupsOf(rows, across)) {
-        std::vector<double> directions = lineDirections(glyphs, members, 0);
-        keep(std::move(members), std::move(directions));
+        keep(std::move(members), 0, [&](const auto& kept) { return lineDirections(glyphs, kept, 0); });
     }
     // Characters one over the other (a tag's two numbers) are each read alone, as a character alone is:
     // from below or from the right, as a drawing has it. The dust between them stays geometry.
     const auto keepEachAlone = [&](const std::vector<std::size_t>& members) {
         for (const std::size_t i : members) {
             if (glyphSize(glyphs[i]) >= sizes.smallest / 2.0) {
-                keep({i}, {0, 90});
+                keep({i}, 0, [](const auto&) { return std::vector<double>{0, 90}; });
             }
         }
     };
@@ -421,8 +448,7 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
             keepEachAlone(members);
             continue;
         }
-        std::vector<double> directions = lineDirections(glyphs, members, 90);
-        keep(std::move(members), std::move(directions));
+        keep(std::move(members), 90, [&](const auto& kept) { return lineDirections(glyphs, kept, 90); });
     }
     GlyphSets near = joinNear(glyphs, rest, sizes.smallest);
     for (auto& members : groupsOf(near, rest)) {
@@ -432,7 +458,9 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
         if (real <= 1 || stackedUpright(glyphs, members, degrees, sizes.smallest)) {
             keepEachAlone(members);
         } else {
-            keep(std::move(members), {degrees < 0 ? degrees + 360 : degrees, degrees + 180});
+            keep(std::move(members), degrees, [&](const auto&) {
+                return std::vector<double>{degrees < 0 ? degrees + 360 : degrees, degrees + 180};
+            });
         }
     }
     return lines;
