@@ -518,6 +518,30 @@ TEST(text_lines, a_short_line_in_a_block_stays_a_line) {
     }));
 }
 
+// A drawing's lines read from below, the right or the left: on a page whose sure lines stand upright, a
+// line read upside down or nearly so (a mark read as text, a line read the wrong way round) is dropped, and
+// on a page scanned upside down the lines read upright are.
+TEST(text_lines, lines_read_upside_down_are_dropped_on_an_upright_page) {
+    struct Case {
+        const char* name;
+        std::vector<double> degrees;
+        std::vector<bool> sure;
+        std::vector<bool> kept;
+    };
+    const std::vector<Case> cases = {
+        {"upright page",
+         {0, 359.5, 90, 270, 180, 212, 30},
+         {true, true, false, false, false, false, false},
+         {true, true, true, true, false, false, true}},
+        {"no sure line", {0, 180, 90}, {false, false, false}, {true, false, true}},
+        {"page upside down", {180, 181, 0, 90, 270}, {true, true, true, false, false}, {true, true, false, true, true}},
+        {"lines up do not tell", {90, 270, 90, 180}, {true, true, true, false}, {true, true, true, false}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(readThePagesWay(c.degrees, c.sure), c.kept) << c.name;
+    }
+}
+
 // What the engine reads put right as a drawing writes it; digits stay as wide as read.
 TEST(text_symbols, drawing_signs_are_put_right) {
     const std::vector<std::pair<std::string, std::string>> cases = {

@@ -190,4 +190,20 @@ CharacterCells characterCells(const std::vector<Glyph>& glyphs, const GlyphLine&
     return cells;
 }
 
+std::vector<bool> readThePagesWay(const std::vector<double>& degrees, const std::vector<bool>& sure) {
+    const auto upsideDown = [](double d) { return std::abs(std::remainder(d - 180, 360.0)) < 80; };
+    const auto upright = [](double d) { return std::abs(std::remainder(d, 360.0)) < 80; };
+    std::ptrdiff_t votes = 0;  // upright less upside down
+    for (std::size_t i = 0; i < degrees.size(); ++i) {
+        if (sure[i]) {
+            votes += upright(degrees[i]) ? 1 : upsideDown(degrees[i]) ? -1 : 0;
+        }
+    }
+    std::vector<bool> kept(degrees.size());
+    for (std::size_t i = 0; i < degrees.size(); ++i) {
+        kept[i] = votes >= 0 ? !upsideDown(degrees[i]) : !upright(degrees[i]);
+    }
+    return kept;
+}
+
 }  // namespace kelvarin

@@ -27,6 +27,13 @@ bool inBalloon(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const 
 // arrowhead on its dimension line, a tick). A character alone ends at most on a line across its stroke.
 bool endsALine(const VirtualVram& grid, const Glyph& glyph);
 
+// Which of the lines, read in directions degrees, read the way the page stands. A drawing's text reads
+// from below, from the right or from the left, never from the top: a line read upside down (turned more than
+// 100° either way) is a mark of the drawing or a line read the wrong way round, unless more of the sure lines
+// read upside down than upright (turned less than 80°), the page being scanned so; then the lines read
+// upright are the odd ones.
+std::vector<bool> readThePagesWay(const std::vector<double>& degrees, const std::vector<bool>& sure);
+
 // The line's character cells along its baseline (glyphs whose extents along it overlap make one cell):
 // how many and their median width in cap heights. Kanji and kana stand in square cells; Latin letters and
 // digits in narrow ones.

@@ -331,6 +331,20 @@ void keepTextOfThePagesSizes(std::vector<LineResult>& results) {
     }
 }
 
+// Keeps the lines read the way the page stands (see readThePagesWay), the sure lines telling it.
+void keepTextOfThePagesDirection(std::vector<LineResult>& results) {
+    std::vector<double> degrees;
+    std::vector<bool> sure;
+    for (const LineResult& result : results) {
+        degrees.push_back(result.text.degrees);
+        sure.push_back(tellsTextSize(result));
+    }
+    const std::vector<bool> kept = readThePagesWay(degrees, sure);
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        results[i].good = results[i].good && kept[i];
+    }
+}
+
 }  // namespace
 
 void recogniseText(const VirtualVram& grid, double dotsPerMm, const ConversionOptions& options, PageText& page,
@@ -356,6 +370,7 @@ void recogniseText(const VirtualVram& grid, double dotsPerMm, const ConversionOp
         results[i] = readLine(grid, glyphs.glyphs, lines[i], sizes.leastTextHeight(), *own);
     });
     keepTextOfThePagesSizes(results);
+    keepTextOfThePagesDirection(results);
     copyGrid(grid, page.withoutText, toolkit);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (!results[i].good) {
