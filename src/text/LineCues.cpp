@@ -72,15 +72,9 @@ bool inBalloon(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const 
     constexpr int kRays = 16;
     constexpr double kFarthest = 2.5;   // a balloon's radius at most, in the line's half sizes
     constexpr double kRoundness = 0.3;  // the spread of the ring's distances, of their mean
-    double left = INFINITY, right = -INFINITY, bottom = INFINITY, top = -INFINITY;
-    for (const std::size_t i : line.glyphs) {
-        left = std::min(left, double(glyphs[i].left));
-        right = std::max(right, double(glyphs[i].right));
-        bottom = std::min(bottom, double(glyphs[i].bottom));
-        top = std::max(top, double(glyphs[i].top));
-    }
-    const Point centre{(left + right) / 2, (bottom + top) / 2};
-    const double half = std::hypot(right - left + 1, top - bottom + 1) / 2;
+    const Glyph box = boxOf(glyphs, line);
+    const Point centre{box.centreX(), box.centreY()};
+    const double half = std::hypot(box.width(), box.height()) / 2;
     const InkProbe ink(grid);
     double nearest = INFINITY, farthest = 0, sum = 0;
     for (int k = 0; k < kRays; ++k) {

@@ -17,16 +17,11 @@ constexpr double kGreatestScale = 4;
 class CellBox {
 public:
     CellBox(const std::vector<Glyph>& glyphs, const GlyphLine& line) {
-        m_left = m_bottom = INT32_MAX;
-        std::int32_t right = INT32_MIN, top = INT32_MIN;
-        for (const std::size_t i : line.glyphs) {
-            m_left = std::min(m_left, glyphs[i].left);
-            m_bottom = std::min(m_bottom, glyphs[i].bottom);
-            right = std::max(right, glyphs[i].right);
-            top = std::max(top, glyphs[i].top);
-        }
-        m_width = right - m_left + 1;
-        m_height = top - m_bottom + 1;
+        const Glyph box = boxOf(glyphs, line);
+        m_left = box.left;
+        m_bottom = box.bottom;
+        m_width = box.width();
+        m_height = box.height();
         m_cells.assign(static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height), 0);
         for (const std::size_t i : line.glyphs) {
             for (const LineSegment& run : glyphs[i].runs) {

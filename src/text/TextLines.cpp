@@ -466,18 +466,25 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
     return lines;
 }
 
+Glyph boxOf(const std::vector<Glyph>& glyphs, const GlyphLine& line) {
+    Glyph box;
+    box.left = box.bottom = INT32_MAX;
+    box.right = box.top = INT32_MIN;
+    for (const std::size_t g : line.glyphs) {
+        box.left = std::min(box.left, glyphs[g].left);
+        box.bottom = std::min(box.bottom, glyphs[g].bottom);
+        box.right = std::max(box.right, glyphs[g].right);
+        box.top = std::max(box.top, glyphs[g].top);
+    }
+    return box;
+}
+
 std::vector<std::size_t> longestFirst(const std::vector<Glyph>& glyphs, const std::vector<GlyphLine>& lines) {
     std::vector<double> work(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        std::int32_t left = INT32_MAX, bottom = INT32_MAX, right = INT32_MIN, top = INT32_MIN;
-        for (const std::size_t g : lines[i].glyphs) {
-            left = std::min(left, glyphs[g].left);
-            bottom = std::min(bottom, glyphs[g].bottom);
-            right = std::max(right, glyphs[g].right);
-            top = std::max(top, glyphs[g].top);
-        }
-        work[i] =
-            static_cast<double>(std::max(right - left, top - bottom)) * static_cast<double>(lines[i].directions.size());
+        const Glyph box = boxOf(glyphs, lines[i]);
+        work[i] = static_cast<double>(std::max(box.right - box.left, box.top - box.bottom)) *
+                  static_cast<double>(lines[i].directions.size());
     }
     std::vector<std::size_t> order(lines.size());
     std::iota(order.begin(), order.end(), std::size_t{0});

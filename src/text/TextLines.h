@@ -21,6 +21,9 @@ struct GlyphLine {
 // glyph join it. A glyph alone is a line only when it is at least sizes.smallest long.
 std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const GlyphSizes& sizes);
 
+// The box around the line's glyphs (its runs left empty).
+Glyph boxOf(const std::vector<Glyph>& glyphs, const GlyphLine& line);
+
 // The lines' indices, those likely to take longest to read first, so that workers sharing them out finish
 // together: a long line read in two directions can take as long as a hundred glyphs alone.
 std::vector<std::size_t> longestFirst(const std::vector<Glyph>& glyphs, const std::vector<GlyphLine>& lines);
