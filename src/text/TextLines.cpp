@@ -15,13 +15,15 @@ namespace kelvarin {
 
 namespace {
 
-constexpr double kBarThinness = 0.15;   // a bar's width in its lengths
-constexpr double kNearPerSize = 1.5;    // centre distance of neighbours at other angles, in glyph sizes
-constexpr double kMostlyBars = 0.6;     // of a line's glyphs, straight strokes
-constexpr double kFlatLength = 1.8;     // an arrow's or a dash's length, in the line's typical glyph sizes
-constexpr double kFlatThickness = 0.6;  // its thickness at most, in the same
-constexpr double kMostFitTurn = 3;      // degrees a baseline turns a direction fitted to the centres
-constexpr double kMostScanTurn = 2;     // degrees a scanned page is turned by at most
+constexpr double kBarThinness = 0.15;  // a bar's width in its lengths
+constexpr double kNearPerSize = 1.5;   // centre distance of neighbours at other angles, in glyph sizes
+constexpr double kMostlyBars = 0.6;    // of a line's glyphs, straight strokes
+// A mark of the drawing beside a line's characters (an arrow, a dash, a leader's landing) is longer than
+// they are by this much, and a flat one at most this thick, in their sizes.
+constexpr double kMarkLength = 1.8;
+constexpr double kFlatThickness = 0.6;
+constexpr double kMostFitTurn = 3;   // degrees a baseline turns a direction fitted to the centres
+constexpr double kMostScanTurn = 2;  // degrees a scanned page is turned by at most
 
 // Whether the glyph runs across or up, as a 1, an l or a dash does, rather than askew.
 bool runsAcrossOrUp(const Glyph& g) {
@@ -66,7 +68,7 @@ void dropOversizedEnds(const std::vector<Glyph>& glyphs, std::vector<std::size_t
         }
         const auto [endAcrossLow, endAcrossHigh] = extent(end, across);
         const double outOfLine = std::max(endAcrossHigh - bandHigh, bandLow - endAcrossLow);
-        return glyphSize(glyphs[end]) > kFlatLength * others &&
+        return glyphSize(glyphs[end]) > kMarkLength * others &&
                (gap >= others / 2 || outOfLine >= (bandHigh - bandLow) / 2);
     };
     const auto byCentre = [&](std::size_t a, std::size_t b) {
@@ -392,7 +394,7 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
             const Glyph& g = glyphs[i];
             const double thickness = std::min(g.width(), g.height());
             return (glyphSize(g) > 1.3 * typical && thickness <= kBarThinness * glyphSize(g)) ||
-                   (glyphSize(g) > kFlatLength * typical && thickness <= kFlatThickness * typical);
+                   (glyphSize(g) > kMarkLength * typical && thickness <= kFlatThickness * typical);
         });
         if (members.empty()) {
             return;
