@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "common/Median.h"
+#include "text/LineDirections.h"
 #include "text/LineJoins.h"
 #include "vectorize/geometry/Fitting.h"
 
@@ -22,8 +23,6 @@ constexpr double kMostlyBars = 0.6;    // of a line's glyphs, straight strokes
 // they are by this much, and a flat one at most this thick, in their sizes.
 constexpr double kMarkLength = 1.8;
 constexpr double kFlatThickness = 0.6;
-constexpr double kMostFitTurn = 3;   // degrees a baseline turns a direction fitted to the centres
-constexpr double kMostScanTurn = 2;  // degrees a scanned page is turned by at most
 
 // Whether the glyph runs across or up, as a 1, an l or a dash does, rather than askew.
 bool runsAcrossOrUp(const Glyph& g) {
@@ -127,30 +126,6 @@ GlyphSets joinNear(const std::vector<Glyph>& glyphs, const std::vector<bool>& ma
     return sets;
 }
 
-// The direction of the centres' longest spread, from -90° up to 90°, weighting each glyph by its size.
-double fittedDirection(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& members) {
-    double weight = 0, meanX = 0, meanY = 0;
-    for (const std::size_t i : members) {
-        const double w = glyphSize(glyphs[i]);
-        weight += w;
-        meanX += w * glyphs[i].centreX();
-        meanY += w * glyphs[i].centreY();
-    }
-    meanX /= weight;
-    meanY /= weight;
-    double xx = 0, xy = 0, yy = 0;
-    for (const std::size_t i : members) {
-        const double w = glyphSize(glyphs[i]);
-        const double dx = glyphs[i].centreX() - meanX;
-        const double dy = glyphs[i].centreY() - meanY;
-        xx += w * dx * dx;
-        xy += w * dx * dy;
-        yy += w * dy * dy;
-    }
-    double degrees = 0.5 * std::atan2(2 * xy, xx - yy) * 180 / std::numbers::pi;
-    return degrees <= -90 ? degrees + 180 : degrees;
-}
-
 std::vector<std::vector<std::size_t>> groupsOf(GlyphSets& sets, const std::vector<bool>& taken) {
     auto groups = sets.gather<std::vector<std::size_t>>([&](std::vector<std::size_t>& group, std::size_t i) {
         if (taken[i]) {
@@ -161,154 +136,7 @@ std::vector<std::vector<std::size_t>> groupsOf(GlyphSets& sets, const std::vecto
     return groups;
 }
 
-// The glyphs but the signs and marks much smaller than the line's characters (°, a comma), which sit above
-// or below the characters' centres and would turn the direction fitted to them; all when fewer than two are
-// left.
-std::vector<std::size_t> withoutMarks(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& members) {
-    constexpr double kLeastShareOfMedian = 0.6;
-    std::vector<double> sizes;
-    for (const std::size_t i : members) {
-        sizes.push_back(glyphSize(glyphs[i]));
-    }
-    const double typical = median(sizes);
-    std::vector<std::size_t> characters;
-    for (const std::size_t i : members) {
-        if (glyphSize(glyphs[i]) >= kLeastShareOfMedian * typical) {
-            characters.push_back(i);
-        }
-    }
-    return characters.size() >= 2 ? characters : members;
-}
-
-// The direction, within mostTurn of degrees, of the line through the characters' lowest ink across it:
-// characters of different shapes sit on one baseline where their boxes' centres scatter. Descenders (g, p,
-// a comma) reach below the line first fitted and are left out of the second fit.
-double onBaseline(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& characters, double degrees,
-                  double mostTurn) {
-    constexpr double kDescent = 0.12;  // below the first line, in the characters' median size
-    const double radians = degrees * std::numbers::pi / 180;
-    const double c = std::cos(radians), s = std::sin(radians);
-    std::vector<Point> bottoms;  // along, lowest across
-    std::vector<double> sizes;
-    for (const std::size_t i : characters) {
-        double lowest = INFINITY;
-        for (const LineSegment& run : glyphs[i].runs) {
-            for (const double x : {double(run.StartX), double(run.StartX + run.SpanX - 1)}) {
-                lowest = std::min(lowest, -x * s + run.StartY * c);
-            }
-        }
-        bottoms.push_back({glyphs[i].centreX() * c + glyphs[i].centreY() * s, lowest});
-        sizes.push_back(glyphSize(glyphs[i]));
-    }
-    LineMoments first;
-    for (const Point& p : bottoms) {
-        first.add(p);
-    }
-    // The fitted line's rise along, by least squares across.
-    const auto slope = [](const LineMoments& m) { return m.sxy / m.sxx; };
-    if (first.n < 2 || first.sxx <= 0) {
-        return degrees;
-    }
-    const double descent = kDescent * median(sizes);
-    LineMoments second;
-    for (const Point& p : bottoms) {
-        if (p.y >= first.mean.y + slope(first) * (p.x - first.mean.x) - descent) {
-            second.add(p);
-        }
-    }
-    if (second.n < 2 || second.sxx <= 0) {
-        return degrees;
-    }
-    // A larger turn than expected is of glyphs not on one baseline.
-    const double turn = std::atan(slope(second)) * 180 / std::numbers::pi;
-    return std::abs(turn) <= mostTurn ? degrees + turn : degrees;
-}
-
-// The direction of glyphs that run in a line clearly askew of both axes, long and narrow; NaN for others.
-double askewDirection(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& members, double smallest) {
-    constexpr double kLeastAskew = 12;
-    std::vector<std::size_t> real;
-    for (const std::size_t i : members) {
-        if (glyphSize(glyphs[i]) >= smallest / 2) {
-            real.push_back(i);
-        }
-    }
-    if (real.size() < 3) {
-        return NAN;
-    }
-    const std::vector<std::size_t> characters = withoutMarks(glyphs, real);
-    const double fitted = onBaseline(glyphs, characters, fittedDirection(glyphs, characters), kMostFitTurn);
-    if (std::abs(std::remainder(fitted, 90.0)) <= kLeastAskew) {
-        return NAN;
-    }
-    const double c = std::cos(fitted * std::numbers::pi / 180), s = std::sin(fitted * std::numbers::pi / 180);
-    std::vector<double> sizes;
-    double lowest = INFINITY, highest = -INFINITY, widest = 0;
-    for (const std::size_t i : real) {
-        sizes.push_back(glyphSize(glyphs[i]));
-        const double along = glyphs[i].centreX() * c + glyphs[i].centreY() * s;
-        lowest = std::min(lowest, along);
-        highest = std::max(highest, along);
-    }
-    const double size = median(sizes);
-    double meanAcross = 0;
-    for (const std::size_t i : real) {
-        meanAcross += (-glyphs[i].centreX() * s + glyphs[i].centreY() * c) / static_cast<double>(real.size());
-    }
-    for (const std::size_t i : real) {
-        widest = std::max(widest, std::abs(-glyphs[i].centreX() * s + glyphs[i].centreY() * c - meanAcross));
-    }
-    return highest - lowest > 1.5 * size && widest < 0.5 * size ? fitted : NAN;
-}
-
-// Whether the glyphs, whose centres run in direction degrees, stand upright one over the other rather than
-// in a line turned up: they run up and are taller than wide, where turned characters are wider than high.
-bool stackedUpright(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& members, double degrees,
-                    double smallest) {
-    constexpr double kMostAskew = 15;       // degrees from up
-    constexpr double kLeastTallness = 1.3;  // a character's height in its width
-    if (std::abs(std::remainder(degrees, 180.0)) < 90 - kMostAskew) {
-        return false;
-    }
-    std::vector<double> tallness;
-    for (const std::size_t i : members) {
-        if (glyphSize(glyphs[i]) >= smallest / 2) {
-            tallness.push_back(double(glyphs[i].height()) / glyphs[i].width());
-        }
-    }
-    return tallness.size() >= 2 && median(tallness) >= kLeastTallness;
-}
-
-// The directions of a line found across (axis 0) or up (90): its centres' own direction when they run
-// clearly askew and far enough to tell (text turned 30°, say, whose glyphs still overlap across).
-std::vector<double> lineDirections(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& members,
-                                   double axis) {
-    constexpr double kLeastAskew = 12;
-    const double fitted = fittedDirection(glyphs, withoutMarks(glyphs, members));
-    const double askew = std::abs(std::remainder(fitted - axis, 180.0));
-    std::vector<double> sizes;
-    double lowest = INFINITY, highest = -INFINITY;
-    const double c = std::cos(fitted * std::numbers::pi / 180), s = std::sin(fitted * std::numbers::pi / 180);
-    for (const std::size_t i : members) {
-        sizes.push_back(glyphSize(glyphs[i]));
-        const double along = glyphs[i].centreX() * c + glyphs[i].centreY() * s;
-        lowest = std::min(lowest, along);
-        highest = std::max(highest, along);
-    }
-    if (members.size() >= 2 && askew > kLeastAskew && highest - lowest > 1.2 * median(sizes)) {
-        return {fitted < 0 ? fitted + 360 : fitted, fitted + 180};
-    }
-    return {axis, axis + 180};
-}
-
 }  // namespace
-
-double baselineDegrees(const std::vector<Glyph>& glyphs, const GlyphLine& line, double degrees) {
-    // A short line's bottoms tell its turn no better than the page's square does.
-    constexpr std::size_t kLeastCharacters = 4;
-    const std::vector<std::size_t> characters = withoutMarks(glyphs, line.glyphs);
-    return characters.size() >= kLeastCharacters ? onBaseline(glyphs, characters, degrees, kMostScanTurn) : degrees;
-}
 
 std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const GlyphSizes& sizes) {
     // Lines at other angles first: near glyphs whose centres run askew. Their glyphs may well overlap

@@ -28,11 +28,6 @@ Glyph boxOf(const std::vector<Glyph>& glyphs, const GlyphLine& line);
 // together: a long line read in two directions can take as long as a hundred glyphs alone.
 std::vector<std::size_t> longestFirst(const std::vector<Glyph>& glyphs, const std::vector<GlyphLine>& lines);
 
-// The direction of the line's baseline when it is read in direction degrees: turned by up to 2° onto the
-// line through its characters' lowest ink, as a scan turned a little turns its text; degrees itself for a
-// line of fewer than four characters.
-double baselineDegrees(const std::vector<Glyph>& glyphs, const GlyphLine& line, double degrees);
-
 // Where a line's text sits when its baseline runs in direction degrees: the extents of its glyphs along
 // the baseline and across it, in dots.
 struct LineFrame {

@@ -16,6 +16,7 @@
 #include "text/DiameterSigns.h"
 #include "text/GlyphGroups.h"
 #include "text/LineCues.h"
+#include "text/LineDirections.h"
 #include "text/LineImage.h"
 #include "text/LineReader.h"
 #include "text/SlashedZeros.h"
