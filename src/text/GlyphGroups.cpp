@@ -9,6 +9,7 @@
 #include "common/DisjointSets.h"
 #include "common/Toolkit.h"
 #include "convert/RunScan.h"
+#include "text/LargeLetters.h"
 #include "text/LinePieces.h"
 #include "text/StraightStretches.h"
 #include "vectorize/geometry/Fitting.h"
@@ -23,7 +24,8 @@ constexpr double kSmallestGlyphMm = 1.2;
 // A straight stroke across or up longer than this is a line of the drawing, not an I or a 1.
 constexpr double kLongestBarMm = 7;
 constexpr double kWidestLineMm = 1.4;
-constexpr double kBarThinness = 0.15;  // a bar's width in its lengths
+constexpr double kBarThinness = 0.15;         // a bar's width in its lengths
+constexpr double kLargeLettersHeight = 0.75;  // the least cap height of large lettering, in bars of text
 constexpr double kUnknownDotsPerMm = 300 / 25.4;
 // A glyph whose stroke goes on past a line it meets for this many of its lengths is a piece of a line.
 constexpr double kPieceReach = 1.5;
@@ -275,6 +277,42 @@ void joinPieces(std::vector<Glyph>& glyphs) {
     std::erase_if(glyphs, [](const Glyph& g) { return g.cells == 0; });
 }
 
+enum class BarKind { None, LargeLetter, Line };
+
+// Whether a group is a thin straight bar, and whose: a bar longer than a bar of text is a line of the
+// drawing, or the stem of a large letter when it does not run on.
+BarKind barKind(const VirtualVram& grid, const Glyph& box, const GlyphSizes& sizes) {
+    const std::int32_t longer = std::max(box.width(), box.height());
+    const bool thin = std::min(box.width(), box.height()) <= std::max(kBarThinness * longer, sizes.smallest / 4.0);
+    if (!thin) {
+        return BarKind::None;
+    }
+    const std::int32_t running = runningLength(grid, box);
+    if (longer > sizes.longestBar && running <= longer + 2) {
+        return BarKind::LargeLetter;
+    }
+    return longer > sizes.longestBar || running > sizes.longestBar ? BarKind::Line : BarKind::None;
+}
+
+// Drops the glyphs that are pieces of lines, and moves those with a straight stroke longer than a bar of
+// text, at any angle (a tag's or a symbol's askew side, or a large letter's stem), to the candidates.
+void setAsideLinePieces(const VirtualVram& grid, const GlyphSizes& sizes, GlyphPage& page,
+                        std::vector<Glyph>& candidates) {
+    const InkProbe asScanned(grid);
+    const InkProbe left(page.stripped.vram);
+    std::erase_if(page.glyphs, [&](const Glyph& glyph) {
+        const double longer = std::max({glyph.width(), glyph.height(), sizes.smallest});
+        return isCutLinePiece(asScanned, left, glyph, kPieceReach * longer, sizes.widestLine);
+    });
+    std::erase_if(page.glyphs, [&](Glyph& glyph) {
+        if (!hasStraightStretch(glyph, sizes.longestBar)) {
+            return false;
+        }
+        candidates.push_back(std::move(glyph));
+        return true;
+    });
+}
+
 }  // namespace
 
 void clearRuns(CleanedGrid& copy, const std::vector<LineSegment>& runs) {
@@ -313,32 +351,37 @@ void findGlyphs(const VirtualVram& grid, const GlyphSizes& sizes, GlyphPage& pag
         box.top = std::max(box.top, run.StartY);
         box.cells += run.SpanX;
     });
+    // Each group's glyph: slot i >= 0 in page.glyphs, -2 - i in the large letters' candidates, -1 none.
     std::vector<std::int64_t> slot(boxes.size(), -1);
     page.glyphs.clear();
+    std::vector<Glyph> candidates;
     for (std::size_t group = 0; group < boxes.size(); ++group) {
         const Glyph& box = boxes[group];
-        const std::int32_t longer = std::max(box.width(), box.height());
-        const bool thin = std::min(box.width(), box.height()) <= std::max(kBarThinness * longer, sizes.smallest / 4.0);
-        const bool bar = thin && (longer > sizes.longestBar || runningLength(grid, box) > sizes.longestBar);
-        if (longer <= sizes.largest && box.cells >= sizes.leastCells && !bar) {
-            slot[group] = static_cast<std::int64_t>(page.glyphs.size());
-            page.glyphs.push_back(box);
+        if (std::max(box.width(), box.height()) > sizes.largest || box.cells < sizes.leastCells) {
+            continue;
+        }
+        switch (barKind(grid, box, sizes)) {
+            case BarKind::None:
+                slot[group] = static_cast<std::int64_t>(page.glyphs.size());
+                page.glyphs.push_back(box);
+                break;
+            case BarKind::LargeLetter:
+                slot[group] = -2 - static_cast<std::int64_t>(candidates.size());
+                candidates.push_back(box);
+                break;
+            case BarKind::Line: break;
         }
     }
     groups.forEachRun(tick, [&](std::size_t group, const LineSegment& run) {
         if (slot[group] >= 0) {
             page.glyphs[static_cast<std::size_t>(slot[group])].runs.push_back(run);
+        } else if (slot[group] <= -2) {
+            candidates[static_cast<std::size_t>(-2 - slot[group])].runs.push_back(run);
         }
     });
-    const InkProbe asScanned(grid);
-    const InkProbe left(page.stripped.vram);
-    std::erase_if(page.glyphs, [&](const Glyph& glyph) {
-        const double longer = std::max({glyph.width(), glyph.height(), sizes.smallest});
-        // A straight stroke longer than a bar of text, at any angle, is of a line of the drawing: a tag's or
-        // a symbol's askew side.
-        return isCutLinePiece(asScanned, left, glyph, kPieceReach * longer, sizes.widestLine) ||
-               hasStraightStretch(glyph, sizes.longestBar);
-    });
+    setAsideLinePieces(grid, sizes, page, candidates);
+    // A stroke as long as a short line stands in lettering about as high.
+    takeLargeLetters(candidates, page.glyphs, kLargeLettersHeight * sizes.longestBar);
     dropBalloonRings(page.glyphs, sizes.smallest);
     joinPieces(page.glyphs);
 }

@@ -6,10 +6,10 @@ a balloon, a diameter, kanji that read as Latin letters and kanji in parts, a va
 it measures, read upside down as "OS", values with a decimal comma across and up, a tag's number
 under another in a halved diamond, an angle's value turned with its degree sign, words of small letters in
 a font of wide word spaces, a 1 plotted as strokes in a balloon, a line across on a scan turned 0.8°, and
-a small word ending in a full stop. Writes them as PBM files into the folder given as the only argument, with cases.txt listing
+a small word ending in a full stop, and a title in lettering 8 mm high without a round letter. Writes them as PBM files into the folder given as the only argument, with cases.txt listing
 per page: file, text, insertion x and y (dots, y from the bottom row), cap height (dots), angle
 (degrees counter-clockwise), and the geometry drawn with it (none, line, cell, circle, upright line, tag,
-stroke balloon; small: none, the lettering 2.2 mm high).
+stroke balloon; small: none, the lettering 2.2 mm high; large: none, 8 mm high).
 Also crossings.pbm, a page of crossing lines and circles without text."""
 import math
 import pathlib
@@ -24,6 +24,7 @@ SANS = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 SIZE = 600
 CAP = 42  # dots: 3.5 mm at 300 dpi
 SMALL_CAP = 26  # dots: 2.2 mm, lettering of the "small" geometry
+LARGE_CAP = 94  # dots: 8 mm, a title's lettering whose stems are as long as a short line
 
 # name, text, font, insertion (x, y from the top), angle, geometry
 CASES = [
@@ -47,6 +48,7 @@ CASES = [
     ("stroke_in_a_balloon", "1", None, (284, 321), 0, "stroke balloon"),
     ("turned_scan", "SECTION B-B", SANS, (120, 320), 0.8, "none"),
     ("full_stop", "TYP.", SANS, (220, 320), 0, "small"),
+    ("large", "TITLE 17", SANS, (40, 360), 0, "large"),
 ]
 
 
@@ -57,7 +59,7 @@ def font_for(path, text, cap=CAP):
 
 
 def draw_case(name, text, path, at, angle, geometry):
-    cap = SMALL_CAP if geometry == "small" else CAP
+    cap = {"small": SMALL_CAP, "large": LARGE_CAP}.get(geometry, CAP)
     page = Image.new("L", (SIZE, SIZE), 255)
     draw = ImageDraw.Draw(page)
     if geometry == "line":
