@@ -307,8 +307,11 @@ bool tellsTextSize(const LineResult& result) {
     const bool upright = std::abs(std::remainder(result.text.degrees, 360.0)) <= 1;
     const bool value = isDrawingValue(text) && (characters >= 2 || (upright && result.text.confidence >= 90));
     // Japanese tells only when read one character a square cell: crossing lines read as kana surely.
-    return result.good && result.text.confidence >= kSure && japaneseCharacters(text) == 0 &&
-           (characters >= 3 || value);
+    constexpr double kSureOfALongLine = 75;
+    constexpr std::ptrdiff_t kLongLine = 5;
+    return result.good && japaneseCharacters(text) == 0 &&
+           ((result.text.confidence >= kSure && (characters >= 3 || value)) ||
+            (result.text.confidence >= kSureOfALongLine && characters >= kLongLine));
 }
 
 // Keeps the lines read less surely only when they are about as high as a line read surely: a drawing's
