@@ -35,8 +35,9 @@ bool runsAcrossOrUp(const Glyph& g) {
 // glyphs (two at least) by far and stands apart from them by half their size or reaches out of their band by
 // half its height: a line's characters are of a size, close together and in line, and an arrowhead with a
 // piece of its line, or a leader's landing, beside a value is not one of them. The parts of a kanji lie close
-// to the whole kanji beside them, within its height.
-void dropOversizedEnds(const std::vector<Glyph>& glyphs, std::vector<std::size_t>& members, double degrees) {
+// to the whole kanji beside them, within its height. Dust (under smallest / 2) tells nothing.
+void dropOversizedEnds(const std::vector<Glyph>& glyphs, std::vector<std::size_t>& members, double degrees,
+                       double smallest) {
     if (members.size() < 3) {
         return;
     }
@@ -56,7 +57,7 @@ void dropOversizedEnds(const std::vector<Glyph>& glyphs, std::vector<std::size_t
         double others = 0, gap = INFINITY, bandLow = INFINITY, bandHigh = -INFINITY;
         const auto [endLow, endHigh] = extent(end, along);
         for (const std::size_t i : members) {
-            if (i != end) {
+            if (i != end && glyphSize(glyphs[i]) >= smallest / 2) {
                 others = std::max(others, glyphSize(glyphs[i]));
                 const auto [low, high] = extent(i, along);
                 gap = std::min(gap, first ? low - endHigh : endLow - high);
@@ -147,15 +148,20 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
     std::vector<std::vector<std::size_t>> askewLines;
     std::vector<double> askewDirections;
     for (const auto& members : groupsOf(nearAll, all)) {
-        // An oversized mark at an end (a leader's landing) would turn the direction fitted to the characters:
-        // their direction is fitted without the largest glyph.
+        // An oversized mark at an end (a leader's landing, a piece of an arc) would turn the direction fitted
+        // to the characters: their direction is fitted without the largest glyph, and without dust.
         std::vector<std::size_t> characters = members;
-        if (members.size() >= 3) {
-            std::vector<std::size_t> rest = members;
+        std::vector<std::size_t> rest;
+        for (const std::size_t i : members) {
+            if (glyphSize(glyphs[i]) >= sizes.smallest / 2.0) {
+                rest.push_back(i);
+            }
+        }
+        if (members.size() >= 3 && rest.size() >= 3) {
             rest.erase(std::max_element(rest.begin(), rest.end(), [&](std::size_t a, std::size_t b) {
                 return glyphSize(glyphs[a]) < glyphSize(glyphs[b]);
             }));
-            dropOversizedEnds(glyphs, characters, fittedDirection(glyphs, rest));
+            dropOversizedEnds(glyphs, characters, fittedDirection(glyphs, rest), sizes.smallest);
         }
         const double direction = askewDirection(glyphs, characters, sizes.smallest);
         if (!std::isnan(direction)) {
@@ -227,7 +233,7 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
         if (members.empty()) {
             return;
         }
-        dropOversizedEnds(glyphs, members, along);
+        dropOversizedEnds(glyphs, members, along, sizes.smallest);
         std::vector<double> directions = directionsOf(members);
         double longest = 0;
         for (const std::size_t i : members) {
