@@ -22,6 +22,7 @@ struct Glyph {
     std::int32_t top = 0;
     std::int64_t cells = 0;
     std::vector<LineSegment> runs;  // its row runs, one cell high each
+    bool largeLetter = false;       // taken in for its height though a stroke of it is as long as a line
 
     std::int32_t width() const { return right - left + 1; }
     std::int32_t height() const { return top - bottom + 1; }

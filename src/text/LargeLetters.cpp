@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 
 #include "common/DisjointSets.h"
 
@@ -11,11 +12,14 @@ namespace kelvarin {
 namespace {
 
 // Whether b stands beside a as the next glyph of a line across does (up, when upright): both at least
-// least dots high, as high as each other, on one baseline and cap line, less than a glyph's height apart.
+// least dots high, as high as each other and not much longer, on one baseline and cap line, less than a
+// glyph's height apart and hardly overlapping.
 bool besideInLine(const Glyph& a, const Glyph& b, bool upright, double least) {
     constexpr double kHeightRatio = 1.25;
-    constexpr double kEdgeShift = 0.15;   // of the height, the bottoms' and tops' offsets
-    constexpr double kGreatestGap = 1.0;  // of the height: a word space
+    constexpr double kEdgeShift = 0.15;       // of the height, the bottoms' and tops' offsets
+    constexpr double kGreatestGap = 1.0;      // of the height: a word space
+    constexpr double kGreatestOverlap = 0.1;  // of the height
+    constexpr double kLongestLetter = 1.25;   // along the line, in heights
     const double lowA = upright ? a.left : a.bottom, highA = upright ? a.right : a.top;
     const double lowB = upright ? b.left : b.bottom, highB = upright ? b.right : b.top;
     const double startA = upright ? a.bottom : a.left, endA = upright ? a.top : a.right;
@@ -23,10 +27,22 @@ bool besideInLine(const Glyph& a, const Glyph& b, bool upright, double least) {
     const double heightA = highA - lowA + 1, heightB = highB - lowB + 1;
     const double height = std::max(heightA, heightB);
     const double gap = std::max(startB - endA, startA - endB) - 1;
-    return std::min(heightA, heightB) >= least &&
+    // A letter is not much longer along its line than high, and letters do not overlap along it.
+    const double longer = std::max(endA - startA + 1, endB - startB + 1);
+    return std::min(heightA, heightB) >= least && longer <= kLongestLetter * std::min(heightA, heightB) &&
+           gap >= -kGreatestOverlap * height &&
            std::max(heightA, heightB) <= kHeightRatio * std::min(heightA, heightB) &&
            std::abs(lowA - lowB) <= kEdgeShift * height && std::abs(highA - highB) <= kEdgeShift * height &&
            gap <= kGreatestGap * height;
+}
+
+// Whether two glyphs are copies of one shape: as wide, as high and as inked, but for the scan's noise.
+bool copies(const Glyph& a, const Glyph& b) {
+    constexpr std::int32_t kSideNoise = 2;  // dots
+    constexpr double kInkNoise = 0.05;      // of the cells
+    return std::abs(a.width() - b.width()) <= kSideNoise && std::abs(a.height() - b.height()) <= kSideNoise &&
+           static_cast<double>(std::abs(a.cells - b.cells)) <=
+               kInkNoise * static_cast<double>(std::max(a.cells, b.cells));
 }
 
 }  // namespace
@@ -75,14 +91,22 @@ void takeLargeLetters(std::vector<Glyph>& candidates, std::vector<Glyph>& glyphs
         ++rowLength[row];
         rowBesideAGlyph[row] = rowBesideAGlyph[row] || besideAGlyph[c];
     }
+    // A row by itself is taken unless it is copies of one shape: a symbol drawn again and again (a relay's
+    // contacts side by side).
+    std::vector<bool> rowOfCopies(candidates.size(), true);
+    for (std::size_t c = 0; c < candidates.size(); ++c) {
+        const std::size_t row = rows.find(c);
+        rowOfCopies[row] = rowOfCopies[row] && copies(candidates[c], candidates[row]);
+    }
     std::vector<bool> take(candidates.size(), false);
     for (std::size_t c = 0; c < candidates.size(); ++c) {
         const std::size_t row = rows.find(c);
-        take[c] = rowBesideAGlyph[row] || rowLength[row] >= kLeastRow;
+        take[c] = rowBesideAGlyph[row] || (rowLength[row] >= kLeastRow && !rowOfCopies[row]);
     }
     std::size_t kept = 0;
     for (std::size_t c = 0; c < candidates.size(); ++c) {
         if (take[c]) {
+            candidates[c].largeLetter = true;
             glyphs.push_back(std::move(candidates[c]));
         } else if (kept != c) {
             candidates[kept++] = std::move(candidates[c]);

@@ -120,6 +120,23 @@ std::size_t kanji(const std::string& text) {
     }));
 }
 
+// Whether the text is one character three times or more ("YYYY", "OOO"): a row of one symbol drawn again
+// and again (a relay's contacts, lamps), not a drawing's words.
+bool oneCharacterRepeated(const std::string& text) {
+    constexpr std::size_t kLeastRepeats = 3;
+    std::vector<std::string> characters;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const std::size_t length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+        if (text[i] != ' ') {
+            characters.push_back(text.substr(i, length));
+        }
+        i += length;
+    }
+    return characters.size() >= kLeastRepeats &&
+           std::all_of(characters.begin(), characters.end(), [&](const std::string& c) { return c == characters[0]; });
+}
+
 // Whether a reading sure enough is text rather than geometry the engine read as text: a line of one glyph
 // needs more confidence, short words and stroke kana more, and a lone letter more still (a cross reads as
 // x, an arrowhead as V, a corner as L); each Japanese character needs a square cell (a zigzag reads as
@@ -145,7 +162,7 @@ bool plausible(const VectorText& text, const CharacterCells& cells, std::size_t 
     } else if (shortWord || onlyStrokeKana(t)) {
         least = std::max(least, kSureConfidence);
     }
-    return text.confidence >= least && japaneseCharacters(t) <= cells.squareCount;
+    return text.confidence >= least && japaneseCharacters(t) <= cells.squareCount && !oneCharacterRepeated(t);
 }
 
 // A reading of a line in one direction, as the drawing will have it.
@@ -335,6 +352,22 @@ void keepTextOfThePagesSizes(std::vector<LineResult>& results) {
     }
 }
 
+// Keeps a line with large letters (see takeLargeLetters) only when read fairly surely in Latin letters and
+// digits: a title or a part number. Symbols as large side by side (a relay's contacts, arrows) read as kana,
+// kanji or unsurely.
+void keepLargeLetteringInLatin(const std::vector<Glyph>& glyphs, const std::vector<GlyphLine>& lines,
+                               std::vector<LineResult>& results) {
+    constexpr double kLeastConfidence = 75;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const bool large = std::any_of(lines[i].glyphs.begin(), lines[i].glyphs.end(),
+                                       [&](std::size_t g) { return glyphs[g].largeLetter; });
+        const VectorText& text = results[i].text;
+        if (large && (text.confidence < kLeastConfidence || japaneseCharacters(text.text) > 0)) {
+            results[i].good = false;
+        }
+    }
+}
+
 // Keeps the lines read the way the page stands (see readThePagesWay), the sure lines telling it.
 void keepTextOfThePagesDirection(std::vector<LineResult>& results) {
     std::vector<double> degrees;
@@ -373,6 +406,7 @@ void recogniseText(const VirtualVram& grid, double dotsPerMm, const ConversionOp
         const std::size_t i = order[k];
         results[i] = readLine(grid, glyphs.glyphs, lines[i], sizes.leastTextHeight(), *own);
     });
+    keepLargeLetteringInLatin(glyphs.glyphs, lines, results);
     keepTextOfThePagesSizes(results);
     keepTextOfThePagesDirection(results);
     copyGrid(grid, page.withoutText, toolkit);
