@@ -18,8 +18,10 @@
 #include "text/LineCues.h"
 #include "text/LineDirections.h"
 #include "text/LineImage.h"
+#include "text/LineJoins.h"
 #include "text/LineReader.h"
 #include "text/SlashedZeros.h"
+#include "text/StraightStretches.h"
 #include "text/SymbolFixes.h"
 #include "text/TextLines.h"
 #include "text/WorkerReaders.h"
@@ -120,21 +122,27 @@ std::size_t kanji(const std::string& text) {
     }));
 }
 
-// Whether the text is one character three times or more ("YYYY", "OOO"): a row of one symbol drawn again
-// and again (a relay's contacts, lamps), not a drawing's words.
+// Whether the text is mostly one character other than a digit, three times or more ("YYYY", "入人人人人人"): a
+// row of one symbol drawn again and again (a relay's contacts, lamps), not a drawing's words.
 bool oneCharacterRepeated(const std::string& text) {
     constexpr std::size_t kLeastRepeats = 3;
-    std::vector<std::string> characters;
+    constexpr double kMostlyOne = 0.8;
+    std::map<std::string, std::size_t> counts;
+    std::size_t characters = 0;
     for (std::size_t i = 0; i < text.size();) {
         const auto byte = static_cast<unsigned char>(text[i]);
         const std::size_t length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
         if (text[i] != ' ') {
-            characters.push_back(text.substr(i, length));
+            ++counts[text.substr(i, length)];
+            ++characters;
         }
         i += length;
     }
-    return characters.size() >= kLeastRepeats &&
-           std::all_of(characters.begin(), characters.end(), [&](const std::string& c) { return c == characters[0]; });
+    return std::any_of(counts.begin(), counts.end(), [&](const auto& count) {
+        const bool digit = count.first.size() == 1 && std::isdigit(static_cast<unsigned char>(count.first[0])) != 0;
+        return !digit && count.second >= kLeastRepeats &&
+               static_cast<double>(count.second) >= kMostlyOne * static_cast<double>(characters);
+    });
 }
 
 // Whether a reading sure enough is text rather than geometry the engine read as text: a line of one glyph
@@ -162,7 +170,7 @@ bool plausible(const VectorText& text, const CharacterCells& cells, std::size_t 
     } else if (shortWord || onlyStrokeKana(t)) {
         least = std::max(least, kSureConfidence);
     }
-    return text.confidence >= least && japaneseCharacters(t) <= cells.squareCount && !oneCharacterRepeated(t);
+    return text.confidence >= least && japaneseCharacters(t) <= cells.squareCount;
 }
 
 // A reading of a line in one direction, as the drawing will have it.
@@ -352,6 +360,14 @@ void keepTextOfThePagesSizes(std::vector<LineResult>& results) {
     }
 }
 
+// Whether a glyph of a line of text height dots high is a character joined to a line of the drawing (a comma
+// touching its dimension line): a straight stroke of it is much longer than the text is high. Its ink stays
+// geometry, with the line's.
+bool onALine(const Glyph& glyph, double height) {
+    constexpr double kLongestStroke = 1.5;  // of the text's height
+    return glyphSize(glyph) > kLongestStroke * height && hasStraightStretch(glyph, kLongestStroke * height);
+}
+
 // Keeps a line with large letters (see takeLargeLetters) only when read fairly surely in Latin letters and
 // digits: a title or a part number. Symbols as large side by side (a relay's contacts, arrows) read as kana,
 // kanji or unsurely.
@@ -406,6 +422,9 @@ void recogniseText(const VirtualVram& grid, double dotsPerMm, const ConversionOp
         const std::size_t i = order[k];
         results[i] = readLine(grid, glyphs.glyphs, lines[i], sizes.leastTextHeight(), *own);
     });
+    for (LineResult& result : results) {
+        result.good = result.good && !oneCharacterRepeated(result.text.text);
+    }
     keepLargeLetteringInLatin(glyphs.glyphs, lines, results);
     keepTextOfThePagesSizes(results);
     keepTextOfThePagesDirection(results);
@@ -415,10 +434,13 @@ void recogniseText(const VirtualVram& grid, double dotsPerMm, const ConversionOp
             page.leftAsGeometry += results[i].text.confidence >= 0 && hasWordCharacter(results[i].text.text) ? 1 : 0;
             continue;
         }
+        const double height = results[i].text.height;
         page.texts.push_back(std::move(results[i].text));
         page.droppedCharacters += results[i].dropped;
         for (const std::size_t g : lines[i].glyphs) {
-            clearRuns(page.withoutText, glyphs.glyphs[g].runs);
+            if (!onALine(glyphs.glyphs[g], height)) {
+                clearRuns(page.withoutText, glyphs.glyphs[g].runs);
+            }
         }
     }
     progress.update(1, 1);
