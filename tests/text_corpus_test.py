@@ -42,7 +42,7 @@ class TextSheets(unittest.TestCase):
     def test_text_is_read_as_drawn(self):
         for name, (recall, cer) in FLOORS.items():
             with self.subTest(sheet=name):
-                dxf = self.convert(name, "--text")
+                dxf = self.convert(name)
                 doc = ezdxf.readfile(dxf, errors="strict")
                 self.assertFalse(doc.audit().errors)
                 self.assertEqual(doc.encoding, "cp932")
@@ -56,12 +56,10 @@ class TextSheets(unittest.TestCase):
                 self.assertLessEqual(score["inside"], 1.0, score)
 
     def test_no_text_writes_geometry_only(self):
-        for options in (["--no-text"], []):  # without --text the vector mode reads no text
-            with self.subTest(options=options):
-                dxf = self.convert("text-small-300", *options)
-                kinds = {entity.dxftype() for entity in ezdxf.readfile(dxf, errors="strict").modelspace()}
-                self.assertNotIn("TEXT", kinds)
-                self.assertTrue(kinds)
+        dxf = self.convert("text-small-300", "--no-text")
+        kinds = {entity.dxftype() for entity in ezdxf.readfile(dxf, errors="strict").modelspace()}
+        self.assertNotIn("TEXT", kinds)
+        self.assertTrue(kinds)
 
 
 if __name__ == "__main__":

@@ -212,13 +212,13 @@ const std::array kOptions = {
                {"--tolerance PX", "--vectorize で、書き出す線と線の中心とのずれの上限（ドット。既定: 2）"}},
     OptionSpec{nullptr, "--text", Value::None,
                [](CliOptions& options, const std::string&) { return options.textGiven = options.text = true; },
-               {"--text", "--vectorize で、図面の文字を読み取って TEXT として書き出し、その線は図形から除きます"}},
+               {"--text", "--vectorize で、図面の文字を読み取って TEXT として書き出し、その線は図形から除きます（既定）"}},
     OptionSpec{nullptr, "--no-text", Value::None,
                [](CliOptions& options, const std::string&) {
                    options.text = false;
                    return options.textGiven = true;
                },
-               {"--no-text", "--vectorize で、文字を読み取らず、文字の線も図形として書き出します（既定）"}},
+               {"--no-text", "--vectorize で、文字を読み取らず、文字の線も図形として書き出します"}},
     OptionSpec{nullptr, "--ocr-lang", Value::Checked,
                [](CliOptions& options, const std::string& value) {
                    options.ocrLanguage = value;

@@ -33,7 +33,7 @@ struct CliOptions {
     bool strokes = false;
     bool vectorize = false;
     std::optional<double> tolerance;  // dots; the conversion's default when not given
-    bool text = false;                // the vector mode reads the text as TEXT entities
+    bool text = true;                 // the vector mode reads the text as TEXT entities
     bool textGiven = false;           // --text or --no-text was on the command line
     std::string ocrLanguage = "jpn+eng";
     std::int64_t despeckle = 0;  // largest group of dots removed; 0 removes none

@@ -21,9 +21,8 @@ struct ConversionOptions {
     // Threads one conversion may use; 0 takes every core.
     std::int32_t Threads = 0;
     // The vector mode writes the text it reads from the scan as TEXT entities, in these languages (the
-    // names of Tesseract's language data joined by +), and takes its ink out of the geometry. Off unless
-    // asked for: on a drawing without text, marks taken for text would lose their geometry.
-    bool Text = false;
+    // names of Tesseract's language data joined by +), and takes its ink out of the geometry.
+    bool Text = true;
     std::string OcrLanguage = "jpn+eng";
 
     static constexpr double kDefaultTolerance = 2;

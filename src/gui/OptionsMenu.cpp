@@ -36,8 +36,8 @@ void askDespeckleSize(ConversionOptions& options, QWidget* parent) {
     }
 }
 
-std::string textSummary(const ConversionOptions& options, const OptionFindings& = {}) {
-    return options.Vectorize && options.Text ? "文字認識" : "";
+std::string noTextSummary(const ConversionOptions& options, const OptionFindings& = {}) {
+    return options.Vectorize && !options.Text ? "文字認識なし" : "";
 }
 
 std::string languageSummary(const ConversionOptions& options, const OptionFindings& = {}) {
@@ -89,10 +89,10 @@ std::vector<OptionEntry> optionEntries() {
              return findings.skewDegrees ? SkewNote(*findings.skewDegrees) : std::string("傾き補正");
          },
          [](ConversionOptions& options, QWidget*) { options.Deskew = !options.Deskew; }},
-        {"actionText", [](const ConversionOptions&) { return std::string("文字を読み取る（TEXT にする）"); },
-         textSummary, [](ConversionOptions& options, QWidget*) { options.Text = !options.Text; },
-         "ベクトル化で、図面の文字を読み取って TEXT（レイヤー TEXT）として書き出し、その線は図形から除きます"
-         "（--text）。選ばなければ文字を読まず、文字の線も LINE・ARC・CIRCLE として書き出します。"},
+        {"actionNoText", [](const ConversionOptions&) { return std::string("文字を読まない（文字も図形にする）"); },
+         noTextSummary, [](ConversionOptions& options, QWidget*) { options.Text = !options.Text; },
+         "ベクトル化では、図面の文字を読み取って TEXT（レイヤー TEXT）として書き出し、その線は図形から除きます。"
+         "これを選ぶと文字を読まず、文字の線も LINE・ARC・CIRCLE として書き出します（--no-text）。"},
         {"actionOcrLanguage",
          [](const ConversionOptions& options) {
              const std::string summary = languageSummary(options);

@@ -18,7 +18,7 @@ class OptionsMenuTest : public QObject {
 private slots:
     void entriesChangeAndShowTheOptions();
     void summaryIsElidedOnlyWhenItDoesNotFit();
-    void textEntriesTurnRecognitionOnAndChooseItsLanguages();
+    void textEntriesTurnRecognitionOffAndChooseItsLanguages();
 };
 
 void OptionsMenuTest::entriesChangeAndShowTheOptions() {
@@ -53,31 +53,31 @@ void OptionsMenuTest::entriesChangeAndShowTheOptions() {
     QCOMPARE(despeckle->text(), QStringLiteral("ゴミ取り..."));
 }
 
-// Text recognition is off by default and says nothing; turned on, or read in other languages, the entries
+// Text recognition is on by default and says nothing; turned off, or read in other languages, the entries
 // are marked and the summary says so; both explain themselves to the ？ help.
-void OptionsMenuTest::textEntriesTurnRecognitionOnAndChooseItsLanguages() {
+void OptionsMenuTest::textEntriesTurnRecognitionOffAndChooseItsLanguages() {
     QWidget window;
     ConversionOptions options;
     options.Vectorize = true;
     OptionsMenu menu(&window, options);
     const auto action = [&menu](const char* name) { return menu.button()->menu()->findChild<QAction*>(name); };
-    QAction* text = action("actionText");
+    QAction* noText = action("actionNoText");
     QAction* language = action("actionOcrLanguage");
-    QVERIFY(!text->isChecked() && !language->isChecked());
-    QVERIFY(text->whatsThis().contains(QStringLiteral("--text")));
+    QVERIFY(!noText->isChecked() && !language->isChecked());
+    QVERIFY(noText->whatsThis().contains(QStringLiteral("--no-text")));
     QVERIFY(language->whatsThis().contains(QStringLiteral("jpn+eng")));
     QCOMPARE(menu.summaryLabel()->fullText(), QStringLiteral("オプション: ベクトル化"));
 
-    text->trigger();
-    QVERIFY(options.Text && text->isChecked());
-    QCOMPARE(menu.summaryLabel()->fullText(), QStringLiteral("オプション: ベクトル化、文字認識"));
+    noText->trigger();
+    QVERIFY(!options.Text && noText->isChecked());
+    QCOMPARE(menu.summaryLabel()->fullText(), QStringLiteral("オプション: ベクトル化、文字認識なし"));
     QTimer::singleShot(0,
                        [] { qobject_cast<QInputDialog*>(QApplication::activeModalWidget())->setTextValue(" eng "); });
     QTimer::singleShot(0, [] { QMetaObject::invokeMethod(QApplication::activeModalWidget(), "accept"); });
     language->trigger();
     QCOMPARE(options.OcrLanguage, std::string("eng"));
     QCOMPARE(language->text(), QStringLiteral("文字認識の言語: eng..."));
-    text->trigger();
+    noText->trigger();
     QCOMPARE(menu.summaryLabel()->fullText(), QStringLiteral("オプション: ベクトル化、文字認識の言語: eng"));
 }
 
