@@ -313,7 +313,10 @@ def make(folder, name, drawing, source_folder, boxed=True, times=1, fit_texts=Fa
         truth["boxed"] = True
     # For bench/text_score.py (vector_score.py reads none of it): the lines a reader can read on the scan,
     # whose capitals stand at least as high as a drawing's smallest lettering, not drawn over one another.
-    truth["texts"] = readable([t for t in text_lines(texts, SUPER) if t["height"] >= SMALLEST_LETTERING_MM * mm])
+    lines = text_lines(texts, SUPER)
+    truth["texts"] = readable([t for t in lines if t["height"] >= SMALLEST_LETTERING_MM * mm])
+    # The lines left out are on the scan all the same: reading one is not reading text that is not there.
+    truth["untracked_texts"] = [t for t in lines if t not in truth["texts"]]
     with open(f"{folder}/{name}.json", "w") as out:
         json.dump(truth, out)
 

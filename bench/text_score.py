@@ -11,7 +11,10 @@ READ is a DXF (its TEXT entities, in dots: the conversion's default scale) or a 
   cer        mean character error rate over the true lines (1 for a line with nothing read near it);
   height     median relative height error of the recalled lines;
   angle      median angle error (degrees) of the recalled lines;
-  false      share of read lines that are no true line's best match (within CER 0.5);
+  false      share of read lines that are no true line's best match (within CER 0.5) and lie in no
+             untracked line's box (the truth's untracked_texts: lettering under 1.8 mm and text drawn over
+             other text, on the scan but not scored);
+  untracked  read lines that lie in an untracked line's box and match no true line;
   inside     LINE, ARC and CIRCLE entities whose middle lies in a recalled line's box, per recalled line.
 """
 import argparse
@@ -110,11 +113,14 @@ def score(truth_path, read_path, misses=None):
             heights.append(abs(r["height"] - line["height"]) / line["height"])
             angles.append(angle_error(r["angle"], line["angle"]))
             inside.append(sum(1 for m in middles if in_line_box(line, m)))
+    untracked = {k for k, r in enumerate(read) if k not in matched and
+                 any(in_line_box(line, r["insertion"]) or near(line, r) and cer(line["text"], r["text"]) <= MATCHED_CER
+                     for line in truth.get("untracked_texts", []))}
     count = len(truth["texts"])
     return {"lines": count, "read": len(read), "recall": recalled / count, "cer": sum(errors) / count,
             "height": median(heights), "angle": median(angles),
-            "false": (len(read) - len(matched)) / len(read) if read else 0.0,
-            "inside": sum(inside) / len(inside) if inside else 0.0}
+            "false": (len(read) - len(matched) - len(untracked)) / len(read) if read else 0.0,
+            "untracked": len(untracked), "inside": sum(inside) / len(inside) if inside else 0.0}
 
 
 def main():
