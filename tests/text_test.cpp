@@ -592,12 +592,31 @@ TEST(text_lines, lines_read_upside_down_are_dropped_on_an_upright_page) {
 // What the engine reads put right as a drawing writes it; digits stay as wide as read.
 TEST(text_symbols, drawing_signs_are_put_right) {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"の24", "φ24"},           {"4xØ9", "4×φ9"},       {"60土0.05", "60±0.05"}, {"60+0.05", "60±0.05"},
-        {"80.0エ0.1", "80.0±0.1"}, {"45º", "45°"},         {"設 計", "設計"},       {" SECTION  A-A \n", "SECTION A-A"},
-        {"１２０", "１２０"},      {"M8x1.25", "M8×1.25"}, {"A+B", "A+B"},          {"ROOM X", "ROOM X"},
-        {"1#2”", "1#2\""},         {"3’-6“", "3'-6\""},    {"9, 05", "9,05"},       {"7. 5", "7.5"},
-        {"A, B", "A, B"},          {"1 2", "1 2"},         {"TEMP .", "TEMP"},      {". 佐藤", "佐藤"},
-        {"A . B", "A . B"},        {"1.", "1."},
+        {"の24", "φ24"},
+        {"4xØ9", "4×φ9"},
+        {"60土0.05", "60±0.05"},
+        {"60+0.05", "60±0.05"},
+        {"80.0エ0.1", "80.0±0.1"},
+        {"45º", "45°"},
+        {"設 計", "設計"},
+        {" SECTION  A-A \n", "SECTION A-A"},
+        {"１２０", "１２０"},
+        {"M8x1.25", "M8×1.25"},
+        {"A+B", "A+B"},
+        {"ROOM X", "ROOM X"},
+        {"1#2”", "1#2\""},
+        {"3’-6“", "3'-6\""},
+        {"9, 05", "9,05"},
+        {"7. 5", "7.5"},
+        {"A, B", "A, B"},
+        {"1 2", "1 2"},
+        {"TEMP .", "TEMP"},
+        {". 佐藤", "佐藤"},
+        {"A . B", "A . B"},
+        {"1.", "1."},
+        {"7.750 |", "7.750"},
+        {"| 12", "12"},
+        {"A|B", "A|B"},
     };
     for (const auto& [read, written] : cases) {
         EXPECT_EQ(drawingText(read), written) << read;

@@ -91,8 +91,11 @@ std::string drawingText(const std::string& read) {
             out.push_back(c);
         }
     }
-    // A dot standing apart at either end is a speck of the scan or of a nearby mark, not a word.
-    const auto speck = [](const std::string& c) { return oneOf(c, {".", ",", "・", "'", "`", "、", "。"}); };
+    // A dot or a bar standing apart at either end is a speck of the scan or of a nearby mark, or a piece of a
+    // line beside the text, not a word.
+    const auto speck = [](const std::string& c) {
+        return oneOf(c, {".", ",", "・", "'", "`", "、", "。", "|", "｜", "丨"});
+    };
     if (out.size() >= 3 && speck(out.front()) && out[1] == " ") {
         out.erase(out.begin(), out.begin() + 2);
     }

@@ -10,7 +10,7 @@ namespace kelvarin {
 class Cp932Codec;
 
 // The string a line reads as on a drawing: blanks at the ends, between Japanese characters and after a
-// number's decimal sign dropped, and a dot standing apart at either end, and the signs of dimensions the engine reads
+// number's decimal sign dropped, and a dot or a bar standing apart at either end, and the signs of dimensions the engine reads
 // as look-alikes put right: φ (read as の, Ø, ⌀, Φ or @ before a number), ± (土 by a number), °, × between numbers, and
 // inch and foot marks and quotes as typed (" for ” and ″). Digits stay half or full width as read.
 std::string drawingText(const std::string& read);
