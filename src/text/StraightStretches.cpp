@@ -4,18 +4,19 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 #include <vector>
 
 #include "vectorize/geometry/Fitting.h"
 
 namespace kelvarin {
 
-bool hasStraightStretch(const Glyph& glyph, double least) {
+std::optional<StraightStretch> straightStretch(const Glyph& glyph, double least) {
     constexpr double kStepDegrees = 2;
     constexpr double kBand = 3;        // dots across: the bands two neighbours of which hold a stroke
     constexpr double kLongestGap = 2;  // dots along a stroke without ink (noise, a pinhole)
     if (std::hypot(glyph.width(), glyph.height()) < least) {
-        return false;
+        return std::nullopt;
     }
     std::vector<Point> cells;
     for (const LineSegment& run : glyph.runs) {
@@ -55,13 +56,17 @@ bool hasStraightStretch(const Glyph& glyph, double least) {
                     start = positions[i];
                 }
                 if (positions[i] - start >= least) {
-                    return true;
+                    const Point origin{double(glyph.left), double(glyph.bottom)};
+                    const double low = static_cast<double>(banded[first].first) * kBand + dot(origin, across);
+                    return StraightStretch{degrees, low, low + 2 * kBand};
                 }
             }
             first = next;
         }
     }
-    return false;
+    return std::nullopt;
 }
+
+bool hasStraightStretch(const Glyph& glyph, double least) { return straightStretch(glyph, least).has_value(); }
 
 }  // namespace kelvarin

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <map>
+#include <numbers>
 #include <optional>
 
 #include "common/PassState.h"
@@ -27,6 +28,7 @@
 #include "text/WorkerReaders.h"
 #include "vectorize/Vectorize.h"
 #include "vectorize/geometry/DrawingTurn.h"
+#include "vectorize/geometry/Fitting.h"
 
 namespace kelvarin {
 
@@ -360,12 +362,36 @@ void keepTextOfThePagesSizes(std::vector<LineResult>& results) {
     }
 }
 
-// Whether a glyph of a line of text height dots high is a character joined to a line of the drawing (a comma
-// touching its dimension line): a straight stroke of it is much longer than the text is high. Its ink stays
-// geometry, with the line's.
-bool onALine(const Glyph& glyph, double height) {
+// The line of the drawing a glyph of a line of text height dots high is joined to (a comma touching its
+// dimension line): a straight stroke of it much longer than the text is high.
+std::optional<StraightStretch> joinedLine(const Glyph& glyph, double height) {
     constexpr double kLongestStroke = 1.5;  // of the text's height
-    return glyphSize(glyph) > kLongestStroke * height && hasStraightStretch(glyph, kLongestStroke * height);
+    if (glyphSize(glyph) <= kLongestStroke * height) {
+        return std::nullopt;
+    }
+    return straightStretch(glyph, kLongestStroke * height);
+}
+
+// Takes the glyph's ink out of the geometry but for the line it is joined to, if any, and a dot either side
+// of that line's band.
+void clearGlyph(const Glyph& glyph, double height, CleanedGrid& geometry) {
+    const std::optional<StraightStretch> line = joinedLine(glyph, height);
+    if (!line) {
+        clearRuns(geometry, glyph.runs);
+        return;
+    }
+    const double radians = line->degrees * std::numbers::pi / 180;
+    const Point across{-std::sin(radians), std::cos(radians)};
+    std::vector<LineSegment> cells;
+    for (const LineSegment& run : glyph.runs) {
+        for (std::int32_t x = run.StartX; x < run.StartX + run.SpanX; ++x) {
+            const double offset = dot(Point{double(x), double(run.StartY)}, across);
+            if (offset < line->low - 1 || offset > line->high + 1) {
+                cells.push_back({x, run.StartY, 1, 1});
+            }
+        }
+    }
+    clearRuns(geometry, cells);
 }
 
 // Keeps a line with large letters (see takeLargeLetters) only when read fairly surely in Latin letters and
@@ -438,9 +464,7 @@ void recogniseText(const VirtualVram& grid, double dotsPerMm, const ConversionOp
         page.texts.push_back(std::move(results[i].text));
         page.droppedCharacters += results[i].dropped;
         for (const std::size_t g : lines[i].glyphs) {
-            if (!onALine(glyphs.glyphs[g], height)) {
-                clearRuns(page.withoutText, glyphs.glyphs[g].runs);
-            }
+            clearGlyph(glyphs.glyphs[g], height, page.withoutText);
         }
     }
     progress.update(1, 1);
