@@ -362,7 +362,7 @@ void keepTextOfThePagesSizes(std::vector<LineResult>& results) {
     }
 }
 
-// The line of the drawing a glyph of a line of text height dots high is joined to (a comma touching its
+// The line of the drawing a glyph of a line of text height dots high is joined to (a digit touching its
 // dimension line): a straight stroke of it much longer than the text is high.
 std::optional<StraightStretch> joinedLine(const Glyph& glyph, double height) {
     constexpr double kLongestStroke = 1.5;  // of the text's height
