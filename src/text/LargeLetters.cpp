@@ -45,9 +45,14 @@ bool copies(const Glyph& a, const Glyph& b) {
                kInkNoise * static_cast<double>(std::max(a.cells, b.cells));
 }
 
-}  // namespace
+// The candidates in rows of large letters: candidates beside each other joined, and whether each stands
+// beside a glyph.
+struct Rows {
+    DisjointSets<std::size_t> sets;
+    std::vector<bool> besideAGlyph;
+};
 
-void takeLargeLetters(std::vector<Glyph>& candidates, std::vector<Glyph>& glyphs, double least) {
+Rows rowsOf(const std::vector<Glyph>& candidates, const std::vector<Glyph>& glyphs, double least) {
     // Glyphs and candidates together, by their left edge, so that those near a candidate are found by a
     // search; entries below glyphs.size() are glyphs.
     const std::size_t glyphCount = glyphs.size();
@@ -61,11 +66,7 @@ void takeLargeLetters(std::vector<Glyph>& candidates, std::vector<Glyph>& glyphs
         widest = std::max(widest, at(i).width());
     }
     std::sort(byLeft.begin(), byLeft.end(), [&](std::size_t a, std::size_t b) { return at(a).left < at(b).left; });
-    // Candidates beside each other make rows; a row is taken when one of its candidates stands beside a
-    // glyph, or when it is a word's length by itself.
-    constexpr std::size_t kLeastRow = 3;
-    DisjointSets<std::size_t> rows(candidates.size());
-    std::vector<bool> besideAGlyph(candidates.size(), false);
+    Rows rows{DisjointSets<std::size_t>(candidates.size()), std::vector<bool>(candidates.size(), false)};
     for (std::size_t c = 0; c < candidates.size(); ++c) {
         const Glyph& candidate = candidates[c];
         const std::int32_t reach = std::max(candidate.width(), candidate.height()) * 2;
@@ -78,12 +79,24 @@ void takeLargeLetters(std::vector<Glyph>& candidates, std::vector<Glyph>& glyphs
                 continue;
             }
             if (*it < glyphCount) {
-                besideAGlyph[c] = true;
+                rows.besideAGlyph[c] = true;
             } else {
-                rows.link(rows.find(c), rows.find(*it - glyphCount));
+                rows.sets.link(rows.sets.find(c), rows.sets.find(*it - glyphCount));
             }
         }
     }
+    return rows;
+}
+
+}  // namespace
+
+void takeLargeLetters(std::vector<Glyph>& candidates, std::vector<Glyph>& glyphs, double least) {
+    // Candidates beside each other make rows; a row is taken when one of its candidates stands beside a
+    // glyph, or when it is a word's length by itself.
+    constexpr std::size_t kLeastRow = 3;
+    Rows found = rowsOf(candidates, glyphs, least);
+    DisjointSets<std::size_t>& rows = found.sets;
+    const std::vector<bool>& besideAGlyph = found.besideAGlyph;
     std::vector<std::size_t> rowLength(candidates.size(), 0);
     std::vector<bool> rowBesideAGlyph(candidates.size(), false);
     for (std::size_t c = 0; c < candidates.size(); ++c) {

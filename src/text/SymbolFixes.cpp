@@ -45,6 +45,20 @@ bool oneOf(const std::string& c, std::initializer_list<const char*> options) {
 // What the engine reads a diameter sign as, before a number.
 bool isDiameter(const std::string& c) { return oneOf(c, {"φ", "の", "Ø", "ø", "⌀", "Φ", "@", "ф", "Ф"}); }
 
+// Drops a dot or a bar standing apart at either end of the characters: a speck of the scan or of a nearby
+// mark, or a piece of a line beside the text, not a word.
+void dropEndSpecks(std::vector<std::string>& out) {
+    const auto speck = [](const std::string& c) {
+        return oneOf(c, {".", ",", "・", "'", "`", "、", "。", "|", "｜", "丨"});
+    };
+    if (out.size() >= 3 && speck(out.front()) && out[1] == " ") {
+        out.erase(out.begin(), out.begin() + 2);
+    }
+    if (out.size() >= 3 && speck(out.back()) && out[out.size() - 2] == " ") {
+        out.resize(out.size() - 2);
+    }
+}
+
 }  // namespace
 
 std::string drawingText(const std::string& read) {
@@ -91,17 +105,7 @@ std::string drawingText(const std::string& read) {
             out.push_back(c);
         }
     }
-    // A dot or a bar standing apart at either end is a speck of the scan or of a nearby mark, or a piece of a
-    // line beside the text, not a word.
-    const auto speck = [](const std::string& c) {
-        return oneOf(c, {".", ",", "・", "'", "`", "、", "。", "|", "｜", "丨"});
-    };
-    if (out.size() >= 3 && speck(out.front()) && out[1] == " ") {
-        out.erase(out.begin(), out.begin() + 2);
-    }
-    if (out.size() >= 3 && speck(out.back()) && out[out.size() - 2] == " ") {
-        out.resize(out.size() - 2);
-    }
+    dropEndSpecks(out);
     std::string text;
     for (const std::string& c : out) {
         text += c;
@@ -122,6 +126,27 @@ std::size_t japaneseCharacters(const std::string& text) {
         count += isJapanese(c) ? 1 : 0;
     }
     return count;
+}
+
+bool oneCharacterRepeated(const std::string& text) {
+    constexpr std::size_t kLeastRepeats = 3;
+    constexpr double kMostlyOne = 0.8;
+    std::map<std::string, std::size_t> counts;
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const std::size_t length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+        if (text[i] != ' ') {
+            ++counts[text.substr(i, length)];
+            ++characters;
+        }
+        i += length;
+    }
+    return std::any_of(counts.begin(), counts.end(), [&](const auto& count) {
+        const bool digit = count.first.size() == 1 && std::isdigit(static_cast<unsigned char>(count.first[0])) != 0;
+        return !digit && count.second >= kLeastRepeats &&
+               static_cast<double>(count.second) >= kMostlyOne * static_cast<double>(characters);
+    });
 }
 
 std::string cp932Text(const std::string& text, Cp932Codec& codec, std::int64_t& dropped) {

@@ -10,9 +10,9 @@ namespace kelvarin {
 class Cp932Codec;
 
 // The string a line reads as on a drawing: blanks at the ends, between Japanese characters and after a
-// number's decimal sign dropped, and a dot or a bar standing apart at either end, and the signs of dimensions the engine reads
-// as look-alikes put right: φ (read as の, Ø, ⌀, Φ or @ before a number), ± (土 by a number), °, × between numbers, and
-// inch and foot marks and quotes as typed (" for ” and ″). Digits stay half or full width as read.
+// number's decimal sign dropped, and a dot or a bar standing apart at either end, and the signs of dimensions the
+// engine reads as look-alikes put right: φ (read as の, Ø, ⌀, Φ or @ before a number), ± (土 by a number), °, × between
+// numbers, and inch and foot marks and quotes as typed (" for ” and ″). Digits stay half or full width as read.
 std::string drawingText(const std::string& read);
 
 // Whether the text reads as a drawing's value: a number with the signs drawings put around it (φ24, R3,
@@ -22,6 +22,10 @@ bool isDrawingValue(const std::string& text);
 
 // How many Japanese characters (kana, kanji, full-width forms) the text has.
 std::size_t japaneseCharacters(const std::string& text);
+
+// Whether the text is mostly one character other than a digit, three times or more ("YYYY", "入人人人人人"): a
+// row of one symbol drawn again and again (a relay's contacts, lamps), not a drawing's words.
+bool oneCharacterRepeated(const std::string& text);
 
 // The text with the characters code page 932 lacks dropped; dropped counts them.
 std::string cp932Text(const std::string& text, Cp932Codec& codec, std::int64_t& dropped);

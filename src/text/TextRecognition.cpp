@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <map>
-#include <numbers>
 #include <optional>
 
 #include "common/PassState.h"
@@ -19,16 +17,14 @@
 #include "text/LineCues.h"
 #include "text/LineDirections.h"
 #include "text/LineImage.h"
-#include "text/LineJoins.h"
 #include "text/LineReader.h"
 #include "text/SlashedZeros.h"
-#include "text/StraightStretches.h"
 #include "text/SymbolFixes.h"
+#include "text/TextErasure.h"
 #include "text/TextLines.h"
 #include "text/WorkerReaders.h"
 #include "vectorize/Vectorize.h"
 #include "vectorize/geometry/DrawingTurn.h"
-#include "vectorize/geometry/Fitting.h"
 
 namespace kelvarin {
 
@@ -122,29 +118,6 @@ std::size_t kanji(const std::string& text) {
         const auto byte = static_cast<unsigned char>(c);
         return byte >= 0xE4 && byte <= 0xE9;
     }));
-}
-
-// Whether the text is mostly one character other than a digit, three times or more ("YYYY", "入人人人人人"): a
-// row of one symbol drawn again and again (a relay's contacts, lamps), not a drawing's words.
-bool oneCharacterRepeated(const std::string& text) {
-    constexpr std::size_t kLeastRepeats = 3;
-    constexpr double kMostlyOne = 0.8;
-    std::map<std::string, std::size_t> counts;
-    std::size_t characters = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const std::size_t length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
-        if (text[i] != ' ') {
-            ++counts[text.substr(i, length)];
-            ++characters;
-        }
-        i += length;
-    }
-    return std::any_of(counts.begin(), counts.end(), [&](const auto& count) {
-        const bool digit = count.first.size() == 1 && std::isdigit(static_cast<unsigned char>(count.first[0])) != 0;
-        return !digit && count.second >= kLeastRepeats &&
-               static_cast<double>(count.second) >= kMostlyOne * static_cast<double>(characters);
-    });
 }
 
 // Whether a reading sure enough is text rather than geometry the engine read as text: a line of one glyph
@@ -360,38 +333,6 @@ void keepTextOfThePagesSizes(std::vector<LineResult>& results) {
             });
         }
     }
-}
-
-// The line of the drawing a glyph of a line of text height dots high is joined to (a digit touching its
-// dimension line): a straight stroke of it much longer than the text is high.
-std::optional<StraightStretch> joinedLine(const Glyph& glyph, double height) {
-    constexpr double kLongestStroke = 1.5;  // of the text's height
-    if (glyphSize(glyph) <= kLongestStroke * height) {
-        return std::nullopt;
-    }
-    return straightStretch(glyph, kLongestStroke * height);
-}
-
-// Takes the glyph's ink out of the geometry but for the line it is joined to, if any, and a dot either side
-// of that line's band.
-void clearGlyph(const Glyph& glyph, double height, CleanedGrid& geometry) {
-    const std::optional<StraightStretch> line = joinedLine(glyph, height);
-    if (!line) {
-        clearRuns(geometry, glyph.runs);
-        return;
-    }
-    const double radians = line->degrees * std::numbers::pi / 180;
-    const Point across{-std::sin(radians), std::cos(radians)};
-    std::vector<LineSegment> cells;
-    for (const LineSegment& run : glyph.runs) {
-        for (std::int32_t x = run.StartX; x < run.StartX + run.SpanX; ++x) {
-            const double offset = dot(Point{double(x), double(run.StartY)}, across);
-            if (offset < line->low - 1 || offset > line->high + 1) {
-                cells.push_back({x, run.StartY, 1, 1});
-            }
-        }
-    }
-    clearRuns(geometry, cells);
 }
 
 // Keeps a line with large letters (see takeLargeLetters) only when read fairly surely in Latin letters and
