@@ -73,6 +73,28 @@ std::vector<TextCase> readCases(const std::string& folder) {
     return cases;
 }
 
+// A scan read as the conversion reads it, its line cells the black pixels, and its text recognised at the
+// file's resolution (300 dpi when it gives none).
+struct RecognisedScan {
+    BitmapData bitmap;
+    VirtualVram grid;
+    PageText page;
+};
+
+void recogniseScan(const std::string& path, RecognisedScan& scan) {
+    SilentToolkit toolkit;
+    ASSERT_TRUE(ReadFile(path, scan.bitmap, toolkit));
+    ASSERT_TRUE(DecodePicture(scan.bitmap, ReadOptions{}, toolkit));
+    const std::int32_t width = bitmapWidth(scan.bitmap.BmpHeader);
+    scan.grid.attach(scan.bitmap.PixelBytes, width, bitmapHeight(scan.bitmap.BmpHeader), rowStride(width));
+    scan.grid.invert();
+    ConversionOptions options;
+    options.Threads = 2;
+    options.Text = true;
+    PassState pass;
+    recogniseText(scan.grid, scanDotsPerMm(scan.bitmap.BmpHeader), options, scan.page, pass, toolkit);
+}
+
 class text_recognition : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -81,25 +103,11 @@ protected:
     }
     static void TearDownTestSuite() { folder.reset(); }
 
-    // Reads the page and recognises its text; the grid's line cells are the black pixels.
-    void recognise(const TextCase& c) {
-        SilentToolkit toolkit;
-        ASSERT_TRUE(ReadFile(folder->file(c.file), bitmap, toolkit));
-        ASSERT_TRUE(DecodePicture(bitmap, ReadOptions{}, toolkit));
-        const std::int32_t width = bitmapWidth(bitmap.BmpHeader);
-        grid.attach(bitmap.PixelBytes, width, bitmapHeight(bitmap.BmpHeader), rowStride(width));
-        grid.invert();
-        ConversionOptions options;
-        options.Threads = 2;
-        options.Text = true;
-        PassState pass;
-        recogniseText(grid, kDotsPerMm, options, page, pass, toolkit);
-    }
+    void recognise(const TextCase& c) { recogniseScan(folder->file(c.file), scan); }
 
     static std::unique_ptr<TempDir> folder;
-    BitmapData bitmap;
-    VirtualVram grid;
-    PageText page;
+    RecognisedScan scan;
+    PageText& page = scan.page;
 };
 
 std::unique_ptr<TempDir> text_recognition::folder;
@@ -120,20 +128,9 @@ TEST(text_crops, each_crop_reads_its_line_or_none) {
         std::getline(fields, kept, '\t');
         std::getline(fields, cleared, '\t');
         SCOPED_TRACE(file);
-        SilentToolkit toolkit;
-        BitmapData bitmap;
-        ASSERT_TRUE(ReadFile(folder + file, bitmap, toolkit));
-        ASSERT_TRUE(DecodePicture(bitmap, ReadOptions{}, toolkit));
-        const std::int32_t width = bitmapWidth(bitmap.BmpHeader);
-        VirtualVram grid;
-        grid.attach(bitmap.PixelBytes, width, bitmapHeight(bitmap.BmpHeader), rowStride(width));
-        grid.invert();
-        ConversionOptions options;
-        options.Threads = 2;
-        options.Text = true;
-        PassState pass;
-        PageText page;
-        recogniseText(grid, scanDotsPerMm(bitmap.BmpHeader), options, page, pass, toolkit);
+        RecognisedScan scan;
+        recogniseScan(folder + file, scan);
+        const PageText& page = scan.page;
         for (const auto& [cells, ink] : {std::pair{kept, 1}, std::pair{cleared, 0}}) {
             std::istringstream points(cells);
             for (std::int32_t x = 0, y = 0; points >> x && points.ignore(1) && points >> y;) {

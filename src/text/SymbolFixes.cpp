@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "text/SymbolFixes.h"
 
+#include <algorithm>
+#include <cctype>
+#include <iterator>
+#include <map>
 #include <regex>
 #include <vector>
 
@@ -147,6 +151,31 @@ bool oneCharacterRepeated(const std::string& text) {
         return !digit && count.second >= kLeastRepeats &&
                static_cast<double>(count.second) >= kMostlyOne * static_cast<double>(characters);
     });
+}
+
+double strokeKanaShare(const std::string& text) {
+    static const std::string strokes[] = {"ノ", "レ", "ン", "ー", "ツ", "へ", "ヘ", "く", "し", "ハ",
+                                          "ト", "イ", "ニ", "二", "三", "エ", "ミ", "ソ", "リ", "ル",
+                                          "一", "〃", "〈", "〉", "ヽ", "ヾ", "ゝ", "、"};
+    std::size_t japanese = 0, strokeKana = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const std::size_t length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+        const std::string c = text.substr(i, length);
+        i += length;
+        if (length == 3 && byte >= 0xE3) {
+            ++japanese;
+            strokeKana += std::find(std::begin(strokes), std::end(strokes), c) != std::end(strokes) ? 1 : 0;
+        }
+    }
+    return japanese > 0 ? static_cast<double>(strokeKana) / static_cast<double>(japanese) : 0;
+}
+
+std::size_t kanji(const std::string& text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte >= 0xE4 && byte <= 0xE9;
+    }));
 }
 
 std::string cp932Text(const std::string& text, Cp932Codec& codec, std::int64_t& dropped) {

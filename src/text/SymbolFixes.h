@@ -27,6 +27,13 @@ std::size_t japaneseCharacters(const std::string& text);
 // row of one symbol drawn again and again (a relay's contacts, lamps), not a drawing's words.
 bool oneCharacterRepeated(const std::string& text);
 
+// The share of the text's Japanese characters that are of the few straight strokes that hatches, ticks and
+// zigzags read as (ノノ, レレ, ンー, ツー); 0 without Japanese characters.
+double strokeKanaShare(const std::string& text);
+
+// How many kanji (U+4E00 to U+9FFF) the text has.
+std::size_t kanji(const std::string& text);
+
 // The text with the characters code page 932 lacks dropped; dropped counts them.
 std::string cp932Text(const std::string& text, Cp932Codec& codec, std::int64_t& dropped);
 

@@ -82,26 +82,6 @@ double likelihood(const std::string& text, double confidence, int side) {
     return confidence - kPerScriptChange * changes + (isDrawingValue(text) ? kDrawingValue : 0) + kLineBeside * side;
 }
 
-// The share of the text's Japanese characters that are of the few straight strokes that hatches, ticks and
-// zigzags read as (ノノ, レレ, ンー, ツー); 0 without Japanese characters.
-double strokeKanaShare(const std::string& text) {
-    static const std::string strokes[] = {"ノ", "レ", "ン", "ー", "ツ", "へ", "ヘ", "く", "し", "ハ",
-                                          "ト", "イ", "ニ", "二", "三", "エ", "ミ", "ソ", "リ", "ル",
-                                          "一", "〃", "〈", "〉", "ヽ", "ヾ", "ゝ", "、"};
-    std::size_t japanese = 0, strokeKana = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const std::size_t length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
-        const std::string c = text.substr(i, length);
-        i += length;
-        if (length == 3 && byte >= 0xE3) {
-            ++japanese;
-            strokeKana += std::find(std::begin(strokes), std::end(strokes), c) != std::end(strokes) ? 1 : 0;
-        }
-    }
-    return japanese > 0 ? static_cast<double>(strokeKana) / static_cast<double>(japanese) : 0;
-}
-
 bool hasLatinOrDigit(const std::string& text) {
     return std::any_of(text.begin(), text.end(),
                        [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
@@ -111,14 +91,6 @@ bool hasLatinOrDigit(const std::string& text) {
 bool onlyJapanese(const std::string& text) { return japaneseCharacters(text) > 0 && !hasLatinOrDigit(text); }
 
 bool onlyStrokeKana(const std::string& text) { return strokeKanaShare(text) == 1; }
-
-// How many kanji (U+4E00 to U+9FFF) the text has.
-std::size_t kanji(const std::string& text) {
-    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte >= 0xE4 && byte <= 0xE9;
-    }));
-}
 
 // Whether a reading sure enough is text rather than geometry the engine read as text: a line of one glyph
 // needs more confidence, short words and stroke kana more, and a lone letter more still (a cross reads as
