@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <numbers>
 #include <numeric>
 
@@ -304,13 +305,11 @@ void setAsideLinePieces(const VirtualVram& grid, const GlyphSizes& sizes, GlyphP
         const double longer = std::max({glyph.width(), glyph.height(), sizes.smallest});
         return isCutLinePiece(asScanned, left, glyph, kPieceReach * longer, sizes.widestLine);
     });
-    std::erase_if(page.glyphs, [&](Glyph& glyph) {
-        if (!hasStraightStretch(glyph, sizes.longestBar)) {
-            return false;
-        }
-        candidates.push_back(std::move(glyph));
-        return true;
+    const auto stretched = std::stable_partition(page.glyphs.begin(), page.glyphs.end(), [&](const Glyph& glyph) {
+        return !hasStraightStretch(glyph, sizes.longestBar);
     });
+    std::move(stretched, page.glyphs.end(), std::back_inserter(candidates));
+    page.glyphs.erase(stretched, page.glyphs.end());
 }
 
 }  // namespace
