@@ -14,19 +14,6 @@ namespace kelvarin {
 
 namespace {
 
-// The text's characters, each as its UTF-8 bytes.
-std::vector<std::string> characters(const std::string& text) {
-    std::vector<std::string> out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        length = std::min(length, text.size() - i);
-        out.push_back(text.substr(i, length));
-        i += length;
-    }
-    return out;
-}
-
 bool isDigit(const std::string& c) {
     return (c.size() == 1 && c[0] >= '0' && c[0] <= '9') ||
            (c.size() == 3 && c.compare(0, 2, "\xEF\xBC") == 0 && c[2] >= '\x90' && c[2] <= '\x99');
@@ -64,6 +51,18 @@ void dropEndSpecks(std::vector<std::string>& out) {
 }
 
 }  // namespace
+
+std::vector<std::string> characters(const std::string& text) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        length = std::min(length, text.size() - i);
+        out.push_back(text.substr(i, length));
+        i += length;
+    }
+    return out;
+}
 
 std::string drawingText(const std::string& read) {
     std::vector<std::string> in = characters(read);
@@ -136,20 +135,17 @@ bool oneCharacterRepeated(const std::string& text) {
     constexpr std::size_t kLeastRepeats = 3;
     constexpr double kMostlyOne = 0.8;
     std::map<std::string, std::size_t> counts;
-    std::size_t characters = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const std::size_t length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
-        if (text[i] != ' ') {
-            ++counts[text.substr(i, length)];
-            ++characters;
+    std::size_t letters = 0;
+    for (const std::string& c : characters(text)) {
+        if (c != " ") {
+            ++counts[c];
+            ++letters;
         }
-        i += length;
     }
     return std::any_of(counts.begin(), counts.end(), [&](const auto& count) {
         const bool digit = count.first.size() == 1 && std::isdigit(static_cast<unsigned char>(count.first[0])) != 0;
         return !digit && count.second >= kLeastRepeats &&
-               static_cast<double>(count.second) >= kMostlyOne * static_cast<double>(characters);
+               static_cast<double>(count.second) >= kMostlyOne * static_cast<double>(letters);
     });
 }
 
@@ -158,12 +154,8 @@ double strokeKanaShare(const std::string& text) {
                                           "ト", "イ", "ニ", "二", "三", "エ", "ミ", "ソ", "リ", "ル",
                                           "一", "〃", "〈", "〉", "ヽ", "ヾ", "ゝ", "、"};
     std::size_t japanese = 0, strokeKana = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const std::size_t length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
-        const std::string c = text.substr(i, length);
-        i += length;
-        if (length == 3 && byte >= 0xE3) {
+    for (const std::string& c : characters(text)) {
+        if (c.size() == 3 && static_cast<unsigned char>(c[0]) >= 0xE3) {
             ++japanese;
             strokeKana += std::find(std::begin(strokes), std::end(strokes), c) != std::end(strokes) ? 1 : 0;
         }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kelvarin {
 
@@ -19,6 +20,9 @@ std::string drawingText(const std::string& read);
 // M8×1.25, 4×φ6, 30°, 60±0.05, 1:2, C1). A number starts with 0 only before a decimal point: "08" is "80"
 // read upside down.
 bool isDrawingValue(const std::string& text);
+
+// The text's characters, each as its UTF-8 bytes.
+std::vector<std::string> characters(const std::string& text);
 
 // How many Japanese characters (kana, kanji, full-width forms) the text has.
 std::size_t japaneseCharacters(const std::string& text);

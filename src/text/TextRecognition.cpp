@@ -45,11 +45,8 @@ struct LineResult {
 // and so are the Japanese characters a stroke reads as (一, ー, 丨, 口).
 bool hasWordCharacter(const std::string& text) {
     static const std::string strokes[] = {"一", "ー", "丨", "口", "ロ", "〇", "。", "・"};
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const std::size_t length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
-        const std::string c = text.substr(i, length);
-        i += length;
+    for (const std::string& c : characters(text)) {
+        const auto byte = static_cast<unsigned char>(c[0]);
         if (std::isalnum(byte) != 0) {
             return true;
         }
