@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
+#include <iterator>
 
 #include "common/DisjointSets.h"
 
@@ -111,23 +112,14 @@ void takeLargeLetters(std::vector<Glyph>& candidates, std::vector<Glyph>& glyphs
         const std::size_t row = rows.find(c);
         rowOfCopies[row] = rowOfCopies[row] && copies(candidates[c], candidates[row]);
     }
-    std::vector<bool> take(candidates.size(), false);
     for (std::size_t c = 0; c < candidates.size(); ++c) {
         const std::size_t row = rows.find(c);
-        take[c] = rowBesideAGlyph[row] || (rowLength[row] >= kLeastRow && !rowOfCopies[row]);
+        candidates[c].largeLetter = rowBesideAGlyph[row] || (rowLength[row] >= kLeastRow && !rowOfCopies[row]);
     }
-    std::size_t kept = 0;
-    for (std::size_t c = 0; c < candidates.size(); ++c) {
-        if (take[c]) {
-            candidates[c].largeLetter = true;
-            glyphs.push_back(std::move(candidates[c]));
-        } else if (kept != c) {
-            candidates[kept++] = std::move(candidates[c]);
-        } else {
-            ++kept;
-        }
-    }
-    candidates.resize(kept);
+    const auto taken = std::stable_partition(candidates.begin(), candidates.end(),
+                                             [](const Glyph& candidate) { return !candidate.largeLetter; });
+    std::move(taken, candidates.end(), std::back_inserter(glyphs));
+    candidates.erase(taken, candidates.end());
 }
 
 }  // namespace kelvarin
