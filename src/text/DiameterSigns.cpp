@@ -10,10 +10,10 @@ namespace kelvarin {
 
 namespace {
 
-constexpr double kLeastDescent = 0.2;  // below the baseline, in cap heights
-constexpr double kLeastRise = 0.6;     // above the baseline, in cap heights
-constexpr double kLeastCover = 0.5;
-constexpr double kStemOffMiddle = 0.15;  // of the glyph's width    // of a symbol's width that must lie over the glyph
+constexpr double kLeastDescent = 0.2;    // below the baseline, in cap heights
+constexpr double kLeastRise = 0.6;       // above the baseline, in cap heights
+constexpr double kLeastCover = 0.5;      // of a symbol's width that must lie over the glyph
+constexpr double kStemOffMiddle = 0.15;  // of the glyph's width
 
 // The spans along the baseline of the line's glyphs that rise most of the cap height and reach below the
 // baseline.
@@ -25,17 +25,9 @@ std::vector<std::pair<double, double>> descendingSpans(const std::vector<Glyph>&
     const double height = frame.height();
     std::vector<std::pair<double, double>> spans;
     for (const std::size_t i : line.glyphs) {
-        double alongLow = INFINITY, alongHigh = -INFINITY, acrossLow = INFINITY, acrossHigh = -INFINITY;
+        const InkExtent extent = inkExtent(glyphs[i], frame.degrees);
         double below = 0, belowAlong = 0;  // the ink below the baseline: how much, and the sum of its places
         for (const LineSegment& run : glyphs[i].runs) {
-            for (const double x : {run.StartX - 0.5, run.StartX + run.SpanX - 0.5}) {
-                for (const double y : {run.StartY - 0.5, run.StartY + 0.5}) {
-                    alongLow = std::min(alongLow, x * c + y * s);
-                    alongHigh = std::max(alongHigh, x * c + y * s);
-                    acrossLow = std::min(acrossLow, -x * s + y * c);
-                    acrossHigh = std::max(acrossHigh, -x * s + y * c);
-                }
-            }
             const double middleX = run.StartX + (run.SpanX - 1) / 2.0;
             if (-middleX * s + run.StartY * c < frame.baseline - kLeastDescent / 2 * height) {
                 below += run.SpanX;
@@ -43,12 +35,12 @@ std::vector<std::pair<double, double>> descendingSpans(const std::vector<Glyph>&
             }
         }
         // φ's stem reaches below in its middle; a comma or a 9 joined to its neighbour reaches below at a side.
-        const double middle = (alongLow + alongHigh) / 2;
+        const double middle = (extent.alongLow + extent.alongHigh) / 2;
         const bool stemInTheMiddle =
-            below > 0 && std::abs(belowAlong / below - middle) <= kStemOffMiddle * (alongHigh - alongLow);
-        if (stemInTheMiddle && acrossLow <= frame.baseline - kLeastDescent * height &&
-            acrossHigh >= frame.baseline + kLeastRise * height) {
-            spans.emplace_back(alongLow, alongHigh);
+            below > 0 && std::abs(belowAlong / below - middle) <= kStemOffMiddle * (extent.alongHigh - extent.alongLow);
+        if (stemInTheMiddle && extent.acrossLow <= frame.baseline - kLeastDescent * height &&
+            extent.acrossHigh >= frame.baseline + kLeastRise * height) {
+            spans.emplace_back(extent.alongLow, extent.alongHigh);
         }
     }
     return spans;

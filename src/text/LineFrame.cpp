@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -15,34 +16,41 @@ Point LineFrame::at(double alongValue, double acrossValue) const {
     return {alongValue * c - acrossValue * s, alongValue * s + acrossValue * c};
 }
 
-LineFrame frameOf(const std::vector<Glyph>& glyphs, const GlyphLine& line, double degrees) {
+InkExtent inkExtent(const Glyph& glyph, double degrees) {
     const double radians = degrees * std::numbers::pi / 180;
     const double c = std::cos(radians);
     const double s = std::sin(radians);
+    InkExtent extent;
+    for (const LineSegment& run : glyph.runs) {
+        // The corners of the run's cells: a cell spans half a dot each side of its centre.
+        for (const double x : {run.StartX - 0.5, run.StartX + run.SpanX - 0.5}) {
+            for (const double y : {run.StartY - 0.5, run.StartY + 0.5}) {
+                const double u = x * c + y * s;
+                const double v = -x * s + y * c;
+                extent.alongLow = std::min(extent.alongLow, u);
+                extent.alongHigh = std::max(extent.alongHigh, u);
+                extent.acrossLow = std::min(extent.acrossLow, v);
+                extent.acrossHigh = std::max(extent.acrossHigh, v);
+            }
+        }
+    }
+    return extent;
+}
+
+LineFrame frameOf(const std::vector<Glyph>& glyphs, const GlyphLine& line, double degrees) {
     LineFrame frame;
     frame.degrees = degrees;
     frame.alongStart = frame.lowest = INFINITY;
     frame.alongEnd = frame.highest = -INFINITY;
     std::vector<double> bottoms, tops;
     for (const std::size_t i : line.glyphs) {
-        double low = INFINITY, high = -INFINITY;
-        for (const LineSegment& run : glyphs[i].runs) {
-            // The corners of the run's cells: a cell spans half a dot each side of its centre.
-            for (const double x : {run.StartX - 0.5, run.StartX + run.SpanX - 0.5}) {
-                for (const double y : {run.StartY - 0.5, run.StartY + 0.5}) {
-                    const double u = x * c + y * s;
-                    const double v = -x * s + y * c;
-                    frame.alongStart = std::min(frame.alongStart, u);
-                    frame.alongEnd = std::max(frame.alongEnd, u);
-                    low = std::min(low, v);
-                    high = std::max(high, v);
-                }
-            }
-        }
-        bottoms.push_back(low);
-        tops.push_back(high);
-        frame.lowest = std::min(frame.lowest, low);
-        frame.highest = std::max(frame.highest, high);
+        const InkExtent extent = inkExtent(glyphs[i], degrees);
+        frame.alongStart = std::min(frame.alongStart, extent.alongLow);
+        frame.alongEnd = std::max(frame.alongEnd, extent.alongHigh);
+        bottoms.push_back(extent.acrossLow);
+        tops.push_back(extent.acrossHigh);
+        frame.lowest = std::min(frame.lowest, extent.acrossLow);
+        frame.highest = std::max(frame.highest, extent.acrossHigh);
     }
     // Full-height glyphs reach most of the line's height; dots, dashes and signs do not.
     double tallest = 0;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <vector>
 
@@ -45,5 +46,15 @@ struct LineFrame {
 };
 
 LineFrame frameOf(const std::vector<Glyph>& glyphs, const GlyphLine& line, double degrees);
+
+// How far a glyph's ink reaches along a baseline running in direction degrees and across it, in dots (the
+// corners of its cells).
+struct InkExtent {
+    double alongLow = INFINITY;
+    double alongHigh = -INFINITY;
+    double acrossLow = INFINITY;
+    double acrossHigh = -INFINITY;
+};
+InkExtent inkExtent(const Glyph& glyph, double degrees);
 
 }  // namespace kelvarin
