@@ -19,6 +19,7 @@
 #include "text/LineImage.h"
 #include "text/LineReader.h"
 #include "text/SlashedZeros.h"
+#include "text/StopsAndCommas.h"
 #include "text/SymbolFixes.h"
 #include "text/TextErasure.h"
 #include "text/TextLines.h"
@@ -129,7 +130,8 @@ struct Reading {
 Reading readAs(LineReader& reader, const GreyImage& image, const std::vector<Glyph>& glyphs, const GlyphLine& line,
                const LineFrame& frame, Cp932Codec& codec) {
     const LineReading reading =
-        withDiameterSigns(withSlashedZeros(reader.read(image), image), image, glyphs, line, frame);
+        withDiameterSigns(withSlashedZeros(withStopsAndCommas(reader.read(image), image, glyphs, line, frame), image),
+                          image, glyphs, line, frame);
     Reading out;
     out.text = cp932Text(drawingText(reading.text), codec, out.dropped);
     out.confidence = reading.confidence;
