@@ -18,6 +18,7 @@
 #include "text/LineDirections.h"
 #include "text/LineImage.h"
 #include "text/LineReader.h"
+#include "text/LineRunOns.h"
 #include "text/SlashedZeros.h"
 #include "text/StopsAndCommas.h"
 #include "text/SymbolFixes.h"
@@ -345,7 +346,8 @@ void recogniseText(const VirtualVram& grid, double dotsPerMm, const ConversionOp
     const GlyphSizes sizes = GlyphSizes::forResolution(dotsPerMm);
     GlyphPage glyphs;
     findGlyphs(grid, sizes, glyphs, pool, toolkit);
-    const std::vector<GlyphLine> lines = groupIntoLines(glyphs.glyphs, sizes);
+    std::vector<GlyphLine> lines = groupIntoLines(glyphs.glyphs, sizes);
+    dropRunOnEnds(grid, glyphs.stripped.vram, glyphs.glyphs, lines);
 
     pass.CurrentStep = "文字を読む";
     ProgressDisplay progress = ProgressDisplay::forPass(toolkit, pass.PassNumber, 1);
