@@ -12,6 +12,7 @@
 #include "convert/RunScan.h"
 #include "text/LargeLetters.h"
 #include "text/LinePieces.h"
+#include "text/LongRuns.h"
 #include "text/StraightStretches.h"
 #include "vectorize/geometry/Fitting.h"
 #include "vectorize/raster/RunGroups.h"
@@ -30,42 +31,6 @@ constexpr double kLargeLettersHeight = 0.75;  // the least cap height of large l
 constexpr double kUnknownDotsPerMm = 300 / 25.4;
 // A glyph whose stroke goes on past a line it meets for this many of its lengths is a piece of a line.
 constexpr double kPieceReach = 1.5;
-
-// Clears cells first..last of row y in the copy's packed rows.
-void clearCells(CleanedGrid& copy, std::int32_t y, std::int32_t first, std::int32_t last) {
-    unsigned char* row = copy.rows.data() + static_cast<std::size_t>(y) * copy.vram.wordsPerRow() * 8;
-    for (std::int32_t x = first; x <= last; ++x) {
-        row[x / 8] = static_cast<unsigned char>(row[x / 8] & ~(0x80u >> (x % 8)));
-    }
-}
-
-// Clears the runs of grid longer than longest, across and up, in the copy.
-void stripLongRuns(const VirtualVram& grid, std::int32_t longest, CleanedGrid& copy, Toolkit& toolkit) {
-    std::vector<LineSegment> runs;
-    for (std::int32_t y = 0; y < grid.height(); ++y) {
-        toolkit.doEvents(grid.wordsPerRow());
-        runs.clear();
-        findRowRuns(grid, y, runs);
-        for (const LineSegment& run : runs) {
-            if (run.SpanX > longest) {
-                clearCells(copy, y, run.StartX, run.StartX + run.SpanX - 1);
-            }
-        }
-    }
-    ColumnRunFinder finder;
-    for (std::int32_t strip = 0; strip < grid.wordsPerRow(); ++strip) {
-        toolkit.doEvents(grid.height());
-        runs.clear();
-        finder.find(grid, strip, ~std::uint64_t{0}, runs);
-        for (const LineSegment& run : runs) {
-            if (run.SpanY > longest) {
-                for (std::int32_t y = run.StartY; y < run.StartY + run.SpanY; ++y) {
-                    clearCells(copy, y, run.StartX, run.StartX);
-                }
-            }
-        }
-    }
-}
 
 // How far the ink of a thin bar runs on along its length in the grid, gaps of a few cells bridged: the
 // whole length of the line a bar is a piece of where noise or a crossing broke it.
@@ -314,12 +279,6 @@ void setAsideLinePieces(const VirtualVram& grid, const GlyphSizes& sizes, GlyphP
 
 }  // namespace
 
-void clearRuns(CleanedGrid& copy, const std::vector<LineSegment>& runs) {
-    for (const LineSegment& run : runs) {
-        clearCells(copy, run.StartY, run.StartX, run.StartX + run.SpanX - 1);
-    }
-}
-
 GlyphSizes GlyphSizes::forResolution(double dotsPerMm) {
     const double dots = dotsPerMm > 0 ? dotsPerMm : kUnknownDotsPerMm;
     return {static_cast<std::int32_t>(std::lround(kLargestGlyphMm * dots)),
@@ -330,7 +289,7 @@ GlyphSizes GlyphSizes::forResolution(double dotsPerMm) {
 
 void findGlyphs(const VirtualVram& grid, const GlyphSizes& sizes, GlyphPage& page, WorkerPool& pool, Toolkit& toolkit) {
     copyGrid(grid, page.stripped, toolkit);
-    stripLongRuns(grid, sizes.largest, page.stripped, toolkit);
+    page.givenBack = stripLongRuns(grid, sizes.largest, sizes.widestLine, page.stripped, toolkit);
     const Tick tick = [&toolkit] { toolkit.doEvents(kTicksPerItem); };
     const RunGroups groups(page.stripped.vram, nullptr, pool, tick);
     std::vector<Glyph> boxes(groups.groupCount());

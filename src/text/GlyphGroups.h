@@ -46,9 +46,10 @@ struct GlyphSizes {
 };
 
 // The page's ink without its long straight runs across and up (the lines of frames, tables and dimensions
-// that text may touch), and the glyph-sized groups of what is left.
+// that text may touch) but where strokes cross them, and the glyph-sized groups of what is left.
 struct GlyphPage {
     CleanedGrid stripped;
+    std::vector<LineSegment> givenBack;  // the cells of the long runs given back to the strokes crossing them
     std::vector<Glyph> glyphs;
 };
 
@@ -69,8 +70,5 @@ double principalDegrees(const Glyph& glyph);
 // between crossings, or 1, l, /, ( and ). Its cells, as long as the stroke is wide, reach little further
 // than from corner to corner of its box.
 bool isOpenStroke(const Glyph& glyph);
-
-// Clears the cells of the runs in the copy.
-void clearRuns(CleanedGrid& copy, const std::vector<LineSegment>& runs);
 
 }  // namespace kelvarin

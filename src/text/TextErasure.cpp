@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "text/LineJoins.h"
+#include "text/LongRuns.h"
 #include "text/StraightStretches.h"
 #include "vectorize/geometry/Fitting.h"
 

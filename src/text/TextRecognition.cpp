@@ -19,6 +19,7 @@
 #include "text/LineImage.h"
 #include "text/LineReader.h"
 #include "text/LineRunOns.h"
+#include "text/LongRuns.h"
 #include "text/SlashedZeros.h"
 #include "text/StopsAndCommas.h"
 #include "text/SymbolFixes.h"
@@ -381,6 +382,8 @@ void recogniseText(const VirtualVram& grid, double dotsPerMm, const ConversionOp
             clearGlyph(glyphs.glyphs[g], height, page.withoutText);
         }
     }
+    // The lines struck through text stay whole.
+    setRuns(page.withoutText, glyphs.givenBack);
     progress.update(1, 1);
     progress.finish();
     ++pass.PassNumber;

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "common/Toolkit.h"
+#include "convert/Despeckle.h"
+#include "convert/LineSegmentList.h"
+#include "convert/VirtualVram.h"
+
+namespace kelvarin {
+
+// Clears the runs of grid longer than longest, across and up, in the copy (a copy of grid): the lines of
+// the drawing, which text touches and crosses. Then gives back the cells of those lines that strokes cross
+// them in: a stretch of cleared cells across a line, no wider than widest, with ink of the copy just
+// beyond both its ends, away from where lines across and up meet. A line struck through text (a dimension
+// line through a value, a title block's cell border through a label's tops) would otherwise cut each letter
+// in two, and the halves be taken for the pieces of lines crossing it; a tick across a junction stays cut.
+// Returns the cells given back (runs across or up).
+std::vector<LineSegment> stripLongRuns(const VirtualVram& grid, std::int32_t longest, std::int32_t widest,
+                                       CleanedGrid& copy, Toolkit& toolkit);
+
+// Clears the runs' cells (each within a row) in the copy.
+void clearRuns(CleanedGrid& copy, const std::vector<LineSegment>& runs);
+
+// Sets the cells of the runs (across or up) in the copy.
+void setRuns(CleanedGrid& copy, const std::vector<LineSegment>& runs);
+
+}  // namespace kelvarin
