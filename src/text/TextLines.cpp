@@ -137,16 +137,18 @@ std::vector<std::vector<std::size_t>> groupsOf(GlyphSets& sets, const std::vecto
     return groups;
 }
 
-}  // namespace
+// The lines at other angles: near glyphs whose centres run askew, each with its direction. Their glyphs are
+// marked off in aligned: they may well overlap across or up too, which would split them between rows and
+// columns.
+struct AskewLines {
+    std::vector<std::vector<std::size_t>> members;
+    std::vector<double> directions;
+};
 
-std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const GlyphSizes& sizes) {
-    // Lines at other angles first: near glyphs whose centres run askew. Their glyphs may well overlap
-    // across or up too, which would split them between rows and columns.
+AskewLines findAskewLines(const std::vector<Glyph>& glyphs, const GlyphSizes& sizes, std::vector<bool>& aligned) {
     const std::vector<bool> all(glyphs.size(), true);
     GlyphSets nearAll = joinNear(glyphs, all, sizes.smallest);
-    std::vector<bool> aligned(glyphs.size(), true);
-    std::vector<std::vector<std::size_t>> askewLines;
-    std::vector<double> askewDirections;
+    AskewLines askew;
     for (const auto& members : groupsOf(nearAll, all)) {
         // An oversized mark at an end (a leader's landing, a piece of an arc) would turn the direction fitted
         // to the characters: their direction is fitted without the largest glyph, and without dust.
@@ -168,138 +170,189 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
             for (const std::size_t i : members) {
                 aligned[i] = false;
             }
-            askewLines.push_back(std::move(characters));
-            askewDirections.push_back(direction);
+            askew.members.push_back(std::move(characters));
+            askew.directions.push_back(direction);
         }
     }
-    GlyphSets rows = joinAligned(glyphs, aligned, false, sizes.smallest);
-    GlyphSets columns = joinAligned(glyphs, aligned, true, sizes.smallest);
-    joinEnclosed(glyphs, aligned, false, rows);
-    joinEnclosed(glyphs, aligned, true, columns);
-    joinCommas(glyphs, aligned, false, rows);
-    joinCommas(glyphs, aligned, true, columns);
-    joinStops(glyphs, aligned, false, rows);
-    joinStops(glyphs, aligned, true, columns);
-    joinWords(glyphs, aligned, false, rows);
-    joinWords(glyphs, aligned, true, columns);
-    const std::vector<std::size_t> inRow = memberCounts(glyphs, rows, sizes.smallest);
-    const std::vector<std::size_t> inColumn = memberCounts(glyphs, columns, sizes.smallest);
-    const std::vector<std::size_t> uprightInColumn = uprightCounts(glyphs, columns, sizes.smallest);
-    std::vector<bool> across(glyphs.size()), up(glyphs.size()), rest(glyphs.size());
+    return askew;
+}
+
+// The rows and columns of the aligned glyphs, and which way each glyph's line runs: across (in its row),
+// up (in its column) or neither (alone in both).
+struct Orientations {
+    GlyphSets rows;
+    GlyphSets columns;
+    std::vector<bool> across, up, rest;
+};
+
+Orientations orientationsOf(const std::vector<Glyph>& glyphs, const std::vector<bool>& aligned,
+                            const GlyphSizes& sizes) {
+    Orientations o{joinAligned(glyphs, aligned, false, sizes.smallest),
+                   joinAligned(glyphs, aligned, true, sizes.smallest),
+                   {},
+                   {},
+                   {}};
+    joinEnclosed(glyphs, aligned, false, o.rows);
+    joinEnclosed(glyphs, aligned, true, o.columns);
+    joinCommas(glyphs, aligned, false, o.rows);
+    joinCommas(glyphs, aligned, true, o.columns);
+    joinStops(glyphs, aligned, false, o.rows);
+    joinStops(glyphs, aligned, true, o.columns);
+    joinWords(glyphs, aligned, false, o.rows);
+    joinWords(glyphs, aligned, true, o.columns);
+    const std::vector<std::size_t> inRow = memberCounts(glyphs, o.rows, sizes.smallest);
+    const std::vector<std::size_t> inColumn = memberCounts(glyphs, o.columns, sizes.smallest);
+    const std::vector<std::size_t> uprightInColumn = uprightCounts(glyphs, o.columns, sizes.smallest);
+    o.across.resize(glyphs.size());
+    o.up.resize(glyphs.size());
+    o.rest.resize(glyphs.size());
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        const std::size_t r = inRow[rows.find(i)];
-        const std::size_t c = inColumn[columns.find(i)];
+        const std::size_t r = inRow[o.rows.find(i)];
+        const std::size_t c = inColumn[o.columns.find(i)];
         // A column mostly of letters standing upright is the lines of a block of text one over the other,
         // its letters in line with those of the lines above and below (a font of fixed pitch): turned up, a
         // line's letters lie on their sides.
-        const bool stackedRows = r > 1 && 2 * uprightInColumn[columns.find(i)] > c;
-        across[i] = r > 1 && (r >= c || stackedRows);
-        up[i] = c > 1 && c > r && !stackedRows;
-        rest[i] = r <= 1 && c <= 1;
-        across[i] = across[i] && aligned[i];
-        up[i] = up[i] && aligned[i];
-        rest[i] = rest[i] && aligned[i];
+        const bool stackedRows = r > 1 && 2 * uprightInColumn[o.columns.find(i)] > c;
+        o.across[i] = r > 1 && (r >= c || stackedRows) && aligned[i];
+        o.up[i] = c > 1 && c > r && !stackedRows && aligned[i];
+        o.rest[i] = r <= 1 && c <= 1 && aligned[i];
     }
     // A glyph left alone up its column, whose other glyphs went across in longer rows, goes across in its
     // own row: CA of CAP, touching, under the C of a longer line.
     std::vector<std::size_t> upInColumn(glyphs.size(), 0);
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        upInColumn[columns.find(i)] += up[i] && glyphSize(glyphs[i]) >= sizes.smallest / 2.0 ? 1 : 0;
+        upInColumn[o.columns.find(i)] += o.up[i] && glyphSize(glyphs[i]) >= sizes.smallest / 2.0 ? 1 : 0;
     }
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        if (up[i] && upInColumn[columns.find(i)] <= 1 && inRow[rows.find(i)] > 1) {
-            up[i] = false;
-            across[i] = true;
+        if (o.up[i] && upInColumn[o.columns.find(i)] <= 1 && inRow[o.rows.find(i)] > 1) {
+            o.up[i] = false;
+            o.across[i] = true;
         }
     }
-    std::vector<GlyphLine> lines;
-    // Keeps the members as a line, running along direction `along`, its directions found from the members
-    // kept.
-    const auto keep = [&](std::vector<std::size_t> members, double along, const auto& directionsOf) {
-        // Thin bars much longer than the line's glyphs are lines of a table or a frame beside the text, and
-        // flat pieces twice as long are arrows with their tails or dashes of a line: no character is so long
-        // and so low beside its line's.
-        std::vector<double> lengths;
-        for (const std::size_t i : members) {
-            lengths.push_back(glyphSize(glyphs[i]));
+    return o;
+}
+
+// Drops the marks beside a line's characters: thin bars much longer than the line's glyphs are lines of a
+// table or a frame beside the text, and flat pieces twice as long are arrows with their tails or dashes of
+// a line: no character is so long and so low beside its line's.
+void dropMarks(const std::vector<Glyph>& glyphs, std::vector<std::size_t>& members) {
+    std::vector<double> lengths;
+    for (const std::size_t i : members) {
+        lengths.push_back(glyphSize(glyphs[i]));
+    }
+    const double typical = median(lengths);
+    std::erase_if(members, [&](const std::size_t i) {
+        const Glyph& g = glyphs[i];
+        const double thickness = std::min(g.width(), g.height());
+        return (glyphSize(g) > 1.3 * typical && thickness <= kBarThinness * glyphSize(g)) ||
+               (glyphSize(g) > kMarkLength * typical && thickness <= kFlatThickness * typical);
+    });
+}
+
+// Whether the members may be a line of text: a glyph as long as the smallest, and neither a ring alone (but
+// for dust; a circle, a small hole's, not an O), nor mostly straight strokes (the pieces of crossing lines:
+// text has few straight glyphs), nor one or two open strokes not across or up (a piece of a line or an arc).
+bool mayBeText(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& members, const GlyphSizes& sizes) {
+    double longest = 0;
+    for (const std::size_t i : members) {
+        longest = std::max(longest, glyphSize(glyphs[i]));
+    }
+    std::size_t rings = 0, others = 0;
+    for (const std::size_t i : members) {
+        if (glyphSize(glyphs[i]) >= sizes.smallest / 2.0) {
+            ++(isRing(glyphs[i]) ? rings : others);
         }
-        const double typical = median(lengths);
-        std::erase_if(members, [&](const std::size_t i) {
-            const Glyph& g = glyphs[i];
-            const double thickness = std::min(g.width(), g.height());
-            return (glyphSize(g) > 1.3 * typical && thickness <= kBarThinness * glyphSize(g)) ||
-                   (glyphSize(g) > kMarkLength * typical && thickness <= kFlatThickness * typical);
-        });
+    }
+    const auto bars = std::count_if(members.begin(), members.end(), [&](std::size_t i) {
+        return glyphSize(glyphs[i]) >= sizes.smallest / 2.0 && isStraightBar(glyphs[i]);
+    });
+    const bool ofBars =
+        rings + others >= 3 && static_cast<double>(bars) >= kMostlyBars * static_cast<double>(rings + others);
+    const bool ofStrokes = rings + others <= 2 && std::all_of(members.begin(), members.end(), [&](std::size_t i) {
+                               return glyphSize(glyphs[i]) < sizes.smallest / 2.0 ||
+                                      (isOpenStroke(glyphs[i]) && !runsAcrossOrUp(glyphs[i]));
+                           });
+    return longest >= sizes.smallest && !(rings == 1 && others == 0) && !ofBars && !ofStrokes;
+}
+
+// The lines found, each kept when its members, marks and oversized ends dropped, may be text.
+class LineKeeper {
+public:
+    LineKeeper(const std::vector<Glyph>& glyphs, const GlyphSizes& sizes) : m_glyphs(glyphs), m_sizes(sizes) {}
+
+    // Keeps the members as a line running along direction `along`, its directions found from the members
+    // kept by directionsOf.
+    template <typename DirectionsOf>
+    void keep(std::vector<std::size_t> members, double along, const DirectionsOf& directionsOf) {
+        dropMarks(m_glyphs, members);
         if (members.empty()) {
             return;
         }
-        dropOversizedEnds(glyphs, members, along, sizes.smallest);
+        dropOversizedEnds(m_glyphs, members, along, m_sizes.smallest);
         std::vector<double> directions = directionsOf(members);
-        double longest = 0;
-        for (const std::size_t i : members) {
-            longest = std::max(longest, glyphSize(glyphs[i]));
+        if (mayBeText(m_glyphs, members, m_sizes)) {
+            m_lines.push_back({std::move(members), std::move(directions)});
         }
-        // A ring alone (but for dust) is a circle, a small hole's, not an O.
-        std::size_t rings = 0, others = 0;
-        for (const std::size_t i : members) {
-            if (glyphSize(glyphs[i]) >= sizes.smallest / 2.0) {
-                ++(isRing(glyphs[i]) ? rings : others);
-            }
-        }
-        // Lines of straight strokes are the pieces of crossing lines: text has few straight glyphs.
-        const auto bars = std::count_if(members.begin(), members.end(), [&](std::size_t i) {
-            return glyphSize(glyphs[i]) >= sizes.smallest / 2.0 && isStraightBar(glyphs[i]);
-        });
-        const bool ofBars =
-            rings + others >= 3 && static_cast<double>(bars) >= kMostlyBars * static_cast<double>(rings + others);
-        // A line of one or two open strokes, not across or up, is a piece of a line or an arc.
-        const bool ofStrokes = rings + others <= 2 && std::all_of(members.begin(), members.end(), [&](std::size_t i) {
-                                   return glyphSize(glyphs[i]) < sizes.smallest / 2.0 ||
-                                          (isOpenStroke(glyphs[i]) && !runsAcrossOrUp(glyphs[i]));
-                               });
-        if (longest >= sizes.smallest && !(rings == 1 && others == 0) && !ofBars && !ofStrokes) {
-            lines.push_back({std::move(members), std::move(directions)});
-        }
-    };
-    for (std::size_t k = 0; k < askewLines.size(); ++k) {
-        const double direction = askewDirections[k];
-        keep(std::move(askewLines[k]), direction, [&](const auto&) {
-            return std::vector<double>{direction < 0 ? direction + 360 : direction, direction + 180};
+    }
+
+    // Keeps a line in the one direction, and the opposite one.
+    void keepAskew(std::vector<std::size_t> members, double degrees) {
+        keep(std::move(members), degrees, [&](const auto&) {
+            return std::vector<double>{degrees < 0 ? degrees + 360 : degrees, degrees + 180};
         });
     }
-    for (auto& members : groupsOf(rows, across)) {
-        keep(std::move(members), 0, [&](const auto& kept) { return lineDirections(glyphs, kept, 0); });
-    }
+
     // Characters one over the other (a tag's two numbers) are each read alone, as a character alone is:
     // from below or from the right, as a drawing has it. The dust between them stays geometry.
-    const auto keepEachAlone = [&](const std::vector<std::size_t>& members) {
+    void keepEachAlone(const std::vector<std::size_t>& members) {
         for (const std::size_t i : members) {
-            if (glyphSize(glyphs[i]) >= sizes.smallest / 2.0) {
+            if (glyphSize(m_glyphs[i]) >= m_sizes.smallest / 2.0) {
                 keep({i}, 0, [](const auto&) { return std::vector<double>{0, 90}; });
             }
         }
-    };
-    for (auto& members : groupsOf(columns, up)) {
+    }
+
+    std::vector<GlyphLine> lines() && { return std::move(m_lines); }
+
+private:
+    const std::vector<Glyph>& m_glyphs;
+    const GlyphSizes& m_sizes;
+    std::vector<GlyphLine> m_lines;
+};
+
+}  // namespace
+
+std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const GlyphSizes& sizes) {
+    // Lines at other angles first, then rows and columns of the rest, then what is left near each other.
+    std::vector<bool> aligned(glyphs.size(), true);
+    AskewLines askew = findAskewLines(glyphs, sizes, aligned);
+    Orientations o = orientationsOf(glyphs, aligned, sizes);
+    LineKeeper keeper(glyphs, sizes);
+    for (std::size_t k = 0; k < askew.members.size(); ++k) {
+        keeper.keepAskew(std::move(askew.members[k]), askew.directions[k]);
+    }
+    for (auto& members : groupsOf(o.rows, o.across)) {
+        keeper.keep(std::move(members), 0, [&](const auto& kept) { return lineDirections(glyphs, kept, 0); });
+    }
+    for (auto& members : groupsOf(o.columns, o.up)) {
         if (stackedUpright(glyphs, members, 90, sizes.smallest)) {
-            keepEachAlone(members);
+            keeper.keepEachAlone(members);
             continue;
         }
-        keep(std::move(members), 90, [&](const auto& kept) { return lineDirections(glyphs, kept, 90); });
+        keeper.keep(std::move(members), 90, [&](const auto& kept) { return lineDirections(glyphs, kept, 90); });
     }
-    GlyphSets near = joinNear(glyphs, rest, sizes.smallest);
-    for (auto& members : groupsOf(near, rest)) {
+    GlyphSets near = joinNear(glyphs, o.rest, sizes.smallest);
+    for (auto& members : groupsOf(near, o.rest)) {
         const auto real = std::count_if(members.begin(), members.end(),
                                         [&](std::size_t i) { return glyphSize(glyphs[i]) >= sizes.smallest / 2.0; });
         const double degrees = fittedDirection(glyphs, members);
         if (real <= 1 || stackedUpright(glyphs, members, degrees, sizes.smallest)) {
-            keepEachAlone(members);
+            keeper.keepEachAlone(members);
         } else {
-            keep(std::move(members), degrees, [&](const auto&) {
-                return std::vector<double>{degrees < 0 ? degrees + 360 : degrees, degrees + 180};
-            });
+            keeper.keepAskew(std::move(members), degrees);
         }
     }
-    return lines;
+    return std::move(keeper).lines();
 }
 
 Glyph boxOf(const std::vector<Glyph>& glyphs, const GlyphLine& line) {
