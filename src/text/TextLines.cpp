@@ -177,6 +177,71 @@ AskewLines findAskewLines(const std::vector<Glyph>& glyphs, const GlyphSizes& si
     return askew;
 }
 
+// How far a line's glyphs reach along direction degrees and across it.
+InkExtent lineExtent(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& members, double degrees) {
+    InkExtent line;
+    for (const std::size_t i : members) {
+        const InkExtent extent = inkExtent(glyphs[i], degrees);
+        line.alongLow = std::min(line.alongLow, extent.alongLow);
+        line.alongHigh = std::max(line.alongHigh, extent.alongHigh);
+        line.acrossLow = std::min(line.acrossLow, extent.acrossLow);
+        line.acrossHigh = std::max(line.acrossHigh, extent.acrossHigh);
+    }
+    return line;
+}
+
+// Whether the askew line b is a next word of the askew line a: turned as a is, about as high, in its band
+// and a word space past its end either way.
+bool nextAskewWord(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& a, double aDegrees,
+                   const std::vector<std::size_t>& b, double bDegrees) {
+    constexpr double kSameTurn = 2;        // degrees
+    constexpr double kWordSpace = 1.5;     // the widest space between words, in heights
+    constexpr double kSameHeights = 1.3;   // the greatest ratio of the words' heights
+    constexpr double kLeastOverlap = 0.7;  // across, of the taller word's height
+    if (std::abs(std::remainder(aDegrees - bDegrees, 180.0)) > kSameTurn) {
+        return false;
+    }
+    const InkExtent ea = lineExtent(glyphs, a, aDegrees);
+    const InkExtent eb = lineExtent(glyphs, b, aDegrees);
+    const double ha = ea.acrossHigh - ea.acrossLow, hb = eb.acrossHigh - eb.acrossLow;
+    const double height = std::max(ha, hb);
+    const double overlap = std::min(ea.acrossHigh, eb.acrossHigh) - std::max(ea.acrossLow, eb.acrossLow);
+    const double gap = std::max(eb.alongLow - ea.alongHigh, ea.alongLow - eb.alongHigh);
+    return height <= kSameHeights * std::min(ha, hb) && overlap >= kLeastOverlap * height && gap > 0 &&
+           gap <= kWordSpace * height;
+}
+
+// Joins the askew lines that are words of one line (Width Factor: 1.0), each line then fitted its direction
+// anew.
+void joinAskewWords(const std::vector<Glyph>& glyphs, const GlyphSizes& sizes, AskewLines& askew) {
+    const std::size_t n = askew.members.size();
+    GlyphSets words(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = i + 1; j < n; ++j) {
+            if (nextAskewWord(glyphs, askew.members[i], askew.directions[i], askew.members[j], askew.directions[j])) {
+                words.join(i, j);
+            }
+        }
+    }
+    AskewLines joined;
+    std::vector<std::size_t> slot(n, n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t word = words.find(i);
+        if (slot[word] == n) {
+            slot[word] = joined.members.size();
+            joined.members.emplace_back();
+            joined.directions.push_back(askew.directions[i]);
+        }
+        std::vector<std::size_t>& members = joined.members[slot[word]];
+        members.insert(members.end(), askew.members[i].begin(), askew.members[i].end());
+    }
+    for (std::size_t k = 0; k < joined.members.size(); ++k) {
+        const double direction = askewDirection(glyphs, joined.members[k], sizes.smallest);
+        joined.directions[k] = std::isnan(direction) ? joined.directions[k] : direction;
+    }
+    askew = std::move(joined);
+}
+
 // The rows and columns of the aligned glyphs, and which way each glyph's line runs: across (in its row),
 // up (in its column) or neither (alone in both).
 struct Orientations {
@@ -326,6 +391,7 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
     // Lines at other angles first, then rows and columns of the rest, then what is left near each other.
     std::vector<bool> aligned(glyphs.size(), true);
     AskewLines askew = findAskewLines(glyphs, sizes, aligned);
+    joinAskewWords(glyphs, sizes, askew);
     Orientations o = orientationsOf(glyphs, aligned, sizes);
     LineKeeper keeper(glyphs, sizes);
     for (std::size_t k = 0; k < askew.members.size(); ++k) {
