@@ -262,6 +262,45 @@ void joinStops(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked
     });
 }
 
+void joinUnderscores(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets) {
+    constexpr double kFlatness = 0.25;    // its height across at most, of the line's height
+    constexpr double kLeastLength = 0.4;  // its length along, of the line's height
+    constexpr double kMostLength = 1.5;
+    constexpr double kReachIn = 0.2;   // how far inside the line from the baseline it reaches at most
+    constexpr double kReachOut = 0.5;  // how far past the baseline it lies at most
+    const LineBoxes found = lineBoxes(glyphs, marked, upright, sets);
+    std::vector<std::vector<Extent>> membersAlong(sets.size());
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        if (marked[i] && found.boxes[sets.find(i)]) {
+            membersAlong[sets.find(i)].push_back(along(glyphs[i], upright));
+        }
+    }
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        if (!marked[i] || found.members[sets.find(i)] != 1) {
+            continue;
+        }
+        const Extent a = along(glyphs[i], upright), c = across(glyphs[i], upright);
+        for (const std::size_t line : found.lines) {
+            const Box& box = *found.boxes[line];
+            const double height = box.across.size();
+            const bool flat =
+                c.size() <= kFlatness * height && a.size() >= kLeastLength * height && a.size() <= kMostLength * height;
+            const bool between = a.low > box.along.low && a.high < box.along.high;
+            const bool onLow =
+                c.high <= box.across.low + kReachIn * height && c.low >= box.across.low - kReachOut * height;
+            const bool onHigh =
+                c.low >= box.across.high - kReachIn * height && c.high <= box.across.high + kReachOut * height;
+            const bool clear = std::none_of(membersAlong[line].begin(), membersAlong[line].end(), [&](Extent m) {
+                return std::min(m.high, a.high) - std::max(m.low, a.low) + 1 > a.size() / 2;
+            });
+            if (flat && between && (onLow || onHigh) && clear) {
+                sets.join(line, i);
+                break;
+            }
+        }
+    }
+}
+
 void joinWords(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets) {
     const LineBoxes found = lineBoxes(glyphs, marked, upright, sets);
     const auto& boxes = found.boxes;

@@ -35,6 +35,10 @@ void joinCommas(const std::vector<Glyph>& glyphs, const std::vector<bool>& marke
 // small: a full stop or a comma ending it (TYP., FA0006,).
 void joinStops(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets);
 
+// Joins each glyph that no neighbour joined, flat, as long as a letter and lying on the baseline between
+// a line's glyphs, clear of them: an underscore (BOTTOM_RIGHT), which lies below the letters' feet.
+void joinUnderscores(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets);
+
 // Joins the words of a line: lines of about the same height on one baseline, a word space apart.
 void joinWords(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets);
 

@@ -265,6 +265,8 @@ Orientations orientationsOf(const std::vector<Glyph>& glyphs, const std::vector<
     joinStops(glyphs, aligned, true, o.columns);
     joinWords(glyphs, aligned, false, o.rows);
     joinWords(glyphs, aligned, true, o.columns);
+    joinUnderscores(glyphs, aligned, false, o.rows);
+    joinUnderscores(glyphs, aligned, true, o.columns);
     const std::vector<std::size_t> inRow = memberCounts(glyphs, o.rows, sizes.smallest);
     const std::vector<std::size_t> inColumn = memberCounts(glyphs, o.columns, sizes.smallest);
     const std::vector<std::size_t> uprightInColumn = uprightCounts(glyphs, o.columns, sizes.smallest);

@@ -25,6 +25,7 @@
 #include "text/SymbolFixes.h"
 #include "text/TextErasure.h"
 #include "text/TextLines.h"
+#include "text/Underscores.h"
 #include "text/WorkerReaders.h"
 #include "vectorize/Vectorize.h"
 #include "vectorize/geometry/DrawingTurn.h"
@@ -131,9 +132,10 @@ struct Reading {
 // The line in the frame's direction read by the engine, as the drawing will have it.
 Reading readAs(LineReader& reader, const GreyImage& image, const std::vector<Glyph>& glyphs, const GlyphLine& line,
                const LineFrame& frame, Cp932Codec& codec) {
-    const LineReading reading =
-        withDiameterSigns(withSlashedZeros(withStopsAndCommas(reader.read(image), image, glyphs, line, frame), image),
-                          image, glyphs, line, frame);
+    // The marks told by their glyphs' shapes first: the others rebuild the text from the symbols.
+    const LineReading shaped =
+        withStopsAndCommas(withUnderscores(reader.read(image), image, glyphs, line, frame), image, glyphs, line, frame);
+    const LineReading reading = withDiameterSigns(withSlashedZeros(shaped, image), image, glyphs, line, frame);
     Reading out;
     out.text = cp932Text(drawingText(reading.text), codec, out.dropped);
     out.confidence = reading.confidence;

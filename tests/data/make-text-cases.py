@@ -5,8 +5,9 @@ text: across, turned 90°, 270° and 30°, sitting on a dimension line, inside a
 a balloon, a diameter, kanji that read as Latin letters and kanji in parts, a value beside the line
 it measures, read upside down as "OS", values with a decimal comma across and up, a tag's number
 under another in a halved diamond, an angle's value turned with its degree sign, words of small letters in
-a font of wide word spaces, a 1 plotted as strokes in a balloon, a line across on a scan turned 0.8°, and
-a small word ending in a full stop, and a title in lettering 8 mm high without a round letter. Writes them as PBM files into the folder given as the only argument, with cases.txt listing
+a font of wide word spaces, a 1 plotted as strokes in a balloon, a line across on a scan turned 0.8°,
+a small word ending in a full stop, a title in lettering 8 mm high without a round letter, and two words
+joined by an underscore. Writes them as PBM files into the folder given as the only argument, with cases.txt listing
 per page: file, text, insertion x and y (dots, y from the bottom row), cap height (dots), angle
 (degrees counter-clockwise), and the geometry drawn with it (none, line, cell, circle, upright line, tag,
 stroke balloon; small: none, the lettering 2.2 mm high; large: none, 8 mm high).
@@ -49,6 +50,7 @@ CASES = [
     ("turned_scan", "SECTION B-B", SANS, (120, 320), 0.8, "none"),
     ("full_stop", "TYP.", SANS, (220, 320), 0, "small"),
     ("large", "TITLE 17", SANS, (40, 360), 0, "large"),
+    ("underscore", "AVR_PROGRAMMER", SANS, (40, 320), 0, "none"),
 ]
 
 
