@@ -198,14 +198,63 @@ bool isLoneBar(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const 
     return isStraightBar(glyph) || endsALine(grid, glyph);
 }
 
-// Reads the line in each of its directions it is high enough in until one is read well enough, keeps the
-// likeliest, and reads that direction again in Japanese alone when it stands in square cells, or in each
-// language alone unless it was read surely. Text across is mostly upright: it is read upside down only when
-// upright reads poorly; text up or askew is as often read one way as the other.
-LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const GlyphLine& found,
-                    double leastHeight, WorkerReaders& readers) {
+// Reads the line in each of its directions until one is read well enough, keeping the likeliest reading.
+// Text across is mostly upright: it is read upside down only when upright reads poorly; text up or askew is
+// as often read one way as the other.
+void readEachDirection(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const GlyphLine& line,
+                       WorkerReaders& readers, LineResult& best) {
+    for (const double direction : line.directions) {
+        const LineFrame frame = frameOf(glyphs, line, direction);
+        const Reading reading =
+            readAs(readers.together(), uprightLine(glyphs, line, frame), glyphs, line, frame, readers.codec());
+        keepLikelier(reading, frame, parallelLineSide(grid, frame), best);
+        // Japanese characters alone read together with English are not taken (see takenAsText), however sure.
+        if (best.likelihood >= kLeastTextConfidence && line.directions.front() == 0 && !onlyJapanese(best.text.text)) {
+            break;
+        }
+    }
+}
+
+// Reads the line in the best reading's direction again in each language alone: a language alone reads a
+// line better than both together now and then, but not a line both read as nothing likely, nor one read
+// surely. The Japanese reading already made in that direction is taken as it is.
+void readEachLanguage(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const GlyphLine& line,
+                      WorkerReaders& readers, const std::optional<Reading>& japaneseReading, LineResult& best) {
     constexpr double kVerySure = 85;
     constexpr double kLeastLikelihoodAlone = 40;
+    if (best.likelihood < kLeastLikelihoodAlone || best.likelihood >= kVerySure) {
+        return;
+    }
+    const LineFrame frame = frameOf(glyphs, line, best.text.degrees);
+    const GreyImage image = uprightLine(glyphs, line, frame);
+    const int side = parallelLineSide(grid, frame);
+    for (const std::string& language : readers.singles()) {
+        const Reading reading = language == "jpn" && japaneseReading && japaneseReading->degrees == frame.degrees
+                                    ? *japaneseReading
+                                    : readAs(*readers.alone(language), image, glyphs, line, frame, readers.codec());
+        keepLikelier(reading, frame, side, best);
+    }
+}
+
+// Whether the line's best reading is taken as text. Japanese is written across or up. A line of Japanese
+// characters alone is taken only when read one a square cell in Japanese alone: the pieces of crossing
+// lines are read as kana together with English.
+bool takenAsText(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const GlyphLine& line, double leastHeight,
+                 const LineResult& best) {
+    const bool japanese = best.readInJapanese;
+    const bool good =
+        japanese || plausible(best.text, characterCells(glyphs, line, frameOf(glyphs, line, best.text.degrees)),
+                              line.glyphs.size(), line.glyphs.size() == 1 && inBalloon(grid, glyphs, line));
+    const double turn = std::remainder(best.text.degrees, 90.0);
+    const bool misplacedJapanese =
+        japaneseCharacters(best.text.text) > 0 && (std::abs(turn) > 1 || (!japanese && onlyJapanese(best.text.text)));
+    return good && best.text.height >= leastHeight && hasWordCharacter(best.text.text) && !misplacedJapanese;
+}
+
+// Reads the line in each of its directions it is high enough in (see readEachDirection), and reads the
+// likeliest direction again in Japanese alone when it stands in square cells, or in each language alone.
+LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, const GlyphLine& found,
+                    double leastHeight, WorkerReaders& readers) {
     LineResult best;
     best.text.confidence = -1;
     // A direction in which the line stands lower than text can is not read: the lettering of symbols and
@@ -223,41 +272,13 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
         best.good = best.text.height >= leastHeight && hasWordCharacter(best.text.text);
         return best;
     }
-    for (const double direction : line.directions) {
-        const LineFrame frame = frameOf(glyphs, line, direction);
-        const Reading reading =
-            readAs(readers.together(), uprightLine(glyphs, line, frame), glyphs, line, frame, readers.codec());
-        keepLikelier(reading, frame, parallelLineSide(grid, frame), best);
-        // Japanese characters alone read together with English are not taken (see below), however sure.
-        if (best.likelihood >= kLeastTextConfidence && line.directions.front() == 0 && !onlyJapanese(best.text.text)) {
-            break;
-        }
-    }
-    const bool japanese =
+    readEachDirection(grid, glyphs, line, readers, best);
+    best.readInJapanese =
         best.likelihood > -INFINITY && readAsJapanese(glyphs, line, best.text.degrees, readers, best, japaneseReading);
-    best.readInJapanese = japanese;
-    // A language alone reads a line better than both together now and then, but not a line both read as
-    // nothing likely.
-    if (!japanese && best.likelihood >= kLeastLikelihoodAlone && best.likelihood < kVerySure) {
-        const LineFrame frame = frameOf(glyphs, line, best.text.degrees);
-        const GreyImage image = uprightLine(glyphs, line, frame);
-        const int side = parallelLineSide(grid, frame);
-        for (const std::string& language : readers.singles()) {
-            const Reading reading = language == "jpn" && japaneseReading && japaneseReading->degrees == frame.degrees
-                                        ? *japaneseReading
-                                        : readAs(*readers.alone(language), image, glyphs, line, frame, readers.codec());
-            keepLikelier(reading, frame, side, best);
-        }
+    if (!best.readInJapanese) {
+        readEachLanguage(grid, glyphs, line, readers, japaneseReading, best);
     }
-    best.good = japanese || plausible(best.text, characterCells(glyphs, line, frameOf(glyphs, line, best.text.degrees)),
-                                      line.glyphs.size(), line.glyphs.size() == 1 && inBalloon(grid, glyphs, line));
-    best.good = best.good && best.text.height >= leastHeight && hasWordCharacter(best.text.text);
-    // Japanese is written across or up. A line of Japanese characters alone is taken only when read one a
-    // square cell in Japanese alone: the pieces of crossing lines are read as kana together with English.
-    const double turn = std::remainder(best.text.degrees, 90.0);
-    if (japaneseCharacters(best.text.text) > 0 && (std::abs(turn) > 1 || (!japanese && onlyJapanese(best.text.text)))) {
-        best.good = false;
-    }
+    best.good = takenAsText(grid, glyphs, line, leastHeight, best);
     // The line was read square to the page; it is written along its baseline, as turned as the scan.
     if (best.good) {
         best.text.degrees = baselineDegrees(glyphs, line, best.text.degrees);
