@@ -267,6 +267,9 @@ Orientations orientationsOf(const std::vector<Glyph>& glyphs, const std::vector<
     joinWords(glyphs, aligned, true, o.columns);
     joinUnderscores(glyphs, aligned, false, o.rows);
     joinUnderscores(glyphs, aligned, true, o.columns);
+    // The dots above a short word (the i of "is") lie outside its box but inside its line's.
+    joinEnclosed(glyphs, aligned, false, o.rows);
+    joinEnclosed(glyphs, aligned, true, o.columns);
     const std::vector<std::size_t> inRow = memberCounts(glyphs, o.rows, sizes.smallest);
     const std::vector<std::size_t> inColumn = memberCounts(glyphs, o.columns, sizes.smallest);
     const std::vector<std::size_t> uprightInColumn = uprightCounts(glyphs, o.columns, sizes.smallest);
