@@ -36,25 +36,41 @@ constexpr double kPieceReach = 1.5;
 // whole length of the line a bar is a piece of where noise or a crossing broke it.
 std::int32_t runningLength(const VirtualVram& grid, const Glyph& bar) {
     constexpr std::int32_t kGreatestGap = 8;
+    constexpr std::int32_t kBeside = 2;  // cells out of the bar's band
     const bool upright = bar.height() >= bar.width();
     const std::int32_t from = upright ? bar.left : bar.bottom;
     const std::int32_t to = upright ? bar.right : bar.top;
+    const auto inked = [&](std::int32_t along, std::int32_t across) {
+        const std::int32_t x = upright ? across : along;
+        const std::int32_t y = upright ? along : across;
+        return x >= 0 && y >= 0 && x < grid.width() && y < grid.height() && grid.at(x, y) != 0;
+    };
     const auto inkedAcross = [&](std::int32_t along) {
         for (std::int32_t across = from; across <= to; ++across) {
-            const std::int32_t x = upright ? across : along;
-            const std::int32_t y = upright ? along : across;
-            if (x >= 0 && y >= 0 && x < grid.width() && y < grid.height() && grid.at(x, y) != 0) {
+            if (inked(along, across)) {
                 return true;
             }
         }
         return false;
     };
+    // Past a gap, ink across the bar's band that stands out of it both ways is another glyph's stroke (a
+    // digit's, when a hyphen's band runs through its neighbours), not the bar's line going on.
+    const auto crossing = [&](std::int32_t along) {
+        return inked(along, from - kBeside) && inked(along, to + kBeside);
+    };
     const auto reach = [&](std::int32_t start, std::int32_t step) {
         std::int32_t last = start, gap = 0;
         for (std::int32_t along = start + step;
              gap <= kGreatestGap && along >= 0 && along < (upright ? grid.height() : grid.width()); along += step) {
-            gap = inkedAcross(along) ? 0 : gap + 1;
-            last = gap == 0 ? along : last;
+            if (!inkedAcross(along)) {
+                ++gap;
+                continue;
+            }
+            if (gap > 0 && crossing(along)) {
+                break;
+            }
+            gap = 0;
+            last = along;
         }
         return last;
     };
