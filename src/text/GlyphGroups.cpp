@@ -10,6 +10,7 @@
 #include "common/DisjointSets.h"
 #include "common/Toolkit.h"
 #include "convert/RunScan.h"
+#include "text/Arrows.h"
 #include "text/LargeLetters.h"
 #include "text/LinePieces.h"
 #include "text/LongRuns.h"
@@ -356,6 +357,8 @@ void findGlyphs(const VirtualVram& grid, const GlyphSizes& sizes, GlyphPage& pag
     setAsideLinePieces(grid, sizes, page, candidates);
     // A stroke as long as a short line stands in lettering about as high.
     takeLargeLetters(candidates, page.glyphs, kLargeLettersHeight * sizes.longestBar);
+    // Arrows are geometry, though the engine reads them as characters.
+    std::erase_if(page.glyphs, [&](const Glyph& glyph) { return isArrow(glyph, sizes.smallest / 2.0); });
     dropBalloonRings(page.glyphs, sizes.smallest);
     joinPieces(page.glyphs);
 }
