@@ -246,9 +246,13 @@ bool takenAsText(const VirtualVram& grid, const std::vector<Glyph>& glyphs, cons
         japanese || plausible(best.text, characterCells(glyphs, line, frameOf(glyphs, line, best.text.degrees)),
                               line.glyphs.size(), line.glyphs.size() == 1 && inBalloon(grid, glyphs, line));
     const double turn = std::remainder(best.text.degrees, 90.0);
+    const std::string& text = best.text.text;
     const bool misplacedJapanese =
-        japaneseCharacters(best.text.text) > 0 && (std::abs(turn) > 1 || (!japanese && onlyJapanese(best.text.text)));
-    return good && best.text.height >= leastHeight && hasWordCharacter(best.text.text) && !misplacedJapanese;
+        japaneseCharacters(text) > 0 && (std::abs(turn) > 1 || (!japanese && onlyJapanese(text)));
+    // Two kana alone are mostly geometry too (a chevron read as ペン), as two letters alone are.
+    const bool shortKana = onlyJapanese(text) && japaneseCharacters(text) <= 2 && kanji(text) == 0 &&
+                           best.text.confidence < kSureConfidence;
+    return good && best.text.height >= leastHeight && hasWordCharacter(text) && !misplacedJapanese && !shortKana;
 }
 
 // Reads the line in each of its directions it is high enough in (see readEachDirection), and reads the
