@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace kelvarin {
@@ -49,52 +50,67 @@ Profile profileOf(const Glyph& glyph, bool upright) {
     return profile;
 }
 
-// Whether the profile holds a head at its start (its end when reversed) on a shaft of even width.
-bool headAtStart(const Profile& profile, double shaft, double leastHead) {
-    const std::size_t n = profile.width.size();
-    std::size_t start = n, end = n;  // the longest stretch of solid, wide places starting in the reach
+// The longest stretch of solid places at least kHeadWidth shafts wide that starts within the head's reach
+// of the profile's start, and its widest place; none when start is the profile's size.
+struct Stretch {
+    std::size_t start;
+    std::size_t end;
     double widest = 0;
+};
+
+Stretch widestStretch(const Profile& profile, double shaft) {
+    const std::size_t n = profile.width.size();
+    const auto wide = [&](std::size_t k) { return profile.solid[k] && profile.width[k] >= kHeadWidth * shaft; };
+    Stretch best{n, n};
     const double reach = kHeadReach * static_cast<double>(n);
     for (std::size_t k = 0; k < n && static_cast<double>(k) <= reach; ++k) {
-        if (profile.solid[k] && profile.width[k] >= kHeadWidth * shaft) {
-            std::size_t j = k;
-            double most = 0;
-            while (j < n && profile.solid[j] && profile.width[j] >= kHeadWidth * shaft) {
-                most = std::max(most, profile.width[j]);
-                ++j;
-            }
-            if (start == n || j - k > end - start) {
-                start = k;
-                end = j;
-                widest = most;
-            }
-            k = j;
+        if (!wide(k)) {
+            continue;
         }
+        std::size_t j = k;
+        double most = 0;
+        for (; j < n && wide(j); ++j) {
+            most = std::max(most, profile.width[j]);
+        }
+        if (best.start == n || j - k > best.end - best.start) {
+            best = {k, j, most};
+        }
+        k = j;
     }
-    const double length = static_cast<double>(end - start);
-    if (start == n || length < std::max(kHeadLength * shaft, kLeastHeadCells) ||
-        widest < std::max(kWidestHead * shaft, leastHead)) {
-        return false;
-    }
-    // A head is a wedge, narrowing to its point at the glyph's end: a letter's bar or foot there is as wide
-    // as it is further in.
-    const std::size_t tip = std::min(n, static_cast<std::size_t>(std::max(2.0, shaft)));
+    return best;
+}
+
+// Whether the ink at the profile's start is narrow beside the head's widest place: a head is a wedge,
+// narrowing to its point at the glyph's end, while a letter's bar or foot there is as wide as further in.
+bool pointed(const Profile& profile, double shaft, double widest) {
+    const std::size_t tip = std::min(profile.width.size(), static_cast<std::size_t>(std::max(2.0, shaft)));
     double atTip = 0;
     for (std::size_t k = 0; k < tip; ++k) {
         atTip += profile.width[k] / static_cast<double>(tip);
     }
-    if (atTip > kPointed * widest) {
-        return false;
-    }
+    return atTip <= kPointed * widest;
+}
+
+// Whether past the head from `end` on a shaft of even width runs, at least as long as the head.
+bool shaftPast(const Profile& profile, double shaft, std::size_t end, double headLength) {
     std::size_t rest = 0, even = 0;
-    for (std::size_t k = end; k < n; ++k) {
+    for (std::size_t k = end; k < profile.width.size(); ++k) {
         if (profile.width[k] > 0) {
             ++rest;
             even += profile.width[k] <= kEvenShaft * shaft ? 1 : 0;
         }
     }
-    // The shaft is at least as long as the head.
-    return static_cast<double>(rest) >= length && static_cast<double>(even) >= kMostlyShaft * static_cast<double>(rest);
+    return static_cast<double>(rest) >= headLength &&
+           static_cast<double>(even) >= kMostlyShaft * static_cast<double>(rest);
+}
+
+// Whether the profile holds a head at its start (its end when reversed) on a shaft of even width.
+bool headAtStart(const Profile& profile, double shaft, double leastHead) {
+    const Stretch head = widestStretch(profile, shaft);
+    const double length = static_cast<double>(head.end - head.start);
+    return head.start < profile.width.size() && length >= std::max(kHeadLength * shaft, kLeastHeadCells) &&
+           head.widest >= std::max(kWidestHead * shaft, leastHead) && pointed(profile, shaft, head.widest) &&
+           shaftPast(profile, shaft, head.end, length);
 }
 
 }  // namespace
