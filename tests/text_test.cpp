@@ -120,7 +120,8 @@ std::unique_ptr<TempDir> text_recognition::folder;
 // through by a table's cell lines, which stay whole; the words of a line at 30°; the dot of an i over a
 // short word, which leaves the geometry with its line; the hyphens of a phone number in a small font; a
 // dimension's arrow, which the engine reads as a 1 and which stays geometry; a sheet's title block with
-// labels ending in colons beside a chevron, which Japanese reads as two kana and which stays geometry.
+// labels ending in colons beside a chevron, which Japanese reads as two kana and which stays geometry; a
+// frame's zone letter in its left and right margins (the two margins' pieces side by side).
 TEST(text_crops, each_crop_reads_its_line_or_none) {
     const std::string folder = std::string(KELVARIN_TEST_DATA_DIR) + "/text-crops/";
     std::ifstream listing(folder + "cases.txt");

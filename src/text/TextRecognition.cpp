@@ -314,6 +314,37 @@ bool tellsTextSize(const LineResult& result) {
             (result.text.confidence >= kSureOfALongLine && characters >= kLongLine));
 }
 
+// Keeps the letters of a drawing frame's zones: a capital letter alone, upright and read fairly surely,
+// with the same letter read alone across the page at its height (the frame's left and right margins) or
+// over or under it (the top and bottom ones). A lone letter otherwise needs a very sure reading to be told
+// from a mark of the drawing (a cross reads as X, a corner as L); marks do not come in such pairs.
+void keepZoneLetters(const VirtualVram& grid, std::vector<LineResult>& results) {
+    constexpr double kLeastConfidence = 80;
+    constexpr double kAcrossThePage = 0.5;  // of the page's width or height, at least
+    std::vector<std::size_t> letters;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        const VectorText& text = results[i].text;
+        if (text.text.size() == 1 && std::isupper(static_cast<unsigned char>(text.text[0])) != 0 &&
+            text.confidence >= kLeastConfidence && std::abs(std::remainder(text.degrees, 360.0)) <= 1) {
+            letters.push_back(i);
+        }
+    }
+    for (std::size_t a = 0; a < letters.size(); ++a) {
+        for (std::size_t b = a + 1; b < letters.size(); ++b) {
+            VectorText& first = results[letters[a]].text;
+            VectorText& second = results[letters[b]].text;
+            const double dx = std::abs(first.insertion.x - second.insertion.x);
+            const double dy = std::abs(first.insertion.y - second.insertion.y);
+            const double height = std::max(first.height, second.height);
+            const bool facing = (dy <= height && dx >= kAcrossThePage * grid.width()) ||
+                                (dx <= height && dy >= kAcrossThePage * grid.height());
+            if (first.text == second.text && facing) {
+                results[letters[a]].good = results[letters[b]].good = true;
+            }
+        }
+    }
+}
+
 // Keeps the lines read less surely only when they are about as high as a line read surely: a drawing's
 // text comes in a few sizes, and the symbols and hatches the engine reads as text are of other sizes or
 // on pages without any text.
@@ -394,6 +425,7 @@ void recogniseText(const VirtualVram& grid, double dotsPerMm, const ConversionOp
         result.good = result.good && !oneCharacterRepeated(result.text.text);
     }
     keepLargeLetteringInLatin(glyphs.glyphs, lines, results);
+    keepZoneLetters(grid, results);
     keepTextOfThePagesSizes(results);
     keepTextOfThePagesDirection(results);
     copyGrid(grid, page.withoutText, toolkit);
