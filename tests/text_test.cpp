@@ -121,7 +121,8 @@ std::unique_ptr<TempDir> text_recognition::folder;
 // short word, which leaves the geometry with its line; the hyphens of a phone number in a small font; a
 // dimension's arrow, which the engine reads as a 1 and which stays geometry; a sheet's title block with
 // labels ending in colons beside a chevron, which Japanese reads as two kana and which stays geometry; a
-// frame's zone letter in its left and right margins (the two margins' pieces side by side).
+// frame's zone letter in its left and right margins (the two margins' pieces side by side); a word of one
+// digit before a fraction.
 TEST(text_crops, each_crop_reads_its_line_or_none) {
     const std::string folder = std::string(KELVARIN_TEST_DATA_DIR) + "/text-crops/";
     std::ifstream listing(folder + "cases.txt");

@@ -16,6 +16,8 @@ constexpr double kSameLineHeights = 1.3;     // the greatest ratio of two words'
 constexpr double kWordOverlap = 0.7;         // across, of the taller word's height
 constexpr double kSmallLetterWords = 2;      // the greatest ratio of a word's height to one of small letters
 constexpr double kPointGapPerHeight = 1.5;   // the widest gap with a decimal point in it, in glyph heights
+constexpr double kNarrowWord = 0.4;          // a word of one glyph narrower than this, of its height, stays alone
+constexpr double kSquareWord = 0.8;          // and one at least this wide
 
 struct Extent {
     std::int32_t low;
@@ -294,6 +296,32 @@ void joinUnderscores(const std::vector<Glyph>& glyphs, const std::vector<bool>& 
                 return std::min(m.high, a.high) - std::max(m.low, a.low) + 1 > a.size() / 2;
             });
             if (flat && between && (onLow || onHigh) && clear) {
+                sets.join(line, i);
+                break;
+            }
+        }
+    }
+}
+
+void joinLoneWords(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets,
+                   double smallest) {
+    const LineBoxes found = lineBoxes(glyphs, marked, upright, sets);
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        if (!marked[i] || found.members[sets.find(i)] != 1 || glyphSize(glyphs[i]) < smallest / 2) {
+            continue;
+        }
+        const Extent a = along(glyphs[i], upright), c = across(glyphs[i], upright);
+        for (const std::size_t line : found.lines) {
+            const Box& box = *found.boxes[line];
+            const double height = std::max(c.size(), box.across.size());
+            const double gap = std::max(box.along.low - a.high, a.low - box.along.high) - 1;
+            const double overlap = std::min(c.high, box.across.high) - std::max(c.low, box.across.low) + 1;
+            // A narrow glyph (a 1) stands in a cell wider than its ink: the gap beside it is no word space; a
+            // square one is a kanji or a part of one, whose words the gaps do not tell.
+            const bool letterWide = a.size() >= kNarrowWord * c.size() && a.size() < kSquareWord * c.size();
+            if (letterWide && gap >= 0 && gap <= kWordSpacePerHeight * height &&
+                height <= kSameLineHeights * std::min(c.size(), box.across.size()) &&
+                overlap >= kWordOverlap * height) {
                 sets.join(line, i);
                 break;
             }

@@ -39,6 +39,12 @@ void joinStops(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked
 // a line's glyphs, clear of them: an underscore (BOTTOM_RIGHT), which lies below the letters' feet.
 void joinUnderscores(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets);
 
+// Joins each glyph that no neighbour joined, as high as a line and in its band, a word space or less from
+// its start or end: a word of one character (the 7 of 7 1/2"), but for a narrow one (a 1, which a font sets
+// in a wide cell) and a square one (a kanji or a part of one).
+void joinLoneWords(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets,
+                   double smallest);
+
 // Joins the words of a line: lines of about the same height on one baseline, a word space apart.
 void joinWords(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked, bool upright, GlyphSets& sets);
 

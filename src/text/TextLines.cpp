@@ -265,6 +265,8 @@ Orientations orientationsOf(const std::vector<Glyph>& glyphs, const std::vector<
     joinStops(glyphs, aligned, true, o.columns);
     joinWords(glyphs, aligned, false, o.rows);
     joinWords(glyphs, aligned, true, o.columns);
+    joinLoneWords(glyphs, aligned, false, o.rows, sizes.smallest);
+    joinLoneWords(glyphs, aligned, true, o.columns, sizes.smallest);
     joinUnderscores(glyphs, aligned, false, o.rows);
     joinUnderscores(glyphs, aligned, true, o.columns);
     // The dots above a short word (the i of "is") lie outside its box but inside its line's.
