@@ -20,6 +20,7 @@
 #include "text/LineReader.h"
 #include "text/LineRunOns.h"
 #include "text/LongRuns.h"
+#include "text/PageChecks.h"
 #include "text/SlashedZeros.h"
 #include "text/StopsAndCommas.h"
 #include "text/SymbolFixes.h"
@@ -36,14 +37,6 @@ namespace {
 
 // A reading this sure tells the page's text sizes, and stroke kana and short words need it.
 constexpr double kSureConfidence = 90;
-
-struct LineResult {
-    VectorText text;
-    bool good = false;
-    bool readInJapanese = false;  // taken as one Japanese character a square cell
-    std::int64_t dropped = 0;
-    double likelihood = -INFINITY;
-};
 
 // Whether the text has a letter, a digit or a Japanese character: signs and strokes alone are geometry,
 // and so are the Japanese characters a stroke reads as (一, ー, 丨, 口).
@@ -288,112 +281,6 @@ LineResult readLine(const VirtualVram& grid, const std::vector<Glyph>& glyphs, c
         best.text.degrees = baselineDegrees(glyphs, line, best.text.degrees);
     }
     return best;
-}
-
-// Whether a line was read surely enough to tell the sizes of the page's text: long, or a drawing's value
-// (a balloon's number alone when upright and sure), or two kanji or three kana in as many square cells,
-// mostly not of the stroke kana that geometry reads as.
-bool tellsTextSize(const LineResult& result) {
-    constexpr double kSure = 85;
-    const std::string& text = result.text.text;
-    const auto characters = std::count_if(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return c != ' ' && (byte < 0x80 || byte >= 0xC0);  // lead bytes only
-    });
-    if (result.good && result.readInJapanese && strokeKanaShare(text) < 0.5 &&
-        (japaneseCharacters(text) >= 3 || kanji(text) >= 2)) {
-        return true;
-    }
-    const bool upright = std::abs(std::remainder(result.text.degrees, 360.0)) <= 1;
-    const bool value = isDrawingValue(text) && (characters >= 2 || (upright && result.text.confidence >= 90));
-    // Japanese tells only when read one character a square cell: crossing lines read as kana surely.
-    constexpr double kSureOfALongLine = 75;
-    constexpr std::ptrdiff_t kLongLine = 5;
-    return result.good && japaneseCharacters(text) == 0 &&
-           ((result.text.confidence >= kSure && (characters >= 3 || value)) ||
-            (result.text.confidence >= kSureOfALongLine && characters >= kLongLine));
-}
-
-// Keeps the letters of a drawing frame's zones: a capital letter alone, upright and read fairly surely,
-// with the same letter read alone across the page at its height (the frame's left and right margins) or
-// over or under it (the top and bottom ones). A lone letter otherwise needs a very sure reading to be told
-// from a mark of the drawing (a cross reads as X, a corner as L); marks do not come in such pairs.
-void keepZoneLetters(const VirtualVram& grid, std::vector<LineResult>& results) {
-    constexpr double kLeastConfidence = 80;
-    constexpr double kAcrossThePage = 0.5;  // of the page's width or height, at least
-    std::vector<std::size_t> letters;
-    for (std::size_t i = 0; i < results.size(); ++i) {
-        const VectorText& text = results[i].text;
-        if (text.text.size() == 1 && std::isupper(static_cast<unsigned char>(text.text[0])) != 0 &&
-            text.confidence >= kLeastConfidence && std::abs(std::remainder(text.degrees, 360.0)) <= 1) {
-            letters.push_back(i);
-        }
-    }
-    for (std::size_t a = 0; a < letters.size(); ++a) {
-        for (std::size_t b = a + 1; b < letters.size(); ++b) {
-            VectorText& first = results[letters[a]].text;
-            VectorText& second = results[letters[b]].text;
-            const double dx = std::abs(first.insertion.x - second.insertion.x);
-            const double dy = std::abs(first.insertion.y - second.insertion.y);
-            const double height = std::max(first.height, second.height);
-            const bool facing = (dy <= height && dx >= kAcrossThePage * grid.width()) ||
-                                (dx <= height && dy >= kAcrossThePage * grid.height());
-            if (first.text == second.text && facing) {
-                results[letters[a]].good = results[letters[b]].good = true;
-            }
-        }
-    }
-}
-
-// Keeps the lines read less surely only when they are about as high as a line read surely: a drawing's
-// text comes in a few sizes, and the symbols and hatches the engine reads as text are of other sizes or
-// on pages without any text.
-void keepTextOfThePagesSizes(std::vector<LineResult>& results) {
-    constexpr double kSizeRatio = 1.5;
-    std::vector<double> heights;
-    for (const LineResult& result : results) {
-        if (tellsTextSize(result)) {
-            heights.push_back(result.text.height);
-        }
-    }
-    for (LineResult& result : results) {
-        if (result.good && !tellsTextSize(result)) {
-            const double height = result.text.height;
-            result.good = std::any_of(heights.begin(), heights.end(), [&](double sure) {
-                return height <= kSizeRatio * sure && sure <= kSizeRatio * height;
-            });
-        }
-    }
-}
-
-// Keeps a line with large letters (see takeLargeLetters) only when read fairly surely in Latin letters and
-// digits: a title or a part number. Symbols as large side by side (a relay's contacts, arrows) read as kana,
-// kanji or unsurely.
-void keepLargeLetteringInLatin(const std::vector<Glyph>& glyphs, const std::vector<GlyphLine>& lines,
-                               std::vector<LineResult>& results) {
-    constexpr double kLeastConfidence = 75;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const bool large = std::any_of(lines[i].glyphs.begin(), lines[i].glyphs.end(),
-                                       [&](std::size_t g) { return glyphs[g].largeLetter; });
-        const VectorText& text = results[i].text;
-        if (large && (text.confidence < kLeastConfidence || japaneseCharacters(text.text) > 0)) {
-            results[i].good = false;
-        }
-    }
-}
-
-// Keeps the lines read the way the page stands (see readThePagesWay), the sure lines telling it.
-void keepTextOfThePagesDirection(std::vector<LineResult>& results) {
-    std::vector<double> degrees;
-    std::vector<bool> sure;
-    for (const LineResult& result : results) {
-        degrees.push_back(result.text.degrees);
-        sure.push_back(tellsTextSize(result));
-    }
-    const std::vector<bool> kept = readThePagesWay(degrees, sure);
-    for (std::size_t i = 0; i < results.size(); ++i) {
-        results[i].good = results[i].good && kept[i];
-    }
 }
 
 }  // namespace
