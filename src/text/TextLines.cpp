@@ -10,78 +10,14 @@
 #include "common/Median.h"
 #include "text/LineDirections.h"
 #include "text/LineJoins.h"
+#include "text/LineKeeping.h"
 #include "vectorize/geometry/Fitting.h"
 
 namespace kelvarin {
 
 namespace {
 
-constexpr double kBarThinness = 0.15;  // a bar's width in its lengths
-constexpr double kNearPerSize = 1.5;   // centre distance of neighbours at other angles, in glyph sizes
-constexpr double kMostlyBars = 0.6;    // of a line's glyphs, straight strokes
-// A mark of the drawing beside a line's characters (an arrow, a dash, a leader's landing) is longer than
-// they are by this much, and a flat one at most this thick, in their sizes.
-constexpr double kMarkLength = 1.8;
-constexpr double kFlatThickness = 0.6;
-
-// Whether the glyph runs across or up, as a 1, an l or a dash does, rather than askew.
-bool runsAcrossOrUp(const Glyph& g) {
-    constexpr double kMostAskew = 15;  // degrees
-    const double degrees = principalDegrees(g);
-    return std::abs(std::remainder(degrees, 90.0)) <= kMostAskew;
-}
-
-// Drops the glyph at either end of the line, along direction degrees, that is longer than the line's other
-// glyphs (two at least) by far and stands apart from them by half their size or reaches out of their band by
-// half its height: a line's characters are of a size, close together and in line, and an arrowhead with a
-// piece of its line, or a leader's landing, beside a value is not one of them. The parts of a kanji lie close
-// to the whole kanji beside them, within its height. Dust (under smallest / 2) tells nothing.
-void dropOversizedEnds(const std::vector<Glyph>& glyphs, std::vector<std::size_t>& members, double degrees,
-                       double smallest) {
-    if (members.size() < 3) {
-        return;
-    }
-    const double radians = degrees * std::numbers::pi / 180;
-    const Point along{std::cos(radians), std::sin(radians)};
-    const Point across{-along.y, along.x};
-    // The glyph's extent in a direction: the least and the greatest of its box's corners.
-    const auto extent = [&](std::size_t i, Point direction) {
-        const Glyph& g = glyphs[i];
-        const double xs[] = {g.left * direction.x, (g.right + 1) * direction.x};
-        const double ys[] = {g.bottom * direction.y, (g.top + 1) * direction.y};
-        return std::make_pair(std::min(xs[0], xs[1]) + std::min(ys[0], ys[1]),
-                              std::max(xs[0], xs[1]) + std::max(ys[0], ys[1]));
-    };
-    // Whether the glyph at the end, first or last along, is oversized and stands apart or out of line.
-    const auto oddEnd = [&](std::size_t end, bool first) {
-        double others = 0, gap = INFINITY, bandLow = INFINITY, bandHigh = -INFINITY;
-        const auto [endLow, endHigh] = extent(end, along);
-        for (const std::size_t i : members) {
-            if (i != end && glyphSize(glyphs[i]) >= smallest / 2) {
-                others = std::max(others, glyphSize(glyphs[i]));
-                const auto [low, high] = extent(i, along);
-                gap = std::min(gap, first ? low - endHigh : endLow - high);
-                const auto [acrossLow, acrossHigh] = extent(i, across);
-                bandLow = std::min(bandLow, acrossLow);
-                bandHigh = std::max(bandHigh, acrossHigh);
-            }
-        }
-        const auto [endAcrossLow, endAcrossHigh] = extent(end, across);
-        const double outOfLine = std::max(endAcrossHigh - bandHigh, bandLow - endAcrossLow);
-        return glyphSize(glyphs[end]) > kMarkLength * others &&
-               (gap >= others / 2 || outOfLine >= (bandHigh - bandLow) / 2);
-    };
-    const auto byCentre = [&](std::size_t a, std::size_t b) {
-        const auto [aLow, aHigh] = extent(a, along);
-        const auto [bLow, bHigh] = extent(b, along);
-        return aLow + aHigh < bLow + bHigh;
-    };
-    const auto [first, last] = std::minmax_element(members.begin(), members.end(), byCentre);
-    const std::size_t ends[] = {*first, *last};
-    const bool drop[] = {oddEnd(ends[0], true), oddEnd(ends[1], false)};
-    std::erase_if(members, [&](std::size_t i) { return (i == ends[0] && drop[0]) || (i == ends[1] && drop[1]); });
-}
-
+constexpr double kNearPerSize = 1.5;  // centre distance of neighbours at other angles, in glyph sizes
 // The glyphs of each group but dust and dots, which join a line or a column alike.
 std::vector<std::size_t> memberCounts(const std::vector<Glyph>& glyphs, GlyphSets& sets, double smallest) {
     return sets.gather<std::size_t>(
@@ -303,94 +239,6 @@ Orientations orientationsOf(const std::vector<Glyph>& glyphs, const std::vector<
     }
     return o;
 }
-
-// Drops the marks beside a line's characters: thin bars much longer than the line's glyphs are lines of a
-// table or a frame beside the text, and flat pieces twice as long are arrows with their tails or dashes of
-// a line: no character is so long and so low beside its line's.
-void dropMarks(const std::vector<Glyph>& glyphs, std::vector<std::size_t>& members) {
-    std::vector<double> lengths;
-    for (const std::size_t i : members) {
-        lengths.push_back(glyphSize(glyphs[i]));
-    }
-    const double typical = median(lengths);
-    std::erase_if(members, [&](const std::size_t i) {
-        const Glyph& g = glyphs[i];
-        const double thickness = std::min(g.width(), g.height());
-        return (glyphSize(g) > 1.3 * typical && thickness <= kBarThinness * glyphSize(g)) ||
-               (glyphSize(g) > kMarkLength * typical && thickness <= kFlatThickness * typical);
-    });
-}
-
-// Whether the members may be a line of text: a glyph as long as the smallest, and neither a ring alone (but
-// for dust; a circle, a small hole's, not an O), nor mostly straight strokes (the pieces of crossing lines:
-// text has few straight glyphs), nor one or two open strokes not across or up (a piece of a line or an arc).
-bool mayBeText(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& members, const GlyphSizes& sizes) {
-    double longest = 0;
-    for (const std::size_t i : members) {
-        longest = std::max(longest, glyphSize(glyphs[i]));
-    }
-    std::size_t rings = 0, others = 0;
-    for (const std::size_t i : members) {
-        if (glyphSize(glyphs[i]) >= sizes.smallest / 2.0) {
-            ++(isRing(glyphs[i]) ? rings : others);
-        }
-    }
-    const auto bars = std::count_if(members.begin(), members.end(), [&](std::size_t i) {
-        return glyphSize(glyphs[i]) >= sizes.smallest / 2.0 && isStraightBar(glyphs[i]);
-    });
-    const bool ofBars =
-        rings + others >= 3 && static_cast<double>(bars) >= kMostlyBars * static_cast<double>(rings + others);
-    const bool ofStrokes = rings + others <= 2 && std::all_of(members.begin(), members.end(), [&](std::size_t i) {
-                               return glyphSize(glyphs[i]) < sizes.smallest / 2.0 ||
-                                      (isOpenStroke(glyphs[i]) && !runsAcrossOrUp(glyphs[i]));
-                           });
-    return longest >= sizes.smallest && !(rings == 1 && others == 0) && !ofBars && !ofStrokes;
-}
-
-// The lines found, each kept when its members, marks and oversized ends dropped, may be text.
-class LineKeeper {
-public:
-    LineKeeper(const std::vector<Glyph>& glyphs, const GlyphSizes& sizes) : m_glyphs(glyphs), m_sizes(sizes) {}
-
-    // Keeps the members as a line running along direction `along`, its directions found from the members
-    // kept by directionsOf.
-    template <typename DirectionsOf>
-    void keep(std::vector<std::size_t> members, double along, const DirectionsOf& directionsOf) {
-        dropMarks(m_glyphs, members);
-        if (members.empty()) {
-            return;
-        }
-        dropOversizedEnds(m_glyphs, members, along, m_sizes.smallest);
-        std::vector<double> directions = directionsOf(members);
-        if (mayBeText(m_glyphs, members, m_sizes)) {
-            m_lines.push_back({std::move(members), std::move(directions)});
-        }
-    }
-
-    // Keeps a line in the one direction, and the opposite one.
-    void keepAskew(std::vector<std::size_t> members, double degrees) {
-        keep(std::move(members), degrees, [&](const auto&) {
-            return std::vector<double>{degrees < 0 ? degrees + 360 : degrees, degrees + 180};
-        });
-    }
-
-    // Characters one over the other (a tag's two numbers) are each read alone, as a character alone is:
-    // from below or from the right, as a drawing has it. The dust between them stays geometry.
-    void keepEachAlone(const std::vector<std::size_t>& members) {
-        for (const std::size_t i : members) {
-            if (glyphSize(m_glyphs[i]) >= m_sizes.smallest / 2.0) {
-                keep({i}, 0, [](const auto&) { return std::vector<double>{0, 90}; });
-            }
-        }
-    }
-
-    std::vector<GlyphLine> lines() && { return std::move(m_lines); }
-
-private:
-    const std::vector<Glyph>& m_glyphs;
-    const GlyphSizes& m_sizes;
-    std::vector<GlyphLine> m_lines;
-};
 
 }  // namespace
 
