@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "common/Median.h"
-#include "vectorize/raster/InkProbe.h"
+#include "text/LongRuns.h"
 
 namespace kelvarin {
 
@@ -21,20 +21,9 @@ constexpr double kBandHigh = 0.8;
 constexpr double kLeastCover = 0.8;  // of the stretch through and past the pieces the line covers
 constexpr double kMostStruck = 0.3;  // of the rest of the text the line may run through
 
-// A set aside line cell: ink of the scan the long runs took away.
-class SetAside {
-public:
-    SetAside(const VirtualVram& grid, const VirtualVram& stripped) : m_grid(grid), m_stripped(stripped) {}
-    bool at(Point p) const { return m_grid.at(p) && !m_stripped.at(p); }
-
-private:
-    InkProbe m_grid;
-    InkProbe m_stripped;
-};
-
 // The share of the dots from `from` to `to` along the frame (the direction turned over when sign is -1) at
 // which a set aside line crosses the middle of the text's band.
-double struckShare(const SetAside& setAside, const LineFrame& frame, double height, double sign, double from,
+double struckShare(const SetAsideCells& setAside, const LineFrame& frame, double height, double sign, double from,
                    double to) {
     int struck = 0, steps = 0;
     for (double along = from; along <= to; ++along, ++steps) {
@@ -59,7 +48,7 @@ struct Placed {
 
 // How many glyphs at the far end of the placed ones (in order of their low ends, sign the direction they
 // were taken in) are the pieces of a line running on past them.
-std::size_t runOnPieces(const std::vector<Placed>& placed, double sign, const SetAside& setAside,
+std::size_t runOnPieces(const std::vector<Placed>& placed, double sign, const SetAsideCells& setAside,
                         const LineFrame& frame, double height) {
     const std::size_t n = placed.size();
     double near = placed[n - 1].low;  // the pieces' edge towards the text
@@ -96,7 +85,7 @@ std::vector<Placed> placedAlong(const std::vector<Glyph>& glyphs, const std::vec
 }
 
 // Takes the pieces of a line running on past the line's end in the direction sign out of its glyphs.
-void dropRunOnEnd(const std::vector<Glyph>& glyphs, double sign, const SetAside& setAside, const LineFrame& frame,
+void dropRunOnEnd(const std::vector<Glyph>& glyphs, double sign, const SetAsideCells& setAside, const LineFrame& frame,
                   double height, std::vector<std::size_t>& members) {
     const std::vector<Placed> placed = placedAlong(glyphs, members, sign, frame);
     const std::size_t pieces = runOnPieces(placed, sign, setAside, frame, height);
@@ -117,7 +106,7 @@ void dropRunOnEnd(const std::vector<Glyph>& glyphs, double sign, const SetAside&
 
 void dropRunOnEnds(const VirtualVram& grid, const VirtualVram& stripped, const std::vector<Glyph>& glyphs,
                    std::vector<GlyphLine>& lines) {
-    const SetAside setAside(grid, stripped);
+    const SetAsideCells setAside(grid, stripped);
     for (GlyphLine& line : lines) {
         if (line.glyphs.size() < 2 || line.directions.empty()) {
             continue;

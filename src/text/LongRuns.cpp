@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "convert/RunScan.h"
+#include "vectorize/raster/InkProbe.h"
 
 namespace kelvarin {
 
@@ -33,26 +34,9 @@ void setCells(CleanedGrid& copy, std::int32_t y, std::int32_t first, std::int32_
     }
 }
 
-// The cells of grid the copy lost (at) and those it kept.
-class Cleared {
-public:
-    Cleared(const VirtualVram& grid, const VirtualVram& copy) : m_grid(grid), m_copy(copy) {}
-    bool at(std::int32_t x, std::int32_t y) const {
-        return x >= 0 && y >= 0 && x < m_grid.width() && y < m_grid.height() && m_grid.at(x, y) != 0 &&
-               m_copy.at(x, y) == 0;
-    }
-    bool kept(std::int32_t x, std::int32_t y) const {
-        return x >= 0 && y >= 0 && x < m_grid.width() && y < m_grid.height() && m_copy.at(x, y) != 0;
-    }
-
-private:
-    const VirtualVram& m_grid;
-    const VirtualVram& m_copy;
-};
-
 // Whether the copy has ink for kStrokeReach cells from (x, y) on in the step (dx, dy): a stroke goes on
 // there, not a line's ragged edge its long runs missed.
-bool strokeGoesOn(const Cleared& cleared, std::int32_t x, std::int32_t y, std::int32_t dx, std::int32_t dy) {
+bool strokeGoesOn(const SetAsideCells& cleared, std::int32_t x, std::int32_t y, std::int32_t dx, std::int32_t dy) {
     for (std::int32_t k = 0; k < kStrokeReach; ++k) {
         if (!cleared.kept(x + k * dx, y + k * dy)) {
             return false;
@@ -63,8 +47,8 @@ bool strokeGoesOn(const Cleared& cleared, std::int32_t x, std::int32_t y, std::i
 
 // The stretch of cleared cells from (x, y) on in the step (dx, dy), up to widest cells: its length, or 0 when
 // longer or when no stroke goes on past it both ways.
-std::int32_t crossingFrom(const Cleared& cleared, std::int32_t x, std::int32_t y, std::int32_t dx, std::int32_t dy,
-                          std::int32_t widest) {
+std::int32_t crossingFrom(const SetAsideCells& cleared, std::int32_t x, std::int32_t y, std::int32_t dx,
+                          std::int32_t dy, std::int32_t widest) {
     std::int32_t length = 1;
     while (length <= widest && cleared.at(x + length * dx, y + length * dy)) {
         ++length;
@@ -76,7 +60,7 @@ std::int32_t crossingFrom(const Cleared& cleared, std::int32_t x, std::int32_t y
 
 // The crossings of the lines cleared along the runs (across when across, else up), each from the cell of a
 // run where it starts: the ink of the copy is just before it.
-void findCrossings(const Cleared& cleared, const std::vector<LineSegment>& runs, bool across, std::int32_t widest,
+void findCrossings(const SetAsideCells& cleared, const std::vector<LineSegment>& runs, bool across, std::int32_t widest,
                    std::vector<LineSegment>& crossings) {
     for (const LineSegment& run : runs) {
         for (std::int32_t k = 0; k < (across ? run.SpanX : run.SpanY); ++k) {
@@ -141,6 +125,17 @@ std::vector<LineSegment> awayFromJunctions(const std::vector<LineSegment>& cross
 
 }  // namespace
 
+bool SetAsideCells::at(std::int32_t x, std::int32_t y) const {
+    return x >= 0 && y >= 0 && x < m_grid.width() && y < m_grid.height() && m_grid.at(x, y) != 0 &&
+           m_copy.at(x, y) == 0;
+}
+
+bool SetAsideCells::at(Point p) const { return InkProbe(m_grid).at(p) && !InkProbe(m_copy).at(p); }
+
+bool SetAsideCells::kept(std::int32_t x, std::int32_t y) const {
+    return x >= 0 && y >= 0 && x < m_grid.width() && y < m_grid.height() && m_copy.at(x, y) != 0;
+}
+
 std::vector<LineSegment> stripLongRuns(const VirtualVram& grid, std::int32_t longest, std::int32_t widest,
                                        CleanedGrid& copy, Toolkit& toolkit) {
     std::vector<LineSegment> across, up, runs;
@@ -169,7 +164,7 @@ std::vector<LineSegment> stripLongRuns(const VirtualVram& grid, std::int32_t lon
             }
         }
     }
-    const Cleared cleared(grid, copy.vram);
+    const SetAsideCells cleared(grid, copy.vram);
     std::vector<LineSegment> acrossCrossings, upCrossings;
     findCrossings(cleared, across, true, widest, acrossCrossings);
     findCrossings(cleared, up, false, widest, upCrossings);

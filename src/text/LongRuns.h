@@ -8,6 +8,7 @@
 #include "convert/Despeckle.h"
 #include "convert/LineSegmentList.h"
 #include "convert/VirtualVram.h"
+#include "vectorize/geometry/Geometry.h"
 
 namespace kelvarin {
 
@@ -20,6 +21,19 @@ namespace kelvarin {
 // Returns the cells given back (runs across or up).
 std::vector<LineSegment> stripLongRuns(const VirtualVram& grid, std::int32_t longest, std::int32_t widest,
                                        CleanedGrid& copy, Toolkit& toolkit);
+
+// The cells of a grid that a copy of it lost (the long runs set aside), and those the copy kept.
+class SetAsideCells {
+public:
+    SetAsideCells(const VirtualVram& grid, const VirtualVram& copy) : m_grid(grid), m_copy(copy) {}
+    bool at(std::int32_t x, std::int32_t y) const;
+    bool at(Point p) const;  // the cell a position in dots rounds to
+    bool kept(std::int32_t x, std::int32_t y) const;
+
+private:
+    const VirtualVram& m_grid;
+    const VirtualVram& m_copy;
+};
 
 // Clears the runs' cells (each within a row) in the copy.
 void clearRuns(CleanedGrid& copy, const std::vector<LineSegment>& runs);
