@@ -86,6 +86,24 @@ std::vector<std::size_t> dustAlong(const std::vector<Glyph>& glyphs, const std::
     return dust;
 }
 
+// The extents along of each line's glyphs, by the line's root.
+std::vector<std::vector<Extent>> extentsAlong(const std::vector<Glyph>& glyphs, const std::vector<bool>& marked,
+                                              bool upright, GlyphSets& sets, const LineBoxes& found) {
+    std::vector<std::vector<Extent>> extents(sets.size());
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        if (marked[i] && found.boxes[sets.find(i)]) {
+            extents[sets.find(i)].push_back(along(glyphs[i], upright));
+        }
+    }
+    return extents;
+}
+
+// Whether a mark whose extent along is a lies clear of a line's glyphs: none covers half of it.
+bool clearOf(const std::vector<Extent>& members, Extent a) {
+    return std::none_of(members.begin(), members.end(),
+                        [&](Extent m) { return std::min(m.high, a.high) - std::max(m.low, a.low) + 1 > a.size() / 2; });
+}
+
 // Whether a dot alone lies in the gap between two glyphs on their baseline (below across, or above when the
 // line is read turned over): a number's decimal point, which a font may set in a gap wider than its
 // digits'. Digits stand in narrow cells; the parts of a kanji beside their dots in square ones.
@@ -224,12 +242,7 @@ void joinCommas(const std::vector<Glyph>& glyphs, const std::vector<bool>& marke
     constexpr double kReachBelow = 0.35;  // how far below the baseline its tail reaches
     constexpr double kHeadAbove = 0.5;    // how far above the baseline its head reaches at most
     const LineBoxes found = lineBoxes(glyphs, marked, upright, sets);
-    std::vector<std::vector<Extent>> membersAlong(sets.size());
-    for (std::size_t i = 0; i < sets.size(); ++i) {
-        if (marked[i] && found.boxes[sets.find(i)]) {
-            membersAlong[sets.find(i)].push_back(along(glyphs[i], upright));
-        }
-    }
+    const std::vector<std::vector<Extent>> membersAlong = extentsAlong(glyphs, marked, upright, sets, found);
     joinSmallMarks(glyphs, marked, upright, sets, found, [&](Extent a, Extent c, std::size_t line, const Box& box) {
         const double height = box.across.size();
         const bool between = a.low > box.along.low && a.high < box.along.high;
@@ -238,9 +251,7 @@ void joinCommas(const std::vector<Glyph>& glyphs, const std::vector<bool>& marke
         const bool above = c.high > box.across.high && c.high <= box.across.high + kReachBelow * height &&
                            c.low < box.across.high && c.low >= box.across.high - kHeadAbove * height;
         const bool hangs = below || (upright && above);
-        const bool clear = std::none_of(membersAlong[line].begin(), membersAlong[line].end(), [&](Extent m) {
-            return std::min(m.high, a.high) - std::max(m.low, a.low) + 1 > a.size() / 2;
-        });
+        const bool clear = clearOf(membersAlong[line], a);
         return between && hangs && clear;
     });
 }
@@ -271,12 +282,7 @@ void joinUnderscores(const std::vector<Glyph>& glyphs, const std::vector<bool>& 
     constexpr double kReachIn = 0.2;   // how far inside the line from the baseline it reaches at most
     constexpr double kReachOut = 0.5;  // how far past the baseline it lies at most
     const LineBoxes found = lineBoxes(glyphs, marked, upright, sets);
-    std::vector<std::vector<Extent>> membersAlong(sets.size());
-    for (std::size_t i = 0; i < sets.size(); ++i) {
-        if (marked[i] && found.boxes[sets.find(i)]) {
-            membersAlong[sets.find(i)].push_back(along(glyphs[i], upright));
-        }
-    }
+    const std::vector<std::vector<Extent>> membersAlong = extentsAlong(glyphs, marked, upright, sets, found);
     for (std::size_t i = 0; i < sets.size(); ++i) {
         if (!marked[i] || found.members[sets.find(i)] != 1) {
             continue;
@@ -292,9 +298,7 @@ void joinUnderscores(const std::vector<Glyph>& glyphs, const std::vector<bool>& 
                 c.high <= box.across.low + kReachIn * height && c.low >= box.across.low - kReachOut * height;
             const bool onHigh =
                 c.low >= box.across.high - kReachIn * height && c.high <= box.across.high + kReachOut * height;
-            const bool clear = std::none_of(membersAlong[line].begin(), membersAlong[line].end(), [&](Extent m) {
-                return std::min(m.high, a.high) - std::max(m.low, a.low) + 1 > a.size() / 2;
-            });
+            const bool clear = clearOf(membersAlong[line], a);
             if (flat && between && (onLow || onHigh) && clear) {
                 sets.join(line, i);
                 break;
