@@ -66,11 +66,9 @@ LineReading withDiameterSigns(const LineReading& reading, const GreyImage& image
     const std::vector<ReadSymbol>& symbols = reading.symbols;
     std::vector<int> over(symbols.size(), -1);
     for (std::size_t k = 0; k < symbols.size(); ++k) {
-        const double low = image.alongOf(symbols[k].left);
-        const double high = image.alongOf(symbols[k].right + 1);
+        const SymbolSpan symbol = spanAlong(symbols[k], image);
         for (std::size_t g = 0; g < spans.size(); ++g) {
-            const double cover = std::min(high, spans[g].second) - std::max(low, spans[g].first);
-            if (cover >= kLeastCover * (high - low)) {
+            if (symbol.overlap(spans[g].first, spans[g].second) >= kLeastCover * (symbol.high - symbol.low)) {
                 over[k] = static_cast<int>(g);
             }
         }

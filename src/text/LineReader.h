@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -26,6 +27,20 @@ struct ReadSymbol {
     bool startsWord = false;
     double confidence = 0;  // 0 to 100
 };
+
+// Where a symbol lies along the line's baseline, in dots of the page: from its first column to past its last
+// (spanAlong, from the picture it was read in).
+struct SymbolSpan {
+    double low;
+    double high;
+    // How far it overlaps the stretch from otherLow to otherHigh along the baseline (negative: the gap).
+    double overlap(double otherLow, double otherHigh) const {
+        return std::min(high, otherHigh) - std::max(low, otherLow);
+    }
+};
+inline SymbolSpan spanAlong(const ReadSymbol& symbol, const GreyImage& image) {
+    return {image.alongOf(symbol.left), image.alongOf(symbol.right + 1)};
+}
 
 struct LineReading {
     std::string text;       // UTF-8, as the engine read it

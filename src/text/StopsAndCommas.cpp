@@ -18,11 +18,9 @@ constexpr double kStopRise = 0.3;        // a full stop's top above the baseline
 
 // The small glyph the symbol was read from, if any.
 const InkExtent* markUnder(const ReadSymbol& symbol, const GreyImage& image, const std::vector<InkExtent>& marks) {
-    const double low = image.alongOf(symbol.left);
-    const double high = image.alongOf(symbol.right + 1);
+    const SymbolSpan span = spanAlong(symbol, image);
     for (const InkExtent& mark : marks) {
-        const double cover = std::min(high, mark.alongHigh) - std::max(low, mark.alongLow);
-        if (cover >= kLeastCover * (mark.alongHigh - mark.alongLow)) {
+        if (span.overlap(mark.alongLow, mark.alongHigh) >= kLeastCover * (mark.alongHigh - mark.alongLow)) {
             return &mark;
         }
     }

@@ -54,9 +54,8 @@ LineReading withUnderscores(const LineReading& reading, const GreyImage& image, 
         std::size_t next = symbols.size();  // the first symbol past the underscore's middle
         bool covered = false;
         for (std::size_t k = 0; k < symbols.size(); ++k) {
-            const double low = image.alongOf(symbols[k].left);
-            const double high = image.alongOf(symbols[k].right + 1);
-            if (std::min(high, underscore.alongHigh) - std::max(low, underscore.alongLow) >= kLeastCover * length) {
+            const SymbolSpan span = spanAlong(symbols[k], image);
+            if (span.overlap(underscore.alongLow, underscore.alongHigh) >= kLeastCover * length) {
                 covered = true;
                 if (isDash(symbols[k].text) && symbols[k].text != "_") {
                     symbols[k].text.assign(1, '_');
@@ -64,7 +63,8 @@ LineReading withUnderscores(const LineReading& reading, const GreyImage& image, 
                 }
                 break;
             }
-            if (next == symbols.size() && (low + high) / 2 > (underscore.alongLow + underscore.alongHigh) / 2) {
+            if (next == symbols.size() &&
+                (span.low + span.high) / 2 > (underscore.alongLow + underscore.alongHigh) / 2) {
                 next = k;
             }
         }
