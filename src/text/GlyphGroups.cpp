@@ -11,11 +11,13 @@
 #include "common/Toolkit.h"
 #include "convert/RunScan.h"
 #include "text/Arrows.h"
+#include "text/AskewLines.h"
 #include "text/LargeLetters.h"
 #include "text/LinePieces.h"
 #include "text/LongRuns.h"
 #include "text/StraightStretches.h"
 #include "vectorize/geometry/Fitting.h"
+#include "vectorize/index/SpatialIndex.h"
 #include "vectorize/raster/RunGroups.h"
 
 namespace kelvarin {
@@ -260,6 +262,42 @@ void joinPieces(std::vector<Glyph>& glyphs) {
     std::erase_if(glyphs, [](const Glyph& g) { return g.cells == 0; });
 }
 
+// Marks each glyph touching a line set aside at another angle with its direction.
+void markGuides(const std::vector<AskewLine>& lines, std::vector<Glyph>& glyphs) {
+    if (lines.empty()) {
+        return;
+    }
+    SpatialIndex index;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        index.insert(static_cast<std::int32_t>(k), lines[k].at(lines[k].first), lines[k].at(lines[k].last));
+    }
+    std::vector<std::int32_t> found;
+    for (Glyph& glyph : glyphs) {
+        const double reach = std::max(glyph.width(), glyph.height());
+        index.near({glyph.centreX(), glyph.centreY()}, reach, found);
+        for (const std::int32_t id : found) {
+            const AskewLine& line = lines[static_cast<std::size_t>(id)];
+            if (std::any_of(glyph.runs.begin(), glyph.runs.end(),
+                            [&](const LineSegment& run) { return line.touches(run); })) {
+                glyph.guide = id;
+                glyph.guideDegrees = line.degrees();
+                break;
+            }
+        }
+    }
+}
+
+// The page's ink without the long lines across and up, then those at other angles along which text runs,
+// but where strokes cross them.
+void setAsideLines(const VirtualVram& grid, const GlyphSizes& sizes, GlyphPage& page, Toolkit& toolkit) {
+    copyGrid(grid, page.stripped, toolkit);
+    page.givenBack = stripLongRuns(grid, sizes.largest, sizes.widestLine, page.stripped, toolkit);
+    AskewStrip askew =
+        stripAskewLines(grid, {sizes.longestBar, sizes.largest, sizes.widestLine}, page.stripped, toolkit);
+    page.givenBack.insert(page.givenBack.end(), askew.crossed.begin(), askew.crossed.end());
+    page.askewLines = std::move(askew.lines);
+}
+
 enum class BarKind { None, LargeLetter, Line };
 
 // Whether a group is a thin straight bar, and whose: a bar longer than a bar of text is a line of the
@@ -305,8 +343,7 @@ GlyphSizes GlyphSizes::forResolution(double dotsPerMm) {
 }
 
 void findGlyphs(const VirtualVram& grid, const GlyphSizes& sizes, GlyphPage& page, WorkerPool& pool, Toolkit& toolkit) {
-    copyGrid(grid, page.stripped, toolkit);
-    page.givenBack = stripLongRuns(grid, sizes.largest, sizes.widestLine, page.stripped, toolkit);
+    setAsideLines(grid, sizes, page, toolkit);
     const Tick tick = [&toolkit] { toolkit.doEvents(kTicksPerItem); };
     const RunGroups groups(page.stripped.vram, nullptr, pool, tick);
     std::vector<Glyph> boxes(groups.groupCount());
@@ -354,6 +391,7 @@ void findGlyphs(const VirtualVram& grid, const GlyphSizes& sizes, GlyphPage& pag
             candidates[static_cast<std::size_t>(-2 - slot[group])].runs.push_back(run);
         }
     });
+    markGuides(page.askewLines, page.glyphs);
     setAsideLinePieces(grid, sizes, page, candidates);
     // A stroke as long as a short line stands in lettering about as high.
     takeLargeLetters(candidates, page.glyphs, kLargeLettersHeight * sizes.longestBar);

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
 #include "convert/Despeckle.h"
 #include "convert/LineSegmentList.h"
 #include "convert/VirtualVram.h"
+#include "text/AskewLines.h"
 
 namespace kelvarin {
 
@@ -23,6 +25,9 @@ struct Glyph {
     std::int64_t cells = 0;
     std::vector<LineSegment> runs;  // its row runs, one cell high each
     bool largeLetter = false;       // taken in for its height though a stroke of it is as long as a line
+    // The line at another angle set aside that it touches, if any: its number and direction (0° to 180°).
+    std::int32_t guide = -1;
+    double guideDegrees = NAN;
 
     std::int32_t width() const { return right - left + 1; }
     std::int32_t height() const { return top - bottom + 1; }
@@ -51,6 +56,7 @@ struct GlyphPage {
     CleanedGrid stripped;
     std::vector<LineSegment> givenBack;  // the cells of the long runs given back to the strokes crossing them
     std::vector<Glyph> glyphs;
+    std::vector<AskewLine> askewLines;  // the long lines at other angles set aside
 };
 
 // Finds the glyphs of grid (line cells set). Groups too large for a glyph are geometry; so is a round

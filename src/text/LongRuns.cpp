@@ -19,14 +19,6 @@ unsigned char* rowOf(CleanedGrid& copy, std::int32_t y) {
     return copy.rows.data() + static_cast<std::size_t>(y) * copy.vram.wordsPerRow() * 8;
 }
 
-// Clears cells first..last of row y in the copy's packed rows.
-void clearCells(CleanedGrid& copy, std::int32_t y, std::int32_t first, std::int32_t last) {
-    unsigned char* row = rowOf(copy, y);
-    for (std::int32_t x = first; x <= last; ++x) {
-        row[x / 8] = static_cast<unsigned char>(row[x / 8] & ~(0x80u >> (x % 8)));
-    }
-}
-
 void setCells(CleanedGrid& copy, std::int32_t y, std::int32_t first, std::int32_t last) {
     unsigned char* row = rowOf(copy, y);
     for (std::int32_t x = first; x <= last; ++x) {
@@ -124,6 +116,13 @@ std::vector<LineSegment> awayFromJunctions(const std::vector<LineSegment>& cross
 }
 
 }  // namespace
+
+void clearCells(CleanedGrid& copy, std::int32_t y, std::int32_t first, std::int32_t last) {
+    unsigned char* row = rowOf(copy, y);
+    for (std::int32_t x = first; x <= last; ++x) {
+        row[x / 8] = static_cast<unsigned char>(row[x / 8] & ~(0x80u >> (x % 8)));
+    }
+}
 
 bool SetAsideCells::at(std::int32_t x, std::int32_t y) const {
     return x >= 0 && y >= 0 && x < m_grid.width() && y < m_grid.height() && m_grid.at(x, y) != 0 &&

@@ -35,6 +35,9 @@ private:
     const VirtualVram& m_copy;
 };
 
+// Clears cells first..last of row y in the copy.
+void clearCells(CleanedGrid& copy, std::int32_t y, std::int32_t first, std::int32_t last);
+
 // Clears the runs' cells (each within a row) in the copy.
 void clearRuns(CleanedGrid& copy, const std::vector<LineSegment>& runs);
 
