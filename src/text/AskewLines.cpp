@@ -291,8 +291,6 @@ struct Reach {
     double behind = 0;
     double limit = 0;
 
-    // A stroke ending at the line, as a letter standing on it or hanging from it has.
-    bool strokeEnding() const { return (ahead >= limit) != (behind >= limit); }
     bool crossing() const { return ahead >= limit && behind >= limit; }
 };
 
@@ -300,6 +298,16 @@ Reach reachAt(const InkProbe& ink, const AskewLine& line, Point middle) {
     const double limit = line.halfBand - kRaggedEdge + kStrokeReach;
     return {inkReach(ink, middle, line.normal(), kStep, limit), inkReach(ink, middle, line.normal(), -kStep, limit),
             limit};
+}
+
+// Whether a stroke ends on the line at its middle's point, as a letter standing on it or hanging from it
+// has: ink beyond the band on one side only, as far as a stroke reaches. A quick look, two probes a side.
+bool strokeEndsAt(const InkProbe& ink, const AskewLine& line, Point middle) {
+    const double edge = line.halfBand - kRaggedEdge + kStep, limit = line.halfBand - kRaggedEdge + kStrokeReach;
+    const Point normal = line.normal();
+    const bool ahead = ink.at(middle + normal * edge) && ink.at(middle + normal * limit);
+    const bool behind = ink.at(middle - normal * edge) && ink.at(middle - normal * limit);
+    return ahead != behind;
 }
 
 // The most strokes touching line k, each within word dots along it of the one before: text running along
@@ -312,7 +320,7 @@ std::int32_t strokesInAWord(const LineContext& context, std::size_t k, double wo
     bool touched = false;
     for (double t = line.first; t <= line.last; t += 2 * kStep) {
         const Point middle = line.at(t);
-        const bool touching = context.ink.at(middle) && reachAt(context.ink, line, middle).strokeEnding();
+        const bool touching = context.ink.at(middle) && strokeEndsAt(context.ink, line, middle);
         if (touching && !touched && !atJunction(context.lines, context.index, k, middle, found)) {
             strokes = t - last <= word ? strokes + 1 : 1;
             most = std::max(most, strokes);
