@@ -437,6 +437,40 @@ TEST(text_glyphs, ends_of_lines_are_told_from_characters) {
     }
 }
 
+// A ring or a dot about the end of a line at 30° is the line's mark; a letter standing on the line at its
+// end, a ring across the line away from its ends and a ring beside the end are not.
+TEST(text_glyphs, marks_of_a_lines_end_are_told_from_letters) {
+    const double c = std::cos(std::numbers::pi / 6), s = std::sin(std::numbers::pi / 6);
+    const AskewLine line{{100, 100}, {c, s}, 3.5, -80, 60};
+    const Point end = line.at(line.last);
+    const auto ring = [](Point centre, double radius) {
+        std::vector<Point> path;
+        for (int k = 0; k <= 24; ++k) {
+            path.push_back({centre.x + radius * std::cos(k * std::numbers::pi / 12),
+                            centre.y + radius * std::sin(k * std::numbers::pi / 12)});
+        }
+        return strokeGlyph(path, 4);
+    };
+    // An L standing on the line where it ends: its stem and foot on the line's upper side.
+    const Point foot = end - Point{c, s} * 20 + Point{-s, c} * 3;
+    const Glyph letter = strokeGlyph({foot + Point{-s, c} * 30, foot, foot + Point{c, s} * 18}, 3);
+    struct Case {
+        const char* name;
+        Glyph glyph;
+        bool mark;
+    };
+    const std::vector<Case> cases = {
+        {"ring about the end", ring(end, 16), true},
+        {"dot on the end", ring(end, 5), true},
+        {"letter standing at the end", letter, false},
+        {"ring across the middle", ring(line.at(-20), 16), false},
+        {"ring beside the end", ring(end + Point{-s, c} * 30, 16), false},
+    };
+    for (const Case& k : cases) {
+        EXPECT_EQ(marksLineEnd(k.glyph, line), k.mark) << k.name;
+    }
+}
+
 // A value whose decimal point a CAD font sets in a gap wider than its digits' ("1.940"): the point joins the
 // digits on either side into one line, but not a point above the baseline, nor the parts of kanji (square
 // cells) beside a dot, nor digits that far apart without a point.

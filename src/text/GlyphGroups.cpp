@@ -262,7 +262,8 @@ void joinPieces(std::vector<Glyph>& glyphs) {
     std::erase_if(glyphs, [](const Glyph& g) { return g.cells == 0; });
 }
 
-// Marks each glyph touching a line set aside at another angle with its direction.
+// Marks each glyph touching a line set aside at another angle with its direction; drops the marks of the
+// lines' ends.
 void markGuides(const std::vector<AskewLine>& lines, std::vector<Glyph>& glyphs) {
     if (lines.empty()) {
         return;
@@ -285,6 +286,9 @@ void markGuides(const std::vector<AskewLine>& lines, std::vector<Glyph>& glyphs)
             }
         }
     }
+    std::erase_if(glyphs, [&](const Glyph& glyph) {
+        return glyph.guide >= 0 && marksLineEnd(glyph, lines[static_cast<std::size_t>(glyph.guide)]);
+    });
 }
 
 // The page's ink without the long lines across and up, then those at other angles along which text runs,
@@ -333,6 +337,25 @@ void setAsideLinePieces(const VirtualVram& grid, const GlyphSizes& sizes, GlyphP
 }
 
 }  // namespace
+
+bool marksLineEnd(const Glyph& glyph, const AskewLine& line) {
+    constexpr double kBeyond = 2;  // dots past the line's band either way
+    const auto holds = [&](Point p) {
+        return p.x >= glyph.left - 1 && p.x <= glyph.right + 1 && p.y >= glyph.bottom - 1 && p.y <= glyph.top + 1;
+    };
+    if (!holds(line.at(line.first)) && !holds(line.at(line.last))) {
+        return false;
+    }
+    double low = INFINITY, high = -INFINITY;
+    for (const LineSegment& run : glyph.runs) {
+        for (const std::int32_t x : {run.StartX, run.StartX + run.SpanX - 1}) {
+            const double across = dot(Point{double(x), double(run.StartY)} - line.centre, line.normal());
+            low = std::min(low, across);
+            high = std::max(high, across);
+        }
+    }
+    return low < -(line.halfBand + kBeyond) && high > line.halfBand + kBeyond;
+}
 
 GlyphSizes GlyphSizes::forResolution(double dotsPerMm) {
     const double dots = dotsPerMm > 0 ? dotsPerMm : kUnknownDotsPerMm;
