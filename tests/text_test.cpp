@@ -167,12 +167,13 @@ double turnBetween(double a, double b) {
 // numbers one over the other in a halved diamond, an angle turned with its degree sign and words of small
 // letters between wide word spaces, a 1 plotted as strokes in a balloon, a line on a scan turned 0.8°, a
 // small word ending in a full stop, a title whose stems are as long as a short line, words joined by an
-// underscore, a label standing on its guide line at 30° and one struck through at 330°: each page's line is
+// underscore, a label standing on its guide line at 30°, one struck through at 330° and a value of two digits
+// just above its dimension line at 30°: each page's line is
 // read as drawn, placed at the start of its baseline with its cap height and turn (the scan's too), and its
 // ink leaves the geometry while the line, the cell, the balloon's circle and the guide lines stay.
 TEST_F(text_recognition, lines_are_found_read_and_taken_out_of_the_geometry) {
     const std::vector<TextCase> cases = readCases(folder->path());
-    ASSERT_EQ(cases.size(), 24U);
+    ASSERT_EQ(cases.size(), 25U);
     for (const TextCase& c : cases) {
         SCOPED_TRACE(c.file);
         page = PageText{};
@@ -232,6 +233,8 @@ TEST_F(text_recognition, lines_are_found_read_and_taken_out_of_the_geometry) {
             EXPECT_EQ(page.withoutText.vram.at(x - 9, y + 20) + page.withoutText.vram.at(x - 9, y - 20), 2);
         } else if (c.geometry == "askew line") {
             EXPECT_EQ(cellAt(-40, -2) + cellAt(c.height, -2) + cellAt(4 * c.height, -2), 3);
+        } else if (c.geometry == "askew line below") {
+            EXPECT_EQ(cellAt(-40, -9) + cellAt(c.height, -9), 2);
         } else if (c.geometry == "askew strike") {
             EXPECT_EQ(cellAt(-40, c.height / 2) + cellAt(c.height, c.height / 2) + cellAt(4 * c.height, c.height / 2),
                       3);

@@ -390,12 +390,12 @@ AskewStrip stripAskewLines(const VirtualVram& grid, const AskewLineSizes& sizes,
     const InkProbe ink(copy.vram);
     const LineContext context{lines, index, ink};
     LineCut cut;
-    std::vector<AskewLine> stripped;
+    std::vector<AskewLine> found = lines;
     for (std::size_t k = 0; k < lines.size(); ++k) {
         // A line nothing touches but where it ends holds no text: it is left as it is.
         if (strokesInAWord(context, k, sizes.leastBare / 2.0) >= kLeastContacts) {
             cutLine(context, k, cut);
-            stripped.push_back(lines[k]);
+            found[k].setAside = true;
         }
     }
     // A cell both cleared and crossed is crossed: all are cleared, then the crossed set again.
@@ -405,7 +405,7 @@ AskewStrip stripAskewLines(const VirtualVram& grid, const AskewLineSizes& sizes,
     sortUnique(cut.crossed);
     strip.crossed = runsOf(cut.crossed);
     setRuns(copy, strip.crossed);
-    strip.lines = std::move(stripped);
+    strip.lines = std::move(found);
     return strip;
 }
 

@@ -27,6 +27,7 @@ struct AskewLine {
     double halfBand = 0;
     double first = 0;
     double last = 0;
+    bool setAside = false;  // cleared from the copy: text runs along it, touching it
 
     Point at(double t) const { return {centre.x + direction.x * t, centre.y + direction.y * t}; }
     Point normal() const { return {-direction.y, direction.x}; }
@@ -36,7 +37,8 @@ struct AskewLine {
     bool touches(const LineSegment& run) const;
 };
 
-// The lines set aside and the cells of theirs that stayed where strokes cross them, one row's stretch each.
+// The long lines at other angles found, those set aside among them, and the cells of those that stayed where
+// strokes cross them, one row's stretch each.
 struct AskewStrip {
     std::vector<AskewLine> lines;
     std::vector<LineSegment> crossed;

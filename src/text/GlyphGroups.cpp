@@ -262,9 +262,25 @@ void joinPieces(std::vector<Glyph>& glyphs) {
     std::erase_if(glyphs, [](const Glyph& g) { return g.cells == 0; });
 }
 
-// Marks each glyph touching a line set aside at another angle with its direction; drops the marks of the
-// lines' ends.
+// Whether the glyph stands beside the line within gap dots of its band, all on one side, along it.
+bool besideLine(const Glyph& glyph, const AskewLine& line, double gap) {
+    double low = INFINITY, high = -INFINITY, along = 0;
+    for (const LineSegment& run : glyph.runs) {
+        for (const std::int32_t x : {run.StartX, run.StartX + run.SpanX - 1}) {
+            const Point p{double(x), double(run.StartY)};
+            low = std::min(low, dot(p - line.centre, line.normal()));
+            high = std::max(high, dot(p - line.centre, line.normal()));
+        }
+    }
+    along = dot(Point{glyph.centreX(), glyph.centreY()} - line.centre, line.direction);
+    const double near = std::min(std::abs(low), std::abs(high));
+    return (low > 0 || high < 0) && near <= line.halfBand + gap && along >= line.first && along <= line.last;
+}
+
+// Marks each glyph touching a line set aside at another angle, or standing beside one found, with the line
+// and its direction; drops the marks of the set-aside lines' ends.
 void markGuides(const std::vector<AskewLine>& lines, std::vector<Glyph>& glyphs) {
+    constexpr double kBeside = 0.5;  // the widest gap to a line a glyph stands beside, in its size
     if (lines.empty()) {
         return;
     }
@@ -274,20 +290,25 @@ void markGuides(const std::vector<AskewLine>& lines, std::vector<Glyph>& glyphs)
     }
     std::vector<std::int32_t> found;
     for (Glyph& glyph : glyphs) {
-        const double reach = std::max(glyph.width(), glyph.height());
-        index.near({glyph.centreX(), glyph.centreY()}, reach, found);
+        const double size = std::max(glyph.width(), glyph.height());
+        index.near({glyph.centreX(), glyph.centreY()}, 2 * size, found);
         for (const std::int32_t id : found) {
             const AskewLine& line = lines[static_cast<std::size_t>(id)];
-            if (std::any_of(glyph.runs.begin(), glyph.runs.end(),
-                            [&](const LineSegment& run) { return line.touches(run); })) {
+            const bool touches =
+                line.setAside && std::any_of(glyph.runs.begin(), glyph.runs.end(),
+                                             [&](const LineSegment& run) { return line.touches(run); });
+            if (touches || (glyph.guide < 0 && besideLine(glyph, line, kBeside * size))) {
                 glyph.guide = id;
                 glyph.guideDegrees = line.degrees();
-                break;
+                glyph.touchesGuide = touches;
+                if (touches) {
+                    break;
+                }
             }
         }
     }
     std::erase_if(glyphs, [&](const Glyph& glyph) {
-        return glyph.guide >= 0 && marksLineEnd(glyph, lines[static_cast<std::size_t>(glyph.guide)]);
+        return glyph.touchesGuide && marksLineEnd(glyph, lines[static_cast<std::size_t>(glyph.guide)]);
     });
 }
 

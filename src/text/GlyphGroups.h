@@ -25,9 +25,11 @@ struct Glyph {
     std::int64_t cells = 0;
     std::vector<LineSegment> runs;  // its row runs, one cell high each
     bool largeLetter = false;       // taken in for its height though a stroke of it is as long as a line
-    // The line at another angle set aside that it touches, if any: its number and direction (0° to 180°).
+    // The long line at another angle that it touches, set aside, or stands beside, if any: its number and
+    // direction (0° to 180°), and whether it touched it.
     std::int32_t guide = -1;
     double guideDegrees = NAN;
+    bool touchesGuide = false;
 
     std::int32_t width() const { return right - left + 1; }
     std::int32_t height() const { return top - bottom + 1; }

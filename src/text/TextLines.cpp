@@ -79,9 +79,25 @@ std::vector<std::vector<std::size_t>> groupsOf(GlyphSets& sets, const std::vecto
 struct AskewLines {
     std::vector<std::vector<std::size_t>> members;
     std::vector<double> directions;
+    std::vector<bool> guided;  // running along a long line at their angle
 };
 
-// The lines set aside at other angles that at least two characters of the group touch.
+// Whether the group's glyphs marked with the guide line run along it: their centres' direction is the
+// line's (a line of text beside a hatch's boundary runs across it).
+bool runsAlongGuide(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& group, std::int32_t guide) {
+    constexpr double kMostTurn = 10;  // degrees
+    std::vector<std::size_t> marked;
+    double degrees = 0;
+    for (const std::size_t i : group) {
+        if (glyphs[i].guide == guide) {
+            marked.push_back(i);
+            degrees = glyphs[i].guideDegrees;
+        }
+    }
+    return std::abs(std::remainder(fittedDirection(glyphs, marked) - degrees, 180.0)) <= kMostTurn;
+}
+
+// The lines at other angles that at least two characters of the group touch or stand beside, along them.
 std::vector<std::int32_t> touchedLines(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& group,
                                        double smallest) {
     constexpr std::size_t kLeastTouching = 2;
@@ -95,7 +111,7 @@ std::vector<std::int32_t> touchedLines(const std::vector<Glyph>& glyphs, const s
     std::vector<std::int32_t> touched;
     for (auto from = guides.begin(); from != guides.end();) {
         const auto to = std::upper_bound(from, guides.end(), *from);
-        if (static_cast<std::size_t>(to - from) >= kLeastTouching) {
+        if (static_cast<std::size_t>(to - from) >= kLeastTouching && runsAlongGuide(glyphs, group, *from)) {
             touched.push_back(*from);
         }
         from = to;
@@ -149,7 +165,7 @@ std::vector<GuidedGroup> splitByGuides(const std::vector<Glyph>& glyphs, const s
         const auto touched = std::find(lines.begin(), lines.end(), glyph.guide);
         const std::int32_t guide = touched != lines.end() ? glyph.guide : guideBeside(glyphs, group, i, lines);
         if (guide < 0) {
-            (glyph.guide < 0 ? rest : cut).push_back(i);
+            (glyph.touchesGuide ? cut : rest).push_back(i);
             continue;
         }
         GuidedGroup& into =
@@ -174,6 +190,7 @@ AskewLines findAskewLines(const std::vector<Glyph>& glyphs, const GlyphSizes& si
             }
             askew.members.push_back(std::move(line.members));
             askew.directions.push_back(line.degrees);
+            askew.guided.push_back(true);
         }
         for (const std::size_t i : cut) {
             aligned[i] = false;
@@ -203,6 +220,7 @@ AskewLines findAskewLines(const std::vector<Glyph>& glyphs, const GlyphSizes& si
             }
             askew.members.push_back(std::move(characters));
             askew.directions.push_back(direction);
+            askew.guided.push_back(false);
         }
     }
     return askew;
@@ -219,6 +237,35 @@ InkExtent lineExtent(const std::vector<Glyph>& glyphs, const std::vector<std::si
         line.acrossHigh = std::max(line.acrossHigh, extent.acrossHigh);
     }
     return line;
+}
+
+// Joins to each line running along a long line the marks left alone beside it, smaller than its characters
+// (a degree sign, a full stop): in its band across and at most a glyph's height past its ends.
+void joinMarksBeside(const std::vector<Glyph>& glyphs, AskewLines& askew, std::vector<bool>& aligned) {
+    constexpr double kSmaller = 0.6;  // a mark's size in the line's largest glyph's
+    for (std::size_t k = 0; k < askew.members.size(); ++k) {
+        if (!askew.guided[k]) {
+            continue;
+        }
+        std::vector<std::size_t>& members = askew.members[k];
+        const InkExtent line = lineExtent(glyphs, members, askew.directions[k]);
+        const double height = line.acrossHigh - line.acrossLow;
+        double largest = 0;
+        for (const std::size_t i : members) {
+            largest = std::max(largest, glyphSize(glyphs[i]));
+        }
+        for (std::size_t i = 0; i < glyphs.size(); ++i) {
+            if (!aligned[i] || glyphSize(glyphs[i]) > kSmaller * largest) {
+                continue;
+            }
+            const InkExtent mark = inkExtent(glyphs[i], askew.directions[k]);
+            if (mark.acrossLow >= line.acrossLow && mark.acrossHigh <= line.acrossHigh &&
+                mark.alongLow >= line.alongLow - height && mark.alongHigh <= line.alongHigh + height) {
+                members.push_back(i);
+                aligned[i] = false;
+            }
+        }
+    }
 }
 
 // Whether the askew line b is a next word of the askew line a: turned as a is, about as high, in its band
@@ -341,6 +388,7 @@ std::vector<GlyphLine> groupIntoLines(const std::vector<Glyph>& glyphs, const Gl
     // Lines at other angles first, then rows and columns of the rest, then what is left near each other.
     std::vector<bool> aligned(glyphs.size(), true);
     AskewLines askew = findAskewLines(glyphs, sizes, aligned);
+    joinMarksBeside(glyphs, askew, aligned);
     joinAskewWords(glyphs, sizes, askew);
     Orientations o = orientationsOf(glyphs, aligned, sizes);
     LineKeeper keeper(glyphs, sizes);

@@ -7,11 +7,12 @@ it measures, read upside down as "OS", values with a decimal comma across and up
 under another in a halved diamond, an angle's value turned with its degree sign, words of small letters in
 a font of wide word spaces, a 1 plotted as strokes in a balloon, a line across on a scan turned 0.8°,
 a small word ending in a full stop, a title in lettering 8 mm high without a round letter, and two words
-joined by an underscore, a label at 30° standing on its guide line and one at 330° struck through by it.
+joined by an underscore, a label at 30° standing on its guide line and one at 330° struck through by it, and a value of two digits
+at 30° just above its dimension line.
 Writes them as PBM files into the folder given as the only argument, with cases.txt listing
 per page: file, text, insertion x and y (dots, y from the bottom row), cap height (dots), angle
 (degrees counter-clockwise), and the geometry drawn with it (none, line, cell, circle, upright line, tag,
-stroke balloon, askew line, askew strike; small: none, the lettering 2.2 mm high; large: none, 8 mm high).
+stroke balloon, askew line, askew strike, askew line below; small: none, the lettering 2.2 mm high; large: none, 8 mm high).
 Also crossings.pbm, a page of crossing lines and circles without text."""
 import math
 import pathlib
@@ -54,6 +55,7 @@ CASES = [
     ("underscore", "AVR_PROGRAMMER", SANS, (40, 320), 0, "none"),
     ("on_an_askew_line", "SLOPE 1:12", SANS, (110, 440), 30, "askew line"),
     ("struck_askew", "MIDDLE", SANS, (150, 200), 330, "askew strike"),
+    ("beside_an_askew_line", "45", SANS, (200, 400), 30, "askew line below"),
 ]
 
 
@@ -99,6 +101,8 @@ def draw_case(name, text, path, at, angle, geometry):
     # A guide line the text stands on, or one struck through its middle, turned with it.
     if geometry == "askew line":
         ImageDraw.Draw(layer).line((at[0] - 80, at[1] + 2, at[0] + 420, at[1] + 2), fill=0, width=4)
+    elif geometry == "askew line below":
+        ImageDraw.Draw(layer).line((at[0] - 150, at[1] + 9, at[0] + 250, at[1] + 9), fill=0, width=4)
     elif geometry == "askew strike":
         ImageDraw.Draw(layer).line((at[0] - 80, at[1] - CAP // 2, at[0] + 420, at[1] - CAP // 2), fill=0, width=4)
     layer = layer.rotate(angle, center=at, resample=Image.BICUBIC, fillcolor=255)
