@@ -26,6 +26,7 @@
 #include "support/TestSupport.h"
 #include "text/GlyphGroups.h"
 #include "text/LineCues.h"
+#include "text/LineGuides.h"
 #include "text/LineImage.h"
 #include "text/LineReader.h"
 #include "text/SlashedZeros.h"

@@ -13,6 +13,7 @@
 #include "text/Arrows.h"
 #include "text/AskewLines.h"
 #include "text/LargeLetters.h"
+#include "text/LineGuides.h"
 #include "text/LinePieces.h"
 #include "text/LongRuns.h"
 #include "text/StraightStretches.h"
@@ -262,56 +263,6 @@ void joinPieces(std::vector<Glyph>& glyphs) {
     std::erase_if(glyphs, [](const Glyph& g) { return g.cells == 0; });
 }
 
-// Whether the glyph stands beside the line within gap dots of its band, all on one side, along it.
-bool besideLine(const Glyph& glyph, const AskewLine& line, double gap) {
-    double low = INFINITY, high = -INFINITY, along = 0;
-    for (const LineSegment& run : glyph.runs) {
-        for (const std::int32_t x : {run.StartX, run.StartX + run.SpanX - 1}) {
-            const Point p{double(x), double(run.StartY)};
-            low = std::min(low, dot(p - line.centre, line.normal()));
-            high = std::max(high, dot(p - line.centre, line.normal()));
-        }
-    }
-    along = dot(Point{glyph.centreX(), glyph.centreY()} - line.centre, line.direction);
-    const double near = std::min(std::abs(low), std::abs(high));
-    return (low > 0 || high < 0) && near <= line.halfBand + gap && along >= line.first && along <= line.last;
-}
-
-// Marks each glyph touching a line set aside at another angle, or standing beside one found, with the line
-// and its direction; drops the marks of the set-aside lines' ends.
-void markGuides(const std::vector<AskewLine>& lines, std::vector<Glyph>& glyphs) {
-    constexpr double kBeside = 0.5;  // the widest gap to a line a glyph stands beside, in its size
-    if (lines.empty()) {
-        return;
-    }
-    SpatialIndex index;
-    for (std::size_t k = 0; k < lines.size(); ++k) {
-        index.insert(static_cast<std::int32_t>(k), lines[k].at(lines[k].first), lines[k].at(lines[k].last));
-    }
-    std::vector<std::int32_t> found;
-    for (Glyph& glyph : glyphs) {
-        const double size = std::max(glyph.width(), glyph.height());
-        index.near({glyph.centreX(), glyph.centreY()}, 2 * size, found);
-        for (const std::int32_t id : found) {
-            const AskewLine& line = lines[static_cast<std::size_t>(id)];
-            const bool touches =
-                line.setAside && std::any_of(glyph.runs.begin(), glyph.runs.end(),
-                                             [&](const LineSegment& run) { return line.touches(run); });
-            if (touches || (glyph.guide < 0 && besideLine(glyph, line, kBeside * size))) {
-                glyph.guide = id;
-                glyph.guideDegrees = line.degrees();
-                glyph.touchesGuide = touches;
-                if (touches) {
-                    break;
-                }
-            }
-        }
-    }
-    std::erase_if(glyphs, [&](const Glyph& glyph) {
-        return glyph.touchesGuide && marksLineEnd(glyph, lines[static_cast<std::size_t>(glyph.guide)]);
-    });
-}
-
 // The page's ink without the long lines across and up, then those at other angles along which text runs,
 // but where strokes cross them.
 void setAsideLines(const VirtualVram& grid, const GlyphSizes& sizes, GlyphPage& page, Toolkit& toolkit) {
@@ -358,25 +309,6 @@ void setAsideLinePieces(const VirtualVram& grid, const GlyphSizes& sizes, GlyphP
 }
 
 }  // namespace
-
-bool marksLineEnd(const Glyph& glyph, const AskewLine& line) {
-    constexpr double kBeyond = 2;  // dots past the line's band either way
-    const auto holds = [&](Point p) {
-        return p.x >= glyph.left - 1 && p.x <= glyph.right + 1 && p.y >= glyph.bottom - 1 && p.y <= glyph.top + 1;
-    };
-    if (!holds(line.at(line.first)) && !holds(line.at(line.last))) {
-        return false;
-    }
-    double low = INFINITY, high = -INFINITY;
-    for (const LineSegment& run : glyph.runs) {
-        for (const std::int32_t x : {run.StartX, run.StartX + run.SpanX - 1}) {
-            const double across = dot(Point{double(x), double(run.StartY)} - line.centre, line.normal());
-            low = std::min(low, across);
-            high = std::max(high, across);
-        }
-    }
-    return low < -(line.halfBand + kBeyond) && high > line.halfBand + kBeyond;
-}
 
 GlyphSizes GlyphSizes::forResolution(double dotsPerMm) {
     const double dots = dotsPerMm > 0 ? dotsPerMm : kUnknownDotsPerMm;

@@ -68,10 +68,6 @@ void findGlyphs(const VirtualVram& grid, const GlyphSizes& sizes, GlyphPage& pag
 // Whether the glyph is a round ring: a square box whose runs' ends all lie near one circle.
 bool isRing(const Glyph& glyph);
 
-// Whether the glyph holds an end of the line and reaches across it both ways: the ring, dot or arrowhead
-// that marks where the line ends, which is the line's and no letter, though a letter may touch it.
-bool marksLineEnd(const Glyph& glyph, const AskewLine& line);
-
 // Whether the glyph is a straight stroke: a piece of a line between crossings, or 1, l, I, - and /.
 bool isStraightBar(const Glyph& glyph);
 

@@ -9,6 +9,7 @@
 
 #include "common/Median.h"
 #include "text/LineDirections.h"
+#include "text/LineGuides.h"
 #include "text/LineJoins.h"
 #include "text/LineKeeping.h"
 #include "vectorize/geometry/Fitting.h"
@@ -81,102 +82,6 @@ struct AskewLines {
     std::vector<double> directions;
     std::vector<bool> guided;  // running along a long line at their angle
 };
-
-// Whether the group's glyphs marked with the guide line run along it: their centres' direction is the
-// line's (a line of text beside a hatch's boundary runs across it).
-bool runsAlongGuide(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& group, std::int32_t guide) {
-    constexpr double kMostTurn = 10;  // degrees
-    std::vector<std::size_t> marked;
-    double degrees = 0;
-    for (const std::size_t i : group) {
-        if (glyphs[i].guide == guide) {
-            marked.push_back(i);
-            degrees = glyphs[i].guideDegrees;
-        }
-    }
-    return std::abs(std::remainder(fittedDirection(glyphs, marked) - degrees, 180.0)) <= kMostTurn;
-}
-
-// The lines at other angles that at least two characters of the group touch or stand beside, along them.
-std::vector<std::int32_t> touchedLines(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& group,
-                                       double smallest) {
-    constexpr std::size_t kLeastTouching = 2;
-    std::vector<std::int32_t> guides;
-    for (const std::size_t i : group) {
-        if (glyphs[i].guide >= 0 && glyphSize(glyphs[i]) >= smallest / 2.0) {
-            guides.push_back(glyphs[i].guide);
-        }
-    }
-    std::sort(guides.begin(), guides.end());
-    std::vector<std::int32_t> touched;
-    for (auto from = guides.begin(); from != guides.end();) {
-        const auto to = std::upper_bound(from, guides.end(), *from);
-        if (static_cast<std::size_t>(to - from) >= kLeastTouching && runsAlongGuide(glyphs, group, *from)) {
-            touched.push_back(*from);
-        }
-        from = to;
-    }
-    return touched;
-}
-
-// The glyphs of a group near each other that run along a line set aside at another angle, which two of
-// their characters at least touch (labels on their guide lines, a value on its dimension line): one group
-// for each such line, in its direction, and those near none of them left in rest. A glyph that does not
-// touch the line itself joins the guided glyph nearest it when it stands in that glyph's band across the
-// line (a round top or an underscore short of the line). A glyph touching a line that runs along no such
-// group is cut: it came apart from the line when the line was set aside, a piece of where lines cross or
-// end, and stays geometry with it.
-struct GuidedGroup {
-    std::vector<std::size_t> members;
-    double degrees = 0;  // from -90 up to 90, as fitted directions are
-};
-
-// The line of the guided glyph nearest glyph i that it stands in the band of, across that line; -1 for none.
-std::int32_t guideBeside(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& group, std::size_t i,
-                         const std::vector<std::int32_t>& lines) {
-    constexpr double kBand = 0.6;  // across the line from a guided glyph, in its size
-    const Glyph& glyph = glyphs[i];
-    std::int32_t guide = -1;
-    double nearest = INFINITY;
-    for (const std::size_t j : group) {
-        const Glyph& other = glyphs[j];
-        if (std::find(lines.begin(), lines.end(), other.guide) == lines.end()) {
-            continue;
-        }
-        const double turn = other.guideDegrees * std::numbers::pi / 180;
-        const double dx = glyph.centreX() - other.centreX(), dy = glyph.centreY() - other.centreY();
-        const double across = std::abs(-dx * std::sin(turn) + dy * std::cos(turn));
-        if (across <= kBand * glyphSize(other) && std::hypot(dx, dy) < nearest) {
-            nearest = std::hypot(dx, dy);
-            guide = other.guide;
-        }
-    }
-    return guide;
-}
-
-std::vector<GuidedGroup> splitByGuides(const std::vector<Glyph>& glyphs, const std::vector<std::size_t>& group,
-                                       double smallest, std::vector<std::size_t>& rest, std::vector<std::size_t>& cut) {
-    const std::vector<std::int32_t> lines = touchedLines(glyphs, group, smallest);
-    std::vector<GuidedGroup> guided(lines.size());
-    rest.clear();
-    cut.clear();
-    for (const std::size_t i : group) {
-        const Glyph& glyph = glyphs[i];
-        const auto touched = std::find(lines.begin(), lines.end(), glyph.guide);
-        const std::int32_t guide = touched != lines.end() ? glyph.guide : guideBeside(glyphs, group, i, lines);
-        if (guide < 0) {
-            (glyph.touchesGuide ? cut : rest).push_back(i);
-            continue;
-        }
-        GuidedGroup& into =
-            guided[static_cast<std::size_t>(std::find(lines.begin(), lines.end(), guide) - lines.begin())];
-        into.members.push_back(i);
-        if (touched != lines.end()) {
-            into.degrees = glyph.guideDegrees > 90 ? glyph.guideDegrees - 180 : glyph.guideDegrees;
-        }
-    }
-    return guided;
-}
 
 AskewLines findAskewLines(const std::vector<Glyph>& glyphs, const GlyphSizes& sizes, std::vector<bool>& aligned) {
     const std::vector<bool> all(glyphs.size(), true);
