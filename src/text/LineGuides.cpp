@@ -14,19 +14,31 @@ namespace kelvarin {
 
 namespace {
 
-// Whether the glyph stands beside the line within gap dots of its band, all on one side, along it.
-bool besideLine(const Glyph& glyph, const AskewLine& line, double gap) {
-    double low = INFINITY, high = -INFINITY, along = 0;
+// How far the glyph's cells reach across the line, from its middle along the normal, in dots.
+struct Span {
+    double low = INFINITY;
+    double high = -INFINITY;
+};
+
+Span acrossLine(const Glyph& glyph, const AskewLine& line) {
+    Span span;
     for (const LineSegment& run : glyph.runs) {
         for (const std::int32_t x : {run.StartX, run.StartX + run.SpanX - 1}) {
-            const Point p{double(x), double(run.StartY)};
-            low = std::min(low, dot(p - line.centre, line.normal()));
-            high = std::max(high, dot(p - line.centre, line.normal()));
+            const double across = dot(Point{double(x), double(run.StartY)} - line.centre, line.normal());
+            span.low = std::min(span.low, across);
+            span.high = std::max(span.high, across);
         }
     }
-    along = dot(Point{glyph.centreX(), glyph.centreY()} - line.centre, line.direction);
-    const double near = std::min(std::abs(low), std::abs(high));
-    return (low > 0 || high < 0) && near <= line.halfBand + gap && along >= line.first && along <= line.last;
+    return span;
+}
+
+// Whether the glyph stands beside the line within gap dots of its band, all on one side, along it.
+bool besideLine(const Glyph& glyph, const AskewLine& line, double gap) {
+    const Span across = acrossLine(glyph, line);
+    const double along = dot(Point{glyph.centreX(), glyph.centreY()} - line.centre, line.direction);
+    const double near = std::min(std::abs(across.low), std::abs(across.high));
+    return (across.low > 0 || across.high < 0) && near <= line.halfBand + gap && along >= line.first &&
+           along <= line.last;
 }
 
 // Whether the group's glyphs marked with the guide line run along it: their centres' direction is the
@@ -99,15 +111,8 @@ bool marksLineEnd(const Glyph& glyph, const AskewLine& line) {
     if (!holds(line.at(line.first)) && !holds(line.at(line.last))) {
         return false;
     }
-    double low = INFINITY, high = -INFINITY;
-    for (const LineSegment& run : glyph.runs) {
-        for (const std::int32_t x : {run.StartX, run.StartX + run.SpanX - 1}) {
-            const double across = dot(Point{double(x), double(run.StartY)} - line.centre, line.normal());
-            low = std::min(low, across);
-            high = std::max(high, across);
-        }
-    }
-    return low < -(line.halfBand + kBeyond) && high > line.halfBand + kBeyond;
+    const Span across = acrossLine(glyph, line);
+    return across.low < -(line.halfBand + kBeyond) && across.high > line.halfBand + kBeyond;
 }
 
 void markGuides(const std::vector<AskewLine>& lines, std::vector<Glyph>& glyphs) {
